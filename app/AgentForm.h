@@ -1,0 +1,59 @@
+#pragma once
+
+#include "CharacterRef.h"
+
+#include <QWidget>
+
+namespace kestrova {
+
+class Application;
+
+// The host window "Agent": never shown, it owns the one loaded character for
+// the whole run, greets the user at start-up and ends the program: the
+// farewell is queued, and when the character has finished hiding, every
+// window is unloaded.
+//
+// The window is called "Agent" (its object name) and so is the public
+// member that holds the loaded character; C++ does not let a class hold a
+// member of its own name, so the class is AgentForm.
+class AgentForm : public QWidget {
+    Q_OBJECT
+public:
+    explicit AgentForm(Application &app);
+    ~AgentForm() override;
+
+    // The window's load: loads the character and counts the run.
+    void Form_Load();
+
+    void SetAgent();
+    void StartAgent();
+    void AgentQuit();
+    void UnloadForms();
+    void AgentVisible();
+
+    void AgentCtrl_RequestComplete(const character::Request &request);
+
+    // The loaded character; empty while none is loaded.
+    character::CharacterRef Agent;
+    // The last prompt to repeat a spoken command.
+    character::Request SpeechInputRequest;
+    qint16 RunNumber = 0;
+    int JokeTicks = 0;
+
+    // Held for the tests of the shut-down: the farewell hide and the tour
+    // offer.
+    character::Request quitRequest() const { return QuitRequest; }
+    character::Request tourRequest() const { return TourRequest; }
+
+private:
+    // The user's name as the options window shows it; empty until the user
+    // has given one.
+    QString userName() const;
+
+    Application &m_app;
+    character::Request QuitRequest;
+    character::Request TourRequest;
+    bool m_unloading = false;
+};
+
+} // namespace kestrova

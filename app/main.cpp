@@ -1,0 +1,93 @@
+// Kestrova: a desktop assistant. An animated character stands on the
+// desktop, greets its user, speaks, and offers everyday tasks.
+
+#include "Application.h"
+#include "SettingsStore.h"
+#include "SystemPlatform.h"
+#include "UnixSignals.h"
+#include "desktop/DesktopCharacterService.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QStandardPaths>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+bool hasEnv(const char *name)
+{
+    return !qEnvironmentVariableIsEmpty(name);
+}
+
+// The character places itself on the screen and stays on top of other
+// windows; Wayland lets a client do neither, so under Wayland the program
+// asks for the X11 platform, which XWayland provides.
+void choosePlatform()
+{
+    if (hasEnv("QT_QPA_PLATFORM"))
+        return;
+    if (hasEnv("WAYLAND_DISPLAY") || qEnvironmentVariable("XDG_SESSION_TYPE") == u"wayland")
+        qputenv("QT_QPA_PLATFORM", "xcb");
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    choosePlatform();
+    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+    const bool headlessPlatform = platform.startsWith("offscreen") || platform.startsWith("minimal");
+    if (!hasEnv("DISPLAY") && !headlessPlatform) {
+        std::fputs("Kestrova needs a graphical desktop, and no X display was found"
+                   " (DISPLAY is not set).\n", stderr);
+        return 2;
+    }
+
+    QApplication qapp(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Kestrova"));
+    QApplication::setApplicationVersion(QStringLiteral(KESTROVA_VERSION));
+    QApplication::setDesktopFileName(QStringLiteral("kestrova"));
+    // The program ends when its last window is unloaded, not when the last
+    // visible one closes: the host window is never shown at all.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    const QString programDir = QCoreApplication::applicationDirPath();
+    const QString settingsDir =
+        QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QStringLiteral("/Kestrova");
+
+    kestrova::SystemPlatform system;
+    kestrova::SettingsStore settings(settingsDir);
+    kestrova::character::DesktopCharacterService characters(programDir, settingsDir);
+
+    kestrova::AppContext context;
+    context.programDir = programDir;
+    context.settings = &settings;
+    context.platform = system.services();
+    context.characterService = &characters;
+
+    kestrova::Application app(context);
+    QObject::connect(&app, &kestrova::Application::finished, &qapp,
+                     [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
+
+    kestrova::UnixSignals unixSignals;
+    bool quitting = false;
+    QObject::connect(&unixSignals, &kestrova::UnixSignals::terminationRequested, &app,
+                     [&app, &quitting](int signalNumber) {
+                         if (quitting) {
+                             // A second request does not wait for the farewell.
+                             std::fputs("Kestrova: stopped without waiting for the farewell.\n", stderr);
+                             std::_Exit(128 + signalNumber);
+                         }
+                         quitting = true;
+                         app.agent()->AgentQuit();
+                     });
+
+    app.Main();
+    const int status = QApplication::exec();
+    // Windows unloaded during the shut-down are deleted before the program's
+    // own objects go.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    return status;
+}

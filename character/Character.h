@@ -1,0 +1,96 @@
+#pragma once
+
+#include "Commands.h"
+#include "Request.h"
+
+#include <QObject>
+#include <QString>
+
+namespace kestrova::character {
+
+// What the user said or chose from the character's command menu.
+struct UserInput {
+    QString name;        // the command's name
+    int confidence = 0;  // -100 .. 100
+    QString voice;       // the words heard, or the caption chosen
+};
+
+// Mouse buttons as the character's Click and DblClick events report them.
+enum MouseButton { LeftButton = 1, RightButton = 2, MiddleButton = 4 };
+
+// The one loaded character: everything the program asks of it. Every queued
+// operation returns a request handle; completion is reported through
+// requestComplete with the same handle. Requests play strictly one after
+// another in the order they were made.
+class Character : public QObject {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+    ~Character() override = default;
+
+    // Queued requests.
+    virtual Request speak(const QString &text) = 0;
+    virtual Request think(const QString &text) = 0;
+    virtual Request play(const QString &animation) = 0;
+    virtual Request show() = 0;
+    virtual Request hide() = 0;
+    virtual Request moveTo(int x, int y) = 0;
+    virtual Request gestureAt(int x, int y) = 0;
+
+    // Immediate operations.
+    virtual void stop() = 0;     // ends the request that is playing now
+    virtual void stopAll() = 0;  // ends it and drops everything queued
+    virtual void listen(bool on) = 0;
+
+    // Properties.
+    virtual QString name() const = 0;
+    virtual bool visible() const = 0;
+    virtual int left() const = 0;   // screen pixels
+    virtual int top() const = 0;
+    virtual int languageId() const = 0;
+    virtual void setLanguageId(int id) = 0;
+    virtual int balloonStyle() const = 0;
+    virtual void setBalloonStyle(int style) = 0;
+    virtual Commands &commands() = 0;
+
+    // Bit 0 of the balloon style: the word balloon is shown while speaking.
+    static constexpr int BalloonOn = 0x1;
+
+Q_SIGNALS:
+    void requestComplete(kestrova::character::Request request);
+    void click(int button, int shift, int x, int y);
+    void dblClick(int button, int shift, int x, int y);
+    void command(const kestrova::character::UserInput &input);
+};
+
+// The character service control: loads and unloads characters by ID and
+// raises their events, tagged with the character's ID. Characters it loads
+// belong to it.
+class CharacterService : public QObject {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+    ~CharacterService() override = default;
+
+    // Loads the user's default character under the given ID. Returns false
+    // when no character could be loaded; the ID then names nothing.
+    virtual bool load(const QString &id) = 0;
+    virtual Character *character(const QString &id) const = 0;
+    virtual void unload(const QString &id) = 0;
+
+    // The service's own windows.
+    virtual void showPropertySheet() = 0;
+    virtual void showDefaultCharacterProperties() = 0;
+
+Q_SIGNALS:
+    void requestComplete(kestrova::character::Request request);
+    void click(const QString &characterId, int button, int shift, int x, int y);
+    void dblClick(const QString &characterId, int button, int shift, int x, int y);
+    void command(const kestrova::character::UserInput &input);
+
+protected:
+    // Forwards a loaded character's events as the service's own.
+    void connectCharacter(const QString &id, Character *character);
+};
+
+} // namespace kestrova::character

@@ -1,0 +1,110 @@
+#pragma once
+
+// A character is data: a folder holding "character.json" (its name, voice,
+// parts, poses, animations and state animations) and the SVG art its parts
+// are drawn from. This header is the contract between the loader/renderer and
+// the desktop character that plays animations.
+
+#include <QHash>
+#include <QList>
+#include <QPointF>
+#include <QSize>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+namespace kestrova::character {
+
+// How one part of the character stands in a pose. Absent values keep the
+// part as drawn in the art.
+struct PartPose {
+    double dx = 0, dy = 0;      // offset in character pixels
+    double rotation = 0;        // degrees, clockwise, about the part's pivot
+    double scaleX = 1, scaleY = 1;
+    double opacity = 1;
+    QString element;            // SVG element drawn for the part; empty: its default
+};
+
+// Part id -> its pose. The id "root" moves, turns and scales the whole
+// character about the root pivot.
+using Pose = QHash<QString, PartPose>;
+
+// Blends two poses (t = 0 gives a, 1 gives b). Elements switch at t >= 0.5.
+Pose interpolatePose(const Pose &a, const Pose &b, double t);
+
+struct Branch {
+    int toFrame = 0;       // frame index to continue at
+    int probability = 0;   // percent
+};
+
+struct Frame {
+    Pose pose;             // complete pose (the loader resolves named poses and overrides)
+    int durationMs = 100;
+    bool tween = false;    // blend from the previous frame's pose during this frame
+    QList<Branch> branches; // tried in order after this frame; none taken: the next frame
+    int exitTo = -1;       // where a stopped animation jumps to finish cleanly; -1: end now
+    QString sound;         // optional sound name, may be empty
+};
+
+struct Animation {
+    QString name;             // as written in the file ("GestureRight")
+    QList<Frame> frames;
+    QString returnAnimation;  // played after this one to come back to rest; may be empty
+};
+
+struct Part {
+    QString id;
+    QString element;       // default SVG element id
+    QPointF pivot;         // in character pixels
+    // Part this one is attached to (its transform and opacity carry over to
+    // this part, e.g. the eyes follow the head); empty: attached to the root.
+    QString parent;
+};
+
+struct VoiceSettings {
+    QString locale = QStringLiteral("en_US");
+    QString gender;        // "male", "female" or empty
+    double rate = 0;       // -1 .. 1, as QTextToSpeech takes it
+    double pitch = 0;      // -1 .. 1
+};
+
+class CharacterModel {
+public:
+    // Loads the character in folder. On failure returns nothing and sets
+    // *error to a sentence that names the file and what is wrong.
+    static std::optional<CharacterModel> load(const QString &folder, QString *error = nullptr);
+
+    QString folder;
+    QString id;            // the folder's name
+    QString name;          // the character's Name
+    QString description;
+    QSize size;            // logical pixels of one frame
+    QString artFile;       // absolute path of the SVG
+    VoiceSettings voice;
+    QList<Part> parts;     // in drawing order, back to front
+    QPointF rootPivot;
+    Pose restPose;
+    QHash<QString, Pose> poses;           // named poses, resolved; includes "rest"
+    QHash<QString, Animation> animations; // keyed by lower-case name
+    // Service states -> animation name. Keys: "showing", "hiding", "speaking",
+    // "thinking", "moving-left", "moving-right", "moving-up", "moving-down",
+    // "gesturing-left", "gesturing-right", "gesturing-up", "gesturing-down",
+    // "listening", "hearing", "idle".
+    QHash<QString, QString> states;
+    // Elements of the "mouth" part, from closed to widest, used for speech.
+    QStringList mouthShapes;
+    QPointF balloonAnchor; // where the balloon's tail points, character pixels
+
+    // Case-insensitive lookup ("Restpose" finds "RestPose"); null when absent.
+    const Animation *animation(const QString &name) const;
+    const Animation *stateAnimation(const QString &state) const;
+};
+
+// Folders searched for characters, in order: the per-user folder first, then
+// the program's data folder.
+QStringList characterFolders(const QString &programDir);
+
+// Every character found in those folders (folder name -> folder path).
+QHash<QString, QString> availableCharacters(const QString &programDir);
+
+} // namespace kestrova::character

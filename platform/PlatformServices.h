@@ -1,0 +1,15 @@
+#pragma once
+
+namespace kestrova {
+
+class Clock;
+class MousePointer;
+
+// Everything the program reaches outside itself. The program fills it with
+// the real services (SystemPlatform), tests with doubles. Not owned.
+struct PlatformServices {
+    Clock *clock = nullptr;
+    MousePointer *mousePointer = nullptr;
+};
+
+} // namespace kestrova

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+
+namespace kestrova {
+
+// The per-user settings: text values addressed by application name, section
+// and key. Each application name is one INI file in the settings folder
+// ("<folder>/<application>.ini"), each section a group of it. Every read
+// goes to the file at the moment of use and every write is stored at once.
+//
+// A file that cannot be read behaves as empty. A write that cannot be stored
+// is lost and nothing else is: QSettings writes the file whole or not at all.
+// A file with lines the INI reader cannot parse is kept as "<file>.damaged"
+// before the first write replaces it, so nothing the user wrote is lost.
+class SettingsStore {
+public:
+    explicit SettingsStore(QString folder);
+
+    QString folder() const { return m_folder; }
+    QString fileOf(const QString &application) const;
+
+    QString read(const QString &application, const QString &section, const QString &key,
+                 const QString &defaultValue = QString()) const;
+    // Returns whether the value reached the file.
+    bool write(const QString &application, const QString &section, const QString &key,
+               const QString &text) const;
+
+private:
+    QString m_folder;
+};
+
+} // namespace kestrova

@@ -1,0 +1,345 @@
+#include "AgentForm.h"
+#include "Application.h"
+#include "Fakes.h"
+#include "RecordingCharacter.h"
+#include "SettingsStore.h"
+
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <memory>
+
+using namespace kestrova;
+using kestrova::test::RecordingCharacter;
+
+namespace {
+
+// One run of the program against the recording character, with its settings
+// in a temporary folder that outlives the run (so a second run sees them).
+struct Run {
+    Run(const QString &settingsDir, const QString &characterName = QStringLiteral("Kess"))
+        : settings(settingsDir), service(characterName)
+    {
+        AppContext context;
+        context.programDir = QStringLiteral(KESTROVA_PROGRAM_DIR);
+        context.settings = &settings;
+        context.platform = platform.services();
+        context.characterService = &service;
+        app = std::make_unique<Application>(context);
+    }
+
+    RecordingCharacter &character() { return *service.last(); }
+    QStringList log() { return service.last() ? service.last()->log : QStringList(); }
+
+    SettingsStore settings;
+    test::FakePlatform platform;
+    test::RecordingCharacterService service;
+    std::unique_ptr<Application> app;
+};
+
+} // namespace
+
+class TestStartup : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void init();
+
+    void firstRun();
+    void secondRunGreetsByPartOfDay();
+    void runCounter_data();
+    void runCounter();
+    void namedGreetings_data();
+    void namedGreetings();
+    void setAgentPreparesTheCharacter();
+    void restPositionFromSettings();
+    void noCharacterStillCountsTheRun();
+    void tourOfferCompletionGesturesAtMouse();
+
+    void quitSequence_data();
+    void quitSequence();
+    void quitWhileSpeakingStopsFirst();
+    void programEndsOnlyWhenHideCompletes();
+    void repeatPromptDoesNotBlockQuit();
+    void quitDuringUnloadQueuesNothing();
+    void quitWithoutCharacterEnds();
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString settingsDir() const { return m_dir->path() + "/Kestrova"; }
+};
+
+void TestStartup::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+}
+
+void TestStartup::firstRun()
+{
+    Run run(settingsDir());
+    run.app->Main();
+    QCOMPARE(run.settings.read("Kestrova", "Run", "Number"), QString("1"));
+    QCOMPARE(run.log(), QStringList({
+        "MoveTo 0 0", "Show", "Play Greet",
+        "Speak Hi! my name is Kess I can help you get started if you would like me to",
+        "Speak Would you like to tour the programme?"}));
+    QCOMPARE(run.app->agent()->tourRequest(),
+             run.character().pendingRequest("Speak Would you like to tour the programme?"));
+}
+
+void TestStartup::secondRunGreetsByPartOfDay()
+{
+    { Run first(settingsDir()); first.app->Main(); }
+    Run run(settingsDir());
+    run.platform.clock.time = QDateTime(QDate(2026, 12, 6), QTime(9, 5));
+    run.app->Main();
+    QCOMPARE(run.settings.read("Kestrova", "Run", "Number"), QString("2"));
+    const QString date = QLocale::system().dayName(7) + " "
+        + QLocale::system().standaloneMonthName(12) + " 6th, 2026";
+    QCOMPARE(run.log(), QStringList({
+        "MoveTo 0 0", "Show", "Speak Good Morning ", "Play RestPose",
+        "Speak The time is 9:05 AM on " + date, "Play RestPose"}));
+    QVERIFY(run.app->agent()->tourRequest().isNull());
+}
+
+void TestStartup::runCounter_data()
+{
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<QString>("written");
+    QTest::addColumn<bool>("firstRunGreeting");
+    QTest::newRow("absent") << QString() << "1" << true;
+    QTest::newRow("abc") << "abc" << "1" << true;
+    QTest::newRow("1") << "1" << "2" << false;
+    QTest::newRow("0") << "0" << "1" << true;
+    QTest::newRow("fraction") << "4.5" << "5" << false;
+    QTest::newRow("max stays") << "32767" << "32767" << false;
+    QTest::newRow("out of range") << "40000" << "1" << true;
+    QTest::newRow("negative") << "-5" << "-4" << false;
+}
+
+void TestStartup::runCounter()
+{
+    QFETCH(QString, stored);
+    QFETCH(QString, written);
+    QFETCH(bool, firstRunGreeting);
+    SettingsStore(settingsDir()).write("Kestrova", "Run", "Number", stored);
+    if (stored.isNull())
+        QFile::remove(SettingsStore(settingsDir()).fileOf("Kestrova"));
+    Run run(settingsDir());
+    run.app->Main();
+    QCOMPARE(run.settings.read("Kestrova", "Run", "Number"), written);
+    QCOMPARE(run.log().contains("Play Greet"), firstRunGreeting);
+}
+
+void TestStartup::namedGreetings_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QStringList>("greeting");
+    QTest::addColumn<QStringList>("farewell");
+    QTest::newRow("Genie") << "Genie"
+        << QStringList{"Play Greet", "Speak Hello master, how may I serve you today?", "Play RestPose"}
+        << QStringList{"Play Sad", "Speak Goodbye master."};
+    QTest::newRow("Merlin") << "Merlin"
+        << QStringList{"Play Surprised", "Speak How did you get here?|Where am I now?", "Play RestPose"}
+        << QStringList{"Play LookDown", "Speak Are we finished already?"};
+    QTest::newRow("Robby") << "Robby"
+        << QStringList{"Play Wave", "Speak Hi! ", "Play RestPose"}
+        << QStringList{"Play Sad", "Speak Goodbye "};
+    // An empty user name: "Hi " runs straight into the comma.
+    QTest::newRow("Peedy") << "Peedy"
+        << QStringList{"Play Wave", "Speak Hi , what are we going to do today?", "Play RestPose"}
+        << QStringList{"Play Sad", "Speak OK, bye "};
+    QTest::newRow("lower-case genie is any other") << "genie"
+        << QStringList{"Speak Good Evening ", "Play RestPose"}
+        << QStringList{"Speak Goodbye "};
+}
+
+void TestStartup::namedGreetings()
+{
+    QFETCH(QString, name);
+    QFETCH(QStringList, greeting);
+    QFETCH(QStringList, farewell);
+    SettingsStore(settingsDir()).write("Kestrova", "Run", "Number", "7");
+    Run run(settingsDir(), name);
+    run.platform.clock.time = QDateTime(QDate(2026, 12, 8), QTime(19, 30));
+    run.app->Main();
+    QCOMPARE(run.log().mid(2, greeting.size()), greeting);
+
+    run.character().log.clear();
+    run.app->agent()->AgentQuit();
+    QCOMPARE(run.log(), QStringList{"StopAll"} + farewell + QStringList{"Hide"});
+}
+
+void TestStartup::setAgentPreparesTheCharacter()
+{
+    Run run(settingsDir());
+    run.app->agent();
+    QCOMPARE(run.service.calls, QStringList{"Load default"});
+    RecordingCharacter &c = run.character();
+    QCOMPARE(c.languageId(), 1033);
+    // Bit 0 (the word balloon) cleared, the other bits kept.
+    QCOMPARE(c.balloonStyle(), 0x2);
+    QCOMPARE(c.commands().caption(), QString("Kestrova"));
+    QCOMPARE(c.commands().voice(), QString("Kestrova"));
+    // Loading the host window queues nothing: the greeting waits for StartAgent.
+    QVERIFY(c.log.isEmpty());
+}
+
+void TestStartup::restPositionFromSettings()
+{
+    SettingsStore s(settingsDir());
+    s.write("Kestrova", "Rest", "X", "640");
+    s.write("Kestrova", "Rest", "Y", "abc");
+    Run run(settingsDir());
+    run.app->Main();
+    QCOMPARE(run.log().value(0), QString("MoveTo 640 0"));
+    QCOMPARE(run.log().value(1), QString("Show"));
+}
+
+void TestStartup::noCharacterStillCountsTheRun()
+{
+    Run run(settingsDir());
+    run.service.loadFails = true;
+    run.app->Main();
+    QVERIFY(!run.app->agent()->Agent.isLoaded());
+    QCOMPARE(run.settings.read("Kestrova", "Run", "Number"), QString("1"));
+}
+
+void TestStartup::tourOfferCompletionGesturesAtMouse()
+{
+    Run run(settingsDir());
+    run.platform.mousePointer.where = QPoint(300, 200);
+    run.app->Main();
+    RecordingCharacter &c = run.character();
+    const auto offer = run.app->agent()->tourRequest();
+    // The introduction completing does nothing; the offer does.
+    while (!c.pending.isEmpty() && c.pending.first().request != offer)
+        c.completeNext();
+    QCOMPARE(c.log.last(), QString("Speak Would you like to tour the programme?"));
+    QVERIFY(c.complete(offer));
+    QCOMPARE(c.log.last(), QString("GestureAt 300 200"));
+}
+
+void TestStartup::quitSequence_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::newRow("Kess") << "Kess";
+    QTest::newRow("Genie") << "Genie";
+}
+
+void TestStartup::quitSequence()
+{
+    QFETCH(QString, name);
+    Run run(settingsDir(), name);
+    QSignalSpy finished(run.app.get(), &Application::finished);
+    run.app->Main();
+    RecordingCharacter &c = run.character();
+    c.completeAll();
+    c.log.clear();
+
+    run.app->agent()->AgentQuit();
+    QCOMPARE(c.log.first(), QString("StopAll"));
+    QCOMPARE(c.log.last(), QString("Hide"));
+    c.completeAll();
+    QCOMPARE(run.service.calls, QStringList({"Load default", "Unload default"}));
+    QCOMPARE(finished.count(), 1);
+    QCOMPARE(run.app->forms().count(), 0);
+}
+
+void TestStartup::quitWhileSpeakingStopsFirst()
+{
+    Run run(settingsDir());
+    run.app->Main();
+    RecordingCharacter &c = run.character();
+    QVERIFY(c.pending.size() > 2); // the introduction is still being spoken
+    run.app->agent()->AgentQuit();
+    // Everything queued before is dropped; only the farewell is left.
+    QCOMPARE(c.pending.size(), 2);
+    QCOMPARE(c.pending.at(0).text, QString("Speak Goodbye "));
+    QCOMPARE(c.pending.at(1).text, QString("Hide"));
+}
+
+void TestStartup::programEndsOnlyWhenHideCompletes()
+{
+    Run run(settingsDir());
+    QSignalSpy finished(run.app.get(), &Application::finished);
+    run.app->Main();
+    RecordingCharacter &c = run.character();
+    run.app->agent()->AgentQuit();
+    QVERIFY(c.completeNext()); // the farewell speech
+    QCOMPARE(finished.count(), 0);
+    QVERIFY(run.app->agentLoaded());
+    QVERIFY(run.app->forms().isLoaded(run.app->agent()));
+    QVERIFY(c.completeNext()); // the hide
+    QCOMPARE(finished.count(), 1);
+    QCOMPARE(run.app->forms().count(), 0);
+}
+
+void TestStartup::repeatPromptDoesNotBlockQuit()
+{
+    Run run(settingsDir());
+    QSignalSpy finished(run.app.get(), &Application::finished);
+    run.app->Main();
+    RecordingCharacter &c = run.character();
+    c.completeAll();
+    // A prompt to repeat a command, kept by the host.
+    AgentForm *agent = run.app->agent();
+    agent->SpeechInputRequest = agent->Agent.Speak("Say that again?");
+    QVERIFY(c.completeNext());
+    QCOMPARE(c.log.last(), QString("Speak Better try that again."));
+    c.completeAll();
+
+    agent->AgentQuit();
+    c.completeAll();
+    QCOMPARE(finished.count(), 1);
+    // The finished hide was not taken for the old prompt.
+    QCOMPARE(c.log.count("Speak Better try that again."), 1);
+}
+
+void TestStartup::quitDuringUnloadQueuesNothing()
+{
+    Run run(settingsDir());
+    run.app->Main();
+    RecordingCharacter &c = run.character();
+    AgentForm *agent = run.app->agent();
+    // A window that, like the quick toolbar, asks to quit when unloaded.
+    auto *toolbar = new QWidget;
+    struct QuitOnClose : QObject {
+        AgentForm *agent;
+        int calls = 0;
+        explicit QuitOnClose(AgentForm *a) : agent(a) {}
+        bool eventFilter(QObject *, QEvent *e) override
+        {
+            if (e->type() == QEvent::Close) {
+                ++calls;
+                agent->AgentQuit();
+            }
+            return false;
+        }
+    } filter(agent);
+    toolbar->installEventFilter(&filter);
+    run.app->forms().loaded(toolbar);
+
+    agent->AgentQuit();
+    const int before = c.log.size();
+    c.completeAll();
+    QCOMPARE(filter.calls, 1);
+    // Only the completions ran; no second farewell or hide was queued.
+    QCOMPARE(c.log.size(), before);
+    QCOMPARE(c.log.count("Hide"), 1);
+    QCOMPARE(run.app->forms().count(), 0);
+    toolbar->removeEventFilter(&filter);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+void TestStartup::quitWithoutCharacterEnds()
+{
+    Run run(settingsDir());
+    run.service.loadFails = true;
+    QSignalSpy finished(run.app.get(), &Application::finished);
+    run.app->Main();
+    run.app->agent()->AgentQuit();
+    QCOMPARE(finished.count(), 1);
+}
+
+QTEST_MAIN(TestStartup)
+#include "test_startup.moc"

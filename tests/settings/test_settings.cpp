@@ -1,0 +1,226 @@
+#include "IntegerText.h"
+#include "SettingsStore.h"
+
+#include <QDir>
+#include <QFile>
+#include <unistd.h>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace kestrova;
+
+class TestSettings : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void conversion_data();
+    void conversion();
+    void failedConversionKeepsTheValue();
+    void incrementSaturates();
+
+    void absentReadsEmptyOrDefault();
+    void writeThenReadAcrossStores();
+    void sectionsAndApplicationsAreApart();
+    void textsSurviveAsWritten_data();
+    void textsSurviveAsWritten();
+    void unreadableFileBehavesAsEmpty();
+    void readOnlyFileLosesOnlyThatWrite();
+    void damagedFileIsKeptBeforeRewrite();
+    void impossibleWritesFailCleanly();
+};
+
+void TestSettings::conversion_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<int>("value");
+    QTest::newRow("plain") << "640" << true << 640;
+    QTest::newRow("negative") << "-12" << true << -12;
+    QTest::newRow("plus sign") << "+3" << true << 3;
+    QTest::newRow("blanks around") << "  42 \t" << true << 42;
+    QTest::newRow("leading zeros") << "007" << true << 7;
+    QTest::newRow("max") << "32767" << true << 32767;
+    QTest::newRow("min") << "-32768" << true << -32768;
+    QTest::newRow("half to even down") << "2.5" << true << 2;
+    QTest::newRow("half to even up") << "3.5" << true << 4;
+    QTest::newRow("negative half") << "-2.5" << true << -2;
+    QTest::newRow("just below half") << "2.4999" << true << 2;
+    QTest::newRow("just above half") << "2.5000001" << true << 3;
+    QTest::newRow("point five alone") << ".5" << true << 0;
+    QTest::newRow("trailing point") << "5." << true << 5;
+    QTest::newRow("minus zero half") << "-0.5" << true << 0;
+    QTest::newRow("rounds into range") << "-32768.4" << true << -32768;
+    QTest::newRow("rounds out of range") << "32767.5" << false << 0;
+    QTest::newRow("too big") << "32768" << false << 0;
+    QTest::newRow("too small") << "-32769" << false << 0;
+    QTest::newRow("huge") << "99999999999999999999" << false << 0;
+    QTest::newRow("empty") << "" << false << 0;
+    QTest::newRow("blank") << "   " << false << 0;
+    QTest::newRow("word") << "abc" << false << 0;
+    QTest::newRow("number then word") << "12abc" << false << 0;
+    QTest::newRow("two signs") << "--1" << false << 0;
+    QTest::newRow("sign alone") << "-" << false << 0;
+    QTest::newRow("point alone") << "." << false << 0;
+    QTest::newRow("inner blank") << "1 2" << false << 0;
+    QTest::newRow("comma") << "1,5" << false << 0;
+    QTest::newRow("arabic-indic digits") << QString::fromUtf8("\u0661\u0662") << false << 0;
+}
+
+void TestSettings::conversion()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, ok);
+    QFETCH(int, value);
+    const auto result = toInt16(text);
+    QCOMPARE(result.has_value(), ok);
+    if (ok)
+        QCOMPARE(int(*result), value);
+}
+
+void TestSettings::failedConversionKeepsTheValue()
+{
+    qint16 v = 17;
+    QVERIFY(!convertInto(QStringLiteral("ten"), &v));
+    QCOMPARE(v, qint16(17));
+    QVERIFY(convertInto(QStringLiteral("-4"), &v));
+    QCOMPARE(v, qint16(-4));
+}
+
+void TestSettings::incrementSaturates()
+{
+    qint16 v = 32766;
+    QVERIFY(incrementInt16(&v));
+    QCOMPARE(v, qint16(32767));
+    QVERIFY(!incrementInt16(&v));
+    QCOMPARE(v, qint16(32767));
+}
+
+void TestSettings::absentReadsEmptyOrDefault()
+{
+    QTemporaryDir dir;
+    SettingsStore store(dir.path() + "/Kestrova");
+    QCOMPARE(store.read("Kestrova", "User", "Name"), QString());
+    QCOMPARE(store.read("kestrova", "Options", "Show Tips at Startup", "1"), QString("1"));
+    // Reading creates nothing.
+    QVERIFY(!QFile::exists(store.fileOf("Kestrova")));
+}
+
+void TestSettings::writeThenReadAcrossStores()
+{
+    QTemporaryDir dir;
+    const QString folder = dir.path() + "/not/yet/there";
+    QVERIFY(SettingsStore(folder).write("Kestrova", "Run", "Number", "1"));
+    QVERIFY(QFile::exists(folder + "/Kestrova.ini"));
+    // Another store on the same folder, as a later run, sees it at once.
+    SettingsStore later(folder);
+    QCOMPARE(later.read("Kestrova", "Run", "Number"), QString("1"));
+    QVERIFY(later.write("Kestrova", "Run", "Number", "2"));
+    QCOMPARE(SettingsStore(folder).read("Kestrova", "Run", "Number"), QString("2"));
+
+    // The file is plain INI with sections as groups.
+    QFile f(folder + "/Kestrova.ini");
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QByteArray ini = f.readAll();
+    QVERIFY2(ini.contains("[Run]\nNumber=2"), ini.constData());
+}
+
+void TestSettings::sectionsAndApplicationsAreApart()
+{
+    QTemporaryDir dir;
+    SettingsStore store(dir.path());
+    store.write("Kestrova", "Mail", "1", "pop.example.org");
+    store.write("Kestrova", "Rest", "1", "other");
+    store.write("kestrova-renamed", "Mail", "1", "elsewhere");
+    QCOMPARE(store.read("Kestrova", "Mail", "1"), QString("pop.example.org"));
+    QCOMPARE(store.read("Kestrova", "Rest", "1"), QString("other"));
+    QCOMPARE(store.read("kestrova-renamed", "Mail", "1"), QString("elsewhere"));
+    QCOMPARE(store.read("Kestrova", "mail", "1"), QString()); // letter case counts
+}
+
+void TestSettings::textsSurviveAsWritten_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::newRow("blank around") << "  padded  ";
+    QTest::newRow("comma list") << "a, b, c";
+    QTest::newRow("equals and semicolon") << "x=1; y=2";
+    QTest::newRow("quotes and backslash") << "say \"hi\" \\ there";
+    QTest::newRow("brackets") << "[Section]";
+    QTest::newRow("unicode") << QString::fromUtf8("Zoë 日本 ✓");
+    QTest::newRow("newline") << "two\nlines";
+    QTest::newRow("variant lookalike") << "@Variant(abc)";
+    QTest::newRow("empty") << "";
+}
+
+void TestSettings::textsSurviveAsWritten()
+{
+    QFETCH(QString, text);
+    QTemporaryDir dir;
+    SettingsStore store(dir.path());
+    QVERIFY(store.write("Kestrova", "User", "Name", text));
+    QCOMPARE(SettingsStore(dir.path()).read("Kestrova", "User", "Name"), text);
+}
+
+void TestSettings::unreadableFileBehavesAsEmpty()
+{
+    QTemporaryDir dir;
+    QFile f(dir.path() + "/Kestrova.ini");
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(QByteArray("\x00\xff\xfe garbage \x01\n[Run\nNumber", 28));
+    f.close();
+    SettingsStore store(dir.path());
+    QCOMPARE(store.read("Kestrova", "Run", "Number"), QString());
+    QCOMPARE(store.read("Kestrova", "Jokes", "Status"), QString());
+}
+
+void TestSettings::readOnlyFileLosesOnlyThatWrite()
+{
+    if (geteuid() == 0)
+        QSKIP("root writes read-only files anyway");
+    QTemporaryDir dir;
+    SettingsStore store(dir.path());
+    QVERIFY(store.write("Kestrova", "User", "Name", "Ada"));
+    QFile::setPermissions(store.fileOf("Kestrova"), QFileDevice::ReadOwner);
+    QVERIFY(!store.write("Kestrova", "Run", "Number", "5"));
+    QFile::setPermissions(store.fileOf("Kestrova"), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    QCOMPARE(SettingsStore(dir.path()).read("Kestrova", "User", "Name"), QString("Ada"));
+}
+
+void TestSettings::damagedFileIsKeptBeforeRewrite()
+{
+    QTemporaryDir dir;
+    const QString file = dir.path() + "/Kestrova.ini";
+    const QByteArray original = "[User]\nName=Ada\n[Run\nNumber=4\n";
+    {
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(original);
+    }
+    SettingsStore store(dir.path());
+    QVERIFY(store.write("Kestrova", "Run", "Number", "5"));
+    QCOMPARE(store.read("Kestrova", "Run", "Number"), QString("5"));
+    QFile kept(file + ".damaged");
+    QVERIFY(kept.open(QIODevice::ReadOnly));
+    QCOMPARE(kept.readAll(), original);
+}
+
+void TestSettings::impossibleWritesFailCleanly()
+{
+    QTemporaryDir dir;
+    // The settings folder's place is taken by a file.
+    QFile blocker(dir.path() + "/Kestrova");
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    SettingsStore blocked(dir.path() + "/Kestrova");
+    QVERIFY(!blocked.write("Kestrova", "Run", "Number", "1"));
+    QCOMPARE(blocked.read("Kestrova", "Run", "Number"), QString());
+
+    // The settings file's place is taken by a folder; the other
+    // application's file is untouched.
+    SettingsStore store(dir.path() + "/ok");
+    QVERIFY(store.write("tips", "Options", "Show Tips at Startup", "0"));
+    QVERIFY(QDir().mkpath(store.fileOf("Kestrova")));
+    QVERIFY(!store.write("Kestrova", "Run", "Number", "1"));
+    QCOMPARE(SettingsStore(dir.path() + "/ok").read("tips", "Options", "Show Tips at Startup"), QString("0"));
+}
+
+QTEST_GUILESS_MAIN(TestSettings)
+#include "test_settings.moc"

@@ -1,0 +1,146 @@
+#include "RecordingCharacter.h"
+
+namespace kestrova::test {
+
+using character::Request;
+
+RecordingCharacter::RecordingCharacter(QString name, QObject *parent)
+    : character::Character(parent), m_name(std::move(name))
+{
+}
+
+Request RecordingCharacter::queue(const QString &text)
+{
+    log << text;
+    const Request r(m_nextId++);
+    pending.append({r, text});
+    return r;
+}
+
+Request RecordingCharacter::speak(const QString &text) { return queue(QStringLiteral("Speak ") + text); }
+Request RecordingCharacter::think(const QString &text) { return queue(QStringLiteral("Think ") + text); }
+Request RecordingCharacter::play(const QString &animation) { return queue(QStringLiteral("Play ") + animation); }
+Request RecordingCharacter::show() { return queue(QStringLiteral("Show")); }
+Request RecordingCharacter::hide() { return queue(QStringLiteral("Hide")); }
+
+Request RecordingCharacter::moveTo(int x, int y)
+{
+    return queue(QStringLiteral("MoveTo %1 %2").arg(x).arg(y));
+}
+
+Request RecordingCharacter::gestureAt(int x, int y)
+{
+    return queue(QStringLiteral("GestureAt %1 %2").arg(x).arg(y));
+}
+
+void RecordingCharacter::stop()
+{
+    log << QStringLiteral("Stop");
+    if (!pending.isEmpty())
+        finish(pending.takeFirst());
+}
+
+void RecordingCharacter::stopAll()
+{
+    // Like the desktop character: whatever is queued is dropped without a
+    // completion.
+    log << QStringLiteral("StopAll");
+    pending.clear();
+}
+
+void RecordingCharacter::listen(bool on)
+{
+    log << (on ? QStringLiteral("Listen true") : QStringLiteral("Listen false"));
+}
+
+void RecordingCharacter::finish(const Pending &p)
+{
+    // The state a real character would have after the request.
+    if (p.text == u"Show")
+        m_visible = true;
+    else if (p.text == u"Hide")
+        m_visible = false;
+    else if (p.text.startsWith(u"MoveTo ")) {
+        const QStringList xy = p.text.mid(7).split(u' ');
+        m_left = xy.value(0).toInt();
+        m_top = xy.value(1).toInt();
+    }
+    Q_EMIT requestComplete(p.request);
+}
+
+bool RecordingCharacter::completeNext()
+{
+    if (pending.isEmpty())
+        return false;
+    finish(pending.takeFirst());
+    return true;
+}
+
+int RecordingCharacter::completeAll(int limit)
+{
+    int n = 0;
+    while (n < limit && completeNext())
+        ++n;
+    return n;
+}
+
+bool RecordingCharacter::complete(const Request &request)
+{
+    for (qsizetype i = 0; i < pending.size(); ++i) {
+        if (pending.at(i).request == request) {
+            finish(pending.takeAt(i));
+            return true;
+        }
+    }
+    return false;
+}
+
+Request RecordingCharacter::pendingRequest(const QString &text) const
+{
+    for (const Pending &p : pending)
+        if (p.text == text)
+            return p.request;
+    return Request();
+}
+
+RecordingCharacterService::RecordingCharacterService(QString name, QObject *parent)
+    : character::CharacterService(parent), characterName(std::move(name))
+{
+}
+
+RecordingCharacterService::~RecordingCharacterService()
+{
+    delete m_character;
+    qDeleteAll(m_unloaded);
+}
+
+bool RecordingCharacterService::load(const QString &id)
+{
+    calls << QStringLiteral("Load ") + id;
+    if (loadFails || m_character)
+        return false;
+    m_id = id;
+    m_character = new RecordingCharacter(characterName);
+    connectCharacter(id, m_character);
+    return true;
+}
+
+character::Character *RecordingCharacterService::character(const QString &id) const
+{
+    return id == m_id ? m_character : nullptr;
+}
+
+void RecordingCharacterService::unload(const QString &id)
+{
+    calls << QStringLiteral("Unload ") + id;
+    if (id != m_id || !m_character)
+        return;
+    // Kept until the service goes, so a test can still read what the
+    // character was asked to do, and so the completion that led here may
+    // return through it.
+    m_unloaded.append(m_character);
+    m_character = nullptr;
+    m_id.clear();
+}
+
+} // namespace kestrova::test

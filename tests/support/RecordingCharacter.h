@@ -1,0 +1,105 @@
+#pragma once
+
+#include "Character.h"
+
+#include <QList>
+#include <QStringList>
+
+namespace kestrova::test {
+
+// A character that plays nothing: it writes every call down in order as
+// text ("Play Greet", "Speak Hello", "MoveTo 0 0", "Hide", "StopAll") and
+// keeps queued requests pending until the test completes them.
+class RecordingCharacter : public character::Character {
+    Q_OBJECT
+public:
+    explicit RecordingCharacter(QString name = QStringLiteral("Kess"), QObject *parent = nullptr);
+
+    character::Request speak(const QString &text) override;
+    character::Request think(const QString &text) override;
+    character::Request play(const QString &animation) override;
+    character::Request show() override;
+    character::Request hide() override;
+    character::Request moveTo(int x, int y) override;
+    character::Request gestureAt(int x, int y) override;
+    void stop() override;
+    void stopAll() override;
+    void listen(bool on) override;
+
+    QString name() const override { return m_name; }
+    bool visible() const override { return m_visible; }
+    int left() const override { return m_left; }
+    int top() const override { return m_top; }
+    int languageId() const override { return m_languageId; }
+    void setLanguageId(int id) override { m_languageId = id; }
+    int balloonStyle() const override { return m_balloonStyle; }
+    void setBalloonStyle(int style) override { m_balloonStyle = style; }
+    character::Commands &commands() override { return m_commands; }
+
+    void setName(const QString &name) { m_name = name; }
+
+    // Every call so far, in order.
+    QStringList log;
+    // The queued requests that have not completed, oldest first, with the
+    // text they were logged as.
+    struct Pending {
+        character::Request request;
+        QString text;
+    };
+    QList<Pending> pending;
+
+    // Completes the oldest pending request (false when none is pending).
+    bool completeNext();
+    // Completes requests until none is pending, including ones queued by
+    // handlers of the completions; gives up after `limit` completions.
+    int completeAll(int limit = 1000);
+    // Completes the given request; false when it is not pending.
+    bool complete(const character::Request &request);
+    // The pending request logged as `text`, or a null request.
+    character::Request pendingRequest(const QString &text) const;
+
+private:
+    character::Request queue(const QString &text);
+    void finish(const Pending &p);
+
+    QString m_name;
+    bool m_visible = false;
+    int m_left = 0;
+    int m_top = 0;
+    int m_languageId = 0;
+    int m_balloonStyle = character::Character::BalloonOn | 0x2;
+    character::Commands m_commands;
+    quint64 m_nextId = 1;
+};
+
+// The character service double: hands out one RecordingCharacter, or none
+// when loading is set to fail.
+class RecordingCharacterService : public character::CharacterService {
+    Q_OBJECT
+public:
+    explicit RecordingCharacterService(QString characterName = QStringLiteral("Kess"),
+                                       QObject *parent = nullptr);
+    ~RecordingCharacterService() override;
+
+    bool load(const QString &id) override;
+    character::Character *character(const QString &id) const override;
+    void unload(const QString &id) override;
+    void showPropertySheet() override { calls << QStringLiteral("PropertySheet"); }
+    void showDefaultCharacterProperties() override { calls << QStringLiteral("DefaultCharacterProperties"); }
+
+    bool loadFails = false;
+    QString characterName;
+    // Service calls: "Load default", "Unload default", ...
+    QStringList calls;
+    // The loaded character; null before load and after unload.
+    RecordingCharacter *loaded() const { return m_character; }
+    // The character loaded last, also after it was unloaded.
+    RecordingCharacter *last() const { return m_character ? m_character : m_unloaded.value(m_unloaded.size() - 1); }
+
+private:
+    QString m_id;
+    RecordingCharacter *m_character = nullptr;
+    QList<RecordingCharacter *> m_unloaded;
+};
+
+} // namespace kestrova::test

@@ -1,0 +1,56 @@
+#include "DateFunctions.h"
+
+#include "Clock.h"
+
+namespace kestrova::DateFunctions {
+
+QString GetDayName(const Clock &clock, const QLocale &locale)
+{
+    return locale.dayName(clock.now().date().dayOfWeek(), QLocale::LongFormat);
+}
+
+QString ordinalSuffix(const QString &day)
+{
+    if (day == u"11" || day == u"12" || day == u"13")
+        return QStringLiteral("th");
+    if (day.endsWith(u'1'))
+        return QStringLiteral("st");
+    if (day.endsWith(u'2'))
+        return QStringLiteral("nd");
+    if (day.endsWith(u'3'))
+        return QStringLiteral("rd");
+    return QStringLiteral("th");
+}
+
+QString GetSpokenDate(const Clock &clock, const QLocale &locale)
+{
+    const QDate today = clock.now().date();
+    // The standalone form is the month's name on its own ("December"), as
+    // opposed to the inflected form some languages use inside a date.
+    const QString month = locale.standaloneMonthName(today.month(), QLocale::LongFormat);
+    const QString day = QString::number(today.day());
+    return month + u' ' + day + ordinalSuffix(day) + QStringLiteral(", ")
+        + QStringLiteral("%1").arg(today.year(), 4, 10, QLatin1Char('0'));
+}
+
+QString GetSpokenTime(const Clock &clock)
+{
+    const QTime time = clock.now().time();
+    const int hour12 = time.hour() % 12 == 0 ? 12 : time.hour() % 12;
+    return QStringLiteral("%1:%2 %3")
+        .arg(hour12)
+        .arg(time.minute(), 2, 10, QLatin1Char('0'))
+        .arg(time.hour() < 12 ? QStringLiteral("AM") : QStringLiteral("PM"));
+}
+
+QString GetPartOfDay(const Clock &clock)
+{
+    const int hour = clock.now().time().hour();
+    if (hour < 12)
+        return QStringLiteral("Morning");
+    if (hour < 17)
+        return QStringLiteral("Afternoon");
+    return QStringLiteral("Evening");
+}
+
+} // namespace kestrova::DateFunctions
