@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Kestrova needs that are not there yet.
+#   scripts/deps.sh build   compiler, CMake, Qt development files
+#   scripts/deps.sh run     what the program needs at run time (voices)
+#   scripts/deps.sh test    what the tests need (a virtual X server and tools)
+# Several groups may be named at once. Nothing is installed that is there.
+set -euo pipefail
+
+build=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-svg-dev qt6-speech-dev
+       qt6-declarative-dev libxkbcommon-dev)
+run=(qt6-qpa-plugins libqt6svg6 qt6-speech-speechd-plugin qt6-speech-flite-plugin
+     speech-dispatcher speech-dispatcher-espeak-ng fonts-dejavu-core)
+test=(xvfb xauth x11-utils xdotool openbox xcompmgr imagemagick procps)
+
+wanted=()
+for group in "$@"; do
+  case "$group" in
+    build) wanted+=("${build[@]}") ;;
+    run) wanted+=("${run[@]}") ;;
+    test) wanted+=("${test[@]}") ;;
+    *) echo "deps.sh: unknown group '$group' (build, run or test)" >&2; exit 2 ;;
+  esac
+done
+
+missing=()
+for p in "${wanted[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing ${#missing[@]} Debian packages: ${missing[*]}"
+sudo=()
+if [ "$(id -u)" -ne 0 ]; then
+  command -v sudo >/dev/null || { echo "Kestrova needs these Debian packages, and installing them needs root: ${missing[*]}" >&2; exit 1; }
+  sudo=(sudo)
+fi
+export DEBIAN_FRONTEND=noninteractive
+"${sudo[@]}" apt-get update -qq
+"${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
