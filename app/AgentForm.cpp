@@ -2,9 +2,16 @@
 
 #include "Application.h"
 #include "Character.h"
+#include "CommandTable.h"
 #include "DateFunctions.h"
+#include "FileOperations.h"
 #include "IntegerText.h"
+#include "MousePointer.h"
+#include "Random.h"
 #include "SettingsStore.h"
+#include "Shell.h"
+
+#include <QMenu>
 
 namespace kestrova {
 
@@ -19,8 +26,23 @@ AgentForm::AgentForm(Application &app) : QWidget(nullptr), m_app(app)
 {
     setObjectName(QStringLiteral("Agent"));
     setWindowTitle(QStringLiteral("Kestrova"));
-    connect(&m_app.characterService(), &character::CharacterService::requestComplete, this,
+    character::CharacterService *service = &m_app.characterService();
+    connect(service, &character::CharacterService::requestComplete, this,
             &AgentForm::AgentCtrl_RequestComplete);
+    connect(service, &character::CharacterService::command, this, &AgentForm::AgentCtrl_Command);
+    connect(service, &character::CharacterService::click, this, &AgentForm::AgentCtrl_Click);
+    connect(service, &character::CharacterService::dblClick, this, &AgentForm::AgentCtrl_DblClick);
+
+    TimerJoke.setObjectName(QStringLiteral("TimerJoke"));
+    TimerJoke.setInterval(60000);
+    connect(&TimerJoke, &QTimer::timeout, this, &AgentForm::TimerJoke_Timer);
+
+    MnuTour = new QMenu(QStringLiteral("Tour"), this);
+    MnuTour->setObjectName(QStringLiteral("MnuTour"));
+    MnuYes = MnuTour->addAction(QStringLiteral("Yes"), this, &AgentForm::MnuYes_Click);
+    MnuYes->setObjectName(QStringLiteral("MnuYes"));
+    MnuNo = MnuTour->addAction(QStringLiteral("No"), this, &AgentForm::MnuNo_Click);
+    MnuNo->setObjectName(QStringLiteral("MnuNo"));
 }
 
 AgentForm::~AgentForm() = default;
@@ -31,7 +53,10 @@ void AgentForm::Form_Load()
     QuitRequest = Request();
     JokeTicks = 0;
     SetAgent();
-    // The jokes file, the joke timer and the hidden quick toolbar load here.
+    m_app.jokes().LoadJokes(m_app.context().programDir + QStringLiteral("/JOKES.TXT"));
+    // Runs even when jokes are off; the switch keeps jokes from being told.
+    TimerJoke.start();
+    // The hidden quick toolbar loads here.
 
     const SettingsStore &settings = m_app.settings();
     convertInto(settings.read(App, QStringLiteral("Run"), QStringLiteral("Number")), &RunNumber);
@@ -48,7 +73,7 @@ void AgentForm::SetAgent()
         Agent = service.character(CharacterId);
     Agent.setLanguageID(1033);
     Agent.setBalloonStyle(Agent.BalloonStyle() & ~character::Character::BalloonOn);
-    // The command table is registered here.
+    SetCommands();
     if (character::Commands *commands = Agent.commands()) {
         commands->setCaption(QStringLiteral("Kestrova"));
         commands->setVoice(QStringLiteral("Kestrova"));
@@ -128,7 +153,8 @@ void AgentForm::AgentQuit()
 void AgentForm::UnloadForms()
 {
     m_unloading = true;
-    // The word processor is released and the mail and joke timers stop here.
+    // The word processor is released and the mail timer stops here.
+    TimerJoke.stop();
     m_app.forms().unloadAll();
 }
 
@@ -149,9 +175,122 @@ void AgentForm::AgentCtrl_RequestComplete(const Request &request)
         Agent = character::CharacterRef();
         UnloadForms();
     } else if (request == TourRequest) {
-        m_app.movement().GestureAtMouse(Agent, *m_app.context().platform.mousePointer);
-        // The tour menu pops up here.
+        const MousePointer &pointer = *m_app.context().platform.mousePointer;
+        m_app.movement().GestureAtMouse(Agent, pointer);
+        MnuTour->popup(pointer.position());
     }
+}
+
+void AgentForm::SetCommands()
+{
+    character::Commands *commands = Agent.commands();
+    if (!commands)
+        return;
+    // The first office program and the favourite sites are the options
+    // window's; until the user has named them they are empty, and the
+    // service refuses a command without a name.
+    const QString firstOffice;
+    const QStringList sites;
+    for (const CommandEntry &c : commandTable(firstOffice, sites)) {
+        if (!commands->add(c.name, c.caption, c.voice, true, c.inMenu))
+            continue;
+        if (c.guarded) {
+            character::Command *added = commands->item(c.name);
+            added->confidenceText = GuardedConfidenceText;
+            added->confidence = GuardedConfidence;
+        }
+    }
+    commands->setVisible(true);
+}
+
+void AgentForm::AgentCtrl_Command(const character::UserInput &input)
+{
+    if (input.confidence <= GuardedConfidence) {
+        AgentNotUnderstood();
+        return;
+    }
+    const QString &name = input.name;
+    if (name == u"General" || name == u"Accessories" || name == u"My Office" || name == u"Internet") {
+        // The menus pop up at the mouse pointer once they are built.
+    } else if (name == u"Help") {
+        const QString help = m_app.context().programDir + QStringLiteral("/Kestrova_Help.chm");
+        if (FileOperations::FileExists(help)) {
+            m_app.context().platform.shell->open(help);
+        } else {
+            Agent.Play(QStringLiteral("Sad"));
+            Agent.Speak(QStringLiteral("I could not find the help file. See the readme file for "
+                                       "information on downloading the help file."));
+        }
+    } else if (name == u"Quit") {
+        AgentQuit();
+    } else if (name == u"MovetoMouse") {
+        m_app.movement().MoveToMouse(Agent, *m_app.context().platform.mousePointer);
+    } else if (name == u"aco") {
+        // Registered so it can be said; it does nothing.
+    }
+    // The other commands reach their windows and programs as those are built.
+}
+
+void AgentForm::AgentNotUnderstood()
+{
+    Agent.Listen(false);
+    switch (RetryCount) {
+    case 0:
+        RetryCount = 1;
+        Agent.Play(QStringLiteral("DontRecognize"));
+        SpeechInputRequest = Agent.Speak(QStringLiteral("Huh?|What?|Say Again?"));
+        break;
+    case 1:
+        RetryCount = 2;
+        Agent.Play(QStringLiteral("Decline"));
+        SpeechInputRequest = Agent.Speak(QStringLiteral("Can you say that again?|What was that?|once more please."));
+        break;
+    case 2:
+        RetryCount = 3;
+        Agent.Play(QStringLiteral("StartListening"));
+        Agent.Listen(true);
+        break;
+    default:
+        break;
+    }
+}
+
+void AgentForm::AgentCtrl_Click(const QString &, int button, int, int, int)
+{
+    if (button == character::LeftButton)
+        Agent.StopAll();
+    else
+        Agent.Play(QStringLiteral("Alert"));
+}
+
+void AgentForm::AgentCtrl_DblClick(const QString &, int button, int, int, int)
+{
+    if (button == character::LeftButton)
+        Agent.Listen(true);
+}
+
+void AgentForm::MnuYes_Click()
+{
+    // The tour window opens here once it is built.
+}
+
+void AgentForm::MnuNo_Click()
+{
+    Agent.Play(QStringLiteral("Sad"));
+    Agent.Speak(QStringLiteral("You can see the tour anytime by selecting tour from my general menu."));
+}
+
+void AgentForm::TimerJoke_Timer()
+{
+    Jokes &jokes = m_app.jokes();
+    if (JokeTicks == 4 && jokes.JokesStatus) {
+        jokes.TellJoke(Agent, *m_app.context().platform.random);
+        JokeTicks = 0;
+    } else if (JokeTicks < 4) {
+        ++JokeTicks;
+    }
+    // At 4 with jokes off the count waits there, so the next tick after
+    // jokes are switched on tells one.
 }
 
 QString AgentForm::userName() const

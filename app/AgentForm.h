@@ -2,7 +2,11 @@
 
 #include "CharacterRef.h"
 
+#include <QTimer>
 #include <QWidget>
+
+class QAction;
+class QMenu;
 
 namespace kestrova {
 
@@ -32,13 +36,27 @@ public:
     void AgentVisible();
 
     void AgentCtrl_RequestComplete(const character::Request &request);
+    void AgentCtrl_Command(const character::UserInput &input);
+    void AgentCtrl_Click(const QString &characterId, int button, int shift, int x, int y);
+    void AgentCtrl_DblClick(const QString &characterId, int button, int shift, int x, int y);
+    void MnuYes_Click();
+    void MnuNo_Click();
+    void TimerJoke_Timer();
 
     // The loaded character; empty while none is loaded.
     character::CharacterRef Agent;
     // The last prompt to repeat a spoken command.
     character::Request SpeechInputRequest;
     qint16 RunNumber = 0;
-    int JokeTicks = 0;
+    qint16 JokeTicks = 0;
+    int RetryCount = 0;
+
+    // Once a minute; a joke every fifth tick while jokes are on.
+    QTimer TimerJoke;
+    // The Yes/No answer to the first run's offer of a tour.
+    QMenu *MnuTour = nullptr;
+    QAction *MnuYes = nullptr;
+    QAction *MnuNo = nullptr;
 
     // Held for the tests of the shut-down: the farewell hide and the tour
     // offer.
@@ -46,6 +64,9 @@ public:
     character::Request tourRequest() const { return TourRequest; }
 
 private:
+    void SetCommands();
+    void AgentNotUnderstood();
+
     // The user's name as the options window shows it; empty until the user
     // has given one.
     QString userName() const;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Forms.h"
+#include "Jokes.h"
 #include "Movement.h"
 #include "PlatformServices.h"
 
@@ -36,6 +37,7 @@ public:
     character::CharacterService &characterService() const { return *m_context.characterService; }
     Forms &forms() { return m_forms; }
     Movement &movement() { return m_movement; }
+    Jokes &jokes() { return m_jokes; }
 
     // The start-up procedure: load the host window, greet, go on with the
     // tip of the day.
@@ -53,6 +55,7 @@ private:
     AppContext m_context;
     Forms m_forms;
     Movement m_movement;
+    Jokes m_jokes;
     QPointer<AgentForm> m_agent;
 };
 

@@ -4,12 +4,16 @@ namespace kestrova {
 
 class Clock;
 class MousePointer;
+class Random;
+class Shell;
 
 // Everything the program reaches outside itself. The program fills it with
 // the real services (SystemPlatform), tests with doubles. Not owned.
 struct PlatformServices {
     Clock *clock = nullptr;
     MousePointer *mousePointer = nullptr;
+    Random *random = nullptr;
+    Shell *shell = nullptr;
 };
 
 } // namespace kestrova

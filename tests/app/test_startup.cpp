@@ -3,6 +3,7 @@
 #include "Fakes.h"
 #include "RecordingCharacter.h"
 #include "SettingsStore.h"
+#include "TestRun.h"
 
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -12,32 +13,7 @@
 using namespace kestrova;
 using kestrova::test::RecordingCharacter;
 
-namespace {
-
-// One run of the program against the recording character, with its settings
-// in a temporary folder that outlives the run (so a second run sees them).
-struct Run {
-    Run(const QString &settingsDir, const QString &characterName = QStringLiteral("Kess"))
-        : settings(settingsDir), service(characterName)
-    {
-        AppContext context;
-        context.programDir = QStringLiteral(KESTROVA_PROGRAM_DIR);
-        context.settings = &settings;
-        context.platform = platform.services();
-        context.characterService = &service;
-        app = std::make_unique<Application>(context);
-    }
-
-    RecordingCharacter &character() { return *service.last(); }
-    QStringList log() { return service.last() ? service.last()->log : QStringList(); }
-
-    SettingsStore settings;
-    test::FakePlatform platform;
-    test::RecordingCharacterService service;
-    std::unique_ptr<Application> app;
-};
-
-} // namespace
+using Run = kestrova::test::TestRun;
 
 class TestStartup : public QObject {
     Q_OBJECT

@@ -3,6 +3,11 @@
 #include "Clock.h"
 #include "MousePointer.h"
 #include "PlatformServices.h"
+#include "Random.h"
+#include "Shell.h"
+
+#include <QList>
+#include <QStringList>
 
 namespace kestrova::test {
 
@@ -19,11 +24,35 @@ public:
     QPoint position() const override { return where; }
 };
 
+// Hands out the numbers the test queues, then `fallback` for ever.
+class FakeRandom : public Random {
+public:
+    QList<double> queued;
+    double fallback = 0.0;
+    QList<unsigned int> seeds;
+    double next() override { return queued.isEmpty() ? fallback : queued.takeFirst(); }
+    void seed(unsigned int value) override { seeds << value; }
+};
+
+// Writes down what it was asked to open.
+class RecordingShell : public Shell {
+public:
+    QStringList opened;
+    bool succeeds = true;
+    bool open(const QString &target) override
+    {
+        opened << target;
+        return succeeds;
+    }
+};
+
 // The doubles of every platform service, wired into one PlatformServices.
 struct FakePlatform {
     FakeClock clock;
     FakeMousePointer mousePointer;
-    PlatformServices services() { return PlatformServices{&clock, &mousePointer}; }
+    FakeRandom random;
+    RecordingShell shell;
+    PlatformServices services() { return PlatformServices{&clock, &mousePointer, &random, &shell}; }
 };
 
 } // namespace kestrova::test

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+namespace kestrova {
+
+// One registered command: what the Command event reports, what the
+// character's menu and commands window show, and what the user may say.
+struct CommandEntry {
+    QString name;
+    QString caption;
+    QString voice;
+    bool inMenu = false;       // listed in the character's popup menu
+    bool guarded = false;      // weak matches are answered with the prompt below
+};
+
+// The confidence at or below which a guarded command is not taken, and what
+// the character shows then.
+inline constexpr int GuardedConfidence = -60;
+inline const QString GuardedConfidenceText = QStringLiteral("I didn't understand your request");
+
+// The command table in the order it is registered: the fixed commands, with
+// the first office program after "Wordpad" and the ten favourite sites at the
+// end, each named, captioned and voiced by its own name.
+QList<CommandEntry> commandTable(const QString &firstOfficeName, const QStringList &siteNames);
+
+} // namespace kestrova

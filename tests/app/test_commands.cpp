@@ -1,0 +1,275 @@
+#include "CommandTable.h"
+#include "TestRun.h"
+
+#include <QFile>
+#include <QMenu>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace kestrova;
+using kestrova::character::UserInput;
+using kestrova::test::TestRun;
+
+class TestCommands : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void init();
+
+    void registration();
+    void guardedThreshold_data();
+    void guardedThreshold();
+    void fourWeakInputs();
+    void keptPromptIsFollowedUp();
+    void namesCompareExactly();
+    void quitRunsTheFarewell();
+    void helpWithAndWithoutTheFile();
+    void moveToMouse();
+
+    void clicks();
+    void tourMenu();
+    void jokeTimer();
+    void jokeTimerOffThenOn();
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<TestRun> m_run;
+    TestRun &run() { return *m_run; }
+    QStringList startAndClear();
+};
+
+void TestCommands::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    m_run.reset();
+    m_run = std::make_unique<TestRun>(m_dir->path() + "/settings", "Kess", m_dir->path());
+}
+
+QStringList TestCommands::startAndClear()
+{
+    run().app->Main();
+    run().character().completeAll();
+    run().character().log.clear();
+    return {};
+}
+
+void TestCommands::registration()
+{
+    run().app->agent();
+    const auto &commands = run().character().commands();
+    // Without an options window the office and favourite names are empty and
+    // refused: 36 - 11 commands are registered.
+    QCOMPARE(commands.count(), 25);
+    QStringList names, menu;
+    for (const auto &c : commands.all()) {
+        names << c.name;
+        if (c.visible)
+            menu << c.name;
+        QVERIFY(c.enabled);
+    }
+    QCOMPARE(menu, QStringList({"General", "Accessories", "My Office", "Internet", "Quit", "Help"}));
+    QCOMPARE(names.mid(18, 2), QStringList({"Wordpad", "Word"}));
+    QCOMPARE(names.last(), QString("NewMail"));
+    QCOMPARE(commands.item("ChangeAgent")->caption, QString("Change Agent"));
+    QCOMPARE(commands.item("NewMail")->caption, QString("New Mail"));
+    QCOMPARE(commands.item("Word")->caption, QString("Open Word"));
+    QCOMPARE(commands.item("Check Mail")->voice, QString("[check][e]mail"));
+    for (const QString n : {"General", "Accessories", "My Office", "Internet", "Quit", "Help", "MovetoMouse"}) {
+        QCOMPARE(commands.item(n)->confidence, -60);
+        QCOMPARE(commands.item(n)->confidenceText, QString("I didn't understand your request"));
+    }
+    QCOMPARE(commands.item("aco")->confidence, 0);
+    QVERIFY(commands.item("aco")->confidenceText.isEmpty());
+    QVERIFY(commands.visible());
+    QCOMPARE(commands.caption(), QString("Kestrova"));
+
+    // With names given, they take their places in the table.
+    const auto table = commandTable("Spreadsheet", {"News", "Weather"});
+    QCOMPARE(table.size(), 36);
+    QCOMPARE(table.at(19).name, QString("Spreadsheet"));
+    QCOMPARE(table.at(19).voice, QString("Spreadsheet"));
+    QCOMPARE(table.at(26).caption, QString("News"));
+    QCOMPARE(table.at(27).name, QString("Weather"));
+}
+
+void TestCommands::guardedThreshold_data()
+{
+    QTest::addColumn<int>("confidence");
+    QTest::addColumn<bool>("runs");
+    QTest::newRow("-100") << -100 << false;
+    QTest::newRow("-60") << -60 << false;
+    QTest::newRow("-59") << -59 << true;
+    QTest::newRow("100") << 100 << true;
+}
+
+void TestCommands::guardedThreshold()
+{
+    QFETCH(int, confidence);
+    QFETCH(bool, runs);
+    startAndClear();
+    run().agent().AgentCtrl_Command(UserInput{"MovetoMouse", confidence, "go to mouse"});
+    if (runs)
+        QCOMPARE(run().log(), QStringList{"MoveTo -20 300"});
+    else
+        QCOMPARE(run().log(), QStringList({"Listen false", "Play DontRecognize", "Speak Huh?|What?|Say Again?"}));
+}
+
+void TestCommands::fourWeakInputs()
+{
+    startAndClear();
+    AgentForm &agent = run().agent();
+    const UserInput weak{"", -100, "xyzzy"};
+    agent.AgentCtrl_Command(weak);
+    agent.AgentCtrl_Command(weak);
+    agent.AgentCtrl_Command(weak);
+    agent.AgentCtrl_Command(weak);
+    QCOMPARE(run().log(), QStringList({
+        "Listen false", "Play DontRecognize", "Speak Huh?|What?|Say Again?",
+        "Listen false", "Play Decline", "Speak Can you say that again?|What was that?|once more please.",
+        "Listen false", "Play StartListening", "Listen true",
+        "Listen false"}));
+    QCOMPARE(agent.RetryCount, 3);
+}
+
+void TestCommands::keptPromptIsFollowedUp()
+{
+    startAndClear();
+    AgentForm &agent = run().agent();
+    agent.AgentCtrl_Command(UserInput{"", -100, "xyzzy"});
+    auto &c = run().character();
+    QCOMPARE(agent.SpeechInputRequest, c.pendingRequest("Speak Huh?|What?|Say Again?"));
+    c.completeAll();
+    QCOMPARE(c.log.last(), QString("Speak Better try that again."));
+    // The follow-up is not a prompt of its own: completing it adds nothing.
+    QCOMPARE(c.log.count("Speak Better try that again."), 1);
+}
+
+void TestCommands::namesCompareExactly()
+{
+    startAndClear();
+    run().agent().AgentCtrl_Command(UserInput{"quit", 100, "quit"});
+    run().agent().AgentCtrl_Command(UserInput{"Quit ", 100, "quit"});
+    QVERIFY(run().log().isEmpty());
+}
+
+void TestCommands::quitRunsTheFarewell()
+{
+    QSignalSpy finished(run().app.get(), &Application::finished);
+    startAndClear();
+    run().agent().AgentCtrl_Command(UserInput{"Quit", 80, "quit"});
+    QCOMPARE(run().log(), QStringList({"StopAll", "Speak Goodbye ", "Hide"}));
+    run().character().completeAll();
+    QCOMPARE(finished.count(), 1);
+}
+
+void TestCommands::helpWithAndWithoutTheFile()
+{
+    startAndClear();
+    run().agent().AgentCtrl_Command(UserInput{"Help", 100, "help"});
+    QCOMPARE(run().log(), QStringList({"Play Sad", "Speak I could not find the help file. See the readme "
+                                                   "file for information on downloading the help file."}));
+    QVERIFY(run().platform.shell.opened.isEmpty());
+
+    const QString help = m_dir->path() + "/Kestrova_Help.chm";
+    QFile f(help);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.close();
+    run().character().log.clear();
+    run().agent().AgentCtrl_Command(UserInput{"Help", 100, "help"});
+    QVERIFY(run().log().isEmpty());
+    QCOMPARE(run().platform.shell.opened, QStringList{help});
+}
+
+void TestCommands::moveToMouse()
+{
+    startAndClear();
+    run().platform.mousePointer.where = QPoint(50, 300);
+    run().agent().AgentCtrl_Command(UserInput{"MovetoMouse", 100, "follow mouse"});
+    run().platform.mousePointer.where = QPoint(32767 + 70, 5);
+    run().agent().AgentCtrl_Command(UserInput{"MovetoMouse", 100, "follow mouse"});
+    run().platform.mousePointer.where = QPoint(32837, 5); // x - 70 = 32767 still fits
+    run().agent().AgentCtrl_Command(UserInput{"MovetoMouse", 100, "follow mouse"});
+    run().platform.mousePointer.where = QPoint(32838, 5); // does not
+    run().agent().AgentCtrl_Command(UserInput{"MovetoMouse", 100, "follow mouse"});
+    QCOMPARE(run().log(), QStringList({"MoveTo -20 300", "MoveTo 32767 5", "MoveTo 32767 5"}));
+}
+
+void TestCommands::clicks()
+{
+    run().app->Main();
+    auto &c = run().character();
+    QVERIFY(c.pending.size() > 1);
+    c.log.clear();
+    // A left click silences the character: the queue is gone.
+    Q_EMIT c.click(1, 0, 10, 10);
+    QCOMPARE(c.log, QStringList{"StopAll"});
+    QVERIFY(c.pending.isEmpty());
+    Q_EMIT c.click(2, 0, 10, 10);
+    Q_EMIT c.dblClick(2, 0, 10, 10);
+    Q_EMIT c.dblClick(1, 0, 10, 10);
+    QCOMPARE(c.log, QStringList({"StopAll", "Play Alert", "Listen true"}));
+}
+
+void TestCommands::tourMenu()
+{
+    run().platform.mousePointer.where = QPoint(120, 90);
+    run().app->Main();
+    auto &c = run().character();
+    AgentForm &agent = run().agent();
+    QVERIFY(!agent.MnuTour->isVisible());
+    c.completeAll();
+    QCOMPARE(c.log.last(), QString("GestureAt 120 90"));
+    QVERIFY(agent.MnuTour->isVisible());
+    QCOMPARE(agent.MnuTour->actions().size(), 2);
+    QCOMPARE(agent.MnuYes->text(), QString("Yes"));
+    agent.MnuTour->hide();
+    c.log.clear();
+    agent.MnuNo->trigger();
+    QCOMPARE(c.log, QStringList({"Play Sad", "Speak You can see the tour anytime by selecting tour from my general menu."}));
+}
+
+void TestCommands::jokeTimer()
+{
+    QFile jokes(m_dir->path() + "/JOKES.TXT");
+    QVERIFY(jokes.open(QIODevice::WriteOnly));
+    jokes.write("Only joke\r\n");
+    jokes.close();
+    run().app->jokes().JokesStatus = true;
+    startAndClear();
+    AgentForm &agent = run().agent();
+    QVERIFY(agent.TimerJoke.isActive());
+    QCOMPARE(agent.TimerJoke.interval(), 60000);
+    QList<int> minutesWithJoke;
+    for (int minute = 1; minute <= 16; ++minute) {
+        run().character().log.clear();
+        agent.TimerJoke_Timer();
+        if (run().log().contains("Speak Only joke"))
+            minutesWithJoke << minute;
+    }
+    QCOMPARE(minutesWithJoke, QList<int>({5, 10, 15}));
+}
+
+void TestCommands::jokeTimerOffThenOn()
+{
+    QFile jokes(m_dir->path() + "/JOKES.TXT");
+    QVERIFY(jokes.open(QIODevice::WriteOnly));
+    jokes.write("A\nB\n");
+    jokes.close();
+    startAndClear();
+    AgentForm &agent = run().agent();
+    for (int minute = 1; minute <= 30; ++minute)
+        agent.TimerJoke_Timer();
+    QVERIFY(run().log().isEmpty());
+    QCOMPARE(agent.JokeTicks, qint16(4));
+    run().app->jokes().JokesStatus = true;
+    agent.TimerJoke_Timer();
+    QCOMPARE(run().log().first(), QString("Play GetAttention"));
+    QCOMPARE(agent.JokeTicks, qint16(0));
+    // Unloading stops the timer.
+    agent.UnloadForms();
+    QVERIFY(!agent.TimerJoke.isActive());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+QTEST_MAIN(TestCommands)
+#include "test_commands.moc"

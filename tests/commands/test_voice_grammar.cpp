@@ -1,0 +1,253 @@
+#include "VoiceGrammar.h"
+
+#include <QTest>
+
+using namespace kestrova::character;
+
+namespace {
+
+// The voices of the command table, by command name.
+const QList<QPair<QString, QString>> &table()
+{
+    static const QList<QPair<QString, QString>> t = {
+        {"General", "[...]general[...]"},
+        {"Accessories", "[...]accessories menu[...]"},
+        {"My Office", "[...]Office menu[...]"},
+        {"Internet", "[...](inter net|internet|net|web) menu[...]"},
+        {"Quit", "quit[program|application]"},
+        {"Help", "[show|open|run|get]help"},
+        {"MovetoMouse", "(move to|go to|follow)mouse[pointer|cursor]"},
+        {"aco", "[open|show]a c o"},
+        {"ChangeAgent", "[change|new|choose new|different]agent[character]"},
+        {"ChangeUser", "[change|new|different]user"},
+        {"About", "[show|open|run]about[dialog|window]"},
+        {"Options", "[show|open|run]options[window|dialog]"},
+        {"Alarm", "[show|open|set]alarm[window|dialog]"},
+        {"Open File", "[show|open]file[window|dialog]"},
+        {"Calender", "[show|open|run]calender[window|dialog]"},
+        {"Calculator", "[show|open|run]calculator[program|application]"},
+        {"CD Player", "[show|open|run]cd player[program|application]"},
+        {"Notepad", "[show|open|run]notepad[program|application]"},
+        {"Wordpad", "[show|open|run]wordpad[program|application]"},
+        {"Word", "[start|open|run]word"},
+        {"New Document", "[start|open|run]word doc"},
+        {"Read Selection", "[read|speak]selection"},
+        {"Search the Internet", "[start|new][inter net]search"},
+        {"Check Mail", "[check][e]mail"},
+        {"NewMail", "[new][e]mail"},
+    };
+    return t;
+}
+
+int distance(const QString &grammar, const QString &phrase)
+{
+    const ParsedGrammar g = parseVoiceGrammar(grammar);
+    Q_ASSERT(g.ok());
+    return grammarDistance(*g.root, normalisePhrase(phrase));
+}
+
+CommandMatcher tableMatcher()
+{
+    CommandMatcher m;
+    for (const auto &[name, voice] : table())
+        m.add(name, voice);
+    return m;
+}
+
+} // namespace
+
+class TestVoiceGrammar : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void everyGrammarOfTheTableParses();
+    void parseErrors_data();
+    void parseErrors();
+    void treeShape_data();
+    void treeShape();
+
+    void accepts_data();
+    void accepts();
+    void rejects_data();
+    void rejects();
+
+    void matcherFindsTheCommand_data();
+    void matcherFindsTheCommand();
+    void typosLowerTheConfidence();
+    void nothingCloseGivesEmptyName();
+    void tiesGoToTheFirstRegistered();
+    void onlyAllowedCommandsTakePart();
+};
+
+void TestVoiceGrammar::everyGrammarOfTheTableParses()
+{
+    for (const auto &[name, voice] : table()) {
+        const ParsedGrammar g = parseVoiceGrammar(voice);
+        QVERIFY2(g.ok(), qPrintable(name + ": " + g.error));
+    }
+}
+
+void TestVoiceGrammar::parseErrors_data()
+{
+    QTest::addColumn<QString>("grammar");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("empty") << "" << "empty grammar or choice at character 1";
+    QTest::newRow("blank") << "   " << "empty grammar or choice";
+    QTest::newRow("unclosed optional") << "quit[program" << "\"[\" is not closed at character 5";
+    QTest::newRow("unclosed group") << "(move to|go to mouse" << "\"(\" is not closed at character 1";
+    QTest::newRow("stray closer") << "quit]" << "unexpected \"]\" at character 5";
+    QTest::newRow("wrong closer") << "[a)" << "\"[\" is not closed";
+    QTest::newRow("empty optional") << "quit[]" << "empty optional part at character 6";
+    QTest::newRow("empty choice") << "(a||b)" << "empty choice";
+    QTest::newRow("trailing bar") << "quit|" << "empty grammar or choice";
+}
+
+void TestVoiceGrammar::parseErrors()
+{
+    QFETCH(QString, grammar);
+    QFETCH(QString, message);
+    const ParsedGrammar g = parseVoiceGrammar(grammar);
+    QVERIFY(!g.ok());
+    QVERIFY2(g.error.startsWith(message), qPrintable(g.error));
+}
+
+void TestVoiceGrammar::treeShape_data()
+{
+    QTest::addColumn<QString>("grammar");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("glued optional") << "quit[program|application]" << "quit [program|application]";
+    QTest::newRow("two optionals glued") << "[check][e]mail" << "[check] [e] mail";
+    QTest::newRow("any words") << "[...]general[...]" << "[...] general [...]";
+    QTest::newRow("choice of phrases") << "(move to|go to|follow)mouse" << "(move to|go to|follow) mouse";
+    QTest::newRow("case and punctuation") << "Office Menu!" << "office menu";
+    QTest::newRow("top-level choice") << "yes|no" << "(yes|no)";
+}
+
+void TestVoiceGrammar::treeShape()
+{
+    QFETCH(QString, grammar);
+    QFETCH(QString, text);
+    const ParsedGrammar g = parseVoiceGrammar(grammar);
+    QVERIFY(g.ok());
+    QCOMPARE(grammarToText(*g.root), text);
+}
+
+void TestVoiceGrammar::accepts_data()
+{
+    QTest::addColumn<QString>("grammar");
+    QTest::addColumn<QString>("phrase");
+    QTest::newRow("quit") << "quit[program|application]" << "quit";
+    QTest::newRow("quit application") << "quit[program|application]" << "Quit application";
+    QTest::newRow("quit glued") << "quit[program|application]" << "quitprogram";
+    QTest::newRow("general alone") << "[...]general[...]" << "general";
+    QTest::newRow("general in a sentence") << "[...]general[...]" << "show me the general menu please";
+    QTest::newRow("internet split") << "[...](inter net|internet|net|web) menu[...]" << "the inter net menu";
+    QTest::newRow("web menu") << "[...](inter net|internet|net|web) menu[...]" << "web menu";
+    QTest::newRow("go to mouse pointer") << "(move to|go to|follow)mouse[pointer|cursor]" << "go to mouse pointer";
+    QTest::newRow("follow mouse") << "(move to|go to|follow)mouse[pointer|cursor]" << "follow mouse";
+    QTest::newRow("a c o glued") << "[open|show]a c o" << "aco";
+    QTest::newRow("open a.c.o.") << "[open|show]a c o" << "open A.C.O.";
+    QTest::newRow("choose new agent") << "[change|new|choose new|different]agent[character]" << "choose new agent character";
+    QTest::newRow("mail") << "[check][e]mail" << "mail";
+    QTest::newRow("email") << "[check][e]mail" << "check email";
+    QTest::newRow("e-mail") << "[check][e]mail" << "check e-mail";
+    QTest::newRow("e mail") << "[check][e]mail" << "check e mail";
+    QTest::newRow("word doc") << "[start|open|run]word doc" << "open word doc";
+    QTest::newRow("search") << "[start|new][inter net]search" << "new internet search";
+}
+
+void TestVoiceGrammar::accepts()
+{
+    QFETCH(QString, grammar);
+    QFETCH(QString, phrase);
+    QCOMPARE(distance(grammar, phrase), 0);
+}
+
+void TestVoiceGrammar::rejects_data()
+{
+    QTest::addColumn<QString>("grammar");
+    QTest::addColumn<QString>("phrase");
+    QTest::newRow("quit twice optional") << "quit[program|application]" << "quit program application";
+    QTest::newRow("mouse without verb") << "(move to|go to|follow)mouse[pointer|cursor]" << "mouse";
+    QTest::newRow("help with two verbs") << "[show|open|run|get]help" << "show open help";
+    QTest::newRow("words after quit") << "quit[program|application]" << "quit now";
+    QTest::newRow("menu missing") << "[...]accessories menu[...]" << "accessories";
+    QTest::newRow("empty phrase") << "quit" << "";
+    QTest::newRow("word order") << "[start|open|run]word doc" << "doc word";
+}
+
+void TestVoiceGrammar::rejects()
+{
+    QFETCH(QString, grammar);
+    QFETCH(QString, phrase);
+    QVERIFY(distance(grammar, phrase) > 0);
+}
+
+void TestVoiceGrammar::matcherFindsTheCommand_data()
+{
+    QTest::addColumn<QString>("phrase");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("check mail") << "check mail" << "Check Mail";
+    QTest::newRow("new mail") << "new e-mail" << "NewMail";
+    QTest::newRow("go to mouse pointer") << "go to mouse pointer" << "MovetoMouse";
+    QTest::newRow("quit application") << "quit application" << "Quit";
+    QTest::newRow("word") << "run word" << "Word";
+    QTest::newRow("word doc") << "run word doc" << "New Document";
+    QTest::newRow("office menu") << "my office menu" << "My Office";
+    QTest::newRow("calender typo") << "open calendar" << "Calender";
+    QTest::newRow("notepad typo") << "open notpad" << "Notepad";
+    QTest::newRow("cd player") << "run cd player" << "CD Player";
+}
+
+void TestVoiceGrammar::matcherFindsTheCommand()
+{
+    QFETCH(QString, phrase);
+    QFETCH(QString, name);
+    const CommandMatcher m = tableMatcher();
+    const auto match = m.match(phrase);
+    QCOMPARE(match.name, name);
+    QVERIFY2(match.confidence > -60, qPrintable(QString::number(match.confidence)));
+}
+
+void TestVoiceGrammar::typosLowerTheConfidence()
+{
+    const CommandMatcher m = tableMatcher();
+    const int exact = m.match("check mail").confidence;
+    const int oneOff = m.match("chek mail").confidence;
+    const int twoOff = m.match("chek mial").confidence;
+    QCOMPARE(exact, 100);
+    QVERIFY(oneOff < exact);
+    QVERIFY(twoOff < oneOff);
+    QVERIFY(oneOff > -60);
+    QCOMPARE(m.match("chek mail").name, QString("Check Mail"));
+}
+
+void TestVoiceGrammar::nothingCloseGivesEmptyName()
+{
+    const CommandMatcher m = tableMatcher();
+    for (const QString phrase : {"xyzzy", "", "!!!", "the quick brown fox jumps"}) {
+        const auto match = m.match(phrase);
+        QVERIFY2(match.confidence <= -60, qPrintable(phrase + ": " + match.name + " " + QString::number(match.confidence)));
+    }
+    QCOMPARE(m.match("").name, QString());
+    QCOMPARE(m.match("").confidence, -100);
+}
+
+void TestVoiceGrammar::tiesGoToTheFirstRegistered()
+{
+    // "mail" is exact for both mail commands; the one registered first wins.
+    const CommandMatcher m = tableMatcher();
+    QCOMPARE(m.match("mail").name, QString("Check Mail"));
+    QCOMPARE(m.match("mail").confidence, 100);
+}
+
+void TestVoiceGrammar::onlyAllowedCommandsTakePart()
+{
+    const CommandMatcher m = tableMatcher();
+    QCOMPARE(m.match("open notepad").name, QString("Notepad"));
+    const auto without = m.match("open notepad", QStringList{"Quit", "Wordpad"});
+    QVERIFY(without.name != "Notepad");
+    QVERIFY(without.confidence < 100);
+}
+
+QTEST_GUILESS_MAIN(TestVoiceGrammar)
+#include "test_voice_grammar.moc"

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "AgentForm.h"
+#include "Application.h"
+#include "Fakes.h"
+#include "RecordingCharacter.h"
+#include "SettingsStore.h"
+
+#include <memory>
+
+namespace kestrova::test {
+
+// One run of the program against the recording character and the platform
+// doubles, with its settings in a folder the test gives (so a second run can
+// see what the first stored) and its program folder wherever the test says.
+struct TestRun {
+    explicit TestRun(const QString &settingsDir, const QString &characterName = QStringLiteral("Kess"),
+                     const QString &programDir = QStringLiteral(KESTROVA_PROGRAM_DIR))
+        : settings(settingsDir), service(characterName)
+    {
+        AppContext context;
+        context.programDir = programDir;
+        context.settings = &settings;
+        context.platform = platform.services();
+        context.characterService = &service;
+        app = std::make_unique<Application>(context);
+    }
+
+    RecordingCharacter &character() { return *service.last(); }
+    QStringList log() { return service.last() ? service.last()->log : QStringList(); }
+    AgentForm &agent() { return *app->agent(); }
+
+    SettingsStore settings;
+    FakePlatform platform;
+    RecordingCharacterService service;
+    std::unique_ptr<Application> app;
+};
+
+} // namespace kestrova::test
