@@ -13,7 +13,8 @@ class QSvgRenderer;
 namespace kestrova::character {
 
 // Draws a character in a pose. One renderer per loaded character; the SVG is
-// parsed once.
+// parsed once. The renderer keeps a reference to the model, which must
+// outlive it.
 class CharacterRenderer {
 public:
     explicit CharacterRenderer(const CharacterModel &model);

@@ -1,0 +1,619 @@
+import math
+from geom import *
+import art
+from art import OUT, SLATE, YEL, mirror, drop
+
+META = {
+    'name': 'Kess',
+    'description': 'A small, friendly kestrel who likes to help.',
+    'size': [128, 128],
+    'art': 'art.svg',
+    'rootPivot': [64, 123],
+    'balloonAnchor': [64, 8],
+    'voice': {'locale': 'en_US', 'gender': 'female', 'rate': 0.05, 'pitch': 0.25},
+}
+SL, SR = art.SHOULDER_L, art.SHOULDER_R
+PARTS = [
+    ('tail', 'tail', (80, 103), 'body'),
+    ('feet', 'feet-stand', (64, 112), ''),
+    ('body', 'body', (64, 118), ''),
+    ('head', 'head', (64, 70), 'body'),
+    ('blush', 'blush', (64, 58), 'head'),
+    ('eyes', 'eyes-open', (64, 43), 'head'),
+    ('brows', 'brows-neutral', (64, 30), 'head'),
+    ('mouth', 'mouth-closed', (64, 54), 'head'),
+    ('tear', 'tear', (40, 56), 'head'),
+    ('waves', 'waves-1', (26, 46), 'head'),
+    ('book', 'book-open', (64, 100), 'body'),
+    ('wingLeft', 'wingLeft', SL, 'body'),
+    ('notepad', 'notepad', (55, 96), 'wingLeft'),
+    ('wingRight', 'wingRight', SR, 'body'),
+    ('pencil', 'pencil', (75, 107), 'wingRight'),
+    ('magnifier', 'magnifier', (99, 51), 'wingRight'),
+    ('megaphone', 'megaphone', (98, 52), 'wingRight'),
+    ('gearBig', 'gearBig', (102, 17), ''),
+    ('gearSmall', 'gearSmall', (114.4, 27.4), ''),
+    ('exclaim', 'exclaim', (102, 26), ''),
+    ('question', 'question', (101, 26), ''),
+    ('sparkle', 'sparkle-1', (64, 40), ''),
+]
+PIVOT = {p[0]: p[2] for p in PARTS}
+PARENT = {p[0]: p[3] for p in PARTS}
+PROPS = ['book', 'notepad', 'pencil', 'magnifier', 'megaphone', 'gearBig', 'gearSmall',
+         'exclaim', 'question', 'sparkle', 'blush', 'tear', 'waves']
+
+def P(**parts):
+    """A pose: P(head=dict(rotation=4), eyes='eyes-right') -- a string sets the element."""
+    out = {}
+    for k, v in parts.items():
+        out[k] = {'element': v} if isinstance(v, str) else dict(v)
+    return out
+def d(**kw): return kw
+def merge(*poses):
+    out = {}
+    for p in poses:
+        for part, v in p.items():
+            out.setdefault(part, {}).update(v)
+    return out
+
+POSES = {}
+POSES['rest'] = {p: {'opacity': 0} for p in PROPS}
+
+# -- faces and looks --------------------------------------------------------
+POSES['blink'] = P(eyes='eyes-closed')
+POSES['halfBlink'] = P(eyes='eyes-half')
+POSES['lookRight'] = P(head=d(rotation=5, dx=2), eyes='eyes-right')
+POSES['lookLeft'] = P(head=d(rotation=-5, dx=-2), eyes='eyes-left')
+POSES['lookDown'] = P(head=d(dy=4, scaleY=0.96), eyes='eyes-down', body=d(scaleY=0.99))
+POSES['lookUp'] = P(head=d(dy=-1.5, rotation=-2), eyes='eyes-up')
+POSES['happy'] = P(eyes='eyes-happy', brows='brows-raised', mouth='mouth-slight', blush=d(opacity=1))
+POSES['crouch'] = P(root=d(scaleY=0.9, scaleX=1.07), wingLeft=d(rotation=8), wingRight=d(rotation=-8))
+POSES['stretch'] = P(root=d(scaleY=1.05, scaleX=0.96))
+
+# -- wings --------------------------------------------------------------------
+POSES['wingRightUp'] = P(wingRight=d(rotation=-136))
+POSES['waveOut'] = P(wingRight=d(rotation=-116), head=d(rotation=-3, dx=-1))
+POSES['waveIn'] = P(wingRight=d(rotation=-143), head=d(rotation=-4, dx=-1.5))
+POSES['pointRight'] = P(wingRight=d(rotation=-96), head=d(rotation=5, dx=2), eyes='eyes-right',
+                        body=d(rotation=2), brows='brows-raised')
+POSES['pointLeft'] = P(wingLeft=d(rotation=96), head=d(rotation=-5, dx=-2), eyes='eyes-left',
+                       body=d(rotation=-2), brows='brows-raised')
+POSES['pointUp'] = P(wingRight=d(rotation=-150, scaleY=1.12, dy=-3), head=d(rotation=-6, dy=-1, dx=-2), eyes='eyes-up-right',
+                     body=d(scaleY=1.02), brows='brows-raised')
+POSES['pointDown'] = P(wingRight=d(rotation=-44, scaleY=1.08), head=d(dy=3, rotation=6, dx=1, scaleY=0.97), eyes='eyes-down-right',
+                       body=d(rotation=5), brows='brows-raised')
+POSES['wingsOut'] = P(wingLeft=d(rotation=48), wingRight=d(rotation=-48))
+POSES['wingsUp'] = P(wingLeft=d(rotation=134), wingRight=d(rotation=-134))
+POSES['wingsUpWide'] = P(wingLeft=d(rotation=120), wingRight=d(rotation=-120))
+POSES['clasp'] = P(wingLeft=d(rotation=-36, scaleY=0.9), wingRight=d(rotation=36, scaleY=0.9))
+POSES['wingToEar'] = P(wingLeft=d(rotation=146, scaleY=0.98), head=d(rotation=-8, dx=-1))
+POSES['wingToChin'] = P(wingRight=d(rotation=124, scaleY=0.68))
+
+# -- flying -----------------------------------------------------------------------
+POSES['fly'] = P(feet='feet-tucked', root=d(dy=-5), tail=d(rotation=-10))
+POSES['flapUp'] = P(wingLeft=d(rotation=128), wingRight=d(rotation=-128))
+POSES['flapMid'] = P(wingLeft=d(rotation=92), wingRight=d(rotation=-92))
+POSES['flapDown'] = P(wingLeft=d(rotation=52, scaleY=0.92), wingRight=d(rotation=-52, scaleY=0.92))
+
+# -- feelings -----------------------------------------------------------------------
+POSES['sad'] = P(eyes='eyes-sad', brows='brows-sad', head=d(dy=3.5, rotation=-5, scaleY=0.98),
+                 body=d(scaleY=0.96, scaleX=1.02), wingLeft=d(rotation=-5), wingRight=d(rotation=5),
+                 tail=d(rotation=10))
+POSES['surprised'] = P(eyes='eyes-wide', brows='brows-raised', mouth='mouth-wide',
+                       head=d(dy=-3), wingLeft=d(rotation=62), wingRight=d(rotation=-62),
+                       root=d(scaleY=1.04, scaleX=0.97, dy=-4), feet='feet-tucked', tail=d(rotation=-14))
+POSES['alert'] = P(eyes='eyes-wide', brows='brows-raised', head=d(dy=-3),
+                   root=d(scaleY=1.05, scaleX=0.97), wingLeft=d(rotation=14), wingRight=d(rotation=-14),
+                   exclaim=d(opacity=1), tail=d(rotation=-8))
+POSES['shrug'] = P(wingLeft=d(rotation=72, scaleY=0.72), wingRight=d(rotation=-72, scaleY=0.72),
+                   head=d(rotation=9, dx=1), brows='brows-puzzled', eyes='eyes-up', mouth='mouth-slight',
+                   body=d(scaleY=0.98), question=d(opacity=1))
+POSES['decline'] = P(eyes='eyes-closed', brows='brows-frown', wingRight=d(rotation=-108, scaleY=0.62),
+                     mouth='mouth-closed')
+POSES['bow'] = P(head=d(dy=6, scaleY=0.9), body=d(scaleY=0.95), eyes='eyes-closed',
+                 wingRight=d(rotation=42, scaleY=0.85), wingLeft=d(rotation=34), tail=d(rotation=-12))
+
+# -- props --------------------------------------------------------------------------
+POSES['read'] = P(book=d(opacity=1), wingLeft=d(rotation=-24, scaleY=0.9), wingRight=d(rotation=24, scaleY=0.9),
+                  head=d(dy=2.5), eyes='eyes-down', brows='brows-neutral')
+POSES['write'] = P(notepad=d(opacity=1), pencil=d(opacity=1), wingLeft=d(rotation=-22, scaleY=0.9),
+                   wingRight=d(rotation=40, scaleY=0.96), head=d(dy=2.5, rotation=-3), eyes='eyes-down-left',
+                   brows='brows-neutral', mouth='mouth-tongue')
+POSES['search'] = P(magnifier=d(opacity=1), wingRight=d(rotation=-141), eyes='eyes-big',
+                    brows='brows-raised')
+POSES['announce'] = P(megaphone=d(opacity=1), wingRight=d(rotation=-144), body=d(scaleX=1.04, scaleY=1.02),
+                      head=d(rotation=-4, dy=-1), wingLeft=d(rotation=28, scaleY=0.8), eyes='eyes-closed',
+                      brows='brows-raised', mouth='mouth-wide')
+POSES['process'] = P(gearBig=d(opacity=1), gearSmall=d(opacity=1), eyes='eyes-up-right', brows='brows-focus',
+                     head=d(rotation=-3))
+POSES['think'] = merge(P(eyes='eyes-up-right', brows='brows-puzzled', head=d(rotation=6, dx=1)), POSES['wingToChin'])
+POSES['listen'] = merge(POSES['wingToEar'], P(eyes='eyes-right', brows='brows-focus', waves=d(opacity=1)))
+
+
+def world(pose, part):
+    """Where a part is drawn in a pose: its transform and its parents'."""
+    pp = merge(POSES['rest'], pose).get(part, {})
+    m = local(pp, PIVOT[part])
+    if PARENT[part]:
+        m = mul(world(pose, PARENT[part]), m)
+    return m
+
+
+def held(part, pose, svg):
+    """Art for a prop drawn where it should be seen in `pose`, undone through its
+    holder's transform so that the holder carries it there."""
+    holder = PARENT[part]
+    m = inv(world(POSES[pose], holder)) if holder else (1, 0, 0, 1, 0, 0)
+    return '<g transform="%s">%s</g>' % (mstr(m), svg)
+
+
+def extra_elements(EL):
+    eye = art.eye; both = art.both; EYES = art.EYES
+    EL['eyes-down-left'] = both(look=(-2.4, 3.4), lid=((-12, -2.6), (12, -2.6)))
+    EL['eyes-down-right'] = both(look=(2.4, 3.4), lid=((-12, -2.6), (12, -2.6)))
+    EL['eyes-big'] = both(look=(0.4, 0.2), ring=(10.8, 11.6), sclera=(9.3, 10.1), iris=6.4, pupil=3.4)
+
+    # sound waves by the ear
+    def waves(n):
+        s = ''
+        for i in range(n):
+            r = 6 + i * 4.5
+            s += '<path d="M%.1f %.1f A%.1f %.1f 0 0 0 %.1f %.1f" stroke="#5aa9e6" stroke-width="2" stroke-linecap="round" fill="none" opacity="%.2f"/>' % (
+                27 - i * 1.2, 46 - r * 0.8, r, r, 27 - i * 1.2, 46 + r * 0.8, 1 - i * 0.22)
+        return s
+    EL['waves-1'] = waves(2)
+    EL['waves-2'] = waves(3)
+
+    # book, open towards the reader
+    cover = '<path d="M41 92 L64 96 L87 92 L87 109.5 L64 113.5 L41 109.5 Z" fill="#2f7f8f" stroke="%s" stroke-width="1.3" stroke-linejoin="round"/>' % OUT
+    page = '<path d="M43 91 Q54 89.6 63.4 95 L63.4 110.6 Q54 105.6 43.6 107.4 Z" fill="#fffaf0" stroke="#b9a47e" stroke-width="0.8" stroke-linejoin="round"/>'
+    lines = ''.join('<path d="M46.4 %.1f Q54 %.1f 60.6 %.1f" stroke="#98a4b6" stroke-width="1" fill="none" stroke-linecap="round"/>' % (
+        95 + k * 3, 93.6 + k * 3, 97.6 + k * 3) for k in range(4))
+    spine = '<path d="M64 95.6 L64 111" stroke="#a58a5e" stroke-width="1"/>'
+    ribbon = '<path d="M65.5 110 L65.5 116 L67 114.6 L68.5 116 L68.5 109.6" fill="#d6433b" stroke="%s" stroke-width="0.6"/>' % OUT
+    book_open = cover + ribbon + page + lines + mirror(page + lines) + spine
+    turning = ('<path d="M63.4 95 Q59 87.2 52 85.8 Q53.2 94.4 53.6 101.6 Q59.4 102.6 63.4 110.6 Z" fill="#fffdf7" stroke="#b9a47e" stroke-width="0.8" stroke-linejoin="round"/>'
+               '<path d="M56 91 Q59 92.6 61 96 M56.4 95 Q59.2 96.4 61 99.4" stroke="#c4ccd8" stroke-width="0.9" fill="none" stroke-linecap="round"/>')
+    EL['book-open'] = held('book', 'read', book_open)
+    EL['book-turn'] = held('book', 'read', book_open + mirror(turning))
+
+    # notepad in the left wing, pencil in the right
+    pad = ('<g transform="rotate(-7 54 96)">'
+           '<rect x="42" y="82.5" width="24" height="28" rx="1.8" fill="#fffdf6" stroke="%s" stroke-width="1.3"/>'
+           '<path d="M46 82.5 L46 110.5" stroke="#f08a8a" stroke-width="0.8"/>' % OUT +
+           ''.join('<path d="M47.5 %.1f L63.5 %.1f" stroke="#a9c6e8" stroke-width="0.8"/>' % (89.5 + k * 4, 89.5 + k * 4) for k in range(5)) +
+           ''.join('<path d="M%.1f 80.8 Q%.1f 78.6 %.1f 80.8 L%.1f 84.2" stroke="#5b6472" stroke-width="1.2" fill="none" stroke-linecap="round"/>' % (
+               45 + k * 4, 46.3 + k * 4, 47.6 + k * 4, 47.6 + k * 4) for k in range(5)))
+    def scrib(rows):
+        s = ''
+        for k in range(rows):
+            y = 88.6 + k * 4
+            x1 = 63 if k < rows - 1 else 56
+            pts = ['%.1f %.1f' % (48 + i * (x1 - 48) / 8.0, y + (-1.2 if i % 2 else 0.4)) for i in range(9)]
+            s += '<path d="M%s" stroke="#2c3a66" stroke-width="0.9" fill="none" stroke-linecap="round" stroke-linejoin="round"/>' % ' L'.join(pts)
+        return s
+    EL['notepad'] = held('notepad', 'write', pad + '</g>')
+    EL['notepad-1'] = held('notepad', 'write', pad + scrib(1) + '</g>')
+    EL['notepad-2'] = held('notepad', 'write', pad + scrib(3) + '</g>')
+    EL['notepad-3'] = held('notepad', 'write', pad + scrib(5) + '</g>')
+    # pencil: point on the pad, eraser end down to the right in the wing's tip
+    (px, py), (ex, ey) = (57.5, 97.5), (80, 110.5)
+    ang = math.degrees(math.atan2(ey - py, ex - px))
+    L = math.hypot(ey - py, ex - px)
+    pencil = ('<g transform="translate(%.1f %.1f) rotate(%.2f)">' % (px, py, ang) +
+              '<path d="M0 0 L5 -2.2 L5 2.2 Z" fill="#f3d2a2" stroke="%s" stroke-width="0.8" stroke-linejoin="round"/>' % OUT +
+              '<path d="M0 0 L1.8 -0.8 L1.8 0.8 Z" fill="#333"/>'
+              '<rect x="5" y="-2.2" width="%.1f" height="4.4" fill="#f6c343" stroke="%s" stroke-width="0.8"/>' % (L - 9, OUT) +
+              '<path d="M5 -0.7 L%.1f -0.7" stroke="#e2a722" stroke-width="0.8"/>' % (L - 4) +
+              '<rect x="%.1f" y="-2.2" width="2" height="4.4" fill="#b8c0cc" stroke="%s" stroke-width="0.7"/>' % (L - 4, OUT) +
+              '<path d="M%.1f -2.2 L%.1f -2.2 Q%.1f 0 %.1f 2.2 L%.1f 2.2 Z" fill="#f08aa0" stroke="%s" stroke-width="0.8"/>' % (L - 2, L, L + 1.6, L, L - 2, OUT) +
+              '</g>')
+    EL['pencil'] = held('pencil', 'write', pencil)
+
+    # magnifier in front of the right eye
+    mag = ('<path d="M86 47.5 L100.5 53" stroke="%s" stroke-width="5.2" stroke-linecap="round"/>' % OUT +
+           '<path d="M86 47.5 L100.5 53" stroke="#8a5a3a" stroke-width="3.2" stroke-linecap="round"/>'
+           '<path d="M88 48.4 L99 52.6" stroke="#b07a52" stroke-width="1" stroke-linecap="round"/>'
+           '<circle cx="77" cy="42.5" r="11.8" fill="url(#gGlass)"/>'
+           '<circle cx="77" cy="42.5" r="11.8" fill="none" stroke="%s" stroke-width="4.2"/>' % OUT +
+           '<circle cx="77" cy="42.5" r="11.8" fill="none" stroke="url(#gSteel)" stroke-width="2.4"/>'
+           '<path d="M70 37 Q72.5 33.6 77 33.4" stroke="#ffffff" stroke-width="1.6" stroke-linecap="round" fill="none" opacity="0.9"/>')
+    EL['magnifier'] = held('magnifier', 'search', mag)
+
+    # megaphone at the beak
+    mega = ('<path d="M70.5 56 L94 44 Q100.5 51 99 60.5 L71.8 61.6 Z" fill="#e8473c" stroke="%s" stroke-width="1.3" stroke-linejoin="round"/>' % OUT +
+            '<ellipse cx="96.6" cy="52.2" rx="3.6" ry="8.6" transform="rotate(-14 96.6 52.2)" fill="#f6f0e6" stroke="%s" stroke-width="1.3"/>' % OUT +
+            '<ellipse cx="96.9" cy="52.3" rx="1.8" ry="5.6" transform="rotate(-14 96.9 52.3)" fill="#cfc6b8"/>'
+            '<path d="M73 57.4 L92 48" stroke="#ff8a7c" stroke-width="1.2" stroke-linecap="round"/>'
+            '<rect x="68.6" y="55.6" width="3.6" height="6.4" rx="1" fill="#3b3f4a" stroke="%s" stroke-width="0.8"/>' % OUT +
+            '<path d="M84 58 L86 64" stroke="%s" stroke-width="3.4" stroke-linecap="round"/>' % OUT)
+    EL['megaphone'] = held('megaphone', 'announce', mega)
+
+    # gears
+    def gear(cx, cy, r, teeth, fill):
+        pts = []
+        for i in range(teeth * 4):
+            a = 2 * math.pi * i / (teeth * 4)
+            rr = r if (i % 4) in (0, 1) else r - 2.6
+            pts.append((cx + rr * math.cos(a + math.pi / (teeth * 4)), cy + rr * math.sin(a + math.pi / (teeth * 4))))
+        s = '<path d="%s" fill="%s" stroke="%s" stroke-width="1.2" stroke-linejoin="round"/>' % (
+            'M' + ' L'.join('%.2f %.2f' % p for p in pts) + ' Z', fill, OUT)
+        s += '<circle cx="%.1f" cy="%.1f" r="%.1f" fill="none" stroke="#a8772a" stroke-width="1.2"/>' % (cx, cy, r * 0.55)
+        s += '<circle cx="%.1f" cy="%.1f" r="%.1f" fill="#fff6e0" stroke="%s" stroke-width="1"/>' % (cx, cy, r * 0.22 + 0.6, OUT)
+        return s
+    EL['gearBig'] = gear(102, 17, 11, 10, 'url(#gBrass)')
+    EL['gearSmall'] = gear(114.4, 27.4, 7.5, 6, '#9fb4cf')
+
+    # marks
+    EL['exclaim'] = ('<path d="M99.5 6 L104.5 6 L103.2 19 L100.8 19 Z" fill="#f0502f" stroke="%s" stroke-width="1.3" stroke-linejoin="round"/>' % OUT +
+                     '<circle cx="102" cy="23.6" r="2.6" fill="#f0502f" stroke="%s" stroke-width="1.3"/>' % OUT)
+    q = 'M96.2 10.6 Q96.2 4.6 102 4.6 Q107.8 4.6 107.8 10 Q107.8 13.6 103.4 15.4 Q101.8 16.2 101.8 18.6'
+    EL['question'] = ('<path d="%s" stroke="%s" stroke-width="6.4" stroke-linecap="round" fill="none"/>' % (q, OUT) +
+                      '<path d="%s" stroke="#7b6ce0" stroke-width="3.8" stroke-linecap="round" fill="none"/>' % q +
+                      '<circle cx="101.8" cy="24" r="2.9" fill="#7b6ce0" stroke="%s" stroke-width="1.3"/>' % OUT)
+
+    def star(cx, cy, r, fill='#ffd75e'):
+        k = r * 0.3
+        return ('<path d="M%.1f %.1f Q%.1f %.1f %.1f %.1f Q%.1f %.1f %.1f %.1f Q%.1f %.1f %.1f %.1f Q%.1f %.1f %.1f %.1f Z" fill="%s" stroke="#c98f2e" stroke-width="0.8"/>' % (
+            cx, cy - r, cx + k, cy - k, cx + r, cy, cx + k, cy + k, cx, cy + r, cx - k, cy + k, cx - r, cy, cx - k, cy - k, cx, cy - r, fill))
+    EL['sparkle-1'] = star(24, 30, 6) + star(106, 22, 4.5) + star(100, 64, 3)
+    EL['sparkle-2'] = star(24, 30, 3.5) + star(106, 22, 6.5) + star(20, 66, 4)
+
+
+# -- animations ------------------------------------------------------------------------
+def F(pose=None, ms=100, tween=False, parts=None, **kw):
+    f = {}
+    if pose: f['pose'] = pose
+    if parts: f['parts'] = parts
+    f['duration'] = ms
+    if tween: f['tween'] = True
+    for k, v in kw.items():
+        f[k] = v
+    return f
+def T(pose=None, ms=100, parts=None, **kw): return F(pose, ms, True, parts, **kw)
+
+ANIMS = {}
+A = ANIMS
+A['RestPose'] = {'frames': [F('rest', 100)]}
+
+# ---- the states' animations ----
+A['Show'] = {'frames': [
+    F(parts=P(root=d(scale=0.2, opacity=0, dy=-10)), ms=40),
+    T(parts=P(root=d(scaleX=0.92, scaleY=1.08, opacity=1, dy=-7), wingLeft=d(rotation=70), wingRight=d(rotation=-70), feet='feet-tucked'), ms=160),
+    T(parts=P(root=d(scaleX=1.12, scaleY=0.88), wingLeft=d(rotation=30), wingRight=d(rotation=-30)), ms=110),
+    T(parts=P(root=d(scaleX=0.97, scaleY=1.04), eyes='eyes-happy', sparkle=d(opacity=1)), ms=110),
+    T('happy', 150, parts=P(sparkle=d(opacity=1), mouth='mouth-closed'), ),
+    F('happy', 200, parts=P(sparkle=d(opacity=0.8), mouth='mouth-closed'), **{}),
+    T('rest', 160),
+]}
+A['Hide'] = {'frames': [
+    T('crouch', 150, parts=P(eyes='eyes-happy')),
+    T(['stretch', 'wingsUpWide'], 90, parts=P(root=d(dy=0), feet='feet-tucked', eyes='eyes-happy')),
+    T('flapDown', 90, parts=P(root=d(dy=-22, scale=0.85, opacity=0.9), feet='feet-tucked')),
+    T('flapUp', 90, parts=P(root=d(dy=-40, scale=0.65, opacity=0.6), feet='feet-tucked')),
+    T('flapDown', 90, parts=P(root=d(dy=-60, scale=0.45, opacity=0.3), feet='feet-tucked')),
+    T('flapUp', 90, parts=P(root=d(dy=-80, scale=0.3, opacity=0), feet='feet-tucked')),
+]}
+
+speak_frames = [
+    T(parts=P(head=d(rotation=2), brows='brows-raised'), ms=160),
+    T(parts=P(head=d(rotation=-1.5, dy=0.5), wingRight=d(rotation=-22)), ms=180),
+    T(parts=P(head=d(rotation=1, dy=-0.5), wingRight=d(rotation=-12), brows='brows-raised'), ms=180),
+    T(parts=P(head=d(rotation=-2), wingLeft=d(rotation=16)), ms=180),
+    F(parts=P(head=d(rotation=-2), wingLeft=d(rotation=16), eyes='eyes-closed'), ms=80),
+    T(parts=P(head=d(rotation=0.5)), ms=170, branches=[{'to': 0, 'probability': 100}]),
+    T('rest', 120),
+]
+A['Speak'] = {'frames': speak_frames, 'exit': 6}
+
+A['Think'] = {'frames': [
+    T(parts=P(wingRight=d(rotation=60, scaleY=0.8), eyes='eyes-up'), ms=140),
+    T('think', 160),
+    F('think', 380),
+    T('think', 220, parts=P(eyes='eyes-up', head=d(rotation=9, dx=1))),
+    F('think', 300, parts=P(eyes='eyes-up', head=d(rotation=9, dx=1), wingRight=d(rotation=128, scaleY=0.68))),
+    F('think', 120, parts=P(eyes='eyes-closed'), branches=[{'to': 1, 'probability': 100}]),
+    T(parts=P(wingRight=d(rotation=50, scaleY=0.85)), ms=140),
+    T('rest', 140),
+], 'exit': 6}
+
+def flaps(direction):
+    """A flying loop leaning towards a direction."""
+    lean = {'left': P(root=d(rotation=-10, dx=-2), eyes='eyes-left', head=d(rotation=-4)),
+            'right': P(root=d(rotation=10, dx=2), eyes='eyes-right', head=d(rotation=4)),
+            'up': P(root=d(scaleY=1.05, scaleX=0.96), eyes='eyes-up', head=d(dy=-2)),
+            'down': P(root=d(scaleY=0.98), eyes='eyes-down', head=d(dy=2))}[direction]
+    tilt_tail = {'left': 18, 'right': -30, 'up': -20, 'down': -4}[direction]
+    base = merge(POSES['fly'], lean, P(tail=d(rotation=tilt_tail)))
+    if direction == 'down':
+        # floating down: wings held high like a parachute, feet reaching for the ground
+        return [
+            T('crouch', 110),
+            T(parts=merge(base, POSES['flapUp'], P(feet='feet-stand', root=d(dy=-7))), ms=150),
+            T(parts=merge(base, P(wingLeft=d(rotation=124), wingRight=d(rotation=-124), feet='feet-stand', root=d(dy=-5))), ms=200),
+            T(parts=merge(base, P(wingLeft=d(rotation=112), wingRight=d(rotation=-112), feet='feet-stand', root=d(dy=-6))), ms=200,
+              branches=[{'to': 2, 'probability': 100}]),
+            T(parts=P(root=d(scaleY=0.92, scaleX=1.05), wingLeft=d(rotation=40), wingRight=d(rotation=-40)), ms=120),
+            T('rest', 130),
+        ]
+    return [
+        T('crouch', 110),
+        T(parts=merge(base, POSES['flapUp']), ms=110),
+        T(parts=merge(base, POSES['flapDown'], P(root=d(dy=base['root'].get('dy', -5) + 1.5))), ms=120),
+        T(parts=merge(base, POSES['flapUp']), ms=120),
+        T(parts=merge(base, POSES['flapMid'], P(root=d(dy=base['root'].get('dy', -5) - 1))), ms=70,
+          branches=[{'to': 2, 'probability': 100}]),
+        T(parts=merge(P(feet='feet-stand'), POSES['wingsOut'], P(root=d(scaleY=0.93, scaleX=1.05))), ms=120),
+        T('rest', 130),
+    ]
+for name, dirn in (('MoveLeft', 'left'), ('MoveRight', 'right'), ('MoveUp', 'up'), ('MoveDown', 'down')):
+    fr = flaps(dirn)
+    A[name] = {'frames': fr, 'exit': len(fr) - 2}
+
+def gesture(pose, extra=None):
+    extra = extra or {}
+    return [
+        T(parts=merge(POSES[pose], {k: {'rotation': v['rotation'] * 0.25} for k, v in POSES[pose].items() if k.startswith('wing')},
+                      P(eyes=POSES[pose]['eyes']['element'])), ms=110),
+        T(pose, 140, parts=extra),
+        T(pose, 90, parts=merge(extra, {k: {'rotation': v['rotation'] * 1.04} for k, v in POSES[pose].items() if k.startswith('wing')})),
+        T(pose, 90, parts=extra),
+        F(pose, 600, parts=extra),
+        T(pose, 80, parts=merge(extra, P(eyes='eyes-closed'))),
+        T('rest', 180),
+    ]
+A['GestureRight'] = {'frames': gesture('pointRight', P(mouth='mouth-slight')), 'exit': 5}
+A['GestureLeft'] = {'frames': gesture('pointLeft', P(mouth='mouth-slight')), 'exit': 5}
+A['GestureUp'] = {'frames': gesture('pointUp', P(mouth='mouth-slight')), 'exit': 5}
+A['GestureDown'] = {'frames': gesture('pointDown'), 'exit': 5}
+
+A['StartListening'] = {'frames': [
+    T(parts=P(head=d(dy=-2), eyes='eyes-wide', brows='brows-raised'), ms=100),
+    T(parts=merge(POSES['wingToEar'], P(wingLeft=d(rotation=100), eyes='eyes-right')), ms=120),
+    T('listen', 130, parts=P(waves='waves-1', wingLeft=d(rotation=150))),
+    T('listen', 110, parts=P(waves='waves-2')),
+    F('listen', 300, parts=P(waves='waves-2')),
+]}
+A['Listen'] = {'frames': [
+    T('listen', 150),
+    F('listen', 400, parts=P(waves='waves-2')),
+    F('listen', 350),
+    F('listen', 90, parts=P(eyes='eyes-closed')),
+    F('listen', 400, parts=P(waves='waves-2', head=d(rotation=-9, dx=-1.5)), branches=[{'to': 1, 'probability': 100}]),
+    T(parts=P(wingLeft=d(rotation=60)), ms=140),
+    T('rest', 140),
+], 'exit': 5}
+A['Hearing'] = {'frames': [
+    T('listen', 120, parts=P(eyes='eyes-focus', waves='waves-2')),
+    T('listen', 150, parts=P(eyes='eyes-right', head=d(rotation=-8, dy=2.5), waves='waves-1')),
+    T('listen', 150, parts=P(eyes='eyes-focus', head=d(rotation=-8, dy=-0.5), waves='waves-2')),
+    T('listen', 150, parts=P(eyes='eyes-right', head=d(rotation=-8, dy=2.5), waves='waves-1')),
+    T('listen', 150, parts=P(eyes='eyes-happy', mouth='mouth-slight', head=d(rotation=-8, dy=0), waves='waves-2'),
+      branches=[{'to': 1, 'probability': 100}]),
+    T(parts=P(wingLeft=d(rotation=60)), ms=140),
+    T('rest', 140),
+], 'exit': 5}
+
+A['Idle'] = {'frames': [
+    F('rest', 300),
+    F('halfBlink', 40), F('blink', 70), F('halfBlink', 40),
+    T('lookLeft', 200),
+    F('lookLeft', 500),
+    T(parts=P(head=d(rotation=1.5), eyes='eyes-open'), ms=180),
+    T('rest', 120),
+    F('rest', 200),
+]}
+
+# ---- the named animations ----
+A['Alert'] = {'frames': [
+    T('crouch', 90, parts=P(eyes='eyes-half')),
+    T('alert', 90, parts=P(exclaim=d(scale=1.35, opacity=1), root=d(scaleY=1.09, scaleX=0.94))),
+    T('alert', 90, parts=P(exclaim=d(scale=0.9))),
+    T('alert', 80),
+    T('alert', 140, parts=P(head=d(dy=-3, rotation=-7, dx=-2), eyes='eyes-left')),
+    F('alert', 260, parts=P(head=d(dy=-3, rotation=-7, dx=-2), eyes='eyes-left')),
+    T('alert', 140, parts=P(head=d(dy=-3, rotation=7, dx=2), eyes='eyes-right')),
+    F('alert', 260, parts=P(head=d(dy=-3, rotation=7, dx=2), eyes='eyes-right')),
+    T('alert', 140),
+    F('alert', 300),
+    T('rest', 180),
+], 'exit': 10}
+
+A['Announce'] = {'frames': [
+    T(parts=P(megaphone=d(opacity=1), wingRight=d(rotation=-70), eyes='eyes-happy', body=d(scaleY=0.97)), ms=150),
+    T('announce', 150, parts=P(mouth='mouth-closed', eyes='eyes-open', body=d(scaleX=1.08, scaleY=1.04), head=d(rotation=-2, dy=-3))),
+    T('announce', 110, parts=P(mouth='mouth-open')),
+    F('announce', 240),
+    F('announce', 120, parts=P(mouth='mouth-open')),
+    F('announce', 240, parts=P(head=d(rotation=-6, dy=-2))),
+    F('announce', 120, parts=P(mouth='mouth-slight')),
+    F('announce', 240),
+    T(parts=P(megaphone=d(opacity=1), wingRight=d(rotation=-60), eyes='eyes-happy', mouth='mouth-slight'), ms=160),
+    T('rest', 160),
+], 'exit': 8}
+
+A['Decline'] = {'frames': [
+    T('decline', 140, parts=P(head=d(rotation=0))),
+    T('decline', 110, parts=P(head=d(rotation=-10, dx=-2.5), wingRight=d(rotation=-100, scaleY=0.62))),
+    T('decline', 120, parts=P(head=d(rotation=10, dx=2.5), wingRight=d(rotation=-120, scaleY=0.62))),
+    T('decline', 120, parts=P(head=d(rotation=-10, dx=-2.5), wingRight=d(rotation=-100, scaleY=0.62))),
+    T('decline', 120, parts=P(head=d(rotation=8, dx=2), wingRight=d(rotation=-118, scaleY=0.62))),
+    T('decline', 110, parts=P(head=d(rotation=0), eyes='eyes-cross')),
+    F('decline', 420, parts=P(eyes='eyes-cross')),
+    T('rest', 170),
+], 'exit': 7}
+
+A['DontRecognize'] = {'frames': [
+    T(parts=P(body=d(scaleY=0.97), wingLeft=d(rotation=20), wingRight=d(rotation=-20), eyes='eyes-half'), ms=120),
+    T('shrug', 180, parts=P(question=d(opacity=1, scale=1.3), root=d(dy=-2))),
+    T('shrug', 120, parts=P(question=d(scale=0.95))),
+    F('shrug', 350),
+    T('shrug', 200, parts=P(head=d(rotation=-7, dx=-1), eyes='eyes-up-right')),
+    F('shrug', 350, parts=P(head=d(rotation=-7, dx=-1), eyes='eyes-up-right')),
+    T(parts=P(wingLeft=d(rotation=20), wingRight=d(rotation=-20), question=d(opacity=0.4), brows='brows-puzzled'), ms=160),
+    T('rest', 160),
+], 'exit': 6}
+
+A['GetAttention'] = {'frames': [
+    T('crouch', 110, parts=P(wingLeft=d(rotation=30), wingRight=d(rotation=-30))),
+    T('wingsUp', 120, parts=P(root=d(dy=-8, scaleY=1.04), feet='feet-tucked', eyes='eyes-wide', mouth='mouth-open', brows='brows-raised')),
+    T('wingsUp', 110, parts=P(wingLeft=d(rotation=112), wingRight=d(rotation=-146), root=d(dy=-2), eyes='eyes-wide', mouth='mouth-wide', brows='brows-raised')),
+    T('wingsUp', 110, parts=P(wingLeft=d(rotation=146), wingRight=d(rotation=-112), root=d(dy=-8, scaleY=1.04), feet='feet-tucked', eyes='eyes-wide', mouth='mouth-open', brows='brows-raised')),
+    T('wingsUp', 110, parts=P(wingLeft=d(rotation=112), wingRight=d(rotation=-146), root=d(dy=0, scaleY=0.95, scaleX=1.04), eyes='eyes-wide', mouth='mouth-wide', brows='brows-raised'),
+      branches=[{'to': 3, 'probability': 65}]),
+    F('wingsUp', 260, parts=P(eyes='eyes-open', mouth='mouth-slight', brows='brows-raised')),
+], 'exit': 5, 'return': 'GetAttentionReturn'}
+A['GetAttentionReturn'] = {'frames': [
+    F('wingsUp', 60, parts=P(eyes='eyes-open', mouth='mouth-slight', brows='brows-raised')),
+    T(parts=P(wingLeft=d(rotation=70), wingRight=d(rotation=-70), eyes='eyes-happy'), ms=160),
+    T(parts=P(wingLeft=d(rotation=-6), wingRight=d(rotation=6), root=d(scaleY=0.97)), ms=150),
+    T('rest', 140),
+]}
+
+A['Greet'] = {'frames': [
+    T(parts=P(root=d(scaleY=1.03), eyes='eyes-happy', wingRight=d(rotation=20)), ms=140),
+    T('bow', 240),
+    F('bow', 360),
+    T(parts=P(root=d(scaleY=1.04, dy=-2), eyes='eyes-happy', brows='brows-raised', mouth='mouth-open', wingLeft=d(rotation=40), wingRight=d(rotation=-40)), ms=180),
+    F('happy', 380, parts=P(mouth='mouth-open', sparkle=d(opacity=1), wingLeft=d(rotation=36), wingRight=d(rotation=-36))),
+    T('happy', 160, parts=P(sparkle='sparkle-2')),
+    T('rest', 170),
+], 'exit': 6}
+
+A['LookDown'] = {'frames': [
+    T(parts=P(head=d(dy=-1.5), eyes='eyes-up'), ms=100),
+    T('lookDown', 150, parts=P(head=d(dy=5, scaleY=0.94))),
+    T('lookDown', 120),
+    F('lookDown', 600),
+    F('lookDown', 70, parts=P(eyes='eyes-closed')),
+    F('lookDown', 300),
+    T('rest', 170),
+], 'exit': 6}
+A['LookRight'] = {'frames': [
+    T(parts=P(head=d(rotation=-2.5, dx=-1), eyes='eyes-left'), ms=100),
+    T('lookRight', 150, parts=P(head=d(rotation=7, dx=3))),
+    T('lookRight', 120),
+    F('lookRight', 600),
+    F('lookRight', 70, parts=P(eyes='eyes-closed')),
+    F('lookRight', 300),
+    T('rest', 170),
+], 'exit': 6}
+
+A['Pleased'] = {'frames': [
+    T('crouch', 110, parts=P(eyes='eyes-happy')),
+    T(['happy', 'clasp'], 130, parts=P(root=d(dy=-5, scaleY=1.03), feet='feet-tucked', sparkle=d(opacity=1))),
+    T(['happy', 'clasp'], 120, parts=P(root=d(scaleY=0.95, scaleX=1.04), sparkle=d(opacity=1))),
+    T(['happy', 'clasp'], 140, parts=P(body=d(rotation=-4), sparkle='sparkle-2')),
+    T(['happy', 'clasp'], 140, parts=P(body=d(rotation=4), sparkle=d(opacity=1))),
+    T(['happy', 'clasp'], 140, parts=P(body=d(rotation=-3), sparkle='sparkle-2')),
+    T(['happy', 'clasp'], 130, parts=P(body=d(rotation=0), sparkle=d(opacity=0.6))),
+    T('rest', 170),
+], 'exit': 7}
+
+A['Process'] = {'frames': [
+    T('process', 150, parts=P(gearBig=d(opacity=1, scale=0.5), gearSmall=d(opacity=1, scale=0.5))),
+] + [
+    T('process', 130, parts=P(gearBig=d(rotation=(i + 1) * 12), gearSmall=d(rotation=-(i + 1) * 20 + 30),
+                                head=d(rotation=-3 + (1.5 if i % 2 else 0)),
+                                eyes='eyes-up-right' if i % 3 != 2 else 'eyes-up',
+                                mouth='mouth-slight' if i in (2, 4) else 'mouth-closed'))
+    for i in range(6)
+] + [
+    F('process', 10, parts=P(gearBig=d(rotation=0), gearSmall=d(rotation=30)), branches=[{'to': 1, 'probability': 100}]),
+    T(parts=P(gearBig=d(opacity=0, scale=0.5), gearSmall=d(opacity=0, scale=0.5), eyes='eyes-happy'), ms=160),
+    T('rest', 140),
+], 'exit': 8}
+
+A['Read'] = {'frames': [
+    T(parts=P(book=d(opacity=0.3, dy=8, scale=0.6), wingLeft=d(rotation=-10), wingRight=d(rotation=10)), ms=140),
+    T('read', 150, parts=P(eyes='eyes-down-left')),
+    F('read', 380, parts=P(eyes='eyes-down-left')),
+    T('read', 300, parts=P(eyes='eyes-down-right', head=d(dy=2.5, rotation=2))),
+    F('read', 200, parts=P(eyes='eyes-down-right', head=d(dy=2.5, rotation=2))),
+    F('read', 140, parts=P(book='book-turn', wingRight=d(rotation=10, scaleY=0.95), eyes='eyes-down')),
+    F('read', 120, parts=P(eyes='eyes-down-left'), branches=[{'to': 2, 'probability': 60}]),
+    F('read', 400, parts=P(eyes='eyes-down')),
+], 'exit': 7, 'return': 'ReadReturn'}
+A['ReadReturn'] = {'frames': [
+    F('read', 60),
+    T('read', 120, parts=P(eyes='eyes-open', head=d(dy=0))),
+    T(parts=P(book=d(opacity=0, dy=8, scale=0.6), wingLeft=d(rotation=-10), wingRight=d(rotation=10), eyes='eyes-happy'), ms=160),
+    T('rest', 140),
+]}
+
+A['Write'] = {'frames': [
+    T(parts=P(notepad=d(opacity=1, scale=0.7), pencil=d(opacity=1), wingLeft=d(rotation=-12), wingRight=d(rotation=12)), ms=150),
+    T('write', 150),
+] + [
+    T('write', 110, parts=P(notepad='notepad-%d' % (1 + i // 3) if i >= 1 else 'notepad',
+                              wingRight=d(rotation=32 + (3.5 if i % 2 else -2), dy=(-1 if i % 2 else 1)),
+                              head=d(dy=2.5, rotation=-3 + (1 if i % 2 else 0))))
+    for i in range(8)
+] + [
+    F('write', 300, parts=P(notepad='notepad-3', eyes='eyes-down', head=d(dy=1, rotation=0))),
+    # a full page: turn it over and maybe write another
+    T('write', 100, parts=P(notepad=d(element='notepad-3', scaleY=0.9, dy=-1.5), wingRight=d(rotation=20), eyes='eyes-down')),
+    F('write', 120, parts=P(notepad='notepad', wingRight=d(rotation=24), eyes='eyes-down-left'),
+      branches=[{'to': 2, 'probability': 50}]),
+    T('write', 200, parts=P(eyes='eyes-down', head=d(dy=1, rotation=0))),
+], 'exit': 11, 'return': 'WriteReturn'}
+A['WriteReturn'] = {'frames': [
+    F('write', 60, parts=P(eyes='eyes-down', head=d(dy=1, rotation=0))),
+    T('write', 130, parts=P(eyes='eyes-happy', mouth='mouth-closed', head=d(dy=0, rotation=0))),
+    T(parts=P(notepad=d(opacity=0, scale=0.7), pencil=d(opacity=0), wingLeft=d(rotation=-12), wingRight=d(rotation=12), eyes='eyes-happy'), ms=160),
+    T('rest', 140),
+]}
+
+A['Sad'] = {'frames': [
+    T(parts=P(eyes='eyes-half', brows='brows-sad', head=d(dy=-1)), ms=160),
+    T('sad', 300),
+    F('sad', 200),
+    T('sad', 160, parts=P(tear=d(opacity=1))),
+    T('sad', 400, parts=P(tear=d(opacity=1, dy=4))),
+    T('sad', 200, parts=P(tear=d(opacity=0, dy=8), eyes='eyes-closed')),
+    F('sad', 300),
+    T('rest', 220),
+], 'exit': 7}
+
+A['Search'] = {'frames': [
+    T(parts=P(magnifier=d(opacity=0), wingRight=d(rotation=-90), eyes='eyes-right'), ms=140),
+    T('search', 160),
+    T('search', 240, parts=P(root=d(rotation=-7, dx=-4))),
+    F('search', 200, parts=P(root=d(rotation=-7, dx=-4), eyes='eyes-big')),
+    T('search', 280, parts=P(root=d(rotation=6, dx=4))),
+    F('search', 200, parts=P(root=d(rotation=6, dx=4))),
+    T('search', 200, parts=P(root=d(rotation=0, dy=0))),
+    F('search', 120, parts=P(eyes='eyes-wide')),
+    T(parts=P(magnifier=d(opacity=0), wingRight=d(rotation=-80), eyes='eyes-happy'), ms=150),
+    T('rest', 150),
+], 'exit': 8}
+
+A['Surprised'] = {'frames': [
+    T(parts=P(eyes='eyes-half', root=d(scaleY=0.96)), ms=70),
+    T('surprised', 80, parts=P(root=d(dy=-6, scaleY=1.07, scaleX=0.94))),
+    T('surprised', 110),
+    T('surprised', 120, parts=P(root=d(dy=0, scaleY=0.94, scaleX=1.05), feet='feet-stand')),
+    F('surprised', 420, parts=P(root=d(dy=0, scaleY=1), feet='feet-stand')),
+    F('surprised', 60, parts=P(root=d(dy=0, scaleY=1), feet='feet-stand', eyes='eyes-closed')),
+    T(parts=P(eyes='eyes-wide', brows='brows-raised', mouth='mouth-slight', wingLeft=d(rotation=20), wingRight=d(rotation=-20)), ms=180),
+    T('rest', 180),
+], 'exit': 6}
+
+A['Wave'] = {'frames': [
+    T(parts=P(wingRight=d(rotation=-40), eyes='eyes-happy', root=d(scaleY=0.97)), ms=120),
+    T(['happy', 'waveOut'], 140, parts=P(mouth='mouth-open')),
+    T(['happy', 'waveIn'], 130, parts=P(mouth='mouth-open')),
+    T(['happy', 'waveOut'], 130, parts=P(mouth='mouth-open')),
+    T(['happy', 'waveIn'], 130, parts=P(mouth='mouth-open')),
+    T(['happy', 'waveOut'], 130, parts=P(mouth='mouth-slight')),
+    T(['happy', 'wingRightUp'], 140, parts=P(mouth='mouth-slight')),
+    T(parts=P(wingRight=d(rotation=-30), eyes='eyes-open'), ms=150),
+    T('rest', 130),
+], 'exit': 7}
+
+STATES = {
+    'showing': 'Show', 'hiding': 'Hide', 'speaking': 'Speak', 'thinking': 'Think',
+    'moving-left': 'MoveLeft', 'moving-right': 'MoveRight', 'moving-up': 'MoveUp', 'moving-down': 'MoveDown',
+    'gesturing-left': 'GestureLeft', 'gesturing-right': 'GestureRight', 'gesturing-up': 'GestureUp',
+    'gesturing-down': 'GestureDown', 'listening': 'Listen', 'hearing': 'Hearing', 'idle': 'Idle',
+}

@@ -1,0 +1,165 @@
+#include "CharacterRenderer.h"
+
+#include <QPainter>
+#include <QSvgRenderer>
+
+#include <cmath>
+
+namespace kestrova::character {
+
+namespace {
+
+const QString kRoot = QStringLiteral("root");
+
+// The transform that places a part posed as pp about its pivot: scaled and
+// turned about the pivot, then moved by (dx, dy).
+QTransform partTransform(const PartPose &pp, const QPointF &pivot)
+{
+    QTransform t;
+    t.translate(pivot.x() + pp.dx, pivot.y() + pp.dy);
+    t.rotate(pp.rotation);
+    t.scale(pp.scaleX, pp.scaleY);
+    t.translate(-pivot.x(), -pivot.y());
+    return t;
+}
+
+// How many device pixels one character pixel covers on this painter.
+qreal deviceScale(const QPainter &painter)
+{
+    const qreal dpr = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+    const qreal s = std::sqrt(std::abs(painter.worldTransform().determinant()));
+    return std::max<qreal>(dpr * (s > 0 ? s : 1.0), 0.25);
+}
+
+} // namespace
+
+CharacterRenderer::CharacterRenderer(const CharacterModel &model)
+    : m_model(model), m_svg(std::make_unique<QSvgRenderer>(model.artFile))
+{
+}
+
+CharacterRenderer::~CharacterRenderer() = default;
+
+bool CharacterRenderer::isValid() const { return m_svg && m_svg->isValid(); }
+
+void CharacterRenderer::paint(QPainter &painter, const Pose &pose) const
+{
+    if (!isValid())
+        return;
+    const PartPose root = pose.value(kRoot, m_model.restPose.value(kRoot));
+    if (root.opacity <= 0.001)
+        return;
+    // A fading character is drawn whole first and then faded, so its parts
+    // do not show through one another.
+    if (root.opacity < 0.999) {
+        const qreal s = deviceScale(painter);
+        QImage layer((QSizeF(m_model.size) * s).toSize(), QImage::Format_ARGB32_Premultiplied);
+        layer.fill(Qt::transparent);
+        {
+            QPainter lp(&layer);
+            lp.scale(s, s);
+            paintParts(lp, pose);
+        }
+        painter.save();
+        painter.setOpacity(painter.opacity() * root.opacity);
+        painter.drawImage(QRectF(QPointF(0, 0), QSizeF(m_model.size)), layer);
+        painter.restore();
+        return;
+    }
+    paintParts(painter, pose);
+}
+
+QTransform CharacterRenderer::partWorld(const Pose &pose, const QString &partId,
+                                        QHash<QString, QTransform> &cache,
+                                        QHash<QString, qreal> &opacity) const
+{
+    const auto cached = cache.constFind(partId);
+    if (cached != cache.cend())
+        return cached.value();
+    const Part *part = nullptr;
+    for (const Part &p : m_model.parts) {
+        if (p.id == partId) {
+            part = &p;
+            break;
+        }
+    }
+    if (!part)
+        return {};
+    const PartPose pp = pose.value(partId, m_model.restPose.value(partId));
+    QTransform world = partTransform(pp, part->pivot);
+    qreal alpha = pp.opacity;
+    // The loader guarantees parents exist and never loop back.
+    if (!part->parent.isEmpty() && part->parent != kRoot) {
+        world = world * partWorld(pose, part->parent, cache, opacity);
+        alpha *= opacity.value(part->parent, 1.0);
+    }
+    cache.insert(partId, world);
+    opacity.insert(partId, alpha);
+    return world;
+}
+
+void CharacterRenderer::paintParts(QPainter &painter, const Pose &pose) const
+{
+    const PartPose root = pose.value(kRoot, m_model.restPose.value(kRoot));
+    const QRectF viewBox = m_svg->viewBoxF();
+    const qreal ax = viewBox.width() > 0 ? m_model.size.width() / viewBox.width() : 1.0;
+    const qreal ay = viewBox.height() > 0 ? m_model.size.height() / viewBox.height() : 1.0;
+    // Art coordinates -> character pixels.
+    QTransform art;
+    art.scale(ax, ay);
+    art.translate(-viewBox.x(), -viewBox.y());
+
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    const QTransform base = partTransform(root, m_model.rootPivot) * painter.worldTransform();
+
+    const qreal baseOpacity = painter.opacity();
+    QHash<QString, QTransform> cache;
+    QHash<QString, qreal> opacity;
+    for (const Part &part : m_model.parts) {
+        const QTransform world = partWorld(pose, part.id, cache, opacity);
+        const qreal alpha = opacity.value(part.id, 1.0);
+        if (alpha <= 0.001)
+            continue;
+        const PartPose pp = pose.value(part.id, m_model.restPose.value(part.id));
+        const QString element = pp.element.isEmpty() ? part.element : pp.element;
+        const QRectF bounds = art.mapRect(m_svg->boundsOnElement(element));
+        if (bounds.isEmpty())
+            continue;
+
+        if (alpha >= 0.999) {
+            painter.setWorldTransform(world * base);
+            m_svg->render(&painter, element, bounds);
+            continue;
+        }
+        // A part fading in or out: drawn whole on a layer of its own.
+        painter.setWorldTransform(base);
+        const qreal s = deviceScale(painter);
+        QImage layer((QSizeF(m_model.size) * s).toSize(), QImage::Format_ARGB32_Premultiplied);
+        layer.fill(Qt::transparent);
+        {
+            QPainter lp(&layer);
+            lp.setRenderHint(QPainter::Antialiasing);
+            lp.setWorldTransform(world * QTransform::fromScale(s, s));
+            m_svg->render(&lp, element, bounds);
+        }
+        painter.setOpacity(baseOpacity * alpha);
+        painter.drawImage(QRectF(QPointF(0, 0), QSizeF(m_model.size)), layer);
+        painter.setOpacity(baseOpacity);
+    }
+    painter.restore();
+}
+
+QImage CharacterRenderer::render(const Pose &pose, qreal scale) const
+{
+    QImage image((QSizeF(m_model.size) * scale).toSize(), QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.scale(scale, scale);
+    paint(painter, pose);
+    painter.end();
+    return image;
+}
+
+} // namespace kestrova::character
