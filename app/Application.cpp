@@ -18,12 +18,27 @@ Application::~Application()
 void Application::Main()
 {
     // Loading the host window runs its whole load first.
-    agent();
-    agent()->StartAgent();
+    agentForm();
+    agentForm()->StartAgent();
     // The tip of the day follows here, and the quick toolbar after it.
 }
 
-AgentForm *Application::agent()
+character::CharacterRef &Application::agent()
+{
+    return agentForm()->Agent;
+}
+
+void Application::AgentQuit()
+{
+    agentForm()->AgentQuit();
+}
+
+void Application::AgentVisible()
+{
+    agentForm()->AgentVisible();
+}
+
+AgentForm *Application::agentForm()
 {
     if (!m_agent) {
         m_agent = new AgentForm(*this);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Forms.h"
+#include "Host.h"
 #include "Jokes.h"
 #include "Movement.h"
 #include "PlatformServices.h"
@@ -11,31 +12,23 @@
 
 namespace kestrova {
 
-class SettingsStore;
 class AgentForm;
-namespace character { class CharacterService; }
-
-// What the program is handed from outside: where it lives, where its
-// settings are, the platform services and the character service. Not owned.
-struct AppContext {
-    QString programDir;
-    SettingsStore *settings = nullptr;
-    PlatformServices platform;
-    character::CharacterService *characterService = nullptr;
-};
 
 // The program: its windows, created on first use, and the modules that
 // outlive them. One per run.
-class Application : public QObject {
+class Application : public QObject, public Host {
     Q_OBJECT
 public:
     explicit Application(const AppContext &context, QObject *parent = nullptr);
     ~Application() override;
 
-    const AppContext &context() const { return m_context; }
+    const AppContext &context() const override { return m_context; }
     SettingsStore &settings() const { return *m_context.settings; }
     character::CharacterService &characterService() const { return *m_context.characterService; }
-    Forms &forms() { return m_forms; }
+    Forms &forms() override { return m_forms; }
+    character::CharacterRef &agent() override;
+    void AgentQuit() override;
+    void AgentVisible() override;
     Movement &movement() { return m_movement; }
     Jokes &jokes() { return m_jokes; }
 
@@ -44,7 +37,7 @@ public:
     void Main();
 
     // The hidden host window, loaded on first use.
-    AgentForm *agent();
+    AgentForm *agentForm();
     bool agentLoaded() const { return !m_agent.isNull(); }
 
 Q_SIGNALS:

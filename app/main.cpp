@@ -82,7 +82,7 @@ int main(int argc, char *argv[])
                              std::_Exit(128 + signalNumber);
                          }
                          quitting = true;
-                         app.agent()->AgentQuit();
+                         app.agentForm()->AgentQuit();
                      });
 
     app.Main();

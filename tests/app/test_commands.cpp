@@ -55,7 +55,7 @@ QStringList TestCommands::startAndClear()
 
 void TestCommands::registration()
 {
-    run().app->agent();
+    run().app->agentForm();
     const auto &commands = run().character().commands();
     // Without an options window the office and favourite names are empty and
     // refused: 36 - 11 commands are registered.

@@ -58,7 +58,7 @@ void TestStartup::firstRun()
         "MoveTo 0 0", "Show", "Play Greet",
         "Speak Hi! my name is Kess I can help you get started if you would like me to",
         "Speak Would you like to tour the programme?"}));
-    QCOMPARE(run.app->agent()->tourRequest(),
+    QCOMPARE(run.app->agentForm()->tourRequest(),
              run.character().pendingRequest("Speak Would you like to tour the programme?"));
 }
 
@@ -74,7 +74,7 @@ void TestStartup::secondRunGreetsByPartOfDay()
     QCOMPARE(run.log(), QStringList({
         "MoveTo 0 0", "Show", "Speak Good Morning ", "Play RestPose",
         "Speak The time is 9:05 AM on " + date, "Play RestPose"}));
-    QVERIFY(run.app->agent()->tourRequest().isNull());
+    QVERIFY(run.app->agentForm()->tourRequest().isNull());
 }
 
 void TestStartup::runCounter_data()
@@ -141,14 +141,14 @@ void TestStartup::namedGreetings()
     QCOMPARE(run.log().mid(2, greeting.size()), greeting);
 
     run.character().log.clear();
-    run.app->agent()->AgentQuit();
+    run.app->agentForm()->AgentQuit();
     QCOMPARE(run.log(), QStringList{"StopAll"} + farewell + QStringList{"Hide"});
 }
 
 void TestStartup::setAgentPreparesTheCharacter()
 {
     Run run(settingsDir());
-    run.app->agent();
+    run.app->agentForm();
     QCOMPARE(run.service.calls, QStringList{"Load default"});
     RecordingCharacter &c = run.character();
     QCOMPARE(c.languageId(), 1033);
@@ -176,7 +176,7 @@ void TestStartup::noCharacterStillCountsTheRun()
     Run run(settingsDir());
     run.service.loadFails = true;
     run.app->Main();
-    QVERIFY(!run.app->agent()->Agent.isLoaded());
+    QVERIFY(!run.app->agentForm()->Agent.isLoaded());
     QCOMPARE(run.settings.read("Kestrova", "Run", "Number"), QString("1"));
 }
 
@@ -186,7 +186,7 @@ void TestStartup::tourOfferCompletionGesturesAtMouse()
     run.platform.mousePointer.where = QPoint(300, 200);
     run.app->Main();
     RecordingCharacter &c = run.character();
-    const auto offer = run.app->agent()->tourRequest();
+    const auto offer = run.app->agentForm()->tourRequest();
     // The introduction completing does nothing; the offer does.
     while (!c.pending.isEmpty() && c.pending.first().request != offer)
         c.completeNext();
@@ -212,7 +212,7 @@ void TestStartup::quitSequence()
     c.completeAll();
     c.log.clear();
 
-    run.app->agent()->AgentQuit();
+    run.app->agentForm()->AgentQuit();
     QCOMPARE(c.log.first(), QString("StopAll"));
     QCOMPARE(c.log.last(), QString("Hide"));
     c.completeAll();
@@ -227,7 +227,7 @@ void TestStartup::quitWhileSpeakingStopsFirst()
     run.app->Main();
     RecordingCharacter &c = run.character();
     QVERIFY(c.pending.size() > 2); // the introduction is still being spoken
-    run.app->agent()->AgentQuit();
+    run.app->agentForm()->AgentQuit();
     // Everything queued before is dropped; only the farewell is left.
     QCOMPARE(c.pending.size(), 2);
     QCOMPARE(c.pending.at(0).text, QString("Speak Goodbye "));
@@ -240,11 +240,11 @@ void TestStartup::programEndsOnlyWhenHideCompletes()
     QSignalSpy finished(run.app.get(), &Application::finished);
     run.app->Main();
     RecordingCharacter &c = run.character();
-    run.app->agent()->AgentQuit();
+    run.app->agentForm()->AgentQuit();
     QVERIFY(c.completeNext()); // the farewell speech
     QCOMPARE(finished.count(), 0);
     QVERIFY(run.app->agentLoaded());
-    QVERIFY(run.app->forms().isLoaded(run.app->agent()));
+    QVERIFY(run.app->forms().isLoaded(run.app->agentForm()));
     QVERIFY(c.completeNext()); // the hide
     QCOMPARE(finished.count(), 1);
     QCOMPARE(run.app->forms().count(), 0);
@@ -258,7 +258,7 @@ void TestStartup::repeatPromptDoesNotBlockQuit()
     RecordingCharacter &c = run.character();
     c.completeAll();
     // A prompt to repeat a command, kept by the host.
-    AgentForm *agent = run.app->agent();
+    AgentForm *agent = run.app->agentForm();
     agent->SpeechInputRequest = agent->Agent.Speak("Say that again?");
     QVERIFY(c.completeNext());
     QCOMPARE(c.log.last(), QString("Speak Better try that again."));
@@ -276,7 +276,7 @@ void TestStartup::quitDuringUnloadQueuesNothing()
     Run run(settingsDir());
     run.app->Main();
     RecordingCharacter &c = run.character();
-    AgentForm *agent = run.app->agent();
+    AgentForm *agent = run.app->agentForm();
     // A window that, like the quick toolbar, asks to quit when unloaded.
     auto *toolbar = new QWidget;
     struct QuitOnClose : QObject {
@@ -313,7 +313,7 @@ void TestStartup::quitWithoutCharacterEnds()
     run.service.loadFails = true;
     QSignalSpy finished(run.app.get(), &Application::finished);
     run.app->Main();
-    run.app->agent()->AgentQuit();
+    run.app->agentForm()->AgentQuit();
     QCOMPARE(finished.count(), 1);
 }
 

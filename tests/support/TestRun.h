@@ -28,7 +28,7 @@ struct TestRun {
 
     RecordingCharacter &character() { return *service.last(); }
     QStringList log() { return service.last() ? service.last()->log : QStringList(); }
-    AgentForm &agent() { return *app->agent(); }
+    AgentForm &agent() { return *app->agentForm(); }
 
     SettingsStore settings;
     FakePlatform platform;
