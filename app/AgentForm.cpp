@@ -4,13 +4,16 @@
 #include "Character.h"
 #include "CommandTable.h"
 #include "DateFunctions.h"
+#include "Execute.h"
 #include "FileOperations.h"
+#include "FrmMain.h"
+#include "FrmMenus.h"
 #include "IntegerText.h"
 #include "MousePointer.h"
 #include "Random.h"
 #include "SettingsStore.h"
-#include "Shell.h"
-
+#include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 
 namespace kestrova {
@@ -186,12 +189,17 @@ void AgentForm::SetCommands()
     character::Commands *commands = Agent.commands();
     if (!commands)
         return;
-    // The first office program and the favourite sites are the options
-    // window's; until the user has named them they are empty, and the
-    // service refuses a command without a name.
-    const QString firstOffice;
-    const QStringList sites;
-    for (const CommandEntry &c : commandTable(firstOffice, sites)) {
+    // The first office program and the favourite sites are named by the
+    // options window's boxes, read when their turn comes: the first read
+    // loads that window, whose load switches the accessory commands just
+    // registered. The service refuses a command without a name.
+    const QList<CommandEntry> table = commandTable(QString(), QStringList());
+    for (int i = 0; i < table.size(); ++i) {
+        CommandEntry c = table.at(i);
+        if (i == FirstOfficeCommand)
+            c = namedCommand(m_app.frmMain()->TxtOfficeName[0]->text());
+        else if (i >= FirstSiteCommand && i < FirstSiteCommand + 10)
+            c = namedCommand(m_app.frmMain()->TxtSiteName[i - FirstSiteCommand]->text());
         if (!commands->add(c.name, c.caption, c.voice, true, c.inMenu))
             continue;
         if (c.guarded) {
@@ -210,12 +218,18 @@ void AgentForm::AgentCtrl_Command(const character::UserInput &input)
         return;
     }
     const QString &name = input.name;
-    if (name == u"General" || name == u"Accessories" || name == u"My Office" || name == u"Internet") {
-        // The menus pop up at the mouse pointer once they are built.
+    if (name == u"General") {
+        m_app.frmMenus()->PopupMenu(m_app.frmMenus()->MnuGeneral);
+    } else if (name == u"Accessories") {
+        m_app.frmMenus()->PopupMenu(m_app.frmMenus()->MnuAccessories);
+    } else if (name == u"My Office") {
+        m_app.frmMenus()->PopupMenu(m_app.frmMenus()->MnuMyOffice);
+    } else if (name == u"Internet") {
+        m_app.frmMenus()->PopupMenu(m_app.frmMenus()->MnuWeb);
     } else if (name == u"Help") {
         const QString help = m_app.context().programDir + QStringLiteral("/Kestrova_Help.chm");
         if (FileOperations::FileExists(help)) {
-            m_app.context().platform.shell->open(help);
+            Execute::ShellOpen(m_app, help);
         } else {
             Agent.Play(QStringLiteral("Sad"));
             Agent.Speak(QStringLiteral("I could not find the help file. See the readme file for "
@@ -227,8 +241,56 @@ void AgentForm::AgentCtrl_Command(const character::UserInput &input)
         m_app.movement().MoveToMouse(Agent, *m_app.context().platform.mousePointer);
     } else if (name == u"aco") {
         // Registered so it can be said; it does nothing.
+    } else if (name == u"ChangeAgent") {
+        m_app.frmMenus()->MnuChangeAgent_Click();
+    } else if (name == u"ChangeUser") {
+        m_app.frmMenus()->MnuChangeUser_Click();
+    } else if (name == u"About") {
+        // The about box comes with its own issue.
+    } else if (name == u"Options") {
+        m_app.frmMenus()->MnuOptions_Click();
+    } else if (name == u"Alarm") {
+        // The alarm window comes with its own issue.
+    } else if (name == u"Open File") {
+        // The open-file window comes with its own issue.
+    } else if (name == u"Calender") {
+        // The calendar comes with its own issue.
+    } else if (name == u"Calculator") {
+        m_app.frmMenus()->MnuCalc_Click();
+    } else if (name == u"CD Player") {
+        m_app.frmMenus()->MnuCDPlayer_Click();
+    } else if (name == u"Notepad") {
+        m_app.frmMenus()->MnuNotepad_Click();
+    } else if (name == u"Wordpad") {
+        m_app.frmMenus()->MnuWordpad_Click();
+    } else if (name == u"Word" || name == u"New Document" || name == u"Read Selection") {
+        // The word processor's operations come with its automation.
+    } else if (name == u"Search the Internet") {
+        // The web search window comes with its own issue.
+    } else if (name == u"Check Mail") {
+        // The mail check comes with its own issue.
+    } else if (name == u"NewMail") {
+        m_app.frmMenus()->MnuEMail_Click();
+    } else {
+        // The user's own names, read from the options window now: a site
+        // first, then an office program. No command is without a name, so
+        // an empty name matches no empty slot.
+        if (name.isEmpty())
+            return;
+        FrmMain *options = m_app.frmMain();
+        for (int k = 0; k < 10; ++k) {
+            if (name == options->TxtSiteName[k]->text()) {
+                Execute::ShellOpen(m_app, options->TxtSiteURL[k]->text());
+                return;
+            }
+        }
+        for (int k = 0; k < 10; ++k) {
+            if (name == options->TxtOfficeName[k]->text()) {
+                Execute::ShellOpen(m_app, options->TxtOfficeCmd[k]->text());
+                return;
+            }
+        }
     }
-    // The other commands reach their windows and programs as those are built.
 }
 
 void AgentForm::AgentNotUnderstood()
@@ -271,7 +333,7 @@ void AgentForm::AgentCtrl_DblClick(const QString &, int button, int, int, int)
 
 void AgentForm::MnuYes_Click()
 {
-    // The tour window opens here once it is built.
+    // The tour window comes with its own issue.
 }
 
 void AgentForm::MnuNo_Click()
@@ -284,6 +346,8 @@ void AgentForm::TimerJoke_Timer()
 {
     Jokes &jokes = m_app.jokes();
     if (JokeTicks == 4 && jokes.JokesStatus) {
+        // The lead-in is whatever the options window's box holds now.
+        jokes.JokeSay = m_app.frmMain()->TxtJokeSay->text();
         jokes.TellJoke(Agent, *m_app.context().platform.random);
         JokeTicks = 0;
     } else if (JokeTicks < 4) {
@@ -295,7 +359,7 @@ void AgentForm::TimerJoke_Timer()
 
 QString AgentForm::userName() const
 {
-    return QString();
+    return m_app.frmMain()->LblUser->text();
 }
 
 } // namespace kestrova

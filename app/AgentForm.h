@@ -67,8 +67,7 @@ private:
     void SetCommands();
     void AgentNotUnderstood();
 
-    // The user's name as the options window shows it; empty until the user
-    // has given one.
+    // The user's name as the options window's LblUser shows it now.
     QString userName() const;
 
     Application &m_app;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "AgentForm.h"
 #include "Forms.h"
 #include "Host.h"
 #include "Jokes.h"
@@ -8,11 +9,14 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QSet>
 #include <QString>
 
 namespace kestrova {
 
-class AgentForm;
+class FrmMain;
+class FrmMenus;
+class FrmUser;
 
 // The program: its windows, created on first use, and the modules that
 // outlive them. One per run.
@@ -29,6 +33,10 @@ public:
     character::CharacterRef &agent() override;
     void AgentQuit() override;
     void AgentVisible() override;
+    void setJokeTimerEnabled(bool on) override;
+    bool JokesStatus() const override { return m_jokes.JokesStatus; }
+    void setJokesStatus(bool on) override { m_jokes.JokesStatus = on; }
+    void setRestPosition(qint16 x, qint16 y) override;
     Movement &movement() { return m_movement; }
     Jokes &jokes() { return m_jokes; }
 
@@ -40,16 +48,33 @@ public:
     AgentForm *agentForm();
     bool agentLoaded() const { return !m_agent.isNull(); }
 
+    FrmMain *frmMain() override;
+    FrmMenus *frmMenus() override;
+    FrmUser *frmUser() override;
+    // Whether the window is loaded now (asking does not load it).
+    bool frmMainLoaded() const;
+
 Q_SIGNALS:
     // Every window has been unloaded: the program ends.
     void finished();
 
 private:
+    // Gives the window of the slot, creating it and running its load when
+    // there is none or the one there has been unloaded.
+    template <class W, class LoadFn>
+    W *onFirstUse(QPointer<W> &slot, LoadFn load);
+
     AppContext m_context;
     Forms m_forms;
     Movement m_movement;
     Jokes m_jokes;
     QPointer<AgentForm> m_agent;
+    QPointer<FrmMain> m_frmMain;
+    QPointer<FrmMenus> m_frmMenus;
+    QPointer<FrmUser> m_frmUser;
+    // Windows whose load is running: asking for one of them during its own
+    // load gives it, not a second one.
+    QSet<QWidget *> m_loading;
 };
 
 } // namespace kestrova

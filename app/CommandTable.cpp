@@ -2,14 +2,10 @@
 
 namespace kestrova {
 
-namespace {
-
-CommandEntry named(const QString &name)
+CommandEntry namedCommand(const QString &name)
 {
     return CommandEntry{name, name, name, false, false};
 }
-
-} // namespace
 
 QList<CommandEntry> commandTable(const QString &firstOfficeName, const QStringList &siteNames)
 {
@@ -34,7 +30,7 @@ QList<CommandEntry> commandTable(const QString &firstOfficeName, const QStringLi
         {"Notepad", "Notepad", "[show|open|run]notepad[program|application]", false, false},
         {"Wordpad", "Wordpad", "[show|open|run]wordpad[program|application]", false, false},
     };
-    t.append(named(firstOfficeName));
+    t.append(namedCommand(firstOfficeName));
     t += QList<CommandEntry>{
         {"Word", "Open Word", "[start|open|run]word", false, false},
         {"New Document", "New Document", "[start|open|run]word doc", false, false},
@@ -44,7 +40,7 @@ QList<CommandEntry> commandTable(const QString &firstOfficeName, const QStringLi
         {"NewMail", "New Mail", "[new][e]mail", false, false},
     };
     for (int k = 0; k < 10; ++k)
-        t.append(named(siteNames.value(k)));
+        t.append(namedCommand(siteNames.value(k)));
     return t;
 }
 

@@ -26,4 +26,12 @@ inline const QString GuardedConfidenceText = QStringLiteral("I didn't understand
 // end, each named, captioned and voiced by its own name.
 QList<CommandEntry> commandTable(const QString &firstOfficeName, const QStringList &siteNames);
 
+// Where the user's own names stand in the table: the first office program,
+// then the ten favourite sites from this place on.
+inline constexpr int FirstOfficeCommand = 19;
+inline constexpr int FirstSiteCommand = 26;
+
+// A command named, captioned and voiced by the user's own name.
+CommandEntry namedCommand(const QString &name);
+
 } // namespace kestrova

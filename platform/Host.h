@@ -2,9 +2,9 @@
 
 // What every window of the program may ask of the program itself: where it
 // lives, its settings, the platform services, the loaded character, the
-// window registry and the host window's public operations. The program
-// (app/Application) implements it; windows in settings/, launch/ and tools/
-// take a Host& so they need nothing of app/.
+// window registry, the windows themselves and the host window's public
+// operations. The program (app/Application) implements it; windows in
+// settings/, launch/ and tools/ take a Host& so they need nothing of app/.
 
 #include "PlatformServices.h"
 
@@ -13,12 +13,18 @@
 namespace kestrova {
 
 class Forms;
+class FrmMain;
+class FrmMenus;
+class FrmUser;
 class SettingsStore;
 namespace character { class CharacterRef; class CharacterService; }
 
 // What the program is handed from outside. Not owned.
 struct AppContext {
     QString programDir;
+    // Where the program keeps the user's files when the folder beside the
+    // program cannot be written; the per-user data folder when left empty.
+    QString userDataDir;
     SettingsStore *settings = nullptr;
     PlatformServices platform;
     character::CharacterService *characterService = nullptr;
@@ -36,6 +42,20 @@ public:
     // The host window's operations.
     virtual void AgentQuit() = 0;
     virtual void AgentVisible() = 0;
+    // The host window's joke timer, switched by the options window.
+    virtual void setJokeTimerEnabled(bool on) = 0;
+
+    // Jokes are told while this is on; it outlives the options window.
+    virtual bool JokesStatus() const = 0;
+    virtual void setJokesStatus(bool on) = 0;
+    // The character's rest position (screen pixels), kept by the program.
+    virtual void setRestPosition(qint16 x, qint16 y) = 0;
+
+    // The windows, each created and loaded on first use; after it has been
+    // closed the next use creates it again and runs its load again.
+    virtual FrmMain *frmMain() = 0;
+    virtual FrmMenus *frmMenus() = 0;
+    virtual FrmUser *frmUser() = 0;
 };
 
 } // namespace kestrova

@@ -3,7 +3,9 @@
 namespace kestrova {
 
 class Clock;
+class MessageBox;
 class MousePointer;
+class OpenFileDialog;
 class Random;
 class Shell;
 
@@ -14,6 +16,8 @@ struct PlatformServices {
     MousePointer *mousePointer = nullptr;
     Random *random = nullptr;
     Shell *shell = nullptr;
+    MessageBox *messageBox = nullptr;
+    OpenFileDialog *openFileDialog = nullptr;
 };
 
 } // namespace kestrova

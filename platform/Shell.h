@@ -1,8 +1,14 @@
 #pragma once
 
+#include <QLoggingCategory>
 #include <QString>
 
+class QUrl;
+
 namespace kestrova {
+
+// Starting programs and opening documents and addresses.
+Q_DECLARE_LOGGING_CATEGORY(lcLaunch)
 
 // Opens what the user asked for the way the desktop would: a web address or
 // mail address in the desktop's handler, a program by starting it, a
@@ -12,6 +18,15 @@ public:
     virtual ~Shell() = default;
     // Returns whether the target could be handed on.
     virtual bool open(const QString &target) = 0;
+};
+
+// The desktop's own handlers, which the real shell hands addresses and
+// documents to.
+class DesktopHandlers {
+public:
+    virtual ~DesktopHandlers() = default;
+    virtual bool openUrl(const QUrl &url) = 0;
+    virtual bool openDocument(const QString &path) = 0;
 };
 
 } // namespace kestrova

@@ -1,11 +1,14 @@
 #pragma once
 
 #include "Clock.h"
+#include "MessageBox.h"
 #include "MousePointer.h"
+#include "OpenFileDialog.h"
 #include "PlatformServices.h"
 #include "Random.h"
 #include "Shell.h"
 
+#include <QStringList>
 #include <random>
 
 namespace kestrova {
@@ -32,12 +35,46 @@ private:
     std::mt19937 m_engine;
 };
 
-// Web and mail addresses go to the desktop's handler; an executable file is
-// started directly, with no shell and without splitting its text; anything
-// else that exists is opened as a document. Nothing passes through /bin/sh.
+// The desktop's handlers as Qt reaches them (xdg-open on most desktops).
+class QtDesktopHandlers final : public DesktopHandlers {
+public:
+    bool openUrl(const QUrl &url) override;
+    bool openDocument(const QString &path) override;
+};
+
+// The whole text is the target; nothing is split off it as arguments.
+// - an existing desktop entry (".desktop", the desktop's shortcut) starts
+//   the program of its Exec line;
+// - an existing executable file is started directly, with no arguments;
+// - any other existing file or folder opens with its associated program;
+// - a text with a scheme ("https:", "mailto:", ...) or starting "www." goes
+//   to the desktop's address handler.
+// Nothing passes through /bin/sh.
 class SystemShell final : public Shell {
 public:
+    // The handlers are not owned; without them the desktop's own are used.
+    explicit SystemShell(DesktopHandlers *handlers = nullptr);
     bool open(const QString &target) override;
+
+private:
+    QtDesktopHandlers m_qtHandlers;
+    DesktopHandlers *m_handlers;
+};
+
+// The program and arguments of a desktop entry's Exec line, with the field
+// codes (%f, %U, ...) dropped and quoting undone; empty when the file has no
+// usable Exec line.
+QStringList desktopEntryCommand(const QString &desktopFile);
+
+class SystemMessageBox final : public MessageBox {
+public:
+    void show(const QString &text, const QString &title) override;
+};
+
+class SystemOpenFileDialog final : public OpenFileDialog {
+public:
+    QString getOpenFileName(const QString &title, const QString &filter,
+                            const QString &initialFile) override;
 };
 
 // The real platform services of a running program.
@@ -51,6 +88,8 @@ private:
     SystemMousePointer m_pointer;
     SystemRandom m_random;
     SystemShell m_shell;
+    SystemMessageBox m_messageBox;
+    SystemOpenFileDialog m_openFileDialog;
     PlatformServices m_services;
 };
 

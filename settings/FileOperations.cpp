@@ -1,6 +1,10 @@
 #include "FileOperations.h"
 
+#include "TextLines.h"
+
+#include <QDir>
 #include <QFileInfo>
+#include <QSaveFile>
 
 namespace kestrova::FileOperations {
 
@@ -16,6 +20,44 @@ QString FileNameOf(const QString &path)
 {
     const qsizetype slash = path.lastIndexOf(u'/');
     return slash < 0 ? path : path.mid(slash + 1);
+}
+
+QString ListFilePlace(const QString &programDir, const QString &fileName,
+                      const QString &userDataDir)
+{
+    const QString beside = programDir + fileName;
+    if (QFileInfo::exists(beside))
+        return beside;
+    const QFileInfo folder(QFileInfo(beside).absolutePath());
+    if (folder.isDir() && folder.isWritable())
+        return beside;
+    return userDataDir + u'/' + fileName;
+}
+
+std::optional<QStringList> LoadListFile(const QString &path)
+{
+    if (!FileExists(path))
+        return std::nullopt;
+    QStringList values(ListLines);
+    const auto lines = readTextLines(path);
+    if (!lines)
+        return values;
+    for (qsizetype i = 0; i < lines->size(); ++i)
+        values[i % ListLines] = lines->at(i);
+    return values;
+}
+
+bool SaveListFile(const QString &path, const QStringList &lines)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    QByteArray bytes;
+    for (int i = 0; i < ListLines; ++i)
+        bytes += lines.value(i).toUtf8() + "\r\n";
+    file.write(bytes);
+    return file.commit();
 }
 
 } // namespace kestrova::FileOperations

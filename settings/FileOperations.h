@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
+#include <optional>
 
 namespace kestrova::FileOperations {
 
@@ -12,5 +14,30 @@ bool FileExists(const QString &path);
 // The part of the path after its last separator; the whole text when it has
 // none; empty for an empty path.
 QString FileNameOf(const QString &path);
+
+// The two list files of the user's menus, ten slots of a name and a target.
+inline const QString FavouritesFile = QStringLiteral("favourites.txt");
+inline const QString OfficeFile = QStringLiteral("Office.txt");
+inline constexpr int ListSlots = 10;
+inline constexpr int ListLines = 2 * ListSlots;
+
+// Where a list file lives; every reader and writer asks here. The place is
+// the program folder's path with the file name appended directly, so for a
+// program in /opt/kestrova/bin the favourites are /opt/kestrova/binfavourites.txt,
+// beside the folder (the files of existing users stay where they are). When
+// no file is there and that folder cannot be written (an installed program),
+// the file lives in the per-user data folder instead.
+QString ListFilePlace(const QString &programDir, const QString &fileName,
+                      const QString &userDataDir);
+
+// Reads a list file the way the program always has: twenty values start
+// empty and each group of twenty lines overwrites the values it reaches, so
+// a short file empties the slots it does not cover and a longer file's
+// later groups overwrite the first. Nothing when the file does not exist.
+std::optional<QStringList> LoadListFile(const QString &path);
+
+// Writes twenty lines (missing values as empty lines), UTF-8, each ended by
+// CR LF, whole or not at all. Returns whether the file was written.
+bool SaveListFile(const QString &path, const QStringList &lines);
 
 } // namespace kestrova::FileOperations

@@ -13,6 +13,21 @@ namespace kestrova {
 // is lost and nothing else is: QSettings writes the file whole or not at all.
 // A file with lines the INI reader cannot parse is kept as "<file>.damaged"
 // before the first write replaces it, so nothing the user wrote is lost.
+//
+// The values kept, application "Kestrova" unless noted:
+//   User/Name                      the user's name (user-name window)
+//   Jokes/Status, Jokes/Say        "On"/"Off"; the lead-in before each joke
+//   Rest/X, Rest/Y                 the character's rest position, pixels
+//   Run/Number                     how many times the program has started
+//   Mail/1..4                      server, user, password, minutes
+//   Accessories/Calc, CD, Notepad, Wordpad
+//                                  "Sel" when the entry is on the menu
+//   Programs/Calc, CD, Notepad, Wordpad
+//                                  the program that stands for the accessory
+//                                  (a path, a desktop entry or a name on the
+//                                  PATH); empty: the desktop's own, found
+//                                  among the installed applications
+//   Options/Show Tips at Startup   application: the program file's base name
 class SettingsStore {
 public:
     explicit SettingsStore(QString folder);

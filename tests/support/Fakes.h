@@ -1,7 +1,9 @@
 #pragma once
 
 #include "Clock.h"
+#include "MessageBox.h"
 #include "MousePointer.h"
+#include "OpenFileDialog.h"
 #include "PlatformServices.h"
 #include "Random.h"
 #include "Shell.h"
@@ -46,13 +48,42 @@ public:
     }
 };
 
+// Writes down every message box as "title: text"; returns at once, as if
+// the user had pressed OK.
+class RecordingMessageBox : public MessageBox {
+public:
+    QStringList shown;
+    void show(const QString &text, const QString &title) override { shown << title + QStringLiteral(": ") + text; }
+};
+
+// Answers with the files the test queues, then with the empty text (the
+// user cancelled); writes down what it was asked.
+class FakeOpenFileDialog : public OpenFileDialog {
+public:
+    QStringList answers;
+    struct Asked {
+        QString title, filter, initialFile;
+    };
+    QList<Asked> asked;
+    QString getOpenFileName(const QString &title, const QString &filter, const QString &initialFile) override
+    {
+        asked.append({title, filter, initialFile});
+        return answers.isEmpty() ? QString() : answers.takeFirst();
+    }
+};
+
 // The doubles of every platform service, wired into one PlatformServices.
 struct FakePlatform {
     FakeClock clock;
     FakeMousePointer mousePointer;
     FakeRandom random;
     RecordingShell shell;
-    PlatformServices services() { return PlatformServices{&clock, &mousePointer, &random, &shell}; }
+    RecordingMessageBox messageBox;
+    FakeOpenFileDialog openFileDialog;
+    PlatformServices services()
+    {
+        return PlatformServices{&clock, &mousePointer, &random, &shell, &messageBox, &openFileDialog};
+    }
 };
 
 } // namespace kestrova::test

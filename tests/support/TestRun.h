@@ -20,6 +20,8 @@ struct TestRun {
     {
         AppContext context;
         context.programDir = programDir;
+        // Beside the settings, so nothing a test writes leaves its folder.
+        context.userDataDir = settingsDir + QStringLiteral("/data");
         context.settings = &settings;
         context.platform = platform.services();
         context.characterService = &service;

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+
+namespace kestrova {
+
+class Host;
+
+namespace Execute {
+
+// Opens a program, document, web address or "mailto:" address through the
+// platform's shell; the whole text is the target. An empty target does
+// nothing and says nothing. A target that cannot be opened is logged
+// (kestrova.launch) and the character, which has usually just announced the
+// action, says so.
+void ShellOpen(Host &host, const QString &target);
+
+// The sentence of every failed launch, with the log line.
+void ReportFailedLaunch(Host &host, const QString &target);
+
+inline const QString CouldNotOpen = QStringLiteral("I couldn't open that.");
+
+} // namespace Execute
+} // namespace kestrova

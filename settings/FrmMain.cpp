@@ -1,0 +1,607 @@
+#include "FrmMain.h"
+
+#include "CharacterRef.h"
+#include "Commands.h"
+#include "Execute.h"
+#include "FileOperations.h"
+#include "Forms.h"
+#include "FrmMenus.h"
+#include "FrmUser.h"
+#include "Host.h"
+#include "MessageBox.h"
+#include "OpenFileDialog.h"
+#include "SettingsStore.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFrame>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTabBar>
+#include <QVBoxLayout>
+
+namespace kestrova {
+
+namespace {
+
+const QString App = QStringLiteral("Kestrova");
+const QString Sel = QStringLiteral("Sel");
+
+QLabel *label(QWidget *parent, const QString &text, bool wrap = false)
+{
+    auto *l = new QLabel(text, parent);
+    l->setWordWrap(wrap);
+    return l;
+}
+
+template <class W>
+W *named(W *widget, const QString &name)
+{
+    widget->setObjectName(name);
+    return widget;
+}
+
+QPushButton *button(QWidget *parent, const QString &name, const QString &caption)
+{
+    return named(new QPushButton(caption, parent), name);
+}
+
+struct TabInfo {
+    const char *caption;
+    const char *key;
+    const char *toolTip;
+    int page;
+};
+
+const TabInfo Tabs[] = {
+    {"Agent", "agent", "Change the Agent Character options", FrmMain::AgentPage},
+    {"Mail", "mail", "Change your E-Mail options", FrmMain::MailPage},
+    {"Accessories", "accessories", "Set the accessories menu", FrmMain::AccessoriesPage},
+    {"My Office", "office", "Set up the \"My Office\" menu", FrmMain::OfficePage},
+    {"Favourites", "favourites", nullptr, FrmMain::FavouritesPage},
+    {"Jokes", "joke", nullptr, FrmMain::JokesPage},
+};
+
+} // namespace
+
+FrmMain::FrmMain(Host &host) : QWidget(nullptr), m_host(host)
+{
+    setObjectName(QStringLiteral("FrmMain"));
+    setWindowTitle(QStringLiteral("Kestrova"));
+
+    LblWelcome = named(label(this, QStringLiteral("Welcome")), QStringLiteral("LblWelcome"));
+    LblUser = named(label(this, QString()), QStringLiteral("LblUser"));
+    QFont big = LblUser->font();
+    big.setPointSize(big.pointSize() * 2);
+    big.setBold(true);
+    LblUser->setFont(big);
+    LblClock = named(label(this, QStringLiteral("Time")), QStringLiteral("LblClock"));
+    LblClock->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+
+    TabStrip1 = named(new QTabBar(this), QStringLiteral("TabStrip1"));
+    for (const TabInfo &tab : Tabs) {
+        const int i = TabStrip1->addTab(QString::fromLatin1(tab.caption));
+        TabStrip1->setTabData(i, QString::fromLatin1(tab.key));
+        if (tab.toolTip)
+            TabStrip1->setTabToolTip(i, QString::fromLatin1(tab.toolTip));
+    }
+    TabStrip1->setCurrentIndex(0);
+
+    auto *pages = new QGridLayout;
+    for (int k = 0; k < PageCount; ++k) {
+        FrameOptions[k] = named(new QFrame(this), QStringLiteral("FrameOptions%1").arg(k));
+        FrameOptions[k]->setFrameShape(QFrame::StyledPanel);
+        // One place for all six; only the visible page takes it.
+        pages->addWidget(FrameOptions[k], 0, 0);
+        FrameOptions[k]->setVisible(k == AgentPage);
+    }
+    buildAccessoriesPage(FrameOptions[AccessoriesPage]);
+    buildFavouritesPage(FrameOptions[FavouritesPage]);
+    // The mail page's controls come with the mail check.
+    buildAgentPage(FrameOptions[AgentPage]);
+    buildOfficePage(FrameOptions[OfficePage]);
+    buildJokesPage(FrameOptions[JokesPage]);
+
+    StatusMain = named(new QStatusBar(this), QStringLiteral("StatusMain"));
+    StatusMain->setSizeGripEnabled(false);
+    StatusMain->showMessage(QStringLiteral("Kestrova"));
+
+    auto *heading = new QGridLayout;
+    heading->addWidget(LblWelcome, 0, 0);
+    heading->addWidget(LblClock, 0, 1);
+    heading->addWidget(LblUser, 1, 0, 1, 2);
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(heading);
+    layout->addWidget(TabStrip1);
+    layout->addLayout(pages, 1);
+    layout->addWidget(StatusMain);
+    layout->setSpacing(4);
+    resize(560, 420);
+
+    connect(TabStrip1, &QTabBar::currentChanged, this, &FrmMain::TabStrip1_Click);
+}
+
+FrmMain::~FrmMain() = default;
+
+void FrmMain::buildAgentPage(QFrame *page)
+{
+    auto *grid = new QGridLayout(page);
+    grid->addWidget(label(page, QStringLiteral("Set the Agent's \"Rest Position\" by draging the agent to the "
+                                               "screen position you want it to \"rest\" at and click the "
+                                               "\"Rest\" button."), true),
+                    0, 0, 1, 3);
+    CmdRest = button(page, QStringLiteral("CmdRest"), QStringLiteral("Set Rest Position"));
+    grid->addWidget(CmdRest, 1, 0, 1, 3, Qt::AlignLeft);
+    const char *captions[4] = {"Current Agent is:", "Default", "Current User is:", "User"};
+    for (int i = 0; i < 4; ++i) {
+        LblCurrent[i] = named(label(page, QString::fromLatin1(captions[i])), QStringLiteral("LblCurrent%1").arg(i));
+        grid->addWidget(LblCurrent[i], 2 + i / 2, i % 2);
+    }
+    for (int i = 0; i < 2; ++i) {
+        CmdChangeAgent[i] = button(page, QStringLiteral("CmdChangeAgent%1").arg(i), QStringLiteral("Change"));
+        grid->addWidget(CmdChangeAgent[i], 2 + i, 2);
+        connect(CmdChangeAgent[i], &QPushButton::clicked, this, [this, i] { CmdChangeAgent_Click(i); });
+    }
+    grid->setColumnStretch(1, 1);
+    grid->setRowStretch(4, 1);
+    connect(CmdRest, &QPushButton::clicked, this, &FrmMain::CmdRest_Click);
+}
+
+void FrmMain::buildJokesPage(QFrame *page)
+{
+    auto *grid = new QGridLayout(page);
+    grid->addWidget(label(page, QStringLiteral("You can edit the \"Kestrovas\" joke collection here. TIP: you can "
+                                               "change the jokes to quotes or tips in the file as long as you "
+                                               "only have 1 item per line and do not change the file name."),
+                          true),
+                    0, 0, 1, 3);
+    ChkJokesOff = named(new QCheckBox(QStringLiteral("Turn the Jokes off."), page), QStringLiteral("ChkJokesOff"));
+    grid->addWidget(ChkJokesOff, 1, 0, 1, 3);
+    grid->addWidget(label(page, QStringLiteral("Say this before each joke:")), 2, 0, 1, 3);
+    TxtJokeSay = named(new QLineEdit(page), QStringLiteral("TxtJokeSay"));
+    grid->addWidget(TxtJokeSay, 3, 0, 1, 3);
+    CmdJSave = button(page, QStringLiteral("CmdJSave"), QStringLiteral("Save"));
+    CmdJokes = button(page, QStringLiteral("CmdJokes"), QStringLiteral("Edit Jokes"));
+    grid->addWidget(CmdJSave, 4, 0);
+    grid->addWidget(CmdJokes, 4, 1);
+    grid->setColumnStretch(2, 1);
+    grid->setRowStretch(5, 1);
+    connect(ChkJokesOff, &QCheckBox::toggled, this, &FrmMain::ChkJokesOff_Click);
+    connect(CmdJSave, &QPushButton::clicked, this, &FrmMain::CmdJSave_Click);
+    connect(CmdJokes, &QPushButton::clicked, this, &FrmMain::CmdJokes_Click);
+}
+
+void FrmMain::buildAccessoriesPage(QFrame *page)
+{
+    auto *grid = new QGridLayout(page);
+    grid->addWidget(label(page, QStringLiteral("Click the programs you want to show on the accessories menu"), true),
+                    0, 0, 1, 4);
+    ChkCalc = named(new QCheckBox(QStringLiteral("Calculator"), page), QStringLiteral("ChkCalc"));
+    ChkCD = named(new QCheckBox(QStringLiteral("CD Player"), page), QStringLiteral("ChkCD"));
+    ChkNotePad = named(new QCheckBox(QStringLiteral("Notepad"), page), QStringLiteral("ChkNotePad"));
+    ChkWordpad = named(new QCheckBox(QStringLiteral("WordPad"), page), QStringLiteral("ChkWordpad"));
+    grid->addWidget(ChkCalc, 1, 0, 1, 2);
+    grid->addWidget(ChkCD, 1, 2, 1, 2);
+    grid->addWidget(ChkNotePad, 2, 0, 1, 2);
+    grid->addWidget(ChkWordpad, 2, 2, 1, 2);
+    grid->setRowStretch(3, 1);
+    BtnOK = button(page, QStringLiteral("BtnOK"), QStringLiteral("OK"));
+    BtnApply = button(page, QStringLiteral("BtnApply"), QStringLiteral("Apply"));
+    BtnCancel = button(page, QStringLiteral("BtnCancel"), QStringLiteral("Cancel"));
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(BtnOK);
+    buttons->addWidget(BtnApply);
+    buttons->addWidget(BtnCancel);
+    grid->addLayout(buttons, 4, 0, 1, 4);
+    connect(ChkCalc, &QCheckBox::toggled, this, &FrmMain::ChkCalc_Click);
+    connect(ChkCD, &QCheckBox::toggled, this, &FrmMain::ChkCD_Click);
+    connect(ChkNotePad, &QCheckBox::toggled, this, &FrmMain::ChkNotePad_Click);
+    connect(ChkWordpad, &QCheckBox::toggled, this, &FrmMain::ChkWordpad_Click);
+    connect(BtnOK, &QPushButton::clicked, this, &FrmMain::BtnOK_Click);
+    connect(BtnApply, &QPushButton::clicked, this, &FrmMain::BtnApply_Click);
+    connect(BtnCancel, &QPushButton::clicked, this, &FrmMain::BtnCancel_Click);
+}
+
+void FrmMain::buildFavouritesPage(QFrame *page)
+{
+    auto *grid = new QGridLayout(page);
+    grid->addWidget(label(page, QStringLiteral("Change the settings for the internet favourites menu by selecting "
+                                               "a menu item from the drop down box."),
+                          true),
+                    0, 0, 1, 2);
+    ComboFav = named(new QComboBox(page), QStringLiteral("ComboFav"));
+    ComboFav->setPlaceholderText(QStringLiteral("Chose Link:"));
+    grid->addWidget(ComboFav, 1, 0, 1, 2, Qt::AlignLeft);
+    LblName[0] = named(label(page, QStringLiteral("Name:")), QStringLiteral("LblName0"));
+    LblName[1] = named(label(page, QStringLiteral("URL:")), QStringLiteral("LblName1"));
+    grid->addWidget(LblName[0], 2, 0);
+    grid->addWidget(LblName[1], 3, 0);
+    for (int k = 0; k < 10; ++k) {
+        TxtSiteName[k] = named(new QLineEdit(page), QStringLiteral("TxtSiteName%1").arg(k));
+        TxtSiteURL[k] = named(new QLineEdit(page), QStringLiteral("TxtSiteURL%1").arg(k));
+        TxtSiteName[k]->hide();
+        TxtSiteURL[k]->hide();
+        grid->addWidget(TxtSiteName[k], 2, 1);
+        grid->addWidget(TxtSiteURL[k], 3, 1);
+    }
+    CmdUpdate = button(page, QStringLiteral("CmdUpdate"), QStringLiteral("Update"));
+    CmdUpdate->setEnabled(false);
+    grid->addWidget(CmdUpdate, 4, 1, Qt::AlignRight);
+    grid->setColumnStretch(1, 1);
+    grid->setRowStretch(5, 1);
+    connect(ComboFav, &QComboBox::activated, this, &FrmMain::ComboFav_Click);
+    connect(CmdUpdate, &QPushButton::clicked, this, &FrmMain::CmdUpdate_Click);
+}
+
+void FrmMain::buildOfficePage(QFrame *page)
+{
+    auto *grid = new QGridLayout(page);
+    grid->addWidget(label(page, QStringLiteral("Select an item from the drop down box to edit."), true), 0, 0, 1, 3);
+    ComCustom = named(new QComboBox(page), QStringLiteral("ComCustom"));
+    ComCustom->addItems({"Item 1", "Item 2", "Item 3", "Item 4", "Item 5", "Item 6", "Item7", "Item 8",
+                         "Item 9", "Item 10"});
+    ComCustom->setPlaceholderText(QStringLiteral("Office Items"));
+    ComCustom->setCurrentIndex(-1);
+    grid->addWidget(ComCustom, 1, 0, 1, 3, Qt::AlignLeft);
+    Label5[0] = named(label(page, QStringLiteral("Programme Name:")), QStringLiteral("Label50"));
+    Label5[1] = named(label(page, QStringLiteral("Command Line:")), QStringLiteral("Label51"));
+    grid->addWidget(Label5[0], 2, 0);
+    grid->addWidget(Label5[1], 3, 0);
+    for (int k = 0; k < 10; ++k) {
+        TxtOfficeName[k] = named(new QLineEdit(page), QStringLiteral("TxtOfficeName%1").arg(k));
+        TxtOfficeCmd[k] = named(new QLineEdit(page), QStringLiteral("TxtOfficeCmd%1").arg(k));
+        CmdOfficeBrowse[k] = button(page, QStringLiteral("CmdOfficeBrowse%1").arg(k), QStringLiteral("Browse"));
+        TxtOfficeName[k]->hide();
+        TxtOfficeCmd[k]->hide();
+        CmdOfficeBrowse[k]->hide();
+        grid->addWidget(TxtOfficeName[k], 2, 1, 1, 2);
+        grid->addWidget(TxtOfficeCmd[k], 3, 1);
+        grid->addWidget(CmdOfficeBrowse[k], 3, 2);
+        connect(CmdOfficeBrowse[k], &QPushButton::clicked, this, [this, k] { CmdOfficeBrowse_Click(k); });
+    }
+    CmdCustomSave = button(page, QStringLiteral("CmdCustomSave"), QStringLiteral("Save"));
+    grid->addWidget(CmdCustomSave, 4, 2);
+    grid->setColumnStretch(1, 1);
+    grid->setRowStretch(5, 1);
+    connect(ComCustom, &QComboBox::activated, this, &FrmMain::ComCustom_Click);
+    connect(CmdCustomSave, &QPushButton::clicked, this, &FrmMain::CmdCustomSave_Click);
+}
+
+QString FrmMain::readSetting(const QString &section, const QString &key) const
+{
+    return m_host.context().settings->read(App, section, key);
+}
+
+bool FrmMain::writeSetting(const QString &section, const QString &key, const QString &text) const
+{
+    return m_host.context().settings->write(App, section, key, text);
+}
+
+void FrmMain::Form_Load()
+{
+    // 1. The character and the user.
+    const QString user = readSetting(QStringLiteral("User"), QStringLiteral("Name"));
+    if (m_host.agent().isLoaded())
+        LblCurrent[1]->setText(m_host.agent().Name());
+    LblCurrent[3]->setText(user);
+    LblUser->setText(user);
+    // 2. The clock and the alarm come with the alarm; 3. the mail settings
+    // with the mail check. Neither is disarmed by this load.
+
+    // 4. The jokes switch. Ticking the box runs its handler, which stores
+    // "Off" again and stops the joke timer.
+    const QString status = readSetting(QStringLiteral("Jokes"), QStringLiteral("Status"));
+    if (status == u"On") {
+        ChkJokesOff->setChecked(false);
+        m_host.setJokesStatus(true);
+    } else if (status == u"Off") {
+        ChkJokesOff->setChecked(true);
+        m_host.setJokesStatus(false);
+    }
+    // 5.
+    TxtJokeSay->setText(readSetting(QStringLiteral("Jokes"), QStringLiteral("Say")));
+    // 6. Until dial-up is looked at (with the mail check) the program is
+    // offline.
+    StatusMain->showMessage(QStringLiteral("Offline"));
+    // 7.
+    SetAccessoriesMnu();
+    if (TxtCalcSel == Sel)
+        ChkCalc->setChecked(true);
+    if (TxtCDSel == Sel)
+        ChkCD->setChecked(true);
+    if (TxtNotepadSel == Sel)
+        ChkNotePad->setChecked(true);
+    if (TxtWordpadSel == Sel)
+        ChkWordpad->setChecked(true);
+    // 8.
+    for (int k = 1; k <= 10; ++k)
+        ComboFav->addItem(QStringLiteral("Link ") + QString::number(k));
+    ComboFav->setCurrentIndex(-1);
+    // 9.
+    LoadFavourites();
+    LoadOffice();
+}
+
+void FrmMain::closeEvent(QCloseEvent *event)
+{
+    event->accept();
+    m_host.forms().unload(this);
+}
+
+void FrmMain::ShowPage(int page)
+{
+    for (int k = 0; k < PageCount; ++k)
+        FrameOptions[k]->setVisible(k == page);
+}
+
+void FrmMain::TabStrip1_Click()
+{
+    const QString key = TabStrip1->tabData(TabStrip1->currentIndex()).toString();
+    for (const TabInfo &tab : Tabs) {
+        if (key == QLatin1String(tab.key)) {
+            ShowPage(tab.page);
+            return;
+        }
+    }
+}
+
+void FrmMain::CmdChangeAgent_Click(int index)
+{
+    if (index == 0)
+        m_host.frmMenus()->MnuChangeAgent_Click();
+    else if (index == 1)
+        m_host.frmUser()->show();
+}
+
+void FrmMain::CmdRest_Click()
+{
+    const qint16 x = qint16(m_host.agent().Left());
+    const qint16 y = qint16(m_host.agent().Top());
+    m_host.setRestPosition(x, y);
+    writeSetting(QStringLiteral("Rest"), QStringLiteral("X"), QString::number(x));
+    writeSetting(QStringLiteral("Rest"), QStringLiteral("Y"), QString::number(y));
+    if (MessageBox *box = m_host.context().platform.messageBox)
+        box->show(QStringLiteral("Rest position set at: ") + QString::number(x) + u' ' + QString::number(y),
+                  QStringLiteral("Kestrova"));
+}
+
+void FrmMain::ChkJokesOff_Click()
+{
+    const bool off = ChkJokesOff->isChecked();
+    writeSetting(QStringLiteral("Jokes"), QStringLiteral("Status"), off ? QStringLiteral("Off") : QStringLiteral("On"));
+    m_host.setJokesStatus(!off);
+    m_host.setJokeTimerEnabled(!off);
+}
+
+void FrmMain::CmdJSave_Click()
+{
+    writeSetting(QStringLiteral("Jokes"), QStringLiteral("Say"), TxtJokeSay->text());
+}
+
+void FrmMain::CmdJokes_Click()
+{
+    Execute::ShellOpen(m_host, m_host.context().programDir + QStringLiteral("/JOKES.TXT"));
+}
+
+void FrmMain::SetAccessoriesMnu()
+{
+    const QString section = QStringLiteral("Accessories");
+    TxtCalcSel = readSetting(section, QStringLiteral("Calc"));
+    TxtCDSel = readSetting(section, QStringLiteral("CD"));
+    TxtNotepadSel = readSetting(section, QStringLiteral("Notepad"));
+    TxtWordpadSel = readSetting(section, QStringLiteral("Wordpad"));
+
+    FrmMenus *menus = m_host.frmMenus();
+    character::Commands *commands = m_host.agent().commands();
+    const struct {
+        const QString &flag;
+        QAction *entry;
+        const char *command;
+    } accessories[] = {
+        {TxtCalcSel, menus->MnuCalc, "Calculator"},
+        {TxtCDSel, menus->MnuCDPlayer, "CD Player"},
+        {TxtNotepadSel, menus->MnuNotepad, "Notepad"},
+        {TxtWordpadSel, menus->MnuWordpad, "Wordpad"},
+    };
+    for (const auto &a : accessories) {
+        const bool chosen = a.flag == Sel;
+        a.entry->setVisible(chosen);
+        if (character::Command *command = commands ? commands->item(QString::fromLatin1(a.command)) : nullptr)
+            command->enabled = chosen;
+    }
+}
+
+void FrmMain::ChkCalc_Click()
+{
+    TxtCalcSel = ChkCalc->isChecked() ? Sel : QString();
+}
+
+void FrmMain::ChkCD_Click()
+{
+    TxtCDSel = ChkCD->isChecked() ? Sel : QString();
+}
+
+void FrmMain::ChkNotePad_Click()
+{
+    TxtNotepadSel = ChkNotePad->isChecked() ? Sel : QString();
+}
+
+void FrmMain::ChkWordpad_Click()
+{
+    TxtWordpadSel = ChkWordpad->isChecked() ? Sel : QString();
+}
+
+void FrmMain::BtnApply_Click()
+{
+    const QString section = QStringLiteral("Accessories");
+    writeSetting(section, QStringLiteral("Calc"), TxtCalcSel);
+    writeSetting(section, QStringLiteral("CD"), TxtCDSel);
+    writeSetting(section, QStringLiteral("Notepad"), TxtNotepadSel);
+    writeSetting(section, QStringLiteral("Wordpad"), TxtWordpadSel);
+    SetAccessoriesMnu();
+}
+
+void FrmMain::BtnOK_Click()
+{
+    BtnApply_Click();
+    m_host.agent().Play(QStringLiteral("Write"));
+    m_host.agent().Speak(QStringLiteral("I have updated the accessories menu."));
+    m_host.agent().Play(QStringLiteral("WriteReturn"));
+    close();
+}
+
+void FrmMain::BtnCancel_Click()
+{
+    close();
+}
+
+QString FrmMain::favouritesPlace() const
+{
+    return FileOperations::ListFilePlace(m_host.context().programDir, FileOperations::FavouritesFile,
+                                         m_host.context().userDataDir);
+}
+
+QString FrmMain::officePlace() const
+{
+    return FileOperations::ListFilePlace(m_host.context().programDir, FileOperations::OfficeFile,
+                                         m_host.context().userDataDir);
+}
+
+void FrmMain::LoadFavourites()
+{
+    const auto values = FileOperations::LoadListFile(favouritesPlace());
+    if (!values)
+        return;
+    for (int k = 0; k < 10; ++k) {
+        TxtSiteName[k]->setText(values->at(2 * k));
+        TxtSiteURL[k]->setText(values->at(2 * k + 1));
+    }
+}
+
+bool FrmMain::SaveFavourites()
+{
+    QStringList lines;
+    for (int k = 0; k < 10; ++k)
+        lines << TxtSiteName[k]->text() << TxtSiteURL[k]->text();
+    return FileOperations::SaveListFile(favouritesPlace(), lines);
+}
+
+void FrmMain::SetFavouritesMenu()
+{
+    FrmMenus *menus = m_host.frmMenus();
+    for (int k = 0; k < 10; ++k) {
+        const QString name = TxtSiteName[k]->text();
+        if (name.isEmpty()) {
+            menus->MnuCustom[k]->setVisible(false);
+        } else {
+            menus->MnuCustom[k]->setText(name);
+            menus->MnuCustom[k]->setVisible(true);
+        }
+    }
+}
+
+void FrmMain::ComboFav_Click()
+{
+    for (int k = 0; k < 10; ++k) {
+        TxtSiteName[k]->hide();
+        TxtSiteURL[k]->hide();
+    }
+    const int k = ComboFav->currentIndex();
+    if (k >= 0 && k <= 9) {
+        TxtSiteName[k]->show();
+        TxtSiteURL[k]->show();
+        CmdUpdate->setEnabled(true);
+    }
+}
+
+void FrmMain::CmdUpdate_Click()
+{
+    const bool saved = SaveFavourites();
+    SetFavouritesMenu();
+    m_host.agent().Play(QStringLiteral("Write"));
+    // A save that failed is told as such; the menu is rebuilt either way.
+    m_host.agent().Speak(saved ? QStringLiteral("I have saved your favourites.")
+                               : QStringLiteral("I could not save your favourites."));
+    m_host.agent().Play(QStringLiteral("RestPose"));
+}
+
+void FrmMain::LoadOffice()
+{
+    const auto values = FileOperations::LoadListFile(officePlace());
+    if (!values)
+        return;
+    for (int k = 0; k < 10; ++k) {
+        TxtOfficeName[k]->setText(values->at(2 * k));
+        TxtOfficeCmd[k]->setText(values->at(2 * k + 1));
+    }
+}
+
+bool FrmMain::SaveOffice()
+{
+    QStringList lines;
+    for (int k = 0; k < 10; ++k)
+        lines << TxtOfficeName[k]->text() << TxtOfficeCmd[k]->text();
+    return FileOperations::SaveListFile(officePlace(), lines);
+}
+
+void FrmMain::SetOfficeMenu()
+{
+    FrmMenus *menus = m_host.frmMenus();
+    for (int k = 0; k < 10; ++k) {
+        const QString name = TxtOfficeName[k]->text();
+        if (name.isEmpty()) {
+            menus->MnuOffice[k]->setVisible(false);
+        } else {
+            menus->MnuOffice[k]->setText(name);
+            menus->MnuOffice[k]->setVisible(true);
+        }
+    }
+}
+
+void FrmMain::ComCustom_Click()
+{
+    const int chosen = ComCustom->currentIndex();
+    for (int k = 0; k < 10; ++k) {
+        const bool show = k == chosen;
+        TxtOfficeName[k]->setVisible(show);
+        TxtOfficeCmd[k]->setVisible(show);
+        CmdOfficeBrowse[k]->setVisible(show);
+    }
+}
+
+void FrmMain::CmdOfficeBrowse_Click(int index)
+{
+    if (index < 0 || index > 9)
+        return;
+    OpenFileDialog *dialog = m_host.context().platform.openFileDialog;
+    if (!dialog)
+        return;
+    const QString file = dialog->getOpenFileName(
+        QStringLiteral("Select a programme to add:"),
+        QStringLiteral("Programme files (*.exe)|*.exe") + QStringLiteral("|All Files (*.*)|*.*"),
+        m_browseFileName);
+    // A cancelled dialog leaves the slot and the offered name as they were.
+    if (file.isEmpty())
+        return;
+    m_browseFileName = file;
+    TxtOfficeCmd[index]->setText(file);
+}
+
+void FrmMain::CmdCustomSave_Click()
+{
+    const bool saved = SaveOffice();
+    SetOfficeMenu();
+    m_host.agent().Play(QStringLiteral("Write"));
+    m_host.agent().Speak(saved ? QStringLiteral("I have updated your office menu.")
+                               : QStringLiteral("I could not save your office menu."));
+    m_host.agent().Play(QStringLiteral("Restpose"));
+}
+
+} // namespace kestrova

@@ -1,0 +1,137 @@
+#pragma once
+
+#include <QWidget>
+
+class QCheckBox;
+class QComboBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QStatusBar;
+class QTabBar;
+
+namespace kestrova {
+
+class Host;
+
+// The options window "Kestrova": six pages chosen by a tab strip, for the
+// character, mail, accessories, office programs, favourites and jokes. It
+// also holds the working copies other windows read while it is hidden: the
+// favourites and office lists in its boxes, the accessory flags, the joke
+// lead-in and the user's name label. Created hidden on first use, destroyed
+// when closed; the next use creates it again and runs its load again.
+// What must outlive it (the jokes switch, the rest position) is the
+// program's, reached through the Host.
+class FrmMain : public QWidget {
+    Q_OBJECT
+public:
+    explicit FrmMain(Host &host);
+    ~FrmMain() override;
+
+    // Pages, the elements of FrameOptions.
+    enum Page { AccessoriesPage = 0, FavouritesPage = 1, MailPage = 2, AgentPage = 3,
+                OfficePage = 4, JokesPage = 5, PageCount = 6 };
+
+    void Form_Load();
+
+    // Shows the page of the selected tab.
+    void TabStrip1_Click();
+    // Shows page k and hides the others; the tab strip is left as it is.
+    void ShowPage(int page);
+
+    // Character page.
+    void CmdChangeAgent_Click(int index);
+    void CmdRest_Click();
+    // Jokes page.
+    void ChkJokesOff_Click();
+    void CmdJSave_Click();
+    void CmdJokes_Click();
+
+    // Accessories page.
+    void SetAccessoriesMnu();
+    void ChkCalc_Click();
+    void ChkCD_Click();
+    void ChkNotePad_Click();
+    void ChkWordpad_Click();
+    void BtnApply_Click();
+    void BtnOK_Click();
+    void BtnCancel_Click();
+
+    // Favourites page.
+    void LoadFavourites();
+    // Returns whether the file was written.
+    bool SaveFavourites();
+    void SetFavouritesMenu();
+    void ComboFav_Click();
+    void CmdUpdate_Click();
+
+    // Office page.
+    void LoadOffice();
+    bool SaveOffice();
+    void SetOfficeMenu();
+    void ComCustom_Click();
+    void CmdOfficeBrowse_Click(int index);
+    void CmdCustomSave_Click();
+
+    // Where the two list files are read and written.
+    QString favouritesPlace() const;
+    QString officePlace() const;
+
+    QTabBar *TabStrip1 = nullptr;
+    QFrame *FrameOptions[PageCount] = {};
+    QLabel *LblWelcome = nullptr;
+    QLabel *LblUser = nullptr;
+    QLabel *LblClock = nullptr;
+    QStatusBar *StatusMain = nullptr;
+
+    QPushButton *CmdRest = nullptr;
+    QLabel *LblCurrent[4] = {};
+    QPushButton *CmdChangeAgent[2] = {};
+
+    QCheckBox *ChkJokesOff = nullptr;
+    QLineEdit *TxtJokeSay = nullptr;
+    QPushButton *CmdJSave = nullptr;
+    QPushButton *CmdJokes = nullptr;
+
+    QCheckBox *ChkCalc = nullptr;
+    QCheckBox *ChkCD = nullptr;
+    QCheckBox *ChkNotePad = nullptr;
+    QCheckBox *ChkWordpad = nullptr;
+    // The working accessory flags: "Sel" when chosen.
+    QString TxtCalcSel, TxtCDSel, TxtNotepadSel, TxtWordpadSel;
+    QPushButton *BtnOK = nullptr;
+    QPushButton *BtnApply = nullptr;
+    QPushButton *BtnCancel = nullptr;
+
+    QComboBox *ComboFav = nullptr;
+    QLabel *LblName[2] = {};
+    QLineEdit *TxtSiteName[10] = {};
+    QLineEdit *TxtSiteURL[10] = {};
+    QPushButton *CmdUpdate = nullptr;
+
+    QComboBox *ComCustom = nullptr;
+    QLabel *Label5[2] = {};
+    QLineEdit *TxtOfficeName[10] = {};
+    QLineEdit *TxtOfficeCmd[10] = {};
+    QPushButton *CmdOfficeBrowse[10] = {};
+    QPushButton *CmdCustomSave = nullptr;
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void buildAgentPage(QFrame *page);
+    void buildJokesPage(QFrame *page);
+    void buildAccessoriesPage(QFrame *page);
+    void buildFavouritesPage(QFrame *page);
+    void buildOfficePage(QFrame *page);
+    QString readSetting(const QString &section, const QString &key) const;
+    bool writeSetting(const QString &section, const QString &key, const QString &text) const;
+
+    Host &m_host;
+    // The open-file dialog offers the last pick of this window again.
+    QString m_browseFileName;
+};
+
+} // namespace kestrova

@@ -1,0 +1,86 @@
+#include "FrmUser.h"
+
+#include "CharacterRef.h"
+#include "Forms.h"
+#include "FrmMain.h"
+#include "Host.h"
+#include "SettingsStore.h"
+
+#include <QCloseEvent>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace kestrova {
+
+FrmUser::FrmUser(Host &host) : QWidget(nullptr), m_host(host)
+{
+    setObjectName(QStringLiteral("FrmUser"));
+    setWindowTitle(QStringLiteral("User"));
+
+    LblName = new QLabel(QStringLiteral("Change User"), this);
+    LblName->setObjectName(QStringLiteral("LblName"));
+    QFont heading(QStringLiteral("Arial"));
+    heading.setPointSize(14);
+    heading.setBold(true);
+    LblName->setFont(heading);
+    LblDesc = new QLabel(QStringLiteral("Enter your name in the text field and click OK"), this);
+    LblDesc->setObjectName(QStringLiteral("LblDesc"));
+    TxtName = new QLineEdit(this);
+    TxtName->setObjectName(QStringLiteral("TxtName"));
+    Line1 = new QFrame(this);
+    Line1->setObjectName(QStringLiteral("Line1"));
+    Line1->setFrameShape(QFrame::HLine);
+    Line1->setFrameShadow(QFrame::Sunken);
+    CmdOK = new QPushButton(QStringLiteral("OK"), this);
+    CmdOK->setObjectName(QStringLiteral("CmdOK"));
+    CmdOK->setDefault(true);
+    CmdCancel = new QPushButton(QStringLiteral("Cancel"), this);
+    CmdCancel->setObjectName(QStringLiteral("CmdCancel"));
+    connect(CmdOK, &QPushButton::clicked, this, &FrmUser::CmdOK_Click);
+    connect(CmdCancel, &QPushButton::clicked, this, &FrmUser::CmdCancel_Click);
+    connect(TxtName, &QLineEdit::returnPressed, this, &FrmUser::CmdOK_Click);
+
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(CmdOK);
+    buttons->addWidget(CmdCancel);
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(LblName);
+    layout->addWidget(LblDesc);
+    layout->addWidget(TxtName);
+    layout->addWidget(Line1);
+    layout->addLayout(buttons);
+    resize(360, sizeHint().height());
+}
+
+void FrmUser::CmdOK_Click()
+{
+    // The name exactly as typed: blanks stay, an empty name is a name.
+    const QString name = TxtName->text();
+    FrmMain *options = m_host.frmMain();
+    options->LblUser->setText(name);
+    options->LblCurrent[3]->setText(name);
+    m_host.context().settings->write(QStringLiteral("Kestrova"), QStringLiteral("User"),
+                                     QStringLiteral("Name"), name);
+    m_host.agent().Play(QStringLiteral("Greet"));
+    m_host.agent().Speak(QStringLiteral("Hello ") + options->LblUser->text()
+                         + QStringLiteral("; my name is ") + m_host.agent().Name());
+    close();
+}
+
+void FrmUser::CmdCancel_Click()
+{
+    close();
+}
+
+void FrmUser::closeEvent(QCloseEvent *event)
+{
+    event->accept();
+    m_host.forms().unload(this);
+}
+
+} // namespace kestrova
