@@ -1,0 +1,240 @@
+#include "Balloon.h"
+
+#include <QApplication>
+#include <QFontMetrics>
+#include <QGuiApplication>
+#include <QLineF>
+#include <QPainter>
+#include <QScreen>
+#include <algorithm>
+#include <cmath>
+
+namespace kestrova::character {
+
+namespace {
+
+constexpr int SpeechPadding = 10;
+constexpr int ThoughtPadding = 18;
+constexpr int TailLength = 20;
+constexpr int TailBase = 14;
+constexpr int Radius = 10;
+constexpr int Margin = 3; // room for the outline and antialiasing
+
+const QColor Paper(255, 255, 231);
+const QColor Ink(20, 20, 20);
+const QColor Outline(50, 50, 50);
+
+QRect clampInto(QRect r, const QRect &area)
+{
+    if (r.right() > area.right())
+        r.moveRight(area.right());
+    if (r.bottom() > area.bottom())
+        r.moveBottom(area.bottom());
+    if (r.left() < area.left())
+        r.moveLeft(area.left());
+    if (r.top() < area.top())
+        r.moveTop(area.top());
+    return r;
+}
+
+// The outline of a thought: the bubble with round bumps along its edge.
+QPainterPath cloudPath(const QRectF &r)
+{
+    // Overlapping shapes join into one outline only under the winding rule.
+    QPainterPath path;
+    path.setFillRule(Qt::WindingFill);
+    path.addRoundedRect(r, Radius * 1.5, Radius * 1.5);
+    const double bump = 11;
+    auto along = [&](QPointF from, QPointF to) {
+        const double length = QLineF(from, to).length();
+        const int n = std::max(2, int(length / (bump * 1.6)));
+        for (int i = 0; i <= n; ++i) {
+            const QPointF c = from + (to - from) * (double(i) / n);
+            path.addEllipse(c, bump, bump);
+        }
+    };
+    const double in = bump * 0.55;
+    const QRectF k = r.adjusted(in, in, -in, -in);
+    along(k.topLeft(), k.topRight());
+    along(k.topRight(), k.bottomRight());
+    along(k.bottomRight(), k.bottomLeft());
+    along(k.bottomLeft(), k.topLeft());
+    return path.simplified();
+}
+
+} // namespace
+
+Balloon::Balloon(QWidget *parent) : ShapedWindow(parent)
+{
+    setObjectName(QStringLiteral("kestrovaBalloon"));
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    m_font = QApplication::font();
+    m_font.setPointSizeF(FontPointSize);
+}
+
+void Balloon::showText(const QString &text, Style style, QPoint anchor, const QRect &character)
+{
+    m_text = text;
+    m_style = style;
+    const QFontMetrics metrics(m_font);
+    const QRect bounds =
+        metrics.boundingRect(QRect(0, 0, MaxTextWidth, 100000), Qt::TextWordWrap, text);
+    m_textSize = QSize(std::max(bounds.width(), 24), std::max(bounds.height(), metrics.height()));
+    m_layout = {};
+    follow(anchor, character);
+    show();
+}
+
+void Balloon::follow(QPoint anchor, const QRect &character)
+{
+    if (m_text.isNull())
+        return;
+    const Layout layout = layoutFor(anchor, character);
+    const bool sameShape = layout.window.size() == m_layout.window.size()
+        && layout.bubble == m_layout.bubble && layout.tip == m_layout.tip;
+    if (!sameShape)
+        render(layout);
+    m_layout = layout;
+    place(layout.window.topLeft());
+}
+
+Balloon::Layout Balloon::layoutFor(QPoint anchor, const QRect &character) const
+{
+    const int pad = m_style == Style::Thought ? ThoughtPadding : SpeechPadding;
+    const QSize bubbleSize = m_textSize + QSize(2 * pad, 2 * pad);
+    const QScreen *screen = QGuiApplication::screenAt(character.center());
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    // The window reaches Margin beyond the bubble on every side.
+    const QRect area = (screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768))
+                           .adjusted(Margin, Margin, -Margin, -Margin);
+
+    // Candidate places for the bubble, in order of preference; the tail
+    // leaves it on the side facing the character.
+    enum Side { Above, Right, Left, Below };
+    QRect bubble;
+    Side side = Above;
+    bool found = false;
+    for (Side s : {Above, Right, Left, Below}) {
+        QRect r(QPoint(), bubbleSize);
+        switch (s) {
+        case Above:
+            r.moveBottom(std::min(anchor.y(), character.top() + character.height() / 3) - TailLength);
+            r.moveLeft(anchor.x() - r.width() / 2);
+            break;
+        case Right:
+            r.moveLeft(character.right() + TailLength);
+            r.moveTop(anchor.y() - r.height() / 2);
+            break;
+        case Left:
+            r.moveRight(character.left() - TailLength);
+            r.moveTop(anchor.y() - r.height() / 2);
+            break;
+        case Below:
+            r.moveTop(character.bottom() + TailLength);
+            r.moveLeft(anchor.x() - r.width() / 2);
+            break;
+        }
+        // Slide along the side it sits on; it fits when that keeps it whole
+        // on the screen without covering the character's anchor.
+        const QRect slid = clampInto(r, area);
+        const bool fits = (s == Above || s == Below) ? slid.top() == r.top() : slid.left() == r.left();
+        if (fits && area.contains(slid)) {
+            bubble = slid;
+            side = s;
+            found = true;
+            break;
+        }
+    }
+    if (!found) {
+        bubble = clampInto(QRect(QPoint(anchor.x() - bubbleSize.width() / 2, area.top()), bubbleSize), area);
+        side = Above;
+    }
+
+    // The tail: from the facing side, toward the anchor, at most TailLength
+    // long plus whatever the slide left between them.
+    const int inset = Radius + TailBase / 2 + 2;
+    QPoint base;
+    switch (side) {
+    case Above:
+        base = QPoint(std::clamp(anchor.x(), bubble.left() + inset, bubble.right() - inset), bubble.bottom());
+        break;
+    case Below:
+        base = QPoint(std::clamp(anchor.x(), bubble.left() + inset, bubble.right() - inset), bubble.top());
+        break;
+    case Right:
+        base = QPoint(bubble.left(), std::clamp(anchor.y(), bubble.top() + inset, bubble.bottom() - inset));
+        break;
+    case Left:
+        base = QPoint(bubble.right(), std::clamp(anchor.y(), bubble.top() + inset, bubble.bottom() - inset));
+        break;
+    }
+    QLineF toward(base, anchor);
+    const double reach = TailLength + 6;
+    if (toward.length() > reach)
+        toward.setLength(reach);
+    else if (toward.length() < 1)
+        toward = QLineF(base, base + QPointF(0, side == Below ? -TailLength : TailLength));
+    const QPoint tip = toward.p2().toPoint();
+
+    QRect window = bubble.united(QRect(tip, QSize(1, 1))).adjusted(-Margin, -Margin, Margin, Margin);
+    Layout layout;
+    layout.window = window;
+    layout.bubble = bubble.translated(-window.topLeft());
+    layout.tip = tip - window.topLeft();
+    layout.base = base - window.topLeft();
+    return layout;
+}
+
+void Balloon::render(const Layout &layout)
+{
+    m_bubble = layout.bubble;
+    m_tip = layout.tip;
+    const qreal dpr = devicePixelRatioF();
+    QImage image(layout.window.size() * dpr, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(dpr);
+    image.fill(Qt::transparent);
+
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QRectF bubble = QRectF(layout.bubble).adjusted(0.5, 0.5, -0.5, -0.5);
+    QPainterPath outline;
+    if (m_style == Style::Speech) {
+        outline.addRoundedRect(bubble, Radius, Radius);
+        // The tail's base sits a little inside the bubble so the two join.
+        const QPointF base(layout.base);
+        const QPointF tip(layout.tip);
+        const QLineF axis(base, tip);
+        const QPointF along = (tip - base) / std::max(1.0, axis.length());
+        const QPointF across(-along.y(), along.x());
+        QPainterPath tail;
+        tail.moveTo(base - along * 4 + across * (TailBase / 2.0));
+        tail.lineTo(tip);
+        tail.lineTo(base - along * 4 - across * (TailBase / 2.0));
+        tail.closeSubpath();
+        outline = outline.united(tail);
+    } else {
+        outline = cloudPath(bubble.adjusted(6, 6, -6, -6));
+        // Thought bubbles: small circles trailing toward the character.
+        const QLineF axis(QPointF(layout.base), QPointF(layout.tip));
+        const double sizes[] = {5, 3.5, 2.2};
+        for (int i = 0; i < 3; ++i) {
+            const QPointF c = axis.pointAt(0.2 + 0.35 * i);
+            outline.addEllipse(c, sizes[i], sizes[i]);
+        }
+        outline.setFillRule(Qt::WindingFill);
+    }
+    p.setPen(QPen(Outline, 1.5));
+    p.setBrush(Paper);
+    p.drawPath(outline);
+
+    const int pad = m_style == Style::Thought ? ThoughtPadding : SpeechPadding;
+    p.setPen(Ink);
+    p.setFont(m_font);
+    p.drawText(QRect(layout.bubble.topLeft() + QPoint(pad, pad), m_textSize),
+               Qt::TextWordWrap | Qt::AlignLeft | Qt::AlignTop, m_text);
+    p.end();
+    setFrame(image);
+}
+
+} // namespace kestrova::character

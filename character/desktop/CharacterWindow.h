@@ -1,0 +1,106 @@
+#pragma once
+
+#include <QImage>
+#include <QPoint>
+#include <QRegion>
+#include <QWidget>
+#include <optional>
+
+namespace kestrova::character {
+
+// A frameless, always-on-top tool window that shows one ARGB image and
+// nothing around it: no taskbar entry, no focus taken when shown.
+//
+// Where a compositing manager runs, the window is translucent and the
+// image's alpha blends with the desktop. Without one, a translucent window
+// would show black where the image is transparent, so the window is opaque
+// instead and shaped with a mask cut from the image's alpha (pixels at least
+// half opaque are kept, drawn at full opacity).
+//
+// It repaints only when it is handed a new image.
+class ShapedWindow : public QWidget {
+    Q_OBJECT
+public:
+    explicit ShapedWindow(QWidget *parent = nullptr);
+
+    // The image to show; its device pixel ratio gives the window's size.
+    void setFrame(const QImage &image);
+    const QImage &frame() const { return m_frame; }
+
+    // True while the window is cut to the image's shape (no compositor).
+    bool isShaped() const { return m_shaped; }
+    // The mask in use while shaped, in window pixels.
+    QRegion shape() const { return m_shape; }
+
+    // Whether a compositing manager runs on the window's screen. On X11 that
+    // is whether the _NET_WM_CM_S<screen> selection has an owner; other
+    // platforms (Wayland, offscreen) always composite.
+    static bool compositorRunning();
+    // Tests force the answer; nullopt asks the display again.
+    static void setCompositorOverride(std::optional<bool> running);
+
+    // How many times the window has painted (for measuring idle work).
+    int paintCount() const { return m_paints; }
+
+    // Moves the window, and remembers where it belongs (see moveEvent).
+    void place(QPoint topLeft);
+
+    void setVisible(bool visible) override;
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    // A reparenting window manager can leave Qt believing the window sits
+    // at its frame's origin (0, 0) while it is shown where it was asked to
+    // be (seen with openbox, now and then). For a moment after showing, a
+    // move nobody asked for is answered by asking for the place again,
+    // which makes the window manager confirm the real position.
+    void moveEvent(QMoveEvent *event) override;
+
+private:
+    void updateShape(bool force);
+
+    QPoint m_wanted;
+    qint64 m_guardUntil = 0;
+
+    QImage m_frame;
+    QImage m_opaque; // m_frame at full opacity, drawn while shaped
+    QRegion m_shape;
+    bool m_shaped = false;
+    qint64 m_lastCheck = 0;
+    int m_paints = 0;
+};
+
+// The character itself: the left button drags it; a press and release
+// without a drag is a click. Positions are reported in screen pixels.
+class CharacterWindow : public ShapedWindow {
+    Q_OBJECT
+public:
+    explicit CharacterWindow(QWidget *parent = nullptr);
+
+    bool isDragging() const { return m_dragging; }
+
+Q_SIGNALS:
+    // button: 1 left, 2 right, 4 middle; shift: 1 Shift, 2 Control, 4 Alt.
+    void clicked(int button, int shift, QPoint screenPos);
+    void doubleClicked(int button, int shift, QPoint screenPos);
+    void dragStarted();
+    void dragged(QPoint topLeft);
+    void dragFinished();
+    void moved(QPoint topLeft);
+
+protected:
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void moveEvent(QMoveEvent *event) override;
+
+private:
+    QPoint m_pressAt;      // screen position of the left-button press
+    QPoint m_windowAtPress;
+    bool m_leftDown = false;
+    bool m_dragging = false;
+    bool m_afterDoubleClick = false;
+};
+
+} // namespace kestrova::character

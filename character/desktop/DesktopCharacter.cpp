@@ -1,0 +1,609 @@
+#include "DesktopCharacter.h"
+
+#include "DesktopCharacterLog.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+
+namespace kestrova::character {
+
+namespace {
+
+// Handles are unique across every character of the program.
+std::atomic<quint64> nextRequestId{1};
+
+// How long the blend back to the rest pose takes when an animation leaves
+// the character elsewhere and has no return animation.
+constexpr int ToRestMs = 200;
+
+// Glide speed of MoveTo, and the bounds of its time.
+constexpr double GlidePixelsPerSecond = 600;
+constexpr int GlideMinMs = 250;
+constexpr int GlideMaxMs = 1500;
+
+QString shortText(const QString &text)
+{
+    // Whole, so a run can be followed sentence by sentence; only very long
+    // texts are cut.
+    const QString s = text.simplified();
+    return s.size() > 240 ? s.left(237) + QStringLiteral("...") : s;
+}
+
+} // namespace
+
+DesktopCharacter::DesktopCharacter(CharacterModel model, std::unique_ptr<Voice> voice, QObject *parent)
+    : Character(parent), m_model(std::move(model)), m_renderer(m_model), m_voice(std::move(voice))
+{
+    Frame toRest;
+    toRest.pose = m_model.restPose;
+    toRest.durationMs = ToRestMs;
+    toRest.tween = true;
+    m_toRest.name = QStringLiteral("(back to rest)");
+    m_toRest.frames = {toRest};
+
+    m_window = new CharacterWindow;
+    m_window->setWindowTitle(m_model.name);
+    m_window->resize(m_model.size);
+    m_balloon = new Balloon;
+    m_balloon->setWindowTitle(m_model.name);
+
+    connect(m_window, &CharacterWindow::clicked, this,
+            [this](int button, int shift, QPoint at) { Q_EMIT click(button, shift, at.x(), at.y()); });
+    connect(m_window, &CharacterWindow::doubleClicked, this,
+            [this](int button, int shift, QPoint at) { Q_EMIT dblClick(button, shift, at.x(), at.y()); });
+    connect(m_window, &CharacterWindow::dragStarted, this, [this] {
+        m_placed = true;
+        // The user took the character elsewhere; a glide has nowhere to go.
+        if (m_current && m_current->kind == Kind::MoveTo)
+            finish(QStringLiteral("dragged away"));
+    });
+    connect(m_window, &CharacterWindow::moved, this, [this] { followBalloon(); });
+
+    m_pump.setSingleShot(true);
+    m_pump.setInterval(0);
+    connect(&m_pump, &QTimer::timeout, this, &DesktopCharacter::pump);
+
+    m_readingTimer.setSingleShot(true);
+    // A coarse timer may fire up to 5% early; the reading time is a promise.
+    m_readingTimer.setTimerType(Qt::PreciseTimer);
+    connect(&m_readingTimer, &QTimer::timeout, this, [this] {
+        if (m_current && (m_current->kind == Kind::Speak || m_current->kind == Kind::Think))
+            finish(m_utterance ? QStringLiteral("reading time, the voice did not finish")
+                               : QStringLiteral("reading time"));
+    });
+
+    m_mouthTimer.setSingleShot(true);
+    connect(&m_mouthTimer, &QTimer::timeout, this, &DesktopCharacter::nextMouthStep);
+
+    m_glide.setEasingCurve(QEasingCurve::InOutQuad);
+    connect(&m_glide, &QVariantAnimation::valueChanged, this, [this](const QVariant &value) {
+        if (m_window)
+            m_window->place(value.toPoint());
+    });
+    connect(&m_glide, &QVariantAnimation::finished, this, [this] {
+        if (m_current && m_current->kind == Kind::MoveTo)
+            finish(QStringLiteral("arrived"));
+    });
+
+    connect(&m_player, &AnimationPlayer::poseChanged, this, &DesktopCharacter::render);
+    connect(&m_player, &AnimationPlayer::finished, this, [this](const Animation *animation) {
+        m_lastAnimation = animation;
+        auto then = std::move(m_afterAnimation);
+        m_afterAnimation = {};
+        if (then)
+            then();
+    });
+
+    if (m_voice) {
+        connect(m_voice.get(), &Voice::finished, this, [this](int utterance) {
+            if (m_utterance && utterance == m_utterance) {
+                m_utterance = 0;
+                finish(QStringLiteral("spoken"));
+            }
+        });
+        connect(m_voice.get(), &Voice::started, this, [this](int utterance) {
+            // A voice that took a while to start: the mouth starts over with it.
+            if (m_utterance && utterance == m_utterance && !m_mouth.isEmpty()
+                && m_utteranceClock.elapsed() > 150) {
+                const int left = m_readingTimer.remainingTime();
+                startMouth(m_spoken, std::min(speakingTimeMs(m_spoken, m_model.voice.rate),
+                                              left < 0 ? 0 : left));
+            }
+        });
+        connect(m_voice.get(), &Voice::failed, this, [this](int utterance) {
+            if (!m_utterance || utterance != m_utterance)
+                return;
+            // Nothing will be heard: the balloon shows what was to be said,
+            // until the reading time is up.
+            m_utterance = 0;
+            stopMouth();
+            if (m_balloon && !m_balloon->isVisible() && !m_shown.isEmpty())
+                showBalloon(m_shown, Balloon::Style::Speech);
+        });
+        // The engine starts in its own thread once the event loop runs.
+        QTimer::singleShot(0, m_voice.get(), &Voice::prepare);
+    }
+
+    m_player.setPose(m_model.restPose);
+}
+
+DesktopCharacter::~DesktopCharacter()
+{
+    delete m_window.data();
+    delete m_balloon.data();
+}
+
+bool DesktopCharacter::isValid() const
+{
+    return m_renderer.isValid();
+}
+
+void DesktopCharacter::setPick(PickIndex pick)
+{
+    m_pick = pick;
+    m_player.setPick(std::move(pick));
+}
+
+// ---- Requests --------------------------------------------------------------
+
+Request DesktopCharacter::speak(const QString &text) { return enqueue(Kind::Speak, text); }
+Request DesktopCharacter::think(const QString &text) { return enqueue(Kind::Think, text); }
+Request DesktopCharacter::play(const QString &animation) { return enqueue(Kind::Play, animation); }
+Request DesktopCharacter::show() { return enqueue(Kind::Show); }
+Request DesktopCharacter::hide() { return enqueue(Kind::Hide); }
+Request DesktopCharacter::moveTo(int x, int y) { return enqueue(Kind::MoveTo, {}, QPoint(x, y)); }
+Request DesktopCharacter::gestureAt(int x, int y) { return enqueue(Kind::GestureAt, {}, QPoint(x, y)); }
+
+QString DesktopCharacter::describe(const Job &job)
+{
+    switch (job.kind) {
+    case Kind::Speak: return QStringLiteral("Speak \"%1\"").arg(shortText(job.text));
+    case Kind::Think: return QStringLiteral("Think \"%1\"").arg(shortText(job.text));
+    case Kind::Play: return QStringLiteral("Play %1").arg(job.text);
+    case Kind::Show: return QStringLiteral("Show");
+    case Kind::Hide: return QStringLiteral("Hide");
+    case Kind::MoveTo: return QStringLiteral("MoveTo %1 %2").arg(job.point.x()).arg(job.point.y());
+    case Kind::GestureAt: return QStringLiteral("GestureAt %1 %2").arg(job.point.x()).arg(job.point.y());
+    }
+    return {};
+}
+
+Request DesktopCharacter::enqueue(Kind kind, const QString &text, QPoint point)
+{
+    if (m_closed)
+        return {};
+    const Job job{Request(nextRequestId++), kind, text, point};
+    qCDebug(lcCharacter).noquote() << QStringLiteral("#%1 %2").arg(job.request.id()).arg(describe(job));
+    m_queue.append(job);
+    if (!m_current)
+        m_pump.start();
+    return job.request;
+}
+
+void DesktopCharacter::pump()
+{
+    if (m_closed || m_current || m_queue.isEmpty())
+        return;
+    m_current = m_queue.takeFirst();
+    m_currentClock.start();
+    start(*m_current);
+}
+
+bool DesktopCharacter::isCurrent(Request request) const
+{
+    return m_current && m_current->request == request;
+}
+
+void DesktopCharacter::start(const Job &job)
+{
+    const bool shown = visible();
+    switch (job.kind) {
+    case Kind::Show:
+        startShow(job);
+        return;
+    case Kind::Hide:
+        startHide(job);
+        return;
+    case Kind::MoveTo:
+        startMove(job);
+        return;
+    case Kind::Speak:
+    case Kind::Think:
+        if (!shown)
+            finish(QStringLiteral("hidden"));
+        else
+            startSpeak(job, job.kind == Kind::Think);
+        return;
+    case Kind::Play: {
+        if (!shown) {
+            finish(QStringLiteral("hidden"));
+            return;
+        }
+        const Animation *animation = m_model.animation(job.text);
+        if (!animation)
+            finish(QStringLiteral("no animation of that name"));
+        else
+            startPlay(job, animation);
+        return;
+    }
+    case Kind::GestureAt: {
+        if (!shown) {
+            finish(QStringLiteral("hidden"));
+            return;
+        }
+        const QPoint centre = m_window->geometry().center();
+        const QPoint d = job.point - centre;
+        const QString state = std::abs(d.x()) >= std::abs(d.y())
+            ? (d.x() < 0 ? QStringLiteral("gesturing-left") : QStringLiteral("gesturing-right"))
+            : (d.y() < 0 ? QStringLiteral("gesturing-up") : QStringLiteral("gesturing-down"));
+        const Animation *animation = m_model.stateAnimation(state);
+        if (!animation)
+            finish(QStringLiteral("no %1 animation").arg(state));
+        else
+            startPlay(job, animation);
+        return;
+    }
+    }
+}
+
+void DesktopCharacter::finish(const QString &how)
+{
+    if (!m_current)
+        return;
+    const Job job = *m_current;
+    m_current.reset();
+
+    m_readingTimer.stop();
+    m_glide.stop();
+    if (m_utterance && m_voice)
+        m_voice->stop(); // still speaking (stopped, or out of time)
+    m_utterance = 0;
+    m_shown.clear();
+    m_spoken.clear();
+    stopMouth();
+    if (m_balloon)
+        m_balloon->hide();
+    if (job.kind == Kind::Hide && m_window)
+        m_window->hide();
+    settle();
+
+    qCDebug(lcCharacter).noquote()
+        << QStringLiteral("#%1 %2 complete after %3 ms%4")
+               .arg(job.request.id())
+               .arg(describe(job).section(u' ', 0, 0))
+               .arg(m_currentClock.elapsed())
+               .arg(how.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(how));
+    Q_EMIT requestComplete(job.request);
+    if (!m_current && !m_queue.isEmpty())
+        m_pump.start();
+}
+
+void DesktopCharacter::stop()
+{
+    finish(QStringLiteral("stopped"));
+}
+
+void DesktopCharacter::stopAll()
+{
+    if (!m_queue.isEmpty())
+        qCDebug(lcCharacter).noquote() << QStringLiteral("StopAll drops %1 queued").arg(m_queue.size());
+    // Dropped first, so requests made while the running one reports stay.
+    m_queue.clear();
+    finish(QStringLiteral("stopped"));
+}
+
+void DesktopCharacter::listen(bool)
+{
+    // Voice commands come with the speech input; until then there is nothing
+    // to listen with.
+}
+
+void DesktopCharacter::close()
+{
+    m_closed = true;
+    m_queue.clear();
+    m_current.reset();
+    m_pump.stop();
+    m_readingTimer.stop();
+    m_glide.stop();
+    m_mouthTimer.stop();
+    m_afterAnimation = {};
+    m_player.halt();
+    if (m_utterance && m_voice)
+        m_voice->stop();
+    m_utterance = 0;
+    // Deleted from the event loop: close() may be called from one of the
+    // window's own mouse signals.
+    if (m_balloon) {
+        m_balloon->hide();
+        m_balloon->deleteLater();
+    }
+    if (m_window) {
+        m_window->hide();
+        m_window->deleteLater();
+    }
+}
+
+// ---- The kinds of requests -------------------------------------------------
+
+void DesktopCharacter::startShow(const Job &job)
+{
+    if (visible()) {
+        finish(QStringLiteral("already shown"));
+        return;
+    }
+    placeInitially();
+    const Animation *showing = m_model.stateAnimation(QStringLiteral("showing"));
+    if (!showing) {
+        render();
+        m_window->show();
+        finish();
+        return;
+    }
+    // Its first frame is drawn before the window appears, so the character
+    // never flashes in its rest pose first.
+    const Request request = job.request;
+    playAnimation(showing, [this, request] {
+        if (isCurrent(request))
+            finish();
+    });
+    if (isCurrent(request))
+        m_window->show();
+}
+
+void DesktopCharacter::startHide(const Job &job)
+{
+    if (!visible()) {
+        finish(QStringLiteral("already hidden"));
+        return;
+    }
+    if (m_balloon)
+        m_balloon->hide();
+    // finish() hides the window, before the completion is reported.
+    const Request request = job.request;
+    playAnimation(m_model.stateAnimation(QStringLiteral("hiding")), [this, request] {
+        if (isCurrent(request))
+            finish();
+    });
+}
+
+void DesktopCharacter::startPlay(const Job &job, const Animation *animation)
+{
+    const Request request = job.request;
+    playAnimation(animation, [this, request, animation] {
+        if (!isCurrent(request))
+            return;
+        returnToRest(animation, [this, request] {
+            if (isCurrent(request))
+                finish();
+        });
+    });
+}
+
+void DesktopCharacter::startMove(const Job &job)
+{
+    m_placed = true;
+    const QPoint from = m_window->pos();
+    const QPoint to = job.point;
+    if (!visible()) {
+        m_window->place(to);
+        finish(QStringLiteral("hidden, jumped there"));
+        return;
+    }
+    const QPoint d = to - from;
+    const double distance = std::hypot(double(d.x()), double(d.y()));
+    if (distance < 1) {
+        finish(QStringLiteral("already there"));
+        return;
+    }
+    const QString state = std::abs(d.x()) >= std::abs(d.y())
+        ? (d.x() < 0 ? QStringLiteral("moving-left") : QStringLiteral("moving-right"))
+        : (d.y() < 0 ? QStringLiteral("moving-up") : QStringLiteral("moving-down"));
+    playAnimation(m_model.stateAnimation(state));
+    m_glide.stop();
+    m_glide.setStartValue(from);
+    m_glide.setEndValue(to);
+    m_glide.setDuration(std::clamp(int(distance / GlidePixelsPerSecond * 1000), GlideMinMs, GlideMaxMs));
+    m_glide.start();
+}
+
+void DesktopCharacter::startSpeak(const Job &job, bool thought)
+{
+    const SpeechText text = parseSpeech(job.text, m_pick);
+    const QString spoken = text.spoken.trimmed();
+    const QString shown = text.shown.trimmed();
+    if (shown.isEmpty() && (thought || spoken.isEmpty())) {
+        finish(QStringLiteral("nothing to say"));
+        return;
+    }
+    const double rate = m_model.voice.rate;
+    const int reading = readingTimeMs(thought || shown.size() >= spoken.size() ? shown : spoken, rate);
+    m_readingTimer.start(reading);
+    playAnimation(m_model.stateAnimation(thought ? QStringLiteral("thinking") : QStringLiteral("speaking")));
+    if (thought) {
+        showBalloon(shown, Balloon::Style::Thought);
+        return;
+    }
+    m_shown = shown;
+    m_spoken = spoken;
+    const bool voiced = m_voice && m_voice->isAvailable() && !spoken.isEmpty();
+    const bool heard = voiced && m_voice->isWorking();
+    if (voiced) {
+        m_utteranceClock.start();
+        m_utterance = m_voice->say(spoken);
+        if (heard)
+            startMouth(spoken, std::min(speakingTimeMs(spoken, rate), reading));
+    }
+    // Without a voice that works the balloon is the only trace of what was
+    // said.
+    if (!shown.isEmpty() && (!heard || (m_balloonStyle & BalloonOn)))
+        showBalloon(shown, Balloon::Style::Speech);
+}
+
+// ---- Animation -------------------------------------------------------------
+
+void DesktopCharacter::playAnimation(const Animation *animation, std::function<void()> then)
+{
+    m_afterAnimation = std::move(then);
+    m_player.play(animation);
+}
+
+bool DesktopCharacter::atRest() const
+{
+    return samePose(m_player.pose(), m_model.restPose);
+}
+
+void DesktopCharacter::returnToRest(const Animation *animation, std::function<void()> then)
+{
+    if (atRest()) {
+        if (then)
+            then();
+        return;
+    }
+    const Animation *back = animation ? m_model.animation(animation->returnAnimation) : nullptr;
+    if (back && back != animation) {
+        playAnimation(back, [this, then] {
+            if (atRest()) {
+                if (then)
+                    then();
+            } else {
+                playAnimation(&m_toRest, then);
+            }
+        });
+        return;
+    }
+    playAnimation(&m_toRest, then);
+}
+
+void DesktopCharacter::settle()
+{
+    if (!visible()) {
+        m_afterAnimation = {};
+        m_player.setPose(m_model.restPose);
+        return;
+    }
+    if (m_player.isPlaying()) {
+        const Animation *animation = m_player.animation();
+        m_afterAnimation = [this, animation] { returnToRest(animation, {}); };
+        m_player.exit();
+        return;
+    }
+    returnToRest(m_lastAnimation, {});
+}
+
+Pose DesktopCharacter::currentPose() const
+{
+    Pose pose = m_player.pose();
+    if (m_mouthStep >= 0 && m_mouthStep < m_mouth.size()) {
+        const int shape = std::clamp(m_mouth.at(m_mouthStep).shape, 0, int(m_model.mouthShapes.size()) - 1);
+        pose[QStringLiteral("mouth")].element = m_model.mouthShapes.at(shape);
+    }
+    return pose;
+}
+
+QString DesktopCharacter::currentAnimation() const
+{
+    return m_player.animation() ? m_player.animation()->name : QString();
+}
+
+void DesktopCharacter::render()
+{
+    if (!m_window || m_closed)
+        return;
+    // Held and repeated frames draw nothing new.
+    const Pose pose = currentPose();
+    const qreal dpr = m_window->devicePixelRatioF();
+    if (m_rendered && dpr == m_renderedDpr && samePose(pose, *m_rendered))
+        return;
+    m_rendered = pose;
+    m_renderedDpr = dpr;
+    m_window->setFrame(m_renderer.render(pose, dpr));
+}
+
+// ---- Speech ----------------------------------------------------------------
+
+void DesktopCharacter::startMouth(const QString &spoken, int totalMs)
+{
+    m_mouthTimer.stop();
+    m_mouth = mouthMotion(spoken, int(m_model.mouthShapes.size()), totalMs);
+    m_mouthStep = -1;
+    nextMouthStep();
+}
+
+void DesktopCharacter::nextMouthStep()
+{
+    ++m_mouthStep;
+    if (m_mouthStep >= m_mouth.size()) {
+        stopMouth();
+        return;
+    }
+    render();
+    m_mouthTimer.start(m_mouth.at(m_mouthStep).ms);
+}
+
+void DesktopCharacter::stopMouth()
+{
+    const bool moving = m_mouthStep >= 0;
+    m_mouthTimer.stop();
+    m_mouth.clear();
+    m_mouthStep = -1;
+    if (moving)
+        render();
+}
+
+QPoint DesktopCharacter::balloonAnchor() const
+{
+    return m_window->pos() + m_model.balloonAnchor.toPoint();
+}
+
+void DesktopCharacter::showBalloon(const QString &text, Balloon::Style style)
+{
+    if (m_balloon && m_window)
+        m_balloon->showText(text, style, balloonAnchor(), m_window->geometry());
+}
+
+void DesktopCharacter::followBalloon()
+{
+    if (m_balloon && m_window && m_balloon->isVisible())
+        m_balloon->follow(balloonAnchor(), m_window->geometry());
+}
+
+// ---- Properties ------------------------------------------------------------
+
+QString DesktopCharacter::name() const
+{
+    return m_model.name;
+}
+
+bool DesktopCharacter::visible() const
+{
+    return m_window && m_window->isVisible();
+}
+
+int DesktopCharacter::left() const
+{
+    return m_window ? m_window->x() : 0;
+}
+
+int DesktopCharacter::top() const
+{
+    return m_window ? m_window->y() : 0;
+}
+
+void DesktopCharacter::placeInitially()
+{
+    if (m_placed)
+        return;
+    m_placed = true;
+    // Bottom right of the main screen, until the program moves it.
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect area = screen->availableGeometry();
+    m_window->place(QPoint(area.right() - m_model.size.width() - 40, area.bottom() - m_model.size.height() - 40));
+}
+
+} // namespace kestrova::character

@@ -1,0 +1,171 @@
+#pragma once
+
+#include "AnimationPlayer.h"
+#include "Balloon.h"
+#include "Character.h"
+#include "CharacterModel.h"
+#include "CharacterRenderer.h"
+#include "CharacterWindow.h"
+#include "SpeechText.h"
+#include "Voice.h"
+
+#include <QElapsedTimer>
+#include <QList>
+#include <QPointer>
+#include <QTimer>
+#include <QVariantAnimation>
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace kestrova::character {
+
+// A character standing on the desktop in a window of its own, playing the
+// animations of its model, speaking with a Voice and showing a word balloon.
+//
+// Requests queue up and play one after another; each reports
+// requestComplete exactly once, when it ends on its own or is stopped:
+//  - stop() ends the request playing now (it reports) and the next one
+//    starts;
+//  - stopAll() ends the playing request (it reports) and drops every queued
+//    one; dropped requests never report. Nothing is left to wait for, so
+//    the next request made starts right away.
+// A queued request starts from the event loop, never inside the call that
+// made it, so its handle is always known before it can complete.
+//
+// Requests that reach the front while the character is hidden: Play, Speak,
+// Think and GestureAt complete at once without showing it; MoveTo jumps
+// there; Show shows it, Hide is done.
+//
+// After a request the character comes back to its rest pose by itself (the
+// stopped animation's exit frames, its return animation, or a short blend);
+// the next request cuts that short. At rest nothing runs: no timer, no
+// repaint.
+class DesktopCharacter : public Character {
+    Q_OBJECT
+public:
+    DesktopCharacter(CharacterModel model, std::unique_ptr<Voice> voice, QObject *parent = nullptr);
+    ~DesktopCharacter() override;
+
+    // False when the character's art could not be read.
+    bool isValid() const;
+
+    Request speak(const QString &text) override;
+    Request think(const QString &text) override;
+    Request play(const QString &animation) override;
+    Request show() override;
+    Request hide() override;
+    Request moveTo(int x, int y) override;
+    Request gestureAt(int x, int y) override;
+
+    void stop() override;
+    void stopAll() override;
+    // Voice commands come later; listening does nothing yet.
+    void listen(bool on) override;
+
+    QString name() const override;
+    bool visible() const override;
+    int left() const override;
+    int top() const override;
+    int languageId() const override { return m_languageId; }
+    void setLanguageId(int id) override { m_languageId = id; }
+    int balloonStyle() const override { return m_balloonStyle; }
+    void setBalloonStyle(int style) override { m_balloonStyle = style; }
+    Commands &commands() override { return m_commands; }
+
+    // Hides the windows at once and drops every request without reporting
+    // them; the character does nothing more. The service does this before
+    // it lets the character go.
+    void close();
+
+    // Random choices (speech alternatives, animation branches) come from
+    // here; called with the number of choices. Default: the global generator.
+    void setPick(PickIndex pick);
+
+    const CharacterModel &model() const { return m_model; }
+    CharacterWindow *window() const { return m_window; }
+    Balloon *balloon() const { return m_balloon; }
+    Voice *voice() const { return m_voice.get(); }
+    // The pose shown now, mouth included, and the animation playing it.
+    Pose currentPose() const;
+    QString currentAnimation() const;
+    // Requests waiting behind the one playing.
+    int queuedCount() const { return int(m_queue.size()); }
+    bool isBusy() const { return m_current.has_value(); }
+
+private:
+    enum class Kind { Speak, Think, Play, Show, Hide, MoveTo, GestureAt };
+    struct Job {
+        Request request;
+        Kind kind;
+        QString text;
+        QPoint point;
+    };
+
+    Request enqueue(Kind kind, const QString &text = {}, QPoint point = {});
+    static QString describe(const Job &job);
+    void pump();
+    void start(const Job &job);
+    void finish(const QString &how = {});
+    bool isCurrent(Request request) const;
+
+    void startSpeak(const Job &job, bool thought);
+    void startPlay(const Job &job, const Animation *animation);
+    void startShow(const Job &job);
+    void startHide(const Job &job);
+    void startMove(const Job &job);
+
+    // Plays an animation and calls then when it has played.
+    void playAnimation(const Animation *animation, std::function<void()> then = {});
+    // Back to the rest pose after animation: its return animation if it
+    // ended away from rest, then a short blend if still needed.
+    void returnToRest(const Animation *animation, std::function<void()> then);
+    void settle();
+    bool atRest() const;
+
+    void render();
+    void showBalloon(const QString &text, Balloon::Style style);
+    void followBalloon();
+    QPoint balloonAnchor() const;
+    void startMouth(const QString &spoken, int totalMs);
+    void stopMouth();
+    void nextMouthStep();
+    void placeInitially();
+
+    CharacterModel m_model;
+    CharacterRenderer m_renderer;
+    std::unique_ptr<Voice> m_voice;
+    PickIndex m_pick;
+    Commands m_commands;
+    int m_languageId = 1033;
+    int m_balloonStyle = BalloonOn;
+
+    QPointer<CharacterWindow> m_window;
+    QPointer<Balloon> m_balloon;
+    bool m_placed = false;
+    bool m_closed = false;
+
+    AnimationPlayer m_player;
+    std::function<void()> m_afterAnimation;
+    const Animation *m_lastAnimation = nullptr;
+    Animation m_toRest; // one blended frame to the rest pose
+
+    QList<Job> m_queue;
+    std::optional<Job> m_current;
+    QElapsedTimer m_currentClock;
+    QTimer m_pump;
+    QTimer m_readingTimer;
+    QVariantAnimation m_glide;
+
+    int m_utterance = 0;       // the voice's utterance for the running Speak
+    QElapsedTimer m_utteranceClock;
+    QString m_spoken;          // what the running Speak says
+    QString m_shown;           // and shows
+    std::optional<Pose> m_rendered; // the pose the window shows
+    qreal m_renderedDpr = 1;
+    QList<MouthStep> m_mouth;
+    int m_mouthStep = -1;
+    QTimer m_mouthTimer;
+};
+
+} // namespace kestrova::character

@@ -1,0 +1,3 @@
+#include "DesktopCharacterLog.h"
+
+Q_LOGGING_CATEGORY(lcCharacter, "kestrova.character", QtInfoMsg)

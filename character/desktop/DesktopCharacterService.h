@@ -1,0 +1,55 @@
+#pragma once
+
+#include "Character.h"
+#include "Voice.h"
+
+#include <QHash>
+#include <QPointer>
+#include <QString>
+
+namespace kestrova::character {
+
+class DesktopCharacter;
+
+// The character service of the desktop: loads characters from the
+// character folders (the user's first, then the program's) and shows them
+// as DesktopCharacters.
+//
+// The user's default character is remembered in the service's own settings,
+// <settingsDir>/CharacterService.ini, key Default (a character folder's
+// name). Loading falls back to "kess" when that is missing or broken, then
+// to any character there is.
+class DesktopCharacterService : public CharacterService {
+    Q_OBJECT
+public:
+    DesktopCharacterService(const QString &programDir, const QString &settingsDir,
+                            QObject *parent = nullptr);
+    ~DesktopCharacterService() override;
+
+    bool load(const QString &id) override;
+    Character *character(const QString &id) const override;
+    void unload(const QString &id) override;
+
+    void showPropertySheet() override;
+    void showDefaultCharacterProperties() override;
+
+    // The user's default character (a folder name), empty when none is set.
+    QString defaultCharacter() const;
+    void setDefaultCharacter(const QString &folderName);
+
+    // Makes the voices of characters loaded from now on. Default: QtVoice.
+    void setVoiceFactory(VoiceFactory factory) { m_voiceFactory = std::move(factory); }
+
+    static constexpr const char *FallbackCharacter = "kess";
+
+private:
+    DesktopCharacter *loadFolder(const QString &folder);
+    QString settingsFile() const;
+
+    QString m_programDir;
+    QString m_settingsDir;
+    VoiceFactory m_voiceFactory;
+    QHash<QString, QPointer<DesktopCharacter>> m_characters;
+};
+
+} // namespace kestrova::character

@@ -1,0 +1,328 @@
+#include "Voice.h"
+
+#include "DesktopCharacterLog.h"
+
+#include <QElapsedTimer>
+#include <QLocale>
+#include <QTextToSpeech>
+#include <QVoice>
+#include <algorithm>
+#include <cmath>
+
+namespace kestrova::character {
+
+// Owns the QTextToSpeech inside the voice thread. Every slot runs there;
+// QtVoice talks to it through queued calls and hears back through its
+// signals, which arrive queued in the character's thread.
+class VoiceWorker : public QObject {
+    Q_OBJECT
+public:
+    VoiceWorker(const VoiceSettings &settings, const QStringList &engines)
+        : m_settings(settings), m_engines(engines) {}
+
+    void prepare()
+    {
+        if (m_prepared)
+            return;
+        m_prepared = true;
+        const QStringList listed = QTextToSpeech::availableEngines();
+        QStringList tried;
+        for (const QString &name : m_engines) {
+            if (!listed.contains(name))
+                continue;
+            QElapsedTimer clock;
+            clock.start();
+            auto *tts = new QTextToSpeech(name, this);
+            if (tts->state() == QTextToSpeech::Error) {
+                tried << QStringLiteral("%1 (%2)").arg(name, tts->errorString());
+                delete tts;
+                continue;
+            }
+            qCDebug(lcCharacter).noquote()
+                << QStringLiteral("Voice engine %1 ready in %2 ms").arg(name).arg(clock.elapsed());
+            m_tts = tts;
+            applySettings();
+            connect(m_tts, &QTextToSpeech::stateChanged, this, &VoiceWorker::onState);
+            Q_EMIT engineReady(name);
+            return;
+        }
+        const QString why = tried.isEmpty()
+            ? QStringLiteral("none of the engines %1 is installed").arg(m_engines.join(QStringLiteral(", ")))
+            : QStringLiteral("every engine failed: %1").arg(tried.join(QStringLiteral(", ")));
+        qCWarning(lcCharacter).noquote() << "No voice:" << why << "- speech is shown in the balloon";
+        Q_EMIT noEngine();
+    }
+
+    void say(int utterance, const QString &text)
+    {
+        prepare();
+        if (!m_tts) {
+            Q_EMIT failed(utterance);
+            return;
+        }
+        if (m_tts->state() == QTextToSpeech::Speaking)
+            m_tts->stop();
+        m_current = utterance;
+        m_spoke = false;
+        m_tts->say(text);
+        if (m_tts->state() == QTextToSpeech::Error)
+            fail();
+    }
+
+    void stop()
+    {
+        m_current = 0;
+        if (m_tts && m_tts->state() == QTextToSpeech::Speaking)
+            m_tts->stop();
+    }
+
+Q_SIGNALS:
+    void engineReady(const QString &name);
+    void noEngine();
+    void started(int utterance);
+    void finished(int utterance);
+    void failed(int utterance);
+
+private:
+    void onState(QTextToSpeech::State state)
+    {
+        if (!m_current)
+            return;
+        switch (state) {
+        case QTextToSpeech::Speaking:
+            if (!m_spoke) {
+                m_spoke = true;
+                Q_EMIT started(m_current);
+            }
+            break;
+        case QTextToSpeech::Ready:
+            // A Ready before Speaking belongs to the utterance stopped just
+            // before this one.
+            if (m_spoke) {
+                const int done = m_current;
+                m_current = 0;
+                Q_EMIT finished(done);
+            }
+            break;
+        case QTextToSpeech::Error:
+            fail();
+            break;
+        default:
+            break;
+        }
+    }
+
+    void fail()
+    {
+        const int done = m_current;
+        m_current = 0;
+        if (done)
+            Q_EMIT failed(done);
+    }
+
+    void applySettings()
+    {
+        const QLocale locale(m_settings.locale);
+        if (m_tts->availableLocales().contains(locale))
+            m_tts->setLocale(locale);
+        if (!m_settings.gender.isEmpty()) {
+            const QVoice::Gender wanted = m_settings.gender.compare(u"female", Qt::CaseInsensitive) == 0
+                ? QVoice::Female
+                : m_settings.gender.compare(u"male", Qt::CaseInsensitive) == 0 ? QVoice::Male
+                                                                                : QVoice::Unknown;
+            const QList<QVoice> voices = m_tts->availableVoices();
+            const auto it = std::find_if(voices.begin(), voices.end(),
+                                         [wanted](const QVoice &v) { return v.gender() == wanted; });
+            if (it != voices.end())
+                m_tts->setVoice(*it);
+        }
+        m_tts->setRate(std::clamp(m_settings.rate, -1.0, 1.0));
+        m_tts->setPitch(std::clamp(m_settings.pitch, -1.0, 1.0));
+    }
+
+    VoiceSettings m_settings;
+    QStringList m_engines;
+    bool m_prepared = false;
+    QTextToSpeech *m_tts = nullptr;
+    int m_current = 0;
+    bool m_spoke = false;
+};
+
+QtVoice::QtVoice(const VoiceSettings &settings, const QStringList &engines, QObject *parent)
+    : Voice(parent)
+{
+    m_worker = new VoiceWorker(settings, engines);
+    m_worker->moveToThread(&m_thread);
+    connect(&m_thread, &QThread::finished, m_worker, &QObject::deleteLater);
+    connect(m_worker, &VoiceWorker::engineReady, this, [this](const QString &name) {
+        m_engine = name;
+        m_state = EngineState::Ready;
+    });
+    connect(m_worker, &VoiceWorker::noEngine, this, [this] { m_state = EngineState::None; });
+    connect(m_worker, &VoiceWorker::started, this, [this](int u) {
+        m_lastFailed = false;
+        Q_EMIT started(u);
+    });
+    connect(m_worker, &VoiceWorker::finished, this, &Voice::finished);
+    connect(m_worker, &VoiceWorker::failed, this, [this](int u) {
+        m_lastFailed = true;
+        Q_EMIT failed(u);
+    });
+    m_thread.setObjectName(QStringLiteral("kestrova-voice"));
+    m_thread.start();
+}
+
+QtVoice::~QtVoice()
+{
+    QMetaObject::invokeMethod(m_worker, &VoiceWorker::stop, Qt::QueuedConnection);
+    m_thread.quit();
+    m_thread.wait();
+}
+
+void QtVoice::prepare()
+{
+    if (m_prepared)
+        return;
+    m_prepared = true;
+    QMetaObject::invokeMethod(m_worker, &VoiceWorker::prepare, Qt::QueuedConnection);
+}
+
+bool QtVoice::isAvailable() const
+{
+    return m_state != EngineState::None;
+}
+
+bool QtVoice::isWorking() const
+{
+    return isAvailable() && !m_lastFailed;
+}
+
+int QtVoice::say(const QString &text)
+{
+    prepare();
+    const int utterance = m_nextUtterance++;
+    QMetaObject::invokeMethod(m_worker, [w = m_worker, utterance, text] { w->say(utterance, text); },
+                              Qt::QueuedConnection);
+    return utterance;
+}
+
+void QtVoice::stop()
+{
+    QMetaObject::invokeMethod(m_worker, &VoiceWorker::stop, Qt::QueuedConnection);
+}
+
+namespace {
+
+// Rate -1 .. 1 as a speed factor: 0.5 .. 2.
+double speedOf(double rate)
+{
+    return std::pow(2.0, std::clamp(rate, -1.0, 1.0));
+}
+
+bool isVowel(QChar c)
+{
+    static const QString vowels = QStringLiteral("aeiouyàáâãäåæèéêëìíîïòóôõöøùúûüý");
+    return vowels.contains(c.toLower());
+}
+
+} // namespace
+
+int readingTimeMs(const QString &text, double rate)
+{
+    const qsizetype chars = text.trimmed().size();
+    const double stretch = rate < 0 ? 1.0 - std::max(rate, -1.0) : 1.0;
+    const double ms = (500.0 + 80.0 * double(chars)) * stretch;
+    return int(std::min(ms, 20000.0));
+}
+
+int speakingTimeMs(const QString &text, double rate)
+{
+    return int(62.0 * double(text.trimmed().size()) / speedOf(rate));
+}
+
+QList<MouthStep> mouthMotion(const QString &spoken, int shapeCount, int totalMs)
+{
+    QList<MouthStep> steps;
+    if (shapeCount < 2 || totalMs <= 0)
+        return steps;
+    const int widest = shapeCount - 1;
+    const int half = std::max(1, shapeCount / 2);
+    const int small = 1;
+    const int nearlyClosed = shapeCount > 3 ? 1 : 0;
+
+    // Weighted steps first, scaled to totalMs afterwards.
+    struct Weighted {
+        int shape;
+        double weight;
+    };
+    QList<Weighted> raw;
+    auto add = [&raw](int shape, double weight) {
+        if (!raw.isEmpty() && raw.last().shape == shape)
+            raw.last().weight += weight;
+        else
+            raw.append({shape, weight});
+    };
+    const QString text = spoken.trimmed();
+    for (qsizetype i = 0; i < text.size();) {
+        const QChar c = text.at(i);
+        if (isVowel(c)) {
+            const QChar first = c.toLower();
+            qsizetype n = 0;
+            while (i < text.size() && isVowel(text.at(i))) {
+                ++n;
+                ++i;
+            }
+            const int shape = (first == u'a' || first == u'o' || first == u'à' || first == u'á'
+                               || first == u'ò' || first == u'ó' || first == u'ö')
+                ? widest
+                : first == u'u' || first == u'ü' || first == u'ù' || first == u'ú' ? small : half;
+            add(shape, 1.0 + 0.6 * double(n - 1));
+        } else if (c.isLetterOrNumber()) {
+            add(nearlyClosed, 0.6);
+            ++i;
+        } else if (c.isSpace()) {
+            add(0, 0.3);
+            ++i;
+        } else if (c == u'.' || c == u'!' || c == u'?') {
+            add(0, 3.0);
+            ++i;
+        } else if (c == u',' || c == u';' || c == u':') {
+            add(0, 2.0);
+            ++i;
+        } else {
+            add(0, 0.3);
+            ++i;
+        }
+    }
+    if (raw.isEmpty())
+        return steps;
+    if (raw.last().shape != 0)
+        raw.append({0, 0.5});
+
+    double total = 0;
+    for (const Weighted &w : raw)
+        total += w.weight;
+    // Steps under 40 ms are not seen; fold them into the next one.
+    double carry = 0;
+    int used = 0;
+    for (qsizetype i = 0; i < raw.size(); ++i) {
+        const double ms = raw[i].weight / total * totalMs + carry;
+        const bool last = i + 1 == raw.size();
+        if (ms < 40 && !last) {
+            carry = ms;
+            continue;
+        }
+        carry = 0;
+        const int whole = last ? std::max(0, totalMs - used) : int(ms);
+        used += whole;
+        if (!steps.isEmpty() && steps.last().shape == raw[i].shape)
+            steps.last().ms += whole;
+        else
+            steps.append({raw[i].shape, whole});
+    }
+    return steps;
+}
+
+} // namespace kestrova::character
+
+#include "Voice.moc"

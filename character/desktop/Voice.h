@@ -1,0 +1,114 @@
+#pragma once
+
+#include "CharacterModel.h"
+
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QThread>
+#include <functional>
+#include <memory>
+
+namespace kestrova::character {
+
+// What the character speaks with. Everything the desktop character needs of
+// a text-to-speech engine, so tests can put a scripted voice in its place.
+//
+// say() returns an utterance number; the signals carry it so that a late
+// report about an utterance that was already stopped is not mistaken for the
+// current one.
+class Voice : public QObject {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+    ~Voice() override = default;
+
+    // Gets the engine ready in the background. Optional: say() does it too.
+    virtual void prepare() {}
+
+    // False once it is known that there is no engine to speak with; while
+    // that is unknown, true. An unavailable voice is not given texts.
+    virtual bool isAvailable() const = 0;
+    // Whether speech is expected to be heard: available, and the last
+    // utterance did not fail. A voice that is not working is still given
+    // texts (the sound may come back), but they are shown as well.
+    virtual bool isWorking() const { return isAvailable(); }
+
+    virtual int say(const QString &text) = 0;
+    virtual void stop() = 0;
+
+Q_SIGNALS:
+    void started(int utterance);   // the engine began to speak it
+    void finished(int utterance);  // it was spoken to the end
+    void failed(int utterance);    // it will not be heard
+};
+
+class VoiceWorker;
+
+// The voice of the Qt text-to-speech module. The engine lives in a thread of
+// its own: constructing the speech-dispatcher engine blocks for well over a
+// second while it lists voices, which must not freeze the character.
+//
+// Engines are tried in order; one that is in the Error state right after
+// construction is dropped for the next (speech-dispatcher not running, or no
+// output modules: fall back to flite). Only state() is trusted, not
+// errorOccurred: flite reports errors for utterances it speaks fine.
+class QtVoice : public Voice {
+    Q_OBJECT
+public:
+    explicit QtVoice(const VoiceSettings &settings,
+                     const QStringList &engines = {QStringLiteral("speechd"), QStringLiteral("flite")},
+                     QObject *parent = nullptr);
+    ~QtVoice() override;
+
+    void prepare() override;
+    bool isAvailable() const override;
+    bool isWorking() const override;
+    int say(const QString &text) override;
+    void stop() override;
+
+    // The engine in use once prepared; empty before, or when none works.
+    QString engineName() const { return m_engine; }
+
+private:
+    enum class EngineState { Unknown, Ready, None };
+
+    QThread m_thread;
+    VoiceWorker *m_worker = nullptr;
+    bool m_prepared = false;
+    EngineState m_state = EngineState::Unknown;
+    bool m_lastFailed = false;
+    int m_nextUtterance = 1;
+    QString m_engine;
+};
+
+// Builds the voice for a character. The service makes QtVoices; tests hand
+// in their own.
+using VoiceFactory = std::function<std::unique_ptr<Voice>(const CharacterModel &model)>;
+
+// How long a text may keep the character busy: the time to read it in the
+// balloon, and the longest a voice may take to say it. Every Speak ends by
+// then even if the voice never reports back.
+//   500 ms + 80 ms per character, stretched for slow voices (rate < 0 up to
+//   twice as long at rate -1), at most 20 s.
+// Flite says about 16 characters a second at rate 0 (measured: 41 characters
+// in 2.5 s), so a working voice finishes well inside this.
+int readingTimeMs(const QString &text, double rate = 0);
+
+// The mouth while a text is spoken: which of the character's mouth shapes
+// (0 = closed .. shapeCount-1 = widest) to show and for how long. Vowels
+// open the mouth (a/o widest, e/i/y half, u a little), consonants nearly
+// close it, spaces and punctuation close it. The steps add up to totalMs and
+// end closed.
+struct MouthStep {
+    int shape = 0;
+    int ms = 0;
+};
+QList<MouthStep> mouthMotion(const QString &spoken, int shapeCount, int totalMs);
+
+// The time a voice takes to say a text, to spread the mouth over: about
+// 62 ms a character at rate 0, faster or slower with the rate.
+int speakingTimeMs(const QString &text, double rate = 0);
+
+} // namespace kestrova::character

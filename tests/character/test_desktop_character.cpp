@@ -1,0 +1,832 @@
+// The desktop character against a test character of plain shapes and a
+// scripted voice: request order and completion, stopping, speech and the
+// balloon, showing, hiding, moving, dragging, and the service's choice of
+// character.
+
+#include "desktop/AnimationPlayer.h"
+#include "desktop/DesktopCharacter.h"
+#include "desktop/DesktopCharacterService.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QMouseEvent>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace kestrova::character;
+
+namespace {
+
+const QString TestbotFolder = QStringLiteral(KESTROVA_SOURCE_DIR "/tests/data/characters/testbot");
+
+// A voice the test scripts: it writes down what it is told and reports back
+// as its mode says.
+class FakeVoice : public Voice {
+    Q_OBJECT
+public:
+    enum Mode {
+        Speaks,     // Speaking at once, Ready after speakMs
+        Stuck,      // Speaking, and never Ready (no sound server)
+        Fails,      // the utterance fails shortly after say()
+        Unavailable // known to have no engine
+    };
+    explicit FakeVoice(Mode mode = Speaks, int speakMs = 300) : mode(mode), speakMs(speakMs) {}
+
+    bool isAvailable() const override { return mode != Unavailable; }
+    bool isWorking() const override { return isAvailable() && !failedLast; }
+    int say(const QString &text) override
+    {
+        said << text;
+        const int utterance = next++;
+        current = utterance;
+        switch (mode) {
+        case Speaks:
+            QTimer::singleShot(0, this, [this, utterance] { Q_EMIT started(utterance); });
+            QTimer::singleShot(speakMs, this, [this, utterance] {
+                if (current == utterance)
+                    Q_EMIT finished(utterance);
+            });
+            break;
+        case Stuck:
+            QTimer::singleShot(0, this, [this, utterance] { Q_EMIT started(utterance); });
+            break;
+        case Fails:
+            QTimer::singleShot(12, this, [this, utterance] {
+                failedLast = true;
+                Q_EMIT failed(utterance);
+            });
+            break;
+        case Unavailable:
+            QTimer::singleShot(0, this, [this, utterance] { Q_EMIT failed(utterance); });
+            break;
+        }
+        return utterance;
+    }
+    void stop() override
+    {
+        ++stops;
+        current = 0;
+    }
+
+    Mode mode;
+    int speakMs;
+    QStringList said;
+    int stops = 0;
+    int next = 1;
+    int current = 0;
+    bool failedLast = false;
+};
+
+// Every completion in order, with when it came.
+struct Completions {
+    explicit Completions(Character *character)
+    {
+        clock.start();
+        QObject::connect(character, &Character::requestComplete, character, [this](Request r) {
+            done << r;
+            at << clock.elapsed();
+        });
+    }
+    int count(Request r) const { return int(done.count(r)); }
+    qint64 when(Request r) const
+    {
+        const qsizetype i = done.indexOf(r);
+        return i < 0 ? -1 : at.at(i);
+    }
+    QList<Request> done;
+    QList<qint64> at;
+    QElapsedTimer clock;
+};
+
+std::unique_ptr<DesktopCharacter> makeBot(std::unique_ptr<Voice> voice = std::make_unique<FakeVoice>())
+{
+    QString error;
+    std::optional<CharacterModel> model = CharacterModel::load(TestbotFolder, &error);
+    if (!model)
+        qFatal("testbot does not load: %s", qPrintable(error));
+    return std::make_unique<DesktopCharacter>(std::move(*model), std::move(voice));
+}
+
+FakeVoice *fakeVoice(DesktopCharacter &c)
+{
+    return static_cast<FakeVoice *>(c.voice());
+}
+
+// Shows the character and waits for it to be there.
+bool showBot(DesktopCharacter &c, Completions &log)
+{
+    const Request r = c.show();
+    return QTest::qWaitFor([&] { return log.count(r) == 1; }, 3000);
+}
+
+QPoint screenOf(const QWidget *w, QPoint local)
+{
+    return w->mapToGlobal(local);
+}
+
+void sendMouse(QWidget *w, QEvent::Type type, QPoint local, Qt::MouseButton button,
+               Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+{
+    QMouseEvent event(type, QPointF(local), QPointF(screenOf(w, local)), button, buttons, modifiers);
+    QApplication::sendEvent(w, &event);
+}
+
+// Copies the test character into base/<name> as a character of that name.
+void installBot(const QString &base, const QString &name)
+{
+    QDir().mkpath(base + u'/' + name);
+    for (const QString &file : {QStringLiteral("character.json"), QStringLiteral("art.svg")})
+        QFile::copy(TestbotFolder + u'/' + file, base + u'/' + name + u'/' + file);
+}
+
+} // namespace
+
+class TestDesktopCharacter : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void init() { ShapedWindow::setCompositorOverride(std::nullopt); }
+
+    void requestsCompleteOnceInOrder();
+    void stopAllDropsTheQueue();
+    void stopEndsOnlyTheRunningRequest();
+    void playFindsAnimationsByAnyCase();
+    void branchesAndExitFollowTheData();
+    void speechReachesVoiceAndBalloon();
+    void withoutVoiceTheBalloonShowsForTheReadingTime();
+    void stuckVoiceEndsAtTheReadingTime();
+    void failedUtteranceShowsTheBalloon();
+    void mouthMovesOnlyWhileSpeaking();
+    void thinkShowsAThoughtForTheReadingTime();
+    void showAndHideAnimate();
+    void hiddenCharacterCompletesAtOnce();
+    void moveToGlidesToTheTarget();
+    void gestureFacesThePoint();
+    void dragMovesAndIsNotAClick();
+    void clicksReportButtonShiftAndPosition();
+    void shapedWithoutCompositor();
+    void nothingRunsAtRest();
+    void readingTimeGrowsWithTextAndIsCapped();
+    void qtVoiceWithoutEngineFailsAndIsShown();
+    void serviceFallsBack();
+};
+
+void TestDesktopCharacter::requestsCompleteOnceInOrder()
+{
+    auto bot = makeBot();
+    Completions log(bot.get());
+    QList<Request> made;
+    made << bot->show() << bot->speak(QStringLiteral("Hello")) << bot->play(QStringLiteral("Greet"))
+         << bot->moveTo(bot->left() - 80, bot->top()) << bot->think(QStringLiteral("Hm"))
+         << bot->gestureAt(0, 0) << bot->hide();
+    // Handles are fresh, and none completes inside the call that made it.
+    for (int i = 0; i < made.size(); ++i) {
+        QVERIFY(!made[i].isNull());
+        for (int j = 0; j < i; ++j)
+            QVERIFY(made[i] != made[j]);
+    }
+    QVERIFY(log.done.isEmpty());
+    QTRY_COMPARE_WITH_TIMEOUT(log.done.size(), made.size(), 15000);
+    QCOMPARE(log.done, made);
+    QTest::qWait(300);
+    QCOMPARE(log.done.size(), made.size());
+}
+
+void TestDesktopCharacter::stopAllDropsTheQueue()
+{
+    auto bot = makeBot();
+    Completions log(bot.get());
+    QVERIFY(showBot(*bot, log));
+    const Request looping = bot->play(QStringLiteral("Processing")); // loops until stopped
+    const Request dropped1 = bot->speak(QStringLiteral("never said"));
+    const Request dropped2 = bot->play(QStringLiteral("Greet"));
+    QTRY_COMPARE(bot->currentAnimation(), QStringLiteral("Processing"));
+    QCOMPARE(bot->queuedCount(), 2);
+
+    bot->stopAll();
+    QCOMPARE(log.count(looping), 1); // the running one reports at once
+    QCOMPARE(bot->queuedCount(), 0);
+
+    // The next request starts on the next turn of the event loop.
+    const qint64 before = log.clock.elapsed();
+    const Request next = bot->play(QStringLiteral("RestPose"));
+    QTRY_COMPARE(bot->currentAnimation(), QStringLiteral("RestPose"));
+    QTRY_COMPARE(log.count(next), 1);
+    QVERIFY2(log.when(next) - before < 600, qPrintable(QString::number(log.when(next) - before)));
+    QTest::qWait(400);
+    QCOMPARE(log.count(dropped1), 0);
+    QCOMPARE(log.count(dropped2), 0);
+    QVERIFY(fakeVoice(*bot)->said.isEmpty());
+}
+
+void TestDesktopCharacter::stopEndsOnlyTheRunningRequest()
+{
+    auto bot = makeBot();
+    Completions log(bot.get());
+    QVERIFY(showBot(*bot, log));
+    const Request looping = bot->play(QStringLiteral("Processing"));
+    const Request greet = bot->play(QStringLiteral("Greet"));
+    QTRY_COMPARE(bot->currentAnimation(), QStringLiteral("Processing"));
+    bot->stop();
+    QCOMPARE(log.count(looping), 1);
+    QCOMPARE(log.count(greet), 0);
+    QTRY_COMPARE(bot->currentAnimation(), QStringLiteral("Greet"));
+    QTRY_COMPARE(log.count(greet), 1);
+    // Greet ran whole: 200 ms of frames and 100 ms back to rest.
+    QVERIFY(log.when(greet) - log.when(looping) >= 280);
+    QVERIFY(samePose(bot->currentPose(), bot->model().restPose));
+
+    // Nothing running: stop has nothing to end.
+    bot->stop();
+    QCOMPARE(log.done.size(), 3);
+}
+
+void TestDesktopCharacter::playFindsAnimationsByAnyCase()
+{
+    auto bot = makeBot();
+    Completions log(bot.get());
+    QVERIFY(showBot(*bot, log));
+
+    const Request unknown = bot->play(QStringLiteral("NoSuchAnimation"));
+    QTRY_COMPARE(log.count(unknown), 1);
+    const qint64 unknownAt = log.when(unknown);
+
+    const Request rest = bot->play(QStringLiteral("restpose"));
+    QTRY_COMPARE(bot->currentAnimation(), QStringLiteral("RestPose"));
+    QTRY_COMPARE(log.count(rest), 1);
+    QVERIFY(log.when(rest) - unknownAt >= 140); // its one 150 ms frame
+
+    const Request unknownAfter = bot->play(QStringLiteral("Nope"));
+    const qint64 asked = log.clock.elapsed();
+    QTRY_COMPARE(log.count(unknownAfter), 1);
+    QVERIFY(log.when(unknownAfter) - asked < 100);
+}
+
+void TestDesktopCharacter::branchesAndExitFollowTheData()
+{
+    std::optional<CharacterModel> model = CharacterModel::load(TestbotFolder);
+    QVERIFY(model);
+    AnimationPlayer player;
+    QList<int> rolls = {0, 49, 99}; // branch, branch, not (Wave's branch is 50%)
+    player.setPick([&rolls](int count) {
+        Q_ASSERT(count == 100);
+        return rolls.isEmpty() ? 99 : rolls.takeFirst();
+    });
+    QList<int> frames;
+    connect(&player, &AnimationPlayer::poseChanged, this, [&] { frames << player.frameIndex(); });
+    int finished = 0;
+    connect(&player, &AnimationPlayer::finished, this, [&] { ++finished; });
+    player.play(model->animation(QStringLiteral("wave")));
+    QTRY_COMPARE(finished, 1);
+    QCOMPARE(frames, (QList<int>{0, 1, 0, 1, 0, 1, 2}));
+    QVERIFY(!player.isPlaying());
+
+    // A looping animation asked to exit jumps to its exit frame and ends.
+    frames.clear();
+    player.play(model->animation(QStringLiteral("Processing")));
+    QTest::qWait(250);
+    QVERIFY(player.isPlaying());
+    QCOMPARE(finished, 1);
+    player.exit();
+    QCOMPARE(player.frameIndex(), 2);
+    QTRY_COMPARE(finished, 2);
+    QCOMPARE(frames.last(), 2);
+
+    // A tween frame passes through poses between the two.
+    const Pose up = model->animation(QStringLiteral("Greet"))->frames.at(0).pose;
+    player.setPose(model->restPose);
+    QList<double> angles;
+    connect(&player, &AnimationPlayer::poseChanged, this,
+            [&] { angles << player.pose().value(QStringLiteral("arm")).rotation; });
+    player.play(model->animation(QStringLiteral("Greet")));
+    QTRY_COMPARE(finished, 3);
+    QVERIFY(angles.size() >= 3);
+    QVERIFY(std::any_of(angles.begin(), angles.end(), [](double a) { return a < -5 && a > -55; }));
+    QCOMPARE(player.pose().value(QStringLiteral("arm")).rotation, up.value(QStringLiteral("arm")).rotation);
+}
+
+void TestDesktopCharacter::speechReachesVoiceAndBalloon()
+{
+    auto bot = makeBot(std::make_unique<FakeVoice>(FakeVoice::Speaks, 200));
+    FakeVoice *voice = fakeVoice(*bot);
+    Completions log(bot.get());
+    QVERIFY(showBot(*bot, log));
+    QList<int> counts;
+    bot->setPick([&counts](int count) {
+        counts << count;
+        return count - 1; // always the last alternative
+    });
+
+    const Request r = bot->speak(QStringLiteral("One|Two \\Pau=100\\words|Three \\Map=\"spoken part\"=\"shown part\"\\ end"));
+    QTRY_COMPARE(voice->said.size(), 1);
+    QCOMPARE(counts, QList<int>{3});
+    QCOMPARE(voice->said.at(0), QStringLiteral("Three spoken part end"));
+    QVERIFY(bot->balloon()->isVisible()); // balloon style on by default
+    QCOMPARE(bot->balloon()->text(), QStringLiteral("Three shown part end"));
+    QCOMPARE(bot->balloon()->style(), Balloon::Style::Speech);
+    QTRY_COMPARE(log.count(r), 1);
+    QVERIFY(!bot->balloon()->isVisible());
+    // The voice said it all: no stop needed.
+    QCOMPARE(voice->stops, 0);
+
+    // Other tags are left out of both.
+    bot->setPick([](int) { return 1; });
+    const Request r2 = bot->speak(QStringLiteral("One|Two \\Pau=100\\words"));
+    QTRY_COMPARE(voice->said.size(), 2);
+    QCOMPARE(voice->said.at(1), QStringLiteral("Two words"));
+    QCOMPARE(bot->balloon()->text(), QStringLiteral("Two words"));
+    QTRY_COMPARE(log.count(r2), 1);
+
+    // With the balloon off a working voice speaks alone.
+    bot->setBalloonStyle(0);
+    const Request r3 = bot->speak(QStringLiteral("Quiet balloon"));
+    QTRY_COMPARE(voice->said.size(), 3);
+    QVERIFY(!bot->balloon()->isVisible());
+    QTRY_COMPARE(log.count(r3), 1);
+
+    // Ending on the voice's word: well before the reading time.
+    QVERIFY(log.when(r3) - log.when(r2) < readingTimeMs(QStringLiteral("Quiet balloon")) - 200);
+}
+
+void TestDesktopCharacter::withoutVoiceTheBalloonShowsForTheReadingTime()
+{
+    for (const bool voiceObject : {false, true}) {
+        auto bot = makeBot(voiceObject ? std::make_unique<FakeVoice>(FakeVoice::Unavailable) : nullptr);
+        bot->setBalloonStyle(0); // off, and still shown: nothing else would show the words
+        Completions log(bot.get());
+        QVERIFY(showBot(*bot, log));
+        const QString text = QStringLiteral("Nobody hears this, so it is shown.");
+        const qint64 asked = log.clock.elapsed();
+        const Request r = bot->speak(text);
+        QTRY_VERIFY(bot->balloon()->isVisible());
+        QCOMPARE(bot->balloon()->text(), text);
+        QTRY_COMPARE_WITH_TIMEOUT(log.count(r), 1, 10000);
+        const qint64 took = log.when(r) - asked;
+        const int reading = readingTimeMs(text);
+        QVERIFY2(took >= reading - 20 && took < reading + 400,
+                 qPrintable(QStringLiteral("%1 ms for a reading time of %2").arg(took).arg(reading)));
+        QVERIFY(!bot->balloon()->isVisible());
+        if (voiceObject)
+            QVERIFY(fakeVoice(*bot)->said.isEmpty()); // not handed to a voice that has no engine
+    }
+}
+
+void TestDesktopCharacter::stuckVoiceEndsAtTheReadingTime()
+{
+    auto bot = makeBot(std::make_unique<FakeVoice>(FakeVoice::Stuck));
+    Completions log(bot.get());
+    QVERIFY(showBot(*bot, log));
+    const QString text = QStringLiteral("Speaking for ever");
+    const qint64 asked = log.clock.elapsed();
+    const Request r = bot->speak(text);
+    const Request after = bot->play(QStringLiteral("RestPose"));
+    QTRY_COMPARE_WITH_TIMEOUT(log.count(r), 1, 10000);
+    const qint64 took = log.when(r) - asked;
+    QVERIFY2(took >= readingTimeMs(text) - 20 && took < readingTimeMs(text) + 400, qPrintable(QString::number(took)));
+    QCOMPARE(fakeVoice(*bot)->stops, 1); // silenced so the next utterance is heard
+    QTRY_COMPARE(log.count(after), 1);
+}
+
+void TestDesktopCharacter::failedUtteranceShowsTheBalloon()
+{
+    auto bot = makeBot(std::make_unique<FakeVoice>(FakeVoice::Fails));
+    bot->setBalloonStyle(0);
+    Completions log(bot.get());
+    QVERIFY(showBot(*bot, log));
+    const Request r = bot->speak(QStringLiteral("Lost in the speakers"));
+    QTRY_COMPARE(fakeVoice(*bot)->said.size(), 1);
+    QVERIFY(!bot->balloon()->isVisible());
+    QTRY_VERIFY(bot->balloon()->isVisible());
+    QCOMPARE(bot->balloon()->text(), QStringLiteral("Lost in the speakers"));
+    QTRY_COMPARE_WITH_TIMEOUT(log.count(r), 1, 10000);
+    QVERIFY(log.when(r) >= readingTimeMs(QStringLiteral("Lost in the speakers")) - 20);
+
+    // After a failure the next text is still tried, and shown from the start.
+    const Request again = bot->speak(QStringLiteral("Try again"));
+    QTRY_COMPARE(fakeVoice(*bot)->said.size(), 2);
+    QVERIFY(bot->balloon()->isVisible());
+    QCOMPARE(bot->balloon()->text(), QStringLiteral("Try again"));
+    QTRY_COMPARE_WITH_TIMEOUT(log.count(again), 1, 10000);
+}
+
+void TestDesktopCharacter::mouthMovesOnlyWhileSpeaking()
+{
+    auto bot = makeBot(std::make_unique<FakeVoice>(FakeVoice::Speaks, 1500));
+    Completions log(bot.get());
+    QVERIFY(showBot(*bot, log));
+    const QStringList shapes = bot->model().mouthShapes;
+    QSet<QString> seen;
+    QTimer sample;
+    connect(&sample, &QTimer::timeout, this,
+            [&] { seen.insert(bot->currentPose().value(QStringLiteral("mouth")).element); });
+    const Request r = bot->speak(QStringLiteral("Open wide, say aah, oh and ee."));
+    sample.start(10);
+    QTRY_COMPARE_WITH_TIMEOUT(log.count(r), 1, 5000);
+    sample.stop();
+    QVERIFY2(seen.size() >= 3, qPrintable(QStringList(seen.values()).join(u',')));
+    for (const QString &s : std::as_const(seen))
+        QVERIFY(shapes.contains(s));
+    // Closed again, and it stays so.
+    QCOMPARE(bot->currentPose().value(QStringLiteral("mouth")).element, shapes.first());
+    QTest::qWait(300);
+    QCOMPARE(bot->currentPose().value(QStringLiteral("mouth")).element, shapes.first());
+
+    // The motion itself: opens on vowels, ends closed, fills the time given.
+    const QList<MouthStep> steps = mouthMotion(QStringLiteral("Hello, banana"), 3, 1000);
+    int total = 0;
+    for (const MouthStep &s : steps)
+        total += s.ms;
+    QCOMPARE(total, 1000);
+    QCOMPARE(steps.last().shape, 0);
+    QVERIFY(std::any_of(steps.begin(), steps.end(), [](const MouthStep &s) { return s.shape == 2; }));
+    QVERIFY(mouthMotion(QStringLiteral("Hi"), 1, 500).isEmpty()); // one shape: nothing to move
+}
+
+void TestDesktopCharacter::thinkShowsAThoughtForTheReadingTime()
+{
+    auto bot = makeBot();
+    Completions log(bot.get());
+    QVERIFY(showBot(*bot, log));
+    const Request r = bot->think(QStringLiteral("What was \\Emp\\that?"));
+    QTRY_VERIFY(bot->balloon()->isVisible());
+    QCOMPARE(bot->balloon()->style(), Balloon::Style::Thought);
+    QCOMPARE(bot->balloon()->text(), QStringLiteral("What was that?"));
+    QCOMPARE(bot->currentAnimation(), QStringLiteral("Think"));
+    QVERIFY(fakeVoice(*bot)->said.isEmpty()); // thoughts are never spoken
+    QTRY_COMPARE_WITH_TIMEOUT(log.count(r), 1, 5000);
+    QVERIFY(!bot->balloon()->isVisible());
+}
+
+void TestDesktopCharacter::showAndHideAnimate()
+{
+    auto bot = makeBot();
+    Completions log(bot.get());
+    QVERIFY(!bot->visible());
+    const Request show = bot->show();
+    QTRY_VERIFY(bot->visible());
+    QCOMPARE(bot->currentAnimation(), QStringLiteral("Show"));
+    QCOMPARE(log.count(show), 0);
+    QTRY_COMPARE(log.count(show), 1);
+    QVERIFY(log.when(show) >= 180); // 40 + 160 ms of frames
+
+    // The balloon closes with the character.
+    bot->speak(QStringLiteral("Bye for now, and a long goodbye it is."));
+    QTRY_VERIFY(bot->balloon()->isVisible());
+    bot->stop();
+    QVERIFY(!bot->balloon()->isVisible());
+
+    bool hiddenWhenDone = false;
+    const Request hide = bot->hide();
+    connect(bot.get(), &Character::requestComplete, this, [&](Request r) {
+        if (r == hide)
+            hiddenWhenDone = !bot->window()->isVisible() && !bot->visible();
+    });
+    QTRY_COMPARE(bot->currentAnimation(), QStringLiteral("Hide"));
+    QVERIFY(bot->visible());
+    const qint64 started = log.clock.elapsed();
+    QTRY_COMPARE(log.count(hide), 1);
+    QVERIFY(hiddenWhenDone);
+    QVERIFY(log.when(hide) - started >= 150);
+
+    // A hide stopped halfway still leaves the character hidden.
+    QVERIFY(showBot(*bot, log));
+    const Request hide2 = bot->hide();
+    QTRY_COMPARE(bot->currentAnimation(), QStringLiteral("Hide"));
+    bot->stop();
+    QCOMPARE(log.count(hide2), 1);
+    QVERIFY(!bot->visible());
+}
+
+void TestDesktopCharacter::hiddenCharacterCompletesAtOnce()
+{
+    auto bot = makeBot();
+    Completions log(bot.get());
+    const qint64 asked = log.clock.elapsed();
+    const Request play = bot->play(QStringLiteral("Greet"));
+    const Request speak = bot->speak(QStringLiteral("Nobody sees me"));
+    const Request think = bot->think(QStringLiteral("Hm"));
+    const Request gesture = bot->gestureAt(0, 0);
+    const Request move = bot->moveTo(123, 45);
+    const Request hide = bot->hide();
+    QTRY_COMPARE(log.done.size(), 6);
+    QCOMPARE(log.done, (QList<Request>{play, speak, think, gesture, move, hide}));
+    QVERIFY(log.at.last() - asked < 200);
+    QVERIFY(!bot->visible());
+    QVERIFY(!bot->window()->isVisible());
+    QVERIFY(fakeVoice(*bot)->said.isEmpty());
+    QCOMPARE(QPoint(bot->left(), bot->top()), QPoint(123, 45)); // jumped
+
+    // Requests made while hidden, behind a Show, wait for it.
+    const Request show = bot->show();
+    const Request greet = bot->play(QStringLiteral("Greet"));
+    QTRY_COMPARE(log.count(greet), 1);
+    QVERIFY(log.when(greet) - log.when(show) >= 280);
+    QCOMPARE(QPoint(bot->left(), bot->top()), QPoint(123, 45));
+}
+
+void TestDesktopCharacter::moveToGlidesToTheTarget()
+{
+    auto bot = makeBot();
+    Completions log(bot.get());
+    QVERIFY(showBot(*bot, log));
+    const QPoint from(bot->left(), bot->top());
+    const QPoint target(from.x() - 300, from.y() - 20);
+    QList<QPoint> path;
+    connect(bot->window(), &CharacterWindow::moved, this, [&](QPoint p) { path << p; });
+    const qint64 asked = log.clock.elapsed();
+    const Request r = bot->moveTo(target.x(), target.y());
+    QTRY_COMPARE(bot->currentAnimation(), QStringLiteral("MoveLeft"));
+    QTRY_COMPARE_WITH_TIMEOUT(log.count(r), 1, 3000);
+    QCOMPARE(QPoint(bot->left(), bot->top()), target);
+    const qint64 took = log.when(r) - asked;
+    QVERIFY2(took >= 300 && took <= 1700, qPrintable(QString::number(took))); // 300 px at 600 px/s
+    QVERIFY(path.size() >= 5); // glided, did not jump
+    QVERIFY(path.at(path.size() / 2).x() < from.x() && path.at(path.size() / 2).x() > target.x());
+
+    // Far moves are bounded in time.
+    const qint64 asked2 = log.clock.elapsed();
+    const Request far = bot->moveTo(target.x() + 3000, target.y());
+    QTRY_COMPARE_WITH_TIMEOUT(log.count(far), 1, 4000);
+    QVERIFY(log.when(far) - asked2 <= 1800);
+    QCOMPARE(bot->left(), target.x() + 3000);
+}
+
+void TestDesktopCharacter::gestureFacesThePoint()
+{
+    auto bot = makeBot();
+    Completions log(bot.get());
+    QVERIFY(showBot(*bot, log));
+    const QPoint centre = bot->window()->geometry().center();
+    const struct {
+        QPoint at;
+        QString animation;
+    } cases[] = {
+        {centre + QPoint(-400, 50), QStringLiteral("GestureLeft")},
+        {centre + QPoint(400, -50), QStringLiteral("GestureRight")},
+        {centre + QPoint(20, -300), QStringLiteral("GestureUp")},
+        {centre + QPoint(-20, 300), QStringLiteral("GestureDown")},
+    };
+    for (const auto &c : cases) {
+        const Request r = bot->gestureAt(c.at.x(), c.at.y());
+        QTRY_COMPARE(bot->currentAnimation(), c.animation);
+        QTRY_COMPARE(log.count(r), 1);
+    }
+}
+
+void TestDesktopCharacter::dragMovesAndIsNotAClick()
+{
+    auto bot = makeBot();
+    Completions log(bot.get());
+    QVERIFY(showBot(*bot, log));
+    int clicks = 0;
+    connect(bot.get(), &Character::click, this, [&] { ++clicks; });
+    CharacterWindow *w = bot->window();
+    const QPoint start(bot->left(), bot->top());
+    const QPoint grab(50, 60);
+    sendMouse(w, QEvent::MouseButtonPress, grab, Qt::LeftButton, Qt::LeftButton);
+    const QPoint grabScreen = screenOf(w, grab);
+    // Moves are relative to where the press was on the screen.
+    for (int step = 1; step <= 4; ++step) {
+        const QPoint screen = grabScreen + QPoint(-30 * step, -10 * step);
+        QMouseEvent move(QEvent::MouseMove, QPointF(w->mapFromGlobal(screen)), QPointF(screen), Qt::NoButton,
+                         Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(w, &move);
+    }
+    QVERIFY(w->isDragging());
+    const QPoint end = grabScreen + QPoint(-120, -40);
+    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(w->mapFromGlobal(end)), QPointF(end), Qt::LeftButton,
+                        Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(w, &release);
+    QCOMPARE(QPoint(bot->left(), bot->top()), start + QPoint(-120, -40));
+    QCOMPARE(clicks, 0);
+
+    // A wobble under the drag distance is still a click.
+    sendMouse(w, QEvent::MouseButtonPress, grab, Qt::LeftButton, Qt::LeftButton);
+    sendMouse(w, QEvent::MouseMove, grab + QPoint(1, 1), Qt::NoButton, Qt::LeftButton);
+    sendMouse(w, QEvent::MouseButtonRelease, grab + QPoint(1, 1), Qt::LeftButton, Qt::NoButton);
+    QCOMPARE(clicks, 1);
+    QCOMPARE(QPoint(bot->left(), bot->top()), start + QPoint(-120, -40));
+
+    // A drag during a glide ends the MoveTo where the user left it.
+    const Request glide = bot->moveTo(bot->left() + 400, bot->top());
+    QTRY_COMPARE(bot->currentAnimation(), QStringLiteral("MoveRight"));
+    sendMouse(w, QEvent::MouseButtonPress, grab, Qt::LeftButton, Qt::LeftButton);
+    const QPoint pressed = screenOf(w, grab);
+    QMouseEvent drag(QEvent::MouseMove, QPointF(w->mapFromGlobal(pressed + QPoint(0, 50))),
+                     QPointF(pressed + QPoint(0, 50)), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(w, &drag);
+    QCOMPARE(log.count(glide), 1);
+    const QPoint left(bot->left(), bot->top());
+    QTest::qWait(200);
+    QCOMPARE(QPoint(bot->left(), bot->top()), left);
+    sendMouse(w, QEvent::MouseButtonRelease, w->mapFromGlobal(pressed + QPoint(0, 50)), Qt::LeftButton, Qt::NoButton);
+    QCOMPARE(clicks, 1);
+}
+
+void TestDesktopCharacter::clicksReportButtonShiftAndPosition()
+{
+    auto bot = makeBot();
+    Completions log(bot.get());
+    QVERIFY(showBot(*bot, log));
+    struct Event {
+        QString kind;
+        int button, shift, x, y;
+    };
+    QList<Event> events;
+    connect(bot.get(), &Character::click, this,
+            [&](int b, int s, int x, int y) { events << Event{QStringLiteral("click"), b, s, x, y}; });
+    connect(bot.get(), &Character::dblClick, this,
+            [&](int b, int s, int x, int y) { events << Event{QStringLiteral("dblClick"), b, s, x, y}; });
+    CharacterWindow *w = bot->window();
+    const QPoint at(40, 70);
+    const QPoint screen = screenOf(w, at);
+
+    sendMouse(w, QEvent::MouseButtonPress, at, Qt::RightButton, Qt::RightButton, Qt::ShiftModifier);
+    sendMouse(w, QEvent::MouseButtonRelease, at, Qt::RightButton, Qt::NoButton, Qt::ShiftModifier);
+    QCOMPARE(events.size(), 1);
+    QCOMPARE(events[0].kind, QStringLiteral("click"));
+    QCOMPARE(events[0].button, 2);
+    QCOMPARE(events[0].shift, 1);
+    QCOMPARE(QPoint(events[0].x, events[0].y), screen);
+
+    // A double click: one click, then the double click, nothing for its
+    // second release.
+    events.clear();
+    sendMouse(w, QEvent::MouseButtonPress, at, Qt::LeftButton, Qt::LeftButton, Qt::ControlModifier);
+    sendMouse(w, QEvent::MouseButtonRelease, at, Qt::LeftButton, Qt::NoButton, Qt::ControlModifier);
+    sendMouse(w, QEvent::MouseButtonDblClick, at, Qt::LeftButton, Qt::LeftButton, Qt::ControlModifier);
+    sendMouse(w, QEvent::MouseButtonRelease, at, Qt::LeftButton, Qt::NoButton, Qt::ControlModifier);
+    QCOMPARE(events.size(), 2);
+    QCOMPARE(events[0].kind, QStringLiteral("click"));
+    QCOMPARE(events[1].kind, QStringLiteral("dblClick"));
+    QCOMPARE(events[1].button, 1);
+    QCOMPARE(events[1].shift, 2);
+    // And the next click counts again.
+    sendMouse(w, QEvent::MouseButtonPress, at, Qt::LeftButton, Qt::LeftButton);
+    sendMouse(w, QEvent::MouseButtonRelease, at, Qt::LeftButton, Qt::NoButton);
+    QCOMPARE(events.size(), 3);
+}
+
+void TestDesktopCharacter::shapedWithoutCompositor()
+{
+    ShapedWindow::setCompositorOverride(false);
+    auto bot = makeBot();
+    Completions log(bot.get());
+    QVERIFY(showBot(*bot, log));
+    CharacterWindow *w = bot->window();
+    QVERIFY(w->isShaped());
+    QVERIFY(!w->testAttribute(Qt::WA_TranslucentBackground));
+    const QRegion shape = w->shape();
+    QVERIFY(shape.contains(QPoint(50, 60)));  // the body
+    QVERIFY(shape.contains(QPoint(50, 28)));  // the head
+    QVERIFY(!shape.contains(QPoint(2, 2)));   // transparent corners are cut away
+    QVERIFY(!shape.contains(QPoint(97, 97)));
+    QVERIFY(w->mask() == shape);
+
+    // The balloon is shaped too: its tail, not a box.
+    bot->speak(QStringLiteral("Shaped words"));
+    QTRY_VERIFY(bot->balloon()->isVisible());
+    Balloon *b = bot->balloon();
+    QVERIFY(b->isShaped());
+    const QPoint tip = b->tailTip() - b->pos();
+    QVERIFY(b->shape().contains(b->bubbleRect().center() - b->pos()));
+    QVERIFY(!b->shape().contains(QPoint(0, b->height() - 1))); // beside the tail
+    QVERIFY(tip.y() > b->bubbleRect().bottom() - b->pos().y()); // tail below the bubble, at the character
+    bot->stopAll();
+
+    // With a compositor the window is translucent and not cut.
+    ShapedWindow::setCompositorOverride(true);
+    auto composited = makeBot();
+    Completions log2(composited.get());
+    QVERIFY(showBot(*composited, log2));
+    QVERIFY(!composited->window()->isShaped());
+    QVERIFY(composited->window()->testAttribute(Qt::WA_TranslucentBackground));
+    QVERIFY(composited->window()->mask().isEmpty());
+}
+
+void TestDesktopCharacter::nothingRunsAtRest()
+{
+    auto bot = makeBot();
+    Completions log(bot.get());
+    QVERIFY(showBot(*bot, log));
+    const Request r = bot->speak(QStringLiteral("Then rest"));
+    QTRY_COMPARE(log.count(r), 1);
+    // Settling back to rest takes a moment; after that, nothing.
+    QTest::qWait(500);
+    const int paints = bot->window()->paintCount();
+    const Pose pose = bot->currentPose();
+    QTest::qWait(600);
+    QCOMPARE(bot->window()->paintCount(), paints);
+    QVERIFY(samePose(bot->currentPose(), pose));
+    QVERIFY(samePose(pose, bot->model().restPose));
+    QVERIFY(bot->currentAnimation().isEmpty());
+}
+
+void TestDesktopCharacter::readingTimeGrowsWithTextAndIsCapped()
+{
+    const int shortText = readingTimeMs(QStringLiteral("Hi"));
+    const int longer = readingTimeMs(QStringLiteral("Hi there, this is longer"));
+    QVERIFY(shortText >= 500);
+    QVERIFY(longer > shortText);
+    QCOMPARE(readingTimeMs(QString(5000, u'a')), 20000);
+    QVERIFY(readingTimeMs(QStringLiteral("Slow voice"), -1) > readingTimeMs(QStringLiteral("Slow voice")));
+    // Enough for a voice at about 16 characters a second.
+    const QString sentence = QStringLiteral("Hello there, this is a test of the voice.");
+    QVERIFY(readingTimeMs(sentence) > sentence.size() * 1000 / 16);
+}
+
+void TestDesktopCharacter::qtVoiceWithoutEngineFailsAndIsShown()
+{
+    // No engine of that name is installed: the voice says so once it has
+    // looked, utterances fail, and the character shows its words instead.
+    auto voice = std::make_unique<QtVoice>(VoiceSettings{}, QStringList{QStringLiteral("no-such-engine")});
+    QtVoice *qt = voice.get();
+    QVERIFY(qt->isAvailable()); // not known yet
+    QList<int> failed;
+    connect(qt, &Voice::failed, this, [&](int u) { failed << u; });
+    const int u = qt->say(QStringLiteral("Hello"));
+    QTRY_COMPARE(failed, QList<int>{u});
+    QVERIFY(!qt->isAvailable());
+    QVERIFY(!qt->isWorking());
+    QVERIFY(qt->engineName().isEmpty());
+
+    auto bot = makeBot(std::move(voice));
+    bot->setBalloonStyle(0);
+    Completions log(bot.get());
+    QVERIFY(showBot(*bot, log));
+    const Request r = bot->speak(QStringLiteral("Shown, not heard"));
+    QTRY_VERIFY(bot->balloon()->isVisible());
+    QTRY_COMPARE_WITH_TIMEOUT(log.count(r), 1, 5000);
+}
+
+void TestDesktopCharacter::serviceFallsBack()
+{
+    QTemporaryDir program;
+    QTemporaryDir settings;
+    QVERIFY(program.isValid() && settings.isValid());
+    const QString base = characterFolders(program.path()).last();
+    const VoiceFactory fake = [](const CharacterModel &) -> std::unique_ptr<Voice> {
+        return std::make_unique<FakeVoice>();
+    };
+    auto loadedId = [&](const QString &stored) -> QString {
+        DesktopCharacterService service(program.path(), settings.path());
+        service.setVoiceFactory(fake);
+        service.setDefaultCharacter(stored);
+        if (!service.load(QStringLiteral("Char")))
+            return QStringLiteral("(none)");
+        auto *c = qobject_cast<DesktopCharacter *>(service.character(QStringLiteral("Char")));
+        return c ? c->model().id : QStringLiteral("(not a desktop character)");
+    };
+
+    QCOMPARE(loadedId(QString()), QStringLiteral("(none)")); // no characters at all
+
+    installBot(base, QStringLiteral("zeta"));
+    QCOMPARE(loadedId(QStringLiteral("missing")), QStringLiteral("zeta")); // any there is
+
+    installBot(base, QStringLiteral("kess"));
+    installBot(base, QStringLiteral("alpha"));
+    QCOMPARE(loadedId(QStringLiteral("missing")), QStringLiteral("kess"));
+    QCOMPARE(loadedId(QString()), QStringLiteral("kess"));
+    QCOMPARE(loadedId(QStringLiteral("zeta")), QStringLiteral("zeta"));
+
+    // A broken default is passed over like a missing one.
+    QDir().mkpath(base + QStringLiteral("/broken"));
+    QFile json(base + QStringLiteral("/broken/character.json"));
+    QVERIFY(json.open(QIODevice::WriteOnly));
+    json.write("{ not json");
+    json.close();
+    QCOMPARE(loadedId(QStringLiteral("broken")), QStringLiteral("kess"));
+
+    // The default lives in the service's own settings file.
+    {
+        DesktopCharacterService service(program.path(), settings.path());
+        service.setDefaultCharacter(QStringLiteral("alpha"));
+    }
+    QSettings ini(settings.path() + QStringLiteral("/CharacterService.ini"), QSettings::IniFormat);
+    QCOMPARE(ini.value(QStringLiteral("Default")).toString(), QStringLiteral("alpha"));
+
+    // Loaded characters raise their events through the service; unload
+    // hides the window at once and forgets the ID.
+    DesktopCharacterService service(program.path(), settings.path());
+    service.setVoiceFactory(fake);
+    QVERIFY(service.load(QStringLiteral("A")));
+    auto *c = qobject_cast<DesktopCharacter *>(service.character(QStringLiteral("A")));
+    QVERIFY(c);
+    QCOMPARE(c->model().id, QStringLiteral("alpha"));
+    QCOMPARE(c->name(), QStringLiteral("Testbot"));
+    QList<Request> forwarded;
+    connect(&service, &CharacterService::requestComplete, this, [&](Request r) { forwarded << r; });
+    const Request shown = c->show();
+    QTRY_COMPARE(forwarded, QList<Request>{shown});
+    QPointer<CharacterWindow> window = c->window();
+    service.unload(QStringLiteral("A"));
+    QVERIFY(!service.character(QStringLiteral("A")));
+    QVERIFY(!window->isVisible());
+    QTRY_VERIFY(window.isNull());
+    QVERIFY(service.load(QStringLiteral("A")));
+    QVERIFY(service.character(QStringLiteral("A")) != nullptr);
+}
+
+QTEST_MAIN(TestDesktopCharacter)
+#include "test_desktop_character.moc"
