@@ -5,24 +5,13 @@
 #include "MousePointer.h"
 #include "SettingsStore.h"
 
-#include <cmath>
-#include <optional>
+#include <algorithm>
 
 namespace kestrova {
 
 namespace {
 
 const QString App = QStringLiteral("Kestrova");
-
-// twips / 20 + 70 as a 16-bit integer, a half rounded to the even one;
-// nothing when it does not fit.
-std::optional<qint16> twipsBeside(qint16 twips)
-{
-    const double pixels = std::nearbyint(twips / 20.0 + 70.0); // ties to even
-    if (pixels < -32768 || pixels > 32767)
-        return std::nullopt;
-    return qint16(pixels);
-}
 
 bool fits16(int v) { return v >= -32768 && v <= 32767; }
 
@@ -39,12 +28,18 @@ void Movement::MoveToRest(character::CharacterRef &agent) const
     agent.MoveTo(RestX, RestY);
 }
 
-void Movement::MoveToTarget(character::CharacterRef &agent)
+void Movement::MoveToTarget(character::CharacterRef &agent, const QRect &frame, const QRect &screen,
+                            QSize size)
 {
-    if (const auto y = twipsBeside(TargetY))
-        TargetY = *y;
-    if (const auto x = twipsBeside(TargetX))
-        TargetX = *x;
+    int x = frame.x() + frame.width();
+    if (x + size.width() > screen.x() + screen.width())
+        x = frame.x() - size.width();
+    x = std::clamp(x, screen.x(), std::max(screen.x(), screen.x() + screen.width() - size.width()));
+    const int y = std::clamp(frame.y(), screen.y(), std::max(screen.y(), screen.y() + screen.height() - size.height()));
+    if (!fits16(x) || !fits16(y))
+        return;
+    TargetX = qint16(x);
+    TargetY = qint16(y);
     agent.MoveTo(TargetX, TargetY);
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QRect>
+#include <QSize>
 #include <QtGlobal>
 
 namespace kestrova {
@@ -9,9 +11,8 @@ class MousePointer;
 namespace character { class CharacterRef; }
 
 // The character's rest position, kept in the settings, and its moves
-// relative to the rest position, the mouse pointer and other windows.
-// Positions are screen pixels; targets beside a window come in twips (20 to
-// the pixel), as window geometry is stored.
+// relative to the rest position, the mouse pointer and other windows. All
+// positions are screen pixels.
 class Movement {
 public:
     qint16 RestX = 0;
@@ -23,8 +24,12 @@ public:
     // leaves the value as it was.
     void LoadRestPosition(const SettingsStore &settings);
     void MoveToRest(character::CharacterRef &agent) const;
-    // Converts the target from twips to pixels in place and moves there.
-    void MoveToTarget(character::CharacterRef &agent);
+    // Moves the character beside a window: just right of its frame,
+    // top-aligned; where that would leave the screen, just left of it; kept
+    // inside the screen's area either way. The target is kept in
+    // TargetX/TargetY.
+    void MoveToTarget(character::CharacterRef &agent, const QRect &windowFrame, const QRect &screenArea,
+                      QSize characterSize);
     void MoveToMouse(character::CharacterRef &agent, const MousePointer &pointer) const;
     void GestureAtMouse(character::CharacterRef &agent, const MousePointer &pointer) const;
 };
