@@ -133,6 +133,10 @@ void AgentForm::AgentQuit()
             UnloadForms();
         return;
     }
+    // The program is ending: a tour offer or a repeat prompt cut short by
+    // the StopAll below must not pop up the tour menu or ask again.
+    TourRequest = Request();
+    SpeechInputRequest = Request();
     Agent.StopAll();
     const QString name = Agent.Name();
     if (name == u"Genie") {

@@ -5,6 +5,7 @@
 #include "SettingsStore.h"
 #include "TestRun.h"
 
+#include <QMenu>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -38,6 +39,7 @@ private Q_SLOTS:
     void repeatPromptDoesNotBlockQuit();
     void quitDuringUnloadQueuesNothing();
     void quitWithoutCharacterEnds();
+    void quitCuttingTheTourOfferShort();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -315,6 +317,25 @@ void TestStartup::quitWithoutCharacterEnds()
     run.app->Main();
     run.app->agentForm()->AgentQuit();
     QCOMPARE(finished.count(), 1);
+}
+
+void TestStartup::quitCuttingTheTourOfferShort()
+{
+    Run run(settingsDir());
+    run.platform.mousePointer.where = QPoint(10, 20);
+    run.app->Main();
+    RecordingCharacter &c = run.character();
+    // Play everything up to the tour offer, which is then the running request.
+    while (c.pending.size() > 1)
+        c.completeNext();
+    const auto offer = run.app->agentForm()->tourRequest();
+    QCOMPARE(c.pending.first().request, offer);
+    run.app->agentForm()->AgentQuit();
+    // The desktop character reports the request that StopAll cut short.
+    Q_EMIT c.requestComplete(offer);
+    QVERIFY(!c.log.contains("GestureAt 10 20"));
+    QVERIFY(!run.app->agentForm()->MnuTour->isVisible());
+    QCOMPARE(c.log.mid(c.log.indexOf("StopAll")), QStringList({"StopAll", "Speak Goodbye ", "Hide"}));
 }
 
 QTEST_MAIN(TestStartup)
