@@ -2,12 +2,15 @@
 
 #include "DesktopCharacterLog.h"
 
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QLocale>
 #include <QTextToSpeech>
 #include <QVoice>
 #include <algorithm>
 #include <cmath>
+#include <unistd.h>
 
 namespace kestrova::character {
 
@@ -194,7 +197,25 @@ bool QtVoice::isAvailable() const
 
 bool QtVoice::isWorking() const
 {
-    return isAvailable() && !m_lastFailed;
+    // With nowhere for sound to go, speech-dispatcher takes every text and
+    // stays "speaking" without a sound: the words must be shown instead.
+    static const bool audible = soundOutputLikely();
+    return audible && isAvailable() && !m_lastFailed;
+}
+
+bool soundOutputLikely()
+{
+    if (!qEnvironmentVariableIsEmpty("PULSE_SERVER"))
+        return true;
+    QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (runtime.isEmpty())
+        runtime = QStringLiteral("/run/user/%1").arg(::getuid());
+    for (const QString &socket : {QStringLiteral("/pulse/native"), QStringLiteral("/pipewire-0")})
+        if (QFileInfo::exists(runtime + socket))
+            return true;
+    // A sound card that something could play through directly (ALSA).
+    const QStringList playback = QDir(QStringLiteral("/dev/snd")).entryList({QStringLiteral("pcm*p")}, QDir::System);
+    return !playback.isEmpty();
 }
 
 int QtVoice::say(const QString &text)

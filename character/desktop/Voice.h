@@ -83,6 +83,10 @@ private:
     QString m_engine;
 };
 
+// Whether this session has anywhere to play sound: a PulseAudio or PipeWire
+// server, or a sound card's playback device.
+bool soundOutputLikely();
+
 // Builds the voice for a character. The service makes QtVoices; tests hand
 // in their own.
 using VoiceFactory = std::function<std::unique_ptr<Voice>(const CharacterModel &model)>;
