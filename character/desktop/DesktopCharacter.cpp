@@ -1,6 +1,9 @@
 #include "DesktopCharacter.h"
 
+#include "CommandMenu.h"
+#include "CommandsWindow.h"
 #include "DesktopCharacterLog.h"
+#include "ListeningPrompt.h"
 
 #include <QGuiApplication>
 #include <QScreen>
@@ -23,6 +26,23 @@ constexpr int ToRestMs = 200;
 constexpr double GlidePixelsPerSecond = 600;
 constexpr int GlideMinMs = 250;
 constexpr int GlideMaxMs = 1500;
+
+// The listening animations loop until told to stop. They play their first
+// pass (the frames up to the first branch), at most this long, and then
+// take their exit back to rest, so a character that listens for a while
+// costs nothing meanwhile.
+constexpr int ListeningPassMaxMs = 3000;
+
+int firstPassMs(const Animation &animation)
+{
+    int ms = 0;
+    for (const Frame &frame : animation.frames) {
+        ms += frame.durationMs;
+        if (!frame.branches.isEmpty())
+            break;
+    }
+    return std::min(ms, ListeningPassMaxMs);
+}
 
 QString shortText(const QString &text)
 {
@@ -50,8 +70,13 @@ DesktopCharacter::DesktopCharacter(CharacterModel model, std::unique_ptr<Voice> 
     m_balloon = new Balloon;
     m_balloon->setWindowTitle(m_model.name);
 
-    connect(m_window, &CharacterWindow::clicked, this,
-            [this](int button, int shift, QPoint at) { Q_EMIT click(button, shift, at.x(), at.y()); });
+    connect(m_window, &CharacterWindow::clicked, this, [this](int button, int shift, QPoint at) {
+        Q_EMIT click(button, shift, at.x(), at.y());
+        // The program answers the click first (it plays its alert), then the
+        // menu opens where the pointer is.
+        if (button == RightButton && !m_closed && visible())
+            popupCommandMenu(at);
+    });
     connect(m_window, &CharacterWindow::doubleClicked, this,
             [this](int button, int shift, QPoint at) { Q_EMIT dblClick(button, shift, at.x(), at.y()); });
     connect(m_window, &CharacterWindow::dragStarted, this, [this] {
@@ -60,7 +85,17 @@ DesktopCharacter::DesktopCharacter(CharacterModel model, std::unique_ptr<Voice> 
         if (m_current && m_current->kind == Kind::MoveTo)
             finish(QStringLiteral("dragged away"));
     });
-    connect(m_window, &CharacterWindow::moved, this, [this] { followBalloon(); });
+    connect(m_window, &CharacterWindow::moved, this, [this] {
+        followBalloon();
+        if (m_prompt && m_prompt->isVisible())
+            m_prompt->follow(m_window->geometry());
+    });
+
+    m_listeningHold.setSingleShot(true);
+    connect(&m_listeningHold, &QTimer::timeout, this, [this] {
+        if (!m_current && m_listeningAnimation && m_player.animation() == m_listeningAnimation)
+            m_player.exit();
+    });
 
     m_pump.setSingleShot(true);
     m_pump.setInterval(0);
@@ -132,6 +167,9 @@ DesktopCharacter::DesktopCharacter(CharacterModel model, std::unique_ptr<Voice> 
 
 DesktopCharacter::~DesktopCharacter()
 {
+    delete m_prompt.data();
+    delete m_menu.data();
+    delete m_commandsWindow.data();
     delete m_window.data();
     delete m_balloon.data();
 }
@@ -266,8 +304,10 @@ void DesktopCharacter::finish(const QString &how)
     stopMouth();
     if (m_balloon)
         m_balloon->hide();
-    if (job.kind == Kind::Hide && m_window)
+    if (job.kind == Kind::Hide && m_window) {
         m_window->hide();
+        endListening(QStringLiteral("hidden"));
+    }
     settle();
 
     qCDebug(lcCharacter).noquote()
@@ -295,14 +335,166 @@ void DesktopCharacter::stopAll()
     finish(QStringLiteral("stopped"));
 }
 
-void DesktopCharacter::listen(bool)
+// ---- Commands --------------------------------------------------------------
+
+void DesktopCharacter::raiseCommand(const UserInput &input)
 {
-    // Voice commands come with the speech input; until then there is nothing
-    // to listen with.
+    qCDebug(lcCharacter).noquote() << QStringLiteral("Command \"%1\" confidence %2 from \"%3\"")
+                                          .arg(input.name)
+                                          .arg(input.confidence)
+                                          .arg(shortText(input.voice));
+    Q_EMIT command(input);
+}
+
+void DesktopCharacter::popupCommandMenu(QPoint at)
+{
+    if (m_closed)
+        return;
+    if (!m_menu) {
+        m_menu = new CommandMenu;
+        // Raised from the event loop, once the menu is gone: the program may
+        // answer with a menu of its own.
+        connect(m_menu, &CommandMenu::commandChosen, this, [this](const QString &name, const QString &caption) {
+            QTimer::singleShot(0, this, [this, name, caption] {
+                if (!m_closed)
+                    raiseCommand(UserInput{name, 100, caption});
+            });
+        });
+        connect(m_menu, &CommandMenu::hideChosen, this, [this] { hide(); });
+        connect(m_menu, &CommandMenu::commandsWindowChosen, this, &DesktopCharacter::showCommandsWindow);
+    }
+    m_menu->fill(m_commands);
+    qCDebug(lcCharacter).noquote() << QStringLiteral("Command menu at %1 %2 with %3 entries")
+                                          .arg(at.x())
+                                          .arg(at.y())
+                                          .arg(m_menu->actions().size());
+    m_menu->popup(at);
+}
+
+void DesktopCharacter::showCommandsWindow()
+{
+    if (m_closed)
+        return;
+    if (!m_commandsWindow) {
+        m_commandsWindow = new CommandsWindow(m_commands, m_model.name);
+        connect(m_commandsWindow, &CommandsWindow::commandChosen, this,
+                [this](const QString &name, const QString &caption) { raiseCommand(UserInput{name, 100, caption}); });
+    }
+    m_commandsWindow->refresh();
+    m_commandsWindow->show();
+    m_commandsWindow->raise();
+    m_commandsWindow->activateWindow();
+    qCDebug(lcCharacter) << "Commands window shown";
+}
+
+void DesktopCharacter::updateMatcher()
+{
+    QString key;
+    for (const Command &c : m_commands.all())
+        key += c.name + u'\x1f' + c.voice + u'\x1e';
+    if (key == m_matcherKey)
+        return;
+    m_matcherKey = key;
+    m_matcher.clear();
+    for (const Command &c : m_commands.all()) {
+        if (c.voice.trimmed().isEmpty())
+            continue; // nothing to say for it: a menu command only
+        QString error;
+        if (m_matcher.add(c.name, c.voice, &error))
+            continue;
+        const QString bad = c.name + u'\x1f' + c.voice;
+        if (!m_badGrammars.contains(bad)) {
+            m_badGrammars.insert(bad);
+            qCWarning(lcCharacter).noquote()
+                << QStringLiteral("Command \"%1\": its voice grammar \"%2\" does not parse (%3); it is offered in menus only")
+                       .arg(c.name, c.voice, error);
+        }
+    }
+}
+
+void DesktopCharacter::listen(bool on)
+{
+    if (m_closed)
+        return;
+    if (!on) {
+        endListening(QStringLiteral("Listen(false)"));
+        return;
+    }
+    if (!visible()) {
+        qCDebug(lcCharacter) << "Listen ignored: the character is hidden";
+        return;
+    }
+    updateMatcher();
+    if (!m_prompt) {
+        m_prompt = new ListeningPrompt;
+        m_prompt->setWindowTitle(m_model.name);
+        connect(m_prompt, &ListeningPrompt::submitted, this, &DesktopCharacter::hear);
+        connect(m_prompt, &ListeningPrompt::cancelled, this, [this] { endListening(QStringLiteral("Escape")); });
+        connect(m_prompt, &ListeningPrompt::timedOut, this, [this] { endListening(QStringLiteral("timed out")); });
+        connect(m_prompt, &ListeningPrompt::typingStarted, this, [this] { playListening(QStringLiteral("hearing")); });
+    }
+    const bool already = m_listening;
+    m_listening = true;
+    qCDebug(lcCharacter).noquote() << (already ? QStringLiteral("Listening again") : QStringLiteral("Listening"));
+    m_prompt->open(m_window->geometry());
+    if (!already)
+        playListening(QStringLiteral("listening"));
+}
+
+void DesktopCharacter::playListening(const QString &state)
+{
+    // Only an idle character shows that it listens; a request playing keeps
+    // its own animation.
+    if (m_current || !m_queue.isEmpty() || !visible())
+        return;
+    const Animation *animation = m_model.stateAnimation(state);
+    if (!animation)
+        return;
+    m_listeningAnimation = animation;
+    playAnimation(animation, [this, animation] {
+        if (!m_current)
+            returnToRest(animation, {});
+    });
+    m_listeningHold.start(firstPassMs(*animation));
+}
+
+void DesktopCharacter::endListening(const QString &why)
+{
+    if (!m_listening)
+        return;
+    m_listening = false;
+    if (m_prompt)
+        m_prompt->hide();
+    qCDebug(lcCharacter).noquote() << QStringLiteral("Listening ends (%1)").arg(why);
+    m_listeningHold.stop();
+    if (!m_current && m_listeningAnimation && m_player.animation() == m_listeningAnimation)
+        m_player.exit();
+}
+
+void DesktopCharacter::hear(const QString &phrase)
+{
+    if (!m_listening)
+        return;
+    updateMatcher();
+    QStringList enabled;
+    for (const Command &c : m_commands.all())
+        if (c.enabled)
+            enabled << c.name;
+    const CommandMatcher::Match match = m_matcher.match(phrase, enabled);
+    qCDebug(lcCharacter).noquote() << QStringLiteral("Heard \"%1\"").arg(shortText(phrase));
+    endListening(QStringLiteral("heard"));
+    // A match this weak shows the command's own doubt, as a thought: the
+    // program decides what to say.
+    if (const Command *c = match.name.isEmpty() ? nullptr : m_commands.item(match.name)) {
+        if (!c->confidenceText.isEmpty() && match.confidence <= c->confidence)
+            think(c->confidenceText);
+    }
+    raiseCommand(UserInput{match.name, match.confidence, phrase});
 }
 
 void DesktopCharacter::close()
 {
+    endListening(QStringLiteral("closed"));
     m_closed = true;
     m_queue.clear();
     m_current.reset();
@@ -325,6 +517,13 @@ void DesktopCharacter::close()
         m_window->hide();
         m_window->deleteLater();
     }
+    for (QWidget *w : {static_cast<QWidget *>(m_prompt.data()), static_cast<QWidget *>(m_menu.data()),
+                       static_cast<QWidget *>(m_commandsWindow.data())}) {
+        if (w) {
+            w->hide();
+            w->deleteLater();
+        }
+    }
 }
 
 // ---- The kinds of requests -------------------------------------------------
@@ -336,6 +535,11 @@ void DesktopCharacter::startShow(const Job &job)
         return;
     }
     placeInitially();
+    qCDebug(lcCharacter).noquote() << QStringLiteral("Shown at %1 %2 size %3 %4")
+                                          .arg(m_window->x())
+                                          .arg(m_window->y())
+                                          .arg(m_window->width())
+                                          .arg(m_window->height());
     const Animation *showing = m_model.stateAnimation(QStringLiteral("showing"));
     if (!showing) {
         render();

@@ -6,12 +6,17 @@
 #include "CharacterModel.h"
 #include "CharacterRenderer.h"
 #include "CharacterWindow.h"
+#include "CommandMenu.h"
+#include "CommandsWindow.h"
+#include "ListeningPrompt.h"
 #include "SpeechText.h"
+#include "VoiceGrammar.h"
 #include "Voice.h"
 
 #include <QElapsedTimer>
 #include <QList>
 #include <QPointer>
+#include <QSet>
 #include <QTimer>
 #include <QVariantAnimation>
 #include <functional>
@@ -41,6 +46,14 @@ namespace kestrova::character {
 // stopped animation's exit frames, its return animation, or a short blend);
 // the next request cuts that short. At rest nothing runs: no timer, no
 // repaint.
+//
+// Commands: a right click pops up the command menu (after click() is
+// raised), which offers the set's menu commands and the service's own
+// entries. listen(true) opens the listening prompt beside the character;
+// what is typed there is matched against the enabled commands' voice
+// grammars and raised as command(). Listening ends with the phrase, with
+// Escape, after ListeningPrompt::IdleTimeoutMs without typing, with
+// listen(false), or when the character hides.
 class DesktopCharacter : public Character {
     Q_OBJECT
 public:
@@ -60,7 +73,7 @@ public:
 
     void stop() override;
     void stopAll() override;
-    // Voice commands come later; listening does nothing yet.
+    // Opens or closes the listening prompt; nothing happens while hidden.
     void listen(bool on) override;
 
     QString name() const override;
@@ -92,6 +105,17 @@ public:
     // Requests waiting behind the one playing.
     int queuedCount() const { return int(m_queue.size()); }
     bool isBusy() const { return m_current.has_value(); }
+
+    // The command windows; null until first used.
+    CommandMenu *commandMenu() const { return m_menu; }
+    CommandsWindow *commandsWindow() const { return m_commandsWindow; }
+    ListeningPrompt *listeningPrompt() const { return m_prompt; }
+    bool isListening() const { return m_listening; }
+    // Pops up the command menu at a screen position (a right click does).
+    void popupCommandMenu(QPoint at);
+    void showCommandsWindow();
+    // What the prompt does on Enter: matches the phrase and raises command().
+    void hear(const QString &phrase);
 
 private:
     enum class Kind { Speak, Think, Play, Show, Hide, MoveTo, GestureAt };
@@ -132,6 +156,11 @@ private:
     void nextMouthStep();
     void placeInitially();
 
+    void endListening(const QString &why);
+    void updateMatcher();
+    void playListening(const QString &state);
+    void raiseCommand(const UserInput &input);
+
     CharacterModel m_model;
     CharacterRenderer m_renderer;
     std::unique_ptr<Voice> m_voice;
@@ -166,6 +195,16 @@ private:
     QList<MouthStep> m_mouth;
     int m_mouthStep = -1;
     QTimer m_mouthTimer;
+
+    QPointer<CommandMenu> m_menu;
+    QPointer<CommandsWindow> m_commandsWindow;
+    QPointer<ListeningPrompt> m_prompt;
+    bool m_listening = false;
+    CommandMatcher m_matcher;
+    QString m_matcherKey;          // the names and grammars it was built from
+    QSet<QString> m_badGrammars;   // warned about already
+    const Animation *m_listeningAnimation = nullptr;
+    QTimer m_listeningHold;
 };
 
 } // namespace kestrova::character

@@ -2,6 +2,7 @@
 
 #include "DesktopCharacterLog.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -13,6 +14,13 @@
 #include <unistd.h>
 
 namespace kestrova::character {
+
+namespace {
+
+// How long the voice thread gets to end when the voice goes.
+constexpr int ThreadStopMs = 1500;
+
+} // namespace
 
 // Owns the QTextToSpeech inside the voice thread. Every slot runs there;
 // QtVoice talks to it through queued calls and hears back through its
@@ -154,9 +162,10 @@ private:
 QtVoice::QtVoice(const VoiceSettings &settings, const QStringList &engines, QObject *parent)
     : Voice(parent)
 {
+    m_thread = new QThread;
     m_worker = new VoiceWorker(settings, engines);
-    m_worker->moveToThread(&m_thread);
-    connect(&m_thread, &QThread::finished, m_worker, &QObject::deleteLater);
+    m_worker->moveToThread(m_thread);
+    connect(m_thread, &QThread::finished, m_worker, &QObject::deleteLater);
     connect(m_worker, &VoiceWorker::engineReady, this, [this](const QString &name) {
         m_engine = name;
         m_state = EngineState::Ready;
@@ -171,15 +180,22 @@ QtVoice::QtVoice(const VoiceSettings &settings, const QStringList &engines, QObj
         m_lastFailed = true;
         Q_EMIT failed(u);
     });
-    m_thread.setObjectName(QStringLiteral("kestrova-voice"));
-    m_thread.start();
+    m_thread->setObjectName(QStringLiteral("kestrova-voice"));
+    m_thread->start();
 }
 
 QtVoice::~QtVoice()
 {
     QMetaObject::invokeMethod(m_worker, &VoiceWorker::stop, Qt::QueuedConnection);
-    m_thread.quit();
-    m_thread.wait();
+    m_thread->quit();
+    // speech-dispatcher without a working server can block a call for ever
+    // (seen when the program quits while its server is still starting);
+    // the program must still end.
+    if (!m_thread->wait(QDeadlineTimer(ThreadStopMs))) {
+        qCWarning(lcCharacter) << "The voice engine does not answer; it is left behind";
+        return; // the thread and its worker are left to the end of the process
+    }
+    delete m_thread;
 }
 
 void QtVoice::prepare()

@@ -74,7 +74,9 @@ public:
 private:
     enum class EngineState { Unknown, Ready, None };
 
-    QThread m_thread;
+    // On the heap: a speech server that stops answering can hold the
+    // thread in a call for good, and then it is left behind at exit.
+    QThread *m_thread = nullptr;
     VoiceWorker *m_worker = nullptr;
     bool m_prepared = false;
     EngineState m_state = EngineState::Unknown;

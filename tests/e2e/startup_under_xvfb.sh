@@ -13,6 +13,13 @@ app_pid=""
 cleanup() {
   [ -n "$app_pid" ] && kill -9 "$app_pid" 2>/dev/null
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+  # The speech server the program's voice started for this run's runtime
+  # folder outlives the program: it and its modules go by process id.
+  local server
+  for server in $(pgrep -f -- "--socket-path $scratch/runtime/"); do
+    kill -9 $(pgrep -P "$server") "$server" 2>/dev/null
+  done
+  wait 2>/dev/null
   rm -rf "$scratch"
 }
 trap cleanup EXIT

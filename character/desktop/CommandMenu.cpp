@@ -1,0 +1,45 @@
+#include "CommandMenu.h"
+
+namespace kestrova::character {
+
+CommandMenu::CommandMenu(QWidget *parent) : QMenu(parent)
+{
+    setObjectName(QStringLiteral("kestrovaCommandMenu"));
+}
+
+QString CommandMenu::actionName(const QString &commandName)
+{
+    return QStringLiteral("command:") + commandName;
+}
+
+void CommandMenu::fill(const Commands &commands)
+{
+    // Actions from an earlier popup go with it; clear() deletes the ones
+    // the menu owns.
+    clear();
+    if (commands.visible()) {
+        for (const Command &c : commands.all()) {
+            if (!c.visible || !c.enabled)
+                continue;
+            // A caption is shown as given: an ampersand is a letter here,
+            // not a shortcut marker.
+            QString text = c.caption.isEmpty() ? c.name : c.caption;
+            text.replace(u'&', QStringLiteral("&&"));
+            QAction *action = addAction(text);
+            action->setObjectName(actionName(c.name));
+            const QString name = c.name;
+            const QString caption = c.caption;
+            connect(action, &QAction::triggered, this, [this, name, caption] { Q_EMIT commandChosen(name, caption); });
+        }
+    }
+    if (!actions().isEmpty())
+        addSeparator()->setObjectName(QStringLiteral("kestrovaServiceSeparator"));
+    QAction *hide = addAction(HideText);
+    hide->setObjectName(QStringLiteral("kestrovaHide"));
+    connect(hide, &QAction::triggered, this, &CommandMenu::hideChosen);
+    QAction *window = addAction(CommandsWindowText);
+    window->setObjectName(QStringLiteral("kestrovaOpenCommandsWindow"));
+    connect(window, &QAction::triggered, this, &CommandMenu::commandsWindowChosen);
+}
+
+} // namespace kestrova::character

@@ -1,0 +1,38 @@
+#pragma once
+
+#include "Commands.h"
+
+#include <QMenu>
+
+namespace kestrova::character {
+
+// The character's popup menu: the commands of its set that are meant for the
+// menu and enabled, in the order they were added, then the service's own
+// entries. It is filled anew each time it pops up, so it always shows the
+// set as it is now.
+//
+// Object names, for tests and for scripts driving the desktop:
+//   the menu                  "kestrovaCommandMenu"
+//   a command                 "command:<name>"
+//   the service's entries     "kestrovaHide", "kestrovaOpenCommandsWindow"
+class CommandMenu : public QMenu {
+    Q_OBJECT
+public:
+    explicit CommandMenu(QWidget *parent = nullptr);
+
+    // Refills the menu from the set. Commands appear only while the set
+    // itself is visible.
+    void fill(const Commands &commands);
+
+    static QString actionName(const QString &commandName);
+
+    static inline const QString HideText = QStringLiteral("Hide");
+    static inline const QString CommandsWindowText = QStringLiteral("Open Commands Window");
+
+Q_SIGNALS:
+    void commandChosen(const QString &name, const QString &caption);
+    void hideChosen();
+    void commandsWindowChosen();
+};
+
+} // namespace kestrova::character

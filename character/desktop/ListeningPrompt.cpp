@@ -1,0 +1,130 @@
+#include "ListeningPrompt.h"
+
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QScreen>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace kestrova::character {
+
+namespace {
+
+// Space between the character and the prompt.
+constexpr int Gap = 8;
+
+} // namespace
+
+ListeningPrompt::ListeningPrompt(QWidget *parent)
+    : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)
+{
+    setObjectName(QStringLiteral("kestrovaListeningPrompt"));
+    setWindowTitle(PromptText);
+    setAttribute(Qt::WA_ShowWithoutActivating, false);
+
+    m_caption = new QLabel(PromptText, this);
+    m_caption->setObjectName(QStringLiteral("kestrovaListeningCaption"));
+    QFont bold = m_caption->font();
+    bold.setBold(true);
+    m_caption->setFont(bold);
+
+    m_line = new QLineEdit(this);
+    m_line->setObjectName(QStringLiteral("kestrovaListeningLine"));
+    m_line->setPlaceholderText(PromptText);
+    m_line->setClearButtonEnabled(false);
+    m_line->setMinimumWidth(220);
+    setFocusProxy(m_line);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(10, 8, 10, 10);
+    layout->setSpacing(6);
+    layout->addWidget(m_caption);
+    layout->addWidget(m_line);
+
+    m_idle.setSingleShot(true);
+    connect(&m_idle, &QTimer::timeout, this, &ListeningPrompt::timedOut);
+    connect(m_line, &QLineEdit::textEdited, this, [this] {
+        if (!m_typed) {
+            m_typed = true;
+            Q_EMIT typingStarted();
+        }
+        m_idle.start(m_idleTimeoutMs);
+    });
+    connect(m_line, &QLineEdit::returnPressed, this, [this] {
+        m_idle.stop();
+        Q_EMIT submitted(m_line->text());
+    });
+}
+
+void ListeningPrompt::open(const QRect &character)
+{
+    m_line->clear();
+    m_typed = false;
+    adjustSize();
+    follow(character);
+    show();
+    takeFocus();
+    // Some window managers map the window before they will give it the
+    // keyboard; asking once more from the event loop covers them.
+    QTimer::singleShot(0, this, [this] {
+        if (isVisible())
+            takeFocus();
+    });
+    m_idle.start(m_idleTimeoutMs);
+}
+
+void ListeningPrompt::takeFocus()
+{
+    raise();
+    activateWindow();
+    m_line->setFocus(Qt::OtherFocusReason);
+}
+
+void ListeningPrompt::follow(const QRect &character)
+{
+    const QSize size = sizeHint().expandedTo(minimumSizeHint());
+    const QScreen *screen = QGuiApplication::screenAt(character.center());
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    const QRect area = screen ? screen->availableGeometry() : QRect(QPoint(), size);
+    // Left of the character (it stands bottom right by default), else right
+    // of it; level with the middle of the character; always on the screen.
+    int x = character.left() - Gap - size.width();
+    if (x < area.left())
+        x = character.right() + 1 + Gap;
+    int y = character.center().y() - size.height() / 2;
+    x = std::clamp(x, area.left(), std::max(area.left(), area.right() + 1 - size.width()));
+    y = std::clamp(y, area.top(), std::max(area.top(), area.bottom() + 1 - size.height()));
+    setGeometry(QRect(QPoint(x, y), size));
+}
+
+void ListeningPrompt::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Escape) {
+        m_idle.stop();
+        Q_EMIT cancelled();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void ListeningPrompt::hideEvent(QHideEvent *event)
+{
+    m_idle.stop();
+    QWidget::hideEvent(event);
+}
+
+void ListeningPrompt::paintEvent(QPaintEvent *)
+{
+    // A plain panel with a border: frameless, it needs an edge of its own.
+    QPainter painter(this);
+    painter.fillRect(rect(), palette().window());
+    painter.setPen(palette().color(QPalette::Mid));
+    painter.drawRect(rect().adjusted(0, 0, -1, -1));
+}
+
+} // namespace kestrova::character
