@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QString>
+
+namespace kestrova {
+
+class Mailbox;
+
+// What a check has the character do, in order. The check calls it from
+// the thread it runs on.
+class MailSink {
+public:
+    virtual ~MailSink() = default;
+    virtual void AgentVisible() = 0;
+    virtual void Play(const QString &animation) = 0;
+    virtual void Speak(const QString &text) = 0;
+};
+
+struct MailAccount {
+    QString server, user, password;
+};
+
+// How a check ended, for the options window's status bar.
+struct MailCheckResult {
+    bool loggedOn = false;
+    int count = 0;
+    // Messages read out (those that could not be fetched are not).
+    int read = 0;
+};
+
+// One mail check after the thought balloon: log on with the account,
+// count, and with messages waiting have the character read out sender and
+// subject of each. A failed log-on ends it silently; an empty mailbox
+// only looks sad; a message that cannot be fetched is skipped without a
+// word. Blocks while the mailbox works.
+MailCheckResult CheckMail(Mailbox &box, const MailAccount &account, MailSink &sink);
+
+// The status bar text after a check made at `time` ("14:05").
+QString mailCheckStatus(const MailCheckResult &result, const QString &time);
+
+} // namespace kestrova

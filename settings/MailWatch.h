@@ -1,0 +1,47 @@
+#pragma once
+
+#include "MailCheck.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QTimer>
+
+class QThread;
+
+namespace kestrova {
+
+class Host;
+
+// The mail timer and its counters, and the check running off the
+// user-interface thread. The program holds one for the whole run, so the
+// counters keep their values while the options window is closed and made
+// again; the window switches the timer and reads the counters.
+class MailWatch : public QObject {
+    Q_OBJECT
+public:
+    explicit MailWatch(Host &host);
+    ~MailWatch() override;
+
+    // Ticks once a minute while timed checks are on.
+    QTimer TmrMail;
+    // Minutes between timed checks, and ticks counted since the last one.
+    qint16 MailInterval = 0;
+    qint16 MailTicks = 0;
+
+    // Runs the mailbox work of one check on a worker thread; what the
+    // character is to do comes back to this thread in order. Returns false,
+    // and starts nothing, while a check is still running.
+    bool start(const MailAccount &account);
+    bool checking() const { return m_checking; }
+
+Q_SIGNALS:
+    // A check has ended; `status` is the text for the status bar.
+    void checkFinished(const QString &status);
+
+private:
+    Host &m_host;
+    QPointer<QThread> m_worker;
+    bool m_checking = false;
+};
+
+} // namespace kestrova

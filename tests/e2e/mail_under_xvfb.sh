@@ -1,0 +1,71 @@
+#!/usr/bin/env bash
+# The mail check in the real program on a virtual X display, against a
+# Dovecot of three messages on loopback: typing "check mail" makes the
+# character think, then read out the three messages, and log off.
+#   mail_under_xvfb.sh <program> <dovecot fixture> <display number>
+# With KESTROVA_SHOTS=<folder> it also saves mail.png there.
+set -u
+display=${3:-79}
+shots=${KESTROVA_SHOTS:-}
+program=$1
+. "$(dirname "$0")/desktop.sh"
+
+"$2" > "$scratch/dovecot.out" 2>&1 &
+fixture_pid=$!
+stop_fixture() { [ -n "$fixture_pid" ] && kill -TERM "$fixture_pid" 2>/dev/null; wait "$fixture_pid" 2>/dev/null; fixture_pid=""; }
+trap 'stop_fixture; cleanup' EXIT
+check "the loopback Dovecot greets" wait_for "$scratch/dovecot.out" "pop3 " 15
+port=$(grep -m1 -oE '^pop3 [0-9]+' "$scratch/dovecot.out" | cut -d' ' -f2)
+
+listen_and_type() { # listen_and_type <phrase>: double click, type, Enter
+  local before
+  before=$(grep -c "Listening" "$log")
+  xdotool mousemove "$cx" "$cy" click --repeat 2 --delay 80 1
+  local i
+  for i in $(seq 50); do [ "$(grep -c "Listening" "$log")" -gt "$before" ] && break; sleep 0.1; done
+  sleep 0.3
+  xdotool type --delay 40 "$1"
+  xdotool key Return
+}
+
+check "the character is shown" start mail "[Run]\nNumber=5\n[Rest]\nX=400\nY=300\n[Mail]\n1=127.0.0.1:$port\n2=kess\n3=s3cret\n4=0\n"
+listen_and_type "check mail"
+check "typing check mail raises Check Mail" wait_for "$log" 'Command "Check Mail" confidence 100' 5
+check "the character thinks first" wait_for "$log" "Think \"I'll just check the mail\"" 5
+check "mail is announced" wait_for "$log" "Speak \"You've got mail.\"" 15
+check "the first message is read" wait_for "$log" 'Speak "Message 1 from Ann Example"' 30
+check "the second, decoded" wait_for "$log" 'Speak "Subject Grüße"' 30
+check "the third, by its comment name" wait_for "$log" 'Speak "Message 3 from Bob Jones"' 30
+check "the end is said" wait_for "$log" 'Speak "End of messages."' 30
+shot mail
+order=$(grep -oE "(Think \"I'll just check the mail\"|Speak \"(You've got mail|Message [0-9]|End of messages))" "$log" | tr '\n' '|')
+check "in order ($order)" test "$order" = "Think \"I'll just check the mail\"|Speak \"You've got mail|Speak \"Message 1|Speak \"Message 2|Speak \"Message 3|Speak \"End of messages|"
+
+stop; rc=$?
+check "SIGTERM ends the run with status 0 (was $rc)" test "$rc" -eq 0
+stop_fixture
+first_log=$log
+
+# A server that accepts and never answers: the log-on waits for its whole
+# time-out on the worker thread while the character goes on; its thought
+# balloon completes on its own time, long before the check gives up.
+python3 -c 'import socket,sys,time
+s=socket.socket(); s.bind(("127.0.0.1",0)); s.listen(5)
+print("port", s.getsockname()[1], flush=True); time.sleep(60)' > "$scratch/silent.out" &
+silent_pid=$!
+check "the silent listener listens" wait_for "$scratch/silent.out" "port " 5
+silent_port=$(cut -d' ' -f2 "$scratch/silent.out")
+check "the character is shown again" start silent "[Run]\nNumber=5\n[Rest]\nX=400\nY=300\n[Mail]\n1=127.0.0.1:$silent_port\n2=kess\n3=s3cret\n4=0\n"
+listen_and_type "check mail"
+check "the check begins with the thought" wait_for "$log" "Think \"I'll just check the mail\"" 5
+begun=$(date +%s%N)
+check "the thought completes while the server is silent" wait_for "$log" "Think complete" 8
+took=$(( ($(date +%s%N) - begun) / 1000000 ))
+check "within 8 s of the thought, the log-on not yet over (${took} ms)" \
+  bash -c "! grep -q 'log-on to pop3://127.0.0.1:$silent_port/ failed' '$log'"
+check "the log-on gives up within its time-out" wait_for "$log" "log-on to pop3://127.0.0.1:$silent_port/ failed" 15
+check "and nothing is said" bash -c "! grep -q 'Speak \"You' '$log'"
+stop; rc=$?
+check "SIGTERM ends that run with status 0 (was $rc)" test "$rc" -eq 0
+kill "$silent_pid" 2>/dev/null
+finish "$first_log" "$log"

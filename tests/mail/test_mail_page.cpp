@@ -1,0 +1,340 @@
+// The options window's mail page, the mail timer over simulated ticks, and
+// the check as the running program makes it (with a mailbox double).
+
+#include "FrmMain.h"
+#include "FrmMenus.h"
+#include "MailWatch.h"
+#include "TestRun.h"
+
+#include <QLineEdit>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace kestrova;
+using kestrova::character::UserInput;
+using kestrova::test::TestRun;
+
+namespace {
+const QString Thought = QStringLiteral("Think I'll just check the mail");
+}
+
+class TestMailPage : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        m_run.reset();
+        m_run = std::make_unique<TestRun>(m_dir->path());
+        m_run->settings.write("Kestrova", "Run", "Number", "4");
+    }
+
+    void loadInterval_data()
+    {
+        QTest::addColumn<QString>("stored"); // "<missing>" for none
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<bool>("timerOn");
+        QTest::addColumn<int>("interval");
+        QTest::newRow("zero") << "0" << "0" << false << 0;
+        QTest::newRow("missing") << "<missing>" << "0" << false << 0;
+        QTest::newRow("empty") << "" << "0" << false << 0;
+        QTest::newRow("not a number") << "ten" << "0" << false << 0;
+        QTest::newRow("too big") << "40000" << "0" << false << 0;
+        QTest::newRow("seven") << " 7 " << "7" << true << 7;
+        QTest::newRow("half to even") << "2.5" << "2" << true << 2;
+        QTest::newRow("negative") << "-3" << "-3" << true << -3;
+    }
+    void loadInterval()
+    {
+        QFETCH(QString, stored);
+        QFETCH(QString, shown);
+        QFETCH(bool, timerOn);
+        QFETCH(int, interval);
+        if (stored != u"<missing>")
+            m_run->settings.write("Kestrova", "Mail", "4", stored);
+        m_run->settings.write("Kestrova", "Mail", "1", "pop.example.org");
+        m_run->settings.write("Kestrova", "Mail", "3", "pw");
+        FrmMain *w = start();
+        QCOMPARE(w->TxtServer->text(), QStringLiteral("pop.example.org"));
+        QCOMPARE(w->TxtUser->text(), QString());
+        QCOMPARE(w->TxtPass->text(), QStringLiteral("pw"));
+        QCOMPARE(w->TxtPass->echoMode(), QLineEdit::Password);
+        QCOMPARE(w->TxtChkInterval->text(), shown);
+        QCOMPARE(watch().TmrMail.isActive(), timerOn);
+        QCOMPARE(watch().TmrMail.interval(), 60000);
+        QCOMPARE(int(watch().MailInterval), interval);
+    }
+
+    void saveSwitchesTheTimer_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("interval");
+        QTest::addColumn<bool>("timerOn");
+        QTest::addColumn<QString>("box");
+        // The running interval is 5 before each save.
+        QTest::newRow("ten") << "10" << 10 << true << "Kestrova: Mail Checking ON";
+        QTest::newRow("zero") << "0" << 0 << false << "Kestrova: Mail Checking OFF";
+        QTest::newRow("not a number keeps the interval") << "abc" << 5 << true << "Kestrova: Mail Checking ON";
+        QTest::newRow("blank-padded zero is not zero") << " 0" << 0 << false << "Kestrova: Mail Checking OFF";
+    }
+    void saveSwitchesTheTimer()
+    {
+        QFETCH(QString, typed);
+        QFETCH(int, interval);
+        QFETCH(bool, timerOn);
+        QFETCH(QString, box);
+        m_run->settings.write("Kestrova", "Mail", "4", "5");
+        FrmMain *w = start();
+        w->TxtServer->setText("pop.example.org");
+        w->TxtUser->setText("kess");
+        w->TxtPass->setText("se cret");
+        w->TxtChkInterval->setText(typed);
+        w->CmdSave_Click();
+        QCOMPARE(m_run->settings.read("Kestrova", "Mail", "1"), QStringLiteral("pop.example.org"));
+        QCOMPARE(m_run->settings.read("Kestrova", "Mail", "2"), QStringLiteral("kess"));
+        QCOMPARE(m_run->settings.read("Kestrova", "Mail", "3"), QStringLiteral("se cret"));
+        QCOMPARE(m_run->settings.read("Kestrova", "Mail", "4"), typed);
+        QCOMPARE(int(watch().MailInterval), interval);
+        QCOMPARE(watch().TmrMail.isActive(), timerOn);
+        QCOMPARE(m_run->platform.messageBox.shown, QStringList{box});
+    }
+
+    // Ticks after which a timed check ran, with the line up or down per
+    // tick.
+    void timedChecks_data()
+    {
+        QTest::addColumn<QString>("interval");
+        QTest::addColumn<QString>("line"); // one letter per tick: u up, d down
+        QTest::addColumn<QList<int>>("checkedAt");
+        QTest::newRow("every tick") << "1" << "uuuu" << QList<int>{1, 2, 3, 4};
+        QTest::newRow("every fifth") << "5" << "uuuuuuuuuuu" << QList<int>{5, 10};
+        QTest::newRow("line down at the due tick") << "5" << "uuuudddu uuuuu" << QList<int>{8, 13};
+        QTest::newRow("never online") << "2" << "dddddd" << QList<int>{};
+        QTest::newRow("negative never meets") << "-1" << "uuuuu" << QList<int>{};
+    }
+    void timedChecks()
+    {
+        QFETCH(QString, interval);
+        QFETCH(QString, line);
+        QFETCH(QList<int>, checkedAt);
+        line.remove(u' ');
+        m_run->settings.write("Kestrova", "Mail", "1", "pop.example.org");
+        m_run->settings.write("Kestrova", "Mail", "4", interval);
+        start();
+        QList<int> checks;
+        for (int t = 1; t <= line.size(); ++t) {
+            m_run->platform.dialUp.state = line[t - 1] == u'u';
+            if (tick())
+                checks << t;
+        }
+        QCOMPARE(checks, checkedAt);
+    }
+
+    void savingMidCountKeepsTheCount()
+    {
+        m_run->settings.write("Kestrova", "Mail", "1", "pop.example.org");
+        m_run->settings.write("Kestrova", "Mail", "4", "5");
+        FrmMain *w = start();
+        m_run->platform.dialUp.state = true;
+        for (int t = 0; t < 3; ++t)
+            QVERIFY(!tick());
+        w->TxtChkInterval->setText("10");
+        w->CmdSave_Click();
+        QCOMPARE(int(watch().MailTicks), 3);
+        // Ticks 4..9 count on; the 10th since the last check checks.
+        for (int t = 4; t <= 9; ++t)
+            QVERIFY2(!tick(), qPrintable(QString::number(t)));
+        QVERIFY(tick());
+        QCOMPARE(int(watch().MailTicks), 0);
+    }
+
+    void smallerIntervalAfterMoreTicksNeverChecks()
+    {
+        m_run->settings.write("Kestrova", "Mail", "1", "pop.example.org");
+        m_run->settings.write("Kestrova", "Mail", "4", "10");
+        FrmMain *w = start();
+        m_run->platform.dialUp.state = true;
+        for (int t = 0; t < 7; ++t)
+            QVERIFY(!tick());
+        w->TxtChkInterval->setText("3");
+        w->CmdSave_Click();
+        for (int t = 0; t < 40; ++t)
+            QVERIFY(!tick());
+        QCOMPARE(int(watch().MailTicks), 47);
+        // The count saturates.
+        watch().MailTicks = 32766;
+        tick();
+        tick();
+        QCOMPARE(int(watch().MailTicks), 32767);
+    }
+
+    void failedDialUpListingShowsError()
+    {
+        m_run->settings.write("Kestrova", "Mail", "1", "pop.example.org");
+        m_run->settings.write("Kestrova", "Mail", "4", "1");
+        start();
+        m_run->platform.messageBox.shown.clear();
+        m_run->platform.dialUp.state = std::nullopt;
+        QVERIFY(!tick());
+        QVERIFY(!tick());
+        QCOMPARE(m_run->platform.messageBox.shown, (QStringList{"Kestrova: ERROR", "Kestrova: ERROR"}));
+        QCOMPARE(int(watch().MailTicks), 0);
+    }
+
+    void onlineStatusAtLoad()
+    {
+        m_run->platform.dialUp.state = true;
+        QCOMPARE(start()->StatusMain->currentMessage(), QStringLiteral("Online"));
+        m_run->platform.dialUp.state = false;
+        m_run->app->frmMain()->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCOMPARE(m_run->app->frmMain()->StatusMain->currentMessage(), QStringLiteral("Offline"));
+    }
+
+    void countersOutliveTheWindow()
+    {
+        m_run->settings.write("Kestrova", "Mail", "1", "pop.example.org");
+        m_run->settings.write("Kestrova", "Mail", "4", "5");
+        FrmMain *w = start();
+        tick();
+        tick();
+        w->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(!watch().TmrMail.isActive());
+        QCOMPARE(int(watch().MailTicks), 2);
+        m_run->app->frmMain();
+        QVERIFY(watch().TmrMail.isActive());
+        QCOMPARE(int(watch().MailTicks), 2);
+        QCOMPARE(int(watch().MailInterval), 5);
+    }
+
+    void checkReadsOutInOrder()
+    {
+        auto &script = m_run->platform.mailboxes.script;
+        script.count = 3;
+        script.messages = {{"Ann", "Lunch"}, {"Bob", "Lost", 8}, {"Cy", "Late"}};
+        FrmMain *w = start();
+        w->TxtServer->setText("pop.example.org");
+        w->TxtUser->setText("kess");
+        w->TxtPass->setText("pw");
+        w->CmdCheck_Click();
+        QTRY_VERIFY(!watch().checking());
+        QCOMPARE(m_run->log(), (QStringList{Thought, "Play Pleased", "Speak You've got mail.", "Play Read",
+                                            "Speak Message 1 from Ann", "Speak Subject Lunch",
+                                            "Speak Message 3 from Cy", "Speak Subject Late", "Play ReadReturn",
+                                            "Speak End of messages."}));
+        QCOMPARE(script.calls(), (QStringList{"OpenMailbox pop.example.org|kess|pw", "FetchMessage 1",
+                                              "FetchMessage 2", "FetchMessage 3", "CloseMailbox"}));
+        QCOMPARE(w->StatusMain->currentMessage(), QStringLiteral("Last check 09:05: 3 messages (2 read)"));
+    }
+
+    void checkOutcomes_data()
+    {
+        QTest::addColumn<int>("openError");
+        QTest::addColumn<int>("count");
+        QTest::addColumn<QStringList>("log");
+        QTest::addColumn<QString>("status");
+        QTest::newRow("failed log-on") << 67 << 2 << QStringList{Thought} << "Last check 09:05: log-on failed";
+        QTest::newRow("empty") << 0 << 0 << QStringList{Thought, "Play Sad"} << "Last check 09:05: 0 messages";
+        QTest::newRow("one") << 0 << 1
+                             << QStringList{Thought, "Play Pleased", "Speak You've got mail.", "Play Read",
+                                            "Speak You have 1 new message.", "Speak Message 1 from Ann",
+                                            "Speak Subject ", "Play ReadReturn", "Speak End of messages."}
+                             << "Last check 09:05: 1 message";
+    }
+    void checkOutcomes()
+    {
+        QFETCH(int, openError);
+        QFETCH(int, count);
+        QFETCH(QStringList, log);
+        QFETCH(QString, status);
+        auto &script = m_run->platform.mailboxes.script;
+        script.openError = openError;
+        script.count = qint16(count);
+        script.messages = {{"Ann", ""}, {"Bob", "b"}};
+        FrmMain *w = start();
+        w->CmdCheck_Click();
+        QTRY_VERIFY(!watch().checking());
+        QCOMPARE(m_run->log(), log);
+        QCOMPARE(script.calls().contains("CloseMailbox"), count > 0 && openError == 0);
+        QCOMPARE(w->StatusMain->currentMessage(), status);
+    }
+
+    void hiddenCharacterIsShownForMail()
+    {
+        m_run->platform.mailboxes.script.count = 1;
+        m_run->platform.mailboxes.script.messages = {{"Ann", "Hi"}};
+        FrmMain *w = start();
+        m_run->app->agent().Hide();
+        m_run->character().completeAll();
+        m_run->character().log.clear();
+        w->CmdCheck_Click();
+        QTRY_VERIFY(!watch().checking());
+        QCOMPARE(m_run->log().mid(0, 3), (QStringList{Thought, "Show", "Play Pleased"}));
+    }
+
+    void secondCheckWhileOneRunsIsNotStarted()
+    {
+        auto &script = m_run->platform.mailboxes.script;
+        script.hold = true;
+        FrmMain *w = start();
+        w->CmdCheck_Click();
+        QTRY_COMPARE(script.calls().size(), 1);
+        QVERIFY(watch().checking());
+        w->CmdCheck_Click();
+        m_run->agent().AgentCtrl_Command(UserInput{"Check Mail", 100, "check mail"});
+        script.hold = false;
+        QTRY_VERIFY(!watch().checking());
+        QCOMPARE(script.calls().size(), 1);
+        QCOMPARE(m_run->log(), (QStringList{Thought, "Play Sad"}));
+        // Once it has ended, the spoken command checks again.
+        m_run->agent().AgentCtrl_Command(UserInput{"Check Mail", 100, "check mail"});
+        QTRY_VERIFY(!watch().checking());
+        QCOMPARE(script.calls().size(), 2);
+    }
+
+    void menuEntryNeedsAServer()
+    {
+        start();
+        FrmMenus *menus = m_run->app->frmMenus();
+        menus->MnuCheckMail_Click();
+        QCOMPARE(m_run->log(), (QStringList{"Play Sad", "Speak I was unable to find your e-mail settings."}));
+        QVERIFY(m_run->app->frmMain()->isVisible());
+        QVERIFY(m_run->platform.mailboxes.script.calls().isEmpty());
+        // A server without a user name goes on to the check.
+        m_run->character().log.clear();
+        m_run->app->frmMain()->TxtServer->setText("pop.example.org");
+        menus->MnuCheckMail->trigger();
+        QTRY_VERIFY(!watch().checking());
+        QCOMPARE(m_run->platform.mailboxes.script.calls().value(0), QStringLiteral("OpenMailbox pop.example.org||"));
+        QCOMPARE(m_run->log().value(0), Thought);
+    }
+
+private:
+    FrmMain *start()
+    {
+        m_run->app->Main();
+        m_run->character().completeAll();
+        m_run->character().log.clear();
+        FrmMain *w = m_run->app->frmMain();
+        m_run->platform.messageBox.shown.clear();
+        return w;
+    }
+    MailWatch &watch() { return m_run->app->mailWatch(); }
+    // One timer tick; true when it ran a check (waited for).
+    bool tick()
+    {
+        const int before = m_run->log().count(Thought);
+        m_run->app->frmMain()->TmrMail_Timer();
+        if (!QTest::qWaitFor([this] { return !watch().checking(); }, 5000))
+            return false;
+        return m_run->log().count(Thought) > before;
+    }
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<TestRun> m_run;
+};
+
+QTEST_MAIN(TestMailPage)
+#include "test_mail_page.moc"

@@ -1,0 +1,228 @@
+// The mailbox and the check sequence against a real Dovecot on loopback.
+
+#include "CurlMailbox.h"
+#include "DovecotServer.h"
+#include "MailCheck.h"
+
+#include <QElapsedTimer>
+#include <QTcpServer>
+#include <QtTest>
+
+using namespace kestrova;
+using kestrova::test::DovecotServer;
+
+namespace {
+
+class RecordingSink : public MailSink {
+public:
+    QStringList log;
+    void AgentVisible() override { log << QStringLiteral("AgentVisible"); }
+    void Play(const QString &a) override { log << QStringLiteral("Play ") + a; }
+    void Speak(const QString &t) override { log << QStringLiteral("Speak ") + t; }
+};
+
+QByteArray message(const QByteArray &from, const QByteArray &subject, const QByteArray &extra = {})
+{
+    QByteArray m = "From: " + from + "\r\nTo: kess@localhost\r\n";
+    if (!subject.isNull())
+        m += "Subject: " + subject + "\r\n";
+    return m + extra + "Date: Mon, 7 Dec 2026 10:00:00 +0000\r\n\r\nHello there.\r\n";
+}
+
+MailAccount account(const QString &server, const QString &password = QLatin1String(DovecotServer::Password))
+{
+    return {server, QLatin1String(DovecotServer::User), password};
+}
+
+CurlMailbox::Options quick(const QString &caFile = {})
+{
+    CurlMailbox::Options o;
+    o.timeoutSeconds = 3;
+    o.caFile = caFile;
+    return o;
+}
+
+} // namespace
+
+class TestPop3Server : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void emptyMailboxOnlyLooksSad()
+    {
+        DovecotServer server({});
+        QVERIFY(server.running());
+        CurlMailbox box(quick());
+        RecordingSink sink;
+        const MailCheckResult r = CheckMail(box, account(server.plainServer()), sink);
+        QVERIFY(r.loggedOn);
+        QCOMPARE(sink.log, QStringList{QStringLiteral("Play Sad")});
+    }
+
+    void oneMessageIsAnnounced()
+    {
+        DovecotServer server({message("Ann Example <ann@example.org>", "Lunch on Friday")});
+        QVERIFY(server.running());
+        // The self-signed certificate is told of, and the check goes on.
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("does not verify")));
+        CurlMailbox box(quick());
+        RecordingSink sink;
+        CheckMail(box, account(server.plainServer()), sink);
+        QCOMPARE(sink.log, (QStringList{"AgentVisible", "Play Pleased", "Speak You've got mail.", "Play Read",
+                                        "Speak You have 1 new message.", "Speak Message 1 from Ann Example",
+                                        "Speak Subject Lunch on Friday", "Play ReadReturn",
+                                        "Speak End of messages."}));
+        // STLS was offered and taken, though the certificate is self-signed.
+        QVERIFY(box.encrypted());
+        QTRY_VERIFY(server.log().contains(QStringLiteral("Login: user=<kess>")));
+        const QString login = server.log().section(QStringLiteral("Login: user=<kess>"), 1).section(u'\n', 0, 0);
+        QVERIFY2(login.contains(QStringLiteral("TLS")), qPrintable(login));
+        // Read only: nothing was retrieved or deleted.
+        QVERIFY(!server.log().contains(QStringLiteral("deleted")));
+    }
+
+    void messageExpungedByAnotherSessionIsSkipped()
+    {
+        DovecotServer server({message("first@example.org", "One"), message("second@example.org", "Two"),
+                              message("third@example.org", "Three"), message("fourth@example.org", "Four")});
+        QVERIFY(server.running());
+        CurlMailbox box(quick());
+        box.setHostName(server.plainServer());
+        box.setUserName(QLatin1String(DovecotServer::User));
+        box.setPassword(QLatin1String(DovecotServer::Password));
+        box.OpenMailbox();
+        QCOMPARE(box.LastError(), 0);
+        QCOMPARE(box.MessageCount(), qint16(4));
+        QVERIFY(server.expungeFromOtherSession(2));
+        QStringList read;
+        for (qint16 i = 1; i <= 4; ++i) {
+            box.FetchMessage(i);
+            if (box.LastError() == 0)
+                read << box.MessageLabel() + u' ' + box.MessageFrom() + u' ' + box.MessageSubject();
+        }
+        box.CloseMailbox();
+        // After the failed fetch the connection is made afresh, where the
+        // third message stands second: it is still read as the third, and
+        // the fourth as the fourth.
+        QCOMPARE(read, (QStringList{"1 first@example.org One", "3 third@example.org Three",
+                                    "4 fourth@example.org Four"}));
+    }
+
+    void encodedHeadersAreDecoded()
+    {
+        DovecotServer server({
+            message("=?ISO-8859-1?Q?Andr=E9_M=FCller?= <andre@example.org>", "=?UTF-8?B?R3LDvMOfZQ==?= aus =?UTF-8?Q?K=C3=B6ln?="),
+            message("\"=?KOI8-R?B?8NLJ18XU?=\" <ivan@example.org>", "=?ISO-2022-JP?B?GyRCJDMkcyRLJEEkTxsoQg==?="),
+            message("bob@example.org (Bob =?windows-1252?Q?=93B=94?= Jones)", "Caf\xe9 cr\xe8me"),
+            message("zoe@example.org", QByteArray()),
+            message("long@example.org", QByteArray(650, 'x')),
+        });
+        QVERIFY(server.running());
+        CurlMailbox box(quick());
+        RecordingSink sink;
+        CheckMail(box, account(server.plainServer()), sink);
+        const QStringList spoken = sink.log.filter(QRegularExpression(QStringLiteral("^Speak (Message|Subject)")));
+        QCOMPARE(spoken, (QStringList{QStringLiteral("Speak Message 1 from André Müller"),
+                                      QStringLiteral("Speak Subject Grüße aus Köln"),
+                                      QStringLiteral("Speak Message 2 from Привет"),
+                                      QStringLiteral("Speak Subject こんにちは"),
+                                      QStringLiteral("Speak Message 3 from Bob “B” Jones"),
+                                      QStringLiteral("Speak Subject Café crème"),
+                                      QStringLiteral("Speak Message 4 from zoe@example.org"),
+                                      QStringLiteral("Speak Subject "),
+                                      QStringLiteral("Speak Message 5 from long@example.org"),
+                                      QStringLiteral("Speak Subject ") + QString(650, u'x')}));
+    }
+
+    void wrongPasswordEndsSilently()
+    {
+        DovecotServer server({message("a@example.org", "Hidden")});
+        QVERIFY(server.running());
+        CurlMailbox box(quick());
+        RecordingSink sink;
+        const MailCheckResult r = CheckMail(box, account(server.plainServer(), QStringLiteral("wrong")), sink);
+        QVERIFY(!r.loggedOn);
+        QVERIFY(box.LastError() != 0);
+        QVERIFY(sink.log.isEmpty());
+    }
+
+    void nothingListeningFailsQuickly()
+    {
+        CurlMailbox box(quick());
+        RecordingSink sink;
+        QElapsedTimer t;
+        t.start();
+        const MailCheckResult r =
+            CheckMail(box, account(QStringLiteral("127.0.0.1:%1").arg(test::freeLoopbackPort())), sink);
+        QVERIFY(!r.loggedOn);
+        QVERIFY(sink.log.isEmpty());
+        QVERIFY(t.elapsed() < 2000);
+    }
+
+    void silentListenerEndsWithinTheTimeOut()
+    {
+        // Accepted by the kernel, never answered.
+        QTcpServer silent;
+        QVERIFY(silent.listen(QHostAddress::LocalHost, 0));
+        CurlMailbox box(quick());
+        RecordingSink sink;
+        QElapsedTimer t;
+        t.start();
+        const MailCheckResult r = CheckMail(box, account(QStringLiteral("127.0.0.1:%1").arg(silent.serverPort())), sink);
+        QVERIFY(!r.loggedOn);
+        QVERIFY(sink.log.isEmpty());
+        QVERIFY2(t.elapsed() >= 2500 && t.elapsed() < 4500, qPrintable(QString::number(t.elapsed())));
+    }
+
+    void pop3sWithTrustedCertificate()
+    {
+        DovecotServer server({message("Ann <ann@example.org>", "Secure")});
+        QVERIFY(server.running());
+        CurlMailbox box(quick(server.certificate()));
+        RecordingSink sink;
+        const MailCheckResult r = CheckMail(box, account(server.tlsServer()), sink);
+        QVERIFY(r.loggedOn);
+        QVERIFY(sink.log.contains(QStringLiteral("Speak Subject Secure")));
+    }
+
+    void pop3sWithUntrustedCertificateSendsNoPassword()
+    {
+        DovecotServer server({message("Ann <ann@example.org>", "Secure")});
+        QVERIFY(server.running());
+        CurlMailbox box(quick());
+        RecordingSink sink;
+        const MailCheckResult r = CheckMail(box, account(server.tlsServer()), sink);
+        QVERIFY(!r.loggedOn);
+        QVERIFY(sink.log.isEmpty());
+        // The handshake is refused; the server saw no log-on attempt.
+        QTRY_VERIFY2(server.log().contains(QStringLiteral("unknown ca")), qPrintable(server.log()));
+        const QString refused = server.log().section(QStringLiteral("unknown ca"), 0, 0).section(u'\n', -1);
+        QVERIFY2(server.log().section(QStringLiteral("unknown ca"), 1).section(u'\n', 0, 0)
+                     .contains(QStringLiteral("no auth attempts")), qPrintable(server.log()));
+        QVERIFY(!refused.isNull());
+        QVERIFY(!server.log().contains(QStringLiteral("Login: user=")));
+        QVERIFY(!server.log().contains(QStringLiteral("auth failed")));
+    }
+
+    void serverTextForms_data()
+    {
+        QTest::addColumn<QString>("server");
+        QTest::addColumn<QByteArray>("url");
+        QTest::newRow("host") << "mail.example.org" << QByteArray("pop3://mail.example.org:110/");
+        QTest::newRow("host:port") << " 127.0.0.1:2110 " << QByteArray("pop3://127.0.0.1:2110/");
+        QTest::newRow("pop3 url") << "pop3://Mail.Example.org" << QByteArray("pop3://mail.example.org:110/");
+        QTest::newRow("pop3s url") << "POP3S://localhost:9950/x" << QByteArray("pop3s://localhost:9950/");
+        QTest::newRow("pop3s default") << "pop3s://localhost" << QByteArray("pop3s://localhost:995/");
+        QTest::newRow("ipv6") << "[::1]:2110" << QByteArray("pop3://[::1]:2110/");
+        QTest::newRow("other scheme") << "imap://localhost" << QByteArray();
+        QTest::newRow("empty") << "" << QByteArray();
+    }
+    void serverTextForms()
+    {
+        QFETCH(QString, server);
+        QFETCH(QByteArray, url);
+        QCOMPARE(CurlMailbox::serverUrl(server), url);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestPop3Server)
+#include "test_pop3_server.moc"
