@@ -6,7 +6,12 @@
 #include "DateFunctions.h"
 #include "Execute.h"
 #include "FileOperations.h"
+#include "FrmAlarm.h"
+#include "FrmCalender.h"
 #include "FrmMain.h"
+#include "FrmOpen.h"
+#include "FrmSearch.h"
+#include "FrmTour.h"
 #include "FrmMenus.h"
 #include "IntegerText.h"
 #include "MousePointer.h"
@@ -59,7 +64,8 @@ void AgentForm::Form_Load()
     m_app.jokes().LoadJokes(m_app.context().programDir + QStringLiteral("/JOKES.TXT"));
     // Runs even when jokes are off; the switch keeps jokes from being told.
     TimerJoke.start();
-    // The hidden quick toolbar loads here.
+    // The quick toolbar loads hidden; its load fills the user's menus.
+    m_app.frmQuick();
 
     const SettingsStore &settings = m_app.settings();
     convertInto(settings.read(App, QStringLiteral("Run"), QStringLiteral("Number")), &RunNumber);
@@ -160,7 +166,8 @@ void AgentForm::AgentQuit()
 void AgentForm::UnloadForms()
 {
     m_unloading = true;
-    // The word processor is released and the mail timer stops here.
+    // The word processor is released here.
+    m_app.mailWatch().TmrMail.stop();
     TimerJoke.stop();
     m_app.forms().unloadAll();
 }
@@ -250,15 +257,15 @@ void AgentForm::AgentCtrl_Command(const character::UserInput &input)
     } else if (name == u"ChangeUser") {
         m_app.frmMenus()->MnuChangeUser_Click();
     } else if (name == u"About") {
-        // The about box comes with its own issue.
+        m_app.frmMenus()->MnuAbout_Click();
     } else if (name == u"Options") {
         m_app.frmMenus()->MnuOptions_Click();
     } else if (name == u"Alarm") {
-        // The alarm window comes with its own issue.
+        m_app.frmAlarm()->show();
     } else if (name == u"Open File") {
-        // The open-file window comes with its own issue.
+        m_app.frmOpen()->show();
     } else if (name == u"Calender") {
-        // The calendar comes with its own issue.
+        m_app.frmCalender()->show();
     } else if (name == u"Calculator") {
         m_app.frmMenus()->MnuCalc_Click();
     } else if (name == u"CD Player") {
@@ -270,9 +277,9 @@ void AgentForm::AgentCtrl_Command(const character::UserInput &input)
     } else if (name == u"Word" || name == u"New Document" || name == u"Read Selection") {
         // The word processor's operations come with its automation.
     } else if (name == u"Search the Internet") {
-        // The web search window comes with its own issue.
+        m_app.frmSearch()->show();
     } else if (name == u"Check Mail") {
-        // The mail check comes with its own issue.
+        m_app.frmMain()->CmdCheck_Click();
     } else if (name == u"NewMail") {
         m_app.frmMenus()->MnuEMail_Click();
     } else {
@@ -337,7 +344,7 @@ void AgentForm::AgentCtrl_DblClick(const QString &, int button, int, int, int)
 
 void AgentForm::MnuYes_Click()
 {
-    // The tour window comes with its own issue.
+    m_app.frmTour()->show();
 }
 
 void AgentForm::MnuNo_Click()

@@ -4,6 +4,17 @@
 #include "FrmMain.h"
 #include "FrmMenus.h"
 #include "FrmUser.h"
+#include "FrmAlarm.h"
+#include "FrmCalender.h"
+#include "FrmOpen.h"
+#include "FrmQuick.h"
+#include "FrmSearch.h"
+#include "FrmTour.h"
+#include "frmAbout.h"
+#include "frmTip.h"
+
+#include <QGuiApplication>
+#include <QScreen>
 
 #include <QStandardPaths>
 
@@ -21,6 +32,14 @@ Application::~Application()
 {
     m_forms.disconnect(this);
     // From the last made to the first; the host window holds the character.
+    delete m_frmAbout.data();
+    delete m_frmTour.data();
+    delete m_frmOpen.data();
+    delete m_frmSearch.data();
+    delete m_frmAlarm.data();
+    delete m_frmCalender.data();
+    delete m_frmTip.data();
+    delete m_frmQuick.data();
     delete m_frmUser.data();
     delete m_frmMain.data();
     delete m_frmMenus.data();
@@ -32,7 +51,16 @@ void Application::Main()
     // Loading the host window runs its whole load first.
     agentForm();
     agentForm()->StartAgent();
-    // The tip of the day follows here, and the quick toolbar after it.
+    // The alarm is watched from now to the end of the run.
+    m_alarm.ShowClock();
+    m_alarm.Timer1.start();
+    // The tip of the day; however it ends, the quick toolbar is shown. With
+    // tips switched off it closes at once, never seen.
+    frmTip *tip = tipWindow();
+    if (tip->closesAtOnce())
+        tip->close();
+    else
+        tip->show();
 }
 
 character::CharacterRef &Application::agent()
@@ -108,6 +136,66 @@ FrmMenus *Application::frmMenus()
 FrmUser *Application::frmUser()
 {
     return onFirstUse(m_frmUser, [](FrmUser *) {});
+}
+
+FrmQuick *Application::frmQuick()
+{
+    return onFirstUse(m_frmQuick, [](FrmQuick *w) { w->Form_Load(); });
+}
+
+frmTip *Application::tipWindow()
+{
+    return onFirstUse(m_frmTip, [](frmTip *w) { w->Form_Load(); });
+}
+
+FrmCalender *Application::frmCalender()
+{
+    return onFirstUse(m_frmCalender, [](FrmCalender *w) { w->Form_Load(); });
+}
+
+FrmAlarm *Application::frmAlarm()
+{
+    return onFirstUse(m_frmAlarm, [](FrmAlarm *) {});
+}
+
+FrmSearch *Application::frmSearch()
+{
+    return onFirstUse(m_frmSearch, [](FrmSearch *w) { w->Form_Load(); });
+}
+
+FrmOpen *Application::frmOpen()
+{
+    return onFirstUse(m_frmOpen, [](FrmOpen *) {});
+}
+
+FrmTour *Application::frmTour()
+{
+    // Shown before its load, so the character is placed beside the window
+    // where it really is.
+    return onFirstUse(m_frmTour, [](FrmTour *w) {
+        w->show();
+        w->Form_Load();
+    });
+}
+
+frmAbout *Application::aboutBox()
+{
+    return onFirstUse(m_frmAbout, [](frmAbout *w) { w->Form_Load(); });
+}
+
+void Application::MoveToTarget(const QRect &windowFrame)
+{
+    const QScreen *screen = QGuiApplication::screenAt(windowFrame.center());
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    const QRect area = screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
+    // The character's frame is about this size on the desktop.
+    m_movement.MoveToTarget(agent(), windowFrame, area, QSize(128, 128));
+}
+
+void Application::MoveToRest()
+{
+    m_movement.MoveToRest(agent());
 }
 
 } // namespace kestrova

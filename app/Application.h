@@ -4,7 +4,9 @@
 #include "Forms.h"
 #include "Host.h"
 #include "Jokes.h"
+#include "MailWatch.h"
 #include "Movement.h"
+#include "AlarmWatch.h"
 #include "PlatformServices.h"
 
 #include <QObject>
@@ -17,6 +19,7 @@ namespace kestrova {
 class FrmMain;
 class FrmMenus;
 class FrmUser;
+class frmTip;
 
 // The program: its windows, created on first use, and the modules that
 // outlive them. One per run.
@@ -51,6 +54,19 @@ public:
     FrmMain *frmMain() override;
     FrmMenus *frmMenus() override;
     FrmUser *frmUser() override;
+    FrmQuick *frmQuick() override;
+    FrmCalender *frmCalender() override;
+    FrmAlarm *frmAlarm() override;
+    FrmSearch *frmSearch() override;
+    FrmOpen *frmOpen() override;
+    FrmTour *frmTour() override;
+    frmAbout *aboutBox() override;
+    // The tip of the day, shown once by Main.
+    frmTip *tipWindow();
+    AlarmWatch &alarm() override { return m_alarm; }
+    void MoveToTarget(const QRect &windowFrame) override;
+    void MoveToRest() override;
+    MailWatch &mailWatch() override { return m_mailWatch; }
     // Whether the window is loaded now (asking does not load it).
     bool frmMainLoaded() const;
 
@@ -68,10 +84,20 @@ private:
     Forms m_forms;
     Movement m_movement;
     Jokes m_jokes;
+    MailWatch m_mailWatch{*this};
     QPointer<AgentForm> m_agent;
     QPointer<FrmMain> m_frmMain;
     QPointer<FrmMenus> m_frmMenus;
     QPointer<FrmUser> m_frmUser;
+    QPointer<FrmQuick> m_frmQuick;
+    QPointer<frmTip> m_frmTip;
+    QPointer<FrmCalender> m_frmCalender;
+    QPointer<FrmAlarm> m_frmAlarm;
+    QPointer<FrmSearch> m_frmSearch;
+    QPointer<FrmOpen> m_frmOpen;
+    QPointer<FrmTour> m_frmTour;
+    QPointer<frmAbout> m_frmAbout;
+    AlarmWatch m_alarm{*this};
     // Windows whose load is running: asking for one of them during its own
     // load gives it, not a second one.
     QSet<QWidget *> m_loading;

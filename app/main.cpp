@@ -4,6 +4,8 @@
 #include "Application.h"
 #include "SettingsStore.h"
 #include "SystemPlatform.h"
+#include "CurlMailbox.h"
+#include "DialUpConnection.h"
 #include "UnixSignals.h"
 #include "desktop/DesktopCharacterService.h"
 #include "BenchProbe.h"
@@ -66,6 +68,10 @@ int main(int argc, char *argv[])
     context.programDir = programDir;
     context.settings = &settings;
     context.platform = system.services();
+    kestrova::NetworkDialUp dialUp;
+    kestrova::CurlMailboxFactory mailboxes;
+    context.platform.dialUp = &dialUp;
+    context.platform.mailboxes = &mailboxes;
     context.characterService = &characters;
 
     kestrova::Application app(context);

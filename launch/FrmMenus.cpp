@@ -6,6 +6,12 @@
 #include "Execute.h"
 #include "FrmMain.h"
 #include "FrmUser.h"
+#include "FrmAlarm.h"
+#include "FrmCalender.h"
+#include "FrmOpen.h"
+#include "FrmSearch.h"
+#include "FrmTour.h"
+#include "frmAbout.h"
 #include "Host.h"
 #include "MousePointer.h"
 
@@ -43,25 +49,30 @@ FrmMenus::FrmMenus(Host &host) : QWidget(nullptr), m_host(host)
     MnuACo = entry(MnuGeneral, "MnuACo", QStringLiteral("A.C.O"));
     MnuChangeAgent = entry(MnuGeneral, "MnuChangeAgent", QStringLiteral("Change Agent"));
     MnuChangeUser = entry(MnuGeneral, "MnuChangeUser", QStringLiteral("Change User"));
-    MnuAbout = entry(MnuGeneral, "MnuAbout", QStringLiteral("About"));          // the about box comes later
+    MnuAbout = entry(MnuGeneral, "MnuAbout", QStringLiteral("About"));
     MnuOptions = entry(MnuGeneral, "MnuOptions", QStringLiteral("Options"));
-    MnuTour = entry(MnuGeneral, "MnuTour", QStringLiteral("Tour"));             // the guided tour comes later
+    MnuTour = entry(MnuGeneral, "MnuTour", QStringLiteral("Tour"));
     MnuVersion = entry(MnuGeneral, "MnuVersion", QStringLiteral("Version"));
     connect(MnuACo, &QAction::triggered, this, &FrmMenus::MnuACo_Click);
     connect(MnuChangeAgent, &QAction::triggered, this, &FrmMenus::MnuChangeAgent_Click);
     connect(MnuChangeUser, &QAction::triggered, this, &FrmMenus::MnuChangeUser_Click);
+    connect(MnuAbout, &QAction::triggered, this, &FrmMenus::MnuAbout_Click);
+    connect(MnuTour, &QAction::triggered, this, &FrmMenus::MnuTour_Click);
     connect(MnuOptions, &QAction::triggered, this, &FrmMenus::MnuOptions_Click);
     connect(MnuVersion, &QAction::triggered, this, &FrmMenus::MnuVersion_Click);
 
     MnuAccessories = submenu(this, nullptr, "MnuAccessories", QStringLiteral("Accessories"));
-    MnuAlarm = entry(MnuAccessories, "MnuAlarm", QStringLiteral("Alarm"));      // the alarm window comes later
-    MnuOpen = entry(MnuAccessories, "MnuOpen", QStringLiteral("Open File"));    // the open-file window comes later
-    MnuCalender = entry(MnuAccessories, "MnuCalender", QStringLiteral("Calender")); // the calendar comes later
+    MnuAlarm = entry(MnuAccessories, "MnuAlarm", QStringLiteral("Alarm"));
+    MnuOpen = entry(MnuAccessories, "MnuOpen", QStringLiteral("Open File"));
+    MnuCalender = entry(MnuAccessories, "MnuCalender", QStringLiteral("Calender"));
     MnuCalc = entry(MnuAccessories, "MnuCalc", QStringLiteral("Calculator"));
     MnuCDPlayer = entry(MnuAccessories, "MnuCDPlayer", QStringLiteral("CD Player"));
     MnuWordpad = entry(MnuAccessories, "MnuWordpad", QStringLiteral("Wordpad"));
     MnuNotepad = entry(MnuAccessories, "MnuNotepad", QStringLiteral("Notepad"));
     MnuAConfigure = entry(MnuAccessories, "MnuAConfigure", QStringLiteral("Configure"));
+    connect(MnuAlarm, &QAction::triggered, this, &FrmMenus::MnuAlarm_Click);
+    connect(MnuOpen, &QAction::triggered, this, &FrmMenus::MnuOpen_Click);
+    connect(MnuCalender, &QAction::triggered, this, &FrmMenus::MnuCalender_Click);
     connect(MnuCalc, &QAction::triggered, this, &FrmMenus::MnuCalc_Click);
     connect(MnuCDPlayer, &QAction::triggered, this, &FrmMenus::MnuCDPlayer_Click);
     connect(MnuWordpad, &QAction::triggered, this, &FrmMenus::MnuWordpad_Click);
@@ -88,9 +99,9 @@ FrmMenus::FrmMenus(Host &host) : QWidget(nullptr), m_host(host)
     connect(MnuOfficeConfigure, &QAction::triggered, this, &FrmMenus::MnuOfficeConfigure_Click);
 
     MnuWeb = submenu(this, nullptr, "MnuWeb", QStringLiteral("Internet"));
-    MnuCheckMail = entry(MnuWeb, "MnuCheckMail", QStringLiteral("Check Mail"));  // the mail check comes later
+    MnuCheckMail = entry(MnuWeb, "MnuCheckMail", QStringLiteral("Check Mail"));
     MnuEMail = entry(MnuWeb, "MnuEMail", QStringLiteral("New E-Mail"));
-    MnuSearch = entry(MnuWeb, "MnuSearch", QStringLiteral("Search"));            // the web search comes later
+    MnuSearch = entry(MnuWeb, "MnuSearch", QStringLiteral("Search"));
     MnuFavourites = submenu(this, MnuWeb, "MnuFavourites", QStringLiteral("Favourites"));
     MnuKestrova = entry(MnuFavourites, "MnuKestrova", QStringLiteral("Kestrova"));
     for (int k = 0; k < 10; ++k) {
@@ -100,7 +111,9 @@ FrmMenus::FrmMenus(Host &host) : QWidget(nullptr), m_host(host)
         connect(MnuCustom[k], &QAction::triggered, this, [this, k] { MnuCustom_Click(k + 1); });
     }
     MnuConfigureFav = entry(MnuFavourites, "MnuConfigureFav", QStringLiteral("Configure Menu"));
+    connect(MnuCheckMail, &QAction::triggered, this, &FrmMenus::MnuCheckMail_Click);
     connect(MnuEMail, &QAction::triggered, this, &FrmMenus::MnuEMail_Click);
+    connect(MnuSearch, &QAction::triggered, this, &FrmMenus::MnuSearch_Click);
     connect(MnuKestrova, &QAction::triggered, this, &FrmMenus::MnuKestrova_Click);
     connect(MnuConfigureFav, &QAction::triggered, this, &FrmMenus::MnuConfigureFav_Click);
 }
@@ -134,6 +147,36 @@ void FrmMenus::MnuChangeAgent_Click()
 void FrmMenus::MnuChangeUser_Click()
 {
     m_host.frmUser()->show();
+}
+
+void FrmMenus::MnuAbout_Click()
+{
+    m_host.aboutBox()->show();
+}
+
+void FrmMenus::MnuTour_Click()
+{
+    m_host.frmTour()->show();
+}
+
+void FrmMenus::MnuAlarm_Click()
+{
+    m_host.frmAlarm()->show();
+}
+
+void FrmMenus::MnuOpen_Click()
+{
+    m_host.frmOpen()->show();
+}
+
+void FrmMenus::MnuCalender_Click()
+{
+    m_host.frmCalender()->show();
+}
+
+void FrmMenus::MnuSearch_Click()
+{
+    m_host.frmSearch()->show();
 }
 
 void FrmMenus::MnuOptions_Click()
@@ -220,6 +263,21 @@ void FrmMenus::MnuOffice_Click(int number)
 void FrmMenus::MnuOfficeConfigure_Click()
 {
     OpenOptionsOnPage(FrmMain::OfficePage);
+}
+
+void FrmMenus::MnuCheckMail_Click()
+{
+    // Only the server box is looked at; a missing user name or password
+    // goes on to the check, which then fails at the log-on.
+    FrmMain *options = m_host.frmMain();
+    if (options->TxtServer->text().isEmpty()) {
+        m_host.agent().Play(QStringLiteral("Sad"));
+        m_host.agent().Speak(QStringLiteral("I was unable to find your e-mail settings."));
+        options->show();
+        options->raise();
+        return;
+    }
+    options->CmdCheck_Click();
 }
 
 void FrmMenus::MnuEMail_Click()

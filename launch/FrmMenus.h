@@ -27,6 +27,12 @@ public:
     void MnuACo_Click();
     void MnuChangeAgent_Click();
     void MnuChangeUser_Click();
+    void MnuAbout_Click();
+    void MnuTour_Click();
+    void MnuAlarm_Click();
+    void MnuOpen_Click();
+    void MnuCalender_Click();
+    void MnuSearch_Click();
     void MnuOptions_Click();
     void MnuVersion_Click();
     void MnuCalc_Click();
@@ -37,6 +43,7 @@ public:
     // MnuOffice1_Click .. MnuOffice10_Click: the entry's number is given.
     void MnuOffice_Click(int number);
     void MnuOfficeConfigure_Click();
+    void MnuCheckMail_Click();
     void MnuEMail_Click();
     void MnuKestrova_Click();
     // MnuCustom1_Click .. MnuCustom10_Click: the entry's number is given.

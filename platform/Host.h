@@ -8,14 +8,24 @@
 
 #include "PlatformServices.h"
 
+#include <QRect>
 #include <QString>
 
 namespace kestrova {
 
+class AlarmWatch;
 class Forms;
+class FrmAlarm;
+class FrmCalender;
 class FrmMain;
 class FrmMenus;
+class FrmOpen;
+class FrmQuick;
+class FrmSearch;
+class FrmTour;
 class FrmUser;
+class MailWatch;
+class frmAbout;
 class SettingsStore;
 namespace character { class CharacterRef; class CharacterService; }
 
@@ -56,6 +66,24 @@ public:
     virtual FrmMain *frmMain() = 0;
     virtual FrmMenus *frmMenus() = 0;
     virtual FrmUser *frmUser() = 0;
+
+    // The mail timer and its counters, kept for the whole run.
+    virtual MailWatch &mailWatch() = 0;
+    virtual FrmQuick *frmQuick() = 0;
+    virtual FrmCalender *frmCalender() = 0;
+    virtual FrmAlarm *frmAlarm() = 0;
+    virtual FrmSearch *frmSearch() = 0;
+    virtual FrmOpen *frmOpen() = 0;
+    virtual FrmTour *frmTour() = 0;
+    virtual frmAbout *aboutBox() = 0;
+
+    // The daily alarm and its once-a-second watch, kept for the whole run.
+    virtual AlarmWatch &alarm() = 0;
+
+    // The character's moves beside a window (its frame on the screen) and
+    // back to its rest position.
+    virtual void MoveToTarget(const QRect &windowFrame) = 0;
+    virtual void MoveToRest() = 0;
 };
 
 } // namespace kestrova

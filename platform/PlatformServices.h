@@ -2,7 +2,10 @@
 
 namespace kestrova {
 
+class Clipboard;
 class Clock;
+class DialUp;
+class MailboxFactory;
 class MessageBox;
 class MousePointer;
 class OpenFileDialog;
@@ -18,6 +21,10 @@ struct PlatformServices {
     Shell *shell = nullptr;
     MessageBox *messageBox = nullptr;
     OpenFileDialog *openFileDialog = nullptr;
+    Clipboard *clipboard = nullptr;
+    // The dial-up state and the mailboxes of the mail check (mail/).
+    DialUp *dialUp = nullptr;
+    MailboxFactory *mailboxes = nullptr;
 };
 
 } // namespace kestrova

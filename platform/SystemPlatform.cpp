@@ -1,6 +1,7 @@
 #include "SystemPlatform.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QCursor>
 #include <QDesktopServices>
 #include <QFile>
@@ -212,6 +213,11 @@ QString SystemOpenFileDialog::getOpenFileName(const QString &title, const QStrin
                                         filters.join(QStringLiteral(";;")));
 }
 
+QString SystemClipboard::text() const
+{
+    return QGuiApplication::clipboard()->text();
+}
+
 SystemPlatform::SystemPlatform()
 {
     m_services.clock = &m_clock;
@@ -220,6 +226,7 @@ SystemPlatform::SystemPlatform()
     m_services.shell = &m_shell;
     m_services.messageBox = &m_messageBox;
     m_services.openFileDialog = &m_openFileDialog;
+    m_services.clipboard = &m_clipboard;
 }
 
 } // namespace kestrova

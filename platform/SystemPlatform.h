@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Clipboard.h"
 #include "Clock.h"
 #include "MessageBox.h"
 #include "MousePointer.h"
@@ -77,6 +78,11 @@ public:
                             const QString &initialFile) override;
 };
 
+class SystemClipboard final : public Clipboard {
+public:
+    QString text() const override;
+};
+
 // The real platform services of a running program.
 class SystemPlatform {
 public:
@@ -90,6 +96,7 @@ private:
     SystemShell m_shell;
     SystemMessageBox m_messageBox;
     SystemOpenFileDialog m_openFileDialog;
+    SystemClipboard m_clipboard;
     PlatformServices m_services;
 };
 

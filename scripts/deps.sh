@@ -7,10 +7,10 @@
 set -euo pipefail
 
 build=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-svg-dev qt6-speech-dev
-       qt6-declarative-dev libxkbcommon-dev)
+       qt6-declarative-dev libxkbcommon-dev libcurl4-openssl-dev)
 run=(qt6-qpa-plugins libqt6svg6 qt6-speech-speechd-plugin qt6-speech-flite-plugin
      speech-dispatcher speech-dispatcher-espeak-ng fonts-dejavu-core)
-test=(xvfb xauth x11-utils x11-xserver-utils xdotool openbox xcompmgr imagemagick procps)
+test=(xvfb xauth x11-utils x11-xserver-utils xdotool openbox xcompmgr imagemagick procps dovecot-core dovecot-pop3d openssl python3)
 
 wanted=()
 for group in "$@"; do

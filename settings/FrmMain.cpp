@@ -1,13 +1,16 @@
 #include "FrmMain.h"
 
+#include "AlarmWatch.h"
 #include "CharacterRef.h"
 #include "Commands.h"
+#include "DialUpConnection.h"
 #include "Execute.h"
 #include "FileOperations.h"
 #include "Forms.h"
 #include "FrmMenus.h"
 #include "FrmUser.h"
 #include "Host.h"
+#include "MailWatch.h"
 #include "MessageBox.h"
 #include "OpenFileDialog.h"
 #include "SettingsStore.h"
@@ -103,7 +106,7 @@ FrmMain::FrmMain(Host &host) : QWidget(nullptr), m_host(host)
     }
     buildAccessoriesPage(FrameOptions[AccessoriesPage]);
     buildFavouritesPage(FrameOptions[FavouritesPage]);
-    // The mail page's controls come with the mail check.
+    buildMailPage(FrameOptions[MailPage]);
     buildAgentPage(FrameOptions[AgentPage]);
     buildOfficePage(FrameOptions[OfficePage]);
     buildJokesPage(FrameOptions[JokesPage]);
@@ -127,7 +130,11 @@ FrmMain::FrmMain(Host &host) : QWidget(nullptr), m_host(host)
     connect(TabStrip1, &QTabBar::currentChanged, this, &FrmMain::TabStrip1_Click);
 }
 
-FrmMain::~FrmMain() = default;
+FrmMain::~FrmMain()
+{
+    // Timed checks stop with the window; the counters stay with the program.
+    m_host.mailWatch().TmrMail.stop();
+}
 
 void FrmMain::buildAgentPage(QFrame *page)
 {
@@ -292,8 +299,14 @@ void FrmMain::Form_Load()
         LblCurrent[1]->setText(m_host.agent().Name());
     LblCurrent[3]->setText(user);
     LblUser->setText(user);
-    // 2. The clock and the alarm come with the alarm; 3. the mail settings
-    // with the mail check. Neither is disarmed by this load.
+    // 2. The clock: the alarm's watch runs for the whole program and the
+    // label shows its time while this window exists. Loading this window
+    // does not disarm the alarm.
+    AlarmWatch &alarm = m_host.alarm();
+    LblClock->setText(alarm.clockText().isEmpty() ? alarm.ShowClock() : alarm.clockText());
+    connect(&alarm, &AlarmWatch::clockShown, LblClock, &QLabel::setText);
+    // 3.
+    LoadMailSettings();
 
     // 4. The jokes switch. Ticking the box runs its handler, which stores
     // "Off" again and stops the joke timer.
@@ -307,9 +320,9 @@ void FrmMain::Form_Load()
     }
     // 5.
     TxtJokeSay->setText(readSetting(QStringLiteral("Jokes"), QStringLiteral("Say")));
-    // 6. Until dial-up is looked at (with the mail check) the program is
-    // offline.
-    StatusMain->showMessage(QStringLiteral("Offline"));
+    // 6.
+    StatusMain->showMessage(DialUpConnection::IsOnline(m_host.context().platform) ? QStringLiteral("Online")
+                                                                                   : QStringLiteral("Offline"));
     // 7.
     SetAccessoriesMnu();
     if (TxtCalcSel == Sel)
@@ -332,6 +345,7 @@ void FrmMain::Form_Load()
 void FrmMain::closeEvent(QCloseEvent *event)
 {
     event->accept();
+    m_host.mailWatch().TmrMail.stop();
     m_host.forms().unload(this);
 }
 

@@ -74,6 +74,14 @@ public:
     void CmdOfficeBrowse_Click(int index);
     void CmdCustomSave_Click();
 
+    // Mail page.
+    // Runs one mail check with the page's server, user and password as they
+    // stand; the mailbox work runs on a worker thread.
+    void CmdCheck_Click();
+    void CmdSave_Click();
+    void LoadMailSettings();
+    void TmrMail_Timer();
+
     // Where the two list files are read and written.
     QString favouritesPlace() const;
     QString officePlace() const;
@@ -117,6 +125,14 @@ public:
     QPushButton *CmdOfficeBrowse[10] = {};
     QPushButton *CmdCustomSave = nullptr;
 
+    QLabel *LblServer[3] = {};
+    QLineEdit *TxtServer = nullptr;
+    QLineEdit *TxtUser = nullptr;
+    QLineEdit *TxtPass = nullptr;
+    QLineEdit *TxtChkInterval = nullptr;
+    QPushButton *CmdCheck = nullptr;
+    QPushButton *CmdSave = nullptr;
+
 protected:
     void closeEvent(QCloseEvent *event) override;
 
@@ -126,6 +142,7 @@ private:
     void buildAccessoriesPage(QFrame *page);
     void buildFavouritesPage(QFrame *page);
     void buildOfficePage(QFrame *page);
+    void buildMailPage(QFrame *page);
     QString readSetting(const QString &section, const QString &key) const;
     bool writeSetting(const QString &section, const QString &key, const QString &text) const;
 

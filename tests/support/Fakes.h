@@ -1,6 +1,8 @@
 #pragma once
 
+#include "Clipboard.h"
 #include "Clock.h"
+#include "MailFakes.h"
 #include "MessageBox.h"
 #include "MousePointer.h"
 #include "OpenFileDialog.h"
@@ -72,6 +74,13 @@ public:
     }
 };
 
+// Holds the text the test puts there.
+class FakeClipboard : public Clipboard {
+public:
+    QString contents;
+    QString text() const override { return contents; }
+};
+
 // The doubles of every platform service, wired into one PlatformServices.
 struct FakePlatform {
     FakeClock clock;
@@ -80,9 +89,16 @@ struct FakePlatform {
     RecordingShell shell;
     RecordingMessageBox messageBox;
     FakeOpenFileDialog openFileDialog;
+    FakeClipboard clipboard;
+    FakeDialUp dialUp;
+    FakeMailboxFactory mailboxes;
     PlatformServices services()
     {
-        return PlatformServices{&clock, &mousePointer, &random, &shell, &messageBox, &openFileDialog};
+        PlatformServices s{&clock, &mousePointer, &random, &shell, &messageBox, &openFileDialog};
+        s.clipboard = &clipboard;
+        s.dialUp = &dialUp;
+        s.mailboxes = &mailboxes;
+        return s;
     }
 };
 

@@ -1,0 +1,123 @@
+#!/usr/bin/env bash
+# The companion windows in the real program on a virtual X display: a fresh
+# start greets, then shows the tip of the day; closing it shows "Quick
+# Launch". The first run's tour offer is accepted from its menu and the tour
+# steps through its pages. Spoken commands (typed in the listening prompt)
+# open the calendar, the search, the open/run window, the about box and the
+# alarm; an alarm set a minute ahead rings. Closing "Quick Launch" ends the
+# program after the farewell.
+#   companions_under_xvfb.sh <program> <display number>
+# With KESTROVA_SHOTS=<folder> it saves a screenshot of every window there.
+set -u
+program=$1
+display=${2:-75}
+shots=${KESTROVA_SHOTS:-}
+. "$(dirname "$0")/desktop.sh"
+
+window_named() { # window_named <title> [seconds]: the id of the visible window of that title
+  local i w
+  for i in $(seq $(( ${2:-10} * 10 ))); do
+    w=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1)
+    [ -n "$w" ] && { echo "$w"; return 0; }
+    sleep 0.1
+  done
+  return 1
+}
+shown() { window_named "$1" >/dev/null; }
+gone() { # gone <title>: no visible window of that title within 5 s
+  local i
+  for i in $(seq 50); do
+    xdotool search --onlyvisible --name "^$1\$" >/dev/null 2>&1 || return 0
+    sleep 0.1
+  done
+  return 1
+}
+close_window() { # close_window <title>: as the window's close box does
+  local w
+  w=$(window_named "$1") || return 1
+  xdotool windowactivate --sync "$w" key alt+F4 2>/dev/null
+  gone "$1"
+}
+listen_and_type() { # listen_and_type <phrase>: double click, type, Enter
+  local before i
+  before=$(grep -c "Listening" "$log")
+  xdotool mousemove "$cx" "$cy" click --repeat 2 --delay 80 1
+  for i in $(seq 50); do [ "$(grep -c "Listening" "$log")" -gt "$before" ] && break; sleep 0.1; done
+  sleep 0.3
+  xdotool type --delay 40 "$1"
+  xdotool key Return
+}
+
+client() { # client <window>: sets wx wy ww wh to the window's inside on the screen
+  local info
+  info=$(xwininfo -id "$1") || return 1
+  wx=$(awk '/Absolute upper-left X/ {print $4}' <<< "$info")
+  wy=$(awk '/Absolute upper-left Y/ {print $4}' <<< "$info")
+  ww=$(awk '/^ *Width:/ {print $2}' <<< "$info")
+  wh=$(awk '/^ *Height:/ {print $2}' <<< "$info")
+}
+
+# A fresh home: the first run, with the tour offer.
+check "the character is shown" start first '\n'
+first_log=$log
+check "the tour is offered" wait_for "$log" 'Speak "Would you like to tour' 10
+check "the tip of the day follows the greeting" shown "Tip of the Day"
+sleep 0.5; shot tip
+check "Quick Launch waits for the tip window" gone "Quick Launch"
+# The tour menu pops up at the mouse once the offer has been spoken: "Yes".
+check "the character points at the mouse after the offer" wait_for "$log" 'GestureAt' 40
+sleep 1
+xdotool key Down Return
+check "Yes opens the tour, and the character welcomes" wait_for "$log" 'Speak "Welcome to kestrova."' 10
+sleep 1.5; shot tour-0
+tour=$(window_named "Tour")
+client "$tour"
+for page in 1 2 3; do
+  # "Next" is the middle one of the three buttons at the bottom right.
+  xdotool mousemove $((wx + ww - 137)) $((wy + wh - 24)) click 1
+  sleep 0.8; shot "tour-$page"
+done
+check "the last page is read" wait_for "$log" 'Speak "You can get help' 10
+check "closing the tour silences the character" close_window "Tour"
+check "the character stopped" wait_for "$log" 'StopAll' 5
+check "closing the tip window shows Quick Launch" close_window "Tip of the Day"
+check "Quick Launch is shown" shown "Quick Launch"
+sleep 0.5; shot quick
+close_window "Quick Launch"
+ended; rc=$?
+check "and then ends the program with status 0 (was $rc)" test "$rc" -eq 0
+check "the farewell was spoken" grep -q 'Speak "Goodbye' "$log"
+
+# A later run: the tip window, then the other windows by spoken command.
+check "a later run shows the character" start later
+check "its tip window comes up" shown "Tip of the Day"
+close_window "Tip of the Day"
+check "and Quick Launch after it" shown "Quick Launch"
+for spec in "open calender:Calender:calendar" "new search:Search:search" "open file:Open/Run File:open" \
+            "about:About Kestrova:about"; do
+  IFS=: read -r phrase title name <<< "$spec"
+  listen_and_type "$phrase"
+  check "\"$phrase\" opens $title" shown "$title"
+  sleep 0.5; shot "$name"
+  close_window "$title"
+done
+
+# The alarm, a minute ahead.
+listen_and_type "open alarm"
+check "\"open alarm\" opens Set Alarm" shown "Set Alarm"
+sleep 0.5; shot alarm-narrow
+client "$(window_named "Set Alarm")"
+xdotool mousemove $((wx + 147)) $((wy + 182)) click 1
+sleep 0.5; shot alarm-wide
+xdotool mousemove $((wx + 120)) $((wy + 54)) click 1
+at=$(date -d '+1 minute' +%H:%M)
+xdotool type --delay 30 "$at"
+xdotool key Tab
+xdotool type --delay 30 "stretch your legs"
+xdotool key Return
+check "OK closes the alarm window" gone "Set Alarm"
+check "the alarm rings at $at" wait_for "$log" 'Speak "stretch your legs"' 75
+grep -m1 -F 'Play Announce' "$log" >/dev/null && echo "alarm: $(grep -F 'stretch your legs' "$log" | head -n 1)"
+stop; rc=$?
+check "SIGTERM ends the later run with status 0 (was $rc)" test "$rc" -eq 0
+finish "$first_log" "$log"

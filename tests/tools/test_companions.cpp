@@ -1,0 +1,650 @@
+// The calendar, the alarm, web search, open/run, the tour and the about box.
+
+#include "AlarmWatch.h"
+#include "FrmAlarm.h"
+#include "FrmCalender.h"
+#include "FrmMain.h"
+#include "FrmMenus.h"
+#include "FrmOpen.h"
+#include "FrmSearch.h"
+#include "FrmTour.h"
+#include "TestRun.h"
+#include "WebSearch.h"
+#include "frmAbout.h"
+
+#include <QAction>
+#include <QCalendarWidget>
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace kestrova;
+using kestrova::character::UserInput;
+using kestrova::test::TestRun;
+
+namespace {
+
+void settle()
+{
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+} // namespace
+
+class TestCompanions : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void init();
+    void cleanup();
+
+    void datePhrase_data();
+    void datePhrase();
+    void calendarClick();
+
+    void parseTime_data();
+    void parseTime();
+    void ringsOnceADay();
+    void passedTimeRingsAtNextTick();
+    void silentMode();
+    void emptyTimeKeepsWindow();
+    void refusedTime_data();
+    void refusedTime();
+    void cancelDisarms();
+    void watchOutlivesOptionsWindow();
+    void optionsWidening();
+
+    void searchAddress_data();
+    void searchAddress();
+    void getField_data();
+    void getField();
+    void searchForm();
+
+    void openRun();
+
+    void tourNavigation();
+    void tourCancelAndButtons();
+
+    void aboutBox();
+    void registryValues_data();
+    void registryValues();
+    void sysInfoLookup();
+
+    void dispatchOpensWindows_data();
+    void dispatchOpensWindows();
+
+private:
+    TestRun &run() { return *m_run; }
+    void tick(QTime time, QDate date = QDate(2026, 12, 8))
+    {
+        run().platform.clock.time = QDateTime(date, time);
+        run().app->alarm().Timer1_Timer();
+    }
+    // Sets the alarm through its window.
+    void setAlarm(const QString &time, const QString &event, const QString &say = QString(), bool silent = false);
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<TestRun> m_run;
+};
+
+void TestCompanions::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    m_run = std::make_unique<TestRun>(m_dir->path());
+    m_run->agent();
+    m_run->character().completeAll();
+    m_run->agent().Agent.Show();
+    m_run->character().completeAll();
+    m_run->character().log.clear();
+}
+
+void TestCompanions::cleanup()
+{
+    m_run.reset();
+    settle();
+}
+
+void TestCompanions::datePhrase_data()
+{
+    QTest::addColumn<QDate>("date");
+    QTest::addColumn<QString>("phrase");
+    QTest::newRow("1st") << QDate(2026, 12, 1) << "Tuesday the 1st of December 2026";
+    QTest::newRow("2nd") << QDate(2026, 12, 2) << "Wednesday the 2nd of December 2026";
+    QTest::newRow("3rd") << QDate(2026, 12, 3) << "Thursday the 3rd of December 2026";
+    QTest::newRow("6th") << QDate(2026, 12, 6) << "Sunday the 6th of December 2026";
+    QTest::newRow("11th") << QDate(2026, 6, 11) << "Thursday the 11th of June 2026";
+    QTest::newRow("12th") << QDate(2026, 6, 12) << "Friday the 12th of June 2026";
+    QTest::newRow("13th") << QDate(2026, 6, 13) << "Saturday the 13th of June 2026";
+    QTest::newRow("21st") << QDate(2026, 7, 21) << "Tuesday the 21st of July 2026";
+    QTest::newRow("22nd") << QDate(2026, 5, 22) << "Friday the 22nd of May 2026";
+    QTest::newRow("23rd") << QDate(2027, 1, 23) << "Saturday the 23rd of January 2027";
+    QTest::newRow("30th") << QDate(2026, 4, 30) << "Thursday the 30th of April 2026";
+    QTest::newRow("31st") << QDate(2026, 3, 31) << "Tuesday the 31st of March 2026";
+}
+
+void TestCompanions::datePhrase()
+{
+    QFETCH(QDate, date);
+    QFETCH(QString, phrase);
+    // English whatever the system's language.
+    QLocale::setDefault(QLocale(QLocale::German));
+    FrmCalender *cal = run().app->frmCalender();
+    cal->MonthView1->setSelectedDate(date);
+    cal->BuildDatePhrase();
+    QLocale::setDefault(QLocale::c());
+    QCOMPARE(cal->DatePhrase, phrase);
+}
+
+void TestCompanions::calendarClick()
+{
+    run().platform.clock.time = QDateTime(QDate(2026, 7, 21), QTime(9, 0));
+    FrmCalender *cal = run().app->frmCalender();
+    QCOMPARE(cal->windowTitle(), QString("Calender"));
+    QCOMPARE(cal->MonthView1->selectedDate(), QDate(2026, 7, 21));
+    QVERIFY(cal->DatePhrase.isEmpty());
+    run().agent().Agent.Hide();
+    run().character().completeAll();
+    run().character().log.clear();
+    cal->MonthView1->setSelectedDate(QDate(2026, 7, 22));
+    Q_EMIT cal->MonthView1->clicked(QDate(2026, 7, 22));
+    QCOMPARE(run().log(), QStringList({"Show", "Play Read",
+                                       "Speak The date you have selected is Wednesday the 22nd of July 2026",
+                                       "Play ReadReturn", "Play RestPose"}));
+    // Closed and shown again: today is selected again.
+    cal->close();
+    settle();
+    QCOMPARE(run().app->frmCalender()->MonthView1->selectedDate(), QDate(2026, 7, 21));
+}
+
+void TestCompanions::parseTime_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QTime>("time");
+    QTest::newRow("7:30 PM") << "7:30 PM" << QTime(19, 30);
+    QTest::newRow("7:30pm") << "7:30pm" << QTime(19, 30);
+    QTest::newRow("7:30 am") << "7:30 am" << QTime(7, 30);
+    QTest::newRow("12:05 AM") << "12:05 AM" << QTime(0, 5);
+    QTest::newRow("19:30") << "19:30" << QTime(19, 30);
+    QTest::newRow("7:30") << "7:30" << QTime(7, 30);
+    QTest::newRow("07:30:15") << "07:30:15" << QTime(7, 30, 15);
+    QTest::newRow("blanks around") << "  7:30 " << QTime(7, 30);
+    QTest::newRow("tomorrow") << "tomorrow" << QTime();
+    QTest::newRow("a date") << "12/8/2026" << QTime();
+    QTest::newRow("date and time") << "12/8/2026 7:30 PM" << QTime();
+    QTest::newRow("ISO date and time") << "2026-12-08 07:30" << QTime();
+    QTest::newRow("25:00") << "25:00" << QTime();
+    QTest::newRow("empty") << "" << QTime();
+}
+
+void TestCompanions::parseTime()
+{
+    QFETCH(QString, text);
+    QFETCH(QTime, time);
+    const auto parsed = AlarmWatch::parseTime(text, QLocale(QLocale::English, QLocale::UnitedStates));
+    QCOMPARE(parsed.has_value(), time.isValid());
+    if (parsed)
+        QCOMPARE(*parsed, time);
+}
+
+void TestCompanions::setAlarm(const QString &time, const QString &event, const QString &say, bool silent)
+{
+    FrmAlarm *w = run().app->frmAlarm();
+    w->show();
+    QTest::keyClicks(w->TxtAlarmTime, time);
+    QTest::keyClicks(w->TxtAlarmEvent, event);
+    if (!say.isEmpty()) {
+        w->CmdOptions->click();
+        QTest::keyClicks(w->TxtAlarmSay, say);
+    }
+    if (silent)
+        w->ChkSilent->click();
+    w->CmdOK->click();
+    settle();
+}
+
+void TestCompanions::ringsOnceADay()
+{
+    tick(QTime(7, 0));
+    setAlarm("7:30", "lunch", "Time for");
+    QVERIFY(run().app->alarm().armed());
+    run().character().log.clear();
+    tick(QTime(7, 29, 59));
+    QCOMPARE(run().log(), QStringList());
+    tick(QTime(7, 30, 0));
+    QCOMPARE(run().log(), QStringList({"Play Announce", "Speak Time for lunch"}));
+    tick(QTime(7, 30, 1));
+    tick(QTime(12, 0, 0));
+    tick(QTime(23, 59, 59));
+    QCOMPARE(run().log().size(), 2);
+    tick(QTime(0, 0, 0), QDate(2026, 12, 9));
+    tick(QTime(7, 29, 59), QDate(2026, 12, 9));
+    QCOMPARE(run().log().size(), 2);
+    tick(QTime(7, 30, 0), QDate(2026, 12, 9));
+    QCOMPARE(run().log().size(), 4);
+    QCOMPARE(run().log().last(), QString("Speak Time for lunch"));
+}
+
+void TestCompanions::passedTimeRingsAtNextTick()
+{
+    tick(QTime(15, 0));
+    setAlarm("07:30", "coffee");
+    run().character().log.clear();
+    tick(QTime(15, 0, 1));
+    // No prefix: the blank is still there.
+    QCOMPARE(run().log(), QStringList({"Play Announce", "Speak  coffee"}));
+    // The same second again changes nothing.
+    tick(QTime(15, 0, 1));
+    tick(QTime(15, 0, 2));
+    QCOMPARE(run().log().size(), 2);
+}
+
+void TestCompanions::silentMode()
+{
+    tick(QTime(8, 0));
+    setAlarm("8:01", "meeting", "Go to", true);
+    QVERIFY(run().app->alarm().AlarmSilent);
+    run().agent().Agent.Hide();
+    run().character().completeAll();
+    run().character().log.clear();
+    tick(QTime(8, 1));
+    QCOMPARE(run().log(), QStringList({"Show", "Play GetAttention", "Think Go to meeting", "Play GetAttentionReturn"}));
+}
+
+void TestCompanions::emptyTimeKeepsWindow()
+{
+    FrmAlarm *w = run().app->frmAlarm();
+    w->show();
+    QTest::keyClicks(w->TxtAlarmEvent, "tea");
+    w->CmdOK->click();
+    settle();
+    QCOMPARE(run().log(), QStringList{"Speak You must enter a time."});
+    QVERIFY(run().app->forms().isLoaded(w));
+    QVERIFY(w->isVisible());
+    QCOMPARE(w->TxtAlarmEvent->text(), QString("tea"));
+    QVERIFY(run().app->alarm().AlarmEvent.isEmpty());
+    // Test speaks prefix and event with nothing between them.
+    w->CmdOptions->click();
+    QTest::keyClicks(w->TxtAlarmSay, "Time for");
+    run().character().log.clear();
+    w->CmdTest->click();
+    QCOMPARE(run().log(), QStringList{"Speak Time fortea"});
+    QCOMPARE(run().app->alarm().AlarmEvent, QString("tea"));
+}
+
+void TestCompanions::refusedTime_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::newRow("tomorrow") << "tomorrow";
+    // Accepted once, it could never have rung.
+    QTest::newRow("date with the time") << "2026-12-08 07:30";
+}
+
+void TestCompanions::refusedTime()
+{
+    QFETCH(QString, text);
+    tick(QTime(7, 0));
+    setAlarm(text, "gym", "Off to");
+    QCOMPARE(run().log(), QStringList{"Speak The time you entered was not valid."});
+    QVERIFY(!run().app->alarm().armed());
+    // Event and prefix are stored all the same, and the window is gone.
+    QCOMPARE(run().app->alarm().AlarmEvent, QString("gym"));
+    QCOMPARE(run().app->alarm().AlarmSay, QString("Off to"));
+    for (QWidget *w : run().app->forms().all())
+        QVERIFY(w->objectName() != u"FrmAlarm");
+    for (int s = 1; s < 60; ++s)
+        tick(QTime(7, 30, s));
+    tick(QTime(23, 59, 59));
+    QCOMPARE(run().log().size(), 1);
+}
+
+void TestCompanions::cancelDisarms()
+{
+    tick(QTime(9, 0));
+    setAlarm("9:30", "call");
+    QVERIFY(run().app->alarm().armed());
+    FrmAlarm *w = run().app->frmAlarm();
+    // A new window shows the design values, not the alarm.
+    QVERIFY(w->TxtAlarmTime->text().isEmpty());
+    w->CmdCancel->click();
+    settle();
+    QVERIFY(!run().app->alarm().armed());
+    QCOMPARE(run().app->alarm().AlarmEvent, QString("call"));
+    tick(QTime(9, 30));
+    QCOMPARE(run().log(), QStringList());
+}
+
+void TestCompanions::watchOutlivesOptionsWindow()
+{
+    tick(QTime(10, 0, 0));
+    FrmMain *options = run().app->frmMain();
+    QCOMPARE(options->LblClock->text(), QLocale::system().toString(QTime(10, 0, 0), QLocale::LongFormat));
+    tick(QTime(10, 0, 5));
+    QCOMPARE(options->LblClock->text(), QLocale::system().toString(QTime(10, 0, 5), QLocale::LongFormat));
+    setAlarm("10:02", "stretch");
+    options->close();
+    settle();
+    // Loading the options window again does not disarm it, and with the
+    // window closed the alarm still rings.
+    run().app->frmMain()->close();
+    settle();
+    QVERIFY(run().app->alarm().armed());
+    QVERIFY(!run().app->frmMainLoaded());
+    run().character().log.clear();
+    tick(QTime(10, 2, 0));
+    QCOMPARE(run().log(), QStringList({"Play Announce", "Speak  stretch"}));
+    // The watch ticks once a second for the whole run.
+    QCOMPARE(run().app->alarm().Timer1.interval(), 1000);
+}
+
+void TestCompanions::optionsWidening()
+{
+    FrmAlarm *w = run().app->frmAlarm();
+    w->show();
+    QCOMPARE(w->windowTitle(), QString("Set Alarm"));
+    QVERIFY(w->FrmOptions->isHidden() && w->Line1->isHidden());
+    const int narrow = w->width();
+    // The options area lies beyond the narrow window's right edge.
+    QVERIFY(w->FrmOptions->geometry().left() >= narrow);
+    w->CmdOptions->click();
+    QCOMPARE(w->width(), 4480 * 96 / 1440);
+    QVERIFY(!w->FrmOptions->isHidden() && !w->Line1->isHidden());
+    QVERIFY(w->FrmOptions->geometry().right() < w->width());
+}
+
+void TestCompanions::searchAddress_data()
+{
+    QTest::addColumn<int>("field");
+    QTest::addColumn<QString>("phrase");
+    QTest::addColumn<QString>("address");
+    using namespace WebSearch;
+    QTest::newRow("Alta Vista") << 1 << "cats" << AltaVistaHost + "/cgi-bin/query?pg=q&what=web&fmt=.&q=cats";
+    QTest::newRow("Excite") << 3 << "cats" << ExciteHost + "/search.gw?c=web&search=cats";
+    QTest::newRow("HotBot") << 5 << "cats" << HotBotHost + "/?SW=web&SM=MC&MT=cats";
+    QTest::newRow("InfoSeek") << 7 << "cats" << InfoSeekHost + "/Titles?qt=cats&col=WW&sv=IS&lk=noframes";
+    QTest::newRow("Lycos") << 9 << "cats" << LycosHost + "/cgi-bin/pursuit?query=cats";
+    QTest::newRow("Yahoo") << 11 << "cats" << YahooHost + "/bin/search?p=cats";
+    QTest::newRow("SoftSeek") << 13 << "cats"
+                              << SoftSeekHost + "/cgi-bin/search.cgi?keywords=cats&seekindex=index&maxresults=025&cb=";
+    QTest::newRow("AudioFind") << 15 << "cats" << AudioFindHost + "/?audiofindsearch=cats&audiofindtype=";
+    QTest::newRow("ampersand and blanks") << 11 << "cats & dogs" << YahooHost + "/bin/search?p=cats%20%26%20dogs";
+    QTest::newRow("hash and plus") << 11 << "c# + c++" << YahooHost + "/bin/search?p=c%23%20%2B%20c%2B%2B";
+    QTest::newRow("not ASCII") << 11 << "Öl" << YahooHost + "/bin/search?p=%C3%96l";
+    QTest::newRow("empty phrase") << 7 << "" << InfoSeekHost + "/Titles?qt=&col=WW&sv=IS&lk=noframes";
+    QTest::newRow("past the table") << 17 << "cats" << "cats";
+}
+
+void TestCompanions::searchAddress()
+{
+    QFETCH(int, field);
+    QFETCH(QString, phrase);
+    QFETCH(QString, address);
+    QCOMPARE(WebSearch::searchAddress(phrase, field), address);
+}
+
+void TestCompanions::getField_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("n");
+    QTest::addColumn<QString>("field");
+    QTest::newRow("first") << "a|b|c" << 1 << "a";
+    QTest::newRow("last") << "a|b|c" << 3 << "c";
+    QTest::newRow("past the end") << "a|b|c" << 4 << "";
+    QTest::newRow("zero") << "a|b|c" << 0 << "";
+    QTest::newRow("negative") << "a|b|c" << -1 << "";
+    QTest::newRow("between two delimiters") << "a||c" << 2 << "";
+    QTest::newRow("trailing empty") << "a|" << 2 << "";
+}
+
+void TestCompanions::getField()
+{
+    QFETCH(QString, text);
+    QFETCH(int, n);
+    QFETCH(QString, field);
+    QCOMPARE(WebSearch::GetField(text, u'|', n), field);
+    // The table's empty suffixes and the field past its end.
+    const QString table = WebSearch::engineTable();
+    for (int k : {2, 4, 6, 10, 12, 17, 18})
+        QCOMPARE(WebSearch::GetField(table, u'|', k), QString());
+}
+
+void TestCompanions::searchForm()
+{
+    FrmSearch *w = run().app->frmSearch();
+    w->show();
+    QCOMPARE(w->windowTitle(), QString("Search"));
+    QVERIFY(w->OptEngine[0]->isChecked());
+    QCOMPARE(w->TxtEngine->text(), QString("1"));
+    QVERIFY(w->TxtEngine->isHidden());
+    w->OptEngine[3]->click();
+    QCOMPARE(w->TxtEngine->text(), QString("7"));
+    QTest::keyClicks(w->TxtQuery, "cats & dogs");
+    // Enter in the phrase box presses "Search".
+    QTest::keyClick(w->TxtQuery, Qt::Key_Return);
+    settle();
+    QCOMPARE(run().platform.shell.opened,
+             QStringList{WebSearch::InfoSeekHost + "/Titles?qt=cats%20%26%20dogs&col=WW&sv=IS&lk=noframes"});
+    QCOMPARE(run().log(), QStringList{"Play Search"});
+    QVERIFY(!run().app->forms().isLoaded(w));
+    // Opened again: the first engine; Cancel opens nothing and says nothing.
+    FrmSearch *again = run().app->frmSearch();
+    QVERIFY(again->OptEngine[0]->isChecked());
+    QCOMPARE(again->TxtEngine->text(), QString("1"));
+    again->CmdSearch[1]->click();
+    settle();
+    QVERIFY(!run().app->forms().isLoaded(again));
+    QCOMPARE(run().platform.shell.opened.size(), 1);
+    QCOMPARE(run().log().size(), 1);
+}
+
+void TestCompanions::openRun()
+{
+    FrmOpen *w = run().app->frmOpen();
+    w->show();
+    QCOMPARE(w->windowTitle(), QString("Open/Run File"));
+    QVERIFY(w->TxtOpen->text().isEmpty());
+    // Browse: the dialog's title and filter; a cancelled dialog leaves the box.
+    QTest::keyClicks(w->TxtOpen, "/tmp/typed");
+    w->CmdButton[1]->click();
+    QCOMPARE(run().platform.openFileDialog.asked.size(), 1);
+    QCOMPARE(run().platform.openFileDialog.asked[0].title, QString("Select a file to open"));
+    QCOMPARE(run().platform.openFileDialog.asked[0].filter,
+             QString("Executable Files (*.exe)|*.exe|All Files (*.*)|*.*"));
+    QCOMPARE(w->TxtOpen->text(), QString("/tmp/typed"));
+    run().platform.openFileDialog.answers = {"/usr/bin/report tool"};
+    w->CmdButton[1]->click();
+    QCOMPARE(w->TxtOpen->text(), QString("/usr/bin/report tool"));
+    QVERIFY(run().app->forms().isLoaded(w));
+    // OK hands the whole text over, arguments and all.
+    w->TxtOpen->setText(" /usr/bin/editor --new notes.txt");
+    w->CmdButton[0]->click();
+    settle();
+    QCOMPARE(run().platform.shell.opened, QStringList{" /usr/bin/editor --new notes.txt"});
+    QVERIFY(!run().app->forms().isLoaded(w));
+    // Shown again: an empty box; OK with it opens nothing and closes.
+    FrmOpen *again = run().app->frmOpen();
+    QVERIFY(again->TxtOpen->text().isEmpty());
+    again->CmdButton[0]->click();
+    settle();
+    QCOMPARE(run().platform.shell.opened.size(), 1);
+    QVERIFY(!run().app->forms().isLoaded(again));
+    FrmOpen *third = run().app->frmOpen();
+    third->CmdButton[2]->click();
+    settle();
+    QVERIFY(!run().app->forms().isLoaded(third));
+    QCOMPARE(run().log(), QStringList());
+}
+
+void TestCompanions::tourNavigation()
+{
+    FrmTour *w = run().app->frmTour();
+    QCOMPARE(w->windowTitle(), QString("Tour"));
+    QCOMPARE(w->currentPage(), 0);
+    const QRect frame = w->frameGeometry();
+    const QStringList log = run().log();
+    QCOMPARE(log.size(), 8);
+    // Beside the window's top right corner before anything is said.
+    QVERIFY(log[0].startsWith("MoveTo "));
+    const QStringList xy = log[0].mid(7).split(' ');
+    QCOMPARE(xy[1].toInt(), frame.top());
+    QVERIFY(xy[0].toInt() == frame.left() + frame.width() || xy[0].toInt() + 128 <= frame.left());
+    QCOMPARE(log.mid(1), QStringList({"Play GestureRight", "Speak Welcome to kestrova.", "Play RestPose",
+                                      "Speak " + w->Label2->text(), "Play Pleased",
+                                      "Speak Just look at everything I can do.", "Play LookRight"}));
+    QVERIFY(w->Label2->text().contains("computer.  It uses"));
+    QVERIFY(w->CmdCollection[1]->isEnabled());
+    QVERIFY(w->CmdCollection[0]->isEnabled());
+
+    // Back on page 0 does nothing.
+    run().character().log.clear();
+    w->CmdCollection[0]->click();
+    QCOMPARE(w->currentPage(), 0);
+    w->CmdCollection[1]->click();
+    QCOMPARE(w->currentPage(), 1);
+    QCOMPARE(run().log(), QStringList({"Play GestureRight", "Speak " + w->LblInterface->text(), "Play RestPose"}));
+    QVERIFY(w->LblInterface->text().contains("The \" My Office\" and"));
+    w->CmdCollection[1]->click();
+    QCOMPARE(w->currentPage(), 2);
+    QCOMPARE(run().log().last(), "Speak " + w->LblSettingUp->text());
+    w->CmdCollection[1]->click();
+    QCOMPARE(w->currentPage(), 3);
+    QCOMPARE(run().log().last(), "Speak " + w->LblHelp->text());
+    QVERIFY(!w->CmdCollection[1]->isEnabled());
+    const int said = run().log().size();
+    // Going back says nothing; Next stays disabled, Back is disabled on
+    // reaching page 0.
+    w->CmdCollection[0]->click();
+    w->CmdCollection[0]->click();
+    QCOMPARE(w->currentPage(), 1);
+    QVERIFY(w->CmdCollection[0]->isEnabled());
+    w->CmdCollection[0]->click();
+    QCOMPARE(w->currentPage(), 0);
+    QVERIFY(!w->CmdCollection[0]->isEnabled());
+    QVERIFY(!w->CmdCollection[1]->isEnabled());
+    QCOMPARE(run().log().size(), said);
+}
+
+void TestCompanions::tourCancelAndButtons()
+{
+    run().app->setRestPosition(40, 50);
+    FrmTour *w = run().app->frmTour();
+    w->CmdHelp->click();
+    QCOMPARE(run().platform.shell.opened, QStringList{run().app->context().programDir + "/Kestrova_Help.chm"});
+    w->CmdOptions->click();
+    QVERIFY(run().app->frmMain()->isVisible());
+    QCOMPARE(w->CmdOptions->text(), QString("Show me the options window now."));
+    run().character().log.clear();
+    // Escape is Cancel: the character stops at once and goes home.
+    QTest::keyClick(w, Qt::Key_Escape);
+    settle();
+    QVERIFY(!run().app->forms().isLoaded(w));
+    QCOMPARE(run().log(), QStringList({"StopAll", "MoveTo 40 50"}));
+    // Accepting the first run's offer opens the tour.
+    run().agent().MnuYes_Click();
+    QVERIFY(run().app->frmTour()->isVisible());
+}
+
+void TestCompanions::aboutBox()
+{
+    frmAbout *w = run().app->aboutBox();
+    QCOMPARE(w->windowTitle(), QString("About Kestrova"));
+    QCOMPARE(w->lblTitle->text(), QString("Kestrova"));
+    QCOMPARE(w->lblVersion->text(), QString("Version 1.0.0"));
+    w->CmdEMail->click();
+    QCOMPARE(run().platform.shell.opened, QStringList{"mailto:support@kestrova.org?subject=Kestrova"});
+    // A tool that cannot be started, or none at all: the message box.
+    run().platform.shell.succeeds = false;
+    w->cmdSysInfo->click();
+    QCOMPARE(run().platform.messageBox.shown, QStringList{"Kestrova: System Information Is Unavailable At This Time"});
+    w->cmdOK->click();
+    settle();
+    QVERIFY(!run().app->forms().isLoaded(w));
+}
+
+void TestCompanions::registryValues_data()
+{
+    QTest::addColumn<int>("type");
+    QTest::addColumn<QByteArray>("data");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("read");
+    QTest::newRow("string") << 1 << QByteArray("C:\\Tools\\info.exe\0", 18) << "C:\\Tools\\info.exe" << true;
+    QTest::newRow("string without end") << 1 << QByteArray("C:\\x") << "C:\\x" << true;
+    QTest::newRow("empty string") << 1 << QByteArray("\0", 1) << "" << true;
+    QTest::newRow("double word") << 4 << QByteArray("\x01\x00\x0a\x00", 4) << "&h0a01" << true;
+    QTest::newRow("double word 0x12345678") << 4 << QByteArray("\x78\x56\x34\x12", 4) << "&h12345678" << true;
+    QTest::newRow("binary") << 3 << QByteArray("\x01\x02", 2) << "" << false;
+}
+
+void TestCompanions::registryValues()
+{
+    QFETCH(int, type);
+    QFETCH(QByteArray, data);
+    QFETCH(QString, text);
+    QFETCH(bool, read);
+    const auto value = frmAbout::registryValueText(unsigned(type), data);
+    QCOMPARE(value.has_value(), read);
+    if (value)
+        QCOMPARE(*value, text);
+}
+
+void TestCompanions::sysInfoLookup()
+{
+    QTemporaryDir apps1, apps2;
+    QCOMPARE(frmAbout::findSysInfo({apps1.path(), apps2.path()}), QString());
+    const QStringList known = frmAbout::sysInfoDesktopEntries();
+    // The first of the list that is installed, whichever folder holds it.
+    QFile later(apps1.path() + '/' + known.at(3));
+    QVERIFY(later.open(QIODevice::WriteOnly));
+    later.close();
+    QCOMPARE(frmAbout::findSysInfo({apps1.path(), apps2.path()}), later.fileName());
+    QFile earlier(apps2.path() + '/' + known.at(1));
+    QVERIFY(earlier.open(QIODevice::WriteOnly));
+    earlier.close();
+    QCOMPARE(frmAbout::findSysInfo({apps1.path(), apps2.path()}), earlier.fileName());
+}
+
+void TestCompanions::dispatchOpensWindows_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("menuEntry");
+    QTest::addColumn<QString>("window");
+    QTest::newRow("Alarm") << "Alarm" << "MnuAlarm" << "FrmAlarm";
+    QTest::newRow("Open File") << "Open File" << "MnuOpen" << "FrmOpen";
+    QTest::newRow("Calender") << "Calender" << "MnuCalender" << "FrmCalender";
+    QTest::newRow("Search the Internet") << "Search the Internet" << "MnuSearch" << "FrmSearch";
+    QTest::newRow("About") << "About" << "MnuAbout" << "frmAbout";
+    QTest::newRow("Tour") << "" << "MnuTour" << "FrmTour";
+}
+
+void TestCompanions::dispatchOpensWindows()
+{
+    QFETCH(QString, command);
+    QFETCH(QString, menuEntry);
+    QFETCH(QString, window);
+    const auto visible = [this, window] {
+        for (QWidget *w : run().app->forms().all())
+            if (w->objectName() == window && w->isVisible())
+                return w;
+        return static_cast<QWidget *>(nullptr);
+    };
+    if (!command.isEmpty()) {
+        run().agent().AgentCtrl_Command(UserInput{command, 90, command});
+        QWidget *w = visible();
+        QVERIFY(w);
+        w->close();
+        settle();
+        QVERIFY(!visible());
+    }
+    auto *entry = run().app->frmMenus()->findChild<QAction *>(menuEntry);
+    QVERIFY(entry);
+    entry->trigger();
+    QVERIFY(visible());
+}
+
+QTEST_MAIN(TestCompanions)
+#include "test_companions.moc"

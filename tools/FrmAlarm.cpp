@@ -1,0 +1,138 @@
+#include "FrmAlarm.h"
+
+#include "AlarmWatch.h"
+#include "CharacterRef.h"
+#include "Forms.h"
+#include "Host.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QFrame>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace kestrova {
+
+namespace {
+template <class W>
+W *named(W *w, const char *name)
+{
+    w->setObjectName(QString::fromLatin1(name));
+    return w;
+}
+} // namespace
+
+FrmAlarm::FrmAlarm(Host &host) : QWidget(nullptr), m_host(host)
+{
+    setObjectName(QStringLiteral("FrmAlarm"));
+    setWindowTitle(QStringLiteral("Set Alarm"));
+    // Placed by hand: the options area lies beyond the right edge of the
+    // narrow window and comes into view when the window is widened.
+    LblTime = named(new QLabel(QStringLiteral("Alarm Time"), this), "LblTime");
+    QFont heading(QStringLiteral("Arial"));
+    heading.setPointSize(13);
+    heading.setBold(true);
+    LblTime->setFont(heading);
+    LblTime->setGeometry(10, 8, 180, 26);
+
+    auto *timeLabel = new QLabel(QStringLiteral("Time"), this);
+    timeLabel->setGeometry(10, 42, 50, 24);
+    TxtAlarmTime = named(new QLineEdit(this), "TxtAlarmTime");
+    TxtAlarmTime->setGeometry(62, 42, 128, 24);
+    auto *eventLabel = new QLabel(QStringLiteral("Event"), this);
+    eventLabel->setGeometry(10, 72, 50, 24);
+    TxtAlarmEvent = named(new QLineEdit(this), "TxtAlarmEvent");
+    TxtAlarmEvent->setGeometry(62, 72, 128, 24);
+    ChkSilent = named(new QCheckBox(QStringLiteral("Silent Mode"), this), "ChkSilent");
+    ChkSilent->setGeometry(10, 102, 180, 24);
+
+    CmdOK = named(new QPushButton(QStringLiteral("OK"), this), "CmdOK");
+    CmdOK->setGeometry(10, 134, 85, 28);
+    CmdOK->setDefault(true);
+    CmdCancel = named(new QPushButton(QStringLiteral("Cancel"), this), "CmdCancel");
+    CmdCancel->setGeometry(105, 134, 85, 28);
+    CmdOptions = named(new QPushButton(QStringLiteral("Options"), this), "CmdOptions");
+    CmdOptions->setGeometry(105, 168, 85, 28);
+
+    Line1 = named(new QFrame(this), "Line1");
+    Line1->setFrameShape(QFrame::VLine);
+    Line1->setFrameShadow(QFrame::Sunken);
+    Line1->setGeometry(NarrowWidth, 8, 4, 188);
+    Line1->hide();
+    FrmOptions = named(new QGroupBox(QStringLiteral("Options"), this), "FrmOptions");
+    FrmOptions->setGeometry(NarrowWidth + 10, 8, WideWidth - NarrowWidth - 20, 188);
+    auto *sayLabel = new QLabel(QStringLiteral("Say This:"), FrmOptions);
+    sayLabel->setGeometry(10, 26, 80, 22);
+    TxtAlarmSay = named(new QLineEdit(FrmOptions), "TxtAlarmSay");
+    TxtAlarmSay->setGeometry(10, 50, FrmOptions->width() - 20, 24);
+    CmdTest = named(new QPushButton(QStringLiteral("Test"), FrmOptions), "CmdTest");
+    CmdTest->setGeometry(FrmOptions->width() - 95, 84, 85, 28);
+    FrmOptions->hide();
+
+    connect(CmdOK, &QPushButton::clicked, this, &FrmAlarm::CmdOK_Click);
+    connect(CmdCancel, &QPushButton::clicked, this, &FrmAlarm::CmdCancel_Click);
+    connect(CmdOptions, &QPushButton::clicked, this, &FrmAlarm::CmdOptions_Click);
+    connect(CmdTest, &QPushButton::clicked, this, &FrmAlarm::CmdTest_Click);
+    connect(ChkSilent, &QCheckBox::toggled, this, &FrmAlarm::ChkSilent_Click);
+    // Enter in either box presses "OK".
+    connect(TxtAlarmTime, &QLineEdit::returnPressed, this, &FrmAlarm::CmdOK_Click);
+    connect(TxtAlarmEvent, &QLineEdit::returnPressed, this, &FrmAlarm::CmdOK_Click);
+
+    setFixedSize(NarrowWidth, 206);
+}
+
+void FrmAlarm::CmdOK_Click()
+{
+    AlarmWatch &alarm = m_host.alarm();
+    const QString text = TxtAlarmTime->text();
+    if (text.isEmpty()) {
+        alarm.disarm();
+        m_host.agent().Speak(QStringLiteral("You must enter a time."));
+        return;
+    }
+    if (const auto time = AlarmWatch::parseTime(text)) {
+        alarm.arm(*time);
+    } else {
+        // Kept as text: the alarm stays disarmed.
+        alarm.disarm(text);
+        m_host.agent().Speak(QStringLiteral("The time you entered was not valid."));
+    }
+    alarm.AlarmEvent = TxtAlarmEvent->text();
+    alarm.AlarmSay = TxtAlarmSay->text();
+    close();
+}
+
+void FrmAlarm::CmdCancel_Click()
+{
+    m_host.alarm().disarm();
+    close();
+}
+
+void FrmAlarm::ChkSilent_Click()
+{
+    m_host.alarm().AlarmSilent = ChkSilent->isChecked();
+}
+
+void FrmAlarm::CmdOptions_Click()
+{
+    Line1->show();
+    FrmOptions->show();
+    setFixedWidth(WideWidth);
+}
+
+void FrmAlarm::CmdTest_Click()
+{
+    m_host.AgentVisible();
+    m_host.alarm().AlarmEvent = TxtAlarmEvent->text();
+    m_host.agent().Speak(TxtAlarmSay->text() + TxtAlarmEvent->text());
+}
+
+void FrmAlarm::closeEvent(QCloseEvent *event)
+{
+    event->accept();
+    m_host.forms().unload(this);
+}
+
+} // namespace kestrova

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QWidget>
+
+class QCheckBox;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace kestrova {
+
+class Host;
+
+// The window "Set Alarm": edits the daily alarm, which the program's watch
+// holds and rings. Each opening starts with empty fields; "Options" widens
+// the window to reveal the words said before the event and "Test".
+class FrmAlarm : public QWidget {
+    Q_OBJECT
+public:
+    explicit FrmAlarm(Host &host);
+
+    void CmdOK_Click();
+    void CmdCancel_Click();
+    void ChkSilent_Click();
+    void CmdOptions_Click();
+    void CmdTest_Click();
+
+    // The narrow width, and the width that shows the options area (4480
+    // twips: 4480 / 1440 inch at 96 pixels an inch).
+    static constexpr int NarrowWidth = 200;
+    static constexpr int WideWidth = 4480 * 96 / 1440;
+
+    QLabel *LblTime = nullptr;
+    QLineEdit *TxtAlarmTime = nullptr;
+    QLineEdit *TxtAlarmEvent = nullptr;
+    QCheckBox *ChkSilent = nullptr;
+    QPushButton *CmdOK = nullptr;
+    QPushButton *CmdCancel = nullptr;
+    QPushButton *CmdOptions = nullptr;
+    QFrame *Line1 = nullptr;
+    QGroupBox *FrmOptions = nullptr;
+    QLineEdit *TxtAlarmSay = nullptr;
+    QPushButton *CmdTest = nullptr;
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    Host &m_host;
+};
+
+} // namespace kestrova

@@ -1,0 +1,235 @@
+#include "FrmTour.h"
+
+#include "CharacterRef.h"
+#include "Forms.h"
+#include "FrmMain.h"
+#include "Host.h"
+#include "Shell.h"
+
+#include <QCloseEvent>
+#include <QFrame>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QScreen>
+#include <QStackedLayout>
+#include <QVBoxLayout>
+
+namespace kestrova {
+
+namespace {
+
+QLabel *label(QWidget *parent, const char *name, const QString &text)
+{
+    auto *l = new QLabel(text, parent);
+    l->setObjectName(QString::fromLatin1(name));
+    l->setWordWrap(true);
+    return l;
+}
+
+QLabel *heading(QWidget *parent, const char *name, const QString &text)
+{
+    QLabel *l = label(parent, name, text);
+    // A flowing script face where one is installed.
+    QFont font(QStringLiteral("URW Chancery L"));
+    font.setStyleHint(QFont::Cursive);
+    font.setPointSize(20);
+    font.setItalic(true);
+    l->setFont(font);
+    l->setStyleSheet(QStringLiteral("color: #1f4e8c;"));
+    return l;
+}
+
+} // namespace
+
+FrmTour::FrmTour(Host &host) : QWidget(nullptr), m_host(host)
+{
+    setObjectName(QStringLiteral("FrmTour"));
+    setWindowTitle(QStringLiteral("Tour"));
+
+    for (int k = 0; k < 4; ++k) {
+        Framtour[k] = new QFrame(this);
+        Framtour[k]->setObjectName(QStringLiteral("Framtour%1").arg(k));
+    }
+    // Page 0.
+    Label1 = heading(Framtour[0], "Label1", QStringLiteral("Welcome!"));
+    Label2 = label(Framtour[0], "Label2", QStringLiteral(
+        "Kestrova is an exciting new programme for your computer.  It uses cool 'agents' from Microsoft "
+        "to create a new method of interacting with your computer."));
+    lblRead = label(Framtour[0], "lblRead", QStringLiteral("Read E-Mail and the Clipboard"));
+    LblJokes = label(Framtour[0], "LblJokes", QStringLiteral("Tell Jokes"));
+    lblNet = label(Framtour[0], "lblNet", QStringLiteral("Surf the 'net with you."));
+    LblOpen = label(Framtour[0], "LblOpen", QStringLiteral("Open files and run programmes"));
+    auto *p0 = new QVBoxLayout(Framtour[0]);
+    p0->addWidget(Label1);
+    p0->addWidget(Label2);
+    for (QLabel *feature : {lblRead, LblJokes, lblNet, LblOpen}) {
+        feature->setText(QStringLiteral("\u2022  ") + feature->text());
+        feature->setIndent(24);
+        p0->addWidget(feature);
+    }
+    p0->addStretch();
+    // Page 1.
+    Label8 = heading(Framtour[1], "Label8", QStringLiteral("Controlling the programme"));
+    LblInterface = label(Framtour[1], "LblInterface", QStringLiteral(
+        "Kestrova uses a combination of menus, dialogs, voice commands (if enabled) and the agent character "
+        "to make using your computer faster, eaiser, and a lot more fun. Many features of Kestrova can be "
+        "switched on or off. The \" My Office\" and \"Favourites\" menus can be set to your favourite "
+        "programmes or websites. The favourites menu even creates voice commands so you can quickly go "
+        "straight to the coolest sites on the web."));
+    auto *p1 = new QVBoxLayout(Framtour[1]);
+    p1->addWidget(Label8);
+    p1->addWidget(LblInterface);
+    p1->addStretch();
+    // Page 2.
+    Label4 = heading(Framtour[2], "Label4", QStringLiteral("Setting up."));
+    LblSettingUp = label(Framtour[2], "LblSettingUp", QStringLiteral(
+        "Now that you have the Kestrova \"up and running\" be sure to set it to your favourite programmes "
+        "and websites, simply open the \"options\" window and you'll find the options for the office "
+        "programmes, favourites, e-mail, and the agent character. Each set of settings has it's own tab "
+        "just click the one you want."));
+    CmdOptions = new QPushButton(QStringLiteral("Show me the options window now."), Framtour[2]);
+    CmdOptions->setObjectName(QStringLiteral("CmdOptions"));
+    connect(CmdOptions, &QPushButton::clicked, this, &FrmTour::CmdOptions_Click);
+    auto *p2 = new QVBoxLayout(Framtour[2]);
+    p2->addWidget(Label4);
+    p2->addWidget(LblSettingUp);
+    p2->addWidget(CmdOptions, 0, Qt::AlignLeft);
+    p2->addStretch();
+    // Page 3.
+    Label6 = heading(Framtour[3], "Label6", QStringLiteral("Getting Help."));
+    LblHelp = label(Framtour[3], "LblHelp", QStringLiteral(
+        "You can get help from the Kestrova help file. This file is an HTML Help file. Click to open "
+        "Kestrova help now."));
+    CmdHelp = new QPushButton(QStringLiteral("View Kestrova Help"), Framtour[3]);
+    CmdHelp->setObjectName(QStringLiteral("CmdHelp"));
+    connect(CmdHelp, &QPushButton::clicked, this, &FrmTour::CmdHelp_Click);
+    auto *p3 = new QVBoxLayout(Framtour[3]);
+    p3->addWidget(Label6);
+    p3->addWidget(LblHelp);
+    p3->addWidget(CmdHelp, 0, Qt::AlignLeft);
+    p3->addStretch();
+
+    static const char *const captions[3] = {"Back", "Next", "Cancel"};
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch();
+    for (int k = 0; k < 3; ++k) {
+        CmdCollection[k] = new QPushButton(QString::fromLatin1(captions[k]), this);
+        CmdCollection[k]->setObjectName(QStringLiteral("CmdCollection%1").arg(k));
+        connect(CmdCollection[k], &QPushButton::clicked, this, [this, k] { CmdCollection_Click(k); });
+        buttons->addWidget(CmdCollection[k]);
+    }
+    CmdCollection[1]->setEnabled(false);
+
+    // All four pages share one place; one is shown at a time.
+    auto *pages = new QStackedLayout;
+    pages->setStackingMode(QStackedLayout::StackAll);
+    for (QFrame *page : Framtour)
+        pages->addWidget(page);
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(pages, 1);
+    layout->addLayout(buttons);
+    showOnly(0);
+    resize(440, 300);
+    // Left of the screen's middle, so the character has room on its right.
+    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        move(area.x() + area.width() / 2 - width() + 60, area.y() + area.height() / 4);
+    }
+}
+
+void FrmTour::showOnly(int page)
+{
+    for (int k = 0; k < 4; ++k)
+        Framtour[k]->setVisible(k == page);
+}
+
+int FrmTour::currentPage() const
+{
+    for (int k = 0; k < 4; ++k)
+        if (!Framtour[k]->isHidden())
+            return k;
+    return -1;
+}
+
+void FrmTour::Form_Load()
+{
+    m_host.MoveToTarget(frameGeometry());
+    character::CharacterRef &agent = m_host.agent();
+    agent.Play(QStringLiteral("GestureRight"));
+    agent.Speak(QStringLiteral("Welcome to kestrova."));
+    agent.Play(QStringLiteral("RestPose"));
+    agent.Speak(Label2->text());
+    agent.Play(QStringLiteral("Pleased"));
+    agent.Speak(QStringLiteral("Just look at everything I can do."));
+    agent.Play(QStringLiteral("LookRight"));
+    CmdCollection[1]->setEnabled(true);
+}
+
+void FrmTour::CmdCollection_Click(int index)
+{
+    character::CharacterRef &agent = m_host.agent();
+    const int page = currentPage();
+    if (index == 1) {
+        if (page == 0) {
+            showOnly(1);
+            agent.Play(QStringLiteral("GestureRight"));
+            agent.Speak(LblInterface->text());
+            agent.Play(QStringLiteral("RestPose"));
+        } else if (page == 1) {
+            showOnly(2);
+            agent.Speak(LblSettingUp->text());
+        } else if (page == 2) {
+            showOnly(3);
+            CmdCollection[1]->setEnabled(false);
+            agent.Speak(LblHelp->text());
+        }
+    } else if (index == 0) {
+        // Going back says nothing.
+        if (page == 1) {
+            showOnly(0);
+            CmdCollection[0]->setEnabled(false);
+        } else if (page == 2) {
+            showOnly(1);
+        } else if (page == 3) {
+            showOnly(2);
+        }
+    } else if (index == 2) {
+        close();
+    }
+}
+
+void FrmTour::CmdOptions_Click()
+{
+    FrmMain *options = m_host.frmMain();
+    options->show();
+    options->raise();
+}
+
+void FrmTour::CmdHelp_Click()
+{
+    // Not checked first; a help file that cannot be opened says nothing.
+    m_host.context().platform.shell->open(m_host.context().programDir + QStringLiteral("/Kestrova_Help.chm"));
+}
+
+void FrmTour::keyPressEvent(QKeyEvent *event)
+{
+    // Escape presses "Cancel".
+    if (event->key() == Qt::Key_Escape)
+        CmdCollection[2]->click();
+    else
+        QWidget::keyPressEvent(event);
+}
+
+void FrmTour::closeEvent(QCloseEvent *event)
+{
+    event->accept();
+    m_host.forms().unload(this);
+    // Everything queued and playing stops, mid-sentence too.
+    m_host.agent().StopAll();
+    m_host.MoveToRest();
+}
+
+} // namespace kestrova
