@@ -26,6 +26,10 @@ Application::Application(const AppContext &context, QObject *parent)
     if (m_context.userDataDir.isEmpty())
         m_context.userDataDir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
     connect(&m_forms, &Forms::lastUnloaded, this, &Application::finished);
+    // Timed mail checks go on for the whole run, whether the options window
+    // is open or not: a tick reaches the window, loading it again (hidden)
+    // when it was closed, since the check reads the mail page's boxes.
+    connect(&m_mailWatch.TmrMail, &QTimer::timeout, this, [this] { frmMain()->TmrMail_Timer(); });
 }
 
 Application::~Application()

@@ -130,11 +130,7 @@ FrmMain::FrmMain(Host &host) : QWidget(nullptr), m_host(host)
     connect(TabStrip1, &QTabBar::currentChanged, this, &FrmMain::TabStrip1_Click);
 }
 
-FrmMain::~FrmMain()
-{
-    // Timed checks stop with the window; the counters stay with the program.
-    m_host.mailWatch().TmrMail.stop();
-}
+FrmMain::~FrmMain() = default;
 
 void FrmMain::buildAgentPage(QFrame *page)
 {
@@ -345,7 +341,6 @@ void FrmMain::Form_Load()
 void FrmMain::closeEvent(QCloseEvent *event)
 {
     event->accept();
-    m_host.mailWatch().TmrMail.stop();
     m_host.forms().unload(this);
 }
 

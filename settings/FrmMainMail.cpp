@@ -69,7 +69,6 @@ void FrmMain::buildMailPage(QFrame *page)
     connect(CmdSave, &QPushButton::clicked, this, &FrmMain::CmdSave_Click);
 
     MailWatch &watch = m_host.mailWatch();
-    connect(&watch.TmrMail, &QTimer::timeout, this, &FrmMain::TmrMail_Timer);
     connect(&watch, &MailWatch::checkFinished, this, [this](const QString &status) {
         StatusMain->showMessage(status);
     });

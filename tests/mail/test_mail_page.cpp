@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QStatusBar>
 #include <QTemporaryDir>
+#include <QSignalSpy>
 #include <QTest>
 
 using namespace kestrova;
@@ -201,11 +202,16 @@ private Q_SLOTS:
         tick();
         w->close();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QVERIFY(!watch().TmrMail.isActive());
-        QCOMPARE(int(watch().MailTicks), 2);
-        m_run->app->frmMain();
+        // Timed checks go on with the window closed, and so does the count.
         QVERIFY(watch().TmrMail.isActive());
         QCOMPARE(int(watch().MailTicks), 2);
+        // A tick while it is closed loads the window again, hidden, and counts.
+        watch().TmrMail.setInterval(20);
+        QSignalSpy ticked(&watch().TmrMail, &QTimer::timeout);
+        QVERIFY(ticked.wait(2000));
+        watch().TmrMail.stop();
+        QCOMPARE(int(watch().MailTicks), 3);
+        QVERIFY(!m_run->app->frmMain()->isVisible());
         QCOMPARE(int(watch().MailInterval), 5);
     }
 
