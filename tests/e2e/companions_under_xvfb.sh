@@ -38,16 +38,6 @@ close_window() { # close_window <title>: as the window's close box does
   xdotool windowactivate --sync "$w" key alt+F4 2>/dev/null
   gone "$1"
 }
-listen_and_type() { # listen_and_type <phrase>: double click, type, Enter
-  local before i
-  before=$(grep -c "Listening" "$log")
-  xdotool mousemove "$cx" "$cy" click --repeat 2 --delay 80 1
-  for i in $(seq 50); do [ "$(grep -c "Listening" "$log")" -gt "$before" ] && break; sleep 0.1; done
-  sleep 0.3
-  xdotool type --delay 40 "$1"
-  xdotool key Return
-}
-
 client() { # client <window>: sets wx wy ww wh to the window's inside on the screen
   local info
   info=$(xwininfo -id "$1") || return 1

@@ -97,6 +97,18 @@ stop() { # stop: SIGTERM; its exit status
   ended
 }
 
+# Opens the listening prompt with a double click on the character, types the
+# phrase and presses Enter.
+listen_and_type() { # listen_and_type <phrase>: double click, type, Enter
+  local before i
+  before=$(grep -c "Listening" "$log")
+  xdotool mousemove "$cx" "$cy" click --repeat 2 --delay 80 1
+  for i in $(seq 50); do [ "$(grep -c "Listening" "$log")" -gt "$before" ] && break; sleep 0.1; done
+  sleep 0.3
+  xdotool type --delay 40 "$1"
+  xdotool key Return
+}
+
 # The closing line; the logs of failed runs first. Returns the verdict.
 finish() { # finish <log>...
   if [ $failures -ne 0 ]; then

@@ -17,17 +17,6 @@ trap 'stop_fixture; cleanup' EXIT
 check "the loopback Dovecot greets" wait_for "$scratch/dovecot.out" "pop3 " 15
 port=$(grep -m1 -oE '^pop3 [0-9]+' "$scratch/dovecot.out" | cut -d' ' -f2)
 
-listen_and_type() { # listen_and_type <phrase>: double click, type, Enter
-  local before
-  before=$(grep -c "Listening" "$log")
-  xdotool mousemove "$cx" "$cy" click --repeat 2 --delay 80 1
-  local i
-  for i in $(seq 50); do [ "$(grep -c "Listening" "$log")" -gt "$before" ] && break; sleep 0.1; done
-  sleep 0.3
-  xdotool type --delay 40 "$1"
-  xdotool key Return
-}
-
 check "the character is shown" start mail "[Run]\nNumber=5\n[Rest]\nX=400\nY=300\n[Mail]\n1=127.0.0.1:$port\n2=kess\n3=s3cret\n4=0\n"
 listen_and_type "check mail"
 check "typing check mail raises Check Mail" wait_for "$log" 'Command "Check Mail" confidence 100' 5

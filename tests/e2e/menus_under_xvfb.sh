@@ -32,17 +32,6 @@ menus_mapped() { # how many of the program's windows titled "Kestrova" (its popu
   echo "$n"
 }
 
-listen_and_type() { # listen_and_type <phrase>: double click, type, Enter
-  local before
-  before=$(grep -c "Listening" "$log")
-  xdotool mousemove "$cx" "$cy" click --repeat 2 --delay 80 1
-  local i
-  for i in $(seq 50); do [ "$(grep -c "Listening" "$log")" -gt "$before" ] && break; sleep 0.1; done
-  sleep 0.3
-  xdotool type --delay 40 "$1"
-  xdotool key Return
-}
-
 check "the character is shown" start menus '[Run]\nNumber=5\n[Rest]\nX=400\nY=300\n'
 windows_before=$(menus_mapped)
 listen_and_type general
