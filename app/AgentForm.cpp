@@ -17,6 +17,7 @@
 #include "MousePointer.h"
 #include "Random.h"
 #include "SettingsStore.h"
+#include "WordControls.h"
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -166,7 +167,7 @@ void AgentForm::AgentQuit()
 void AgentForm::UnloadForms()
 {
     m_unloading = true;
-    // The word processor is released here.
+    m_app.wordControls().release();
     m_app.mailWatch().TmrMail.stop();
     TimerJoke.stop();
     m_app.forms().unloadAll();
@@ -274,8 +275,12 @@ void AgentForm::AgentCtrl_Command(const character::UserInput &input)
         m_app.frmMenus()->MnuNotepad_Click();
     } else if (name == u"Wordpad") {
         m_app.frmMenus()->MnuWordpad_Click();
-    } else if (name == u"Word" || name == u"New Document" || name == u"Read Selection") {
-        // The word processor's operations come with its automation.
+    } else if (name == u"Word") {
+        m_app.wordControls().OpenWord();
+    } else if (name == u"New Document") {
+        m_app.wordControls().NewDocument();
+    } else if (name == u"Read Selection") {
+        m_app.wordControls().ReadSelection();
     } else if (name == u"Search the Internet") {
         m_app.frmSearch()->show();
     } else if (name == u"Check Mail") {

@@ -8,6 +8,7 @@
 #include "Movement.h"
 #include "AlarmWatch.h"
 #include "PlatformServices.h"
+#include "WordControls.h"
 
 #include <QObject>
 #include <QPointer>
@@ -64,6 +65,7 @@ public:
     // The tip of the day, shown once by Main.
     frmTip *tipWindow();
     AlarmWatch &alarm() override { return m_alarm; }
+    WordControls &wordControls() override { return m_wordControls; }
     void MoveToTarget(const QRect &windowFrame) override;
     void MoveToRest() override;
     MailWatch &mailWatch() override { return m_mailWatch; }
@@ -98,6 +100,7 @@ private:
     QPointer<FrmTour> m_frmTour;
     QPointer<frmAbout> m_frmAbout;
     AlarmWatch m_alarm{*this};
+    WordControls m_wordControls{*this};
     // Windows whose load is running: asking for one of them during its own
     // load gives it, not a second one.
     QSet<QWidget *> m_loading;

@@ -9,6 +9,7 @@
 #include "UnixSignals.h"
 #include "desktop/DesktopCharacterService.h"
 #include "BenchProbe.h"
+#include "WordProcessorModule.h"
 
 #include <QApplication>
 #include <QDir>
@@ -72,6 +73,8 @@ int main(int argc, char *argv[])
     kestrova::CurlMailboxFactory mailboxes;
     context.platform.dialUp = &dialUp;
     context.platform.mailboxes = &mailboxes;
+    kestrova::WordProcessorModule wordProcessor(kestrova::WordProcessorModule::defaultFolders(programDir));
+    context.platform.wordProcessor = &wordProcessor;
     context.characterService = &characters;
 
     kestrova::Application app(context);

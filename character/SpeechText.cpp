@@ -108,6 +108,21 @@ SpeechText parseSpeechTags(const QString &text)
     return out;
 }
 
+QString literalSpeech(const QString &text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text) {
+        if (c == u'\\')
+            out += u"\\\\";
+        else if (c == u'|')
+            out += u"\\Map=\"|\"=\"|\"\\";
+        else
+            out += c;
+    }
+    return out;
+}
+
 SpeechText parseSpeech(const QString &text, const PickIndex &pick)
 {
     const QStringList alternatives = speechAlternatives(text);

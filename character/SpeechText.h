@@ -25,6 +25,10 @@ QStringList speechAlternatives(const QString &text);
 // Parses one alternative (no "|" choice is made here).
 SpeechText parseSpeechTags(const QString &alternative);
 
+// A text written so that the character says and shows it exactly as it
+// stands: backslashes doubled, each "|" wrapped in a \Map\ tag.
+QString literalSpeech(const QString &text);
+
 // Picks an alternative and parses it.
 SpeechText parseSpeech(const QString &text, const PickIndex &pick = {});
 

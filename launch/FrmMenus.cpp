@@ -14,6 +14,7 @@
 #include "frmAbout.h"
 #include "Host.h"
 #include "MousePointer.h"
+#include "WordControls.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -91,11 +92,13 @@ FrmMenus::FrmMenus(Host &host) : QWidget(nullptr), m_host(host)
     MnuUnreadMail = entry(MnuOutlook, "MnuUnreadMail", QStringLiteral("Unread mail"));
     MnuChkTasks = entry(MnuOutlook, "MnuChkTasks", QStringLiteral("Check Tasks Due"));
     MnuWord = submenu(this, MnuMyOffice, "MnuWord", QStringLiteral("Word"));
-    // The word processor's three operations come with its automation.
     MnuWordOpen = entry(MnuWord, "MnuWordOpen", QStringLiteral("Open"));
     MnuNewDoc = entry(MnuWord, "MnuNewDoc", QStringLiteral("New Document"));
     MnuReadSel = entry(MnuWord, "MnuReadSel", QStringLiteral("Read Selection"));
     MnuOfficeConfigure = entry(MnuMyOffice, "MnuOfficeConfigure", QStringLiteral("Configure"));
+    connect(MnuWordOpen, &QAction::triggered, this, &FrmMenus::MnuWordOpen_Click);
+    connect(MnuNewDoc, &QAction::triggered, this, &FrmMenus::MnuNewDoc_Click);
+    connect(MnuReadSel, &QAction::triggered, this, &FrmMenus::MnuReadSel_Click);
     connect(MnuOfficeConfigure, &QAction::triggered, this, &FrmMenus::MnuOfficeConfigure_Click);
 
     MnuWeb = submenu(this, nullptr, "MnuWeb", QStringLiteral("Internet"));
@@ -258,6 +261,21 @@ void FrmMenus::MnuOffice_Click(int number)
     if (number < 1 || number > 10)
         return;
     Execute::ShellOpen(m_host, m_host.frmMain()->TxtOfficeCmd[number - 1]->text());
+}
+
+void FrmMenus::MnuWordOpen_Click()
+{
+    m_host.wordControls().OpenWord();
+}
+
+void FrmMenus::MnuNewDoc_Click()
+{
+    m_host.wordControls().NewDocument();
+}
+
+void FrmMenus::MnuReadSel_Click()
+{
+    m_host.wordControls().ReadSelection();
 }
 
 void FrmMenus::MnuOfficeConfigure_Click()

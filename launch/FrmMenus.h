@@ -42,6 +42,9 @@ public:
     void MnuAConfigure_Click();
     // MnuOffice1_Click .. MnuOffice10_Click: the entry's number is given.
     void MnuOffice_Click(int number);
+    void MnuWordOpen_Click();
+    void MnuNewDoc_Click();
+    void MnuReadSel_Click();
     void MnuOfficeConfigure_Click();
     void MnuCheckMail_Click();
     void MnuEMail_Click();

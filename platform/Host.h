@@ -25,6 +25,7 @@ class FrmSearch;
 class FrmTour;
 class FrmUser;
 class MailWatch;
+class WordControls;
 class frmAbout;
 class SettingsStore;
 namespace character { class CharacterRef; class CharacterService; }
@@ -79,6 +80,10 @@ public:
 
     // The daily alarm and its once-a-second watch, kept for the whole run.
     virtual AlarmWatch &alarm() = 0;
+
+    // The word processor's operations and its reference, kept for the
+    // whole run.
+    virtual WordControls &wordControls() = 0;
 
     // The character's moves beside a window (its frame on the screen) and
     // back to its rest position.

@@ -11,6 +11,7 @@ class MousePointer;
 class OpenFileDialog;
 class Random;
 class Shell;
+class WordProcessor;
 
 // Everything the program reaches outside itself. The program fills it with
 // the real services (SystemPlatform), tests with doubles. Not owned.
@@ -25,6 +26,8 @@ struct PlatformServices {
     // The dial-up state and the mailboxes of the mail check (mail/).
     DialUp *dialUp = nullptr;
     MailboxFactory *mailboxes = nullptr;
+    // The word processor the office menu drives (launch/).
+    WordProcessor *wordProcessor = nullptr;
 };
 
 } // namespace kestrova

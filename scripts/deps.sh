@@ -1,15 +1,16 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Kestrova needs that are not there yet.
-#   scripts/deps.sh build   compiler, CMake, Qt development files
-#   scripts/deps.sh run     what the program needs at run time (voices)
+#   scripts/deps.sh build   compiler, CMake, Qt development files, LibreOffice's SDK
+#   scripts/deps.sh run     what the program needs at run time (voices, the
+#                           word processor it drives: LibreOffice Writer)
 #   scripts/deps.sh test    what the tests need (a virtual X server and tools)
 # Several groups may be named at once. Nothing is installed that is there.
 set -euo pipefail
 
 build=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-svg-dev qt6-speech-dev
-       qt6-declarative-dev libxkbcommon-dev libcurl4-openssl-dev)
+       qt6-declarative-dev libxkbcommon-dev libcurl4-openssl-dev libreoffice-dev)
 run=(qt6-qpa-plugins libqt6svg6 qt6-speech-speechd-plugin qt6-speech-flite-plugin
-     speech-dispatcher speech-dispatcher-espeak-ng fonts-dejavu-core)
+     speech-dispatcher speech-dispatcher-espeak-ng fonts-dejavu-core libreoffice-writer)
 test=(xvfb xauth x11-utils x11-xserver-utils xdotool openbox xcompmgr imagemagick procps dovecot-core dovecot-pop3d openssl python3)
 
 wanted=()

@@ -10,6 +10,7 @@
 #include "FrmOpen.h"
 #include "FrmSearch.h"
 #include "Host.h"
+#include "WordControls.h"
 
 #include <QCloseEvent>
 #include <QFileInfo>
@@ -149,7 +150,7 @@ void FrmQuick::Toolbar_ButtonClick(const QString &key)
     } else if (key == u"calender") {
         m_host.frmCalender()->show();
     } else if (key == u"word") {
-        // Starting the word processor comes with its automation.
+        m_host.wordControls().OpenWord();
     } else if (key == u"agent") {
         if (agent.Visible())
             agent.Hide();
@@ -161,8 +162,12 @@ void FrmQuick::Toolbar_ButtonClick(const QString &key)
 void FrmQuick::Toolbar_ButtonMenuClick(const QString &key)
 {
     character::CharacterRef &agent = m_host.agent();
-    if (key == u"run" || key == u"doc" || key == u"read") {
-        // The word processor's operations come with its automation.
+    if (key == u"run") {
+        m_host.wordControls().OpenWord();
+    } else if (key == u"doc") {
+        m_host.wordControls().NewDocument();
+    } else if (key == u"read") {
+        m_host.wordControls().ReadSelection();
     } else if (key == u"show") {
         agent.Show();
     } else if (key == u"hide") {

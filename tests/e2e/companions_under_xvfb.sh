@@ -14,39 +14,6 @@ display=${2:-75}
 shots=${KESTROVA_SHOTS:-}
 . "$(dirname "$0")/desktop.sh"
 
-window_named() { # window_named <title> [seconds]: the id of the visible window of that title
-  local i w
-  for i in $(seq $(( ${2:-10} * 10 ))); do
-    w=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1)
-    [ -n "$w" ] && { echo "$w"; return 0; }
-    sleep 0.1
-  done
-  return 1
-}
-shown() { window_named "$1" >/dev/null; }
-gone() { # gone <title>: no visible window of that title within 5 s
-  local i
-  for i in $(seq 50); do
-    xdotool search --onlyvisible --name "^$1\$" >/dev/null 2>&1 || return 0
-    sleep 0.1
-  done
-  return 1
-}
-close_window() { # close_window <title>: as the window's close box does
-  local w
-  w=$(window_named "$1") || return 1
-  xdotool windowactivate --sync "$w" key alt+F4 2>/dev/null
-  gone "$1"
-}
-client() { # client <window>: sets wx wy ww wh to the window's inside on the screen
-  local info
-  info=$(xwininfo -id "$1") || return 1
-  wx=$(awk '/Absolute upper-left X/ {print $4}' <<< "$info")
-  wy=$(awk '/Absolute upper-left Y/ {print $4}' <<< "$info")
-  ww=$(awk '/^ *Width:/ {print $2}' <<< "$info")
-  wh=$(awk '/^ *Height:/ {print $2}' <<< "$info")
-}
-
 # A fresh home: the first run, with the tour offer.
 check "the character is shown" start first '\n'
 first_log=$log

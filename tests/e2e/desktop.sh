@@ -109,6 +109,40 @@ listen_and_type() { # listen_and_type <phrase>: double click, type, Enter
   xdotool key Return
 }
 
+# Windows found by their title (a regular expression matched whole).
+window_named() { # window_named <title> [seconds]: the id of the visible window of that title
+  local i w
+  for i in $(seq $(( ${2:-10} * 10 ))); do
+    w=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1)
+    [ -n "$w" ] && { echo "$w"; return 0; }
+    sleep 0.1
+  done
+  return 1
+}
+shown() { window_named "$1" >/dev/null; }
+gone() { # gone <title>: no visible window of that title within 5 s
+  local i
+  for i in $(seq 50); do
+    xdotool search --onlyvisible --name "^$1\$" >/dev/null 2>&1 || return 0
+    sleep 0.1
+  done
+  return 1
+}
+close_window() { # close_window <title>: as the window's close box does
+  local w
+  w=$(window_named "$1") || return 1
+  xdotool windowactivate --sync "$w" key alt+F4 2>/dev/null
+  gone "$1"
+}
+client() { # client <window>: sets wx wy ww wh to the window's inside on the screen
+  local info
+  info=$(xwininfo -id "$1") || return 1
+  wx=$(awk '/Absolute upper-left X/ {print $4}' <<< "$info")
+  wy=$(awk '/Absolute upper-left Y/ {print $4}' <<< "$info")
+  ww=$(awk '/^ *Width:/ {print $2}' <<< "$info")
+  wh=$(awk '/^ *Height:/ {print $2}' <<< "$info")
+}
+
 # The closing line; the logs of failed runs first. Returns the verdict.
 finish() { # finish <log>...
   if [ $failures -ne 0 ]; then

@@ -9,6 +9,7 @@
 #include "PlatformServices.h"
 #include "Random.h"
 #include "Shell.h"
+#include "WordFakes.h"
 
 #include <QList>
 #include <QStringList>
@@ -92,12 +93,14 @@ struct FakePlatform {
     FakeClipboard clipboard;
     FakeDialUp dialUp;
     FakeMailboxFactory mailboxes;
+    FakeWordProcessor wordProcessor;
     PlatformServices services()
     {
         PlatformServices s{&clock, &mousePointer, &random, &shell, &messageBox, &openFileDialog};
         s.clipboard = &clipboard;
         s.dialUp = &dialUp;
         s.mailboxes = &mailboxes;
+        s.wordProcessor = &wordProcessor;
         return s;
     }
 };

@@ -1,0 +1,312 @@
+#include "LibreOfficeWriter.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFileInfo>
+#include <QLoggingCategory>
+#include <QMutex>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QThread>
+#include <QUrl>
+
+#include <atomic>
+
+#include <com/sun/star/awt/XTopWindow.hpp>
+#include <com/sun/star/awt/XWindow.hpp>
+#include <com/sun/star/beans/PropertyValue.hpp>
+#include <com/sun/star/bridge/UnoUrlResolver.hpp>
+#include <com/sun/star/bridge/XUnoUrlResolver.hpp>
+#include <com/sun/star/connection/NoConnectException.hpp>
+#include <com/sun/star/container/XIndexAccess.hpp>
+#include <com/sun/star/frame/Desktop.hpp>
+#include <com/sun/star/frame/XController.hpp>
+#include <com/sun/star/frame/XFrame.hpp>
+#include <com/sun/star/frame/XFrames.hpp>
+#include <com/sun/star/frame/XModel.hpp>
+#include <com/sun/star/lang/XComponent.hpp>
+#include <com/sun/star/text/XTextDocument.hpp>
+#include <com/sun/star/text/XTextRange.hpp>
+#include <com/sun/star/view/XSelectionSupplier.hpp>
+#include <cppuhelper/bootstrap.hxx>
+#include <rtl/bootstrap.hxx>
+
+Q_LOGGING_CATEGORY(lcWriter, "kestrova.word")
+
+using namespace css;
+using css::uno::Reference;
+using css::uno::UNO_QUERY;
+
+namespace kestrova {
+
+QString fromUno(const rtl::OUString &text)
+{
+    return QString(reinterpret_cast<const QChar *>(text.getStr()), text.getLength());
+}
+
+rtl::OUString toUno(const QString &text)
+{
+    return rtl::OUString(reinterpret_cast<const sal_Unicode *>(text.utf16()), sal_Int32(text.size()));
+}
+
+namespace {
+
+QString unoMessage(const uno::Exception &e)
+{
+    return fromUno(e.Message);
+}
+
+// The office's start program and the folder of its own libraries and type
+// files (the folder the start program lies in, links followed).
+struct OfficeInstallation {
+    QString program;
+    QString programDir;
+};
+
+std::optional<OfficeInstallation> findOffice(const QString &given)
+{
+    QString program = given;
+    if (program.isEmpty())
+        program = QStandardPaths::findExecutable(QStringLiteral("soffice"));
+    if (program.isEmpty())
+        program = QStandardPaths::findExecutable(QStringLiteral("libreoffice"));
+    if (program.isEmpty())
+        return std::nullopt;
+    const QFileInfo info(program);
+    if (!info.isExecutable())
+        return std::nullopt;
+    const QString real = info.canonicalFilePath();
+    return OfficeInstallation{program, QFileInfo(real).absolutePath()};
+}
+
+// This process's own UNO context, made once: the bridge to an office needs
+// the descriptions of the office's types, which lie beside its libraries.
+Reference<uno::XComponentContext> localContext(const QString &programDir)
+{
+    static QMutex mutex;
+    static Reference<uno::XComponentContext> context;
+    QMutexLocker lock(&mutex);
+    if (context.is())
+        return context;
+    const QString unorc = programDir + QStringLiteral("/unorc");
+    if (!QFileInfo::exists(unorc)) {
+        qCWarning(lcWriter) << "No UNO runtime beside the office in" << programDir;
+        return {};
+    }
+    // The office's own types (offapi) join the runtime's; the runtime's
+    // start file names them through a variable the office sets elsewhere.
+    QStringList typeFiles;
+    const QDir types(programDir + QStringLiteral("/types"));
+    for (const QString &name : types.entryList({QStringLiteral("*.rdb")}, QDir::Files, QDir::Name))
+        typeFiles << QUrl::fromLocalFile(types.filePath(name)).toString(QUrl::FullyEncoded);
+    rtl::Bootstrap::set(rtl::OUString("URE_MORE_TYPES"), toUno(typeFiles.join(u' ')));
+    try {
+        context = cppu::defaultBootstrap_InitialComponentContext(
+            toUno(QUrl::fromLocalFile(unorc).toString(QUrl::FullyEncoded)));
+    } catch (const uno::Exception &e) {
+        qCWarning(lcWriter) << "The UNO runtime did not start:" << unoMessage(e);
+    }
+    return context;
+}
+
+bool isTextDocument(const Reference<frame::XModel> &model)
+{
+    return Reference<text::XTextDocument>(model, UNO_QUERY).is();
+}
+
+Reference<frame::XModel> modelOf(const Reference<frame::XFrame> &frame)
+{
+    if (!frame.is())
+        return {};
+    Reference<frame::XController> controller = frame->getController();
+    return controller.is() ? controller->getModel() : Reference<frame::XModel>();
+}
+
+// The office's windows that hold a text document, oldest first.
+std::vector<Reference<frame::XFrame>> writerFrames(const Reference<frame::XDesktop2> &desktop)
+{
+    std::vector<Reference<frame::XFrame>> out;
+    Reference<container::XIndexAccess> frames(desktop->getFrames(), UNO_QUERY);
+    if (!frames.is())
+        return out;
+    for (sal_Int32 i = 0; i < frames->getCount(); ++i) {
+        Reference<frame::XFrame> frame(frames->getByIndex(i), UNO_QUERY);
+        if (isTextDocument(modelOf(frame)))
+            out.push_back(frame);
+    }
+    return out;
+}
+
+std::atomic<int> pipeCounter{0};
+
+} // namespace
+
+LibreOfficeWriter::LibreOfficeWriter(Options options) : m_options(std::move(options)) {}
+
+std::unique_ptr<WordApplication> LibreOfficeWriter::createApplication()
+{
+    const std::optional<OfficeInstallation> office = findOffice(m_options.office);
+    if (!office) {
+        qCWarning(lcWriter) << "LibreOffice is not installed (no soffice program found)";
+        return nullptr;
+    }
+    Reference<uno::XComponentContext> local = localContext(office->programDir);
+    if (!local.is())
+        return nullptr;
+
+    // A pipe of this object's own: the connection reaches the office this
+    // start brought up (or was handed to), not one another program opened.
+    const QString pipe = QStringLiteral("kestrova-%1-%2-%3")
+                             .arg(QCoreApplication::applicationPid())
+                             .arg(++pipeCounter)
+                             .arg(QDateTime::currentMSecsSinceEpoch() % 100000);
+    const QString accept = QStringLiteral("pipe,name=%1;urp;StarOffice.ComponentContext").arg(pipe);
+    QProcess launcher;
+    launcher.setProgram(office->program);
+    launcher.setArguments(QStringList{QStringLiteral("--nologo"), QStringLiteral("--norestore"),
+                                      QStringLiteral("--nodefault"), QStringLiteral("--accept=") + accept}
+                          + m_options.extraArguments);
+    launcher.setStandardInputFile(QProcess::nullDevice());
+    launcher.setStandardOutputFile(QProcess::nullDevice());
+    launcher.setStandardErrorFile(QProcess::nullDevice());
+    qint64 pid = 0;
+    // Detached: the office outlives this program, its windows stay open.
+    if (!launcher.startDetached(&pid)) {
+        qCWarning(lcWriter) << "Could not start" << office->program;
+        return nullptr;
+    }
+
+    Reference<uno::XInterface> remote;
+    QDeadlineTimer deadline(m_options.connectMilliseconds);
+    try {
+        Reference<bridge::XUnoUrlResolver> resolver = bridge::UnoUrlResolver::create(local);
+        const rtl::OUString url = toUno(QStringLiteral("uno:") + accept);
+        for (;;) {
+            try {
+                remote = resolver->resolve(url);
+                break;
+            } catch (const connection::NoConnectException &) {
+                if (deadline.hasExpired())
+                    break;
+                QThread::msleep(100);
+            }
+        }
+        if (!remote.is()) {
+            qCWarning(lcWriter) << "The office did not answer within" << m_options.connectMilliseconds << "ms";
+            return nullptr;
+        }
+        Reference<uno::XComponentContext> context(remote, UNO_QUERY);
+        if (!context.is())
+            return nullptr;
+        Reference<frame::XDesktop2> desktop = frame::Desktop::create(context);
+        qCInfo(lcWriter) << "Connected to the office on" << pipe;
+        return std::make_unique<LibreOfficeApplication>(context, desktop, pid);
+    } catch (const uno::Exception &e) {
+        qCWarning(lcWriter) << "Could not reach the office:" << unoMessage(e);
+        return nullptr;
+    }
+}
+
+LibreOfficeApplication::LibreOfficeApplication(Reference<uno::XComponentContext> context,
+                                               Reference<frame::XDesktop2> desktop, qint64 launcherPid)
+    : m_context(std::move(context)), m_desktop(std::move(desktop)), m_launcherPid(launcherPid)
+{
+}
+
+LibreOfficeApplication::~LibreOfficeApplication()
+{
+    // Only the references go; releasing them through a connection the
+    // office has closed is harmless.
+    try {
+        m_desktop.clear();
+        m_context.clear();
+    } catch (const uno::Exception &) {
+    }
+}
+
+bool LibreOfficeApplication::setVisible(bool visible)
+{
+    try {
+        const std::vector<Reference<frame::XFrame>> frames = writerFrames(m_desktop);
+        if (!visible) {
+            for (const Reference<frame::XFrame> &frame : frames)
+                frame->getContainerWindow()->setVisible(false);
+            return true;
+        }
+        if (frames.empty()) {
+            // The word processor shows itself as a Writer window: with none
+            // open, an empty one.
+            Reference<lang::XComponent> document = m_desktop->loadComponentFromURL(
+                rtl::OUString("private:factory/swriter"), rtl::OUString("_blank"), 0, {});
+            return document.is();
+        }
+        // Otherwise the Writer window in use comes to the front.
+        Reference<frame::XFrame> frame = frames.back();
+        Reference<frame::XFrame> current;
+        if (Reference<frame::XModel> model{m_desktop->getCurrentComponent(), UNO_QUERY}; isTextDocument(model)) {
+            if (Reference<frame::XController> controller = model->getCurrentController(); controller.is())
+                current = controller->getFrame();
+        }
+        if (current.is())
+            frame = current;
+        Reference<awt::XWindow> window = frame->getContainerWindow();
+        window->setVisible(true);
+        if (Reference<awt::XTopWindow> top{window, UNO_QUERY}; top.is())
+            top->toFront();
+        return true;
+    } catch (const uno::Exception &e) {
+        qCWarning(lcWriter) << "Could not show the office:" << unoMessage(e);
+        return false;
+    }
+}
+
+bool LibreOfficeApplication::addDocument()
+{
+    try {
+        Reference<lang::XComponent> document =
+            m_desktop->loadComponentFromURL(rtl::OUString("private:factory/swriter"), rtl::OUString("_blank"), 0, {});
+        return document.is();
+    } catch (const uno::Exception &e) {
+        qCWarning(lcWriter) << "Could not add a document:" << unoMessage(e);
+        return false;
+    }
+}
+
+std::optional<QString> LibreOfficeApplication::selectionText()
+{
+    try {
+        // The active document when it is a text document, else the Writer
+        // window opened last.
+        Reference<frame::XModel> model(m_desktop->getCurrentComponent(), UNO_QUERY);
+        if (!isTextDocument(model)) {
+            const std::vector<Reference<frame::XFrame>> frames = writerFrames(m_desktop);
+            model = frames.empty() ? Reference<frame::XModel>() : modelOf(frames.back());
+        }
+        if (!model.is())
+            return std::nullopt; // no document open
+        Reference<view::XSelectionSupplier> supplier(model->getCurrentController(), UNO_QUERY);
+        if (!supplier.is())
+            return std::nullopt;
+        const uno::Any selection = supplier->getSelection();
+        // Text is selected as a list of ranges (several with a multiple
+        // selection); a selected picture or frame has no text.
+        QStringList parts;
+        if (Reference<container::XIndexAccess> ranges{selection, UNO_QUERY}; ranges.is()) {
+            for (sal_Int32 i = 0; i < ranges->getCount(); ++i) {
+                Reference<text::XTextRange> range(ranges->getByIndex(i), UNO_QUERY);
+                if (range.is() && !range->getString().isEmpty())
+                    parts << fromUno(range->getString());
+            }
+        } else if (Reference<text::XTextRange> range{selection, UNO_QUERY}; range.is()) {
+            parts << fromUno(range->getString());
+        }
+        return parts.join(u'\n');
+    } catch (const uno::Exception &e) {
+        qCWarning(lcWriter) << "Could not read the selection:" << unoMessage(e);
+        return std::nullopt;
+    }
+}
+
+} // namespace kestrova

@@ -1,0 +1,65 @@
+#!/usr/bin/env bash
+# The word processor in the real program on a virtual X display, with
+# LibreOffice Writer installed: the spoken command "open word" (typed in the
+# listening prompt) brings up a Writer window, "open word doc" adds a second
+# document, and after a sentence is typed and selected in Writer, "read
+# selection" has the character read exactly that sentence. Quitting the
+# program leaves Writer open. The office is stopped at the end.
+#   word_under_xvfb.sh <program> <display number>
+# With KESTROVA_SHOTS=<folder> it saves screenshots there.
+set -u
+program=$1
+display=${2:-76}
+shots=${KESTROVA_SHOTS:-}
+. "$(dirname "$0")/desktop.sh"
+
+# The office this test's program started runs with the test's home; other
+# offices on the machine (another test's, the user's) are left alone.
+stop_offices() {
+  local p
+  for p in $(pgrep -x soffice.bin) $(pgrep -x oosplash); do
+    tr '\0' '\n' < "/proc/$p/environ" 2>/dev/null | grep -q "^HOME=$scratch/" && kill -9 "$p" 2>/dev/null
+  done
+}
+trap 'stop_offices; cleanup' EXIT
+
+writer_windows() { xdotool search --onlyvisible --name 'LibreOffice Writer$' 2>/dev/null | wc -l; }
+writer_count_reaches() { # writer_count_reaches <n> <seconds>
+  local i
+  for i in $(seq $(( $2 * 10 ))); do [ "$(writer_windows)" -ge "$1" ] && return 0; sleep 0.1; done
+  return 1
+}
+
+check "the character is shown" start word
+listen_and_type "read selection"
+check "reading before Word was opened: the access line" wait_for "$log" 'Speak "I was unable to access Word."' 10
+check "... after the Read animation, without ReadReturn" bash -c "grep -E 'Play Read|Speak \"I was unable' '$log' | sed 's/.*#[0-9]* //' | tr '\n' '/' | grep -qx 'Play Read/Speak \"I was unable to access Word.\"/'"
+check "... and no Writer window came up" test "$(writer_windows)" -eq 0
+
+listen_and_type "open word"
+# A first start of the office makes its profile: that may take a while.
+check "\"open word\" shows a Writer window" writer_count_reaches 1 90
+check "the program connected to the office" wait_for "$log" "Connected to the office" 10
+sleep 2; shot word-open
+
+listen_and_type "open word doc"
+check "\"open word doc\" adds a second Writer window" writer_count_reaches 2 30
+check "the new document is announced" wait_for "$log" 'Speak "A new Word document has been created."' 10
+sleep 1; shot word-new-document
+
+sentence="The kestrel hovers over the meadow"
+w=$(xdotool search --onlyvisible --name 'LibreOffice Writer$' | tail -n 1)
+xdotool windowactivate --sync "$w"; sleep 1
+xdotool type --delay 30 "$sentence"
+# Select the line just typed (Shift+Home), as a user would.
+xdotool key shift+Home
+sleep 0.5; shot word-selection
+listen_and_type "read selection"
+check "\"read selection\" reads the selected text" wait_for "$log" "Speak \"$sentence\"" 20
+check "... after the Read animation" bash -c "grep -F -B3 'Speak \"$sentence\"' '$log' | grep -q 'Play Read$'"
+check "... and returns" wait_for "$log" 'Play ReadReturn' 10
+
+check "the program ends on SIGTERM" stop
+check "Writer stays open after the program has ended" test "$(writer_windows)" -ge 2
+
+finish "$log"

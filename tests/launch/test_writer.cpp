@@ -1,0 +1,299 @@
+// The word processor's operations against a real LibreOffice Writer, run
+// headless with a profile of its own.
+#include "LibreOfficeWriter.h"
+#include "SpeechText.h"
+#include "TestRun.h"
+#include "WordControls.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QUrl>
+
+#include <com/sun/star/container/XIndexAccess.hpp>
+#include <com/sun/star/frame/XController.hpp>
+#include <com/sun/star/frame/XModel.hpp>
+#include <com/sun/star/text/XText.hpp>
+#include <com/sun/star/text/XTextCursor.hpp>
+#include <com/sun/star/text/XTextDocument.hpp>
+#include <com/sun/star/view/XSelectionSupplier.hpp>
+
+#include <csignal>
+
+using namespace kestrova;
+using namespace css;
+using css::uno::Reference;
+using css::uno::UNO_QUERY;
+using kestrova::test::TestRun;
+
+class TestWriter : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase();
+    void cleanupTestCase();
+    void init();
+
+    void openShowsAWriterWindow();
+    void newDocumentAddsOne();
+    void readSelectionSpeaksTheSelectedText_data();
+    void readSelectionSpeaksTheSelectedText();
+    void readSelectionReadsOnlyTheSelectedPart();
+    void noDocumentOpenCannotBeAccessed();
+    void officeGoneAfterOpen();
+
+    void missingOfficeFailsOpen();
+    void silentOfficeFailsWithinItsBound();
+
+private:
+    QTemporaryDir m_dir;
+    std::unique_ptr<LibreOfficeWriter> m_writer;
+    // The test's own connection to the same office, to look and to type.
+    std::unique_ptr<LibreOfficeApplication> m_own;
+    std::unique_ptr<TestRun> m_run;
+    QList<qint64> m_launchers;
+    TestRun &run() { return *m_run; }
+    void restart(WordProcessor *processor);
+    void settle(int milliseconds = 120000);
+    int writerWindows();
+    Reference<text::XTextDocument> currentDocument();
+};
+
+void TestWriter::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    LibreOfficeWriter::Options options;
+    options.extraArguments = {QStringLiteral("--headless"),
+                              QStringLiteral("-env:UserInstallation=")
+                                  + QUrl::fromLocalFile(m_dir.filePath("profile")).toString()};
+    m_writer = std::make_unique<LibreOfficeWriter>(options);
+}
+
+void TestWriter::cleanupTestCase()
+{
+    m_run.reset();
+    if (m_own) {
+        try {
+            m_own->desktop()->terminate();
+        } catch (const uno::Exception &) {
+        }
+        m_launchers << m_own->launcherPid();
+        m_own.reset();
+    }
+    // The office ends a moment after it is asked to; its profile is
+    // removed with the temporary folder only after that.
+    for (qint64 pid : m_launchers) {
+        QTest::qWaitFor([pid] { return ::kill(pid_t(pid), 0) != 0; }, 10000);
+        ::kill(pid_t(pid), SIGKILL);
+    }
+}
+
+void TestWriter::init()
+{
+    if (!m_run)
+        restart(m_writer.get());
+}
+
+void TestWriter::restart(WordProcessor *processor)
+{
+    m_run.reset();
+    m_run = std::make_unique<TestRun>(m_dir.filePath("settings"));
+    AppContext context = m_run->app->context();
+    context.platform.wordProcessor = processor;
+    m_run->app = std::make_unique<Application>(context);
+    m_run->settings.write("Kestrova", "Run", "Number", "4");
+    m_run->app->Main();
+    m_run->character().completeAll();
+    m_run->character().log.clear();
+}
+
+void TestWriter::settle(int milliseconds)
+{
+    QVERIFY(run().app->wordControls().waitForIdle(milliseconds));
+    QCoreApplication::sendPostedEvents();
+}
+
+int TestWriter::writerWindows()
+{
+    if (!m_own) {
+        std::unique_ptr<WordApplication> own = m_writer->createApplication();
+        m_own.reset(static_cast<LibreOfficeApplication *>(own.release()));
+        if (!m_own)
+            return -1;
+    }
+    int count = 0;
+    Reference<container::XIndexAccess> frames(m_own->desktop()->getFrames(), UNO_QUERY);
+    for (sal_Int32 i = 0; frames.is() && i < frames->getCount(); ++i) {
+        Reference<frame::XFrame> frame(frames->getByIndex(i), UNO_QUERY);
+        Reference<frame::XController> controller = frame.is() ? frame->getController() : nullptr;
+        if (controller.is() && Reference<text::XTextDocument>(controller->getModel(), UNO_QUERY).is())
+            ++count;
+    }
+    return count;
+}
+
+Reference<text::XTextDocument> TestWriter::currentDocument()
+{
+    if (writerWindows() < 0)
+        return {};
+    return Reference<text::XTextDocument>(m_own->desktop()->getCurrentComponent(), UNO_QUERY);
+}
+
+void TestWriter::openShowsAWriterWindow()
+{
+    run().app->wordControls().OpenWord();
+    settle();
+    QCOMPARE(run().log(), QStringList());
+    QCOMPARE(writerWindows(), 1);
+}
+
+void TestWriter::newDocumentAddsOne()
+{
+    run().app->wordControls().NewDocument();
+    settle();
+    QCOMPARE(run().log(), QStringList({"Play Pleased", "Speak A new Word document has been created."}));
+    QCOMPARE(writerWindows(), 2);
+}
+
+void TestWriter::readSelectionSpeaksTheSelectedText_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::newRow("a sentence") << "The kestrel hovers over the meadow.";
+    QTest::newRow("accents and symbols") << QString::fromUtf8("Grüße, café — 20 °C & 5 € | or not \\ so");
+}
+
+void TestWriter::readSelectionSpeaksTheSelectedText()
+{
+    QFETCH(QString, text);
+    Reference<text::XTextDocument> document = currentDocument();
+    QVERIFY(document.is());
+    // Insert the text and select all of it, as the user would.
+    Reference<text::XText> body = document->getText();
+    body->setString(toUno(text));
+    Reference<frame::XModel> model(document, UNO_QUERY);
+    Reference<view::XSelectionSupplier> selection(model->getCurrentController(), UNO_QUERY);
+    Reference<text::XTextCursor> cursor = body->createTextCursor();
+    cursor->gotoStart(false);
+    cursor->gotoEnd(true);
+    QVERIFY(selection->select(uno::Any(cursor)));
+
+    run().character().log.clear();
+    run().app->wordControls().ReadSelection();
+    settle();
+    const QStringList log = run().log();
+    QCOMPARE(log.size(), 3);
+    QCOMPARE(log.at(0), QStringLiteral("Play Read"));
+    QCOMPARE(log.at(2), QStringLiteral("Play ReadReturn"));
+    QVERIFY(log.at(1).startsWith("Speak "));
+    const QString request = log.at(1).mid(6);
+    if (!text.contains(u'|') && !text.contains(u'\\'))
+        QCOMPARE(request, text);
+    QCOMPARE(character::parseSpeech(request).shown, text);
+    QCOMPARE(character::parseSpeech(request).spoken, text);
+}
+
+void TestWriter::readSelectionReadsOnlyTheSelectedPart()
+{
+    Reference<text::XTextDocument> document = currentDocument();
+    QVERIFY(document.is());
+    Reference<text::XText> body = document->getText();
+    body->setString(toUno("Kess reads only these words, not the rest."));
+    Reference<text::XTextCursor> cursor = body->createTextCursor();
+    cursor->gotoStart(false);
+    cursor->goRight(5, false);
+    cursor->goRight(22, true);
+    Reference<view::XSelectionSupplier> selection(
+        Reference<frame::XModel>(document, UNO_QUERY)->getCurrentController(), UNO_QUERY);
+    QVERIFY(selection->select(uno::Any(cursor)));
+    run().character().log.clear();
+    run().app->wordControls().ReadSelection();
+    settle();
+    QCOMPARE(run().log(), QStringList({"Play Read", "Speak reads only these words", "Play ReadReturn"}));
+}
+
+void TestWriter::noDocumentOpenCannotBeAccessed()
+{
+    // Every document closed, the office still running: nothing to read.
+    QVERIFY(writerWindows() >= 0);
+    Reference<container::XIndexAccess> frames(m_own->desktop()->getFrames(), UNO_QUERY);
+    for (sal_Int32 i = frames->getCount() - 1; i >= 0; --i) {
+        Reference<frame::XFrame> frame(frames->getByIndex(i), UNO_QUERY);
+        Reference<lang::XComponent>(frame, UNO_QUERY)->dispose();
+    }
+    QCOMPARE(writerWindows(), 0);
+    run().character().log.clear();
+    run().app->wordControls().ReadSelection();
+    settle();
+    QCOMPARE(run().log(), QStringList({"Play Read", "Speak I was unable to access Word."}));
+    // "Open" again brings a Writer window back in the same office.
+    run().app->wordControls().OpenWord();
+    settle();
+    QCOMPARE(run().log().size(), 2);
+    QCOMPARE(writerWindows(), 1);
+}
+
+void TestWriter::officeGoneAfterOpen()
+{
+    QVERIFY(writerWindows() >= 0);
+    const qint64 launcher = m_own->launcherPid();
+    try {
+        m_own->desktop()->terminate();
+    } catch (const uno::Exception &) {
+        // The connection may go with the office before the answer comes.
+    }
+    m_own.reset();
+    ::kill(pid_t(launcher), SIGKILL);
+    QTest::qWait(1000);
+    run().character().log.clear();
+    run().app->wordControls().ReadSelection();
+    run().app->wordControls().NewDocument();
+    settle();
+    // Reading fails; a new document first fails on the dead instance, then
+    // its handler starts the office again and adds one there.
+    QCOMPARE(run().log(), QStringList({"Play Read", "Speak I was unable to access Word.", "Play Pleased",
+                                       "Speak A new Word document has been created"}));
+    QCOMPARE(writerWindows(), 2);
+}
+
+void TestWriter::missingOfficeFailsOpen()
+{
+    LibreOfficeWriter::Options options;
+    options.office = m_dir.filePath("no-such-office/soffice");
+    LibreOfficeWriter missing(options);
+    restart(&missing);
+    run().app->wordControls().OpenWord();
+    run().app->wordControls().NewDocument();
+    settle(10000);
+    QCOMPARE(run().log(), QStringList({"Speak I was unable to open Word", "Speak I was unable to open Word"}));
+    m_run.reset();
+}
+
+void TestWriter::silentOfficeFailsWithinItsBound()
+{
+    // A start program that never opens its pipe.
+    const QString program = m_dir.filePath("silent-office");
+    const QString pidFile = m_dir.filePath("silent.pid");
+    QFile script(program);
+    QVERIFY(script.open(QIODevice::WriteOnly));
+    script.write(QStringLiteral("#!/bin/sh\necho $$ > '%1'\nexec sleep 30\n").arg(pidFile).toUtf8());
+    script.close();
+    script.setPermissions(script.permissions() | QFile::ExeOwner);
+    LibreOfficeWriter::Options options;
+    options.office = program;
+    options.connectMilliseconds = 1500;
+    LibreOfficeWriter silent(options);
+    restart(&silent);
+    QElapsedTimer clock;
+    clock.start();
+    run().app->wordControls().OpenWord();
+    settle(15000);
+    QVERIFY2(clock.elapsed() < 8000, qPrintable(QString::number(clock.elapsed())));
+    QVERIFY(clock.elapsed() >= 1500);
+    QCOMPARE(run().log(), QStringList{"Speak I was unable to open Word"});
+    QFile pid(pidFile);
+    if (pid.open(QIODevice::ReadOnly))
+        ::kill(pid_t(pid.readAll().trimmed().toLongLong()), SIGKILL);
+    m_run.reset();
+}
+
+QTEST_MAIN(TestWriter)
+#include "test_writer.moc"
