@@ -82,7 +82,8 @@ void TestWriter::cleanupTestCase()
     // The office ends a moment after it is asked to; its profile is
     // removed with the temporary folder only after that.
     for (qint64 pid : m_launchers) {
-        QTest::qWaitFor([pid] { return ::kill(pid_t(pid), 0) != 0; }, 10000);
+        if (!QTest::qWaitFor([pid] { return ::kill(pid_t(pid), 0) != 0; }, 10000))
+            qWarning() << "The office" << pid << "did not end; it is killed";
         ::kill(pid_t(pid), SIGKILL);
     }
 }

@@ -1,0 +1,71 @@
+#pragma once
+
+// Spoken commands decoded offline. The character service knows only this
+// interface; the engine behind it (pocketsphinx) is chosen where the
+// service is made.
+
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace kestrova::character {
+
+// One command the recogniser listens for: its name and its voice grammar in
+// the command table's notation ("[check][e]mail").
+struct VoiceCommand {
+    QString name;
+    QString grammar;
+};
+
+// What one utterance was heard as.
+struct Recognition {
+    // The words recognised, lower case, one blank apart; empty when nothing
+    // command-like was heard.
+    QString words;
+    // The command the words belong to; empty with no command.
+    QString command;
+    // -100..100: how sure the recogniser is that the utterance was this
+    // command. At -60 and below the utterance counts as not understood.
+    int confidence = -100;
+    // The raw acoustic score the confidence is made from: per frame, how
+    // much better the command grammar explains the audio than a free loop
+    // of phones (for tuning and the benchmark).
+    double gap = 0.0;
+    // Speech was detected at all (silence and steady noise give false).
+    bool speech = false;
+    // Audio processed, and the time decoding took after the end of the audio.
+    int audioMs = 0;
+    int finishMs = 0;
+};
+
+class SpeechRecognizer {
+public:
+    virtual ~SpeechRecognizer() = default;
+
+    // The commands to listen for, replacing the previous set. Commands whose
+    // grammar cannot be used are left out and named in *problems; false
+    // when no grammar could be made at all (the previous set stays).
+    virtual bool setCommands(const std::vector<VoiceCommand> &commands, QStringList *problems = nullptr) = 0;
+
+    // One utterance: start, feed 16 kHz mono samples in chunks, end.
+    virtual void startUtterance() = 0;
+    virtual void process(const std::int16_t *samples, std::size_t count) = 0;
+    // Whether speech has been heard since the utterance started.
+    virtual bool speechStarted() const = 0;
+    // Whether the speaker is talking now (false again after the end of
+    // speech was detected).
+    virtual bool inSpeech() const = 0;
+    virtual Recognition endUtterance() = 0;
+};
+
+// Decodes one whole recording (16 kHz mono) as one utterance.
+Recognition recognizeSamples(SpeechRecognizer &recognizer, const std::vector<std::int16_t> &samples);
+
+// The pocketsphinx recogniser with Debian's US English model; nothing when
+// the model is not installed or the decoder does not start (*error says why).
+std::unique_ptr<SpeechRecognizer> createPocketsphinxRecognizer(QString *error = nullptr);
+
+} // namespace kestrova::character

@@ -1,0 +1,243 @@
+// Spoken commands: the grammar handed to the decoder, WAV input, and the
+// recogniser on recordings made at test time with flite.
+#include "JsgfGrammar.h"
+#include "SpeechRecognizer.h"
+#include "WavFile.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QtEndian>
+
+using namespace kestrova::character;
+
+namespace {
+
+QByteArray wavBytes(int rate, int channels, int bits, const QByteArray &data, int claimedSize = -1)
+{
+    QByteArray out("RIFF");
+    auto u32 = [&out](quint32 v) { char b[4]; qToLittleEndian(v, b); out.append(b, 4); };
+    auto u16 = [&out](quint16 v) { char b[2]; qToLittleEndian(v, b); out.append(b, 2); };
+    u32(quint32(36 + data.size()));
+    out += "WAVEfmt ";
+    u32(16);
+    u16(1);
+    u16(quint16(channels));
+    u32(quint32(rate));
+    u32(quint32(rate * channels * bits / 8));
+    u16(quint16(channels * bits / 8));
+    u16(quint16(bits));
+    out += "data";
+    u32(quint32(claimedSize < 0 ? data.size() : claimedSize));
+    return out + data;
+}
+
+bool write(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+// The commands as the program registers them, favourites included.
+std::vector<VoiceCommand> programCommands()
+{
+    return {{"General", "[...]general[...]"},
+            {"Quit", "quit[program|application]"},
+            {"MovetoMouse", "(move to|go to|follow)mouse[pointer|cursor]"},
+            {"Calender", "[show|open|run]calender[window|dialog]"},
+            {"Wordpad", "[show|open|run]wordpad[program|application]"},
+            {"Word", "[start|open|run]word"},
+            {"New Document", "[start|open|run]word doc"},
+            {"Check Mail", "[check][e]mail"},
+            {"NewMail", "[new][e]mail"},
+            {"BBC News", "BBC News"},
+            {"", ""}};
+}
+
+} // namespace
+
+class TestSpeech : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase();
+
+    void grammarRules_data();
+    void grammarRules();
+    void grammarProblemsAndWords();
+
+    void wavFiles();
+
+    void recognisesCommands_data();
+    void recognisesCommands();
+    void silenceIsNoCommand();
+    void unusableGrammarKeepsTheRest();
+
+private:
+    QTemporaryDir m_dir;
+    std::unique_ptr<SpeechRecognizer> m_recognizer;
+    QString say(const QString &phrase);
+};
+
+void TestSpeech::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    QString error;
+    m_recognizer = createPocketsphinxRecognizer(&error);
+    QVERIFY2(m_recognizer, qPrintable(error));
+    QStringList problems;
+    QVERIFY(m_recognizer->setCommands(programCommands(), &problems));
+    QCOMPARE(problems, QStringList());
+}
+
+// A recording of the phrase in flite's "slt" voice, 16 kHz mono.
+QString TestSpeech::say(const QString &phrase)
+{
+    const QString name = QString(phrase).replace(u' ', u'_');
+    const QString raw = m_dir.filePath(name + "-raw.wav"), wav = m_dir.filePath(name + ".wav");
+    if (QProcess::execute("flite", {"-voice", "slt", "-t", phrase, "-o", raw}) != 0)
+        return {};
+    if (QProcess::execute("sox", {raw, "-r", "16000", "-c", "1", "-b", "16", wav}) != 0)
+        return {};
+    return wav;
+}
+
+void TestSpeech::grammarRules_data()
+{
+    QTest::addColumn<QString>("grammar");
+    QTest::addColumn<bool>("garbage");
+    QTest::addColumn<QString>("rule");
+    QTest::newRow("optional words and a glued reading") << "[check][e]mail" << false << "<c0> = ([check] ([e] mail | email));";
+    QTest::newRow("two words that are one") << "inter net search" << false << "<c0> = ((inter net | internet) search);";
+    QTest::newRow("choices") << "(move to|go to|follow)mouse[pointer|cursor]" << false
+                             << "<c0> = (((move to) | (go to) | follow) mouse [(pointer | cursor)]);";
+    QTest::newRow("filler left out without garbage") << "[...]general[...]" << false << "<c0> = general;";
+    QTest::newRow("filler as its own rules with garbage") << "[...]general[...]" << true
+                                                          << "<c0> = ([<filler0>] general [<filler1>]);";
+    QTest::newRow("names lose case and punctuation") << "BBC News!" << false << "<c0> = (bbc news);";
+}
+
+void TestSpeech::grammarRules()
+{
+    QFETCH(QString, grammar);
+    QFETCH(bool, garbage);
+    QFETCH(QString, rule);
+    const QStringList garbageWords = garbage ? QStringList{"garbageaa", "garbageb"} : QStringList();
+    const JsgfGrammar built = buildJsgf({{"X", grammar}}, garbageWords,
+                                        [](const QString &w) { return w == "email" || w == "internet"; });
+    QVERIFY2(built.text.contains(rule + "\n"), qPrintable(built.text));
+    QCOMPARE(built.commands, 1);
+    QCOMPARE(built.text.contains("<garbage>"), garbage);
+    // The decoder builds one graph per rule: no loops, which would join the
+    // commands' paths.
+    QVERIFY(!built.text.contains(u'*') && !built.text.contains(u'+'));
+}
+
+void TestSpeech::grammarProblemsAndWords()
+{
+    const JsgfGrammar built = buildJsgf({{"Broken", "[open"}, {"Only filler", "[...]"}, {"Empty slot", ""},
+                                         {"Calender", "[show]calender"}, {"Mail", "[e]mail"}},
+                                        {}, [](const QString &w) { return w == "email"; });
+    QCOMPARE(built.commands, 2);
+    QCOMPARE(built.problems.size(), 2);
+    QVERIFY(built.problems.at(0).startsWith("Broken: "));
+    QVERIFY(built.problems.at(1).startsWith("Only filler: "));
+    QCOMPARE(built.words, QStringList({"show", "calender", "e", "mail", "email"}));
+    QVERIFY(built.text.startsWith("#JSGF V1.0;\ngrammar kestrova;\npublic <command> = <c0> | <c1>;\n"));
+}
+
+void TestSpeech::wavFiles()
+{
+    QByteArray pcm;
+    for (qint16 v : {qint16(0), qint16(1000), qint16(-32768), qint16(32767)}) {
+        char b[2];
+        qToLittleEndian(v, b);
+        pcm.append(b, 2);
+    }
+    const QString good = m_dir.filePath("good.wav");
+    QVERIFY(write(good, wavBytes(16000, 1, 16, pcm)));
+    QString error;
+    auto samples = readWav16kMono(good, &error);
+    QVERIFY2(samples, qPrintable(error));
+    QCOMPARE(*samples, std::vector<std::int16_t>({0, 1000, -32768, 32767}));
+
+    // A recording cut short reads what is there.
+    const QString cut = m_dir.filePath("cut.wav");
+    QVERIFY(write(cut, wavBytes(16000, 1, 16, pcm, 4000)));
+    samples = readWav16kMono(cut, &error);
+    QVERIFY(samples);
+    QCOMPARE(samples->size(), std::size_t(4));
+
+    const struct {
+        const char *name;
+        QByteArray bytes;
+        const char *says;
+    } bad[] = {{"rate.wav", wavBytes(44100, 1, 16, pcm), "not 16 kHz mono 16-bit PCM (44100 Hz"},
+               {"stereo.wav", wavBytes(16000, 2, 16, pcm), "2 channels"},
+               {"text.wav", "hello, this is no sound", "is not a WAV file"},
+               {"header.wav", wavBytes(16000, 1, 16, pcm).left(30), "no usable format or data chunk"}};
+    for (const auto &b : bad) {
+        const QString path = m_dir.filePath(b.name);
+        QVERIFY(write(path, b.bytes));
+        error.clear();
+        QVERIFY(!readWav16kMono(path, &error));
+        QVERIFY2(error.contains(b.says), qPrintable(error));
+    }
+    QVERIFY(!readWav16kMono(m_dir.filePath("missing.wav"), &error));
+    QVERIFY(error.contains("missing.wav"));
+}
+
+void TestSpeech::recognisesCommands_data()
+{
+    QTest::addColumn<QString>("phrase");
+    QTest::addColumn<QString>("command");
+    QTest::newRow("check mail") << "check mail" << "Check Mail";
+    QTest::newRow("quit program") << "quit program" << "Quit";
+    QTest::newRow("open word doc") << "open word doc" << "New Document";
+    QTest::newRow("go to mouse pointer") << "go to mouse pointer" << "MovetoMouse";
+    // Words the dictionary lacks are pronounced by the rules.
+    QTest::newRow("open wordpad") << "open wordpad" << "Wordpad";
+    QTest::newRow("show the calender") << "show calender" << "Calender";
+    QTest::newRow("a favourite's name") << "BBC News" << "BBC News";
+}
+
+void TestSpeech::recognisesCommands()
+{
+    QFETCH(QString, phrase);
+    QFETCH(QString, command);
+    const QString wav = say(phrase);
+    QVERIFY2(!wav.isEmpty(), "flite and sox make the recording");
+    QString error;
+    const auto samples = readWav16kMono(wav, &error);
+    QVERIFY2(samples, qPrintable(error));
+    const Recognition heard = recognizeSamples(*m_recognizer, *samples);
+    QVERIFY(heard.speech);
+    QCOMPARE(heard.command, command);
+    QVERIFY2(heard.confidence > -60, qPrintable(QString("%1 (gap %2)").arg(heard.confidence).arg(heard.gap)));
+    QVERIFY(heard.audioMs > 500);
+}
+
+void TestSpeech::silenceIsNoCommand()
+{
+    const Recognition heard = recognizeSamples(*m_recognizer, std::vector<std::int16_t>(24000, 0));
+    QVERIFY(!heard.speech);
+    QCOMPARE(heard.command, QString());
+    QCOMPARE(heard.confidence, -100);
+}
+
+void TestSpeech::unusableGrammarKeepsTheRest()
+{
+    QString error;
+    std::unique_ptr<SpeechRecognizer> recognizer = createPocketsphinxRecognizer(&error);
+    QVERIFY(recognizer);
+    QStringList problems;
+    QVERIFY(recognizer->setCommands({{"Broken", "(quit"}, {"Quit", "quit[program]"}}, &problems));
+    QCOMPARE(problems.size(), 1);
+    const auto samples = readWav16kMono(say("quit program"), &error);
+    QVERIFY(samples);
+    QCOMPARE(recognizeSamples(*recognizer, *samples).command, QString("Quit"));
+}
+
+QTEST_MAIN(TestSpeech)
+#include "test_speech.moc"
