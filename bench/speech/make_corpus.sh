@@ -1,0 +1,224 @@
+#!/bin/bash
+# Synthetic speech for the spoken-command recogniser: 16 kHz mono 16-bit WAV
+# files and an index.
+#
+#   make_corpus.sh <out-dir> <set>
+#
+# <set> is one of
+#   tune   voices used only to tune the recogniser's confidence mapping
+#   test   a small fixed set for the unit tests
+#   bench  the benchmark: voices and variants neither of the others uses
+# The three sets never share a voice, so figures measured on bench or test
+# are not flattered by constants fitted on tune.
+#
+# <out-dir>/index.tsv has one line per file:
+#   file  kind (command|other|silence|noise)  command  phrase  voice  variant
+# "command" is the expected command name (empty for everything else);
+# variant is clean, noisy (white or pink noise mixed in at 15-20 dB SNR),
+# slow or fast.
+#
+# Everything is deterministic: the synthesisers are, and sox runs with -R
+# (fixed seeds for noise and dither); noise segments are cut from one long
+# recording at offsets that follow from the file's number.
+#
+# Needs espeak-ng, flite and sox.
+
+set -euo pipefail
+
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+commands_file=$here/command_phrases.tsv
+others_file=$here/other_phrases.txt
+
+usage() { echo "usage: $0 <out-dir> tune|test|bench" >&2; exit 2; }
+[ $# -eq 2 ] || usage
+out=$1
+set_name=$2
+case $set_name in tune|test|bench) ;; *) usage ;; esac
+for tool in espeak-ng flite sox; do
+    command -v "$tool" >/dev/null || { echo "$0: $tool is not installed" >&2; exit 1; }
+done
+
+mkdir -p "$out"
+out=$(cd "$out" && pwd)
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+SOX="sox -R -q -V1"
+FORMAT=(-r 16000 -c 1 -b 16 -e signed-integer)
+
+# The phrases, comments and blank lines dropped.
+mapfile -t command_lines < <(grep -v '^#' "$commands_file" | grep -v '^[[:space:]]*$')
+mapfile -t other_lines < <(grep -v '^#' "$others_file" | grep -v '^[[:space:]]*$')
+
+index=$out/index.tsv
+printf 'file\tkind\tcommand\tphrase\tvoice\tvariant\n' >"$index"
+count=0
+
+# Long noise recordings the noisy copies take their noise from, and their
+# RMS level, to mix at a chosen signal-to-noise ratio.
+$SOX -n "${FORMAT[@]}" "$work/white.wav" synth 60 whitenoise vol 0.5
+$SOX -n "${FORMAT[@]}" "$work/pink.wav" synth 60 pinknoise vol 0.5
+rms_of() { sox "$1" -n stat 2>&1 | awk '/^RMS +amplitude/ {print $3}'; }
+white_rms=$(rms_of "$work/white.wav")
+pink_rms=$(rms_of "$work/pink.wav")
+
+# speak <engine> <voice> <speed> <text> <raw-out>: the synthesiser's output
+# as it comes (any rate). Speed is words per minute for espeak-ng and a
+# duration stretch for flite (1 = normal, above 1 = slower).
+speak() {
+    local engine=$1 voice=$2 speed=$3 text=$4 raw=$5
+    case $engine in
+        espeak) espeak-ng -v "$voice" -s "$speed" -w "$raw" -- "$text" ;;
+        flite) flite -voice "$voice" --setf duration_stretch="$speed" -t "$text" -o "$raw" ;;
+    esac
+}
+
+# add_file <kind> <command> <phrase> <voice-label> <variant> <wav>: moves
+# the finished file into place under the next number and indexes it.
+add_file() {
+    count=$((count + 1))
+    local name
+    name=$(printf '%s-%04d.wav' "$1" "$count")
+    mv "$6" "$out/$name"
+    printf '%s\t%s\t%s\t%s\t%s\t%s\n' "$name" "$1" "$2" "$3" "$4" "$5" >>"$index"
+}
+
+# utterance <kind> <command> <phrase> <engine> <voice> <speed> <variant> <label>:
+# one spoken file. The synthesiser's own leading and trailing silence is
+# cut and replaced by the same padding for every voice (0.4 s before, 0.6 s
+# after, so the recogniser sees the end of speech), the level set to a
+# -6 dB peak, and for the noisy variant noise mixed in.
+utterance() {
+    local kind=$1 command=$2 phrase=$3 engine=$4 voice=$5 speed=$6 variant=$7 label=$8
+    local raw=$work/raw.wav speech=$work/speech.wav final=$work/final.wav
+    speak "$engine" "$voice" "$speed" "$phrase" "$raw"
+    $SOX "$raw" "${FORMAT[@]}" "$speech" \
+        silence 1 0.02 0.3% reverse silence 1 0.02 0.3% reverse gain -n -6 pad 0.4 0.6
+    if [ "$variant" = noisy ]; then
+        local n=$((count + 1)) noise rms snr offset duration signal factor
+        if [ $((n % 2)) -eq 0 ]; then noise=white; rms=$white_rms; else noise=pink; rms=$pink_rms; fi
+        snr=$((15 + n % 6))
+        # The speech level without the padding, which is silence.
+        signal=$(sox "$speech" -n trim 0.4 -0.6 stat 2>&1 | awk '/^RMS +amplitude/ {print $3}')
+        duration=$(soxi -D "$speech")
+        offset=$(awk -v n="$n" 'BEGIN { printf "%.2f", (n * 1.37) % 50 }')
+        factor=$(awk -v s="$signal" -v r="$rms" -v snr="$snr" 'BEGIN { printf "%.6f", s / r / 10 ^ (snr / 20) }')
+        $SOX "$work/$noise.wav" "$work/noise.wav" trim "$offset" "$duration"
+        $SOX -m -v 1 "$speech" -v "$factor" "$work/noise.wav" "${FORMAT[@]}" "$final"
+    else
+        mv "$speech" "$final"
+    fi
+    add_file "$kind" "$command" "$phrase" "$label" "$variant" "$final"
+}
+
+# voice <engine> <voice> <speed> <variant> <which>: every phrase in one
+# voice. <which> picks the phrases: "all", or for the small test set
+# "first" (each command's first phrase and others 1-6), "second" (each
+# command's last phrase and others 7-12).
+voice() {
+    local engine=$1 name=$2 speed=$3 variant=$4 which=$5
+    local label="$engine:$name"
+    local previous="" line cmd phrase k=0 first last
+    case $which in
+        all) first=1; last=${#other_lines[@]} ;;
+        first) first=1; last=6 ;;
+        second) first=7; last=12 ;;
+    esac
+    local n=${#command_lines[@]} i
+    for ((i = 0; i < n; ++i)); do
+        line=${command_lines[i]}
+        cmd=${line%%$'\t'*}
+        phrase=${line#*$'\t'}
+        local next_cmd=""
+        [ $((i + 1)) -lt "$n" ] && next_cmd=${command_lines[i + 1]%%$'\t'*}
+        case $which in
+            first) [ "$cmd" = "$previous" ] && continue ;;
+            second) [ "$cmd" = "$next_cmd" ] && { previous=$cmd; continue; } ;;
+        esac
+        previous=$cmd
+        utterance command "$cmd" "$phrase" "$engine" "$name" "$speed" "$variant" "$label"
+    done
+    for line in "${other_lines[@]}"; do
+        k=$((k + 1))
+        [ "$k" -ge "$first" ] && [ "$k" -le "$last" ] || continue
+        utterance other "" "$line" "$engine" "$name" "$speed" "$variant" "$label"
+    done
+}
+
+# nonspeech <kind> <description> <sox synth arguments...>: a file without
+# speech made by sox alone.
+nonspeech() {
+    local kind=$1 description=$2
+    shift 2
+    $SOX -n "${FORMAT[@]}" "$work/final.wav" "$@"
+    add_file "$kind" "" "$description" "sox" "clean" "$work/final.wav"
+}
+
+# hum <description> <seconds> <volume> <frequencies...>: mains hum, a
+# fundamental and its harmonics made one channel each and mixed down.
+hum() {
+    local description=$1 seconds=$2 volume=$3
+    shift 3
+    local synth=() f
+    for f in "$@"; do synth+=(sine "$f"); done
+    $SOX -r 16000 -c $# -n "${FORMAT[@]}" "$work/final.wav" synth "$seconds" "${synth[@]}" remix - vol "$volume"
+    add_file noise "" "$description" "sox" "clean" "$work/final.wav"
+}
+
+start=$(date +%s.%N)
+case $set_name in
+tune)
+    voice espeak en-us 175 clean all
+    voice espeak en-us 175 noisy all
+    voice espeak en-gb-scotland 175 clean all
+    voice espeak en-gb-scotland 175 noisy all
+    voice flite kal16 1 clean all
+    voice flite kal16 1 noisy all
+    voice flite kal 1 clean all
+    voice flite kal 1 noisy all
+    nonspeech silence "silence 1 s" trim 0 1
+    nonspeech silence "silence 2 s" trim 0 2
+    nonspeech silence "quiet room 2 s" synth 2 brownnoise vol 0.003
+    nonspeech noise "white noise 2 s" synth 2 whitenoise vol 0.1
+    nonspeech noise "pink noise 2 s" synth 2 pinknoise vol 0.15
+    hum "hum 50 Hz 2 s" 2 0.3 50 100 150
+    nonspeech noise "tone 1 kHz 1.5 s" synth 1.5 sine 1000 vol 0.2 pad 0.3 0.3
+    ;;
+test)
+    voice flite slt 1 clean first
+    # en-gb at two speeds: the first half of the phrases slow, the rest fast.
+    voice espeak en-gb 150 slow second
+    voice espeak en-gb 210 fast first
+    nonspeech silence "silence 1.5 s" trim 0 1.5
+    nonspeech noise "white noise 1.5 s" synth 1.5 whitenoise vol 0.08
+    nonspeech noise "pink noise 1.5 s" synth 1.5 pinknoise vol 0.12
+    hum "hum 60 Hz 1.5 s" 1.5 0.3 60 120 180
+    ;;
+bench)
+    voice flite awb 1 clean all
+    voice flite awb 1 noisy all
+    voice flite rms 1 clean all
+    voice flite rms 1 noisy all
+    voice flite rms 1.3 slow all
+    voice espeak en-us-nyc+m3 175 clean all
+    voice espeak en-us-nyc+m3 175 noisy all
+    voice espeak en-gb-x-rp+f2 175 clean all
+    voice espeak en-gb-x-rp+f2 175 noisy all
+    voice espeak en-us-nyc 130 slow all
+    voice espeak en-us-nyc 230 fast all
+    nonspeech silence "silence 1 s" trim 0 1
+    nonspeech silence "silence 2 s" trim 0 2
+    nonspeech silence "quiet room 1.5 s" synth 1.5 pinknoise vol 0.002
+    nonspeech noise "white noise 2 s" synth 2 whitenoise vol 0.05
+    nonspeech noise "white noise 1 s loud" synth 1 whitenoise vol 0.3
+    nonspeech noise "pink noise 2 s" synth 2 pinknoise vol 0.2
+    nonspeech noise "brown noise 2 s" synth 2 brownnoise vol 0.3
+    hum "hum 50 Hz 2 s" 2 0.4 50 150 250
+    nonspeech noise "tone 440 Hz 1 s" synth 1 sine 440 vol 0.3 pad 0.5 0.5
+    nonspeech noise "sweep 300-3000 Hz 2 s" synth 2 sine 300-3000 vol 0.2
+    nonspeech noise "noise burst 0.3 s" synth 0.3 whitenoise vol 0.3 pad 0.6 0.8
+    ;;
+esac
+end=$(date +%s.%N)
+awk -v n="$count" -v s="$start" -v e="$end" -v set="$set_name" -v dir="$out" \
+    'BEGIN { printf "%s: %d files in %s (%.1f s)\n", set, n, dir, e - s }'

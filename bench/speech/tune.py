@@ -1,0 +1,197 @@
+#!/usr/bin/env python3
+"""Fits the recogniser's confidence mapping to the tune set.
+
+    bench_voice_commands --dump tune.tsv <tune-corpus>
+    tune.py tune.tsv
+
+The recogniser turns the per-frame gap between the command grammar and a
+free phone loop into a confidence: -60 (the rejection line) at a threshold
+gap, and a fixed number of points per unit of gap above and below it,
+clamped to -100..100. This prints, for a range of thresholds, how many
+commands would be heard right and wrong and how much other speech, silence
+and noise would be taken for a command, and proposes the threshold and the
+slope.
+
+Only the tune set's voices are accepted (see make_corpus.sh): constants
+fitted to the test or bench voices would flatter the figures measured on
+them.
+"""
+
+import argparse
+import csv
+import math
+import sys
+from collections import defaultdict
+
+# The voices make_corpus.sh puts into the tune set, and the non-speech files.
+TUNE_VOICES = {"espeak:en-us", "espeak:en-gb-scotland", "flite:kal16", "flite:kal", "sox"}
+
+
+def read_dump(path):
+    with open(path, newline="", encoding="utf-8") as f:
+        rows = list(csv.DictReader(f, delimiter="\t", quoting=csv.QUOTE_NONE))
+    needed = {"file", "kind", "expected", "voice", "variant", "gap", "command"}
+    if rows and not needed <= rows[0].keys():
+        sys.exit(f"{path}: columns {sorted(needed - rows[0].keys())} are missing")
+    for r in rows:
+        r["gap"] = float(r["gap"])
+    return rows
+
+
+def outcome(row, threshold):
+    """right, wrong, rejected for a command; accepted or rejected otherwise.
+    Above the threshold the confidence is above -60: taken."""
+    taken = row["command"] != "" and row["gap"] > threshold
+    if row["kind"] == "command":
+        if not taken:
+            return "rejected"
+        return "right" if row["command"] == row["expected"] else "wrong"
+    return "accepted" if taken else "rejected"
+
+
+def rates(rows, threshold):
+    commands = [r for r in rows if r["kind"] == "command"]
+    others = [r for r in rows if r["kind"] != "command"]
+    right = sum(outcome(r, threshold) == "right" for r in commands)
+    wrong = sum(outcome(r, threshold) == "wrong" for r in commands)
+    accepted = sum(outcome(r, threshold) == "accepted" for r in others)
+    pct = lambda part, whole: 100.0 * part / whole if whole else 0.0
+    return pct(right, len(commands)), pct(wrong, len(commands)), pct(accepted, len(others)), right, wrong, accepted
+
+
+def percentile(values, fraction):
+    if not values:
+        return float("nan")
+    values = sorted(values)
+    rank = max(1, math.ceil(fraction * len(values)))
+    return values[min(rank, len(values)) - 1]
+
+
+def frange(start, stop, step):
+    n = int(round((stop - start) / step))
+    return [round(start + k * step, 6) for k in range(n + 1)]
+
+
+def main():
+    p = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    p.add_argument("dump", help="the --dump file of bench_voice_commands on the tune set")
+    p.add_argument("--from", dest="low", type=float, default=-3.0, help="lowest threshold gap (-3)")
+    p.add_argument("--to", dest="high", type=float, default=3.0, help="highest threshold gap (3)")
+    p.add_argument("--step", type=float, default=0.05, help="threshold step (0.05)")
+    p.add_argument("--print-step", type=float, default=0.25, help="threshold step of the printed table (0.25)")
+    p.add_argument("--max-wrong", type=float, default=1.0, help="wrong commands allowed, %% (1)")
+    p.add_argument("--max-false", type=float, default=2.0, help="non-commands accepted allowed, %% (2)")
+    p.add_argument("--top", type=float, default=0.9,
+                   help="share of right recognitions at or below confidence 100 (0.9): sets the slope")
+    p.add_argument("--force", action="store_true", help="accept voices outside the tune set")
+    a = p.parse_args()
+
+    rows = read_dump(a.dump)
+    if not rows:
+        sys.exit(f"{a.dump}: no lines")
+    foreign = sorted({r["voice"] for r in rows} - TUNE_VOICES)
+    if foreign and not a.force:
+        sys.exit(f"{a.dump} holds voices outside the tune set: {', '.join(foreign)}\n"
+                 "Tune only on the tune set (make_corpus.sh <dir> tune); --force to override.")
+
+    commands = [r for r in rows if r["kind"] == "command"]
+    others = [r for r in rows if r["kind"] != "command"]
+    heard = [r for r in commands if r["command"]]
+    print(f"{a.dump}: {len(commands)} command utterances, {len(others)} other speech, silence and noise")
+    print(f"commands with no command heard at all: {len(commands) - len(heard)} "
+          f"({100.0 * (len(commands) - len(heard)) / max(1, len(commands)):.1f}%): no threshold recovers these")
+    best_case = sum(r["command"] == r["expected"] for r in commands)
+    print(f"right command among the hypotheses: {best_case} ({100.0 * best_case / max(1, len(commands)):.1f}%), "
+          "the most any threshold can reach")
+    print(f"non-commands with a command hypothesis: {sum(1 for r in others if r['command'])} of {len(others)}")
+
+    def gaps(pred):
+        return sorted(r["gap"] for r in rows if pred(r))
+
+    for name, pred in [("right", lambda r: r["kind"] == "command" and r["command"] and r["command"] == r["expected"]),
+                       ("wrong", lambda r: r["kind"] == "command" and r["command"] and r["command"] != r["expected"]),
+                       ("non-command", lambda r: r["kind"] != "command" and r["command"])]:
+        g = gaps(pred)
+        if g:
+            print(f"gap of {name:12s} hypotheses: n={len(g):4d} min {g[0]:7.3f}  10% {percentile(g, 0.1):7.3f}  "
+                  f"median {percentile(g, 0.5):7.3f}  90% {percentile(g, 0.9):7.3f}  max {g[-1]:7.3f}")
+        else:
+            print(f"gap of {name:12s} hypotheses: none")
+
+    print()
+    print(f"{'threshold':>9} {'right':>7} {'wrong':>7} {'false acc':>9}")
+    table = frange(a.low, a.high, a.step)
+    printed = set(frange(a.low, a.high, a.print_step))
+    results = {t: rates(rows, t) for t in table}
+    for t in table:
+        if t in printed:
+            right, wrong, false, *_ = results[t]
+            print(f"{t:9.2f} {right:6.1f}% {wrong:6.1f}% {false:8.1f}%")
+
+    # The lowest threshold within the limits keeps the most right commands;
+    # where the right share stays the same over a span of thresholds, its
+    # middle leaves a margin on both sides.
+    feasible = [t for t in table if results[t][1] <= a.max_wrong and results[t][2] <= a.max_false]
+    if feasible:
+        first = feasible[0]
+        span = [t for t in feasible if results[t][3] == results[first][3]]
+        if first == table[0]:
+            # Nothing wrong or false constrains it from below: stay a fixed
+            # margin under the lowest right gap rather than at the table's edge.
+            threshold = max(table[0], round(span[-1] - 0.5, 6))
+            how = (f"nothing wrong or false needs rejecting above {table[0]:.2f}; "
+                   f"0.5 below {span[-1]:.2f}, the highest gap that keeps every right command")
+        else:
+            threshold = span[len(span) // 2]
+            how = (f"the lowest gap with at most {a.max_wrong:g}% wrong and {a.max_false:g}% false accepts "
+                   f"({first:.2f}), moved to the middle of the span {span[0]:.2f}..{span[-1]:.2f} "
+                   "where the right share is the same")
+    else:
+        cost = lambda t: (100 - results[t][0]) + 5 * results[t][1] + 5 * results[t][2]
+        threshold = min(table, key=cost)
+        how = (f"no threshold meets {a.max_wrong:g}% wrong and {a.max_false:g}% false accepts; "
+               "this one minimises missed + 5 x wrong + 5 x false accepts (%)")
+
+    right_gaps = [r["gap"] for r in commands if r["command"] and r["command"] == r["expected"] and r["gap"] > threshold]
+    top = percentile(right_gaps, a.top)
+    slope = 160.0 / (top - threshold) if right_gaps and top > threshold + 1e-6 else 80.0
+    right, wrong, false, *_ = results[threshold]
+
+    print()
+    print(f"proposed threshold (confidence -60): gap {threshold:.2f}")
+    print(f"  {how}")
+    print(f"  right {right:.1f}%  wrong {wrong:.1f}%  false accepts {false:.1f}% on the tune set")
+    print(f"proposed slope: {slope:.1f} points per unit of gap "
+          f"(the {100 * a.top:.0f}th percentile of right gaps above the threshold, {top:.3f}, at confidence 100)")
+    print(f"  confidence = clamp(round(-60 + (gap - ({threshold:.2f})) * {slope:.1f}), -100, 100)")
+    print(f"  same as clamp(round((gap {-threshold - 60.0 / slope:+.3f}) * {slope:.1f}), -100, 100)")
+
+    def confidence(gap):
+        return max(-100, min(100, round(-60 + (gap - threshold) * slope)))
+
+    for name, kind_pred in [("right", lambda r: r["kind"] == "command" and r["command"] == r["expected"]),
+                            ("wrong", lambda r: r["kind"] == "command" and r["command"] != r["expected"]),
+                            ("non-command", lambda r: r["kind"] != "command")]:
+        c = [confidence(r["gap"]) for r in rows if r["command"] and kind_pred(r)]
+        if c:
+            print(f"  confidence of {name:12s} hypotheses: median {percentile(c, 0.5):4d}, "
+                  f"10% {percentile(c, 0.1):4d}, 90% {percentile(c, 0.9):4d}")
+
+    print()
+    print(f"by voice and variant at gap {threshold:.2f}:")
+    groups = defaultdict(list)
+    for r in rows:
+        groups[(r["voice"], r["variant"])].append(r)
+    print(f"  {'voice variant':32s} {'commands':>8} {'right':>7} {'wrong':>7} {'others accepted':>16}")
+    for (voice, variant), group in sorted(groups.items()):
+        n_cmd = sum(r["kind"] == "command" for r in group)
+        n_other = len(group) - n_cmd
+        right = sum(outcome(r, threshold) == "right" for r in group)
+        wrong = sum(outcome(r, threshold) == "wrong" for r in group)
+        acc = sum(outcome(r, threshold) == "accepted" for r in group)
+        pct = lambda part: f"{100.0 * part / n_cmd:.1f}%" if n_cmd else "-"
+        print(f"  {voice + ' ' + variant:32s} {n_cmd:8d} {pct(right):>7} {pct(wrong):>7} {f'{acc} of {n_other}':>16}")
+
+
+if __name__ == "__main__":
+    main()

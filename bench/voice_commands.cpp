@@ -1,0 +1,370 @@
+// How well the spoken-command recogniser hears the command table: decodes
+// every file of a synthetic corpus (bench/speech/make_corpus.sh) and prints
+// the share of commands heard right and wrong, the share of other speech,
+// silence and noise taken for a command, and the time to a result, each
+// beside its target.
+//   bench_voice_commands [--dump <file.tsv>] <corpus-dir>
+// A corpus folder without an index is filled with the bench set first.
+// --dump writes one line per file (gap, confidence, words, command) for
+// bench/speech/tune.py.
+
+#include "CommandTable.h"
+#include "SpeechRecognizer.h"
+#include "VoiceGrammar.h"
+#include "WavFile.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QMap>
+#include <QProcess>
+#include <QTextStream>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <map>
+#include <vector>
+
+namespace {
+
+using kestrova::character::Recognition;
+
+// The favourite names the corpus phrases were written for.
+const QString OfficeName = QStringLiteral("Writer");
+const QStringList SiteNames = {QStringLiteral("BBC News"), QStringLiteral("Weather"), QStringLiteral("Gmail")};
+
+// The recogniser's rejection line: at or below it an utterance is not taken.
+constexpr int RejectAt = kestrova::GuardedConfidence;
+
+struct Item {
+    QString file, kind, command, phrase, voice, variant;
+    Recognition heard;
+    double decodeMs = 0;
+    bool accepted() const { return !heard.command.isEmpty() && heard.confidence > RejectAt; }
+    bool right() const { return accepted() && heard.command == command; }
+    bool wrong() const { return accepted() && heard.command != command; }
+};
+
+void print(const QString &line)
+{
+    std::printf("%s\n", line.toLocal8Bit().constData());
+}
+
+QString percent(int part, int whole)
+{
+    return whole == 0 ? QStringLiteral("-") : QString::number(100.0 * part / whole, 'f', 1) + u'%';
+}
+
+// The value at the given fraction of the sorted values (nearest rank).
+double percentile(std::vector<double> values, double fraction)
+{
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    const std::size_t rank = std::size_t(std::max(1.0, std::ceil(fraction * double(values.size()))));
+    return values[std::min(rank, values.size()) - 1];
+}
+
+// One measured figure beside its target; `met` says whether it is reached.
+void row(const QString &what, const QString &value, const QString &target, bool met)
+{
+    print(QStringLiteral("  %1 %2 %3 %4")
+              .arg(what, -52)
+              .arg(value, 9)
+              .arg(target, 9)
+              .arg(met ? QStringLiteral("met") : QStringLiteral("NOT MET")));
+}
+
+bool readIndex(const QString &dir, std::vector<Item> *items, QString *error)
+{
+    QFile file(QDir(dir).filePath(QStringLiteral("index.tsv")));
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        *error = file.fileName() + QStringLiteral(": ") + file.errorString();
+        return false;
+    }
+    QTextStream in(&file);
+    const QStringList header = in.readLine().split(u'\t');
+    const QStringList wanted = {"file", "kind", "command", "phrase", "voice", "variant"};
+    std::vector<int> column;
+    for (const QString &name : wanted) {
+        column.push_back(int(header.indexOf(name)));
+        if (column.back() < 0) {
+            *error = QStringLiteral("%1 has no column \"%2\"").arg(file.fileName(), name);
+            return false;
+        }
+    }
+    while (!in.atEnd()) {
+        const QString line = in.readLine();
+        if (line.trimmed().isEmpty())
+            continue;
+        const QStringList f = line.split(u'\t');
+        Item item;
+        QString *fields[] = {&item.file, &item.kind, &item.command, &item.phrase, &item.voice, &item.variant};
+        for (qsizetype k = 0; k < wanted.size(); ++k)
+            *fields[k] = f.value(column[std::size_t(k)]);
+        items->push_back(item);
+    }
+    return true;
+}
+
+// The corpus's own mistakes: a command phrase its grammar does not accept,
+// or an "other" sentence some grammar accepts, would blame the recogniser
+// for the phrase list.
+int checkPhrases(const std::vector<Item> &items, const QList<kestrova::CommandEntry> &table)
+{
+    std::map<QString, std::unique_ptr<kestrova::character::GrammarNode>> grammars;
+    for (const kestrova::CommandEntry &e : table)
+        if (!e.voice.isEmpty())
+            grammars[e.name] = kestrova::character::parseVoiceGrammar(e.voice).root;
+    int problems = 0;
+    QMap<QString, bool> seen;
+    for (const Item &item : items) {
+        if (item.kind != u"command" && item.kind != u"other")
+            continue;
+        if (seen.contains(item.kind + item.command + item.phrase))
+            continue;
+        seen.insert(item.kind + item.command + item.phrase, true);
+        const QString phrase = kestrova::character::normalisePhrase(item.phrase);
+        if (item.kind == u"command") {
+            const auto g = grammars.find(item.command);
+            if (g == grammars.end() || !g->second) {
+                print(QStringLiteral("corpus: no command \"%1\" in the table").arg(item.command));
+                ++problems;
+            } else if (kestrova::character::grammarDistance(*g->second, phrase) != 0) {
+                print(QStringLiteral("corpus: \"%1\" is not a sentence of %2").arg(item.phrase, item.command));
+                ++problems;
+            }
+        } else {
+            for (const auto &[name, root] : grammars)
+                if (root && kestrova::character::grammarDistance(*root, phrase) == 0) {
+                    print(QStringLiteral("corpus: \"%1\" is command %2").arg(item.phrase, name));
+                    ++problems;
+                }
+        }
+    }
+    return problems;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QString corpus, dumpPath;
+    const QStringList args = app.arguments().mid(1);
+    for (int k = 0; k < args.size(); ++k) {
+        if (args[k] == u"--dump" && k + 1 < args.size())
+            dumpPath = args[++k];
+        else if (!args[k].startsWith(u'-') && corpus.isEmpty())
+            corpus = args[k];
+        else {
+            std::fprintf(stderr, "usage: bench_voice_commands [--dump <file.tsv>] <corpus-dir>\n");
+            return 2;
+        }
+    }
+    if (corpus.isEmpty()) {
+        std::fprintf(stderr, "usage: bench_voice_commands [--dump <file.tsv>] <corpus-dir>\n");
+        return 2;
+    }
+
+    if (!QFileInfo::exists(QDir(corpus).filePath(QStringLiteral("index.tsv")))) {
+        const QString script = QStringLiteral(KESTROVA_BENCH_DIR "/speech/make_corpus.sh");
+        print(QStringLiteral("No index in %1: making the bench set with %2").arg(corpus, script));
+        QProcess make;
+        make.setProcessChannelMode(QProcess::ForwardedChannels);
+        make.start(QStringLiteral("bash"), {script, corpus, QStringLiteral("bench")});
+        if (!make.waitForFinished(-1) || make.exitStatus() != QProcess::NormalExit || make.exitCode() != 0) {
+            std::fprintf(stderr, "making the corpus failed\n");
+            return 1;
+        }
+    }
+    std::vector<Item> items;
+    QString error;
+    if (!readIndex(corpus, &items, &error)) {
+        std::fprintf(stderr, "%s\n", error.toLocal8Bit().constData());
+        return 1;
+    }
+
+    const QList<kestrova::CommandEntry> table = kestrova::commandTable(OfficeName, SiteNames);
+    const int phraseProblems = checkPhrases(items, table);
+
+    QElapsedTimer clock;
+    clock.start();
+    auto recognizer = kestrova::character::createPocketsphinxRecognizer(&error);
+    if (!recognizer) {
+        std::fprintf(stderr, "no recogniser: %s\n", error.toLocal8Bit().constData());
+        return 1;
+    }
+    const qint64 startMs = clock.elapsed();
+    std::vector<kestrova::character::VoiceCommand> commands;
+    for (const kestrova::CommandEntry &e : table)
+        if (!e.voice.isEmpty())
+            commands.push_back({e.name, e.voice});
+    QStringList problems;
+    clock.restart();
+    if (!recognizer->setCommands(commands, &problems)) {
+        std::fprintf(stderr, "the recogniser took none of the commands\n");
+        return 1;
+    }
+    const qint64 grammarMs = clock.elapsed();
+    for (const QString &p : problems)
+        print(QStringLiteral("grammar: ") + p);
+
+    std::unique_ptr<QFile> dump;
+    QTextStream dumpOut;
+    if (!dumpPath.isEmpty()) {
+        dump = std::make_unique<QFile>(dumpPath);
+        if (!dump->open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) {
+            std::fprintf(stderr, "%s: %s\n", qPrintable(dumpPath), qPrintable(dump->errorString()));
+            return 1;
+        }
+        dumpOut.setDevice(dump.get());
+        dumpOut << "file\tkind\texpected\tvoice\tvariant\tgap\tconfidence\tspeech\twords\tcommand\taudio_ms\tfinish_ms"
+                   "\tdecode_ms\n";
+    }
+
+    double decodeMs = 0, audioMs = 0;
+    int unreadable = 0;
+    for (Item &item : items) {
+        const auto samples = kestrova::character::readWav16kMono(QDir(corpus).filePath(item.file), &error);
+        if (!samples) {
+            print(QStringLiteral("skipped: ") + error);
+            item.kind = QStringLiteral("unreadable");
+            ++unreadable;
+            continue;
+        }
+        QElapsedTimer t;
+        t.start();
+        item.heard = kestrova::character::recognizeSamples(*recognizer, *samples);
+        item.decodeMs = double(t.nsecsElapsed()) / 1e6;
+        decodeMs += item.decodeMs;
+        audioMs += double(samples->size()) / 16.0;
+        if (dump) {
+            const Recognition &r = item.heard;
+            dumpOut << item.file << '\t' << item.kind << '\t' << item.command << '\t' << item.voice << '\t'
+                    << item.variant << '\t' << QString::number(r.gap, 'f', 4) << '\t' << r.confidence << '\t'
+                    << (r.speech ? 1 : 0) << '\t' << r.words << '\t' << r.command << '\t' << r.audioMs << '\t'
+                    << r.finishMs << '\t' << QString::number(item.decodeMs, 'f', 1) << '\n';
+        }
+    }
+    if (dump)
+        dumpOut.flush();
+
+    // The figures, overall and by voice and variant.
+    struct Tally {
+        int commands = 0, right = 0, wrong = 0, others = 0, othersAccepted = 0;
+    };
+    Tally all;
+    std::map<QString, Tally> byVoice;
+    std::map<QString, std::pair<int, int>> byKind; // accepted, total for non-commands
+    std::vector<double> finish, finishHeard;
+    for (const Item &item : items) {
+        if (item.kind == u"unreadable")
+            continue;
+        finish.push_back(item.heard.finishMs);
+        // Only utterances with words get the second, phone-loop pass.
+        if (!item.heard.words.isEmpty())
+            finishHeard.push_back(item.heard.finishMs);
+        Tally &v = byVoice[item.voice + u' ' + item.variant];
+        if (item.kind == u"command") {
+            for (Tally *t : {&all, &v}) {
+                ++t->commands;
+                t->right += item.right();
+                t->wrong += item.wrong();
+            }
+        } else {
+            for (Tally *t : {&all, &v}) {
+                ++t->others;
+                t->othersAccepted += item.accepted();
+            }
+            byKind[item.kind].first += item.accepted();
+            ++byKind[item.kind].second;
+        }
+    }
+    double finishMean = 0;
+    for (double f : finish)
+        finishMean += f;
+    finishMean = finish.empty() ? 0 : finishMean / double(finish.size());
+    const double finish95 = percentile(finish, 0.95);
+    const double rtf = audioMs > 0 ? decodeMs / audioMs : 0;
+    auto share = [](int part, int whole) { return whole == 0 ? 0.0 : 100.0 * part / whole; };
+
+    print(QString());
+    print(QStringLiteral("Spoken commands: %1 files in %2, %3 commands registered (office \"%4\", sites %5)")
+              .arg(items.size())
+              .arg(corpus)
+              .arg(commands.size())
+              .arg(OfficeName, SiteNames.join(QStringLiteral(", "))));
+    print(QStringLiteral("Accepted = a command above confidence %1. Decoder start %2 ms, grammar %3 ms.")
+              .arg(RejectAt)
+              .arg(startMs)
+              .arg(grammarMs));
+    if (phraseProblems || unreadable)
+        print(QStringLiteral("Corpus problems: %1 phrases, %2 unreadable files (see above)")
+                  .arg(phraseProblems)
+                  .arg(unreadable));
+    print(QString());
+    print(QStringLiteral("  %1 %2 %3").arg(QStringLiteral("measure"), -52).arg(QStringLiteral("measured"), 9).arg(QStringLiteral("target"), 9));
+    row(QStringLiteral("commands recognised as the right command (%1)").arg(all.commands),
+        percent(all.right, all.commands), QStringLiteral(">= 95%"), share(all.right, all.commands) >= 95.0);
+    row(QStringLiteral("commands recognised as a wrong command"), percent(all.wrong, all.commands),
+        QStringLiteral("<= 1%"), share(all.wrong, all.commands) <= 1.0);
+    row(QStringLiteral("other speech, silence and noise accepted (%1)").arg(all.others),
+        percent(all.othersAccepted, all.others), QStringLiteral("<= 2%"),
+        share(all.othersAccepted, all.others) <= 2.0);
+    for (const auto &[kind, counts] : byKind)
+        print(QStringLiteral("    %1 %2 (%3 of %4)")
+                  .arg(kind + QStringLiteral(" accepted"), -50)
+                  .arg(percent(counts.first, counts.second), 9)
+                  .arg(counts.first)
+                  .arg(counts.second));
+    row(QStringLiteral("end of audio to result, mean"), QString::number(finishMean, 'f', 0) + QStringLiteral(" ms"),
+        QStringLiteral("<= 300 ms"), finishMean <= 300);
+    row(QStringLiteral("end of audio to result, 95th percentile"), QString::number(finish95, 'f', 0) + QStringLiteral(" ms"),
+        QStringLiteral("<= 300 ms"), finish95 <= 300);
+    double heardMean = 0;
+    for (double f : finishHeard)
+        heardMean += f;
+    heardMean = finishHeard.empty() ? 0 : heardMean / double(finishHeard.size());
+    print(QStringLiteral("    %1 %2").arg(QStringLiteral("the same for the %1 with words heard, mean / 95%").arg(finishHeard.size()), -50)
+              .arg(QStringLiteral("%1 / %2 ms").arg(heardMean, 0, 'f', 0).arg(percentile(finishHeard, 0.95), 0, 'f', 0), 9));
+    row(QStringLiteral("real-time factor (decode time / audio time)"), QString::number(rtf, 'f', 3),
+        QStringLiteral("<= 0.1"), rtf <= 0.1);
+    print(QStringLiteral("    %1 %2").arg(QStringLiteral("decode time per file, mean"), -50)
+              .arg(QString::number(items.empty() ? 0 : decodeMs / double(items.size()), 'f', 0) + QStringLiteral(" ms"), 9));
+
+    print(QString());
+    print(QStringLiteral("  %1 %2 %3 %4 %5").arg(QStringLiteral("voice variant"), -32)
+              .arg(QStringLiteral("commands"), 8).arg(QStringLiteral("right"), 7).arg(QStringLiteral("wrong"), 7)
+              .arg(QStringLiteral("others accepted"), 16));
+    for (const auto &[voice, t] : byVoice)
+        print(QStringLiteral("  %1 %2 %3 %4 %5")
+                  .arg(voice, -32)
+                  .arg(t.commands, 8)
+                  .arg(percent(t.right, t.commands), 7)
+                  .arg(percent(t.wrong, t.commands), 7)
+                  .arg(QStringLiteral("%1 of %2").arg(t.othersAccepted).arg(t.others), 16));
+
+    // What went wrong, to look at and listen to.
+    print(QString());
+    print(QStringLiteral("Wrong commands and accepted non-commands:"));
+    int listed = 0;
+    for (const Item &item : items) {
+        const bool bad = item.kind == u"command" ? item.wrong() : (item.kind != u"unreadable" && item.accepted());
+        if (!bad)
+            continue;
+        if (++listed > 40)
+            continue;
+        print(QStringLiteral("  %1 %2 %3 \"%4\" heard \"%5\" as %6 (%7)")
+                  .arg(item.file, item.voice, item.variant, item.phrase, item.heard.words, item.heard.command)
+                  .arg(item.heard.confidence));
+    }
+    if (listed == 0)
+        print(QStringLiteral("  none"));
+    else if (listed > 40)
+        print(QStringLiteral("  and %1 more (all of them in the --dump file)").arg(listed - 40));
+    return 0;
+}
