@@ -50,9 +50,9 @@ check "a later run shows the character" start later
 check "its tip window comes up" shown "Tip of the Day"
 close_window "Tip of the Day"
 check "and Quick Launch after it" shown "Quick Launch"
-for spec in "open calender:Calender:calendar" "new search:Search:search" "open file:Open/Run File:open" \
+for entry in "open calender:Calender:calendar" "new search:Search:search" "open file:Open/Run File:open" \
             "about:About Kestrova:about"; do
-  IFS=: read -r phrase title name <<< "$spec"
+  IFS=: read -r phrase title name <<< "$entry"
   listen_and_type "$phrase"
   check "\"$phrase\" opens $title" shown "$title"
   sleep 0.5; shot "$name"
