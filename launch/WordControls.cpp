@@ -111,6 +111,8 @@ WordControls::WordControls(Host &host) : m_host(host), m_worker(std::make_shared
 {
     m_worker->receiver = this;
     m_worker->host = &host;
+    // The platform services are fixed for the run.
+    m_worker->session.processor = host.context().platform.wordProcessor;
     m_thread = new QThread;
     m_thread->setObjectName(QStringLiteral("word processor"));
     m_worker->context = new QObject;
@@ -165,20 +167,12 @@ void WordControls::run(Step step)
 
 void WordControls::OpenWord()
 {
-    WordProcessor *processor = m_host.context().platform.wordProcessor;
-    run([processor](WordSession &session, WordSink &sink) {
-        session.processor = processor;
-        session.OpenWord(sink);
-    });
+    run([](WordSession &session, WordSink &sink) { session.OpenWord(sink); });
 }
 
 void WordControls::NewDocument()
 {
-    WordProcessor *processor = m_host.context().platform.wordProcessor;
-    run([processor](WordSession &session, WordSink &sink) {
-        session.processor = processor;
-        session.NewDocument(sink);
-    });
+    run([](WordSession &session, WordSink &sink) { session.NewDocument(sink); });
 }
 
 void WordControls::ReadSelection()
