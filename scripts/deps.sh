@@ -7,7 +7,7 @@
 # Several groups may be named at once. Nothing is installed that is there.
 set -euo pipefail
 
-build=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-svg-dev qt6-speech-dev
+build=(cmake ninja-build g++ pkg-config qt6-base-dev libx11-dev libxcb1-dev qt6-svg-dev qt6-speech-dev
        qt6-declarative-dev libxkbcommon-dev libcurl4-openssl-dev libreoffice-dev
        qt6-multimedia-dev libpocketsphinx-dev libsphinxbase-dev flite1-dev)
 run=(qt6-qpa-plugins libqt6svg6 qt6-speech-speechd-plugin qt6-speech-flite-plugin

@@ -110,6 +110,13 @@ DesktopCharacter::DesktopCharacter(CharacterModel model, std::unique_ptr<Voice> 
                                : QStringLiteral("reading time"));
     });
 
+    m_noticeTimer.setSingleShot(true);
+    connect(&m_noticeTimer, &QTimer::timeout, this, [this] {
+        const bool speaking = m_current && (m_current->kind == Kind::Speak || m_current->kind == Kind::Think);
+        if (m_balloon && !speaking && m_balloon->text() == m_notice)
+            m_balloon->hide();
+    });
+
     m_mouthTimer.setSingleShot(true);
     connect(&m_mouthTimer, &QTimer::timeout, this, &DesktopCharacter::nextMouthStep);
 
@@ -439,6 +446,17 @@ void DesktopCharacter::listen(bool on)
     m_prompt->open(m_window->geometry());
     if (!already)
         playListening(QStringLiteral("listening"));
+    if (m_speech) {
+        m_speech->setCommands(voiceCommands());
+        m_voiceListening = m_speech->start();
+        if (!m_voiceListening) {
+            qCWarning(lcCharacter).noquote() << "Listening by typing only:" << m_speech->errorString();
+            if (!m_toldNoMicrophone) {
+                m_toldNoMicrophone = true;
+                showNotice(NoMicrophoneNotice);
+            }
+        }
+    }
 }
 
 void DesktopCharacter::playListening(const QString &state)
@@ -465,6 +483,9 @@ void DesktopCharacter::endListening(const QString &why)
     m_listening = false;
     if (m_prompt)
         m_prompt->hide();
+    if (m_voiceListening && m_speech)
+        m_speech->stop();
+    m_voiceListening = false;
     qCDebug(lcCharacter).noquote() << QStringLiteral("Listening ends (%1)").arg(why);
     m_listeningHold.stop();
     if (!m_current && m_listeningAnimation && m_player.animation() == m_listeningAnimation)
@@ -482,14 +503,95 @@ void DesktopCharacter::hear(const QString &phrase)
             enabled << c.name;
     const CommandMatcher::Match match = m_matcher.match(phrase, enabled);
     qCDebug(lcCharacter).noquote() << QStringLiteral("Heard \"%1\"").arg(shortText(phrase));
+    raiseHeard(match.name, match.confidence, phrase);
+}
+
+void DesktopCharacter::hearVoice(const Recognition &heard)
+{
+    if (!m_listening || !m_voiceListening)
+        return;
+    m_voiceListening = false;
+    // The recogniser knows only the commands it was given; one disabled
+    // since counts as nothing heard.
+    const Command *c = heard.command.isEmpty() ? nullptr : m_commands.item(heard.command);
+    const bool usable = c && c->enabled;
+    qCDebug(lcCharacter).noquote() << QStringLiteral("Heard by voice \"%1\" (%2 ms of audio, %3 ms to decode)")
+                                          .arg(shortText(heard.words))
+                                          .arg(heard.audioMs)
+                                          .arg(heard.finishMs);
+    raiseHeard(usable ? heard.command : QString(), usable ? heard.confidence : -100, heard.words);
+}
+
+void DesktopCharacter::raiseHeard(const QString &name, int confidence, const QString &words)
+{
     endListening(QStringLiteral("heard"));
     // A match this weak shows the command's own doubt, as a thought: the
     // program decides what to say.
-    if (const Command *c = match.name.isEmpty() ? nullptr : m_commands.item(match.name)) {
-        if (!c->confidenceText.isEmpty() && match.confidence <= c->confidence)
+    if (const Command *c = name.isEmpty() ? nullptr : m_commands.item(name)) {
+        if (!c->confidenceText.isEmpty() && confidence <= c->confidence)
             think(c->confidenceText);
     }
-    raiseCommand(UserInput{match.name, match.confidence, phrase});
+    raiseCommand(UserInput{name, confidence, words});
+}
+
+std::vector<VoiceCommand> DesktopCharacter::voiceCommands()
+{
+    updateMatcher();
+    std::vector<VoiceCommand> out;
+    for (const Command &c : m_commands.all()) {
+        if (!c.enabled || c.voice.trimmed().isEmpty())
+            continue;
+        const QString bad = c.name + u'\x1f' + c.voice;
+        if (m_badGrammars.contains(bad))
+            continue;
+        out.push_back(VoiceCommand{c.name, c.voice});
+    }
+    return out;
+}
+
+void DesktopCharacter::setSpeechListener(SpeechListener *listener)
+{
+    if (m_speech == listener)
+        return;
+    if (m_speech) {
+        if (m_voiceListening)
+            m_speech->stop();
+        m_speech->disconnect(this);
+    }
+    m_voiceListening = false;
+    m_speech = listener;
+    if (!listener)
+        return;
+    connect(listener, &SpeechListener::hearingStarted, this, [this] {
+        if (!m_listening || !m_voiceListening)
+            return;
+        qCDebug(lcCharacter) << "Hearing speech";
+        // Someone speaking is not idle: the prompt waits for the end.
+        if (m_prompt)
+            m_prompt->keepOpen();
+        playListening(QStringLiteral("hearing"));
+    });
+    connect(listener, &SpeechListener::heard, this, &DesktopCharacter::hearVoice);
+    connect(listener, &SpeechListener::stopped, this, [this] { m_voiceListening = false; });
+    connect(listener, &SpeechListener::failed, this, [this](const QString &why) {
+        if (!m_voiceListening)
+            return;
+        m_voiceListening = false;
+        qCWarning(lcCharacter).noquote() << "Listening by typing only:" << why;
+    });
+}
+
+void DesktopCharacter::showNotice(const QString &text)
+{
+    if (!m_balloon || !m_window || !visible())
+        return;
+    // A running Speak or Think owns the balloon.
+    if (m_current && (m_current->kind == Kind::Speak || m_current->kind == Kind::Think))
+        return;
+    qCDebug(lcCharacter).noquote() << QStringLiteral("Notice \"%1\"").arg(text);
+    m_notice = text;
+    showBalloon(text, Balloon::Style::Speech);
+    m_noticeTimer.start(readingTimeMs(text, 0));
 }
 
 void DesktopCharacter::close()
@@ -502,6 +604,7 @@ void DesktopCharacter::close()
     m_readingTimer.stop();
     m_glide.stop();
     m_mouthTimer.stop();
+    m_noticeTimer.stop();
     m_afterAnimation = {};
     m_player.halt();
     if (m_utterance && m_voice)

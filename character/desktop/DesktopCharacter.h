@@ -12,6 +12,7 @@
 #include "SpeechText.h"
 #include "VoiceGrammar.h"
 #include "Voice.h"
+#include "SpeechListener.h"
 
 #include <QElapsedTimer>
 #include <QList>
@@ -53,7 +54,11 @@ namespace kestrova::character {
 // what is typed there is matched against the enabled commands' voice
 // grammars and raised as command(). Listening ends with the phrase, with
 // Escape, after ListeningPrompt::IdleTimeoutMs without typing, with
-// listen(false), or when the character hides.
+// listen(false), or when the character hides. With a speech listener the
+// character also listens through the microphone while the prompt is open:
+// it shows its "hearing" state while speech comes in, and what was heard
+// is raised as command() with the words recognised, the end of the
+// utterance ending the listening.
 class DesktopCharacter : public Character {
     Q_OBJECT
 public:
@@ -117,6 +122,19 @@ public:
     // What the prompt does on Enter: matches the phrase and raises command().
     void hear(const QString &phrase);
 
+    // Spoken commands come from here while listening; null: typed only.
+    // The listener is not owned and may be shared by characters.
+    void setSpeechListener(SpeechListener *listener);
+    SpeechListener *speechListener() const { return m_speech; }
+    // The enabled commands with something to say, as the recogniser takes them.
+    std::vector<VoiceCommand> voiceCommands();
+    // A short note of the service's own in the word balloon (shown even
+    // with the balloon turned off), gone after the reading time; it never
+    // covers a balloon a request is showing.
+    void showNotice(const QString &text);
+    static inline const QString NoMicrophoneNotice =
+        QStringLiteral("I can't hear you: no microphone was found. Type your command instead.");
+
 private:
     enum class Kind { Speak, Think, Play, Show, Hide, MoveTo, GestureAt };
     struct Job {
@@ -160,6 +178,8 @@ private:
     void updateMatcher();
     void playListening(const QString &state);
     void raiseCommand(const UserInput &input);
+    void raiseHeard(const QString &name, int confidence, const QString &words);
+    void hearVoice(const Recognition &heard);
 
     CharacterModel m_model;
     CharacterRenderer m_renderer;
@@ -205,6 +225,12 @@ private:
     QSet<QString> m_badGrammars;   // warned about already
     const Animation *m_listeningAnimation = nullptr;
     QTimer m_listeningHold;
+
+    QPointer<SpeechListener> m_speech;
+    bool m_voiceListening = false;    // the listener runs for this character
+    bool m_toldNoMicrophone = false;  // said once a run
+    QTimer m_noticeTimer;
+    QString m_notice;
 };
 
 } // namespace kestrova::character

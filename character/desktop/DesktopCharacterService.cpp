@@ -2,6 +2,8 @@
 
 #include "DesktopCharacter.h"
 #include "DesktopCharacterLog.h"
+#include "ListeningKey.h"
+#include "MicrophoneSource.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -16,12 +18,46 @@ DesktopCharacterService::DesktopCharacterService(const QString &programDir, cons
     m_voiceFactory = [](const CharacterModel &model) -> std::unique_ptr<Voice> {
         return std::make_unique<QtVoice>(model.voice);
     };
+    setSpeechInput([](QString *error) { return createPocketsphinxRecognizer(error); },
+                   []() -> std::unique_ptr<AudioSource> { return std::make_unique<MicrophoneSource>(); });
+
+    m_listeningKey = new ListeningKey(this);
+    const QSettings settings(settingsFile(), QSettings::IniFormat);
+    const QString key = settings.value(QStringLiteral("ListeningKey"), ListeningKey::DefaultKey).toString();
+    if (!m_listeningKey->setKey(key))
+        qCWarning(lcCharacter).noquote() << QStringLiteral("No listening key \"%1\": %2").arg(key, m_listeningKey->errorString());
+    else if (m_listeningKey->isActive())
+        qCDebug(lcCharacter).noquote() << QStringLiteral("Listening key \"%1\"").arg(key);
+    connect(m_listeningKey, &ListeningKey::pressed, this, &DesktopCharacterService::toggleListening);
+}
+
+void DesktopCharacterService::setSpeechInput(SpeechListener::RecognizerFactory recognizer,
+                                             SpeechListener::SourceFactory source)
+{
+    std::unique_ptr<SpeechListener> old = std::move(m_speech);
+    if (recognizer && source)
+        m_speech = std::make_unique<SpeechListener>(std::move(recognizer), std::move(source));
+    for (const QPointer<DesktopCharacter> &c : std::as_const(m_characters))
+        if (c)
+            c->setSpeechListener(m_speech.get());
+}
+
+void DesktopCharacterService::toggleListening()
+{
+    for (const QPointer<DesktopCharacter> &c : std::as_const(m_characters)) {
+        if (c && c->visible()) {
+            qCDebug(lcCharacter) << "Listening key";
+            c->listen(!c->isListening());
+            return;
+        }
+    }
 }
 
 DesktopCharacterService::~DesktopCharacterService()
 {
     for (const QPointer<DesktopCharacter> &c : std::as_const(m_characters))
         delete c.data();
+    m_speech.reset();
 }
 
 QString DesktopCharacterService::settingsFile() const
@@ -56,6 +92,7 @@ DesktopCharacter *DesktopCharacterService::loadFolder(const QString &folder)
         delete character;
         return nullptr;
     }
+    character->setSpeechListener(m_speech.get());
     return character;
 }
 

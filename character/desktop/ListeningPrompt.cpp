@@ -77,6 +77,12 @@ void ListeningPrompt::open(const QRect &character)
     m_idle.start(m_idleTimeoutMs);
 }
 
+void ListeningPrompt::keepOpen()
+{
+    if (m_idle.isActive())
+        m_idle.start(m_idleTimeoutMs);
+}
+
 void ListeningPrompt::takeFocus()
 {
     raise();

@@ -29,6 +29,8 @@ public:
     void follow(const QRect &character);
 
     QLineEdit *line() const { return m_line; }
+    // Counts the idle time-out from now (someone is speaking).
+    void keepOpen();
     void setIdleTimeout(int ms) { m_idleTimeoutMs = ms; }
     int idleTimeout() const { return m_idleTimeoutMs; }
 

@@ -1,0 +1,321 @@
+#include "SpeechListener.h"
+
+#include <QLoggingCategory>
+#include <QSemaphore>
+#include <QThread>
+
+Q_DECLARE_LOGGING_CATEGORY(lcSpeech)
+
+namespace kestrova::character {
+
+namespace {
+
+// With no speech for this long the utterance starts over, so what waits
+// for speech never holds more than a few seconds of audio.
+constexpr int RestartWithoutSpeechMs = 4000;
+constexpr int SamplesPerMs = 16;
+
+QString keyOf(const std::vector<VoiceCommand> &commands)
+{
+    QString key;
+    for (const VoiceCommand &c : commands)
+        key += c.name + u'\x1f' + c.grammar + u'\x1e';
+    return key;
+}
+
+} // namespace
+
+// Lives on the listener's thread and owns the recogniser. Every call comes
+// queued from the listener; results go back the same way, tagged with the
+// session they belong to so that a late result of a stopped session is
+// dropped.
+class SpeechWorker : public QObject {
+public:
+    SpeechWorker(SpeechListener::RecognizerFactory factory, SpeechListener *listener)
+        : m_factory(std::move(factory)), m_listener(listener)
+    {
+    }
+
+    void setCommands(const std::vector<VoiceCommand> &commands)
+    {
+        m_commands = commands;
+        m_commandsDirty = true;
+        if (m_recognizer)
+            applyCommands();
+    }
+
+    void begin(int session, int maxUtteranceMs)
+    {
+        if (!ensureRecognizer(session))
+            return;
+        if (m_commandsDirty)
+            applyCommands();
+        if (!m_haveGrammar) {
+            report([session](SpeechListener *l) { l->failedIn(session, QStringLiteral("No command can be spoken")); });
+            return;
+        }
+        if (m_session && m_recognizer)
+            m_recognizer->endUtterance(); // an earlier session cut short
+        m_session = session;
+        m_maxUtteranceSamples = qint64(maxUtteranceMs) * SamplesPerMs;
+        startUtterance();
+    }
+
+    void feed(int session, const QByteArray &pcm)
+    {
+        if (session != m_session || !m_recognizer)
+            return;
+        const auto *samples = reinterpret_cast<const std::int16_t *>(pcm.constData());
+        const std::size_t count = std::size_t(pcm.size() / 2);
+        m_recognizer->process(samples, count);
+        m_samples += qint64(count);
+        if (m_recognizer->speechStarted()) {
+            if (!m_hearing) {
+                m_hearing = true;
+                m_speechFrom = m_samples - qint64(count);
+                report([session](SpeechListener *l) { l->hearingIn(session); });
+            }
+            if (!m_recognizer->inSpeech() || m_samples - m_speechFrom >= m_maxUtteranceSamples)
+                conclude();
+        } else if (m_samples >= qint64(RestartWithoutSpeechMs) * SamplesPerMs) {
+            m_recognizer->endUtterance();
+            startUtterance();
+        }
+    }
+
+    // The source ran dry.
+    void finish(int session)
+    {
+        if (session != m_session || !m_recognizer)
+            return;
+        if (m_hearing) {
+            conclude();
+            return;
+        }
+        m_recognizer->endUtterance();
+        m_session = 0;
+        report([session](SpeechListener *l) { l->stoppedIn(session); });
+    }
+
+    void cancel(int session)
+    {
+        if (session != m_session || !m_recognizer)
+            return;
+        m_recognizer->endUtterance();
+        m_session = 0;
+    }
+
+private:
+    bool ensureRecognizer(int session)
+    {
+        if (m_recognizer)
+            return true;
+        if (!m_factoryError.isEmpty()) {
+            const QString why = m_factoryError;
+            report([session, why](SpeechListener *l) { l->failedIn(session, why); });
+            return false;
+        }
+        QString error;
+        m_recognizer = m_factory ? m_factory(&error) : nullptr;
+        if (!m_recognizer) {
+            m_factoryError = error.isEmpty() ? QStringLiteral("No speech recogniser is available") : error;
+            qCWarning(lcSpeech).noquote() << "Spoken commands are off:" << m_factoryError;
+            const QString why = m_factoryError;
+            report([session, why](SpeechListener *l) { l->failedIn(session, why); });
+            return false;
+        }
+        return true;
+    }
+
+    void applyCommands()
+    {
+        m_commandsDirty = false;
+        QStringList problems;
+        const bool ok = m_recognizer->setCommands(m_commands, &problems);
+        for (const QString &p : std::as_const(problems))
+            qCWarning(lcSpeech).noquote() << "Not for speaking:" << p;
+        // A refused set keeps the grammar before it.
+        m_haveGrammar = m_haveGrammar || ok;
+    }
+
+    void startUtterance()
+    {
+        m_samples = 0;
+        m_speechFrom = 0;
+        m_hearing = false;
+        m_recognizer->startUtterance();
+    }
+
+    void conclude()
+    {
+        const int session = m_session;
+        m_session = 0;
+        const Recognition heard = m_recognizer->endUtterance();
+        report([session, heard](SpeechListener *l) { l->heardIn(session, heard); });
+    }
+
+    template<typename F>
+    void report(F &&f)
+    {
+        SpeechListener *listener = m_listener;
+        QMetaObject::invokeMethod(listener, [listener, f = std::forward<F>(f)] { f(listener); }, Qt::QueuedConnection);
+    }
+
+    SpeechListener::RecognizerFactory m_factory;
+    SpeechListener *m_listener;
+    std::unique_ptr<SpeechRecognizer> m_recognizer;
+    QString m_factoryError;
+    std::vector<VoiceCommand> m_commands;
+    bool m_commandsDirty = false;
+    bool m_haveGrammar = false;
+    int m_session = 0;
+    qint64 m_samples = 0;
+    qint64 m_speechFrom = 0;
+    qint64 m_maxUtteranceSamples = 0;
+    bool m_hearing = false;
+};
+
+SpeechListener::SpeechListener(RecognizerFactory recognizer, SourceFactory source, QObject *parent)
+    : QObject(parent), m_sourceFactory(std::move(source))
+{
+    qRegisterMetaType<Recognition>();
+    m_thread = new QThread;
+    m_thread->setObjectName(QStringLiteral("Speech recogniser"));
+    m_worker = new SpeechWorker(std::move(recognizer), this);
+    m_worker->moveToThread(m_thread);
+    m_thread->start();
+}
+
+SpeechListener::~SpeechListener()
+{
+    stopRecording();
+    m_source.reset();
+    // The worker goes with its thread: deleted there, after every call
+    // already queued to it.
+    QMetaObject::invokeMethod(m_worker, [w = m_worker] { delete w; }, Qt::QueuedConnection);
+    m_thread->quit();
+    m_thread->wait();
+    delete m_thread;
+}
+
+void SpeechListener::setCommands(const std::vector<VoiceCommand> &commands)
+{
+    const QString key = keyOf(commands);
+    if (key == m_commandsKey)
+        return;
+    m_commandsKey = key;
+    QMetaObject::invokeMethod(m_worker, [w = m_worker, commands] { w->setCommands(commands); }, Qt::QueuedConnection);
+}
+
+bool SpeechListener::start()
+{
+    stop();
+    m_error.clear();
+    if (!m_source) {
+        m_source = m_sourceFactory ? m_sourceFactory() : nullptr;
+        if (!m_source) {
+            m_error = QStringLiteral("No microphone was found");
+            return false;
+        }
+        connect(m_source.get(), &AudioSource::samples, this, &SpeechListener::onSamples);
+        connect(m_source.get(), &AudioSource::finished, this, &SpeechListener::onSourceFinished);
+    }
+    const int session = ++m_session;
+    const int maxMs = m_maxUtteranceMs;
+    QMetaObject::invokeMethod(m_worker, [w = m_worker, session, maxMs] { w->begin(session, maxMs); }, Qt::QueuedConnection);
+    m_active = session;
+    m_recording = true;
+    if (!m_source->start()) {
+        m_error = m_source->errorString();
+        if (m_error.isEmpty())
+            m_error = QStringLiteral("No microphone was found");
+        m_recording = false;
+        m_active = 0;
+        QMetaObject::invokeMethod(m_worker, [w = m_worker, session] { w->cancel(session); }, Qt::QueuedConnection);
+        // The next start asks for the source again: a microphone plugged in
+        // later is found.
+        m_source.reset();
+        return false;
+    }
+    return true;
+}
+
+void SpeechListener::stop()
+{
+    if (!m_active)
+        return;
+    const int session = m_active;
+    m_active = 0;
+    stopRecording();
+    QMetaObject::invokeMethod(m_worker, [w = m_worker, session] { w->cancel(session); }, Qt::QueuedConnection);
+}
+
+void SpeechListener::stopRecording()
+{
+    if (m_recording && m_source)
+        m_source->stop();
+    m_recording = false;
+}
+
+void SpeechListener::onSamples(const QByteArray &pcm)
+{
+    if (!m_recording || !m_active || pcm.isEmpty())
+        return;
+    const int session = m_active;
+    QMetaObject::invokeMethod(m_worker, [w = m_worker, session, pcm] { w->feed(session, pcm); }, Qt::QueuedConnection);
+}
+
+void SpeechListener::onSourceFinished()
+{
+    if (!m_recording || !m_active)
+        return;
+    const int session = m_active;
+    m_recording = false;
+    // The source is made again next time: a device that went away may be
+    // back, or another one the default.
+    m_source.release()->deleteLater();
+    QMetaObject::invokeMethod(m_worker, [w = m_worker, session] { w->finish(session); }, Qt::QueuedConnection);
+}
+
+void SpeechListener::hearingIn(int session)
+{
+    if (session == m_active)
+        Q_EMIT hearingStarted();
+}
+
+void SpeechListener::heardIn(int session, const Recognition &recognition)
+{
+    if (session != m_active)
+        return;
+    m_active = 0;
+    stopRecording();
+    Q_EMIT heard(recognition);
+}
+
+void SpeechListener::stoppedIn(int session)
+{
+    if (session != m_active)
+        return;
+    m_active = 0;
+    stopRecording();
+    Q_EMIT stopped();
+}
+
+void SpeechListener::failedIn(int session, const QString &why)
+{
+    if (session != m_active)
+        return;
+    m_active = 0;
+    stopRecording();
+    m_error = why;
+    Q_EMIT failed(why);
+}
+
+void SpeechListener::waitForWorker()
+{
+    QSemaphore done;
+    QMetaObject::invokeMethod(m_worker, [&done] { done.release(); }, Qt::QueuedConnection);
+    done.acquire();
+}
+
+} // namespace kestrova::character

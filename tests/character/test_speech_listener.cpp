@@ -1,0 +1,572 @@
+// Listening by voice: the listener that carries audio from a source to the
+// recogniser on a thread of its own and brings results back, and the
+// desktop character that turns what was heard into commands.
+
+#include "desktop/Balloon.h"
+#include "desktop/DesktopCharacter.h"
+#include "desktop/ListeningKey.h"
+#include "desktop/ListeningPrompt.h"
+#include "SpeechListener.h"
+#include "WavFile.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QMutex>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+
+using namespace kestrova::character;
+
+namespace {
+
+constexpr int Chunk = 1600; // 100 ms at 16 kHz
+
+// What a scripted recogniser does with the samples it is fed, and what it
+// saw. Speech begins after speechFrom samples of the utterance and ends
+// after speechUntil (never when negative).
+struct Script {
+    qint64 speechFrom = 3 * Chunk;
+    qint64 speechUntil = 8 * Chunk;
+    Recognition result;
+
+    QMutex mutex;
+    int commandSets = 0;
+    std::vector<VoiceCommand> commands;
+    int starts = 0;
+    int ends = 0;
+    qint64 longestUtterance = 0;
+    QSet<QThread *> threads;
+};
+
+class ScriptedRecognizer : public SpeechRecognizer {
+public:
+    explicit ScriptedRecognizer(std::shared_ptr<Script> script) : m_script(std::move(script)) {}
+    bool setCommands(const std::vector<VoiceCommand> &commands, QStringList *) override
+    {
+        QMutexLocker lock(&m_script->mutex);
+        ++m_script->commandSets;
+        m_script->commands = commands;
+        m_script->threads.insert(QThread::currentThread());
+        return true;
+    }
+    void startUtterance() override
+    {
+        QMutexLocker lock(&m_script->mutex);
+        ++m_script->starts;
+        m_samples = 0;
+    }
+    void process(const std::int16_t *, std::size_t count) override
+    {
+        QMutexLocker lock(&m_script->mutex);
+        m_samples += qint64(count);
+        m_script->longestUtterance = std::max(m_script->longestUtterance, m_samples);
+        m_script->threads.insert(QThread::currentThread());
+    }
+    bool speechStarted() const override { return m_samples >= m_script->speechFrom; }
+    bool inSpeech() const override
+    {
+        return speechStarted() && (m_script->speechUntil < 0 || m_samples < m_script->speechUntil);
+    }
+    Recognition endUtterance() override
+    {
+        QMutexLocker lock(&m_script->mutex);
+        ++m_script->ends;
+        Recognition r = m_script->result;
+        r.speech = m_samples >= m_script->speechFrom;
+        r.audioMs = int(m_samples / 16);
+        return r;
+    }
+
+private:
+    std::shared_ptr<Script> m_script;
+    qint64 m_samples = 0;
+};
+
+// Silence in 100 ms chunks, as fast as it is taken; after `chunks` of them
+// it runs dry (never when negative).
+class ChunkSource : public AudioSource {
+public:
+    ChunkSource(int chunks, QString failWith) : m_chunks(chunks), m_failWith(std::move(failWith))
+    {
+        m_timer.setInterval(1);
+        connect(&m_timer, &QTimer::timeout, this, [this] {
+            if (m_chunks >= 0 && m_sent >= m_chunks) {
+                m_timer.stop();
+                Q_EMIT finished();
+                return;
+            }
+            ++m_sent;
+            Q_EMIT samples(QByteArray(Chunk * 2, '\0'));
+        });
+    }
+    bool start() override
+    {
+        if (!m_failWith.isEmpty())
+            return false;
+        m_sent = 0;
+        if (!manual)
+            m_timer.start();
+        return true;
+    }
+    // With `manual`, chunks come only from here.
+    void push() { Q_EMIT samples(QByteArray(Chunk * 2, '\0')); }
+    bool manual = false;
+    void stop() override { m_timer.stop(); }
+    QString errorString() const override { return m_failWith; }
+    bool running() const { return m_timer.isActive(); }
+
+private:
+    int m_chunks;
+    int m_sent = 0;
+    QString m_failWith;
+    QTimer m_timer;
+};
+
+struct Rig {
+    std::shared_ptr<Script> script = std::make_shared<Script>();
+    int chunks = -1;
+    QString sourceError;
+    int recognizersMade = 0;
+    int sourcesMade = 0;
+    bool noRecognizer = false;
+    bool noSource = false;
+    bool manual = false;
+    QPointer<ChunkSource> source;
+
+    // A listener for one command; a listener with none refuses to listen.
+    std::unique_ptr<SpeechListener> make()
+    {
+        auto listener = makeBare();
+        listener->setCommands({{"Quit", "quit"}});
+        return listener;
+    }
+    std::unique_ptr<SpeechListener> makeBare()
+    {
+        return std::make_unique<SpeechListener>(
+            [this](QString *error) -> std::unique_ptr<SpeechRecognizer> {
+                ++recognizersMade;
+                if (noRecognizer) {
+                    *error = QStringLiteral("the speech model is not installed");
+                    return nullptr;
+                }
+                return std::make_unique<ScriptedRecognizer>(script);
+            },
+            [this]() -> std::unique_ptr<AudioSource> {
+                ++sourcesMade;
+                if (noSource)
+                    return nullptr;
+                auto s = std::make_unique<ChunkSource>(chunks, sourceError);
+                s->manual = manual;
+                source = s.get();
+                return s;
+            });
+    }
+};
+
+Recognition heardAs(const QString &command, int confidence, const QString &words)
+{
+    Recognition r;
+    r.command = command;
+    r.confidence = confidence;
+    r.words = words;
+    return r;
+}
+
+const QString TestbotFolder = QStringLiteral(KESTROVA_SOURCE_DIR "/tests/data/characters/testbot");
+
+class SilentVoice : public Voice {
+public:
+    bool isAvailable() const override { return false; }
+    bool isWorking() const override { return false; }
+    int say(const QString &) override
+    {
+        const int utterance = next++;
+        QTimer::singleShot(0, this, [this, utterance] { Q_EMIT failed(utterance); });
+        return utterance;
+    }
+    void stop() override {}
+    int next = 1;
+};
+
+// The test character with "Processing" as its hearing state.
+std::unique_ptr<DesktopCharacter> makeBot()
+{
+    QString error;
+    std::optional<CharacterModel> model = CharacterModel::load(TestbotFolder, &error);
+    if (!model)
+        qFatal("testbot does not load: %s", qPrintable(error));
+    model->states.insert(QStringLiteral("hearing"), QStringLiteral("Processing"));
+    auto bot = std::make_unique<DesktopCharacter>(std::move(*model), std::make_unique<SilentVoice>());
+    Commands &c = bot->commands();
+    c.setCaption(QStringLiteral("Kestrova"));
+    c.setVisible(true);
+    c.add(QStringLiteral("General"), QStringLiteral("General"), QStringLiteral("[...]general[...]"), true, true);
+    c.add(QStringLiteral("Secret"), QStringLiteral("Secret"), QStringLiteral("secret"), false, true);
+    c.add(QStringLiteral("Menu Only"), QStringLiteral("Menu Only"), QString(), true, true);
+    c.add(QStringLiteral("Check Mail"), QStringLiteral("Check Mail"), QStringLiteral("[check][e]mail"), true, false);
+    c.add(QStringLiteral("Quit"), QStringLiteral("Quit"), QStringLiteral("quit[program|application]"), true, true);
+    bot->show();
+    if (!QTest::qWaitFor([&] { return bot->visible() && !bot->isBusy(); }, 3000))
+        qFatal("testbot does not show");
+    return bot;
+}
+
+} // namespace
+
+class TestSpeechListener : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase() { qRegisterMetaType<UserInput>(); }
+
+    void oneUtteranceIsDecodedOffTheUiThread();
+    void stopDropsTheResult();
+    void sourceRunningDry();
+    void speechLongerThanTheLimitEnds();
+    void waitingForSpeechHoldsLittleAudio();
+    void grammarRebuiltOnlyWhenCommandsChange();
+    void noMicrophone();
+    void noRecognizer();
+
+    void spokenCommandBecomesACommand();
+    void somethingElseHeardIsNotUnderstood();
+    void commandDisabledWhileListening();
+    void typingWinsOverTheVoice();
+    void noMicrophoneIsSaidOnce();
+    void realRecordingThroughTheCharacter();
+
+    void listeningKeyNeedsX11();
+};
+
+void TestSpeechListener::oneUtteranceIsDecodedOffTheUiThread()
+{
+    Rig rig;
+    rig.script->result = heardAs(QStringLiteral("Check Mail"), 42, QStringLiteral("check mail"));
+    auto listener = rig.make();
+    QStringList order;
+    QThread *heardOn = nullptr;
+    connect(listener.get(), &SpeechListener::hearingStarted, this, [&] { order << "hearing"; });
+    connect(listener.get(), &SpeechListener::heard, this, [&](const Recognition &r) {
+        order << "heard " + r.command;
+        heardOn = QThread::currentThread();
+    });
+    QVERIFY(listener->start());
+    QVERIFY(listener->isListening());
+    QTRY_COMPARE(order, QStringList({"hearing", "heard Check Mail"}));
+    QVERIFY(!listener->isListening());
+    QCOMPARE(heardOn, QThread::currentThread());
+    listener->waitForWorker();
+    QMutexLocker lock(&rig.script->mutex);
+    QCOMPARE(rig.script->threads.size(), 1);
+    QVERIFY(!rig.script->threads.contains(QThread::currentThread()));
+    // The source stops with the result; nothing more is recorded.
+    QVERIFY(rig.source && !rig.source->running());
+    QCOMPARE(rig.recognizersMade, 1);
+}
+
+void TestSpeechListener::stopDropsTheResult()
+{
+    Rig rig;
+    rig.manual = true;
+    rig.script->speechFrom = 0;
+    rig.script->speechUntil = Chunk;
+    rig.script->result = heardAs(QStringLiteral("Quit"), 90, QStringLiteral("quit"));
+    auto listener = rig.make();
+    QSignalSpy heard(listener.get(), &SpeechListener::heard);
+    QVERIFY(listener->start());
+    // The worker has its answer on the way when listening is stopped: it
+    // is not raised.
+    rig.source->push();
+    listener->waitForWorker();
+    listener->stop();
+    QVERIFY(!listener->isListening());
+    QTest::qWait(100);
+    QCOMPARE(heard.count(), 0);
+
+    // Listening again gives the next utterance its own result.
+    QVERIFY(listener->start());
+    rig.source->push();
+    QTRY_COMPARE(heard.count(), 1);
+    QCOMPARE(heard.at(0).at(0).value<Recognition>().command, QStringLiteral("Quit"));
+}
+
+void TestSpeechListener::sourceRunningDry()
+{
+    // Nothing but silence, then the file ends: listening stops, no result.
+    {
+        Rig rig;
+        rig.chunks = 2;
+        auto listener = rig.make();
+        QSignalSpy heard(listener.get(), &SpeechListener::heard);
+        QSignalSpy stopped(listener.get(), &SpeechListener::stopped);
+        QVERIFY(listener->start());
+        QTRY_COMPARE(stopped.count(), 1);
+        QCOMPARE(heard.count(), 0);
+        QVERIFY(!listener->isListening());
+        // A source that ran dry is made anew for the next listening.
+        QVERIFY(listener->start());
+        QCOMPARE(rig.sourcesMade, 2);
+        listener->stop();
+    }
+    // Speech still going when the source ends: what was heard counts.
+    {
+        Rig rig;
+        rig.chunks = 5;
+        rig.script->speechUntil = -1;
+        rig.script->result = heardAs(QStringLiteral("General"), 10, QStringLiteral("general"));
+        auto listener = rig.make();
+        QSignalSpy heard(listener.get(), &SpeechListener::heard);
+        QSignalSpy stopped(listener.get(), &SpeechListener::stopped);
+        QVERIFY(listener->start());
+        QTRY_COMPARE(heard.count(), 1);
+        QCOMPARE(stopped.count(), 0);
+        QCOMPARE(heard.at(0).at(0).value<Recognition>().command, QStringLiteral("General"));
+    }
+}
+
+void TestSpeechListener::speechLongerThanTheLimitEnds()
+{
+    Rig rig;
+    rig.script->speechUntil = -1; // a steady noise the detector takes for speech
+    auto listener = rig.make();
+    listener->setMaxUtteranceMs(500);
+    QSignalSpy heard(listener.get(), &SpeechListener::heard);
+    QVERIFY(listener->start());
+    QTRY_COMPARE(heard.count(), 1);
+    listener->waitForWorker();
+    QMutexLocker lock(&rig.script->mutex);
+    // Speech was noticed in the third chunk; the limit is 5 chunks from
+    // there.
+    QCOMPARE(rig.script->longestUtterance, qint64(7 * Chunk));
+}
+
+void TestSpeechListener::waitingForSpeechHoldsLittleAudio()
+{
+    Rig rig;
+    rig.chunks = 120; // 12 s of silence
+    rig.script->speechFrom = 1 << 30;
+    auto listener = rig.make();
+    QSignalSpy stopped(listener.get(), &SpeechListener::stopped);
+    QVERIFY(listener->start());
+    QTRY_COMPARE_WITH_TIMEOUT(stopped.count(), 1, 10000);
+    listener->waitForWorker();
+    QMutexLocker lock(&rig.script->mutex);
+    QCOMPARE(rig.script->longestUtterance, qint64(40 * Chunk));
+    QCOMPARE(rig.script->starts, 4);
+    QCOMPARE(rig.script->ends, 4);
+}
+
+void TestSpeechListener::grammarRebuiltOnlyWhenCommandsChange()
+{
+    Rig rig;
+    auto listener = rig.makeBare();
+    QSignalSpy failed(listener.get(), &SpeechListener::failed);
+    QVERIFY(listener->start());
+    QTRY_COMPARE(failed.count(), 1);
+    QCOMPARE(failed.at(0).at(0).toString(), QStringLiteral("No command can be spoken"));
+
+    const std::vector<VoiceCommand> a = {{"Quit", "quit"}, {"Help", "help"}};
+    listener->setCommands(a);
+    listener->setCommands(a);
+    QVERIFY(listener->start());
+    listener->stop();
+    listener->waitForWorker();
+    {
+        QMutexLocker lock(&rig.script->mutex);
+        QCOMPARE(rig.script->commandSets, 1);
+    }
+    // A command enabled, or its grammar changed: built again.
+    listener->setCommands({{"Quit", "quit"}, {"Help", "help"}, {"General", "general"}});
+    listener->setCommands({{"Quit", "quit [program]"}, {"Help", "help"}, {"General", "general"}});
+    listener->waitForWorker();
+    QMutexLocker lock(&rig.script->mutex);
+    QCOMPARE(rig.script->commandSets, 3);
+    QCOMPARE(rig.script->commands.size(), std::size_t(3));
+    QCOMPARE(rig.script->commands.front().grammar, QStringLiteral("quit [program]"));
+}
+
+void TestSpeechListener::noMicrophone()
+{
+    Rig rig;
+    rig.sourceError = QStringLiteral("No microphone was found");
+    auto listener = rig.make();
+    QVERIFY(!listener->start());
+    QCOMPARE(listener->errorString(), QStringLiteral("No microphone was found"));
+    QVERIFY(!listener->isListening());
+    // Asked again at the next listening: a microphone may be there by then.
+    QVERIFY(!listener->start());
+    QCOMPARE(rig.sourcesMade, 2);
+
+    Rig none;
+    none.noSource = true;
+    auto listener2 = none.make();
+    QVERIFY(!listener2->start());
+    QVERIFY(!listener2->errorString().isEmpty());
+}
+
+void TestSpeechListener::noRecognizer()
+{
+    Rig rig;
+    rig.noRecognizer = true;
+    auto listener = rig.make();
+    QSignalSpy failed(listener.get(), &SpeechListener::failed);
+    QVERIFY(listener->start());
+    QTRY_COMPARE(failed.count(), 1);
+    QCOMPARE(failed.at(0).at(0).toString(), QStringLiteral("the speech model is not installed"));
+    QVERIFY(!listener->isListening());
+    QVERIFY(rig.source && !rig.source->running());
+    // Not tried again: the model will not appear during the run.
+    QVERIFY(listener->start());
+    QTRY_COMPARE(failed.count(), 2);
+    QCOMPARE(rig.recognizersMade, 1);
+}
+
+void TestSpeechListener::spokenCommandBecomesACommand()
+{
+    Rig rig;
+    rig.script->speechUntil = 15 * Chunk;
+    rig.script->result = heardAs(QStringLiteral("Check Mail"), 35, QStringLiteral("check mail"));
+    auto listener = rig.make();
+    auto bot = makeBot();
+    bot->setSpeechListener(listener.get());
+    QSignalSpy commands(bot.get(), &Character::command);
+    QStringList seen;
+    connect(listener.get(), &SpeechListener::hearingStarted, this, [&] {
+        QTimer::singleShot(0, this, [&] { seen << bot->currentAnimation(); });
+    });
+    bot->listen(true);
+    QVERIFY(bot->listeningPrompt()->isVisible());
+    QVERIFY(listener->isListening());
+    QTRY_COMPARE(commands.count(), 1);
+    const UserInput input = commands.at(0).at(0).value<UserInput>();
+    QCOMPARE(input.name, QStringLiteral("Check Mail"));
+    QCOMPARE(input.confidence, 35);
+    QCOMPARE(input.voice, QStringLiteral("check mail"));
+    QVERIFY(!bot->isListening());
+    QVERIFY(!bot->listeningPrompt()->isVisible());
+    QCOMPARE(seen, QStringList({"Processing"}));
+    // The recogniser listened for the enabled commands with words to say.
+    listener->waitForWorker();
+    QMutexLocker lock(&rig.script->mutex);
+    QStringList names;
+    for (const VoiceCommand &c : rig.script->commands)
+        names << c.name;
+    QCOMPARE(names, QStringList({"General", "Check Mail", "Quit"}));
+}
+
+void TestSpeechListener::somethingElseHeardIsNotUnderstood()
+{
+    Rig rig;
+    rig.script->result = heardAs(QString(), -100, QString());
+    auto listener = rig.make();
+    auto bot = makeBot();
+    bot->setSpeechListener(listener.get());
+    QSignalSpy commands(bot.get(), &Character::command);
+    bot->listen(true);
+    QTRY_COMPARE(commands.count(), 1);
+    const UserInput input = commands.at(0).at(0).value<UserInput>();
+    QCOMPARE(input.name, QString());
+    QCOMPARE(input.confidence, -100);
+    QVERIFY(!bot->isListening());
+}
+
+void TestSpeechListener::commandDisabledWhileListening()
+{
+    Rig rig;
+    rig.script->speechFrom = 20 * Chunk;
+    rig.script->speechUntil = 25 * Chunk;
+    rig.script->result = heardAs(QStringLiteral("Quit"), 80, QStringLiteral("quit"));
+    auto listener = rig.make();
+    auto bot = makeBot();
+    bot->setSpeechListener(listener.get());
+    QSignalSpy commands(bot.get(), &Character::command);
+    bot->listen(true);
+    bot->commands().item(QStringLiteral("Quit"))->enabled = false;
+    QTRY_COMPARE(commands.count(), 1);
+    const UserInput input = commands.at(0).at(0).value<UserInput>();
+    QCOMPARE(input.name, QString());
+    QCOMPARE(input.confidence, -100);
+    QCOMPARE(input.voice, QStringLiteral("quit"));
+}
+
+void TestSpeechListener::typingWinsOverTheVoice()
+{
+    Rig rig;
+    rig.script->speechFrom = 10 * Chunk;
+    rig.script->speechUntil = 14 * Chunk;
+    rig.script->result = heardAs(QStringLiteral("Quit"), 80, QStringLiteral("quit"));
+    auto listener = rig.make();
+    auto bot = makeBot();
+    bot->setSpeechListener(listener.get());
+    QSignalSpy commands(bot.get(), &Character::command);
+    bot->listen(true);
+    bot->hear(QStringLiteral("general"));
+    QCOMPARE(commands.count(), 1);
+    QCOMPARE(commands.at(0).at(0).value<UserInput>().name, QStringLiteral("General"));
+    QVERIFY(!listener->isListening());
+    QTest::qWait(300);
+    QCOMPARE(commands.count(), 1);
+}
+
+void TestSpeechListener::noMicrophoneIsSaidOnce()
+{
+    Rig rig;
+    rig.sourceError = QStringLiteral("No microphone was found");
+    auto listener = rig.make();
+    auto bot = makeBot();
+    bot->setSpeechListener(listener.get());
+    bot->listen(true);
+    // Typing still works.
+    QVERIFY(bot->isListening());
+    QVERIFY(bot->listeningPrompt()->isVisible());
+    QVERIFY(bot->balloon()->isVisible());
+    QCOMPARE(bot->balloon()->text(), DesktopCharacter::NoMicrophoneNotice);
+    QTRY_VERIFY_WITH_TIMEOUT(!bot->balloon()->isVisible(), 15000);
+    bot->listen(false);
+    bot->listen(true);
+    QTest::qWait(100);
+    QVERIFY(bot->isListening());
+    QVERIFY(!bot->balloon()->isVisible());
+    QCOMPARE(rig.sourcesMade, 2);
+    bot->listen(false);
+}
+
+void TestSpeechListener::realRecordingThroughTheCharacter()
+{
+    QTemporaryDir dir;
+    const QString raw = dir.filePath("raw.wav"), wav = dir.filePath("check.wav");
+    QCOMPARE(QProcess::execute("flite", {"-voice", "slt", "-t", "check mail", "-o", raw}), 0);
+    // Half a second of silence after the words, as a speaker pauses.
+    QCOMPARE(QProcess::execute("sox", {raw, "-r", "16000", "-c", "1", "-b", "16", wav, "pad", "0.3", "0.6"}), 0);
+    SpeechListener listener([](QString *error) { return createPocketsphinxRecognizer(error); },
+                            [wav]() -> std::unique_ptr<AudioSource> { return std::make_unique<WavFileSource>(wav, true); });
+    auto bot = makeBot();
+    bot->setSpeechListener(&listener);
+    QSignalSpy commands(bot.get(), &Character::command);
+    QSignalSpy failed(&listener, &SpeechListener::failed);
+    bot->listen(true);
+    QTRY_COMPARE_WITH_TIMEOUT(commands.count(), 1, 10000);
+    QCOMPARE(failed.count(), 0);
+    const UserInput input = commands.at(0).at(0).value<UserInput>();
+    QCOMPARE(input.name, QStringLiteral("Check Mail"));
+    QVERIFY2(input.confidence > -60, qPrintable(QString::number(input.confidence)));
+    QCOMPARE(input.voice, QStringLiteral("check mail"));
+}
+
+void TestSpeechListener::listeningKeyNeedsX11()
+{
+    // These tests run on the offscreen platform: no key can be grabbed, and
+    // the key says why instead of pretending.
+    ListeningKey key;
+    QVERIFY(!key.setKey(ListeningKey::DefaultKey));
+    QVERIFY(!key.isActive());
+    QVERIFY(key.errorString().contains(QStringLiteral("X11")));
+    QVERIFY(key.setKey(QStringLiteral("None")));
+    QVERIFY(!key.isActive());
+    QCOMPARE(key.key(), QString());
+}
+
+QTEST_MAIN(TestSpeechListener)
+#include "test_speech_listener.moc"
