@@ -591,6 +591,9 @@ void DesktopCharacter::showNotice(const QString &text)
     qCDebug(lcCharacter).noquote() << QStringLiteral("Notice \"%1\"").arg(text);
     m_notice = text;
     showBalloon(text, Balloon::Style::Speech);
+    // The note is about listening: the prompt stays open, but not over it.
+    if (m_prompt && m_prompt->isVisible())
+        m_prompt->avoid(m_balloon->geometry());
     m_noticeTimer.start(readingTimeMs(text, 0));
 }
 

@@ -77,6 +77,23 @@ void ListeningPrompt::open(const QRect &character)
     m_idle.start(m_idleTimeoutMs);
 }
 
+void ListeningPrompt::avoid(const QRect &other)
+{
+    const QRect mine = geometry();
+    if (!mine.intersects(other))
+        return;
+    const QScreen *screen = QGuiApplication::screenAt(other.center());
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    const QRect area = screen ? screen->availableGeometry() : mine.united(other);
+    int y = other.bottom() + 1 + Gap;
+    if (y + mine.height() > area.bottom() + 1)
+        y = other.top() - Gap - mine.height();
+    const int x = std::clamp(other.left(), area.left(), std::max(area.left(), area.right() + 1 - mine.width()));
+    y = std::clamp(y, area.top(), std::max(area.top(), area.bottom() + 1 - mine.height()));
+    move(x, y);
+}
+
 void ListeningPrompt::keepOpen()
 {
     if (m_idle.isActive())

@@ -27,6 +27,9 @@ public:
     void open(const QRect &character);
     // Moves along with the character while shown.
     void follow(const QRect &character);
+    // Moves out from under a window that shows beside it (the balloon):
+    // just below it, else just above, on the screen.
+    void avoid(const QRect &other);
 
     QLineEdit *line() const { return m_line; }
     // Counts the idle time-out from now (someone is speaking).

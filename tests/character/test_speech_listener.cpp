@@ -517,12 +517,17 @@ void TestSpeechListener::noMicrophoneIsSaidOnce()
     auto listener = rig.make();
     auto bot = makeBot();
     bot->setSpeechListener(listener.get());
+    // In the top left corner the balloon and the prompt both want the
+    // space to the right of the character.
+    bot->moveTo(0, 0);
+    QTRY_VERIFY(!bot->isBusy() && bot->left() == 0);
     bot->listen(true);
     // Typing still works.
     QVERIFY(bot->isListening());
     QVERIFY(bot->listeningPrompt()->isVisible());
     QVERIFY(bot->balloon()->isVisible());
     QCOMPARE(bot->balloon()->text(), DesktopCharacter::NoMicrophoneNotice);
+    QVERIFY(!bot->listeningPrompt()->geometry().intersects(bot->balloon()->geometry()));
     QTRY_VERIFY_WITH_TIMEOUT(!bot->balloon()->isVisible(), 15000);
     bot->listen(false);
     bot->listen(true);
