@@ -1,4 +1,5 @@
 #include "CharacterModel.h"
+#include "CharacterLoader.h"
 
 #include <QDir>
 #include <QFile>
@@ -6,6 +7,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <QSet>
 #include <QStandardPaths>
 #include <QSvgRenderer>
@@ -18,177 +20,290 @@ namespace {
 
 const QString kRoot = QStringLiteral("root");
 const QString kRest = QStringLiteral("rest");
-
-const QStringList &knownStates()
-{
-    static const QStringList states = {
-        QStringLiteral("showing"),         QStringLiteral("hiding"),
-        QStringLiteral("speaking"),        QStringLiteral("thinking"),
-        QStringLiteral("moving-left"),     QStringLiteral("moving-right"),
-        QStringLiteral("moving-up"),       QStringLiteral("moving-down"),
-        QStringLiteral("gesturing-left"),  QStringLiteral("gesturing-right"),
-        QStringLiteral("gesturing-up"),    QStringLiteral("gesturing-down"),
-        QStringLiteral("listening"),       QStringLiteral("hearing"),
-        QStringLiteral("idle"),
-    };
-    return states;
-}
+const QString kJsonFile = QStringLiteral("character.json");
+// The key older files give the first idle level.
+const QString kOldIdle = QStringLiteral("idle");
+const QString kFirstIdle = QStringLiteral("idle-1");
 
 QString quoted(const QString &s) { return QLatin1Char('"') + s + QLatin1Char('"'); }
 
 double lerp(double a, double b, double t) { return a + (b - a) * t; }
 
-// Reads character.json and checks every reference in it. Each check that
-// fails leaves one sentence in `error` and makes load() give up.
+// Reads character.json and checks every reference in it. A fault is noted
+// with its place and reading goes on past it, leaving the faulty entry out
+// (or at its default), so one pass finds them all.
 class Loader {
 public:
-    explicit Loader(const QString &folder) : m_folder(QDir(folder).absolutePath())
-    {
-        m_jsonPath = QDir(m_folder).filePath(QStringLiteral("character.json"));
-    }
+    explicit Loader(const QString &folder) : m_folder(QDir(folder).absolutePath()) {}
 
-    std::optional<CharacterModel> load();
-    QString error;
+    LoadOutcome run();
 
 private:
-    bool fail(const QString &fault)
+    void fault(const QString &path, const QString &words, const QString &message)
     {
-        error = m_jsonPath + QStringLiteral(": ") + fault;
-        if (!error.endsWith(QLatin1Char('.')))
-            error += QLatin1Char('.');
-        return false;
+        m_out.faults.append({kJsonFile, path, words, message});
     }
 
-    bool readPoint(const QJsonObject &o, const QString &key, QPointF *out, const QString &where);
-    bool readParts(const QJsonValue &v);
-    bool checkPartChanges(const QJsonObject &changes, const QString &where);
-    bool checkPoseChanges(const QJsonValue &v, const QString &where);
-    bool readPoses(const QJsonValue &v);
-    bool readAnimations(const QJsonValue &v);
-    bool readAnimation(const QString &name, const QJsonObject &o, Animation *out);
-    bool readStates(const QJsonValue &v);
-    bool readVoice(const QJsonValue &v);
-    bool checkArt(const QString &artName);
+    void readPoint(const QJsonObject &o, const QString &key, QPointF *out, const QString &path,
+                   const QString &words);
+    void readVoice(const QJsonValue &v);
+    void readParts(const QJsonValue &v);
+    QJsonObject checkPartChanges(const QJsonObject &changes, const QString &path, const QString &words);
+    QJsonObject checkPoseChanges(const QJsonValue &v, const QString &path, const QString &words);
+    void readPoses(const QJsonValue &v);
+    void readAnimations(const QJsonValue &v);
+    void readAnimation(const QString &name, const QJsonObject &o, Animation *out);
+    void readFrame(const QJsonValue &v, int index, int count, int defaultExit, const QString &path,
+                   const QString &words, Frame *frame);
+    void readStates(const QJsonValue &v);
+    void readMouthShapes(const QJsonValue &v);
+    void checkArt(const QJsonValue &v);
 
     static void applyPartChanges(const QJsonObject &changes, PartPose &pp);
-    void applyPoseChanges(const QJsonObject &changes, Pose &pose) const;
+    static void applyPoseChanges(const QJsonObject &changes, Pose &pose);
+
+    // Element ids in the order they are first named, with that place and how
+    // many places name them.
+    struct ElementUse {
+        QString element;
+        QString where;
+        int uses = 0;
+    };
     void useElement(const QString &element, const QString &where)
     {
-        if (!element.isEmpty() && !m_elementUses.contains(element))
-            m_elementUses.insert(element, where);
+        if (element.isEmpty())
+            return;
+        const auto it = m_elementIndex.constFind(element);
+        if (it != m_elementIndex.cend()) {
+            ++m_elementUses[*it].uses;
+            return;
+        }
+        m_elementIndex.insert(element, m_elementUses.size());
+        m_elementUses.append({element, where, 1});
     }
 
     QString m_folder;
-    QString m_jsonPath;
-    CharacterModel m_model;
+    LoadOutcome m_out;
+    CharacterModel &m_model = m_out.model;
     QSet<QString> m_partIds;
-    QHash<QString, QJsonObject> m_poseChanges;
-    QHash<QString, QString> m_elementUses; // element id -> first place that names it
+    QHash<QString, QJsonObject> m_poseChanges; // checked changes of each named pose
+    QList<ElementUse> m_elementUses;
+    QHash<QString, int> m_elementIndex;
 };
 
-bool Loader::readPoint(const QJsonObject &o, const QString &key, QPointF *out, const QString &where)
+void Loader::readPoint(const QJsonObject &o, const QString &key, QPointF *out, const QString &path,
+                       const QString &words)
 {
     const QJsonValue v = o.value(key);
     if (v.isUndefined())
-        return true;
+        return;
     const QJsonArray a = v.toArray();
-    if (!v.isArray() || a.size() != 2 || !a.at(0).isDouble() || !a.at(1).isDouble())
-        return fail(where + quoted(key) + QStringLiteral(" must be a list of two numbers, like [64, 120]"));
+    if (!v.isArray() || a.size() != 2 || !a.at(0).isDouble() || !a.at(1).isDouble()) {
+        fault(path, words, quoted(key) + QStringLiteral(" must be a list of two numbers, like [64, 120]"));
+        return;
+    }
     *out = QPointF(a.at(0).toDouble(), a.at(1).toDouble());
-    return true;
 }
 
-bool Loader::readParts(const QJsonValue &v)
+void Loader::readVoice(const QJsonValue &v)
 {
-    if (!v.isArray() || v.toArray().isEmpty())
-        return fail(QStringLiteral("\"parts\" must be a non-empty list of parts"));
+    if (v.isUndefined())
+        return;
+    const QString words = QStringLiteral("the voice");
+    if (!v.isObject()) {
+        fault(QStringLiteral("voice"), QString(), QStringLiteral("\"voice\" must be an object like {\"locale\": \"en_US\"}"));
+        return;
+    }
+    const QJsonObject o = v.toObject();
+    VoiceSettings &voice = m_model.voice;
+    const QJsonValue locale = o.value(QStringLiteral("locale"));
+    if (!locale.isUndefined() && (!locale.isString() || locale.toString().isEmpty()))
+        fault(QStringLiteral("voice.locale"), words, QStringLiteral("\"locale\" must be a language and country, like \"en_US\""));
+    else
+        voice.locale = locale.toString(voice.locale);
+    const QJsonValue gender = o.value(QStringLiteral("gender"));
+    if (!gender.isUndefined() && gender.toString() != QLatin1String("male")
+        && gender.toString() != QLatin1String("female"))
+        fault(QStringLiteral("voice.gender"), words, QStringLiteral("\"gender\" must be \"male\", \"female\" or left out"));
+    else
+        voice.gender = gender.toString();
+    for (const QString &key : {QStringLiteral("rate"), QStringLiteral("pitch")}) {
+        const QJsonValue value = o.value(key);
+        if (value.isUndefined())
+            continue;
+        if (!value.isDouble() || value.toDouble() < -1 || value.toDouble() > 1) {
+            fault(QStringLiteral("voice.") + key, words,
+                  quoted(key) + QStringLiteral(" must be a number from -1 to 1"));
+            continue;
+        }
+        (key == QLatin1String("rate") ? voice.rate : voice.pitch) = value.toDouble();
+    }
+    const QJsonValue engine = o.value(QStringLiteral("engine"));
+    if (!engine.isUndefined() && engine.toString() != QLatin1String("flite") && engine.toString() != QLatin1String("system"))
+        fault(QStringLiteral("voice.engine"), words, QStringLiteral("\"engine\" must be \"system\", \"flite\" or left out"));
+    else
+        voice.engine = engine.toString();
+    const QJsonValue name = o.value(QStringLiteral("name"));
+    if (!name.isUndefined() && name.toString() != QLatin1String("slt") && name.toString() != QLatin1String("rms"))
+        fault(QStringLiteral("voice.name"), words, QStringLiteral("\"name\" must be one of flite's voices, \"slt\" or \"rms\", or left out"));
+    else
+        voice.name = name.toString();
+}
+
+void Loader::readParts(const QJsonValue &v)
+{
+    if (!v.isArray() || v.toArray().isEmpty()) {
+        fault(QStringLiteral("parts"), QString(), QStringLiteral("\"parts\" must be a non-empty list of parts"));
+        return;
+    }
     const QJsonArray parts = v.toArray();
+    QHash<QString, int> indexOf;
     for (int i = 0; i < parts.size(); ++i) {
+        const QString path = QStringLiteral("parts[%1]").arg(i);
+        if (!parts.at(i).isObject()) {
+            fault(path, QStringLiteral("part %1").arg(i),
+                  QStringLiteral("a part must be an object like {\"id\": \"head\", \"pivot\": [64, 70]}"));
+            continue;
+        }
         const QJsonObject o = parts.at(i).toObject();
         Part part;
         part.id = o.value(QStringLiteral("id")).toString();
-        if (part.id.isEmpty())
-            return fail(QStringLiteral("part %1 in \"parts\" has no \"id\"").arg(i));
-        if (part.id == kRoot)
-            return fail(QStringLiteral("\"root\" is reserved for the whole character and cannot be a part's id"));
-        if (m_partIds.contains(part.id))
-            return fail(QStringLiteral("part %1 is listed twice in \"parts\"").arg(quoted(part.id)));
-        part.element = o.value(QStringLiteral("element")).toString(part.id);
-        part.parent = o.value(QStringLiteral("parent")).toString();
-        const QString where = QStringLiteral("part %1: ").arg(quoted(part.id));
-        if (!readPoint(o, QStringLiteral("pivot"), &part.pivot, where))
-            return false;
-        useElement(part.element, QStringLiteral("part ") + quoted(part.id));
+        if (part.id.isEmpty()) {
+            fault(path + QStringLiteral(".id"), QStringLiteral("part %1").arg(i),
+                  QStringLiteral("the part has no \"id\""));
+            continue;
+        }
+        if (part.id == kRoot) {
+            fault(path + QStringLiteral(".id"), QString(),
+                  QStringLiteral("\"root\" is reserved for the whole character and cannot be a part's id"));
+            continue;
+        }
+        if (m_partIds.contains(part.id)) {
+            fault(path + QStringLiteral(".id"), QString(),
+                  QStringLiteral("part %1 is listed twice in \"parts\"").arg(quoted(part.id)));
+            continue;
+        }
+        const QString words = QStringLiteral("part ") + quoted(part.id);
+        const QJsonValue element = o.value(QStringLiteral("element"));
+        if (!element.isUndefined() && (!element.isString() || element.toString().isEmpty()))
+            fault(path + QStringLiteral(".element"), words, QStringLiteral("\"element\" must be an SVG element id"));
+        part.element = element.isString() && !element.toString().isEmpty() ? element.toString() : part.id;
+        const QJsonValue parent = o.value(QStringLiteral("parent"));
+        if (!parent.isUndefined() && !parent.isString())
+            fault(path + QStringLiteral(".parent"), words, QStringLiteral("\"parent\" must be the id of another part"));
+        part.parent = parent.toString();
+        readPoint(o, QStringLiteral("pivot"), &part.pivot, path + QStringLiteral(".pivot"), words);
+        useElement(part.element, words);
         m_partIds.insert(part.id);
+        indexOf.insert(part.id, i);
         m_model.parts.append(part);
     }
-    // Parents must exist and must not lead back to the part itself.
+    // Parents must exist and must not lead back to the part itself. A part
+    // with a faulty parent is attached to the root instead.
     QHash<QString, QString> parentOf;
     for (const Part &p : std::as_const(m_model.parts))
         parentOf.insert(p.id, p.parent);
-    for (const Part &p : std::as_const(m_model.parts)) {
+    for (Part &p : m_model.parts) {
         if (p.parent.isEmpty() || p.parent == kRoot)
             continue;
-        if (!m_partIds.contains(p.parent))
-            return fail(QStringLiteral("part %1 is attached to %2, which is not a part")
-                            .arg(quoted(p.id), quoted(p.parent)));
+        const QString path = QStringLiteral("parts[%1].parent").arg(indexOf.value(p.id));
+        const QString words = QStringLiteral("part ") + quoted(p.id);
+        if (!m_partIds.contains(p.parent)) {
+            fault(path, words, QStringLiteral("attached to %1, which is not a part").arg(quoted(p.parent)));
+            p.parent.clear();
+            continue;
+        }
         QString at = p.parent;
         for (int steps = 0; !at.isEmpty() && at != kRoot; ++steps) {
-            if (at == p.id || steps > m_model.parts.size())
-                return fail(QStringLiteral("part %1 is attached to itself through its parents")
-                                .arg(quoted(p.id)));
+            if (at == p.id || steps > m_model.parts.size()) {
+                fault(path, words, QStringLiteral("attached to itself through its parents"));
+                break;
+            }
             at = parentOf.value(at);
         }
     }
-    return true;
+    // Only now, so that every part of a circle is reported.
+    for (Part &p : m_model.parts) {
+        QString at = p.parent;
+        for (int steps = 0; !at.isEmpty() && at != kRoot; ++steps) {
+            if (at == p.id || steps > m_model.parts.size()) {
+                p.parent.clear();
+                break;
+            }
+            at = parentOf.value(at);
+        }
+    }
 }
 
-bool Loader::checkPartChanges(const QJsonObject &changes, const QString &where)
+QJsonObject Loader::checkPartChanges(const QJsonObject &changes, const QString &path, const QString &words)
 {
     static const QStringList numeric = {
         QStringLiteral("dx"),     QStringLiteral("dy"),     QStringLiteral("rotation"),
         QStringLiteral("scaleX"), QStringLiteral("scaleY"), QStringLiteral("scale"),
         QStringLiteral("opacity"),
     };
+    QJsonObject sound;
     for (auto it = changes.begin(); it != changes.end(); ++it) {
+        const QString fieldPath = path + jsonKey(it.key());
         if (it.key() == QLatin1String("element")) {
-            if (!it.value().isString() || it.value().toString().isEmpty())
-                return fail(where + QStringLiteral("\"element\" must be an SVG element id"));
-            useElement(it.value().toString(), where.chopped(2));
+            if (!it.value().isString() || it.value().toString().isEmpty()) {
+                fault(fieldPath, words, QStringLiteral("\"element\" must be an SVG element id"));
+                continue;
+            }
+            useElement(it.value().toString(), words);
+            sound.insert(it.key(), it.value());
             continue;
         }
-        if (!numeric.contains(it.key()))
-            return fail(where + QStringLiteral("%1 is not something a pose sets; use dx, dy, rotation, "
-                                               "scale, scaleX, scaleY, opacity or element")
-                                    .arg(quoted(it.key())));
-        if (!it.value().isDouble())
-            return fail(where + QStringLiteral("%1 must be a number").arg(quoted(it.key())));
+        if (!numeric.contains(it.key())) {
+            fault(fieldPath, words,
+                  QStringLiteral("%1 is not something a pose sets; use dx, dy, rotation, "
+                                 "scale, scaleX, scaleY, opacity or element")
+                      .arg(quoted(it.key())));
+            continue;
+        }
+        if (!it.value().isDouble()) {
+            fault(fieldPath, words, QStringLiteral("%1 must be a number").arg(quoted(it.key())));
+            continue;
+        }
         if (it.key() == QLatin1String("opacity")) {
             const double o = it.value().toDouble();
-            if (o < 0 || o > 1)
-                return fail(where + QStringLiteral("\"opacity\" must be between 0 and 1, not %1").arg(o));
+            if (o < 0 || o > 1) {
+                fault(fieldPath, words, QStringLiteral("\"opacity\" must be between 0 and 1, not %1").arg(o));
+                continue;
+            }
         }
+        sound.insert(it.key(), it.value());
     }
-    return true;
+    return sound;
 }
 
-bool Loader::checkPoseChanges(const QJsonValue &v, const QString &where)
+QJsonObject Loader::checkPoseChanges(const QJsonValue &v, const QString &path, const QString &words)
 {
-    if (!v.isObject())
-        return fail(where + QStringLiteral("must be an object of parts, like {\"head\": {\"rotation\": 5}}"));
-    const QJsonObject changes = v.toObject();
-    for (auto it = changes.begin(); it != changes.end(); ++it) {
-        const QString partWhere = where + QStringLiteral("part %1: ").arg(quoted(it.key()));
-        if (it.key() != kRoot && !m_partIds.contains(it.key()))
-            return fail(where + QStringLiteral("there is no part %1").arg(quoted(it.key())));
-        if (!it.value().isObject())
-            return fail(partWhere + QStringLiteral("must be an object like {\"dx\": 2}"));
-        if (it.key() == kRoot && it.value().toObject().contains(QStringLiteral("element")))
-            return fail(partWhere + QStringLiteral("the root has no element of its own"));
-        if (!checkPartChanges(it.value().toObject(), partWhere))
-            return false;
+    if (!v.isObject()) {
+        fault(path, words, QStringLiteral("must be an object of parts, like {\"head\": {\"rotation\": 5}}"));
+        return {};
     }
-    return true;
+    const QJsonObject changes = v.toObject();
+    QJsonObject sound;
+    for (auto it = changes.begin(); it != changes.end(); ++it) {
+        const QString partPath = path + jsonKey(it.key());
+        const QString partWords = words + QStringLiteral(", part ") + quoted(it.key());
+        if (it.key() != kRoot && !m_partIds.contains(it.key())) {
+            fault(partPath, words, QStringLiteral("there is no part %1").arg(quoted(it.key())));
+            continue;
+        }
+        if (!it.value().isObject()) {
+            fault(partPath, partWords, QStringLiteral("must be an object like {\"dx\": 2}"));
+            continue;
+        }
+        QJsonObject part = it.value().toObject();
+        if (it.key() == kRoot && part.contains(QStringLiteral("element"))) {
+            fault(partPath + QStringLiteral(".element"), partWords, QStringLiteral("the root has no element of its own"));
+            part.remove(QStringLiteral("element"));
+        }
+        sound.insert(it.key(), checkPartChanges(part, partPath, partWords));
+    }
+    return sound;
 }
 
 void Loader::applyPartChanges(const QJsonObject &changes, PartPose &pp)
@@ -207,22 +322,20 @@ void Loader::applyPartChanges(const QJsonObject &changes, PartPose &pp)
     }
 }
 
-void Loader::applyPoseChanges(const QJsonObject &changes, Pose &pose) const
+void Loader::applyPoseChanges(const QJsonObject &changes, Pose &pose)
 {
     for (auto it = changes.begin(); it != changes.end(); ++it)
         applyPartChanges(it.value().toObject(), pose[it.key()]);
 }
 
-bool Loader::readPoses(const QJsonValue &v)
+void Loader::readPoses(const QJsonValue &v)
 {
     if (!v.isUndefined() && !v.isObject())
-        return fail(QStringLiteral("\"poses\" must be an object of named poses"));
+        fault(QStringLiteral("poses"), QString(), QStringLiteral("\"poses\" must be an object of named poses"));
     const QJsonObject poses = v.toObject();
-    for (auto it = poses.begin(); it != poses.end(); ++it) {
-        if (!checkPoseChanges(it.value(), QStringLiteral("pose %1: ").arg(quoted(it.key()))))
-            return false;
-        m_poseChanges.insert(it.key(), it.value().toObject());
-    }
+    for (auto it = poses.begin(); it != poses.end(); ++it)
+        m_poseChanges.insert(it.key(), checkPoseChanges(it.value(), QStringLiteral("poses") + jsonKey(it.key()),
+                                                        QStringLiteral("pose ") + quoted(it.key())));
 
     // Rest: every part as drawn, then whatever "rest" changes.
     Pose rest;
@@ -242,16 +355,125 @@ bool Loader::readPoses(const QJsonValue &v)
         applyPoseChanges(it.value(), pose);
         m_model.poses.insert(it.key(), pose);
     }
-    return true;
 }
 
-bool Loader::readAnimation(const QString &name, const QJsonObject &o, Animation *out)
+void Loader::readFrame(const QJsonValue &v, int index, int count, int defaultExit, const QString &path,
+                       const QString &words, Frame *frame)
+{
+    frame->pose = m_model.restPose;
+    frame->exitTo = index < defaultExit ? defaultExit : -1;
+    if (!v.isObject()) {
+        fault(path, words, QStringLiteral("a frame must be an object like {\"pose\": \"rest\", \"duration\": 100}"));
+        return;
+    }
+    const QJsonObject fo = v.toObject();
+
+    const QJsonValue duration = fo.value(QStringLiteral("duration"));
+    if (!duration.isDouble()) {
+        fault(path + QStringLiteral(".duration"), words,
+              QStringLiteral("a frame needs a \"duration\" in whole milliseconds"));
+    } else if (duration.toDouble() <= 0 || std::floor(duration.toDouble()) != duration.toDouble()) {
+        fault(path + QStringLiteral(".duration"), words,
+              QStringLiteral("the duration must be a positive whole number of milliseconds, not %1")
+                  .arg(duration.toDouble()));
+    } else {
+        frame->durationMs = duration.toInt();
+    }
+    const QJsonValue tween = fo.value(QStringLiteral("tween"));
+    if (!tween.isUndefined() && !tween.isBool())
+        fault(path + QStringLiteral(".tween"), words, QStringLiteral("\"tween\" must be true or false"));
+    frame->tween = tween.toBool(false);
+    const QJsonValue sound = fo.value(QStringLiteral("sound"));
+    if (!sound.isUndefined() && !sound.isString())
+        fault(path + QStringLiteral(".sound"), words, QStringLiteral("\"sound\" must be a sound's name"));
+    frame->sound = sound.toString();
+
+    // The pose: rest, then each named pose in order, then the overrides.
+    const QJsonValue poseValue = fo.value(QStringLiteral("pose"));
+    QList<std::pair<QString, QString>> poseNames; // name, its path
+    if (poseValue.isString()) {
+        poseNames.append({poseValue.toString(), path + QStringLiteral(".pose")});
+    } else if (poseValue.isArray()) {
+        const QJsonArray list = poseValue.toArray();
+        for (int j = 0; j < list.size(); ++j) {
+            const QString posePath = path + QStringLiteral(".pose[%1]").arg(j);
+            if (!list.at(j).isString())
+                fault(posePath, words, QStringLiteral("a pose is named by a string"));
+            else
+                poseNames.append({list.at(j).toString(), posePath});
+        }
+    } else if (!poseValue.isUndefined()) {
+        fault(path + QStringLiteral(".pose"), words,
+              QStringLiteral("\"pose\" must be a pose name or a list of pose names"));
+    }
+    for (const auto &[name, posePath] : std::as_const(poseNames)) {
+        if (!m_poseChanges.contains(name) && name != kRest) {
+            fault(posePath, words, QStringLiteral("the pose %1 is not in \"poses\"").arg(quoted(name)));
+            continue;
+        }
+        applyPoseChanges(m_poseChanges.value(name), frame->pose);
+    }
+    const QJsonValue overrides = fo.value(QStringLiteral("parts"));
+    if (!overrides.isUndefined())
+        applyPoseChanges(checkPoseChanges(overrides, path + QStringLiteral(".parts"), words), frame->pose);
+
+    const QJsonValue branches = fo.value(QStringLiteral("branches"));
+    if (!branches.isUndefined() && !branches.isArray())
+        fault(path + QStringLiteral(".branches"), words,
+              QStringLiteral("\"branches\" must be a list like [{\"to\": 0, \"probability\": 50}]"));
+    const QJsonArray branchList = branches.toArray();
+    int total = 0;
+    for (int j = 0; j < branchList.size(); ++j) {
+        const QString branchPath = path + QStringLiteral(".branches[%1]").arg(j);
+        const QJsonObject bo = branchList.at(j).toObject();
+        const QJsonValue to = bo.value(QStringLiteral("to"));
+        const QJsonValue pr = bo.value(QStringLiteral("probability"));
+        if (!to.isDouble() || !pr.isDouble()) {
+            fault(branchPath, words, QStringLiteral("each branch needs a \"to\" frame and a \"probability\" in percent"));
+            continue;
+        }
+        Branch b;
+        b.toFrame = to.toInt(-1);
+        b.probability = pr.toInt(-1);
+        if (b.toFrame < 0 || b.toFrame >= count) {
+            fault(branchPath + QStringLiteral(".to"), words,
+                  QStringLiteral("branches to frame %1, but the animation has frames 0 to %2")
+                      .arg(to.toDouble())
+                      .arg(count - 1));
+            continue;
+        }
+        if (b.probability < 1 || b.probability > 100) {
+            fault(branchPath + QStringLiteral(".probability"), words,
+                  QStringLiteral("a branch probability must be from 1 to 100 percent, not %1").arg(pr.toDouble()));
+            continue;
+        }
+        total += b.probability;
+        frame->branches.append(b);
+    }
+    if (total > 100)
+        fault(path + QStringLiteral(".branches"), words,
+              QStringLiteral("the branch probabilities add up to %1 percent, more than 100").arg(total));
+
+    const QJsonValue exit = fo.value(QStringLiteral("exit"));
+    if (exit.isUndefined())
+        return;
+    if (!exit.isDouble() || exit.toInt(-2) < -1 || exit.toInt() >= count)
+        fault(path + QStringLiteral(".exit"), words,
+              QStringLiteral("\"exit\" must be a frame index from 0 to %1, or -1").arg(count - 1));
+    else
+        frame->exitTo = exit.toInt();
+}
+
+void Loader::readAnimation(const QString &name, const QJsonObject &o, Animation *out)
 {
     out->name = name;
-    const QString where = QStringLiteral("animation %1").arg(quoted(name));
+    const QString path = QStringLiteral("animations") + jsonKey(name);
+    const QString words = QStringLiteral("animation ") + quoted(name);
     const QJsonValue framesValue = o.value(QStringLiteral("frames"));
-    if (!framesValue.isArray() || framesValue.toArray().isEmpty())
-        return fail(where + QStringLiteral(" needs a non-empty list of \"frames\""));
+    if (!framesValue.isArray() || framesValue.toArray().isEmpty()) {
+        fault(path + QStringLiteral(".frames"), words, QStringLiteral("it needs a non-empty list of \"frames\""));
+        return;
+    }
     const QJsonArray frames = framesValue.toArray();
     const int count = frames.size();
 
@@ -259,241 +481,271 @@ bool Loader::readAnimation(const QString &name, const QJsonObject &o, Animation 
     if (o.contains(QStringLiteral("exit"))) {
         const QJsonValue e = o.value(QStringLiteral("exit"));
         if (!e.isDouble() || e.toInt(-2) < -1 || e.toInt() >= count)
-            return fail(where + QStringLiteral(": \"exit\" must be a frame index from 0 to %1").arg(count - 1));
-        defaultExit = e.toInt();
+            fault(path + QStringLiteral(".exit"), words,
+                  QStringLiteral("\"exit\" must be a frame index from 0 to %1, or -1").arg(count - 1));
+        else
+            defaultExit = e.toInt();
     }
-    out->returnAnimation = o.value(QStringLiteral("return")).toString();
+    const QJsonValue ret = o.value(QStringLiteral("return"));
+    if (!ret.isUndefined() && !ret.isString())
+        fault(path + QStringLiteral(".return"), words, QStringLiteral("\"return\" must be an animation's name"));
+    out->returnAnimation = ret.toString();
 
     for (int i = 0; i < count; ++i) {
-        const QString fw = where + QStringLiteral(", frame %1").arg(i);
-        if (!frames.at(i).isObject())
-            return fail(fw + QStringLiteral(" must be an object"));
-        const QJsonObject fo = frames.at(i).toObject();
         Frame frame;
-
-        const QJsonValue duration = fo.value(QStringLiteral("duration"));
-        if (!duration.isDouble())
-            return fail(fw + QStringLiteral(" has no \"duration\" in milliseconds"));
-        if (duration.toDouble() <= 0 || std::floor(duration.toDouble()) != duration.toDouble())
-            return fail(fw + QStringLiteral(": the duration must be a positive whole number of "
-                                            "milliseconds, not %1")
-                                 .arg(duration.toDouble()));
-        frame.durationMs = duration.toInt();
-        frame.tween = fo.value(QStringLiteral("tween")).toBool(false);
-        frame.sound = fo.value(QStringLiteral("sound")).toString();
-
-        // The pose: rest, then each named pose in order, then the overrides.
-        frame.pose = m_model.restPose;
-        const QJsonValue poseValue = fo.value(QStringLiteral("pose"));
-        QStringList poseNames;
-        if (poseValue.isString()) {
-            poseNames << poseValue.toString();
-        } else if (poseValue.isArray()) {
-            for (const QJsonValue &pv : poseValue.toArray())
-                poseNames << pv.toString();
-        } else if (!poseValue.isUndefined()) {
-            return fail(fw + QStringLiteral(": \"pose\" must be a pose name or a list of pose names"));
-        }
-        for (const QString &pn : std::as_const(poseNames)) {
-            if (!m_poseChanges.contains(pn) && pn != kRest)
-                return fail(fw + QStringLiteral(" uses the pose %1, which is not in \"poses\"").arg(quoted(pn)));
-            applyPoseChanges(m_poseChanges.value(pn), frame.pose);
-        }
-        const QJsonValue overrides = fo.value(QStringLiteral("parts"));
-        if (!overrides.isUndefined()) {
-            if (!checkPoseChanges(overrides, fw + QStringLiteral(": ")))
-                return false;
-            applyPoseChanges(overrides.toObject(), frame.pose);
-        }
-
-        const QJsonValue branches = fo.value(QStringLiteral("branches"));
-        if (!branches.isUndefined() && !branches.isArray())
-            return fail(fw + QStringLiteral(": \"branches\" must be a list like [{\"to\": 0, \"probability\": 50}]"));
-        int total = 0;
-        for (const QJsonValue &bv : branches.toArray()) {
-            const QJsonObject bo = bv.toObject();
-            Branch b;
-            const QJsonValue to = bo.value(QStringLiteral("to"));
-            const QJsonValue pr = bo.value(QStringLiteral("probability"));
-            if (!to.isDouble() || !pr.isDouble())
-                return fail(fw + QStringLiteral(": each branch needs a \"to\" frame and a \"probability\" in percent"));
-            b.toFrame = to.toInt(-1);
-            b.probability = pr.toInt(-1);
-            if (b.toFrame < 0 || b.toFrame >= count)
-                return fail(fw + QStringLiteral(" branches to frame %1, but the animation has frames 0 to %2")
-                                     .arg(to.toDouble())
-                                     .arg(count - 1));
-            if (b.probability < 1 || b.probability > 100)
-                return fail(fw + QStringLiteral(": a branch probability must be from 1 to 100 percent, not %1")
-                                     .arg(pr.toDouble()));
-            total += b.probability;
-            frame.branches.append(b);
-        }
-        if (total > 100)
-            return fail(fw + QStringLiteral(": the branch probabilities add up to %1 percent, more than 100").arg(total));
-
-        const QJsonValue exit = fo.value(QStringLiteral("exit"));
-        if (exit.isUndefined()) {
-            frame.exitTo = i < defaultExit ? defaultExit : -1;
-        } else if (!exit.isDouble() || exit.toInt(-2) < -1 || exit.toInt() >= count) {
-            return fail(fw + QStringLiteral(": \"exit\" must be a frame index from 0 to %1, or -1").arg(count - 1));
-        } else {
-            frame.exitTo = exit.toInt();
-        }
+        readFrame(frames.at(i), i, count, defaultExit, path + QStringLiteral(".frames[%1]").arg(i),
+                  words + QStringLiteral(", frame %1").arg(i), &frame);
         out->frames.append(frame);
     }
-    return true;
 }
 
-bool Loader::readAnimations(const QJsonValue &v)
+void Loader::readAnimations(const QJsonValue &v)
 {
-    if (!v.isObject() || v.toObject().isEmpty())
-        return fail(QStringLiteral("\"animations\" must be an object of named animations"));
+    if (!v.isObject() || v.toObject().isEmpty()) {
+        fault(QStringLiteral("animations"), QString(),
+              QStringLiteral("\"animations\" must be an object of named animations"));
+        return;
+    }
     const QJsonObject animations = v.toObject();
     for (auto it = animations.begin(); it != animations.end(); ++it) {
         const QString key = it.key().toLower();
-        if (m_model.animations.contains(key))
-            return fail(QStringLiteral("the animations %1 and %2 differ only in case")
-                            .arg(quoted(m_model.animations.value(key).name), quoted(it.key())));
-        if (!it.value().isObject())
-            return fail(QStringLiteral("animation %1 must be an object with \"frames\"").arg(quoted(it.key())));
+        const QString path = QStringLiteral("animations") + jsonKey(it.key());
+        if (m_model.animations.contains(key)) {
+            fault(path, QString(), QStringLiteral("the animations %1 and %2 differ only in case")
+                                       .arg(quoted(m_model.animations.value(key).name), quoted(it.key())));
+            continue;
+        }
         Animation a;
-        if (!readAnimation(it.key(), it.value().toObject(), &a))
-            return false;
+        if (!it.value().isObject()) {
+            // Kept without frames, so what names it is not blamed as well.
+            a.name = it.key();
+            fault(path, QStringLiteral("animation ") + quoted(it.key()),
+                  QStringLiteral("it must be an object with \"frames\""));
+        } else {
+            readAnimation(it.key(), it.value().toObject(), &a);
+        }
         m_model.animations.insert(key, a);
     }
-    for (const Animation &a : std::as_const(m_model.animations)) {
-        if (!a.returnAnimation.isEmpty() && !m_model.animations.contains(a.returnAnimation.toLower()))
-            return fail(QStringLiteral("animation %1 returns through %2, which is not an animation")
-                            .arg(quoted(a.name), quoted(a.returnAnimation)));
+    for (auto it = animations.begin(); it != animations.end(); ++it) {
+        const Animation *a = m_model.animation(it.key());
+        if (!a || a->name != it.key() || a->returnAnimation.isEmpty()
+            || m_model.animations.contains(a->returnAnimation.toLower()))
+            continue;
+        fault(QStringLiteral("animations") + jsonKey(a->name) + QStringLiteral(".return"),
+              QStringLiteral("animation ") + quoted(a->name),
+              QStringLiteral("returns through %1, which is not an animation").arg(quoted(a->returnAnimation)));
     }
-    return true;
 }
 
-bool Loader::readStates(const QJsonValue &v)
+void Loader::readStates(const QJsonValue &v)
 {
-    if (!v.isUndefined() && !v.isObject())
-        return fail(QStringLiteral("\"states\" must be an object of state names and animation names"));
+    if (!v.isUndefined() && !v.isObject()) {
+        fault(QStringLiteral("states"), QString(),
+              QStringLiteral("\"states\" must be an object of state names and animation names"));
+        return;
+    }
     const QJsonObject states = v.toObject();
     for (auto it = states.begin(); it != states.end(); ++it) {
-        if (!knownStates().contains(it.key()))
-            return fail(QStringLiteral("%1 is not a state; the states are %2")
-                            .arg(quoted(it.key()), knownStates().join(QStringLiteral(", "))));
-        const QString anim = it.value().toString();
-        if (!m_model.animations.contains(anim.toLower()))
-            return fail(QStringLiteral("state %1 plays %2, which is not an animation")
-                            .arg(quoted(it.key()), quoted(anim)));
-        m_model.states.insert(it.key(), anim);
+        const QString path = QStringLiteral("states") + jsonKey(it.key());
+        const QString state = it.key() == kOldIdle ? kFirstIdle : it.key();
+        if (!CharacterModel::stateNames().contains(state)) {
+            fault(path, QString(), QStringLiteral("%1 is not a state; the states are %2")
+                                       .arg(quoted(it.key()), CharacterModel::stateNames().join(QStringLiteral(", "))));
+            continue;
+        }
+        if (m_out.stateKeys.contains(state)) {
+            fault(path, QString(), QStringLiteral("\"idle\" is the older name of \"idle-1\"; give only one of them"));
+            continue;
+        }
+        const QString words = QStringLiteral("state ") + quoted(it.key());
+        QList<std::pair<QString, QString>> names; // name, its path
+        if (it.value().isString()) {
+            names.append({it.value().toString(), path});
+        } else if (it.value().isArray() && !it.value().toArray().isEmpty()) {
+            const QJsonArray list = it.value().toArray();
+            for (int j = 0; j < list.size(); ++j) {
+                if (list.at(j).isString())
+                    names.append({list.at(j).toString(), path + QStringLiteral("[%1]").arg(j)});
+                else
+                    fault(path + QStringLiteral("[%1]").arg(j), words, QStringLiteral("an animation is named by a string"));
+            }
+        } else {
+            fault(path, words, QStringLiteral("it must name an animation, or list the animations to pick from"));
+        }
+        m_out.stateKeys.insert(state, it.key());
+        QStringList found;
+        for (const auto &[name, namePath] : std::as_const(names)) {
+            if (m_model.animations.contains(name.toLower()))
+                found << name;
+            else
+                fault(namePath, words, QStringLiteral("%1 is not an animation").arg(quoted(name)));
+        }
+        if (!found.isEmpty())
+            m_model.states.insert(state, found);
     }
-    return true;
 }
 
-bool Loader::readVoice(const QJsonValue &v)
+void Loader::readMouthShapes(const QJsonValue &mouth)
 {
-    if (v.isUndefined())
-        return true;
-    if (!v.isObject())
-        return fail(QStringLiteral("\"voice\" must be an object like {\"locale\": \"en_US\"}"));
-    const QJsonObject o = v.toObject();
-    VoiceSettings &voice = m_model.voice;
-    voice.locale = o.value(QStringLiteral("locale")).toString(voice.locale);
-    voice.gender = o.value(QStringLiteral("gender")).toString();
-    if (!voice.gender.isEmpty() && voice.gender != QLatin1String("male")
-        && voice.gender != QLatin1String("female"))
-        return fail(QStringLiteral("the voice's \"gender\" must be \"male\", \"female\" or left out"));
-    voice.rate = o.value(QStringLiteral("rate")).toDouble(0);
-    voice.pitch = o.value(QStringLiteral("pitch")).toDouble(0);
-    if (voice.rate < -1 || voice.rate > 1 || voice.pitch < -1 || voice.pitch > 1)
-        return fail(QStringLiteral("the voice's \"rate\" and \"pitch\" must be between -1 and 1"));
-    return true;
+    if (mouth.isUndefined())
+        return;
+    if (!mouth.isArray()) {
+        fault(QStringLiteral("mouthShapes"), QString(), QStringLiteral("\"mouthShapes\" must be a list of element ids"));
+        return;
+    }
+    if (!m_partIds.contains(QStringLiteral("mouth"))) {
+        fault(QStringLiteral("mouthShapes"), QString(),
+              QStringLiteral("\"mouthShapes\" is given, but there is no part \"mouth\" to show them"));
+        return;
+    }
+    const QJsonArray shapes = mouth.toArray();
+    for (int j = 0; j < shapes.size(); ++j) {
+        if (!shapes.at(j).isString() || shapes.at(j).toString().isEmpty()) {
+            fault(QStringLiteral("mouthShapes[%1]").arg(j), QString(),
+                  QStringLiteral("each of \"mouthShapes\" must be an SVG element id"));
+            continue;
+        }
+        m_model.mouthShapes << shapes.at(j).toString();
+        useElement(shapes.at(j).toString(), QStringLiteral("\"mouthShapes\""));
+    }
 }
 
-bool Loader::checkArt(const QString &artName)
+void Loader::checkArt(const QJsonValue &v)
 {
+    if (!v.isUndefined() && (!v.isString() || v.toString().isEmpty()))
+        fault(QStringLiteral("art"), QString(), QStringLiteral("\"art\" must be the name of the SVG file"));
+    const QString artName = v.isString() && !v.toString().isEmpty() ? v.toString() : QStringLiteral("art.svg");
     m_model.artFile = QDir(m_folder).absoluteFilePath(artName);
-    if (!QFileInfo(m_model.artFile).isFile())
-        return fail(QStringLiteral("the art file %1 does not exist").arg(m_model.artFile));
-    QSvgRenderer svg;
-    if (!svg.load(m_model.artFile) || !svg.isValid())
-        return fail(QStringLiteral("the art file %1 is not a valid SVG file").arg(m_model.artFile));
-    for (auto it = m_elementUses.cbegin(); it != m_elementUses.cend(); ++it) {
-        if (!svg.elementExists(it.key()))
-            return fail(QStringLiteral("%1 names the element %2, but %3 has no element with that id")
-                            .arg(it.value(), quoted(it.key()), m_model.artFile));
+    const QString file = QDir(m_folder).relativeFilePath(m_model.artFile);
+    if (!QFileInfo(m_model.artFile).isFile()) {
+        m_out.faults.append({file, QString(), QString(), QStringLiteral("the art file does not exist")});
+        return;
     }
-    return true;
+    QSvgRenderer svg;
+    if (!svg.load(m_model.artFile) || !svg.isValid()) {
+        m_out.faults.append({file, QString(), QString(), QStringLiteral("the art file is not a valid SVG file")});
+        return;
+    }
+    for (const ElementUse &use : std::as_const(m_elementUses)) {
+        if (svg.elementExists(use.element))
+            continue;
+        const QString others = use.uses == 1 ? QString()
+            : use.uses == 2 ? QStringLiteral(" (and one other place)")
+                            : QStringLiteral(" (and %1 other places)").arg(use.uses - 1);
+        const QString place = QStringLiteral("element ") + quoted(use.element);
+        m_out.faults.append({file, place, place,
+                             QStringLiteral("%1 names it%2, but the art has no element with that id")
+                                 .arg(use.where, others)});
+    }
 }
 
-std::optional<CharacterModel> Loader::load()
+LoadOutcome Loader::run()
 {
-    QFile file(m_jsonPath);
+    m_model.folder = m_folder;
+    m_model.id = QFileInfo(m_folder).fileName();
+    const QString jsonPath = QDir(m_folder).filePath(kJsonFile);
+    QFile file(jsonPath);
     if (!file.exists()) {
-        error = QStringLiteral("%1 does not exist; a character folder needs one.").arg(m_jsonPath);
-        return std::nullopt;
+        m_out.faults.append({kJsonFile, QString(), QString(),
+                             QStringLiteral("the file does not exist; a character folder needs one")});
+        return m_out;
     }
     if (!file.open(QIODevice::ReadOnly)) {
-        error = QStringLiteral("%1 cannot be read: %2.").arg(m_jsonPath, file.errorString());
-        return std::nullopt;
+        m_out.faults.append({kJsonFile, QString(), QString(),
+                             QStringLiteral("the file cannot be read: %1").arg(file.errorString())});
+        return m_out;
     }
     QJsonParseError parseError;
     const QJsonDocument doc = QJsonDocument::fromJson(file.readAll(), &parseError);
     if (parseError.error != QJsonParseError::NoError) {
-        error = QStringLiteral("%1 is not valid JSON: %2 at offset %3.")
-                    .arg(m_jsonPath, parseError.errorString())
-                    .arg(parseError.offset);
-        return std::nullopt;
+        m_out.faults.append({kJsonFile, QString(), QString(),
+                             QStringLiteral("the file is not valid JSON: %1 at offset %2")
+                                 .arg(parseError.errorString())
+                                 .arg(parseError.offset)});
+        return m_out;
     }
     if (!doc.isObject()) {
-        fail(QStringLiteral("the file must hold one JSON object"));
-        return std::nullopt;
+        m_out.faults.append({kJsonFile, QString(), QString(), QStringLiteral("the file must hold one JSON object")});
+        return m_out;
     }
+    m_out.readJson = true;
     const QJsonObject root = doc.object();
 
-    m_model.folder = m_folder;
-    m_model.id = QFileInfo(m_folder).fileName();
-    m_model.name = root.value(QStringLiteral("name")).toString(m_model.id);
-    m_model.description = root.value(QStringLiteral("description")).toString();
+    const QJsonValue name = root.value(QStringLiteral("name"));
+    if (!name.isUndefined() && (!name.isString() || name.toString().isEmpty()))
+        fault(QStringLiteral("name"), QString(), QStringLiteral("\"name\" must be the name people see"));
+    m_model.name = name.isString() && !name.toString().isEmpty() ? name.toString() : m_model.id;
+    const QJsonValue description = root.value(QStringLiteral("description"));
+    if (!description.isUndefined() && !description.isString())
+        fault(QStringLiteral("description"), QString(), QStringLiteral("\"description\" must be a sentence"));
+    m_model.description = description.toString();
 
     const QJsonArray size = root.value(QStringLiteral("size")).toArray();
     if (size.size() != 2 || size.at(0).toInt() <= 0 || size.at(1).toInt() <= 0) {
-        fail(QStringLiteral("\"size\" must be the frame's width and height in pixels, like [128, 128]"));
-        return std::nullopt;
+        fault(QStringLiteral("size"), QString(),
+              QStringLiteral("\"size\" must be the frame's width and height in pixels, like [128, 128]"));
+        m_model.size = QSize(128, 128);
+    } else {
+        m_model.size = QSize(size.at(0).toInt(), size.at(1).toInt());
     }
-    m_model.size = QSize(size.at(0).toInt(), size.at(1).toInt());
     m_model.rootPivot = QPointF(m_model.size.width() / 2.0, m_model.size.height());
     m_model.balloonAnchor = QPointF(m_model.size.width() / 2.0, 0);
 
-    if (!readPoint(root, QStringLiteral("rootPivot"), &m_model.rootPivot, QString())
-        || !readPoint(root, QStringLiteral("balloonAnchor"), &m_model.balloonAnchor, QString())
-        || !readVoice(root.value(QStringLiteral("voice")))
-        || !readParts(root.value(QStringLiteral("parts")))
-        || !readPoses(root.value(QStringLiteral("poses")))
-        || !readAnimations(root.value(QStringLiteral("animations")))
-        || !readStates(root.value(QStringLiteral("states"))))
-        return std::nullopt;
-
-    const QJsonValue mouth = root.value(QStringLiteral("mouthShapes"));
-    if (!mouth.isUndefined()) {
-        if (!mouth.isArray()) {
-            fail(QStringLiteral("\"mouthShapes\" must be a list of element ids"));
-            return std::nullopt;
-        }
-        if (!m_partIds.contains(QStringLiteral("mouth"))) {
-            fail(QStringLiteral("\"mouthShapes\" is given, but there is no part \"mouth\" to show them"));
-            return std::nullopt;
-        }
-        for (const QJsonValue &m : mouth.toArray()) {
-            m_model.mouthShapes << m.toString();
-            useElement(m.toString(), QStringLiteral("\"mouthShapes\""));
-        }
-    }
-
-    if (!checkArt(root.value(QStringLiteral("art")).toString(QStringLiteral("art.svg"))))
-        return std::nullopt;
-    return m_model;
+    readPoint(root, QStringLiteral("rootPivot"), &m_model.rootPivot, QStringLiteral("rootPivot"), QString());
+    readPoint(root, QStringLiteral("balloonAnchor"), &m_model.balloonAnchor, QStringLiteral("balloonAnchor"), QString());
+    readVoice(root.value(QStringLiteral("voice")));
+    readParts(root.value(QStringLiteral("parts")));
+    readPoses(root.value(QStringLiteral("poses")));
+    readAnimations(root.value(QStringLiteral("animations")));
+    readStates(root.value(QStringLiteral("states")));
+    readMouthShapes(root.value(QStringLiteral("mouthShapes")));
+    checkArt(root.value(QStringLiteral("art")));
+    return m_out;
 }
 
 } // namespace
+
+LoadOutcome readCharacter(const QString &folder)
+{
+    return Loader(folder).run();
+}
+
+QString faultSentence(const QString &folder, const LoadFault &fault)
+{
+    QString sentence = QDir(folder).absoluteFilePath(fault.file) + QStringLiteral(": ");
+    if (!fault.words.isEmpty())
+        sentence += fault.words + QStringLiteral(": ");
+    sentence += fault.message;
+    if (!sentence.endsWith(QLatin1Char('.')))
+        sentence += QLatin1Char('.');
+    return sentence;
+}
+
+QString jsonKey(const QString &key)
+{
+    static const QRegularExpression plain(QStringLiteral("^[A-Za-z_][A-Za-z0-9_-]*$"));
+    if (plain.match(key).hasMatch())
+        return QLatin1Char('.') + key;
+    QString escaped = key;
+    escaped.replace(QLatin1Char('\\'), QStringLiteral("\\\\")).replace(QLatin1Char('"'), QStringLiteral("\\\""));
+    return QStringLiteral("[\"") + escaped + QStringLiteral("\"]");
+}
+
+const QStringList &CharacterModel::stateNames()
+{
+    static const QStringList states = {
+        QStringLiteral("showing"),         QStringLiteral("hiding"),
+        QStringLiteral("speaking"),        QStringLiteral("thinking"),
+        QStringLiteral("moving-left"),     QStringLiteral("moving-right"),
+        QStringLiteral("moving-up"),       QStringLiteral("moving-down"),
+        QStringLiteral("gesturing-left"),  QStringLiteral("gesturing-right"),
+        QStringLiteral("gesturing-up"),    QStringLiteral("gesturing-down"),
+        QStringLiteral("listening"),       QStringLiteral("hearing"),
+        QStringLiteral("idle-1"),          QStringLiteral("idle-2"),
+        QStringLiteral("idle-3"),
+    };
+    return states;
+}
 
 Pose interpolatePose(const Pose &a, const Pose &b, double t)
 {
@@ -520,11 +772,15 @@ Pose interpolatePose(const Pose &a, const Pose &b, double t)
 
 std::optional<CharacterModel> CharacterModel::load(const QString &folder, QString *error)
 {
-    Loader loader(folder);
-    std::optional<CharacterModel> model = loader.load();
+    LoadOutcome outcome = readCharacter(folder);
+    if (!outcome.faults.isEmpty()) {
+        if (error)
+            *error = faultSentence(outcome.model.folder, outcome.faults.first());
+        return std::nullopt;
+    }
     if (error)
-        *error = model ? QString() : loader.error;
-    return model;
+        error->clear();
+    return std::move(outcome.model);
 }
 
 const Animation *CharacterModel::animation(const QString &name) const
@@ -533,10 +789,18 @@ const Animation *CharacterModel::animation(const QString &name) const
     return it == animations.cend() ? nullptr : &it.value();
 }
 
-const Animation *CharacterModel::stateAnimation(const QString &state) const
+const Animation *CharacterModel::stateAnimation(const QString &state, int choice) const
 {
-    const auto it = states.constFind(state);
-    return it == states.cend() ? nullptr : animation(it.value());
+    const QStringList names = states.value(state);
+    if (names.isEmpty())
+        return nullptr;
+    const int n = int(names.size());
+    return animation(names.at(((choice % n) + n) % n));
+}
+
+int CharacterModel::stateChoices(const QString &state) const
+{
+    return int(states.value(state).size());
 }
 
 QStringList characterFolders(const QString &programDir)

@@ -66,6 +66,11 @@ struct VoiceSettings {
     QString gender;        // "male", "female" or empty
     double rate = 0;       // -1 .. 1, as QTextToSpeech takes it
     double pitch = 0;      // -1 .. 1
+    // "flite": flite's own voices, said in the program with their timing;
+    // empty or "system": the desktop's speech service (speech-dispatcher),
+    // flite when there is none.
+    QString engine;
+    QString name;          // a flite voice ("slt", "rms"); empty: by gender
 };
 
 class CharacterModel {
@@ -86,18 +91,28 @@ public:
     Pose restPose;
     QHash<QString, Pose> poses;           // named poses, resolved; includes "rest"
     QHash<QString, Animation> animations; // keyed by lower-case name
-    // Service states -> animation name. Keys: "showing", "hiding", "speaking",
-    // "thinking", "moving-left", "moving-right", "moving-up", "moving-down",
-    // "gesturing-left", "gesturing-right", "gesturing-up", "gesturing-down",
-    // "listening", "hearing", "idle".
-    QHash<QString, QString> states;
+    // Service states -> the names of the animations that may play in them
+    // (one is picked each time the state is entered). Keys: "showing",
+    // "hiding", "speaking", "thinking", "moving-left", "moving-right",
+    // "moving-up", "moving-down", "gesturing-left", "gesturing-right",
+    // "gesturing-up", "gesturing-down", "listening", "hearing", and "idle-1",
+    // "idle-2", "idle-3" for idling that grows calmer the longer the
+    // character is left alone. A file's old "idle" key is read as "idle-1".
+    QHash<QString, QStringList> states;
     // Elements of the "mouth" part, from closed to widest, used for speech.
     QStringList mouthShapes;
     QPointF balloonAnchor; // where the balloon's tail points, character pixels
 
     // Case-insensitive lookup ("Restpose" finds "RestPose"); null when absent.
     const Animation *animation(const QString &name) const;
-    const Animation *stateAnimation(const QString &state) const;
+    // The animation for a state: its names' choice-th (taken modulo how many
+    // there are, so any number picks one); null when the state has none.
+    const Animation *stateAnimation(const QString &state, int choice = 0) const;
+    // How many animations the state chooses from; 0 when it has none.
+    int stateChoices(const QString &state) const;
+
+    // The service states, in the order above.
+    static const QStringList &stateNames();
 };
 
 // Folders searched for characters, in order: the per-user folder first, then

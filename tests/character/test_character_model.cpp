@@ -28,7 +28,7 @@ const char *const kShippedNames[] = {
 const char *const kStates[] = {
     "showing",        "hiding",          "speaking",       "thinking",      "moving-left",
     "moving-right",   "moving-up",       "moving-down",    "gesturing-left", "gesturing-right",
-    "gesturing-up",   "gesturing-down",  "listening",      "hearing",       "idle",
+    "gesturing-up",   "gesturing-down",  "listening",      "hearing",       "idle-1",
 };
 
 QString shippedFolder() { return QStringLiteral(KESTROVA_SOURCE_DIR "/data/characters/kess"); }
@@ -212,7 +212,7 @@ private Q_SLOTS:
         QCOMPARE(nameOf(kess->animation(QStringLiteral("getattentionRETURN"))), QStringLiteral("GetAttentionReturn"));
         QVERIFY(!kess->animation(QStringLiteral("Rest Pose")));
         QVERIFY(!kess->stateAnimation(QStringLiteral("dancing")));
-        QCOMPARE(nameOf(kess->stateAnimation(QStringLiteral("hiding"))), kess->states.value(QStringLiteral("hiding")));
+        QCOMPARE(nameOf(kess->stateAnimation(QStringLiteral("hiding"))), kess->states.value(QStringLiteral("hiding")).value(0));
     }
 
     // -- resolving poses -------------------------------------------------------
@@ -261,7 +261,7 @@ private Q_SLOTS:
         QCOMPARE(turn->frames.at(1).exitTo, 2);
         QCOMPARE(turn->frames.at(2).exitTo, -1);
         QCOMPARE(turn->returnAnimation, QStringLiteral("RestPose"));
-        QCOMPARE(m->stateAnimation(QStringLiteral("idle")), turn);
+        QCOMPARE(m->stateAnimation(QStringLiteral("idle-1")), turn); // the old "idle" key
         QCOMPARE(m->mouthShapes, (QStringList{QStringLiteral("m0"), QStringLiteral("m1")}));
         QCOMPARE(m->parts.at(1).parent, QStringLiteral("sq"));
         QCOMPARE(m->artFile, QDir(dir.path()).absoluteFilePath(QStringLiteral("art.svg")));

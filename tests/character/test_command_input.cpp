@@ -44,7 +44,7 @@ std::unique_ptr<DesktopCharacter> makeBot(const QHash<QString, QString> &extraSt
     if (!model)
         qFatal("testbot does not load: %s", qPrintable(error));
     for (auto it = extraStates.begin(); it != extraStates.end(); ++it)
-        model->states.insert(it.key(), it.value());
+        model->states.insert(it.key(), QStringList{it.value()});
     auto bot = std::make_unique<DesktopCharacter>(std::move(*model), std::make_unique<SilentVoice>());
     Commands &c = bot->commands();
     c.setCaption(QStringLiteral("Kestrova"));

@@ -198,7 +198,7 @@ std::unique_ptr<DesktopCharacter> makeBot()
     std::optional<CharacterModel> model = CharacterModel::load(TestbotFolder, &error);
     if (!model)
         qFatal("testbot does not load: %s", qPrintable(error));
-    model->states.insert(QStringLiteral("hearing"), QStringLiteral("Processing"));
+    model->states.insert(QStringLiteral("hearing"), QStringList{QStringLiteral("Processing")});
     auto bot = std::make_unique<DesktopCharacter>(std::move(*model), std::make_unique<SilentVoice>());
     Commands &c = bot->commands();
     c.setCaption(QStringLiteral("Kestrova"));

@@ -1,5 +1,6 @@
 import math
 from geom import *
+from rig import P, d, merge, F, T, Rig
 import art
 from art import OUT, SLATE, YEL, mirror, drop
 
@@ -36,25 +37,12 @@ PARTS = [
     ('exclaim', 'exclaim', (102, 26), ''),
     ('question', 'question', (101, 26), ''),
     ('sparkle', 'sparkle-1', (64, 40), ''),
+    ('zz', 'zz', (96, 26), ''),
 ]
 PIVOT = {p[0]: p[2] for p in PARTS}
 PARENT = {p[0]: p[3] for p in PARTS}
 PROPS = ['book', 'notepad', 'pencil', 'magnifier', 'megaphone', 'gearBig', 'gearSmall',
-         'exclaim', 'question', 'sparkle', 'blush', 'tear', 'waves']
-
-def P(**parts):
-    """A pose: P(head=dict(rotation=4), eyes='eyes-right') -- a string sets the element."""
-    out = {}
-    for k, v in parts.items():
-        out[k] = {'element': v} if isinstance(v, str) else dict(v)
-    return out
-def d(**kw): return kw
-def merge(*poses):
-    out = {}
-    for p in poses:
-        for part, v in p.items():
-            out.setdefault(part, {}).update(v)
-    return out
+         'exclaim', 'question', 'sparkle', 'blush', 'tear', 'waves', 'zz']
 
 POSES = {}
 POSES['rest'] = {p: {'opacity': 0} for p in PROPS}
@@ -130,21 +118,9 @@ POSES['think'] = merge(P(eyes='eyes-up-right', brows='brows-puzzled', head=d(rot
 POSES['listen'] = merge(POSES['wingToEar'], P(eyes='eyes-right', brows='brows-focus', waves=d(opacity=1)))
 
 
-def world(pose, part):
-    """Where a part is drawn in a pose: its transform and its parents'."""
-    pp = merge(POSES['rest'], pose).get(part, {})
-    m = local(pp, PIVOT[part])
-    if PARENT[part]:
-        m = mul(world(pose, PARENT[part]), m)
-    return m
-
-
-def held(part, pose, svg):
-    """Art for a prop drawn where it should be seen in `pose`, undone through its
-    holder's transform so that the holder carries it there."""
-    holder = PARENT[part]
-    m = inv(world(POSES[pose], holder)) if holder else (1, 0, 0, 1, 0, 0)
-    return '<g transform="%s">%s</g>' % (mstr(m), svg)
+RIG = Rig(PARTS, POSES)
+world = RIG.world
+held = RIG.held
 
 
 def extra_elements(EL):
@@ -256,22 +232,19 @@ def extra_elements(EL):
         k = r * 0.3
         return ('<path d="M%.1f %.1f Q%.1f %.1f %.1f %.1f Q%.1f %.1f %.1f %.1f Q%.1f %.1f %.1f %.1f Q%.1f %.1f %.1f %.1f Z" fill="%s" stroke="#c98f2e" stroke-width="0.8"/>' % (
             cx, cy - r, cx + k, cy - k, cx + r, cy, cx + k, cy + k, cx, cy + r, cx - k, cy + k, cx - r, cy, cx - k, cy - k, cx, cy - r, fill))
+    # the little letters of a doze
+    def zed(x, y, k):
+        dd = 'M%.1f %.1f L%.1f %.1f L%.1f %.1f L%.1f %.1f' % (x, y, x + 5 * k, y, x, y + 5.4 * k, x + 5 * k, y + 5.4 * k)
+        return ('<path d="%s" stroke="%s" stroke-width="%.1f" stroke-linecap="round" stroke-linejoin="round" fill="none"/>' % (dd, OUT, 3.6 * k) +
+                '<path d="%s" stroke="#c9d6ee" stroke-width="%.1f" stroke-linecap="round" stroke-linejoin="round" fill="none"/>' % (dd, 1.6 * k))
+    EL['zz'] = zed(92, 26, 0.8) + zed(99, 16, 1.05)
+    EL['zz-2'] = zed(92, 26, 0.8) + zed(99, 16, 1.05) + zed(107, 5, 1.3)
+
     EL['sparkle-1'] = star(24, 30, 6) + star(106, 22, 4.5) + star(100, 64, 3)
     EL['sparkle-2'] = star(24, 30, 3.5) + star(106, 22, 6.5) + star(20, 66, 4)
 
 
 # -- animations ------------------------------------------------------------------------
-def F(pose=None, ms=100, tween=False, parts=None, **kw):
-    f = {}
-    if pose: f['pose'] = pose
-    if parts: f['parts'] = parts
-    f['duration'] = ms
-    if tween: f['tween'] = True
-    for k, v in kw.items():
-        f[k] = v
-    return f
-def T(pose=None, ms=100, parts=None, **kw): return F(pose, ms, True, parts, **kw)
-
 ANIMS = {}
 A = ANIMS
 A['RestPose'] = {'frames': [F('rest', 100)]}
@@ -476,7 +449,7 @@ A['Greet'] = {'frames': [
     F('bow', 360),
     T(parts=P(root=d(scaleY=1.04, dy=-2), eyes='eyes-happy', brows='brows-raised', mouth='mouth-open', wingLeft=d(rotation=40), wingRight=d(rotation=-40)), ms=180),
     F('happy', 380, parts=P(mouth='mouth-open', sparkle=d(opacity=1), wingLeft=d(rotation=36), wingRight=d(rotation=-36))),
-    T('happy', 160, parts=P(sparkle='sparkle-2')),
+    T('happy', 160, parts=P(sparkle=d(opacity=1, element='sparkle-2'))),
     T('rest', 170),
 ], 'exit': 6}
 
@@ -503,9 +476,9 @@ A['Pleased'] = {'frames': [
     T('crouch', 110, parts=P(eyes='eyes-happy')),
     T(['happy', 'clasp'], 130, parts=P(root=d(dy=-5, scaleY=1.03), feet='feet-tucked', sparkle=d(opacity=1))),
     T(['happy', 'clasp'], 120, parts=P(root=d(scaleY=0.95, scaleX=1.04), sparkle=d(opacity=1))),
-    T(['happy', 'clasp'], 140, parts=P(body=d(rotation=-4), sparkle='sparkle-2')),
+    T(['happy', 'clasp'], 140, parts=P(body=d(rotation=-4), sparkle=d(opacity=1, element='sparkle-2'))),
     T(['happy', 'clasp'], 140, parts=P(body=d(rotation=4), sparkle=d(opacity=1))),
-    T(['happy', 'clasp'], 140, parts=P(body=d(rotation=-3), sparkle='sparkle-2')),
+    T(['happy', 'clasp'], 140, parts=P(body=d(rotation=-3), sparkle=d(opacity=1, element='sparkle-2'))),
     T(['happy', 'clasp'], 130, parts=P(body=d(rotation=0), sparkle=d(opacity=0.6))),
     T('rest', 170),
 ], 'exit': 7}
@@ -519,7 +492,7 @@ A['Process'] = {'frames': [
                                 mouth='mouth-slight' if i in (2, 4) else 'mouth-closed'))
     for i in range(6)
 ] + [
-    F('process', 10, parts=P(gearBig=d(rotation=0), gearSmall=d(rotation=30)), branches=[{'to': 1, 'probability': 100}]),
+    F('process', 10, parts=P(gearBig=d(rotation=0), gearSmall=d(rotation=30)), branches=[{'to': 1, 'probability': 80}]),
     T(parts=P(gearBig=d(opacity=0, scale=0.5), gearSmall=d(opacity=0, scale=0.5), eyes='eyes-happy'), ms=160),
     T('rest', 140),
 ], 'exit': 8}
@@ -611,9 +584,124 @@ A['Wave'] = {'frames': [
     T('rest', 130),
 ], 'exit': 7}
 
+# ---- idle: three levels, each calmer than the last; every one plays once and ends ----
+A['IdlePreen'] = {'frames': [
+    F('rest', 300),
+    T(parts=P(head=d(rotation=3), eyes='eyes-down-left'), ms=120),
+    T(parts=P(head=d(rotation=-14, dx=-4, dy=3), eyes='eyes-half', wingLeft=d(rotation=22)), ms=240),
+    T(parts=P(head=d(rotation=-16, dx=-5, dy=4), eyes='eyes-closed', wingLeft=d(rotation=26), mouth='mouth-slight'), ms=140),
+    T(parts=P(head=d(rotation=-13, dx=-4, dy=3), eyes='eyes-closed', wingLeft=d(rotation=20)), ms=140),
+    T(parts=P(head=d(rotation=-16, dx=-5, dy=4), eyes='eyes-closed', wingLeft=d(rotation=26), mouth='mouth-slight'), ms=140),
+    T(parts=P(head=d(rotation=-6, dx=-1), eyes='eyes-open', wingLeft=d(rotation=6)), ms=200),
+    # a shake to settle the feathers
+    T(parts=P(body=d(scaleX=1.05, scaleY=0.97), head=d(rotation=4), tail=d(rotation=8)), ms=80),
+    T(parts=P(body=d(scaleX=0.97, scaleY=1.02), head=d(rotation=-4), tail=d(rotation=-8)), ms=80),
+    T(parts=P(body=d(scaleX=1.03, scaleY=0.98), head=d(rotation=2), tail=d(rotation=5)), ms=80),
+    T(parts=P(eyes='eyes-happy'), ms=140),
+    T('rest', 160),
+    F('rest', 200),
+]}
+A['IdleHop'] = {'frames': [
+    F('rest', 300),
+    T('crouch', 140, parts=P(eyes='eyes-happy')),
+    T(parts=P(root=d(dy=-9, scaleY=1.05, scaleX=0.96), feet='feet-tucked', wingLeft=d(rotation=40), wingRight=d(rotation=-40),
+              tail=d(rotation=-10)), ms=140),
+    T(parts=P(root=d(dy=-10), feet='feet-tucked', wingLeft=d(rotation=30), wingRight=d(rotation=-30), eyes='eyes-right'), ms=90),
+    T(parts=P(root=d(dy=0, scaleY=0.92, scaleX=1.06), wingLeft=d(rotation=14), wingRight=d(rotation=-14), eyes='eyes-right'), ms=110),
+    T(parts=P(root=d(scaleY=1.02, scaleX=0.99), head=d(rotation=4, dx=1), eyes='eyes-right'), ms=120),
+    F(parts=P(head=d(rotation=4, dx=1), eyes='eyes-right'), ms=500),
+    F(parts=P(head=d(rotation=4, dx=1), eyes='eyes-closed'), ms=70),
+    T('rest', 180),
+    F('rest', 200),
+]}
+
+A['IdleStretch'] = {'frames': [
+    F('rest', 300),
+    T('crouch', 260, parts=P(eyes='eyes-half')),
+    T(['stretch', 'wingsUpWide'], 380, parts=P(eyes='eyes-closed', mouth='mouth-open', head=d(dy=-2, rotation=-2), tail=d(rotation=-12),
+                                                 root=d(scaleY=1.07, scaleX=0.95))),
+    F(['stretch', 'wingsUpWide'], 500, parts=P(eyes='eyes-closed', mouth='mouth-open', head=d(dy=-2, rotation=-2), tail=d(rotation=-14),
+                                                 wingLeft=d(rotation=126), wingRight=d(rotation=-126), root=d(scaleY=1.07, scaleX=0.95))),
+    T(parts=P(wingLeft=d(rotation=60), wingRight=d(rotation=-60), eyes='eyes-closed', mouth='mouth-slight'), ms=260),
+    T(parts=P(wingLeft=d(rotation=-6), wingRight=d(rotation=6), root=d(scaleY=0.95, scaleX=1.04), eyes='eyes-closed'), ms=220),
+    T(parts=P(wingLeft=d(rotation=3), wingRight=d(rotation=-3), root=d(scaleY=1.01), eyes='eyes-happy'), ms=180),
+    T('rest', 200),
+    F('rest', 300),
+]}
+A['IdleYawn'] = {'frames': [
+    F('rest', 300),
+    T(parts=P(eyes='eyes-half', mouth='mouth-slight', head=d(dy=0.5)), ms=260),
+    T(parts=P(eyes='eyes-closed', brows='brows-sad', mouth='mouth-open', head=d(dy=-1.5, rotation=-4), root=d(scaleY=1.03),
+              wingLeft=d(rotation=22), wingRight=d(rotation=-22)), ms=360),
+    T(parts=P(eyes='eyes-closed', brows='brows-sad', mouth='mouth-wide', head=d(dy=-2, rotation=-5), root=d(scaleY=1.04),
+              wingLeft=d(rotation=30), wingRight=d(rotation=-30)), ms=300),
+    F(parts=P(eyes='eyes-closed', brows='brows-sad', mouth='mouth-wide', head=d(dy=-2, rotation=-5), root=d(scaleY=1.04),
+              wingLeft=d(rotation=30), wingRight=d(rotation=-30)), ms=600),
+    T(parts=P(eyes='eyes-closed', mouth='mouth-slight', head=d(dy=1, rotation=2), root=d(scaleY=0.98)), ms=300),
+    T(parts=P(eyes='eyes-half', mouth='mouth-closed', head=d(rotation=-2)), ms=200),
+    T(parts=P(eyes='eyes-half', head=d(rotation=2)), ms=180),
+    F('blink', 80),
+    T('rest', 200),
+    F('rest', 300),
+]}
+
+POSES['doze'] = P(eyes='eyes-closed', head=d(dy=4.5, rotation=6, scaleY=0.97), body=d(scaleX=1.03, scaleY=0.98),
+                  wingLeft=d(rotation=-4), wingRight=d(rotation=4), tail=d(rotation=6))
+A['IdleDoze'] = {'frames': [
+    F('rest', 400),
+    T('halfBlink', 500, parts=P(head=d(dy=1))),
+    F('halfBlink', 600, parts=P(head=d(dy=1))),
+    T(parts=P(eyes='eyes-half', head=d(dy=2.5, rotation=3)), ms=700),
+    F(parts=P(eyes='eyes-closed', head=d(dy=2.5, rotation=3)), ms=400),
+    T('doze', 900),
+    T('doze', 1300, parts=P(body=d(scaleX=1.045, scaleY=1.0), zz=d(opacity=1, dy=-1))),
+    T('doze', 1300, parts=P(body=d(scaleX=1.02, scaleY=0.97), zz=d(opacity=1, dy=-3))),
+    T('doze', 1300, parts=P(body=d(scaleX=1.045, scaleY=1.0), zz=d(opacity=0.9, element='zz-2', dy=-4))),
+    T('doze', 1300, parts=P(body=d(scaleX=1.02, scaleY=0.97), zz=d(opacity=0.6, element='zz-2', dy=-6))),
+    # nods off a little too far, and catches itself
+    T('doze', 260, parts=P(head=d(dy=8, rotation=10, scaleY=0.95), zz=d(opacity=0, dy=-8))),
+    T(parts=P(eyes='eyes-wide', brows='brows-raised', head=d(dy=-2.5, rotation=-2), root=d(scaleY=1.04), wingLeft=d(rotation=24),
+              wingRight=d(rotation=-24)), ms=110),
+    T(parts=P(eyes='eyes-open', brows='brows-raised', head=d(dy=0.5, rotation=1), root=d(scaleY=0.98), wingLeft=d(rotation=-4),
+              wingRight=d(rotation=4)), ms=140),
+    F(parts=P(eyes='eyes-closed', brows='brows-raised'), ms=70),
+    T('rest', 220),
+    F('rest', 400),
+]}
+POSES['sleep'] = merge(POSES['doze'], P(head=d(dy=7, rotation=-12, dx=-3, scaleY=0.94), body=d(scaleX=1.06, scaleY=0.97),
+                                        feet='feet-tucked', root=d(dy=2), wingLeft=d(rotation=-8), wingRight=d(rotation=8)))
+A['IdleSleep'] = {'frames': [
+    F('rest', 400),
+    T('halfBlink', 700, parts=P(head=d(dy=1))),
+    T(parts=P(eyes='eyes-half', head=d(dy=3, rotation=4), body=d(scaleX=1.02)), ms=900),
+    T('sleep', 1100),
+    T('sleep', 1500, parts=P(body=d(scaleX=1.08, scaleY=0.99), zz=d(opacity=1, dy=-1))),
+    T('sleep', 1500, parts=P(body=d(scaleX=1.05, scaleY=0.96), zz=d(opacity=1, dy=-3))),
+    T('sleep', 1500, parts=P(body=d(scaleX=1.08, scaleY=0.99), zz=d(opacity=1, element='zz-2', dy=-4))),
+    T('sleep', 1500, parts=P(body=d(scaleX=1.05, scaleY=0.96), zz=d(opacity=0.8, element='zz-2', dy=-6))),
+    T('sleep', 1500, parts=P(body=d(scaleX=1.08, scaleY=0.99), zz=d(opacity=0.4, dy=-8))),
+    T('sleep', 600, parts=P(zz=d(opacity=0, dy=-10))),
+    # wakes slowly, fluffed up, and smooths down
+    T(parts=P(eyes='eyes-half', head=d(dy=3, rotation=4), body=d(scaleX=1.04)), ms=600),
+    T(parts=P(eyes='eyes-half', head=d(dy=1, rotation=0), body=d(scaleX=1.0)), ms=400),
+    F('blink', 80), F('halfBlink', 60),
+    T(parts=P(body=d(scaleX=1.04, scaleY=0.97), tail=d(rotation=6)), ms=90),
+    T(parts=P(body=d(scaleX=0.98, scaleY=1.01), tail=d(rotation=-5)), ms=90),
+    T('rest', 300),
+    F('rest', 400),
+]}
+
+# stopped part way, an idle animation still settles back to rest
+for name in [n for n in A if n.startswith('Idle') and n != 'Idle']:
+    A[name]['exit'] = len(A[name]['frames']) - 2
+
 STATES = {
     'showing': 'Show', 'hiding': 'Hide', 'speaking': 'Speak', 'thinking': 'Think',
     'moving-left': 'MoveLeft', 'moving-right': 'MoveRight', 'moving-up': 'MoveUp', 'moving-down': 'MoveDown',
     'gesturing-left': 'GestureLeft', 'gesturing-right': 'GestureRight', 'gesturing-up': 'GestureUp',
-    'gesturing-down': 'GestureDown', 'listening': 'Listen', 'hearing': 'Hearing', 'idle': 'Idle',
+    'gesturing-down': 'GestureDown', 'listening': 'Listen', 'hearing': 'Hearing',
+    # idle levels, from lively to dozing; one of each list is picked at random
+    'idle-1': ['Idle', 'IdlePreen', 'IdleHop'],
+    'idle-2': ['IdleStretch', 'IdleYawn'],
+    'idle-3': ['IdleDoze', 'IdleSleep'],
 }

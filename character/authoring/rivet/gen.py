@@ -1,0 +1,20 @@
+import sys, os
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, HERE)
+sys.path.insert(1, os.path.join(HERE, '..', 'common'))
+import art
+from art import EL
+import writer
+
+OUTDIR = sys.argv[1] if len(sys.argv) > 1 else os.path.join(HERE, '..', '..', '..', 'data', 'characters', 'rivet')
+from anims import PARTS, POSES, ANIMS, STATES, META, extra_elements
+
+extra_elements(EL)
+MOUTH = ['mouth-closed', 'mouth-slight', 'mouth-open', 'mouth-wide']
+writer.check(PARTS, POSES, ANIMS, STATES, EL, MOUTH)
+os.makedirs(OUTDIR, exist_ok=True)
+writer.write_svg(OUTDIR, EL, art.defs, PARTS,
+                 'Rivet the robot. Every top-level group is one part or one variant of a part;\n'
+                 '     variants of a part sit in the same place, so opened whole they overlap.')
+writer.write_json(OUTDIR, META, PARTS, POSES, ANIMS, STATES, MOUTH)
+print('wrote', OUTDIR)

@@ -1,0 +1,301 @@
+#include "CharacterCheck.h"
+#include "CharacterLoader.h"
+
+#include <QHash>
+#include <QSet>
+
+#include <algorithm>
+
+namespace kestrova::character {
+
+namespace {
+
+QString quoted(const QString &s) { return QLatin1Char('"') + s + QLatin1Char('"'); }
+
+const QString kJsonFile = QStringLiteral("character.json");
+
+// Where the frames after `i` can go when nothing stops the animation; a
+// value of frames.size() is its end.
+QList<int> successors(const Animation &a, int i)
+{
+    QList<int> next;
+    int total = 0;
+    for (const Branch &b : a.frames.at(i).branches) {
+        next << b.toFrame;
+        total += b.probability;
+    }
+    if (total < 100)
+        next << i + 1;
+    return next;
+}
+
+// Frames reachable from `from` (itself included) when nothing stops the
+// animation; index frames.size() stands for the end.
+QList<bool> reachableFrom(const Animation &a, int from)
+{
+    const int n = int(a.frames.size());
+    QList<bool> seen(n + 1, false);
+    QList<int> todo{from};
+    seen[from] = true;
+    while (!todo.isEmpty()) {
+        const int i = todo.takeLast();
+        if (i == n)
+            continue;
+        for (int j : successors(a, i)) {
+            if (j >= 0 && j <= n && !seen.at(j)) {
+                seen[j] = true;
+                todo << j;
+            }
+        }
+    }
+    return seen;
+}
+
+QString frameRanges(const QList<int> &frames)
+{
+    QStringList parts;
+    for (int i = 0; i < frames.size();) {
+        int j = i;
+        while (j + 1 < frames.size() && frames.at(j + 1) == frames.at(j) + 1)
+            ++j;
+        parts << (i == j ? QString::number(frames.at(i)) : QStringLiteral("%1 to %2").arg(frames.at(i)).arg(frames.at(j)));
+        i = j + 1;
+    }
+    return parts.join(QStringLiteral(", "));
+}
+
+class Checker {
+public:
+    Checker(const LoadOutcome &outcome, QList<CharacterProblem> *out) : m_in(outcome), m_model(outcome.model), m_out(out)
+    {
+    }
+
+    void run()
+    {
+        checkNamesAndStates();
+        checkEndings();
+        checkReturns();
+    }
+
+private:
+    void add(const QString &path, const QString &message, CharacterProblem::Kind kind)
+    {
+        m_out->append({kJsonFile + QStringLiteral(": ") + path, message, kind});
+    }
+
+    QString animationPath(const Animation &a) const { return QStringLiteral("animations") + jsonKey(a.name); }
+
+    // Animations sorted by name, so problems come in the same order each time.
+    QList<const Animation *> sortedAnimations() const
+    {
+        QList<const Animation *> list;
+        for (const Animation &a : m_model.animations)
+            list << &a;
+        std::sort(list.begin(), list.end(),
+                  [](const Animation *x, const Animation *y) { return x->name.toLower() < y->name.toLower(); });
+        return list;
+    }
+
+    void checkNamesAndStates()
+    {
+        for (const QString &name : playedAnimationNames()) {
+            if (!m_model.animation(name))
+                add(QStringLiteral("animations"),
+                    QStringLiteral("there is no animation %1; programs ask Kestrova to play it").arg(quoted(name)),
+                    CharacterProblem::Missing);
+        }
+        for (const QString &state : CharacterModel::stateNames()) {
+            // A state the file gives whose animations are all unknown has
+            // been reported by the loader already.
+            if (m_model.stateChoices(state) == 0 && !m_in.stateKeys.contains(state))
+                add(QStringLiteral("states"),
+                    QStringLiteral("the state %1 has no animation; Kestrova plays one in it").arg(quoted(state)),
+                    CharacterProblem::Missing);
+        }
+    }
+
+    // Whether the animation is played without being stopped somewhere: by
+    // name, as a return, or in a state that waits for it to end. Only the
+    // state loops are stopped by Kestrova itself.
+    bool playsToItsEnd(const Animation &a) const
+    {
+        bool inLoopState = false;
+        for (auto it = m_model.states.cbegin(); it != m_model.states.cend(); ++it) {
+            bool names = false;
+            for (const QString &n : it.value())
+                names = names || n.compare(a.name, Qt::CaseInsensitive) == 0;
+            if (!names)
+                continue;
+            if (!loopingStates().contains(it.key()))
+                return true;
+            inLoopState = true;
+        }
+        if (!inLoopState)
+            return true; // asked for by name
+        for (const QString &n : playedAnimationNames())
+            if (n.compare(a.name, Qt::CaseInsensitive) == 0)
+                return true;
+        for (const Animation &other : m_model.animations)
+            if (other.returnAnimation.compare(a.name, Qt::CaseInsensitive) == 0)
+                return true;
+        return false;
+    }
+
+    // The idle states the animation plays in, for the message.
+    QStringList idleStatesOf(const Animation &a) const
+    {
+        QStringList found;
+        for (const QString &state : {QStringLiteral("idle-1"), QStringLiteral("idle-2"), QStringLiteral("idle-3")})
+            for (const QString &n : m_model.states.value(state))
+                if (n.compare(a.name, Qt::CaseInsensitive) == 0 && !found.contains(state))
+                    found << state;
+        return found;
+    }
+
+    void checkEndings()
+    {
+        for (const Animation *a : sortedAnimations()) {
+            if (a->frames.isEmpty())
+                continue;
+            const QString path = animationPath(*a);
+
+            // Stopped, an animation always ends: AnimationPlayer::exit() makes
+            // one jump to the frame's exit and plays straight on from there,
+            // taking no branches, and the loader has seen that every exit is
+            // a frame of the animation. What remains is how it ends unstopped.
+
+            // Idling must end on its own: no loops at all.
+            const QStringList idle = idleStatesOf(*a);
+            if (!idle.isEmpty()) {
+                const auto [frame, branch] = firstLoopingBranch(*a);
+                if (frame >= 0) {
+                    add(path + QStringLiteral(".frames[%1].branches[%2]").arg(frame).arg(branch),
+                        QStringLiteral("the animation plays in %1, and idle animations must end on their own, "
+                                       "but this branch back to frame %2 makes it repeat")
+                            .arg(idle.join(QStringLiteral(" and ")))
+                            .arg(a->frames.at(frame).branches.at(branch).toFrame),
+                        CharacterProblem::Behaviour);
+                    continue;
+                }
+            }
+
+            if (!playsToItsEnd(*a))
+                continue;
+            const QList<int> stuck = framesThatNeverEnd(*a);
+            if (!stuck.isEmpty())
+                add(path + QStringLiteral(".frames[%1]").arg(stuck.first()),
+                    QStringLiteral("once here the animation never ends unless it is stopped (from frames %1 "
+                                   "there is no way to its end); Kestrova waits for it to end, and stops only the loops of speaking, "
+                                   "thinking, moving-*, listening and hearing itself, so give the loop a way out")
+                        .arg(frameRanges(stuck)),
+                    CharacterProblem::Behaviour);
+        }
+    }
+
+    void checkReturns()
+    {
+        for (const Animation *a : sortedAnimations()) {
+            // Follows the returns from a; a circle is reported once, at the
+            // member that sorts first.
+            if (a->returnAnimation.isEmpty())
+                continue;
+            QStringList chain{a->name};
+            const Animation *at = m_model.animation(a->returnAnimation);
+            while (at && at != a && !chain.contains(at->name)) {
+                chain << at->name;
+                at = at->returnAnimation.isEmpty() ? nullptr : m_model.animation(at->returnAnimation);
+            }
+            if (at != a)
+                continue;
+            const bool first = std::all_of(chain.cbegin(), chain.cend(), [&](const QString &n) {
+                return a->name.toLower() <= n.toLower();
+            });
+            if (!first)
+                continue;
+            QStringList shown;
+            for (const QString &n : std::as_const(chain))
+                shown << quoted(n);
+            shown << quoted(a->name);
+            add(animationPath(*a) + QStringLiteral(".return"),
+                QStringLiteral("the return animations go round in a circle (%1), so coming back to rest never ends")
+                    .arg(shown.join(QStringLiteral(" then "))),
+                CharacterProblem::Behaviour);
+        }
+    }
+
+    const LoadOutcome &m_in;
+    const CharacterModel &m_model;
+    QList<CharacterProblem> *m_out;
+};
+
+} // namespace
+
+const QStringList &playedAnimationNames()
+{
+    static const QStringList names = {
+        QStringLiteral("Alert"),          QStringLiteral("Announce"),      QStringLiteral("Decline"),
+        QStringLiteral("DontRecognize"),  QStringLiteral("GestureRight"),  QStringLiteral("GetAttention"),
+        QStringLiteral("GetAttentionReturn"), QStringLiteral("Greet"),     QStringLiteral("LookDown"),
+        QStringLiteral("LookRight"),      QStringLiteral("Pleased"),       QStringLiteral("Process"),
+        QStringLiteral("Read"),           QStringLiteral("ReadReturn"),    QStringLiteral("RestPose"),
+        QStringLiteral("Sad"),            QStringLiteral("Search"),        QStringLiteral("StartListening"),
+        QStringLiteral("Surprised"),      QStringLiteral("Wave"),          QStringLiteral("Write"),
+        QStringLiteral("WriteReturn"),
+    };
+    return names;
+}
+
+const QStringList &loopingStates()
+{
+    static const QStringList states = {
+        QStringLiteral("speaking"),    QStringLiteral("thinking"),   QStringLiteral("moving-left"),
+        QStringLiteral("moving-right"), QStringLiteral("moving-up"), QStringLiteral("moving-down"),
+        QStringLiteral("listening"),   QStringLiteral("hearing"),
+    };
+    return states;
+}
+
+QList<int> framesThatNeverEnd(const Animation &animation)
+{
+    const int n = int(animation.frames.size());
+    if (n == 0)
+        return {};
+    const QList<bool> reachable = reachableFrom(animation, 0);
+    QList<int> stuck;
+    for (int i = 0; i < n; ++i)
+        if (reachable.at(i) && !reachableFrom(animation, i).at(n))
+            stuck << i;
+    return stuck;
+}
+
+std::pair<int, int> firstLoopingBranch(const Animation &animation)
+{
+    const int n = int(animation.frames.size());
+    if (n == 0)
+        return {-1, -1};
+    const QList<bool> reachable = reachableFrom(animation, 0);
+    for (int i = 0; i < n; ++i) {
+        if (!reachable.at(i))
+            continue;
+        const QList<Branch> &branches = animation.frames.at(i).branches;
+        for (int b = 0; b < branches.size(); ++b) {
+            if (reachableFrom(animation, branches.at(b).toFrame).at(i))
+                return {i, b};
+        }
+    }
+    return {-1, -1};
+}
+
+QList<CharacterProblem> checkCharacterFolder(const QString &folder)
+{
+    const LoadOutcome outcome = readCharacter(folder);
+    QList<CharacterProblem> problems;
+    for (const LoadFault &f : outcome.faults)
+        problems.append({f.path.isEmpty() ? f.file : f.file + QStringLiteral(": ") + f.path, f.message,
+                         CharacterProblem::Fault});
+    if (outcome.readJson)
+        Checker(outcome, &problems).run();
+    return problems;
+}
+
+} // namespace kestrova::character
