@@ -1,5 +1,7 @@
 #include "Balloon.h"
 
+#include <QTextLayout>
+
 #include <QApplication>
 #include <QFontMetrics>
 #include <QGuiApplication>
@@ -70,19 +72,126 @@ Balloon::Balloon(QWidget *parent) : ShapedWindow(parent)
     setAttribute(Qt::WA_TransparentForMouseEvents);
     m_font = QApplication::font();
     m_font.setPointSizeF(FontPointSize);
+    m_revealTimer.setSingleShot(true);
+    m_revealTimer.setTimerType(Qt::PreciseTimer);
+    connect(&m_revealTimer, &QTimer::timeout, this, &Balloon::revealNext);
 }
+
+namespace {
+
+// Breaks the text into lines at most `width` wide, as the balloon shows
+// it; the size it takes.
+QSizeF layOutText(QTextLayout &layout, qreal width)
+{
+    QTextOption option;
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    layout.setTextOption(option);
+    layout.setCacheEnabled(true);
+    qreal y = 0, widest = 0;
+    layout.beginLayout();
+    for (;;) {
+        QTextLine line = layout.createLine();
+        if (!line.isValid())
+            break;
+        line.setLineWidth(width);
+        line.setPosition(QPointF(0, y));
+        y += line.height();
+        widest = std::max(widest, line.naturalTextWidth());
+    }
+    layout.endLayout();
+    return {widest, y};
+}
+
+} // namespace
 
 void Balloon::showText(const QString &text, Style style, QPoint anchor, const QRect &character)
 {
+    m_revealTimer.stop();
     m_text = text;
+    m_revealed = text.size();
     m_style = style;
     const QFontMetrics metrics(m_font);
-    const QRect bounds =
-        metrics.boundingRect(QRect(0, 0, MaxTextWidth, 100000), Qt::TextWordWrap, text);
-    m_textSize = QSize(std::max(bounds.width(), 24), std::max(bounds.height(), metrics.height()));
+    QTextLayout layout(text, m_font);
+    const QSizeF bounds = layOutText(layout, MaxTextWidth);
+    m_textSize = QSize(std::max(int(std::ceil(bounds.width())), 24),
+                       std::max(int(std::ceil(bounds.height())), metrics.height()));
     m_layout = {};
     follow(anchor, character);
     show();
+}
+
+QList<qsizetype> Balloon::wordEnds() const
+{
+    QList<qsizetype> ends;
+    for (qsizetype i = 0; i < m_text.size(); ++i) {
+        const bool endOfWord = !m_text.at(i).isSpace() && (i + 1 == m_text.size() || m_text.at(i + 1).isSpace());
+        if (endOfWord)
+            ends << i + 1;
+    }
+    return ends;
+}
+
+void Balloon::revealOver(int ms)
+{
+    // Word k is said once the characters before it are: at that share of
+    // the time.
+    m_wordEnds = wordEnds();
+    QList<int> due;
+    for (qsizetype k = 0; k < m_wordEnds.size(); ++k) {
+        const qsizetype startOfWord = k == 0 ? 0 : m_wordEnds.at(k - 1);
+        due << int(qint64(ms) * startOfWord / std::max<qsizetype>(1, m_text.size()));
+    }
+    startReveal(due, ms);
+}
+
+void Balloon::revealAt(const QList<int> &wordStartMs)
+{
+    m_wordEnds = wordEnds();
+    if (wordStartMs.size() != m_wordEnds.size()) {
+        revealAll();
+        return;
+    }
+    startReveal(wordStartMs, wordStartMs.isEmpty() ? 0 : wordStartMs.last());
+}
+
+void Balloon::startReveal(const QList<int> &due, int ms)
+{
+    if (m_wordEnds.size() < 2 || ms <= 0) {
+        revealAll();
+        return;
+    }
+    m_wordDue = due;
+    m_nextWord = 0;
+    m_revealed = 0;
+    m_revealClock.start();
+    revealNext();
+}
+
+void Balloon::revealAll()
+{
+    m_revealTimer.stop();
+    if (m_revealed == m_text.size())
+        return;
+    m_revealed = m_text.size();
+    if (!m_layout.window.isEmpty())
+        render(m_layout);
+}
+
+void Balloon::revealNext()
+{
+    const qint64 now = m_revealClock.elapsed();
+    while (m_nextWord < m_wordEnds.size()) {
+        const qint64 due = m_wordDue.value(m_nextWord);
+        if (due > now) {
+            m_revealTimer.start(int(due - now));
+            break;
+        }
+        m_revealed = m_wordEnds.at(m_nextWord++);
+    }
+    if (m_nextWord >= m_wordEnds.size())
+        m_revealed = m_text.size();
+    if (!m_layout.window.isEmpty())
+        render(m_layout);
 }
 
 void Balloon::follow(QPoint anchor, const QRect &character)
@@ -229,10 +338,19 @@ void Balloon::render(const Layout &layout)
     p.drawPath(outline);
 
     const int pad = m_style == Style::Thought ? ThoughtPadding : SpeechPadding;
+    // Laid out whole and drawn up to what is revealed, so the lines never
+    // move while words appear.
+    QTextLayout text(m_text, m_font);
+    if (m_revealed < m_text.size()) {
+        QTextLayout::FormatRange hidden;
+        hidden.start = int(m_revealed);
+        hidden.length = int(m_text.size() - m_revealed);
+        hidden.format.setForeground(Qt::transparent);
+        text.setFormats({hidden});
+    }
+    layOutText(text, MaxTextWidth);
     p.setPen(Ink);
-    p.setFont(m_font);
-    p.drawText(QRect(layout.bubble.topLeft() + QPoint(pad, pad), m_textSize),
-               Qt::TextWordWrap | Qt::AlignLeft | Qt::AlignTop, m_text);
+    text.draw(&p, QPointF(layout.bubble.topLeft() + QPoint(pad, pad)));
     p.end();
     setFrame(image);
 }

@@ -2,7 +2,10 @@
 
 #include "CharacterWindow.h"
 
+#include <QElapsedTimer>
 #include <QFont>
+#include <QList>
+#include <QTimer>
 #include <QPainterPath>
 #include <QRect>
 
@@ -24,8 +27,19 @@ public:
     void showText(const QString &text, Style style, QPoint anchor, const QRect &character);
     // Moves along with the character while shown.
     void follow(QPoint anchor, const QRect &character);
+    // Shows the text's words one after another over ms, at the pace of a
+    // voice saying them (each word when the characters before it are
+    // said); the balloon keeps its size and the lines their breaks.
+    void revealOver(int ms);
+    // The same with the time each word starts, from a voice that knows;
+    // the whole text at once when the count does not match its words.
+    void revealAt(const QList<int> &wordStartMs);
+    // The whole text at once.
+    void revealAll();
 
     QString text() const { return m_text; }
+    // The part of the text shown so far.
+    QString revealedText() const { return m_text.left(m_revealed); }
     Style style() const { return m_style; }
     // Where the tail's tip is, in screen pixels, and the bubble itself.
     QPoint tailTip() const { return geometry().topLeft() + m_tip; }
@@ -45,7 +59,17 @@ private:
     Layout layoutFor(QPoint anchor, const QRect &character) const;
     void render(const Layout &layout);
 
+    QList<qsizetype> wordEnds() const;
+    void startReveal(const QList<int> &due, int ms);
+    void revealNext();
+
     QString m_text;
+    qsizetype m_revealed = 0;
+    QList<qsizetype> m_wordEnds; // where each word ends, for the reveal
+    QList<int> m_wordDue;        // when each word shows, ms from the start
+    int m_nextWord = 0;
+    QElapsedTimer m_revealClock;
+    QTimer m_revealTimer;
     Style m_style = Style::Speech;
     QFont m_font;
     QSize m_textSize;

@@ -5,6 +5,8 @@
 #include "DesktopCharacterLog.h"
 #include "ListeningPrompt.h"
 
+#include <QRandomGenerator>
+
 #include <QGuiApplication>
 #include <QScreen>
 #include <algorithm>
@@ -71,6 +73,7 @@ DesktopCharacter::DesktopCharacter(CharacterModel model, std::unique_ptr<Voice> 
     m_balloon->setWindowTitle(m_model.name);
 
     connect(m_window, &CharacterWindow::clicked, this, [this](int button, int shift, QPoint at) {
+        userActive();
         Q_EMIT click(button, shift, at.x(), at.y());
         // The program answers the click first (it plays its alert), then the
         // menu opens where the pointer is.
@@ -80,6 +83,7 @@ DesktopCharacter::DesktopCharacter(CharacterModel model, std::unique_ptr<Voice> 
     connect(m_window, &CharacterWindow::doubleClicked, this,
             [this](int button, int shift, QPoint at) { Q_EMIT dblClick(button, shift, at.x(), at.y()); });
     connect(m_window, &CharacterWindow::dragStarted, this, [this] {
+        userActive();
         m_placed = true;
         // The user took the character elsewhere; a glide has nowhere to go.
         if (m_current && m_current->kind == Kind::MoveTo)
@@ -90,6 +94,10 @@ DesktopCharacter::DesktopCharacter(CharacterModel model, std::unique_ptr<Voice> 
         if (m_prompt && m_prompt->isVisible())
             m_prompt->follow(m_window->geometry());
     });
+
+    m_idleTimer.setSingleShot(true);
+    connect(&m_idleTimer, &QTimer::timeout, this, &DesktopCharacter::playIdle);
+    m_sinceActive.start();
 
     m_listeningHold.setSingleShot(true);
     connect(&m_listeningHold, &QTimer::timeout, this, [this] {
@@ -146,9 +154,13 @@ DesktopCharacter::DesktopCharacter(CharacterModel model, std::unique_ptr<Voice> 
                 finish(QStringLiteral("spoken"));
             }
         });
+        connect(m_voice.get(), &Voice::timed, this, [this](int utterance, const SpeechTiming &timing) {
+            if (m_utterance && utterance == m_utterance)
+                followTiming(timing);
+        });
         connect(m_voice.get(), &Voice::started, this, [this](int utterance) {
             // A voice that took a while to start: the mouth starts over with it.
-            if (m_utterance && utterance == m_utterance && !m_mouth.isEmpty()
+            if (m_utterance && utterance == m_utterance && !m_timedMouth && !m_mouth.isEmpty()
                 && m_utteranceClock.elapsed() > 150) {
                 const int left = m_readingTimer.remainingTime();
                 startMouth(m_spoken, std::min(speakingTimeMs(m_spoken, m_model.voice.rate),
@@ -192,6 +204,74 @@ void DesktopCharacter::setPick(PickIndex pick)
     m_player.setPick(std::move(pick));
 }
 
+int DesktopCharacter::pickIndex(int count) const
+{
+    if (count <= 1)
+        return 0;
+    return m_pick ? std::clamp(m_pick(count), 0, count - 1) : int(QRandomGenerator::global()->bounded(count));
+}
+
+// ---- Idling ----------------------------------------------------------------
+
+void DesktopCharacter::setIdleTiming(const IdleTiming &timing)
+{
+    m_idleTiming = timing;
+    if (m_idleTimer.isActive())
+        scheduleIdle();
+}
+
+int DesktopCharacter::idleLevel() const
+{
+    const qint64 alone = m_sinceActive.elapsed();
+    return alone >= m_idleTiming.levelThreeAfterMs ? 3 : alone >= m_idleTiming.levelTwoAfterMs ? 2 : 1;
+}
+
+void DesktopCharacter::userActive()
+{
+    m_sinceActive.restart();
+    m_idleTimer.stop();
+}
+
+void DesktopCharacter::scheduleIdle()
+{
+    if (m_closed || !visible() || m_current || !m_queue.isEmpty() || m_listening) {
+        m_idleTimer.stop();
+        return;
+    }
+    const int level = idleLevel() - 1;
+    const int low = std::max(1, m_idleTiming.minMs[level]);
+    const int high = std::max(low, m_idleTiming.maxMs[level]);
+    // In steps of a tenth of the range: the pick takes a count of choices.
+    const int step = pickIndex(11);
+    m_idleTimer.start(low + (high - low) * step / 10);
+}
+
+void DesktopCharacter::playIdle()
+{
+    if (m_closed || !visible() || m_current || !m_queue.isEmpty() || m_listening)
+        return; // whatever runs schedules the next one when it ends
+    if (m_player.isPlaying()) {
+        // Still coming back to rest from something: a little later.
+        m_idleTimer.start(1000);
+        return;
+    }
+    // A level the character has no animation for takes the calmest it has
+    // below it.
+    const Animation *animation = nullptr;
+    int level = idleLevel();
+    for (; level >= 1 && !animation; --level) {
+        const QString state = QStringLiteral("idle-%1").arg(level);
+        animation = m_model.stateAnimation(state, pickIndex(m_model.stateChoices(state)));
+    }
+    if (!animation)
+        return; // nothing to idle with: the timer stays off
+    qCDebug(lcCharacter).noquote() << QStringLiteral("Idle %1: %2").arg(level + 1).arg(animation->name);
+    playAnimation(animation, [this, animation] {
+        if (!m_current)
+            returnToRest(animation, [this] { scheduleIdle(); });
+    });
+}
+
 // ---- Requests --------------------------------------------------------------
 
 Request DesktopCharacter::speak(const QString &text) { return enqueue(Kind::Speak, text); }
@@ -221,6 +301,7 @@ Request DesktopCharacter::enqueue(Kind kind, const QString &text, QPoint point)
     if (m_closed)
         return {};
     const Job job{Request(nextRequestId++), kind, text, point};
+    userActive();
     qCDebug(lcCharacter).noquote() << QStringLiteral("#%1 %2").arg(job.request.id()).arg(describe(job));
     m_queue.append(job);
     if (!m_current)
@@ -326,6 +407,8 @@ void DesktopCharacter::finish(const QString &how)
     Q_EMIT requestComplete(job.request);
     if (!m_current && !m_queue.isEmpty())
         m_pump.start();
+    else if (!m_current)
+        scheduleIdle();
 }
 
 void DesktopCharacter::stop()
@@ -431,6 +514,7 @@ void DesktopCharacter::listen(bool on)
         qCDebug(lcCharacter) << "Listen ignored: the character is hidden";
         return;
     }
+    userActive();
     updateMatcher();
     if (!m_prompt) {
         m_prompt = new ListeningPrompt;
@@ -487,6 +571,7 @@ void DesktopCharacter::endListening(const QString &why)
         m_speech->stop();
     m_voiceListening = false;
     qCDebug(lcCharacter).noquote() << QStringLiteral("Listening ends (%1)").arg(why);
+    scheduleIdle();
     m_listeningHold.stop();
     if (!m_current && m_listeningAnimation && m_player.animation() == m_listeningAnimation)
         m_player.exit();
@@ -741,16 +826,22 @@ void DesktopCharacter::startSpeak(const Job &job, bool thought)
     m_spoken = spoken;
     const bool voiced = m_voice && m_voice->isAvailable() && !spoken.isEmpty();
     const bool heard = voiced && m_voice->isWorking();
+    const int speaking = std::min(speakingTimeMs(spoken, rate), reading);
+    m_timedMouth = false;
     if (voiced) {
         m_utteranceClock.start();
         m_utterance = m_voice->say(spoken);
         if (heard)
-            startMouth(spoken, std::min(speakingTimeMs(spoken, rate), reading));
+            startMouth(spoken, speaking);
     }
     // Without a voice that works the balloon is the only trace of what was
+    // said, and shows it all at once; with one, the words come as they are
     // said.
-    if (!shown.isEmpty() && (!heard || (m_balloonStyle & BalloonOn)))
+    if (!shown.isEmpty() && (!heard || (m_balloonStyle & BalloonOn))) {
         showBalloon(shown, Balloon::Style::Speech);
+        if (heard && m_balloon)
+            m_balloon->revealOver(speaking);
+    }
 }
 
 // ---- Animation -------------------------------------------------------------
@@ -854,6 +945,32 @@ void DesktopCharacter::nextMouthStep()
     m_mouthTimer.start(m_mouth.at(m_mouthStep).ms);
 }
 
+void DesktopCharacter::followTiming(const SpeechTiming &timing)
+{
+    // The engine said when each sound comes: the mouth follows its phones,
+    // spread over the character's own shapes.
+    m_timedMouth = true;
+    m_mouthTimer.stop();
+    m_mouth.clear();
+    const int shapes = int(m_model.mouthShapes.size());
+    if (shapes >= 2) {
+        for (const MouthStep &step : timing.mouth)
+            m_mouth.append({int(std::lround(step.shape * (shapes - 1) / 3.0)), step.ms});
+    }
+    m_mouthStep = -1;
+    nextMouthStep();
+    // The Speak lasts as long as the voice says it does, and a little more.
+    if (m_readingTimer.isActive() && m_readingTimer.remainingTime() < timing.totalMs + 1000)
+        m_readingTimer.start(timing.totalMs + 1000);
+    // The balloon's words as they are said, when it shows what is said.
+    if (m_balloon && m_balloon->isVisible() && m_shown == m_spoken) {
+        QList<int> starts;
+        for (const SpokenWord &w : timing.words)
+            starts << w.startMs;
+        m_balloon->revealAt(starts);
+    }
+}
+
 void DesktopCharacter::stopMouth()
 {
     const bool moving = m_mouthStep >= 0;
@@ -862,6 +979,9 @@ void DesktopCharacter::stopMouth()
     m_mouthStep = -1;
     if (moving)
         render();
+    // Said: whatever the balloon still holds back shows.
+    if (m_balloon)
+        m_balloon->revealAll();
 }
 
 QPoint DesktopCharacter::balloonAnchor() const

@@ -45,8 +45,11 @@ namespace kestrova::character {
 //
 // After a request the character comes back to its rest pose by itself (the
 // stopped animation's exit frames, its return animation, or a short blend);
-// the next request cuts that short. At rest nothing runs: no timer, no
-// repaint.
+// the next request cuts that short. At rest nothing runs but one timer for
+// the next idle animation: now and then, at random intervals, the character
+// plays a one-shot of its "idle-1" state, after a while left alone of
+// "idle-2", later of "idle-3", ever calmer and rarer. Any request, click or
+// listening starts the count again. Between them nothing is drawn.
 //
 // Commands: a right click pops up the command menu (after click() is
 // raised), which offers the set's menu commands and the service's own
@@ -96,9 +99,26 @@ public:
     // it lets the character go.
     void close();
 
-    // Random choices (speech alternatives, animation branches) come from
-    // here; called with the number of choices. Default: the global generator.
+    // Random choices (speech alternatives, animation branches, idle
+    // animations and their intervals) come from here; called with the
+    // number of choices. Default: the global generator.
     void setPick(PickIndex pick);
+
+    // When idle animations play: after levelTwoAfterMs / levelThreeAfterMs
+    // without a request the level goes up; at each level the next idle
+    // animation comes a random time between min and max after the last.
+    struct IdleTiming {
+        int levelTwoAfterMs = 60 * 1000;
+        int levelThreeAfterMs = 5 * 60 * 1000;
+        int minMs[3] = {8 * 1000, 25 * 1000, 60 * 1000};
+        int maxMs[3] = {20 * 1000, 60 * 1000, 180 * 1000};
+    };
+    void setIdleTiming(const IdleTiming &timing);
+    // 1..3: how calm the character is by now.
+    int idleLevel() const;
+    // Whether an idle animation is waiting to play, and when (ms from now).
+    bool idleScheduled() const { return m_idleTimer.isActive(); }
+    int idleDueInMs() const { return m_idleTimer.remainingTime(); }
 
     const CharacterModel &model() const { return m_model; }
     CharacterWindow *window() const { return m_window; }
@@ -170,9 +190,15 @@ private:
     void followBalloon();
     QPoint balloonAnchor() const;
     void startMouth(const QString &spoken, int totalMs);
+    void followTiming(const SpeechTiming &timing);
     void stopMouth();
     void nextMouthStep();
     void placeInitially();
+
+    void scheduleIdle();
+    void playIdle();
+    void userActive();
+    int pickIndex(int count) const;
 
     void endListening(const QString &why);
     void updateMatcher();
@@ -215,6 +241,7 @@ private:
     QList<MouthStep> m_mouth;
     int m_mouthStep = -1;
     QTimer m_mouthTimer;
+    bool m_timedMouth = false; // the voice's own timing drives the mouth
 
     QPointer<CommandMenu> m_menu;
     QPointer<CommandsWindow> m_commandsWindow;
@@ -225,6 +252,10 @@ private:
     QSet<QString> m_badGrammars;   // warned about already
     const Animation *m_listeningAnimation = nullptr;
     QTimer m_listeningHold;
+
+    IdleTiming m_idleTiming;
+    QTimer m_idleTimer;
+    QElapsedTimer m_sinceActive;
 
     QPointer<SpeechListener> m_speech;
     bool m_voiceListening = false;    // the listener runs for this character

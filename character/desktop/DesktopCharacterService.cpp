@@ -2,6 +2,7 @@
 
 #include "DesktopCharacter.h"
 #include "DesktopCharacterLog.h"
+#include "FliteVoice.h"
 #include "ListeningKey.h"
 #include "MicrophoneSource.h"
 
@@ -16,6 +17,8 @@ DesktopCharacterService::DesktopCharacterService(const QString &programDir, cons
     : CharacterService(parent), m_programDir(programDir), m_settingsDir(settingsDir)
 {
     m_voiceFactory = [](const CharacterModel &model) -> std::unique_ptr<Voice> {
+        if (model.voice.engine == u"flite")
+            return std::make_unique<FliteVoice>(model.voice);
         return std::make_unique<QtVoice>(model.voice);
     };
     setSpeechInput([](QString *error) { return createPocketsphinxRecognizer(error); },

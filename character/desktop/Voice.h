@@ -3,6 +3,7 @@
 #include "CharacterModel.h"
 
 #include <QList>
+#include <QMetaType>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -18,6 +19,9 @@ namespace kestrova::character {
 // say() returns an utterance number; the signals carry it so that a late
 // report about an utterance that was already stopped is not mistaken for the
 // current one.
+struct MouthStep;
+struct SpeechTiming;
+
 class Voice : public QObject {
     Q_OBJECT
 public:
@@ -42,6 +46,10 @@ Q_SIGNALS:
     void started(int utterance);   // the engine began to speak it
     void finished(int utterance);  // it was spoken to the end
     void failed(int utterance);    // it will not be heard
+    // From engines that know when each sound is made: the mouth and the
+    // words of the utterance, timed from its start; raised just before
+    // started().
+    void timed(int utterance, const kestrova::character::SpeechTiming &timing);
 };
 
 class VoiceWorker;
@@ -113,8 +121,26 @@ struct MouthStep {
 };
 QList<MouthStep> mouthMotion(const QString &spoken, int shapeCount, int totalMs);
 
+// When an engine says a text: each word's start and end, in the order of
+// the words of the text, and the mouth over the whole utterance, in
+// milliseconds from its start. The mouth's shapes here are on a scale of
+// four (0 closed, 1 nearly closed, 2 half open, 3 wide), which the
+// character spreads over its own.
+struct SpokenWord {
+    QString word;
+    int startMs = 0;
+    int endMs = 0;
+};
+struct SpeechTiming {
+    QList<SpokenWord> words;
+    QList<MouthStep> mouth;
+    int totalMs = 0;
+};
+
 // The time a voice takes to say a text, to spread the mouth over: about
 // 62 ms a character at rate 0, faster or slower with the rate.
 int speakingTimeMs(const QString &text, double rate = 0);
 
 } // namespace kestrova::character
+
+Q_DECLARE_METATYPE(kestrova::character::SpeechTiming)

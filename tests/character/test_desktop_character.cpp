@@ -154,6 +154,7 @@ private Q_SLOTS:
     void playFindsAnimationsByAnyCase();
     void branchesAndExitFollowTheData();
     void speechReachesVoiceAndBalloon();
+    void balloonRevealsWordsAsTheyAreSaid();
     void withoutVoiceTheBalloonShowsForTheReadingTime();
     void stuckVoiceEndsAtTheReadingTime();
     void failedUtteranceShowsTheBalloon();
@@ -703,6 +704,44 @@ void TestDesktopCharacter::shapedWithoutCompositor()
     QVERIFY(!composited->window()->isShaped());
     QVERIFY(composited->window()->testAttribute(Qt::WA_TranslucentBackground));
     QVERIFY(composited->window()->mask().isEmpty());
+}
+
+void TestDesktopCharacter::balloonRevealsWordsAsTheyAreSaid()
+{
+    auto bot = makeBot(std::make_unique<FakeVoice>(FakeVoice::Speaks, 4000));
+    Completions log(bot.get());
+    QVERIFY(showBot(*bot, log));
+    const QString text = QStringLiteral("One two three four five six seven eight nine ten eleven twelve.");
+    const Request r = bot->speak(text);
+    QTRY_VERIFY(bot->balloon()->isVisible());
+    QCOMPARE(bot->balloon()->text(), text);
+    QVERIFY2(bot->balloon()->revealedText().startsWith(QStringLiteral("One")), qPrintable(bot->balloon()->revealedText()));
+    QVERIFY(bot->balloon()->revealedText().size() < text.size() / 2);
+    const QRect bubble = bot->balloon()->bubbleRect();
+    // Word by word, never back, the bubble as it was.
+    QStringList seen{bot->balloon()->revealedText()};
+    QElapsedTimer clock;
+    clock.start();
+    while (bot->balloon()->revealedText() != text && clock.elapsed() < 8000) {
+        QTest::qWait(20);
+        const QString now = bot->balloon()->revealedText();
+        if (now != seen.last()) {
+            QVERIFY2(now.startsWith(seen.last()), qPrintable(now));
+            seen << now;
+        }
+        QCOMPARE(bot->balloon()->bubbleRect().size(), bubble.size());
+    }
+    QCOMPARE(bot->balloon()->revealedText(), text);
+    QVERIFY2(seen.size() >= 6, qPrintable(seen.join(u'|')));
+    QTRY_COMPARE_WITH_TIMEOUT(log.count(r), 1, 8000);
+
+    // With no voice the balloon is all there is: the whole text at once.
+    auto mute = makeBot(std::make_unique<FakeVoice>(FakeVoice::Unavailable));
+    Completions muteLog(mute.get());
+    QVERIFY(showBot(*mute, muteLog));
+    mute->speak(text);
+    QTRY_VERIFY(mute->balloon()->isVisible());
+    QCOMPARE(mute->balloon()->revealedText(), text);
 }
 
 void TestDesktopCharacter::nothingRunsAtRest()

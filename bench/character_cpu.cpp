@@ -1,0 +1,103 @@
+// What the character costs: the processor time of a shipped character
+// standing on the desktop, first left alone (idle animations now and then,
+// at the program's own timing), then playing its animations one after
+// another without a pause. Run it on a real or virtual X display:
+//   bench_character_cpu [character folder] [idle seconds] [animating seconds]
+// Defaults: the "kess" folder beside the program, 60 s, 20 s.
+
+#include "desktop/DesktopCharacter.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QTest>
+
+#include <sys/resource.h>
+
+#include <cstdio>
+
+using namespace kestrova::character;
+
+namespace {
+
+double cpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
+        + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+class SilentVoice : public Voice {
+public:
+    bool isAvailable() const override { return false; }
+    bool isWorking() const override { return false; }
+    int say(const QString &) override
+    {
+        const int utterance = next++;
+        QTimer::singleShot(0, this, [this, utterance] { Q_EMIT failed(utterance); });
+        return utterance;
+    }
+    void stop() override {}
+    int next = 1;
+};
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    const QStringList args = app.arguments().mid(1);
+    const QString folder = args.value(0, QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("characters/kess")));
+    const int idleSeconds = args.size() > 1 ? args[1].toInt() : 60;
+    const int busySeconds = args.size() > 2 ? args[2].toInt() : 20;
+    QString error;
+    std::optional<CharacterModel> model = CharacterModel::load(folder, &error);
+    if (!model) {
+        std::fprintf(stderr, "%s\n", qPrintable(error));
+        return 1;
+    }
+    DesktopCharacter character(std::move(*model), std::make_unique<SilentVoice>());
+    character.show();
+    if (!QTest::qWaitFor([&] { return character.visible() && !character.isBusy(); }, 5000)) {
+        std::fprintf(stderr, "the character did not show\n");
+        return 1;
+    }
+    QTest::qWait(1000);
+
+    // Left alone.
+    int paintsBefore = character.window()->paintCount();
+    double cpuBefore = cpuSeconds();
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < idleSeconds * 1000)
+        QTest::qWait(200);
+    const double idleCpu = cpuSeconds() - cpuBefore;
+    const double idleWall = double(clock.elapsed()) / 1000;
+    const int idlePaints = character.window()->paintCount() - paintsBefore;
+
+    // Animating without a pause: every animation in turn.
+    QStringList names;
+    for (const Animation &a : std::as_const(character.model().animations))
+        names << a.name;
+    names.sort();
+    paintsBefore = character.window()->paintCount();
+    cpuBefore = cpuSeconds();
+    clock.restart();
+    int played = 0;
+    while (clock.elapsed() < busySeconds * 1000) {
+        character.play(names.at(played++ % names.size()));
+        QTest::qWaitFor([&] { return !character.isBusy(); }, 10000);
+    }
+    const double busyCpu = cpuSeconds() - cpuBefore;
+    const double busyWall = double(clock.elapsed()) / 1000;
+    const int busyPaints = character.window()->paintCount() - paintsBefore;
+
+    std::printf("%-40s %12s %12s %10s\n", "", "CPU of a core", "target", "frames");
+    std::printf("%-40s %11.3f%% %11.1f%% %10d\n", qPrintable(QStringLiteral("left alone %1 s").arg(idleWall, 0, 'f', 0)),
+                100 * idleCpu / idleWall, 0.1, idlePaints);
+    std::printf("%-40s %11.3f%% %11.1f%% %10d\n",
+                qPrintable(QStringLiteral("animating %1 s (%2 animations)").arg(busyWall, 0, 'f', 0).arg(played)),
+                100 * busyCpu / busyWall, 3.0, busyPaints);
+    return 0;
+}
