@@ -12,7 +12,9 @@ META = {
     'art': 'art.svg',
     'rootPivot': [64, 123.5],
     'balloonAnchor': [64, 12],
-    'voice': {'locale': 'en_US', 'gender': 'male', 'rate': 0.12, 'pitch': 0.4},
+    # flite's own male voice: a robot may sound like one, and its mouth
+    # follows the phones exactly.
+    'voice': {'locale': 'en_US', 'gender': 'male', 'rate': 0.12, 'pitch': 0.4, 'engine': 'flite', 'name': 'rms'},
 }
 SL, SR = art.SHOULDER_L, art.SHOULDER_R
 WL, WR = art.wrist('left'), art.wrist('right')
