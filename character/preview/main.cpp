@@ -4,6 +4,8 @@
 //                       them at a time; the rest pose close up at twice the
 //                       size on the first page
 //   poses.png           every named pose
+//   keyframes.png       one key frame of every animation (the frame that
+//                       stands furthest from the rest pose), in a grid
 //   anim-<Name>.png     one animation's frames (at --scale), and with
 //                       --timeline also the animation sampled as it plays
 //
@@ -18,8 +20,10 @@
 #include <QFont>
 #include <QGuiApplication>
 #include <QPainter>
+#include <QSet>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 using namespace kestrova::character;
@@ -113,6 +117,42 @@ QList<QPair<int, Pose>> timeline(const CharacterModel &model, const Animation &a
         out.append({t, f.tween ? interpolatePose(previous, f.pose, u) : f.pose});
     }
     return out;
+}
+
+// How far a pose stands from another: moves, turns, stretches, fades and
+// changed elements added up over the parts.
+double poseDistance(const Pose &a, const Pose &b)
+{
+    QSet<QString> parts;
+    for (auto it = a.begin(); it != a.end(); ++it)
+        parts.insert(it.key());
+    for (auto it = b.begin(); it != b.end(); ++it)
+        parts.insert(it.key());
+    double d = 0;
+    for (const QString &part : std::as_const(parts)) {
+        const PartPose x = a.value(part), y = b.value(part);
+        d += std::abs(x.dx - y.dx) + std::abs(x.dy - y.dy) + std::abs(x.rotation - y.rotation) / 3
+            + 20 * (std::abs(x.scaleX - y.scaleX) + std::abs(x.scaleY - y.scaleY) + std::abs(x.opacity - y.opacity))
+            + (x.element != y.element ? 6 : 0);
+    }
+    return d;
+}
+
+int keyFrame(const CharacterModel &model, const Animation &a)
+{
+    // A frame with the character faded out shows nothing: such frames count
+    // only when there is nothing else.
+    int best = 0;
+    double furthest = -1;
+    for (int i = 0; i < a.frames.size(); ++i) {
+        const bool faded = a.frames.at(i).pose.value(QStringLiteral("root")).opacity < 0.3;
+        const double d = poseDistance(a.frames.at(i).pose, model.restPose) - (faded ? 1e6 : 0);
+        if (d > furthest) {
+            furthest = d;
+            best = i;
+        }
+    }
+    return best;
 }
 
 void writeOrComplain(const QImage &image, const QString &path)
@@ -250,6 +290,33 @@ int main(int argc, char **argv)
                            model->poses.value(names.at(i)), 1, names.at(i));
         p.end();
         writeOrComplain(image, out.filePath(QStringLiteral("poses.png")));
+    }
+
+    // One key frame of each animation, at the asked scale.
+    {
+        const qreal s = std::max(0.25, parser.value(scaleOpt).toDouble());
+        Sheet sheet{*model, renderer, s, dark};
+        const QSize cell = sheet.cell();
+        const int perRow = std::max(1, 1600 / (cell.width() + kGap));
+        const int rows = (int(animations.size()) + perRow - 1) / perRow;
+        const int rowH = cell.height() + kCaption + kGap;
+        QImage image(kGap + perRow * (cell.width() + kGap), 40 + rows * rowH, QImage::Format_ARGB32);
+        image.fill(paper);
+        QPainter p(&image);
+        p.setPen(ink);
+        QFont f = p.font();
+        f.setPixelSize(14);
+        p.setFont(f);
+        p.drawText(QRect(kGap, 4, image.width(), 32), Qt::AlignLeft | Qt::AlignVCenter,
+                   QStringLiteral("%1: the key frame of each of its %2 animations").arg(model->name).arg(animations.size()));
+        for (int i = 0; i < animations.size(); ++i) {
+            const Animation &a = *animations.at(i);
+            const int k = keyFrame(*model, a);
+            sheet.drawPose(p, QPoint(kGap + (i % perRow) * (cell.width() + kGap), 40 + (i / perRow) * rowH),
+                           a.frames.at(k).pose, s, QStringLiteral("%1 #%2").arg(a.name).arg(k));
+        }
+        p.end();
+        writeOrComplain(image, out.filePath(QStringLiteral("keyframes.png")));
     }
 
     // One sheet per animation at the asked scale.
