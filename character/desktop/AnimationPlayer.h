@@ -47,6 +47,8 @@ public:
     const Animation *animation() const { return m_animation; }
     int frameIndex() const { return m_frame; }
     const Pose &pose() const { return m_pose; }
+    // A tween frame is blending: the pose changes about 30 times a second.
+    bool isTweening() const { return m_animation && m_tweening; }
 
     // The tween tick.
     static constexpr int TweenTickMs = 33;

@@ -42,7 +42,50 @@ CharacterRenderer::~CharacterRenderer() = default;
 
 bool CharacterRenderer::isValid() const { return m_svg && m_svg->isValid(); }
 
-void CharacterRenderer::paint(QPainter &painter, const Pose &pose) const
+QRectF CharacterRenderer::elementBounds(const QString &element) const
+{
+    const auto it = m_bounds.constFind(element);
+    if (it != m_bounds.cend())
+        return *it;
+    const QRectF viewBox = m_svg->viewBoxF();
+    const qreal ax = viewBox.width() > 0 ? m_model.size.width() / viewBox.width() : 1.0;
+    const qreal ay = viewBox.height() > 0 ? m_model.size.height() / viewBox.height() : 1.0;
+    // Art coordinates -> character pixels.
+    QTransform art;
+    art.scale(ax, ay);
+    art.translate(-viewBox.x(), -viewBox.y());
+    const QRectF bounds = art.mapRect(m_svg->boundsOnElement(element));
+    m_bounds.insert(element, bounds);
+    return bounds;
+}
+
+const CharacterRenderer::Sprite &CharacterRenderer::sprite(const QString &element, const QRectF &bounds,
+                                                             qreal scale) const
+{
+    if (scale != m_spriteScale) {
+        m_sprites.clear();
+        m_spriteScale = scale;
+    }
+    const auto it = m_sprites.constFind(element);
+    if (it != m_sprites.cend())
+        return *it;
+    // Whole device pixels, with one to spare for the antialiased edge.
+    const QRect px = QRectF(bounds.topLeft() * scale, bounds.size() * scale).toAlignedRect().adjusted(-1, -1, 1, 1);
+    Sprite s;
+    s.image = QImage(px.size(), QImage::Format_ARGB32_Premultiplied);
+    s.image.fill(Qt::transparent);
+    {
+        QPainter p(&s.image);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.translate(-px.x(), -px.y());
+        p.scale(scale, scale);
+        m_svg->render(&p, element, bounds);
+    }
+    s.rect = QRectF(QPointF(px.topLeft()) / scale, QSizeF(px.size()) / scale);
+    return *m_sprites.insert(element, s);
+}
+
+void CharacterRenderer::paint(QPainter &painter, const Pose &pose, Quality quality) const
 {
     if (!isValid())
         return;
@@ -58,7 +101,7 @@ void CharacterRenderer::paint(QPainter &painter, const Pose &pose) const
         {
             QPainter lp(&layer);
             lp.scale(s, s);
-            paintParts(lp, pose);
+            paintParts(lp, pose, quality);
         }
         painter.save();
         painter.setOpacity(painter.opacity() * root.opacity);
@@ -66,7 +109,7 @@ void CharacterRenderer::paint(QPainter &painter, const Pose &pose) const
         painter.restore();
         return;
     }
-    paintParts(painter, pose);
+    paintParts(painter, pose, quality);
 }
 
 QTransform CharacterRenderer::partWorld(const Pose &pose, const QString &partId,
@@ -98,16 +141,10 @@ QTransform CharacterRenderer::partWorld(const Pose &pose, const QString &partId,
     return world;
 }
 
-void CharacterRenderer::paintParts(QPainter &painter, const Pose &pose) const
+void CharacterRenderer::paintParts(QPainter &painter, const Pose &pose, Quality quality) const
 {
     const PartPose root = pose.value(kRoot, m_model.restPose.value(kRoot));
-    const QRectF viewBox = m_svg->viewBoxF();
-    const qreal ax = viewBox.width() > 0 ? m_model.size.width() / viewBox.width() : 1.0;
-    const qreal ay = viewBox.height() > 0 ? m_model.size.height() / viewBox.height() : 1.0;
-    // Art coordinates -> character pixels.
-    QTransform art;
-    art.scale(ax, ay);
-    art.translate(-viewBox.x(), -viewBox.y());
+    const qreal spriteScale = quality == Quality::Fast ? deviceScale(painter) : 0;
 
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
@@ -124,10 +161,20 @@ void CharacterRenderer::paintParts(QPainter &painter, const Pose &pose) const
             continue;
         const PartPose pp = pose.value(part.id, m_model.restPose.value(part.id));
         const QString element = pp.element.isEmpty() ? part.element : pp.element;
-        const QRectF bounds = art.mapRect(m_svg->boundsOnElement(element));
+        const QRectF bounds = elementBounds(element);
         if (bounds.isEmpty())
             continue;
 
+        if (quality == Quality::Fast) {
+            // A part's image is one piece: fading it never shows its own
+            // strokes through each other.
+            const Sprite &s = sprite(element, bounds, spriteScale);
+            painter.setWorldTransform(world * base);
+            painter.setOpacity(baseOpacity * alpha);
+            painter.drawImage(s.rect, s.image);
+            painter.setOpacity(baseOpacity);
+            continue;
+        }
         if (alpha >= 0.999) {
             painter.setWorldTransform(world * base);
             m_svg->render(&painter, element, bounds);
@@ -151,13 +198,13 @@ void CharacterRenderer::paintParts(QPainter &painter, const Pose &pose) const
     painter.restore();
 }
 
-QImage CharacterRenderer::render(const Pose &pose, qreal scale) const
+QImage CharacterRenderer::render(const Pose &pose, qreal scale, Quality quality) const
 {
     QImage image((QSizeF(m_model.size) * scale).toSize(), QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     QPainter painter(&image);
     painter.scale(scale, scale);
-    paint(painter, pose);
+    paint(painter, pose, quality);
     painter.end();
     return image;
 }

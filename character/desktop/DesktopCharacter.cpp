@@ -145,6 +145,9 @@ DesktopCharacter::DesktopCharacter(CharacterModel model, std::unique_ptr<Voice> 
         m_afterAnimation = {};
         if (then)
             then();
+        // The pose it ended in stays: drawn exact.
+        if (!m_player.isPlaying())
+            render();
     });
 
     if (m_voice) {
@@ -914,14 +917,19 @@ void DesktopCharacter::render()
 {
     if (!m_window || m_closed)
         return;
-    // Held and repeated frames draw nothing new.
+    // Held and repeated frames draw nothing new. Blending frames come 30
+    // times a second and are drawn fast; a pose that stays is drawn exact
+    // (again, if its last drawing was fast).
     const Pose pose = currentPose();
     const qreal dpr = m_window->devicePixelRatioF();
-    if (m_rendered && dpr == m_renderedDpr && samePose(pose, *m_rendered))
+    const bool fast = m_player.isTweening() || m_glide.state() == QAbstractAnimation::Running;
+    if (m_rendered && dpr == m_renderedDpr && samePose(pose, *m_rendered) && (fast || !m_renderedFast))
         return;
     m_rendered = pose;
     m_renderedDpr = dpr;
-    m_window->setFrame(m_renderer.render(pose, dpr));
+    m_renderedFast = fast;
+    m_window->setFrame(m_renderer.render(pose, dpr, fast ? CharacterRenderer::Quality::Fast
+                                                        : CharacterRenderer::Quality::Exact));
 }
 
 // ---- Speech ----------------------------------------------------------------

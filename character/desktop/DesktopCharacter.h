@@ -107,11 +107,13 @@ public:
     // When idle animations play: after levelTwoAfterMs / levelThreeAfterMs
     // without a request the level goes up; at each level the next idle
     // animation comes a random time between min and max after the last.
+    // The defaults keep a character left alone near no processor time: a
+    // short one-shot about once a minute at first, every few minutes later.
     struct IdleTiming {
-        int levelTwoAfterMs = 60 * 1000;
-        int levelThreeAfterMs = 5 * 60 * 1000;
-        int minMs[3] = {8 * 1000, 25 * 1000, 60 * 1000};
-        int maxMs[3] = {20 * 1000, 60 * 1000, 180 * 1000};
+        int levelTwoAfterMs = 3 * 60 * 1000;
+        int levelThreeAfterMs = 10 * 60 * 1000;
+        int minMs[3] = {25 * 1000, 60 * 1000, 120 * 1000};
+        int maxMs[3] = {75 * 1000, 180 * 1000, 360 * 1000};
     };
     void setIdleTiming(const IdleTiming &timing);
     // 1..3: how calm the character is by now.
@@ -238,6 +240,7 @@ private:
     QString m_shown;           // and shows
     std::optional<Pose> m_rendered; // the pose the window shows
     qreal m_renderedDpr = 1;
+    bool m_renderedFast = false;
     QList<MouthStep> m_mouth;
     int m_mouthStep = -1;
     QTimer m_mouthTimer;
