@@ -5,8 +5,8 @@
 // beside its target.
 //   bench_voice_commands [--dump <file.tsv>] <corpus-dir>
 // A corpus folder without an index is filled with the bench set first.
-// --dump writes one line per file (gap, confidence, words, command) for
-// bench/speech/tune.py.
+// --dump writes one line per file (gap, confidence, words, command, the
+// measures behind the confidence) for bench/speech/tune.py.
 
 #include "CommandTable.h"
 #include "SpeechRecognizer.h"
@@ -223,7 +223,7 @@ int main(int argc, char **argv)
         }
         dumpOut.setDevice(dump.get());
         dumpOut << "file\tkind\texpected\tvoice\tvariant\tgap\tconfidence\tspeech\twords\tcommand\taudio_ms\tfinish_ms"
-                   "\tdecode_ms\n";
+                   "\tdecode_ms\tscores\n";
     }
 
     double decodeMs = 0, audioMs = 0;
@@ -247,7 +247,12 @@ int main(int argc, char **argv)
             dumpOut << item.file << '\t' << item.kind << '\t' << item.command << '\t' << item.voice << '\t'
                     << item.variant << '\t' << QString::number(r.gap, 'f', 4) << '\t' << r.confidence << '\t'
                     << (r.speech ? 1 : 0) << '\t' << r.words << '\t' << r.command << '\t' << r.audioMs << '\t'
-                    << r.finishMs << '\t' << QString::number(item.decodeMs, 'f', 1) << '\n';
+                    << r.finishMs << '\t' << QString::number(item.decodeMs, 'f', 1) << '\t';
+            // The measures behind the confidence, name=value;...
+            QStringList scores;
+            for (auto s = r.scores.cbegin(); s != r.scores.cend(); ++s)
+                scores << s.key() + u'=' + QString::number(s.value(), 'g', 5);
+            dumpOut << scores.join(u';') << '\n';
         }
     }
     if (dump)
@@ -265,7 +270,7 @@ int main(int argc, char **argv)
         if (item.kind == u"unreadable")
             continue;
         finish.push_back(item.heard.finishMs);
-        // Only utterances with words get the second, phone-loop pass.
+        // Only utterances with words get the rival and phone-loop passes.
         if (!item.heard.words.isEmpty())
             finishHeard.push_back(item.heard.finishMs);
         Tally &v = byVoice[item.voice + u' ' + item.variant];

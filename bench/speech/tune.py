@@ -1,16 +1,23 @@
 #!/usr/bin/env python3
-"""Fits the recogniser's confidence mapping to the tune set.
+"""Fits the recogniser's confidence model to the tune set.
 
     bench_voice_commands --dump tune.tsv <tune-corpus>
     tune.py tune.tsv
 
-The recogniser turns the per-frame gap between the command grammar and a
-free phone loop into a confidence: -60 (the rejection line) at a threshold
-gap, and a fixed number of points per unit of gap above and below it,
-clamped to -100..100. This prints, for a range of thresholds, how many
-commands would be heard right and wrong and how much other speech, silence
-and noise would be taken for a command, and proposes the threshold and the
-slope.
+The recogniser measures each hypothesis in several ways (the per-frame gap
+between the command grammar and a free phone loop, the phone distance
+between the two, how much of the speech the command's words cover, the
+margin to the best other command, ...; the dump's "scores" column) and
+combines them into one logit, z = bias + sum of weight x measure, fitted
+here by logistic regression: right commands against wrong commands and
+everything that is no command. The logit becomes a confidence: -60 (the
+rejection line) at a threshold logit, and a fixed number of points per unit
+above and below it, clamped to -100..100. This prints, for a range of
+thresholds, how many commands would be heard right and wrong and how much
+other speech, silence and noise would be taken for a command, and proposes
+the weights, the threshold and the slope as C++ constants.
+
+--features gap reproduces a mapping of the gap alone.
 
 Only the tune set's voices are accepted (see make_corpus.sh): constants
 fitted to the test or bench voices would flatter the figures measured on
@@ -26,22 +33,71 @@ from collections import defaultdict
 # The voices make_corpus.sh puts into the tune set, and the non-speech files.
 TUNE_VOICES = {"espeak:en-us", "espeak:en-gb-scotland", "flite:kal16", "flite:kal", "sox"}
 
+# Fewer speech phones in the phone loop than this: no command
+# (MinLoopPhones in UtteranceScores.cpp).
+MIN_LOOP_PHONES = 2
+
+# The measures the model is made of by default.
+FEATURES = "gap,gap_speech,dist,dist_span,coverage,outside,filler,rival,rival_none,word_min,frames_per_phone,phones,loop_phones"
+
 
 def read_dump(path):
     with open(path, newline="", encoding="utf-8") as f:
         rows = list(csv.DictReader(f, delimiter="\t", quoting=csv.QUOTE_NONE))
-    needed = {"file", "kind", "expected", "voice", "variant", "gap", "command"}
+    needed = {"file", "kind", "expected", "voice", "variant", "gap", "command", "scores"}
     if rows and not needed <= rows[0].keys():
         sys.exit(f"{path}: columns {sorted(needed - rows[0].keys())} are missing")
     for r in rows:
         r["gap"] = float(r["gap"])
+        r["measures"] = {k: float(v) for k, v in (kv.split("=", 1) for kv in r["scores"].split(";") if "=" in kv)}
     return rows
+
+
+def solve(a, b):
+    """Solves a x = b by Gaussian elimination with partial pivoting."""
+    n = len(b)
+    m = [row[:] + [b[i]] for i, row in enumerate(a)]
+    for c in range(n):
+        p = max(range(c, n), key=lambda r: abs(m[r][c]))
+        m[c], m[p] = m[p], m[c]
+        if abs(m[c][c]) < 1e-12:
+            raise ValueError("singular system: a measure is constant or a copy of another")
+        for r in range(n):
+            if r != c:
+                f = m[r][c] / m[c][c]
+                for k in range(c, n + 1):
+                    m[r][k] -= f * m[c][k]
+    return [m[i][n] / m[i][i] for i in range(n)]
+
+
+def fit_logistic(xs, ys, ridge):
+    """Weights (bias first) of a logistic regression by Newton's method, with
+    a small ridge penalty on everything but the bias so that nearly
+    separable data still gives finite weights."""
+    n = len(xs[0])
+    w = [0.0] * n
+    for _ in range(50):
+        h = [[ridge if i == j and i > 0 else 0.0 for j in range(n)] for i in range(n)]
+        g = [-ridge * w[i] if i > 0 else 0.0 for i in range(n)]
+        for x, y in zip(xs, ys):
+            z = max(-30.0, min(30.0, sum(a * b for a, b in zip(w, x))))
+            p = 1.0 / (1.0 + math.exp(-z))
+            for i in range(n):
+                g[i] += (y - p) * x[i]
+                pxi = p * (1 - p) * x[i]
+                for j in range(n):
+                    h[i][j] += pxi * x[j]
+        step = solve(h, g)
+        w = [a + b for a, b in zip(w, step)]
+        if max(abs(s) for s in step) < 1e-7:
+            break
+    return w
 
 
 def outcome(row, threshold):
     """right, wrong, rejected for a command; accepted or rejected otherwise.
     Above the threshold the confidence is above -60: taken."""
-    taken = row["command"] != "" and row["gap"] > threshold
+    taken = row["command"] != "" and row["z"] > threshold
     if row["kind"] == "command":
         if not taken:
             return "rejected"
@@ -75,10 +131,12 @@ def frange(start, stop, step):
 def main():
     p = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     p.add_argument("dump", help="the --dump file of bench_voice_commands on the tune set")
-    p.add_argument("--from", dest="low", type=float, default=-3.0, help="lowest threshold gap (-3)")
-    p.add_argument("--to", dest="high", type=float, default=3.0, help="highest threshold gap (3)")
+    p.add_argument("--features", default=FEATURES, help=f"comma-separated measures of the model ({FEATURES})")
+    p.add_argument("--ridge", type=float, default=0.01, help="ridge penalty of the fit (0.01)")
+    p.add_argument("--from", dest="low", type=float, default=-6.0, help="lowest threshold logit (-6)")
+    p.add_argument("--to", dest="high", type=float, default=8.0, help="highest threshold logit (8)")
     p.add_argument("--step", type=float, default=0.05, help="threshold step (0.05)")
-    p.add_argument("--print-step", type=float, default=0.25, help="threshold step of the printed table (0.25)")
+    p.add_argument("--print-step", type=float, default=0.5, help="threshold step of the printed table (0.5)")
     p.add_argument("--max-wrong", type=float, default=1.0, help="wrong commands allowed, %% (1)")
     p.add_argument("--max-false", type=float, default=2.0, help="non-commands accepted allowed, %% (2)")
     p.add_argument("--top", type=float, default=0.9,
@@ -89,34 +147,59 @@ def main():
     rows = read_dump(a.dump)
     if not rows:
         sys.exit(f"{a.dump}: no lines")
+    # The recogniser gives no command where the phone loop heard fewer than
+    # MIN_LOOP_PHONES speech phones (tones, hum): such lines count as
+    # without a hypothesis, in the fit as everywhere else.
+    for r in rows:
+        if r["command"] and r["measures"].get("loop_phones", MIN_LOOP_PHONES) < MIN_LOOP_PHONES:
+            r["command"] = ""
     foreign = sorted({r["voice"] for r in rows} - TUNE_VOICES)
     if foreign and not a.force:
         sys.exit(f"{a.dump} holds voices outside the tune set: {', '.join(foreign)}\n"
                  "Tune only on the tune set (make_corpus.sh <dir> tune); --force to override.")
+    features = [f for f in a.features.split(",") if f]
 
     commands = [r for r in rows if r["kind"] == "command"]
     others = [r for r in rows if r["kind"] != "command"]
-    heard = [r for r in commands if r["command"]]
+    heard = [r for r in rows if r["command"]]
+    missing = sorted({f for r in heard for f in features if f not in r["measures"]})
+    if missing:
+        sys.exit(f"{a.dump}: measures {', '.join(missing)} are missing (an older dump?)")
     print(f"{a.dump}: {len(commands)} command utterances, {len(others)} other speech, silence and noise")
-    print(f"commands with no command heard at all: {len(commands) - len(heard)} "
-          f"({100.0 * (len(commands) - len(heard)) / max(1, len(commands)):.1f}%): no threshold recovers these")
+    print(f"commands with no command heard at all: {sum(1 for r in commands if not r['command'])} "
+          f"({100.0 * sum(1 for r in commands if not r['command']) / max(1, len(commands)):.1f}%): "
+          "no threshold recovers these")
     best_case = sum(r["command"] == r["expected"] for r in commands)
     print(f"right command among the hypotheses: {best_case} ({100.0 * best_case / max(1, len(commands)):.1f}%), "
           "the most any threshold can reach")
     print(f"non-commands with a command hypothesis: {sum(1 for r in others if r['command'])} of {len(others)}")
 
-    def gaps(pred):
-        return sorted(r["gap"] for r in rows if pred(r))
+    # The fit: right commands against everything else that has a hypothesis.
+    xs = [[1.0] + [r["measures"][f] for f in features] for r in heard]
+    ys = [1.0 if r["kind"] == "command" and r["command"] == r["expected"] else 0.0 for r in heard]
+    weights = fit_logistic(xs, ys, a.ridge)
+    for r in rows:
+        r["z"] = sum(w * x for w, x in zip(weights, [1.0] + [r["measures"].get(f, 0.0) for f in features])) \
+            if r["command"] else -1e9
+    print()
+    print("fitted weights (logit = bias + sum of weight x measure):")
+    print(f"  {'bias':18s} {weights[0]:9.4f}")
+    for f, w in zip(features, weights[1:]):
+        values = [r["measures"][f] for r in heard]
+        print(f"  {f:18s} {w:9.4f}   (measure from {min(values):.3g} to {max(values):.3g})")
 
-    for name, pred in [("right", lambda r: r["kind"] == "command" and r["command"] and r["command"] == r["expected"]),
-                       ("wrong", lambda r: r["kind"] == "command" and r["command"] and r["command"] != r["expected"]),
-                       ("non-command", lambda r: r["kind"] != "command" and r["command"])]:
-        g = gaps(pred)
+    def logits(pred):
+        return sorted(r["z"] for r in rows if r["command"] and pred(r))
+
+    for name, pred in [("right", lambda r: r["kind"] == "command" and r["command"] == r["expected"]),
+                       ("wrong", lambda r: r["kind"] == "command" and r["command"] != r["expected"]),
+                       ("non-command", lambda r: r["kind"] != "command")]:
+        g = logits(pred)
         if g:
-            print(f"gap of {name:12s} hypotheses: n={len(g):4d} min {g[0]:7.3f}  10% {percentile(g, 0.1):7.3f}  "
-                  f"median {percentile(g, 0.5):7.3f}  90% {percentile(g, 0.9):7.3f}  max {g[-1]:7.3f}")
+            print(f"logit of {name:12s} hypotheses: n={len(g):4d} min {g[0]:7.2f}  10% {percentile(g, 0.1):7.2f}  "
+                  f"median {percentile(g, 0.5):7.2f}  90% {percentile(g, 0.9):7.2f}  max {g[-1]:7.2f}")
         else:
-            print(f"gap of {name:12s} hypotheses: none")
+            print(f"logit of {name:12s} hypotheses: none")
 
     print()
     print(f"{'threshold':>9} {'right':>7} {'wrong':>7} {'false acc':>9}")
@@ -136,14 +219,12 @@ def main():
         first = feasible[0]
         span = [t for t in feasible if results[t][3] == results[first][3]]
         if first == table[0]:
-            # Nothing wrong or false constrains it from below: stay a fixed
-            # margin under the lowest right gap rather than at the table's edge.
-            threshold = max(table[0], round(span[-1] - 0.5, 6))
+            threshold = max(table[0], round(span[-1] - 1.0, 6))
             how = (f"nothing wrong or false needs rejecting above {table[0]:.2f}; "
-                   f"0.5 below {span[-1]:.2f}, the highest gap that keeps every right command")
+                   f"1 below {span[-1]:.2f}, the highest logit that keeps every right command")
         else:
             threshold = span[len(span) // 2]
-            how = (f"the lowest gap with at most {a.max_wrong:g}% wrong and {a.max_false:g}% false accepts "
+            how = (f"the lowest logit with at most {a.max_wrong:g}% wrong and {a.max_false:g}% false accepts "
                    f"({first:.2f}), moved to the middle of the span {span[0]:.2f}..{span[-1]:.2f} "
                    "where the right share is the same")
     else:
@@ -152,33 +233,41 @@ def main():
         how = (f"no threshold meets {a.max_wrong:g}% wrong and {a.max_false:g}% false accepts; "
                "this one minimises missed + 5 x wrong + 5 x false accepts (%)")
 
-    right_gaps = [r["gap"] for r in commands if r["command"] and r["command"] == r["expected"] and r["gap"] > threshold]
-    top = percentile(right_gaps, a.top)
-    slope = 160.0 / (top - threshold) if right_gaps and top > threshold + 1e-6 else 80.0
+    right_z = [r["z"] for r in commands if r["command"] and r["command"] == r["expected"] and r["z"] > threshold]
+    top = percentile(right_z, a.top)
+    slope = 160.0 / (top - threshold) if right_z and top > threshold + 1e-6 else 10.0
     right, wrong, false, *_ = results[threshold]
 
     print()
-    print(f"proposed threshold (confidence -60): gap {threshold:.2f}")
+    print(f"proposed threshold (confidence -60): logit {threshold:.2f}")
     print(f"  {how}")
     print(f"  right {right:.1f}%  wrong {wrong:.1f}%  false accepts {false:.1f}% on the tune set")
-    print(f"proposed slope: {slope:.1f} points per unit of gap "
-          f"(the {100 * a.top:.0f}th percentile of right gaps above the threshold, {top:.3f}, at confidence 100)")
-    print(f"  confidence = clamp(round(-60 + (gap - ({threshold:.2f})) * {slope:.1f}), -100, 100)")
-    print(f"  same as clamp(round((gap {-threshold - 60.0 / slope:+.3f}) * {slope:.1f}), -100, 100)")
+    print(f"proposed slope: {slope:.2f} points per unit of logit "
+          f"(the {100 * a.top:.0f}th percentile of right logits above the threshold, {top:.3f}, at confidence 100)")
+    print()
+    print("for character/speech/UtteranceScores.cpp:")
+    print(f"constexpr double Bias = {weights[0]:.4f};")
+    print("constexpr Weight Weights[] = {")
+    for f, w in zip(features, weights[1:]):
+        print(f'    {{"{f}", {w:.4f}}},')
+    print("};")
+    print(f"constexpr double RejectLogit = {threshold:.2f};")
+    print(f"constexpr double PointsPerLogit = {slope:.2f};")
 
-    def confidence(gap):
-        return max(-100, min(100, round(-60 + (gap - threshold) * slope)))
+    def confidence(z):
+        return max(-100, min(100, round(-60 + (z - threshold) * slope)))
 
+    print()
     for name, kind_pred in [("right", lambda r: r["kind"] == "command" and r["command"] == r["expected"]),
                             ("wrong", lambda r: r["kind"] == "command" and r["command"] != r["expected"]),
                             ("non-command", lambda r: r["kind"] != "command")]:
-        c = [confidence(r["gap"]) for r in rows if r["command"] and kind_pred(r)]
+        c = [confidence(r["z"]) for r in rows if r["command"] and kind_pred(r)]
         if c:
             print(f"  confidence of {name:12s} hypotheses: median {percentile(c, 0.5):4d}, "
                   f"10% {percentile(c, 0.1):4d}, 90% {percentile(c, 0.9):4d}")
 
     print()
-    print(f"by voice and variant at gap {threshold:.2f}:")
+    print(f"by voice and variant at logit {threshold:.2f}:")
     groups = defaultdict(list)
     for r in rows:
         groups[(r["voice"], r["variant"])].append(r)

@@ -145,8 +145,14 @@ QString weighted(const QStringList &garbageWords)
 }
 
 JsgfGrammar buildJsgf(const std::vector<VoiceCommand> &commands, const QStringList &garbageWords,
-                      const std::function<bool(const QString &)> &isWord)
+                      const std::function<bool(const QString &)> &isWord, const FillerWords &filler)
 {
+    QStringList fillerWords;
+    if (garbageWords.isEmpty())
+        for (const QString &w : filler.words)
+            if (!jsgfWord(w).isEmpty() && !fillerWords.contains(jsgfWord(w)))
+                fillerWords << jsgfWord(w);
+    const bool fillerOn = !garbageWords.isEmpty() || (!fillerWords.isEmpty() && filler.most > 0);
     JsgfGrammar out;
     QStringList rules, alternatives;
     int fillers = 0;
@@ -164,7 +170,7 @@ JsgfGrammar buildJsgf(const std::vector<VoiceCommand> &commands, const QStringLi
             continue;
         }
         QStringList words;
-        Writer writer(words, fillers, !garbageWords.isEmpty(), isWord);
+        Writer writer(words, fillers, fillerOn, isWord);
         const QString expansion = writer.write(*parsed.root);
         if (expansion.isEmpty()) {
             out.problems << QStringLiteral("%1: nothing to say in \"%2\"").arg(command.name, command.grammar);
@@ -190,8 +196,27 @@ JsgfGrammar buildJsgf(const std::vector<VoiceCommand> &commands, const QStringLi
             run = QStringLiteral("<phone> [%1]").arg(run);
         return run;
     };
+    // A run of filler words is nested options as well, the words written
+    // out in every filler so that each filler is a piece of graph of its own.
+    QStringList weightedWords;
+    if (fillers > 0 && garbageWords.isEmpty()) {
+        for (const QString &w : fillerWords) {
+            weightedWords << QStringLiteral("/%1/ %2").arg(filler.weight, w);
+            if (!out.words.contains(w))
+                out.words << w;
+        }
+    }
+    const QString fillerWord = QStringLiteral("(%1)").arg(weightedWords.join(QStringLiteral(" | ")));
+    auto fillerRun = [&fillerWord](int most) {
+        QString run = fillerWord;
+        for (int i = 1; i < most; ++i)
+            run = QStringLiteral("%1 [%2]").arg(fillerWord, run);
+        return run;
+    };
     for (int i = 0; i < fillers; ++i)
-        rules << QStringLiteral("<filler%1> = %2;").arg(i).arg(phones(FillerPhones));
+        rules << QStringLiteral("<filler%1> = %2;")
+                     .arg(i)
+                     .arg(garbageWords.isEmpty() ? fillerRun(filler.most) : phones(FillerPhones));
     QString text = QStringLiteral("#JSGF V1.0;\ngrammar kestrova;\npublic <command> = %1;\n%2\n")
                        .arg(alternatives.join(QStringLiteral(" | ")), rules.join(u'\n'));
     if (!garbageWords.isEmpty())

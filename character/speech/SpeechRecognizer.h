@@ -4,6 +4,7 @@
 // interface; the engine behind it (pocketsphinx) is chosen where the
 // service is made.
 
+#include <QMap>
 #include <QString>
 #include <QStringList>
 
@@ -30,10 +31,14 @@ struct Recognition {
     // -100..100: how sure the recogniser is that the utterance was this
     // command. At -60 and below the utterance counts as not understood.
     int confidence = -100;
-    // The raw acoustic score the confidence is made from: per frame, how
+    // The raw acoustic score at the heart of the confidence: per frame, how
     // much better the command grammar explains the audio than a free loop
     // of phones (for tuning and the benchmark).
     double gap = 0.0;
+    // The measures the confidence is made from, by name (gap per speech
+    // frame, phone distance to a free phone loop, margin to the best other
+    // command...), for tuning and the benchmark.
+    QMap<QString, double> scores;
     // Speech was detected at all (silence and steady noise give false).
     bool speech = false;
     // Audio processed, and the time decoding took after the end of the audio.

@@ -2,6 +2,7 @@
 // recogniser on recordings made at test time with flite.
 #include "JsgfGrammar.h"
 #include "SpeechRecognizer.h"
+#include "UtteranceScores.h"
 #include "WavFile.h"
 
 #include <QFile>
@@ -10,6 +11,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QtEndian>
+
+#include <cmath>
 
 using namespace kestrova::character;
 
@@ -66,11 +69,19 @@ private Q_SLOTS:
     void grammarRules_data();
     void grammarRules();
     void grammarProblemsAndWords();
+    void grammarFillerWords();
 
     void wavFiles();
 
+    void phoneDistances();
+    void measuresOfAnUtterance();
+    void measuresWithoutRival();
+    void noSpeechInThePhoneLoop();
+
     void recognisesCommands_data();
     void recognisesCommands();
+    void otherSpeechIsRejected_data();
+    void otherSpeechIsRejected();
     void silenceIsNoCommand();
     void unusableGrammarKeepsTheRest();
 
@@ -147,6 +158,30 @@ void TestSpeech::grammarProblemsAndWords()
     QVERIFY(built.text.startsWith("#JSGF V1.0;\ngrammar kestrova;\npublic <command> = <c0> | <c1>;\n"));
 }
 
+void TestSpeech::grammarFillerWords()
+{
+    auto isWord = [](const QString &) { return false; };
+    const FillerWords filler{{"fillerthe", "fillerplease", "Filler-The"}, 2, "0.1"};
+    const JsgfGrammar built = buildJsgf({{"General", "[...]general[...]"}, {"Quit", "quit"}}, {}, isWord, filler);
+    QVERIFY2(built.text.contains("<c0> = ([<filler0>] general [<filler1>]);\n"), qPrintable(built.text));
+    // Each filler its own run of at most two words, the words once each.
+    const QString run = "(/0.1/ fillerthe | /0.1/ fillerplease) [(/0.1/ fillerthe | /0.1/ fillerplease)]";
+    QVERIFY2(built.text.contains("<filler0> = " + run + ";\n"), qPrintable(built.text));
+    QVERIFY2(built.text.contains("<filler1> = " + run + ";\n"), qPrintable(built.text));
+    QVERIFY(!built.text.contains("<filler2>"));
+    QVERIFY(!built.text.contains(u'*') && !built.text.contains(u'+'));
+    // The filler words need pronunciations like any other.
+    QCOMPARE(built.words, QStringList({"general", "quit", "fillerthe", "fillerplease"}));
+
+    // Without filler words "..." is left out, and so is every filler word.
+    const JsgfGrammar bare = buildJsgf({{"General", "[...]general[...]"}}, {}, isWord);
+    QVERIFY(bare.text.contains("<c0> = general;\n"));
+    QCOMPARE(bare.words, QStringList({"general"}));
+    // Commands without "..." get no filler words either.
+    const JsgfGrammar none = buildJsgf({{"Quit", "quit"}}, {}, isWord, filler);
+    QCOMPARE(none.words, QStringList({"quit"}));
+}
+
 void TestSpeech::wavFiles()
 {
     QByteArray pcm;
@@ -188,6 +223,110 @@ void TestSpeech::wavFiles()
     QVERIFY(error.contains("missing.wav"));
 }
 
+void TestSpeech::phoneDistances()
+{
+    QCOMPARE(phoneDistance({"K", "AE", "T"}, {"K", "AE", "T"}), 0);
+    QCOMPARE(phoneDistance({"K", "AE", "T"}, {"K", "AH", "T", "S"}), 2);
+    QCOMPARE(phoneDistance({}, {"M", "EY", "L"}), 3);
+    QCOMPARE(phoneDistance({"M", "EY", "L"}, {}), 3);
+    // Order matters: a reversed sequence is no match.
+    QCOMPARE(phoneDistance({"S", "T", "AA", "P"}, {"P", "AA", "T", "S"}), 4);
+}
+
+namespace {
+
+DecodedSegment seg(const QString &word, int start, int end, int acoustic, const QStringList &phones = {})
+{
+    DecodedSegment s;
+    s.word = word;
+    s.start = start;
+    s.end = end;
+    s.acoustic = acoustic;
+    s.phones = phones;
+    return s;
+}
+
+} // namespace
+
+void TestSpeech::measuresOfAnUtterance()
+{
+    // "quit" heard over frames 10-29, silence around it; the phone loop
+    // hears K W IH T there and more speech (two phones) after the word.
+    DecodedUtterance u;
+    u.frames = 60;
+    u.heard = {seg("<sil>", 0, 9, -100), seg("quit", 10, 29, -2000, {"K", "W", "IH", "T"}), seg("<sil>", 30, 59, -300)};
+    u.loop = {seg("SIL", 0, 9, -100),  seg("K", 10, 14, -400), seg("W", 15, 19, -400), seg("IH", 20, 24, -400),
+              seg("T", 25, 29, -400),  seg("AH", 30, 39, -900), seg("N", 40, 49, -900), seg("SIL", 50, 59, -100)};
+    u.score = -5000;
+    u.loopScore = -4000;
+    u.rivalScore = -5200;
+    const QMap<QString, double> m = measureUtterance(u);
+    const double nats = 1024.0 * std::log(1.0001);
+    QCOMPARE(m.value("gap"), -1000 * nats / 60);
+    // Per frame of the word, not of the whole recording.
+    QCOMPARE(m.value("gap_speech"), -1000 * nats / 20);
+    // The loop's extra phones after the word are two insertions.
+    QCOMPARE(m.value("dist"), 2.0 / 4);
+    QCOMPARE(m.value("dist_span"), 0.0);
+    // 20 of the loop's 40 speech frames are the word's; 20 lie outside it.
+    QCOMPARE(m.value("coverage"), 0.5);
+    QCOMPARE(m.value("outside"), 0.5);
+    QCOMPARE(m.value("word_min"), (-2000 + 1600) * nats / 20);
+    QCOMPARE(m.value("rival"), 200 * nats / 20);
+    QCOMPARE(m.value("rival_none"), 0.0);
+    QCOMPARE(m.value("phones"), 4.0);
+    QCOMPARE(m.value("frames_per_phone"), 5.0);
+    QCOMPARE(m.value("loop_phones"), 6.0);
+}
+
+void TestSpeech::measuresWithoutRival()
+{
+    // Two words, the second much worse than the loop over its frames: the
+    // worst word decides; no rival reading gives the full margin; a loop
+    // phone straddling both words counts by its overlap.
+    DecodedUtterance u;
+    u.frames = 40;
+    u.heard = {seg("open", 0, 19, -1000, {"OW", "P", "AH", "N"}), seg("file", 20, 39, -3000, {"F", "AY", "L"})};
+    u.loop = {seg("OW", 0, 9, -500), seg("P", 10, 29, -1000), seg("S", 30, 39, -500)};
+    u.score = -4000;
+    u.loopScore = -2000;
+    const QMap<QString, double> m = measureUtterance(u);
+    const double nats = 1024.0 * std::log(1.0001);
+    QCOMPARE(m.value("word_min"), (-3000 - (-500 - 500)) * nats / 20);
+    QCOMPARE(m.value("rival"), RivalCap);
+    QCOMPARE(m.value("rival_none"), 1.0);
+    QCOMPARE(m.value("coverage"), 1.0);
+    QCOMPARE(m.value("outside"), 0.0);
+    // A higher logit for the better-matching utterance, everything else equal.
+    QMap<QString, double> better = m, worse = m;
+    better["dist"] = 0.0;
+    worse["dist"] = 1.5;
+    QVERIFY(confidenceLogit(better) > confidenceLogit(worse));
+    QVERIFY(confidenceFromMeasures(better) >= confidenceFromMeasures(worse));
+}
+
+void TestSpeech::noSpeechInThePhoneLoop()
+{
+    // A tone read as "file": the grammar matches it well, but the phone loop
+    // hears a single speech phone. No command, however good the rest looks.
+    DecodedUtterance u;
+    u.frames = 100;
+    u.heard = {seg("<sil>", 0, 19, -100), seg("file", 20, 79, -3000, {"F", "AY", "L"}), seg("<sil>", 80, 99, -100)};
+    u.loop = {seg("SIL", 0, 39, -1500), seg("AY", 40, 59, -1200), seg("SIL", 60, 99, -1500)};
+    u.score = -3200;
+    u.loopScore = -4200;
+    QMap<QString, double> m = measureUtterance(u);
+    QCOMPARE(m.value("loop_phones"), 1.0);
+    QCOMPARE(confidenceFromMeasures(m), -100);
+    // The same with the loop hearing the word's phones is judged by the model.
+    u.loop = {seg("SIL", 0, 19, -100), seg("F", 20, 39, -1000), seg("AY", 40, 59, -1000), seg("L", 60, 79, -1000),
+              seg("SIL", 80, 99, -100)};
+    u.loopScore = -3300;
+    m = measureUtterance(u);
+    QCOMPARE(m.value("loop_phones"), 3.0);
+    QVERIFY(confidenceFromMeasures(m) > -100);
+}
+
 void TestSpeech::recognisesCommands_data()
 {
     QTest::addColumn<QString>("phrase");
@@ -200,6 +339,8 @@ void TestSpeech::recognisesCommands_data()
     QTest::newRow("open wordpad") << "open wordpad" << "Wordpad";
     QTest::newRow("show the calender") << "show calender" << "Calender";
     QTest::newRow("a favourite's name") << "BBC News" << "BBC News";
+    // "..." in the grammar takes the words around the command.
+    QTest::newRow("words around a command") << "show me the general menu please" << "General";
 }
 
 void TestSpeech::recognisesCommands()
@@ -216,6 +357,30 @@ void TestSpeech::recognisesCommands()
     QCOMPARE(heard.command, command);
     QVERIFY2(heard.confidence > -60, qPrintable(QString("%1 (gap %2)").arg(heard.confidence).arg(heard.gap)));
     QVERIFY(heard.audioMs > 500);
+}
+
+void TestSpeech::otherSpeechIsRejected_data()
+{
+    QTest::addColumn<QString>("phrase");
+    QTest::newRow("weather talk") << "I think it might rain later";
+    QTest::newRow("a request that is no command") << "could you pass me the salt";
+    QTest::newRow("a long sentence") << "my sister lives in a small town by the sea";
+    // Shares words with commands ("open", "window", "file") without being one.
+    QTest::newRow("command words in a sentence") << "please open the window in the kitchen";
+}
+
+void TestSpeech::otherSpeechIsRejected()
+{
+    QFETCH(QString, phrase);
+    const QString wav = say(phrase);
+    QVERIFY2(!wav.isEmpty(), "flite and sox make the recording");
+    QString error;
+    const auto samples = readWav16kMono(wav, &error);
+    QVERIFY2(samples, qPrintable(error));
+    const Recognition heard = recognizeSamples(*m_recognizer, *samples);
+    QVERIFY(heard.speech);
+    QVERIFY2(heard.command.isEmpty() || heard.confidence <= -60,
+             qPrintable(QString("heard \"%1\" as %2 at %3").arg(heard.words, heard.command).arg(heard.confidence)));
 }
 
 void TestSpeech::silenceIsNoCommand()

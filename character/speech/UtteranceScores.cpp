@@ -1,0 +1,154 @@
+#include "UtteranceScores.h"
+
+#include <algorithm>
+#include <cmath>
+#include <iterator>
+
+namespace kestrova::character {
+
+namespace {
+
+// Decoder scores are natural logs scaled by 1/(1024 ln 1.0001).
+const double ScoreToNats = 1024.0 * std::log(1.0001);
+
+// The confidence model, fitted by bench/speech/tune.py on the tune set
+// (logistic regression: right commands against wrong commands and speech
+// that is no command). The logit is Bias + the weighted measures; the
+// confidence is -60 at RejectLogit and PointsPerLogit more per unit above.
+struct Weight {
+    const char *measure;
+    double weight;
+};
+constexpr double Bias = 9.3306;
+constexpr Weight Weights[] = {
+    {"gap", -0.1933},
+    {"gap_speech", 0.7955},
+    {"dist", -2.3519},
+    {"dist_span", -2.1860},
+    {"coverage", 0.6673},
+    {"outside", -0.1607},
+    {"filler", -6.4182},
+    {"rival", 0.8572},
+    {"rival_none", -1.1805},
+    {"word_min", 0.4238},
+    {"frames_per_phone", -0.2478},
+    {"phones", 0.1442},
+    {"loop_phones", -0.0094},
+};
+// Fewer speech phones than this in the phone loop: no command at all.
+constexpr double MinLoopPhones = 2;
+constexpr double RejectLogit = 2.00;
+constexpr double PointsPerLogit = 25.61;
+
+} // namespace
+
+bool isSpokenPhone(const QString &phone)
+{
+    return !phone.isEmpty() && phone != u"SIL" && !phone.startsWith(u'+') && !phone.startsWith(u'<');
+}
+
+int phoneDistance(const QStringList &a, const QStringList &b)
+{
+    std::vector<int> row(std::size_t(b.size()) + 1);
+    for (std::size_t j = 0; j < row.size(); ++j)
+        row[j] = int(j);
+    for (qsizetype i = 1; i <= a.size(); ++i) {
+        int diagonal = row[0];
+        row[0] = int(i);
+        for (qsizetype j = 1; j <= b.size(); ++j) {
+            const std::size_t at = std::size_t(j);
+            const int up = row[at];
+            row[at] = std::min({up + 1, row[at - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+            diagonal = up;
+        }
+    }
+    return row.back();
+}
+
+QMap<QString, double> measureUtterance(const DecodedUtterance &u)
+{
+    QStringList allPhones, wordPhones, loopPhones, spanPhones;
+    int wordFrames = 0, fillerFrames = 0, first = -1, last = -1;
+    for (const DecodedSegment &s : u.heard) {
+        if (s.phones.isEmpty())
+            continue;
+        allPhones << s.phones;
+        if (s.filler) {
+            fillerFrames += s.frames();
+            continue;
+        }
+        wordFrames += s.frames();
+        if (first < 0)
+            first = s.start;
+        last = s.end;
+        wordPhones << s.phones;
+    }
+    int loopSpeech = 0, outside = 0;
+    for (const DecodedSegment &p : u.loop) {
+        if (!isSpokenPhone(p.word))
+            continue;
+        loopPhones << p.word;
+        loopSpeech += p.frames();
+        const int middle = (p.start + p.end) / 2;
+        if (middle >= first && middle <= last)
+            spanPhones << p.word;
+        else
+            outside += p.frames();
+    }
+    // Per command word: its acoustic score against the phone loop's over
+    // the same frames (a loop phone shared with a neighbour counts by its
+    // overlap).
+    std::optional<double> worst;
+    for (const DecodedSegment &s : u.heard) {
+        if (s.phones.isEmpty() || s.filler)
+            continue;
+        double loopAcoustic = 0;
+        for (const DecodedSegment &p : u.loop) {
+            const int overlap = std::min(p.end, s.end) - std::max(p.start, s.start) + 1;
+            if (overlap > 0)
+                loopAcoustic += double(p.acoustic) * overlap / p.frames();
+        }
+        const double g = (double(s.acoustic) - loopAcoustic) * ScoreToNats / s.frames();
+        worst = worst ? std::min(*worst, g) : g;
+    }
+    const double spoken = std::max(1, wordFrames + fillerFrames);
+    const double phones = double(std::max<qsizetype>(1, wordPhones.size()));
+    const double gapNats = double(u.score - u.loopScore) * ScoreToNats;
+    QMap<QString, double> m;
+    m[QStringLiteral("gap")] = gapNats / std::max(1, u.frames);
+    m[QStringLiteral("gap_speech")] = gapNats / spoken;
+    m[QStringLiteral("word_min")] = worst.value_or(0.0);
+    m[QStringLiteral("dist")] = phoneDistance(allPhones, loopPhones) / double(std::max<qsizetype>(1, allPhones.size()));
+    m[QStringLiteral("dist_span")] = phoneDistance(wordPhones, spanPhones) / phones;
+    m[QStringLiteral("coverage")] =
+        loopSpeech > 0 ? std::min(2.0, (wordFrames + fillerFrames) / double(loopSpeech)) : 0.0;
+    m[QStringLiteral("outside")] = loopSpeech > 0 ? outside / double(loopSpeech) : 0.0;
+    m[QStringLiteral("filler")] = fillerFrames / spoken;
+    m[QStringLiteral("rival")] =
+        u.rivalScore ? std::min(RivalCap, double(u.score - *u.rivalScore) * ScoreToNats / spoken) : RivalCap;
+    m[QStringLiteral("rival_none")] = u.rivalScore ? 0.0 : 1.0;
+    m[QStringLiteral("frames_per_phone")] = std::max(1, wordFrames) / phones;
+    m[QStringLiteral("phones")] = double(wordPhones.size());
+    m[QStringLiteral("loop_phones")] = double(loopPhones.size());
+    return m;
+}
+
+double confidenceLogit(const QMap<QString, double> &measures)
+{
+    double z = Bias;
+    for (const Weight &w : Weights)
+        z += w.weight * measures.value(QString::fromLatin1(w.measure));
+    return z;
+}
+
+int confidenceFromMeasures(const QMap<QString, double> &measures)
+{
+    // Where the free phone loop hears next to no speech, the grammar has
+    // read words into a tone, hum or noise.
+    if (measures.value(QStringLiteral("loop_phones")) < MinLoopPhones)
+        return -100;
+    const double c = -60.0 + (confidenceLogit(measures) - RejectLogit) * PointsPerLogit;
+    return int(std::lround(std::clamp(c, -100.0, 100.0)));
+}
+
+} // namespace kestrova::character

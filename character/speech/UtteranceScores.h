@@ -1,0 +1,73 @@
+#pragma once
+
+// How sure the recogniser is of a hypothesis: measures taken from the
+// command grammar's decode, a free phone loop's decode of the same audio
+// and the best rival command's, and the fitted model that turns them into
+// a confidence. Knows nothing of the decoder itself.
+
+#include <QMap>
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+namespace kestrova::character {
+
+// One word of a decode, or one phone of the phone loop's.
+struct DecodedSegment {
+    QString word;
+    int start = 0, end = 0; // frames, inclusive
+    std::int32_t acoustic = 0; // decoder units
+    // A grammar word's phones; empty for silence and noise.
+    QStringList phones;
+    // A word said around the command ("..." in its grammar), not part of it.
+    bool filler = false;
+    int frames() const { return end - start + 1; }
+};
+
+struct DecodedUtterance {
+    // The grammar's words (silence and noise included, without phones).
+    std::vector<DecodedSegment> heard;
+    // The phone loop's phones, silence ("SIL") and noise ("+NSN+") included.
+    std::vector<DecodedSegment> loop;
+    // Path scores of the grammar, the phone loop and the best other command
+    // (none when it found no reading), in decoder units.
+    std::int32_t score = 0;
+    std::int32_t loopScore = 0;
+    std::optional<std::int32_t> rivalScore;
+    int frames = 0;
+};
+
+// Whether a phone of the loop is speech (not silence or noise).
+bool isSpokenPhone(const QString &phone);
+
+// The least number of phones to insert, delete or change to turn one
+// sequence into the other.
+int phoneDistance(const QStringList &a, const QStringList &b);
+
+// The measures, by name: "gap" (per frame, grammar against phone loop, in
+// nats), "gap_speech" (the same per frame of the words, filler included),
+// "word_min" (the worst command word's acoustic gap to the loop over its
+// frames), "dist" (phone distance between all the words' pronunciations and
+// the loop's phones, per phone of the words), "dist_span" (the same for the
+// command's own words and the loop's phones over their span), "coverage"
+// and "outside" (the share of the loop's speech frames the words take, and
+// the share outside the span of the command's words), "filler" (the share
+// of the words' frames that is filler), "rival" (per frame of the words,
+// how far the best other command stays behind; RivalCap when none),
+// "rival_none" (1 when no other command reads the audio at all, else 0),
+// "frames_per_phone", "phones" (of the command's words), "loop_phones".
+QMap<QString, double> measureUtterance(const DecodedUtterance &utterance);
+
+// The margin given when no other command reads the audio at all.
+inline constexpr double RivalCap = 3.0;
+
+// The fitted model's logit for the measures (higher is surer), and the
+// confidence -100..100 made of it: -60 at the rejection line, -100 when
+// the phone loop heard (next to) no speech.
+double confidenceLogit(const QMap<QString, double> &measures);
+int confidenceFromMeasures(const QMap<QString, double> &measures);
+
+} // namespace kestrova::character
