@@ -346,12 +346,16 @@ std::unique_ptr<SpeechRecognizer> createPocketsphinxRecognizer(QString *error)
     }
     err_set_logfp(nullptr);
     const QByteArray hmmA = hmm.toLocal8Bit(), dictA = dict.toLocal8Bit();
-    // The end of speech is taken after 0.25 s of silence, half the default.
+    // The end of speech is taken after 0.15 s of silence (the default is
+    // 0.5 s): the answer comes about 0.3 s after the speaker stops
+    // (bench_voice_latency: 295 ms mean at 0.15 s, 362 ms at 0.2 s, 416 ms
+    // at 0.25 s, with as many commands heard right on the tune voices). A
+    // longer pause inside a command ends it there.
     // The front end's noise removal is off: on speech with steady noise
     // mixed in it cost more commands than it saved (top hypothesis right
     // 74 % with it, 79 % without, on the tune set).
     const char *argv[] = {"-hmm", hmmA.constData(), "-dict", dictA.constData(), "-allphone_ci", "yes",
-                          "-vad_postspeech", "25", "-samprate", "16000", "-remove_noise", "no"};
+                          "-vad_postspeech", "15", "-samprate", "16000", "-remove_noise", "no"};
     cmd_ln_t *config = cmd_ln_parse_r(nullptr, ps_args(), int(std::size(argv)), const_cast<char **>(argv), FALSE);
     if (!config) {
         if (error)
