@@ -31,19 +31,6 @@ double cpuSeconds()
         + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
-class SilentVoice : public Voice {
-public:
-    bool isAvailable() const override { return false; }
-    bool isWorking() const override { return false; }
-    int say(const QString &) override
-    {
-        const int utterance = next++;
-        QTimer::singleShot(0, this, [this, utterance] { Q_EMIT failed(utterance); });
-        return utterance;
-    }
-    void stop() override {}
-    int next = 1;
-};
 
 } // namespace
 

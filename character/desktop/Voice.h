@@ -52,6 +52,26 @@ Q_SIGNALS:
     void timed(int utterance, const kestrova::character::SpeechTiming &timing);
 };
 
+// No voice at all: every utterance fails from the event loop, so whatever
+// is said shows in the balloon. For speech turned off, and for tests and
+// benchmarks that must not make a sound.
+class SilentVoice : public Voice {
+public:
+    using Voice::Voice;
+    bool isAvailable() const override { return false; }
+    bool isWorking() const override { return false; }
+    int say(const QString &) override
+    {
+        const int utterance = m_next++;
+        QMetaObject::invokeMethod(this, [this, utterance] { Q_EMIT failed(utterance); }, Qt::QueuedConnection);
+        return utterance;
+    }
+    void stop() override {}
+
+private:
+    int m_next = 1;
+};
+
 class VoiceWorker;
 
 // The voice of the Qt text-to-speech module. The engine lives in a thread of

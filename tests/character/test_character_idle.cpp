@@ -13,19 +13,6 @@ namespace {
 
 const QString TestbotFolder = QStringLiteral(KESTROVA_SOURCE_DIR "/tests/data/characters/testbot");
 
-class SilentVoice : public Voice {
-public:
-    bool isAvailable() const override { return false; }
-    bool isWorking() const override { return false; }
-    int say(const QString &) override
-    {
-        const int utterance = next++;
-        QTimer::singleShot(0, this, [this, utterance] { Q_EMIT failed(utterance); });
-        return utterance;
-    }
-    void stop() override {}
-    int next = 1;
-};
 
 // The test bot idling with Wave, then Greet, then GestureUp.
 std::unique_ptr<DesktopCharacter> makeBot(bool allLevels = true)

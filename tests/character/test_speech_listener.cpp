@@ -177,19 +177,6 @@ Recognition heardAs(const QString &command, int confidence, const QString &words
 
 const QString TestbotFolder = QStringLiteral(KESTROVA_SOURCE_DIR "/tests/data/characters/testbot");
 
-class SilentVoice : public Voice {
-public:
-    bool isAvailable() const override { return false; }
-    bool isWorking() const override { return false; }
-    int say(const QString &) override
-    {
-        const int utterance = next++;
-        QTimer::singleShot(0, this, [this, utterance] { Q_EMIT failed(utterance); });
-        return utterance;
-    }
-    void stop() override {}
-    int next = 1;
-};
 
 // The test character with "Processing" as its hearing state.
 std::unique_ptr<DesktopCharacter> makeBot()
