@@ -7,6 +7,7 @@
 
 #include <QFile>
 #include <QTemporaryDir>
+#include <QProcess>
 #include <QTest>
 #include <QUrl>
 
@@ -243,7 +244,11 @@ void TestWriter::officeGoneAfterOpen()
     }
     m_own.reset();
     ::kill(pid_t(launcher), SIGKILL);
-    QTest::qWait(1000);
+    // Until the office of this profile has really gone: a start while it
+    // is still shutting down hands its pipe to the dying office (seen
+    // under load, where a fixed second was not enough).
+    const QString profile = m_dir.filePath("profile");
+    QVERIFY(QTest::qWaitFor([&] { return QProcess::execute("pgrep", {"-f", profile}) == 1; }, 20000));
     run().character().log.clear();
     run().app->wordControls().ReadSelection();
     run().app->wordControls().NewDocument();
