@@ -1,0 +1,66 @@
+#!/usr/bin/env bash
+# Builds the Debian packages from the build, installs them with dpkg, starts
+# the installed /usr/bin/kestrova on a virtual display (it greets only when it
+# finds its character and data in /usr/lib/kestrova), and removes them again.
+# Needs root; a Kestrova installed on this machine before the test is left
+# alone (the test is skipped).
+#   deb_under_xvfb.sh <build dir> <display number>
+set -u
+build=$(cd "$1" && pwd)
+display=${2:-80}
+if [ "$(id -u)" -ne 0 ]; then echo "SKIP: installing packages needs root"; exit 77; fi
+if dpkg-query -W -f='${Status}' kestrova 2>/dev/null | grep -q "ok installed"; then
+  echo "SKIP: a Kestrova package is installed on this machine already; it is left alone"; exit 77
+fi
+program=/usr/bin/kestrova
+shots=""
+source "$(dirname "$0")/desktop.sh"
+out=$(mktemp -d)
+installed=""
+remove() {
+  [ -n "$installed" ] && dpkg -r kestrova-writer kestrova >"$out/remove.log" 2>&1
+  installed=""
+}
+trap 'remove; cleanup; rm -rf "$out"' EXIT
+
+check "cpack makes the packages" bash -c "cd '$build' && cpack -G DEB -B '$out' >'$out/cpack.log' 2>&1"
+deb=$(ls "$out"/kestrova_*.deb 2>/dev/null | head -n 1)
+writer=$(ls "$out"/kestrova-writer_*.deb 2>/dev/null | head -n 1)
+check "the program's package is there" test -f "$deb"
+depends=$(dpkg-deb -f "$deb" Depends 2>/dev/null)
+for needed in qt6-qpa-plugins pocketsphinx-en-us libqt6widgets6 libqt6texttospeech6 libpocketsphinx3; do
+  check "it depends on $needed" grep -q "$needed" <<<"$depends"
+done
+check "it does not depend on the office" bash -c "! grep -qE 'libreoffice|libuno' <<<'$depends'"
+check "it holds no tests" bash -c "! dpkg-deb -c '$deb' | grep -qE 'test_|/tests/'"
+check "its files are owned by root" bash -c "! dpkg-deb -c '$deb' | awk '{print \$2}' | grep -qv '^root/root$'"
+if [ -n "$writer" ]; then
+  check "the word processor package depends on the program and the office" \
+    bash -c "dpkg-deb -f '$writer' Depends | grep -q 'kestrova (= ' && dpkg-deb -f '$writer' Depends | grep -q libreoffice-writer"
+fi
+
+installed=yes
+check "dpkg installs them" bash -c "dpkg -i '$deb' $writer >'$out/install.log' 2>&1"
+check "dpkg knows the package as installed" bash -c "dpkg-query -W -f='\${Status}' kestrova | grep -q 'ok installed'"
+check "kestrova is on the path" test "$(command -v kestrova)" = /usr/bin/kestrova
+check "the launcher entry validates" desktop-file-validate /usr/share/applications/org.kestrova.Kestrova.desktop
+check "the icon is in the theme" test -f /usr/share/icons/hicolor/48x48/apps/org.kestrova.Kestrova.png
+check "the copyright file is there" test -s /usr/share/doc/kestrova/copyright
+
+cd /
+check "the installed program shows the character" start installed
+check "and speaks its greeting" wait_for "$log" "The time is " 20
+check "the log names no missing data" bash -c "! grep -qiE 'cannot (open|read|load)|not found' '$log'"
+stop; rc=$?
+check "SIGTERM ends it with status 0 (was $rc)" test "$rc" -eq 0
+
+remove
+check "dpkg removes it again" bash -c "! dpkg-query -W -f='\${Status}' kestrova 2>/dev/null | grep -q 'ok installed'"
+check "and leaves no program folder" test ! -e /usr/lib/kestrova/kestrova
+
+if [ $failures -ne 0 ]; then
+  for f in cpack install remove; do echo "--- $f"; tail -n 20 "$out/$f.log" 2>/dev/null; done
+  echo "--- program log"; tail -n 40 "$log" 2>/dev/null
+fi
+echo "$passes passed, $failures failed"
+[ $failures -eq 0 ]
