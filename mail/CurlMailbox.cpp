@@ -1,11 +1,13 @@
 #include "CurlMailbox.h"
 
 #include "HeaderDecoding.h"
+#include "Pop3Replies.h"
 
 #include <QUrl>
 
 #include <curl/curl.h>
 
+#include <algorithm>
 #include <mutex>
 
 namespace kestrova {
@@ -14,11 +16,32 @@ Q_LOGGING_CATEGORY(lcMail, "kestrova.mail")
 
 namespace {
 
+// Where a reply goes, and how much of it is kept: a server may send
+// anything, for as long as the time-out lets it, and only the start of a
+// reply is read. What is beyond the limit is taken off the connection and
+// dropped, so the conversation stays in step.
+struct ReplyBuffer {
+    QByteArray *data = nullptr;
+    qsizetype limit = 0;
+    bool cut = false;
+};
+
 size_t appendTo(char *data, size_t size, size_t count, void *buffer)
 {
-    static_cast<QByteArray *>(buffer)->append(data, qsizetype(size * count));
+    auto *reply = static_cast<ReplyBuffer *>(buffer);
+    const qsizetype bytes = qsizetype(size * count);
+    const qsizetype room = std::max<qsizetype>(0, reply->limit - reply->data->size());
+    reply->data->append(data, std::min(bytes, room));
+    reply->cut = reply->cut || bytes > room;
     return size * count;
 }
+
+// How much of a reply is kept: a status line, a message's header block
+// (TOP n 0), a UIDL listing of the largest mailbox counted (32,767 ids of up
+// to 70 characters).
+constexpr qsizetype StatusLimit = 64 * 1024;
+constexpr qsizetype HeaderLimit = 256 * 1024;
+constexpr qsizetype ListingLimit = 4 * 1024 * 1024;
 
 // Watches the conversation for an accepted STLS. The lines are looked at,
 // never kept: they hold the password.
@@ -77,11 +100,13 @@ int CurlMailbox::run(const QByteArray &command, bool multiLine, bool &reconnecte
 {
     m_reply.clear();
     QByteArray status;
+    ReplyBuffer statusBuffer{&status, StatusLimit};
+    ReplyBuffer replyBuffer{&m_reply, command.startsWith("UIDL") ? ListingLimit : HeaderLimit};
     curl_easy_setopt(m_curl, CURLOPT_CUSTOMREQUEST, command.constData());
     // A single-line reply (STAT) comes through the header callback only.
     curl_easy_setopt(m_curl, CURLOPT_NOBODY, multiLine ? 0L : 1L);
-    curl_easy_setopt(m_curl, CURLOPT_HEADERDATA, &status);
-    curl_easy_setopt(m_curl, CURLOPT_WRITEDATA, &m_reply);
+    curl_easy_setopt(m_curl, CURLOPT_HEADERDATA, &statusBuffer);
+    curl_easy_setopt(m_curl, CURLOPT_WRITEDATA, &replyBuffer);
     char errors[CURL_ERROR_SIZE] = {};
     curl_easy_setopt(m_curl, CURLOPT_ERRORBUFFER, errors);
     const CURLcode rc = curl_easy_perform(m_curl);
@@ -91,8 +116,11 @@ int CurlMailbox::run(const QByteArray &command, bool multiLine, bool &reconnecte
     reconnected = connects > 0;
     // The header callback sees the whole conversation; the reply to our
     // command is its last line.
-    status = status.trimmed();
-    status = status.mid(status.lastIndexOf('\n') + 1).trimmed();
+    if (replyBuffer.cut || statusBuffer.cut)
+        qCWarning(lcMail).noquote() << "the reply to" << command.left(4) << "was longer than"
+                                    << (replyBuffer.cut ? replyBuffer.limit : statusBuffer.limit)
+                                    << "bytes; only its start was read";
+    status = mail::lastStatusLine(status);
     if (!multiLine)
         m_reply = status;
     if (rc != CURLE_OK)
@@ -158,15 +186,13 @@ void CurlMailbox::OpenMailbox()
         m_lastError = rc;
         return;
     }
-    const QList<QByteArray> words = m_reply.simplified().split(' ');
-    bool ok = words.size() >= 2 && words[0] == "+OK";
-    const long count = ok ? words[1].toLong(&ok) : 0;
-    if (!ok || count < 0) {
-        qCWarning(lcMail).noquote() << "STAT gave" << m_reply.trimmed();
+    const std::optional<long> count = mail::statCount(m_reply);
+    if (!count) {
+        qCWarning(lcMail).noquote() << "STAT gave" << m_reply.trimmed().left(200);
         m_lastError = BadReply;
         return;
     }
-    m_count = qint16(std::min(count, 32767L));
+    m_count = qint16(std::min(*count, 32767L));
 
     m_encrypted = implicitTls || m_trace.upgraded;
     if (m_encrypted && !implicitTls) {
@@ -190,14 +216,9 @@ bool CurlMailbox::readUidList()
         return false;
     QHash<QByteArray, int> current;
     QList<QByteArray> inOrder;
-    for (const QByteArray &line : m_reply.split('\n')) {
-        const QList<QByteArray> parts = line.simplified().split(' ');
-        bool ok = false;
-        const int number = parts.size() == 2 ? parts[0].toInt(&ok) : 0;
-        if (ok && number > 0) {
-            current.insert(parts[1], number);
-            inOrder << parts[1];
-        }
+    for (const mail::UidLine &line : mail::uidList(m_reply)) {
+        current.insert(line.uid, line.number);
+        inOrder << line.uid;
     }
     m_current = current;
     if (m_uids.isEmpty() && !m_resync)
