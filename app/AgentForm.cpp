@@ -5,7 +5,6 @@
 #include "CommandTable.h"
 #include "DateFunctions.h"
 #include "Execute.h"
-#include "FileOperations.h"
 #include "FrmAlarm.h"
 #include "FrmCalender.h"
 #include "FrmMain.h"
@@ -13,6 +12,7 @@
 #include "FrmSearch.h"
 #include "FrmTour.h"
 #include "FrmMenus.h"
+#include "HelpBook.h"
 #include "IntegerText.h"
 #include "MousePointer.h"
 #include "Random.h"
@@ -239,14 +239,7 @@ void AgentForm::AgentCtrl_Command(const character::UserInput &input)
     } else if (name == u"Internet") {
         m_app.frmMenus()->PopupMenu(m_app.frmMenus()->MnuWeb);
     } else if (name == u"Help") {
-        const QString help = m_app.context().programDir + QStringLiteral("/Kestrova_Help.chm");
-        if (FileOperations::FileExists(help)) {
-            Execute::ShellOpen(m_app, help);
-        } else {
-            Agent.Play(QStringLiteral("Sad"));
-            Agent.Speak(QStringLiteral("I could not find the help file. See the readme file for "
-                                       "information on downloading the help file."));
-        }
+        HelpBook::Open(m_app);
     } else if (name == u"Quit") {
         AgentQuit();
     } else if (name == u"MovetoMouse") {

@@ -18,6 +18,9 @@ public:
     virtual ~Shell() = default;
     // Returns whether the target could be handed on.
     virtual bool open(const QString &target) = 0;
+    // Whether the desktop has an application for a document of this kind
+    // (asked before opening a file that only some desktops can show).
+    virtual bool canOpenDocument(const QString &path) = 0;
 };
 
 // The desktop's own handlers, which the real shell hands addresses and
@@ -27,6 +30,8 @@ public:
     virtual ~DesktopHandlers() = default;
     virtual bool openUrl(const QUrl &url) = 0;
     virtual bool openDocument(const QString &path) = 0;
+    // Whether an installed application claims documents of this kind.
+    virtual bool hasDocumentHandler(const QString &path) = 0;
 };
 
 } // namespace kestrova

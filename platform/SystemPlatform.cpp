@@ -13,6 +13,7 @@
 #include <QStandardPaths>
 #include <QUrl>
 
+#include "DesktopApplications.h"
 #include "TextLines.h"
 
 namespace kestrova {
@@ -42,6 +43,14 @@ bool QtDesktopHandlers::openUrl(const QUrl &url)
 bool QtDesktopHandlers::openDocument(const QString &path)
 {
     return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
+bool QtDesktopHandlers::hasDocumentHandler(const QString &path)
+{
+    const QStringList types = mimeTypeNamesOf(path);
+    const QString handler = desktopHandlerFor(types, DesktopApplicationDirs::fromEnvironment());
+    qCDebug(lcLaunch) << "handler of" << types << "is" << (handler.isEmpty() ? QStringLiteral("none") : handler);
+    return !handler.isEmpty();
 }
 
 SystemShell::SystemShell(DesktopHandlers *handlers)
@@ -107,6 +116,11 @@ bool SystemShell::open(const QString &target)
     }
     qCDebug(lcLaunch) << "nothing to open at" << target;
     return false;
+}
+
+bool SystemShell::canOpenDocument(const QString &path)
+{
+    return m_handlers->hasDocumentHandler(path);
 }
 
 namespace {

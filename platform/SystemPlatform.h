@@ -41,6 +41,8 @@ class QtDesktopHandlers final : public DesktopHandlers {
 public:
     bool openUrl(const QUrl &url) override;
     bool openDocument(const QString &path) override;
+    // Looked up in the desktop's MIME associations (DesktopApplications.h).
+    bool hasDocumentHandler(const QString &path) override;
 };
 
 // The whole text is the target; nothing is split off it as arguments.
@@ -56,6 +58,7 @@ public:
     // The handlers are not owned; without them the desktop's own are used.
     explicit SystemShell(DesktopHandlers *handlers = nullptr);
     bool open(const QString &target) override;
+    bool canOpenDocument(const QString &path) override;
 
 private:
     QtDesktopHandlers m_qtHandlers;

@@ -3,6 +3,7 @@
 #include "CharacterRef.h"
 #include "Forms.h"
 #include "FrmMain.h"
+#include "HelpBook.h"
 #include "Host.h"
 #include "Shell.h"
 
@@ -210,8 +211,7 @@ void FrmTour::CmdOptions_Click()
 
 void FrmTour::CmdHelp_Click()
 {
-    // Not checked first; a help file that cannot be opened says nothing.
-    m_host.context().platform.shell->open(m_host.context().programDir + QStringLiteral("/Kestrova_Help.chm"));
+    HelpBook::Open(m_host);
 }
 
 void FrmTour::keyPressEvent(QKeyEvent *event)

@@ -1,6 +1,7 @@
 #include "CommandTable.h"
 #include "TestRun.h"
 
+#include <QDir>
 #include <QFile>
 #include <QMenu>
 #include <QSignalSpy>
@@ -24,6 +25,8 @@ private Q_SLOTS:
     void namesCompareExactly();
     void quitRunsTheFarewell();
     void helpWithAndWithoutTheFile();
+    void helpChoosesBookOrPages_data();
+    void helpChoosesBookOrPages();
     void moveToMouse();
 
     void clicks();
@@ -181,6 +184,66 @@ void TestCommands::helpWithAndWithoutTheFile()
     run().agent().AgentCtrl_Command(UserInput{"Help", 100, "help"});
     QVERIFY(run().log().isEmpty());
     QCOMPARE(run().platform.shell.opened, QStringList{help});
+    QCOMPARE(run().platform.shell.asked, QStringList{help});
+}
+
+void TestCommands::helpChoosesBookOrPages_data()
+{
+    QTest::addColumn<bool>("compiled");
+    QTest::addColumn<bool>("pages");
+    QTest::addColumn<bool>("handler");
+    QTest::addColumn<bool>("opens");
+    QTest::addColumn<QStringList>("opened");
+    QTest::addColumn<QStringList>("said");
+    const QString chm = "@/Kestrova_Help.chm", html = "@/help/index.html";
+    const QStringList none;
+    const QString sad = "Play Sad";
+    const QString notFound = "Speak I could not find the help file. See the readme file for information on "
+                             "downloading the help file.";
+    QTest::newRow("book with a viewer") << true << true << true << true << QStringList{chm} << none;
+    QTest::newRow("book without a viewer") << true << true << false << true << QStringList{html} << none;
+    QTest::newRow("pages only") << false << true << true << true << QStringList{html} << none;
+    QTest::newRow("pages only, no viewer either") << false << true << false << true << QStringList{html} << none;
+    // The desktop's opener may still show a book nothing claims.
+    QTest::newRow("book only, no viewer") << true << false << false << true << QStringList{chm} << none;
+    QTest::newRow("neither") << false << false << true << true << none << QStringList{sad, notFound};
+    // A viewer that fails to start leaves the pages.
+    QTest::newRow("book fails, pages fail") << true << true << true << false << QStringList{chm, html}
+                                            << QStringList{"Speak I couldn't open that."};
+    QTest::newRow("pages fail") << false << true << true << false << QStringList{html}
+                                << QStringList{"Speak I couldn't open that."};
+}
+
+void TestCommands::helpChoosesBookOrPages()
+{
+    QFETCH(bool, compiled);
+    QFETCH(bool, pages);
+    QFETCH(bool, handler);
+    QFETCH(bool, opens);
+    QFETCH(QStringList, opened);
+    QFETCH(QStringList, said);
+    const QString dir = m_dir->path();
+    auto touch = [](const QString &path) {
+        QFile f(path);
+        return f.open(QIODevice::WriteOnly) && f.write("x") == 1;
+    };
+    if (compiled)
+        QVERIFY(touch(dir + "/Kestrova_Help.chm"));
+    if (pages) {
+        QVERIFY(QDir().mkpath(dir + "/help"));
+        QVERIFY(touch(dir + "/help/index.html"));
+    }
+    // A folder of that name is no book.
+    if (!compiled)
+        QVERIFY(QDir().mkpath(dir + "/Kestrova_Help.chm"));
+    startAndClear();
+    if (!handler)
+        run().platform.shell.unhandled = QStringList{".chm", ".html"};
+    run().platform.shell.succeeds = opens;
+    run().agent().AgentCtrl_Command(UserInput{"Help", 100, "show help"});
+    opened.replaceInStrings("@", dir);
+    QCOMPARE(run().platform.shell.opened, opened);
+    QCOMPARE(run().log(), said);
 }
 
 void TestCommands::moveToMouse()

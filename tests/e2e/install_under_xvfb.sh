@@ -24,6 +24,10 @@ check "the characters are installed" test -f "$lib/characters/kess/art.svg"
 check "the jokes are installed" test -s "$lib/JOKES.TXT"
 check "the tips are installed" test -s "$lib/TIPOFDAY.TXT"
 check "the toolbar icons are installed" test -f "$lib/icons/tip.svg"
+check "the help pages are installed" test -f "$lib/help/index.html"
+if [ -f "$build/bin/Kestrova_Help.chm" ]; then
+  check "the compiled help book is installed beside the program" cmp -s "$build/bin/Kestrova_Help.chm" "$lib/Kestrova_Help.chm"
+fi
 check "no tests are installed" bash -c "! find '$prefix' -name 'test_*' | grep -q ."
 id=org.kestrova.Kestrova
 check "the launcher entry is installed" test -f "$prefix/share/applications/$id.desktop"

@@ -3,6 +3,7 @@
 #include "FrmMain.h"
 #include "FrmMenus.h"
 #include "FrmUser.h"
+#include "DesktopApplications.h"
 #include "SystemPlatform.h"
 #include "TestRun.h"
 
@@ -36,6 +37,11 @@ public:
     bool openDocument(const QString &path) override
     {
         log << "document " + path;
+        return true;
+    }
+    bool hasDocumentHandler(const QString &path) override
+    {
+        log << "handler? " + path;
         return true;
     }
 };
@@ -83,6 +89,8 @@ private Q_SLOTS:
 
     void shellChoosesHandler_data();
     void shellChoosesHandler();
+    void documentHandlerLookup();
+    void desktopHandlersReadTheEnvironment();
     void executableReallyStarts();
     void desktopEntryStartsItsProgram();
     void shellOpenSaysWhenItFails();
@@ -157,6 +165,81 @@ void TestLaunch::shellChoosesHandler()
     SystemShell shell(&handlers);
     QCOMPARE(shell.open(target), opened);
     QCOMPARE(handlers.log, handled.isEmpty() ? QStringList() : QStringList{handled});
+}
+
+void TestLaunch::documentHandlerLookup()
+{
+    const QString root = m_dir->path();
+    const DesktopApplicationDirs dirs{{root + "/config"}, {root + "/home-data", root + "/system-data"}};
+    for (const char *d : {"/config", "/home-data/applications/vendor", "/system-data/applications"})
+        QVERIFY(QDir().mkpath(root + d));
+    const QStringList chm = mimeTypeNamesOf(root + "/book.chm");
+    QVERIFY2(chm.contains("application/vnd.ms-htmlhelp"), qPrintable(chm.join(' ')));
+    QVERIFY(mimeTypeNamesOf(root + "/page.html").contains("text/html"));
+
+    QCOMPARE(desktopHandlerFor(chm, dirs), QString());
+    // A cache that names an application whose entry is not installed.
+    QVERIFY(writeFile(root + "/system-data/applications/mimeinfo.cache",
+                      "[MIME Cache]\ntext/plain=edit.desktop;\napplication/vnd.ms-htmlhelp=viewer.desktop;\n"));
+    QCOMPARE(desktopHandlerFor(chm, dirs), QString());
+    QVERIFY(writeFile(root + "/system-data/applications/viewer.desktop", "[Desktop Entry]\nExec=viewer %f\n"));
+    QCOMPARE(desktopHandlerFor(chm, dirs), QString("viewer.desktop"));
+    QCOMPARE(desktopHandlerFor({"text/plain"}, dirs), QString());
+    QCOMPARE(desktopHandlerFor({}, dirs), QString());
+
+    // The user removed that association: the cache no longer counts.
+    QVERIFY(writeFile(root + "/config/mimeapps.list",
+                      "[Removed Associations]\napplication/vnd.ms-htmlhelp=viewer.desktop;\n"));
+    QCOMPARE(desktopHandlerFor(chm, dirs), QString());
+    // An association added for the type's other name, to an entry kept in
+    // a vendor folder (its id "vendor-reader.desktop").
+    QVERIFY(writeFile(root + "/home-data/applications/vendor/reader.desktop", "[Desktop Entry]\nExec=reader\n"));
+    QVERIFY(writeFile(root + "/home-data/applications/mimeapps.list",
+                      "[Added Associations]\napplication/x-chm=missing.desktop;vendor-reader.desktop;\n"));
+    QCOMPARE(desktopHandlerFor(chm, dirs), QString("vendor-reader.desktop"));
+    // A default in the most important file wins; a removal there hides
+    // what less important files add.
+    QVERIFY(writeFile(root + "/config/mimeapps.list",
+                      "# mine\n[Default Applications]\napplication/vnd.ms-htmlhelp=viewer.desktop\n"));
+    QCOMPARE(desktopHandlerFor(chm, dirs), QString("viewer.desktop"));
+    QVERIFY(writeFile(root + "/config/mimeapps.list",
+                      "[Removed Associations]\napplication/x-chm=vendor-reader.desktop\n"
+                      "application/vnd.ms-htmlhelp=viewer.desktop\n"));
+    QCOMPARE(desktopHandlerFor(chm, dirs), QString());
+}
+
+void TestLaunch::desktopHandlersReadTheEnvironment()
+{
+    const QString root = m_dir->path();
+    const QByteArray names[] = {"XDG_CONFIG_HOME", "XDG_CONFIG_DIRS", "XDG_DATA_HOME", "XDG_DATA_DIRS"};
+    QByteArray saved[4];
+    for (int i = 0; i < 4; ++i) {
+        saved[i] = qgetenv(names[i].constData());
+        QVERIFY(QDir().mkpath(root + "/env/" + names[i]));
+        qputenv(names[i].constData(), (root + "/env/" + names[i]).toLocal8Bit());
+    }
+    const QString book = root + "/Kestrova_Help.chm";
+    QVERIFY(writeFile(book, "ITSF"));
+    QtDesktopHandlers desktop;
+    const bool before = desktop.hasDocumentHandler(book);
+    const QString apps = root + "/env/XDG_DATA_DIRS/applications";
+    QVERIFY(QDir().mkpath(apps));
+    QVERIFY(writeFile(apps + "/chmview.desktop", "[Desktop Entry]\nExec=chmview %f\n"));
+    QVERIFY(writeFile(apps + "/mimeinfo.cache", "[MIME Cache]\napplication/vnd.ms-htmlhelp=chmview.desktop;\n"));
+    const bool after = desktop.hasDocumentHandler(book);
+    // The real shell asks its handlers.
+    RecordingHandlers handlers;
+    SystemShell shell(&handlers);
+    QVERIFY(shell.canOpenDocument(book));
+    for (int i = 0; i < 4; ++i) {
+        if (saved[i].isNull())
+            qunsetenv(names[i].constData());
+        else
+            qputenv(names[i].constData(), saved[i]);
+    }
+    QVERIFY(!before);
+    QVERIFY(after);
+    QCOMPARE(handlers.log, QStringList{"handler? " + book});
 }
 
 void TestLaunch::executableReallyStarts()

@@ -44,10 +44,23 @@ class RecordingShell : public Shell {
 public:
     QStringList opened;
     bool succeeds = true;
+    // File name endings (".chm") no application of the desktop claims;
+    // every other kind of document has a handler.
+    QStringList unhandled;
+    // The documents it was asked about.
+    QStringList asked;
     bool open(const QString &target) override
     {
         opened << target;
         return succeeds;
+    }
+    bool canOpenDocument(const QString &path) override
+    {
+        asked << path;
+        for (const QString &ending : unhandled)
+            if (path.endsWith(ending))
+                return false;
+        return true;
     }
 };
 

@@ -70,6 +70,7 @@ private Q_SLOTS:
 
     void tourNavigation();
     void tourCancelAndButtons();
+    void tourHelpButton();
 
     void aboutBox();
     void registryValues_data();
@@ -533,8 +534,6 @@ void TestCompanions::tourCancelAndButtons()
 {
     run().app->setRestPosition(40, 50);
     FrmTour *w = run().app->frmTour();
-    w->CmdHelp->click();
-    QCOMPARE(run().platform.shell.opened, QStringList{run().app->context().programDir + "/Kestrova_Help.chm"});
     w->CmdOptions->click();
     QVERIFY(run().app->frmMain()->isVisible());
     QCOMPARE(w->CmdOptions->text(), QString("Show me the options window now."));
@@ -547,6 +546,46 @@ void TestCompanions::tourCancelAndButtons()
     // Accepting the first run's offer opens the tour.
     run().agent().MnuYes_Click();
     QVERIFY(run().app->frmTour()->isVisible());
+}
+
+void TestCompanions::tourHelpButton()
+{
+    // A program folder of the test's own, so what is beside the program is
+    // known: first nothing, then the pages, then the compiled book too.
+    const QString prog = m_dir->path() + "/prog";
+    QVERIFY(QDir().mkpath(prog + "/help"));
+    m_run.reset();
+    settle();
+    m_run = std::make_unique<TestRun>(m_dir->path() + "/settings", "Kess", prog);
+    run().agent();
+    run().character().completeAll();
+    FrmTour *w = run().app->frmTour();
+    run().character().completeAll();
+    run().character().log.clear();
+
+    w->CmdHelp->click();
+    QVERIFY(run().platform.shell.opened.isEmpty());
+    QCOMPARE(run().log(), QStringList({"Play Sad", "Speak I could not find the help file. See the readme file "
+                                                   "for information on downloading the help file."}));
+
+    auto touch = [](const QString &path) {
+        QFile f(path);
+        return f.open(QIODevice::WriteOnly) && f.write("x") == 1;
+    };
+    QVERIFY(touch(prog + "/help/index.html"));
+    w->CmdHelp->click();
+    QCOMPARE(run().platform.shell.opened, QStringList{prog + "/help/index.html"});
+
+    QVERIFY(touch(prog + "/Kestrova_Help.chm"));
+    run().platform.shell.opened.clear();
+    w->CmdHelp->click();
+    QCOMPARE(run().platform.shell.opened, QStringList{prog + "/Kestrova_Help.chm"});
+    // Nothing on this desktop shows such a book: the pages instead.
+    run().platform.shell.opened.clear();
+    run().platform.shell.unhandled = QStringList{".chm"};
+    w->CmdHelp->click();
+    QCOMPARE(run().platform.shell.opened, QStringList{prog + "/help/index.html"});
+    QCOMPARE(run().platform.shell.asked.size(), 2);
 }
 
 void TestCompanions::aboutBox()
