@@ -47,10 +47,27 @@ check "the launcher entry validates" desktop-file-validate /usr/share/applicatio
 check "the icon is in the theme" test -f /usr/share/icons/hicolor/48x48/apps/org.kestrova.Kestrova.png
 check "the copyright file is there" test -s /usr/share/doc/kestrova/copyright
 
+check "the help pages are installed" test -f /usr/lib/kestrova/help/index.html
+if command -v chmcmd >/dev/null; then
+  check "the compiled help book is installed" test -s /usr/lib/kestrova/Kestrova_Help.chm
+fi
+
+# The desktop's opener writes down what it was asked to open; no application
+# claims CHM files, so help opens as HTML pages.
+opened="$scratch/opened.log"
+: > "$opened"
+mkdir -p "$scratch/shim" "$scratch/xdg-data/applications" "$scratch/xdg-config"
+printf '#!/bin/sh\nprintf "%%s\\n" "$1" >> "%s"\n' "$opened" > "$scratch/shim/xdg-open"
+chmod +x "$scratch/shim/xdg-open"
+ln -s /usr/share/mime "$scratch/xdg-data/mime"
+export PATH="$scratch/shim:$PATH" XDG_DATA_DIRS="$scratch/xdg-data" XDG_CONFIG_DIRS="$scratch/xdg-config"
+
 cd /
 check "the installed program shows the character" start installed
 check "and speaks its greeting" wait_for "$log" "The time is " 20
 check "the log names no missing data" bash -c "! grep -qiE 'cannot (open|read|load)|not found' '$log'"
+listen_and_type help
+check "typing help opens the installed help pages" wait_for "$opened" "/usr/lib/kestrova/help/index.html" 15
 stop; rc=$?
 check "SIGTERM ends it with status 0 (was $rc)" test "$rc" -eq 0
 
