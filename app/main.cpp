@@ -2,6 +2,7 @@
 // desktop, greets its user, speaks, and offers everyday tasks.
 
 #include "Application.h"
+#include "PasswordStore.h"
 #include "SettingsStore.h"
 #include "SystemPlatform.h"
 #include "CurlMailbox.h"
@@ -68,6 +69,8 @@ int main(int argc, char *argv[])
     kestrova::AppContext context;
     context.programDir = programDir;
     context.settings = &settings;
+    kestrova::KeychainPasswordStore passwords;
+    context.passwords = &passwords;
     context.platform = system.services();
     kestrova::NetworkDialUp dialUp;
     kestrova::CurlMailboxFactory mailboxes;

@@ -28,6 +28,7 @@ class MailWatch;
 class WordControls;
 class frmAbout;
 class SettingsStore;
+class PasswordStore;
 namespace character { class CharacterRef; class CharacterService; }
 
 // What the program is handed from outside. Not owned.
@@ -37,6 +38,8 @@ struct AppContext {
     // program cannot be written; the per-user data folder when left empty.
     QString userDataDir;
     SettingsStore *settings = nullptr;
+    // Where the mail password is kept; the plain setting when null.
+    PasswordStore *passwords = nullptr;
     PlatformServices platform;
     character::CharacterService *characterService = nullptr;
 };

@@ -129,6 +129,8 @@ public:
     QLineEdit *TxtServer = nullptr;
     QLineEdit *TxtUser = nullptr;
     QLineEdit *TxtPass = nullptr;
+    // Where the password is kept: the secret store, or the settings file.
+    QLabel *LblPassStore = nullptr;
     QLineEdit *TxtChkInterval = nullptr;
     QPushButton *CmdCheck = nullptr;
     QPushButton *CmdSave = nullptr;
@@ -137,6 +139,9 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    QString loadMailPassword();
+    void saveMailPassword(const QString &password);
+    void showPasswordPlace(bool secure);
     void buildAgentPage(QFrame *page);
     void buildJokesPage(QFrame *page);
     void buildAccessoriesPage(QFrame *page);

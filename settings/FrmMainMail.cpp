@@ -3,11 +3,13 @@
 #include "FrmMain.h"
 
 #include "CharacterRef.h"
+#include "CurlMailbox.h"
 #include "DialUpConnection.h"
 #include "Host.h"
 #include "IntegerText.h"
 #include "MailWatch.h"
 #include "MessageBox.h"
+#include "PasswordStore.h"
 #include "SettingsStore.h"
 
 #include <QFrame>
@@ -23,6 +25,8 @@ namespace kestrova {
 namespace {
 const QString App = QStringLiteral("Kestrova");
 const QString MailSection = QStringLiteral("Mail");
+// The password's name in the secret store.
+const QString PasswordKey = QStringLiteral("Mail/3");
 } // namespace
 
 void FrmMain::buildMailPage(QFrame *page)
@@ -48,12 +52,16 @@ void FrmMain::buildMailPage(QFrame *page)
     TxtPass->setEchoMode(QLineEdit::Password);
     // Each typed character shows as "*", whatever the style's own mask.
     TxtPass->setStyleSheet(QStringLiteral("lineedit-password-character: 42"));
-    grid->addWidget(new QLabel(QStringLiteral("Check every:"), page), 4, 0);
+    LblPassStore = new QLabel(page);
+    LblPassStore->setObjectName(QStringLiteral("LblPassStore"));
+    LblPassStore->setWordWrap(true);
+    grid->addWidget(LblPassStore, 4, 1, 1, 3);
+    grid->addWidget(new QLabel(QStringLiteral("Check every:"), page), 5, 0);
     TxtChkInterval = new QLineEdit(QStringLiteral("5"), page);
     TxtChkInterval->setObjectName(QStringLiteral("TxtChkInterval"));
     TxtChkInterval->setMaximumWidth(60);
-    grid->addWidget(TxtChkInterval, 4, 1);
-    grid->addWidget(new QLabel(QStringLiteral("Minuites"), page), 4, 2);
+    grid->addWidget(TxtChkInterval, 5, 1);
+    grid->addWidget(new QLabel(QStringLiteral("Minuites"), page), 5, 2);
     CmdCheck = new QPushButton(QStringLiteral("Check"), page);
     CmdCheck->setObjectName(QStringLiteral("CmdCheck"));
     CmdSave = new QPushButton(QStringLiteral("Save"), page);
@@ -62,9 +70,9 @@ void FrmMain::buildMailPage(QFrame *page)
     buttons->addStretch();
     buttons->addWidget(CmdCheck);
     buttons->addWidget(CmdSave);
-    grid->addLayout(buttons, 5, 0, 1, 4);
+    grid->addLayout(buttons, 6, 0, 1, 4);
     grid->setColumnStretch(3, 1);
-    grid->setRowStretch(6, 1);
+    grid->setRowStretch(7, 1);
     connect(CmdCheck, &QPushButton::clicked, this, &FrmMain::CmdCheck_Click);
     connect(CmdSave, &QPushButton::clicked, this, &FrmMain::CmdSave_Click);
 
@@ -89,7 +97,7 @@ void FrmMain::LoadMailSettings()
     SettingsStore &settings = *m_host.context().settings;
     TxtServer->setText(settings.read(App, MailSection, QStringLiteral("1")));
     TxtUser->setText(settings.read(App, MailSection, QStringLiteral("2")));
-    TxtPass->setText(settings.read(App, MailSection, QStringLiteral("3")));
+    TxtPass->setText(loadMailPassword());
     const qint16 minutes = toInt16(settings.read(App, MailSection, QStringLiteral("4"))).value_or(0);
     TxtChkInterval->setText(QString::number(minutes));
     MailWatch &watch = m_host.mailWatch();
@@ -101,12 +109,70 @@ void FrmMain::LoadMailSettings()
     watch.MailInterval = minutes;
 }
 
+void FrmMain::showPasswordPlace(bool secure)
+{
+    LblPassStore->setText(secure ? QStringLiteral("The password is kept in your desktop's secret store.")
+                                 : QStringLiteral("This desktop has no secret store: the password is kept in "
+                                                  "plain text in the settings file Kestrova.ini."));
+}
+
+// The password comes from the secret store when the desktop has one; one
+// left in the settings file from before is moved there first. Without a
+// store it is the plain setting.
+QString FrmMain::loadMailPassword()
+{
+    SettingsStore &settings = *m_host.context().settings;
+    const QString plain = settings.read(App, MailSection, QStringLiteral("3"));
+    PasswordStore *store = m_host.context().passwords;
+    const bool secure = store && store->isSecure();
+    showPasswordPlace(secure);
+    if (!secure)
+        return plain;
+    QString error;
+    if (!plain.isEmpty()) {
+        if (!store->write(PasswordKey, plain, &error)) {
+            qCWarning(lcMail).noquote()
+                << "the mail password stays in the settings file: the secret store refused it:" << error;
+            showPasswordPlace(false);
+        } else if (settings.write(App, MailSection, QStringLiteral("3"), QString())) {
+            qCInfo(lcMail) << "moved the mail password from the settings file into the secret store";
+        }
+        return plain;
+    }
+    const std::optional<QString> stored = store->read(PasswordKey, &error);
+    if (!stored) {
+        qCWarning(lcMail).noquote() << "the mail password could not be read from the secret store:" << error;
+        return QString();
+    }
+    return *stored;
+}
+
+// Into the secret store, the setting left empty; where the store refuses
+// it, into the setting as before, so the password is never lost.
+void FrmMain::saveMailPassword(const QString &password)
+{
+    SettingsStore &settings = *m_host.context().settings;
+    PasswordStore *store = m_host.context().passwords;
+    if (store && store->isSecure()) {
+        QString error;
+        if (store->write(PasswordKey, password, &error)) {
+            settings.write(App, MailSection, QStringLiteral("3"), QString());
+            showPasswordPlace(true);
+            return;
+        }
+        qCWarning(lcMail).noquote()
+            << "the mail password is kept in the settings file: the secret store refused it:" << error;
+        showPasswordPlace(false);
+    }
+    settings.write(App, MailSection, QStringLiteral("3"), password);
+}
+
 void FrmMain::CmdSave_Click()
 {
     SettingsStore &settings = *m_host.context().settings;
     settings.write(App, MailSection, QStringLiteral("1"), TxtServer->text());
     settings.write(App, MailSection, QStringLiteral("2"), TxtUser->text());
-    settings.write(App, MailSection, QStringLiteral("3"), TxtPass->text());
+    saveMailPassword(TxtPass->text());
     settings.write(App, MailSection, QStringLiteral("4"), TxtChkInterval->text());
     MailWatch &watch = m_host.mailWatch();
     if (TxtChkInterval->text() == u"0")

@@ -17,6 +17,8 @@ trap 'stop_fixture; cleanup' EXIT
 check "the loopback Dovecot greets" wait_for "$scratch/dovecot.out" "pop3 " 15
 port=$(grep -m1 -oE '^pop3 [0-9]+' "$scratch/dovecot.out" | cut -d' ' -f2)
 
+# Every category of the program logs, so that the check below sees all of it.
+export QT_LOGGING_RULES="kestrova.*.debug=true"
 check "the character is shown" start mail "[Run]\nNumber=5\n[Rest]\nX=400\nY=300\n[Mail]\n1=127.0.0.1:$port\n2=kess\n3=s3cret\n4=0\n"
 listen_and_type "check mail"
 check "typing check mail raises Check Mail" wait_for "$log" 'Command "Check Mail" confidence 100' 5
@@ -34,6 +36,11 @@ stop; rc=$?
 check "SIGTERM ends the run with status 0 (was $rc)" test "$rc" -eq 0
 stop_fixture
 first_log=$log
+# Logs never hold the password, nor the messages' headers beyond what is
+# read out.
+check "the log holds mail lines (the check was logged)" grep -q "kestrova.mail\|127.0.0.1:$port" "$first_log"
+check "the log never holds the password" bash -c "! grep -q 's3cret' '$first_log'"
+check "the log holds no header lines" bash -c "! grep -qiE '(^|[^a-z])(to|date|received|message-id|return-path): ' '$first_log'"
 
 # A server that accepts and never answers: the log-on waits for its whole
 # time-out on the worker thread while the character goes on; its thought

@@ -164,7 +164,8 @@ void TestSettings::unreadableFileBehavesAsEmpty()
     QTemporaryDir dir;
     QFile f(dir.path() + "/Kestrova.ini");
     QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(QByteArray("\x00\xff\xfe garbage \x01\n[Run\nNumber", 28));
+    static const char bytes[] = "\x00\xff\xfe garbage \x01\n[Run\nNumber";
+    f.write(QByteArray(bytes, sizeof bytes - 1));
     f.close();
     SettingsStore store(dir.path());
     QCOMPARE(store.read("Kestrova", "Run", "Number"), QString());

@@ -15,7 +15,8 @@ namespace kestrova::test {
 // see what the first stored) and its program folder wherever the test says.
 struct TestRun {
     explicit TestRun(const QString &settingsDir, const QString &characterName = QStringLiteral("Kess"),
-                     const QString &programDir = QStringLiteral(KESTROVA_PROGRAM_DIR))
+                     const QString &programDir = QStringLiteral(KESTROVA_PROGRAM_DIR),
+                     PasswordStore *passwords = nullptr)
         : settings(settingsDir), service(characterName)
     {
         AppContext context;
@@ -23,6 +24,7 @@ struct TestRun {
         // Beside the settings, so nothing a test writes leaves its folder.
         context.userDataDir = settingsDir + QStringLiteral("/data");
         context.settings = &settings;
+        context.passwords = passwords;
         context.platform = platform.services();
         context.characterService = &service;
         app = std::make_unique<Application>(context);
