@@ -38,12 +38,14 @@ std::optional<QStringList> LoadListFile(const QString &path)
 {
     if (!FileExists(path))
         return std::nullopt;
+    // Every line is looked at (a longer file wraps round onto the first
+    // slots), but only the slots are kept.
     QStringList values(ListLines);
-    const auto lines = readTextLines(path);
-    if (!lines)
-        return values;
-    for (qsizetype i = 0; i < lines->size(); ++i)
-        values[i % ListLines] = lines->at(i);
+    qsizetype i = 0;
+    forEachTextLine(path, [&](const QString &line) {
+        values[i++ % ListLines] = line;
+        return true;
+    });
     return values;
 }
 
