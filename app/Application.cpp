@@ -47,8 +47,12 @@ std::optional<QPoint> Application::characterPoint()
     for (const QWidget *w : windows)
         if (w->isVisible() && w->objectName() == u"kestrovaCharacter")
             return w->frameGeometry().center();
-    if (!m_agent || !agent().isLoaded() || !agent().Visible())
+    if (!m_agent || !agent().isLoaded())
         return std::nullopt;
+    // Not shown (yet, at start-up, or hidden): it comes back at its rest
+    // position, which its move there may not have reached yet.
+    if (!agent().Visible())
+        return QPoint(m_movement.RestX + 64, m_movement.RestY + 64);
     return QPoint(agent().Left() + 64, agent().Top() + 64);
 }
 
