@@ -8,6 +8,7 @@
 #include "FrmAlarm.h"
 #include "FrmCalender.h"
 #include "FrmMain.h"
+#include "FrmMenus.h"
 #include "FrmOpen.h"
 #include "FrmQuick.h"
 #include "FrmSearch.h"
@@ -28,6 +29,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTabBar>
@@ -269,6 +271,7 @@ private Q_SLOTS:
     void enterPressesTheFocusedButton();
     void enterFromABoxPressesOnce();
     void mnemonicCollisionIsFound();
+    void menuMnemonics();
     void commandsWindow();
     void listeningPrompt();
 
@@ -441,6 +444,41 @@ void TestWindowKeys::mnemonicCollisionIsFound()
     b->hide();
     faults.clear();
     QCOMPARE(mnemonics(&w, &faults).count(u's'), 1);
+}
+
+void TestWindowKeys::menuMnemonics()
+{
+    // Each pop-up menu, with every entry shown (the accessories chosen, the
+    // office programs and favourites named): no letter twice in one menu.
+    FrmMenus *menus = run().app->frmMenus();
+    const QList<QMenu *> all = menus->findChildren<QMenu *>();
+    QVERIFY(all.size() >= 7);
+    for (QAction *a : menus->findChildren<QAction *>())
+        a->setVisible(true);
+    for (int k = 0; k < 10; ++k) {
+        menus->MnuOffice[k]->setText(QStringLiteral("Program %1").arg(k));
+        menus->MnuCustom[k]->setText(QStringLiteral("Site %1").arg(k));
+    }
+    QStringList faults;
+    for (const QMenu *m : all) {
+        QMultiMap<QChar, QString> letters;
+        int marked = 0;
+        for (const QAction *a : m->actions()) {
+            if (!a->isVisible() || a->isSeparator())
+                continue;
+            if (const QChar c = mnemonic(a->text()); !c.isNull()) {
+                letters.insert(c, a->text());
+                ++marked;
+            }
+        }
+        for (const QChar c : letters.uniqueKeys())
+            if (letters.count(c) > 1)
+                faults << QStringLiteral("%1: '%2' is the mnemonic of %3")
+                              .arg(m->objectName()).arg(c).arg(QStringList(letters.values(c)).join(" and "));
+        if (marked == 0)
+            faults << m->objectName() + QStringLiteral(" has no mnemonics");
+    }
+    QVERIFY2(faults.isEmpty(), qPrintable(faults.join("; ")));
 }
 
 void TestWindowKeys::commandsWindow()
