@@ -35,6 +35,8 @@
 #include <QTabBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
+#include <QToolButton>
 
 #include <functional>
 
@@ -272,6 +274,7 @@ private Q_SLOTS:
     void enterFromABoxPressesOnce();
     void mnemonicCollisionIsFound();
     void menuMnemonics();
+    void quickLaunchMenusByKeyboard();
     void commandsWindow();
     void listeningPrompt();
 
@@ -479,6 +482,32 @@ void TestWindowKeys::menuMnemonics()
             faults << m->objectName() + QStringLiteral(" has no mnemonics");
     }
     QVERIFY2(faults.isEmpty(), qPrintable(faults.join("; ")));
+}
+
+void TestWindowKeys::quickLaunchMenusByKeyboard()
+{
+    // The toolbar's buttons are reached by Tab (above); the Down arrow opens
+    // the menu of one that has a menu, Space runs its face.
+    FrmQuick *w = run().app->frmQuick();
+    w->show();
+    w->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(w));
+    auto *agentButton = w->findChild<QToolButton *>(QStringLiteral("agent"));
+    QVERIFY(agentButton && agentButton->menu());
+    agentButton->setFocus(Qt::TabFocusReason);
+    bool opened = false;
+    // The menu runs its own event loop while open: look, then close it.
+    QTimer::singleShot(0, agentButton->menu(), [&opened, menu = agentButton->menu()] {
+        opened = menu->isVisible();
+        menu->close();
+    });
+    QTest::keyClick(agentButton, Qt::Key_Down);
+    QTRY_VERIFY(opened);
+    auto *openButton = w->findChild<QToolButton *>(QStringLiteral("open"));
+    QVERIFY(openButton && !openButton->menu());
+    openButton->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(openButton, Qt::Key_Space);
+    QTRY_VERIFY(run().app->frmOpen()->isVisible());
 }
 
 void TestWindowKeys::commandsWindow()
