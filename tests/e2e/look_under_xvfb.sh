@@ -101,6 +101,17 @@ scale)
   xdotool mousemove "$cx" "$cy" click 3
   sleep 0.8; shot scale2-menu
   xdotool key Escape
+  sleep 0.3
+  close_window "Kestrova" 2>/dev/null
+  # The other windows, each looked at on its own.
+  for entry in "open calender:Calender:calendar" "new search:Search:search" "open file:Open/Run File:open" \
+              "about:About Kestrova:about" "open alarm:Set Alarm:alarm" "change user:User:user"; do
+    IFS=: read -r phrase title name <<< "$entry"
+    listen_and_type "$phrase"
+    check "scale 2: \"$phrase\" opens $title" shown "$title"
+    sleep 0.6; shot "scale2-$name"
+    close_window "$title"
+  done
   stop >/dev/null
   ;;
 screens)
