@@ -13,6 +13,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace kestrova {
 
@@ -66,14 +69,21 @@ FrmAlarm::FrmAlarm(Host &host) : QWidget(nullptr), m_host(host)
     Line1->setGeometry(NarrowWidth, 8, 4, 188);
     Line1->hide();
     FrmOptions = named(new QGroupBox(QStringLiteral("Options"), this), "FrmOptions");
-    FrmOptions->setGeometry(NarrowWidth + 10, 8, WideWidth - NarrowWidth - 20, 188);
     auto *sayLabel = new QLabel(QStringLiteral("Sa&y This:"), FrmOptions);
-    sayLabel->setGeometry(10, 26, 80, 22);
     TxtAlarmSay = named(new QLineEdit(FrmOptions), "TxtAlarmSay");
-    TxtAlarmSay->setGeometry(10, 50, FrmOptions->width() - 20, 24);
     sayLabel->setBuddy(TxtAlarmSay);
     CmdTest = named(new QPushButton(QStringLiteral("&Test"), FrmOptions), "CmdTest");
-    CmdTest->setGeometry(FrmOptions->width() - 95, 84, 85, 28);
+    auto *options = new QVBoxLayout(FrmOptions);
+    options->addWidget(sayLabel);
+    options->addWidget(TxtAlarmSay);
+    options->addWidget(CmdTest, 0, Qt::AlignRight);
+    options->addStretch();
+    // As wide as its words need in the desktop's font, and no narrower
+    // than the area of the original layout.
+    const int optionsWidth = std::max({WideWidth - NarrowWidth - 20, FrmOptions->sizeHint().width(),
+                                       fontMetrics().averageCharWidth() * 22});
+    m_wideWidth = NarrowWidth + 10 + optionsWidth + 10;
+    FrmOptions->setGeometry(NarrowWidth + 10, 8, optionsWidth, std::max(188, FrmOptions->sizeHint().height()));
     FrmOptions->hide();
 
     connect(CmdOK, &QPushButton::clicked, this, &FrmAlarm::CmdOK_Click);
@@ -123,7 +133,7 @@ void FrmAlarm::CmdOptions_Click()
 {
     Line1->show();
     FrmOptions->show();
-    setFixedWidth(WideWidth);
+    setFixedWidth(m_wideWidth);
 }
 
 void FrmAlarm::CmdTest_Click()
