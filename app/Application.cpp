@@ -13,6 +13,9 @@
 #include "frmAbout.h"
 #include "frmTip.h"
 
+#include "WindowPlacement.h"
+
+#include <QApplication>
 #include <QGuiApplication>
 #include <QScreen>
 
@@ -30,6 +33,27 @@ Application::Application(const AppContext &context, QObject *parent)
     // is open or not: a tick reaches the window, loading it again (hidden)
     // when it was closed, since the check reads the mail page's boxes.
     connect(&m_mailWatch.TmrMail, &QTimer::timeout, this, [this] { frmMain()->TmrMail_Timer(); });
+    // Every window the program shows, its own and the message boxes and
+    // file dialogs too, appears on the character's screen.
+    m_screenFollower = new ScreenFollower([this]() -> std::optional<QPoint> { return characterPoint(); }, this);
+    qApp->installEventFilter(m_screenFollower);
+}
+
+std::optional<QPoint> Application::characterPoint()
+{
+    // The character's own window where there is one on the desktop, else
+    // the character's place as it reports it.
+    const QList<QWidget *> windows = QApplication::topLevelWidgets();
+    for (const QWidget *w : windows)
+        if (w->isVisible() && w->objectName() == u"kestrovaCharacter")
+            return w->frameGeometry().center();
+    if (!m_agent || !agent().isLoaded())
+        return std::nullopt;
+    // Not shown (yet, at start-up, or hidden): it comes back at its rest
+    // position, which its move there may not have reached yet.
+    if (!agent().Visible())
+        return QPoint(m_movement.RestX + 64, m_movement.RestY + 64);
+    return QPoint(agent().Left() + 64, agent().Top() + 64);
 }
 
 Application::~Application()

@@ -11,9 +11,12 @@
 #include "WordControls.h"
 
 #include <QObject>
+#include <QPoint>
 #include <QPointer>
 #include <QSet>
 #include <QString>
+
+#include <optional>
 
 namespace kestrova {
 
@@ -71,6 +74,9 @@ public:
     MailWatch &mailWatch() override { return m_mailWatch; }
     // Whether the window is loaded now (asking does not load it).
     bool frmMainLoaded() const;
+    // A point of the character on the desktop, or nothing while it is not
+    // shown: the screen windows appear on.
+    std::optional<QPoint> characterPoint();
 
 Q_SIGNALS:
     // Every window has been unloaded: the program ends.
@@ -104,6 +110,7 @@ private:
     // Windows whose load is running: asking for one of them during its own
     // load gives it, not a second one.
     QSet<QWidget *> m_loading;
+    class ScreenFollower *m_screenFollower = nullptr;
 };
 
 } // namespace kestrova

@@ -10,6 +10,7 @@
 #include "UnixSignals.h"
 #include "desktop/DesktopCharacterService.h"
 #include "BenchProbe.h"
+#include "DesktopLook.h"
 #include "WordProcessorModule.h"
 
 #include <QApplication>
@@ -50,7 +51,14 @@ int main(int argc, char *argv[])
         return 2;
     }
 
+    // The desktop's palette and font: the GTK theme where there is one to
+    // follow, and a dark palette of our own when the desktop asks for dark
+    // windows but no theme told Qt.
+    if (!headlessPlatform)
+        kestrova::DesktopLook::choosePlatformTheme();
     QApplication qapp(argc, argv);
+    if (!headlessPlatform && !kestrova::DesktopLook::isDark(QApplication::palette()))
+        kestrova::DesktopLook::applyDarkFallback(qapp, kestrova::DesktopLook::readDarkHints());
     QApplication::setApplicationName(QStringLiteral("Kestrova"));
     QApplication::setApplicationVersion(QStringLiteral(KESTROVA_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("kestrova"));

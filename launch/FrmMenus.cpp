@@ -47,13 +47,13 @@ FrmMenus::FrmMenus(Host &host) : QWidget(nullptr), m_host(host)
     setObjectName(QStringLiteral("FrmMenus"));
 
     MnuGeneral = submenu(this, nullptr, "MnuGeneral", QStringLiteral("General"));
-    MnuACo = entry(MnuGeneral, "MnuACo", QStringLiteral("A.C.O"));
-    MnuChangeAgent = entry(MnuGeneral, "MnuChangeAgent", QStringLiteral("Change Agent"));
-    MnuChangeUser = entry(MnuGeneral, "MnuChangeUser", QStringLiteral("Change User"));
-    MnuAbout = entry(MnuGeneral, "MnuAbout", QStringLiteral("About"));
-    MnuOptions = entry(MnuGeneral, "MnuOptions", QStringLiteral("Options"));
-    MnuTour = entry(MnuGeneral, "MnuTour", QStringLiteral("Tour"));
-    MnuVersion = entry(MnuGeneral, "MnuVersion", QStringLiteral("Version"));
+    MnuACo = entry(MnuGeneral, "MnuACo", QStringLiteral("A.&C.O"));
+    MnuChangeAgent = entry(MnuGeneral, "MnuChangeAgent", QStringLiteral("Change &Agent"));
+    MnuChangeUser = entry(MnuGeneral, "MnuChangeUser", QStringLiteral("Change &User"));
+    MnuAbout = entry(MnuGeneral, "MnuAbout", QStringLiteral("A&bout"));
+    MnuOptions = entry(MnuGeneral, "MnuOptions", QStringLiteral("&Options"));
+    MnuTour = entry(MnuGeneral, "MnuTour", QStringLiteral("&Tour"));
+    MnuVersion = entry(MnuGeneral, "MnuVersion", QStringLiteral("&Version"));
     connect(MnuACo, &QAction::triggered, this, &FrmMenus::MnuACo_Click);
     connect(MnuChangeAgent, &QAction::triggered, this, &FrmMenus::MnuChangeAgent_Click);
     connect(MnuChangeUser, &QAction::triggered, this, &FrmMenus::MnuChangeUser_Click);
@@ -63,14 +63,14 @@ FrmMenus::FrmMenus(Host &host) : QWidget(nullptr), m_host(host)
     connect(MnuVersion, &QAction::triggered, this, &FrmMenus::MnuVersion_Click);
 
     MnuAccessories = submenu(this, nullptr, "MnuAccessories", QStringLiteral("Accessories"));
-    MnuAlarm = entry(MnuAccessories, "MnuAlarm", QStringLiteral("Alarm"));
-    MnuOpen = entry(MnuAccessories, "MnuOpen", QStringLiteral("Open File"));
-    MnuCalender = entry(MnuAccessories, "MnuCalender", QStringLiteral("Calender"));
-    MnuCalc = entry(MnuAccessories, "MnuCalc", QStringLiteral("Calculator"));
-    MnuCDPlayer = entry(MnuAccessories, "MnuCDPlayer", QStringLiteral("CD Player"));
-    MnuWordpad = entry(MnuAccessories, "MnuWordpad", QStringLiteral("Wordpad"));
-    MnuNotepad = entry(MnuAccessories, "MnuNotepad", QStringLiteral("Notepad"));
-    MnuAConfigure = entry(MnuAccessories, "MnuAConfigure", QStringLiteral("Configure"));
+    MnuAlarm = entry(MnuAccessories, "MnuAlarm", QStringLiteral("&Alarm"));
+    MnuOpen = entry(MnuAccessories, "MnuOpen", QStringLiteral("&Open File"));
+    MnuCalender = entry(MnuAccessories, "MnuCalender", QStringLiteral("Ca&lender"));
+    MnuCalc = entry(MnuAccessories, "MnuCalc", QStringLiteral("Calc&ulator"));
+    MnuCDPlayer = entry(MnuAccessories, "MnuCDPlayer", QStringLiteral("C&D Player"));
+    MnuWordpad = entry(MnuAccessories, "MnuWordpad", QStringLiteral("&Wordpad"));
+    MnuNotepad = entry(MnuAccessories, "MnuNotepad", QStringLiteral("&Notepad"));
+    MnuAConfigure = entry(MnuAccessories, "MnuAConfigure", QStringLiteral("Con&figure"));
     connect(MnuAlarm, &QAction::triggered, this, &FrmMenus::MnuAlarm_Click);
     connect(MnuOpen, &QAction::triggered, this, &FrmMenus::MnuOpen_Click);
     connect(MnuCalender, &QAction::triggered, this, &FrmMenus::MnuCalender_Click);
@@ -87,33 +87,33 @@ FrmMenus::FrmMenus(Host &host) : QWidget(nullptr), m_host(host)
         MnuOffice[k]->setVisible(false);
         connect(MnuOffice[k], &QAction::triggered, this, [this, k] { MnuOffice_Click(k + 1); });
     }
-    MnuOutlook = submenu(this, MnuMyOffice, "MnuOutlook", QStringLiteral("Outlook"));
+    MnuOutlook = submenu(this, MnuMyOffice, "MnuOutlook", QStringLiteral("Out&look"));
     // The two entries of "Outlook" do nothing.
-    MnuUnreadMail = entry(MnuOutlook, "MnuUnreadMail", QStringLiteral("Unread mail"));
-    MnuChkTasks = entry(MnuOutlook, "MnuChkTasks", QStringLiteral("Check Tasks Due"));
-    MnuWord = submenu(this, MnuMyOffice, "MnuWord", QStringLiteral("Word"));
-    MnuWordOpen = entry(MnuWord, "MnuWordOpen", QStringLiteral("Open"));
-    MnuNewDoc = entry(MnuWord, "MnuNewDoc", QStringLiteral("New Document"));
-    MnuReadSel = entry(MnuWord, "MnuReadSel", QStringLiteral("Read Selection"));
-    MnuOfficeConfigure = entry(MnuMyOffice, "MnuOfficeConfigure", QStringLiteral("Configure"));
+    MnuUnreadMail = entry(MnuOutlook, "MnuUnreadMail", QStringLiteral("&Unread mail"));
+    MnuChkTasks = entry(MnuOutlook, "MnuChkTasks", QStringLiteral("Check &Tasks Due"));
+    MnuWord = submenu(this, MnuMyOffice, "MnuWord", QStringLiteral("&Word"));
+    MnuWordOpen = entry(MnuWord, "MnuWordOpen", QStringLiteral("&Open"));
+    MnuNewDoc = entry(MnuWord, "MnuNewDoc", QStringLiteral("&New Document"));
+    MnuReadSel = entry(MnuWord, "MnuReadSel", QStringLiteral("&Read Selection"));
+    MnuOfficeConfigure = entry(MnuMyOffice, "MnuOfficeConfigure", QStringLiteral("Con&figure"));
     connect(MnuWordOpen, &QAction::triggered, this, &FrmMenus::MnuWordOpen_Click);
     connect(MnuNewDoc, &QAction::triggered, this, &FrmMenus::MnuNewDoc_Click);
     connect(MnuReadSel, &QAction::triggered, this, &FrmMenus::MnuReadSel_Click);
     connect(MnuOfficeConfigure, &QAction::triggered, this, &FrmMenus::MnuOfficeConfigure_Click);
 
     MnuWeb = submenu(this, nullptr, "MnuWeb", QStringLiteral("Internet"));
-    MnuCheckMail = entry(MnuWeb, "MnuCheckMail", QStringLiteral("Check Mail"));
-    MnuEMail = entry(MnuWeb, "MnuEMail", QStringLiteral("New E-Mail"));
-    MnuSearch = entry(MnuWeb, "MnuSearch", QStringLiteral("Search"));
-    MnuFavourites = submenu(this, MnuWeb, "MnuFavourites", QStringLiteral("Favourites"));
-    MnuKestrova = entry(MnuFavourites, "MnuKestrova", QStringLiteral("Kestrova"));
+    MnuCheckMail = entry(MnuWeb, "MnuCheckMail", QStringLiteral("Check &Mail"));
+    MnuEMail = entry(MnuWeb, "MnuEMail", QStringLiteral("New &E-Mail"));
+    MnuSearch = entry(MnuWeb, "MnuSearch", QStringLiteral("&Search"));
+    MnuFavourites = submenu(this, MnuWeb, "MnuFavourites", QStringLiteral("&Favourites"));
+    MnuKestrova = entry(MnuFavourites, "MnuKestrova", QStringLiteral("&Kestrova"));
     for (int k = 0; k < 10; ++k) {
         const QByteArray name = "MnuCustom" + QByteArray::number(k + 1);
         MnuCustom[k] = entry(MnuFavourites, name.constData(), QStringLiteral("Custom %1").arg(k + 1));
         MnuCustom[k]->setVisible(false);
         connect(MnuCustom[k], &QAction::triggered, this, [this, k] { MnuCustom_Click(k + 1); });
     }
-    MnuConfigureFav = entry(MnuFavourites, "MnuConfigureFav", QStringLiteral("Configure Menu"));
+    MnuConfigureFav = entry(MnuFavourites, "MnuConfigureFav", QStringLiteral("&Configure Menu"));
     connect(MnuCheckMail, &QAction::triggered, this, &FrmMenus::MnuCheckMail_Click);
     connect(MnuEMail, &QAction::triggered, this, &FrmMenus::MnuEMail_Click);
     connect(MnuSearch, &QAction::triggered, this, &FrmMenus::MnuSearch_Click);

@@ -4,6 +4,7 @@
 #include "Forms.h"
 #include "Host.h"
 #include "OpenFileDialog.h"
+#include "WindowKeys.h"
 
 #include <QCloseEvent>
 #include <QHBoxLayout>
@@ -20,16 +21,18 @@ FrmOpen::FrmOpen(Host &host) : QWidget(nullptr), m_host(host)
     setWindowTitle(QStringLiteral("Open/Run File"));
     LblTitle = new QLabel(QStringLiteral("Open a file or Program."), this);
     LblTitle->setObjectName(QStringLiteral("LblTitle"));
-    QFont heading(QStringLiteral("Arial"));
-    heading.setPointSize(12);
+    // The desktop's own face, larger.
+    QFont heading = font();
+    heading.setPointSizeF(heading.pointSizeF() * 1.2);
     heading.setBold(true);
     LblTitle->setFont(heading);
-    LblDesc = new QLabel(QStringLiteral("Enter the path to the file or program or click browse to find it."), this);
+    LblDesc = new QLabel(QStringLiteral("Enter the &path to the file or program or click browse to find it."), this);
     LblDesc->setObjectName(QStringLiteral("LblDesc"));
     LblDesc->setWordWrap(true);
     TxtOpen = new QLineEdit(this);
     TxtOpen->setObjectName(QStringLiteral("TxtOpen"));
-    static const char *const captions[3] = {"OK", "Browse", "Cancel"};
+    LblDesc->setBuddy(TxtOpen);
+    static const char *const captions[3] = {"OK", "&Browse", "Cancel"};
     auto *buttons = new QHBoxLayout;
     buttons->addStretch();
     for (int k = 0; k < 3; ++k) {
@@ -49,6 +52,8 @@ FrmOpen::FrmOpen(Host &host) : QWidget(nullptr), m_host(host)
     layout->addLayout(buttons);
     resize(400, sizeHint().height());
     TxtOpen->setFocus();
+    // Enter presses "OK", Escape "Cancel".
+    WindowKeys::install(this, [this] { CmdButton[2]->click(); });
 }
 
 void FrmOpen::CmdButton_Click(int index)

@@ -4,6 +4,7 @@
 #include "Forms.h"
 #include "Host.h"
 #include "WebSearch.h"
+#include "WindowKeys.h"
 
 #include <QButtonGroup>
 #include <QCloseEvent>
@@ -24,19 +25,21 @@ FrmSearch::FrmSearch(Host &host) : QWidget(nullptr), m_host(host)
 
     LblTitle = new QLabel(QStringLiteral("     Search the Web!"), this);
     LblTitle->setObjectName(QStringLiteral("LblTitle"));
-    QFont heading(QStringLiteral("Arial"));
-    heading.setPointSize(14);
+    // The desktop's own face, larger.
+    QFont heading = font();
+    heading.setPointSizeF(heading.pointSizeF() * 1.4);
     heading.setBold(true);
     LblTitle->setFont(heading);
-    LblCaption = new QLabel(QStringLiteral("Enter your search phrase and click the \"Search\" button."), this);
+    LblCaption = new QLabel(QStringLiteral("Enter your search &phrase and click the \"Search\" button."), this);
     LblCaption->setObjectName(QStringLiteral("LblCaption"));
     TxtQuery = new QLineEdit(this);
     TxtQuery->setObjectName(QStringLiteral("TxtQuery"));
+    LblCaption->setBuddy(TxtQuery);
     Label1 = new QLabel(QStringLiteral("Chose a search engine for this search."), this);
     Label1->setObjectName(QStringLiteral("Label1"));
 
-    static const char *const captions[8] = {"Alta Vista", "Excite", "HotBot", "InfoSeek",
-                                            "Lycos", "Yahoo", "SoftSeek", "AudioFind"};
+    static const char *const captions[8] = {"&Alta Vista", "E&xcite", "&HotBot", "&InfoSeek",
+                                            "&Lycos", "&Yahoo", "&SoftSeek", "Au&dioFind"};
     auto *engines = new QGridLayout;
     auto *group = new QButtonGroup(this);
     for (int k = 0; k < 8; ++k) {
@@ -61,8 +64,8 @@ FrmSearch::FrmSearch(Host &host) : QWidget(nullptr), m_host(host)
         connect(CmdSearch[k], &QPushButton::clicked, this, [this, k] { CmdSearch_Click(k); });
     }
     CmdSearch[0]->setDefault(true);
-    // Enter in the phrase box presses "Search".
-    connect(TxtQuery, &QLineEdit::returnPressed, CmdSearch[0], &QPushButton::click);
+    // Enter presses "Search" (from the phrase box too), Escape "Cancel".
+    WindowKeys::install(this, [this] { CmdSearch[1]->click(); });
 
     auto *buttons = new QHBoxLayout;
     buttons->addStretch();

@@ -14,6 +14,7 @@
 #include "MessageBox.h"
 #include "OpenFileDialog.h"
 #include "SettingsStore.h"
+#include "WindowKeys.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -43,6 +44,14 @@ QLabel *label(QWidget *parent, const QString &text, bool wrap = false)
     return l;
 }
 
+// A label whose mnemonic takes the keyboard to its box.
+QLabel *label(QWidget *parent, const QString &text, QWidget *buddy)
+{
+    auto *l = new QLabel(text, parent);
+    l->setBuddy(buddy);
+    return l;
+}
+
 template <class W>
 W *named(W *widget, const QString &name)
 {
@@ -63,12 +72,12 @@ struct TabInfo {
 };
 
 const TabInfo Tabs[] = {
-    {"Agent", "agent", "Change the Agent Character options", FrmMain::AgentPage},
-    {"Mail", "mail", "Change your E-Mail options", FrmMain::MailPage},
-    {"Accessories", "accessories", "Set the accessories menu", FrmMain::AccessoriesPage},
-    {"My Office", "office", "Set up the \"My Office\" menu", FrmMain::OfficePage},
-    {"Favourites", "favourites", nullptr, FrmMain::FavouritesPage},
-    {"Jokes", "joke", nullptr, FrmMain::JokesPage},
+    {"A&gent", "agent", "Change the Agent Character options", FrmMain::AgentPage},
+    {"&Mail", "mail", "Change your E-Mail options", FrmMain::MailPage},
+    {"A&ccessories", "accessories", "Set the accessories menu", FrmMain::AccessoriesPage},
+    {"My &Office", "office", "Set up the \"My Office\" menu", FrmMain::OfficePage},
+    {"&Favourites", "favourites", nullptr, FrmMain::FavouritesPage},
+    {"&Jokes", "joke", nullptr, FrmMain::JokesPage},
 };
 
 } // namespace
@@ -127,6 +136,10 @@ FrmMain::FrmMain(Host &host) : QWidget(nullptr), m_host(host)
     layout->setSpacing(4);
     resize(560, 420);
 
+    // Escape closes the window, as its close box does; Enter presses the
+    // shown page's own button.
+    WindowKeys::install(this, [this] { close(); });
+
     connect(TabStrip1, &QTabBar::currentChanged, this, &FrmMain::TabStrip1_Click);
 }
 
@@ -139,7 +152,7 @@ void FrmMain::buildAgentPage(QFrame *page)
                                                "screen position you want it to \"rest\" at and click the "
                                                "\"Rest\" button."), true),
                     0, 0, 1, 3);
-    CmdRest = button(page, QStringLiteral("CmdRest"), QStringLiteral("Set Rest Position"));
+    CmdRest = button(page, QStringLiteral("CmdRest"), QStringLiteral("Set &Rest Position"));
     grid->addWidget(CmdRest, 1, 0, 1, 3, Qt::AlignLeft);
     const char *captions[4] = {"Current Agent is:", "Default", "Current User is:", "User"};
     for (int i = 0; i < 4; ++i) {
@@ -147,7 +160,8 @@ void FrmMain::buildAgentPage(QFrame *page)
         grid->addWidget(LblCurrent[i], 2 + i / 2, i % 2);
     }
     for (int i = 0; i < 2; ++i) {
-        CmdChangeAgent[i] = button(page, QStringLiteral("CmdChangeAgent%1").arg(i), QStringLiteral("Change"));
+        CmdChangeAgent[i] = button(page, QStringLiteral("CmdChangeAgent%1").arg(i),
+                                   i == 0 ? QStringLiteral("C&hange") : QStringLiteral("Cha&nge"));
         grid->addWidget(CmdChangeAgent[i], 2 + i, 2);
         connect(CmdChangeAgent[i], &QPushButton::clicked, this, [this, i] { CmdChangeAgent_Click(i); });
     }
@@ -164,13 +178,14 @@ void FrmMain::buildJokesPage(QFrame *page)
                                                "only have 1 item per line and do not change the file name."),
                           true),
                     0, 0, 1, 3);
-    ChkJokesOff = named(new QCheckBox(QStringLiteral("Turn the Jokes off."), page), QStringLiteral("ChkJokesOff"));
+    ChkJokesOff = named(new QCheckBox(QStringLiteral("&Turn the Jokes off."), page), QStringLiteral("ChkJokesOff"));
     grid->addWidget(ChkJokesOff, 1, 0, 1, 3);
-    grid->addWidget(label(page, QStringLiteral("Say this before each joke:")), 2, 0, 1, 3);
     TxtJokeSay = named(new QLineEdit(page), QStringLiteral("TxtJokeSay"));
+    grid->addWidget(label(page, QStringLiteral("&Say this before each joke:"), TxtJokeSay), 2, 0, 1, 3);
     grid->addWidget(TxtJokeSay, 3, 0, 1, 3);
-    CmdJSave = button(page, QStringLiteral("CmdJSave"), QStringLiteral("Save"));
-    CmdJokes = button(page, QStringLiteral("CmdJokes"), QStringLiteral("Edit Jokes"));
+    CmdJSave = button(page, QStringLiteral("CmdJSave"), QStringLiteral("Sa&ve"));
+    CmdJSave->setDefault(true);
+    CmdJokes = button(page, QStringLiteral("CmdJokes"), QStringLiteral("&Edit Jokes"));
     grid->addWidget(CmdJSave, 4, 0);
     grid->addWidget(CmdJokes, 4, 1);
     grid->setColumnStretch(2, 1);
@@ -185,17 +200,18 @@ void FrmMain::buildAccessoriesPage(QFrame *page)
     auto *grid = new QGridLayout(page);
     grid->addWidget(label(page, QStringLiteral("Click the programs you want to show on the accessories menu"), true),
                     0, 0, 1, 4);
-    ChkCalc = named(new QCheckBox(QStringLiteral("Calculator"), page), QStringLiteral("ChkCalc"));
-    ChkCD = named(new QCheckBox(QStringLiteral("CD Player"), page), QStringLiteral("ChkCD"));
-    ChkNotePad = named(new QCheckBox(QStringLiteral("Notepad"), page), QStringLiteral("ChkNotePad"));
-    ChkWordpad = named(new QCheckBox(QStringLiteral("WordPad"), page), QStringLiteral("ChkWordpad"));
+    ChkCalc = named(new QCheckBox(QStringLiteral("Ca&lculator"), page), QStringLiteral("ChkCalc"));
+    ChkCD = named(new QCheckBox(QStringLiteral("C&D Player"), page), QStringLiteral("ChkCD"));
+    ChkNotePad = named(new QCheckBox(QStringLiteral("&Notepad"), page), QStringLiteral("ChkNotePad"));
+    ChkWordpad = named(new QCheckBox(QStringLiteral("&WordPad"), page), QStringLiteral("ChkWordpad"));
     grid->addWidget(ChkCalc, 1, 0, 1, 2);
     grid->addWidget(ChkCD, 1, 2, 1, 2);
     grid->addWidget(ChkNotePad, 2, 0, 1, 2);
     grid->addWidget(ChkWordpad, 2, 2, 1, 2);
     grid->setRowStretch(3, 1);
     BtnOK = button(page, QStringLiteral("BtnOK"), QStringLiteral("OK"));
-    BtnApply = button(page, QStringLiteral("BtnApply"), QStringLiteral("Apply"));
+    BtnOK->setDefault(true);
+    BtnApply = button(page, QStringLiteral("BtnApply"), QStringLiteral("&Apply"));
     BtnCancel = button(page, QStringLiteral("BtnCancel"), QStringLiteral("Cancel"));
     auto *buttons = new QHBoxLayout;
     buttons->addStretch();
@@ -222,8 +238,8 @@ void FrmMain::buildFavouritesPage(QFrame *page)
     ComboFav = named(new QComboBox(page), QStringLiteral("ComboFav"));
     ComboFav->setPlaceholderText(QStringLiteral("Chose Link:"));
     grid->addWidget(ComboFav, 1, 0, 1, 2, Qt::AlignLeft);
-    LblName[0] = named(label(page, QStringLiteral("Name:")), QStringLiteral("LblName0"));
-    LblName[1] = named(label(page, QStringLiteral("URL:")), QStringLiteral("LblName1"));
+    LblName[0] = named(label(page, QStringLiteral("&Name:")), QStringLiteral("LblName0"));
+    LblName[1] = named(label(page, QStringLiteral("&URL:")), QStringLiteral("LblName1"));
     grid->addWidget(LblName[0], 2, 0);
     grid->addWidget(LblName[1], 3, 0);
     for (int k = 0; k < 10; ++k) {
@@ -234,7 +250,8 @@ void FrmMain::buildFavouritesPage(QFrame *page)
         grid->addWidget(TxtSiteName[k], 2, 1);
         grid->addWidget(TxtSiteURL[k], 3, 1);
     }
-    CmdUpdate = button(page, QStringLiteral("CmdUpdate"), QStringLiteral("Update"));
+    CmdUpdate = button(page, QStringLiteral("CmdUpdate"), QStringLiteral("U&pdate"));
+    CmdUpdate->setDefault(true);
     CmdUpdate->setEnabled(false);
     grid->addWidget(CmdUpdate, 4, 1, Qt::AlignRight);
     grid->setColumnStretch(1, 1);
@@ -253,14 +270,14 @@ void FrmMain::buildOfficePage(QFrame *page)
     ComCustom->setPlaceholderText(QStringLiteral("Office Items"));
     ComCustom->setCurrentIndex(-1);
     grid->addWidget(ComCustom, 1, 0, 1, 3, Qt::AlignLeft);
-    Label5[0] = named(label(page, QStringLiteral("Programme Name:")), QStringLiteral("Label50"));
-    Label5[1] = named(label(page, QStringLiteral("Command Line:")), QStringLiteral("Label51"));
+    Label5[0] = named(label(page, QStringLiteral("Programme &Name:")), QStringLiteral("Label50"));
+    Label5[1] = named(label(page, QStringLiteral("Command &Line:")), QStringLiteral("Label51"));
     grid->addWidget(Label5[0], 2, 0);
     grid->addWidget(Label5[1], 3, 0);
     for (int k = 0; k < 10; ++k) {
         TxtOfficeName[k] = named(new QLineEdit(page), QStringLiteral("TxtOfficeName%1").arg(k));
         TxtOfficeCmd[k] = named(new QLineEdit(page), QStringLiteral("TxtOfficeCmd%1").arg(k));
-        CmdOfficeBrowse[k] = button(page, QStringLiteral("CmdOfficeBrowse%1").arg(k), QStringLiteral("Browse"));
+        CmdOfficeBrowse[k] = button(page, QStringLiteral("CmdOfficeBrowse%1").arg(k), QStringLiteral("&Browse"));
         TxtOfficeName[k]->hide();
         TxtOfficeCmd[k]->hide();
         CmdOfficeBrowse[k]->hide();
@@ -269,7 +286,8 @@ void FrmMain::buildOfficePage(QFrame *page)
         grid->addWidget(CmdOfficeBrowse[k], 3, 2);
         connect(CmdOfficeBrowse[k], &QPushButton::clicked, this, [this, k] { CmdOfficeBrowse_Click(k); });
     }
-    CmdCustomSave = button(page, QStringLiteral("CmdCustomSave"), QStringLiteral("Save"));
+    CmdCustomSave = button(page, QStringLiteral("CmdCustomSave"), QStringLiteral("Sa&ve"));
+    CmdCustomSave->setDefault(true);
     grid->addWidget(CmdCustomSave, 4, 2);
     grid->setColumnStretch(1, 1);
     grid->setRowStretch(5, 1);
@@ -526,6 +544,9 @@ void FrmMain::ComboFav_Click()
     if (k >= 0 && k <= 9) {
         TxtSiteName[k]->show();
         TxtSiteURL[k]->show();
+        // The labels lead to the boxes of the chosen link.
+        LblName[0]->setBuddy(TxtSiteName[k]);
+        LblName[1]->setBuddy(TxtSiteURL[k]);
         CmdUpdate->setEnabled(true);
     }
 }
@@ -582,6 +603,10 @@ void FrmMain::ComCustom_Click()
         TxtOfficeName[k]->setVisible(show);
         TxtOfficeCmd[k]->setVisible(show);
         CmdOfficeBrowse[k]->setVisible(show);
+        if (show) {
+            Label5[0]->setBuddy(TxtOfficeName[k]);
+            Label5[1]->setBuddy(TxtOfficeCmd[k]);
+        }
     }
 }
 

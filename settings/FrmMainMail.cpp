@@ -38,7 +38,7 @@ void FrmMain::buildMailPage(QFrame *page)
                              page);
     intro->setWordWrap(true);
     grid->addWidget(intro, 0, 0, 1, 4);
-    const char *captions[3] = {"Server:", "User:", "Password:"};
+    const char *captions[3] = {"&Server:", "&User:", "&Password:"};
     QLineEdit **boxes[3] = {&TxtServer, &TxtUser, &TxtPass};
     const char *names[3] = {"TxtServer", "TxtUser", "TxtPass"};
     for (int i = 0; i < 3; ++i) {
@@ -46,6 +46,7 @@ void FrmMain::buildMailPage(QFrame *page)
         LblServer[i]->setObjectName(QStringLiteral("LblServer%1").arg(i));
         *boxes[i] = new QLineEdit(page);
         (*boxes[i])->setObjectName(QString::fromLatin1(names[i]));
+        LblServer[i]->setBuddy(*boxes[i]);
         grid->addWidget(LblServer[i], 1 + i, 0);
         grid->addWidget(*boxes[i], 1 + i, 1, 1, 3);
     }
@@ -56,15 +57,19 @@ void FrmMain::buildMailPage(QFrame *page)
     LblPassStore->setObjectName(QStringLiteral("LblPassStore"));
     LblPassStore->setWordWrap(true);
     grid->addWidget(LblPassStore, 4, 1, 1, 3);
-    grid->addWidget(new QLabel(QStringLiteral("Check every:"), page), 5, 0);
+    auto *every = new QLabel(QStringLiteral("Check &every:"), page);
+    grid->addWidget(every, 5, 0);
     TxtChkInterval = new QLineEdit(QStringLiteral("5"), page);
+    every->setBuddy(TxtChkInterval);
     TxtChkInterval->setObjectName(QStringLiteral("TxtChkInterval"));
-    TxtChkInterval->setMaximumWidth(60);
+    // Room for a few digits in the font of the desktop, at any scale.
+    TxtChkInterval->setMaximumWidth(TxtChkInterval->fontMetrics().horizontalAdvance(QStringLiteral("00000")) + 24);
     grid->addWidget(TxtChkInterval, 5, 1);
     grid->addWidget(new QLabel(QStringLiteral("Minuites"), page), 5, 2);
-    CmdCheck = new QPushButton(QStringLiteral("Check"), page);
+    CmdCheck = new QPushButton(QStringLiteral("Chec&k"), page);
     CmdCheck->setObjectName(QStringLiteral("CmdCheck"));
-    CmdSave = new QPushButton(QStringLiteral("Save"), page);
+    CmdSave = new QPushButton(QStringLiteral("Sa&ve"), page);
+    CmdSave->setDefault(true);
     CmdSave->setObjectName(QStringLiteral("CmdSave"));
     auto *buttons = new QHBoxLayout;
     buttons->addStretch();

@@ -4,6 +4,7 @@
 #include "CharacterRef.h"
 #include "Forms.h"
 #include "Host.h"
+#include "WindowKeys.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -12,6 +13,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace kestrova {
 
@@ -31,21 +35,24 @@ FrmAlarm::FrmAlarm(Host &host) : QWidget(nullptr), m_host(host)
     // Placed by hand: the options area lies beyond the right edge of the
     // narrow window and comes into view when the window is widened.
     LblTime = named(new QLabel(QStringLiteral("Alarm Time"), this), "LblTime");
-    QFont heading(QStringLiteral("Arial"));
-    heading.setPointSize(13);
+    // The desktop's own face, larger.
+    QFont heading = font();
+    heading.setPointSizeF(heading.pointSizeF() * 1.3);
     heading.setBold(true);
     LblTime->setFont(heading);
     LblTime->setGeometry(10, 8, 180, 26);
 
-    auto *timeLabel = new QLabel(QStringLiteral("Time"), this);
+    auto *timeLabel = new QLabel(QStringLiteral("Ti&me"), this);
     timeLabel->setGeometry(10, 42, 50, 24);
     TxtAlarmTime = named(new QLineEdit(this), "TxtAlarmTime");
     TxtAlarmTime->setGeometry(62, 42, 128, 24);
-    auto *eventLabel = new QLabel(QStringLiteral("Event"), this);
+    timeLabel->setBuddy(TxtAlarmTime);
+    auto *eventLabel = new QLabel(QStringLiteral("&Event"), this);
     eventLabel->setGeometry(10, 72, 50, 24);
     TxtAlarmEvent = named(new QLineEdit(this), "TxtAlarmEvent");
     TxtAlarmEvent->setGeometry(62, 72, 128, 24);
-    ChkSilent = named(new QCheckBox(QStringLiteral("Silent Mode"), this), "ChkSilent");
+    eventLabel->setBuddy(TxtAlarmEvent);
+    ChkSilent = named(new QCheckBox(QStringLiteral("&Silent Mode"), this), "ChkSilent");
     ChkSilent->setGeometry(10, 102, 180, 24);
 
     CmdOK = named(new QPushButton(QStringLiteral("OK"), this), "CmdOK");
@@ -53,7 +60,7 @@ FrmAlarm::FrmAlarm(Host &host) : QWidget(nullptr), m_host(host)
     CmdOK->setDefault(true);
     CmdCancel = named(new QPushButton(QStringLiteral("Cancel"), this), "CmdCancel");
     CmdCancel->setGeometry(105, 134, 85, 28);
-    CmdOptions = named(new QPushButton(QStringLiteral("Options"), this), "CmdOptions");
+    CmdOptions = named(new QPushButton(QStringLiteral("&Options"), this), "CmdOptions");
     CmdOptions->setGeometry(105, 168, 85, 28);
 
     Line1 = named(new QFrame(this), "Line1");
@@ -62,13 +69,21 @@ FrmAlarm::FrmAlarm(Host &host) : QWidget(nullptr), m_host(host)
     Line1->setGeometry(NarrowWidth, 8, 4, 188);
     Line1->hide();
     FrmOptions = named(new QGroupBox(QStringLiteral("Options"), this), "FrmOptions");
-    FrmOptions->setGeometry(NarrowWidth + 10, 8, WideWidth - NarrowWidth - 20, 188);
-    auto *sayLabel = new QLabel(QStringLiteral("Say This:"), FrmOptions);
-    sayLabel->setGeometry(10, 26, 80, 22);
+    auto *sayLabel = new QLabel(QStringLiteral("Sa&y This:"), FrmOptions);
     TxtAlarmSay = named(new QLineEdit(FrmOptions), "TxtAlarmSay");
-    TxtAlarmSay->setGeometry(10, 50, FrmOptions->width() - 20, 24);
-    CmdTest = named(new QPushButton(QStringLiteral("Test"), FrmOptions), "CmdTest");
-    CmdTest->setGeometry(FrmOptions->width() - 95, 84, 85, 28);
+    sayLabel->setBuddy(TxtAlarmSay);
+    CmdTest = named(new QPushButton(QStringLiteral("&Test"), FrmOptions), "CmdTest");
+    auto *options = new QVBoxLayout(FrmOptions);
+    options->addWidget(sayLabel);
+    options->addWidget(TxtAlarmSay);
+    options->addWidget(CmdTest, 0, Qt::AlignRight);
+    options->addStretch();
+    // As wide as its words need in the desktop's font, and no narrower
+    // than the area of the original layout.
+    const int optionsWidth = std::max({WideWidth - NarrowWidth - 20, FrmOptions->sizeHint().width(),
+                                       fontMetrics().averageCharWidth() * 22});
+    m_wideWidth = NarrowWidth + 10 + optionsWidth + 10;
+    FrmOptions->setGeometry(NarrowWidth + 10, 8, optionsWidth, std::max(188, FrmOptions->sizeHint().height()));
     FrmOptions->hide();
 
     connect(CmdOK, &QPushButton::clicked, this, &FrmAlarm::CmdOK_Click);
@@ -76,9 +91,8 @@ FrmAlarm::FrmAlarm(Host &host) : QWidget(nullptr), m_host(host)
     connect(CmdOptions, &QPushButton::clicked, this, &FrmAlarm::CmdOptions_Click);
     connect(CmdTest, &QPushButton::clicked, this, &FrmAlarm::CmdTest_Click);
     connect(ChkSilent, &QCheckBox::toggled, this, &FrmAlarm::ChkSilent_Click);
-    // Enter in either box presses "OK".
-    connect(TxtAlarmTime, &QLineEdit::returnPressed, this, &FrmAlarm::CmdOK_Click);
-    connect(TxtAlarmEvent, &QLineEdit::returnPressed, this, &FrmAlarm::CmdOK_Click);
+    // Enter presses "OK" (from either box too), Escape "Cancel".
+    WindowKeys::install(this, [this] { CmdCancel->click(); });
 
     setFixedSize(NarrowWidth, 206);
 }
@@ -119,7 +133,7 @@ void FrmAlarm::CmdOptions_Click()
 {
     Line1->show();
     FrmOptions->show();
-    setFixedWidth(WideWidth);
+    setFixedWidth(m_wideWidth);
 }
 
 void FrmAlarm::CmdTest_Click()

@@ -27,10 +27,12 @@ public:
     void CmdOptions_Click();
     void CmdTest_Click();
 
-    // The narrow width, and the width that shows the options area (4480
-    // twips: 4480 / 1440 inch at 96 pixels an inch).
+    // The narrow width, and the least width that shows the options area
+    // (4480 twips: 4480 / 1440 inch at 96 pixels an inch); wider when the
+    // desktop's font needs it (wideWidth()).
     static constexpr int NarrowWidth = 200;
     static constexpr int WideWidth = 4480 * 96 / 1440;
+    int wideWidth() const { return m_wideWidth; }
 
     QLabel *LblTime = nullptr;
     QLineEdit *TxtAlarmTime = nullptr;
@@ -49,6 +51,7 @@ protected:
 
 private:
     Host &m_host;
+    int m_wideWidth = WideWidth;
 };
 
 } // namespace kestrova

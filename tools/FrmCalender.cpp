@@ -4,6 +4,7 @@
 #include "Clock.h"
 #include "Forms.h"
 #include "Host.h"
+#include "WindowKeys.h"
 
 #include <QCalendarWidget>
 #include <QCloseEvent>
@@ -18,8 +19,9 @@ FrmCalender::FrmCalender(Host &host) : QWidget(nullptr), m_host(host)
     setWindowTitle(QStringLiteral("Calender"));
     LblCalender = new QLabel(QStringLiteral("Calender"), this);
     LblCalender->setObjectName(QStringLiteral("LblCalender"));
-    QFont heading(QStringLiteral("Arial"));
-    heading.setPointSize(14);
+    // The desktop's own face, larger.
+    QFont heading = font();
+    heading.setPointSizeF(heading.pointSizeF() * 1.4);
     heading.setBold(true);
     LblCalender->setFont(heading);
     MonthView1 = new QCalendarWidget(this);
@@ -33,6 +35,7 @@ FrmCalender::FrmCalender(Host &host) : QWidget(nullptr), m_host(host)
     layout->addWidget(LblCalender);
     layout->addWidget(MonthView1);
     resize(340, 300);
+    WindowKeys::install(this, [this] { close(); });
 }
 
 void FrmCalender::Form_Load()

@@ -13,6 +13,7 @@
 #include "WordControls.h"
 
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QScreen>
@@ -38,7 +39,7 @@ QStringList FrmQuick::imageKeys()
 QIcon FrmQuick::image(const QString &programDir, const QString &key)
 {
     // Drawn for each scale from the vector file, so the image is sharp at
-    // 1x and at 2x rather than a scaled bitmap.
+    // 1x, 2x and 3x rather than a scaled bitmap.
     const QString file = programDir + QStringLiteral("/icons/") + key + QStringLiteral(".svg");
     QIcon icon;
     if (!QFileInfo::exists(file))
@@ -46,7 +47,7 @@ QIcon FrmQuick::image(const QString &programDir, const QString &key)
     QSvgRenderer renderer(file);
     if (!renderer.isValid())
         return icon;
-    for (int scale = 1; scale <= 2; ++scale) {
+    for (int scale = 1; scale <= 3; ++scale) {
         QPixmap pixmap(IconSize * scale, IconSize * scale);
         pixmap.fill(Qt::transparent);
         QPainter painter(&pixmap);
@@ -117,6 +118,7 @@ void FrmQuick::addButton(const QString &key, const QString &tooltip, std::initia
         }
         button->setMenu(menu);
         button->setPopupMode(QToolButton::MenuButtonPopup);
+        button->installEventFilter(this);
     }
     Toolbar->addWidget(button);
     m_buttons.insert(key, button);
@@ -187,6 +189,20 @@ void FrmQuick::Toolbar_ButtonMenuClick(const QString &key)
     } else if (key == u"myoffice") {
         m_host.frmMenus()->PopupMenu(m_host.frmMenus()->MnuMyOffice);
     }
+}
+
+bool FrmQuick::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::KeyPress) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        auto *button = qobject_cast<QToolButton *>(watched);
+        if (button && button->menu() && key->key() == Qt::Key_Down
+            && (key->modifiers() & ~(Qt::AltModifier | Qt::KeypadModifier)) == Qt::NoModifier) {
+            button->showMenu();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void FrmQuick::closeEvent(QCloseEvent *event)

@@ -41,6 +41,8 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    // The Down arrow on a button with a menu opens its menu.
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     struct Item {

@@ -39,7 +39,10 @@ QLabel *heading(QWidget *parent, const char *name, const QString &text)
     font.setPointSize(20);
     font.setItalic(true);
     l->setFont(font);
-    l->setStyleSheet(QStringLiteral("color: #1f4e8c;"));
+    // The palette's accent, which reads on light and dark windows alike.
+    QPalette palette = l->palette();
+    palette.setColor(QPalette::WindowText, palette.color(QPalette::Link));
+    l->setPalette(palette);
     return l;
 }
 
@@ -113,7 +116,7 @@ FrmTour::FrmTour(Host &host) : QWidget(nullptr), m_host(host)
     p3->addWidget(CmdHelp, 0, Qt::AlignLeft);
     p3->addStretch();
 
-    static const char *const captions[3] = {"Back", "Next", "Cancel"};
+    static const char *const captions[3] = {"&Back", "&Next", "Cancel"};
     auto *buttons = new QHBoxLayout;
     buttons->addStretch();
     for (int k = 0; k < 3; ++k) {

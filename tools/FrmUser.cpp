@@ -5,6 +5,7 @@
 #include "FrmMain.h"
 #include "Host.h"
 #include "SettingsStore.h"
+#include "WindowKeys.h"
 
 #include <QCloseEvent>
 #include <QFrame>
@@ -23,14 +24,16 @@ FrmUser::FrmUser(Host &host) : QWidget(nullptr), m_host(host)
 
     LblName = new QLabel(QStringLiteral("Change User"), this);
     LblName->setObjectName(QStringLiteral("LblName"));
-    QFont heading(QStringLiteral("Arial"));
-    heading.setPointSize(14);
+    // The desktop's own face, larger.
+    QFont heading = font();
+    heading.setPointSizeF(heading.pointSizeF() * 1.4);
     heading.setBold(true);
     LblName->setFont(heading);
-    LblDesc = new QLabel(QStringLiteral("Enter your name in the text field and click OK"), this);
+    LblDesc = new QLabel(QStringLiteral("Enter your &name in the text field and click OK"), this);
     LblDesc->setObjectName(QStringLiteral("LblDesc"));
     TxtName = new QLineEdit(this);
     TxtName->setObjectName(QStringLiteral("TxtName"));
+    LblDesc->setBuddy(TxtName);
     Line1 = new QFrame(this);
     Line1->setObjectName(QStringLiteral("Line1"));
     Line1->setFrameShape(QFrame::HLine);
@@ -42,7 +45,8 @@ FrmUser::FrmUser(Host &host) : QWidget(nullptr), m_host(host)
     CmdCancel->setObjectName(QStringLiteral("CmdCancel"));
     connect(CmdOK, &QPushButton::clicked, this, &FrmUser::CmdOK_Click);
     connect(CmdCancel, &QPushButton::clicked, this, &FrmUser::CmdCancel_Click);
-    connect(TxtName, &QLineEdit::returnPressed, this, &FrmUser::CmdOK_Click);
+    // Enter presses "OK" (from the name box too), Escape "Cancel".
+    WindowKeys::install(this, [this] { CmdCancel->click(); });
 
     auto *buttons = new QHBoxLayout;
     buttons->addStretch();

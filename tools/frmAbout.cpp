@@ -8,6 +8,7 @@
 #include "Host.h"
 #include "MessageBox.h"
 #include "Shell.h"
+#include "WindowKeys.h"
 
 #include <QCloseEvent>
 #include <QDir>
@@ -116,8 +117,9 @@ frmAbout::frmAbout(Host &host) : QWidget(nullptr), m_host(host)
     setObjectName(QStringLiteral("frmAbout"));
     lblTitle = new QLabel(QStringLiteral("Application Title"), this);
     lblTitle->setObjectName(QStringLiteral("lblTitle"));
-    QFont title(QStringLiteral("Arial"));
-    title.setPointSize(16);
+    // The desktop's own face, larger.
+    QFont title = font();
+    title.setPointSizeF(title.pointSizeF() * 1.6);
     title.setBold(true);
     lblTitle->setFont(title);
     lblVersion = new QLabel(QStringLiteral("Version"), this);
@@ -139,7 +141,7 @@ frmAbout::frmAbout(Host &host) : QWidget(nullptr), m_host(host)
     cmdOK = new QPushButton(QStringLiteral("OK"), this);
     cmdOK->setObjectName(QStringLiteral("cmdOK"));
     cmdOK->setDefault(true);
-    CmdEMail = new QPushButton(QStringLiteral("E-mail"), this);
+    CmdEMail = new QPushButton(QStringLiteral("&E-mail"), this);
     CmdEMail->setObjectName(QStringLiteral("CmdEMail"));
     cmdSysInfo = new QPushButton(QStringLiteral("&System Info..."), this);
     cmdSysInfo->setObjectName(QStringLiteral("cmdSysInfo"));
@@ -164,6 +166,7 @@ frmAbout::frmAbout(Host &host) : QWidget(nullptr), m_host(host)
     layout->addWidget(Line1[1]);
     layout->addLayout(bottom);
     resize(440, sizeHint().height());
+    WindowKeys::install(this, [this] { close(); });
 }
 
 void frmAbout::Form_Load()

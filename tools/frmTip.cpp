@@ -8,6 +8,7 @@
 #include "Random.h"
 #include "SettingsStore.h"
 #include "TextLines.h"
+#include "WindowKeys.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -81,7 +82,10 @@ frmTip::frmTip(Host &host) : QWidget(nullptr), m_host(host)
     panel->setObjectName(QStringLiteral("TipPanel"));
     panel->setAutoFillBackground(true);
     QPalette pal = panel->palette();
-    pal.setColor(QPalette::Window, QColor(255, 253, 235));
+    // The note's paper: the palette's own colour for tips, so it is light
+    // on a light desktop and dark on a dark one, with its text to match.
+    pal.setColor(QPalette::Window, pal.color(QPalette::ToolTipBase));
+    pal.setColor(QPalette::WindowText, pal.color(QPalette::ToolTipText));
     panel->setPalette(pal);
     auto *text = new QVBoxLayout;
     text->addWidget(Label1);
@@ -101,6 +105,10 @@ frmTip::frmTip(Host &host) : QWidget(nullptr), m_host(host)
     layout->addLayout(top, 1);
     layout->addWidget(chkLoadTipsAtStartup);
     resize(460, 220);
+    // Down the buttons, then the box below them.
+    setTabOrder(cmdOK, cmdNextTip);
+    setTabOrder(cmdNextTip, chkLoadTipsAtStartup);
+    WindowKeys::install(this, [this] { close(); });
 }
 
 void frmTip::Form_Load()

@@ -4,6 +4,7 @@
 
 #include <QEvent>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QScrollBar>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -122,6 +123,16 @@ void CommandsWindow::showEvent(QShowEvent *event)
 {
     refresh();
     QWidget::showEvent(event);
+}
+
+void CommandsWindow::keyPressEvent(QKeyEvent *event)
+{
+    // Escape puts the list away, as its close box does.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void CommandsWindow::changeEvent(QEvent *event)

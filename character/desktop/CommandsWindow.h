@@ -31,6 +31,7 @@ Q_SIGNALS:
 protected:
     void showEvent(QShowEvent *event) override;
     void changeEvent(QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     void choose(QTreeWidgetItem *item);

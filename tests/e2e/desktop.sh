@@ -2,7 +2,8 @@
 # manager, the real program started in a home of its own, bounded waits on
 # its log, and checks counted into the closing "N passed, N failed" line.
 # Sourced by a test script after it sets: program, display, and optionally
-# shots (a folder for screenshots).
+# shots (a folder for screenshots) and screen_size (WIDTHxHEIGHT, 1024x768
+# unless set).
 scratch=$(mktemp -d)
 xvfb_pid=""
 wm_pid=""
@@ -32,7 +33,7 @@ check() { # check <description> <command...>
 
 mkdir -p "$scratch/fb" "$scratch/runtime"
 chmod 700 "$scratch/runtime"
-Xvfb ":$display" -screen 0 1024x768x24 -fbdir "$scratch/fb" -nolisten tcp >/dev/null 2>&1 &
+Xvfb ":$display" -screen 0 "${screen_size:-1024x768}x24" -fbdir "$scratch/fb" -nolisten tcp >/dev/null 2>&1 &
 xvfb_pid=$!
 for _ in $(seq 100); do DISPLAY=":$display" xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
 export DISPLAY=":$display"

@@ -1,0 +1,96 @@
+#include "WindowPlacement.h"
+
+#include <QEvent>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QWidget>
+
+#include <algorithm>
+
+namespace kestrova {
+
+namespace WindowPlacement {
+
+namespace {
+
+QPoint keptInside(QPoint topLeft, const QSize &size, const QRect &area)
+{
+    // A window larger than the area keeps its top left corner in view.
+    const int x = std::clamp(topLeft.x(), area.left(), std::max(area.left(), area.left() + area.width() - size.width()));
+    const int y = std::clamp(topLeft.y(), area.top(), std::max(area.top(), area.top() + area.height() - size.height()));
+    return {x, y};
+}
+
+} // namespace
+
+QPoint placedAt(const QRect &frame, const QRect &windowArea, const QRect &characterArea, bool placedByWindow)
+{
+    if (!characterArea.isValid() || windowArea == characterArea)
+        return frame.topLeft();
+    QPoint topLeft;
+    if (placedByWindow && windowArea.isValid())
+        topLeft = characterArea.topLeft() + (frame.topLeft() - windowArea.topLeft());
+    else
+        topLeft = QPoint(characterArea.left() + (characterArea.width() - frame.width()) / 2,
+                         characterArea.top() + (characterArea.height() - frame.height()) / 2);
+    return keptInside(topLeft, frame.size(), characterArea);
+}
+
+} // namespace WindowPlacement
+
+ScreenFollower::ScreenFollower(std::function<std::optional<QPoint>()> characterAt, QObject *parent)
+    : QObject(parent), m_characterAt(std::move(characterAt))
+{
+}
+
+namespace {
+
+bool followsCharacter(const QWidget *w)
+{
+    if (!w->isWindow() || w->windowFlags().testFlag(Qt::FramelessWindowHint))
+        return false;
+    switch (w->windowType()) {
+    case Qt::Window:
+    case Qt::Dialog:
+    case Qt::Tool:
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+void ScreenFollower::place(QWidget *window) const
+{
+    if (!window || !followsCharacter(window) || !m_characterAt)
+        return;
+    const std::optional<QPoint> at = m_characterAt();
+    if (!at)
+        return;
+    const QScreen *characterScreen = QGuiApplication::screenAt(*at);
+    if (!characterScreen)
+        return;
+    // A window that was moved is where its frame says; one that was not
+    // appears on the screen Qt gives it.
+    const bool placedByWindow = window->testAttribute(Qt::WA_Moved);
+    const QRect frame = window->frameGeometry();
+    const QScreen *windowScreen = placedByWindow ? QGuiApplication::screenAt(frame.center()) : window->screen();
+    if (!windowScreen)
+        windowScreen = QGuiApplication::primaryScreen();
+    if (windowScreen == characterScreen)
+        return;
+    const QPoint to = WindowPlacement::placedAt(frame, windowScreen ? windowScreen->availableGeometry() : QRect(),
+                                                characterScreen->availableGeometry(), placedByWindow);
+    if (to != frame.topLeft())
+        window->move(to);
+}
+
+bool ScreenFollower::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::Show && watched->isWidgetType())
+        place(static_cast<QWidget *>(watched));
+    return QObject::eventFilter(watched, event);
+}
+
+} // namespace kestrova

@@ -1,0 +1,151 @@
+#!/usr/bin/env bash
+# How the real program's windows look and where they appear, on a virtual X
+# display:
+#   look     light by default; dark when the GTK theme is Adwaita-dark (the
+#            GTK platform theme) and when only the desktop's hint says dark
+#            (the program's own dark palette)
+#   scale    at Xft.dpi 192 the windows are drawn at twice the size
+#   screens  two monitors side by side: with the character on the right one,
+#            windows open there, and on the left one when it stands there
+#   look_under_xvfb.sh <program> <display number> <look|scale|screens>
+# With KESTROVA_SHOTS=<folder> it saves screenshots there.
+set -u
+program=$1
+display=${2:-88}
+mode=${3:-look}
+shots=${KESTROVA_SHOTS:-}
+case "$mode" in
+  scale) screen_size=2048x1536 ;;
+  screens) screen_size=2560x800 ;;
+  *) screen_size=1024x768 ;;
+esac
+. "$(dirname "$0")/desktop.sh"
+
+luminance() { # luminance <x> <y>: 0-255 of the screen's pixel there
+  /usr/bin/convert "xwd:$scratch/fb/Xvfb_screen0" -crop "1x1+$1+$2" -format '%[fx:int(255*luminance)]' info:
+}
+options_window() { # the options window: titled "Kestrova" like the menus, but large
+  local w i
+  for i in $(seq 50); do
+    for w in $(xdotool search --onlyvisible --name '^Kestrova$' 2>/dev/null); do
+      client "$w" && [ "$ww" -gt 300 ] && [ "$wh" -gt 300 ] && { echo "$w"; return 0; }
+    done
+    sleep 0.1
+  done
+  return 1
+}
+open_options() { # open_options: by the spoken (typed) command; sets wx wy ww wh
+  local w
+  listen_and_type "options"
+  w=$(options_window) || return 1
+  sleep 0.6
+  client "$w"
+}
+quit_program() {
+  stop >/dev/null
+}
+later='[Run]\nNumber=5\n'
+
+case "$mode" in
+look)
+  unset GTK_THEME QT_QPA_PLATFORMTHEME
+  check "light: the character is shown" start light "$later"
+  check "light: the tip window" shown "Tip of the Day"
+  sleep 0.5; shot light-tip
+  close_window "Tip of the Day"
+  check "light: Quick Launch" shown "Quick Launch"
+  check "light: the options window opens" open_options
+  shot light-options
+  bg=$(luminance $((wx + 4)) $((wy + wh / 2)))
+  check "light: its background is light ($bg)" test "$bg" -gt 180
+  stop >/dev/null
+
+  export GTK_THEME=Adwaita:dark
+  check "dark (GTK theme): the character is shown" start dark "$later"
+  # The greeting's balloon is the character's own: light paper, dark ink.
+  sleep 1; shot dark-balloon
+  check "dark: the tip window" shown "Tip of the Day"
+  sleep 0.5; shot dark-tip
+  close_window "Tip of the Day"
+  check "dark: Quick Launch" shown "Quick Launch"
+  check "dark: the options window opens" open_options
+  shot dark-options
+  bg=$(luminance $((wx + 4)) $((wy + wh / 2)))
+  check "dark: its background is dark ($bg)" test "$bg" -lt 90
+  stop >/dev/null
+
+  # No theme that knows the desktop: the program's own dark palette.
+  export QT_QPA_PLATFORMTHEME=none
+  check "dark (desktop hint only): the character is shown" start fallback "$later"
+  close_window "Tip of the Day"
+  check "fallback: the options window opens" open_options
+  shot fallback-options
+  bg=$(luminance $((wx + 4)) $((wy + wh / 2)))
+  check "fallback: its background is dark ($bg)" test "$bg" -lt 90
+  stop >/dev/null
+  unset GTK_THEME QT_QPA_PLATFORMTHEME
+  ;;
+scale)
+  echo "Xft.dpi: 192" | xrdb -nocpp -merge
+  check "scale 2: the character is shown" start scale "$later"
+  # The log gives the place in Qt's units; the pointer moves in pixels.
+  cx=$((cx * 2)) cy=$((cy * 2))
+  sleep 1; shot scale2-character
+  close_window "Tip of the Day"
+  check "scale 2: Quick Launch" shown "Quick Launch"
+  client "$(window_named "Quick Launch")"
+  check "scale 2: Quick Launch is drawn at twice its size (${ww}x$wh)" test "$wh" -ge 60
+  check "scale 2: the options window opens" open_options
+  check "scale 2: it is twice its 560x420 (${ww}x$wh)" test "$ww" -ge 1100 -a "$wh" -ge 820
+  shot scale2-options
+  xdotool mousemove "$cx" "$cy" click 3
+  sleep 0.8; shot scale2-menu
+  xdotool key Escape
+  sleep 0.3
+  close_window "Kestrova" 2>/dev/null
+  # The other windows, each looked at on its own.
+  for entry in "open calender:Calender:calendar" "new search:Search:search" "open file:Open/Run File:open" \
+              "about:About Kestrova:about" "open alarm:Set Alarm:alarm" "change user:User:user"; do
+    IFS=: read -r phrase title name <<< "$entry"
+    listen_and_type "$phrase"
+    check "scale 2: \"$phrase\" opens $title" shown "$title"
+    sleep 0.6; shot "scale2-$name"
+    close_window "$title"
+  done
+  stop >/dev/null
+  ;;
+screens)
+  # One wide screen as two monitors, the left one first (primary).
+  xrandr --setmonitor L 1280/340x800/210+0+0 screen >/dev/null
+  xrandr --setmonitor R 1280/340x800/210+1280+0 none >/dev/null
+  check "screens: the character is shown on the right monitor" \
+    start right '[Run]\nNumber=5\n[Rest]\nX=2000\nY=500\n'
+  check "  it stands there (at $cx $cy)" test "$cx" -gt 1280
+  check "screens: the tip window" shown "Tip of the Day"
+  client "$(window_named "Tip of the Day")"
+  check "  the tip window opens on the right monitor (at $wx)" test "$wx" -ge 1280
+  close_window "Tip of the Day"
+  check "screens: Quick Launch" shown "Quick Launch"
+  client "$(window_named "Quick Launch")"
+  # It keeps its place at the top right, of the character's monitor.
+  check "  Quick Launch at the top right of the right monitor (at $wx $wy)" \
+    test "$wx" -ge $((1280 + 640)) -a "$wy" -lt 200
+  check "screens: the options window opens" open_options
+  check "  on the right monitor, centred (at $wx $wy, ${ww}x$wh)" \
+    test "$wx" -ge 1280 -a $(( wx + ww / 2 - (1280 + 640) )) -le 40 -a $(( (1280 + 640) - wx - ww / 2 )) -le 40
+  sleep 0.3; shot screens-right
+  stop >/dev/null
+  check "screens: the character on the left monitor" start left '[Run]\nNumber=5\n[Rest]\nX=300\nY=500\n'
+  check "  it stands there (at $cx $cy)" test "$cx" -lt 1280
+  close_window "Tip of the Day"
+  check "  Quick Launch on the left monitor" shown "Quick Launch"
+  client "$(window_named "Quick Launch")"
+  check "  at its top right (at $wx $wy)" test "$wx" -ge 640 -a "$wx" -lt 1280
+  check "  the options window opens on the left monitor" open_options
+  check "  (at $wx $wy)" test $(( wx + ww )) -le 1280
+  sleep 0.3; shot screens-left
+  stop >/dev/null
+  ;;
+*) echo "look_under_xvfb.sh: unknown mode '$mode' (look, scale or screens)" >&2; exit 2 ;;
+esac
+finish "$log"
