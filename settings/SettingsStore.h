@@ -11,7 +11,9 @@ namespace kestrova {
 //
 // A file that cannot be read behaves as empty. A write that cannot be stored
 // is lost and nothing else is: QSettings writes the file whole or not at all.
-// A file with lines the INI reader cannot parse is kept as "<file>.damaged"
+// A file with lines the INI reader cannot parse, or that is no longer text
+// (NUL bytes left by a crash, bytes that are not UTF-8, megabytes of
+// anything), is kept as "<file>.damaged"
 // before the first write replaces it, so nothing the user wrote is lost.
 //
 // The values kept, application "Kestrova" unless noted:

@@ -25,6 +25,8 @@ private Q_SLOTS:
     void unreadableFileBehavesAsEmpty();
     void readOnlyFileLosesOnlyThatWrite();
     void damagedFileIsKeptBeforeRewrite();
+    void crashLeftoversAreKeptBeforeRewrite_data();
+    void crashLeftoversAreKeptBeforeRewrite();
     void impossibleWritesFailCleanly();
 };
 
@@ -201,6 +203,45 @@ void TestSettings::damagedFileIsKeptBeforeRewrite()
     QFile kept(file + ".damaged");
     QVERIFY(kept.open(QIODevice::ReadOnly));
     QCOMPARE(kept.readAll(), original);
+}
+
+void TestSettings::crashLeftoversAreKeptBeforeRewrite_data()
+{
+    QTest::addColumn<QByteArray>("original");
+    QTest::addColumn<bool>("kept");
+    QTest::newRow("zeroed after a crash") << (QByteArray("[User]\nName=Ada\n") + QByteArray(4096, '\0')) << true;
+    QTest::newRow("not UTF-8") << QByteArray("[User]\nName=Jos\xe9\n") << true;
+    QByteArray noise(2048, Qt::Uninitialized);
+    for (int i = 0; i < noise.size(); ++i)
+        noise[i] = char((i * 7919 + 13) % 251 + 1);
+    QTest::newRow("binary noise") << noise << true;
+    QTest::newRow("a sound file") << (QByteArray("[User]\nName=Ada\n") + QByteArray(5 * 1024 * 1024, 'x')) << true;
+    QTest::newRow("sound") << QByteArray("[User]\nName=Ada\n[Run]\nNumber=4\n") << false;
+}
+
+void TestSettings::crashLeftoversAreKeptBeforeRewrite()
+{
+    QFETCH(QByteArray, original);
+    QFETCH(bool, kept);
+    QTemporaryDir dir;
+    const QString file = dir.path() + "/Kestrova.ini";
+    {
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(original);
+    }
+    SettingsStore store(dir.path());
+    QVERIFY(store.write("Kestrova", "Run", "Number", "5"));
+    QCOMPARE(store.read("Kestrova", "Run", "Number"), QString("5"));
+    // What could still be read is in the fresh file.
+    if (original.startsWith("[User]\nName=Ada\n"))
+        QCOMPARE(store.read("Kestrova", "User", "Name"), QString("Ada"));
+    QFile copy(file + ".damaged");
+    QCOMPARE(copy.exists(), kept);
+    if (kept) {
+        QVERIFY(copy.open(QIODevice::ReadOnly));
+        QCOMPARE(copy.readAll(), original);
+    }
 }
 
 void TestSettings::impossibleWritesFailCleanly()
