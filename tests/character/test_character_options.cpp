@@ -4,6 +4,7 @@
 
 #include "desktop/Autostart.h"
 #include "desktop/Balloon.h"
+#include "desktop/CharacterCheck.h"
 #include "desktop/CharacterChooser.h"
 #include "desktop/CharacterOptionsDialog.h"
 #include "desktop/CharacterServiceSettings.h"
@@ -567,6 +568,16 @@ void TestCharacterOptions::frameSoundsPlayWhenOn()
     QVERIFY(wav.open(QIODevice::WriteOnly));
     wav.write("RIFF");
     wav.close();
+
+    // The checker names the one whose file is missing, as missing.
+    const QList<CharacterProblem> problems = checkCharacterFolder(folder);
+    QList<CharacterProblem> sounds;
+    for (const CharacterProblem &p : problems)
+        if (p.place.endsWith(QStringLiteral(".sound")))
+            sounds << p;
+    QCOMPARE(sounds.size(), 1);
+    QCOMPARE(sounds.first().kind, CharacterProblem::Missing);
+    QVERIFY(sounds.first().message.contains(QStringLiteral("sounds/nothere.wav")));
 
     std::optional<CharacterModel> model = CharacterModel::load(folder);
     QVERIFY(model);
