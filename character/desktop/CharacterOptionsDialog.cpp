@@ -282,8 +282,8 @@ void CharacterOptionsDialog::setSettings(const CharacterServiceSettings &s)
     m_sounds->setChecked(s.sounds);
     const bool starts = Autostart::startsAtLogin();
     m_autostart->setChecked(starts);
-    m_autostartNote->setText(QStringLiteral("Kestrova is started from %1 when you log in; unticking the box "
-                                            "removes that file and nothing else.")
+    m_autostartNote->setText(QStringLiteral("Ticked, Kestrova writes the entry %1, which starts it when you "
+                                            "log in; unticked, it removes that file and nothing else.")
                                  .arg(Autostart::entryPath()));
     setMessage(QString());
 }
