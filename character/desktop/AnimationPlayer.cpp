@@ -74,6 +74,10 @@ void AnimationPlayer::enterFrame(int index)
     const int duration = std::max(0, frame.durationMs);
     m_from = m_pose;
     m_tweening = frame.tween && duration > 0;
+    Q_EMIT frameEntered(&frame);
+    // The signal's receiver may have started or stopped something.
+    if (generation != m_generation)
+        return;
     if (m_tweening) {
         m_clock.start();
         m_timer.start(std::min(TweenTickMs, duration));

@@ -55,6 +55,8 @@ public:
 
 Q_SIGNALS:
     void poseChanged();
+    // A frame begins (its sound, if any, belongs to this moment).
+    void frameEntered(const kestrova::character::Frame *frame);
     void finished(const kestrova::character::Animation *animation);
 
 private:

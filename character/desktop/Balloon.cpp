@@ -70,11 +70,22 @@ Balloon::Balloon(QWidget *parent) : ShapedWindow(parent)
 {
     setObjectName(QStringLiteral("kestrovaBalloon"));
     setAttribute(Qt::WA_TransparentForMouseEvents);
-    m_font = QApplication::font();
-    m_font.setPointSizeF(FontPointSize);
+    m_font = defaultFont();
     m_revealTimer.setSingleShot(true);
     m_revealTimer.setTimerType(Qt::PreciseTimer);
     connect(&m_revealTimer, &QTimer::timeout, this, &Balloon::revealNext);
+}
+
+QFont Balloon::defaultFont()
+{
+    QFont font = QApplication::font();
+    font.setPointSizeF(FontPointSize);
+    return font;
+}
+
+void Balloon::setTextFont(const QFont &font)
+{
+    m_font = font;
 }
 
 namespace {

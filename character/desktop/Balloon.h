@@ -37,6 +37,12 @@ public:
     // The whole text at once.
     void revealAll();
 
+    // The font of the text, from the next showText on. The default is the
+    // application's font at FontPointSize.
+    void setTextFont(const QFont &font);
+    QFont textFont() const { return m_font; }
+    static QFont defaultFont();
+
     QString text() const { return m_text; }
     // The part of the text shown so far.
     QString revealedText() const { return m_text.left(m_revealed); }

@@ -1,4 +1,7 @@
 #include "CharacterCheck.h"
+
+#include <QDir>
+#include <QFileInfo>
 #include "CharacterLoader.h"
 
 #include <QHash>
@@ -73,6 +76,7 @@ public:
     void run()
     {
         checkNamesAndStates();
+        checkSounds();
         checkEndings();
         checkReturns();
     }
@@ -111,6 +115,25 @@ private:
                 add(QStringLiteral("states"),
                     QStringLiteral("the state %1 has no animation; Kestrova plays one in it").arg(quoted(state)),
                     CharacterProblem::Missing);
+        }
+    }
+
+    // A frame's sound is sounds/<name>.wav in the folder; Kestrova plays
+    // nothing for one that is not there.
+    void checkSounds()
+    {
+        for (const Animation *a : sortedAnimations()) {
+            for (int i = 0; i < a->frames.size(); ++i) {
+                const QString &sound = a->frames.at(i).sound;
+                if (sound.isEmpty())
+                    continue;
+                const QString file = QStringLiteral("sounds/%1.wav").arg(sound);
+                if (!QFileInfo(QDir(m_model.folder).filePath(file)).isFile())
+                    add(animationPath(*a) + QStringLiteral(".frames[%1].sound").arg(i),
+                        QStringLiteral("the sound %1 has no file %2; Kestrova plays nothing for it")
+                            .arg(quoted(sound), file),
+                        CharacterProblem::Missing);
+            }
         }
     }
 

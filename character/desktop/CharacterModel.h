@@ -70,7 +70,12 @@ struct VoiceSettings {
     // empty or "system": the desktop's speech service (speech-dispatcher),
     // flite when there is none.
     QString engine;
-    QString name;          // a flite voice ("slt", "rms"); empty: by gender
+    QString name;          // a flite voice ("slt", "rms"), or with the system
+                           // engine a voice's name; empty: by gender
+    // With the system engine: the one Qt text-to-speech engine to use
+    // ("speechd", "flite"); empty: speechd, then flite. Set by the user's
+    // choice of voice, not by the character file.
+    QString systemEngine;
 };
 
 class CharacterModel {

@@ -40,6 +40,9 @@ void CommandMenu::fill(const Commands &commands)
     QAction *window = addAction(CommandsWindowText);
     window->setObjectName(QStringLiteral("kestrovaOpenCommandsWindow"));
     connect(window, &QAction::triggered, this, &CommandMenu::commandsWindowChosen);
+    QAction *options = addAction(OptionsText);
+    options->setObjectName(QStringLiteral("kestrovaOptions"));
+    connect(options, &QAction::triggered, this, &CommandMenu::optionsChosen);
 }
 
 } // namespace kestrova::character

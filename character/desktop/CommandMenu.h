@@ -14,7 +14,8 @@ namespace kestrova::character {
 // Object names, for tests and for scripts driving the desktop:
 //   the menu                  "kestrovaCommandMenu"
 //   a command                 "command:<name>"
-//   the service's entries     "kestrovaHide", "kestrovaOpenCommandsWindow"
+//   the service's entries     "kestrovaHide", "kestrovaOpenCommandsWindow",
+//                             "kestrovaOptions"
 class CommandMenu : public QMenu {
     Q_OBJECT
 public:
@@ -28,11 +29,13 @@ public:
 
     static inline const QString HideText = QStringLiteral("Hide");
     static inline const QString CommandsWindowText = QStringLiteral("Open Commands Window");
+    static inline const QString OptionsText = QStringLiteral("Character Options...");
 
 Q_SIGNALS:
     void commandChosen(const QString &name, const QString &caption);
     void hideChosen();
     void commandsWindowChosen();
+    void optionsChosen();
 };
 
 } // namespace kestrova::character

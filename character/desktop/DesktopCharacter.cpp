@@ -5,7 +5,11 @@
 #include "DesktopCharacterLog.h"
 #include "ListeningPrompt.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QRandomGenerator>
+#include <QSoundEffect>
+#include <QUrl>
 
 #include <QGuiApplication>
 #include <QScreen>
@@ -150,41 +154,112 @@ DesktopCharacter::DesktopCharacter(CharacterModel model, std::unique_ptr<Voice> 
             render();
     });
 
-    if (m_voice) {
-        connect(m_voice.get(), &Voice::finished, this, [this](int utterance) {
-            if (m_utterance && utterance == m_utterance) {
-                m_utterance = 0;
-                finish(QStringLiteral("spoken"));
-            }
-        });
-        connect(m_voice.get(), &Voice::timed, this, [this](int utterance, const SpeechTiming &timing) {
-            if (m_utterance && utterance == m_utterance)
-                followTiming(timing);
-        });
-        connect(m_voice.get(), &Voice::started, this, [this](int utterance) {
-            // A voice that took a while to start: the mouth starts over with it.
-            if (m_utterance && utterance == m_utterance && !m_timedMouth && !m_mouth.isEmpty()
-                && m_utteranceClock.elapsed() > 150) {
-                const int left = m_readingTimer.remainingTime();
-                startMouth(m_spoken, std::min(speakingTimeMs(m_spoken, m_model.voice.rate),
-                                              left < 0 ? 0 : left));
-            }
-        });
-        connect(m_voice.get(), &Voice::failed, this, [this](int utterance) {
-            if (!m_utterance || utterance != m_utterance)
-                return;
-            // Nothing will be heard: the balloon shows what was to be said,
-            // until the reading time is up.
-            m_utterance = 0;
-            stopMouth();
-            if (m_balloon && !m_balloon->isVisible() && !m_shown.isEmpty())
-                showBalloon(m_shown, Balloon::Style::Speech);
-        });
-        // The engine starts in its own thread once the event loop runs.
-        QTimer::singleShot(0, m_voice.get(), &Voice::prepare);
-    }
+    connect(&m_player, &AnimationPlayer::frameEntered, this, &DesktopCharacter::playFrameSound);
+    m_rate = m_model.voice.rate;
+    connectVoice();
 
     m_player.setPose(m_model.restPose);
+}
+
+void DesktopCharacter::connectVoice()
+{
+    if (!m_voice)
+        return;
+    connect(m_voice.get(), &Voice::finished, this, [this](int utterance) {
+        if (m_utterance && utterance == m_utterance) {
+            m_utterance = 0;
+            finish(QStringLiteral("spoken"));
+        }
+    });
+    connect(m_voice.get(), &Voice::timed, this, [this](int utterance, const SpeechTiming &timing) {
+        if (m_utterance && utterance == m_utterance)
+            followTiming(timing);
+    });
+    connect(m_voice.get(), &Voice::started, this, [this](int utterance) {
+        // A voice that took a while to start: the mouth starts over with it.
+        if (m_utterance && utterance == m_utterance && !m_timedMouth && !m_mouth.isEmpty()
+            && m_utteranceClock.elapsed() > 150) {
+            const int left = m_readingTimer.remainingTime();
+            startMouth(m_spoken, std::min(speakingTimeMs(m_spoken, m_rate), left < 0 ? 0 : left));
+        }
+    });
+    connect(m_voice.get(), &Voice::failed, this, [this](int utterance) {
+        if (!m_utterance || utterance != m_utterance)
+            return;
+        // Nothing will be heard: the balloon shows what was to be said,
+        // until the reading time is up.
+        m_utterance = 0;
+        stopMouth();
+        if (m_balloon && !m_balloon->isVisible() && !m_shown.isEmpty())
+            showBalloon(m_shown, Balloon::Style::Speech);
+    });
+    // The engine starts in its own thread once the event loop runs.
+    QTimer::singleShot(0, m_voice.get(), &Voice::prepare);
+}
+
+void DesktopCharacter::setVoice(std::unique_ptr<Voice> voice, double rate)
+{
+    m_rate = std::clamp(rate, -1.0, 1.0);
+    if (m_voice) {
+        m_voice->disconnect(this);
+        if (m_utterance)
+            m_voice->stop();
+    }
+    // What the old voice was saying is only shown now; the request ends at
+    // its reading time.
+    if (m_utterance) {
+        m_utterance = 0;
+        stopMouth();
+        if (m_balloon && !m_balloon->isVisible() && !m_shown.isEmpty())
+            showBalloon(m_shown, Balloon::Style::Speech);
+    }
+    m_voice = std::move(voice);
+    connectVoice();
+}
+
+void DesktopCharacter::setBalloonFont(const QFont &font)
+{
+    if (m_balloon)
+        m_balloon->setTextFont(font);
+}
+
+void DesktopCharacter::setListeningTimeoutMs(int ms)
+{
+    m_listeningTimeoutMs = std::max(1000, ms);
+    if (m_prompt)
+        m_prompt->setIdleTimeout(m_listeningTimeoutMs);
+}
+
+QString DesktopCharacter::soundFile(const QString &name) const
+{
+    return QDir(m_model.folder).filePath(QStringLiteral("sounds/%1.wav").arg(name));
+}
+
+void DesktopCharacter::playFrameSound(const Frame *frame)
+{
+    if (!frame || frame->sound.isEmpty() || !m_soundsOn || m_closed || !visible())
+        return;
+    const QString file = soundFile(frame->sound);
+    if (!QFileInfo(file).isFile()) {
+        if (!m_missingSounds.contains(frame->sound)) {
+            m_missingSounds.insert(frame->sound);
+            qCWarning(lcCharacter).noquote()
+                << QStringLiteral("The sound \"%1\" of %2 is missing: there is no %3").arg(frame->sound, m_model.name, file);
+        }
+        return;
+    }
+    if (m_soundPlayer) {
+        m_soundPlayer(file);
+        return;
+    }
+    auto *effect = static_cast<QSoundEffect *>(m_soundEffects.value(file));
+    if (!effect) {
+        effect = new QSoundEffect(this);
+        effect->setSource(QUrl::fromLocalFile(file));
+        effect->setVolume(SoundVolume);
+        m_soundEffects.insert(file, effect);
+    }
+    effect->play();
 }
 
 DesktopCharacter::~DesktopCharacter()
@@ -455,6 +530,7 @@ void DesktopCharacter::popupCommandMenu(QPoint at)
         });
         connect(m_menu, &CommandMenu::hideChosen, this, [this] { hide(); });
         connect(m_menu, &CommandMenu::commandsWindowChosen, this, &DesktopCharacter::showCommandsWindow);
+        connect(m_menu, &CommandMenu::optionsChosen, this, &DesktopCharacter::optionsRequested);
     }
     m_menu->fill(m_commands);
     qCDebug(lcCharacter).noquote() << QStringLiteral("Command menu at %1 %2 with %3 entries")
@@ -522,6 +598,7 @@ void DesktopCharacter::listen(bool on)
     if (!m_prompt) {
         m_prompt = new ListeningPrompt;
         m_prompt->setWindowTitle(m_model.name);
+        m_prompt->setIdleTimeout(m_listeningTimeoutMs);
         connect(m_prompt, &ListeningPrompt::submitted, this, &DesktopCharacter::hear);
         connect(m_prompt, &ListeningPrompt::cancelled, this, [this] { endListening(QStringLiteral("Escape")); });
         connect(m_prompt, &ListeningPrompt::timedOut, this, [this] { endListening(QStringLiteral("timed out")); });
@@ -817,7 +894,7 @@ void DesktopCharacter::startSpeak(const Job &job, bool thought)
         finish(QStringLiteral("nothing to say"));
         return;
     }
-    const double rate = m_model.voice.rate;
+    const double rate = m_rate;
     const int reading = readingTimeMs(thought || shown.size() >= spoken.size() ? shown : spoken, rate);
     m_readingTimer.start(reading);
     playAnimation(m_model.stateAnimation(thought ? QStringLiteral("thinking") : QStringLiteral("speaking")));
@@ -827,7 +904,7 @@ void DesktopCharacter::startSpeak(const Job &job, bool thought)
     }
     m_shown = shown;
     m_spoken = spoken;
-    const bool voiced = m_voice && m_voice->isAvailable() && !spoken.isEmpty();
+    const bool voiced = m_speechOutput && m_voice && m_voice->isAvailable() && !spoken.isEmpty();
     const bool heard = voiced && m_voice->isWorking();
     const int speaking = std::min(speakingTimeMs(spoken, rate), reading);
     m_timedMouth = false;
@@ -840,7 +917,7 @@ void DesktopCharacter::startSpeak(const Job &job, bool thought)
     // Without a voice that works the balloon is the only trace of what was
     // said, and shows it all at once; with one, the words come as they are
     // said.
-    if (!shown.isEmpty() && (!heard || (m_balloonStyle & BalloonOn))) {
+    if (!shown.isEmpty() && (!heard || (m_balloonStyle & BalloonOn) || m_balloonWhileSpeaking)) {
         showBalloon(shown, Balloon::Style::Speech);
         if (heard && m_balloon)
             m_balloon->revealOver(speaking);

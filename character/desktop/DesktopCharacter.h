@@ -157,6 +157,41 @@ public:
     static inline const QString NoMicrophoneNotice =
         QStringLiteral("I can't hear you: no microphone was found. Type your command instead.");
 
+    // The character service's options, applied at once.
+    // Speech output off: nothing is given to the voice, and everything said
+    // shows in the balloon for its reading time.
+    void setSpeechOutput(bool on) { m_speechOutput = on; }
+    bool speechOutput() const { return m_speechOutput; }
+    // The balloon shows while the voice is heard too, whatever the
+    // program's balloon style asks.
+    void setBalloonWhileSpeaking(bool on) { m_balloonWhileSpeaking = on; }
+    bool balloonWhileSpeaking() const { return m_balloonWhileSpeaking; }
+    // The font of the balloon, for speech and thoughts, from the next one on.
+    void setBalloonFont(const QFont &font);
+    // A new voice in place of the old one (which is stopped and let go),
+    // speaking at rate (-1 .. 1; the reading time and mouth follow it).
+    void setVoice(std::unique_ptr<Voice> voice, double rate);
+    double speakingRate() const { return m_rate; }
+    // How long the listening prompt waits for typing.
+    void setListeningTimeoutMs(int ms);
+    int listeningTimeoutMs() const { return m_listeningTimeoutMs; }
+
+    // Sound effects: a frame's sound, sounds/<name>.wav in the character's
+    // folder, plays when the frame shows and sounds are on. A missing file
+    // is written to the log once and otherwise ignored.
+    void setSoundsOn(bool on) { m_soundsOn = on; }
+    bool soundsOn() const { return m_soundsOn; }
+    // What plays a sound file; by default a QSoundEffect per sound, made on
+    // first use. Tests count the calls instead.
+    using SoundPlayer = std::function<void(const QString &file)>;
+    void setSoundPlayer(SoundPlayer player) { m_soundPlayer = std::move(player); }
+    QString soundFile(const QString &name) const;
+    static constexpr qreal SoundVolume = 0.5;
+
+Q_SIGNALS:
+    // The user chose the service's options from the popup menu.
+    void optionsRequested();
+
 private:
     enum class Kind { Speak, Think, Play, Show, Hide, MoveTo, GestureAt };
     struct Job {
@@ -191,6 +226,8 @@ private:
     void showBalloon(const QString &text, Balloon::Style style);
     void followBalloon();
     QPoint balloonAnchor() const;
+    void connectVoice();
+    void playFrameSound(const Frame *frame);
     void startMouth(const QString &spoken, int totalMs);
     void followTiming(const SpeechTiming &timing);
     void stopMouth();
@@ -265,6 +302,15 @@ private:
     bool m_toldNoMicrophone = false;  // said once a run
     QTimer m_noticeTimer;
     QString m_notice;
+
+    bool m_speechOutput = true;
+    bool m_balloonWhileSpeaking = false;
+    double m_rate = 0;
+    int m_listeningTimeoutMs = ListeningPrompt::IdleTimeoutMs;
+    bool m_soundsOn = true;
+    SoundPlayer m_soundPlayer;
+    QSet<QString> m_missingSounds; // reported already
+    QHash<QString, QObject *> m_soundEffects; // file -> its QSoundEffect
 };
 
 } // namespace kestrova::character

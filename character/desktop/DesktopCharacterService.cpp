@@ -1,5 +1,7 @@
 #include "DesktopCharacterService.h"
 
+#include "CharacterChooser.h"
+#include "CharacterOptionsDialog.h"
 #include "DesktopCharacter.h"
 #include "DesktopCharacterLog.h"
 #include "FliteVoice.h"
@@ -8,7 +10,12 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QSettings>
+#include <QTextToSpeech>
+#include <QThread>
+#include <QVoice>
 
 namespace kestrova::character {
 
@@ -16,21 +23,28 @@ DesktopCharacterService::DesktopCharacterService(const QString &programDir, cons
                                                  QObject *parent)
     : CharacterService(parent), m_programDir(programDir), m_settingsDir(settingsDir)
 {
+    m_settings = CharacterServiceSettings::read(settingsFile());
     m_voiceFactory = [](const CharacterModel &model) -> std::unique_ptr<Voice> {
         if (model.voice.engine == u"flite")
             return std::make_unique<FliteVoice>(model.voice);
+        if (!model.voice.systemEngine.isEmpty())
+            return std::make_unique<QtVoice>(model.voice, QStringList{model.voice.systemEngine});
         return std::make_unique<QtVoice>(model.voice);
     };
     setSpeechInput([](QString *error) { return createPocketsphinxRecognizer(error); },
-                   []() -> std::unique_ptr<AudioSource> { return std::make_unique<MicrophoneSource>(); });
+                   [this]() -> std::unique_ptr<AudioSource> {
+                       // The microphone chosen in the options, looked up at every start.
+                       return std::make_unique<MicrophoneSource>([this] {
+                           return m_settings.microphone == u"Default" ? QString() : m_settings.microphone;
+                       });
+                   });
 
     m_listeningKey = new ListeningKey(this);
-    const QSettings settings(settingsFile(), QSettings::IniFormat);
-    const QString key = settings.value(QStringLiteral("ListeningKey"), ListeningKey::DefaultKey).toString();
-    if (!m_listeningKey->setKey(key))
-        qCWarning(lcCharacter).noquote() << QStringLiteral("No listening key \"%1\": %2").arg(key, m_listeningKey->errorString());
-    else if (m_listeningKey->isActive())
-        qCDebug(lcCharacter).noquote() << QStringLiteral("Listening key \"%1\"").arg(key);
+    QString keyError;
+    if (grabKey(m_settings.listeningKey, &keyError))
+        qCDebug(lcCharacter).noquote() << QStringLiteral("Listening key \"%1\"").arg(m_settings.listeningKey);
+    else
+        qCWarning(lcCharacter).noquote() << keyError;
     connect(m_listeningKey, &ListeningKey::pressed, this, &DesktopCharacterService::toggleListening);
 }
 
@@ -58,9 +72,19 @@ void DesktopCharacterService::toggleListening()
 
 DesktopCharacterService::~DesktopCharacterService()
 {
+    delete m_options.data();
     for (const QPointer<DesktopCharacter> &c : std::as_const(m_characters))
         delete c.data();
     m_speech.reset();
+}
+
+bool DesktopCharacterService::grabKey(const QString &key, QString *error)
+{
+    if (m_listeningKey->setKey(key))
+        return true;
+    if (error)
+        *error = QStringLiteral("No listening key \"%1\": %2").arg(key, m_listeningKey->errorString());
+    return false;
 }
 
 QString DesktopCharacterService::settingsFile() const
@@ -88,14 +112,16 @@ DesktopCharacter *DesktopCharacterService::loadFolder(const QString &folder)
         qCWarning(lcCharacter).noquote() << "Cannot load the character:" << error;
         return nullptr;
     }
-    std::unique_ptr<Voice> voice = m_voiceFactory ? m_voiceFactory(*model) : nullptr;
-    auto *character = new DesktopCharacter(std::move(*model), std::move(voice), this);
+    // The voice comes with the options, once the character is there.
+    auto *character = new DesktopCharacter(std::move(*model), nullptr, this);
     if (!character->isValid()) {
         qCWarning(lcCharacter).noquote() << "Cannot draw the character in" << folder;
         delete character;
         return nullptr;
     }
     character->setSpeechListener(m_speech.get());
+    applyTo(character, true);
+    connect(character, &DesktopCharacter::optionsRequested, this, &DesktopCharacterService::showPropertySheet);
     return character;
 }
 
@@ -160,16 +186,197 @@ void DesktopCharacterService::unload(const QString &id)
     character->deleteLater();
 }
 
-// The property sheets are windows of their own that come later; until then
-// the calls only say so.
+std::unique_ptr<Voice> DesktopCharacterService::makeVoice(const CharacterModel &model,
+                                                          const CharacterServiceSettings &settings) const
+{
+    if (!m_voiceFactory)
+        return nullptr;
+    // The factory sees the character with the voice the options make of
+    // its own.
+    CharacterModel &m = const_cast<CharacterModel &>(model);
+    const VoiceSettings own = m.voice;
+    m.voice = effectiveVoice(own, settings);
+    std::unique_ptr<Voice> voice = m_voiceFactory(m);
+    m.voice = own;
+    return voice;
+}
+
+void DesktopCharacterService::applyTo(DesktopCharacter *c, bool newVoice)
+{
+    if (newVoice)
+        c->setVoice(makeVoice(c->model(), m_settings), effectiveVoice(c->model().voice, m_settings).rate);
+    c->setSpeechOutput(m_settings.speechOutput);
+    c->setBalloonWhileSpeaking(m_settings.balloonWhileSpeaking);
+    c->setBalloonFont(m_settings.font());
+    c->setListeningTimeoutMs(m_settings.listeningTimeoutSeconds * 1000);
+    c->setSoundsOn(m_settings.sounds);
+}
+
+bool DesktopCharacterService::applySettings(const CharacterServiceSettings &settings, QString *error)
+{
+    QStringList problems;
+    const CharacterServiceSettings old = m_settings;
+    m_settings = settings;
+    QString why;
+    if (!m_settings.write(settingsFile(), &why))
+        problems << why;
+    if (settings.listeningKey != old.listeningKey || !m_listeningKey->isActive()) {
+        if (!grabKey(settings.listeningKey, &why) && settings.listeningKey != old.listeningKey)
+            problems << why;
+    }
+    const bool newVoice = settings.voice != old.voice || settings.rate != old.rate;
+    for (const QPointer<DesktopCharacter> &c : std::as_const(m_characters))
+        if (c)
+            applyTo(c, newVoice);
+    qCDebug(lcCharacter).noquote()
+        << QStringLiteral("Options: speech %1, voice \"%2\", rate %3, balloon %4, key %5, time-out %6 s, microphone \"%7\", sounds %8")
+               .arg(settings.speechOutput ? u"on" : u"off", settings.voice)
+               .arg(settings.rate)
+               .arg(settings.balloonWhileSpeaking ? u"always" : u"as asked", settings.listeningKey)
+               .arg(settings.listeningTimeoutSeconds)
+               .arg(settings.microphone, settings.sounds ? u"on" : u"off");
+    for (const QString &p : std::as_const(problems))
+        qCWarning(lcCharacter).noquote() << p;
+    if (error)
+        *error = problems.join(u'\n');
+    return problems.isEmpty();
+}
+
+DesktopCharacter *DesktopCharacterService::shownCharacter() const
+{
+    DesktopCharacter *any = nullptr;
+    for (const QPointer<DesktopCharacter> &c : std::as_const(m_characters)) {
+        if (c && c->visible())
+            return c;
+        if (c && !any)
+            any = c;
+    }
+    return any;
+}
+
+void DesktopCharacterService::placeOnCharacterScreen(QWidget *window) const
+{
+    QScreen *screen = nullptr;
+    if (DesktopCharacter *c = shownCharacter(); c && c->window())
+        screen = QGuiApplication::screenAt(c->window()->geometry().center());
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect area = screen->availableGeometry();
+    const QSize size = window->size().expandedTo(window->sizeHint());
+    window->move(area.center() - QPoint(size.width() / 2, size.height() / 2));
+}
+
+void DesktopCharacterService::testVoice(const CharacterServiceSettings &settings)
+{
+    DesktopCharacter *c = shownCharacter();
+    if (!c)
+        return;
+    m_testVoice.reset();
+    m_testVoice = makeVoice(c->model(), settings);
+    if (!m_testVoice)
+        return;
+    if (!settings.speechOutput)
+        return;
+    Voice *voice = m_testVoice.get();
+    connect(voice, &Voice::failed, this, [this] {
+        if (m_options)
+            m_options->setMessage(QStringLiteral("This voice cannot be heard here: no speech engine or no sound output works."));
+    });
+    QTimer::singleShot(0, voice, [voice] {
+        voice->prepare();
+        voice->say(TestSentence);
+    });
+}
+
+namespace {
+
+// Lists the voices of every Qt text-to-speech engine. Engines take their
+// time to start (speech-dispatcher well over a second), so this runs in a
+// thread of its own and hands the list over with a signal.
+class VoiceLister : public QObject {
+    Q_OBJECT
+public:
+    void run()
+    {
+        CharacterOptionsDialog::VoiceList voices;
+        for (const QString &engine : QTextToSpeech::availableEngines()) {
+            QTextToSpeech tts(engine);
+            if (tts.state() == QTextToSpeech::Error)
+                continue;
+            for (const QVoice &v : tts.availableVoices())
+                voices.append({QStringLiteral("qt:%1:%2").arg(engine, v.name()),
+                               QStringLiteral("%1 (%2, %3)").arg(v.name(), engine, QVoice::genderName(v.gender()))});
+        }
+        Q_EMIT listed(voices);
+    }
+
+Q_SIGNALS:
+    void listed(const kestrova::character::CharacterOptionsDialog::VoiceList &voices);
+};
+
+} // namespace
+
+void DesktopCharacterService::listSystemVoices()
+{
+    if (!m_options)
+        return;
+    auto *lister = new VoiceLister;
+    QThread *thread = QThread::create([lister] { lister->run(); });
+    thread->setObjectName(QStringLiteral("kestrova-voice-list"));
+    lister->moveToThread(thread);
+    connect(lister, &VoiceLister::listed, m_options.data(), &CharacterOptionsDialog::addSystemVoices);
+    connect(thread, &QThread::finished, thread, [thread, lister] {
+        delete lister;
+        thread->deleteLater();
+    });
+    thread->start();
+}
+
+CharacterOptionsDialog *DesktopCharacterService::optionsDialog() const
+{
+    return m_options.data();
+}
+
 void DesktopCharacterService::showPropertySheet()
 {
-    qCWarning(lcCharacter) << "The character service's property sheet is not available yet";
+    if (!m_options) {
+        m_options = new CharacterOptionsDialog;
+        connect(m_options, &CharacterOptionsDialog::applied, this, [this](const CharacterServiceSettings &s) {
+            QString error;
+            if (!applySettings(s, &error))
+                m_options->setMessage(error);
+        });
+        connect(m_options, &CharacterOptionsDialog::testRequested, this, &DesktopCharacterService::testVoice);
+        connect(m_options, &CharacterOptionsDialog::voicesWanted, this, &DesktopCharacterService::listSystemVoices);
+    }
+    if (!m_options->isVisible()) {
+        m_options->setSettings(m_settings);
+        placeOnCharacterScreen(m_options);
+    }
+    m_options->show();
+    m_options->raise();
+    m_options->activateWindow();
+    qCDebug(lcCharacter) << "Character options shown";
 }
 
 void DesktopCharacterService::showDefaultCharacterProperties()
 {
-    qCWarning(lcCharacter) << "The default character's properties are not available yet";
+    const QString current = defaultCharacter();
+    CharacterChooser chooser(m_programDir, current);
+    placeOnCharacterScreen(&chooser);
+    qCDebug(lcCharacter) << "Character chooser shown";
+    if (chooser.exec() != QDialog::Accepted)
+        return;
+    const QString chosen = chooser.chosen();
+    if (chosen.isEmpty())
+        return;
+    setDefaultCharacter(chosen);
+    qCDebug(lcCharacter).noquote()
+        << QStringLiteral("Default character \"%1\"; it appears the next time Kestrova starts").arg(chosen);
 }
 
 } // namespace kestrova::character
+
+#include "DesktopCharacterService.moc"

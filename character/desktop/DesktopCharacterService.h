@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Character.h"
+#include "CharacterServiceSettings.h"
 #include "Voice.h"
 #include "SpeechListener.h"
 
@@ -12,6 +13,7 @@
 
 namespace kestrova::character {
 
+class CharacterOptionsDialog;
 class DesktopCharacter;
 class ListeningKey;
 
@@ -29,6 +31,13 @@ class ListeningKey;
 // character listens. The listening key (setting ListeningKey, an X keysym
 // name, default Scroll_Lock, "None" for none) opens and closes listening
 // for the character shown, wherever the keyboard focus is.
+//
+// The service's own windows: the options sheet (showPropertySheet(), also
+// from the character's popup menu), whose settings (see
+// CharacterServiceSettings) apply to the characters loaded and to those
+// loaded later; and the chooser of the default character
+// (showDefaultCharacterProperties()), modal, whose choice is the character
+// loaded the next time the program starts.
 class DesktopCharacterService : public CharacterService {
     Q_OBJECT
 public:
@@ -46,6 +55,19 @@ public:
     // The user's default character (a folder name), empty when none is set.
     QString defaultCharacter() const;
     void setDefaultCharacter(const QString &folderName);
+
+    // The service's options as they are in force; applying writes them to
+    // the settings file and hands them to every loaded character. False,
+    // with *error, when something could not be done (the file could not be
+    // written, the listening key not grabbed); what could, is.
+    const CharacterServiceSettings &settings() const { return m_settings; }
+    bool applySettings(const CharacterServiceSettings &settings, QString *error = nullptr);
+    // The options sheet; null until first shown.
+    CharacterOptionsDialog *optionsDialog() const;
+    // Says a short sentence with a voice made for these settings, as the
+    // character shown would say it (the sheet's Test button).
+    void testVoice(const CharacterServiceSettings &settings);
+    static inline const QString TestSentence = QStringLiteral("Hello! This is how I sound.");
 
     // Makes the voices of characters loaded from now on. Default: QtVoice.
     void setVoiceFactory(VoiceFactory factory) { m_voiceFactory = std::move(factory); }
@@ -66,6 +88,12 @@ public:
 private:
     DesktopCharacter *loadFolder(const QString &folder);
     QString settingsFile() const;
+    std::unique_ptr<Voice> makeVoice(const CharacterModel &model, const CharacterServiceSettings &settings) const;
+    void applyTo(DesktopCharacter *character, bool newVoice);
+    bool grabKey(const QString &key, QString *error);
+    DesktopCharacter *shownCharacter() const;
+    void placeOnCharacterScreen(QWidget *window) const;
+    void listSystemVoices();
 
     QString m_programDir;
     QString m_settingsDir;
@@ -73,6 +101,9 @@ private:
     QHash<QString, QPointer<DesktopCharacter>> m_characters;
     std::unique_ptr<SpeechListener> m_speech;
     ListeningKey *m_listeningKey = nullptr;
+    CharacterServiceSettings m_settings;
+    QPointer<CharacterOptionsDialog> m_options;
+    std::unique_ptr<Voice> m_testVoice;
 };
 
 } // namespace kestrova::character

@@ -136,7 +136,12 @@ private:
         const QLocale locale(m_settings.locale);
         if (m_tts->availableLocales().contains(locale))
             m_tts->setLocale(locale);
-        if (!m_settings.gender.isEmpty()) {
+        const QList<QVoice> named = m_tts->availableVoices();
+        const auto byName = std::find_if(named.begin(), named.end(),
+                                         [this](const QVoice &v) { return v.name() == m_settings.name; });
+        if (!m_settings.name.isEmpty() && byName != named.end()) {
+            m_tts->setVoice(*byName);
+        } else if (!m_settings.gender.isEmpty()) {
             const QVoice::Gender wanted = m_settings.gender.compare(u"female", Qt::CaseInsensitive) == 0
                 ? QVoice::Female
                 : m_settings.gender.compare(u"male", Qt::CaseInsensitive) == 0 ? QVoice::Male

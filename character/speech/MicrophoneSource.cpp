@@ -10,7 +10,10 @@ Q_DECLARE_LOGGING_CATEGORY(lcSpeech)
 
 namespace kestrova::character {
 
-MicrophoneSource::MicrophoneSource(QObject *parent) : AudioSource(parent) {}
+MicrophoneSource::MicrophoneSource(std::function<QString()> device, QObject *parent)
+    : AudioSource(parent), m_wanted(std::move(device))
+{
+}
 
 MicrophoneSource::~MicrophoneSource()
 {
@@ -21,7 +24,21 @@ bool MicrophoneSource::start()
 {
     stop();
     m_error.clear();
-    const QAudioDevice device = QMediaDevices::defaultAudioInput();
+    QAudioDevice device = QMediaDevices::defaultAudioInput();
+    const QString wanted = m_wanted ? m_wanted() : QString();
+    if (!wanted.isEmpty()) {
+        bool found = false;
+        for (const QAudioDevice &d : QMediaDevices::audioInputs()) {
+            if (QString::fromUtf8(d.id()) == wanted || d.description() == wanted) {
+                device = d;
+                found = true;
+                break;
+            }
+        }
+        if (!found)
+            qCDebug(lcSpeech).noquote()
+                << QStringLiteral("The microphone \"%1\" is not there; recording from the default").arg(wanted);
+    }
     if (device.isNull()) {
         m_error = QStringLiteral("No microphone was found");
         return false;

@@ -139,7 +139,8 @@ void TestCommandInput::rightClickMenuOffersMenuCommandsInOrder()
     // is shown, not taken for a shortcut.
     QCOMPARE(actionTexts(menu), (QStringList{QStringLiteral("General"), QStringLiteral("Quit"),
                                              QStringLiteral("Help && Hints"), QStringLiteral("---"),
-                                             QStringLiteral("Hide"), QStringLiteral("Open Commands Window")}));
+                                             QStringLiteral("Hide"), QStringLiteral("Open Commands Window"),
+                                             QStringLiteral("Character Options...")}));
 
     // Enabling a command shows it next time, in its place.
     menu->hide();

@@ -379,7 +379,7 @@ A['Idle'] = {'frames': [
 
 # ---- the named animations ----
 A['Alert'] = {'frames': [
-    T('crouch', 90, parts=P(eyes='eyes-half')),
+    T('crouch', 90, parts=P(eyes='eyes-half'), sound='alert'),
     T('alert', 90, parts=P(exclaim=d(scale=1.35, opacity=1), root=d(scaleY=1.09, scaleX=0.94))),
     T('alert', 90, parts=P(exclaim=d(scale=0.9))),
     T('alert', 80),
@@ -444,7 +444,7 @@ A['GetAttentionReturn'] = {'frames': [
 ]}
 
 A['Greet'] = {'frames': [
-    T(parts=P(root=d(scaleY=1.03), eyes='eyes-happy', wingRight=d(rotation=20)), ms=140),
+    T(parts=P(root=d(scaleY=1.03), eyes='eyes-happy', wingRight=d(rotation=20)), ms=140, sound='chirp'),
     T('bow', 240),
     F('bow', 360),
     T(parts=P(root=d(scaleY=1.04, dy=-2), eyes='eyes-happy', brows='brows-raised', mouth='mouth-open', wingLeft=d(rotation=40), wingRight=d(rotation=-40)), ms=180),

@@ -5,6 +5,7 @@ sys.path.insert(1, os.path.join(HERE, '..', 'common'))
 import art
 from art import EL
 import writer
+import sounds
 
 OUTDIR = sys.argv[1] if len(sys.argv) > 1 else os.path.join(HERE, '..', '..', '..', 'data', 'characters', 'kess')
 from anims import PARTS, POSES, ANIMS, STATES, META, extra_elements
@@ -17,4 +18,7 @@ writer.write_svg(OUTDIR, EL, art.defs, PARTS,
                  'Kess the kestrel. Every top-level group is one part or one variant of a part;\n'
                  '     variants of a part sit in the same place, so opened whole they overlap.')
 writer.write_json(OUTDIR, META, PARTS, POSES, ANIMS, STATES, MOUTH)
+# a soft chirp when greeting, two quick ones when alerted
+sounds.write(OUTDIR, 'chirp', sounds.tone(90, 2600, 3400, (1.0, 0.2)) + sounds.silence(20) + sounds.tone(70, 3000, 3700, (1.0, 0.2)))
+sounds.write(OUTDIR, 'alert', sounds.tone(60, 3200, 3900, (1.0, 0.15)) + sounds.silence(40) + sounds.tone(60, 3200, 3900, (1.0, 0.15)))
 print('wrote', OUTDIR)

@@ -535,7 +535,7 @@ A['IdleSleep'] = {'frames': [
 # ---- the named animations ----
 A['Alert'] = {'frames': [
     T('crouch', 90, parts=P(eyes='eyes-half')),
-    T('alert', 90, parts=P(exclaim=d(scale=1.35, opacity=1), body=d(dy=-3, scaleY=1.09, scaleX=0.94), antenna=d(rotation=-10))),
+    T('alert', 90, parts=P(exclaim=d(scale=1.35, opacity=1), body=d(dy=-3, scaleY=1.09, scaleX=0.94), antenna=d(rotation=-10)), sound='alert'),
     T('alert', 90, parts=P(exclaim=d(scale=0.9), antenna=d(rotation=7))),
     T('alert', 80, parts=P(antenna=d(element='antenna', rotation=-3))),
     T('alert', 140, parts=P(head=d(dy=-2.5, rotation=-7, dx=-2), eyes='eyes-left')),
@@ -552,7 +552,7 @@ A['Announce'] = {'frames': [
     T('announce', 160, parts=P(mouth='mouth-closed', eyes='eyes-open', body=d(scaleX=1.08, scaleY=1.04), head=d(rotation=-2, dy=-3),
                                antenna=d(rotation=6))),
     T('announce', 110, parts=P(mouth='mouth-open', antenna=d(rotation=-4))),
-    F('announce', 240, parts=P(signal=d(opacity=1))),
+    F('announce', 240, parts=P(signal=d(opacity=1)), sound='announce'),
     F('announce', 120, parts=P(mouth='mouth-open', antenna='antenna')),
     F('announce', 240, parts=P(head=d(rotation=-6, dy=-2), signal=on('signal-wide'))),
     F('announce', 120, parts=P(mouth='mouth-slight', antenna='antenna')),
@@ -606,7 +606,7 @@ A['GetAttentionReturn'] = {'frames': [
 
 A['Greet'] = {'frames': [
     T(parts=merge(arm('right', 20), P(body=d(scaleY=1.03, dy=-1), eyes='eyes-happy', antenna=d(rotation=-4))), ms=140),
-    T('bow', 240),
+    T('bow', 240, sound='beep'),
     F('bow', 360, parts=P(antenna=d(rotation=16))),
     T(parts=merge(arm('right', -120, hand='open'), P(body=d(scaleY=1.04, dy=-2), eyes='eyes-happy', brows='brows-raised',
                                                      mouth='mouth-open', antenna=d(rotation=-10))), ms=200),

@@ -5,6 +5,7 @@ sys.path.insert(1, os.path.join(HERE, '..', 'common'))
 import art
 from art import EL
 import writer
+import sounds
 
 OUTDIR = sys.argv[1] if len(sys.argv) > 1 else os.path.join(HERE, '..', '..', '..', 'data', 'characters', 'rivet')
 from anims import PARTS, POSES, ANIMS, STATES, META, extra_elements
@@ -17,4 +18,9 @@ writer.write_svg(OUTDIR, EL, art.defs, PARTS,
                  'Rivet the robot. Every top-level group is one part or one variant of a part;\n'
                  '     variants of a part sit in the same place, so opened whole they overlap.')
 writer.write_json(OUTDIR, META, PARTS, POSES, ANIMS, STATES, MOUTH)
+# square-ish beeps of a small machine
+SQUARE = (1.0, 0, 0.33, 0, 0.2)
+sounds.write(OUTDIR, 'beep', sounds.tone(110, 880, None, SQUARE) + sounds.silence(30) + sounds.tone(140, 1320, None, SQUARE))
+sounds.write(OUTDIR, 'alert', sounds.tone(70, 1500, None, SQUARE) + sounds.silence(30) + sounds.tone(70, 1500, None, SQUARE))
+sounds.write(OUTDIR, 'announce', sounds.tone(120, 660, None, SQUARE) + sounds.tone(120, 880, None, SQUARE) + sounds.tone(160, 1100, None, SQUARE))
 print('wrote', OUTDIR)

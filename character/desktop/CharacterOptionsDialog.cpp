@@ -1,0 +1,375 @@
+#include "CharacterOptionsDialog.h"
+
+#include "Autostart.h"
+
+#include <QAudioDevice>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFontDialog>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMediaDevices>
+#include <QPushButton>
+#include <QSlider>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QVBoxLayout>
+#include <cmath>
+
+namespace kestrova::character {
+
+namespace {
+
+constexpr int RateSteps = 10; // the slider's -10 .. 10 are -1 .. 1
+
+QWidget *page(const char *name)
+{
+    auto *w = new QWidget;
+    w->setObjectName(QLatin1String(name));
+    return w;
+}
+
+QLabel *note(const QString &text)
+{
+    auto *label = new QLabel(text);
+    label->setWordWrap(true);
+    QPalette p = label->palette();
+    p.setColor(QPalette::WindowText, p.color(QPalette::Disabled, QPalette::WindowText));
+    label->setPalette(p);
+    return label;
+}
+
+} // namespace
+
+const QList<QPair<QString, QString>> &CharacterOptionsDialog::listeningKeys()
+{
+    static const QList<QPair<QString, QString>> keys = {
+        {QStringLiteral("Scroll_Lock"), QStringLiteral("Scroll Lock")},
+        {QStringLiteral("Pause"), QStringLiteral("Pause")},
+        {QStringLiteral("F12"), QStringLiteral("F12")},
+        {QStringLiteral("F11"), QStringLiteral("F11")},
+        {QStringLiteral("F10"), QStringLiteral("F10")},
+        {QStringLiteral("Menu"), QStringLiteral("Menu")},
+        {QStringLiteral("Super_R"), QStringLiteral("Right Super (Windows) key")},
+        {QStringLiteral("Control_R"), QStringLiteral("Right Ctrl")},
+        {QStringLiteral("Insert"), QStringLiteral("Insert")},
+        {QStringLiteral("None"), QStringLiteral("None")},
+    };
+    return keys;
+}
+
+CharacterOptionsDialog::CharacterOptionsDialog(QWidget *parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("kestrovaCharacterOptions"));
+    setWindowTitle(QStringLiteral("Character Options"));
+
+    m_tabs = new QTabWidget;
+    m_tabs->addTab(outputPage(), QStringLiteral("&Output"));
+    m_tabs->addTab(balloonPage(), QStringLiteral("Word &Balloon"));
+    m_tabs->addTab(listeningPage(), QStringLiteral("&Listening"));
+    m_tabs->addTab(soundsPage(), QStringLiteral("So&unds"));
+    m_tabs->addTab(sessionPage(), QStringLiteral("S&ession"));
+
+    m_message = new QLabel;
+    m_message->setObjectName(QStringLiteral("kestrovaOptionsMessage"));
+    m_message->setWordWrap(true);
+    m_message->setStyleSheet(QStringLiteral("color: #a00000;"));
+    m_message->hide();
+
+    m_buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel | QDialogButtonBox::Apply);
+    m_buttons->button(QDialogButtonBox::Ok)->setDefault(true);
+    connect(m_buttons, &QDialogButtonBox::accepted, this, [this] {
+        if (apply())
+            accept();
+    });
+    connect(m_buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    connect(m_buttons->button(QDialogButtonBox::Apply), &QPushButton::clicked, this, [this] { apply(); });
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(m_tabs);
+    layout->addWidget(m_message);
+    layout->addWidget(m_buttons);
+    resize(460, 360);
+}
+
+QWidget *CharacterOptionsDialog::outputPage()
+{
+    QWidget *w = page("kestrovaOptionsOutput");
+    m_speak = new QCheckBox(QStringLiteral("&Speak aloud"));
+    m_voice = new QComboBox;
+    m_voice->setObjectName(QStringLiteral("kestrovaOptionsVoice"));
+    m_voice->addItem(QStringLiteral("The character's own voice"), QString());
+    m_voice->addItem(QStringLiteral("Flite: slt (US English, female)"), QStringLiteral("flite:slt"));
+    m_voice->addItem(QStringLiteral("Flite: rms (US English, male)"), QStringLiteral("flite:rms"));
+    m_rate = new QSlider(Qt::Horizontal);
+    m_rate->setRange(-RateSteps, RateSteps);
+    m_rate->setPageStep(2);
+    m_rate->setTickPosition(QSlider::TicksBelow);
+    m_rate->setTickInterval(5);
+    m_rateLabel = new QLabel;
+    m_rateLabel->setMinimumWidth(m_rateLabel->fontMetrics().horizontalAdvance(QStringLiteral("+10 (faster)")));
+    connect(m_rate, &QSlider::valueChanged, this, &CharacterOptionsDialog::updateRateLabel);
+    m_test = new QPushButton(QStringLiteral("&Test"));
+    m_test->setToolTip(QStringLiteral("Says a short sentence with the voice and rate chosen here"));
+    connect(m_test, &QPushButton::clicked, this, [this] { Q_EMIT testRequested(settings()); });
+    connect(m_speak, &QCheckBox::toggled, this, &CharacterOptionsDialog::updateSpeechControls);
+
+    auto *voiceLabel = new QLabel(QStringLiteral("&Voice:"));
+    voiceLabel->setBuddy(m_voice);
+    auto *rateLabel = new QLabel(QStringLiteral("Speaking &rate:"));
+    rateLabel->setBuddy(m_rate);
+    auto *rateRow = new QHBoxLayout;
+    rateRow->addWidget(m_rate, 1);
+    rateRow->addWidget(m_rateLabel);
+    auto *form = new QFormLayout;
+    form->addRow(voiceLabel, m_voice);
+    form->addRow(rateLabel, rateRow);
+    auto *testRow = new QHBoxLayout;
+    testRow->addStretch(1);
+    testRow->addWidget(m_test);
+
+    auto *layout = new QVBoxLayout(w);
+    layout->addWidget(m_speak);
+    layout->addWidget(note(QStringLiteral("Off, the character says nothing aloud and everything it says "
+                                          "shows in its word balloon.")));
+    layout->addLayout(form);
+    layout->addWidget(note(QStringLiteral("The rate is added to the character's own pace.")));
+    layout->addLayout(testRow);
+    layout->addStretch(1);
+    return w;
+}
+
+QWidget *CharacterOptionsDialog::balloonPage()
+{
+    QWidget *w = page("kestrovaOptionsBalloon");
+    m_balloon = new QCheckBox(QStringLiteral("Show the word &balloon while speaking aloud"));
+    m_fontButton = new QPushButton(QStringLiteral("&Font..."));
+    m_defaultFont = new QPushButton(QStringLiteral("&Default Font"));
+    m_fontSample = new QLabel(QStringLiteral("What the character says looks like this."));
+    m_fontSample->setObjectName(QStringLiteral("kestrovaOptionsFontSample"));
+    m_fontSample->setFrameShape(QFrame::StyledPanel);
+    m_fontSample->setWordWrap(true);
+    m_fontSample->setMinimumHeight(60);
+    m_fontSample->setAutoFillBackground(true);
+    QPalette p = m_fontSample->palette();
+    p.setColor(QPalette::Window, QColor(255, 255, 231)); // the balloon's paper
+    p.setColor(QPalette::WindowText, QColor(20, 20, 20));
+    m_fontSample->setPalette(p);
+    m_fontSample->setMargin(8);
+    connect(m_fontButton, &QPushButton::clicked, this, &CharacterOptionsDialog::chooseFont);
+    connect(m_defaultFont, &QPushButton::clicked, this, [this] { setBalloonFont(QString()); });
+
+    auto *fontRow = new QHBoxLayout;
+    fontRow->addWidget(m_fontButton);
+    fontRow->addWidget(m_defaultFont);
+    fontRow->addStretch(1);
+    auto *layout = new QVBoxLayout(w);
+    layout->addWidget(m_balloon);
+    layout->addWidget(note(QStringLiteral("When the character is not heard (speaking aloud is off, or there is "
+                                          "no voice), what it says always shows in the balloon.")));
+    layout->addSpacing(8);
+    layout->addLayout(fontRow);
+    layout->addWidget(m_fontSample);
+    layout->addStretch(1);
+    return w;
+}
+
+QWidget *CharacterOptionsDialog::listeningPage()
+{
+    QWidget *w = page("kestrovaOptionsListening");
+    m_key = new QComboBox;
+    m_key->setObjectName(QStringLiteral("kestrovaOptionsKey"));
+    for (const auto &[name, caption] : listeningKeys())
+        m_key->addItem(caption, name);
+    m_timeout = new QSpinBox;
+    m_timeout->setRange(CharacterServiceSettings::MinListeningTimeout, CharacterServiceSettings::MaxListeningTimeout);
+    m_timeout->setSuffix(QStringLiteral(" seconds"));
+    m_microphone = new QComboBox;
+    m_microphone->setObjectName(QStringLiteral("kestrovaOptionsMicrophone"));
+    m_microphone->addItem(QStringLiteral("Default"), QStringLiteral("Default"));
+    for (const QAudioDevice &d : QMediaDevices::audioInputs())
+        m_microphone->addItem(d.description(), QString::fromUtf8(d.id()));
+
+    auto *keyLabel = new QLabel(QStringLiteral("Listening &key:"));
+    keyLabel->setBuddy(m_key);
+    auto *timeoutLabel = new QLabel(QStringLiteral("Stop listening &after:"));
+    timeoutLabel->setBuddy(m_timeout);
+    auto *micLabel = new QLabel(QStringLiteral("&Microphone:"));
+    micLabel->setBuddy(m_microphone);
+    auto *form = new QFormLayout;
+    form->addRow(keyLabel, m_key);
+    form->addRow(timeoutLabel, m_timeout);
+    form->addRow(micLabel, m_microphone);
+    auto *layout = new QVBoxLayout(w);
+    layout->addLayout(form);
+    layout->addWidget(note(QStringLiteral("Press the listening key anywhere to talk to the character; press it "
+                                          "again, or Escape, to stop. Listening also stops when nothing is "
+                                          "typed or said for the time given.")));
+    layout->addStretch(1);
+    return w;
+}
+
+QWidget *CharacterOptionsDialog::soundsPage()
+{
+    QWidget *w = page("kestrovaOptionsSounds");
+    m_sounds = new QCheckBox(QStringLiteral("&Play the character's sound effects"));
+    auto *layout = new QVBoxLayout(w);
+    layout->addWidget(m_sounds);
+    layout->addWidget(note(QStringLiteral("Characters may chirp, beep or whistle as they move.")));
+    layout->addStretch(1);
+    return w;
+}
+
+QWidget *CharacterOptionsDialog::sessionPage()
+{
+    QWidget *w = page("kestrovaOptionsSession");
+    m_autostart = new QCheckBox(QStringLiteral("Start Kestrova when I &log in"));
+    m_autostartNote = note(QString());
+    auto *layout = new QVBoxLayout(w);
+    layout->addWidget(m_autostart);
+    layout->addWidget(m_autostartNote);
+    layout->addStretch(1);
+    return w;
+}
+
+void CharacterOptionsDialog::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    if (!m_voicesAsked) {
+        m_voicesAsked = true;
+        Q_EMIT voicesWanted();
+    }
+}
+
+void CharacterOptionsDialog::addSystemVoices(const VoiceList &voices)
+{
+    const QString current = m_voice->currentData().toString();
+    // A placeholder for a stored voice not listed yet goes; the list says
+    // what there is.
+    for (int i = m_voice->count() - 1; i >= 0; --i)
+        if (m_voice->itemData(i).toString().startsWith(u"qt:"))
+            m_voice->removeItem(i);
+    for (const auto &[value, caption] : voices)
+        m_voice->addItem(caption, value);
+    m_voicesListed = true;
+    selectData(m_voice, current, current.section(u':', 2) + QStringLiteral(" (not available)"));
+}
+
+void CharacterOptionsDialog::selectData(QComboBox *combo, const QString &value, const QString &captionIfMissing)
+{
+    int index = combo->findData(value);
+    if (index < 0) {
+        combo->addItem(captionIfMissing, value);
+        index = combo->count() - 1;
+    }
+    combo->setCurrentIndex(index);
+}
+
+void CharacterOptionsDialog::setSettings(const CharacterServiceSettings &s)
+{
+    m_speak->setChecked(s.speechOutput);
+    selectData(m_voice, s.voice, s.voice.section(u':', 2) + QStringLiteral(" (not available)"));
+    m_rate->setValue(int(std::lround(s.rate * RateSteps)));
+    updateRateLabel();
+    updateSpeechControls();
+    m_balloon->setChecked(s.balloonWhileSpeaking);
+    setBalloonFont(s.balloonFont);
+    selectData(m_key, s.listeningKey, s.listeningKey);
+    m_timeout->setValue(s.listeningTimeoutSeconds);
+    selectData(m_microphone, s.microphone, s.microphone + QStringLiteral(" (not plugged in)"));
+    m_sounds->setChecked(s.sounds);
+    const bool starts = Autostart::startsAtLogin();
+    m_autostart->setChecked(starts);
+    m_autostartNote->setText(QStringLiteral("Ticked, Kestrova writes the entry %1, which starts it when you "
+                                            "log in; unticked, it removes that file and nothing else.")
+                                 .arg(Autostart::entryPath()));
+    setMessage(QString());
+}
+
+CharacterServiceSettings CharacterOptionsDialog::settings() const
+{
+    CharacterServiceSettings s;
+    s.speechOutput = m_speak->isChecked();
+    s.voice = m_voice->currentData().toString();
+    s.rate = double(m_rate->value()) / RateSteps;
+    s.balloonWhileSpeaking = m_balloon->isChecked();
+    s.balloonFont = m_font;
+    s.listeningKey = m_key->currentData().toString();
+    s.listeningTimeoutSeconds = m_timeout->value();
+    s.microphone = m_microphone->currentData().toString();
+    s.sounds = m_sounds->isChecked();
+    return s;
+}
+
+void CharacterOptionsDialog::setBalloonFont(const QString &fontString)
+{
+    m_font = fontString;
+    CharacterServiceSettings s;
+    s.balloonFont = fontString;
+    const QFont font = s.font();
+    m_fontSample->setFont(font);
+    m_fontSample->setToolTip(QStringLiteral("%1, %2 pt").arg(font.family()).arg(font.pointSizeF()));
+    m_defaultFont->setEnabled(!fontString.isEmpty());
+}
+
+void CharacterOptionsDialog::chooseFont()
+{
+    CharacterServiceSettings s;
+    s.balloonFont = m_font;
+    bool ok = false;
+    const QFont font = QFontDialog::getFont(&ok, s.font(), this, QStringLiteral("Word Balloon Font"));
+    if (ok)
+        setBalloonFont(font.toString());
+}
+
+void CharacterOptionsDialog::updateRateLabel()
+{
+    const int v = m_rate->value();
+    m_rateLabel->setText(v == 0 ? QStringLiteral("0 (its own)")
+                                : QStringLiteral("%1%2 (%3)").arg(v > 0 ? u"+" : u"").arg(v).arg(v > 0 ? u"faster" : u"slower"));
+}
+
+void CharacterOptionsDialog::updateSpeechControls()
+{
+    const bool on = m_speak->isChecked();
+    m_voice->setEnabled(on);
+    m_rate->setEnabled(on);
+    m_test->setEnabled(on);
+}
+
+void CharacterOptionsDialog::setMessage(const QString &text)
+{
+    m_message->setText(text);
+    m_message->setVisible(!text.isEmpty());
+}
+
+QString CharacterOptionsDialog::message() const
+{
+    return m_message->text();
+}
+
+bool CharacterOptionsDialog::apply()
+{
+    setMessage(QString());
+    Q_EMIT applied(settings());
+    // The receiver may have put up a message (a listening key that cannot
+    // be grabbed); it stays, and the autostart's joins it.
+    QStringList problems;
+    if (!m_message->text().isEmpty())
+        problems << m_message->text();
+    bool ok = problems.isEmpty();
+    if (m_autostart->isChecked() != Autostart::startsAtLogin()) {
+        QString error;
+        if (!Autostart::setStartAtLogin(m_autostart->isChecked(), &error)) {
+            problems << error;
+            ok = false;
+        }
+        m_autostart->setChecked(Autostart::startsAtLogin());
+    }
+    setMessage(problems.join(u'\n'));
+    return ok;
+}
+
+} // namespace kestrova::character

@@ -1,0 +1,119 @@
+#pragma once
+
+#include "CharacterServiceSettings.h"
+
+#include <QDialog>
+#include <QList>
+#include <QPair>
+
+class QCheckBox;
+class QComboBox;
+class QDialogButtonBox;
+class QLabel;
+class QPushButton;
+class QSlider;
+class QSpinBox;
+class QTabWidget;
+
+namespace kestrova::character {
+
+// The character service's options sheet: pages for speech output, the word
+// balloon, listening, sounds and starting at login. It edits a copy of the
+// service's settings; OK and Apply hand them back (applied()), Cancel drops
+// them. Starting at login is not a setting of the service: the box shows
+// whether the autostart entry is there and OK/Apply write or remove it.
+//
+// Object names: the dialog "kestrovaCharacterOptions", its pages
+// "kestrovaOptionsOutput", "...Balloon", "...Listening", "...Sounds",
+// "...Session".
+class CharacterOptionsDialog : public QDialog {
+    Q_OBJECT
+public:
+    explicit CharacterOptionsDialog(QWidget *parent = nullptr);
+
+    // Shows these settings (and the autostart entry as it is now).
+    void setSettings(const CharacterServiceSettings &settings);
+    // The settings as the controls show them.
+    CharacterServiceSettings settings() const;
+
+    // A message about what OK or Apply did (a key that cannot be grabbed, an
+    // entry that could not be written); empty hides it.
+    void setMessage(const QString &text);
+    QString message() const;
+
+    // Voices of Qt's text-to-speech engines: (value for the Voice key, what
+    // the user reads). Listed off the user's thread on first show.
+    using VoiceList = QList<QPair<QString, QString>>;
+    void addSystemVoices(const VoiceList &voices);
+    bool systemVoicesListed() const { return m_voicesListed; }
+
+    // Applies: hands the settings over and writes or removes the autostart
+    // entry. False when something failed (the message says what).
+    bool apply();
+
+    QTabWidget *tabs() const { return m_tabs; }
+    QCheckBox *speakAloudBox() const { return m_speak; }
+    QComboBox *voiceCombo() const { return m_voice; }
+    QSlider *rateSlider() const { return m_rate; }
+    QPushButton *testButton() const { return m_test; }
+    QCheckBox *balloonBox() const { return m_balloon; }
+    QPushButton *fontButton() const { return m_fontButton; }
+    QLabel *fontSample() const { return m_fontSample; }
+    QComboBox *keyCombo() const { return m_key; }
+    QSpinBox *timeoutSpin() const { return m_timeout; }
+    QComboBox *microphoneCombo() const { return m_microphone; }
+    QCheckBox *soundsBox() const { return m_sounds; }
+    QCheckBox *autostartBox() const { return m_autostart; }
+    QDialogButtonBox *buttons() const { return m_buttons; }
+
+    // The balloon's font as chosen (the font dialog sets it).
+    void setBalloonFont(const QString &fontString);
+
+    // What the listening key combo offers: (keysym name, caption).
+    static const QList<QPair<QString, QString>> &listeningKeys();
+
+Q_SIGNALS:
+    void applied(const kestrova::character::CharacterServiceSettings &settings);
+    // The Test button: say a sentence with these settings.
+    void testRequested(const kestrova::character::CharacterServiceSettings &settings);
+    // First shown: the service lists the system's voices.
+    void voicesWanted();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+
+private:
+    QWidget *outputPage();
+    QWidget *balloonPage();
+    QWidget *listeningPage();
+    QWidget *soundsPage();
+    QWidget *sessionPage();
+    void selectData(QComboBox *combo, const QString &value, const QString &captionIfMissing);
+    void chooseFont();
+    void updateRateLabel();
+    void updateSpeechControls();
+
+    QTabWidget *m_tabs = nullptr;
+    QCheckBox *m_speak = nullptr;
+    QComboBox *m_voice = nullptr;
+    QSlider *m_rate = nullptr;
+    QLabel *m_rateLabel = nullptr;
+    QPushButton *m_test = nullptr;
+    QCheckBox *m_balloon = nullptr;
+    QPushButton *m_fontButton = nullptr;
+    QPushButton *m_defaultFont = nullptr;
+    QLabel *m_fontSample = nullptr;
+    QString m_font;
+    QComboBox *m_key = nullptr;
+    QSpinBox *m_timeout = nullptr;
+    QComboBox *m_microphone = nullptr;
+    QCheckBox *m_sounds = nullptr;
+    QCheckBox *m_autostart = nullptr;
+    QLabel *m_autostartNote = nullptr;
+    QLabel *m_message = nullptr;
+    QDialogButtonBox *m_buttons = nullptr;
+    bool m_voicesListed = false;
+    bool m_voicesAsked = false;
+};
+
+} // namespace kestrova::character
