@@ -27,7 +27,7 @@ check "choosing Quit raises it at 100" wait_for "$log" 'Command "Quit" confidenc
 check "the farewell is said" wait_for "$log" 'Speak "Goodbye' 5
 ended; rc=$?
 check "the menu's Quit ends the program with status 0 (was $rc)" test "$rc" -eq 0
-check "the menu held the six commands and the service's entries" grep -q "Command menu at .* with 9 entries" "$log"
+check "the menu held the six commands and the service's three entries" grep -q "Command menu at .* with 10 entries" "$log"
 menu_log=$log
 
 # 2. The listening prompt: "quit".
