@@ -144,7 +144,7 @@ QWidget *CharacterOptionsDialog::outputPage()
 QWidget *CharacterOptionsDialog::balloonPage()
 {
     QWidget *w = page("kestrovaOptionsBalloon");
-    m_balloon = new QCheckBox(QStringLiteral("Show the word &balloon while speaking aloud"));
+    m_balloon = new QCheckBox(QStringLiteral("S&how the word balloon while speaking aloud"));
     m_fontButton = new QPushButton(QStringLiteral("&Font..."));
     m_defaultFont = new QPushButton(QStringLiteral("&Default Font"));
     m_fontSample = new QLabel(QStringLiteral("What the character says looks like this."));
@@ -225,7 +225,7 @@ QWidget *CharacterOptionsDialog::soundsPage()
 QWidget *CharacterOptionsDialog::sessionPage()
 {
     QWidget *w = page("kestrovaOptionsSession");
-    m_autostart = new QCheckBox(QStringLiteral("Start Kestrova when I &log in"));
+    m_autostart = new QCheckBox(QStringLiteral("Start Kestrova &when I log in"));
     m_autostartNote = note(QString());
     auto *layout = new QVBoxLayout(w);
     layout->addWidget(m_autostart);

@@ -19,6 +19,8 @@
 #include "frmAbout.h"
 #include "frmTip.h"
 #include "Commands.h"
+#include "desktop/CharacterChooser.h"
+#include "desktop/CharacterOptionsDialog.h"
 #include "desktop/CommandsWindow.h"
 #include "desktop/ListeningPrompt.h"
 
@@ -276,6 +278,7 @@ private Q_SLOTS:
     void menuMnemonics();
     void quickLaunchMenusByKeyboard();
     void commandsWindow();
+    void characterOptionsPages();
     void listeningPrompt();
 
 private:
@@ -508,6 +511,30 @@ void TestWindowKeys::quickLaunchMenusByKeyboard()
     openButton->setFocus(Qt::TabFocusReason);
     QTest::keyClick(openButton, Qt::Key_Space);
     QTRY_VERIFY(run().app->frmOpen()->isVisible());
+}
+
+// The character service's options sheet: on every page, the mnemonics
+// shown (the page's and the tabs' and buttons') are all different.
+void TestWindowKeys::characterOptionsPages()
+{
+    character::CharacterOptionsDialog sheet;
+    sheet.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&sheet));
+    QTabWidget *tabs = sheet.tabs();
+    QVERIFY(tabs && tabs->count() >= 5);
+    for (int page = 0; page < tabs->count(); ++page) {
+        tabs->setCurrentIndex(page);
+        settle();
+        QStringList faults;
+        const QMultiMap<QChar, QString> letters = mnemonics(&sheet, &faults);
+        for (const QChar c : letters.uniqueKeys())
+            if (letters.count(c) > 1)
+                faults << QStringLiteral("'%1' is the mnemonic of %2").arg(c).arg(QStringList(letters.values(c)).join(" and "));
+        QVERIFY2(faults.isEmpty(), qPrintable(tabs->tabText(page) + ": " + faults.join("; ")));
+    }
+    // Escape closes it.
+    QTest::keyClick(&sheet, Qt::Key_Escape);
+    QTRY_VERIFY(!sheet.isVisible());
 }
 
 void TestWindowKeys::commandsWindow()
