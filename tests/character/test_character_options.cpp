@@ -94,8 +94,11 @@ bool showAndWait(DesktopCharacter *c)
 {
     bool done = false;
     const Request r = c->show();
-    QObject::connect(c, &Character::requestComplete, c, [&done, r](Request got) { done = done || got == r; });
-    return QTest::qWaitFor([&] { return done; }, 3000);
+    QMetaObject::Connection k =
+        QObject::connect(c, &Character::requestComplete, c, [&done, r](Request got) { done = done || got == r; });
+    const bool ok = QTest::qWaitFor([&] { return done; }, 3000);
+    QObject::disconnect(k);
+    return ok;
 }
 
 bool completes(DesktopCharacter *c, Request r, int ms = 8000)

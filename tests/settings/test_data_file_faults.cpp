@@ -6,6 +6,8 @@
 #include "Jokes.h"
 #include "TextLines.h"
 
+#include "Sanitizers.h"
+
 #include <QElapsedTimer>
 #include <QFile>
 #include <QRandomGenerator>
@@ -68,7 +70,8 @@ private Q_SLOTS:
         QCOMPARE(values->size(), FileOperations::ListLines);
         QCOMPARE(values->at(0), QStringLiteral("Some site"));
         QCOMPARE(values->at(1), QStringLiteral("https://example.org/some/long/path/to/a/page"));
-        QVERIFY2(peakKb() - before < 16 * 1024, qPrintable(QString::number(peakKb() - before)));
+        if (!KESTROVA_ASAN)
+            QVERIFY2(peakKb() - before < 16 * 1024, qPrintable(QString::number(peakKb() - before)));
         // A hang would show here; reading 100 MB takes about a second.
         QVERIFY2(ms < 30000, qPrintable(QString::number(ms)));
         // Saving replaces it with the slots, whole.
@@ -100,7 +103,8 @@ private Q_SLOTS:
         QVERIFY(values->at(1).count(QChar(0xE9)) == values->at(1).size());
         QCOMPARE(values->at(2), values->at(1));
         QCOMPARE(values->at(3), QStringLiteral("last"));
-        QVERIFY2(peakKb() - before < 8 * 1024, qPrintable(QString::number(peakKb() - before)));
+        if (!KESTROVA_ASAN)
+            QVERIFY2(peakKb() - before < 8 * 1024, qPrintable(QString::number(peakKb() - before)));
     }
 
     void binaryFileWithNulsReadsAndSavesWhole()
@@ -136,7 +140,8 @@ private Q_SLOTS:
         QCOMPARE(jokes.JokeList.size(), MaxLines);
         QCOMPARE(jokes.JokeList.first(), QStringLiteral("Why did the kestrel cross the road? To hover on the other side."));
         // 100,000 jokes of 64 characters, and no more.
-        QVERIFY2(peakKb() - before < 48 * 1024, qPrintable(QString::number(peakKb() - before)));
+        if (!KESTROVA_ASAN)
+            QVERIFY2(peakKb() - before < 48 * 1024, qPrintable(QString::number(peakKb() - before)));
     }
 
     void linesSplitTheSameInPiecesAndWhole()
