@@ -130,10 +130,14 @@ gone() { # gone <title>: no visible window of that title within 5 s
   return 1
 }
 close_window() { # close_window <title>: as the window's close box does
-  local w
-  w=$(window_named "$1") || return 1
-  xdotool windowactivate --sync "$w" key alt+F4 2>/dev/null
-  gone "$1"
+  local w try
+  # A key sent while the window is still being mapped can miss it: try again.
+  for try in 1 2 3; do
+    w=$(window_named "$1") || return 1
+    xdotool windowactivate --sync "$w" key alt+F4 2>/dev/null
+    gone "$1" && return 0
+  done
+  return 1
 }
 client() { # client <window>: sets wx wy ww wh to the window's inside on the screen
   local info
