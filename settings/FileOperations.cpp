@@ -56,6 +56,10 @@ bool SaveListFile(const QString &path, const QStringList &lines)
     if (!file.open(QIODevice::WriteOnly))
         return false;
     QByteArray bytes;
+    // Reading drops a byte-order mark at the start of the file: a first
+    // entry that begins with that character keeps it behind one written here.
+    if (lines.value(0).startsWith(QChar(0xFEFF)))
+        bytes = "\xEF\xBB\xBF";
     for (int i = 0; i < ListLines; ++i)
         bytes += lines.value(i).toUtf8() + "\r\n";
     file.write(bytes);
