@@ -162,6 +162,18 @@ QMultiMap<QChar, QString> mnemonics(QWidget *window, QStringList *faults)
     return out;
 }
 
+// Letters that lead to more than one control shown at once, and labels
+// whose mnemonic leads nowhere.
+QStringList mnemonicFaults(QWidget *window)
+{
+    QStringList faults;
+    const QMultiMap<QChar, QString> letters = mnemonics(window, &faults);
+    for (const QChar c : letters.uniqueKeys())
+        if (letters.count(c) > 1)
+            faults << QStringLiteral("'%1' is the mnemonic of %2").arg(c).arg(QStringList(letters.values(c)).join(" and "));
+    return faults;
+}
+
 struct Case {
     QString name;
     // Opens the window (loaded through the program where it is the
@@ -341,11 +353,7 @@ void TestWindowKeys::lookAt(QWidget *window, bool escapeCloses, bool hasDefault)
     }
 
     // Mnemonics shown at once are all different.
-    QStringList faults;
-    const QMultiMap<QChar, QString> letters = mnemonics(window, &faults);
-    for (const QChar c : letters.uniqueKeys())
-        if (letters.count(c) > 1)
-            faults << QStringLiteral("'%1' is the mnemonic of %2").arg(c).arg(QStringList(letters.values(c)).join(" and "));
+    const QStringList faults = mnemonicFaults(window);
     QVERIFY2(faults.isEmpty(), qPrintable(faults.join("; ")));
 
     // Enter presses the default button, once.
@@ -525,11 +533,7 @@ void TestWindowKeys::characterOptionsPages()
     for (int page = 0; page < tabs->count(); ++page) {
         tabs->setCurrentIndex(page);
         settle();
-        QStringList faults;
-        const QMultiMap<QChar, QString> letters = mnemonics(&sheet, &faults);
-        for (const QChar c : letters.uniqueKeys())
-            if (letters.count(c) > 1)
-                faults << QStringLiteral("'%1' is the mnemonic of %2").arg(c).arg(QStringList(letters.values(c)).join(" and "));
+        const QStringList faults = mnemonicFaults(&sheet);
         QVERIFY2(faults.isEmpty(), qPrintable(tabs->tabText(page) + ": " + faults.join("; ")));
     }
     // Escape closes it.

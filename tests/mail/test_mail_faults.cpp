@@ -6,6 +6,7 @@
 #include "CurlMailbox.h"
 #include "MailCheck.h"
 
+#include "PeakMemory.h"
 #include "Sanitizers.h"
 
 #include <QElapsedTimer>
@@ -15,6 +16,8 @@
 #include <QtTest>
 
 using namespace kestrova;
+using kestrova::test::peakKb;
+using kestrova::test::resetPeak;
 
 namespace {
 
@@ -35,23 +38,6 @@ const QStringList Sayable = {
     QStringLiteral("End of messages."),
 };
 
-// The peak resident memory of this process since the last reset, in kB.
-long peakKb()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    const QRegularExpression hwm(QStringLiteral("VmHWM:\\s+(\\d+)"));
-    const auto m = hwm.match(QString::fromLatin1(status.readAll()));
-    return m.hasMatch() ? m.captured(1).toLong() : -1;
-}
-
-void resetPeak()
-{
-    QFile clear(QStringLiteral("/proc/self/clear_refs"));
-    if (clear.open(QIODevice::WriteOnly))
-        clear.write("5");
-}
 
 struct Run {
     MailCheckResult result;

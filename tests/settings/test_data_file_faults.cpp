@@ -6,6 +6,7 @@
 #include "Jokes.h"
 #include "TextLines.h"
 
+#include "PeakMemory.h"
 #include "Sanitizers.h"
 
 #include <QElapsedTimer>
@@ -16,24 +17,11 @@
 #include <QtTest>
 
 using namespace kestrova;
+using kestrova::test::peakKb;
+using kestrova::test::resetPeak;
 
 namespace {
 
-long peakKb()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    const auto m = QRegularExpression(QStringLiteral("VmHWM:\\s+(\\d+)")).match(QString::fromLatin1(status.readAll()));
-    return m.hasMatch() ? m.captured(1).toLong() : -1;
-}
-
-void resetPeak()
-{
-    QFile clear(QStringLiteral("/proc/self/clear_refs"));
-    if (clear.open(QIODevice::WriteOnly))
-        clear.write("5");
-}
 
 // Writes `total` bytes made of `line` repeated.
 bool writeRepeated(const QString &path, const QByteArray &line, qint64 total)
