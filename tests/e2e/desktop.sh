@@ -31,16 +31,30 @@ check() { # check <description> <command...>
   else failures=$((failures + 1)); echo "FAIL: $what"; fi
 }
 
+running() { # running <pid>: alive and not just waiting to be reaped
+  local state
+  state=$(ps -o stat= -p "$1" 2>/dev/null) || return 1
+  [[ $state != Z* ]]
+}
+
 mkdir -p "$scratch/fb" "$scratch/runtime"
 chmod 700 "$scratch/runtime"
 Xvfb ":$display" -screen 0 "${screen_size:-1024x768}x24" -fbdir "$scratch/fb" -nolisten tcp >/dev/null 2>&1 &
 xvfb_pid=$!
 for _ in $(seq 100); do DISPLAY=":$display" xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
 export DISPLAY=":$display"
-HOME="$scratch" openbox >/dev/null 2>&1 &
-wm_pid=$!
-# openbox owns the window manager selection once it manages the screen.
-for _ in $(seq 50); do xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break; sleep 0.1; done
+wm_ready() { # the window manager runs and says it can activate windows
+  [ -n "$wm_pid" ] && running "$wm_pid" && xprop -root _NET_SUPPORTED 2>/dev/null | grep -q _NET_ACTIVE_WINDOW
+}
+start_wm() { # start_wm: openbox for this display, waited for up to 20 s
+  HOME="$scratch" openbox >>"$scratch/openbox.log" 2>&1 &
+  wm_pid=$!
+  local i
+  for i in $(seq 200); do wm_ready && return 0; sleep 0.1; done
+  echo "NOTE: the window manager did not come up within 20 s:"; cat "$scratch/openbox.log"
+  return 1
+}
+start_wm
 # A plain colour, so the character's shape shows in screenshots.
 xsetroot -solid '#5a7fa8'
 
@@ -68,6 +82,10 @@ start() { # start <name> [settings]: settings is the Kestrova.ini to begin with
   rm -rf "$home"; mkdir -p "$home/.config/Kestrova"
   printf '%b' "${2:-[Run]\nNumber=5\n}" > "$home/.config/Kestrova/Kestrova.ini"
   log="$scratch/$1.log"
+  if ! wm_ready; then
+    echo "NOTE: the window manager had ended; it is started again. Its output:"; cat "$scratch/openbox.log"
+    start_wm
+  fi
   HOME="$home" XDG_CONFIG_HOME="$home/.config" XDG_DATA_HOME="$home/.local/share" "$program" > "$log" 2>&1 &
   app_pid=$!
   wait_for "$log" "Show complete" 20 || return 1
@@ -77,11 +95,6 @@ start() { # start <name> [settings]: settings is the Kestrova.ini to begin with
   cx=$(( $3 + $6 / 2 )); cy=$(( $4 + $7 / 2 ))
 }
 
-running() { # running <pid>: alive and not just waiting to be reaped
-  local state
-  state=$(ps -o stat= -p "$1" 2>/dev/null) || return 1
-  [[ $state != Z* ]]
-}
 
 ended() { # ended: the program ends by itself within 15 s; its exit status
   local i
@@ -102,9 +115,20 @@ stop() { # stop: SIGTERM; its exit status
 # phrase and presses Enter.
 listen_and_type() { # listen_and_type <phrase>: double click, type, Enter
   local before i
+  local try heard=""
   before=$(grep -c "Listening" "$log")
-  xdotool mousemove "$cx" "$cy" click --repeat 2 --delay 80 1
-  for i in $(seq 50); do [ "$(grep -c "Listening" "$log")" -gt "$before" ] && break; sleep 0.1; done
+  # A double click the loaded machine split in two, or that another window
+  # took, is tried again, so the phrase is not typed into some other window.
+  for try in 1 2 3; do
+    xdotool mousemove "$cx" "$cy" click --repeat 2 --delay 80 1
+    for i in $(seq 50); do [ "$(grep -c "Listening" "$log")" -gt "$before" ] && { heard=yes; break; }; sleep 0.1; done
+    [ -n "$heard" ] && break
+  done
+  if [ -z "$heard" ]; then
+    echo "NOTE: the character did not start listening after three double clicks at $cx $cy"
+    windows_now
+    return 1
+  fi
   sleep 0.3
   xdotool type --delay 40 "$1"
   xdotool key Return
@@ -132,12 +156,26 @@ gone() { # gone <title>: no visible window of that title within 5 s
 close_window() { # close_window <title>: as the window's close box does
   local w try
   # A key sent while the window is still being mapped can miss it: try again.
+  # The window manager is asked to close it (wmctrl), which needs no focus;
+  # Alt+F4 on the activated window is the second way.
   for try in 1 2 3; do
     w=$(window_named "$1") || return 1
+    wmctrl -i -c "$w" 2>/dev/null
+    gone "$1" && return 0
+    w=$(window_named "$1" 1) || return 0
     xdotool windowactivate --sync "$w" key alt+F4 2>/dev/null
     gone "$1" && return 0
   done
+  echo "NOTE: \"$1\" would not close"
+  windows_now
   return 1
+}
+windows_now() { # the visible windows by title, and whether the window manager runs
+  local w
+  echo "  window manager: $(wm_ready && echo running || echo "not running or not ready")"
+  for w in $(xdotool search --onlyvisible --name '.' 2>/dev/null); do
+    echo "  window $w: $(xdotool getwindowname "$w" 2>/dev/null)"
+  done
 }
 client() { # client <window>: sets wx wy ww wh to the window's inside on the screen
   local info
@@ -152,6 +190,7 @@ client() { # client <window>: sets wx wy ww wh to the window's inside on the scr
 finish() { # finish <log>...
   if [ $failures -ne 0 ]; then
     local l
+    running "$wm_pid" || { echo "--- the window manager ended during the test:"; cat "$scratch/openbox.log"; }
     for l in "$@"; do echo "--- $l"; tail -n 30 "$l" 2>/dev/null; done
   fi
   echo "$passes passed, $failures failed"
