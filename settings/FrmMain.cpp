@@ -362,6 +362,12 @@ void FrmMain::closeEvent(QCloseEvent *event)
     m_host.forms().unload(this);
 }
 
+void FrmMain::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    ensureMailPassword();
+}
+
 void FrmMain::ShowPage(int page)
 {
     for (int k = 0; k < PageCount; ++k)

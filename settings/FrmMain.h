@@ -80,6 +80,10 @@ public:
     void CmdCheck_Click();
     void CmdSave_Click();
     void LoadMailSettings();
+    // The password is fetched when it is first needed (the window shown, a
+    // check, a save), not at start-up: asking the secret store may wait on
+    // the desktop or bring up its unlock prompt.
+    void ensureMailPassword();
     void TmrMail_Timer();
 
     // Where the two list files are read and written.
@@ -137,11 +141,13 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
     QString loadMailPassword();
     void saveMailPassword(const QString &password);
     void showPasswordPlace(bool secure);
+    bool m_passwordLoaded = false;
     void buildAgentPage(QFrame *page);
     void buildJokesPage(QFrame *page);
     void buildAccessoriesPage(QFrame *page);

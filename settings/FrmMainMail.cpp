@@ -93,6 +93,7 @@ void FrmMain::CmdCheck_Click()
     // One check at a time; asking again while one runs changes nothing.
     if (watch.checking())
         return;
+    ensureMailPassword();
     m_host.agent().Think(QStringLiteral("I'll just check the mail"));
     watch.start({TxtServer->text(), TxtUser->text(), TxtPass->text()});
 }
@@ -102,7 +103,8 @@ void FrmMain::LoadMailSettings()
     SettingsStore &settings = *m_host.context().settings;
     TxtServer->setText(settings.read(App, MailSection, QStringLiteral("1")));
     TxtUser->setText(settings.read(App, MailSection, QStringLiteral("2")));
-    TxtPass->setText(loadMailPassword());
+    m_passwordLoaded = false;
+    TxtPass->clear();
     const qint16 minutes = toInt16(settings.read(App, MailSection, QStringLiteral("4"))).value_or(0);
     TxtChkInterval->setText(QString::number(minutes));
     MailWatch &watch = m_host.mailWatch();
@@ -119,6 +121,16 @@ void FrmMain::showPasswordPlace(bool secure)
     LblPassStore->setText(secure ? QStringLiteral("The password is kept in your desktop's secret store.")
                                  : QStringLiteral("This desktop has no secret store: the password is kept in "
                                                   "plain text in the settings file Kestrova.ini."));
+}
+
+void FrmMain::ensureMailPassword()
+{
+    if (m_passwordLoaded)
+        return;
+    m_passwordLoaded = true;
+    // Typed in before it was fetched (the window shown elsewhere): kept.
+    if (TxtPass->text().isEmpty())
+        TxtPass->setText(loadMailPassword());
 }
 
 // The password comes from the secret store when the desktop has one; one
@@ -177,6 +189,9 @@ void FrmMain::CmdSave_Click()
     SettingsStore &settings = *m_host.context().settings;
     settings.write(App, MailSection, QStringLiteral("1"), TxtServer->text());
     settings.write(App, MailSection, QStringLiteral("2"), TxtUser->text());
+    // Never fetched: the field is empty because nothing was read, not
+    // because the user cleared it.
+    ensureMailPassword();
     saveMailPassword(TxtPass->text());
     settings.write(App, MailSection, QStringLiteral("4"), TxtChkInterval->text());
     MailWatch &watch = m_host.mailWatch();

@@ -59,6 +59,9 @@ private Q_SLOTS:
         FrmMain *w = start();
         QCOMPARE(w->TxtServer->text(), QStringLiteral("pop.example.org"));
         QCOMPARE(w->TxtUser->text(), QString());
+        // The password is fetched when the window is shown.
+        QCOMPARE(w->TxtPass->text(), QString());
+        w->show();
         QCOMPARE(w->TxtPass->text(), QStringLiteral("pw"));
         QCOMPARE(w->TxtPass->echoMode(), QLineEdit::Password);
         QCOMPARE(w->TxtChkInterval->text(), shown);

@@ -26,8 +26,18 @@ public:
     bool secure = true;
     bool refuseWrites = false;
     QHash<QString, QString> kept;
-    bool isSecure() override { return secure; }
-    std::optional<QString> read(const QString &key, QString *) override { return kept.value(key); }
+    // How often the store was asked anything.
+    int asked = 0;
+    bool isSecure() override
+    {
+        ++asked;
+        return secure;
+    }
+    std::optional<QString> read(const QString &key, QString *) override
+    {
+        ++asked;
+        return kept.value(key);
+    }
     bool write(const QString &key, const QString &password, QString *error) override
     {
         if (refuseWrites) {
@@ -115,6 +125,32 @@ private Q_SLOTS:
         QVERIFY(m_store->kept.isEmpty());
     }
 
+    // Starting the program asks the store nothing (it may wait on the desktop
+    // or bring up its unlock prompt); the first check or save fetches the
+    // password, and a save before the window was ever shown keeps it.
+    void passwordIsFetchedWhenFirstNeeded()
+    {
+        m_store->kept.insert(QStringLiteral("Mail/3"), QStringLiteral("stored"));
+        FrmMain *w = start(QString(), false);
+        QCOMPARE(m_store->asked, 0);
+        QCOMPARE(w->TxtPass->text(), QString());
+        w->TxtServer->setText(QStringLiteral("pop.example.org"));
+        w->TxtChkInterval->setText(QStringLiteral("0"));
+        w->CmdSave_Click();
+        QVERIFY(m_store->asked > 0);
+        QCOMPARE(m_store->kept.value(QStringLiteral("Mail/3")), QStringLiteral("stored"));
+        QCOMPARE(w->TxtPass->text(), QStringLiteral("stored"));
+        QCOMPARE(plain(), QString());
+
+        m_run.reset();
+        m_store->asked = 0;
+        w = start(QString(), false);
+        QCOMPARE(m_store->asked, 0);
+        w->CmdCheck_Click();
+        QCOMPARE(w->TxtPass->text(), QStringLiteral("stored"));
+        QTRY_VERIFY(!m_run->app->mailWatch().checking());
+    }
+
     // The desktop's own store, through QtKeychain.
     void realSecretStore()
     {
@@ -140,7 +176,8 @@ private Q_SLOTS:
     }
 
 private:
-    FrmMain *start(const QString &plainPassword)
+    // A run with the options window shown, unless told otherwise.
+    FrmMain *start(const QString &plainPassword, bool show = true)
     {
         m_run = std::make_unique<TestRun>(m_dir->path(), QStringLiteral("Kess"), QStringLiteral(KESTROVA_PROGRAM_DIR),
                                           m_store.get());
@@ -149,7 +186,10 @@ private:
             m_run->settings.write("Kestrova", "Mail", "3", plainPassword);
         m_run->app->Main();
         m_run->character().completeAll();
-        return m_run->app->frmMain();
+        FrmMain *w = m_run->app->frmMain();
+        if (show)
+            w->show();
+        return w;
     }
     QString plain() const { return m_run->settings.read("Kestrova", "Mail", "3"); }
 
