@@ -526,6 +526,15 @@ bool FrmMain::SaveFavourites()
     return FileOperations::SaveListFile(favouritesPlace(), lines);
 }
 
+namespace {
+// A name the user typed is shown as typed: an "&" in it ("Barnes & Noble")
+// is no mnemonic marker in a menu.
+QString menuText(QString name)
+{
+    return name.replace(u'&', QStringLiteral("&&"));
+}
+} // namespace
+
 void FrmMain::SetFavouritesMenu()
 {
     FrmMenus *menus = m_host.frmMenus();
@@ -534,7 +543,7 @@ void FrmMain::SetFavouritesMenu()
         if (name.isEmpty()) {
             menus->MnuCustom[k]->setVisible(false);
         } else {
-            menus->MnuCustom[k]->setText(name);
+            menus->MnuCustom[k]->setText(menuText(name));
             menus->MnuCustom[k]->setVisible(true);
         }
     }
@@ -595,7 +604,7 @@ void FrmMain::SetOfficeMenu()
         if (name.isEmpty()) {
             menus->MnuOffice[k]->setVisible(false);
         } else {
-            menus->MnuOffice[k]->setText(name);
+            menus->MnuOffice[k]->setText(menuText(name));
             menus->MnuOffice[k]->setVisible(true);
         }
     }
