@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include "CharacterLoader.h"
+#include "CharacterRenderer.h"
 
 #include <QHash>
 #include <QSet>
@@ -79,6 +80,9 @@ public:
         checkSounds();
         checkEndings();
         checkReturns();
+        // Only a character the loader takes is drawn as Kestrova draws it.
+        if (m_in.faults.isEmpty())
+            checkEdges();
     }
 
 private:
@@ -246,12 +250,73 @@ private:
         }
     }
 
+    // Every frame drawn as on the desktop: one that reaches the frame's edge
+    // is cut off there. Hiding may leave by the edge on purpose.
+    void checkEdges()
+    {
+        const CharacterRenderer renderer(m_model);
+        if (!renderer.isValid())
+            return;
+        const QStringList leaving = m_model.states.value(QStringLiteral("hiding"));
+        for (const Animation *a : sortedAnimations()) {
+            if (leaving.contains(a->name, Qt::CaseInsensitive))
+                continue;
+            QList<int> cut;
+            QStringList edges;
+            for (int i = 0; i < a->frames.size(); ++i) {
+                const QStringList reached = edgesReached(renderer.render(a->frames.at(i).pose));
+                if (reached.isEmpty())
+                    continue;
+                cut << i;
+                for (const QString &e : reached)
+                    if (!edges.contains(e))
+                        edges << e;
+            }
+            if (cut.isEmpty())
+                continue;
+            add(animationPath(*a) + QStringLiteral(".frames[%1]").arg(cut.first()),
+                QStringLiteral("the drawing reaches the %1 %2 of the %3 x %4 frame (%5 %6), so it is cut "
+                               "off there; give it room with a larger size and view box, or keep it further in")
+                    .arg(edges.join(QStringLiteral(" and ")), edges.size() == 1 ? QStringLiteral("edge") : QStringLiteral("edges"))
+                    .arg(m_model.size.width())
+                    .arg(m_model.size.height())
+                    .arg(cut.size() == 1 ? QStringLiteral("frame") : QStringLiteral("frames"), frameRanges(cut)),
+                CharacterProblem::Drawing);
+        }
+    }
+
     const LoadOutcome &m_in;
     const CharacterModel &m_model;
     QList<CharacterProblem> *m_out;
 };
 
 } // namespace
+
+QStringList edgesReached(const QImage &frame)
+{
+    // Faint antialiasing at the border does not count; a visible stroke does.
+    constexpr int Visible = 32;
+    const QImage img = frame.convertToFormat(QImage::Format_ARGB32);
+    const int w = img.width(), h = img.height();
+    auto reaches = [&](int x0, int y0, int dx, int dy, int n) {
+        for (int k = 0; k < n; ++k)
+            if (qAlpha(img.pixel(x0 + k * dx, y0 + k * dy)) > Visible)
+                return true;
+        return false;
+    };
+    QStringList edges;
+    if (w == 0 || h == 0)
+        return edges;
+    if (reaches(0, 0, 1, 0, w))
+        edges << QStringLiteral("top");
+    if (reaches(0, 0, 0, 1, h))
+        edges << QStringLiteral("left");
+    if (reaches(w - 1, 0, 0, 1, h))
+        edges << QStringLiteral("right");
+    if (reaches(0, h - 1, 1, 0, w))
+        edges << QStringLiteral("bottom");
+    return edges;
+}
 
 const QStringList &playedAnimationNames()
 {

@@ -6,6 +6,7 @@
 
 #include "CharacterModel.h"
 
+#include <QImage>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -17,6 +18,7 @@ struct CharacterProblem {
         Fault,     // the loader refuses the character for it
         Behaviour, // it loads, but an animation would not end as Kestrova needs
         Missing,   // an animation or state Kestrova plays is absent
+        Drawing,   // a frame reaches the edge of the character's frame and is cut off there
     };
     // The file, relative to the folder, and where in it:
     // "character.json: animations.Wave.frames[2].pose", "art.svg: element \"eyes-right\"".
@@ -28,6 +30,10 @@ struct CharacterProblem {
 // Every problem in the character folder, in the order of the files; empty
 // when the character is sound.
 QList<CharacterProblem> checkCharacterFolder(const QString &folder);
+
+// The edges of the character's frame ("top", "left", "right", "bottom")
+// that the drawing of the pose reaches, so that it is cut off there.
+QStringList edgesReached(const QImage &frame);
 
 // The animations programs ask for by name.
 const QStringList &playedAnimationNames();

@@ -359,6 +359,38 @@ private Q_SLOTS:
     }
 
     // -- ending ------------------------------------------------------------------
+    // A frame that reaches the edge of the character's frame is cut off on
+    // the desktop; one that leaves it while hiding is meant to.
+    void framesReachingTheEdgeAreCutOff()
+    {
+        QJsonObject o = soundCharacter();
+        setAnimation(o, QStringLiteral("Wave"), R"({"frames": [{"duration": 50},
+            {"duration": 50, "parts": {"head": {"dy": -40}}},
+            {"duration": 50, "parts": {"head": {"dy": -40}, "root": {"dx": 45}}},
+            {"duration": 50}]})");
+        setAnimation(o, QStringLiteral("Hide"), R"({"frames": [{"duration": 50, "parts": {"root": {"dy": -70}}},
+            {"duration": 50, "pose": "gone"}]})");
+        Folder f(o);
+        const QList<CharacterProblem> problems = checkCharacterFolder(f.path());
+        QCOMPARE(placesOf(problems, CharacterProblem::Drawing),
+                 QStringList{QStringLiteral("character.json: animations.Wave.frames[1]")});
+        const QString message = problems.first().message;
+        QVERIFY2(message.contains(QStringLiteral("top and right edges of the 100 x 100 frame (frames 1 to 2)")),
+                 qPrintable(message));
+        QCOMPARE(problems.size(), 1);
+
+        // The drawing itself: a dot in the middle reaches no edge, one in a
+        // corner two of them.
+        QImage frame(20, 20, QImage::Format_ARGB32_Premultiplied);
+        frame.fill(Qt::transparent);
+        frame.setPixel(10, 10, qRgba(0, 0, 0, 255));
+        QCOMPARE(edgesReached(frame), QStringList());
+        frame.setPixel(19, 19, qRgba(0, 0, 0, 255));
+        QCOMPARE(edgesReached(frame), (QStringList{QStringLiteral("right"), QStringLiteral("bottom")}));
+        frame.setPixel(0, 5, qRgba(0, 0, 0, 20)); // faint antialiasing
+        QCOMPARE(edgesReached(frame), (QStringList{QStringLiteral("right"), QStringLiteral("bottom")}));
+    }
+
     void framesThatNeverEnd_data()
     {
         QTest::addColumn<Animation>("animation");

@@ -3,7 +3,23 @@
 import json, os
 
 
-def write_svg(outdir, EL, defs, parts, comment, size=(128, 128)):
+def with_margin(meta, parts, margin):
+    """The character drawn at 128 x 128 in a frame widened by margin (left,
+    top, right, bottom) on each side, for the marks, props and stretches
+    that reach past its drawing: the frame's size and every point in frame
+    pixels (the pivots, the balloon's anchor) move with it. The art keeps its
+    coordinates; its view box is widened the same way (see write_svg)."""
+    l, t, r, b = margin
+    meta = dict(meta)
+    w, h = meta['size']
+    meta['size'] = [w + l + r, h + t + b]
+    for k in ('rootPivot', 'balloonAnchor'):
+        meta[k] = [meta[k][0] + l, meta[k][1] + t]
+    parts = [(pid, el, (pivot[0] + l, pivot[1] + t), parent) for pid, el, pivot, parent in parts]
+    return meta, parts
+
+
+def write_svg(outdir, EL, defs, parts, comment, size=(128, 128), margin=(0, 0, 0, 0)):
     # each part's variants next to the part, in drawing order; anything else after
     ids = []
     for pid, el, pivot, parent in parts:
@@ -14,10 +30,11 @@ def write_svg(outdir, EL, defs, parts, comment, size=(128, 128)):
     for k in EL:
         if k not in ids:
             ids.append(k)
-    w, h = size
+    l, t, r, b = margin
+    w, h = size[0] + l + r, size[1] + t + b
     s = ['<?xml version="1.0" encoding="UTF-8"?>',
          '<!-- %s -->' % comment,
-         '<svg xmlns="http://www.w3.org/2000/svg" version="1.2" baseProfile="tiny" width="%d" height="%d" viewBox="0 0 %d %d">' % (w, h, w, h),
+         '<svg xmlns="http://www.w3.org/2000/svg" version="1.2" baseProfile="tiny" width="%d" height="%d" viewBox="%s %s %d %d">' % (w, h, fmt_num(-l), fmt_num(-t), w, h),
          '<defs>' + defs + '</defs>']
     for k in ids:
         s.append('<g id="%s">%s</g>' % (k, EL[k]))

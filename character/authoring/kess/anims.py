@@ -34,8 +34,8 @@ PARTS = [
     ('megaphone', 'megaphone', (98, 52), 'wingRight'),
     ('gearBig', 'gearBig', (102, 17), ''),
     ('gearSmall', 'gearSmall', (114.4, 27.4), ''),
-    ('exclaim', 'exclaim', (102, 26), ''),
-    ('question', 'question', (101, 26), ''),
+    ('exclaim', 'exclaim', (102, 34), ''),
+    ('question', 'question', (105, 33), ''),
     ('sparkle', 'sparkle-1', (64, 40), ''),
     ('zz', 'zz', (96, 26), ''),
 ]
@@ -221,12 +221,14 @@ def extra_elements(EL):
     EL['gearSmall'] = gear(114.4, 27.4, 7.5, 6, '#9fb4cf')
 
     # marks
-    EL['exclaim'] = ('<path d="M99.5 6 L104.5 6 L103.2 19 L100.8 19 Z" fill="#f0502f" stroke="%s" stroke-width="1.3" stroke-linejoin="round"/>' % OUT +
-                     '<circle cx="102" cy="23.6" r="2.6" fill="#f0502f" stroke="%s" stroke-width="1.3"/>' % OUT)
-    q = 'M96.2 10.6 Q96.2 4.6 102 4.6 Q107.8 4.6 107.8 10 Q107.8 13.6 103.4 15.4 Q101.8 16.2 101.8 18.6'
+    # Low enough beside the head that the pop and the stretch of the body
+    # keep them inside the frame.
+    EL['exclaim'] = ('<path d="M99.5 14 L104.5 14 L103.2 27 L100.8 27 Z" fill="#f0502f" stroke="%s" stroke-width="1.3" stroke-linejoin="round"/>' % OUT +
+                     '<circle cx="102" cy="31.6" r="2.6" fill="#f0502f" stroke="%s" stroke-width="1.3"/>' % OUT)
+    q = 'M100.2 17.6 Q100.2 11.6 106 11.6 Q111.8 11.6 111.8 17 Q111.8 20.6 107.4 22.4 Q105.8 23.2 105.8 25.6'
     EL['question'] = ('<path d="%s" stroke="%s" stroke-width="6.4" stroke-linecap="round" fill="none"/>' % (q, OUT) +
                       '<path d="%s" stroke="#7b6ce0" stroke-width="3.8" stroke-linecap="round" fill="none"/>' % q +
-                      '<circle cx="101.8" cy="24" r="2.9" fill="#7b6ce0" stroke="%s" stroke-width="1.3"/>' % OUT)
+                      '<circle cx="105.8" cy="31" r="2.9" fill="#7b6ce0" stroke="%s" stroke-width="1.3"/>' % OUT)
 
     def star(cx, cy, r, fill='#ffd75e'):
         k = r * 0.3
@@ -380,7 +382,7 @@ A['Idle'] = {'frames': [
 # ---- the named animations ----
 A['Alert'] = {'frames': [
     T('crouch', 90, parts=P(eyes='eyes-half'), sound='alert'),
-    T('alert', 90, parts=P(exclaim=d(scale=1.35, opacity=1), root=d(scaleY=1.09, scaleX=0.94))),
+    T('alert', 90, parts=P(exclaim=d(scale=1.2, opacity=1), root=d(scaleY=1.06, scaleX=0.95))),
     T('alert', 90, parts=P(exclaim=d(scale=0.9))),
     T('alert', 80),
     T('alert', 140, parts=P(head=d(dy=-3, rotation=-7, dx=-2), eyes='eyes-left')),
@@ -418,7 +420,7 @@ A['Decline'] = {'frames': [
 
 A['DontRecognize'] = {'frames': [
     T(parts=P(body=d(scaleY=0.97), wingLeft=d(rotation=20), wingRight=d(rotation=-20), eyes='eyes-half'), ms=120),
-    T('shrug', 180, parts=P(question=d(opacity=1, scale=1.3), root=d(dy=-2))),
+    T('shrug', 180, parts=P(question=d(opacity=1, scale=1.15), root=d(dy=-2))),
     T('shrug', 120, parts=P(question=d(scale=0.95))),
     F('shrug', 350),
     T('shrug', 200, parts=P(head=d(rotation=-7, dx=-1), eyes='eyes-up-right')),
