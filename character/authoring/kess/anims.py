@@ -348,6 +348,12 @@ A['StartListening'] = {'frames': [
     T('listen', 130, parts=P(waves='waves-1', wingLeft=d(rotation=150))),
     T('listen', 110, parts=P(waves='waves-2')),
     F('listen', 300, parts=P(waves='waves-2')),
+], 'return': 'ListenReturn'}
+# the wing comes down from the ear when the listening ends
+A['ListenReturn'] = {'frames': [
+    F('listen', 60),
+    T(parts=P(wingLeft=d(rotation=60)), ms=140),
+    T('rest', 140),
 ]}
 A['Listen'] = {'frames': [
     T('listen', 150),
