@@ -9,12 +9,17 @@
 #include "PeakMemory.h"
 #include "Sanitizers.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
 #include <QRandomGenerator>
+#include <QScopeGuard>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <unistd.h>
 
 using namespace kestrova;
 using kestrova::test::peakKb;
@@ -114,6 +119,37 @@ private Q_SLOTS:
         QCOMPARE(values->size(), FileOperations::ListLines);
         QVERIFY(FileOperations::SaveListFile(path, *values));
         QCOMPARE(FileOperations::LoadListFile(path), values);
+    }
+
+    // A list file the user made read-only is left exactly as it is: the save
+    // says it failed, and no half-written or temporary file is left behind.
+    // Root writes read-only files anyway, so there the file is made immutable.
+    void readOnlyListFileIsLeftWhole()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("favourites.txt"));
+        const QByteArray before = "Kestrel\r\nhttps://kestrel.example/\r\n";
+        {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(before);
+        }
+        const bool root = ::geteuid() == 0;
+        const QStringList lockArgs{root ? QStringLiteral("+i") : QStringLiteral("a-w"), path};
+        if (QProcess::execute(root ? QStringLiteral("chattr") : QStringLiteral("chmod"), lockArgs) != 0)
+            QSKIP("this file system cannot make the file read-only");
+        const auto unlock = qScopeGuard([&] {
+            QProcess::execute(root ? QStringLiteral("chattr") : QStringLiteral("chmod"),
+                              {root ? QStringLiteral("-i") : QStringLiteral("u+w"), path});
+        });
+
+        QStringList values(FileOperations::ListLines);
+        values[0] = QStringLiteral("Changed");
+        QVERIFY(!FileOperations::SaveListFile(path, values));
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), before);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("favourites.txt")});
     }
 
     void endlessJokesFileIsCut()
