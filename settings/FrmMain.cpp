@@ -3,6 +3,7 @@
 #include "AlarmWatch.h"
 #include "CharacterRef.h"
 #include "Commands.h"
+#include "desktop/CommandMenu.h"
 #include "DialUpConnection.h"
 #include "Execute.h"
 #include "FileOperations.h"
@@ -526,15 +527,6 @@ bool FrmMain::SaveFavourites()
     return FileOperations::SaveListFile(favouritesPlace(), lines);
 }
 
-namespace {
-// A name the user typed is shown as typed: an "&" in it ("Barnes & Noble")
-// is no mnemonic marker in a menu.
-QString menuText(QString name)
-{
-    return name.replace(u'&', QStringLiteral("&&"));
-}
-} // namespace
-
 void FrmMain::SetFavouritesMenu()
 {
     FrmMenus *menus = m_host.frmMenus();
@@ -543,7 +535,7 @@ void FrmMain::SetFavouritesMenu()
         if (name.isEmpty()) {
             menus->MnuCustom[k]->setVisible(false);
         } else {
-            menus->MnuCustom[k]->setText(menuText(name));
+            menus->MnuCustom[k]->setText(character::CommandMenu::menuText(name));
             menus->MnuCustom[k]->setVisible(true);
         }
     }
@@ -604,7 +596,7 @@ void FrmMain::SetOfficeMenu()
         if (name.isEmpty()) {
             menus->MnuOffice[k]->setVisible(false);
         } else {
-            menus->MnuOffice[k]->setText(menuText(name));
+            menus->MnuOffice[k]->setText(character::CommandMenu::menuText(name));
             menus->MnuOffice[k]->setVisible(true);
         }
     }

@@ -7,6 +7,11 @@ CommandMenu::CommandMenu(QWidget *parent) : QMenu(parent)
     setObjectName(QStringLiteral("kestrovaCommandMenu"));
 }
 
+QString CommandMenu::menuText(QString caption)
+{
+    return caption.replace(u'&', QStringLiteral("&&"));
+}
+
 QString CommandMenu::actionName(const QString &commandName)
 {
     return QStringLiteral("command:") + commandName;
@@ -21,11 +26,7 @@ void CommandMenu::fill(const Commands &commands)
         for (const Command &c : commands.all()) {
             if (!c.visible || !c.enabled)
                 continue;
-            // A caption is shown as given: an ampersand is a letter here,
-            // not a shortcut marker.
-            QString text = c.caption.isEmpty() ? c.name : c.caption;
-            text.replace(u'&', QStringLiteral("&&"));
-            QAction *action = addAction(text);
+            QAction *action = addAction(menuText(c.caption.isEmpty() ? c.name : c.caption));
             action->setObjectName(actionName(c.name));
             const QString name = c.name;
             const QString caption = c.caption;

@@ -26,6 +26,9 @@ public:
     void fill(const Commands &commands);
 
     static QString actionName(const QString &commandName);
+    // A caption or name as the user gave it, for a menu entry: an "&" in it
+    // ("Barnes & Noble") is a letter, not a mnemonic marker.
+    static QString menuText(QString caption);
 
     static inline const QString HideText = QStringLiteral("Hide");
     static inline const QString CommandsWindowText = QStringLiteral("Open Commands Window");

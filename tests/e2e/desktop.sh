@@ -95,7 +95,6 @@ start() { # start <name> [settings]: settings is the Kestrova.ini to begin with
   cx=$(( $3 + $6 / 2 )); cy=$(( $4 + $7 / 2 ))
 }
 
-
 ended() { # ended: the program ends by itself within 15 s; its exit status
   local i
   for i in $(seq 150); do running "$app_pid" || break; sleep 0.1; done
@@ -114,8 +113,7 @@ stop() { # stop: SIGTERM; its exit status
 # Opens the listening prompt with a double click on the character, types the
 # phrase and presses Enter.
 listen_and_type() { # listen_and_type <phrase>: double click, type, Enter
-  local before i
-  local try heard=""
+  local before i try heard=""
   before=$(grep -c "Listening" "$log")
   # A double click the loaded machine split in two, or that another window
   # took, is tried again, so the phrase is not typed into some other window.
