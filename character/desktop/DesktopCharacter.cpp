@@ -184,14 +184,8 @@ void DesktopCharacter::connectVoice()
         }
     });
     connect(m_voice.get(), &Voice::failed, this, [this](int utterance) {
-        if (!m_utterance || utterance != m_utterance)
-            return;
-        // Nothing will be heard: the balloon shows what was to be said,
-        // until the reading time is up.
-        m_utterance = 0;
-        stopMouth();
-        if (m_balloon && !m_balloon->isVisible() && !m_shown.isEmpty())
-            showBalloon(m_shown, Balloon::Style::Speech);
+        if (m_utterance && utterance == m_utterance)
+            showUnheardSpeech();
     });
     // The engine starts in its own thread once the event loop runs.
     QTimer::singleShot(0, m_voice.get(), &Voice::prepare);
@@ -207,14 +201,18 @@ void DesktopCharacter::setVoice(std::unique_ptr<Voice> voice, double rate)
     }
     // What the old voice was saying is only shown now; the request ends at
     // its reading time.
-    if (m_utterance) {
-        m_utterance = 0;
-        stopMouth();
-        if (m_balloon && !m_balloon->isVisible() && !m_shown.isEmpty())
-            showBalloon(m_shown, Balloon::Style::Speech);
-    }
+    if (m_utterance)
+        showUnheardSpeech();
     m_voice = std::move(voice);
     connectVoice();
+}
+
+void DesktopCharacter::showUnheardSpeech()
+{
+    m_utterance = 0;
+    stopMouth();
+    if (m_balloon && !m_balloon->isVisible() && !m_shown.isEmpty())
+        showBalloon(m_shown, Balloon::Style::Speech);
 }
 
 void DesktopCharacter::setBalloonFont(const QFont &font)
@@ -252,7 +250,7 @@ void DesktopCharacter::playFrameSound(const Frame *frame)
         m_soundPlayer(file);
         return;
     }
-    auto *effect = static_cast<QSoundEffect *>(m_soundEffects.value(file));
+    QSoundEffect *effect = m_soundEffects.value(file);
     if (!effect) {
         effect = new QSoundEffect(this);
         effect->setSource(QUrl::fromLocalFile(file));

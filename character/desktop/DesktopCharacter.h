@@ -21,6 +21,8 @@
 #include <QTimer>
 #include <QVariantAnimation>
 #include <functional>
+
+class QSoundEffect;
 #include <memory>
 #include <optional>
 
@@ -227,6 +229,9 @@ private:
     void followBalloon();
     QPoint balloonAnchor() const;
     void connectVoice();
+    // The utterance will not be heard: the mouth stops and the balloon shows
+    // what was to be said, until the reading time is up.
+    void showUnheardSpeech();
     void playFrameSound(const Frame *frame);
     void startMouth(const QString &spoken, int totalMs);
     void followTiming(const SpeechTiming &timing);
@@ -310,7 +315,7 @@ private:
     bool m_soundsOn = true;
     SoundPlayer m_soundPlayer;
     QSet<QString> m_missingSounds; // reported already
-    QHash<QString, QObject *> m_soundEffects; // file -> its QSoundEffect
+    QHash<QString, QSoundEffect *> m_soundEffects; // file -> its sound, kept for the next play
 };
 
 } // namespace kestrova::character

@@ -192,13 +192,10 @@ std::unique_ptr<Voice> DesktopCharacterService::makeVoice(const CharacterModel &
     if (!m_voiceFactory)
         return nullptr;
     // The factory sees the character with the voice the options make of
-    // its own.
-    CharacterModel &m = const_cast<CharacterModel &>(model);
-    const VoiceSettings own = m.voice;
-    m.voice = effectiveVoice(own, settings);
-    std::unique_ptr<Voice> voice = m_voiceFactory(m);
-    m.voice = own;
-    return voice;
+    // its own. The copy is cheap: the model's containers are shared.
+    CharacterModel withVoice = model;
+    withVoice.voice = effectiveVoice(model.voice, settings);
+    return m_voiceFactory(withVoice);
 }
 
 void DesktopCharacterService::applyTo(DesktopCharacter *c, bool newVoice)
