@@ -4,7 +4,8 @@
 #                           the help compiler (chmcmd, in fp-utils)
 #   scripts/deps.sh run     what the program needs at run time (voices, the
 #                           word processor it drives: LibreOffice Writer)
-#   scripts/deps.sh test    what the tests need (a virtual X server and tools)
+#   scripts/deps.sh test    what the tests need (a virtual X server and tools; file and
+#                           dpkg-dev for CPack's Debian packages in the package test)
 # Several groups may be named at once. Nothing is installed that is there.
 set -euo pipefail
 
@@ -15,7 +16,7 @@ build=(cmake ninja-build g++ pkg-config qt6-base-dev libx11-dev libxcb1-dev qt6-
 run=(qt6-qpa-plugins libqt6svg6 qt6-speech-speechd-plugin qt6-speech-flite-plugin
      speech-dispatcher speech-dispatcher-espeak-ng fonts-dejavu-core libreoffice-writer
      pocketsphinx-en-us libqt6multimedia6 pulseaudio qt6-gtk-platformtheme)
-test=(desktop-file-utils appstream xvfb xauth x11-utils x11-xserver-utils xdotool wmctrl openbox xcompmgr imagemagick procps dovecot-core dovecot-pop3d openssl python3
+test=(file dpkg-dev desktop-file-utils appstream xvfb xauth x11-utils x11-xserver-utils xdotool wmctrl openbox xcompmgr imagemagick procps dovecot-core dovecot-pop3d openssl python3
       espeak-ng flite sox pulseaudio-utils clang libclang-rt-14-dev gnome-keyring libsecret-tools dbus-daemon)
 
 wanted=()

@@ -37,6 +37,7 @@ running() { # running <pid>: alive and not just waiting to be reaped
   [[ $state != Z* ]]
 }
 
+. "$(dirname "${BASH_SOURCE[0]}")/free_display.sh"
 mkdir -p "$scratch/fb" "$scratch/runtime"
 chmod 700 "$scratch/runtime"
 Xvfb ":$display" -screen 0 "${screen_size:-1024x768}x24" -fbdir "$scratch/fb" -nolisten tcp >/dev/null 2>&1 &

@@ -31,6 +31,7 @@ check() { # check <description> <command...>
   else failures=$((failures + 1)); echo "FAIL: $what"; fi
 }
 
+. "$(dirname "$0")/free_display.sh"
 mkdir -p "$scratch/fb" "$scratch/home" "$scratch/runtime"
 chmod 700 "$scratch/runtime"
 Xvfb ":$display" -screen 0 1024x768x24 -fbdir "$scratch/fb" -nolisten tcp >/dev/null 2>&1 &
