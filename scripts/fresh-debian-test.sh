@@ -28,7 +28,8 @@ fi
 # "bookworm" suite in its sources, one-line or deb822 format.
 mirror=$(
   { cat /etc/apt/sources.list 2>/dev/null; cat /etc/apt/sources.list.d/*.list 2>/dev/null; } \
-    | awk '$1 == "deb" && $0 ~ / bookworm( |$)/ { for (i = 2; i <= NF; i++) if ($i ~ /^https?:/) { print $i; exit } }'
+    | awk '$1 == "deb" && $0 ~ / bookworm( |$)/ { for (i = 2; i <= NF; i++) if ($i ~ /^https?:/) { print $i; exit } }' \
+    || true
 )
 if [ -z "$mirror" ]; then
   mirror=$(awk '/^URIs:/ { uri = $2 } /^Suites:/ && / bookworm( |$)/ && uri != "" { print uri; exit }' \
