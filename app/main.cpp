@@ -51,14 +51,15 @@ int main(int argc, char *argv[])
         return 2;
     }
 
-    // The desktop's palette and font: the GTK theme where there is one to
-    // follow, and a dark palette of our own when the desktop asks for dark
-    // windows but no theme told Qt.
-    if (!headlessPlatform)
-        kestrova::DesktopLook::choosePlatformTheme();
+    // The desktop's colours, accent and font, read from what it publishes
+    // and applied to a style of our own, without loading a toolkit; the
+    // user's own platform theme, or KDE's, is left to do that instead.
+    const bool followDesktop = !headlessPlatform && kestrova::DesktopLook::choosePlatformTheme();
     QApplication qapp(argc, argv);
-    if (!headlessPlatform && !kestrova::DesktopLook::isDark(QApplication::palette()))
-        kestrova::DesktopLook::applyDarkFallback(qapp, kestrova::DesktopLook::readDarkHints());
+    kestrova::DesktopLook::restoreDesktopName();
+    kestrova::DesktopLook::Follower desktopLook;
+    if (followDesktop)
+        desktopLook.start();
     QApplication::setApplicationName(QStringLiteral("Kestrova"));
     QApplication::setApplicationVersion(QStringLiteral(KESTROVA_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("kestrova"));

@@ -82,6 +82,11 @@ start() { # start <name> [settings]: settings is the Kestrova.ini to begin with
   local home="$scratch/home-$1"
   rm -rf "$home"; mkdir -p "$home/.config/Kestrova"
   printf '%b' "${2:-[Run]\nNumber=5\n}" > "$home/.config/Kestrova/Kestrova.ini"
+  # gtk_settings: the text of the user's GTK settings file, when set.
+  if [ -n "${gtk_settings:-}" ]; then
+    mkdir -p "$home/.config/gtk-3.0"
+    printf '%b' "$gtk_settings" > "$home/.config/gtk-3.0/settings.ini"
+  fi
   log="$scratch/$1.log"
   if ! wm_ready; then
     echo "NOTE: the window manager had ended; it is started again. Its output:"; cat "$scratch/openbox.log"

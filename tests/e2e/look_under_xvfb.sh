@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # How the real program's windows look and where they appear, on a virtual X
 # display:
-#   look     light by default; dark when the GTK theme is Adwaita-dark (the
-#            GTK platform theme) and when only the desktop's hint says dark
-#            (the program's own dark palette)
+#   look     light by default; dark when GTK_THEME names Adwaita-dark and
+#            when the user's GTK settings prefer dark (both the program's own
+#            dark palette: no toolkit is loaded for it)
 #   scale    at Xft.dpi 192 the windows are drawn at twice the size
 #   screens  two monitors side by side: with the character on the right one,
 #            windows open there, and on the left one when it stands there
@@ -60,7 +60,8 @@ look)
   check "light: its background is light ($bg)" test "$bg" -gt 180
   stop >/dev/null
 
-  export GTK_THEME=Adwaita:dark
+  # On a GNOME desktop, where Qt would load GTK 3 by itself.
+  export GTK_THEME=Adwaita:dark XDG_CURRENT_DESKTOP=GNOME
   check "dark (GTK theme): the character is shown" start dark "$later"
   # The greeting's balloon is the character's own: light paper, dark ink.
   sleep 1; shot dark-balloon
@@ -72,11 +73,14 @@ look)
   shot dark-options
   bg=$(luminance $((wx + 4)) $((wy + wh / 2)))
   check "dark: its background is dark ($bg)" test "$bg" -lt 90
+  check "dark: no GTK library was loaded" bash -c "! grep -q libgtk-3 /proc/$app_pid/maps"
   stop >/dev/null
 
-  # No theme that knows the desktop: the program's own dark palette.
-  export QT_QPA_PLATFORMTHEME=none
-  check "dark (desktop hint only): the character is shown" start fallback "$later"
+  # Only the user's GTK settings file asks for dark windows.
+  unset GTK_THEME XDG_CURRENT_DESKTOP
+  gtk_settings='[Settings]\ngtk-application-prefer-dark-theme=1\n'
+  check "dark (GTK settings file): the character is shown" start fallback "$later"
+  unset gtk_settings
   close_window "Tip of the Day"
   check "fallback: the options window opens" open_options
   shot fallback-options
