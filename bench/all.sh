@@ -1,0 +1,62 @@
+#!/usr/bin/env bash
+# Every figure the project keeps, in one run, each beside its reference and
+# its target: start-up time and memory against the minimal Qt program, the
+# processor time left alone and while animating, and the mail check against
+# Python's poplib on the same Dovecot.
+#   bench/all.sh [runs] [seconds]   (start-up runs, default 11; seconds left
+#                                    alone, default 60; builds first)
+# The figures come from bench/startup.sh, bench/idle_cpu.sh and
+# bench_mail_check, whose own outputs are kept in a folder it names.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+runs=${1:-11}
+seconds=${2:-60}
+scripts/build.sh >/dev/null
+out=$(mktemp -d /tmp/kestrova-bench.XXXXXX)
+
+echo "Start-up, $runs runs each ..." >&2
+bench/startup.sh "$runs" > "$out/startup.txt"
+echo "Left alone and animating, $seconds s each ..." >&2
+bench/idle_cpu.sh "$seconds" > "$out/idle.txt"
+echo "Mail check of 1,000 messages ..." >&2
+build/bin/bench_mail_check 1000 > "$out/mail.txt"
+
+number() { # number <file> <line pattern> <n>: the n-th number on the line that matches
+  awk -v pat="$2" -v n="$3" '$0 ~ pat { k = 0; for (i = 1; i <= NF; i++) { f = $i; sub(/%$/, "", f)
+      if (f ~ /^[0-9]+(\.[0-9]+)?$/ && ++k == n) v = f } } END { print v }' "$1"
+}
+# "exec to greeting queued, ms   229.0   38.5   5.95"
+startup_ms=$(number "$out/startup.txt" '^exec to greeting' 1)
+minimal_ms=$(number "$out/startup.txt" '^exec to greeting' 2)
+# "peak RSS after 1 s, MB   117.6   27.5   4.25" (the 1 of "1 s" counts)
+startup_mb=$(number "$out/startup.txt" '^peak RSS' 2)
+minimal_mb=$(number "$out/startup.txt" '^peak RSS' 3)
+# "Kestrova left alone 60 s (12 idle anims)   0.000%   0.1%"
+alone=$(number "$out/idle.txt" '^Kestrova left alone' 2)
+# "animating 20 s (9 animations)   4.512%   3.0%   600"
+animating=$(number "$out/idle.txt" '^animating' 2)
+# "  kestrova (libcurl, STLS): 0.686 s"
+mail=$(number "$out/mail.txt" 'kestrova \(' 1)
+poplib=$(number "$out/mail.txt" 'python poplib' 1)
+
+row() { # row <figure> <value> <reference> <ratio or -> <target> <met?>
+  printf '%-44s %12s %14s %8s %12s  %s\n' "$@"
+}
+verdict() { # verdict <awk condition on v>: met or NOT met
+  awk -v v="$1" "BEGIN { exit !($2) }" && echo met || echo "NOT met"
+}
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else print "-" }'; }
+
+echo
+row "figure (median)" "Kestrova" "reference" "ratio" "target" ""
+r=$(ratio "$startup_ms" "$minimal_ms")
+row "exec -> greeting queued, ms" "$startup_ms" "$minimal_ms (Qt)" "$r" "ratio <= 2" "$(verdict "$r" 'v <= 2')"
+row "peak RSS one second after start, MB" "$startup_mb" "$minimal_mb (Qt)" "$(ratio "$startup_mb" "$minimal_mb")" "<= 60 MB" \
+  "$(verdict "$startup_mb" 'v <= 60')"
+row "CPU while animating, % of a core" "$animating" "-" "-" "<= 3 %" "$(verdict "$animating" 'v <= 3')"
+row "CPU left alone, % of a core" "$alone" "-" "-" "<= 0.1 %" "$(verdict "$alone" 'v <= 0.1')"
+r=$(ratio "$mail" "$poplib")
+row "1,000-message mail check, s" "$mail" "$poplib (poplib)" "$r" "ratio <= 1" "$(verdict "$r" 'v <= 1')"
+row "resident after the first spoken command" "-" "-" "-" "rest + 30 MB" "not measured here yet"
+echo
+echo "The tools' own outputs: $out"
