@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <vector>
 
 namespace kestrova::character {
 
@@ -406,6 +407,48 @@ int phraseConfidence(const GrammarNode &grammar, const QString &normalisedPhrase
     return confidenceFor(d.letters, reference);
 }
 
+namespace {
+
+void collectWords(const GrammarNode &node, QStringList &words, bool &anyWords)
+{
+    if (node.kind == GrammarNode::Word && !words.contains(node.text))
+        words << node.text;
+    anyWords = anyWords || node.kind == GrammarNode::AnyWords;
+    for (const auto &child : node.children)
+        collectWords(*child, words, anyWords);
+}
+
+// Letters to insert, delete, change or swap with their neighbour to turn one
+// word into the other.
+int typoDistance(const QString &a, const QString &b)
+{
+    const qsizetype n = a.size(), m = b.size();
+    std::vector<std::vector<int>> d(n + 1, std::vector<int>(m + 1));
+    for (qsizetype i = 0; i <= n; ++i)
+        d[i][0] = int(i);
+    for (qsizetype j = 0; j <= m; ++j)
+        d[0][j] = int(j);
+    for (qsizetype i = 1; i <= n; ++i)
+        for (qsizetype j = 1; j <= m; ++j) {
+            const int change = a[i - 1] == b[j - 1] ? 0 : 1;
+            d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + change});
+            if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1])
+                d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+        }
+    return d[n][m];
+}
+
+// A slip of the fingers rather than another word: one letter in a short
+// word (up to five letters), two in a middling one, three in a long one.
+bool typoOf(const QString &typed, const QString &word)
+{
+    const qsizetype length = std::max(typed.size(), word.size());
+    const int allowed = length <= 5 ? 1 : length <= 9 ? 2 : 3;
+    return std::abs(typed.size() - word.size()) <= allowed && typoDistance(typed, word) <= allowed;
+}
+
+} // namespace
+
 bool CommandMatcher::add(const QString &name, const QString &grammar, QString *error)
 {
     ParsedGrammar parsed = parseVoiceGrammar(grammar);
@@ -414,8 +457,31 @@ bool CommandMatcher::add(const QString &name, const QString &grammar, QString *e
             *error = parsed.error;
         return false;
     }
-    m_entries.push_back({name, std::move(parsed.root)});
+    Entry entry{name, std::move(parsed.root), {}, false};
+    collectWords(*entry.root, entry.words, entry.anyWords);
+    m_entries.push_back(std::move(entry));
     return true;
+}
+
+bool CommandMatcher::namesAnotherCommand(const Entry &best, const QString &word) const
+{
+    // Short words ("a", "to", "my", letters of "a c o") say too little.
+    if (word.size() < 3 || best.words.contains(word))
+        return false;
+    for (const Entry &e : m_entries)
+        if (&e != &best && e.words.contains(word))
+            return true;
+    for (const QString &own : best.words)
+        if (typoOf(word, own))
+            return false;
+    for (const Entry &e : m_entries) {
+        if (&e == &best)
+            continue;
+        for (const QString &other : e.words)
+            if (typoOf(word, other))
+                return true;
+    }
+    return false;
 }
 
 CommandMatcher::Match CommandMatcher::match(const QString &phrase,
@@ -423,6 +489,7 @@ CommandMatcher::Match CommandMatcher::match(const QString &phrase,
 {
     const QString p = normalisePhrase(phrase);
     Match best;
+    const Entry *bestEntry = nullptr;
     for (const Entry &e : m_entries) {
         if (allowed && !allowed->contains(e.name))
             continue;
@@ -431,10 +498,17 @@ CommandMatcher::Match CommandMatcher::match(const QString &phrase,
         if (conf > best.confidence) {
             best.confidence = conf;
             best.name = e.name;
+            bestEntry = &e;
         }
     }
-    if (best.confidence <= -100)
-        best = Match{};
+    if (best.confidence <= -100 || !bestEntry)
+        return Match{};
+    if (best.confidence < 100 && !bestEntry->anyWords) {
+        const QStringList words = p.split(u' ', Qt::SkipEmptyParts);
+        for (const QString &word : words)
+            if (namesAnotherCommand(*bestEntry, word))
+                return Match{};
+    }
     return best;
 }
 

@@ -71,14 +71,23 @@ public:
         int confidence = -100;
     };
     // The best command for the phrase. Only names in `allowed` take part when
-    // it is given (the enabled commands).
+    // it is given (the enabled commands). A phrase that names a word of
+    // another command's grammar (every command's, allowed or not), or a
+    // word nearer to one of those than to any of the best command's own,
+    // gets nothing: "open calculator" never runs the calendar because the
+    // letters are close. Grammars that take any words ("...") take such
+    // words too.
     Match match(const QString &phrase, const std::optional<QStringList> &allowed = std::nullopt) const;
 
 private:
     struct Entry {
         QString name;
         std::unique_ptr<GrammarNode> root;
+        QStringList words;       // the grammar's words
+        bool anyWords = false;   // it has "..."
     };
+    // Whether a word of the phrase speaks for another command than `best`.
+    bool namesAnotherCommand(const Entry &best, const QString &word) const;
     std::vector<Entry> m_entries;
 };
 

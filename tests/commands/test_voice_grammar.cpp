@@ -76,6 +76,8 @@ private Q_SLOTS:
     void nothingCloseGivesEmptyName();
     void tiesGoToTheFirstRegistered();
     void onlyAllowedCommandsTakePart();
+    void typedInputs_data();
+    void typedInputs();
 };
 
 void TestVoiceGrammar::everyGrammarOfTheTableParses()
@@ -247,6 +249,50 @@ void TestVoiceGrammar::onlyAllowedCommandsTakePart()
     const auto without = m.match("open notepad", QStringList{"Quit", "Wordpad"});
     QVERIFY(without.name != "Notepad");
     QVERIFY(without.confidence < 100);
+}
+
+// What people type: slips of the fingers, extra words, and the word of a
+// command that is not there. The right command, or none at all (the
+// character then says it did not understand) — never a neighbour.
+void TestVoiceGrammar::typedInputs_data()
+{
+    QTest::addColumn<QString>("phrase");
+    QTest::addColumn<QStringList>("missing"); // commands not enabled
+    QTest::addColumn<QString>("name");        // empty: nothing is run
+    const QStringList all;
+    QTest::newRow("two slips") << "chek mial" << all << "Check Mail";
+    QTest::newRow("swapped letters") << "show optoins" << all << "Options";
+    QTest::newRow("a letter left out") << "quit progam" << all << "Quit";
+    QTest::newRow("spelled the usual way") << "open calendar" << all << "Calender";
+    QTest::newRow("a word more") << "check my mail" << all << "Check Mail";
+    QTest::newRow("words around it") << "please check mail" << all << "Check Mail";
+    QTest::newRow("a word after") << "open alarm clock" << all << "Alarm";
+    QTest::newRow("calculator") << "open calculator" << all << "Calculator";
+    QTest::newRow("calculator, politely") << "open calculator please" << all << "Calculator";
+    QTest::newRow("calculator not ticked: not the calendar")
+        << "open calculator" << QStringList{"Calculator"} << "";
+    QTest::newRow("calculator misspelt, not ticked") << "open calculater" << QStringList{"Calculator"} << "";
+    QTest::newRow("calendar not there: typed exactly") << "open calender" << QStringList{"Calender"} << "";
+    QTest::newRow("wordpad not there: not Word") << "run wordpad" << QStringList{"Wordpad"} << "";
+    QTest::newRow("notepad not there: not Wordpad") << "open notepad" << QStringList{"Notepad"} << "";
+    QTest::newRow("cd player not there: not the calendar") << "open cd player" << QStringList{"CD Player"} << "";
+    QTest::newRow("another command's word beside") << "open notepad calender" << all << "";
+}
+
+void TestVoiceGrammar::typedInputs()
+{
+    QFETCH(QString, phrase);
+    QFETCH(QStringList, missing);
+    QFETCH(QString, name);
+    const CommandMatcher m = tableMatcher();
+    QStringList enabled;
+    for (const auto &[command, voice] : table())
+        if (!missing.contains(command))
+            enabled << command;
+    const auto match = m.match(phrase, enabled);
+    // What the host runs: a name with a confidence above -60.
+    const QString run = match.confidence > -60 ? match.name : QString();
+    QVERIFY2(run == name, qPrintable(QStringLiteral("%1 (%2)").arg(match.name).arg(match.confidence)));
 }
 
 QTEST_GUILESS_MAIN(TestVoiceGrammar)
