@@ -41,6 +41,9 @@ made_root=""
 if [ -n "${1:-}" ]; then root=$(realpath -m "$1"); else root=$(mktemp -d /var/tmp/kestrova-fresh.XXXXXX); made_root=1; fi
 mkdir -p "$root"
 [ -z "$(ls -A "$root")" ] || { echo "fresh-debian-test.sh: $root is not empty" >&2; exit 2; }
+# It becomes the system's "/": the services the tests start (Dovecot's own
+# users among them) must get in.
+chmod 755 "$root"
 log="$root.log"
 mounted=()
 cleanup() {
