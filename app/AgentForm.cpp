@@ -170,6 +170,9 @@ void AgentForm::UnloadForms()
     m_app.wordControls().release();
     m_app.mailWatch().TmrMail.stop();
     TimerJoke.stop();
+    // A ring after this would ask for the host window again and load it
+    // anew, character and run count included.
+    m_app.alarm().Timer1.stop();
     m_app.forms().unloadAll();
 }
 

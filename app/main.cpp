@@ -84,8 +84,11 @@ int main(int argc, char *argv[])
     kestrova::CurlMailboxFactory mailboxes;
     context.platform.dialUp = &dialUp;
     context.platform.mailboxes = &mailboxes;
-    kestrova::WordProcessorModule wordProcessor(kestrova::WordProcessorModule::defaultFolders(programDir));
-    context.platform.wordProcessor = &wordProcessor;
+    // Lives to the very end of the process: a word processor that hangs in
+    // a call at shut-down keeps its thread, and the thread keeps using it.
+    static kestrova::WordProcessorModule *const wordProcessor =
+        new kestrova::WordProcessorModule(kestrova::WordProcessorModule::defaultFolders(programDir));
+    context.platform.wordProcessor = wordProcessor;
     context.characterService = &characters;
 
     kestrova::Application app(context);
