@@ -65,6 +65,9 @@ public:
 
 private:
     void SetCommands();
+    // Tells the user that the character service refused a character, and
+    // what it loaded instead.
+    void TellRefusal(const QString &text);
     void AgentNotUnderstood();
 
     // The user's name as the options window's LblUser shows it now.

@@ -5,7 +5,9 @@
 #include "SettingsStore.h"
 #include "TestRun.h"
 
+#include <QApplication>
 #include <QMenu>
+#include <QMessageBox>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -30,6 +32,7 @@ private Q_SLOTS:
     void setAgentPreparesTheCharacter();
     void restPositionFromSettings();
     void noCharacterStillCountsTheRun();
+    void refusedCharacterIsToldBesideTheGreeting();
     void tourOfferCompletionGesturesAtMouse();
 
     void quitSequence_data();
@@ -180,6 +183,31 @@ void TestStartup::noCharacterStillCountsTheRun()
     run.app->Main();
     QVERIFY(!run.app->agentForm()->Agent.isLoaded());
     QCOMPARE(run.settings.read("Kestrova", "Run", "Number"), QString("1"));
+}
+
+void TestStartup::refusedCharacterIsToldBesideTheGreeting()
+{
+    Run run(settingsDir());
+    run.settings.write("Kestrova", "Run", "Number", "4");
+    const QString text = "The character \"looper\" was refused. /x/character.json: animation \"Show\": it plays in "
+                         "\"showing\", which Kestrova waits to end, but from frames 0 there is no way to its end. "
+                         "Kess is shown instead.";
+    run.service.refusalText = text;
+    run.app->Main();
+    auto *box = run.app->agentForm()->findChild<QMessageBox *>("CharacterRefused");
+    QVERIFY(box);
+    QVERIFY(box->isVisible());
+    QCOMPARE(box->text(), text);
+    // It waits for the user without holding anything up: the greeting is
+    // queued and the box is not modal.
+    QCOMPARE(box->windowModality(), Qt::NonModal);
+    QVERIFY(!QApplication::activeModalWidget());
+    QVERIFY(run.log().contains("Show"));
+    QVERIFY(run.log().contains("Play RestPose"));
+    // Nothing refused, nothing told.
+    Run quiet(m_dir->path() + "/quiet");
+    quiet.app->Main();
+    QVERIFY(!quiet.app->agentForm()->findChild<QMessageBox *>("CharacterRefused"));
 }
 
 void TestStartup::tourOfferCompletionGesturesAtMouse()
