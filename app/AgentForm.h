@@ -34,6 +34,8 @@ public:
     void AgentQuit();
     void UnloadForms();
     void AgentVisible();
+    // The farewell is queued or the windows are unloading.
+    bool ending() const { return m_unloading || !QuitRequest.isNull(); }
 
     void AgentCtrl_RequestComplete(const character::Request &request);
     void AgentCtrl_Command(const character::UserInput &input);

@@ -33,6 +33,7 @@ private Q_SLOTS:
     void restPositionFromSettings();
     void noCharacterStillCountsTheRun();
     void refusedCharacterIsToldBesideTheGreeting();
+    void anotherStartShowsTheCharacter();
     void tourOfferCompletionGesturesAtMouse();
 
     void quitSequence_data();
@@ -208,6 +209,40 @@ void TestStartup::refusedCharacterIsToldBesideTheGreeting()
     Run quiet(m_dir->path() + "/quiet");
     quiet.app->Main();
     QVERIFY(!quiet.app->agentForm()->findChild<QMessageBox *>("CharacterRefused"));
+}
+
+void TestStartup::anotherStartShowsTheCharacter()
+{
+    Run run(settingsDir());
+    // Asked before the program has started: nothing is loaded for it.
+    QVERIFY(!run.app->showForAnotherStart());
+    QVERIFY(!run.app->agentLoaded());
+    run.settings.write("Kestrova", "Run", "Number", "4");
+    run.app->Main();
+    run.character().completeAll();
+    run.app->agentForm()->Agent.Hide();
+    run.character().completeAll();
+    run.character().log.clear();
+    QVERIFY(run.app->showForAnotherStart());
+    QCOMPARE(run.log(), QStringList({"Show"}));
+    run.character().completeAll();
+    // Shown already: asked again, nothing more happens.
+    QVERIFY(run.app->showForAnotherStart());
+    QCOMPARE(run.log(), QStringList({"Show"}));
+
+    // Saying goodbye: the other start is told so, and the farewell goes on.
+    QSignalSpy finished(run.app.get(), &Application::finished);
+    run.app->AgentQuit();
+    run.character().log.clear();
+    QVERIFY(!run.app->showForAnotherStart());
+    QVERIFY(run.log().isEmpty());
+    run.character().completeAll();
+    QCOMPARE(finished.count(), 1);
+    QVERIFY(!run.app->showForAnotherStart());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(!run.app->showForAnotherStart());
+    QVERIFY(!run.app->agentLoaded());
+    QCOMPARE(run.settings.read("Kestrova", "Run", "Number"), QString("5"));
 }
 
 void TestStartup::tourOfferCompletionGesturesAtMouse()
