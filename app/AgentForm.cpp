@@ -21,6 +21,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 
 namespace kestrova {
 
@@ -81,6 +82,8 @@ void AgentForm::SetAgent()
     character::CharacterService &service = m_app.characterService();
     if (service.load(CharacterId))
         Agent = service.character(CharacterId);
+    if (const QString refusal = service.refusal(); !refusal.isEmpty())
+        TellRefusal(refusal);
     Agent.setLanguageID(1033);
     Agent.setBalloonStyle(Agent.BalloonStyle() & ~character::Character::BalloonOn);
     SetCommands();
@@ -88,6 +91,17 @@ void AgentForm::SetAgent()
         commands->setCaption(QStringLiteral("Kestrova"));
         commands->setVoice(QStringLiteral("Kestrova"));
     }
+}
+
+void AgentForm::TellRefusal(const QString &text)
+{
+    // Not modal: the greeting goes on beside it, and the box stays until
+    // the user has read it.
+    auto *box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Kestrova"), text, QMessageBox::Ok, this);
+    box->setObjectName(QStringLiteral("CharacterRefused"));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::NonModal);
+    box->show();
 }
 
 void AgentForm::StartAgent()
@@ -170,6 +184,9 @@ void AgentForm::UnloadForms()
     m_app.wordControls().release();
     m_app.mailWatch().TmrMail.stop();
     TimerJoke.stop();
+    // A ring after this would ask for the host window again and load it
+    // anew, character and run count included.
+    m_app.alarm().Timer1.stop();
     m_app.forms().unloadAll();
 }
 

@@ -34,6 +34,8 @@ public:
     void AgentQuit();
     void UnloadForms();
     void AgentVisible();
+    // The farewell is queued or the windows are unloading.
+    bool ending() const { return m_unloading || !QuitRequest.isNull(); }
 
     void AgentCtrl_RequestComplete(const character::Request &request);
     void AgentCtrl_Command(const character::UserInput &input);
@@ -65,6 +67,9 @@ public:
 
 private:
     void SetCommands();
+    // Tells the user that the character service refused a character, and
+    // what it loaded instead.
+    void TellRefusal(const QString &text);
     void AgentNotUnderstood();
 
     // The user's name as the options window's LblUser shows it now.

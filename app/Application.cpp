@@ -106,6 +106,15 @@ void Application::AgentVisible()
     agentForm()->AgentVisible();
 }
 
+bool Application::showForAnotherStart()
+{
+    // Not agentForm(): asking must never load the host window anew.
+    if (!m_agent || m_agent->ending())
+        return false;
+    m_agent->AgentVisible();
+    return true;
+}
+
 void Application::setJokeTimerEnabled(bool on)
 {
     if (on)

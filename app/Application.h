@@ -40,6 +40,9 @@ public:
     character::CharacterRef &agent() override;
     void AgentQuit() override;
     void AgentVisible() override;
+    // Another start of the program asked for it: the character is shown
+    // again. False while the program is ending (or before it has started).
+    bool showForAnotherStart();
     void setJokeTimerEnabled(bool on) override;
     bool JokesStatus() const override { return m_jokes.JokesStatus; }
     void setJokesStatus(bool on) override { m_jokes.JokesStatus = on; }

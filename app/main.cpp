@@ -11,10 +11,12 @@
 #include "desktop/DesktopCharacterService.h"
 #include "BenchProbe.h"
 #include "DesktopLook.h"
+#include "SingleInstance.h"
 #include "WordProcessorModule.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QMessageBox>
 #include <QStandardPaths>
 
 #include <cstdio>
@@ -51,6 +53,26 @@ int main(int argc, char *argv[])
         return 2;
     }
 
+    // One program per user session: a second start hands over to the
+    // running one and ends before it reads or writes any setting, and
+    // before the costs of a desktop application are paid.
+    kestrova::SingleInstance session(QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation));
+    switch (session.claim()) {
+    case kestrova::SingleInstance::Outcome::HandedOver:
+        return 0;
+    case kestrova::SingleInstance::Outcome::NotAnswering: {
+        const QString text = kestrova::SingleInstance::notAnsweringText(session.holderPid());
+        std::fprintf(stderr, "%s\n", qPrintable(text));
+        if (!headlessPlatform) {
+            QApplication qapp(argc, argv);
+            QMessageBox::warning(nullptr, QStringLiteral("Kestrova"), text);
+        }
+        return 1;
+    }
+    case kestrova::SingleInstance::Outcome::First:
+        break;
+    }
+
     // The desktop's colours, accent and font, read from what it publishes
     // and applied to a style of our own, without loading a toolkit; the
     // user's own platform theme, or KDE's, is left to do that instead.
@@ -66,6 +88,8 @@ int main(int argc, char *argv[])
     // The program ends when its last window is unloaded, not when the last
     // visible one closes: the host window is never shown at all.
     QApplication::setQuitOnLastWindowClosed(false);
+
+    session.listen();
 
     const QString programDir = QCoreApplication::applicationDirPath();
     const QString settingsDir =
@@ -85,11 +109,15 @@ int main(int argc, char *argv[])
     kestrova::CurlMailboxFactory mailboxes;
     context.platform.dialUp = &dialUp;
     context.platform.mailboxes = &mailboxes;
-    kestrova::WordProcessorModule wordProcessor(kestrova::WordProcessorModule::defaultFolders(programDir));
-    context.platform.wordProcessor = &wordProcessor;
+    // Lives to the very end of the process: a word processor that hangs in
+    // a call at shut-down keeps its thread, and the thread keeps using it.
+    static kestrova::WordProcessorModule *const wordProcessor =
+        new kestrova::WordProcessorModule(kestrova::WordProcessorModule::defaultFolders(programDir));
+    context.platform.wordProcessor = wordProcessor;
     context.characterService = &characters;
 
     kestrova::Application app(context);
+    session.setShowHandler([&app] { return app.showForAnotherStart(); });
     QObject::connect(&app, &kestrova::Application::finished, &qapp,
                      [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
 

@@ -77,6 +77,9 @@ public:
     virtual bool load(const QString &id) = 0;
     virtual Character *character(const QString &id) const = 0;
     virtual void unload(const QString &id) = 0;
+    // When the last load refused a character: which one, why, and what was
+    // loaded instead, as sentences the user can read. Empty otherwise.
+    virtual QString refusal() const { return {}; }
 
     // The service's own windows.
     virtual void showPropertySheet() = 0;

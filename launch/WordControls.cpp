@@ -182,6 +182,10 @@ void WordControls::ReadSelection()
 
 void WordControls::release()
 {
+    // A start still under way gives up rather than keep the thread busy
+    // past the end of the program.
+    if (WordProcessor *processor = m_worker->session.processor)
+        processor->abandon();
     if (!m_thread->isRunning())
         return; // nothing was ever opened
     run([](WordSession &session, WordSink &) { session.WordApp.reset(); });

@@ -55,8 +55,8 @@ public:
     void OpenWord();
     void NewDocument();
     void ReadSelection();
-    // At shut-down: the reference is dropped; the word processor and its
-    // windows stay open.
+    // At shut-down: a start under way is given up, the reference is
+    // dropped; the word processor and its windows stay open.
     void release();
 
     // Waits until every operation asked so far has finished (their

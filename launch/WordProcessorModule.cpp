@@ -29,6 +29,8 @@ std::unique_ptr<WordApplication> WordProcessorModule::createApplication()
 {
     {
         QMutexLocker lock(&m_mutex);
+        if (m_abandoned)
+            return nullptr;
         if (!m_tried) {
             m_tried = true;
             QStringList reasons;
@@ -55,6 +57,16 @@ std::unique_ptr<WordApplication> WordProcessorModule::createApplication()
         }
     }
     return m_loaded ? m_loaded->createApplication() : nullptr;
+}
+
+void WordProcessorModule::abandon()
+{
+    // The lock waits out a module still loading; the start that loaded it
+    // then sees the flag before it begins.
+    QMutexLocker lock(&m_mutex);
+    m_abandoned = true;
+    if (m_loaded)
+        m_loaded->abandon();
 }
 
 } // namespace kestrova

@@ -17,6 +17,7 @@ public:
     explicit WordProcessorModule(QStringList folders);
     ~WordProcessorModule() override;
     std::unique_ptr<WordApplication> createApplication() override;
+    void abandon() override;
 
     // The folders the program looks in: its own, and the library folder of
     // an installed program (<prefix>/lib/kestrova beside <prefix>/bin).
@@ -26,6 +27,7 @@ private:
     QStringList m_folders;
     QMutex m_mutex;
     bool m_tried = false;
+    bool m_abandoned = false;
     std::unique_ptr<WordProcessor> m_loaded;
 };
 

@@ -31,6 +31,10 @@ public:
     // Starts a new instance and connects to it; nothing when the word
     // processor is not installed or does not answer within its bound.
     virtual std::unique_ptr<WordApplication> createApplication() = 0;
+    // The program is ending: a start under way gives up as soon as it can
+    // (returning nothing) and later starts fail at once. Called from the
+    // user-interface thread while a start may run on another.
+    virtual void abandon() {}
 };
 
 } // namespace kestrova

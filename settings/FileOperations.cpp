@@ -49,6 +49,28 @@ std::optional<QStringList> LoadListFile(const QString &path)
     return values;
 }
 
+QString SingleLine(const QString &value)
+{
+    QString out;
+    out.reserve(value.size());
+    for (qsizetype i = 0; i < value.size(); ++i) {
+        const char16_t c = value.at(i).unicode();
+        switch (c) {
+        case u'\r':
+            // CR LF is one break, one space.
+            if (i + 1 < value.size() && value.at(i + 1) == u'\n')
+                ++i;
+            Q_FALLTHROUGH();
+        case u'\n':
+            out += u' ';
+            break;
+        default:
+            out += QChar(c);
+        }
+    }
+    return out;
+}
+
 bool SaveListFile(const QString &path, const QStringList &lines)
 {
     QDir().mkpath(QFileInfo(path).absolutePath());
@@ -61,7 +83,7 @@ bool SaveListFile(const QString &path, const QStringList &lines)
     if (lines.value(0).startsWith(QChar(0xFEFF)))
         bytes = "\xEF\xBB\xBF";
     for (int i = 0; i < ListLines; ++i)
-        bytes += lines.value(i).toUtf8() + "\r\n";
+        bytes += SingleLine(lines.value(i)).toUtf8() + "\r\n";
     file.write(bytes);
     return file.commit();
 }

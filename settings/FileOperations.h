@@ -36,8 +36,15 @@ QString ListFilePlace(const QString &programDir, const QString &fileName,
 // later groups overwrite the first. Nothing when the file does not exist.
 std::optional<QStringList> LoadListFile(const QString &path);
 
-// Writes twenty lines (missing values as empty lines), UTF-8, each ended by
-// CR LF, whole or not at all. Returns whether the file was written.
+// The value as one line of a list file: every line end the list file's
+// reader knows (CR LF, a lone CR, a lone LF) becomes one space, so a value
+// never spreads over two slots. Other characters stay, so whatever a list
+// file held reads back the same after a save.
+QString SingleLine(const QString &value);
+
+// Writes twenty lines (missing values as empty lines, each value made a
+// single line), UTF-8, each ended by CR LF, whole or not at all. Returns
+// whether the file was written.
 bool SaveListFile(const QString &path, const QStringList &lines);
 
 } // namespace kestrova::FileOperations

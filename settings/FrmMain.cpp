@@ -519,11 +519,25 @@ void FrmMain::LoadFavourites()
     }
 }
 
+namespace {
+
+// A name or target pasted with line breaks is kept as the single line the
+// list file will hold, so the box, the menu and the file agree.
+QString singleLineBox(QLineEdit *box)
+{
+    const QString line = FileOperations::SingleLine(box->text());
+    if (line != box->text())
+        box->setText(line);
+    return line;
+}
+
+} // namespace
+
 bool FrmMain::SaveFavourites()
 {
     QStringList lines;
     for (int k = 0; k < 10; ++k)
-        lines << TxtSiteName[k]->text() << TxtSiteURL[k]->text();
+        lines << singleLineBox(TxtSiteName[k]) << singleLineBox(TxtSiteURL[k]);
     return FileOperations::SaveListFile(favouritesPlace(), lines);
 }
 
@@ -584,7 +598,7 @@ bool FrmMain::SaveOffice()
 {
     QStringList lines;
     for (int k = 0; k < 10; ++k)
-        lines << TxtOfficeName[k]->text() << TxtOfficeCmd[k]->text();
+        lines << singleLineBox(TxtOfficeName[k]) << singleLineBox(TxtOfficeCmd[k]);
     return FileOperations::SaveListFile(officePlace(), lines);
 }
 
@@ -632,7 +646,8 @@ void FrmMain::CmdOfficeBrowse_Click(int index)
     if (file.isEmpty())
         return;
     m_browseFileName = file;
-    TxtOfficeCmd[index]->setText(file);
+    // A file name may hold a line break; the slot holds one line.
+    TxtOfficeCmd[index]->setText(FileOperations::SingleLine(file));
 }
 
 void FrmMain::CmdCustomSave_Click()

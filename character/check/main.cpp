@@ -61,7 +61,7 @@ int main(int argc, char **argv)
             continue;
         std::printf("%s: %s\n", qPrintable(p.place), qPrintable(p.message));
         ++shown;
-        refused += p.kind == CharacterProblem::Fault;
+        refused += p.kind == CharacterProblem::Fault || p.kind == CharacterProblem::Lock;
     }
     const QString name = QDir::cleanPath(folder);
     if (shown == 0) {

@@ -68,6 +68,34 @@ QString frameRanges(const QList<int> &frames)
     return parts.join(QStringLiteral(", "));
 }
 
+// The return animations followed from `a` when they go round in a circle:
+// the names from the first one met again, that one repeated at the end;
+// empty when the chain ends.
+QStringList returnCircle(const CharacterModel &model, const Animation &a)
+{
+    QList<const Animation *> chain{&a};
+    const Animation *at = a.returnAnimation.isEmpty() ? nullptr : model.animation(a.returnAnimation);
+    while (at && !chain.contains(at)) {
+        chain << at;
+        at = at->returnAnimation.isEmpty() ? nullptr : model.animation(at->returnAnimation);
+    }
+    if (!at)
+        return {};
+    QStringList names;
+    for (qsizetype i = chain.indexOf(at); i < chain.size(); ++i)
+        names << chain.at(i)->name;
+    names << at->name;
+    return names;
+}
+
+QString quotedChain(const QStringList &names)
+{
+    QStringList shown;
+    for (const QString &n : names)
+        shown << quoted(n);
+    return shown.join(QStringLiteral(" then "));
+}
+
 class Checker {
 public:
     Checker(const LoadOutcome &outcome, QList<CharacterProblem> *out) : m_in(outcome), m_model(outcome.model), m_out(out)
@@ -76,6 +104,7 @@ public:
 
     void run()
     {
+        checkLocks();
         checkNamesAndStates();
         checkSounds();
         checkEndings();
@@ -102,6 +131,30 @@ private:
         std::sort(list.begin(), list.end(),
                   [](const Animation *x, const Animation *y) { return x->name.toLower() < y->name.toLower(); });
         return list;
+    }
+
+    // What the loader refuses although the file reads well; each such
+    // animation is not reported again below.
+    void checkLocks()
+    {
+        for (const LoadFault &f : characterLocks(m_model)) {
+            add(f.path, f.message, CharacterProblem::Lock);
+            m_locked.insert(f.path);
+        }
+        for (const QString &state : {QStringLiteral("showing"), QStringLiteral("hiding"), QStringLiteral("speaking")}) {
+            for (const QString &name : m_model.states.value(state)) {
+                if (const Animation *a = m_model.animation(name))
+                    for (const QString &member : returnCircle(m_model, *a))
+                        m_lockedCircles.insert(member.toLower());
+            }
+        }
+    }
+    bool locked(const QString &path) const
+    {
+        for (const QString &p : m_locked)
+            if (p == path || p.startsWith(path + u'.') || p.startsWith(path + u'['))
+                return true;
+        return false;
     }
 
     void checkNamesAndStates()
@@ -206,7 +259,7 @@ private:
                 }
             }
 
-            if (!playsToItsEnd(*a))
+            if (!playsToItsEnd(*a) || locked(path + QStringLiteral(".frames")))
                 continue;
             const QList<int> stuck = framesThatNeverEnd(*a);
             if (!stuck.isEmpty())
@@ -233,6 +286,9 @@ private:
                 at = at->returnAnimation.isEmpty() ? nullptr : m_model.animation(at->returnAnimation);
             }
             if (at != a)
+                continue;
+            // A circle a locked state runs into is reported as its lock.
+            if (m_lockedCircles.contains(a->name.toLower()))
                 continue;
             const bool first = std::all_of(chain.cbegin(), chain.cend(), [&](const QString &n) {
                 return a->name.toLower() <= n.toLower();
@@ -288,6 +344,8 @@ private:
     const LoadOutcome &m_in;
     const CharacterModel &m_model;
     QList<CharacterProblem> *m_out;
+    QSet<QString> m_locked;        // paths of the locks found
+    QSet<QString> m_lockedCircles; // lower-case names in their return circles
 };
 
 } // namespace
@@ -372,6 +430,42 @@ std::pair<int, int> firstLoopingBranch(const Animation &animation)
         }
     }
     return {-1, -1};
+}
+
+QList<LoadFault> characterLocks(const CharacterModel &model)
+{
+    QList<LoadFault> out;
+    QSet<QString> seen;
+    for (const QString &state : {QStringLiteral("showing"), QStringLiteral("hiding"), QStringLiteral("speaking")}) {
+        for (const QString &name : model.states.value(state)) {
+            const Animation *a = model.animation(name);
+            if (!a || a->frames.isEmpty())
+                continue;
+            const QString path = QStringLiteral("animations") + jsonKey(a->name);
+            const QString words = QStringLiteral("animation ") + quoted(a->name);
+            if (state != u"speaking" && !seen.contains(path + QStringLiteral(".frames"))) {
+                const QList<int> stuck = framesThatNeverEnd(*a);
+                if (!stuck.isEmpty()) {
+                    seen.insert(path + QStringLiteral(".frames"));
+                    out.append({kJsonFile, path + QStringLiteral(".frames[%1]").arg(stuck.first()), words,
+                                QStringLiteral("it plays in %1, which Kestrova waits to end, but from frames %2 "
+                                               "there is no way to its end")
+                                    .arg(quoted(state), frameRanges(stuck))});
+                }
+            }
+            if (seen.contains(path + QStringLiteral(".return")))
+                continue;
+            const QStringList circle = returnCircle(model, *a);
+            if (circle.isEmpty())
+                continue;
+            seen.insert(path + QStringLiteral(".return"));
+            out.append({kJsonFile, path + QStringLiteral(".return"), words,
+                        QStringLiteral("it plays in %1, and its return animations go round in a circle (%2), "
+                                       "so coming back to rest never ends")
+                            .arg(quoted(state), quotedChain(circle))});
+        }
+    }
+    return out;
 }
 
 QList<CharacterProblem> checkCharacterFolder(const QString &folder)

@@ -16,6 +16,7 @@ namespace kestrova::character {
 struct CharacterProblem {
     enum Kind {
         Fault,     // the loader refuses the character for it
+        Lock,      // the loader refuses it too: showing, hiding or speaking would never end
         Behaviour, // it loads, but an animation would not end as Kestrova needs
         Missing,   // an animation or state Kestrova plays is absent
         Drawing,   // a frame reaches the edge of the character's frame and is cut off there

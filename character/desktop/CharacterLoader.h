@@ -20,6 +20,21 @@ struct LoadFault {
     QString message; // what is wrong, without the place
 };
 
+// What a character may be. Characters come from anywhere, so everything
+// read is bounded, each limit far beyond what a drawn character needs (the
+// shipped ones: character.json 75 KB, art 111 KB and 670 elements, frames
+// 136 x 142, no frame longer than 1.5 s). A file's size is looked at before
+// it is read; the art's elements are counted while it is scanned, which
+// stops at the first one too many.
+namespace limits {
+inline constexpr qint64 JsonBytes = 4 * 1024 * 1024;
+inline constexpr qint64 ArtBytes = 8 * 1024 * 1024;
+inline constexpr int ArtElements = 20000;
+inline constexpr int ArtDepth = 256;
+inline constexpr int FrameSide = 1024;
+inline constexpr int FrameMs = 60000;
+} // namespace limits
+
 struct LoadOutcome {
     // Everything that could be read. Faulty entries are left out or given
     // their defaults, so this is only a character to use when faults is empty.
@@ -34,6 +49,18 @@ LoadOutcome readCharacter(const QString &folder);
 // The fault as one sentence naming the file by its full path, as load()
 // reports it.
 QString faultSentence(const QString &folder, const LoadFault &fault);
+
+// What makes a character that reads well hang the program: an animation
+// of "showing" or "hiding" that, once started, can never reach its end
+// (the program waits for both), and an animation of "showing", "hiding"
+// or "speaking" whose return animations go round in a circle, so coming
+// back to rest never ends. Speaking's own loop is not one: the program
+// stops it when the words are said. The loader refuses a character with
+// any of these; the checker reports them as locks.
+QList<LoadFault> characterLocks(const CharacterModel &model);
+
+// A size in bytes for a message: "210 MB", "75 KB", "12 bytes".
+QString byteSize(qint64 bytes);
 
 // A key as it is written in a JSON path: ".Wave", or ["arm up"] for a key
 // that is not a plain word.

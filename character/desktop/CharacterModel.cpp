@@ -11,6 +11,7 @@
 #include <QSet>
 #include <QStandardPaths>
 #include <QSvgRenderer>
+#include <QXmlStreamReader>
 
 #include <cmath>
 
@@ -376,6 +377,11 @@ void Loader::readFrame(const QJsonValue &v, int index, int count, int defaultExi
         fault(path + QStringLiteral(".duration"), words,
               QStringLiteral("the duration must be a positive whole number of milliseconds, not %1")
                   .arg(duration.toDouble()));
+    } else if (duration.toDouble() > limits::FrameMs) {
+        fault(path + QStringLiteral(".duration"), words,
+              QStringLiteral("the duration of %1 ms is longer than the %2 ms a frame may last")
+                  .arg(qint64(duration.toDouble()))
+                  .arg(limits::FrameMs));
     } else {
         frame->durationMs = duration.toInt();
     }
@@ -610,6 +616,47 @@ void Loader::readMouthShapes(const QJsonValue &mouth)
     }
 }
 
+// Walks the art's elements before the renderer builds anything from them,
+// stopping at the first that is one too many or too deep. Elements that
+// draw another file are refused: the art is one file, and what another
+// file holds is not bounded here. Malformed XML is left for the renderer
+// to refuse. Empty when the art is within bounds.
+QString scanArt(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QStringLiteral("the art file cannot be read: %1").arg(file.errorString());
+    QXmlStreamReader xml(&file);
+    int elements = 0;
+    int depth = 0;
+    while (!xml.atEnd()) {
+        const QXmlStreamReader::TokenType token = xml.readNext();
+        if (token == QXmlStreamReader::EndElement) {
+            --depth;
+            continue;
+        }
+        if (token != QXmlStreamReader::StartElement)
+            continue;
+        if (++elements > limits::ArtElements)
+            return QStringLiteral("the art has more than the %1 elements a character's art may have")
+                .arg(limits::ArtElements);
+        if (++depth > limits::ArtDepth)
+            return QStringLiteral("the art nests elements deeper than the %1 levels a character's art may have")
+                .arg(limits::ArtDepth);
+        if (xml.name() == u"image") {
+            const QXmlStreamAttributes attributes = xml.attributes();
+            QStringView href = attributes.value(QStringLiteral("http://www.w3.org/1999/xlink"), QStringLiteral("href"));
+            if (href.isEmpty())
+                href = attributes.value(QStringLiteral("href"));
+            if (!href.trimmed().startsWith(u"data:"))
+                return QStringLiteral("the art draws the picture %1 from another file; a character's art "
+                                      "must hold its pictures itself")
+                    .arg(quoted(href.toString()));
+        }
+    }
+    return {};
+}
+
 void Loader::checkArt(const QJsonValue &v)
 {
     if (!v.isUndefined() && (!v.isString() || v.toString().isEmpty()))
@@ -619,6 +666,18 @@ void Loader::checkArt(const QJsonValue &v)
     const QString file = QDir(m_folder).relativeFilePath(m_model.artFile);
     if (!QFileInfo(m_model.artFile).isFile()) {
         m_out.faults.append({file, QString(), QString(), QStringLiteral("the art file does not exist")});
+        return;
+    }
+    // Looked at before anything is read: a huge file costs nothing.
+    const qint64 bytes = QFileInfo(m_model.artFile).size();
+    if (bytes > limits::ArtBytes) {
+        m_out.faults.append({file, QString(), QString(),
+                             QStringLiteral("the art file is %1, more than the %2 a character's art may have")
+                                 .arg(byteSize(bytes), byteSize(limits::ArtBytes))});
+        return;
+    }
+    if (const QString problem = scanArt(m_model.artFile); !problem.isEmpty()) {
+        m_out.faults.append({file, QString(), QString(), problem});
         return;
     }
     QSvgRenderer svg;
@@ -650,13 +709,34 @@ LoadOutcome Loader::run()
                              QStringLiteral("the file does not exist; a character folder needs one")});
         return m_out;
     }
+    if (!QFileInfo(jsonPath).isFile()) {
+        // A pipe or a device would be waited on, or never end.
+        m_out.faults.append({kJsonFile, QString(), QString(), QStringLiteral("it is not a plain file")});
+        return m_out;
+    }
     if (!file.open(QIODevice::ReadOnly)) {
         m_out.faults.append({kJsonFile, QString(), QString(),
                              QStringLiteral("the file cannot be read: %1").arg(file.errorString())});
         return m_out;
     }
+    // Looked at before it is read. A file that is not a plain file (a
+    // device, a pipe) has no size to trust: it is read no further than
+    // one byte past the limit.
+    if (file.size() > limits::JsonBytes) {
+        m_out.faults.append({kJsonFile, QString(), QString(),
+                             QStringLiteral("the file is %1, more than the %2 a character file may have")
+                                 .arg(byteSize(file.size()), byteSize(limits::JsonBytes))});
+        return m_out;
+    }
+    const QByteArray bytes = file.read(limits::JsonBytes + 1);
+    if (bytes.size() > limits::JsonBytes) {
+        m_out.faults.append({kJsonFile, QString(), QString(),
+                             QStringLiteral("the file is more than the %1 a character file may have")
+                                 .arg(byteSize(limits::JsonBytes))});
+        return m_out;
+    }
     QJsonParseError parseError;
-    const QJsonDocument doc = QJsonDocument::fromJson(file.readAll(), &parseError);
+    const QJsonDocument doc = QJsonDocument::fromJson(bytes, &parseError);
     if (parseError.error != QJsonParseError::NoError) {
         m_out.faults.append({kJsonFile, QString(), QString(),
                              QStringLiteral("the file is not valid JSON: %1 at offset %2")
@@ -684,6 +764,14 @@ LoadOutcome Loader::run()
     if (size.size() != 2 || size.at(0).toInt() <= 0 || size.at(1).toInt() <= 0) {
         fault(QStringLiteral("size"), QString(),
               QStringLiteral("\"size\" must be the frame's width and height in pixels, like [128, 128]"));
+        m_model.size = QSize(128, 128);
+    } else if (size.at(0).toDouble() > limits::FrameSide || size.at(1).toDouble() > limits::FrameSide) {
+        // Every frame is drawn at this size, several times over.
+        fault(QStringLiteral("size"), QString(),
+              QStringLiteral("the frame of %1 x %2 pixels is larger than the %3 x %3 a character may have")
+                  .arg(qint64(size.at(0).toDouble()))
+                  .arg(qint64(size.at(1).toDouble()))
+                  .arg(limits::FrameSide));
         m_model.size = QSize(128, 128);
     } else {
         m_model.size = QSize(size.at(0).toInt(), size.at(1).toInt());
@@ -719,6 +807,15 @@ QString faultSentence(const QString &folder, const LoadFault &fault)
     if (!sentence.endsWith(QLatin1Char('.')))
         sentence += QLatin1Char('.');
     return sentence;
+}
+
+QString byteSize(qint64 bytes)
+{
+    if (bytes >= 1024 * 1024)
+        return QStringLiteral("%1 MB").arg(bytes / (1024 * 1024));
+    if (bytes >= 1024)
+        return QStringLiteral("%1 KB").arg(bytes / 1024);
+    return QStringLiteral("%1 bytes").arg(bytes);
 }
 
 QString jsonKey(const QString &key)
@@ -773,6 +870,8 @@ Pose interpolatePose(const Pose &a, const Pose &b, double t)
 std::optional<CharacterModel> CharacterModel::load(const QString &folder, QString *error)
 {
     LoadOutcome outcome = readCharacter(folder);
+    if (outcome.faults.isEmpty())
+        outcome.faults = characterLocks(outcome.model);
     if (!outcome.faults.isEmpty()) {
         if (error)
             *error = faultSentence(outcome.model.folder, outcome.faults.first());

@@ -104,18 +104,18 @@ void DesktopCharacterService::setDefaultCharacter(const QString &folderName)
     settings.setValue(QStringLiteral("Default"), folderName);
 }
 
-DesktopCharacter *DesktopCharacterService::loadFolder(const QString &folder)
+DesktopCharacter *DesktopCharacterService::loadFolder(const QString &folder, QString *error)
 {
-    QString error;
-    std::optional<CharacterModel> model = CharacterModel::load(folder, &error);
+    std::optional<CharacterModel> model = CharacterModel::load(folder, error);
     if (!model) {
-        qCWarning(lcCharacter).noquote() << "Cannot load the character:" << error;
+        qCWarning(lcCharacter).noquote() << "Cannot load the character:" << *error;
         return nullptr;
     }
     // The voice comes with the options, once the character is there.
     auto *character = new DesktopCharacter(std::move(*model), nullptr, this);
     if (!character->isValid()) {
-        qCWarning(lcCharacter).noquote() << "Cannot draw the character in" << folder;
+        *error = QStringLiteral("The character in %1 cannot be drawn.").arg(folder);
+        qCWarning(lcCharacter).noquote() << *error;
         delete character;
         return nullptr;
     }
@@ -146,13 +146,25 @@ bool DesktopCharacterService::load(const QString &id)
     }
 
     const QStringList folders = characterFolders(m_programDir);
+    // The first character refused on the way, told to the user.
+    QString refusedName, refusedWhy;
+    m_refusal.clear();
     for (const QString &name : std::as_const(wanted)) {
         // The user's folder first: a character there hides the program's.
         for (const QString &base : folders) {
             const QString folder = QDir(base).filePath(name);
             if (!QFileInfo(QDir(folder).filePath(QStringLiteral("character.json"))).isFile())
                 continue;
-            if (DesktopCharacter *character = loadFolder(folder)) {
+            QString error;
+            DesktopCharacter *character = loadFolder(folder, &error);
+            if (!character && refusedName.isEmpty()) {
+                refusedName = name;
+                refusedWhy = error;
+            }
+            if (character) {
+                if (!refusedName.isEmpty())
+                    m_refusal = QStringLiteral("The character \"%1\" was refused. %2 %3 is shown instead.")
+                                    .arg(refusedName, refusedWhy, character->name());
                 if (!stored.isEmpty() && name != stored)
                     qCWarning(lcCharacter).noquote()
                         << QStringLiteral("The default character \"%1\" is not available; loaded \"%2\"")
@@ -168,6 +180,9 @@ bool DesktopCharacterService::load(const QString &id)
     qCWarning(lcCharacter).noquote()
         << QStringLiteral("No character could be loaded: none of %1 holds one that loads")
                .arg(folders.join(QStringLiteral(", ")));
+    if (!refusedName.isEmpty())
+        m_refusal = QStringLiteral("The character \"%1\" was refused. %2 No other character could be loaded.")
+                        .arg(refusedName, refusedWhy);
     return false;
 }
 

@@ -48,6 +48,7 @@ public:
     bool load(const QString &id) override;
     Character *character(const QString &id) const override;
     void unload(const QString &id) override;
+    QString refusal() const override { return m_refusal; }
 
     void showPropertySheet() override;
     void showDefaultCharacterProperties() override;
@@ -86,7 +87,7 @@ public:
     static constexpr const char *FallbackCharacter = "kess";
 
 private:
-    DesktopCharacter *loadFolder(const QString &folder);
+    DesktopCharacter *loadFolder(const QString &folder, QString *error);
     QString settingsFile() const;
     std::unique_ptr<Voice> makeVoice(const CharacterModel &model, const CharacterServiceSettings &settings) const;
     void applyTo(DesktopCharacter *character, bool newVoice);
@@ -104,6 +105,7 @@ private:
     CharacterServiceSettings m_settings;
     QPointer<CharacterOptionsDialog> m_options;
     std::unique_ptr<Voice> m_testVoice;
+    QString m_refusal;
 };
 
 } // namespace kestrova::character

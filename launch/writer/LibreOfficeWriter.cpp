@@ -147,6 +147,8 @@ LibreOfficeWriter::LibreOfficeWriter(Options options) : m_options(std::move(opti
 
 std::unique_ptr<WordApplication> LibreOfficeWriter::createApplication()
 {
+    if (m_abandoned)
+        return nullptr;
     const std::optional<OfficeInstallation> office = findOffice(m_options.office);
     if (!office) {
         qCWarning(lcWriter) << "LibreOffice is not installed (no soffice program found)";
@@ -188,10 +190,16 @@ std::unique_ptr<WordApplication> LibreOfficeWriter::createApplication()
                 remote = resolver->resolve(url);
                 break;
             } catch (const connection::NoConnectException &) {
-                if (deadline.hasExpired())
+                // The program is ending: the office goes on starting by
+                // itself, but nothing here waits for it any more.
+                if (deadline.hasExpired() || m_abandoned)
                     break;
                 QThread::msleep(100);
             }
+        }
+        if (!remote.is() && m_abandoned) {
+            qCInfo(lcWriter) << "The program is ending; no longer waiting for the office";
+            return nullptr;
         }
         if (!remote.is()) {
             qCWarning(lcWriter) << "The office did not answer within" << m_options.connectMilliseconds << "ms";

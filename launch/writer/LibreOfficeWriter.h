@@ -4,6 +4,8 @@
 
 #include <QStringList>
 
+#include <atomic>
+
 #include <com/sun/star/frame/XDesktop2.hpp>
 #include <com/sun/star/uno/XComponentContext.hpp>
 
@@ -28,9 +30,11 @@ public:
 
     explicit LibreOfficeWriter(Options options);
     std::unique_ptr<WordApplication> createApplication() override;
+    void abandon() override { m_abandoned = true; }
 
 private:
     Options m_options;
+    std::atomic<bool> m_abandoned{false};
 };
 
 // One connected office. Releasing it drops the connection only.

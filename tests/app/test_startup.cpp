@@ -5,7 +5,9 @@
 #include "SettingsStore.h"
 #include "TestRun.h"
 
+#include <QApplication>
 #include <QMenu>
+#include <QMessageBox>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -30,6 +32,8 @@ private Q_SLOTS:
     void setAgentPreparesTheCharacter();
     void restPositionFromSettings();
     void noCharacterStillCountsTheRun();
+    void refusedCharacterIsToldBesideTheGreeting();
+    void anotherStartShowsTheCharacter();
     void tourOfferCompletionGesturesAtMouse();
 
     void quitSequence_data();
@@ -180,6 +184,65 @@ void TestStartup::noCharacterStillCountsTheRun()
     run.app->Main();
     QVERIFY(!run.app->agentForm()->Agent.isLoaded());
     QCOMPARE(run.settings.read("Kestrova", "Run", "Number"), QString("1"));
+}
+
+void TestStartup::refusedCharacterIsToldBesideTheGreeting()
+{
+    Run run(settingsDir());
+    run.settings.write("Kestrova", "Run", "Number", "4");
+    const QString text = "The character \"looper\" was refused. /x/character.json: animation \"Show\": it plays in "
+                         "\"showing\", which Kestrova waits to end, but from frames 0 there is no way to its end. "
+                         "Kess is shown instead.";
+    run.service.refusalText = text;
+    run.app->Main();
+    auto *box = run.app->agentForm()->findChild<QMessageBox *>("CharacterRefused");
+    QVERIFY(box);
+    QVERIFY(box->isVisible());
+    QCOMPARE(box->text(), text);
+    // It waits for the user without holding anything up: the greeting is
+    // queued and the box is not modal.
+    QCOMPARE(box->windowModality(), Qt::NonModal);
+    QVERIFY(!QApplication::activeModalWidget());
+    QVERIFY(run.log().contains("Show"));
+    QVERIFY(run.log().contains("Play RestPose"));
+    // Nothing refused, nothing told.
+    Run quiet(m_dir->path() + "/quiet");
+    quiet.app->Main();
+    QVERIFY(!quiet.app->agentForm()->findChild<QMessageBox *>("CharacterRefused"));
+}
+
+void TestStartup::anotherStartShowsTheCharacter()
+{
+    Run run(settingsDir());
+    // Asked before the program has started: nothing is loaded for it.
+    QVERIFY(!run.app->showForAnotherStart());
+    QVERIFY(!run.app->agentLoaded());
+    run.settings.write("Kestrova", "Run", "Number", "4");
+    run.app->Main();
+    run.character().completeAll();
+    run.app->agentForm()->Agent.Hide();
+    run.character().completeAll();
+    run.character().log.clear();
+    QVERIFY(run.app->showForAnotherStart());
+    QCOMPARE(run.log(), QStringList({"Show"}));
+    run.character().completeAll();
+    // Shown already: asked again, nothing more happens.
+    QVERIFY(run.app->showForAnotherStart());
+    QCOMPARE(run.log(), QStringList({"Show"}));
+
+    // Saying goodbye: the other start is told so, and the farewell goes on.
+    QSignalSpy finished(run.app.get(), &Application::finished);
+    run.app->AgentQuit();
+    run.character().log.clear();
+    QVERIFY(!run.app->showForAnotherStart());
+    QVERIFY(run.log().isEmpty());
+    run.character().completeAll();
+    QCOMPARE(finished.count(), 1);
+    QVERIFY(!run.app->showForAnotherStart());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(!run.app->showForAnotherStart());
+    QVERIFY(!run.app->agentLoaded());
+    QCOMPARE(run.settings.read("Kestrova", "Run", "Number"), QString("5"));
 }
 
 void TestStartup::tourOfferCompletionGesturesAtMouse()

@@ -455,6 +455,44 @@ private Q_SLOTS:
         QVERIFY(checkCharacterFolder(Folder(o).path()).isEmpty());
     }
 
+    void locksAreRefusedAndReportedOnce()
+    {
+        const char *forever = R"({"frames": [{"duration": 60}, {"duration": 60, "branches": [{"to": 0, "probability": 100}]}]})";
+        // A show that never ends: a lock, not also a behaviour; the loader
+        // and the checker tool refuse it alike.
+        QJsonObject o = soundCharacter();
+        setAnimation(o, QStringLiteral("Show"), forever);
+        Folder shown(o);
+        QList<CharacterProblem> problems = checkCharacterFolder(shown.path());
+        QCOMPARE(placesOf(problems, CharacterProblem::Lock),
+                 QStringList{QStringLiteral("character.json: animations.Show.frames[0]")});
+        QCOMPARE(problems.size(), 1);
+        QString error;
+        QVERIFY(!CharacterModel::load(shown.path(), &error));
+        QVERIFY2(error.contains(QStringLiteral("\"showing\"")) && error.contains(QStringLiteral("0 to 1")), qPrintable(error));
+        const Run run = runChecker({shown.path()});
+        QCOMPARE(run.status, 1);
+        QVERIFY2(run.lines.last().endsWith(QStringLiteral("so Kestrova will not load the character.")),
+                 qPrintable(run.lines.join(u'\n')));
+
+        // Speaking returns round a circle: one lock, not also a circle
+        // reported among the behaviours.
+        o = soundCharacter();
+        setAnimation(o, QStringLiteral("Speak"), R"({"frames": [{"duration": 60}], "return": "SpeakReturn"})");
+        setAnimation(o, QStringLiteral("SpeakReturn"), R"({"frames": [{"duration": 60}], "return": "Speak"})");
+        problems = checkCharacterFolder(Folder(o).path());
+        QCOMPARE(placesOf(problems, CharacterProblem::Lock),
+                 QStringList{QStringLiteral("character.json: animations.Speak.return")});
+        QCOMPARE(problems.size(), 1);
+
+        // Played by name the same loop is a behaviour only: it loads.
+        o = soundCharacter();
+        setAnimation(o, QStringLiteral("Search"), forever);
+        Folder named(o);
+        QVERIFY(placesOf(checkCharacterFolder(named.path()), CharacterProblem::Lock).isEmpty());
+        QVERIFY2(CharacterModel::load(named.path(), &error), qPrintable(error));
+    }
+
     void returnsDoNotGoRound()
     {
         QJsonObject o = soundCharacter();

@@ -3,6 +3,7 @@
 
 #include "desktop/CharacterModel.h"
 #include "desktop/CharacterRenderer.h"
+#include "PeakMemory.h"
 
 #include <QDir>
 #include <QFile>
@@ -13,6 +14,8 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <sys/stat.h>
 
 using namespace kestrova::character;
 
@@ -396,6 +399,49 @@ private Q_SLOTS:
             poses[QStringLiteral("turn")] = QJsonDocument::fromJson(R"({"sq": {"element": "sq-big"}})").object();
             o[QStringLiteral("poses")] = poses;
         }) << art << "art" << QStringList{"pose \"turn\"", "\"sq-big\""};
+        // Bounds: what no drawn character needs, from a hostile or broken folder.
+        QTest::newRow("frame too large") << with([](QJsonObject &o) {
+            o[QStringLiteral("size")] = QJsonArray{100000, 100};
+        }) << art << "json" << QStringList{"100000 x 100 pixels", "1024 x 1024"};
+        QTest::newRow("frame lasts for ages") << with([&](QJsonObject &o) {
+            setFrames(o, {frame(R"({"duration": 100})"), frame(R"({"duration": 2000000000})")});
+        }) << art << "json" << QStringList{"frame 1", "2000000000 ms", "60000 ms"};
+        QTest::newRow("character file too large") << json(baseCharacter()) + QByteArray(5 * 1024 * 1024, ' ') << art
+                                                  << "json" << QStringList{"is 5 MB, more than the 4 MB"};
+        QByteArray crowded = "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 100 100\">";
+        for (int i = 0; i < 20001; ++i)
+            crowded += "<g/>";
+        crowded += "</svg>";
+        QTest::newRow("too many elements") << json(baseCharacter()) << crowded << "art" << QStringList{"20000 elements"};
+        QByteArray deep = "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 100 100\">";
+        deep += QByteArray("<g>").repeated(300) + QByteArray("</g>").repeated(300) + "</svg>";
+        QTest::newRow("nested too deep") << json(baseCharacter()) << deep << "art" << QStringList{"256 levels"};
+        QByteArray outside = kArt;
+        outside.replace("</svg>", "<image href=\"/dev/zero\" width=\"10\" height=\"10\"/></svg>");
+        QTest::newRow("picture from another file") << json(baseCharacter()) << outside << "art"
+                                                   << QStringList{"\"/dev/zero\"", "another file"};
+        // Locks: what reads well but would hang the program.
+        const char *forever = R"({"frames": [{"duration": 60, "branches": [{"to": 0, "probability": 100}]}]})";
+        QTest::newRow("show never ends") << with([&](QJsonObject &o) {
+            QJsonObject anims = o[QStringLiteral("animations")].toObject();
+            anims[QStringLiteral("Loop")] = QJsonDocument::fromJson(forever).object();
+            o[QStringLiteral("animations")] = anims;
+            o[QStringLiteral("states")] = QJsonObject{{QStringLiteral("showing"), QStringLiteral("Loop")}};
+        }) << art << "json" << QStringList{"animation \"Loop\"", "\"showing\"", "no way to its end"};
+        QTest::newRow("hide never ends") << with([&](QJsonObject &o) {
+            QJsonObject anims = o[QStringLiteral("animations")].toObject();
+            anims[QStringLiteral("Loop")] = QJsonDocument::fromJson(forever).object();
+            o[QStringLiteral("animations")] = anims;
+            o[QStringLiteral("states")] = QJsonObject{{QStringLiteral("showing"), QStringLiteral("Turn")},
+                                                      {QStringLiteral("hiding"), QJsonArray{"Turn", "Loop"}}};
+        }) << art << "json" << QStringList{"animation \"Loop\"", "\"hiding\""};
+        QTest::newRow("speaking comes back in a circle") << with([&](QJsonObject &o) {
+            QJsonObject anims = o[QStringLiteral("animations")].toObject();
+            anims[QStringLiteral("Talk")] = QJsonDocument::fromJson(R"({"frames": [{"duration": 60}], "return": "TalkBack"})").object();
+            anims[QStringLiteral("TalkBack")] = QJsonDocument::fromJson(R"({"frames": [{"duration": 60}], "return": "Talk"})").object();
+            o[QStringLiteral("animations")] = anims;
+            o[QStringLiteral("states")] = QJsonObject{{QStringLiteral("speaking"), QStringLiteral("Talk")}};
+        }) << art << "json" << QStringList{"\"speaking\"", "\"Talk\" then \"TalkBack\" then \"Talk\""};
         QTest::newRow("mouth shape missing") << with([](QJsonObject &o) {
             o[QStringLiteral("mouthShapes")] = QJsonArray{QStringLiteral("m0"), QStringLiteral("m9")};
         }) << art << "art" << QStringList{"\"mouthShapes\"", "\"m9\""};
@@ -422,6 +468,55 @@ private Q_SLOTS:
         for (const QString &m : mentions)
             QVERIFY2(error.contains(m), qPrintable(error));
         QVERIFY2(error.endsWith(QLatin1Char('.')), qPrintable(error));
+    }
+
+    void boundsLeaveRoomForRealCharacters()
+    {
+        // A speaking loop ends when the words are said: not a lock. And a
+        // character at the very limits loads.
+        QTemporaryDir dir;
+        QJsonObject o = baseCharacter();
+        QJsonObject anims = o[QStringLiteral("animations")].toObject();
+        anims[QStringLiteral("Talk")] = QJsonDocument::fromJson(
+            R"({"frames": [{"duration": 60000, "branches": [{"to": 0, "probability": 100}]}, {"duration": 60}], "exit": 1})").object();
+        o[QStringLiteral("animations")] = anims;
+        o[QStringLiteral("states")] = QJsonObject{{QStringLiteral("speaking"), QStringLiteral("Talk")}};
+        o[QStringLiteral("size")] = QJsonArray{1024, 1024};
+        writeFile(dir.filePath(QStringLiteral("character.json")), json(o));
+        QByteArray art = kArt;
+        art.replace("</svg>", QByteArray("<g/>").repeated(20000 - 11) + "</svg>");
+        writeFile(dir.filePath(QStringLiteral("art.svg")), art);
+        QString error;
+        QVERIFY2(CharacterModel::load(dir.path(), &error), qPrintable(error));
+    }
+
+    void hugeFilesAreRefusedUnread()
+    {
+        // Sparse files: 200 MB each that cost no disk. Refused by their
+        // size, without being read into memory.
+        for (const QString &name : {QStringLiteral("art.svg"), QStringLiteral("character.json")}) {
+            QTemporaryDir dir;
+            writeFile(dir.filePath(QStringLiteral("character.json")), json(baseCharacter()));
+            writeFile(dir.filePath(QStringLiteral("art.svg")), kArt);
+            QFile huge(dir.filePath(name));
+            QVERIFY(huge.resize(200LL * 1024 * 1024));
+            kestrova::test::resetPeak();
+            const long before = kestrova::test::peakKb();
+            QString error;
+            QVERIFY(!CharacterModel::load(dir.path(), &error));
+            QVERIFY2(error.contains(dir.filePath(name)) && error.contains(QStringLiteral("is 200 MB, more than")),
+                     qPrintable(error));
+            if (before > 0)
+                QVERIFY2(kestrova::test::peakKb() - before < 20 * 1024,
+                         qPrintable(QString::number(kestrova::test::peakKb() - before)));
+        }
+        // A pipe where the character file should be is not waited on.
+        QTemporaryDir dir;
+        QVERIFY(::mkfifo(QFile::encodeName(dir.filePath(QStringLiteral("character.json"))).constData(), 0600) == 0);
+        writeFile(dir.filePath(QStringLiteral("art.svg")), kArt);
+        QString error;
+        QVERIFY(!CharacterModel::load(dir.path(), &error));
+        QVERIFY2(error.contains(QStringLiteral("not a plain file")), qPrintable(error));
     }
 
     void loadingClearsTheError()

@@ -9,6 +9,8 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QJsonObject>
+#include <QJsonDocument>
 #include <QElapsedTimer>
 #include <QMouseEvent>
 #include <QSettings>
@@ -141,12 +143,29 @@ void installBot(const QString &base, const QString &name)
         QFile::copy(TestbotFolder + u'/' + file, base + u'/' + name + u'/' + file);
 }
 
+// The test character with its "Show" animation made to loop for ever.
+void installLoopingBot(const QString &base, const QString &name)
+{
+    installBot(base, name);
+    QFile file(base + u'/' + name + QStringLiteral("/character.json"));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QJsonObject o = QJsonDocument::fromJson(file.readAll()).object();
+    file.close();
+    QJsonObject animations = o.value(QStringLiteral("animations")).toObject();
+    animations[QStringLiteral("Show")] = QJsonDocument::fromJson(
+        R"({"frames": [{"pose": "rest", "duration": 40, "branches": [{"to": 0, "probability": 100}]}]})").object();
+    o[QStringLiteral("animations")] = animations;
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(QJsonDocument(o).toJson());
+}
+
 } // namespace
 
 class TestDesktopCharacter : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void init() { ShapedWindow::setCompositorOverride(std::nullopt); }
+    void serviceTellsWhichCharacterItRefused();
 
     void requestsCompleteOnceInOrder();
     void stopAllDropsTheQueue();
@@ -797,6 +816,54 @@ void TestDesktopCharacter::qtVoiceWithoutEngineFailsAndIsShown()
     const Request r = bot->speak(QStringLiteral("Shown, not heard"));
     QTRY_VERIFY(bot->balloon()->isVisible());
     QTRY_COMPARE_WITH_TIMEOUT(log.count(r), 1, 5000);
+}
+
+void TestDesktopCharacter::serviceTellsWhichCharacterItRefused()
+{
+    QTemporaryDir program;
+    QTemporaryDir settings;
+    QVERIFY(program.isValid() && settings.isValid());
+    const QString base = characterFolders(program.path()).last();
+    auto load = [&](const QString &stored, QString *refusal) -> QString {
+        DesktopCharacterService service(program.path(), settings.path());
+        service.setVoiceFactory([](const CharacterModel &) -> std::unique_ptr<Voice> {
+            return std::make_unique<FakeVoice>();
+        });
+        service.setDefaultCharacter(stored);
+        const bool loaded = service.load(QStringLiteral("Char"));
+        *refusal = service.refusal();
+        auto *c = loaded ? qobject_cast<DesktopCharacter *>(service.character(QStringLiteral("Char"))) : nullptr;
+        return c ? c->model().id : QStringLiteral("(none)");
+    };
+    QString refusal;
+
+    // Nothing loads: the refusal says so.
+    installLoopingBot(base, QStringLiteral("looper"));
+    QCOMPARE(load(QStringLiteral("looper"), &refusal), QStringLiteral("(none)"));
+    QVERIFY2(refusal.startsWith(QStringLiteral("The character \"looper\" was refused.")), qPrintable(refusal));
+    QVERIFY2(refusal.endsWith(QStringLiteral("No other character could be loaded.")), qPrintable(refusal));
+
+    // A show that never ends would hold the greeting for good: refused,
+    // the fallback is loaded, and the user is told which and why.
+    installBot(base, QStringLiteral("kess"));
+    QCOMPARE(load(QStringLiteral("looper"), &refusal), QStringLiteral("kess"));
+    for (const QString &part : {QStringLiteral("The character \"looper\" was refused."),
+                                base + QStringLiteral("/looper/character.json"), QStringLiteral("\"showing\""),
+                                QStringLiteral("Testbot is shown instead.")})
+        QVERIFY2(refusal.contains(part), qPrintable(refusal));
+
+    // Art far beyond any character's: refused before it is read.
+    installBot(base, QStringLiteral("heavy"));
+    QFile art(base + QStringLiteral("/heavy/art.svg"));
+    QVERIFY(art.resize(200LL * 1024 * 1024)); // sparse: costs no disk
+    QCOMPARE(load(QStringLiteral("heavy"), &refusal), QStringLiteral("kess"));
+    QVERIFY2(refusal.contains(QStringLiteral("the art file is 200 MB, more than the 8 MB")), qPrintable(refusal));
+
+    // A missing default is not a refusal; a sound one is not either.
+    QCOMPARE(load(QStringLiteral("missing"), &refusal), QStringLiteral("kess"));
+    QVERIFY2(refusal.isEmpty(), qPrintable(refusal));
+    QCOMPARE(load(QStringLiteral("kess"), &refusal), QStringLiteral("kess"));
+    QVERIFY2(refusal.isEmpty(), qPrintable(refusal));
 }
 
 void TestDesktopCharacter::serviceFallsBack()

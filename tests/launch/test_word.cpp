@@ -10,6 +10,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
+#include <QWaitCondition>
+#include <QMutex>
+#include <QDeadlineTimer>
 
 using namespace kestrova;
 using kestrova::character::UserInput;
@@ -42,6 +45,7 @@ private Q_SLOTS:
     void operationsRunOffTheInterfaceThreadInOrder();
     void menusCommandsAndToolbarReachTheOperations();
     void shutDownReleasesWithoutAnyOtherCall();
+    void quitDuringAnOfficeStartEndsTheThreadFirst();
     void missingModuleFailsOpenWord();
 
 private:
@@ -277,6 +281,87 @@ void TestWord::shutDownReleasesWithoutAnyOtherCall()
     QCOMPARE(finished.count(), 1);
     QVERIFY(run().app->wordControls().waitForIdle(5000));
     QCOMPARE(words().log, QStringList{"release 1"});
+}
+
+// A word processor whose start waits, on the operations' thread, until the
+// test lets it go or the program gives the start up.
+class BlockingWordProcessor : public FakeWordProcessor {
+public:
+    std::unique_ptr<WordApplication> createApplication() override
+    {
+        QMutexLocker lock(&m_mutex);
+        entered = true;
+        m_changed.wakeAll();
+        while (!letGo && !abandoned)
+            m_changed.wait(&m_mutex);
+        std::unique_ptr<WordApplication> app;
+        if (!abandoned) {
+            lock.unlock();
+            app = FakeWordProcessor::createApplication();
+            lock.relock();
+        }
+        returned = true;
+        m_changed.wakeAll();
+        return app;
+    }
+    void abandon() override
+    {
+        QMutexLocker lock(&m_mutex);
+        abandoned = true;
+        m_changed.wakeAll();
+    }
+    void release()
+    {
+        QMutexLocker lock(&m_mutex);
+        letGo = true;
+        m_changed.wakeAll();
+    }
+    // Waits (bounded) until the flag is set; its value then.
+    bool waitFor(const bool &flag)
+    {
+        QMutexLocker lock(&m_mutex);
+        QDeadlineTimer deadline(10000);
+        while (!flag && m_changed.wait(&m_mutex, deadline)) {
+        }
+        return flag;
+    }
+    bool gaveUp()
+    {
+        QMutexLocker lock(&m_mutex);
+        return returned && abandoned;
+    }
+    bool entered = false, letGo = false, abandoned = false, returned = false;
+
+private:
+    QMutex m_mutex;
+    QWaitCondition m_changed;
+};
+
+void TestWord::quitDuringAnOfficeStartEndsTheThreadFirst()
+{
+    BlockingWordProcessor blocking;
+    AppContext context = run().app->context();
+    context.platform.wordProcessor = &blocking;
+    run().app.reset();
+    run().app = std::make_unique<Application>(context);
+    QSignalSpy finished(run().app.get(), &Application::finished);
+    start();
+    run().app->wordControls().OpenWord();
+    QVERIFY(blocking.waitFor(blocking.entered));
+    // The user quits while the office is still starting.
+    run().agent().AgentCtrl_Command(UserInput{"Quit", 80, "quit"});
+    run().character().completeAll();
+    QCOMPARE(finished.count(), 1);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    run().app.reset();
+    // The start had given up and its thread was done before the program
+    // went; no office was made for a program that had ended.
+    const bool gaveUp = blocking.gaveUp();
+    // Whatever happened, the double outlives its last caller.
+    blocking.release();
+    QVERIFY(blocking.waitFor(blocking.returned));
+    QVERIFY(gaveUp);
+    QCOMPARE(blocking.created, 0);
 }
 
 void TestWord::missingModuleFailsOpenWord()

@@ -48,6 +48,46 @@ bool writeRepeated(const QString &path, const QByteArray &line, qint64 total)
 class TestDataFileFaults : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    void lineBreaksInValuesKeepEverySlot_data()
+    {
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("saved");
+        QTest::newRow("LF") << "a\nb" << "a b";
+        QTest::newRow("CR LF is one break") << "a\r\nb" << "a b";
+        QTest::newRow("lone CR") << "a\rb" << "a b";
+        QTest::newRow("LF CR is two") << "a\n\rb" << "a  b";
+        QTest::newRow("trailing") << "a\r\n" << "a ";
+        QTest::newRow("only breaks") << "\n\n" << "  ";
+        // Not line ends to the reader: they stay, so a file reads back whole.
+        QTest::newRow("VT FF NEL stay") << QString("a\vb\fc") + QChar(0x85) + "d" << QString("a\vb\fc") + QChar(0x85) + "d";
+        QTest::newRow("line separator stays") << QString("a") + QChar(0x2028) + "b" << QString("a") + QChar(0x2028) + "b";
+        QTest::newRow("tab stays") << "a\tb" << "a\tb";
+        QTest::newRow("no break") << "plain" << "plain";
+    }
+    void lineBreaksInValuesKeepEverySlot()
+    {
+        QFETCH(QString, value);
+        QFETCH(QString, saved);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("favourites.txt"));
+        QStringList values;
+        for (int i = 0; i < FileOperations::ListLines; ++i)
+            values << QStringLiteral("slot %1").arg(i);
+        // A break in the first value and in one in the middle.
+        values[0] = value;
+        values[7] = value;
+        QVERIFY(FileOperations::SaveListFile(path, values));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll().count("\r\n"), FileOperations::ListLines);
+        const std::optional<QStringList> back = FileOperations::LoadListFile(path);
+        QVERIFY(back);
+        QStringList expected = values;
+        expected[0] = saved;
+        expected[7] = saved;
+        QCOMPARE(*back, expected);
+    }
+
     void hugeListFileReadsInBoundedMemory()
     {
         QTemporaryDir dir;

@@ -7,6 +7,8 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QGuiApplication>
+#include <QClipboard>
 #include <QDir>
 #include <QFile>
 #include <QKeySequence>
@@ -77,6 +79,7 @@ private Q_SLOTS:
     void listFiles();
     void favouritesUpdate();
     void slotWithTargetAndNoName();
+    void lineBreaksStayInTheirSlot();
     void failedSave();
     void officePage();
     void places();
@@ -497,6 +500,52 @@ void TestOptions::slotWithTargetAndNoName()
     QCOMPARE(again->TxtSiteURL[3]->text(), QString("https://kept.example/"));
     QCOMPARE(again->TxtOfficeCmd[3]->text(), QString("/opt/kept"));
     QVERIFY(again->TxtSiteName[3]->text().isEmpty());
+}
+
+void TestOptions::lineBreaksStayInTheirSlot()
+{
+    // Every way a name or a target reaches a list file: typing and pasting
+    // into the boxes, and the office program's Browse (a file name may hold
+    // a line break). Each break becomes one space; no later slot moves.
+    FrmMain *w = start();
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w));
+    QGuiApplication::clipboard()->setText("Pasted\nname");
+    w->TxtSiteName[2]->setFocus();
+    w->TxtSiteName[2]->paste();
+    w->TxtSiteURL[2]->setText("https://two.example/\r\nhttps://three.example/");
+    w->TxtSiteName[3]->setText("Kept");
+    w->TxtSiteURL[3]->setText("https://kept.example/");
+    w->TxtOfficeName[0]->setText("Sheets\r\rbig");
+    run().platform.openFileDialog.answers << "/opt/odd\rname/tool\n";
+    w->CmdOfficeBrowse_Click(0);
+    w->TxtOfficeName[1]->setText("Second");
+    w->TxtOfficeCmd[1]->setText("/opt/second");
+    w->CmdUpdate_Click();
+    w->CmdCustomSave_Click();
+    QCOMPARE(run().log(), QStringList({"Play Write", "Speak I have saved your favourites.", "Play RestPose",
+                                       "Play Write", "Speak I have updated your office menu.", "Play Restpose"}));
+    // The boxes and the menus show what the files hold.
+    QCOMPARE(w->TxtSiteName[2]->text(), QString("Pasted name"));
+    QCOMPARE(run().app->frmMenus()->MnuCustom[2]->text(), QString("Pasted name"));
+    QCOMPARE(readFile(favourites()).count("\r\n"), 20);
+    QCOMPARE(readFile(office()).count("\r\n"), 20);
+    QCOMPARE(readFile(office()).count('\r'), 20);
+
+    // The next start reads every slot where it was.
+    w->close();
+    settle();
+    restart();
+    FrmMain *again = start();
+    QCOMPARE(again->TxtSiteName[2]->text(), QString("Pasted name"));
+    QCOMPARE(again->TxtSiteURL[2]->text(), QString("https://two.example/ https://three.example/"));
+    QCOMPARE(again->TxtSiteName[3]->text(), QString("Kept"));
+    QCOMPARE(again->TxtSiteURL[3]->text(), QString("https://kept.example/"));
+    QVERIFY(again->TxtSiteName[4]->text().isEmpty());
+    QCOMPARE(again->TxtOfficeName[0]->text(), QString("Sheets  big"));
+    QCOMPARE(again->TxtOfficeCmd[0]->text(), QString("/opt/odd name/tool "));
+    QCOMPARE(again->TxtOfficeName[1]->text(), QString("Second"));
+    QCOMPARE(again->TxtOfficeCmd[1]->text(), QString("/opt/second"));
 }
 
 void TestOptions::failedSave()

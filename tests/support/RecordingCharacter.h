@@ -87,7 +87,11 @@ public:
     void showPropertySheet() override { calls << QStringLiteral("PropertySheet"); }
     void showDefaultCharacterProperties() override { calls << QStringLiteral("DefaultCharacterProperties"); }
 
+    QString refusal() const override { return refusalText; }
+
     bool loadFails = false;
+    // What load() says it refused, as the desktop service says it.
+    QString refusalText;
     QString characterName;
     // Service calls: "Load default", "Unload default", ...
     QStringList calls;

@@ -22,6 +22,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -58,6 +59,7 @@ private Q_SLOTS:
     void refusedTime();
     void cancelDisarms();
     void watchOutlivesOptionsWindow();
+    void watchStopsWhenTheWindowsUnload();
     void optionsWidening();
 
     void searchAddress_data();
@@ -341,6 +343,25 @@ void TestCompanions::watchOutlivesOptionsWindow()
     QCOMPARE(run().log(), QStringList({"Play Announce", "Speak  stretch"}));
     // The watch ticks once a second for the whole run.
     QCOMPARE(run().app->alarm().Timer1.interval(), 1000);
+}
+
+void TestCompanions::watchStopsWhenTheWindowsUnload()
+{
+    QSignalSpy finished(run().app.get(), &Application::finished);
+    run().app->Main();
+    run().character().completeAll();
+    setAlarm("10:02", "stretch");
+    QVERIFY(run().app->alarm().Timer1.isActive());
+    const QString counted = run().settings.read("Kestrova", "Run", "Number");
+    run().agent().AgentCtrl_Command(UserInput{"Quit", 80, "quit"});
+    run().character().completeAll();
+    QCOMPARE(finished.count(), 1);
+    // Nothing ticks between the last window and the end of the process: a
+    // ring there would load the host window, and the character, again.
+    QVERIFY(!run().app->alarm().Timer1.isActive());
+    settle();
+    QVERIFY(!run().app->agentLoaded());
+    QCOMPARE(run().settings.read("Kestrova", "Run", "Number"), counted);
 }
 
 void TestCompanions::optionsWidening()
