@@ -28,7 +28,8 @@ public:
     using QObject::QObject;
     ~Character() override = default;
 
-    // Queued requests.
+    // Queued requests. Text from outside the program goes into a speech
+    // text as outsideText() pieces (see SpeechText.h).
     virtual Request speak(const QString &text) = 0;
     virtual Request think(const QString &text) = 0;
     virtual Request play(const QString &animation) = 0;

@@ -361,8 +361,8 @@ Request DesktopCharacter::gestureAt(int x, int y) { return enqueue(Kind::Gesture
 QString DesktopCharacter::describe(const Job &job)
 {
     switch (job.kind) {
-    case Kind::Speak: return QStringLiteral("Speak \"%1\"").arg(shortText(job.text));
-    case Kind::Think: return QStringLiteral("Think \"%1\"").arg(shortText(job.text));
+    case Kind::Speak: return QStringLiteral("Speak \"%1\"").arg(shortText(speechForLog(job.text)));
+    case Kind::Think: return QStringLiteral("Think \"%1\"").arg(shortText(speechForLog(job.text)));
     case Kind::Play: return QStringLiteral("Play %1").arg(job.text);
     case Kind::Show: return QStringLiteral("Show");
     case Kind::Hide: return QStringLiteral("Hide");
@@ -506,9 +506,9 @@ void DesktopCharacter::stopAll()
 void DesktopCharacter::raiseCommand(const UserInput &input)
 {
     qCDebug(lcCharacter).noquote() << QStringLiteral("Command \"%1\" confidence %2 from \"%3\"")
-                                          .arg(input.name)
+                                          .arg(cleanOutsideText(input.name))
                                           .arg(input.confidence)
-                                          .arg(shortText(input.voice));
+                                          .arg(shortText(cleanOutsideText(input.voice)));
     Q_EMIT command(input);
 }
 
@@ -665,7 +665,7 @@ void DesktopCharacter::hear(const QString &phrase)
         if (c.enabled)
             enabled << c.name;
     const CommandMatcher::Match match = m_matcher.match(phrase, enabled);
-    qCDebug(lcCharacter).noquote() << QStringLiteral("Heard \"%1\"").arg(shortText(phrase));
+    qCDebug(lcCharacter).noquote() << QStringLiteral("Heard \"%1\"").arg(shortText(cleanOutsideText(phrase)));
     raiseHeard(match.name, match.confidence, phrase);
 }
 
@@ -679,7 +679,7 @@ void DesktopCharacter::hearVoice(const Recognition &heard)
     const Command *c = heard.command.isEmpty() ? nullptr : m_commands.item(heard.command);
     const bool usable = c && c->enabled;
     qCDebug(lcCharacter).noquote() << QStringLiteral("Heard by voice \"%1\" (%2 ms of audio, %3 ms to decode)")
-                                          .arg(shortText(heard.words))
+                                          .arg(shortText(cleanOutsideText(heard.words)))
                                           .arg(heard.audioMs)
                                           .arg(heard.finishMs);
     raiseHeard(usable ? heard.command : QString(), usable ? heard.confidence : -100, heard.words);

@@ -1,5 +1,9 @@
 #include "RecordingCharacter.h"
 
+#include "SpeechText.h"
+
+#include <utility>
+
 namespace kestrova::test {
 
 using character::Request;
@@ -17,8 +21,17 @@ Request RecordingCharacter::queue(const QString &text)
     return r;
 }
 
-Request RecordingCharacter::speak(const QString &text) { return queue(QStringLiteral("Speak ") + text); }
-Request RecordingCharacter::think(const QString &text) { return queue(QStringLiteral("Think ") + text); }
+Request RecordingCharacter::speak(const QString &text)
+{
+    speech << text;
+    return queue(QStringLiteral("Speak ") + character::speechForLog(text));
+}
+
+Request RecordingCharacter::think(const QString &text)
+{
+    speech << text;
+    return queue(QStringLiteral("Think ") + character::speechForLog(text));
+}
 Request RecordingCharacter::play(const QString &animation) { return queue(QStringLiteral("Play ") + animation); }
 Request RecordingCharacter::show() { return queue(QStringLiteral("Show")); }
 Request RecordingCharacter::hide() { return queue(QStringLiteral("Hide")); }

@@ -40,6 +40,8 @@ public:
 
     // Every call so far, in order.
     QStringList log;
+    // The texts of every Speak and Think, exactly as the character got them.
+    QStringList speech;
     // The queued requests that have not completed, oldest first, with the
     // text they were logged as.
     struct Pending {
