@@ -38,7 +38,8 @@ public:
     virtual Request moveTo(int x, int y) = 0;
     virtual Request gestureAt(int x, int y) = 0;
 
-    // Immediate operations.
+    // Immediate operations. A request ended or dropped by them reports
+    // requestComplete all the same, at once and in the order made.
     virtual void stop() = 0;     // ends the request that is playing now
     virtual void stopAll() = 0;  // ends it and drops everything queued
     virtual void listen(bool on) = 0;

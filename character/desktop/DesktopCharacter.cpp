@@ -15,6 +15,7 @@
 #include <QScreen>
 #include <algorithm>
 #include <atomic>
+#include <utility>
 #include <cmath>
 
 namespace kestrova::character {
@@ -494,11 +495,27 @@ void DesktopCharacter::stop()
 
 void DesktopCharacter::stopAll()
 {
-    if (!m_queue.isEmpty())
-        qCDebug(lcCharacter).noquote() << QStringLiteral("StopAll drops %1 queued").arg(m_queue.size());
-    // Dropped first, so requests made while the running one reports stay.
-    m_queue.clear();
+    // Taken first, so requests made while these report stay.
+    const QList<Job> dropped = std::exchange(m_queue, {});
+    if (!dropped.isEmpty())
+        qCDebug(lcCharacter).noquote() << QStringLiteral("StopAll drops %1 queued").arg(dropped.size());
     finish(QStringLiteral("stopped"));
+    for (const Job &job : dropped) {
+        // A completion may have the character let go: nothing more reports.
+        if (m_closed)
+            return;
+        reportDropped(job);
+    }
+    if (!m_current && m_queue.isEmpty())
+        scheduleIdle();
+}
+
+void DesktopCharacter::reportDropped(const Job &job)
+{
+    qCDebug(lcCharacter).noquote() << QStringLiteral("#%1 %2 complete (dropped by StopAll)")
+                                          .arg(job.request.id())
+                                          .arg(describe(job).section(u' ', 0, 0));
+    Q_EMIT requestComplete(job.request);
 }
 
 // ---- Commands --------------------------------------------------------------

@@ -55,10 +55,17 @@ void RecordingCharacter::stop()
 
 void RecordingCharacter::stopAll()
 {
-    // Like the desktop character: whatever is queued is dropped without a
-    // completion.
+    // The one playing and every dropped one complete, in order; requests
+    // made meanwhile stay pending.
     log << QStringLiteral("StopAll");
-    pending.clear();
+    // Only the one playing had its effect; the others never started.
+    const QList<Pending> dropped = std::exchange(pending, {});
+    for (qsizetype i = 0; i < dropped.size(); ++i) {
+        if (i == 0)
+            finish(dropped.at(i));
+        else
+            Q_EMIT requestComplete(dropped.at(i).request);
+    }
 }
 
 void RecordingCharacter::listen(bool on)

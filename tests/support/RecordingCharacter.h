@@ -9,7 +9,13 @@ namespace kestrova::test {
 
 // A character that plays nothing: it writes every call down in order as
 // text ("Play Greet", "Speak Hello", "MoveTo 0 0", "Hide", "StopAll") and
-// keeps queued requests pending until the test completes them.
+// keeps queued requests pending until the test completes them. Like the
+// desktop character, Stop completes the request playing (the oldest
+// pending) and StopAll completes every pending one, oldest first.
+//
+// A Speak or Think is logged as the desktop character logs it: the
+// program's own text as written, text from outside (outsideText()) as it is
+// said. The texts themselves, as handed over, are kept in `speech`.
 class RecordingCharacter : public character::Character {
     Q_OBJECT
 public:
