@@ -10,6 +10,7 @@
 #include "FrmMain.h"
 #include "FrmOpen.h"
 #include "FrmSearch.h"
+#include "SpeechText.h"
 #include "FrmTour.h"
 #include "FrmMenus.h"
 #include "HelpBook.h"
@@ -385,7 +386,7 @@ void AgentForm::TimerJoke_Timer()
 
 QString AgentForm::userName() const
 {
-    return m_app.frmMain()->LblUser->text();
+    return character::outsideText(m_app.frmMain()->LblUser->text());
 }
 
 } // namespace kestrova

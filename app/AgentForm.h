@@ -72,7 +72,8 @@ private:
     void TellRefusal(const QString &text);
     void AgentNotUnderstood();
 
-    // The user's name as the options window's LblUser shows it now.
+    // The user's name as the options window's LblUser shows it now, as a
+    // piece of a speech text: said as it stands.
     QString userName() const;
 
     Application &m_app;

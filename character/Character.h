@@ -28,7 +28,8 @@ public:
     using QObject::QObject;
     ~Character() override = default;
 
-    // Queued requests.
+    // Queued requests. Text from outside the program goes into a speech
+    // text as outsideText() pieces (see SpeechText.h).
     virtual Request speak(const QString &text) = 0;
     virtual Request think(const QString &text) = 0;
     virtual Request play(const QString &animation) = 0;
@@ -37,7 +38,8 @@ public:
     virtual Request moveTo(int x, int y) = 0;
     virtual Request gestureAt(int x, int y) = 0;
 
-    // Immediate operations.
+    // Immediate operations. A request ended or dropped by them reports
+    // requestComplete all the same, at once and in the order made.
     virtual void stop() = 0;     // ends the request that is playing now
     virtual void stopAll() = 0;  // ends it and drops everything queued
     virtual void listen(bool on) = 0;

@@ -57,7 +57,7 @@ void WordSession::ReadSelection(WordSink &sink)
     }
     // The user's text is read as it stands: a "|" or a backslash in it is
     // not taken for a choice of alternatives or a voice tag.
-    sink.Speak(character::literalSpeech(*text));
+    sink.Speak(character::outsideText(*text));
     sink.Play(QStringLiteral("ReadReturn"));
 }
 

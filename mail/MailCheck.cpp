@@ -1,6 +1,7 @@
 #include "MailCheck.h"
 
 #include "Mailbox.h"
+#include "SpeechText.h"
 
 namespace kestrova {
 
@@ -30,8 +31,9 @@ MailCheckResult CheckMail(Mailbox &box, const MailAccount &account, MailSink &si
         box.FetchMessage(qint16(i));
         if (box.LastError() != 0)
             continue;
-        sink.Speak(QStringLiteral("Message ") + box.MessageLabel() + QStringLiteral(" from ") + box.MessageFrom());
-        sink.Speak(QStringLiteral("Subject ") + box.MessageSubject());
+        sink.Speak(QStringLiteral("Message ") + character::outsideText(box.MessageLabel()) + QStringLiteral(" from ")
+                   + character::outsideText(box.MessageFrom()));
+        sink.Speak(QStringLiteral("Subject ") + character::outsideText(box.MessageSubject()));
         ++result.read;
     }
     sink.Play(QStringLiteral("ReadReturn"));

@@ -3,6 +3,7 @@
 #include "CharacterRef.h"
 #include "Clock.h"
 #include "Host.h"
+#include "SpeechText.h"
 
 #include <QDateTime>
 
@@ -53,7 +54,7 @@ void AlarmWatch::Timer1_Timer()
     if (AlarmTime && second >= *AlarmTime && !AlarmRung) {
         m_host.AgentVisible();
         character::CharacterRef &agent = m_host.agent();
-        const QString words = AlarmSay + u' ' + AlarmEvent;
+        const QString words = character::outsideText(AlarmSay) + u' ' + character::outsideText(AlarmEvent);
         if (AlarmSilent) {
             agent.Play(QStringLiteral("GetAttention"));
             agent.Think(words);

@@ -4,6 +4,7 @@
 #include "CharacterRef.h"
 #include "Forms.h"
 #include "Host.h"
+#include "SpeechText.h"
 #include "WindowKeys.h"
 
 #include <QCheckBox>
@@ -140,7 +141,7 @@ void FrmAlarm::CmdTest_Click()
 {
     m_host.AgentVisible();
     m_host.alarm().AlarmEvent = TxtAlarmEvent->text();
-    m_host.agent().Speak(TxtAlarmSay->text() + TxtAlarmEvent->text());
+    m_host.agent().Speak(character::outsideText(TxtAlarmSay->text()) + character::outsideText(TxtAlarmEvent->text()));
 }
 
 void FrmAlarm::closeEvent(QCloseEvent *event)

@@ -10,6 +10,7 @@
 #include "FrmOpen.h"
 #include "FrmSearch.h"
 #include "Host.h"
+#include "SpeechText.h"
 #include "WordControls.h"
 
 #include <QCloseEvent>
@@ -181,7 +182,7 @@ void FrmQuick::Toolbar_ButtonMenuClick(const QString &key)
             agent.Show();
         agent.Play(QStringLiteral("Read"));
         const Clipboard *clipboard = m_host.context().platform.clipboard;
-        agent.Speak(clipboard ? clipboard->text() : QString());
+        agent.Speak(character::outsideText(clipboard ? clipboard->text() : QString()));
     } else if (key == u"search") {
         m_host.frmSearch()->show();
     } else if (key == u"mail") {

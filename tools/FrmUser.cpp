@@ -5,6 +5,7 @@
 #include "FrmMain.h"
 #include "Host.h"
 #include "SettingsStore.h"
+#include "SpeechText.h"
 #include "WindowKeys.h"
 
 #include <QCloseEvent>
@@ -71,7 +72,7 @@ void FrmUser::CmdOK_Click()
     m_host.context().settings->write(QStringLiteral("Kestrova"), QStringLiteral("User"),
                                      QStringLiteral("Name"), name);
     m_host.agent().Play(QStringLiteral("Greet"));
-    m_host.agent().Speak(QStringLiteral("Hello ") + options->LblUser->text()
+    m_host.agent().Speak(QStringLiteral("Hello ") + character::outsideText(options->LblUser->text())
                          + QStringLiteral("; my name is ") + m_host.agent().Name());
     close();
 }

@@ -1,5 +1,7 @@
 #include "CommandMenu.h"
 
+#include "SpeechText.h"
+
 namespace kestrova::character {
 
 CommandMenu::CommandMenu(QWidget *parent) : QMenu(parent)
@@ -9,7 +11,9 @@ CommandMenu::CommandMenu(QWidget *parent) : QMenu(parent)
 
 QString CommandMenu::menuText(QString caption)
 {
-    return caption.replace(u'&', QStringLiteral("&&"));
+    // Names come from the user's lists: shown as they stand, without
+    // control characters or direction overrides, and never as a shortcut.
+    return cleanOutsideText(caption).replace(u'&', QStringLiteral("&&"));
 }
 
 QString CommandMenu::actionName(const QString &commandName)

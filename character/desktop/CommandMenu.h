@@ -27,7 +27,9 @@ public:
 
     static QString actionName(const QString &commandName);
     // A caption or name as the user gave it, for a menu entry: an "&" in it
-    // ("Barnes & Noble") is a letter, not a mnemonic marker.
+    // ("Barnes & Noble") is a letter, not a mnemonic marker; control
+    // characters and direction overrides are left out, a very long name is
+    // cut (see cleanOutsideText()).
     static QString menuText(QString caption);
 
     static inline const QString HideText = QStringLiteral("Hide");

@@ -15,6 +15,7 @@
 #include <QScreen>
 #include <algorithm>
 #include <atomic>
+#include <utility>
 #include <cmath>
 
 namespace kestrova::character {
@@ -361,8 +362,8 @@ Request DesktopCharacter::gestureAt(int x, int y) { return enqueue(Kind::Gesture
 QString DesktopCharacter::describe(const Job &job)
 {
     switch (job.kind) {
-    case Kind::Speak: return QStringLiteral("Speak \"%1\"").arg(shortText(job.text));
-    case Kind::Think: return QStringLiteral("Think \"%1\"").arg(shortText(job.text));
+    case Kind::Speak: return QStringLiteral("Speak \"%1\"").arg(shortText(speechForLog(job.text)));
+    case Kind::Think: return QStringLiteral("Think \"%1\"").arg(shortText(speechForLog(job.text)));
     case Kind::Play: return QStringLiteral("Play %1").arg(job.text);
     case Kind::Show: return QStringLiteral("Show");
     case Kind::Hide: return QStringLiteral("Hide");
@@ -494,11 +495,27 @@ void DesktopCharacter::stop()
 
 void DesktopCharacter::stopAll()
 {
-    if (!m_queue.isEmpty())
-        qCDebug(lcCharacter).noquote() << QStringLiteral("StopAll drops %1 queued").arg(m_queue.size());
-    // Dropped first, so requests made while the running one reports stay.
-    m_queue.clear();
+    // Taken first, so requests made while these report stay.
+    const QList<Job> dropped = std::exchange(m_queue, {});
+    if (!dropped.isEmpty())
+        qCDebug(lcCharacter).noquote() << QStringLiteral("StopAll drops %1 queued").arg(dropped.size());
     finish(QStringLiteral("stopped"));
+    for (const Job &job : dropped) {
+        // A completion may have the character let go: nothing more reports.
+        if (m_closed)
+            return;
+        reportDropped(job);
+    }
+    if (!m_current && m_queue.isEmpty())
+        scheduleIdle();
+}
+
+void DesktopCharacter::reportDropped(const Job &job)
+{
+    qCDebug(lcCharacter).noquote() << QStringLiteral("#%1 %2 complete (dropped by StopAll)")
+                                          .arg(job.request.id())
+                                          .arg(describe(job).section(u' ', 0, 0));
+    Q_EMIT requestComplete(job.request);
 }
 
 // ---- Commands --------------------------------------------------------------
@@ -506,9 +523,9 @@ void DesktopCharacter::stopAll()
 void DesktopCharacter::raiseCommand(const UserInput &input)
 {
     qCDebug(lcCharacter).noquote() << QStringLiteral("Command \"%1\" confidence %2 from \"%3\"")
-                                          .arg(input.name)
+                                          .arg(cleanOutsideText(input.name))
                                           .arg(input.confidence)
-                                          .arg(shortText(input.voice));
+                                          .arg(shortText(cleanOutsideText(input.voice)));
     Q_EMIT command(input);
 }
 
@@ -665,7 +682,7 @@ void DesktopCharacter::hear(const QString &phrase)
         if (c.enabled)
             enabled << c.name;
     const CommandMatcher::Match match = m_matcher.match(phrase, enabled);
-    qCDebug(lcCharacter).noquote() << QStringLiteral("Heard \"%1\"").arg(shortText(phrase));
+    qCDebug(lcCharacter).noquote() << QStringLiteral("Heard \"%1\"").arg(shortText(cleanOutsideText(phrase)));
     raiseHeard(match.name, match.confidence, phrase);
 }
 
@@ -679,7 +696,7 @@ void DesktopCharacter::hearVoice(const Recognition &heard)
     const Command *c = heard.command.isEmpty() ? nullptr : m_commands.item(heard.command);
     const bool usable = c && c->enabled;
     qCDebug(lcCharacter).noquote() << QStringLiteral("Heard by voice \"%1\" (%2 ms of audio, %3 ms to decode)")
-                                          .arg(shortText(heard.words))
+                                          .arg(shortText(cleanOutsideText(heard.words)))
                                           .arg(heard.audioMs)
                                           .arg(heard.finishMs);
     raiseHeard(usable ? heard.command : QString(), usable ? heard.confidence : -100, heard.words);

@@ -36,8 +36,11 @@ namespace kestrova::character {
 //  - stop() ends the request playing now (it reports) and the next one
 //    starts;
 //  - stopAll() ends the playing request (it reports) and drops every queued
-//    one; dropped requests never report. Nothing is left to wait for, so
-//    the next request made starts right away.
+//    one; each dropped request reports too, in the order it was made, right
+//    after the playing one, so whoever waits for one of them is told. A
+//    request made while these report is not dropped. Nothing is left to
+//    wait for, so the next request made starts right away.
+// How a request ended is written to the log, not reported.
 // A queued request starts from the event loop, never inside the call that
 // made it, so its handle is always known before it can complete.
 //
@@ -208,6 +211,8 @@ private:
     void pump();
     void start(const Job &job);
     void finish(const QString &how = {});
+    // Reports a request that never started.
+    void reportDropped(const Job &job);
     bool isCurrent(Request request) const;
 
     void startSpeak(const Job &job, bool thought);

@@ -44,6 +44,10 @@ private Q_SLOTS:
     void quitDuringUnloadQueuesNothing();
     void quitWithoutCharacterEnds();
     void quitCuttingTheTourOfferShort();
+    void clickDuringTheFarewellStillQuits_data();
+    void clickDuringTheFarewellStillQuits();
+    void clickDuringTheIntroductionStillOffersTheTour_data();
+    void clickDuringTheIntroductionStillOffersTheTour();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -399,6 +403,64 @@ void TestStartup::quitCuttingTheTourOfferShort()
     QVERIFY(!c.log.contains("GestureAt 10 20"));
     QVERIFY(!run.app->agentForm()->MnuTour->isVisible());
     QCOMPARE(c.log.mid(c.log.indexOf("StopAll")), QStringList({"StopAll", "Speak Goodbye ", "Hide"}));
+}
+
+void TestStartup::clickDuringTheFarewellStillQuits_data()
+{
+    QTest::addColumn<int>("played"); // farewell requests played before the click
+    QTest::newRow("while saying goodbye") << 0;
+    QTest::newRow("while hiding") << 1;
+}
+
+void TestStartup::clickDuringTheFarewellStillQuits()
+{
+    QFETCH(int, played);
+    Run run(settingsDir());
+    QSignalSpy finished(run.app.get(), &Application::finished);
+    run.app->Main();
+    RecordingCharacter &c = run.character();
+    c.completeAll();
+    run.app->agentForm()->AgentQuit();
+    QCOMPARE(c.pending.size(), 2); // the farewell and the hide
+    for (int i = 0; i < played; ++i)
+        QVERIFY(c.completeNext());
+    QCOMPARE(finished.count(), 0);
+
+    // A left click stops everything: the hide the program waits for
+    // reports as stopped, and the program ends all the same.
+    Q_EMIT c.click(character::LeftButton, 0, 5, 5);
+    QCOMPARE(finished.count(), 1);
+    QCOMPARE(run.service.calls, QStringList({"Load default", "Unload default"}));
+    QCOMPARE(run.app->forms().count(), 0);
+}
+
+void TestStartup::clickDuringTheIntroductionStillOffersTheTour_data()
+{
+    QTest::addColumn<int>("played"); // requests of the first run played before the click
+    QTest::newRow("while moving into place") << 0;
+    QTest::newRow("while greeting") << 2;
+    QTest::newRow("while introducing itself") << 3;
+    QTest::newRow("while offering the tour") << 4;
+}
+
+void TestStartup::clickDuringTheIntroductionStillOffersTheTour()
+{
+    QFETCH(int, played);
+    Run run(settingsDir());
+    run.platform.mousePointer.where = QPoint(300, 200);
+    run.app->Main();
+    RecordingCharacter &c = run.character();
+    QCOMPARE(c.pending.size(), 5);
+    for (int i = 0; i < played; ++i)
+        QVERIFY(c.completeNext());
+    QVERIFY(!c.log.contains("GestureAt 300 200"));
+
+    Q_EMIT c.click(character::LeftButton, 0, 5, 5);
+    // The offer, cut short, still brings the tour menu where the user is.
+    QCOMPARE(c.log.mid(c.log.indexOf("StopAll")), QStringList({"StopAll", "GestureAt 300 200"}));
+    QMenu *tour = run.app->agentForm()->MnuTour;
+    QVERIFY(tour->isVisible());
+    tour->hide();
 }
 
 QTEST_MAIN(TestStartup)

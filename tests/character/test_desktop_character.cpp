@@ -168,7 +168,7 @@ private Q_SLOTS:
     void serviceTellsWhichCharacterItRefused();
 
     void requestsCompleteOnceInOrder();
-    void stopAllDropsTheQueue();
+    void stopAllReportsWhatItDrops();
     void stopEndsOnlyTheRunningRequest();
     void playFindsAnimationsByAnyCase();
     void branchesAndExitFollowTheData();
@@ -213,30 +213,39 @@ void TestDesktopCharacter::requestsCompleteOnceInOrder()
     QCOMPARE(log.done.size(), made.size());
 }
 
-void TestDesktopCharacter::stopAllDropsTheQueue()
+void TestDesktopCharacter::stopAllReportsWhatItDrops()
 {
     auto bot = makeBot();
     Completions log(bot.get());
     QVERIFY(showBot(*bot, log));
     const Request looping = bot->play(QStringLiteral("Processing")); // loops until stopped
     const Request dropped1 = bot->speak(QStringLiteral("never said"));
-    const Request dropped2 = bot->play(QStringLiteral("Greet"));
+    const Request dropped2 = bot->hide();
+    const Request dropped3 = bot->play(QStringLiteral("Greet"));
     QTRY_COMPARE(bot->currentAnimation(), QStringLiteral("Processing"));
-    QCOMPARE(bot->queuedCount(), 2);
+    QCOMPARE(bot->queuedCount(), 3);
+    // A request made while the stopped ones report is not dropped with them.
+    Request madeMeanwhile;
+    connect(bot.get(), &Character::requestComplete, this, [&](Request r) {
+        if (r == dropped1)
+            madeMeanwhile = bot->play(QStringLiteral("RestPose"));
+    });
 
-    bot->stopAll();
-    QCOMPARE(log.count(looping), 1); // the running one reports at once
-    QCOMPARE(bot->queuedCount(), 0);
-
-    // The next request starts on the next turn of the event loop.
     const qint64 before = log.clock.elapsed();
-    const Request next = bot->play(QStringLiteral("RestPose"));
+    bot->stopAll();
+    // The running one and every dropped one report at once, in order.
+    QCOMPARE(log.done.mid(log.done.indexOf(looping)), QList<Request>({looping, dropped1, dropped2, dropped3}));
+    QCOMPARE(bot->queuedCount(), 1);
+    QVERIFY(!madeMeanwhile.isNull());
+    // The dropped ones never played: the hide did not hide.
+    QVERIFY(bot->visible());
+
+    // The request made meanwhile starts on the next turn of the event loop.
     QTRY_COMPARE(bot->currentAnimation(), QStringLiteral("RestPose"));
-    QTRY_COMPARE(log.count(next), 1);
-    QVERIFY2(log.when(next) - before < 600, qPrintable(QString::number(log.when(next) - before)));
-    QTest::qWait(400);
-    QCOMPARE(log.count(dropped1), 0);
-    QCOMPARE(log.count(dropped2), 0);
+    QTRY_COMPARE(log.count(madeMeanwhile), 1);
+    QVERIFY2(log.when(madeMeanwhile) - before < 600, qPrintable(QString::number(log.when(madeMeanwhile) - before)));
+    for (const Request r : {looping, dropped1, dropped2, dropped3})
+        QCOMPARE(log.count(r), 1);
     QVERIFY(fakeVoice(*bot)->said.isEmpty());
 }
 

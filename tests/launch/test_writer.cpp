@@ -185,10 +185,8 @@ void TestWriter::readSelectionSpeaksTheSelectedText()
     QCOMPARE(log.size(), 3);
     QCOMPARE(log.at(0), QStringLiteral("Play Read"));
     QCOMPARE(log.at(2), QStringLiteral("Play ReadReturn"));
-    QVERIFY(log.at(1).startsWith("Speak "));
-    const QString request = log.at(1).mid(6);
-    if (!text.contains(u'|') && !text.contains(u'\\'))
-        QCOMPARE(request, text);
+    QCOMPARE(log.at(1), QStringLiteral("Speak ") + text);
+    const QString request = run().character().speech.last();
     QCOMPARE(character::parseSpeech(request).shown, text);
     QCOMPARE(character::parseSpeech(request).spoken, text);
 }

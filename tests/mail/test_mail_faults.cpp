@@ -8,6 +8,7 @@
 
 #include "PeakMemory.h"
 #include "Sanitizers.h"
+#include "SpeechText.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -26,7 +27,8 @@ public:
     QStringList spoken;
     void AgentVisible() override {}
     void Play(const QString &) override {}
-    void Speak(const QString &t) override { spoken << t; }
+    // As the character says it: text from the server is a piece of its own.
+    void Speak(const QString &t) override { spoken << character::speechForLog(t); }
 };
 
 // Everything the check says about the server's mailbox of two messages

@@ -3,6 +3,7 @@
 #include "CurlMailbox.h"
 #include "DovecotServer.h"
 #include "MailCheck.h"
+#include "SpeechText.h"
 
 #include <QElapsedTimer>
 #include <QTcpServer>
@@ -18,7 +19,7 @@ public:
     QStringList log;
     void AgentVisible() override { log << QStringLiteral("AgentVisible"); }
     void Play(const QString &a) override { log << QStringLiteral("Play ") + a; }
-    void Speak(const QString &t) override { log << QStringLiteral("Speak ") + t; }
+    void Speak(const QString &t) override { log << QStringLiteral("Speak ") + character::speechForLog(t); }
 };
 
 QByteArray message(const QByteArray &from, const QByteArray &subject, const QByteArray &extra = {})
@@ -130,7 +131,8 @@ private Q_SLOTS:
                                       QStringLiteral("Speak Message 4 from zoe@example.org"),
                                       QStringLiteral("Speak Subject "),
                                       QStringLiteral("Speak Message 5 from long@example.org"),
-                                      QStringLiteral("Speak Subject ") + QString(650, u'x')}));
+                                      // Read whole, said as far as a balloon shows it.
+                                      QStringLiteral("Speak Subject ") + QString(299, u'x') + QChar(0x2026)}));
     }
 
     void wrongPasswordEndsSilently()

@@ -1,5 +1,9 @@
 #include "RecordingCharacter.h"
 
+#include "SpeechText.h"
+
+#include <utility>
+
 namespace kestrova::test {
 
 using character::Request;
@@ -17,8 +21,17 @@ Request RecordingCharacter::queue(const QString &text)
     return r;
 }
 
-Request RecordingCharacter::speak(const QString &text) { return queue(QStringLiteral("Speak ") + text); }
-Request RecordingCharacter::think(const QString &text) { return queue(QStringLiteral("Think ") + text); }
+Request RecordingCharacter::speak(const QString &text)
+{
+    speech << text;
+    return queue(QStringLiteral("Speak ") + character::speechForLog(text));
+}
+
+Request RecordingCharacter::think(const QString &text)
+{
+    speech << text;
+    return queue(QStringLiteral("Think ") + character::speechForLog(text));
+}
 Request RecordingCharacter::play(const QString &animation) { return queue(QStringLiteral("Play ") + animation); }
 Request RecordingCharacter::show() { return queue(QStringLiteral("Show")); }
 Request RecordingCharacter::hide() { return queue(QStringLiteral("Hide")); }
@@ -42,10 +55,17 @@ void RecordingCharacter::stop()
 
 void RecordingCharacter::stopAll()
 {
-    // Like the desktop character: whatever is queued is dropped without a
-    // completion.
+    // The one playing and every dropped one complete, in order; requests
+    // made meanwhile stay pending.
     log << QStringLiteral("StopAll");
-    pending.clear();
+    // Only the one playing had its effect; the others never started.
+    const QList<Pending> dropped = std::exchange(pending, {});
+    for (qsizetype i = 0; i < dropped.size(); ++i) {
+        if (i == 0)
+            finish(dropped.at(i));
+        else
+            Q_EMIT requestComplete(dropped.at(i).request);
+    }
 }
 
 void RecordingCharacter::listen(bool on)

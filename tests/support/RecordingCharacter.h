@@ -9,7 +9,13 @@ namespace kestrova::test {
 
 // A character that plays nothing: it writes every call down in order as
 // text ("Play Greet", "Speak Hello", "MoveTo 0 0", "Hide", "StopAll") and
-// keeps queued requests pending until the test completes them.
+// keeps queued requests pending until the test completes them. Like the
+// desktop character, Stop completes the request playing (the oldest
+// pending) and StopAll completes every pending one, oldest first.
+//
+// A Speak or Think is logged as the desktop character logs it: the
+// program's own text as written, text from outside (outsideText()) as it is
+// said. The texts themselves, as handed over, are kept in `speech`.
 class RecordingCharacter : public character::Character {
     Q_OBJECT
 public:
@@ -40,6 +46,8 @@ public:
 
     // Every call so far, in order.
     QStringList log;
+    // The texts of every Speak and Think, exactly as the character got them.
+    QStringList speech;
     // The queued requests that have not completed, oldest first, with the
     // text they were logged as.
     struct Pending {
