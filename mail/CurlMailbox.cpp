@@ -448,6 +448,8 @@ void CurlMailbox::OpenMailbox()
     m_count = qint16(std::min(*count, 32767L));
 
     m_encrypted = m_trace.plainLogOns == 0 && (implicitTls || m_trace.upgraded);
+    qCInfo(lcMail).noquote() << "logged on to" << m_url << (m_encrypted ? "over TLS:" : "in plain text:") << m_count
+                             << "messages";
     if (!m_encrypted)
         qCInfo(lcMail).noquote() << m_url << "offers no STLS: the check runs in plain text, as allowed for this server";
     const bool offersUidl = !m_trace.sawCapabilities || m_trace.capabilities.contains("UIDL");
