@@ -47,18 +47,28 @@ QString spokenProblem(MailProblem problem)
     }
 }
 
+namespace {
+// A SHA-256 fingerprint on two lines of 16 bytes each, as long as one line
+// is wide.
+QString twoLines(const QString &fingerprint)
+{
+    const qsizetype half = 16 * 3 - 1;
+    return fingerprint.size() > half + 1 ? fingerprint.left(half) + u'\n' + fingerprint.mid(half + 1) : fingerprint;
+}
+} // namespace
+
 QString untrustedCertificate(const QString &fingerprint, bool changed)
 {
-    return (changed ? QStringLiteral("The server now presents a different certificate from the one you trusted. ")
-                    : QStringLiteral("The server's certificate is not trusted by this system. "))
-           + QStringLiteral("Its SHA-256 fingerprint is %1. Trust it only if it matches the fingerprint your mail "
+    return (changed ? QStringLiteral("The server now shows another certificate than the one you trusted.")
+                    : QStringLiteral("The server's certificate is not trusted by this system."))
+           + QStringLiteral(" Its SHA-256 fingerprint is\n%1\nTrust it only if it matches the fingerprint your mail "
                             "server shows.")
-                 .arg(fingerprint);
+                 .arg(twoLines(fingerprint));
 }
 
 QString trustedCertificate(const QString &fingerprint)
 {
-    return QStringLiteral("Trusted certificate for this server (SHA-256): %1").arg(fingerprint);
+    return QStringLiteral("Trusted certificate for this server, SHA-256 fingerprint\n%1").arg(twoLines(fingerprint));
 }
 
 } // namespace kestrova::mailtext

@@ -197,6 +197,9 @@ void FrmMain::showMailSecurity()
     }
     LblCertificate->setVisible(offered || !security.trustedCertificate.isEmpty());
     CmdTrustCert->setVisible(!LblCertificate->isHidden());
+    // Room for the lines just shown.
+    if (isVisible() && height() < sizeHint().height())
+        resize(width(), sizeHint().height());
 }
 
 void FrmMain::CmdTrustCert_Click()
@@ -218,7 +221,6 @@ void FrmMain::LoadMailSettings()
     m_password = Password::NotFetched;
     m_pendingCheck = Pending::None;
     TxtPass->clear();
-    showMailSecurity();
     const qint16 minutes = toInt16(settings.read(App, MailSection, QStringLiteral("4"))).value_or(0);
     TxtChkInterval->setText(QString::number(minutes));
     MailWatch &watch = m_host.mailWatch();

@@ -403,6 +403,7 @@ private Q_SLOTS:
         m_run->app->frmMain()->close();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         w = m_run->app->frmMain();
+        w->show();
         QVERIFY(w->ChkPlainLogOn->isChecked());
         // Another server text: not allowed there.
         w->TxtServer->selectAll();
