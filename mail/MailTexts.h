@@ -28,7 +28,7 @@ inline const QString StillCheckingStatus = QStringLiteral("A mail check is alrea
 inline const QString AllowPlainCaption =
     QStringLiteral("Allow log-on &without encryption (anyone on the network can then read the password)");
 inline const QString TrustCaption = QStringLiteral("&Trust This Certificate");
-inline const QString ForgetCaption = QStringLiteral("&Forget Trusted Certificate");
+inline const QString ForgetCaption = QStringLiteral("Fo&rget Trusted Certificate");
 // The certificate line under the password: refused, with its fingerprint,
 // or the one trusted.
 QString untrustedCertificate(const QString &fingerprint, bool changed);
