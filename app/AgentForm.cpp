@@ -148,6 +148,8 @@ void AgentForm::StartAgent()
 
 void AgentForm::AgentQuit()
 {
+    // A mail check still running ends now, not after the farewell.
+    m_app.mailWatch().stopForQuit();
     if (!Agent.isLoaded()) {
         // No character: no farewell can complete and end the program, so it
         // ends here, unless it is already ending.

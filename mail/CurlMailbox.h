@@ -5,7 +5,10 @@
 #include <QByteArray>
 #include <QHash>
 #include <QList>
+#include <QDeadlineTimer>
 #include <QLoggingCategory>
+
+#include <memory>
 
 typedef void CURL;
 
@@ -17,25 +20,33 @@ Q_DECLARE_LOGGING_CATEGORY(lcMail)
 // message again, "TOP n 0" for its headers; never RETR or DELE.
 //
 // The server text is a host name (port 110), "host:port", or a URL
-// "pop3://..." / "pop3s://...". Plain POP3 upgrades with STLS whenever the
-// server offers it; the certificate is checked and a failure logged, but it
-// does not stop the check (the link is still no less private than plain
-// text). "pop3s://" is TLS from the first byte with certificate and host
-// name verified; a failed verification ends the check before the password
-// is sent.
+// "pop3://..." / "pop3s://...". The password only ever travels encrypted:
+// plain POP3 must upgrade with STLS, "pop3s://" is TLS from the first byte,
+// and on both the certificate chain and the host name are verified before
+// anything is sent. A certificate the user trusted by its fingerprint is
+// accepted for that server in their place. Plain-text log-on happens only
+// where the user allowed it for the server; curl's own log-ons again inside
+// a check follow the same rule.
 //
 // curl logs on again by itself after an -ERR or a time-out, and message
 // numbers may then have shifted (another client expunged one): a fetch
 // over a fresh connection looks its message up again by its unique id, and
 // when it cannot, the fetch fails rather than read another message in its
-// place.
+// place. A check logs on again at most once; without unique ids a broken
+// connection ends the reading.
+//
+// The whole check has one deadline, and Cancel() ends it from any thread:
+// the sockets are shut, so whatever waits on the server returns at once,
+// and no connection is opened afterwards.
 class CurlMailbox final : public Mailbox {
 public:
     struct Options {
         // Bounds the log-on and each command.
         int timeoutSeconds = 10;
-        // Certificates trusted for pop3s:// besides none (the system store
-        // when empty).
+        // Bounds the whole check, from the log-on to the last message.
+        int checkSeconds = 90;
+        // Certificates trusted instead of the system's store (the system
+        // store when empty).
         QString caFile;
     };
     CurlMailbox();
@@ -45,6 +56,7 @@ public:
     void setHostName(const QString &host) override { m_host = host; }
     void setUserName(const QString &user) override { m_user = user; }
     void setPassword(const QString &password) override { m_password = password; }
+    void setSecurity(const MailSecurity &security) override { m_security = security; }
     void OpenMailbox() override;
     int LastError() const override { return m_lastError; }
     qint16 MessageCount() const override { return m_count; }
@@ -53,33 +65,55 @@ public:
     QString MessageFrom() const override { return m_from; }
     QString MessageSubject() const override { return m_subject; }
     void CloseMailbox() override;
+    MailProblem Problem() const override;
+    bool Encrypted() const override { return m_encrypted; }
+    QString PresentedCertificate() const override;
+    bool Finished() const override;
+    void Cancel() override;
 
     // The URL a server text stands for ("pop3://host:110/"); empty when the
     // text names none.
     static QByteArray serverUrl(const QString &server);
+    // "AB:CD:..." for a SHA-256 digest.
+    static QString fingerprintText(const QByteArray &digest);
     // Whether the last log-on ran over TLS.
     bool encrypted() const { return m_encrypted; }
 
+    // What the conversation showed: an accepted STLS, the capabilities.
     struct TlsTrace {
         bool askedStls = false;
         bool upgraded = false;
+        bool readingCapabilities = false;
+        bool sawCapabilities = false;
+        QList<QByteArray> capabilities;
+        // Log-ons (USER, AUTH, APOP) sent over TLS and in plain text.
+        int tlsLogOns = 0;
+        int plainLogOns = 0;
     };
+    // Shared with curl's socket and TLS callbacks, and with Cancel() from
+    // another thread.
+    struct Guard;
 
-    enum Error { NotOpen = -1, Reconnected = -2, BadReply = -3, NoSuchMessage = -4 };
+    enum Error { NotOpen = -1, Reconnected = -2, BadReply = -3, NoSuchMessage = -4, GaveUp = -5 };
 
 private:
     // One command on the connection; its reply (status line and, for
     // multi-line replies, the lines after it) lands in m_reply. Returns the
     // curl result; `reconnected` tells whether curl had to log on afresh.
+    // Refuses (GaveUp) once cancelled, past the deadline, or when the
+    // connection is gone and the one log-on again was spent.
     int run(const QByteArray &command, bool multiLine, bool &reconnected);
     bool readUidList();
+    MailProblem problemOf(int curlResult) const;
 
     Options m_options;
     QString m_host, m_user, m_password;
+    MailSecurity m_security;
     CURL *m_curl = nullptr;
     QByteArray m_url;
     QByteArray m_reply;
     int m_lastError = NotOpen;
+    MailProblem m_problem = MailProblem::None;
     qint16 m_count = 0;
     // Unique id of each message as first counted (element 0 is message 1),
     // and where each id stands on the current connection.
@@ -87,7 +121,15 @@ private:
     QHash<QByteArray, int> m_current;
     bool m_resync = false;
     bool m_encrypted = false;
+    // curl dropped the connection after the last command: the next one
+    // logs on again.
+    bool m_connectionLost = false;
+    int m_logOnsAgainLeft = 1;
+    // The first command has run (its connection is no log-on again).
+    bool m_opened = false;
+    QDeadlineTimer m_deadline;
     TlsTrace m_trace;
+    std::shared_ptr<Guard> m_guard;
     QString m_label, m_from, m_subject;
 };
 

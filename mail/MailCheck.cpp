@@ -2,20 +2,31 @@
 
 #include "Mailbox.h"
 #include "SpeechText.h"
+#include "MailTexts.h"
 
 namespace kestrova {
 
 MailCheckResult CheckMail(Mailbox &box, const MailAccount &account, MailSink &sink)
 {
     MailCheckResult result;
+    result.server = account.server.trimmed();
     box.setHostName(account.server);
     box.setUserName(account.user);
     box.setPassword(account.password);
+    box.setSecurity(account.security);
     box.OpenMailbox();
-    if (box.LastError() != 0)
+    if (box.LastError() != 0) {
+        result.problem = box.Problem() == MailProblem::None ? MailProblem::LogOnRefused : box.Problem();
+        result.certificate = box.PresentedCertificate();
         return result;
+    }
     result.loggedOn = true;
+    result.encrypted = box.Encrypted();
     result.count = box.MessageCount();
+    if (box.Problem() == MailProblem::Cancelled) {
+        result.problem = MailProblem::Cancelled;
+        return result;
+    }
     if (box.MessageCount() == 0) {
         sink.Play(QStringLiteral("Sad"));
         return result;
@@ -29,13 +40,20 @@ MailCheckResult CheckMail(Mailbox &box, const MailAccount &account, MailSink &si
     const qint16 n = box.MessageCount();
     for (int i = 1; i <= n; ++i) {
         box.FetchMessage(qint16(i));
-        if (box.LastError() != 0)
+        if (box.LastError() != 0) {
+            if (box.Finished())
+                break;
             continue;
+        }
         sink.Speak(QStringLiteral("Message ") + character::outsideText(box.MessageLabel()) + QStringLiteral(" from ")
                    + character::outsideText(box.MessageFrom()));
         sink.Speak(QStringLiteral("Subject ") + character::outsideText(box.MessageSubject()));
         ++result.read;
     }
+    result.problem = box.Problem();
+    // The program is ending: nothing more is said.
+    if (result.problem == MailProblem::Cancelled)
+        return result;
     sink.Play(QStringLiteral("ReadReturn"));
     sink.Speak(QStringLiteral("End of messages."));
     box.CloseMailbox();
@@ -46,13 +64,17 @@ QString mailCheckStatus(const MailCheckResult &result, const QString &time)
 {
     QString what;
     if (!result.loggedOn)
-        what = QStringLiteral("log-on failed");
+        what = mailtext::problem(result.problem);
     else if (result.count == 1)
         what = QStringLiteral("1 message");
     else
         what = QStringLiteral("%1 messages").arg(result.count);
     if (result.loggedOn && result.read < result.count)
         what += QStringLiteral(" (%1 read)").arg(result.read);
+    if (result.loggedOn && result.problem != MailProblem::None)
+        what += QStringLiteral(", ") + mailtext::problem(result.problem);
+    if (result.loggedOn && !result.encrypted)
+        what += QStringLiteral(", ") + mailtext::NotEncrypted;
     return QStringLiteral("Last check ") + time + QStringLiteral(": ") + what;
 }
 

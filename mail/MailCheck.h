@@ -1,10 +1,10 @@
 #pragma once
 
+#include "Mailbox.h"
+
 #include <QString>
 
 namespace kestrova {
-
-class Mailbox;
 
 // What a check has the character do, in order. The check calls it from
 // the thread it runs on.
@@ -18,24 +18,36 @@ public:
 
 struct MailAccount {
     QString server, user, password;
+    MailSecurity security = {};
 };
 
 // How a check ended, for the options window's status bar.
 struct MailCheckResult {
+    // The server text checked.
+    QString server;
     bool loggedOn = false;
     int count = 0;
     // Messages read out (those that could not be fetched are not).
     int read = 0;
+    // The log-on went over TLS (false: in plain text, as the user allowed).
+    bool encrypted = true;
+    // Why the log-on failed or the reading stopped short; None otherwise.
+    MailProblem problem = MailProblem::None;
+    // The fingerprint of a certificate that was refused, to offer for trust.
+    QString certificate;
 };
 
 // One mail check after the thought balloon: log on with the account,
 // count, and with messages waiting have the character read out sender and
-// subject of each. A failed log-on ends it silently; an empty mailbox
-// only looks sad; a message that cannot be fetched is skipped without a
-// word. Blocks while the mailbox works.
+// subject of each. A failed log-on ends it silently (the result says why);
+// an empty mailbox only looks sad; a message that cannot be fetched is
+// skipped without a word, and once the mailbox can read no more the rest
+// are too. A cancelled check has the character say nothing more. Blocks
+// while the mailbox works.
 MailCheckResult CheckMail(Mailbox &box, const MailAccount &account, MailSink &sink);
 
-// The status bar text after a check made at `time` ("14:05").
+// The status bar text after a check made at `time` ("14:05"); see
+// MailTexts.h for its parts.
 QString mailCheckStatus(const MailCheckResult &result, const QString &time);
 
 } // namespace kestrova

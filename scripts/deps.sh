@@ -12,7 +12,7 @@ set -euo pipefail
 build=(cmake ninja-build g++ pkg-config qt6-base-dev libx11-dev libxcb1-dev qt6-svg-dev qt6-speech-dev
        qt6-declarative-dev libxkbcommon-dev libcurl4-openssl-dev libreoffice-dev
        qt6-multimedia-dev libpocketsphinx-dev libsphinxbase-dev flite1-dev fp-utils
-       qtkeychain-qt6-dev)
+       qtkeychain-qt6-dev libssl-dev)
 run=(qt6-qpa-plugins libqt6svg6 qt6-speech-speechd-plugin qt6-speech-flite-plugin
      speech-dispatcher speech-dispatcher-espeak-ng fonts-dejavu-core libreoffice-writer
      pocketsphinx-en-us libqt6multimedia6 pulseaudio)

@@ -367,6 +367,7 @@ void FrmMain::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
     ensureMailPassword();
+    showMailSecurity();
 }
 
 void FrmMain::ShowPage(int page)

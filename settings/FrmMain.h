@@ -1,5 +1,8 @@
 #pragma once
 
+#include "Mailbox.h"
+#include "PasswordStore.h"
+
 #include <QWidget>
 
 class QCheckBox;
@@ -78,7 +81,13 @@ public:
     // Runs one mail check with the page's server, user and password as they
     // stand; the mailbox work runs on a worker thread.
     void CmdCheck_Click();
+    // A timed check: like the button, but a check still running, or a
+    // password that cannot be had, is only shown in the status bar.
+    void checkMail(bool asked);
     void CmdSave_Click();
+    // Trusts the certificate the server last presented, or forgets the one
+    // trusted; both for the server text as it stands.
+    void CmdTrustCert_Click();
     void LoadMailSettings();
     // The password is fetched when it is first needed (the window shown, a
     // check, a save), not at start-up: asking the secret store may wait on
@@ -135,6 +144,12 @@ public:
     QLineEdit *TxtPass = nullptr;
     // Where the password is kept: the secret store, or the settings file.
     QLabel *LblPassStore = nullptr;
+    // Plain-text log-on allowed for this server.
+    QCheckBox *ChkPlainLogOn = nullptr;
+    // The certificate the server presented and was refused, or the one
+    // trusted, with the button that trusts or forgets it.
+    QLabel *LblCertificate = nullptr;
+    QPushButton *CmdTrustCert = nullptr;
     QLineEdit *TxtChkInterval = nullptr;
     QPushButton *CmdCheck = nullptr;
     QPushButton *CmdSave = nullptr;
@@ -144,10 +159,24 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
-    QString loadMailPassword();
+    void passwordArrived(const PasswordStore::Answer &answer);
     void saveMailPassword(const QString &password);
     void showPasswordPlace(bool secure);
-    bool m_passwordLoaded = false;
+    // The settings file is readable by its owner only while it holds the
+    // password.
+    void protectSettingsFile();
+    enum class Password { NotFetched, Fetching, Loaded, Failed };
+    Password m_password = Password::NotFetched;
+    // A check asked for while the password was being fetched: none, the
+    // timer's, the user's.
+    enum class Pending { None, Timed, Asked };
+    Pending m_pendingCheck = Pending::None;
+    void startCheck(bool asked);
+    // The security choices kept for the server text as it stands, and
+    // keeping them for it.
+    MailSecurity mailSecurity() const;
+    void keepMailSecurity(const MailSecurity &security);
+    void showMailSecurity();
     void buildAgentPage(QFrame *page);
     void buildJokesPage(QFrame *page);
     void buildAccessoriesPage(QFrame *page);

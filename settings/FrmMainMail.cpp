@@ -1,5 +1,6 @@
-// The options window's mail page: the account boxes, the check interval,
-// "Check" and "Save", and the mail timer's tick.
+// The options window's mail page: the account boxes, the server's
+// security (a trusted certificate, plain log-on allowed), the check
+// interval, "Check" and "Save", and the mail timer's tick.
 #include "FrmMain.h"
 
 #include "CharacterRef.h"
@@ -7,17 +8,21 @@
 #include "DialUpConnection.h"
 #include "Host.h"
 #include "IntegerText.h"
+#include "MailTexts.h"
 #include "MailWatch.h"
 #include "MessageBox.h"
 #include "PasswordStore.h"
 #include "SettingsStore.h"
 
+#include <QCheckBox>
+#include <QFile>
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QStatusBar>
 
 namespace kestrova {
@@ -27,6 +32,12 @@ const QString App = QStringLiteral("Kestrova");
 const QString MailSection = QStringLiteral("Mail");
 // The password's name in the secret store.
 const QString PasswordKey = QStringLiteral("Mail/3");
+// The server's security, kept with the server text it was chosen for: a
+// trusted certificate's SHA-256 fingerprint, and "1" where plain log-on is
+// allowed.
+const QString SecurityForKey = QStringLiteral("SecurityFor");
+const QString TrustedCertificateKey = QStringLiteral("TrustedCertificate");
+const QString PlainLogOnKey = QStringLiteral("PlainLogOn");
 } // namespace
 
 void FrmMain::buildMailPage(QFrame *page)
@@ -57,15 +68,30 @@ void FrmMain::buildMailPage(QFrame *page)
     LblPassStore->setObjectName(QStringLiteral("LblPassStore"));
     LblPassStore->setWordWrap(true);
     grid->addWidget(LblPassStore, 4, 1, 1, 3);
+    ChkPlainLogOn = new QCheckBox(mailtext::AllowPlainCaption, page);
+    ChkPlainLogOn->setObjectName(QStringLiteral("ChkPlainLogOn"));
+    grid->addWidget(ChkPlainLogOn, 5, 1, 1, 3);
+    LblCertificate = new QLabel(page);
+    LblCertificate->setObjectName(QStringLiteral("LblCertificate"));
+    LblCertificate->setWordWrap(true);
+    LblCertificate->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    LblCertificate->hide();
+    CmdTrustCert = new QPushButton(mailtext::TrustCaption, page);
+    CmdTrustCert->setObjectName(QStringLiteral("CmdTrustCert"));
+    CmdTrustCert->hide();
+    auto *certificateRow = new QHBoxLayout;
+    certificateRow->addWidget(LblCertificate, 1);
+    certificateRow->addWidget(CmdTrustCert, 0, Qt::AlignTop);
+    grid->addLayout(certificateRow, 6, 1, 1, 3);
     auto *every = new QLabel(QStringLiteral("Check &every:"), page);
-    grid->addWidget(every, 5, 0);
+    grid->addWidget(every, 7, 0);
     TxtChkInterval = new QLineEdit(QStringLiteral("5"), page);
     every->setBuddy(TxtChkInterval);
     TxtChkInterval->setObjectName(QStringLiteral("TxtChkInterval"));
     // Room for a few digits in the font of the desktop, at any scale.
     TxtChkInterval->setMaximumWidth(TxtChkInterval->fontMetrics().horizontalAdvance(QStringLiteral("00000")) + 24);
-    grid->addWidget(TxtChkInterval, 5, 1);
-    grid->addWidget(new QLabel(QStringLiteral("Minuites"), page), 5, 2);
+    grid->addWidget(TxtChkInterval, 7, 1);
+    grid->addWidget(new QLabel(QStringLiteral("Minuites"), page), 7, 2);
     CmdCheck = new QPushButton(QStringLiteral("Chec&k"), page);
     CmdCheck->setObjectName(QStringLiteral("CmdCheck"));
     CmdSave = new QPushButton(QStringLiteral("Sa&ve"), page);
@@ -75,27 +101,116 @@ void FrmMain::buildMailPage(QFrame *page)
     buttons->addStretch();
     buttons->addWidget(CmdCheck);
     buttons->addWidget(CmdSave);
-    grid->addLayout(buttons, 6, 0, 1, 4);
+    grid->addLayout(buttons, 8, 0, 1, 4);
     grid->setColumnStretch(3, 1);
-    grid->setRowStretch(7, 1);
+    grid->setRowStretch(9, 1);
     connect(CmdCheck, &QPushButton::clicked, this, &FrmMain::CmdCheck_Click);
     connect(CmdSave, &QPushButton::clicked, this, &FrmMain::CmdSave_Click);
+    connect(CmdTrustCert, &QPushButton::clicked, this, &FrmMain::CmdTrustCert_Click);
+    connect(ChkPlainLogOn, &QCheckBox::toggled, this, [this](bool allowed) {
+        keepMailSecurity({mailSecurity().trustedCertificate, allowed});
+    });
+    // Another server text has none of the choices made for this one.
+    connect(TxtServer, &QLineEdit::textEdited, this, [this] { showMailSecurity(); });
 
     MailWatch &watch = m_host.mailWatch();
     connect(&watch, &MailWatch::checkFinished, this, [this](const QString &status) {
         StatusMain->showMessage(status);
+        showMailSecurity();
     });
 }
 
 void FrmMain::CmdCheck_Click()
 {
+    checkMail(true);
+}
+
+// One check at a time. A check asked for while one runs is not queued: the
+// running one reads out the same mailbox a moment later. The user is told
+// so; the timer's tick only shows it.
+void FrmMain::checkMail(bool asked)
+{
     MailWatch &watch = m_host.mailWatch();
-    // One check at a time; asking again while one runs changes nothing.
-    if (watch.checking())
+    if (watch.checking() || m_pendingCheck != Pending::None) {
+        StatusMain->showMessage(mailtext::StillCheckingStatus);
+        if (asked)
+            m_host.agent().Speak(mailtext::StillChecking);
         return;
-    ensureMailPassword();
+    }
     m_host.agent().Think(QStringLiteral("I'll just check the mail"));
-    watch.start({TxtServer->text(), TxtUser->text(), TxtPass->text()});
+    ensureMailPassword();
+    if (m_password == Password::Fetching) {
+        // Starts once the secret store has answered.
+        m_pendingCheck = asked ? Pending::Asked : Pending::Timed;
+        return;
+    }
+    startCheck(asked);
+}
+
+void FrmMain::startCheck(bool asked)
+{
+    if (m_password == Password::Failed && TxtPass->text().isEmpty()) {
+        StatusMain->showMessage(mailtext::PasswordUnavailableStatus);
+        if (asked)
+            m_host.agent().Speak(mailtext::PasswordUnavailableSpoken);
+        return;
+    }
+    m_host.mailWatch().start({TxtServer->text(), TxtUser->text(), TxtPass->text(), mailSecurity()}, asked);
+}
+
+MailSecurity FrmMain::mailSecurity() const
+{
+    const SettingsStore &settings = *m_host.context().settings;
+    if (settings.read(App, MailSection, SecurityForKey) != TxtServer->text().trimmed())
+        return {};
+    return {settings.read(App, MailSection, TrustedCertificateKey),
+            settings.read(App, MailSection, PlainLogOnKey) == u"1"};
+}
+
+void FrmMain::keepMailSecurity(const MailSecurity &security)
+{
+    const SettingsStore &settings = *m_host.context().settings;
+    settings.write(App, MailSection, SecurityForKey, TxtServer->text().trimmed());
+    settings.write(App, MailSection, TrustedCertificateKey, security.trustedCertificate);
+    settings.write(App, MailSection, PlainLogOnKey, security.allowPlain ? QStringLiteral("1") : QString());
+    showMailSecurity();
+}
+
+void FrmMain::showMailSecurity()
+{
+    const MailSecurity security = mailSecurity();
+    {
+        const QSignalBlocker quiet(ChkPlainLogOn);
+        ChkPlainLogOn->setChecked(security.allowPlain);
+    }
+    // The certificate refused by the last check of this very server text.
+    const MailCheckResult &last = m_host.mailWatch().lastResult();
+    const bool offered = !last.certificate.isEmpty() && last.server == TxtServer->text().trimmed()
+                         && last.certificate != security.trustedCertificate;
+    if (offered) {
+        LblCertificate->setText(mailtext::untrustedCertificate(last.certificate,
+                                                               last.problem == MailProblem::ChangedCertificate));
+        CmdTrustCert->setText(mailtext::TrustCaption);
+    } else if (!security.trustedCertificate.isEmpty()) {
+        LblCertificate->setText(mailtext::trustedCertificate(security.trustedCertificate));
+        CmdTrustCert->setText(mailtext::ForgetCaption);
+    }
+    LblCertificate->setVisible(offered || !security.trustedCertificate.isEmpty());
+    CmdTrustCert->setVisible(!LblCertificate->isHidden());
+    // Room for the lines just shown.
+    if (isVisible() && height() < sizeHint().height())
+        resize(width(), sizeHint().height());
+}
+
+void FrmMain::CmdTrustCert_Click()
+{
+    const MailSecurity security = mailSecurity();
+    const MailCheckResult &last = m_host.mailWatch().lastResult();
+    if (CmdTrustCert->text() == mailtext::TrustCaption && !last.certificate.isEmpty()
+        && last.server == TxtServer->text().trimmed())
+        keepMailSecurity({last.certificate, security.allowPlain});
+    else
+        keepMailSecurity({QString(), security.allowPlain});
 }
 
 void FrmMain::LoadMailSettings()
@@ -103,7 +218,8 @@ void FrmMain::LoadMailSettings()
     SettingsStore &settings = *m_host.context().settings;
     TxtServer->setText(settings.read(App, MailSection, QStringLiteral("1")));
     TxtUser->setText(settings.read(App, MailSection, QStringLiteral("2")));
-    m_passwordLoaded = false;
+    m_password = Password::NotFetched;
+    m_pendingCheck = Pending::None;
     TxtPass->clear();
     const qint16 minutes = toInt16(settings.read(App, MailSection, QStringLiteral("4"))).value_or(0);
     TxtChkInterval->setText(QString::number(minutes));
@@ -123,45 +239,75 @@ void FrmMain::showPasswordPlace(bool secure)
                                                   "plain text in the settings file Kestrova.ini."));
 }
 
-void FrmMain::ensureMailPassword()
-{
-    if (m_passwordLoaded)
-        return;
-    m_passwordLoaded = true;
-    // Typed in before it was fetched (the window shown elsewhere): kept.
-    if (TxtPass->text().isEmpty())
-        TxtPass->setText(loadMailPassword());
-}
-
 // The password comes from the secret store when the desktop has one; one
 // left in the settings file from before is moved there first. Without a
-// store it is the plain setting.
-QString FrmMain::loadMailPassword()
+// store it is the plain setting. The store is asked without waiting: the
+// windows go on while it answers, and a check asked for meanwhile starts
+// when it has.
+void FrmMain::ensureMailPassword()
 {
+    if (m_password == Password::Loaded || m_password == Password::Fetching)
+        return;
     SettingsStore &settings = *m_host.context().settings;
     const QString plain = settings.read(App, MailSection, QStringLiteral("3"));
     PasswordStore *store = m_host.context().passwords;
-    const bool secure = store && store->isSecure();
-    showPasswordPlace(secure);
-    if (!secure)
-        return plain;
-    QString error;
-    if (!plain.isEmpty()) {
-        if (!store->write(PasswordKey, plain, &error)) {
+    if (!store || !plain.isEmpty()) {
+        // From before, or no store to ask: the plain setting, moved into a
+        // secure store when there is one.
+        const bool secure = store && store->isSecure();
+        showPasswordPlace(secure);
+        QString error;
+        if (!secure) {
+            protectSettingsFile();
+        } else if (!store->write(PasswordKey, plain, &error)) {
             qCWarning(lcMail).noquote()
                 << "the mail password stays in the settings file: the secret store refused it:" << error;
             showPasswordPlace(false);
+            protectSettingsFile();
         } else if (settings.write(App, MailSection, QStringLiteral("3"), QString())) {
             qCInfo(lcMail) << "moved the mail password from the settings file into the secret store";
         }
-        return plain;
+        m_password = Password::Loaded;
+        // Typed in before it was fetched (the window shown elsewhere): kept.
+        if (TxtPass->text().isEmpty())
+            TxtPass->setText(plain);
+        return;
     }
-    const std::optional<QString> stored = store->read(PasswordKey, &error);
-    if (!stored) {
-        qCWarning(lcMail).noquote() << "the mail password could not be read from the secret store:" << error;
-        return QString();
+    m_password = Password::Fetching;
+    store->readLater(PasswordKey, this, [this](const PasswordStore::Answer &answer) { passwordArrived(answer); });
+}
+
+void FrmMain::passwordArrived(const PasswordStore::Answer &answer)
+{
+    if (m_password != Password::Fetching) {
+        // Typed and saved meanwhile: that one stands.
+    } else if (!answer.secure) {
+        // No store after all: the plain setting, empty as read above.
+        showPasswordPlace(false);
+        m_password = Password::Loaded;
+    } else if (answer.password) {
+        showPasswordPlace(true);
+        m_password = Password::Loaded;
+        if (TxtPass->text().isEmpty())
+            TxtPass->setText(*answer.password);
+    } else {
+        // Not an empty password: a save leaves the stored one alone, and a
+        // check says it could not be had.
+        qCWarning(lcMail).noquote() << "the mail password could not be read from the secret store:" << answer.error;
+        LblPassStore->setText(mailtext::PasswordUnavailable);
+        m_password = Password::Failed;
     }
-    return *stored;
+    const Pending pending = m_pendingCheck;
+    m_pendingCheck = Pending::None;
+    if (pending != Pending::None)
+        startCheck(pending == Pending::Asked);
+}
+
+void FrmMain::protectSettingsFile()
+{
+    const QString file = m_host.context().settings->fileOf(App);
+    if (QFile::exists(file) && !QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner))
+        qCWarning(lcMail).noquote() << "cannot make" << file << "readable by its owner only";
 }
 
 // Into the secret store, the setting left empty; where the store refuses
@@ -182,17 +328,30 @@ void FrmMain::saveMailPassword(const QString &password)
         showPasswordPlace(false);
     }
     settings.write(App, MailSection, QStringLiteral("3"), password);
+    protectSettingsFile();
 }
 
 void FrmMain::CmdSave_Click()
 {
     SettingsStore &settings = *m_host.context().settings;
+    // The server's security choices go with the server text they were made
+    // for.
+    if (settings.read(App, MailSection, SecurityForKey) != TxtServer->text().trimmed()) {
+        for (const QString &key : {SecurityForKey, TrustedCertificateKey, PlainLogOnKey})
+            settings.write(App, MailSection, key, QString());
+    }
     settings.write(App, MailSection, QStringLiteral("1"), TxtServer->text());
     settings.write(App, MailSection, QStringLiteral("2"), TxtUser->text());
-    // Never fetched: the field is empty because nothing was read, not
-    // because the user cleared it.
+    // Not fetched (yet, or the store failed): the field is empty because
+    // nothing was read, not because the user cleared it, and the stored
+    // password is left as it is. One typed in is saved.
     ensureMailPassword();
-    saveMailPassword(TxtPass->text());
+    if (m_password == Password::Loaded || !TxtPass->text().isEmpty()) {
+        saveMailPassword(TxtPass->text());
+        m_password = Password::Loaded;
+    } else {
+        qCInfo(lcMail) << "the mail password was not read: the stored one is left as it is";
+    }
     settings.write(App, MailSection, QStringLiteral("4"), TxtChkInterval->text());
     MailWatch &watch = m_host.mailWatch();
     if (TxtChkInterval->text() == u"0")
@@ -221,7 +380,7 @@ void FrmMain::TmrMail_Timer()
     if (int(watch.MailTicks) == int(watch.MailInterval) - 1) {
         if (!DialUpConnection::IsOnline(m_host.context().platform))
             return;
-        CmdCheck_Click();
+        checkMail(false);
         watch.MailTicks = 0;
     } else {
         incrementInt16(&watch.MailTicks);

@@ -3,6 +3,7 @@
 #include "CharacterRef.h"
 #include "Clock.h"
 #include "Host.h"
+#include "MailTexts.h"
 #include "Mailbox.h"
 
 #include <QThread>
@@ -18,7 +19,7 @@ namespace {
 // one object arrive in the order they were made.
 class QueuedSink final : public MailSink {
 public:
-    QueuedSink(QObject *receiver, Host &host) : m_receiver(receiver), m_host(host) {}
+    QueuedSink(QObject *receiver, Host &host, const bool &ending) : m_receiver(receiver), m_host(host), m_ending(ending) {}
     void AgentVisible() override
     {
         post([&host = m_host] { host.AgentVisible(); });
@@ -33,9 +34,16 @@ public:
     }
 
 private:
-    void post(std::function<void()> call) { QMetaObject::invokeMethod(m_receiver, std::move(call), Qt::QueuedConnection); }
+    // What arrives once the program is ending is dropped: the farewell is
+    // the last thing said. `ending` is read on the receiver's thread only.
+    void post(std::function<void()> call)
+    {
+        QMetaObject::invokeMethod(
+            m_receiver, [call = std::move(call), &ending = m_ending] { if (!ending) call(); }, Qt::QueuedConnection);
+    }
     QObject *m_receiver;
     Host &m_host;
+    const bool &m_ending;
 };
 
 } // namespace
@@ -47,31 +55,50 @@ MailWatch::MailWatch(Host &host) : m_host(host)
 
 MailWatch::~MailWatch()
 {
-    TmrMail.stop();
+    stopForQuit();
     // The worker touches nothing of ours but the queue; what it still posts
     // is dropped with this object.
     if (m_worker)
         m_worker->wait();
 }
 
-bool MailWatch::start(const MailAccount &account)
+void MailWatch::stopForQuit()
+{
+    m_ending = true;
+    TmrMail.stop();
+    if (const std::shared_ptr<Mailbox> box = m_box.lock())
+        box->Cancel();
+}
+
+bool MailWatch::start(const MailAccount &account, bool asked)
 {
     MailboxFactory *factory = m_host.context().platform.mailboxes;
-    if (m_checking || !factory)
+    if (m_checking || m_ending || !factory)
         return false;
     std::shared_ptr<Mailbox> box(factory->create());
     if (!box)
         return false;
     m_checking = true;
-    QThread *worker = QThread::create([this, box, account]() mutable {
-        QueuedSink sink(this, m_host);
+    m_box = box;
+    QThread *worker = QThread::create([this, box, account, asked]() mutable {
+        QueuedSink sink(this, m_host, m_ending);
         const MailCheckResult result = CheckMail(*box, account, sink);
         // Logging off may wait on the server: here, not on the UI thread.
         box.reset();
         QMetaObject::invokeMethod(
             this,
-            [this, result] {
+            [this, result, asked] {
                 m_checking = false;
+                m_box.reset();
+                m_last = result;
+                m_lastAsked = asked;
+                if (m_ending)
+                    return;
+                const QString said = asked && !result.loggedOn ? mailtext::spokenProblem(result.problem) : QString();
+                if (!said.isEmpty()) {
+                    m_host.AgentVisible();
+                    m_host.agent().Speak(said);
+                }
                 const Clock *clock = m_host.context().platform.clock;
                 const QString time = clock ? clock->now().toString(QStringLiteral("HH:mm")) : QString();
                 Q_EMIT checkFinished(mailCheckStatus(result, time));

@@ -6,6 +6,8 @@
 #include <QPointer>
 #include <QTimer>
 
+#include <memory>
+
 class QThread;
 
 namespace kestrova {
@@ -30,9 +32,16 @@ public:
 
     // Runs the mailbox work of one check on a worker thread; what the
     // character is to do comes back to this thread in order. Returns false,
-    // and starts nothing, while a check is still running.
-    bool start(const MailAccount &account);
+    // and starts nothing, while a check is still running or once the
+    // program is ending. `asked`: the user asked for it (not the timer).
+    bool start(const MailAccount &account, bool asked = true);
     bool checking() const { return m_checking; }
+    // The program is ending: the running check is called off at once (it
+    // says nothing more and sends nothing more), and none starts again.
+    void stopForQuit();
+    // The last check's outcome, and whether the user had asked for it.
+    const MailCheckResult &lastResult() const { return m_last; }
+    bool lastAsked() const { return m_lastAsked; }
 
 Q_SIGNALS:
     // A check has ended; `status` is the text for the status bar.
@@ -41,7 +50,12 @@ Q_SIGNALS:
 private:
     Host &m_host;
     QPointer<QThread> m_worker;
+    // The running check's mailbox, to call it off; the worker holds it.
+    std::weak_ptr<Mailbox> m_box;
     bool m_checking = false;
+    bool m_ending = false;
+    MailCheckResult m_last;
+    bool m_lastAsked = false;
 };
 
 } // namespace kestrova

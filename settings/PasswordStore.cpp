@@ -2,7 +2,10 @@
 
 #include <QEventLoop>
 #include <QLoggingCategory>
+#include <QPointer>
 #include <QTimer>
+
+#include <memory>
 
 #include <qt6keychain/keychain.h>
 
@@ -41,6 +44,71 @@ QKeychain::Error runJob(QKeychain::Job *job, int timeoutMs, QString *errorText)
 }
 
 } // namespace
+
+void PasswordStore::readLater(const QString &key, QObject *context, std::function<void(const Answer &)> done)
+{
+    Answer answer;
+    answer.secure = isSecure();
+    if (answer.secure)
+        answer.password = read(key, &answer.error);
+    QMetaObject::invokeMethod(context, [done = std::move(done), answer] { done(answer); }, Qt::QueuedConnection);
+}
+
+void KeychainPasswordStore::readLater(const QString &key, QObject *context, std::function<void(const Answer &)> done)
+{
+    if (m_secure == false) {
+        QMetaObject::invokeMethod(context, [done = std::move(done)] { done(Answer{std::nullopt, false, {}}); },
+                                  Qt::QueuedConnection);
+        return;
+    }
+    auto *job = new QKeychain::ReadPasswordJob(Service);
+    job->setKey(key);
+    job->setAutoDelete(false);
+    // Whichever comes first, the job's end or the time-out, answers; the
+    // other finds nothing left to do.
+    auto pending = std::make_shared<std::function<void(const Answer &)>>(std::move(done));
+    QPointer<QObject> receiver(context);
+    auto answer = [pending, receiver](const Answer &a) {
+        if (!*pending)
+            return;
+        const auto call = std::move(*pending);
+        *pending = nullptr;
+        if (receiver)
+            call(a);
+    };
+    auto *timer = new QTimer(job);
+    timer->setSingleShot(true);
+    QObject::connect(timer, &QTimer::timeout, context, [answer] {
+        qCWarning(lcSecrets) << "the secret store did not answer in time";
+        answer(Answer{std::nullopt, true, QStringLiteral("the secret store did not answer")});
+    });
+    QObject::connect(job, &QKeychain::Job::finished, job, [this, job, answer] {
+        const QKeychain::Error error = job->error();
+        Answer a;
+        if (error == QKeychain::NoError) {
+            a.password = job->textData();
+            m_secure = true;
+        } else if (error == QKeychain::EntryNotFound) {
+            a.password = QString();
+            m_secure = true;
+        } else if (!m_secure.has_value() && error != QKeychain::AccessDenied) {
+            // The first contact, and nobody answers for a store (no session
+            // bus, no secret service on it): as isSecure() has it, the
+            // password is the plain setting, for the whole run. A store
+            // that refused, or did not answer in time, is a failed read.
+            a.secure = false;
+            m_secure = false;
+            qCInfo(lcSecrets).noquote() << "no secret store on this desktop (" + job->errorString()
+                                               + "): the mail password is kept in the settings file";
+        } else {
+            a.error = job->errorString();
+        }
+        answer(a);
+        job->deleteLater();
+    });
+    timer->start(m_timeoutMs);
+    job->start();
+}
 
 bool KeychainPasswordStore::isSecure()
 {

@@ -2,7 +2,10 @@
 
 #include <QString>
 
+#include <functional>
 #include <optional>
+
+class QObject;
 
 namespace kestrova {
 
@@ -12,7 +15,20 @@ namespace kestrova {
 // is the plain setting "Mail"/"3", as it always was.
 class PasswordStore {
 public:
+    // The answer to readLater: the password (empty when none is stored), or
+    // nothing when the store could not be asked (error says why). `secure`
+    // is false where the desktop has no store at all.
+    struct Answer {
+        std::optional<QString> password;
+        bool secure = true;
+        QString error;
+    };
+
     virtual ~PasswordStore() = default;
+    // Asks for the password under key without waiting for the answer:
+    // `done` runs later on the thread of `context`, unless context is gone
+    // by then. This one asks the blocking calls below.
+    virtual void readLater(const QString &key, QObject *context, std::function<void(const Answer &)> done);
     // Whether passwords go to a secret store. Asked once, then kept.
     virtual bool isSecure() = 0;
     // The password stored under key; empty when there is none. Nothing
@@ -28,6 +44,9 @@ public:
 class KeychainPasswordStore final : public PasswordStore {
 public:
     explicit KeychainPasswordStore(int timeoutMs = 30000) : m_timeoutMs(timeoutMs) {}
+    // The job runs while the event loop goes on; the answer comes when the
+    // store gives it, or as an error once timeoutMs have passed.
+    void readLater(const QString &key, QObject *context, std::function<void(const Answer &)> done) override;
     bool isSecure() override;
     std::optional<QString> read(const QString &key, QString *error = nullptr) override;
     bool write(const QString &key, const QString &password, QString *error = nullptr) override;

@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # The mail check in the real program on a virtual X display, against a
 # Dovecot of three messages on loopback: typing "check mail" makes the
-# character think, then read out the three messages, and log off.
+# character think, then read out the three messages (over STLS, with the
+# server's self-signed certificate trusted by its fingerprint), and log off.
+# Then "quit" while a server stalls at every TOP: the process ends within
+# 2 s and the server sees no second log-on.
 #   mail_under_xvfb.sh <program> <dovecot fixture> <display number>
 # With KESTROVA_SHOTS=<folder> it also saves mail.png there.
 set -u
@@ -16,10 +19,13 @@ stop_fixture() { [ -n "$fixture_pid" ] && kill -TERM "$fixture_pid" 2>/dev/null;
 trap 'stop_fixture; cleanup' EXIT
 check "the loopback Dovecot greets" wait_for "$scratch/dovecot.out" "pop3 " 15
 port=$(grep -m1 -oE '^pop3 [0-9]+' "$scratch/dovecot.out" | cut -d' ' -f2)
+cert=$(grep -m1 '^cert ' "$scratch/dovecot.out" | cut -d' ' -f2-)
+# As the user trusts it on the mail page.
+fingerprint=$(openssl x509 -in "$cert" -noout -fingerprint -sha256 | cut -d= -f2)
 
 # Every category of the program logs, so that the check below sees all of it.
 export QT_LOGGING_RULES="kestrova.*.debug=true"
-check "the character is shown" start mail "[Run]\nNumber=5\n[Rest]\nX=400\nY=300\n[Mail]\n1=127.0.0.1:$port\n2=kess\n3=s3cret\n4=0\n"
+check "the character is shown" start mail "[Run]\nNumber=5\n[Rest]\nX=400\nY=300\n[Mail]\n1=127.0.0.1:$port\n2=kess\n3=s3cret\n4=0\nSecurityFor=127.0.0.1:$port\nTrustedCertificate=$fingerprint\n"
 listen_and_type "check mail"
 check "typing check mail raises Check Mail" wait_for "$log" 'Command "Check Mail" confidence 100' 5
 check "the character thinks first" wait_for "$log" "Think \"I'll just check the mail\"" 5
@@ -32,8 +38,10 @@ shot mail
 order=$(grep -oE "(Think \"I'll just check the mail\"|Speak \"(You've got mail|Message [0-9]|End of messages))" "$log" | tr '\n' '|')
 check "in order ($order)" test "$order" = "Think \"I'll just check the mail\"|Speak \"You've got mail|Speak \"Message 1|Speak \"Message 2|Speak \"Message 3|Speak \"End of messages|"
 
+asked=$(date +%s%N)
 stop; rc=$?
-check "SIGTERM ends the run with status 0 (was $rc)" test "$rc" -eq 0
+idle_quit=$(( ($(date +%s%N) - asked) / 1000000 ))
+check "SIGTERM ends the run with status 0 (was $rc, ${idle_quit} ms)" test "$rc" -eq 0
 stop_fixture
 first_log=$log
 # Logs never hold the password, nor the messages' headers beyond what is
@@ -64,4 +72,31 @@ check "and nothing is said" bash -c "! grep -q 'Speak \"You' '$log'"
 stop; rc=$?
 check "SIGTERM ends that run with status 0 (was $rc)" test "$rc" -eq 0
 kill "$silent_pid" 2>/dev/null
-finish "$first_log" "$log"
+silent_log=$log
+
+# A server that stalls at every TOP, plain log-on allowed for it: "quit"
+# while the check waits there ends the process within 2 s, and no log-on
+# follows.
+python3 "$(dirname "$0")/../mail/pop3_misbehaving.py" stall --record "$scratch/stall.txt" > "$scratch/stall.out" &
+stall_pid=$!
+# Its first line is its port.
+check "the stalling server listens" wait_for "$scratch/stall.out" "" 5
+stall_port=$(head -1 "$scratch/stall.out")
+check "the character is shown a third time" start stall "[Run]\nNumber=5\n[Rest]\nX=400\nY=300\n[Mail]\n1=127.0.0.1:$stall_port\n2=kess\n3=s3cret\n4=0\nSecurityFor=127.0.0.1:$stall_port\nPlainLogOn=1\n"
+listen_and_type "check mail"
+check "the check waits at TOP" wait_for "$scratch/stall.txt" "TOP 1" 15
+listen_and_type "quit"
+asked=$(date +%s%N)
+ended; rc=$?
+took=$(( ($(date +%s%N) - asked) / 1000000 ))
+# The farewell and the voice's end take their own time (the idle SIGTERM
+# above took ${idle_quit} ms): the stalled check adds nothing to it, and was
+# called off at the quit, before the farewell was over.
+check "quit ends the process as fast as an idle one (${took} ms, idle ${idle_quit} ms, status $rc)" \
+  test "$took" -lt $(( idle_quit + 1000 )) -a "$rc" -eq 0
+check "the check was called off at the quit" bash -c "grep -E 'Command \"Quit\"|TOP failed|Hide complete' '$log' | tr '\n' '|' | grep -qE 'Quit.*TOP failed.*Hide complete'"
+check "the server saw one log-on only" test "$(grep -c ': PASS' "$scratch/stall.txt")" -eq 1
+check "and no connection after it" bash -c "! grep -q 'CONNECT 2' '$scratch/stall.txt'"
+check "nothing was read out after the quit" bash -c "! grep -q 'Speak \"End of messages' '$log'"
+kill "$stall_pid" 2>/dev/null
+finish "$first_log" "$silent_log" "$log"

@@ -1,6 +1,6 @@
 // A loopback Dovecot with three messages for the tests of the running
-// program: prints "pop3 <port>" once it greets, stops it on SIGTERM or
-// SIGINT.
+// program: prints "cert <file>" (its self-signed certificate) and
+// "pop3 <port>" once it greets, stops it on SIGTERM or SIGINT.
 
 #include "DovecotServer.h"
 
@@ -25,6 +25,7 @@ int main(int argc, char **argv)
     if (!server.running())
         return 1;
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    std::printf("cert %s\n", qPrintable(server.certificate()));
     std::printf("pop3 %u\n", unsigned(server.pop3Port));
     std::fflush(stdout);
     int received = 0;

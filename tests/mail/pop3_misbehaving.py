@@ -3,9 +3,16 @@
 check's fault tests. Prints its port on the first line of standard output,
 then serves connections (one thread each) until killed.
 
-    pop3_misbehaving.py MODE
+    pop3_misbehaving.py MODE[+MODE...] [--record FILE] [--messages N]
+                        [--cert PEM --key PEM]
 
-MODE:
+--record FILE  appends to FILE what each connection received, line by
+               line ("CONNECT n", then "n plain|tls: <line>"), for tests
+               that assert on what crossed the wire
+--messages N   serves N messages (2 by default)
+--cert/--key   the certificate STLS uses
+
+MODE (several joined with "+"):
   drop:STEP    talks properly, but closes the connection when STEP comes
                (greeting, USER, PASS, STAT, UIDL, TOP, QUIT): at once after
                accepting for "greeting", else on receiving that command
@@ -14,7 +21,18 @@ MODE:
   trickle      talks properly until TOP, then sends one byte every 100 ms
                and never ends the reply
   bigheader    talks properly; message 1's header block is 10 MB long
+  stls         offers STLS and upgrades to TLS with --cert/--key
+  stlsrefused  offers STLS and answers -ERR to it
+  stlsstripped can do STLS, but leaves it out of CAPA (as a middlebox
+               stripping it would)
+  tlsthenplain the first connection offers STLS (and, with drop:TOP, is
+               dropped there); every later one offers no STLS
+  stall        talks properly until TOP, then never answers
+  nouidl       lists UIDL in CAPA but answers -ERR to it
+  droptop:N    closes the connection on receiving "TOP N"
 """
+import argparse
+import ssl
 import random
 import socket
 import sys
@@ -24,7 +42,18 @@ import time
 MESSAGES = [
     b"From: Ann Example <ann@example.org>\r\nSubject: First\r\n",
     b"From: Bob <bob@example.org>\r\nSubject: Second\r\n",
+    b"From: Cy <cy@example.org>\r\nSubject: Third\r\n",
+    b"From: Di <di@example.org>\r\nSubject: Fourth\r\n",
 ]
+OPTIONS = None
+RECORD_LOCK = threading.Lock()
+CONNECTIONS = [0]
+
+
+def record(text):
+    if OPTIONS.record:
+        with RECORD_LOCK, open(OPTIONS.record, "ab") as f:
+            f.write(text + b"\n")
 
 
 def header(number, mode):
@@ -35,10 +64,21 @@ def header(number, mode):
     return block
 
 
-def serve(conn, mode):
-    drop = mode[5:] if mode.startswith("drop:") else None
+def serve(conn, mode_text, number):
+    modes = set(mode_text.split("+"))
+    mode = next((m for m in modes if m in ("garbage", "slow", "trickle", "bigheader")), "")
+    drop = next((m[5:] for m in modes if m.startswith("drop:")), None)
+    drop_top = next((m[8:].encode() for m in modes if m.startswith("droptop:")), None)
+    count = OPTIONS.messages
+    first = number == 1
+    offer_stls = ("stls" in modes or "stlsrefused" in modes
+                  or ("tlsthenplain" in modes and first))
+    can_stls = offer_stls or "stlsstripped" in modes
+    if "tlsthenplain" in modes and not first:
+        drop = None
     rng = random.Random(7)
     delay = 0.02 if mode == "slow" else 0
+    layer = [b"plain"]
 
     def send(data):
         if mode == "garbage":
@@ -61,29 +101,52 @@ def serve(conn, mode):
         buffer += chunk
         while b"\r\n" in buffer:
             line, buffer = buffer.split(b"\r\n", 1)
+            record(b"%d %s: %s" % (number, layer[0], line))
             words = line.split()
             command = words[0].upper().decode("ascii", "replace") if words else ""
             if drop == command:
                 return
+            if command == "TOP" and drop_top is not None and len(words) > 1 and words[1] == drop_top:
+                return
             if command == "CAPA":
-                send(b"+OK\r\nUSER\r\nUIDL\r\nTOP\r\n.\r\n")
+                send(b"+OK\r\nUSER\r\nUIDL\r\nTOP\r\n" + (b"STLS\r\n" if offer_stls and layer[0] == b"plain" else b"")
+                     + b".\r\n")
+            elif command == "STLS" and "stlsrefused" in modes:
+                send(b"-ERR not now\r\n")
+            elif command == "STLS" and can_stls and layer[0] == b"plain":
+                send(b"+OK begin TLS\r\n")
+                context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+                context.load_cert_chain(OPTIONS.cert, OPTIONS.key)
+                try:
+                    conn = context.wrap_socket(conn, server_side=True)
+                except (ssl.SSLError, OSError) as error:
+                    record(b"%d handshake failed: %s" % (number, str(error).encode()))
+                    return
+                layer[0] = b"tls"
+                buffer = b""
+            elif command == "UIDL" and "nouidl" in modes:
+                send(b"-ERR no UIDL here\r\n")
             elif command in ("USER", "PASS", "NOOP", "RSET"):
                 send(b"+OK\r\n")
             elif command == "STAT":
-                send(b"+OK %d 200\r\n" % len(MESSAGES))
+                send(b"+OK %d 200\r\n" % count)
             elif command == "UIDL":
-                send(b"+OK\r\n" + b"".join(b"%d uid-%d\r\n" % (n, n) for n in range(1, len(MESSAGES) + 1)) + b".\r\n")
+                send(b"+OK\r\n" + b"".join(b"%d uid-%d\r\n" % (n, n) for n in range(1, count + 1)) + b".\r\n")
             elif command == "TOP":
-                number = int(words[1]) if len(words) > 1 and words[1].isdigit() else 0
-                if not 1 <= number <= len(MESSAGES):
+                message = int(words[1]) if len(words) > 1 and words[1].isdigit() else 0
+                if not 1 <= message <= count:
                     send(b"-ERR no such message\r\n")
+                elif "stall" in modes:
+                    while conn.recv(4096):
+                        pass
+                    return
                 elif mode == "trickle":
                     conn.sendall(b"+OK\r\n")
                     while True:
                         conn.sendall(b"x")
                         time.sleep(0.1)
                 else:
-                    send(b"+OK\r\n" + header(number, mode) + b"\r\n.\r\n")
+                    send(b"+OK\r\n" + header(message, mode) + b"\r\n.\r\n")
             elif command == "QUIT":
                 send(b"+OK bye\r\n")
                 return
@@ -92,7 +155,15 @@ def serve(conn, mode):
 
 
 def main():
-    mode = sys.argv[1]
+    global OPTIONS
+    parser = argparse.ArgumentParser()
+    parser.add_argument("mode")
+    parser.add_argument("--record")
+    parser.add_argument("--messages", type=int, default=2)
+    parser.add_argument("--cert")
+    parser.add_argument("--key")
+    OPTIONS = parser.parse_args()
+    mode = OPTIONS.mode
     listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
     listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
     listener.bind(("127.0.0.1", 0))
@@ -100,10 +171,12 @@ def main():
     print(listener.getsockname()[1], flush=True)
     while True:
         conn, _ = listener.accept()
+        CONNECTIONS[0] += 1
+        record(b"CONNECT %d" % CONNECTIONS[0])
 
-        def run(c=conn):
+        def run(c=conn, n=CONNECTIONS[0]):
             try:
-                serve(c, mode)
+                serve(c, mode, n)
             except OSError:
                 pass
             finally:

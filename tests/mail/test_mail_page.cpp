@@ -3,10 +3,14 @@
 
 #include "FrmMain.h"
 #include "FrmMenus.h"
+#include "MailTexts.h"
 #include "MailWatch.h"
 #include "TestRun.h"
 
+#include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QSignalSpy>
@@ -283,7 +287,10 @@ private Q_SLOTS:
         QCOMPARE(m_run->log().mid(0, 3), (QStringList{Thought, "Show", "Play Pleased"}));
     }
 
-    void secondCheckWhileOneRunsIsNotStarted()
+    // A check asked for while one runs is not queued (the running one reads
+    // the same mailbox a moment later), but not dropped without a word: the
+    // user who asked hears so, the status bar shows it.
+    void secondCheckWhileOneRunsIsToldNotQueued()
     {
         auto &script = m_run->platform.mailboxes.script;
         script.hold = true;
@@ -292,15 +299,136 @@ private Q_SLOTS:
         QTRY_COMPARE(script.calls().size(), 1);
         QVERIFY(watch().checking());
         w->CmdCheck_Click();
+        QCOMPARE(w->StatusMain->currentMessage(), mailtext::StillCheckingStatus);
         m_run->agent().AgentCtrl_Command(UserInput{"Check Mail", 100, "check mail"});
+        // A timer tick meanwhile only shows it.
+        w->TmrMail_Timer();
         script.hold = false;
         QTRY_VERIFY(!watch().checking());
         QCOMPARE(script.calls().size(), 1);
-        QCOMPARE(m_run->log(), (QStringList{Thought, "Play Sad"}));
+        const QString still = QStringLiteral("Speak ") + mailtext::StillChecking;
+        QCOMPARE(m_run->log(), (QStringList{Thought, still, still, "Play Sad"}));
         // Once it has ended, the spoken command checks again.
         m_run->agent().AgentCtrl_Command(UserInput{"Check Mail", 100, "check mail"});
         QTRY_VERIFY(!watch().checking());
         QCOMPARE(script.calls().size(), 2);
+    }
+
+    // Quitting calls the running check off, drops what it still had to say,
+    // and no check starts afterwards.
+    void quitCallsTheCheckOff()
+    {
+        auto &script = m_run->platform.mailboxes.script;
+        script.hold = true;
+        script.count = 2;
+        script.messages = {{"Ann", "Hi"}, {"Bob", "Yo"}};
+        FrmMain *w = start();
+        w->CmdCheck_Click();
+        QTRY_COMPARE(script.calls().size(), 1);
+        m_run->agent().AgentQuit();
+        QCOMPARE(script.cancels.load(), 1);
+        QTRY_VERIFY(!watch().checking());
+        QVERIFY2(!m_run->log().join(u'|').contains(QStringLiteral("got mail")), qPrintable(m_run->log().join(u'|')));
+        QVERIFY(!watch().start({QStringLiteral("pop.example.org"), {}, {}}));
+        QVERIFY(!watch().TmrMail.isActive());
+        QCOMPARE(script.calls().filter(QStringLiteral("OpenMailbox")).size(), 1);
+    }
+
+    // A refused certificate is shown with its fingerprint; trusting it keeps
+    // it for that server text, which the next check then uses; another
+    // server text has none of it, and saving another server drops it.
+    void certificateIsOfferedTrustedAndBoundToTheServer()
+    {
+        auto &script = m_run->platform.mailboxes.script;
+        script.openError = 60;
+        script.problem = MailProblem::UntrustedCertificate;
+        const QString fingerprint = QStringLiteral("AB:CD:EF:01");
+        script.certificate = fingerprint;
+        FrmMain *w = start();
+        w->TxtServer->setText(QStringLiteral("home.example.org"));
+        w->CmdCheck_Click();
+        QTRY_VERIFY(!watch().checking());
+        QCOMPARE(w->StatusMain->currentMessage(),
+                 QStringLiteral("Last check 09:05: certificate not trusted, password not sent"));
+        QCOMPARE(m_run->log().last(), QStringLiteral("Speak ") + mailtext::spokenProblem(MailProblem::UntrustedCertificate));
+        QVERIFY(!w->LblCertificate->isHidden());
+        QVERIFY(!w->CmdTrustCert->isHidden());
+        QVERIFY(w->LblCertificate->text().contains(fingerprint));
+        QCOMPARE(w->CmdTrustCert->text(), mailtext::TrustCaption);
+        QVERIFY(script.security().trustedCertificate.isEmpty());
+
+        w->CmdTrustCert->click();
+        QCOMPARE(setting("TrustedCertificate"), fingerprint);
+        QCOMPARE(setting("SecurityFor"), QStringLiteral("home.example.org"));
+        QCOMPARE(w->LblCertificate->text(), mailtext::trustedCertificate(fingerprint));
+        QCOMPARE(w->CmdTrustCert->text(), mailtext::ForgetCaption);
+        script.openError = 0;
+        w->CmdCheck_Click();
+        QTRY_VERIFY(!watch().checking());
+        QCOMPARE(script.security().trustedCertificate, fingerprint);
+
+        // Typed another server: not trusted there.
+        w->TxtServer->selectAll();
+        QTest::keyClicks(w->TxtServer, QStringLiteral("evil.example.org"));
+        QVERIFY(w->LblCertificate->isHidden());
+        w->CmdCheck_Click();
+        QTRY_VERIFY(!watch().checking());
+        QVERIFY(script.security().trustedCertificate.isEmpty());
+        w->TxtChkInterval->setText(QStringLiteral("0"));
+        w->CmdSave_Click();
+        QCOMPARE(setting("TrustedCertificate"), QString());
+        QCOMPARE(setting("SecurityFor"), QString());
+        // Typing the first server again does not bring it back.
+        w->TxtServer->selectAll();
+        QTest::keyClicks(w->TxtServer, QStringLiteral("home.example.org"));
+        w->CmdCheck_Click();
+        QTRY_VERIFY(!watch().checking());
+        QVERIFY(script.security().trustedCertificate.isEmpty());
+    }
+
+    void plainLogOnIsAllowedPerServer()
+    {
+        auto &script = m_run->platform.mailboxes.script;
+        m_run->settings.write("Kestrova", "Mail", "1", "old.example.org");
+        FrmMain *w = start();
+        QVERIFY(!w->ChkPlainLogOn->isChecked());
+        QCOMPARE(w->ChkPlainLogOn->text(), mailtext::AllowPlainCaption);
+        w->ChkPlainLogOn->click();
+        QCOMPARE(setting("PlainLogOn"), QStringLiteral("1"));
+        QCOMPARE(setting("SecurityFor"), QStringLiteral("old.example.org"));
+        w->CmdCheck_Click();
+        QTRY_VERIFY(!watch().checking());
+        QVERIFY(script.security().allowPlain);
+        // Kept for the next run of the window.
+        m_run->app->frmMain()->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        w = m_run->app->frmMain();
+        w->show();
+        QVERIFY(w->ChkPlainLogOn->isChecked());
+        // Another server text: not allowed there.
+        w->TxtServer->selectAll();
+        QTest::keyClicks(w->TxtServer, QStringLiteral("new.example.org"));
+        QVERIFY(!w->ChkPlainLogOn->isChecked());
+        w->CmdCheck_Click();
+        QTRY_VERIFY(!watch().checking());
+        QVERIFY(!script.security().allowPlain);
+    }
+
+    // A timed check refused for the password's sake shows it in the status
+    // bar; the character says nothing the user did not ask for.
+    void timedCheckRefusedIsShownNotSpoken()
+    {
+        auto &script = m_run->platform.mailboxes.script;
+        script.openError = 64;
+        script.problem = MailProblem::NoEncryption;
+        m_run->settings.write("Kestrova", "Mail", "1", "pop.example.org");
+        m_run->settings.write("Kestrova", "Mail", "4", "1");
+        m_run->platform.dialUp.state = true;
+        FrmMain *w = start();
+        QVERIFY(tick());
+        QCOMPARE(w->StatusMain->currentMessage(),
+                 QStringLiteral("Last check 09:05: the server offers no encryption, password not sent"));
+        QCOMPARE(m_run->log(), QStringList{Thought});
     }
 
     void menuEntryNeedsAServer()
@@ -331,6 +459,7 @@ private:
         return w;
     }
     MailWatch &watch() { return m_run->app->mailWatch(); }
+    QString setting(const char *key) const { return m_run->settings.read("Kestrova", "Mail", QString::fromLatin1(key)); }
     // One timer tick; true when it ran a check (waited for).
     bool tick()
     {

@@ -4,12 +4,14 @@
 #include "DovecotServer.h"
 #include "MailCheck.h"
 #include "SpeechText.h"
+#include "CertificateFingerprint.h"
 
 #include <QElapsedTimer>
 #include <QTcpServer>
 #include <QtTest>
 
 using namespace kestrova;
+using kestrova::test::fingerprintOf;
 using kestrova::test::DovecotServer;
 
 namespace {
@@ -30,9 +32,10 @@ QByteArray message(const QByteArray &from, const QByteArray &subject, const QByt
     return m + extra + "Date: Mon, 7 Dec 2026 10:00:00 +0000\r\n\r\nHello there.\r\n";
 }
 
-MailAccount account(const QString &server, const QString &password = QLatin1String(DovecotServer::Password))
+MailAccount account(const QString &server, const QString &password = QLatin1String(DovecotServer::Password),
+                    const MailSecurity &security = {})
 {
-    return {server, QLatin1String(DovecotServer::User), password};
+    return {server, QLatin1String(DovecotServer::User), password, security};
 }
 
 CurlMailbox::Options quick(const QString &caFile = {})
@@ -41,6 +44,19 @@ CurlMailbox::Options quick(const QString &caFile = {})
     o.timeoutSeconds = 3;
     o.caFile = caFile;
     return o;
+}
+
+// The server's self-signed certificate as the system's store would hold
+// it, so that STLS and pop3s verify.
+CurlMailbox::Options trusting(const DovecotServer &server)
+{
+    return quick(server.certificate());
+}
+
+// The login line Dovecot logged for our user: its last word tells TLS.
+QString loginLine(const DovecotServer &server)
+{
+    return server.log().section(QStringLiteral("Login: user=<kess>"), 1).section(u'\n', 0, 0);
 }
 
 } // namespace
@@ -52,7 +68,7 @@ private Q_SLOTS:
     {
         DovecotServer server({});
         QVERIFY(server.running());
-        CurlMailbox box(quick());
+        CurlMailbox box(trusting(server));
         RecordingSink sink;
         const MailCheckResult r = CheckMail(box, account(server.plainServer()), sink);
         QVERIFY(r.loggedOn);
@@ -63,20 +79,17 @@ private Q_SLOTS:
     {
         DovecotServer server({message("Ann Example <ann@example.org>", "Lunch on Friday")});
         QVERIFY(server.running());
-        // The self-signed certificate is told of, and the check goes on.
-        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("does not verify")));
-        CurlMailbox box(quick());
+        CurlMailbox box(trusting(server));
         RecordingSink sink;
         CheckMail(box, account(server.plainServer()), sink);
         QCOMPARE(sink.log, (QStringList{"AgentVisible", "Play Pleased", "Speak You've got mail.", "Play Read",
                                         "Speak You have 1 new message.", "Speak Message 1 from Ann Example",
                                         "Speak Subject Lunch on Friday", "Play ReadReturn",
                                         "Speak End of messages."}));
-        // STLS was offered and taken, though the certificate is self-signed.
+        // STLS was offered and taken, the certificate verified.
         QVERIFY(box.encrypted());
         QTRY_VERIFY(server.log().contains(QStringLiteral("Login: user=<kess>")));
-        const QString login = server.log().section(QStringLiteral("Login: user=<kess>"), 1).section(u'\n', 0, 0);
-        QVERIFY2(login.contains(QStringLiteral("TLS")), qPrintable(login));
+        QVERIFY2(loginLine(server).contains(QStringLiteral("TLS")), qPrintable(loginLine(server)));
         // Read only: nothing was retrieved or deleted.
         QVERIFY(!server.log().contains(QStringLiteral("deleted")));
     }
@@ -86,7 +99,7 @@ private Q_SLOTS:
         DovecotServer server({message("first@example.org", "One"), message("second@example.org", "Two"),
                               message("third@example.org", "Three"), message("fourth@example.org", "Four")});
         QVERIFY(server.running());
-        CurlMailbox box(quick());
+        CurlMailbox box(trusting(server));
         box.setHostName(server.plainServer());
         box.setUserName(QLatin1String(DovecotServer::User));
         box.setPassword(QLatin1String(DovecotServer::Password));
@@ -118,7 +131,7 @@ private Q_SLOTS:
             message("long@example.org", QByteArray(650, 'x')),
         });
         QVERIFY(server.running());
-        CurlMailbox box(quick());
+        CurlMailbox box(trusting(server));
         RecordingSink sink;
         CheckMail(box, account(server.plainServer()), sink);
         const QStringList spoken = sink.log.filter(QRegularExpression(QStringLiteral("^Speak (Message|Subject)")));
@@ -139,10 +152,12 @@ private Q_SLOTS:
     {
         DovecotServer server({message("a@example.org", "Hidden")});
         QVERIFY(server.running());
-        CurlMailbox box(quick());
+        CurlMailbox box(trusting(server));
         RecordingSink sink;
         const MailCheckResult r = CheckMail(box, account(server.plainServer(), QStringLiteral("wrong")), sink);
         QVERIFY(!r.loggedOn);
+        QCOMPARE(r.problem, MailProblem::LogOnRefused);
+        QCOMPARE(mailCheckStatus(r, QStringLiteral("09:05")), QStringLiteral("Last check 09:05: log-on failed"));
         QVERIFY(box.LastError() != 0);
         QVERIFY(sink.log.isEmpty());
     }
@@ -203,6 +218,46 @@ private Q_SLOTS:
         QVERIFY(!refused.isNull());
         QVERIFY(!server.log().contains(QStringLiteral("Login: user=")));
         QVERIFY(!server.log().contains(QStringLiteral("auth failed")));
+    }
+
+    void stlsWithUntrustedCertificateSendsNoPassword()
+    {
+        DovecotServer server({message("Ann <ann@example.org>", "Private")});
+        QVERIFY(server.running());
+        // The system's store knows nothing of the self-signed certificate.
+        CurlMailbox box(quick());
+        RecordingSink sink;
+        const MailCheckResult r = CheckMail(box, account(server.plainServer()), sink);
+        QVERIFY(!r.loggedOn);
+        QCOMPARE(r.problem, MailProblem::UntrustedCertificate);
+        QCOMPARE(r.certificate, fingerprintOf(server.certificate()));
+        QVERIFY(sink.log.isEmpty());
+        QTRY_VERIFY2(server.log().contains(QStringLiteral("no auth attempts")), qPrintable(server.log()));
+        QVERIFY(!server.log().contains(QStringLiteral("Login: user=")));
+        QVERIFY(!server.log().contains(QStringLiteral("auth failed")));
+    }
+
+    void trustedFingerprintStandsInForTheStore()
+    {
+        DovecotServer server({message("Ann <ann@example.org>", "Private")});
+        QVERIFY(server.running());
+        CurlMailbox box(quick());
+        RecordingSink sink;
+        const MailCheckResult r = CheckMail(
+            box, account(server.plainServer(), QLatin1String(DovecotServer::Password), {fingerprintOf(server.certificate())}),
+            sink);
+        QVERIFY(r.loggedOn);
+        QVERIFY(r.encrypted);
+        QVERIFY(sink.log.contains(QStringLiteral("Speak Subject Private")));
+        QTRY_VERIFY(server.log().contains(QStringLiteral("Login: user=<kess>")));
+        QVERIFY2(loginLine(server).contains(QStringLiteral("TLS")), qPrintable(loginLine(server)));
+        // pop3s takes it as well.
+        CurlMailbox tls(quick());
+        RecordingSink tlsSink;
+        QVERIFY(CheckMail(tls, account(server.tlsServer(), QLatin1String(DovecotServer::Password),
+                                       {fingerprintOf(server.certificate())}),
+                          tlsSink)
+                    .loggedOn);
     }
 
     void serverTextForms_data()

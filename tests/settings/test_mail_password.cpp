@@ -7,9 +7,14 @@
 #include "PasswordStore.h"
 #include "TestRun.h"
 
+#include "MailTexts.h"
+#include "MailWatch.h"
+
 #include <QElapsedTimer>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -25,6 +30,12 @@ class MemoryStore : public PasswordStore {
 public:
     bool secure = true;
     bool refuseWrites = false;
+    // Reads fail as a locked or broken store's do.
+    bool failReads = false;
+    // While set, readLater keeps its answer until release() (a store that
+    // is slow to answer, or waits on its unlock prompt).
+    bool holdAnswers = false;
+    std::function<void()> held;
     QHash<QString, QString> kept;
     // How often the store was asked anything.
     int asked = 0;
@@ -33,10 +44,26 @@ public:
         ++asked;
         return secure;
     }
-    std::optional<QString> read(const QString &key, QString *) override
+    std::optional<QString> read(const QString &key, QString *error) override
     {
         ++asked;
+        if (failReads) {
+            if (error)
+                *error = QStringLiteral("locked");
+            return std::nullopt;
+        }
         return kept.value(key);
+    }
+    void readLater(const QString &key, QObject *context, std::function<void(const Answer &)> done) override
+    {
+        if (!holdAnswers) {
+            PasswordStore::readLater(key, context, std::move(done));
+            return;
+        }
+        held = [this, key, context, done] {
+            holdAnswers = false;
+            PasswordStore::readLater(key, context, done);
+        };
     }
     bool write(const QString &key, const QString &password, QString *error) override
     {
@@ -82,7 +109,7 @@ private Q_SLOTS:
         // The next run reads it from the store.
         m_run.reset();
         w = start(QString());
-        QCOMPARE(w->TxtPass->text(), QStringLiteral("old secret"));
+        QTRY_COMPARE(w->TxtPass->text(), QStringLiteral("old secret"));
     }
 
     void saveGoesToTheStore()
@@ -139,7 +166,7 @@ private Q_SLOTS:
         w->CmdSave_Click();
         QVERIFY(m_store->asked > 0);
         QCOMPARE(m_store->kept.value(QStringLiteral("Mail/3")), QStringLiteral("stored"));
-        QCOMPARE(w->TxtPass->text(), QStringLiteral("stored"));
+        QTRY_COMPARE(w->TxtPass->text(), QStringLiteral("stored"));
         QCOMPARE(plain(), QString());
 
         m_run.reset();
@@ -147,8 +174,74 @@ private Q_SLOTS:
         w = start(QString(), false);
         QCOMPARE(m_store->asked, 0);
         w->CmdCheck_Click();
-        QCOMPARE(w->TxtPass->text(), QStringLiteral("stored"));
+        QTRY_COMPARE(w->TxtPass->text(), QStringLiteral("stored"));
+        QTRY_COMPARE(m_run->platform.mailboxes.script.calls().value(0), QStringLiteral("OpenMailbox pop.example.org||stored"));
         QTRY_VERIFY(!m_run->app->mailWatch().checking());
+    }
+
+    // A store that cannot be read is not an empty password: a save leaves
+    // the stored one alone, and a check says it could not get it.
+    void failedReadLosesNothing()
+    {
+        m_store->kept.insert(QStringLiteral("Mail/3"), QStringLiteral("stored"));
+        m_store->failReads = true;
+        FrmMain *w = start(QString());
+        QTRY_COMPARE(w->LblPassStore->text(), mailtext::PasswordUnavailable);
+        QCOMPARE(w->TxtPass->text(), QString());
+        w->TxtServer->setText(QStringLiteral("pop.example.org"));
+        w->TxtChkInterval->setText(QStringLiteral("0"));
+        w->CmdSave_Click();
+        QCOMPARE(m_store->kept.value(QStringLiteral("Mail/3")), QStringLiteral("stored"));
+        QCOMPARE(plain(), QString());
+        m_run->character().log.clear();
+        w->CmdCheck_Click();
+        QTRY_COMPARE(w->StatusMain->currentMessage(), mailtext::PasswordUnavailableStatus);
+        QVERIFY(m_run->platform.mailboxes.script.calls().isEmpty());
+        QVERIFY(m_run->log().contains(QStringLiteral("Speak ") + mailtext::PasswordUnavailableSpoken));
+        // Typed anew, it is saved: the user meant that one.
+        w->TxtPass->setText(QStringLiteral("typed"));
+        w->CmdSave_Click();
+        QCOMPARE(m_store->kept.value(QStringLiteral("Mail/3")), QStringLiteral("typed"));
+    }
+
+    // A check asked for before the store has answered returns at once and
+    // starts when the answer comes, with that password.
+    void checkWaitsForThePasswordWithoutBlocking()
+    {
+        m_store->kept.insert(QStringLiteral("Mail/3"), QStringLiteral("stored"));
+        m_store->holdAnswers = true;
+        FrmMain *w = start(QString(), false);
+        w->TxtServer->setText(QStringLiteral("pop.example.org"));
+        w->CmdCheck_Click();
+        QVERIFY(m_store->held);
+        QCoreApplication::processEvents();
+        QVERIFY(m_run->platform.mailboxes.script.calls().isEmpty());
+        QVERIFY(!m_run->app->mailWatch().checking());
+        // Asked again meanwhile: told, not queued twice.
+        w->CmdCheck_Click();
+        QCOMPARE(w->StatusMain->currentMessage(), mailtext::StillCheckingStatus);
+        m_store->held();
+        QTRY_COMPARE(m_run->platform.mailboxes.script.calls().value(0),
+                     QStringLiteral("OpenMailbox pop.example.org||stored"));
+        QTRY_VERIFY(!m_run->app->mailWatch().checking());
+        QCOMPARE(m_run->platform.mailboxes.script.calls().filter(QStringLiteral("OpenMailbox")).size(), 1);
+    }
+
+    // Without a store the password stays in the settings file, which only
+    // its owner may then read, also after later writes rewrite it.
+    void settingsFileWithThePasswordIsOwnerOnly()
+    {
+        m_store->secure = false;
+        FrmMain *w = start(QStringLiteral("plain one"));
+        const QString file = m_dir->path() + QStringLiteral("/Kestrova.ini");
+        const QFile::Permissions ownerOnly = QFile::ReadOwner | QFile::WriteOwner;
+        QCOMPARE(QFile::permissions(file) & ~(QFile::ReadUser | QFile::WriteUser), ownerOnly);
+        w->TxtPass->setText(QStringLiteral("plain two"));
+        w->CmdSave_Click();
+        QCOMPARE(QFile::permissions(file) & ~(QFile::ReadUser | QFile::WriteUser), ownerOnly);
+        QVERIFY(m_run->settings.write("Kestrova", "User", "Name", "Someone"));
+        QCOMPARE(plain(), QStringLiteral("plain two"));
+        QCOMPARE(QFile::permissions(file) & ~(QFile::ReadUser | QFile::WriteUser), ownerOnly);
     }
 
     // The desktop's own store, through QtKeychain.
@@ -173,6 +266,30 @@ private Q_SLOTS:
         QCOMPARE(store.read(key), std::optional<QString>(QStringLiteral("second")));
         QVERIFY(store.remove(key));
         QCOMPARE(store.read(key), std::optional<QString>(QString()));
+        // Without waiting: the answer comes through the event loop.
+        QVERIFY(store.write(key, QStringLiteral("later")));
+        KeychainPasswordStore fresh(10000);
+        std::optional<PasswordStore::Answer> answer;
+        QObject context;
+        fresh.readLater(key, &context, [&answer](const PasswordStore::Answer &a) { answer = a; });
+        QTRY_VERIFY(answer.has_value());
+        QVERIFY(answer->secure);
+        QCOMPARE(answer->password, std::optional<QString>(QStringLiteral("later")));
+        QVERIFY(store.remove(key));
+    }
+
+    // With no session bus, an answer without waiting says there is no store
+    // (the password is then the plain setting), not that reading failed.
+    void readLaterWithoutAStore()
+    {
+        if (!qEnvironmentVariableIsSet("KESTROVA_EXPECT_NO_SECRET_STORE"))
+            QSKIP("runs where no session bus is");
+        KeychainPasswordStore store(10000);
+        std::optional<PasswordStore::Answer> answer;
+        QObject context;
+        store.readLater(QStringLiteral("Mail/3"), &context, [&answer](const PasswordStore::Answer &a) { answer = a; });
+        QTRY_VERIFY(answer.has_value());
+        QVERIFY2(!answer->secure, qPrintable(answer->error));
     }
 
 private:

@@ -32,6 +32,23 @@ struct FakeMailboxScript {
     QList<Message> messages;
     // While set, OpenMailbox waits: a check that is still running.
     std::atomic<bool> hold{false};
+    // Why a failed log-on failed, and the certificate it was shown.
+    MailProblem problem = MailProblem::None;
+    QString certificate;
+    // How often a check was called off.
+    std::atomic<int> cancels{0};
+
+    void recordSecurity(const MailSecurity &security)
+    {
+        QMutexLocker lock(&m_mutex);
+        m_security = security;
+    }
+    // The security the last log-on was made with.
+    MailSecurity security()
+    {
+        QMutexLocker lock(&m_mutex);
+        return m_security;
+    }
 
     void record(const QString &call)
     {
@@ -47,6 +64,7 @@ struct FakeMailboxScript {
 private:
     QMutex m_mutex;
     QStringList m_calls;
+    MailSecurity m_security;
 };
 
 class FakeMailbox : public Mailbox {
@@ -55,6 +73,14 @@ public:
     void setHostName(const QString &v) override { m_host = v; }
     void setUserName(const QString &v) override { m_user = v; }
     void setPassword(const QString &v) override { m_password = v; }
+    void setSecurity(const MailSecurity &security) override { m_s.recordSecurity(security); }
+    MailProblem Problem() const override { return m_error != 0 ? m_s.problem : MailProblem::None; }
+    QString PresentedCertificate() const override { return m_error != 0 ? m_s.certificate : QString(); }
+    void Cancel() override
+    {
+        ++m_s.cancels;
+        m_s.hold = false;
+    }
     void OpenMailbox() override
     {
         m_s.record(QStringLiteral("OpenMailbox %1|%2|%3").arg(m_host, m_user, m_password));

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "Mailbox.h"
+
+#include <QString>
+
+// What the mail page, the status bar and the character tell the user about
+// a mail check and its security, all in one place.
+namespace kestrova::mailtext {
+
+// The status bar's word for a check whose password went in plain text.
+inline const QString NotEncrypted = QStringLiteral("not encrypted");
+
+// Why a check failed or stopped short, as the status bar puts it after
+// "Last check 14:05: ".
+QString problem(MailProblem problem);
+
+// What the character says when a check the user asked for was refused for
+// the password's sake; empty for other failures, which only the status bar
+// shows.
+QString spokenProblem(MailProblem problem);
+
+// Said when a check is asked for while one still runs.
+inline const QString StillChecking = QStringLiteral("I'm still checking the mail.");
+inline const QString StillCheckingStatus = QStringLiteral("A mail check is already running; its result follows.");
+
+// The mail page's security controls.
+inline const QString AllowPlainCaption =
+    QStringLiteral("Allow log-on &without encryption (anyone on the network can then read the password)");
+inline const QString TrustCaption = QStringLiteral("&Trust This Certificate");
+inline const QString ForgetCaption = QStringLiteral("Fo&rget Trusted Certificate");
+// The certificate line under the password: refused, with its fingerprint,
+// or the one trusted.
+QString untrustedCertificate(const QString &fingerprint, bool changed);
+QString trustedCertificate(const QString &fingerprint);
+
+// The password could not be read from the secret store.
+inline const QString PasswordUnavailable =
+    QStringLiteral("The password could not be read from the secret store; the stored one is left as it is.");
+inline const QString PasswordUnavailableStatus =
+    QStringLiteral("Mail not checked: the password could not be read from the secret store");
+inline const QString PasswordUnavailableSpoken =
+    QStringLiteral("I couldn't get your mail password from the secret store.");
+
+} // namespace kestrova::mailtext
