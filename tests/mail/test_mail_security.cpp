@@ -10,6 +10,7 @@
 #include "CurlMailbox.h"
 #include "MailCheck.h"
 #include "CertificateFingerprint.h"
+#include "SpeechText.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -33,7 +34,7 @@ public:
     QStringList spoken;
     void AgentVisible() override {}
     void Play(const QString &) override {}
-    void Speak(const QString &t) override { spoken << t; }
+    void Speak(const QString &t) override { spoken << character::speechForLog(t); }
 };
 
 // The misbehaving server in `mode`, recording what it receives.
