@@ -396,7 +396,8 @@ void Follower::askPortal()
         {GnomeInterface, QStringLiteral("font-name")},
     };
     m_portalPending = int(keys.size());
-    for (const auto &[ns, key] : keys) {
+    for (const auto &setting : keys) {
+        const QString ns = setting.first, key = setting.second;
         QDBusMessage read = QDBusMessage::createMethodCall(PortalService, PortalPath, PortalSettings,
                                                            QStringLiteral("Read"));
         read << ns << key;

@@ -15,7 +15,9 @@ if [ "${1:-}" = "--fuzz-only" ]; then suite=""; shift; fi
 seconds=${1:-${KESTROVA_FUZZ_SECONDS:-60}}
 root=$(pwd)
 out=build-sanitize
-cmake -S . -B "$out" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+cache=()
+command -v ccache >/dev/null && cache=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+cmake -S . -B "$out" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${cache[@]}" \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
   -DKESTROVA_FUZZ=ON -DKESTROVA_REQUIRE_WRITER=ON >/dev/null
 cmake --build "$out" -j 2
