@@ -17,8 +17,11 @@ namespace kestrova::character {
 
 namespace {
 
-// How long the voice thread gets to end when the voice goes.
-constexpr int ThreadStopMs = 1500;
+// How long the voice thread gets to end when the voice goes. A working
+// engine stops at once; one that hangs (speech-dispatcher with no sound
+// server) would otherwise hold up the end of the program after the
+// farewell, so it is not waited for long.
+constexpr int ThreadStopMs = 250;
 
 } // namespace
 
