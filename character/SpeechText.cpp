@@ -197,9 +197,15 @@ QString outsideText(const QString &text)
 
 QString cleanOutsideText(const QString &text)
 {
+    // The marks go first, as outsideText() drops them before anything else:
+    // a mark after an ESC must not be taken for the end of its sequence, or
+    // a piece would clean one way alone and another way marked.
+    QString unmarked = text;
+    unmarked.remove(OpenMark);
+    unmarked.remove(CloseMark);
     QString out;
-    out.reserve(std::min(text.size(), MaxOutsideChars + 1));
-    appendClean(out, text, 0, text.size(), true);
+    out.reserve(std::min(unmarked.size(), MaxOutsideChars + 1));
+    appendClean(out, unmarked, 0, unmarked.size(), true);
     if (out.size() <= MaxOutsideChars)
         return out;
     // Cut between words where one ends near the limit, never inside a
