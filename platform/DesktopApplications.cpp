@@ -1,6 +1,11 @@
 #include "DesktopApplications.h"
 
+#include "SystemPlatform.h"
 #include "TextLines.h"
+
+#include <QDirIterator>
+#include <QLocale>
+#include <algorithm>
 
 #include <QDir>
 #include <QFileInfo>
@@ -57,22 +62,7 @@ QHash<QString, QStringList> readGroup(const QString &file, const QString &group)
 
 // Whether the desktop entry of this id is installed. An id "vendor-app.desktop"
 // may also be the file vendor/app.desktop.
-bool installed(const QString &id, const QStringList &dataDirs)
-{
-    for (const QString &dir : dataDirs) {
-        const QString applications = dir + QStringLiteral("/applications/");
-        if (QFileInfo(applications + id).isFile())
-            return true;
-        QString nested = id;
-        for (qsizetype dash = nested.indexOf(u'-'); dash > 0; dash = nested.indexOf(u'-', dash + 1)) {
-            nested[dash] = u'/';
-            if (QFileInfo(applications + nested).isFile())
-                return true;
-        }
-    }
-    return false;
-}
-
+bool installed(const QString &id, const QStringList &dataDirs);
 // The mimeapps.list files, most important first: the desktop's own before
 // the generic one in each configuration folder, then the data folders'.
 QStringList mimeAppsLists(const DesktopApplicationDirs &dirs)
@@ -127,6 +117,130 @@ QString desktopHandlerFor(const QStringList &mimeTypes, const DesktopApplication
             readGroup(dir + QStringLiteral("/applications/mimeinfo.cache"), QStringLiteral("MIME Cache")));
         if (!id.isEmpty())
             return id;
+    }
+    return {};
+}
+
+namespace {
+
+// The raw "key=value" lines of a desktop entry's [Desktop Entry] group.
+QHash<QString, QString> readEntryGroup(const QString &file)
+{
+    QHash<QString, QString> values;
+    const auto lines = readTextLines(file);
+    if (!lines)
+        return values;
+    bool inGroup = false;
+    for (const QString &raw : *lines) {
+        const QString line = raw.trimmed();
+        if (line.isEmpty() || line.startsWith(u'#'))
+            continue;
+        if (line.startsWith(u'[')) {
+            inGroup = line == u"[Desktop Entry]";
+            continue;
+        }
+        const qsizetype eq = line.indexOf(u'=');
+        if (inGroup && eq > 0 && !values.contains(line.left(eq).trimmed()))
+            values.insert(line.left(eq).trimmed(), line.mid(eq + 1).trimmed());
+    }
+    return values;
+}
+
+// A localestring key in the user's language: Name[de_DE], Name[de], Name.
+QString localised(const QHash<QString, QString> &values, const QString &key)
+{
+    const QString locale = QLocale().name();
+    const QString language = locale.section(u'_', 0, 0);
+    for (const QString &k : {key + u'[' + locale + u']', key + u'[' + language + u']', key})
+        if (values.contains(k))
+            return values.value(k);
+    return {};
+}
+
+// Escapes of a string value (\s, \n, \t, \r, \\) undone; control
+// characters left by them become spaces, for a list shows one line.
+QString unescaped(const QString &value)
+{
+    QString out;
+    for (qsizetype i = 0; i < value.size(); ++i) {
+        QChar c = value.at(i);
+        if (c == u'\\' && i + 1 < value.size()) {
+            const QChar n = value.at(++i);
+            c = n == u's' ? QChar(u' ') : n == u'n' || n == u't' || n == u'r' ? QChar(u' ') : n;
+        }
+        out += c.isPrint() ? c : QChar(u' ');
+    }
+    return out.simplified();
+}
+
+bool isTrue(const QString &value)
+{
+    return value.compare(QStringLiteral("true"), Qt::CaseInsensitive) == 0;
+}
+
+} // namespace
+
+QList<DesktopEntry> installedApplications(const DesktopApplicationDirs &dirs)
+{
+    QList<DesktopEntry> entries;
+    QSet<QString> seen;
+    for (const QString &dir : dirs.dataDirs) {
+        const QString applications = QDir(dir + QStringLiteral("/applications")).absolutePath();
+        QDirIterator it(applications, {QStringLiteral("*.desktop")}, QDir::Files, QDirIterator::Subdirectories);
+        QStringList files;
+        while (it.hasNext())
+            files << it.next();
+        files.sort();
+        for (const QString &file : files) {
+            QString id = file.mid(applications.size() + 1);
+            id.replace(u'/', u'-');
+            if (seen.contains(id))
+                continue;
+            seen.insert(id);
+            const QHash<QString, QString> values = readEntryGroup(file);
+            if (values.value(QStringLiteral("Type")) != u"Application" || isTrue(values.value(QStringLiteral("NoDisplay")))
+                || isTrue(values.value(QStringLiteral("Hidden"))))
+                continue;
+            const QString tryExec = values.value(QStringLiteral("TryExec"));
+            if (!tryExec.isEmpty()
+                && (QFileInfo(tryExec).isAbsolute() ? !QFileInfo(tryExec).isExecutable()
+                                                     : QStandardPaths::findExecutable(tryExec).isEmpty()))
+                continue;
+            const QString name = unescaped(localised(values, QStringLiteral("Name")));
+            if (name.isEmpty() || desktopEntryCommand(file).isEmpty())
+                continue;
+            entries.append({id, file, name, unescaped(localised(values, QStringLiteral("Comment"))),
+                            unescaped(values.value(QStringLiteral("Icon")))});
+        }
+    }
+    std::stable_sort(entries.begin(), entries.end(), [](const DesktopEntry &a, const DesktopEntry &b) {
+        return a.name.compare(b.name, Qt::CaseInsensitive) < 0;
+    });
+    return entries;
+}
+
+namespace {
+bool installed(const QString &id, const QStringList &dataDirs)
+{
+    return !desktopEntryPathForId(id, dataDirs).isEmpty();
+}
+} // namespace
+
+QString desktopEntryPathForId(const QString &id, const QStringList &dataDirs)
+{
+    if (id.isEmpty() || id.contains(u'/') || id.startsWith(u'.'))
+        return {};
+    const QString full = id.endsWith(QStringLiteral(".desktop")) ? id : id + QStringLiteral(".desktop");
+    for (const QString &dir : dataDirs) {
+        const QString applications = dir + QStringLiteral("/applications/");
+        if (QFileInfo(applications + full).isFile())
+            return applications + full;
+        QString nested = full;
+        for (qsizetype dash = nested.indexOf(u'-'); dash > 0; dash = nested.indexOf(u'-', dash + 1)) {
+            nested[dash] = u'/';
+            if (QFileInfo(applications + nested).isFile())
+                return applications + nested;
+        }
     }
     return {};
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -31,5 +32,27 @@ QStringList mimeTypeNamesOf(const QString &path);
 // installed application that claims one of the MIME types; empty when none
 // does.
 QString desktopHandlerFor(const QStringList &mimeTypes, const DesktopApplicationDirs &dirs);
+
+// One installed application as the desktop's menus show it.
+struct DesktopEntry {
+    QString id;      // "org.example.Viewer.desktop"; vendor/app.desktop is "vendor-app.desktop"
+    QString path;    // the entry file that counts for that id
+    QString name;    // Name=, in the user's language where the entry has it
+    QString comment; // Comment=, likewise
+    QString icon;    // Icon=: a theme name or an absolute file
+};
+
+// The applications a menu would offer: entries of Type=Application that
+// are neither NoDisplay nor Hidden, whose TryExec (if any) is installed, and
+// whose Exec names a program that can be found. Where the same id is in
+// several data folders the first folder's entry counts (and hides the
+// others, even when it is hidden itself). Sorted by name, ignoring case.
+QList<DesktopEntry> installedApplications(const DesktopApplicationDirs &dirs);
+
+// The entry file of an installed desktop entry id ("xterm.desktop",
+// "vendor-app.desktop"; the ".desktop" may be left off); empty when no data
+// folder has it. Ids are plain names: one with a "/" or starting with "."
+// is none.
+QString desktopEntryPathForId(const QString &id, const QStringList &dataDirs);
 
 } // namespace kestrova

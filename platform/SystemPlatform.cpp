@@ -3,16 +3,22 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QCursor>
+#include <QDir>
 #include <QDesktopServices>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFileSystemModel>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QSortFilterProxyModel>
 #include <QMessageBox>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QUrl>
 
+#include "ApplicationChooser.h"
 #include "DesktopApplications.h"
 #include "TextLines.h"
 
@@ -77,10 +83,14 @@ bool startProgram(const QString &program, const QStringList &arguments)
 
 } // namespace
 
-bool SystemShell::open(const QString &target)
+bool SystemShell::open(const QString &typed)
 {
-    if (target.isEmpty())
+    if (typed.isEmpty())
         return false;
+    // "~" and "~/..." are the user's home, as in a terminal.
+    QString target = typed;
+    if (target == u"~" || target.startsWith(QStringLiteral("~/")))
+        target.replace(0, 1, QDir::homePath());
     const QFileInfo file(target);
     if (file.isFile()) {
         const QString path = file.absoluteFilePath();
@@ -113,6 +123,23 @@ bool SystemShell::open(const QString &target)
         const QUrl url = QUrl::fromUserInput(target);
         qCDebug(lcLaunch) << "opening address" << url;
         return url.isValid() && m_handlers->openUrl(url);
+    }
+    // A bare name: a program on PATH ("xterm"), else an installed desktop
+    // entry's id ("org.example.Viewer.desktop", the ".desktop" may be left
+    // off). The whole text is the name; nothing is split off as arguments.
+    if (!target.contains(u'/') && target.trimmed() == target) {
+        const QString program = QStandardPaths::findExecutable(target);
+        if (!program.isEmpty())
+            return startProgram(program, {});
+        const QString entry = desktopEntryPathForId(
+            target, QStandardPaths::standardLocations(QStandardPaths::GenericDataLocation));
+        if (!entry.isEmpty()) {
+            QStringList command = desktopEntryCommand(entry);
+            if (!command.isEmpty()) {
+                const QString program = command.takeFirst();
+                return startProgram(program, command);
+            }
+        }
     }
     qCDebug(lcLaunch) << "nothing to open at" << target;
     return false;
@@ -169,20 +196,21 @@ QStringList desktopEntryCommand(const QString &desktopFile)
         return {};
     bool inEntry = false;
     QString exec;
+    bool terminal = false;
     for (const QString &line : *lines) {
         const QString l = line.trimmed();
         if (l.startsWith(u'[')) {
             inEntry = l == u"[Desktop Entry]";
             continue;
         }
-        if (inEntry && l.startsWith(QStringLiteral("Exec")))
-        {
-            const qsizetype eq = l.indexOf(u'=');
-            if (eq > 0 && l.left(eq).trimmed() == u"Exec") {
-                exec = l.mid(eq + 1).trimmed();
-                break;
-            }
-        }
+        const qsizetype eq = l.indexOf(u'=');
+        if (!inEntry || eq <= 0)
+            continue;
+        const QString key = l.left(eq).trimmed();
+        if (key == u"Exec" && exec.isEmpty())
+            exec = l.mid(eq + 1).trimmed();
+        else if (key == u"Terminal")
+            terminal = l.mid(eq + 1).trimmed().compare(QStringLiteral("true"), Qt::CaseInsensitive) == 0;
     }
     QStringList command;
     for (QString arg : splitExec(exec)) {
@@ -201,6 +229,16 @@ QStringList desktopEntryCommand(const QString &desktopFile)
             return {};
         command.first() = found;
     }
+    // A program made for a terminal (Terminal=true) runs in the desktop's
+    // terminal emulator; without one it cannot be shown.
+    if (terminal) {
+        QString emulator = QStandardPaths::findExecutable(QStringLiteral("x-terminal-emulator"));
+        if (emulator.isEmpty())
+            emulator = QStandardPaths::findExecutable(QStringLiteral("xterm"));
+        if (emulator.isEmpty())
+            return {};
+        command = QStringList{emulator, QStringLiteral("-e")} + command;
+    }
     return command;
 }
 
@@ -210,21 +248,76 @@ void SystemMessageBox::show(const QString &text, const QString &title)
     box.exec();
 }
 
+namespace {
+
+// Shows only folders and executable files while "Programs" is the filter.
+class ProgramsOnly final : public QSortFilterProxyModel {
+public:
+    bool programsOnly = false;
+
+protected:
+    bool filterAcceptsRow(int row, const QModelIndex &parent) const override
+    {
+        if (!programsOnly)
+            return true;
+        const auto *files = qobject_cast<const QFileSystemModel *>(sourceModel());
+        if (!files)
+            return true;
+        const QFileInfo info = files->fileInfo(files->index(row, 0, parent));
+        return info.isDir() || (info.isFile() && info.isExecutable());
+    }
+};
+
+QString chooseFile(const QString &title, const QStringList &filters, const QString &initialFile, bool programs)
+{
+    QFileDialog dialog(QApplication::activeWindow(), title);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    auto *proxy = new ProgramsOnly;
+    dialog.setProxyModel(proxy);
+    dialog.setNameFilters(filters);
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog, proxy](const QString &filter) {
+        proxy->programsOnly = filter == ProgramsFilter;
+        proxy->invalidate();
+    });
+    // Where the last choice was; else where programs are listed, or home.
+    const QFileInfo initial(initialFile);
+    if (!initialFile.isEmpty() && initial.exists()) {
+        dialog.setDirectory(initial.absolutePath());
+        dialog.selectFile(initial.absoluteFilePath());
+    } else if (programs && QFileInfo(QStringLiteral("/usr/share/applications")).isDir()) {
+        dialog.setDirectory(QStringLiteral("/usr/share/applications"));
+    } else {
+        dialog.setDirectory(QDir::homePath());
+    }
+    const QScreen *screen = dialog.parentWidget() && dialog.parentWidget()->screen()
+                                ? dialog.parentWidget()->screen()
+                                : QGuiApplication::primaryScreen();
+    if (screen)
+        dialog.resize(fittedSize(dialog.sizeHint().expandedTo(QSize(640, 480)), screen->availableGeometry().size()));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
+}
+
+} // namespace
+
 QString SystemOpenFileDialog::getOpenFileName(const QString &title, const QString &filter,
                                               const QString &initialFile)
 {
-    // "Description|pattern|Description|pattern" becomes Qt's
-    // "Description (pattern);;..." list.
-    const QStringList parts = filter.split(u'|');
-    QStringList filters;
-    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
-        const QString &description = parts.at(i);
-        const QString &pattern = parts.at(i + 1);
-        filters << (description.contains(pattern) ? description
-                                                  : description + QStringLiteral(" (") + pattern + u')');
-    }
-    return QFileDialog::getOpenFileName(QApplication::activeWindow(), title, initialFile,
-                                        filters.join(QStringLiteral(";;")));
+    // The callers' filters were written for another system ("*.exe",
+    // "*.*"); on Linux a program is an installed application or an
+    // executable file.
+    const QStringList filters = linuxFileFilters(filter);
+    const bool programs = filters.contains(ProgramsFilter);
+    if (!programs)
+        return chooseFile(title, filters, initialFile, false);
+    ApplicationChooser chooser(installedApplications(DesktopApplicationDirs::fromEnvironment()), title,
+                               [&] { return chooseFile(title, filters, initialFile, true); },
+                               QApplication::activeWindow());
+    if (chooser.exec() != QDialog::Accepted)
+        return {};
+    return chooser.chosen();
 }
 
 QString SystemClipboard::text() const

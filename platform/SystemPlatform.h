@@ -51,7 +51,10 @@ public:
 // - an existing executable file is started directly, with no arguments;
 // - any other existing file or folder opens with its associated program;
 // - a text with a scheme ("https:", "mailto:", ...) or starting "www." goes
-//   to the desktop's address handler.
+//   to the desktop's address handler;
+// - a bare name is a program on PATH ("xterm"), or else an installed
+//   desktop entry's id ("org.example.Viewer.desktop" or without ".desktop").
+// A leading "~" is the user's home folder.
 // Nothing passes through /bin/sh.
 class SystemShell final : public Shell {
 public:
@@ -66,8 +69,9 @@ private:
 };
 
 // The program and arguments of a desktop entry's Exec line, with the field
-// codes (%f, %U, ...) dropped and quoting undone; empty when the file has no
-// usable Exec line.
+// codes (%f, %U, ...) dropped and quoting undone, in the desktop's terminal
+// emulator for an entry with Terminal=true; empty when the file has no usable
+// Exec line, or needs a terminal and none is installed.
 QStringList desktopEntryCommand(const QString &desktopFile);
 
 class SystemMessageBox final : public MessageBox {

@@ -1,0 +1,62 @@
+#pragma once
+
+#include "DesktopApplications.h"
+
+#include <QDialog>
+#include <functional>
+
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+
+namespace kestrova {
+
+// What a "Browse" for a program offers on Linux: the installed
+// applications as the desktop's menus list them (icon and name, a search
+// field that narrows the list by name, description or id), and "Other
+// file…" for any file on disk. The answer is the chosen entry's file (the
+// shell starts a desktop entry's program) or the other file's path; empty
+// when cancelled.
+class ApplicationChooser : public QDialog {
+    Q_OBJECT
+public:
+    // otherFile asks for a file of the user's choice and returns its path,
+    // or the empty text when the user cancels it.
+    ApplicationChooser(const QList<DesktopEntry> &applications, const QString &title,
+                       std::function<QString()> otherFile, QWidget *parent = nullptr);
+
+    QString chosen() const { return m_chosen; }
+    // How many applications the search leaves shown.
+    int shownCount() const;
+
+    QLineEdit *searchField() const { return m_search; }
+    QListWidget *list() const { return m_list; }
+    QPushButton *otherFileButton() const { return m_other; }
+    QPushButton *okButton() const { return m_ok; }
+
+private:
+    void narrow(const QString &text);
+    void acceptCurrent();
+
+    QList<DesktopEntry> m_applications;
+    std::function<QString()> m_otherFile;
+    QLineEdit *m_search;
+    QListWidget *m_list;
+    QPushButton *m_other;
+    QPushButton *m_ok;
+    QString m_chosen;
+};
+
+// The file dialog's filters for a "description|pattern|..." list written
+// for another system: a list that asks for programs ("*.exe") becomes
+// "Applications (*.desktop)", "Programs (*)" (executable files) and "All
+// files (*)"; "*.*" (which would hide every file without a dot) becomes
+// "All files (*)"; other patterns stay.
+QStringList linuxFileFilters(const QString &filter);
+inline const QString ProgramsFilter = QStringLiteral("Programs (*)");
+
+// A size for a window that wants `wanted` on a screen whose free area is
+// `available`: never larger than nine tenths of it either way.
+QSize fittedSize(const QSize &wanted, const QSize &available);
+
+} // namespace kestrova
