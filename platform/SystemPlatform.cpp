@@ -244,7 +244,15 @@ QStringList desktopEntryCommand(const QString &desktopFile)
 
 void SystemMessageBox::show(const QString &text, const QString &title)
 {
-    QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Ok);
+    // Belongs to the window the user is working in, so the window manager
+    // keeps it in front of that window; the character window (frameless,
+    // always on top) is no window a box belongs to.
+    QWidget *owner = QApplication::activeWindow();
+    if (owner && owner->windowFlags().testFlag(Qt::FramelessWindowHint))
+        owner = nullptr;
+    QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Ok, owner);
+    box.setDefaultButton(QMessageBox::Ok);
+    box.setEscapeButton(QMessageBox::Ok);
     box.exec();
 }
 

@@ -55,7 +55,9 @@ QString readableGrammar(const QString &grammar)
 }
 
 CommandsWindow::CommandsWindow(const Commands &commands, const QString &fallbackTitle, QWidget *parent)
-    : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint), m_commands(commands), m_fallbackTitle(fallbackTitle)
+    // An ordinary tool window: it stacks like any other, so the dialogs and
+    // message boxes of other windows are never hidden behind it.
+    : QWidget(parent, Qt::Tool), m_commands(commands), m_fallbackTitle(fallbackTitle)
 {
     setObjectName(QStringLiteral("kestrovaCommandsWindow"));
     m_list = new QTreeWidget(this);
