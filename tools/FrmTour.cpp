@@ -60,7 +60,7 @@ FrmTour::FrmTour(Host &host) : QWidget(nullptr), m_host(host)
     // Page 0.
     Label1 = heading(Framtour[0], "Label1", QStringLiteral("Welcome!"));
     Label2 = label(Framtour[0], "Label2", QStringLiteral(
-        "Kestrova is an exciting new programme for your computer.  It uses cool 'agents' from Microsoft "
+        "Kestrova is an exciting new programme for your computer.  It uses cool 'agents' "
         "to create a new method of interacting with your computer."));
     lblRead = label(Framtour[0], "lblRead", QStringLiteral("Read E-Mail and the Clipboard"));
     LblJokes = label(Framtour[0], "LblJokes", QStringLiteral("Tell Jokes"));
@@ -125,8 +125,6 @@ FrmTour::FrmTour(Host &host) : QWidget(nullptr), m_host(host)
         connect(CmdCollection[k], &QPushButton::clicked, this, [this, k] { CmdCollection_Click(k); });
         buttons->addWidget(CmdCollection[k]);
     }
-    CmdCollection[1]->setEnabled(false);
-
     // All four pages share one place; one is shown at a time.
     auto *pages = new QStackedLayout;
     pages->setStackingMode(QStackedLayout::StackAll);
@@ -136,6 +134,7 @@ FrmTour::FrmTour(Host &host) : QWidget(nullptr), m_host(host)
     layout->addLayout(pages, 1);
     layout->addLayout(buttons);
     showOnly(0);
+    updateButtons();
     resize(440, 300);
     // Left of the screen's middle, so the character has room on its right.
     if (const QScreen *screen = QGuiApplication::primaryScreen()) {
@@ -169,7 +168,18 @@ void FrmTour::Form_Load()
     agent.Play(QStringLiteral("Pleased"));
     agent.Speak(QStringLiteral("Just look at everything I can do."));
     agent.Play(QStringLiteral("LookRight"));
-    CmdCollection[1]->setEnabled(true);
+    m_loaded = true;
+    updateButtons();
+}
+
+void FrmTour::updateButtons()
+{
+    // Back wherever there is a page before, Next wherever there is one
+    // after (once the welcome has been queued), in whatever order the user
+    // goes.
+    const int page = currentPage();
+    CmdCollection[0]->setEnabled(page > 0);
+    CmdCollection[1]->setEnabled(m_loaded && page < 3);
 }
 
 void FrmTour::CmdCollection_Click(int index)
@@ -187,19 +197,19 @@ void FrmTour::CmdCollection_Click(int index)
             agent.Speak(LblSettingUp->text());
         } else if (page == 2) {
             showOnly(3);
-            CmdCollection[1]->setEnabled(false);
             agent.Speak(LblHelp->text());
         }
+        updateButtons();
     } else if (index == 0) {
         // Going back says nothing.
         if (page == 1) {
             showOnly(0);
-            CmdCollection[0]->setEnabled(false);
         } else if (page == 2) {
             showOnly(1);
         } else if (page == 3) {
             showOnly(2);
         }
+        updateButtons();
     } else if (index == 2) {
         close();
     }

@@ -50,6 +50,8 @@ protected:
 
 private:
     void showOnly(int page);
+    void updateButtons();
+    bool m_loaded = false;
     Host &m_host;
 };
 
