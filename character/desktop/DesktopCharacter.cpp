@@ -37,7 +37,7 @@ DesktopCharacter::DesktopCharacter(CharacterModel model, std::unique_ptr<Voice> 
 }
 
 DesktopCharacter::DesktopCharacter(CharacterModel model, std::unique_ptr<Voice> voice, Timers &timers, QObject *parent)
-    : Character(parent), m_model(std::move(model)), m_renderer(m_model), m_voice(std::move(voice)), m_timers(timers),
+    : Character(parent), m_model(std::move(model)), m_renderer(m_model), m_timers(timers),
       m_queue(timers), m_performer(m_model, m_renderer, timers),
       m_idling(timers, Idling::Hooks{[this] { return !m_queue.isClosed() && visible() && m_queue.isIdle() && !isListening(); },
                                      [this] { return m_performer.isPlaying(); },
@@ -51,6 +51,10 @@ DesktopCharacter::DesktopCharacter(CharacterModel model, std::unique_ptr<Voice> 
     m_balloon = new Balloon;
     m_balloon->setWindowTitle(m_model.name);
     m_performer.setWindow(m_window);
+    m_speaking = std::make_unique<Speaking>(
+        std::move(voice), m_model.voice.rate, m_performer, timers,
+        Speaking::BalloonAccess{[this] { return m_balloon.data(); },
+                                [this](const QString &text, Balloon::Style style) { showBalloon(text, style); }});
     m_listening = std::make_unique<Listening>(*this, m_performer, timers);
 
     connect(m_window, &CharacterWindow::clicked, this, [this](int button, int shift, QPoint at) {
@@ -85,14 +89,10 @@ DesktopCharacter::DesktopCharacter(CharacterModel model, std::unique_ptr<Voice> 
     connect(m_listening.get(), &Listening::ended, this, [this] { m_idling.schedule(); });
     connect(m_listening.get(), &Listening::heard, this, &DesktopCharacter::raiseCommand);
 
-    // A coarse timer may fire up to 5% early; the reading time is a promise.
-    m_readingTimer = timers.timer(
-        [this] {
-            if (speaking())
-                m_queue.finish(m_utterance ? QStringLiteral("reading time, the voice did not finish")
-                                           : QStringLiteral("reading time"));
-        },
-        true);
+    connect(m_speaking.get(), &Speaking::done, this, [this](const QString &how) {
+        if (speaking())
+            m_queue.finish(how);
+    });
     m_noticeTimer = timers.timer([this] {
         if (m_balloon && !speaking() && m_balloon->text() == m_notice)
             m_balloon->hide();
@@ -111,8 +111,6 @@ DesktopCharacter::DesktopCharacter(CharacterModel model, std::unique_ptr<Voice> 
         if (!m_queue.isClosed() && visible())
             m_sounds.play(frame);
     });
-    m_rate = m_model.voice.rate;
-    connectVoice();
 }
 
 DesktopCharacter::~DesktopCharacter()
@@ -142,76 +140,19 @@ int DesktopCharacter::pickIndex(int count) const
     return m_pick ? std::clamp(m_pick(count), 0, count - 1) : int(QRandomGenerator::global()->bounded(count));
 }
 
-// ---- The voice -------------------------------------------------------------
-
-void DesktopCharacter::connectVoice()
-{
-    if (!m_voice)
-        return;
-    connect(m_voice.get(), &Voice::finished, this, [this](int utterance) {
-        if (m_utterance && utterance == m_utterance) {
-            m_utterance = 0;
-            m_queue.finish(QStringLiteral("spoken"));
-        }
-    });
-    connect(m_voice.get(), &Voice::timed, this, [this](int utterance, const SpeechTiming &timing) {
-        if (m_utterance && utterance == m_utterance)
-            followTiming(timing);
-    });
-    connect(m_voice.get(), &Voice::started, this, [this](int utterance) {
-        // A voice that took a while to start: the mouth starts over with it.
-        if (m_utterance && utterance == m_utterance && !m_timedMouth && m_performer.isMouthMoving()
-            && m_timers.elapsedMs() - m_utteranceAt > 150) {
-            const int left = m_readingTimer->remainingTime();
-            m_performer.startMouth(m_spoken, std::min(speakingTimeMs(m_spoken, m_rate), left < 0 ? 0 : left));
-        }
-    });
-    connect(m_voice.get(), &Voice::failed, this, [this](int utterance) {
-        if (m_utterance && utterance == m_utterance)
-            showUnheardSpeech();
-    });
-    // The engine starts in its own thread once the event loop runs.
-    QTimer::singleShot(0, m_voice.get(), &Voice::prepare);
-}
+// ---- Speaking --------------------------------------------------------------
 
 void DesktopCharacter::setVoice(std::unique_ptr<Voice> voice, double rate)
 {
-    m_rate = std::clamp(rate, -1.0, 1.0);
-    if (m_voice) {
-        m_voice->disconnect(this);
-        if (m_utterance)
-            m_voice->stop();
-    }
-    // What the old voice was saying is only shown now; the request ends at
-    // its reading time.
-    if (m_utterance)
-        showUnheardSpeech();
-    m_voice = std::move(voice);
-    connectVoice();
+    m_speaking->setVoice(std::move(voice), rate);
 }
 
-void DesktopCharacter::showUnheardSpeech()
+void DesktopCharacter::startSpeak(const Job &job, bool thought)
 {
-    m_utterance = 0;
-    m_performer.stopMouth();
-    if (m_balloon && !m_balloon->isVisible() && !m_shown.isEmpty())
-        showBalloon(m_shown, Balloon::Style::Speech);
-}
-
-void DesktopCharacter::followTiming(const SpeechTiming &timing)
-{
-    m_timedMouth = true;
-    m_performer.followMouth(timing);
-    // The Speak lasts as long as the voice says it does, and a little more.
-    if (m_readingTimer->isActive() && m_readingTimer->remainingTime() < timing.totalMs + 1000)
-        m_readingTimer->start(timing.totalMs + 1000);
-    // The balloon's words as they are said, when it shows what is said.
-    if (m_balloon && m_balloon->isVisible() && m_shown == m_spoken) {
-        QList<int> starts;
-        for (const SpokenWord &w : timing.words)
-            starts << w.startMs;
-        m_balloon->revealAt(starts);
-    }
+    const Animation *animation =
+        m_model.stateAnimation(thought ? QStringLiteral("thinking") : QStringLiteral("speaking"));
+    if (!m_speaking->start(job.text, thought, m_pick, m_balloonStyle, animation))
+        m_queue.finish(QStringLiteral("nothing to say"));
 }
 
 void DesktopCharacter::setBalloonFont(const QFont &font)
@@ -305,14 +246,8 @@ void DesktopCharacter::start(const Job &job)
 
 void DesktopCharacter::ended(const Job &job)
 {
-    m_readingTimer->stop();
+    m_speaking->end();
     m_performer.stopGlide();
-    if (m_utterance && m_voice)
-        m_voice->stop(); // still speaking (stopped, or out of time)
-    m_utterance = 0;
-    m_shown.clear();
-    m_spoken.clear();
-    m_performer.stopMouth();
     if (m_balloon)
         m_balloon->hide();
     if (job.kind == Kind::Hide && m_window) {
@@ -401,45 +336,6 @@ void DesktopCharacter::startMove(const Job &job)
     m_performer.glide(from, to, std::clamp(int(distance / GlidePixelsPerSecond * 1000), GlideMinMs, GlideMaxMs));
 }
 
-void DesktopCharacter::startSpeak(const Job &job, bool thought)
-{
-    const SpeechText text = parseSpeech(job.text, m_pick);
-    const QString spoken = text.spoken.trimmed();
-    const QString shown = text.shown.trimmed();
-    if (shown.isEmpty() && (thought || spoken.isEmpty())) {
-        m_queue.finish(QStringLiteral("nothing to say"));
-        return;
-    }
-    const double rate = m_rate;
-    const int reading = readingTimeMs(thought || shown.size() >= spoken.size() ? shown : spoken, rate);
-    m_readingTimer->start(reading);
-    m_performer.play(m_model.stateAnimation(thought ? QStringLiteral("thinking") : QStringLiteral("speaking")));
-    if (thought) {
-        showBalloon(shown, Balloon::Style::Thought);
-        return;
-    }
-    m_shown = shown;
-    m_spoken = spoken;
-    const bool voiced = m_speechOutput && m_voice && m_voice->isAvailable() && !spoken.isEmpty();
-    const bool heard = voiced && m_voice->isWorking();
-    const int speaking = std::min(speakingTimeMs(spoken, rate), reading);
-    m_timedMouth = false;
-    if (voiced) {
-        m_utteranceAt = m_timers.elapsedMs();
-        m_utterance = m_voice->say(spoken);
-        if (heard)
-            m_performer.startMouth(spoken, speaking);
-    }
-    // Without a voice that works the balloon is the only trace of what was
-    // said, and shows it all at once; with one, the words come as they are
-    // said.
-    if (!shown.isEmpty() && (!heard || (m_balloonStyle & BalloonOn) || m_balloonWhileSpeaking)) {
-        showBalloon(shown, Balloon::Style::Speech);
-        if (heard && m_balloon)
-            m_balloon->revealOver(speaking);
-    }
-}
-
 // ---- Commands and listening ------------------------------------------------
 
 void DesktopCharacter::raiseCommand(const UserInput &input)
@@ -520,13 +416,10 @@ void DesktopCharacter::close()
 {
     m_listening->close();
     m_queue.close();
-    m_readingTimer->stop();
+    m_speaking->end();
     m_noticeTimer->stop();
     m_idling.stop();
     m_performer.halt();
-    if (m_utterance && m_voice)
-        m_voice->stop();
-    m_utterance = 0;
     // Deleted from the event loop: close() may be called from one of the
     // window's own mouse signals.
     for (QWidget *w : {static_cast<QWidget *>(m_balloon.data()), static_cast<QWidget *>(m_window.data()),

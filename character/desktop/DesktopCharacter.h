@@ -13,6 +13,7 @@
 #include "ListeningPrompt.h"
 #include "Performer.h"
 #include "RequestQueue.h"
+#include "Speaking.h"
 #include "SpeechText.h"
 #include "Timers.h"
 #include "VoiceGrammar.h"
@@ -67,7 +68,7 @@ namespace kestrova::character {
 //
 // The character is put together from its parts: the request queue (the
 // stop rules), the performer (animation, mouth, gliding, the way back to
-// rest), idling, listening and sounds. What each part takes its time from
+// rest), speaking, idling, listening and sounds. What each part takes its time from
 // is given when the character is made: the event loop's timers, or a
 // test's that stand still until it moves them on.
 class DesktopCharacter : public Character {
@@ -125,7 +126,7 @@ public:
     const CharacterModel &model() const { return m_model; }
     CharacterWindow *window() const { return m_window; }
     Balloon *balloon() const { return m_balloon; }
-    Voice *voice() const { return m_voice.get(); }
+    Voice *voice() const { return m_speaking->voice(); }
     // The pose shown now, mouth included, and the animation playing it.
     Pose currentPose() const;
     QString currentAnimation() const;
@@ -160,18 +161,18 @@ public:
     // The character service's options, applied at once.
     // Speech output off: nothing is given to the voice, and everything said
     // shows in the balloon for its reading time.
-    void setSpeechOutput(bool on) { m_speechOutput = on; }
-    bool speechOutput() const { return m_speechOutput; }
+    void setSpeechOutput(bool on) { m_speaking->setOutput(on); }
+    bool speechOutput() const { return m_speaking->output(); }
     // The balloon shows while the voice is heard too, whatever the
     // program's balloon style asks.
-    void setBalloonWhileSpeaking(bool on) { m_balloonWhileSpeaking = on; }
-    bool balloonWhileSpeaking() const { return m_balloonWhileSpeaking; }
+    void setBalloonWhileSpeaking(bool on) { m_speaking->setBalloonWhileSpeaking(on); }
+    bool balloonWhileSpeaking() const { return m_speaking->balloonWhileSpeaking(); }
     // The font of the balloon, for speech and thoughts, from the next one on.
     void setBalloonFont(const QFont &font);
     // A new voice in place of the old one (which is stopped and let go),
     // speaking at rate (-1 .. 1; the reading time and mouth follow it).
     void setVoice(std::unique_ptr<Voice> voice, double rate);
-    double speakingRate() const { return m_rate; }
+    double speakingRate() const { return m_speaking->rate(); }
     // How long the listening prompt waits for typing.
     void setListeningTimeoutMs(int ms);
     int listeningTimeoutMs() const { return m_listening->timeoutMs(); }
@@ -214,17 +215,11 @@ private:
     void showBalloon(const QString &text, Balloon::Style style);
     void followBalloon();
     QPoint balloonAnchor() const;
-    void connectVoice();
-    // The utterance will not be heard: the mouth stops and the balloon shows
-    // what was to be said, until the reading time is up.
-    void showUnheardSpeech();
-    void followTiming(const SpeechTiming &timing);
     void placeInitially();
     void raiseCommand(const UserInput &input);
 
     CharacterModel m_model;
     CharacterRenderer m_renderer;
-    std::unique_ptr<Voice> m_voice;
     Timers &m_timers;
     PickIndex m_pick;
     Commands m_commands;
@@ -239,23 +234,13 @@ private:
     Performer m_performer;
     Idling m_idling;
     CharacterSounds m_sounds;
+    std::unique_ptr<Speaking> m_speaking;
     std::unique_ptr<Listening> m_listening;
-    std::unique_ptr<Timer> m_readingTimer;
     std::unique_ptr<Timer> m_noticeTimer;
-
-    int m_utterance = 0;       // the voice's utterance for the running Speak
-    qint64 m_utteranceAt = 0;  // when it was given to the voice
-    QString m_spoken;          // what the running Speak says
-    QString m_shown;           // and shows
-    bool m_timedMouth = false; // the voice's own timing drives the mouth
     QString m_notice;
 
     QPointer<CommandMenu> m_menu;
     QPointer<CommandsWindow> m_commandsWindow;
-
-    bool m_speechOutput = true;
-    bool m_balloonWhileSpeaking = false;
-    double m_rate = 0;
 };
 
 } // namespace kestrova::character
