@@ -340,10 +340,11 @@ void DesktopCharacter::startMove(const Job &job)
 
 void DesktopCharacter::raiseCommand(const UserInput &input)
 {
+    const QString words = cleanOutsideText(input.voice).simplified();
     qCDebug(lcCharacter).noquote() << QStringLiteral("Command \"%1\" confidence %2 from \"%3\"")
                                           .arg(cleanOutsideText(input.name))
                                           .arg(input.confidence)
-                                          .arg(cleanOutsideText(input.voice).simplified().left(240));
+                                          .arg(words.size() > 240 ? words.left(237) + QStringLiteral("...") : words);
     Q_EMIT command(input);
 }
 
