@@ -7,21 +7,25 @@
 
 namespace kestrova::character {
 
-AnimationPlayer::AnimationPlayer(QObject *parent) : QObject(parent)
+AnimationPlayer::AnimationPlayer(QObject *parent) : AnimationPlayer(Timers::system(), parent)
 {
-    m_timer.setSingleShot(true);
-    m_timer.setTimerType(Qt::PreciseTimer);
-    connect(&m_timer, &QTimer::timeout, this, [this] {
-        if (m_tweening)
-            tweenTick();
-        else
-            frameDone();
-    });
+}
+
+AnimationPlayer::AnimationPlayer(Timers &timers, QObject *parent)
+    : QObject(parent), m_timers(timers), m_timer(timers.timer(
+                                             [this] {
+                                                 if (m_tweening)
+                                                     tweenTick();
+                                                 else
+                                                     frameDone();
+                                             },
+                                             true))
+{
 }
 
 void AnimationPlayer::play(const Animation *animation)
 {
-    m_timer.stop();
+    m_timer->stop();
     m_animation = animation && !animation->frames.isEmpty() ? animation : nullptr;
     m_exiting = false;
     m_frame = -1;
@@ -43,7 +47,7 @@ void AnimationPlayer::exit()
     if (wasExiting)
         return; // already on its way out
     if (frame.exitTo >= 0 && frame.exitTo < m_animation->frames.size()) {
-        m_timer.stop();
+        m_timer->stop();
         enterFrame(frame.exitTo);
     } else {
         finish();
@@ -52,7 +56,7 @@ void AnimationPlayer::exit()
 
 void AnimationPlayer::halt()
 {
-    m_timer.stop();
+    m_timer->stop();
     m_tweening = false;
     m_animation = nullptr;
     m_frame = -1;
@@ -79,22 +83,22 @@ void AnimationPlayer::enterFrame(int index)
     if (generation != m_generation)
         return;
     if (m_tweening) {
-        m_clock.start();
-        m_timer.start(std::min(TweenTickMs, duration));
+        m_tweenStart = m_timers.elapsedMs();
+        m_timer->start(std::min(TweenTickMs, duration));
         return;
     }
     m_pose = frame.pose;
     Q_EMIT poseChanged();
     // The signal's receiver may have started or stopped something.
     if (generation == m_generation)
-        m_timer.start(duration);
+        m_timer->start(duration);
 }
 
 void AnimationPlayer::tweenTick()
 {
     const Frame &frame = m_animation->frames.at(m_frame);
     const int duration = std::max(1, frame.durationMs);
-    const qint64 elapsed = m_clock.elapsed();
+    const qint64 elapsed = m_timers.elapsedMs() - m_tweenStart;
     const quint64 generation = m_generation;
     if (elapsed >= duration) {
         m_tweening = false;
@@ -107,7 +111,7 @@ void AnimationPlayer::tweenTick()
     m_pose = interpolatePose(m_from, frame.pose, double(elapsed) / duration);
     Q_EMIT poseChanged();
     if (generation == m_generation)
-        m_timer.start(int(std::min<qint64>(TweenTickMs, duration - elapsed)));
+        m_timer->start(int(std::min<qint64>(TweenTickMs, duration - elapsed)));
 }
 
 void AnimationPlayer::frameDone()

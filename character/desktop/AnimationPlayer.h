@@ -2,10 +2,10 @@
 
 #include "CharacterModel.h"
 #include "SpeechText.h"
+#include "Timers.h"
 
-#include <QElapsedTimer>
 #include <QObject>
-#include <QTimer>
+#include <memory>
 
 namespace kestrova::character {
 
@@ -22,6 +22,8 @@ class AnimationPlayer : public QObject {
     Q_OBJECT
 public:
     explicit AnimationPlayer(QObject *parent = nullptr);
+    // Frames wait on wake-ups of these timers.
+    explicit AnimationPlayer(Timers &timers, QObject *parent = nullptr);
 
     // The random source for branches; called with 100. Default: the global
     // generator.
@@ -73,8 +75,9 @@ private:
     quint64 m_generation = 0; // changes whenever a frame starts or playing stops
     Pose m_pose;
     Pose m_from;
-    QTimer m_timer;
-    QElapsedTimer m_clock;
+    Timers &m_timers;
+    std::unique_ptr<Timer> m_timer;
+    qint64 m_tweenStart = 0;
 };
 
 // True when two poses look the same (every part's values within a hair;

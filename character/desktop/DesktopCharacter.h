@@ -1,30 +1,28 @@
 #pragma once
 
-#include "AnimationPlayer.h"
 #include "Balloon.h"
 #include "Character.h"
 #include "CharacterModel.h"
 #include "CharacterRenderer.h"
 #include "CharacterWindow.h"
 #include "CommandMenu.h"
+#include "CharacterSounds.h"
 #include "CommandsWindow.h"
+#include "Idling.h"
+#include "Listening.h"
 #include "ListeningPrompt.h"
+#include "Performer.h"
+#include "RequestQueue.h"
+#include "Speaking.h"
 #include "SpeechText.h"
+#include "Timers.h"
 #include "VoiceGrammar.h"
 #include "Voice.h"
 #include "SpeechListener.h"
 
-#include <QElapsedTimer>
-#include <QList>
 #include <QPointer>
-#include <QSet>
-#include <QTimer>
-#include <QVariantAnimation>
 #include <functional>
-
-class QSoundEffect;
 #include <memory>
-#include <optional>
 
 namespace kestrova::character {
 
@@ -67,10 +65,17 @@ namespace kestrova::character {
 // it shows its "hearing" state while speech comes in, and what was heard
 // is raised as command() with the words recognised, the end of the
 // utterance ending the listening.
+//
+// The character is put together from its parts: the request queue (the
+// stop rules), the performer (animation, mouth, gliding, the way back to
+// rest), speaking, idling, listening and sounds. What each part takes its time from
+// is given when the character is made: the event loop's timers, or a
+// test's that stand still until it moves them on.
 class DesktopCharacter : public Character {
     Q_OBJECT
 public:
     DesktopCharacter(CharacterModel model, std::unique_ptr<Voice> voice, QObject *parent = nullptr);
+    DesktopCharacter(CharacterModel model, std::unique_ptr<Voice> voice, Timers &timers, QObject *parent = nullptr);
     ~DesktopCharacter() override;
 
     // False when the character's art could not be read.
@@ -109,40 +114,31 @@ public:
     // number of choices. Default: the global generator.
     void setPick(PickIndex pick);
 
-    // When idle animations play: after levelTwoAfterMs / levelThreeAfterMs
-    // without a request the level goes up; at each level the next idle
-    // animation comes a random time between min and max after the last.
-    // The defaults keep a character left alone near no processor time: a
-    // short one-shot about once a minute at first, every few minutes later.
-    struct IdleTiming {
-        int levelTwoAfterMs = 3 * 60 * 1000;
-        int levelThreeAfterMs = 10 * 60 * 1000;
-        int minMs[3] = {25 * 1000, 60 * 1000, 120 * 1000};
-        int maxMs[3] = {75 * 1000, 180 * 1000, 360 * 1000};
-    };
+    // When idle animations play (see Idling::Timing).
+    using IdleTiming = Idling::Timing;
     void setIdleTiming(const IdleTiming &timing);
     // 1..3: how calm the character is by now.
     int idleLevel() const;
     // Whether an idle animation is waiting to play, and when (ms from now).
-    bool idleScheduled() const { return m_idleTimer.isActive(); }
-    int idleDueInMs() const { return m_idleTimer.remainingTime(); }
+    bool idleScheduled() const { return m_idling.isScheduled(); }
+    int idleDueInMs() const { return m_idling.dueInMs(); }
 
     const CharacterModel &model() const { return m_model; }
     CharacterWindow *window() const { return m_window; }
     Balloon *balloon() const { return m_balloon; }
-    Voice *voice() const { return m_voice.get(); }
+    Voice *voice() const { return m_speaking->voice(); }
     // The pose shown now, mouth included, and the animation playing it.
     Pose currentPose() const;
     QString currentAnimation() const;
     // Requests waiting behind the one playing.
-    int queuedCount() const { return int(m_queue.size()); }
-    bool isBusy() const { return m_current.has_value(); }
+    int queuedCount() const { return m_queue.queuedCount(); }
+    bool isBusy() const { return m_queue.current().has_value(); }
 
     // The command windows; null until first used.
     CommandMenu *commandMenu() const { return m_menu; }
     CommandsWindow *commandsWindow() const { return m_commandsWindow; }
-    ListeningPrompt *listeningPrompt() const { return m_prompt; }
-    bool isListening() const { return m_listening; }
+    ListeningPrompt *listeningPrompt() const { return m_listening->prompt(); }
+    bool isListening() const { return m_listening->isListening(); }
     // Pops up the command menu at a screen position (a right click does).
     void popupCommandMenu(QPoint at);
     void showCommandsWindow();
@@ -152,7 +148,7 @@ public:
     // Spoken commands come from here while listening; null: typed only.
     // The listener is not owned and may be shared by characters.
     void setSpeechListener(SpeechListener *listener);
-    SpeechListener *speechListener() const { return m_speech; }
+    SpeechListener *speechListener() const { return m_listening->speechListener(); }
     // The enabled commands with something to say, as the recogniser takes them.
     std::vector<VoiceCommand> voiceCommands();
     // A short note of the service's own in the word balloon (shown even
@@ -165,100 +161,66 @@ public:
     // The character service's options, applied at once.
     // Speech output off: nothing is given to the voice, and everything said
     // shows in the balloon for its reading time.
-    void setSpeechOutput(bool on) { m_speechOutput = on; }
-    bool speechOutput() const { return m_speechOutput; }
+    void setSpeechOutput(bool on) { m_speaking->setOutput(on); }
+    bool speechOutput() const { return m_speaking->output(); }
     // The balloon shows while the voice is heard too, whatever the
     // program's balloon style asks.
-    void setBalloonWhileSpeaking(bool on) { m_balloonWhileSpeaking = on; }
-    bool balloonWhileSpeaking() const { return m_balloonWhileSpeaking; }
+    void setBalloonWhileSpeaking(bool on) { m_speaking->setBalloonWhileSpeaking(on); }
+    bool balloonWhileSpeaking() const { return m_speaking->balloonWhileSpeaking(); }
     // The font of the balloon, for speech and thoughts, from the next one on.
     void setBalloonFont(const QFont &font);
     // A new voice in place of the old one (which is stopped and let go),
     // speaking at rate (-1 .. 1; the reading time and mouth follow it).
     void setVoice(std::unique_ptr<Voice> voice, double rate);
-    double speakingRate() const { return m_rate; }
+    double speakingRate() const { return m_speaking->rate(); }
     // How long the listening prompt waits for typing.
     void setListeningTimeoutMs(int ms);
-    int listeningTimeoutMs() const { return m_listeningTimeoutMs; }
+    int listeningTimeoutMs() const { return m_listening->timeoutMs(); }
 
     // Sound effects: a frame's sound, sounds/<name>.wav in the character's
     // folder, plays when the frame shows and sounds are on. A missing file
     // is written to the log once and otherwise ignored.
-    void setSoundsOn(bool on) { m_soundsOn = on; }
-    bool soundsOn() const { return m_soundsOn; }
+    void setSoundsOn(bool on) { m_sounds.setOn(on); }
+    bool soundsOn() const { return m_sounds.isOn(); }
     // What plays a sound file; by default a QSoundEffect per sound, made on
     // first use. Tests count the calls instead.
-    using SoundPlayer = std::function<void(const QString &file)>;
-    void setSoundPlayer(SoundPlayer player) { m_soundPlayer = std::move(player); }
-    QString soundFile(const QString &name) const;
-    static constexpr qreal SoundVolume = 0.5;
+    using SoundPlayer = CharacterSounds::Player;
+    void setSoundPlayer(SoundPlayer player) { m_sounds.setPlayer(std::move(player)); }
+    QString soundFile(const QString &name) const { return m_sounds.file(name); }
+    static constexpr qreal SoundVolume = CharacterSounds::Volume;
 
 Q_SIGNALS:
     // The user chose the service's options from the popup menu.
     void optionsRequested();
 
 private:
-    enum class Kind { Speak, Think, Play, Show, Hide, MoveTo, GestureAt };
-    struct Job {
-        Request request;
-        Kind kind;
-        QString text;
-        QPoint point;
-    };
+    using Kind = RequestQueue::Kind;
+    using Job = RequestQueue::Job;
 
     Request enqueue(Kind kind, const QString &text = {}, QPoint point = {});
-    static QString describe(const Job &job);
-    void pump();
     void start(const Job &job);
-    void finish(const QString &how = {});
-    // Reports a request that never started.
-    void reportDropped(const Job &job);
-    bool isCurrent(Request request) const;
+    // A request has ended: its traces go and the character comes to rest.
+    void ended(const Job &job);
+    bool speaking() const;
 
     void startSpeak(const Job &job, bool thought);
     void startPlay(const Job &job, const Animation *animation);
     void startShow(const Job &job);
     void startHide(const Job &job);
     void startMove(const Job &job);
+    // Plays an idle animation of the level or the calmest below it.
+    bool playIdle(int level);
+    int pickIndex(int count) const;
 
-    // Plays an animation and calls then when it has played.
-    void playAnimation(const Animation *animation, std::function<void()> then = {});
-    // Back to the rest pose after animation: its return animation if it
-    // ended away from rest, then a short blend if still needed.
-    void returnToRest(const Animation *animation, std::function<void()> then);
-    void settle();
-    bool atRest() const;
-
-    void render();
     void showBalloon(const QString &text, Balloon::Style style);
     void followBalloon();
     QPoint balloonAnchor() const;
-    void connectVoice();
-    // The utterance will not be heard: the mouth stops and the balloon shows
-    // what was to be said, until the reading time is up.
-    void showUnheardSpeech();
-    void playFrameSound(const Frame *frame);
-    void startMouth(const QString &spoken, int totalMs);
-    void followTiming(const SpeechTiming &timing);
-    void stopMouth();
-    void nextMouthStep();
     void placeInitially();
-
-    void scheduleIdle();
-    void playIdle();
-    void userActive();
-    int pickIndex(int count) const;
-
-    void endListening(const QString &why);
-    void updateMatcher();
-    void playListening(const QString &state);
     void raiseCommand(const UserInput &input);
-    void raiseHeard(const QString &name, int confidence, const QString &words);
-    void hearVoice(const Recognition &heard);
 
     CharacterModel m_model;
     CharacterRenderer m_renderer;
-    std::unique_ptr<Voice> m_voice;
+    Timers &m_timers;
     PickIndex m_pick;
     Commands m_commands;
     int m_languageId = 1033;
@@ -267,60 +229,18 @@ private:
     QPointer<CharacterWindow> m_window;
     QPointer<Balloon> m_balloon;
     bool m_placed = false;
-    bool m_closed = false;
 
-    AnimationPlayer m_player;
-    std::function<void()> m_afterAnimation;
-    const Animation *m_lastAnimation = nullptr;
-    Animation m_toRest; // one blended frame to the rest pose
-
-    QList<Job> m_queue;
-    std::optional<Job> m_current;
-    QElapsedTimer m_currentClock;
-    QTimer m_pump;
-    QTimer m_readingTimer;
-    QVariantAnimation m_glide;
-
-    int m_utterance = 0;       // the voice's utterance for the running Speak
-    QElapsedTimer m_utteranceClock;
-    QString m_spoken;          // what the running Speak says
-    QString m_shown;           // and shows
-    std::optional<Pose> m_rendered; // the pose the window shows
-    qreal m_renderedDpr = 1;
-    bool m_renderedFast = false;
-    QList<MouthStep> m_mouth;
-    int m_mouthStep = -1;
-    QTimer m_mouthTimer;
-    bool m_timedMouth = false; // the voice's own timing drives the mouth
+    RequestQueue m_queue;
+    Performer m_performer;
+    Idling m_idling;
+    CharacterSounds m_sounds;
+    std::unique_ptr<Speaking> m_speaking;
+    std::unique_ptr<Listening> m_listening;
+    std::unique_ptr<Timer> m_noticeTimer;
+    QString m_notice;
 
     QPointer<CommandMenu> m_menu;
     QPointer<CommandsWindow> m_commandsWindow;
-    QPointer<ListeningPrompt> m_prompt;
-    bool m_listening = false;
-    CommandMatcher m_matcher;
-    QString m_matcherKey;          // the names and grammars it was built from
-    QSet<QString> m_badGrammars;   // warned about already
-    const Animation *m_listeningAnimation = nullptr;
-    QTimer m_listeningHold;
-
-    IdleTiming m_idleTiming;
-    QTimer m_idleTimer;
-    QElapsedTimer m_sinceActive;
-
-    QPointer<SpeechListener> m_speech;
-    bool m_voiceListening = false;    // the listener runs for this character
-    bool m_toldNoMicrophone = false;  // said once a run
-    QTimer m_noticeTimer;
-    QString m_notice;
-
-    bool m_speechOutput = true;
-    bool m_balloonWhileSpeaking = false;
-    double m_rate = 0;
-    int m_listeningTimeoutMs = ListeningPrompt::IdleTimeoutMs;
-    bool m_soundsOn = true;
-    SoundPlayer m_soundPlayer;
-    QSet<QString> m_missingSounds; // reported already
-    QHash<QString, QSoundEffect *> m_soundEffects; // file -> its sound, kept for the next play
 };
 
 } // namespace kestrova::character

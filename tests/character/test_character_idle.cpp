@@ -1,6 +1,8 @@
 // The character left alone: idle animations now and then, calmer the
-// longer nobody asks anything of it, and nothing drawn in between.
+// longer nobody asks anything of it, and nothing drawn in between. Time is
+// the test's own: minutes pass in a few milliseconds.
 
+#include "ManualTimers.h"
 #include "desktop/DesktopCharacter.h"
 
 #include <QApplication>
@@ -8,6 +10,7 @@
 #include <QTest>
 
 using namespace kestrova::character;
+using kestrova::test::ManualTimers;
 
 namespace {
 
@@ -15,7 +18,7 @@ const QString TestbotFolder = QStringLiteral(KESTROVA_SOURCE_DIR "/tests/data/ch
 
 
 // The test bot idling with Wave, then Greet, then GestureUp.
-std::unique_ptr<DesktopCharacter> makeBot(bool allLevels = true)
+std::unique_ptr<DesktopCharacter> makeBot(ManualTimers &timers, bool allLevels = true)
 {
     QString error;
     std::optional<CharacterModel> model = CharacterModel::load(TestbotFolder, &error);
@@ -26,7 +29,7 @@ std::unique_ptr<DesktopCharacter> makeBot(bool allLevels = true)
         model->states.insert(QStringLiteral("idle-2"), {QStringLiteral("Greet")});
         model->states.insert(QStringLiteral("idle-3"), {QStringLiteral("GestureUp")});
     }
-    return std::make_unique<DesktopCharacter>(std::move(*model), std::make_unique<SilentVoice>());
+    return std::make_unique<DesktopCharacter>(std::move(*model), std::make_unique<SilentVoice>(), timers);
 }
 
 DesktopCharacter::IdleTiming everyMs(int ms, int levelTwo = 600000, int levelThree = 900000)
@@ -39,24 +42,29 @@ DesktopCharacter::IdleTiming everyMs(int ms, int levelTwo = 600000, int levelThr
     return t;
 }
 
-bool showBot(DesktopCharacter &bot)
+bool showBot(DesktopCharacter &bot, ManualTimers &timers)
 {
     bot.show();
-    return QTest::qWaitFor([&] { return bot.visible() && !bot.isBusy(); }, 3000);
+    return timers.advanceUntil([&] { return bot.visible() && !bot.isBusy(); }, 3000);
+}
+
+// Time passes; what the windows were asked to draw is drawn.
+void pass(ManualTimers &timers, qint64 ms)
+{
+    timers.advance(ms);
+    QCoreApplication::processEvents();
 }
 
 const QStringList IdleNames = {QStringLiteral("Wave"), QStringLiteral("Greet"), QStringLiteral("GestureUp")};
 
 // The idle animations that start within `ms`, in order (the return
 // animations that follow some of them left out).
-QStringList idlesWithin(DesktopCharacter &bot, int ms)
+QStringList idlesWithin(DesktopCharacter &bot, ManualTimers &timers, int ms)
 {
     QStringList seen;
     QString last = bot.currentAnimation();
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < ms) {
-        QTest::qWait(5);
+    for (int t = 0; t < ms; t += 5) {
+        timers.advance(5);
         const QString now = bot.currentAnimation();
         if (now != last && IdleNames.contains(now))
             seen << now;
@@ -79,28 +87,36 @@ private Q_SLOTS:
 
 void TestCharacterIdle::idleComesNowAndThenWithNothingDrawnBetween()
 {
-    auto bot = makeBot();
+    ManualTimers timers;
+    auto bot = makeBot(timers);
     bot->setIdleTiming(everyMs(700));
-    QVERIFY(showBot(*bot));
+    QVERIFY(showBot(*bot, timers));
     QVERIFY(bot->idleScheduled());
-    QTRY_COMPARE_WITH_TIMEOUT(bot->currentAnimation(), QStringLiteral("Wave"), 2000);
+    QCOMPARE(bot->idleDueInMs(), 700);
+    QVERIFY(timers.advanceUntil([&] { return bot->currentAnimation() == u"Wave"; }, 2000));
     // The one-shot ends and the character is back at rest, the next one
-    // due: from then on nothing is drawn until it comes.
-    QTRY_VERIFY_WITH_TIMEOUT(bot->idleScheduled(), 3000);
-    QVERIFY(bot->idleDueInMs() > 400);
+    // due: from then on nothing is drawn until it comes, and nothing else
+    // waits to wake up.
+    QVERIFY(timers.advanceUntil([&] { return bot->idleScheduled(); }, 3000));
+    QCOMPARE(bot->idleDueInMs(), 700);
+    QCOMPARE(timers.armedCount(), 1);
+    pass(timers, 0);
     const int paints = bot->window()->paintCount();
-    QTest::qWait(bot->idleDueInMs() - 100);
+    pass(timers, bot->idleDueInMs() - 1);
     QCOMPARE(bot->window()->paintCount(), paints);
-    QTRY_COMPARE_WITH_TIMEOUT(bot->currentAnimation(), QStringLiteral("Wave"), 1000);
+    QVERIFY(bot->currentAnimation().isEmpty());
+    pass(timers, 1);
+    QCOMPARE(bot->currentAnimation(), QStringLiteral("Wave"));
     QVERIFY(bot->window()->paintCount() > paints);
 }
 
 void TestCharacterIdle::levelsGrowCalmerUntilSomethingHappens()
 {
-    auto bot = makeBot();
+    ManualTimers timers;
+    auto bot = makeBot(timers);
     bot->setIdleTiming(everyMs(150, 1500, 3500));
-    QVERIFY(showBot(*bot));
-    const QStringList seen = idlesWithin(*bot, 6000);
+    QVERIFY(showBot(*bot, timers));
+    const QStringList seen = idlesWithin(*bot, timers, 6000);
     // Each level's animation only after the one before, never back.
     const qsizetype firstGreet = seen.indexOf(QStringLiteral("Greet"));
     const qsizetype firstGesture = seen.indexOf(QStringLiteral("GestureUp"));
@@ -112,60 +128,68 @@ void TestCharacterIdle::levelsGrowCalmerUntilSomethingHappens()
 
     // A request: lively again.
     bot->play(QStringLiteral("RestPose"));
-    QTRY_VERIFY(!bot->isBusy());
+    QVERIFY(timers.advanceUntil([&] { return !bot->isBusy(); }));
     QCOMPARE(bot->idleLevel(), 1);
-    const QStringList after = idlesWithin(*bot, 1200);
+    const QStringList after = idlesWithin(*bot, timers, 1200);
     QVERIFY2(!after.isEmpty() && after.first() == u"Wave", qPrintable(after.join(u' ')));
 }
 
 void TestCharacterIdle::aMissingLevelTakesTheOneBelow()
 {
-    auto bot = makeBot(false);
+    ManualTimers timers;
+    auto bot = makeBot(timers, false);
     bot->setIdleTiming(everyMs(150, 0, 0));
-    QVERIFY(showBot(*bot));
+    QVERIFY(showBot(*bot, timers));
     QCOMPARE(bot->idleLevel(), 3);
-    QTRY_COMPARE_WITH_TIMEOUT(bot->currentAnimation(), QStringLiteral("Wave"), 2000);
+    QVERIFY(timers.advanceUntil([&] { return bot->currentAnimation() == u"Wave"; }, 2000));
 }
 
 void TestCharacterIdle::noIdlingWhileBusyListeningOrHidden()
 {
-    auto bot = makeBot();
+    ManualTimers timers;
+    auto bot = makeBot(timers);
     bot->setIdleTiming(everyMs(100));
-    QVERIFY(showBot(*bot));
+    QVERIFY(showBot(*bot, timers));
     bot->listen(true);
     QVERIFY(!bot->idleScheduled());
-    QVERIFY(idlesWithin(*bot, 500).isEmpty());
+    QVERIFY(idlesWithin(*bot, timers, 500).isEmpty());
     bot->listen(false);
     QVERIFY(bot->idleScheduled());
 
     // A long request: its own animation, no idle cutting in.
     bot->think(QStringLiteral("A thought that takes its reading time, a good second or two."));
-    QTRY_VERIFY(bot->isBusy());
+    QVERIFY(timers.advanceUntil([&] { return bot->isBusy(); }));
     QVERIFY(!bot->idleScheduled());
-    QVERIFY(!idlesWithin(*bot, 800).contains(QStringLiteral("Wave")));
+    QVERIFY(!idlesWithin(*bot, timers, 800).contains(QStringLiteral("Wave")));
 
     bot->stopAll();
     bot->hide();
-    QTRY_VERIFY(!bot->visible() && !bot->isBusy());
+    QVERIFY(timers.advanceUntil([&] { return !bot->visible() && !bot->isBusy(); }));
     QVERIFY(!bot->idleScheduled());
+    // Hidden for an hour: nothing plays.
+    QVERIFY(idlesWithin(*bot, timers, 3600 * 1000).isEmpty());
 }
 
 void TestCharacterIdle::intervalIsPickedWithinItsBounds()
 {
-    auto bot = makeBot();
+    ManualTimers timers;
+    auto bot = makeBot(timers);
     DesktopCharacter::IdleTiming t = everyMs(0);
     t.minMs[0] = 2000;
     t.maxMs[0] = 12000;
     bot->setIdleTiming(t);
     int choice = 0;
     bot->setPick([&](int count) { return std::min(choice, count - 1); });
-    QVERIFY(showBot(*bot));
-    // (A coarse timer may run up to 5 % long.)
-    QVERIFY2(bot->idleDueInMs() > 1500 && bot->idleDueInMs() <= 2100, qPrintable(QString::number(bot->idleDueInMs())));
+    QVERIFY(showBot(*bot, timers));
+    QCOMPARE(bot->idleDueInMs(), 2000);
+    choice = 5;
+    bot->play(QStringLiteral("RestPose"));
+    QVERIFY(timers.advanceUntil([&] { return !bot->isBusy() && bot->idleScheduled(); }));
+    QCOMPARE(bot->idleDueInMs(), 7000);
     choice = 1000;
     bot->play(QStringLiteral("RestPose"));
-    QTRY_VERIFY(!bot->isBusy() && bot->idleScheduled());
-    QVERIFY2(bot->idleDueInMs() > 10500 && bot->idleDueInMs() <= 12600, qPrintable(QString::number(bot->idleDueInMs())));
+    QVERIFY(timers.advanceUntil([&] { return !bot->isBusy() && bot->idleScheduled(); }));
+    QCOMPARE(bot->idleDueInMs(), 12000);
 }
 
 QTEST_MAIN(TestCharacterIdle)

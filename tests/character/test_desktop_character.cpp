@@ -1,8 +1,11 @@
 // The desktop character against a test character of plain shapes and a
 // scripted voice: request order and completion, stopping, speech and the
 // balloon, showing, hiding, moving, dragging, and the service's choice of
-// character.
+// character. The character's time is the test's own (ManualTimers), moved on
+// wake-up by wake-up; only the balloon's reveal and the real voices run on
+// the event loop's time.
 
+#include "ManualTimers.h"
 #include "desktop/AnimationPlayer.h"
 #include "desktop/DesktopCharacter.h"
 #include "desktop/DesktopCharacterService.h"
@@ -18,6 +21,19 @@
 #include <QTest>
 
 using namespace kestrova::character;
+using kestrova::Timers;
+using kestrova::test::ManualTimers;
+
+// Waits in the test's time: the timers move on, wake-up by wake-up, until
+// the condition holds or ms have passed.
+#define TRY_VERIFY_WITHIN(cond, ms) QVERIFY2(timers.advanceUntil([&] { return bool(cond); }, ms), "not within " #ms " ms: " #cond)
+#define TRY_VERIFY(cond) TRY_VERIFY_WITHIN(cond, 5000)
+#define TRY_COMPARE_WITHIN(a, b, ms)                               \
+    do {                                                           \
+        timers.advanceUntil([&] { return (a) == (b); }, ms);       \
+        QCOMPARE(a, b);                                            \
+    } while (false)
+#define TRY_COMPARE(a, b) TRY_COMPARE_WITHIN(a, b, 5000)
 
 namespace {
 
@@ -34,7 +50,17 @@ public:
         Fails,      // the utterance fails shortly after say()
         Unavailable // known to have no engine
     };
-    explicit FakeVoice(Mode mode = Speaks, int speakMs = 300) : mode(mode), speakMs(speakMs) {}
+    explicit FakeVoice(Timers &timers = Timers::system(), Mode mode = Speaks, int speakMs = 300)
+        : timers(timers), mode(mode), speakMs(speakMs)
+    {
+    }
+    // Calls f ms from now, on the voice's timers.
+    void later(int ms, std::function<void()> f)
+    {
+        auto t = timers.timer(std::move(f));
+        t->start(ms);
+        pending.push_back(std::move(t));
+    }
 
     bool isAvailable() const override { return mode != Unavailable; }
     bool isWorking() const override { return isAvailable() && !failedLast; }
@@ -45,23 +71,23 @@ public:
         current = utterance;
         switch (mode) {
         case Speaks:
-            QTimer::singleShot(0, this, [this, utterance] { Q_EMIT started(utterance); });
-            QTimer::singleShot(speakMs, this, [this, utterance] {
+            later(0, [this, utterance] { Q_EMIT started(utterance); });
+            later(speakMs, [this, utterance] {
                 if (current == utterance)
                     Q_EMIT finished(utterance);
             });
             break;
         case Stuck:
-            QTimer::singleShot(0, this, [this, utterance] { Q_EMIT started(utterance); });
+            later(0, [this, utterance] { Q_EMIT started(utterance); });
             break;
         case Fails:
-            QTimer::singleShot(12, this, [this, utterance] {
+            later(12, [this, utterance] {
                 failedLast = true;
                 Q_EMIT failed(utterance);
             });
             break;
         case Unavailable:
-            QTimer::singleShot(0, this, [this, utterance] { Q_EMIT failed(utterance); });
+            later(0, [this, utterance] { Q_EMIT failed(utterance); });
             break;
         }
         return utterance;
@@ -72,6 +98,8 @@ public:
         current = 0;
     }
 
+    Timers &timers;
+    std::vector<std::unique_ptr<kestrova::Timer>> pending;
     Mode mode;
     int speakMs;
     QStringList said;
@@ -83,14 +111,14 @@ public:
 
 // Every completion in order, with when it came.
 struct Completions {
-    explicit Completions(Character *character)
+    explicit Completions(Character *character, Timers &timers = Timers::system()) : timers(timers)
     {
-        clock.start();
         QObject::connect(character, &Character::requestComplete, character, [this](Request r) {
             done << r;
-            at << clock.elapsed();
+            at << now();
         });
     }
+    qint64 now() const { return timers.elapsedMs(); }
     int count(Request r) const { return int(done.count(r)); }
     qint64 when(Request r) const
     {
@@ -99,16 +127,21 @@ struct Completions {
     }
     QList<Request> done;
     QList<qint64> at;
-    QElapsedTimer clock;
+    Timers &timers;
 };
 
-std::unique_ptr<DesktopCharacter> makeBot(std::unique_ptr<Voice> voice = std::make_unique<FakeVoice>())
+std::unique_ptr<DesktopCharacter> makeBot(Timers &timers, std::unique_ptr<Voice> voice)
 {
     QString error;
     std::optional<CharacterModel> model = CharacterModel::load(TestbotFolder, &error);
     if (!model)
         qFatal("testbot does not load: %s", qPrintable(error));
-    return std::make_unique<DesktopCharacter>(std::move(*model), std::move(voice));
+    return std::make_unique<DesktopCharacter>(std::move(*model), std::move(voice), timers);
+}
+
+std::unique_ptr<DesktopCharacter> makeBot(Timers &timers)
+{
+    return makeBot(timers, std::make_unique<FakeVoice>(timers));
 }
 
 FakeVoice *fakeVoice(DesktopCharacter &c)
@@ -120,6 +153,8 @@ FakeVoice *fakeVoice(DesktopCharacter &c)
 bool showBot(DesktopCharacter &c, Completions &log)
 {
     const Request r = c.show();
+    if (auto *manual = dynamic_cast<ManualTimers *>(&log.timers))
+        return manual->advanceUntil([&] { return log.count(r) == 1; }, 3000);
     return QTest::qWaitFor([&] { return log.count(r) == 1; }, 3000);
 }
 
@@ -194,8 +229,9 @@ private Q_SLOTS:
 
 void TestDesktopCharacter::requestsCompleteOnceInOrder()
 {
-    auto bot = makeBot();
-    Completions log(bot.get());
+    ManualTimers timers;
+    auto bot = makeBot(timers);
+    Completions log(bot.get(), timers);
     QList<Request> made;
     made << bot->show() << bot->speak(QStringLiteral("Hello")) << bot->play(QStringLiteral("Greet"))
          << bot->moveTo(bot->left() - 80, bot->top()) << bot->think(QStringLiteral("Hm"))
@@ -207,22 +243,23 @@ void TestDesktopCharacter::requestsCompleteOnceInOrder()
             QVERIFY(made[i] != made[j]);
     }
     QVERIFY(log.done.isEmpty());
-    QTRY_COMPARE_WITH_TIMEOUT(log.done.size(), made.size(), 15000);
+    TRY_COMPARE_WITHIN(log.done.size(), made.size(), 15000);
     QCOMPARE(log.done, made);
-    QTest::qWait(300);
+    timers.advance(300);
     QCOMPARE(log.done.size(), made.size());
 }
 
 void TestDesktopCharacter::stopAllReportsWhatItDrops()
 {
-    auto bot = makeBot();
-    Completions log(bot.get());
+    ManualTimers timers;
+    auto bot = makeBot(timers);
+    Completions log(bot.get(), timers);
     QVERIFY(showBot(*bot, log));
     const Request looping = bot->play(QStringLiteral("Processing")); // loops until stopped
     const Request dropped1 = bot->speak(QStringLiteral("never said"));
     const Request dropped2 = bot->hide();
     const Request dropped3 = bot->play(QStringLiteral("Greet"));
-    QTRY_COMPARE(bot->currentAnimation(), QStringLiteral("Processing"));
+    TRY_COMPARE(bot->currentAnimation(), QStringLiteral("Processing"));
     QCOMPARE(bot->queuedCount(), 3);
     // A request made while the stopped ones report is not dropped with them.
     Request madeMeanwhile;
@@ -231,7 +268,7 @@ void TestDesktopCharacter::stopAllReportsWhatItDrops()
             madeMeanwhile = bot->play(QStringLiteral("RestPose"));
     });
 
-    const qint64 before = log.clock.elapsed();
+    const qint64 before = log.now();
     bot->stopAll();
     // The running one and every dropped one report at once, in order.
     QCOMPARE(log.done.mid(log.done.indexOf(looping)), QList<Request>({looping, dropped1, dropped2, dropped3}));
@@ -241,8 +278,8 @@ void TestDesktopCharacter::stopAllReportsWhatItDrops()
     QVERIFY(bot->visible());
 
     // The request made meanwhile starts on the next turn of the event loop.
-    QTRY_COMPARE(bot->currentAnimation(), QStringLiteral("RestPose"));
-    QTRY_COMPARE(log.count(madeMeanwhile), 1);
+    TRY_COMPARE(bot->currentAnimation(), QStringLiteral("RestPose"));
+    TRY_COMPARE(log.count(madeMeanwhile), 1);
     QVERIFY2(log.when(madeMeanwhile) - before < 600, qPrintable(QString::number(log.when(madeMeanwhile) - before)));
     for (const Request r : {looping, dropped1, dropped2, dropped3})
         QCOMPARE(log.count(r), 1);
@@ -251,17 +288,18 @@ void TestDesktopCharacter::stopAllReportsWhatItDrops()
 
 void TestDesktopCharacter::stopEndsOnlyTheRunningRequest()
 {
-    auto bot = makeBot();
-    Completions log(bot.get());
+    ManualTimers timers;
+    auto bot = makeBot(timers);
+    Completions log(bot.get(), timers);
     QVERIFY(showBot(*bot, log));
     const Request looping = bot->play(QStringLiteral("Processing"));
     const Request greet = bot->play(QStringLiteral("Greet"));
-    QTRY_COMPARE(bot->currentAnimation(), QStringLiteral("Processing"));
+    TRY_COMPARE(bot->currentAnimation(), QStringLiteral("Processing"));
     bot->stop();
     QCOMPARE(log.count(looping), 1);
     QCOMPARE(log.count(greet), 0);
-    QTRY_COMPARE(bot->currentAnimation(), QStringLiteral("Greet"));
-    QTRY_COMPARE(log.count(greet), 1);
+    TRY_COMPARE(bot->currentAnimation(), QStringLiteral("Greet"));
+    TRY_COMPARE(log.count(greet), 1);
     // Greet ran whole: 200 ms of frames and 100 ms back to rest.
     QVERIFY(log.when(greet) - log.when(looping) >= 280);
     QVERIFY(samePose(bot->currentPose(), bot->model().restPose));
@@ -273,30 +311,32 @@ void TestDesktopCharacter::stopEndsOnlyTheRunningRequest()
 
 void TestDesktopCharacter::playFindsAnimationsByAnyCase()
 {
-    auto bot = makeBot();
-    Completions log(bot.get());
+    ManualTimers timers;
+    auto bot = makeBot(timers);
+    Completions log(bot.get(), timers);
     QVERIFY(showBot(*bot, log));
 
     const Request unknown = bot->play(QStringLiteral("NoSuchAnimation"));
-    QTRY_COMPARE(log.count(unknown), 1);
+    TRY_COMPARE(log.count(unknown), 1);
     const qint64 unknownAt = log.when(unknown);
 
     const Request rest = bot->play(QStringLiteral("restpose"));
-    QTRY_COMPARE(bot->currentAnimation(), QStringLiteral("RestPose"));
-    QTRY_COMPARE(log.count(rest), 1);
+    TRY_COMPARE(bot->currentAnimation(), QStringLiteral("RestPose"));
+    TRY_COMPARE(log.count(rest), 1);
     QVERIFY(log.when(rest) - unknownAt >= 140); // its one 150 ms frame
 
     const Request unknownAfter = bot->play(QStringLiteral("Nope"));
-    const qint64 asked = log.clock.elapsed();
-    QTRY_COMPARE(log.count(unknownAfter), 1);
+    const qint64 asked = log.now();
+    TRY_COMPARE(log.count(unknownAfter), 1);
     QVERIFY(log.when(unknownAfter) - asked < 100);
 }
 
 void TestDesktopCharacter::branchesAndExitFollowTheData()
 {
+    ManualTimers timers;
     std::optional<CharacterModel> model = CharacterModel::load(TestbotFolder);
     QVERIFY(model);
-    AnimationPlayer player;
+    AnimationPlayer player(timers);
     QList<int> rolls = {0, 49, 99}; // branch, branch, not (Wave's branch is 50%)
     player.setPick([&rolls](int count) {
         Q_ASSERT(count == 100);
@@ -307,19 +347,19 @@ void TestDesktopCharacter::branchesAndExitFollowTheData()
     int finished = 0;
     connect(&player, &AnimationPlayer::finished, this, [&] { ++finished; });
     player.play(model->animation(QStringLiteral("wave")));
-    QTRY_COMPARE(finished, 1);
+    TRY_COMPARE(finished, 1);
     QCOMPARE(frames, (QList<int>{0, 1, 0, 1, 0, 1, 2}));
     QVERIFY(!player.isPlaying());
 
     // A looping animation asked to exit jumps to its exit frame and ends.
     frames.clear();
     player.play(model->animation(QStringLiteral("Processing")));
-    QTest::qWait(250);
+    timers.advance(250);
     QVERIFY(player.isPlaying());
     QCOMPARE(finished, 1);
     player.exit();
     QCOMPARE(player.frameIndex(), 2);
-    QTRY_COMPARE(finished, 2);
+    TRY_COMPARE(finished, 2);
     QCOMPARE(frames.last(), 2);
 
     // A tween frame passes through poses between the two.
@@ -329,7 +369,7 @@ void TestDesktopCharacter::branchesAndExitFollowTheData()
     connect(&player, &AnimationPlayer::poseChanged, this,
             [&] { angles << player.pose().value(QStringLiteral("arm")).rotation; });
     player.play(model->animation(QStringLiteral("Greet")));
-    QTRY_COMPARE(finished, 3);
+    TRY_COMPARE(finished, 3);
     QVERIFY(angles.size() >= 3);
     QVERIFY(std::any_of(angles.begin(), angles.end(), [](double a) { return a < -5 && a > -55; }));
     QCOMPARE(player.pose().value(QStringLiteral("arm")).rotation, up.value(QStringLiteral("arm")).rotation);
@@ -337,9 +377,10 @@ void TestDesktopCharacter::branchesAndExitFollowTheData()
 
 void TestDesktopCharacter::speechReachesVoiceAndBalloon()
 {
-    auto bot = makeBot(std::make_unique<FakeVoice>(FakeVoice::Speaks, 200));
+    ManualTimers timers;
+    auto bot = makeBot(timers, std::make_unique<FakeVoice>(timers, FakeVoice::Speaks, 200));
     FakeVoice *voice = fakeVoice(*bot);
-    Completions log(bot.get());
+    Completions log(bot.get(), timers);
     QVERIFY(showBot(*bot, log));
     QList<int> counts;
     bot->setPick([&counts](int count) {
@@ -348,13 +389,13 @@ void TestDesktopCharacter::speechReachesVoiceAndBalloon()
     });
 
     const Request r = bot->speak(QStringLiteral("One|Two \\Pau=100\\words|Three \\Map=\"spoken part\"=\"shown part\"\\ end"));
-    QTRY_COMPARE(voice->said.size(), 1);
+    TRY_COMPARE(voice->said.size(), 1);
     QCOMPARE(counts, QList<int>{3});
     QCOMPARE(voice->said.at(0), QStringLiteral("Three spoken part end"));
     QVERIFY(bot->balloon()->isVisible()); // balloon style on by default
     QCOMPARE(bot->balloon()->text(), QStringLiteral("Three shown part end"));
     QCOMPARE(bot->balloon()->style(), Balloon::Style::Speech);
-    QTRY_COMPARE(log.count(r), 1);
+    TRY_COMPARE(log.count(r), 1);
     QVERIFY(!bot->balloon()->isVisible());
     // The voice said it all: no stop needed.
     QCOMPARE(voice->stops, 0);
@@ -362,17 +403,17 @@ void TestDesktopCharacter::speechReachesVoiceAndBalloon()
     // Other tags are left out of both.
     bot->setPick([](int) { return 1; });
     const Request r2 = bot->speak(QStringLiteral("One|Two \\Pau=100\\words"));
-    QTRY_COMPARE(voice->said.size(), 2);
+    TRY_COMPARE(voice->said.size(), 2);
     QCOMPARE(voice->said.at(1), QStringLiteral("Two words"));
     QCOMPARE(bot->balloon()->text(), QStringLiteral("Two words"));
-    QTRY_COMPARE(log.count(r2), 1);
+    TRY_COMPARE(log.count(r2), 1);
 
     // With the balloon off a working voice speaks alone.
     bot->setBalloonStyle(0);
     const Request r3 = bot->speak(QStringLiteral("Quiet balloon"));
-    QTRY_COMPARE(voice->said.size(), 3);
+    TRY_COMPARE(voice->said.size(), 3);
     QVERIFY(!bot->balloon()->isVisible());
-    QTRY_COMPARE(log.count(r3), 1);
+    TRY_COMPARE(log.count(r3), 1);
 
     // Ending on the voice's word: well before the reading time.
     QVERIFY(log.when(r3) - log.when(r2) < readingTimeMs(QStringLiteral("Quiet balloon")) - 200);
@@ -380,17 +421,18 @@ void TestDesktopCharacter::speechReachesVoiceAndBalloon()
 
 void TestDesktopCharacter::withoutVoiceTheBalloonShowsForTheReadingTime()
 {
+    ManualTimers timers;
     for (const bool voiceObject : {false, true}) {
-        auto bot = makeBot(voiceObject ? std::make_unique<FakeVoice>(FakeVoice::Unavailable) : nullptr);
+        auto bot = makeBot(timers, voiceObject ? std::make_unique<FakeVoice>(timers, FakeVoice::Unavailable) : nullptr);
         bot->setBalloonStyle(0); // off, and still shown: nothing else would show the words
-        Completions log(bot.get());
+        Completions log(bot.get(), timers);
         QVERIFY(showBot(*bot, log));
         const QString text = QStringLiteral("Nobody hears this, so it is shown.");
-        const qint64 asked = log.clock.elapsed();
+        const qint64 asked = log.now();
         const Request r = bot->speak(text);
-        QTRY_VERIFY(bot->balloon()->isVisible());
+        TRY_VERIFY(bot->balloon()->isVisible());
         QCOMPARE(bot->balloon()->text(), text);
-        QTRY_COMPARE_WITH_TIMEOUT(log.count(r), 1, 10000);
+        TRY_COMPARE_WITHIN(log.count(r), 1, 10000);
         const qint64 took = log.when(r) - asked;
         const int reading = readingTimeMs(text);
         QVERIFY2(took >= reading - 20 && took < reading + 400,
@@ -403,62 +445,65 @@ void TestDesktopCharacter::withoutVoiceTheBalloonShowsForTheReadingTime()
 
 void TestDesktopCharacter::stuckVoiceEndsAtTheReadingTime()
 {
-    auto bot = makeBot(std::make_unique<FakeVoice>(FakeVoice::Stuck));
-    Completions log(bot.get());
+    ManualTimers timers;
+    auto bot = makeBot(timers, std::make_unique<FakeVoice>(timers, FakeVoice::Stuck));
+    Completions log(bot.get(), timers);
     QVERIFY(showBot(*bot, log));
     const QString text = QStringLiteral("Speaking for ever");
-    const qint64 asked = log.clock.elapsed();
+    const qint64 asked = log.now();
     const Request r = bot->speak(text);
     const Request after = bot->play(QStringLiteral("RestPose"));
-    QTRY_COMPARE_WITH_TIMEOUT(log.count(r), 1, 10000);
+    TRY_COMPARE_WITHIN(log.count(r), 1, 10000);
     const qint64 took = log.when(r) - asked;
     QVERIFY2(took >= readingTimeMs(text) - 20 && took < readingTimeMs(text) + 400, qPrintable(QString::number(took)));
     QCOMPARE(fakeVoice(*bot)->stops, 1); // silenced so the next utterance is heard
-    QTRY_COMPARE(log.count(after), 1);
+    TRY_COMPARE(log.count(after), 1);
 }
 
 void TestDesktopCharacter::failedUtteranceShowsTheBalloon()
 {
-    auto bot = makeBot(std::make_unique<FakeVoice>(FakeVoice::Fails));
+    ManualTimers timers;
+    auto bot = makeBot(timers, std::make_unique<FakeVoice>(timers, FakeVoice::Fails));
     bot->setBalloonStyle(0);
-    Completions log(bot.get());
+    Completions log(bot.get(), timers);
     QVERIFY(showBot(*bot, log));
     const Request r = bot->speak(QStringLiteral("Lost in the speakers"));
-    QTRY_COMPARE(fakeVoice(*bot)->said.size(), 1);
+    TRY_COMPARE(fakeVoice(*bot)->said.size(), 1);
     QVERIFY(!bot->balloon()->isVisible());
-    QTRY_VERIFY(bot->balloon()->isVisible());
+    TRY_VERIFY(bot->balloon()->isVisible());
     QCOMPARE(bot->balloon()->text(), QStringLiteral("Lost in the speakers"));
-    QTRY_COMPARE_WITH_TIMEOUT(log.count(r), 1, 10000);
+    TRY_COMPARE_WITHIN(log.count(r), 1, 10000);
     QVERIFY(log.when(r) >= readingTimeMs(QStringLiteral("Lost in the speakers")) - 20);
 
     // After a failure the next text is still tried, and shown from the start.
     const Request again = bot->speak(QStringLiteral("Try again"));
-    QTRY_COMPARE(fakeVoice(*bot)->said.size(), 2);
+    TRY_COMPARE(fakeVoice(*bot)->said.size(), 2);
     QVERIFY(bot->balloon()->isVisible());
     QCOMPARE(bot->balloon()->text(), QStringLiteral("Try again"));
-    QTRY_COMPARE_WITH_TIMEOUT(log.count(again), 1, 10000);
+    TRY_COMPARE_WITHIN(log.count(again), 1, 10000);
 }
 
 void TestDesktopCharacter::mouthMovesOnlyWhileSpeaking()
 {
-    auto bot = makeBot(std::make_unique<FakeVoice>(FakeVoice::Speaks, 1500));
-    Completions log(bot.get());
+    ManualTimers timers;
+    auto bot = makeBot(timers, std::make_unique<FakeVoice>(timers, FakeVoice::Speaks, 1500));
+    Completions log(bot.get(), timers);
     QVERIFY(showBot(*bot, log));
     const QStringList shapes = bot->model().mouthShapes;
     QSet<QString> seen;
-    QTimer sample;
-    connect(&sample, &QTimer::timeout, this,
-            [&] { seen.insert(bot->currentPose().value(QStringLiteral("mouth")).element); });
     const Request r = bot->speak(QStringLiteral("Open wide, say aah, oh and ee."));
-    sample.start(10);
-    QTRY_COMPARE_WITH_TIMEOUT(log.count(r), 1, 5000);
-    sample.stop();
+    // The mouth, looked at every 10 ms.
+    for (int t = 0; t < 5000 && log.count(r) == 0; t += 10) {
+        timers.advance(10);
+        seen.insert(bot->currentPose().value(QStringLiteral("mouth")).element);
+    }
+    QCOMPARE(log.count(r), 1);
     QVERIFY2(seen.size() >= 3, qPrintable(QStringList(seen.values()).join(u',')));
     for (const QString &s : std::as_const(seen))
         QVERIFY(shapes.contains(s));
     // Closed again, and it stays so.
     QCOMPARE(bot->currentPose().value(QStringLiteral("mouth")).element, shapes.first());
-    QTest::qWait(300);
+    timers.advance(300);
     QCOMPARE(bot->currentPose().value(QStringLiteral("mouth")).element, shapes.first());
 
     // The motion itself: opens on vowels, ends closed, fills the time given.
@@ -474,34 +519,36 @@ void TestDesktopCharacter::mouthMovesOnlyWhileSpeaking()
 
 void TestDesktopCharacter::thinkShowsAThoughtForTheReadingTime()
 {
-    auto bot = makeBot();
-    Completions log(bot.get());
+    ManualTimers timers;
+    auto bot = makeBot(timers);
+    Completions log(bot.get(), timers);
     QVERIFY(showBot(*bot, log));
     const Request r = bot->think(QStringLiteral("What was \\Emp\\that?"));
-    QTRY_VERIFY(bot->balloon()->isVisible());
+    TRY_VERIFY(bot->balloon()->isVisible());
     QCOMPARE(bot->balloon()->style(), Balloon::Style::Thought);
     QCOMPARE(bot->balloon()->text(), QStringLiteral("What was that?"));
     QCOMPARE(bot->currentAnimation(), QStringLiteral("Think"));
     QVERIFY(fakeVoice(*bot)->said.isEmpty()); // thoughts are never spoken
-    QTRY_COMPARE_WITH_TIMEOUT(log.count(r), 1, 5000);
+    TRY_COMPARE_WITHIN(log.count(r), 1, 5000);
     QVERIFY(!bot->balloon()->isVisible());
 }
 
 void TestDesktopCharacter::showAndHideAnimate()
 {
-    auto bot = makeBot();
-    Completions log(bot.get());
+    ManualTimers timers;
+    auto bot = makeBot(timers);
+    Completions log(bot.get(), timers);
     QVERIFY(!bot->visible());
     const Request show = bot->show();
-    QTRY_VERIFY(bot->visible());
+    TRY_VERIFY(bot->visible());
     QCOMPARE(bot->currentAnimation(), QStringLiteral("Show"));
     QCOMPARE(log.count(show), 0);
-    QTRY_COMPARE(log.count(show), 1);
+    TRY_COMPARE(log.count(show), 1);
     QVERIFY(log.when(show) >= 180); // 40 + 160 ms of frames
 
     // The balloon closes with the character.
     bot->speak(QStringLiteral("Bye for now, and a long goodbye it is."));
-    QTRY_VERIFY(bot->balloon()->isVisible());
+    TRY_VERIFY(bot->balloon()->isVisible());
     bot->stop();
     QVERIFY(!bot->balloon()->isVisible());
 
@@ -511,17 +558,17 @@ void TestDesktopCharacter::showAndHideAnimate()
         if (r == hide)
             hiddenWhenDone = !bot->window()->isVisible() && !bot->visible();
     });
-    QTRY_COMPARE(bot->currentAnimation(), QStringLiteral("Hide"));
+    TRY_COMPARE(bot->currentAnimation(), QStringLiteral("Hide"));
     QVERIFY(bot->visible());
-    const qint64 started = log.clock.elapsed();
-    QTRY_COMPARE(log.count(hide), 1);
+    const qint64 started = log.now();
+    TRY_COMPARE(log.count(hide), 1);
     QVERIFY(hiddenWhenDone);
     QVERIFY(log.when(hide) - started >= 150);
 
     // A hide stopped halfway still leaves the character hidden.
     QVERIFY(showBot(*bot, log));
     const Request hide2 = bot->hide();
-    QTRY_COMPARE(bot->currentAnimation(), QStringLiteral("Hide"));
+    TRY_COMPARE(bot->currentAnimation(), QStringLiteral("Hide"));
     bot->stop();
     QCOMPARE(log.count(hide2), 1);
     QVERIFY(!bot->visible());
@@ -529,16 +576,17 @@ void TestDesktopCharacter::showAndHideAnimate()
 
 void TestDesktopCharacter::hiddenCharacterCompletesAtOnce()
 {
-    auto bot = makeBot();
-    Completions log(bot.get());
-    const qint64 asked = log.clock.elapsed();
+    ManualTimers timers;
+    auto bot = makeBot(timers);
+    Completions log(bot.get(), timers);
+    const qint64 asked = log.now();
     const Request play = bot->play(QStringLiteral("Greet"));
     const Request speak = bot->speak(QStringLiteral("Nobody sees me"));
     const Request think = bot->think(QStringLiteral("Hm"));
     const Request gesture = bot->gestureAt(0, 0);
     const Request move = bot->moveTo(123, 45);
     const Request hide = bot->hide();
-    QTRY_COMPARE(log.done.size(), 6);
+    TRY_COMPARE(log.done.size(), 6);
     QCOMPARE(log.done, (QList<Request>{play, speak, think, gesture, move, hide}));
     QVERIFY(log.at.last() - asked < 200);
     QVERIFY(!bot->visible());
@@ -549,24 +597,25 @@ void TestDesktopCharacter::hiddenCharacterCompletesAtOnce()
     // Requests made while hidden, behind a Show, wait for it.
     const Request show = bot->show();
     const Request greet = bot->play(QStringLiteral("Greet"));
-    QTRY_COMPARE(log.count(greet), 1);
+    TRY_COMPARE(log.count(greet), 1);
     QVERIFY(log.when(greet) - log.when(show) >= 280);
     QCOMPARE(QPoint(bot->left(), bot->top()), QPoint(123, 45));
 }
 
 void TestDesktopCharacter::moveToGlidesToTheTarget()
 {
-    auto bot = makeBot();
-    Completions log(bot.get());
+    ManualTimers timers;
+    auto bot = makeBot(timers);
+    Completions log(bot.get(), timers);
     QVERIFY(showBot(*bot, log));
     const QPoint from(bot->left(), bot->top());
     const QPoint target(from.x() - 300, from.y() - 20);
     QList<QPoint> path;
     connect(bot->window(), &CharacterWindow::moved, this, [&](QPoint p) { path << p; });
-    const qint64 asked = log.clock.elapsed();
+    const qint64 asked = log.now();
     const Request r = bot->moveTo(target.x(), target.y());
-    QTRY_COMPARE(bot->currentAnimation(), QStringLiteral("MoveLeft"));
-    QTRY_COMPARE_WITH_TIMEOUT(log.count(r), 1, 3000);
+    TRY_COMPARE(bot->currentAnimation(), QStringLiteral("MoveLeft"));
+    TRY_COMPARE_WITHIN(log.count(r), 1, 3000);
     QCOMPARE(QPoint(bot->left(), bot->top()), target);
     const qint64 took = log.when(r) - asked;
     QVERIFY2(took >= 300 && took <= 1700, qPrintable(QString::number(took))); // 300 px at 600 px/s
@@ -574,17 +623,18 @@ void TestDesktopCharacter::moveToGlidesToTheTarget()
     QVERIFY(path.at(path.size() / 2).x() < from.x() && path.at(path.size() / 2).x() > target.x());
 
     // Far moves are bounded in time.
-    const qint64 asked2 = log.clock.elapsed();
+    const qint64 asked2 = log.now();
     const Request far = bot->moveTo(target.x() + 3000, target.y());
-    QTRY_COMPARE_WITH_TIMEOUT(log.count(far), 1, 4000);
+    TRY_COMPARE_WITHIN(log.count(far), 1, 4000);
     QVERIFY(log.when(far) - asked2 <= 1800);
     QCOMPARE(bot->left(), target.x() + 3000);
 }
 
 void TestDesktopCharacter::gestureFacesThePoint()
 {
-    auto bot = makeBot();
-    Completions log(bot.get());
+    ManualTimers timers;
+    auto bot = makeBot(timers);
+    Completions log(bot.get(), timers);
     QVERIFY(showBot(*bot, log));
     const QPoint centre = bot->window()->geometry().center();
     const struct {
@@ -598,15 +648,16 @@ void TestDesktopCharacter::gestureFacesThePoint()
     };
     for (const auto &c : cases) {
         const Request r = bot->gestureAt(c.at.x(), c.at.y());
-        QTRY_COMPARE(bot->currentAnimation(), c.animation);
-        QTRY_COMPARE(log.count(r), 1);
+        TRY_COMPARE(bot->currentAnimation(), c.animation);
+        TRY_COMPARE(log.count(r), 1);
     }
 }
 
 void TestDesktopCharacter::dragMovesAndIsNotAClick()
 {
-    auto bot = makeBot();
-    Completions log(bot.get());
+    ManualTimers timers;
+    auto bot = makeBot(timers);
+    Completions log(bot.get(), timers);
     QVERIFY(showBot(*bot, log));
     int clicks = 0;
     connect(bot.get(), &Character::click, this, [&] { ++clicks; });
@@ -639,7 +690,7 @@ void TestDesktopCharacter::dragMovesAndIsNotAClick()
 
     // A drag during a glide ends the MoveTo where the user left it.
     const Request glide = bot->moveTo(bot->left() + 400, bot->top());
-    QTRY_COMPARE(bot->currentAnimation(), QStringLiteral("MoveRight"));
+    TRY_COMPARE(bot->currentAnimation(), QStringLiteral("MoveRight"));
     sendMouse(w, QEvent::MouseButtonPress, grab, Qt::LeftButton, Qt::LeftButton);
     const QPoint pressed = screenOf(w, grab);
     QMouseEvent drag(QEvent::MouseMove, QPointF(w->mapFromGlobal(pressed + QPoint(0, 50))),
@@ -647,7 +698,7 @@ void TestDesktopCharacter::dragMovesAndIsNotAClick()
     QApplication::sendEvent(w, &drag);
     QCOMPARE(log.count(glide), 1);
     const QPoint left(bot->left(), bot->top());
-    QTest::qWait(200);
+    timers.advance(200);
     QCOMPARE(QPoint(bot->left(), bot->top()), left);
     sendMouse(w, QEvent::MouseButtonRelease, w->mapFromGlobal(pressed + QPoint(0, 50)), Qt::LeftButton, Qt::NoButton);
     QCOMPARE(clicks, 1);
@@ -655,8 +706,9 @@ void TestDesktopCharacter::dragMovesAndIsNotAClick()
 
 void TestDesktopCharacter::clicksReportButtonShiftAndPosition()
 {
-    auto bot = makeBot();
-    Completions log(bot.get());
+    ManualTimers timers;
+    auto bot = makeBot(timers);
+    Completions log(bot.get(), timers);
     QVERIFY(showBot(*bot, log));
     struct Event {
         QString kind;
@@ -699,9 +751,10 @@ void TestDesktopCharacter::clicksReportButtonShiftAndPosition()
 
 void TestDesktopCharacter::shapedWithoutCompositor()
 {
+    ManualTimers timers;
     ShapedWindow::setCompositorOverride(false);
-    auto bot = makeBot();
-    Completions log(bot.get());
+    auto bot = makeBot(timers);
+    Completions log(bot.get(), timers);
     QVERIFY(showBot(*bot, log));
     CharacterWindow *w = bot->window();
     QVERIFY(w->isShaped());
@@ -715,7 +768,7 @@ void TestDesktopCharacter::shapedWithoutCompositor()
 
     // The balloon is shaped too: its tail, not a box.
     bot->speak(QStringLiteral("Shaped words"));
-    QTRY_VERIFY(bot->balloon()->isVisible());
+    TRY_VERIFY(bot->balloon()->isVisible());
     Balloon *b = bot->balloon();
     QVERIFY(b->isShaped());
     const QPoint tip = b->tailTip() - b->pos();
@@ -726,8 +779,8 @@ void TestDesktopCharacter::shapedWithoutCompositor()
 
     // With a compositor the window is translucent and not cut.
     ShapedWindow::setCompositorOverride(true);
-    auto composited = makeBot();
-    Completions log2(composited.get());
+    auto composited = makeBot(timers);
+    Completions log2(composited.get(), timers);
     QVERIFY(showBot(*composited, log2));
     QVERIFY(!composited->window()->isShaped());
     QVERIFY(composited->window()->testAttribute(Qt::WA_TranslucentBackground));
@@ -736,7 +789,7 @@ void TestDesktopCharacter::shapedWithoutCompositor()
 
 void TestDesktopCharacter::balloonRevealsWordsAsTheyAreSaid()
 {
-    auto bot = makeBot(std::make_unique<FakeVoice>(FakeVoice::Speaks, 4000));
+    auto bot = makeBot(Timers::system(), std::make_unique<FakeVoice>(Timers::system(), FakeVoice::Speaks, 4000));
     Completions log(bot.get());
     QVERIFY(showBot(*bot, log));
     const QString text = QStringLiteral("One two three four five six seven eight nine ten eleven twelve.");
@@ -764,7 +817,7 @@ void TestDesktopCharacter::balloonRevealsWordsAsTheyAreSaid()
     QTRY_COMPARE_WITH_TIMEOUT(log.count(r), 1, 8000);
 
     // With no voice the balloon is all there is: the whole text at once.
-    auto mute = makeBot(std::make_unique<FakeVoice>(FakeVoice::Unavailable));
+    auto mute = makeBot(Timers::system(), std::make_unique<FakeVoice>(Timers::system(), FakeVoice::Unavailable));
     Completions muteLog(mute.get());
     QVERIFY(showBot(*mute, muteLog));
     mute->speak(text);
@@ -774,16 +827,22 @@ void TestDesktopCharacter::balloonRevealsWordsAsTheyAreSaid()
 
 void TestDesktopCharacter::nothingRunsAtRest()
 {
-    auto bot = makeBot();
-    Completions log(bot.get());
+    ManualTimers timers;
+    auto bot = makeBot(timers);
+    Completions log(bot.get(), timers);
     QVERIFY(showBot(*bot, log));
     const Request r = bot->speak(QStringLiteral("Then rest"));
-    QTRY_COMPARE(log.count(r), 1);
-    // Settling back to rest takes a moment; after that, nothing.
-    QTest::qWait(500);
+    TRY_COMPARE(log.count(r), 1);
+    // Settling back to rest takes a moment; after that, nothing: no frame
+    // drawn, and no wake-up armed but the one for the next idle animation.
+    timers.advance(500);
+    QCoreApplication::processEvents();
     const int paints = bot->window()->paintCount();
     const Pose pose = bot->currentPose();
-    QTest::qWait(600);
+    QCOMPARE(timers.armedCount(), 1);
+    QVERIFY(bot->idleScheduled());
+    timers.advance(600);
+    QCoreApplication::processEvents();
     QCOMPARE(bot->window()->paintCount(), paints);
     QVERIFY(samePose(bot->currentPose(), pose));
     QVERIFY(samePose(pose, bot->model().restPose));
@@ -818,7 +877,7 @@ void TestDesktopCharacter::qtVoiceWithoutEngineFailsAndIsShown()
     QVERIFY(!qt->isWorking());
     QVERIFY(qt->engineName().isEmpty());
 
-    auto bot = makeBot(std::move(voice));
+    auto bot = makeBot(Timers::system(), std::move(voice));
     bot->setBalloonStyle(0);
     Completions log(bot.get());
     QVERIFY(showBot(*bot, log));

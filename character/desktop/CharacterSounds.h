@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QHash>
+#include <QObject>
+#include <QSet>
+#include <QString>
+#include <functional>
+
+class QSoundEffect;
+
+namespace kestrova::character {
+
+struct Frame;
+
+// A character's sound effects: a frame's sound is sounds/<name>.wav in the
+// character's folder, played when the frame shows and sounds are on. A
+// missing file is written to the log once and otherwise ignored.
+class CharacterSounds : public QObject {
+    Q_OBJECT
+public:
+    CharacterSounds(QString folder, QString characterName, QObject *parent = nullptr);
+
+    void setOn(bool on) { m_on = on; }
+    bool isOn() const { return m_on; }
+    // What plays a sound file; by default a QSoundEffect per sound, made on
+    // first use and kept for the next play.
+    using Player = std::function<void(const QString &file)>;
+    void setPlayer(Player player) { m_player = std::move(player); }
+    QString file(const QString &name) const;
+    void play(const Frame *frame);
+
+    static constexpr qreal Volume = 0.5;
+
+private:
+    QString m_folder;
+    QString m_name;
+    bool m_on = true;
+    Player m_player;
+    QSet<QString> m_missing; // reported already
+    QHash<QString, QSoundEffect *> m_effects; // file -> its sound
+};
+
+} // namespace kestrova::character

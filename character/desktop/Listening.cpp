@@ -1,0 +1,259 @@
+#include "Listening.h"
+
+#include "DesktopCharacter.h"
+#include "DesktopCharacterLog.h"
+#include "ListeningPrompt.h"
+#include "Performer.h"
+#include "SpeechText.h"
+
+#include <algorithm>
+
+namespace kestrova::character {
+
+namespace {
+
+// The listening animations loop until told to stop. They play their first
+// pass (the frames up to the first branch), at most this long, and then
+// take their exit back to rest, so a character that listens for a while
+// costs nothing meanwhile.
+constexpr int ListeningPassMaxMs = 3000;
+
+int firstPassMs(const Animation &animation)
+{
+    int ms = 0;
+    for (const Frame &frame : animation.frames) {
+        ms += frame.durationMs;
+        if (!frame.branches.isEmpty())
+            break;
+    }
+    return std::min(ms, ListeningPassMaxMs);
+}
+
+QString forLog(const QString &text)
+{
+    const QString s = cleanOutsideText(text).simplified();
+    return s.size() > 240 ? s.left(237) + QStringLiteral("...") : s;
+}
+
+} // namespace
+
+Listening::Listening(DesktopCharacter &character, Performer &performer, Timers &timers)
+    : m_character(character), m_performer(performer),
+      m_timeoutMs(ListeningPrompt::IdleTimeoutMs), m_hold(timers.timer([this] {
+          if (!m_character.isBusy() && m_animation && m_performer.animation() == m_animation)
+              m_performer.exit();
+      }))
+{
+}
+
+Listening::~Listening()
+{
+    delete m_prompt.data();
+}
+
+void Listening::setTimeoutMs(int ms)
+{
+    m_timeoutMs = std::max(1000, ms);
+    if (m_prompt)
+        m_prompt->setIdleTimeout(m_timeoutMs);
+}
+
+void Listening::updateMatcher()
+{
+    QString key;
+    for (const Command &c : m_character.commands().all())
+        key += c.name + u'\x1f' + c.voice + u'\x1e';
+    if (key == m_matcherKey)
+        return;
+    m_matcherKey = key;
+    m_matcher.clear();
+    for (const Command &c : m_character.commands().all()) {
+        if (c.voice.trimmed().isEmpty())
+            continue; // nothing to say for it: a menu command only
+        QString error;
+        if (m_matcher.add(c.name, c.voice, &error))
+            continue;
+        const QString bad = c.name + u'\x1f' + c.voice;
+        if (!m_badGrammars.contains(bad)) {
+            m_badGrammars.insert(bad);
+            qCWarning(lcCharacter).noquote()
+                << QStringLiteral("Command \"%1\": its voice grammar \"%2\" does not parse (%3); it is offered in menus only")
+                       .arg(c.name, c.voice, error);
+        }
+    }
+}
+
+void Listening::listen(bool on)
+{
+    if (!on) {
+        end(QStringLiteral("Listen(false)"));
+        return;
+    }
+    if (!m_character.visible()) {
+        qCDebug(lcCharacter) << "Listen ignored: the character is hidden";
+        return;
+    }
+    Q_EMIT activity();
+    updateMatcher();
+    if (!m_prompt) {
+        m_prompt = new ListeningPrompt;
+        m_prompt->setWindowTitle(m_character.name());
+        m_prompt->setIdleTimeout(m_timeoutMs);
+        connect(m_prompt, &ListeningPrompt::submitted, this, &Listening::hear);
+        connect(m_prompt, &ListeningPrompt::cancelled, this, [this] { end(QStringLiteral("Escape")); });
+        connect(m_prompt, &ListeningPrompt::timedOut, this, [this] { end(QStringLiteral("timed out")); });
+        connect(m_prompt, &ListeningPrompt::typingStarted, this, [this] { playState(QStringLiteral("hearing")); });
+    }
+    const bool already = m_listening;
+    m_listening = true;
+    qCDebug(lcCharacter).noquote() << (already ? QStringLiteral("Listening again") : QStringLiteral("Listening"));
+    m_prompt->open(m_character.window()->geometry());
+    if (!already)
+        playState(QStringLiteral("listening"));
+    if (m_speech) {
+        m_speech->setCommands(voiceCommands());
+        m_voiceListening = m_speech->start();
+        if (!m_voiceListening) {
+            qCWarning(lcCharacter).noquote() << "Listening by typing only:" << m_speech->errorString();
+            if (!m_toldNoMicrophone) {
+                m_toldNoMicrophone = true;
+                m_character.showNotice(DesktopCharacter::NoMicrophoneNotice);
+            }
+        }
+    }
+}
+
+void Listening::playState(const QString &state)
+{
+    // Only an idle character shows that it listens; a request playing keeps
+    // its own animation.
+    if (m_character.isBusy() || m_character.queuedCount() > 0 || !m_character.visible())
+        return;
+    const Animation *animation = m_character.model().stateAnimation(state);
+    if (!animation)
+        return;
+    m_animation = animation;
+    m_performer.play(animation, [this, animation] {
+        if (!m_character.isBusy())
+            m_performer.returnToRest(animation, {});
+    });
+    m_hold->start(firstPassMs(*animation));
+}
+
+void Listening::end(const QString &why)
+{
+    if (!m_listening)
+        return;
+    m_listening = false;
+    if (m_prompt)
+        m_prompt->hide();
+    if (m_voiceListening && m_speech)
+        m_speech->stop();
+    m_voiceListening = false;
+    qCDebug(lcCharacter).noquote() << QStringLiteral("Listening ends (%1)").arg(why);
+    Q_EMIT ended();
+    m_hold->stop();
+    if (!m_character.isBusy() && m_animation && m_performer.animation() == m_animation)
+        m_performer.exit();
+}
+
+void Listening::hear(const QString &phrase)
+{
+    if (!m_listening)
+        return;
+    updateMatcher();
+    QStringList enabled;
+    for (const Command &c : m_character.commands().all())
+        if (c.enabled)
+            enabled << c.name;
+    const CommandMatcher::Match match = m_matcher.match(phrase, enabled);
+    qCDebug(lcCharacter).noquote() << QStringLiteral("Heard \"%1\"").arg(forLog(phrase));
+    raise(match.name, match.confidence, phrase);
+}
+
+void Listening::hearVoice(const Recognition &recognition)
+{
+    if (!m_listening || !m_voiceListening)
+        return;
+    m_voiceListening = false;
+    // The recogniser knows only the commands it was given; one disabled
+    // since counts as nothing heard.
+    const Command *c = recognition.command.isEmpty() ? nullptr : m_character.commands().item(recognition.command);
+    const bool usable = c && c->enabled;
+    qCDebug(lcCharacter).noquote() << QStringLiteral("Heard by voice \"%1\" (%2 ms of audio, %3 ms to decode)")
+                                          .arg(forLog(recognition.words))
+                                          .arg(recognition.audioMs)
+                                          .arg(recognition.finishMs);
+    raise(usable ? recognition.command : QString(), usable ? recognition.confidence : -100, recognition.words);
+}
+
+void Listening::raise(const QString &name, int confidence, const QString &words)
+{
+    end(QStringLiteral("heard"));
+    // A match this weak shows the command's own doubt, as a thought: the
+    // program decides what to say.
+    if (const Command *c = name.isEmpty() ? nullptr : m_character.commands().item(name)) {
+        if (!c->confidenceText.isEmpty() && confidence <= c->confidence)
+            m_character.think(c->confidenceText);
+    }
+    Q_EMIT heard(UserInput{name, confidence, words});
+}
+
+std::vector<VoiceCommand> Listening::voiceCommands()
+{
+    updateMatcher();
+    std::vector<VoiceCommand> out;
+    for (const Command &c : m_character.commands().all()) {
+        if (!c.enabled || c.voice.trimmed().isEmpty())
+            continue;
+        const QString bad = c.name + u'\x1f' + c.voice;
+        if (m_badGrammars.contains(bad))
+            continue;
+        out.push_back(VoiceCommand{c.name, c.voice});
+    }
+    return out;
+}
+
+void Listening::setSpeechListener(SpeechListener *listener)
+{
+    if (m_speech == listener)
+        return;
+    if (m_speech) {
+        if (m_voiceListening)
+            m_speech->stop();
+        m_speech->disconnect(this);
+    }
+    m_voiceListening = false;
+    m_speech = listener;
+    if (!listener)
+        return;
+    connect(listener, &SpeechListener::hearingStarted, this, [this] {
+        if (!m_listening || !m_voiceListening)
+            return;
+        qCDebug(lcCharacter) << "Hearing speech";
+        // Someone speaking is not idle: the prompt waits for the end.
+        if (m_prompt)
+            m_prompt->keepOpen();
+        playState(QStringLiteral("hearing"));
+    });
+    connect(listener, &SpeechListener::heard, this, &Listening::hearVoice);
+    connect(listener, &SpeechListener::stopped, this, [this] { m_voiceListening = false; });
+    connect(listener, &SpeechListener::failed, this, [this](const QString &why) {
+        if (!m_voiceListening)
+            return;
+        m_voiceListening = false;
+        qCWarning(lcCharacter).noquote() << "Listening by typing only:" << why;
+    });
+}
+
+void Listening::close()
+{
+    end(QStringLiteral("closed"));
+    m_hold->stop();
+    if (m_prompt) {
+        m_prompt->hide();
+        m_prompt->deleteLater();
+    }
+}
+
+} // namespace kestrova::character
