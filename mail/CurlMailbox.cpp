@@ -12,6 +12,7 @@
 #include <openssl/x509.h>
 #include <openssl/x509_vfy.h>
 
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -108,6 +109,17 @@ int traceTls(CURL *curl, curl_infotype type, char *data, size_t size, void *user
         }
     }
     return 0;
+}
+
+// "+OK ..." or "-ERR ...", as no header line starts.
+bool isStatusLine(const QByteArray &line)
+{
+    for (const char *status : {"+OK", "-ERR"}) {
+        const qsizetype n = qsizetype(qstrlen(status));
+        if (line.startsWith(status) && (line.size() == n || line.at(n) == ' '))
+            return true;
+    }
+    return false;
 }
 
 int tlsIndex()
@@ -290,61 +302,266 @@ QByteArray CurlMailbox::serverUrl(const QString &server)
     return url.toEncoded();
 }
 
-int CurlMailbox::run(const QByteArray &command, bool multiLine, bool &reconnected)
+QDeadlineTimer CurlMailbox::replyBound() const
 {
-    m_reply.clear();
-    reconnected = false;
-    const qint64 left = m_deadline.remainingTime();
-    if (m_guard->calledOff || left == 0) {
-        m_problem = m_guard->calledOff ? MailProblem::Cancelled : MailProblem::TimedOut;
-        return GaveUp;
-    }
-    if (m_connectionLost) {
-        // curl would log on again for this command.
-        if (m_logOnsAgainLeft == 0) {
-            m_problem = MailProblem::ServerFailed;
+    const QDeadlineTimer step(std::chrono::seconds(std::max(1, m_options.timeoutSeconds)), Qt::PreciseTimer);
+    return m_deadline.deadlineNSecs() < step.deadlineNSecs() ? m_deadline : step;
+}
+
+void CurlMailbox::dropConnection()
+{
+    if (m_live && m_socket >= 0)
+        ::shutdown(m_socket, SHUT_RDWR);
+    m_live = false;
+    m_connectionLost = true;
+    m_in.clear();
+    m_inPos = 0;
+    m_outstanding.clear();
+}
+
+int CurlMailbox::sendAll(const QByteArray &data)
+{
+    const QDeadlineTimer until = replyBound();
+    qsizetype done = 0;
+    while (done < data.size()) {
+        if (m_guard->calledOff)
             return GaveUp;
+        size_t sent = 0;
+        const CURLcode rc = curl_easy_send(m_curl, data.constData() + done, size_t(data.size() - done), &sent);
+        if (rc == CURLE_OK) {
+            done += qsizetype(sent);
+            continue;
         }
-        --m_logOnsAgainLeft;
+        if (rc != CURLE_AGAIN)
+            return rc;
+        if (until.hasExpired())
+            return m_deadline.hasExpired() ? int(GaveUp) : int(CURLE_OPERATION_TIMEDOUT);
+        pollfd wait{m_socket, POLLOUT, 0};
+        ::poll(&wait, 1, int(std::clamp<qint64>(until.remainingTime(), 1, 1000)));
     }
+    return CURLE_OK;
+}
+
+int CurlMailbox::fill(const QDeadlineTimer &until)
+{
+    if (m_inPos > 0) {
+        m_in.remove(0, m_inPos);
+        m_inPos = 0;
+    }
+    char buffer[64 * 1024];
+    for (;;) {
+        if (m_guard->calledOff)
+            return GaveUp;
+        size_t got = 0;
+        // Whatever TLS holds decrypted comes before the socket is waited on.
+        const CURLcode rc = curl_easy_recv(m_curl, buffer, sizeof buffer, &got);
+        if (rc == CURLE_OK) {
+            if (got == 0)
+                return m_guard->calledOff ? int(GaveUp) : int(CURLE_RECV_ERROR);
+            m_in.append(buffer, qsizetype(got));
+            return CURLE_OK;
+        }
+        if (rc != CURLE_AGAIN)
+            return m_guard->calledOff ? int(GaveUp) : int(rc);
+        if (until.hasExpired())
+            return m_deadline.hasExpired() ? int(GaveUp) : int(CURLE_OPERATION_TIMEDOUT);
+        pollfd wait{m_socket, POLLIN, 0};
+        ::poll(&wait, 1, int(std::clamp<qint64>(until.remainingTime(), 1, 1000)));
+    }
+}
+
+int CurlMailbox::readLine(QByteArray &line, qsizetype cap, bool &cut, const QDeadlineTimer &until)
+{
+    line.clear();
+    for (;;) {
+        const qsizetype end = m_in.indexOf('\n', m_inPos);
+        const qsizetype stop = end < 0 ? m_in.size() : end;
+        const qsizetype room = std::max<qsizetype>(0, cap - line.size());
+        line.append(m_in.constData() + m_inPos, std::min(room, stop - m_inPos));
+        cut = cut || stop - m_inPos > room;
+        if (end >= 0) {
+            m_inPos = end + 1;
+            if (line.endsWith('\r'))
+                line.chop(1);
+            return CURLE_OK;
+        }
+        m_inPos = m_in.size();
+        if (const int rc = fill(until); rc != CURLE_OK)
+            return rc;
+    }
+}
+
+int CurlMailbox::readReply(bool multiLine, qsizetype limit, Reply &reply, bool headerBlock)
+{
+    reply = Reply{};
+    const QDeadlineTimer until = replyBound();
+    bool cut = false;
+    if (const int rc = readLine(reply.status, StatusLimit, cut, until); rc != CURLE_OK)
+        return rc;
+    reply.ok = reply.status.startsWith("+OK");
+    if (!reply.ok && !reply.status.startsWith("-ERR"))
+        return OutOfStep;
+    if (!reply.ok || !multiLine)
+        return CURLE_OK;
+    QByteArray line;
+    bool pastHeaders = false;
+    for (;;) {
+        bool lineCut = false;
+        if (const int rc = readLine(line, limit + 2, lineCut, until); rc != CURLE_OK)
+            return rc;
+        if (line == "." && !lineCut)
+            break;
+        const qsizetype from = line.startsWith('.') ? 1 : 0;
+        if (headerBlock) {
+            // "TOP n 0" gives the header lines and the empty line after
+            // them, nothing more: a status line among them, or any line
+            // after the empty one, is another reply read as this one.
+            if (pastHeaders || isStatusLine(line))
+                return OutOfStep;
+            pastHeaders = line.isEmpty();
+        }
+        const qsizetype room = std::max<qsizetype>(0, limit - reply.body.size());
+        const qsizetype take = std::min(room, line.size() - from + 2);
+        reply.body.append((line.mid(from) + "\r\n").left(take));
+        reply.cut = reply.cut || lineCut || take < line.size() - from + 2;
+    }
+    return CURLE_OK;
+}
+
+void CurlMailbox::setUpHandle()
+{
+    const long seconds = m_options.timeoutSeconds;
+    const bool implicitTls = m_url.startsWith("pop3s:");
+    curl_easy_setopt(m_curl, CURLOPT_URL, m_url.constData());
+    curl_easy_setopt(m_curl, CURLOPT_PROTOCOLS_STR, "pop3,pop3s");
+    curl_easy_setopt(m_curl, CURLOPT_USERNAME, m_user.toUtf8().constData());
+    curl_easy_setopt(m_curl, CURLOPT_PASSWORD, m_password.toUtf8().constData());
+    curl_easy_setopt(m_curl, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(m_curl, CURLOPT_SERVER_RESPONSE_TIMEOUT, seconds);
+    curl_easy_setopt(m_curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(m_curl, CURLOPT_LOW_SPEED_TIME, seconds);
+    curl_easy_setopt(m_curl, CURLOPT_HEADERFUNCTION, appendTo);
+    curl_easy_setopt(m_curl, CURLOPT_WRITEFUNCTION, appendTo);
+    curl_easy_setopt(m_curl, CURLOPT_DEBUGFUNCTION, traceTls);
+    curl_easy_setopt(m_curl, CURLOPT_DEBUGDATA, &m_trace);
+    curl_easy_setopt(m_curl, CURLOPT_VERBOSE, 1L);
+    // Cancel() reaches the sockets and stops any transfer at once.
+    curl_easy_setopt(m_curl, CURLOPT_OPENSOCKETFUNCTION, openSocket);
+    curl_easy_setopt(m_curl, CURLOPT_OPENSOCKETDATA, m_guard.get());
+    curl_easy_setopt(m_curl, CURLOPT_CLOSESOCKETFUNCTION, closeSocket);
+    curl_easy_setopt(m_curl, CURLOPT_CLOSESOCKETDATA, m_guard.get());
+    curl_easy_setopt(m_curl, CURLOPT_XFERINFOFUNCTION, progress);
+    curl_easy_setopt(m_curl, CURLOPT_XFERINFODATA, m_guard.get());
+    curl_easy_setopt(m_curl, CURLOPT_NOPROGRESS, 0L);
+    // Every TLS path verifies before the password is sent, on every
+    // log-on of the check.
+    if (!implicitTls)
+        curl_easy_setopt(m_curl, CURLOPT_USE_SSL, long(m_security.allowPlain ? CURLUSESSL_TRY : CURLUSESSL_ALL));
+    curl_easy_setopt(m_curl, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl_easy_setopt(m_curl, CURLOPT_SSL_VERIFYHOST, m_guard->pinned.isEmpty() ? 2L : 0L);
+    if (curl_easy_setopt(m_curl, CURLOPT_SSL_CTX_FUNCTION, prepareTls) != CURLE_OK && !m_guard->pinned.isEmpty()) {
+        qCWarning(lcMail) << "this libcurl cannot check a trusted certificate; only the system's store is used";
+        m_guard->pinned.clear();
+        curl_easy_setopt(m_curl, CURLOPT_SSL_VERIFYHOST, 2L);
+    }
+    curl_easy_setopt(m_curl, CURLOPT_SSL_CTX_DATA, m_guard.get());
+    if (!m_options.caFile.isEmpty())
+        curl_easy_setopt(m_curl, CURLOPT_CAINFO, m_options.caFile.toLocal8Bit().constData());
+    // curl stops once logged on; the conversation after that is ours.
+    curl_easy_setopt(m_curl, CURLOPT_CONNECT_ONLY, 1L);
+}
+
+int CurlMailbox::logOn()
+{
+    if (m_curl) {
+        dropConnection();
+        curl_easy_cleanup(m_curl);
+        m_curl = nullptr;
+    }
+    m_live = false;
+    m_in.clear();
+    m_inPos = 0;
+    m_outstanding.clear();
+    m_curl = curl_easy_init();
+    if (!m_curl)
+        return CURLE_OUT_OF_MEMORY;
+    setUpHandle();
+    const qint64 left = m_deadline.remainingTime();
     const long bound = long(left < 0 ? m_options.timeoutSeconds * 1000L
                                      : std::min<qint64>(m_options.timeoutSeconds * 1000L, left));
     curl_easy_setopt(m_curl, CURLOPT_TIMEOUT_MS, bound);
     curl_easy_setopt(m_curl, CURLOPT_CONNECTTIMEOUT_MS, bound);
-    QByteArray status;
-    ReplyBuffer statusBuffer{&status, StatusLimit};
-    ReplyBuffer replyBuffer{&m_reply, command.startsWith("UIDL") ? ListingLimit : HeaderLimit};
-    curl_easy_setopt(m_curl, CURLOPT_CUSTOMREQUEST, command.constData());
-    // A single-line reply (STAT) comes through the header callback only.
-    curl_easy_setopt(m_curl, CURLOPT_NOBODY, multiLine ? 0L : 1L);
-    curl_easy_setopt(m_curl, CURLOPT_HEADERDATA, &statusBuffer);
-    curl_easy_setopt(m_curl, CURLOPT_WRITEDATA, &replyBuffer);
+    QByteArray conversation;
+    ReplyBuffer conversationBuffer{&conversation, StatusLimit};
+    curl_easy_setopt(m_curl, CURLOPT_HEADERDATA, &conversationBuffer);
     char errors[CURL_ERROR_SIZE] = {};
     curl_easy_setopt(m_curl, CURLOPT_ERRORBUFFER, errors);
-    const bool firstCommand = !m_opened;
     const CURLcode rc = curl_easy_perform(m_curl);
     curl_easy_setopt(m_curl, CURLOPT_ERRORBUFFER, nullptr);
-    m_opened = true;
-    long connects = 0;
-    curl_easy_getinfo(m_curl, CURLINFO_NUM_CONNECTS, &connects);
-    reconnected = connects > 0 && !firstCommand;
-    // A connection curl found dead and made again by itself counts too.
-    if (reconnected && !m_connectionLost)
-        m_logOnsAgainLeft = std::max(0, m_logOnsAgainLeft - 1);
-    m_connectionLost = rc != CURLE_OK;
-    // The header callback sees the whole conversation; the reply to our
-    // command is its last line.
-    if (replyBuffer.cut || statusBuffer.cut)
-        qCWarning(lcMail).noquote() << "the reply to" << command.left(4) << "was longer than"
-                                    << (replyBuffer.cut ? replyBuffer.limit : statusBuffer.limit)
-                                    << "bytes; only its start was read";
-    status = mail::lastStatusLine(status);
-    if (!multiLine)
-        m_reply = status;
-    if (rc != CURLE_OK)
-        qCWarning(lcMail).noquote() << command.left(command.indexOf(' ') < 0 ? command.size() : command.indexOf(' '))
-                                    << "failed:" << curl_easy_strerror(rc) << errors << status;
-    return rc;
+    curl_easy_setopt(m_curl, CURLOPT_HEADERDATA, nullptr);
+    if (rc != CURLE_OK) {
+        qCWarning(lcMail).noquote() << "log-on failed:" << curl_easy_strerror(rc) << errors
+                                    << mail::lastStatusLine(conversation);
+        m_connectionLost = true;
+        return rc;
+    }
+    curl_socket_t socket = CURL_SOCKET_BAD;
+    if (curl_easy_getinfo(m_curl, CURLINFO_ACTIVESOCKET, &socket) != CURLE_OK || socket == CURL_SOCKET_BAD) {
+        m_connectionLost = true;
+        return CURLE_COULDNT_CONNECT;
+    }
+    m_socket = int(socket);
+    m_live = true;
+    m_connectionLost = false;
+    m_pipelining = m_trace.sawCapabilities && m_trace.capabilities.contains("PIPELINING");
+    return CURLE_OK;
+}
+
+int CurlMailbox::run(const QByteArray &command, bool multiLine, bool &reconnected)
+{
+    m_reply.clear();
+    reconnected = false;
+    if (m_guard->calledOff || m_deadline.hasExpired()) {
+        m_problem = m_guard->calledOff ? MailProblem::Cancelled : MailProblem::TimedOut;
+        return GaveUp;
+    }
+    if (!m_live) {
+        if (m_opened) {
+            // Logging on again for this command.
+            if (m_logOnsAgainLeft == 0) {
+                m_problem = MailProblem::ServerFailed;
+                return GaveUp;
+            }
+            --m_logOnsAgainLeft;
+            reconnected = true;
+        }
+        m_opened = true;
+        if (const int rc = logOn(); rc != CURLE_OK)
+            return rc;
+    }
+    int rc = sendAll(command + "\r\n");
+    Reply reply;
+    if (rc == CURLE_OK)
+        rc = readReply(multiLine, command.startsWith("UIDL") ? ListingLimit : HeaderLimit, reply,
+                       command.startsWith("TOP"));
+    const QByteArray verb = command.left(command.indexOf(' ') < 0 ? command.size() : command.indexOf(' '));
+    if (rc != CURLE_OK) {
+        qCWarning(lcMail).noquote() << verb << "failed:"
+                                    << (rc == OutOfStep ? "the reply is no POP3 reply"
+                                        : rc == GaveUp  ? "the check was called off or ran out of time"
+                                                        : curl_easy_strerror(CURLcode(rc)));
+        dropConnection();
+        return rc;
+    }
+    if (reply.cut)
+        qCWarning(lcMail).noquote() << "the reply to" << verb << "was longer than the" << HeaderLimit
+                                    << "bytes read of it";
+    m_reply = multiLine && reply.ok ? reply.body : reply.status;
+    if (!reply.ok) {
+        qCInfo(lcMail).noquote() << verb << "was refused:" << reply.status.left(200);
+        return Refused;
+    }
+    return CURLE_OK;
 }
 
 void CurlMailbox::OpenMailbox()
@@ -357,6 +574,9 @@ void CurlMailbox::OpenMailbox()
     m_encrypted = false;
     m_connectionLost = false;
     m_opened = false;
+    m_live = false;
+    m_outstanding.clear();
+    m_nextToSend = 1;
     m_logOnsAgainLeft = 1;
     m_problem = MailProblem::None;
     m_deadline = QDeadlineTimer(std::chrono::seconds(std::max(1, m_options.checkSeconds)), Qt::PreciseTimer);
@@ -372,13 +592,6 @@ void CurlMailbox::OpenMailbox()
         m_problem = MailProblem::Cancelled;
         return;
     }
-    m_curl = curl_easy_init();
-    if (!m_curl) {
-        m_lastError = NotOpen;
-        m_problem = MailProblem::ServerFailed;
-        return;
-    }
-    const long seconds = m_options.timeoutSeconds;
     const bool implicitTls = m_url.startsWith("pop3s:");
     const QString host = QUrl(QString::fromLatin1(m_url)).host();
     m_guard->host = host.toUtf8();
@@ -387,47 +600,15 @@ void CurlMailbox::OpenMailbox()
     m_guard->pinned = QByteArray::fromHex(m_security.trustedCertificate.toLatin1());
     if (m_guard->pinned.size() != 32)
         m_guard->pinned.clear();
-    curl_easy_setopt(m_curl, CURLOPT_URL, m_url.constData());
-    curl_easy_setopt(m_curl, CURLOPT_PROTOCOLS_STR, "pop3,pop3s");
-    curl_easy_setopt(m_curl, CURLOPT_USERNAME, m_user.toUtf8().constData());
-    curl_easy_setopt(m_curl, CURLOPT_PASSWORD, m_password.toUtf8().constData());
-    curl_easy_setopt(m_curl, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(m_curl, CURLOPT_SERVER_RESPONSE_TIMEOUT, seconds);
-    curl_easy_setopt(m_curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(m_curl, CURLOPT_LOW_SPEED_TIME, seconds);
-    curl_easy_setopt(m_curl, CURLOPT_HEADERFUNCTION, appendTo);
-    curl_easy_setopt(m_curl, CURLOPT_WRITEFUNCTION, appendTo);
     m_trace = TlsTrace{};
-    curl_easy_setopt(m_curl, CURLOPT_DEBUGFUNCTION, traceTls);
-    curl_easy_setopt(m_curl, CURLOPT_DEBUGDATA, &m_trace);
-    curl_easy_setopt(m_curl, CURLOPT_VERBOSE, 1L);
-    // Cancel() reaches the sockets and stops any transfer at once.
-    curl_easy_setopt(m_curl, CURLOPT_OPENSOCKETFUNCTION, openSocket);
-    curl_easy_setopt(m_curl, CURLOPT_OPENSOCKETDATA, m_guard.get());
-    curl_easy_setopt(m_curl, CURLOPT_CLOSESOCKETFUNCTION, closeSocket);
-    curl_easy_setopt(m_curl, CURLOPT_CLOSESOCKETDATA, m_guard.get());
-    curl_easy_setopt(m_curl, CURLOPT_XFERINFOFUNCTION, progress);
-    curl_easy_setopt(m_curl, CURLOPT_XFERINFODATA, m_guard.get());
-    curl_easy_setopt(m_curl, CURLOPT_NOPROGRESS, 0L);
-    // Every TLS path verifies before the password is sent; curl's log-ons
-    // again inside the check keep these options.
-    if (!implicitTls)
-        curl_easy_setopt(m_curl, CURLOPT_USE_SSL, long(m_security.allowPlain ? CURLUSESSL_TRY : CURLUSESSL_ALL));
-    curl_easy_setopt(m_curl, CURLOPT_SSL_VERIFYPEER, 1L);
-    curl_easy_setopt(m_curl, CURLOPT_SSL_VERIFYHOST, m_guard->pinned.isEmpty() ? 2L : 0L);
-    if (curl_easy_setopt(m_curl, CURLOPT_SSL_CTX_FUNCTION, prepareTls) != CURLE_OK && !m_guard->pinned.isEmpty()) {
-        qCWarning(lcMail) << "this libcurl cannot check a trusted certificate; only the system's store is used";
-        m_guard->pinned.clear();
-        curl_easy_setopt(m_curl, CURLOPT_SSL_VERIFYHOST, 2L);
-    }
-    curl_easy_setopt(m_curl, CURLOPT_SSL_CTX_DATA, m_guard.get());
-    if (!m_options.caFile.isEmpty())
-        curl_easy_setopt(m_curl, CURLOPT_CAINFO, m_options.caFile.toLocal8Bit().constData());
 
+    m_opened = true;
+    int rc = logOn();
     bool reconnected = false;
-    int rc = run("STAT", false, reconnected);
+    if (rc == CURLE_OK)
+        rc = run("STAT", false, reconnected);
     if (rc != CURLE_OK) {
-        m_problem = problemOf(rc);
+        m_problem = rc == Refused ? MailProblem::ServerFailed : problemOf(rc);
         qCWarning(lcMail).noquote() << "log-on to" << m_url << "failed";
         if (m_problem == MailProblem::UntrustedCertificate || m_problem == MailProblem::ChangedCertificate)
             qCWarning(lcMail).noquote() << "the certificate of" << m_url << "is not trusted (SHA-256"
@@ -449,19 +630,19 @@ void CurlMailbox::OpenMailbox()
 
     m_encrypted = m_trace.plainLogOns == 0 && (implicitTls || m_trace.upgraded);
     qCInfo(lcMail).noquote() << "logged on to" << m_url << (m_encrypted ? "over TLS:" : "in plain text:") << m_count
-                             << "messages";
+                             << "messages" << (m_pipelining ? "(commands in batches)" : "");
     if (!m_encrypted)
         qCInfo(lcMail).noquote() << m_url << "offers no STLS: the check runs in plain text, as allowed for this server";
     const bool offersUidl = !m_trace.sawCapabilities || m_trace.capabilities.contains("UIDL");
-    if (!offersUidl || !readUidList()) {
+    if (m_count > 0 && (!offersUidl || !readUidList())) {
         qCInfo(lcMail) << "no UIDL: messages are read by number, and a lost connection ends the reading";
         if (m_connectionLost) {
-            // curl dropped the connection after the -ERR: count again on
-            // the new one (its one log-on again), where the numbers hold.
+            // The connection broke at UIDL: count again on a new one (the
+            // one log-on again), where the numbers hold.
             rc = run("STAT", false, reconnected);
             count = rc == CURLE_OK ? mail::statCount(m_reply) : std::nullopt;
             if (!count) {
-                m_problem = rc == CURLE_OK ? MailProblem::ServerFailed : problemOf(rc);
+                m_problem = rc == CURLE_OK || rc == Refused ? MailProblem::ServerFailed : problemOf(rc);
                 m_lastError = rc == CURLE_OK ? int(BadReply) : rc;
                 return;
             }
@@ -489,6 +670,88 @@ bool CurlMailbox::readUidList()
     return true;
 }
 
+void CurlMailbox::sendBatch()
+{
+    // Half a batch still on its way keeps the server busy while it is read.
+    if (m_outstanding.size() * 2 > BatchCommands / 2 || m_nextToSend > m_count)
+        return;
+    QByteArray commands;
+    while (m_outstanding.size() * 2 < BatchCommands && m_nextToSend <= m_count) {
+        const int number = m_nextToSend++;
+        const int onServer = m_current.value(m_uids[number - 1], 0);
+        if (onServer == 0)
+            continue;
+        const QByteArray n = QByteArray::number(onServer);
+        commands += "UIDL " + n + "\r\nTOP " + n + " 0\r\n";
+        m_outstanding.append({number, onServer});
+    }
+    if (!commands.isEmpty() && sendAll(commands) != CURLE_OK)
+        dropConnection();
+}
+
+// The reply to "UIDL n" must name message n with the id counted for it;
+// the "TOP n 0" behind it is then the headers of that message. With
+// PIPELINING the pairs go out in batches; without, each command waits for
+// the reply to the one before.
+int CurlMailbox::fetchAnchored(int number, int onServer)
+{
+    if (!m_pipelining) {
+        const QByteArray n = QByteArray::number(onServer);
+        if (const int rc = sendAll("UIDL " + n + "\r\n"); rc != CURLE_OK) {
+            dropConnection();
+            return rc;
+        }
+        m_outstanding = {{number, onServer}};
+    } else {
+        if (m_outstanding.isEmpty() || m_outstanding.first().number != number) {
+            // Asked out of the order sent: what is on its way is let go.
+            if (!m_outstanding.isEmpty()) {
+                dropConnection();
+                return Reconnected;
+            }
+            m_nextToSend = number;
+        }
+        sendBatch();
+        if (!m_live)
+            return CURLE_SEND_ERROR;
+        if (m_outstanding.isEmpty() || m_outstanding.first().number != number)
+            return NoSuchMessage;
+    }
+    m_outstanding.removeFirst();
+    Reply anchor;
+    int rc = readReply(false, StatusLimit, anchor);
+    const QList<QByteArray> words = anchor.status.simplified().split(' ');
+    if (rc == CURLE_OK && anchor.ok
+        && (words.size() != 3 || words[1] != QByteArray::number(onServer) || words[2] != m_uids[number - 1])) {
+        qCWarning(lcMail).noquote() << "UIDL" << onServer << "gave" << anchor.status.left(200)
+                                    << "; the replies are out of step";
+        rc = OutOfStep;
+    }
+    if (rc == CURLE_OK && !m_pipelining)
+        rc = sendAll("TOP " + QByteArray::number(onServer) + " 0\r\n");
+    Reply headers;
+    if (rc == CURLE_OK)
+        rc = readReply(true, HeaderLimit, headers, true);
+    if (rc != CURLE_OK) {
+        qCWarning(lcMail).noquote() << "reading message" << number << "failed:"
+                                    << (rc == OutOfStep ? "the replies are out of step"
+                                        : rc == GaveUp  ? "the check was called off or ran out of time"
+                                                        : curl_easy_strerror(CURLcode(rc)));
+        dropConnection();
+        return rc;
+    }
+    if (!anchor.ok || !headers.ok) {
+        qCInfo(lcMail).noquote() << "message" << number << "was refused:"
+                                 << (anchor.ok ? headers.status : anchor.status).left(200);
+        return Refused;
+    }
+    if (headers.cut)
+        qCWarning(lcMail).noquote() << "the headers of message" << number << "were longer than the" << HeaderLimit
+                                    << "bytes read of them";
+    m_reply = headers.body;
+    return CURLE_OK;
+}
+
 void CurlMailbox::FetchMessage(qint16 number)
 {
     m_label = QString::number(number);
@@ -508,9 +771,9 @@ void CurlMailbox::FetchMessage(qint16 number)
         return;
     }
     const bool mapped = m_uids.size() == m_count;
-    if (m_resync) {
-        // The last command failed and curl dropped the connection: learn
-        // where each message stands now.
+    if (m_resync || !m_live) {
+        // The connection was lost: a new one learns where each message
+        // stands now.
         if (!mapped || !readUidList()) {
             m_lastError = Reconnected;
             return;
@@ -523,16 +786,17 @@ void CurlMailbox::FetchMessage(qint16 number)
         m_lastError = NoSuchMessage;
         return;
     }
-    bool reconnected = false;
-    const int rc = run("TOP " + QByteArray::number(onServer) + " 0", true, reconnected);
-    if (rc != CURLE_OK || reconnected) {
-        if (rc == CURLE_OK)
-            qCWarning(lcMail) << "the connection was made afresh while reading message" << number;
-        m_resync = true;
-        // Whatever came over a connection that is not the one counted on
-        // is not read out without ids to match it.
-        m_connectionLost = m_connectionLost || !mapped;
-        m_lastError = rc != CURLE_OK ? rc : int(Reconnected);
+    int rc = CURLE_OK;
+    if (mapped) {
+        rc = fetchAnchored(number, onServer);
+    } else {
+        bool reconnected = false;
+        rc = run("TOP " + QByteArray::number(onServer) + " 0", true, reconnected);
+    }
+    if (rc != CURLE_OK) {
+        if (!m_live)
+            m_resync = true;
+        m_lastError = rc;
         return;
     }
     m_from = mail::senderName(mail::headerField(m_reply, "From"));
@@ -544,19 +808,20 @@ void CurlMailbox::CloseMailbox()
 {
     if (!m_curl)
         return;
-    if (m_guard->calledOff || m_deadline.hasExpired() || m_connectionLost) {
-        // Logging off would wait on a server that is not answering, or
-        // log on again only to say QUIT.
+    if (m_guard->calledOff || m_deadline.hasExpired() || !m_live || !m_outstanding.isEmpty()) {
+        // Logging off would wait on a server that is not answering, on
+        // replies still on their way, or log on again only to say QUIT.
         std::lock_guard lock(m_guard->mutex);
         m_guard->cancelled = true;
         m_guard->shutAll();
     } else {
-        const qint64 left = m_deadline.remainingTime();
-        if (left > 0)
-            curl_easy_setopt(m_curl, CURLOPT_SERVER_RESPONSE_TIMEOUT,
-                             long(std::clamp<qint64>(left / 1000, 1, m_options.timeoutSeconds)));
+        bool reconnected = false;
+        run("QUIT", false, reconnected);
+        if (m_socket >= 0)
+            ::shutdown(m_socket, SHUT_RDWR);
     }
-    // Cleaning up says QUIT on a connection still open.
+    m_live = false;
+    m_outstanding.clear();
     curl_easy_cleanup(m_curl);
     m_curl = nullptr;
     std::lock_guard lock(m_guard->mutex);
