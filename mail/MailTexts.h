@@ -4,6 +4,8 @@
 
 #include <QString>
 
+#include <optional>
+
 // What the mail page, the status bar and the character tell the user about
 // a mail check and its security, all in one place.
 namespace kestrova::mailtext {
@@ -12,13 +14,14 @@ namespace kestrova::mailtext {
 inline const QString NotEncrypted = QStringLiteral("not encrypted");
 
 // Why a check failed or stopped short, as the status bar puts it after
-// "Last check 14:05: ".
+// "Last check 14:05: ". The character says none of it: a failed log-on
+// ends the check silently.
 QString problem(MailProblem problem);
 
-// What the character says when a check the user asked for was refused for
-// the password's sake; empty for other failures, which only the status bar
-// shows.
-QString spokenProblem(MailProblem problem);
+// What the mail page says under "Check every" about timed checks: off, or
+// every N minutes while a dial-up connection is up, and whether one is up
+// now (`dialUpUp`: nothing when the connections could not be listed).
+QString timedChecks(int minutes, std::optional<bool> dialUpUp);
 
 // Said when a check is asked for while one still runs.
 inline const QString StillChecking = QStringLiteral("I'm still checking the mail.");

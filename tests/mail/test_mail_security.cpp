@@ -182,6 +182,9 @@ private Q_SLOTS:
         // compare, and only where there was one.
         QCOMPARE(o.result.certificate, certificateShown ? fingerprintOf(m_certA) : QString());
         QVERIFY(mailCheckStatus(o.result, QStringLiteral("09:05")).contains(QStringLiteral("password not sent")));
+        if (problem == int(MailProblem::NoEncryption))
+            QCOMPARE(mailCheckStatus(o.result, QStringLiteral("09:05")),
+                     QStringLiteral("Last check 09:05: not encrypted: the server offers no STLS, password not sent"));
     }
 
     void trustedCertificateIsAccepted()
