@@ -18,6 +18,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <functional>
 #include <mutex>
 #include <set>
 
@@ -82,14 +83,30 @@ constexpr qsizetype ListingLimit = 4 * 1024 * 1024;
 int traceTls(CURL *curl, curl_infotype type, char *data, size_t size, void *user)
 {
     auto *trace = static_cast<CurlMailbox::TlsTrace *>(user);
-    const QByteArray line = QByteArray::fromRawData(data, qsizetype(size)).trimmed();
+    QByteArray line = QByteArray::fromRawData(data, qsizetype(size)).trimmed();
+    if (trace->imap && type == CURLINFO_HEADER_OUT) {
+        // "A001 LOGIN ...": the verb follows the tag.
+        line = line.mid(line.indexOf(' ') + 1);
+    } else if (trace->imap && type == CURLINFO_HEADER_IN) {
+        // An IMAP server lists its capabilities on one line.
+        if (line.startsWith("* CAPABILITY ") || line.contains("[CAPABILITY ")) {
+            const qsizetype from = line.indexOf("CAPABILITY ") + 11;
+            const qsizetype end = line.indexOf(']', from);
+            trace->capabilities = line.mid(from, end < 0 ? -1 : end - from).toUpper().split(' ');
+            trace->sawCapabilities = true;
+        } else if (trace->askedStls && !line.startsWith('*')) {
+            trace->upgraded = trace->upgraded || line.mid(line.indexOf(' ') + 1).startsWith("OK");
+            trace->askedStls = false;
+        }
+        return 0;
+    }
     if (type == CURLINFO_HEADER_OUT) {
         const QByteArray verb = line.left(line.indexOf(' ') < 0 ? line.size() : line.indexOf(' ')).toUpper();
-        trace->askedStls = verb == "STLS";
+        trace->askedStls = verb == "STLS" || verb == "STARTTLS";
         if (verb == "CAPA") {
             trace->readingCapabilities = true;
             trace->capabilities.clear();
-        } else if (verb == "USER" || verb == "AUTH" || verb == "APOP") {
+        } else if (verb == "USER" || verb == "AUTH" || verb == "APOP" || verb == "LOGIN" || verb == "AUTHENTICATE") {
             curl_tlssessioninfo *tls = nullptr;
             const bool overTls = curl_easy_getinfo(curl, CURLINFO_TLS_SSL_PTR, &tls) == CURLE_OK && tls
                                  && tls->backend != CURLSSLBACKEND_NONE && tls->internals;
@@ -291,10 +308,12 @@ QByteArray CurlMailbox::serverUrl(const QString &server)
         return {};
     QUrl url(text.contains(QStringLiteral("://")) ? text : QStringLiteral("pop3://") + text, QUrl::StrictMode);
     const QString scheme = url.scheme().toLower();
-    if (!url.isValid() || url.host().isEmpty() || (scheme != u"pop3" && scheme != u"pop3s"))
+    static const QHash<QString, int> ports{{QStringLiteral("pop3"), 110}, {QStringLiteral("pop3s"), 995},
+                                           {QStringLiteral("imap"), 143}, {QStringLiteral("imaps"), 993}};
+    if (!url.isValid() || url.host().isEmpty() || !ports.contains(scheme))
         return {};
     url.setScheme(scheme);
-    url.setPort(url.port(scheme == u"pop3s" ? 995 : 110));
+    url.setPort(url.port(ports.value(scheme)));
     url.setUserInfo(QString());
     url.setPath(QStringLiteral("/"));
     url.setQuery(QString());
@@ -431,9 +450,9 @@ int CurlMailbox::readReply(bool multiLine, qsizetype limit, Reply &reply, bool h
 void CurlMailbox::setUpHandle()
 {
     const long seconds = m_options.timeoutSeconds;
-    const bool implicitTls = m_url.startsWith("pop3s:");
+    const bool implicitTls = m_url.startsWith("pop3s:") || m_url.startsWith("imaps:");
     curl_easy_setopt(m_curl, CURLOPT_URL, m_url.constData());
-    curl_easy_setopt(m_curl, CURLOPT_PROTOCOLS_STR, "pop3,pop3s");
+    curl_easy_setopt(m_curl, CURLOPT_PROTOCOLS_STR, "pop3,pop3s,imap,imaps");
     curl_easy_setopt(m_curl, CURLOPT_USERNAME, m_user.toUtf8().constData());
     curl_easy_setopt(m_curl, CURLOPT_PASSWORD, m_password.toUtf8().constData());
     curl_easy_setopt(m_curl, CURLOPT_NOSIGNAL, 1L);
@@ -486,6 +505,8 @@ int CurlMailbox::logOn()
     if (!m_curl)
         return CURLE_OUT_OF_MEMORY;
     setUpHandle();
+    // Whether this connection went over to TLS.
+    m_trace.upgraded = false;
     const qint64 left = m_deadline.remainingTime();
     const long bound = long(left < 0 ? m_options.timeoutSeconds * 1000L
                                      : std::min<qint64>(m_options.timeoutSeconds * 1000L, left));
@@ -511,6 +532,15 @@ int CurlMailbox::logOn()
         return CURLE_COULDNT_CONNECT;
     }
     m_socket = int(socket);
+    const bool overTls = m_url.startsWith("pop3s:") || m_url.startsWith("imaps:") || m_trace.upgraded;
+    if (!overTls && !m_security.allowPlain) {
+        // Logged on without a password (IMAP's PREAUTH), still in plain
+        // text: nothing is read over it.
+        qCWarning(lcMail).noquote() << m_url << "let us in without encryption; plain text is not allowed for it";
+        ::shutdown(m_socket, SHUT_RDWR);
+        m_connectionLost = true;
+        return CURLE_USE_SSL_FAILED;
+    }
     m_live = true;
     m_connectionLost = false;
     m_pipelining = m_trace.sawCapabilities && m_trace.capabilities.contains("PIPELINING");
@@ -582,7 +612,7 @@ void CurlMailbox::OpenMailbox()
     m_deadline = QDeadlineTimer(std::chrono::seconds(std::max(1, m_options.checkSeconds)), Qt::PreciseTimer);
     m_url = serverUrl(m_host);
     if (m_url.isEmpty()) {
-        qCWarning(lcMail).noquote() << "no POP3 server in" << m_host;
+        qCWarning(lcMail).noquote() << "no mail server in" << m_host;
         m_lastError = BadReply;
         m_problem = MailProblem::NoServer;
         return;
@@ -601,6 +631,15 @@ void CurlMailbox::OpenMailbox()
     if (m_guard->pinned.size() != 32)
         m_guard->pinned.clear();
     m_trace = TlsTrace{};
+    m_imap = m_url.startsWith("imap");
+    m_trace.imap = m_imap;
+    m_imapHeaders.clear();
+    m_imapFetched = false;
+    m_tag = 0;
+    if (m_imap) {
+        openImap();
+        return;
+    }
 
     m_opened = true;
     int rc = logOn();
@@ -765,6 +804,10 @@ void CurlMailbox::FetchMessage(qint16 number)
         m_lastError = NoSuchMessage;
         return;
     }
+    if (m_imap) {
+        fetchImap(number);
+        return;
+    }
     if (Finished()) {
         m_lastError = GaveUp;
         m_problem = m_deadline.hasExpired() ? MailProblem::TimedOut : MailProblem::ServerFailed;
@@ -814,6 +857,10 @@ void CurlMailbox::CloseMailbox()
         std::lock_guard lock(m_guard->mutex);
         m_guard->cancelled = true;
         m_guard->shutAll();
+    } else if (m_imap) {
+        imapCommand("LOGOUT", nullptr);
+        if (m_socket >= 0)
+            ::shutdown(m_socket, SHUT_RDWR);
     } else {
         bool reconnected = false;
         run("QUIT", false, reconnected);
@@ -826,6 +873,161 @@ void CurlMailbox::CloseMailbox()
     m_curl = nullptr;
     std::lock_guard lock(m_guard->mutex);
     m_guard->cancelled = m_guard->calledOff;
+}
+
+// IMAP: the inbox is opened read-only (EXAMINE) and every message's sender
+// and subject are asked for in one FETCH with BODY.PEEK, which leaves the
+// \Seen flags as they are; nothing is stored, copied or expunged. Each
+// answer names its message, and a header block comes as a literal read by
+// its length, so nothing inside it is taken for a response.
+int CurlMailbox::readImapLine(QByteArray &line, QList<QByteArray> &literals)
+{
+    line.clear();
+    literals.clear();
+    const QDeadlineTimer until = replyBound();
+    qsizetype stored = 0;
+    for (;;) {
+        QByteArray part;
+        bool cut = false;
+        if (const int rc = readLine(part, StatusLimit, cut, until); rc != CURLE_OK)
+            return rc;
+        line += part;
+        // A line ending in "{n}" goes on after n bytes of literal.
+        if (cut || !part.endsWith('}'))
+            return CURLE_OK;
+        const qsizetype open = part.lastIndexOf('{');
+        bool ok = false;
+        const qint64 size = open < 0 ? -1 : part.mid(open + 1, part.size() - open - 2).toLongLong(&ok);
+        if (!ok || size < 0)
+            return CURLE_OK;
+        QByteArray literal;
+        qint64 left = size;
+        while (left > 0) {
+            if (m_inPos >= m_in.size()) {
+                if (const int rc = fill(until); rc != CURLE_OK)
+                    return rc;
+            }
+            const qsizetype take = qsizetype(std::min<qint64>(left, m_in.size() - m_inPos));
+            const qsizetype room = std::max<qsizetype>(0, ImapHeaderLimit - literal.size());
+            literal.append(m_in.constData() + m_inPos, std::min(take, room));
+            m_inPos += take;
+            left -= take;
+        }
+        stored += literal.size();
+        literals << literal;
+        line += "\x01";
+        if (literals.size() > 16 || stored > 4 * ImapHeaderLimit)
+            return OutOfStep;
+    }
+}
+
+int CurlMailbox::imapCommand(const QByteArray &command, const std::function<void(const QByteArray &, const QList<QByteArray> &)> &untagged)
+{
+    if (!m_live)
+        return GaveUp;
+    const QByteArray tag = "k" + QByteArray::number(++m_tag);
+    if (const int rc = sendAll(tag + ' ' + command + "\r\n"); rc != CURLE_OK) {
+        dropConnection();
+        return rc;
+    }
+    QByteArray line;
+    QList<QByteArray> literals;
+    for (;;) {
+        if (m_guard->calledOff) {
+            dropConnection();
+            return GaveUp;
+        }
+        int rc = readImapLine(line, literals);
+        if (rc == CURLE_OK && !line.startsWith("* ") && !line.startsWith(tag + ' '))
+            rc = OutOfStep;
+        if (rc != CURLE_OK) {
+            qCWarning(lcMail).noquote() << command.left(command.indexOf(' ') < 0 ? command.size() : command.indexOf(' '))
+                                        << "failed:"
+                                        << (rc == OutOfStep ? "a line that is no answer to it"
+                                            : rc == GaveUp  ? "the check was called off or ran out of time"
+                                                            : curl_easy_strerror(CURLcode(rc)));
+            dropConnection();
+            return rc;
+        }
+        if (line.startsWith(tag + ' ')) {
+            if (line.mid(tag.size() + 1).startsWith("OK"))
+                return CURLE_OK;
+            qCInfo(lcMail).noquote() << command.left(8) << "was refused:" << line.left(200);
+            return Refused;
+        }
+        if (untagged)
+            untagged(line.mid(2), literals);
+    }
+}
+
+void CurlMailbox::openImap()
+{
+    m_opened = true;
+    int rc = logOn();
+    long exists = -1;
+    if (rc == CURLE_OK)
+        rc = imapCommand("EXAMINE INBOX", [&exists](const QByteArray &line, const QList<QByteArray> &) {
+            const QList<QByteArray> words = line.split(' ');
+            bool ok = false;
+            const long n = words.value(0).toLong(&ok);
+            if (words.size() == 2 && words[1].toUpper() == "EXISTS" && ok && n >= 0)
+                exists = n;
+        });
+    if (rc != CURLE_OK || exists < 0) {
+        m_problem = rc == CURLE_OK || rc == Refused ? MailProblem::ServerFailed : problemOf(rc);
+        qCWarning(lcMail).noquote() << "log-on to" << m_url << "failed" << (rc == CURLE_OK ? "(no message count)" : "");
+        if (m_problem == MailProblem::UntrustedCertificate || m_problem == MailProblem::ChangedCertificate)
+            qCWarning(lcMail).noquote() << "the certificate of" << m_url << "is not trusted (SHA-256"
+                                        << fingerprintText(m_guard->presented) + "); no password was sent";
+        else if (m_problem == MailProblem::NoEncryption)
+            qCWarning(lcMail).noquote() << m_url << "offers no STARTTLS, and plain log-on is not allowed for it;"
+                                        << "no password was sent";
+        m_lastError = rc == CURLE_OK ? int(BadReply) : rc;
+        return;
+    }
+    m_count = qint16(std::min(exists, 32767L));
+    m_encrypted = m_trace.plainLogOns == 0 && (m_url.startsWith("imaps:") || m_trace.upgraded);
+    qCInfo(lcMail).noquote() << "logged on to" << m_url << (m_encrypted ? "over TLS:" : "in plain text:") << m_count
+                             << "messages in the inbox";
+    m_lastError = 0;
+}
+
+void CurlMailbox::fetchImap(int number)
+{
+    if (!m_imapFetched) {
+        m_imapFetched = true;
+        qsizetype kept = 0;
+        const int rc = imapCommand(
+            "FETCH 1:" + QByteArray::number(m_count) + " (BODY.PEEK[HEADER.FIELDS (FROM SUBJECT)])",
+            [this, &kept](const QByteArray &line, const QList<QByteArray> &literals) {
+                // "<n> FETCH (BODY[HEADER.FIELDS (FROM SUBJECT)] {size}": the
+                // literal is message n's header block.
+                const QList<QByteArray> words = line.split(' ');
+                bool ok = false;
+                const int n = words.value(0).toInt(&ok);
+                if (words.value(1).toUpper() != "FETCH" || !ok || n < 1 || n > m_count || literals.size() != 1
+                    || !line.toUpper().contains("BODY[HEADER.FIELDS")) {
+                    qCInfo(lcMail).noquote() << "an answer that is no message's headers was left aside";
+                    return;
+                }
+                if (m_imapHeaders.contains(n) || kept > ImapTotalLimit) {
+                    qCWarning(lcMail) << "a second header block for message" << n << "was left aside";
+                    return;
+                }
+                kept += literals.first().size();
+                m_imapHeaders.insert(n, literals.first());
+            });
+        if (rc != CURLE_OK && rc != Refused)
+            m_problem = problemOf(rc);
+    }
+    const auto found = m_imapHeaders.constFind(number);
+    if (found == m_imapHeaders.constEnd()) {
+        m_lastError = NoSuchMessage;
+        return;
+    }
+    m_from = mail::senderName(mail::headerField(*found, "From"));
+    m_subject = mail::decodeHeader(mail::headerField(*found, "Subject")).trimmed();
+    m_lastError = 0;
 }
 
 } // namespace kestrova

@@ -27,6 +27,13 @@ QString timedChecks(int minutes, std::optional<bool> dialUpUp);
 inline const QString StillChecking = QStringLiteral("I'm still checking the mail.");
 inline const QString StillCheckingStatus = QStringLiteral("A mail check is already running; its result follows.");
 
+// What the server box takes, as its placeholder and tool tip.
+inline const QString ServerPlaceholder = QStringLiteral("pop.example.org or imap://mail.example.org");
+inline const QString ServerHint = QStringLiteral(
+    "A POP3 server: its name (port 110, with STLS), name:port, or pop3s://name for TLS from the start (port 995).\n"
+    "An IMAP server: imap://name (port 143, with STARTTLS) or imaps://name (port 993); its inbox is read without "
+    "marking anything as read.");
+
 // The mail page's security controls.
 inline const QString AllowPlainCaption =
     QStringLiteral("Allow log-on &without encryption (anyone on the network can then read the password)");

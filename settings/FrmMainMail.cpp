@@ -100,6 +100,8 @@ void FrmMain::buildMailPage(QFrame *page)
         grid->addWidget(LblServer[i], 1 + i, 0);
         grid->addWidget(*boxes[i], 1 + i, 1, 1, 3);
     }
+    TxtServer->setPlaceholderText(mailtext::ServerPlaceholder);
+    TxtServer->setToolTip(mailtext::ServerHint);
     TxtPass->setEchoMode(QLineEdit::Password);
     // Each typed character shows as "*", whatever the style's own mask.
     TxtPass->setStyleSheet(QStringLiteral("lineedit-password-character: 42"));

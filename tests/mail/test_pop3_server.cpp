@@ -274,7 +274,10 @@ private Q_SLOTS:
         QTest::newRow("pop3s url") << "POP3S://localhost:9950/x" << QByteArray("pop3s://localhost:9950/");
         QTest::newRow("pop3s default") << "pop3s://localhost" << QByteArray("pop3s://localhost:995/");
         QTest::newRow("ipv6") << "[::1]:2110" << QByteArray("pop3://[::1]:2110/");
-        QTest::newRow("other scheme") << "imap://localhost" << QByteArray();
+        QTest::newRow("imap default") << "imap://localhost" << QByteArray("imap://localhost:143/");
+        QTest::newRow("imaps url") << "IMAPS://Mail.Example.org:9930/INBOX" << QByteArray("imaps://mail.example.org:9930/");
+        QTest::newRow("other scheme") << "smtp://localhost" << QByteArray();
+        QTest::newRow("web address") << "https://mail.example.org" << QByteArray();
         QTest::newRow("empty") << "" << QByteArray();
     }
     void serverTextForms()
