@@ -34,16 +34,13 @@ QString problem(MailProblem problem)
 QString timedChecks(int minutes, std::optional<bool> dialUpUp)
 {
     if (minutes <= 0)
-        return QStringLiteral("Timed checks are off; \"Check\" checks now.");
-    const QString every = minutes == 1 ? QStringLiteral("every minute") : QStringLiteral("every %1 minutes").arg(minutes);
-    const QString rule = QStringLiteral("Timed checks run %1 only while a dial-up connection (modem, mobile broadband "
-                                        "or PPPoE) is up")
-                             .arg(every);
+        return QStringLiteral("Timed checks are off.");
     if (!dialUpUp)
-        return rule + QStringLiteral("; the connections could not be listed.");
-    if (*dialUpUp)
-        return rule + QStringLiteral("; one is up now.");
-    return rule + QStringLiteral("; none is up now, so none will come. \"Check\" checks at any time.");
+        return QStringLiteral("Timed checks need a dial-up connection; the connections could not be listed.");
+    if (!*dialUpUp)
+        return QStringLiteral("Timed checks need a dial-up connection; none is up now.");
+    return minutes == 1 ? QStringLiteral("Timed checks every minute while the dial-up connection is up.")
+                        : QStringLiteral("Timed checks every %1 minutes while the dial-up connection is up.").arg(minutes);
 }
 
 namespace {

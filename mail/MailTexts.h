@@ -22,6 +22,10 @@ QString problem(MailProblem problem);
 // every N minutes while a dial-up connection is up, and whether one is up
 // now (`dialUpUp`: nothing when the connections could not be listed).
 QString timedChecks(int minutes, std::optional<bool> dialUpUp);
+// What counts as dial-up, as that line's tool tip.
+inline const QString TimedChecksHint = QStringLiteral(
+    "Timed checks come only while a dial-up connection is up: a modem, mobile broadband (GSM, UMTS, LTE, CDMA) or "
+    "PPPoE connection. Wired and wireless networks do not count. \"Check\" checks at any time.");
 
 // Said when a check is asked for while one still runs.
 inline const QString StillChecking = QStringLiteral("I'm still checking the mail.");

@@ -136,6 +136,7 @@ void FrmMain::buildMailPage(QFrame *page)
     auto *timedChecks = new QLabel(page);
     timedChecks->setObjectName(QStringLiteral("LblTimedChecks"));
     timedChecks->setWordWrap(true);
+    timedChecks->setToolTip(mailtext::TimedChecksHint);
     grid->addWidget(timedChecks, 8, 1, 1, 3);
     page->installEventFilter(new TimedChecksLine(timedChecks, m_host.mailWatch(), m_host.context().platform));
     CmdCheck = new QPushButton(QStringLiteral("Chec&k"), page);

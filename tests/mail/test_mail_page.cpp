@@ -213,18 +213,18 @@ private Q_SLOTS:
         auto *line = w->findChild<QLabel *>(QStringLiteral("LblTimedChecks"));
         QVERIFY(line);
         QCOMPARE(line->text(), mailtext::timedChecks(5, false));
-        QVERIFY(line->text().contains(QStringLiteral("only while a dial-up connection")));
-        QVERIFY(line->text().contains(QStringLiteral("none is up now")));
+        QCOMPARE(line->text(), QStringLiteral("Timed checks need a dial-up connection; none is up now."));
+        QVERIFY(line->toolTip().contains(QStringLiteral("Wired and wireless networks do not count")));
         // The modem comes up: the next tick with the window open says so.
         m_run->platform.dialUp.state = true;
         tick();
         QCOMPARE(line->text(), mailtext::timedChecks(5, true));
-        QVERIFY(line->text().contains(QStringLiteral("one is up now")));
+        QCOMPARE(line->text(), QStringLiteral("Timed checks every 5 minutes while the dial-up connection is up."));
         // Switched off.
         w->TxtChkInterval->setText(QStringLiteral("0"));
         w->CmdSave_Click();
         QCOMPARE(line->text(), mailtext::timedChecks(0, true));
-        QVERIFY(line->text().startsWith(QStringLiteral("Timed checks are off")));
+        QCOMPARE(line->text(), QStringLiteral("Timed checks are off."));
     }
 
     void countersOutliveTheWindow()
