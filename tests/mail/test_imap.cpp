@@ -184,6 +184,23 @@ private Q_SLOTS:
         QCOMPARE(server.log().count(QStringLiteral("Login: user=<kess>")), 0);
     }
 
+    // The certificate the user trusted by its fingerprint stands in for
+    // the system's store on IMAP as on POP3.
+    void trustedFingerprintOverStartTls()
+    {
+        DovecotServer server({message("Ann <ann@example.org>", "Pinned")});
+        QVERIFY(server.running());
+        CurlMailbox box(quick());
+        RecordingSink sink;
+        const MailCheckResult r = CheckMail(
+            box, account(server.imapServer(), QLatin1String(DovecotServer::Password),
+                         {test::fingerprintOf(server.certificate()), false}),
+            sink);
+        QVERIFY(r.loggedOn);
+        QVERIFY(r.encrypted);
+        QVERIFY(sink.log.contains(QStringLiteral("Speak Subject Pinned")));
+    }
+
     void startTlsStrippedSendsNoPassword()
     {
         HostileImap server(QStringLiteral("stripped"), m_dir.path(), m_cert, m_key);
