@@ -12,11 +12,13 @@
 #include <openssl/x509.h>
 #include <openssl/x509_vfy.h>
 
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
+#include <functional>
 #include <mutex>
 #include <set>
 
@@ -81,14 +83,30 @@ constexpr qsizetype ListingLimit = 4 * 1024 * 1024;
 int traceTls(CURL *curl, curl_infotype type, char *data, size_t size, void *user)
 {
     auto *trace = static_cast<CurlMailbox::TlsTrace *>(user);
-    const QByteArray line = QByteArray::fromRawData(data, qsizetype(size)).trimmed();
+    QByteArray line = QByteArray::fromRawData(data, qsizetype(size)).trimmed();
+    if (trace->imap && type == CURLINFO_HEADER_OUT) {
+        // "A001 LOGIN ...": the verb follows the tag.
+        line = line.mid(line.indexOf(' ') + 1);
+    } else if (trace->imap && type == CURLINFO_HEADER_IN) {
+        // An IMAP server lists its capabilities on one line.
+        if (line.startsWith("* CAPABILITY ") || line.contains("[CAPABILITY ")) {
+            const qsizetype from = line.indexOf("CAPABILITY ") + 11;
+            const qsizetype end = line.indexOf(']', from);
+            trace->capabilities = line.mid(from, end < 0 ? -1 : end - from).toUpper().split(' ');
+            trace->sawCapabilities = true;
+        } else if (trace->askedStls && !line.startsWith('*')) {
+            trace->upgraded = trace->upgraded || line.mid(line.indexOf(' ') + 1).startsWith("OK");
+            trace->askedStls = false;
+        }
+        return 0;
+    }
     if (type == CURLINFO_HEADER_OUT) {
         const QByteArray verb = line.left(line.indexOf(' ') < 0 ? line.size() : line.indexOf(' ')).toUpper();
-        trace->askedStls = verb == "STLS";
+        trace->askedStls = verb == "STLS" || verb == "STARTTLS";
         if (verb == "CAPA") {
             trace->readingCapabilities = true;
             trace->capabilities.clear();
-        } else if (verb == "USER" || verb == "AUTH" || verb == "APOP") {
+        } else if (verb == "USER" || verb == "AUTH" || verb == "APOP" || verb == "LOGIN" || verb == "AUTHENTICATE") {
             curl_tlssessioninfo *tls = nullptr;
             const bool overTls = curl_easy_getinfo(curl, CURLINFO_TLS_SSL_PTR, &tls) == CURLE_OK && tls
                                  && tls->backend != CURLSSLBACKEND_NONE && tls->internals;
@@ -108,6 +126,17 @@ int traceTls(CURL *curl, curl_infotype type, char *data, size_t size, void *user
         }
     }
     return 0;
+}
+
+// "+OK ..." or "-ERR ...", as no header line starts.
+bool isStatusLine(const QByteArray &line)
+{
+    for (const char *status : {"+OK", "-ERR"}) {
+        const qsizetype n = qsizetype(qstrlen(status));
+        if (line.startsWith(status) && (line.size() == n || line.at(n) == ' '))
+            return true;
+    }
+    return false;
 }
 
 int tlsIndex()
@@ -279,10 +308,12 @@ QByteArray CurlMailbox::serverUrl(const QString &server)
         return {};
     QUrl url(text.contains(QStringLiteral("://")) ? text : QStringLiteral("pop3://") + text, QUrl::StrictMode);
     const QString scheme = url.scheme().toLower();
-    if (!url.isValid() || url.host().isEmpty() || (scheme != u"pop3" && scheme != u"pop3s"))
+    static const QHash<QString, int> ports{{QStringLiteral("pop3"), 110}, {QStringLiteral("pop3s"), 995},
+                                           {QStringLiteral("imap"), 143}, {QStringLiteral("imaps"), 993}};
+    if (!url.isValid() || url.host().isEmpty() || !ports.contains(scheme))
         return {};
     url.setScheme(scheme);
-    url.setPort(url.port(scheme == u"pop3s" ? 995 : 110));
+    url.setPort(url.port(ports.value(scheme)));
     url.setUserInfo(QString());
     url.setPath(QStringLiteral("/"));
     url.setQuery(QString());
@@ -290,105 +321,138 @@ QByteArray CurlMailbox::serverUrl(const QString &server)
     return url.toEncoded();
 }
 
-int CurlMailbox::run(const QByteArray &command, bool multiLine, bool &reconnected)
+QDeadlineTimer CurlMailbox::replyBound() const
 {
-    m_reply.clear();
-    reconnected = false;
-    const qint64 left = m_deadline.remainingTime();
-    if (m_guard->calledOff || left == 0) {
-        m_problem = m_guard->calledOff ? MailProblem::Cancelled : MailProblem::TimedOut;
-        return GaveUp;
-    }
-    if (m_connectionLost) {
-        // curl would log on again for this command.
-        if (m_logOnsAgainLeft == 0) {
-            m_problem = MailProblem::ServerFailed;
-            return GaveUp;
-        }
-        --m_logOnsAgainLeft;
-    }
-    const long bound = long(left < 0 ? m_options.timeoutSeconds * 1000L
-                                     : std::min<qint64>(m_options.timeoutSeconds * 1000L, left));
-    curl_easy_setopt(m_curl, CURLOPT_TIMEOUT_MS, bound);
-    curl_easy_setopt(m_curl, CURLOPT_CONNECTTIMEOUT_MS, bound);
-    QByteArray status;
-    ReplyBuffer statusBuffer{&status, StatusLimit};
-    ReplyBuffer replyBuffer{&m_reply, command.startsWith("UIDL") ? ListingLimit : HeaderLimit};
-    curl_easy_setopt(m_curl, CURLOPT_CUSTOMREQUEST, command.constData());
-    // A single-line reply (STAT) comes through the header callback only.
-    curl_easy_setopt(m_curl, CURLOPT_NOBODY, multiLine ? 0L : 1L);
-    curl_easy_setopt(m_curl, CURLOPT_HEADERDATA, &statusBuffer);
-    curl_easy_setopt(m_curl, CURLOPT_WRITEDATA, &replyBuffer);
-    char errors[CURL_ERROR_SIZE] = {};
-    curl_easy_setopt(m_curl, CURLOPT_ERRORBUFFER, errors);
-    const bool firstCommand = !m_opened;
-    const CURLcode rc = curl_easy_perform(m_curl);
-    curl_easy_setopt(m_curl, CURLOPT_ERRORBUFFER, nullptr);
-    m_opened = true;
-    long connects = 0;
-    curl_easy_getinfo(m_curl, CURLINFO_NUM_CONNECTS, &connects);
-    reconnected = connects > 0 && !firstCommand;
-    // A connection curl found dead and made again by itself counts too.
-    if (reconnected && !m_connectionLost)
-        m_logOnsAgainLeft = std::max(0, m_logOnsAgainLeft - 1);
-    m_connectionLost = rc != CURLE_OK;
-    // The header callback sees the whole conversation; the reply to our
-    // command is its last line.
-    if (replyBuffer.cut || statusBuffer.cut)
-        qCWarning(lcMail).noquote() << "the reply to" << command.left(4) << "was longer than"
-                                    << (replyBuffer.cut ? replyBuffer.limit : statusBuffer.limit)
-                                    << "bytes; only its start was read";
-    status = mail::lastStatusLine(status);
-    if (!multiLine)
-        m_reply = status;
-    if (rc != CURLE_OK)
-        qCWarning(lcMail).noquote() << command.left(command.indexOf(' ') < 0 ? command.size() : command.indexOf(' '))
-                                    << "failed:" << curl_easy_strerror(rc) << errors << status;
-    return rc;
+    const QDeadlineTimer step(std::chrono::seconds(std::max(1, m_options.timeoutSeconds)), Qt::PreciseTimer);
+    return m_deadline.deadlineNSecs() < step.deadlineNSecs() ? m_deadline : step;
 }
 
-void CurlMailbox::OpenMailbox()
+void CurlMailbox::dropConnection()
 {
-    CloseMailbox();
-    m_count = 0;
-    m_uids.clear();
-    m_current.clear();
-    m_resync = false;
-    m_encrypted = false;
-    m_connectionLost = false;
-    m_opened = false;
-    m_logOnsAgainLeft = 1;
-    m_problem = MailProblem::None;
-    m_deadline = QDeadlineTimer(std::chrono::seconds(std::max(1, m_options.checkSeconds)), Qt::PreciseTimer);
-    m_url = serverUrl(m_host);
-    if (m_url.isEmpty()) {
-        qCWarning(lcMail).noquote() << "no POP3 server in" << m_host;
-        m_lastError = BadReply;
-        m_problem = MailProblem::NoServer;
-        return;
+    if (m_live && m_socket >= 0)
+        ::shutdown(m_socket, SHUT_RDWR);
+    m_live = false;
+    m_connectionLost = true;
+    m_in.clear();
+    m_inPos = 0;
+    m_outstanding.clear();
+}
+
+int CurlMailbox::sendAll(const QByteArray &data)
+{
+    const QDeadlineTimer until = replyBound();
+    qsizetype done = 0;
+    while (done < data.size()) {
+        if (m_guard->calledOff)
+            return GaveUp;
+        size_t sent = 0;
+        const CURLcode rc = curl_easy_send(m_curl, data.constData() + done, size_t(data.size() - done), &sent);
+        if (rc == CURLE_OK) {
+            done += qsizetype(sent);
+            continue;
+        }
+        if (rc != CURLE_AGAIN)
+            return rc;
+        if (until.hasExpired())
+            return m_deadline.hasExpired() ? int(GaveUp) : int(CURLE_OPERATION_TIMEDOUT);
+        pollfd wait{m_socket, POLLOUT, 0};
+        ::poll(&wait, 1, int(std::clamp<qint64>(until.remainingTime(), 1, 1000)));
     }
-    if (m_guard->calledOff) {
-        m_lastError = GaveUp;
-        m_problem = MailProblem::Cancelled;
-        return;
+    return CURLE_OK;
+}
+
+int CurlMailbox::fill(const QDeadlineTimer &until)
+{
+    if (m_inPos > 0) {
+        m_in.remove(0, m_inPos);
+        m_inPos = 0;
     }
-    m_curl = curl_easy_init();
-    if (!m_curl) {
-        m_lastError = NotOpen;
-        m_problem = MailProblem::ServerFailed;
-        return;
+    char buffer[64 * 1024];
+    for (;;) {
+        if (m_guard->calledOff)
+            return GaveUp;
+        size_t got = 0;
+        // Whatever TLS holds decrypted comes before the socket is waited on.
+        const CURLcode rc = curl_easy_recv(m_curl, buffer, sizeof buffer, &got);
+        if (rc == CURLE_OK) {
+            if (got == 0)
+                return m_guard->calledOff ? int(GaveUp) : int(CURLE_RECV_ERROR);
+            m_in.append(buffer, qsizetype(got));
+            return CURLE_OK;
+        }
+        if (rc != CURLE_AGAIN)
+            return m_guard->calledOff ? int(GaveUp) : int(rc);
+        if (until.hasExpired())
+            return m_deadline.hasExpired() ? int(GaveUp) : int(CURLE_OPERATION_TIMEDOUT);
+        pollfd wait{m_socket, POLLIN, 0};
+        ::poll(&wait, 1, int(std::clamp<qint64>(until.remainingTime(), 1, 1000)));
     }
+}
+
+int CurlMailbox::readLine(QByteArray &line, qsizetype cap, bool &cut, const QDeadlineTimer &until)
+{
+    line.clear();
+    for (;;) {
+        const qsizetype end = m_in.indexOf('\n', m_inPos);
+        const qsizetype stop = end < 0 ? m_in.size() : end;
+        const qsizetype room = std::max<qsizetype>(0, cap - line.size());
+        line.append(m_in.constData() + m_inPos, std::min(room, stop - m_inPos));
+        cut = cut || stop - m_inPos > room;
+        if (end >= 0) {
+            m_inPos = end + 1;
+            if (line.endsWith('\r'))
+                line.chop(1);
+            return CURLE_OK;
+        }
+        m_inPos = m_in.size();
+        if (const int rc = fill(until); rc != CURLE_OK)
+            return rc;
+    }
+}
+
+int CurlMailbox::readReply(bool multiLine, qsizetype limit, Reply &reply, bool headerBlock)
+{
+    reply = Reply{};
+    const QDeadlineTimer until = replyBound();
+    bool cut = false;
+    if (const int rc = readLine(reply.status, StatusLimit, cut, until); rc != CURLE_OK)
+        return rc;
+    reply.ok = reply.status.startsWith("+OK");
+    if (!reply.ok && !reply.status.startsWith("-ERR"))
+        return OutOfStep;
+    if (!reply.ok || !multiLine)
+        return CURLE_OK;
+    QByteArray line;
+    bool pastHeaders = false;
+    for (;;) {
+        bool lineCut = false;
+        if (const int rc = readLine(line, limit + 2, lineCut, until); rc != CURLE_OK)
+            return rc;
+        if (line == "." && !lineCut)
+            break;
+        const qsizetype from = line.startsWith('.') ? 1 : 0;
+        if (headerBlock) {
+            // "TOP n 0" gives the header lines and the empty line after
+            // them, nothing more: a status line among them, or any line
+            // after the empty one, is another reply read as this one.
+            if (pastHeaders || isStatusLine(line))
+                return OutOfStep;
+            pastHeaders = line.isEmpty();
+        }
+        const qsizetype room = std::max<qsizetype>(0, limit - reply.body.size());
+        const qsizetype take = std::min(room, line.size() - from + 2);
+        reply.body.append((line.mid(from) + "\r\n").left(take));
+        reply.cut = reply.cut || lineCut || take < line.size() - from + 2;
+    }
+    return CURLE_OK;
+}
+
+void CurlMailbox::setUpHandle()
+{
     const long seconds = m_options.timeoutSeconds;
-    const bool implicitTls = m_url.startsWith("pop3s:");
-    const QString host = QUrl(QString::fromLatin1(m_url)).host();
-    m_guard->host = host.toUtf8();
-    m_guard->hostIsAddress = !QHostAddress(host).isNull();
-    m_guard->presented.clear();
-    m_guard->pinned = QByteArray::fromHex(m_security.trustedCertificate.toLatin1());
-    if (m_guard->pinned.size() != 32)
-        m_guard->pinned.clear();
+    const bool implicitTls = m_url.startsWith("pop3s:") || m_url.startsWith("imaps:");
     curl_easy_setopt(m_curl, CURLOPT_URL, m_url.constData());
-    curl_easy_setopt(m_curl, CURLOPT_PROTOCOLS_STR, "pop3,pop3s");
+    curl_easy_setopt(m_curl, CURLOPT_PROTOCOLS_STR, "pop3,pop3s,imap,imaps");
     curl_easy_setopt(m_curl, CURLOPT_USERNAME, m_user.toUtf8().constData());
     curl_easy_setopt(m_curl, CURLOPT_PASSWORD, m_password.toUtf8().constData());
     curl_easy_setopt(m_curl, CURLOPT_NOSIGNAL, 1L);
@@ -397,7 +461,6 @@ void CurlMailbox::OpenMailbox()
     curl_easy_setopt(m_curl, CURLOPT_LOW_SPEED_TIME, seconds);
     curl_easy_setopt(m_curl, CURLOPT_HEADERFUNCTION, appendTo);
     curl_easy_setopt(m_curl, CURLOPT_WRITEFUNCTION, appendTo);
-    m_trace = TlsTrace{};
     curl_easy_setopt(m_curl, CURLOPT_DEBUGFUNCTION, traceTls);
     curl_easy_setopt(m_curl, CURLOPT_DEBUGDATA, &m_trace);
     curl_easy_setopt(m_curl, CURLOPT_VERBOSE, 1L);
@@ -409,8 +472,8 @@ void CurlMailbox::OpenMailbox()
     curl_easy_setopt(m_curl, CURLOPT_XFERINFOFUNCTION, progress);
     curl_easy_setopt(m_curl, CURLOPT_XFERINFODATA, m_guard.get());
     curl_easy_setopt(m_curl, CURLOPT_NOPROGRESS, 0L);
-    // Every TLS path verifies before the password is sent; curl's log-ons
-    // again inside the check keep these options.
+    // Every TLS path verifies before the password is sent, on every
+    // log-on of the check.
     if (!implicitTls)
         curl_easy_setopt(m_curl, CURLOPT_USE_SSL, long(m_security.allowPlain ? CURLUSESSL_TRY : CURLUSESSL_ALL));
     curl_easy_setopt(m_curl, CURLOPT_SSL_VERIFYPEER, 1L);
@@ -423,11 +486,168 @@ void CurlMailbox::OpenMailbox()
     curl_easy_setopt(m_curl, CURLOPT_SSL_CTX_DATA, m_guard.get());
     if (!m_options.caFile.isEmpty())
         curl_easy_setopt(m_curl, CURLOPT_CAINFO, m_options.caFile.toLocal8Bit().constData());
+    // curl stops once logged on; the conversation after that is ours.
+    curl_easy_setopt(m_curl, CURLOPT_CONNECT_ONLY, 1L);
+}
 
-    bool reconnected = false;
-    int rc = run("STAT", false, reconnected);
+int CurlMailbox::logOn()
+{
+    if (m_curl) {
+        dropConnection();
+        curl_easy_cleanup(m_curl);
+        m_curl = nullptr;
+    }
+    m_live = false;
+    m_in.clear();
+    m_inPos = 0;
+    m_outstanding.clear();
+    m_curl = curl_easy_init();
+    if (!m_curl)
+        return CURLE_OUT_OF_MEMORY;
+    setUpHandle();
+    // Whether this connection went over to TLS.
+    m_trace.upgraded = false;
+    const qint64 left = m_deadline.remainingTime();
+    const long bound = long(left < 0 ? m_options.timeoutSeconds * 1000L
+                                     : std::min<qint64>(m_options.timeoutSeconds * 1000L, left));
+    curl_easy_setopt(m_curl, CURLOPT_TIMEOUT_MS, bound);
+    curl_easy_setopt(m_curl, CURLOPT_CONNECTTIMEOUT_MS, bound);
+    QByteArray conversation;
+    ReplyBuffer conversationBuffer{&conversation, StatusLimit};
+    curl_easy_setopt(m_curl, CURLOPT_HEADERDATA, &conversationBuffer);
+    char errors[CURL_ERROR_SIZE] = {};
+    curl_easy_setopt(m_curl, CURLOPT_ERRORBUFFER, errors);
+    const CURLcode rc = curl_easy_perform(m_curl);
+    curl_easy_setopt(m_curl, CURLOPT_ERRORBUFFER, nullptr);
+    curl_easy_setopt(m_curl, CURLOPT_HEADERDATA, nullptr);
     if (rc != CURLE_OK) {
-        m_problem = problemOf(rc);
+        qCWarning(lcMail).noquote() << "log-on failed:" << curl_easy_strerror(rc) << errors
+                                    << mail::lastStatusLine(conversation);
+        m_connectionLost = true;
+        return rc;
+    }
+    curl_socket_t socket = CURL_SOCKET_BAD;
+    if (curl_easy_getinfo(m_curl, CURLINFO_ACTIVESOCKET, &socket) != CURLE_OK || socket == CURL_SOCKET_BAD) {
+        m_connectionLost = true;
+        return CURLE_COULDNT_CONNECT;
+    }
+    m_socket = int(socket);
+    const bool overTls = m_url.startsWith("pop3s:") || m_url.startsWith("imaps:") || m_trace.upgraded;
+    if (!overTls && !m_security.allowPlain) {
+        // Logged on without a password (IMAP's PREAUTH), still in plain
+        // text: nothing is read over it.
+        qCWarning(lcMail).noquote() << m_url << "let us in without encryption; plain text is not allowed for it";
+        ::shutdown(m_socket, SHUT_RDWR);
+        m_connectionLost = true;
+        return CURLE_USE_SSL_FAILED;
+    }
+    m_live = true;
+    m_connectionLost = false;
+    m_pipelining = m_trace.sawCapabilities && m_trace.capabilities.contains("PIPELINING");
+    return CURLE_OK;
+}
+
+int CurlMailbox::run(const QByteArray &command, bool multiLine, bool &reconnected)
+{
+    m_reply.clear();
+    reconnected = false;
+    if (m_guard->calledOff || m_deadline.hasExpired()) {
+        m_problem = m_guard->calledOff ? MailProblem::Cancelled : MailProblem::TimedOut;
+        return GaveUp;
+    }
+    if (!m_live) {
+        if (m_opened) {
+            // Logging on again for this command.
+            if (m_logOnsAgainLeft == 0) {
+                m_problem = MailProblem::ServerFailed;
+                return GaveUp;
+            }
+            --m_logOnsAgainLeft;
+            reconnected = true;
+        }
+        m_opened = true;
+        if (const int rc = logOn(); rc != CURLE_OK)
+            return rc;
+    }
+    int rc = sendAll(command + "\r\n");
+    Reply reply;
+    if (rc == CURLE_OK)
+        rc = readReply(multiLine, command.startsWith("UIDL") ? ListingLimit : HeaderLimit, reply,
+                       command.startsWith("TOP"));
+    const QByteArray verb = command.left(command.indexOf(' ') < 0 ? command.size() : command.indexOf(' '));
+    if (rc != CURLE_OK) {
+        qCWarning(lcMail).noquote() << verb << "failed:"
+                                    << (rc == OutOfStep ? "the reply is no POP3 reply"
+                                        : rc == GaveUp  ? "the check was called off or ran out of time"
+                                                        : curl_easy_strerror(CURLcode(rc)));
+        dropConnection();
+        return rc;
+    }
+    if (reply.cut)
+        qCWarning(lcMail).noquote() << "the reply to" << verb << "was longer than the" << HeaderLimit
+                                    << "bytes read of it";
+    m_reply = multiLine && reply.ok ? reply.body : reply.status;
+    if (!reply.ok) {
+        qCInfo(lcMail).noquote() << verb << "was refused:" << reply.status.left(200);
+        return Refused;
+    }
+    return CURLE_OK;
+}
+
+void CurlMailbox::OpenMailbox()
+{
+    CloseMailbox();
+    m_count = 0;
+    m_uids.clear();
+    m_current.clear();
+    m_resync = false;
+    m_encrypted = false;
+    m_connectionLost = false;
+    m_opened = false;
+    m_live = false;
+    m_outstanding.clear();
+    m_nextToSend = 1;
+    m_logOnsAgainLeft = 1;
+    m_problem = MailProblem::None;
+    m_deadline = QDeadlineTimer(std::chrono::seconds(std::max(1, m_options.checkSeconds)), Qt::PreciseTimer);
+    m_url = serverUrl(m_host);
+    if (m_url.isEmpty()) {
+        qCWarning(lcMail).noquote() << "no mail server in" << m_host;
+        m_lastError = BadReply;
+        m_problem = MailProblem::NoServer;
+        return;
+    }
+    if (m_guard->calledOff) {
+        m_lastError = GaveUp;
+        m_problem = MailProblem::Cancelled;
+        return;
+    }
+    const bool implicitTls = m_url.startsWith("pop3s:");
+    const QString host = QUrl(QString::fromLatin1(m_url)).host();
+    m_guard->host = host.toUtf8();
+    m_guard->hostIsAddress = !QHostAddress(host).isNull();
+    m_guard->presented.clear();
+    m_guard->pinned = QByteArray::fromHex(m_security.trustedCertificate.toLatin1());
+    if (m_guard->pinned.size() != 32)
+        m_guard->pinned.clear();
+    m_trace = TlsTrace{};
+    m_imap = m_url.startsWith("imap");
+    m_trace.imap = m_imap;
+    m_imapHeaders.clear();
+    m_imapFetched = false;
+    m_tag = 0;
+    if (m_imap) {
+        openImap();
+        return;
+    }
+
+    m_opened = true;
+    int rc = logOn();
+    bool reconnected = false;
+    if (rc == CURLE_OK)
+        rc = run("STAT", false, reconnected);
+    if (rc != CURLE_OK) {
+        m_problem = rc == Refused ? MailProblem::ServerFailed : problemOf(rc);
         qCWarning(lcMail).noquote() << "log-on to" << m_url << "failed";
         if (m_problem == MailProblem::UntrustedCertificate || m_problem == MailProblem::ChangedCertificate)
             qCWarning(lcMail).noquote() << "the certificate of" << m_url << "is not trusted (SHA-256"
@@ -449,19 +669,19 @@ void CurlMailbox::OpenMailbox()
 
     m_encrypted = m_trace.plainLogOns == 0 && (implicitTls || m_trace.upgraded);
     qCInfo(lcMail).noquote() << "logged on to" << m_url << (m_encrypted ? "over TLS:" : "in plain text:") << m_count
-                             << "messages";
+                             << "messages" << (m_pipelining ? "(commands in batches)" : "");
     if (!m_encrypted)
         qCInfo(lcMail).noquote() << m_url << "offers no STLS: the check runs in plain text, as allowed for this server";
     const bool offersUidl = !m_trace.sawCapabilities || m_trace.capabilities.contains("UIDL");
-    if (!offersUidl || !readUidList()) {
+    if (m_count > 0 && (!offersUidl || !readUidList())) {
         qCInfo(lcMail) << "no UIDL: messages are read by number, and a lost connection ends the reading";
         if (m_connectionLost) {
-            // curl dropped the connection after the -ERR: count again on
-            // the new one (its one log-on again), where the numbers hold.
+            // The connection broke at UIDL: count again on a new one (the
+            // one log-on again), where the numbers hold.
             rc = run("STAT", false, reconnected);
             count = rc == CURLE_OK ? mail::statCount(m_reply) : std::nullopt;
             if (!count) {
-                m_problem = rc == CURLE_OK ? MailProblem::ServerFailed : problemOf(rc);
+                m_problem = rc == CURLE_OK || rc == Refused ? MailProblem::ServerFailed : problemOf(rc);
                 m_lastError = rc == CURLE_OK ? int(BadReply) : rc;
                 return;
             }
@@ -489,6 +709,88 @@ bool CurlMailbox::readUidList()
     return true;
 }
 
+void CurlMailbox::sendBatch()
+{
+    // Half a batch still on its way keeps the server busy while it is read.
+    if (m_outstanding.size() * 2 > BatchCommands / 2 || m_nextToSend > m_count)
+        return;
+    QByteArray commands;
+    while (m_outstanding.size() * 2 < BatchCommands && m_nextToSend <= m_count) {
+        const int number = m_nextToSend++;
+        const int onServer = m_current.value(m_uids[number - 1], 0);
+        if (onServer == 0)
+            continue;
+        const QByteArray n = QByteArray::number(onServer);
+        commands += "UIDL " + n + "\r\nTOP " + n + " 0\r\n";
+        m_outstanding.append({number, onServer});
+    }
+    if (!commands.isEmpty() && sendAll(commands) != CURLE_OK)
+        dropConnection();
+}
+
+// The reply to "UIDL n" must name message n with the id counted for it;
+// the "TOP n 0" behind it is then the headers of that message. With
+// PIPELINING the pairs go out in batches; without, each command waits for
+// the reply to the one before.
+int CurlMailbox::fetchAnchored(int number, int onServer)
+{
+    if (!m_pipelining) {
+        const QByteArray n = QByteArray::number(onServer);
+        if (const int rc = sendAll("UIDL " + n + "\r\n"); rc != CURLE_OK) {
+            dropConnection();
+            return rc;
+        }
+        m_outstanding = {{number, onServer}};
+    } else {
+        if (m_outstanding.isEmpty() || m_outstanding.first().number != number) {
+            // Asked out of the order sent: what is on its way is let go.
+            if (!m_outstanding.isEmpty()) {
+                dropConnection();
+                return Reconnected;
+            }
+            m_nextToSend = number;
+        }
+        sendBatch();
+        if (!m_live)
+            return CURLE_SEND_ERROR;
+        if (m_outstanding.isEmpty() || m_outstanding.first().number != number)
+            return NoSuchMessage;
+    }
+    m_outstanding.removeFirst();
+    Reply anchor;
+    int rc = readReply(false, StatusLimit, anchor);
+    const QList<QByteArray> words = anchor.status.simplified().split(' ');
+    if (rc == CURLE_OK && anchor.ok
+        && (words.size() != 3 || words[1] != QByteArray::number(onServer) || words[2] != m_uids[number - 1])) {
+        qCWarning(lcMail).noquote() << "UIDL" << onServer << "gave" << anchor.status.left(200)
+                                    << "; the replies are out of step";
+        rc = OutOfStep;
+    }
+    if (rc == CURLE_OK && !m_pipelining)
+        rc = sendAll("TOP " + QByteArray::number(onServer) + " 0\r\n");
+    Reply headers;
+    if (rc == CURLE_OK)
+        rc = readReply(true, HeaderLimit, headers, true);
+    if (rc != CURLE_OK) {
+        qCWarning(lcMail).noquote() << "reading message" << number << "failed:"
+                                    << (rc == OutOfStep ? "the replies are out of step"
+                                        : rc == GaveUp  ? "the check was called off or ran out of time"
+                                                        : curl_easy_strerror(CURLcode(rc)));
+        dropConnection();
+        return rc;
+    }
+    if (!anchor.ok || !headers.ok) {
+        qCInfo(lcMail).noquote() << "message" << number << "was refused:"
+                                 << (anchor.ok ? headers.status : anchor.status).left(200);
+        return Refused;
+    }
+    if (headers.cut)
+        qCWarning(lcMail).noquote() << "the headers of message" << number << "were longer than the" << HeaderLimit
+                                    << "bytes read of them";
+    m_reply = headers.body;
+    return CURLE_OK;
+}
+
 void CurlMailbox::FetchMessage(qint16 number)
 {
     m_label = QString::number(number);
@@ -502,15 +804,19 @@ void CurlMailbox::FetchMessage(qint16 number)
         m_lastError = NoSuchMessage;
         return;
     }
+    if (m_imap) {
+        fetchImap(number);
+        return;
+    }
     if (Finished()) {
         m_lastError = GaveUp;
         m_problem = m_deadline.hasExpired() ? MailProblem::TimedOut : MailProblem::ServerFailed;
         return;
     }
     const bool mapped = m_uids.size() == m_count;
-    if (m_resync) {
-        // The last command failed and curl dropped the connection: learn
-        // where each message stands now.
+    if (m_resync || !m_live) {
+        // The connection was lost: a new one learns where each message
+        // stands now.
         if (!mapped || !readUidList()) {
             m_lastError = Reconnected;
             return;
@@ -523,16 +829,17 @@ void CurlMailbox::FetchMessage(qint16 number)
         m_lastError = NoSuchMessage;
         return;
     }
-    bool reconnected = false;
-    const int rc = run("TOP " + QByteArray::number(onServer) + " 0", true, reconnected);
-    if (rc != CURLE_OK || reconnected) {
-        if (rc == CURLE_OK)
-            qCWarning(lcMail) << "the connection was made afresh while reading message" << number;
-        m_resync = true;
-        // Whatever came over a connection that is not the one counted on
-        // is not read out without ids to match it.
-        m_connectionLost = m_connectionLost || !mapped;
-        m_lastError = rc != CURLE_OK ? rc : int(Reconnected);
+    int rc = CURLE_OK;
+    if (mapped) {
+        rc = fetchAnchored(number, onServer);
+    } else {
+        bool reconnected = false;
+        rc = run("TOP " + QByteArray::number(onServer) + " 0", true, reconnected);
+    }
+    if (rc != CURLE_OK) {
+        if (!m_live)
+            m_resync = true;
+        m_lastError = rc;
         return;
     }
     m_from = mail::senderName(mail::headerField(m_reply, "From"));
@@ -544,23 +851,183 @@ void CurlMailbox::CloseMailbox()
 {
     if (!m_curl)
         return;
-    if (m_guard->calledOff || m_deadline.hasExpired() || m_connectionLost) {
-        // Logging off would wait on a server that is not answering, or
-        // log on again only to say QUIT.
+    if (m_guard->calledOff || m_deadline.hasExpired() || !m_live || !m_outstanding.isEmpty()) {
+        // Logging off would wait on a server that is not answering, on
+        // replies still on their way, or log on again only to say QUIT.
         std::lock_guard lock(m_guard->mutex);
         m_guard->cancelled = true;
         m_guard->shutAll();
+    } else if (m_imap) {
+        imapCommand("LOGOUT", nullptr);
+        if (m_socket >= 0)
+            ::shutdown(m_socket, SHUT_RDWR);
     } else {
-        const qint64 left = m_deadline.remainingTime();
-        if (left > 0)
-            curl_easy_setopt(m_curl, CURLOPT_SERVER_RESPONSE_TIMEOUT,
-                             long(std::clamp<qint64>(left / 1000, 1, m_options.timeoutSeconds)));
+        bool reconnected = false;
+        run("QUIT", false, reconnected);
+        if (m_socket >= 0)
+            ::shutdown(m_socket, SHUT_RDWR);
     }
-    // Cleaning up says QUIT on a connection still open.
+    m_live = false;
+    m_outstanding.clear();
     curl_easy_cleanup(m_curl);
     m_curl = nullptr;
     std::lock_guard lock(m_guard->mutex);
     m_guard->cancelled = m_guard->calledOff;
+}
+
+// IMAP: the inbox is opened read-only (EXAMINE) and every message's sender
+// and subject are asked for in one FETCH with BODY.PEEK, which leaves the
+// \Seen flags as they are; nothing is stored, copied or expunged. Each
+// answer names its message, and a header block comes as a literal read by
+// its length, so nothing inside it is taken for a response.
+int CurlMailbox::readImapLine(QByteArray &line, QList<QByteArray> &literals)
+{
+    line.clear();
+    literals.clear();
+    const QDeadlineTimer until = replyBound();
+    qsizetype stored = 0;
+    for (;;) {
+        QByteArray part;
+        bool cut = false;
+        if (const int rc = readLine(part, StatusLimit, cut, until); rc != CURLE_OK)
+            return rc;
+        line += part;
+        // A line ending in "{n}" goes on after n bytes of literal.
+        if (cut || !part.endsWith('}'))
+            return CURLE_OK;
+        const qsizetype open = part.lastIndexOf('{');
+        bool ok = false;
+        const qint64 size = open < 0 ? -1 : part.mid(open + 1, part.size() - open - 2).toLongLong(&ok);
+        if (!ok || size < 0)
+            return CURLE_OK;
+        QByteArray literal;
+        qint64 left = size;
+        while (left > 0) {
+            if (m_inPos >= m_in.size()) {
+                if (const int rc = fill(until); rc != CURLE_OK)
+                    return rc;
+            }
+            const qsizetype take = qsizetype(std::min<qint64>(left, m_in.size() - m_inPos));
+            const qsizetype room = std::max<qsizetype>(0, ImapHeaderLimit - literal.size());
+            literal.append(m_in.constData() + m_inPos, std::min(take, room));
+            m_inPos += take;
+            left -= take;
+        }
+        stored += literal.size();
+        literals << literal;
+        line += "\x01";
+        if (literals.size() > 16 || stored > 4 * ImapHeaderLimit)
+            return OutOfStep;
+    }
+}
+
+int CurlMailbox::imapCommand(const QByteArray &command, const std::function<void(const QByteArray &, const QList<QByteArray> &)> &untagged)
+{
+    if (!m_live)
+        return GaveUp;
+    const QByteArray tag = "k" + QByteArray::number(++m_tag);
+    if (const int rc = sendAll(tag + ' ' + command + "\r\n"); rc != CURLE_OK) {
+        dropConnection();
+        return rc;
+    }
+    QByteArray line;
+    QList<QByteArray> literals;
+    for (;;) {
+        if (m_guard->calledOff) {
+            dropConnection();
+            return GaveUp;
+        }
+        int rc = readImapLine(line, literals);
+        if (rc == CURLE_OK && !line.startsWith("* ") && !line.startsWith(tag + ' '))
+            rc = OutOfStep;
+        if (rc != CURLE_OK) {
+            qCWarning(lcMail).noquote() << command.left(command.indexOf(' ') < 0 ? command.size() : command.indexOf(' '))
+                                        << "failed:"
+                                        << (rc == OutOfStep ? "a line that is no answer to it"
+                                            : rc == GaveUp  ? "the check was called off or ran out of time"
+                                                            : curl_easy_strerror(CURLcode(rc)));
+            dropConnection();
+            return rc;
+        }
+        if (line.startsWith(tag + ' ')) {
+            if (line.mid(tag.size() + 1).startsWith("OK"))
+                return CURLE_OK;
+            qCInfo(lcMail).noquote() << command.left(8) << "was refused:" << line.left(200);
+            return Refused;
+        }
+        if (untagged)
+            untagged(line.mid(2), literals);
+    }
+}
+
+void CurlMailbox::openImap()
+{
+    m_opened = true;
+    int rc = logOn();
+    long exists = -1;
+    if (rc == CURLE_OK)
+        rc = imapCommand("EXAMINE INBOX", [&exists](const QByteArray &line, const QList<QByteArray> &) {
+            const QList<QByteArray> words = line.split(' ');
+            bool ok = false;
+            const long n = words.value(0).toLong(&ok);
+            if (words.size() == 2 && words[1].toUpper() == "EXISTS" && ok && n >= 0)
+                exists = n;
+        });
+    if (rc != CURLE_OK || exists < 0) {
+        m_problem = rc == CURLE_OK || rc == Refused ? MailProblem::ServerFailed : problemOf(rc);
+        qCWarning(lcMail).noquote() << "log-on to" << m_url << "failed" << (rc == CURLE_OK ? "(no message count)" : "");
+        if (m_problem == MailProblem::UntrustedCertificate || m_problem == MailProblem::ChangedCertificate)
+            qCWarning(lcMail).noquote() << "the certificate of" << m_url << "is not trusted (SHA-256"
+                                        << fingerprintText(m_guard->presented) + "); no password was sent";
+        else if (m_problem == MailProblem::NoEncryption)
+            qCWarning(lcMail).noquote() << m_url << "offers no STARTTLS, and plain log-on is not allowed for it;"
+                                        << "no password was sent";
+        m_lastError = rc == CURLE_OK ? int(BadReply) : rc;
+        return;
+    }
+    m_count = qint16(std::min(exists, 32767L));
+    m_encrypted = m_trace.plainLogOns == 0 && (m_url.startsWith("imaps:") || m_trace.upgraded);
+    qCInfo(lcMail).noquote() << "logged on to" << m_url << (m_encrypted ? "over TLS:" : "in plain text:") << m_count
+                             << "messages in the inbox";
+    m_lastError = 0;
+}
+
+void CurlMailbox::fetchImap(int number)
+{
+    if (!m_imapFetched) {
+        m_imapFetched = true;
+        qsizetype kept = 0;
+        const int rc = imapCommand(
+            "FETCH 1:" + QByteArray::number(m_count) + " (BODY.PEEK[HEADER.FIELDS (FROM SUBJECT)])",
+            [this, &kept](const QByteArray &line, const QList<QByteArray> &literals) {
+                // "<n> FETCH (BODY[HEADER.FIELDS (FROM SUBJECT)] {size}": the
+                // literal is message n's header block.
+                const QList<QByteArray> words = line.split(' ');
+                bool ok = false;
+                const int n = words.value(0).toInt(&ok);
+                if (words.value(1).toUpper() != "FETCH" || !ok || n < 1 || n > m_count || literals.size() != 1
+                    || !line.toUpper().contains("BODY[HEADER.FIELDS")) {
+                    qCInfo(lcMail).noquote() << "an answer that is no message's headers was left aside";
+                    return;
+                }
+                if (m_imapHeaders.contains(n) || kept > ImapTotalLimit) {
+                    qCWarning(lcMail) << "a second header block for message" << n << "was left aside";
+                    return;
+                }
+                kept += literals.first().size();
+                m_imapHeaders.insert(n, literals.first());
+            });
+        if (rc != CURLE_OK && rc != Refused)
+            m_problem = problemOf(rc);
+    }
+    const auto found = m_imapHeaders.constFind(number);
+    if (found == m_imapHeaders.constEnd()) {
+        m_lastError = NoSuchMessage;
+        return;
+    }
+    m_from = mail::senderName(mail::headerField(*found, "From"));
+    m_subject = mail::decodeHeader(mail::headerField(*found, "Subject")).trimmed();
+    m_lastError = 0;
 }
 
 } // namespace kestrova

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 #include <optional>
 
 namespace kestrova {
@@ -15,11 +17,29 @@ public:
     virtual std::optional<bool> firstConnectionUp() = 0;
 };
 
-// A point-to-point interface named like a dial-up link (type PPP, or
-// point-to-point and named "ppp...") that is up and running.
+// The dial-up state as the desktop's network manager knows it: the first
+// of NetworkManager's active connections that is a modem, mobile broadband
+// or PPPoE connection, up when activated. Where NetworkManager is not on
+// the bus, or lists no such connection, a point-to-point interface named
+// like a dial-up link (type PPP, or point-to-point and named "ppp...") that
+// is up and running.
 class NetworkDialUp final : public DialUp {
 public:
+    // `busAddress`: the bus NetworkManager is asked on; the system bus when
+    // empty.
+    explicit NetworkDialUp(const QString &busAddress = {}) : m_busAddress(busAddress) {}
     std::optional<bool> firstConnectionUp() override;
+
+    // Whether NetworkManager's connection type ("gsm", "pppoe", ...) is one
+    // that counts as dial-up.
+    static bool isDialUpType(const QString &type);
+
+private:
+    // Nothing when NetworkManager cannot be asked; false when it lists no
+    // dial-up connection; a failed listing is an error.
+    enum class Answer { NoManager, NoDialUp, Up, Down, Failed };
+    Answer askNetworkManager();
+    QString m_busAddress;
 };
 
 namespace DialUpConnection {

@@ -16,7 +16,7 @@ MailCheckResult CheckMail(Mailbox &box, const MailAccount &account, MailSink &si
     box.setSecurity(account.security);
     box.OpenMailbox();
     if (box.LastError() != 0) {
-        result.problem = box.Problem() == MailProblem::None ? MailProblem::LogOnRefused : box.Problem();
+        result.problem = box.Problem() == MailProblem::None ? MailProblem::LogOnFailed : box.Problem();
         result.certificate = box.PresentedCertificate();
         return result;
     }

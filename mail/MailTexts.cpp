@@ -8,43 +8,39 @@ QString problem(MailProblem problem)
     case MailProblem::None:
         return {};
     case MailProblem::NoServer:
-        return QStringLiteral("no POP3 server given");
+        return QStringLiteral("no mail server given");
     case MailProblem::Unreachable:
-        return QStringLiteral("server not reachable");
+        return QStringLiteral("server not reached");
     case MailProblem::NoEncryption:
-        return QStringLiteral("the server offers no encryption, password not sent");
+        return QStringLiteral("not encrypted: the server offers no STLS, password not sent");
     case MailProblem::UntrustedCertificate:
         return QStringLiteral("certificate not trusted, password not sent");
     case MailProblem::ChangedCertificate:
         return QStringLiteral("the server's certificate has changed, password not sent");
     case MailProblem::LogOnRefused:
-        return QStringLiteral("log-on failed");
+        return QStringLiteral("user name or password refused");
     case MailProblem::ServerFailed:
         return QStringLiteral("the connection to the server failed");
     case MailProblem::TimedOut:
         return QStringLiteral("the server took too long");
     case MailProblem::Cancelled:
         return QStringLiteral("cancelled");
+    case MailProblem::LogOnFailed:
+        return QStringLiteral("log-on failed");
     }
     return {};
 }
 
-QString spokenProblem(MailProblem problem)
+QString timedChecks(int minutes, std::optional<bool> dialUpUp)
 {
-    switch (problem) {
-    case MailProblem::NoEncryption:
-        return QStringLiteral("I didn't check your mail: the server offers no encryption, so I kept your password to "
-                              "myself.");
-    case MailProblem::UntrustedCertificate:
-        return QStringLiteral("I didn't check your mail: I can't trust the server's certificate, so I kept your "
-                              "password to myself.");
-    case MailProblem::ChangedCertificate:
-        return QStringLiteral("I didn't check your mail: the server's certificate has changed, so I kept your "
-                              "password to myself.");
-    default:
-        // Other failures end as they always did, in the status bar only.
-        return {};
-    }
+    if (minutes <= 0)
+        return QStringLiteral("Timed checks are off.");
+    if (!dialUpUp)
+        return QStringLiteral("Timed checks need a dial-up connection; the connections could not be listed.");
+    if (!*dialUpUp)
+        return QStringLiteral("Timed checks need a dial-up connection; none is up now.");
+    return minutes == 1 ? QStringLiteral("Timed checks every minute while the dial-up connection is up.")
+                        : QStringLiteral("Timed checks every %1 minutes while the dial-up connection is up.").arg(minutes);
 }
 
 namespace {

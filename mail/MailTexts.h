@@ -4,6 +4,8 @@
 
 #include <QString>
 
+#include <optional>
+
 // What the mail page, the status bar and the character tell the user about
 // a mail check and its security, all in one place.
 namespace kestrova::mailtext {
@@ -12,17 +14,29 @@ namespace kestrova::mailtext {
 inline const QString NotEncrypted = QStringLiteral("not encrypted");
 
 // Why a check failed or stopped short, as the status bar puts it after
-// "Last check 14:05: ".
+// "Last check 14:05: ". The character says none of it: a failed log-on
+// ends the check silently.
 QString problem(MailProblem problem);
 
-// What the character says when a check the user asked for was refused for
-// the password's sake; empty for other failures, which only the status bar
-// shows.
-QString spokenProblem(MailProblem problem);
+// What the mail page says under "Check every" about timed checks: off, or
+// every N minutes while a dial-up connection is up, and whether one is up
+// now (`dialUpUp`: nothing when the connections could not be listed).
+QString timedChecks(int minutes, std::optional<bool> dialUpUp);
+// What counts as dial-up, as that line's tool tip.
+inline const QString TimedChecksHint = QStringLiteral(
+    "Timed checks come only while a dial-up connection is up: a modem, mobile broadband (GSM, UMTS, LTE, CDMA) or "
+    "PPPoE connection. Wired and wireless networks do not count. \"Check\" checks at any time.");
 
 // Said when a check is asked for while one still runs.
 inline const QString StillChecking = QStringLiteral("I'm still checking the mail.");
 inline const QString StillCheckingStatus = QStringLiteral("A mail check is already running; its result follows.");
+
+// What the server box takes, as its placeholder and tool tip.
+inline const QString ServerPlaceholder = QStringLiteral("pop.example.org or imap://mail.example.org");
+inline const QString ServerHint = QStringLiteral(
+    "A POP3 server: its name (port 110, with STLS), name:port, or pop3s://name for TLS from the start (port 995).\n"
+    "An IMAP server: imap://name (port 143, with STARTTLS) or imaps://name (port 993); its inbox is read without "
+    "marking anything as read.");
 
 // The mail page's security controls.
 inline const QString AllowPlainCaption =

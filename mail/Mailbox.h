@@ -30,6 +30,8 @@ enum class MailProblem {
     TimedOut,
     // The check was called off (the program is ending).
     Cancelled,
+    // The log-on failed, and the mailbox cannot tell why.
+    LogOnFailed,
 };
 
 // How the password may travel to one server, as the user decided it.

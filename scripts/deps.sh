@@ -16,7 +16,7 @@ build=(cmake ninja-build g++ pkg-config qt6-base-dev libx11-dev libxcb1-dev qt6-
 run=(qt6-qpa-plugins libqt6svg6 qt6-speech-speechd-plugin qt6-speech-flite-plugin
      speech-dispatcher speech-dispatcher-espeak-ng fonts-dejavu-core libreoffice-writer
      pocketsphinx-en-us libqt6multimedia6 pulseaudio)
-test=(file dpkg-dev desktop-file-utils appstream xvfb xauth x11-utils x11-xserver-utils xdotool wmctrl openbox xcompmgr imagemagick procps dovecot-core dovecot-pop3d openssl python3
+test=(file dpkg-dev desktop-file-utils appstream xvfb xauth x11-utils x11-xserver-utils xdotool wmctrl openbox xcompmgr imagemagick procps dovecot-core dovecot-pop3d dovecot-imapd openssl python3
       espeak-ng flite sox pulseaudio-utils clang libclang-rt-14-dev gnome-keyring libsecret-tools dbus-daemon)
 
 wanted=()

@@ -11,10 +11,12 @@
 #include "MailTexts.h"
 #include "MailWatch.h"
 #include "MessageBox.h"
+#include "PlatformServices.h"
 #include "PasswordStore.h"
 #include "SettingsStore.h"
 
 #include <QCheckBox>
+#include <QEvent>
 #include <QFile>
 #include <QFrame>
 #include <QGridLayout>
@@ -38,6 +40,43 @@ const QString PasswordKey = QStringLiteral("Mail/3");
 const QString SecurityForKey = QStringLiteral("SecurityFor");
 const QString TrustedCertificateKey = QStringLiteral("TrustedCertificate");
 const QString PlainLogOnKey = QStringLiteral("PlainLogOn");
+
+// The line under "Check every" about timed checks and the dial-up rule,
+// brought up to date whenever the page comes into view.
+class TimedChecksLine final : public QObject {
+public:
+    TimedChecksLine(QLabel *label, const MailWatch &watch, const PlatformServices &platform)
+        : QObject(label), m_label(label), m_watch(watch), m_platform(platform)
+    {
+    }
+    void update()
+    {
+        const int minutes = m_watch.TmrMail.isActive() ? m_watch.MailInterval : 0;
+        std::optional<bool> up = false;
+        if (minutes > 0 && m_platform.dialUp)
+            up = m_platform.dialUp->firstConnectionUp();
+        m_label->setText(mailtext::timedChecks(minutes, up));
+    }
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Show)
+            update();
+        return false;
+    }
+
+private:
+    QLabel *m_label;
+    const MailWatch &m_watch;
+    const PlatformServices &m_platform;
+};
+
+void showTimedChecks(const QWidget *window)
+{
+    if (auto *label = window->findChild<QLabel *>(QStringLiteral("LblTimedChecks")))
+        for (QObject *child : label->children())
+            if (auto *line = dynamic_cast<TimedChecksLine *>(child))
+                line->update();
+}
 } // namespace
 
 void FrmMain::buildMailPage(QFrame *page)
@@ -61,6 +100,8 @@ void FrmMain::buildMailPage(QFrame *page)
         grid->addWidget(LblServer[i], 1 + i, 0);
         grid->addWidget(*boxes[i], 1 + i, 1, 1, 3);
     }
+    TxtServer->setPlaceholderText(mailtext::ServerPlaceholder);
+    TxtServer->setToolTip(mailtext::ServerHint);
     TxtPass->setEchoMode(QLineEdit::Password);
     // Each typed character shows as "*", whatever the style's own mask.
     TxtPass->setStyleSheet(QStringLiteral("lineedit-password-character: 42"));
@@ -92,6 +133,12 @@ void FrmMain::buildMailPage(QFrame *page)
     TxtChkInterval->setMaximumWidth(TxtChkInterval->fontMetrics().horizontalAdvance(QStringLiteral("00000")) + 24);
     grid->addWidget(TxtChkInterval, 7, 1);
     grid->addWidget(new QLabel(QStringLiteral("Minuites"), page), 7, 2);
+    auto *timedChecks = new QLabel(page);
+    timedChecks->setObjectName(QStringLiteral("LblTimedChecks"));
+    timedChecks->setWordWrap(true);
+    timedChecks->setToolTip(mailtext::TimedChecksHint);
+    grid->addWidget(timedChecks, 8, 1, 1, 3);
+    page->installEventFilter(new TimedChecksLine(timedChecks, m_host.mailWatch(), m_host.context().platform));
     CmdCheck = new QPushButton(QStringLiteral("Chec&k"), page);
     CmdCheck->setObjectName(QStringLiteral("CmdCheck"));
     CmdSave = new QPushButton(QStringLiteral("Sa&ve"), page);
@@ -101,9 +148,9 @@ void FrmMain::buildMailPage(QFrame *page)
     buttons->addStretch();
     buttons->addWidget(CmdCheck);
     buttons->addWidget(CmdSave);
-    grid->addLayout(buttons, 8, 0, 1, 4);
+    grid->addLayout(buttons, 9, 0, 1, 4);
     grid->setColumnStretch(3, 1);
-    grid->setRowStretch(9, 1);
+    grid->setRowStretch(10, 1);
     connect(CmdCheck, &QPushButton::clicked, this, &FrmMain::CmdCheck_Click);
     connect(CmdSave, &QPushButton::clicked, this, &FrmMain::CmdSave_Click);
     connect(CmdTrustCert, &QPushButton::clicked, this, &FrmMain::CmdTrustCert_Click);
@@ -369,12 +416,15 @@ void FrmMain::CmdSave_Click()
         if (box)
             box->show(QStringLiteral("Mail Checking OFF"), App);
     }
+    showTimedChecks(this);
     // The tick count goes on from where it stands.
 }
 
 void FrmMain::TmrMail_Timer()
 {
     MailWatch &watch = m_host.mailWatch();
+    if (isVisible())
+        showTimedChecks(this);
     // An equality test: a count already past the interval never meets it
     // again in this run.
     if (int(watch.MailTicks) == int(watch.MailInterval) - 1) {

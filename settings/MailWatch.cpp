@@ -3,7 +3,6 @@
 #include "CharacterRef.h"
 #include "Clock.h"
 #include "Host.h"
-#include "MailTexts.h"
 #include "Mailbox.h"
 
 #include <QThread>
@@ -92,13 +91,9 @@ bool MailWatch::start(const MailAccount &account, bool asked)
                 m_box.reset();
                 m_last = result;
                 m_lastAsked = asked;
+                // A failed log-on ends silently: the status bar says why.
                 if (m_ending)
                     return;
-                const QString said = asked && !result.loggedOn ? mailtext::spokenProblem(result.problem) : QString();
-                if (!said.isEmpty()) {
-                    m_host.AgentVisible();
-                    m_host.agent().Speak(said);
-                }
                 const Clock *clock = m_host.context().platform.clock;
                 const QString time = clock ? clock->now().toString(QStringLiteral("HH:mm")) : QString();
                 Q_EMIT checkFinished(mailCheckStatus(result, time));

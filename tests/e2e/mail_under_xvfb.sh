@@ -94,7 +94,7 @@ took=$(( ($(date +%s%N) - asked) / 1000000 ))
 # called off at the quit, before the farewell was over.
 check "quit ends the process as fast as an idle one (${took} ms, idle ${idle_quit} ms, status $rc)" \
   test "$took" -lt $(( idle_quit + 1000 )) -a "$rc" -eq 0
-check "the check was called off at the quit" bash -c "grep -E 'Command \"Quit\"|TOP failed|Hide complete' '$log' | tr '\n' '|' | grep -qE 'Quit.*TOP failed.*Hide complete'"
+check "the check was called off at the quit" bash -c "grep -E 'Command \"Quit\"|reading message 1 failed|Hide complete' '$log' | tr '\n' '|' | grep -qE 'Quit.*reading message 1 failed.*Hide complete'"
 check "the server saw one log-on only" test "$(grep -c ': PASS' "$scratch/stall.txt")" -eq 1
 check "and no connection after it" bash -c "! grep -q 'CONNECT 2' '$scratch/stall.txt'"
 check "nothing was read out after the quit" bash -c "! grep -q 'Speak \"End of messages' '$log'"

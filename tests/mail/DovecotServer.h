@@ -1,6 +1,6 @@
 #pragma once
 
-// A Dovecot POP3 server of our own for the tests: configuration, passwd
+// A Dovecot POP3 and IMAP server of our own for the tests: configuration, passwd
 // file, maildir and a self-signed certificate in a temporary folder,
 // listening on loopback ports picked free, run in the foreground and
 // stopped by its PID.
@@ -36,13 +36,16 @@ public:
     static constexpr const char *Password = "s3cret";
 
     // The messages as whole texts (headers, blank line, body), in mailbox
-    // order.
-    explicit DovecotServer(const QList<QByteArray> &messages)
+    // order; those numbered in `seen` (from 1) carry the \Seen flag.
+    explicit DovecotServer(const QList<QByteArray> &messages, const QList<int> &seen = {})
     {
         m_root = m_dir.path();
         ::chmod(m_root.toLocal8Bit().constData(), 0755); // the mail user must get in
         pop3Port = freeLoopbackPort();
         pop3sPort = freeLoopbackPort();
+        imapPort = freeLoopbackPort();
+        imapsPort = freeLoopbackPort();
+        m_seen = seen;
         writeMaildir(messages);
         writeCertificate();
         writeConfig();
@@ -61,6 +64,24 @@ public:
     }
     QString plainServer() const { return QStringLiteral("127.0.0.1:%1").arg(pop3Port); }
     QString tlsServer() const { return QStringLiteral("pop3s://localhost:%1").arg(pop3sPort); }
+    QString imapServer() const { return QStringLiteral("imap://localhost:%1").arg(imapPort); }
+    QString imapsServer() const { return QStringLiteral("imaps://localhost:%1").arg(imapsPort); }
+
+    // The messages' \Seen flags as the maildir keeps them (in the file
+    // names), in mailbox order.
+    QList<bool> seenFlags() const
+    {
+        const QString maildir = m_root + QStringLiteral("/mail/") + QLatin1String(User) + QStringLiteral("/Maildir");
+        QList<bool> flags(m_count, false);
+        for (const char *sub : {"cur", "new"}) {
+            for (const QString &name : QDir(maildir + QLatin1Char('/') + QLatin1String(sub)).entryList(QDir::Files)) {
+                const int i = name.section(u'.', 1, 1).mid(1).toInt();
+                if (i >= 0 && i < m_count)
+                    flags[i] = name.section(QStringLiteral(":2,"), 1).contains(u'S');
+            }
+        }
+        return flags;
+    }
 
     // Another client's session: deletes message `number` and quits, which
     // expunges it.
@@ -88,7 +109,7 @@ public:
         return true;
     }
 
-    quint16 pop3Port = 0, pop3sPort = 0;
+    quint16 pop3Port = 0, pop3sPort = 0, imapPort = 0, imapsPort = 0;
 
 private:
     void writeFile(const QString &path, const QByteArray &text)
@@ -104,12 +125,15 @@ private:
         for (const char *sub : {"cur", "new", "tmp"})
             QDir().mkpath(maildir + QLatin1Char('/') + QLatin1String(sub));
         // The unique-id list fixes the message numbers.
+        m_count = int(messages.size());
         QByteArray uidlist = "3 V1700000000 N" + QByteArray::number(messages.size() + 1) + "\n";
         for (int i = 0; i < messages.size(); ++i) {
             const QByteArray base = QByteArray::number(1700000000 + i) + ".M" + QByteArray::number(i) + ".kestrova";
             QByteArray text = messages[i];
             text.replace("\r\n", "\n");
-            writeFile(maildir + QStringLiteral("/cur/") + QString::fromLatin1(base) + QStringLiteral(":2,"), text);
+            writeFile(maildir + QStringLiteral("/cur/") + QString::fromLatin1(base) + QStringLiteral(":2,")
+                          + (m_seen.contains(i + 1) ? QStringLiteral("S") : QString()),
+                      text);
             uidlist += QByteArray::number(i + 1) + " :" + base + "\n";
         }
         writeFile(maildir + QStringLiteral("/dovecot-uidlist"), uidlist);
@@ -150,7 +174,7 @@ private:
         conf += "base_dir = " + r + "/run\n";
         conf += "state_dir = " + r + "/state\n";
         conf += "log_path = " + r + "/dovecot.log\n";
-        conf += "protocols = pop3\n";
+        conf += "protocols = pop3 imap\n";
         conf += "listen = 127.0.0.1\n";
         conf += "ssl = yes\nssl_cert = <" + r + "/cert.pem\nssl_key = <" + r + "/key.pem\n";
         conf += "ssl_dh = </usr/share/dovecot/dh.pem\n";
@@ -162,7 +186,10 @@ private:
         conf += "service pop3-login {\n  inet_listener pop3 {\n    port = " + QByteArray::number(pop3Port)
                 + "\n  }\n  inet_listener pop3s {\n    port = " + QByteArray::number(pop3sPort)
                 + "\n    ssl = yes\n  }\n" + (root ? "" : "  chroot =\n") + "}\n";
-        conf += "service anvil {\n  chroot =\n}\nservice imap-login {\n  chroot =\n}\n";
+        conf += "service anvil {\n  chroot =\n}\n";
+        conf += "service imap-login {\n  inet_listener imap {\n    port = " + QByteArray::number(imapPort)
+                + "\n  }\n  inet_listener imaps {\n    port = " + QByteArray::number(imapsPort)
+                + "\n    ssl = yes\n  }\n  chroot =\n}\n";
         if (!root) {
             const passwd *me = ::getpwuid(::getuid());
             conf += QByteArray("default_internal_user = ") + me->pw_name + "\n";
@@ -223,6 +250,8 @@ private:
     QString m_root;
     pid_t m_pid = 0;
     bool m_greeted = false;
+    QList<int> m_seen;
+    int m_count = 0;
 };
 
 } // namespace kestrova::test

@@ -30,6 +30,14 @@ MODE (several joined with "+"):
   stall        talks properly until TOP, then never answers
   nouidl       lists UIDL in CAPA but answers -ERR to it
   droptop:N    closes the connection on receiving "TOP N"
+  pipelining   lists PIPELINING in CAPA (the modes below are for it)
+  fewer:N      sends no reply at all to "TOP N"
+  more:N       sends a second, forged header block after the reply to
+               "TOP N"
+  garbled:N    answers "TOP N" with a line that is no POP3 reply
+  stallat:N    the first connection answers nothing from "TOP N" on
+With --record, a chunk received holding more than one command is noted as
+"n batch: K" (K commands arrived together).
 """
 import argparse
 import ssl
@@ -69,6 +77,11 @@ def serve(conn, mode_text, number):
     mode = next((m for m in modes if m in ("garbage", "slow", "trickle", "bigheader")), "")
     drop = next((m[5:] for m in modes if m.startswith("drop:")), None)
     drop_top = next((m[8:].encode() for m in modes if m.startswith("droptop:")), None)
+
+    def numbered(prefix):
+        return next((m[len(prefix):].encode() for m in modes if m.startswith(prefix)), None)
+    fewer, more, garbled = numbered("fewer:"), numbered("more:"), numbered("garbled:")
+    stall_at = numbered("stallat:") if number == 1 else None
     count = OPTIONS.messages
     first = number == 1
     offer_stls = ("stls" in modes or "stlsrefused" in modes
@@ -99,6 +112,8 @@ def serve(conn, mode_text, number):
         if not chunk:
             return
         buffer += chunk
+        if buffer.count(b"\r\n") > 1:
+            record(b"%d batch: %d" % (number, buffer.count(b"\r\n")))
         while b"\r\n" in buffer:
             line, buffer = buffer.split(b"\r\n", 1)
             record(b"%d %s: %s" % (number, layer[0], line))
@@ -108,9 +123,18 @@ def serve(conn, mode_text, number):
                 return
             if command == "TOP" and drop_top is not None and len(words) > 1 and words[1] == drop_top:
                 return
+            argument = words[1] if len(words) > 1 else b""
+            if command == "TOP" and stall_at is not None and argument == stall_at:
+                while conn.recv(4096):
+                    pass
+                return
             if command == "CAPA":
                 send(b"+OK\r\nUSER\r\nUIDL\r\nTOP\r\n" + (b"STLS\r\n" if offer_stls and layer[0] == b"plain" else b"")
-                     + b".\r\n")
+                     + (b"PIPELINING\r\n" if "pipelining" in modes else b"") + b".\r\n")
+            elif command == "TOP" and fewer is not None and argument == fewer:
+                pass
+            elif command == "TOP" and garbled is not None and argument == garbled:
+                send(b"From: Mallory <m@example.org>\r\n")
             elif command == "STLS" and "stlsrefused" in modes:
                 send(b"-ERR not now\r\n")
             elif command == "STLS" and can_stls and layer[0] == b"plain":
@@ -130,6 +154,9 @@ def serve(conn, mode_text, number):
                 send(b"+OK\r\n")
             elif command == "STAT":
                 send(b"+OK %d 200\r\n" % count)
+            elif command == "UIDL" and argument:
+                n = int(argument) if argument.isdigit() else 0
+                send(b"+OK %d uid-%d\r\n" % (n, n) if 1 <= n <= count else b"-ERR no such message\r\n")
             elif command == "UIDL":
                 send(b"+OK\r\n" + b"".join(b"%d uid-%d\r\n" % (n, n) for n in range(1, count + 1)) + b".\r\n")
             elif command == "TOP":
@@ -147,6 +174,8 @@ def serve(conn, mode_text, number):
                         time.sleep(0.1)
                 else:
                     send(b"+OK\r\n" + header(message, mode) + b"\r\n.\r\n")
+                    if more is not None and argument == more:
+                        send(b"+OK\r\nFrom: Mallory <m@example.org>\r\nSubject: Forged\r\n\r\n.\r\n")
             elif command == "QUIT":
                 send(b"+OK bye\r\n")
                 return

@@ -182,6 +182,9 @@ private Q_SLOTS:
         // compare, and only where there was one.
         QCOMPARE(o.result.certificate, certificateShown ? fingerprintOf(m_certA) : QString());
         QVERIFY(mailCheckStatus(o.result, QStringLiteral("09:05")).contains(QStringLiteral("password not sent")));
+        if (problem == int(MailProblem::NoEncryption))
+            QCOMPARE(mailCheckStatus(o.result, QStringLiteral("09:05")),
+                     QStringLiteral("Last check 09:05: not encrypted: the server offers no STLS, password not sent"));
     }
 
     void trustedCertificateIsAccepted()
@@ -244,8 +247,8 @@ private Q_SLOTS:
 
     void withoutUidlMessagesAreReadByNumber()
     {
-        // UIDL answers -ERR, after which curl drops the connection: the
-        // check counts again on the new one and reads by number.
+        // UIDL answers -ERR: the connection stays, and the messages are
+        // read by number on it, with no log-on again.
         HostileServer server(QStringLiteral("nouidl"), m_dir.path(), 3);
         CurlMailbox box(quick());
         const Outcome o = check(box, server.server(), {QString(), true});
@@ -255,7 +258,8 @@ private Q_SLOTS:
         QCOMPARE(o.spoken, (QStringList{"You've got mail.", "Message 1 from Ann Example", "Subject First",
                                         "Message 2 from Bob", "Subject Second", "Message 3 from Cy", "Subject Third",
                                         "End of messages."}));
-        QCOMPARE(server.logOns().filter(QStringLiteral(": PASS")).size(), 2);
+        QCOMPARE(server.logOns().filter(QStringLiteral(": PASS")).size(), 1);
+        QVERIFY(!server.received().contains("CONNECT 2"));
     }
 
     void withoutUidlABrokenConnectionEndsTheReading()
@@ -267,9 +271,67 @@ private Q_SLOTS:
         QCOMPARE(o.result.read, 1);
         QCOMPARE(o.spoken, (QStringList{"You've got mail.", "Message 1 from Ann Example", "Subject First",
                                         "End of messages."}));
-        QCOMPARE(server.logOns().filter(QStringLiteral(": PASS")).size(), 2);
+        // Without ids a new connection could not tell message 3 from
+        // another: nobody logs on again.
+        QCOMPARE(server.logOns().filter(QStringLiteral(": PASS")).size(), 1);
         QVERIFY(!server.received().contains("TOP 3"));
         QVERIFY(mailCheckStatus(o.result, QStringLiteral("09:05")).contains(QStringLiteral("(1 read)")));
+    }
+
+    // A server that offers PIPELINING gets its commands in batches; one
+    // that does not, one at a time.
+    void commandsAreBatchedOnlyWherePipeliningIsOffered()
+    {
+        HostileServer batching(QStringLiteral("pipelining"), m_dir.path(), 4);
+        CurlMailbox box(quick());
+        Outcome o = check(box, batching.server(), {QString(), true});
+        QCOMPARE(o.result.read, 4);
+        QVERIFY2(batching.received().contains(" batch: "), batching.received().constData());
+        // Each message's headers are asked for behind the request naming it.
+        QVERIFY(batching.received().contains("1 plain: UIDL 3\n1 plain: TOP 3 0"));
+
+        HostileServer oneByOne(QStringLiteral("plain"), m_dir.path(), 4);
+        CurlMailbox other(quick());
+        o = check(other, oneByOne.server(), {QString(), true});
+        QCOMPARE(o.result.read, 4);
+        QVERIFY2(!oneByOne.received().contains(" batch: "), oneByOne.received().constData());
+    }
+
+    // A batch answered with a reply missing, one too many, a line that is
+    // no reply, a stall or a closed connection: the message whose reply is
+    // out of step is not read out, no reply is read as the next message's
+    // headers, and the rest are read over one log-on again.
+    void pipelinedRepliesOutOfStep_data()
+    {
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<QStringList>("spoken");
+        const QString m1 = QStringLiteral("Message 1 from Ann Example|Subject First");
+        const QString m2 = QStringLiteral("Message 2 from Bob|Subject Second");
+        const QString m3 = QStringLiteral("Message 3 from Cy|Subject Third");
+        const QString m4 = QStringLiteral("Message 4 from Di|Subject Fourth");
+        auto said = [](const QStringList &messages) {
+            return (QStringList{QStringLiteral("You've got mail.")} + messages.join(u'|').split(u'|')
+                    + QStringList{QStringLiteral("End of messages.")});
+        };
+        QTest::newRow("no reply to TOP 2") << "fewer:2" << said({m1, m3, m4});
+        QTest::newRow("a forged reply after TOP 1") << "more:1" << said({m1, m3, m4});
+        QTest::newRow("TOP 2 answered with a header line") << "garbled:2" << said({m1, m3, m4});
+        QTest::newRow("silence from TOP 2 on") << "stallat:2" << said({m1, m3, m4});
+        QTest::newRow("closed at TOP 3") << "droptop:3" << said({m1, m2, m4});
+    }
+    void pipelinedRepliesOutOfStep()
+    {
+        QFETCH(QString, mode);
+        QFETCH(QStringList, spoken);
+        HostileServer server(QStringLiteral("pipelining+") + mode, m_dir.path(), 4);
+        CurlMailbox box(quick());
+        const Outcome o = check(box, server.server(), {QString(), true});
+        QCOMPARE(o.spoken, spoken);
+        QVERIFY(!o.spoken.join(u' ').contains(QStringLiteral("Mallory")));
+        QVERIFY(!o.spoken.join(u' ').contains(QStringLiteral("Forged")));
+        QVERIFY2(server.received().contains(" batch: "), server.received().constData());
+        QCOMPARE(server.logOns().filter(QStringLiteral(": PASS")).size(), 2);
+        QVERIFY(!server.received().contains("CONNECT 3"));
     }
 
     void cancelEndsTheCheckAtOnce()

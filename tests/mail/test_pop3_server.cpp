@@ -157,7 +157,8 @@ private Q_SLOTS:
         const MailCheckResult r = CheckMail(box, account(server.plainServer(), QStringLiteral("wrong")), sink);
         QVERIFY(!r.loggedOn);
         QCOMPARE(r.problem, MailProblem::LogOnRefused);
-        QCOMPARE(mailCheckStatus(r, QStringLiteral("09:05")), QStringLiteral("Last check 09:05: log-on failed"));
+        QCOMPARE(mailCheckStatus(r, QStringLiteral("09:05")),
+                 QStringLiteral("Last check 09:05: user name or password refused"));
         QVERIFY(box.LastError() != 0);
         QVERIFY(sink.log.isEmpty());
     }
@@ -173,6 +174,7 @@ private Q_SLOTS:
         QVERIFY(!r.loggedOn);
         QVERIFY(sink.log.isEmpty());
         QVERIFY(t.elapsed() < 2000);
+        QCOMPARE(mailCheckStatus(r, QStringLiteral("09:05")), QStringLiteral("Last check 09:05: server not reached"));
     }
 
     void silentListenerEndsWithinTheTimeOut()
@@ -231,6 +233,8 @@ private Q_SLOTS:
         QVERIFY(!r.loggedOn);
         QCOMPARE(r.problem, MailProblem::UntrustedCertificate);
         QCOMPARE(r.certificate, fingerprintOf(server.certificate()));
+        QCOMPARE(mailCheckStatus(r, QStringLiteral("09:05")),
+                 QStringLiteral("Last check 09:05: certificate not trusted, password not sent"));
         QVERIFY(sink.log.isEmpty());
         QTRY_VERIFY2(server.log().contains(QStringLiteral("no auth attempts")), qPrintable(server.log()));
         QVERIFY(!server.log().contains(QStringLiteral("Login: user=")));
@@ -270,7 +274,10 @@ private Q_SLOTS:
         QTest::newRow("pop3s url") << "POP3S://localhost:9950/x" << QByteArray("pop3s://localhost:9950/");
         QTest::newRow("pop3s default") << "pop3s://localhost" << QByteArray("pop3s://localhost:995/");
         QTest::newRow("ipv6") << "[::1]:2110" << QByteArray("pop3://[::1]:2110/");
-        QTest::newRow("other scheme") << "imap://localhost" << QByteArray();
+        QTest::newRow("imap default") << "imap://localhost" << QByteArray("imap://localhost:143/");
+        QTest::newRow("imaps url") << "IMAPS://Mail.Example.org:9930/INBOX" << QByteArray("imaps://mail.example.org:9930/");
+        QTest::newRow("other scheme") << "smtp://localhost" << QByteArray();
+        QTest::newRow("web address") << "https://mail.example.org" << QByteArray();
         QTest::newRow("empty") << "" << QByteArray();
     }
     void serverTextForms()
