@@ -13,6 +13,10 @@
 #include "frmAbout.h"
 #include "frmTip.h"
 
+#include "LaunchActions.h"
+#include "SettingsActions.h"
+#include "ToolsActions.h"
+#include "UserFiles.h"
 #include "WindowPlacement.h"
 
 #include <QApplication>
@@ -27,7 +31,22 @@ Application::Application(const AppContext &context, QObject *parent)
     : QObject(parent), m_context(context)
 {
     if (m_context.userDataDir.isEmpty())
-        m_context.userDataDir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+        m_context.userDataDir = UserFiles::defaultDataDir();
+    m_model = std::make_unique<UserModel>(*m_context.settings, UserFiles(m_context.programDir, m_context.userDataDir));
+    // The joke timer follows the user's switch; it is the host window's, and
+    // a switch while that window is gone (at the end) has nothing to stop.
+    connect(m_model.get(), &UserModel::jokesSwitched, this, [this](bool on) {
+        if (m_agent)
+            setJokeTimerEnabled(on);
+    });
+    // Each module registers the actions it owns, once.
+    registerSettingsActions(m_actions, *this);
+    registerLaunchActions(m_actions, *this);
+    registerToolsActions(m_actions, *this);
+    m_actions.add({"Quit", "Quit", "quit[program|application]", true, true, [this] { AgentQuit(); }});
+    m_actions.add({"MovetoMouse", "MovetoMouse", "(move to|go to|follow)mouse[pointer|cursor]", false, true, [this] {
+                       m_movement.MoveToMouse(agent(), *m_context.platform.mousePointer);
+                   }});
     connect(&m_forms, &Forms::lastUnloaded, this, &Application::finished);
     // Timed mail checks go on for the whole run, whether the options window
     // is open or not: a tick reaches the window, loading it again (hidden)

@@ -90,7 +90,7 @@ void TestCommands::registration()
     QCOMPARE(commands.caption(), QString("Kestrova"));
 
     // With names given, they take their places in the table.
-    const auto table = commandTable("Spreadsheet", {"News", "Weather"});
+    const auto table = commandTable(run().app->actions(), "Spreadsheet", {"News", "Weather"});
     QCOMPARE(table.size(), 36);
     QCOMPARE(table.at(19).name, QString("Spreadsheet"));
     QCOMPARE(table.at(19).voice, QString("Spreadsheet"));
@@ -302,7 +302,7 @@ void TestCommands::jokeTimer()
     QVERIFY(jokes.open(QIODevice::WriteOnly));
     jokes.write("Only joke\r\n");
     jokes.close();
-    run().app->jokes().JokesStatus = true;
+    run().app->setJokesStatus(true);
     startAndClear();
     AgentForm &agent = run().agent();
     QVERIFY(agent.TimerJoke.isActive());
@@ -329,7 +329,7 @@ void TestCommands::jokeTimerOffThenOn()
         agent.TimerJoke_Timer();
     QVERIFY(run().log().isEmpty());
     QCOMPARE(agent.JokeTicks, qint16(4));
-    run().app->jokes().JokesStatus = true;
+    run().app->setJokesStatus(true);
     agent.TimerJoke_Timer();
     QCOMPARE(run().log().first(), QString("Play GetAttention"));
     QCOMPARE(agent.JokeTicks, qint16(0));
