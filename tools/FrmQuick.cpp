@@ -7,7 +7,6 @@
 #include "Host.h"
 #include "UserModel.h"
 #include "SpeechText.h"
-#include "WordControls.h"
 
 #include <QCloseEvent>
 #include <QHash>
