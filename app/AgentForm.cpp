@@ -186,7 +186,7 @@ void AgentForm::UnloadForms()
     TimerJoke.stop();
     // A ring after this would ask for the host window again and load it
     // anew, character and run count included.
-    m_app.alarm().Timer1.stop();
+    m_app.alarm().stop();
     m_app.forms().unloadAll();
 }
 

@@ -99,8 +99,7 @@ void Application::Main()
     agentForm();
     agentForm()->StartAgent();
     // The alarm is watched from now to the end of the run.
-    m_alarm.ShowClock();
-    m_alarm.Timer1.start();
+    m_alarm.watch();
     // The tip of the day; however it ends, the quick toolbar is shown. With
     // tips switched off it closes at once, never seen.
     frmTip *tip = tipWindow();

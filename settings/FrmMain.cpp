@@ -147,7 +147,11 @@ FrmMain::FrmMain(Host &host) : QWidget(nullptr), m_host(host)
     followModel();
 }
 
-FrmMain::~FrmMain() = default;
+FrmMain::~FrmMain()
+{
+    if (m_showsClock)
+        m_host.alarm().setClockShown(false);
+}
 
 void FrmMain::followModel()
 {
@@ -384,6 +388,15 @@ void FrmMain::Form_Load()
     showList(int(UserModel::List::Office));
 }
 
+void FrmMain::hideEvent(QHideEvent *event)
+{
+    QWidget::hideEvent(event);
+    if (m_showsClock) {
+        m_showsClock = false;
+        m_host.alarm().setClockShown(false);
+    }
+}
+
 void FrmMain::closeEvent(QCloseEvent *event)
 {
     event->accept();
@@ -397,6 +410,11 @@ void FrmMain::closeEvent(QCloseEvent *event)
 void FrmMain::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
+    // The clock ticks each second while it is on the screen.
+    if (!m_showsClock) {
+        m_showsClock = true;
+        m_host.alarm().setClockShown(true);
+    }
     ensureMailPassword();
     showMailSecurity();
 }

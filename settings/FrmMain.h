@@ -153,6 +153,7 @@ public:
 protected:
     void closeEvent(QCloseEvent *event) override;
     void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
 
 private:
     void passwordArrived(const PasswordStore::Answer &answer);
@@ -187,6 +188,7 @@ private:
     bool writeSetting(const QString &section, const QString &key, const QString &text) const;
 
     Host &m_host;
+    bool m_showsClock = false;
     // The open-file dialog offers the last pick of this window again.
     QString m_browseFileName;
 };
