@@ -49,9 +49,11 @@ Application::Application(const AppContext &context, QObject *parent)
                    }});
     connect(&m_forms, &Forms::lastUnloaded, this, &Application::finished);
     // Timed mail checks go on for the whole run, whether the options window
-    // is open or not: a tick reaches the window, loading it again (hidden)
-    // when it was closed, since the check reads the mail page's boxes.
-    connect(&m_mailWatch.TmrMail, &QTimer::timeout, this, [this] { frmMain()->TmrMail_Timer(); });
+    // is open or not. The watch counts the ticks; only a due check reaches
+    // the window (loading it again, hidden, when it was closed), since the
+    // check reads the mail page's boxes.
+    connect(&m_mailWatch.TmrMail, &QTimer::timeout, &m_mailWatch, &MailWatch::TmrMail_Timer);
+    m_mailWatch.timedCheck = [this] { frmMain()->checkMail(false); };
     // Every window the program shows, its own and the message boxes and
     // file dialogs too, appears on the character's screen.
     m_screenFollower = new ScreenFollower([this]() -> std::optional<QPoint> { return characterPoint(); }, this);

@@ -2,6 +2,7 @@
 #include "FrmMain.h"
 #include "FrmMenus.h"
 #include "FrmUser.h"
+#include "MailWatch.h"
 #include "TestRun.h"
 #include "UserModel.h"
 
@@ -91,6 +92,7 @@ private Q_SLOTS:
     void userName();
     void userNameCancel();
     void greetingUsesStoredName();
+    void mailTicksMakeNoWindow();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -683,6 +685,35 @@ void TestOptions::greetingUsesStoredName()
     run().service.characterName = "Peedy";
     run().app->Main();
     QVERIFY(run().log().contains("Speak Hi Robin , what are we going to do today?"));
+}
+
+// The mail watch counts its ticks without the options window; only a due
+// check, with the line up, reaches the window (whose mail page holds the
+// account as it stands).
+void TestOptions::mailTicksMakeNoWindow()
+{
+    run().settings.write("Kestrova", "Mail", "1", "pop.example.org");
+    run().settings.write("Kestrova", "Mail", "4", "3");
+    FrmMain *w = start();
+    QCOMPARE(run().app->mailWatch().MailInterval, qint16(3));
+    w->close();
+    settle();
+    QVERIFY(!run().app->frmMainLoaded());
+    MailWatch &watch = run().app->mailWatch();
+    watch.MailTicks = 0;
+    watch.TmrMail_Timer();
+    watch.TmrMail_Timer();
+    QCOMPARE(watch.MailTicks, qint16(2));
+    // Due, line down: no check, no window, the count waits.
+    watch.TmrMail_Timer();
+    QCOMPARE(watch.MailTicks, qint16(2));
+    QVERIFY(!run().app->frmMainLoaded());
+    // Due, line up: the check runs through the window.
+    run().platform.dialUp.state = true;
+    watch.TmrMail_Timer();
+    QCOMPARE(watch.MailTicks, qint16(0));
+    QVERIFY(run().app->frmMainLoaded());
+    QTRY_COMPARE(run().platform.mailboxes.script.calls().value(0), QString("OpenMailbox pop.example.org||"));
 }
 
 QTEST_MAIN(TestOptions)
