@@ -1,19 +1,15 @@
 #include "AgentForm.h"
 
+#include "Actions.h"
+#include "FrmMain.h"
+#include "UserModel.h"
+
 #include "Application.h"
 #include "Character.h"
 #include "CommandTable.h"
 #include "DateFunctions.h"
 #include "Execute.h"
-#include "FrmAlarm.h"
-#include "FrmCalender.h"
-#include "FrmMain.h"
-#include "FrmOpen.h"
-#include "FrmSearch.h"
 #include "SpeechText.h"
-#include "FrmTour.h"
-#include "FrmMenus.h"
-#include "HelpBook.h"
 #include "IntegerText.h"
 #include "MousePointer.h"
 #include "Random.h"
@@ -47,6 +43,7 @@ AgentForm::AgentForm(Application &app) : QWidget(nullptr), m_app(app)
     TimerJoke.setObjectName(QStringLiteral("TimerJoke"));
     TimerJoke.setInterval(60000);
     connect(&TimerJoke, &QTimer::timeout, this, &AgentForm::TimerJoke_Timer);
+    connect(&m_app.model(), &UserModel::accessoriesApplied, this, &AgentForm::ApplyAccessories);
 
     MnuTour = new QMenu(QStringLiteral("Tour"), this);
     MnuTour->setObjectName(QStringLiteral("MnuTour"));
@@ -64,7 +61,7 @@ void AgentForm::Form_Load()
     QuitRequest = Request();
     JokeTicks = 0;
     SetAgent();
-    m_app.jokes().LoadJokes(m_app.context().programDir + QStringLiteral("/JOKES.TXT"));
+    m_app.jokes().LoadJokes(m_app.model().files().jokesToRead());
     // Runs even when jokes are off; the switch keeps jokes from being told.
     TimerJoke.start();
     // The quick toolbar loads hidden; its load fills the user's menus.
@@ -189,7 +186,7 @@ void AgentForm::UnloadForms()
     TimerJoke.stop();
     // A ring after this would ask for the host window again and load it
     // anew, character and run count included.
-    m_app.alarm().Timer1.stop();
+    m_app.alarm().stop();
     m_app.forms().unloadAll();
 }
 
@@ -221,17 +218,18 @@ void AgentForm::SetCommands()
     character::Commands *commands = Agent.commands();
     if (!commands)
         return;
-    // The first office program and the favourite sites are named by the
-    // options window's boxes, read when their turn comes: the first read
-    // loads that window, whose load switches the accessory commands just
-    // registered. The service refuses a command without a name.
-    const QList<CommandEntry> table = commandTable(QString(), QStringList());
-    for (int i = 0; i < table.size(); ++i) {
-        CommandEntry c = table.at(i);
-        if (i == FirstOfficeCommand)
-            c = namedCommand(m_app.frmMain()->TxtOfficeName[0]->text());
-        else if (i >= FirstSiteCommand && i < FirstSiteCommand + 10)
-            c = namedCommand(m_app.frmMain()->TxtSiteName[i - FirstSiteCommand]->text());
+    // The options window loads hidden at start-up, as it always has; its
+    // load reads the user's things into the model, so the first office
+    // program and the favourite sites are named by the stored lists. The
+    // service refuses a command without a name.
+    m_app.frmMain();
+    const UserModel &model = m_app.model();
+    QStringList sites;
+    for (int k = 0; k < UserModel::Slots; ++k)
+        sites << model.slot(UserModel::List::Favourites, k).name;
+    const QList<CommandEntry> table =
+        commandTable(m_app.actions(), model.slot(UserModel::List::Office, 0).name, sites);
+    for (const CommandEntry &c : table) {
         if (!commands->add(c.name, c.caption, c.voice, true, c.inMenu))
             continue;
         if (c.guarded) {
@@ -240,7 +238,20 @@ void AgentForm::SetCommands()
             added->confidence = GuardedConfidence;
         }
     }
+    ApplyAccessories();
     commands->setVisible(true);
+}
+
+void AgentForm::ApplyAccessories()
+{
+    // The four accessory commands are on while their menu entries are shown.
+    character::Commands *commands = Agent.commands();
+    const UserModel &model = m_app.model();
+    if (!commands || !model.accessoriesLoaded())
+        return;
+    for (int a = 0; a < UserModel::AccessoryCount; ++a)
+        if (character::Command *command = commands->item(UserModel::accessoryCommand(UserModel::Accessory(a))))
+            command->enabled = model.accessoryShown(UserModel::Accessory(a));
 }
 
 void AgentForm::AgentCtrl_Command(const character::UserInput &input)
@@ -249,77 +260,22 @@ void AgentForm::AgentCtrl_Command(const character::UserInput &input)
         AgentNotUnderstood();
         return;
     }
+    // The fixed commands first, by their registered id: a site named "Quit"
+    // quits. Then the user's own names as they stand now: a site, then an
+    // office program. No command is without a name, so an empty name
+    // matches no empty slot.
     const QString &name = input.name;
-    if (name == u"General") {
-        m_app.frmMenus()->PopupMenu(m_app.frmMenus()->MnuGeneral);
-    } else if (name == u"Accessories") {
-        m_app.frmMenus()->PopupMenu(m_app.frmMenus()->MnuAccessories);
-    } else if (name == u"My Office") {
-        m_app.frmMenus()->PopupMenu(m_app.frmMenus()->MnuMyOffice);
-    } else if (name == u"Internet") {
-        m_app.frmMenus()->PopupMenu(m_app.frmMenus()->MnuWeb);
-    } else if (name == u"Help") {
-        HelpBook::Open(m_app);
-    } else if (name == u"Quit") {
-        AgentQuit();
-    } else if (name == u"MovetoMouse") {
-        m_app.movement().MoveToMouse(Agent, *m_app.context().platform.mousePointer);
-    } else if (name == u"aco") {
-        // Registered so it can be said; it does nothing.
-    } else if (name == u"ChangeAgent") {
-        m_app.frmMenus()->MnuChangeAgent_Click();
-    } else if (name == u"ChangeUser") {
-        m_app.frmMenus()->MnuChangeUser_Click();
-    } else if (name == u"About") {
-        m_app.frmMenus()->MnuAbout_Click();
-    } else if (name == u"Options") {
-        m_app.frmMenus()->MnuOptions_Click();
-    } else if (name == u"Alarm") {
-        m_app.frmAlarm()->show();
-    } else if (name == u"Open File") {
-        m_app.frmOpen()->show();
-    } else if (name == u"Calender") {
-        m_app.frmCalender()->show();
-    } else if (name == u"Calculator") {
-        m_app.frmMenus()->MnuCalc_Click();
-    } else if (name == u"CD Player") {
-        m_app.frmMenus()->MnuCDPlayer_Click();
-    } else if (name == u"Notepad") {
-        m_app.frmMenus()->MnuNotepad_Click();
-    } else if (name == u"Wordpad") {
-        m_app.frmMenus()->MnuWordpad_Click();
-    } else if (name == u"Word") {
-        m_app.wordControls().OpenWord();
-    } else if (name == u"New Document") {
-        m_app.wordControls().NewDocument();
-    } else if (name == u"Read Selection") {
-        m_app.wordControls().ReadSelection();
-    } else if (name == u"Search the Internet") {
-        m_app.frmSearch()->show();
-    } else if (name == u"Check Mail") {
-        m_app.frmMain()->CmdCheck_Click();
-    } else if (name == u"NewMail") {
-        m_app.frmMenus()->MnuEMail_Click();
-    } else {
-        // The user's own names, read from the options window now: a site
-        // first, then an office program. No command is without a name, so
-        // an empty name matches no empty slot.
-        if (name.isEmpty())
-            return;
-        FrmMain *options = m_app.frmMain();
-        for (int k = 0; k < 10; ++k) {
-            if (name == options->TxtSiteName[k]->text()) {
-                Execute::ShellOpen(m_app, options->TxtSiteURL[k]->text());
-                return;
-            }
-        }
-        for (int k = 0; k < 10; ++k) {
-            if (name == options->TxtOfficeName[k]->text()) {
-                Execute::ShellOpen(m_app, options->TxtOfficeCmd[k]->text());
-                return;
-            }
-        }
+    ActionRegistry &actions = m_app.actions();
+    const Action *action = actions.find(name);
+    if (action && !action->voice.isEmpty()) {
+        actions.run(name, Asked::Spoken);
+        return;
     }
+    const UserModel &model = m_app.model();
+    if (const int k = model.findName(UserModel::List::Favourites, name); k >= 0)
+        actions.run(QStringLiteral("favourite:%1").arg(k), Asked::Spoken);
+    else if (const int k = model.findName(UserModel::List::Office, name); k >= 0)
+        actions.run(QStringLiteral("office:%1").arg(k), Asked::Spoken);
 }
 
 void AgentForm::AgentNotUnderstood()
@@ -362,7 +318,7 @@ void AgentForm::AgentCtrl_DblClick(const QString &, int button, int, int, int)
 
 void AgentForm::MnuYes_Click()
 {
-    m_app.frmTour()->show();
+    m_app.actions().run(QStringLiteral("Tour"));
 }
 
 void AgentForm::MnuNo_Click()
@@ -374,9 +330,9 @@ void AgentForm::MnuNo_Click()
 void AgentForm::TimerJoke_Timer()
 {
     Jokes &jokes = m_app.jokes();
-    if (JokeTicks == 4 && jokes.JokesStatus) {
-        // The lead-in is whatever the options window's box holds now.
-        jokes.JokeSay = m_app.frmMain()->TxtJokeSay->text();
+    if (JokeTicks == 4 && m_app.model().jokesOn()) {
+        // The lead-in as it stands now, an unsaved edit included.
+        jokes.JokeSay = m_app.model().jokeLeadIn();
         jokes.TellJoke(Agent, *m_app.context().platform.random);
         JokeTicks = 0;
     } else if (JokeTicks < 4) {
@@ -388,7 +344,7 @@ void AgentForm::TimerJoke_Timer()
 
 QString AgentForm::userName() const
 {
-    return character::outsideText(m_app.frmMain()->LblUser->text());
+    return character::outsideText(m_app.model().userName());
 }
 
 } // namespace kestrova

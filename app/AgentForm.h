@@ -30,6 +30,8 @@ public:
     void Form_Load();
 
     void SetAgent();
+    // The accessory commands on or off as the user's choices are applied.
+    void ApplyAccessories();
     void StartAgent();
     void AgentQuit();
     void UnloadForms();

@@ -13,6 +13,10 @@
 #include "frmAbout.h"
 #include "frmTip.h"
 
+#include "LaunchActions.h"
+#include "SettingsActions.h"
+#include "ToolsActions.h"
+#include "UserFiles.h"
 #include "WindowPlacement.h"
 
 #include <QApplication>
@@ -27,12 +31,29 @@ Application::Application(const AppContext &context, QObject *parent)
     : QObject(parent), m_context(context)
 {
     if (m_context.userDataDir.isEmpty())
-        m_context.userDataDir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+        m_context.userDataDir = UserFiles::defaultDataDir();
+    m_model = std::make_unique<UserModel>(*m_context.settings, UserFiles(m_context.programDir, m_context.userDataDir));
+    // The joke timer follows the user's switch; it is the host window's, and
+    // a switch while that window is gone (at the end) has nothing to stop.
+    connect(m_model.get(), &UserModel::jokesSwitched, this, [this](bool on) {
+        if (m_agent)
+            setJokeTimerEnabled(on);
+    });
+    // Each module registers the actions it owns, once.
+    registerSettingsActions(m_actions, *this);
+    registerLaunchActions(m_actions, *this);
+    registerToolsActions(m_actions, *this);
+    m_actions.add({"Quit", "Quit", "quit[program|application]", true, true, [this] { AgentQuit(); }});
+    m_actions.add({"MovetoMouse", "MovetoMouse", "(move to|go to|follow)mouse[pointer|cursor]", false, true, [this] {
+                       m_movement.MoveToMouse(agent(), *m_context.platform.mousePointer);
+                   }});
     connect(&m_forms, &Forms::lastUnloaded, this, &Application::finished);
     // Timed mail checks go on for the whole run, whether the options window
-    // is open or not: a tick reaches the window, loading it again (hidden)
-    // when it was closed, since the check reads the mail page's boxes.
-    connect(&m_mailWatch.TmrMail, &QTimer::timeout, this, [this] { frmMain()->TmrMail_Timer(); });
+    // is open or not. The watch counts the ticks; only a due check reaches
+    // the window (loading it again, hidden, when it was closed), since the
+    // check reads the mail page's boxes.
+    connect(&m_mailWatch.TmrMail, &QTimer::timeout, &m_mailWatch, &MailWatch::TmrMail_Timer);
+    m_mailWatch.timedCheck = [this] { frmMain()->checkMail(false); };
     // Every window the program shows, its own and the message boxes and
     // file dialogs too, appears on the character's screen.
     m_screenFollower = new ScreenFollower([this]() -> std::optional<QPoint> { return characterPoint(); }, this);
@@ -80,8 +101,7 @@ void Application::Main()
     agentForm();
     agentForm()->StartAgent();
     // The alarm is watched from now to the end of the run.
-    m_alarm.ShowClock();
-    m_alarm.Timer1.start();
+    m_alarm.watch();
     // The tip of the day; however it ends, the quick toolbar is shown. With
     // tips switched off it closes at once, never seen.
     frmTip *tip = tipWindow();

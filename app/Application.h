@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Actions.h"
 #include "AgentForm.h"
 #include "Forms.h"
 #include "Host.h"
@@ -8,6 +9,7 @@
 #include "Movement.h"
 #include "AlarmWatch.h"
 #include "PlatformServices.h"
+#include "UserModel.h"
 #include "WordControls.h"
 
 #include <QObject>
@@ -16,6 +18,7 @@
 #include <QSet>
 #include <QString>
 
+#include <memory>
 #include <optional>
 
 namespace kestrova {
@@ -44,8 +47,10 @@ public:
     // again. False while the program is ending (or before it has started).
     bool showForAnotherStart();
     void setJokeTimerEnabled(bool on) override;
-    bool JokesStatus() const override { return m_jokes.JokesStatus; }
-    void setJokesStatus(bool on) override { m_jokes.JokesStatus = on; }
+    bool JokesStatus() const override { return m_model->jokesOn(); }
+    void setJokesStatus(bool on) override { m_model->setJokesOn(on); }
+    UserModel &model() override { return *m_model; }
+    ActionRegistry &actions() override { return m_actions; }
     void setRestPosition(qint16 x, qint16 y) override;
     Movement &movement() { return m_movement; }
     Jokes &jokes() { return m_jokes; }
@@ -92,6 +97,8 @@ private:
     W *onFirstUse(QPointer<W> &slot, LoadFn load);
 
     AppContext m_context;
+    std::unique_ptr<UserModel> m_model;
+    ActionRegistry m_actions;
     Forms m_forms;
     Movement m_movement;
     Jokes m_jokes;

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QList>
+
+#include "Actions.h"
 #include <QString>
 #include <QStringList>
 
@@ -21,10 +23,17 @@ struct CommandEntry {
 inline constexpr int GuardedConfidence = -60;
 inline const QString GuardedConfidenceText = QStringLiteral("I didn't understand your request");
 
-// The command table in the order it is registered: the fixed commands, with
-// the first office program after "Wordpad" and the ten favourite sites at the
-// end, each named, captioned and voiced by its own name.
-QList<CommandEntry> commandTable(const QString &firstOfficeName, const QStringList &siteNames);
+// The character's commands in the order they are registered: the spoken
+// actions (caption, voice, menu flag and prompt as their modules registered
+// them), with the first office program after "Wordpad" and the ten
+// favourite sites at the end, each named, captioned and voiced by its own
+// name.
+QList<CommandEntry> commandTable(const ActionRegistry &actions, const QString &firstOfficeName,
+                                 const QStringList &siteNames);
+
+// The actions the character's commands stand for, in the commands' order;
+// the user's names take the two gaps.
+QStringList commandOrder();
 
 // Where the user's own names stand in the table: the first office program,
 // then the ten favourite sites from this place on.

@@ -10,14 +10,12 @@ namespace character { class CharacterRef; }
 
 // The jokes the character tells now and then: one line of JOKES.TXT each,
 // picked at random, after a lead-in phrase of the user's choosing. The
-// switch and the lead-in are the options window's, kept here so they
-// outlive that window.
+// switch and the lead-in are the user's model's.
 class Jokes {
 public:
     QStringList JokeList;
     qint32 JokeIndex = 0;
-    bool JokesStatus = false;  // jokes are switched on
-    QString JokeSay;           // the lead-in phrase
+    QString JokeSay;           // the lead-in phrase, set before each joke
 
     // Appends every line of the file to JokeList; false when the path is
     // empty or the file cannot be read.

@@ -13,7 +13,9 @@
 #include "VoiceGrammar.h"
 #include "WavFile.h"
 
-#include <QCoreApplication>
+#include "BenchCommands.h"
+
+#include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -152,7 +154,10 @@ int checkPhrases(const std::vector<Item> &items, const QList<kestrova::CommandEn
 
 int main(int argc, char **argv)
 {
-    QCoreApplication app(argc, argv);
+    // The command table comes from a real (offscreen) application.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
     QString corpus, dumpPath;
     const QStringList args = app.arguments().mid(1);
     for (int k = 0; k < args.size(); ++k) {
@@ -188,7 +193,7 @@ int main(int argc, char **argv)
         return 1;
     }
 
-    const QList<kestrova::CommandEntry> table = kestrova::commandTable(OfficeName, SiteNames);
+    const QList<kestrova::CommandEntry> table = benchCommandTable(OfficeName, SiteNames);
     const int phraseProblems = checkPhrases(items, table);
 
     QElapsedTimer clock;

@@ -12,7 +12,9 @@
 
 #include "CommandTable.h"
 
-#include <QCoreApplication>
+#include "BenchCommands.h"
+
+#include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -107,7 +109,10 @@ double percentile(std::vector<double> v, double p)
 
 int main(int argc, char **argv)
 {
-    QCoreApplication app(argc, argv);
+    // The command table comes from a real (offscreen) application.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
     const QStringList args = app.arguments().mid(1);
     if (args.isEmpty() || args.size() > 2) {
         std::fprintf(stderr, "usage: bench_voice_latency <corpus-dir> [files]\n");
@@ -138,7 +143,7 @@ int main(int argc, char **argv)
     const int step = std::max<qsizetype>(1, files.size() / std::max(1, wanted));
 
     std::vector<VoiceCommand> commands;
-    for (const kestrova::CommandEntry &e : kestrova::commandTable(QStringLiteral("Writer"), {QStringLiteral("BBC News"), QStringLiteral("Weather"), QStringLiteral("Gmail")}))
+    for (const kestrova::CommandEntry &e : benchCommandTable(QStringLiteral("Writer"), {QStringLiteral("BBC News"), QStringLiteral("Weather"), QStringLiteral("Gmail")}))
         if (!e.voice.isEmpty())
             commands.push_back({e.name, e.voice});
 

@@ -3,16 +3,11 @@
 #include "Addresses.h"
 #include "Character.h"
 #include "CharacterRef.h"
+#include "Actions.h"
 #include "Execute.h"
-#include "FrmMain.h"
-#include "FrmUser.h"
-#include "FrmAlarm.h"
-#include "FrmCalender.h"
-#include "FrmOpen.h"
-#include "FrmSearch.h"
-#include "FrmTour.h"
-#include "frmAbout.h"
 #include "Host.h"
+#include "UserModel.h"
+#include "desktop/CommandMenu.h"
 #include "MousePointer.h"
 #include "WordControls.h"
 
@@ -54,13 +49,13 @@ FrmMenus::FrmMenus(Host &host) : QWidget(nullptr), m_host(host)
     MnuOptions = entry(MnuGeneral, "MnuOptions", QStringLiteral("&Options"));
     MnuTour = entry(MnuGeneral, "MnuTour", QStringLiteral("&Tour"));
     MnuVersion = entry(MnuGeneral, "MnuVersion", QStringLiteral("&Version"));
-    connect(MnuACo, &QAction::triggered, this, &FrmMenus::MnuACo_Click);
-    connect(MnuChangeAgent, &QAction::triggered, this, &FrmMenus::MnuChangeAgent_Click);
-    connect(MnuChangeUser, &QAction::triggered, this, &FrmMenus::MnuChangeUser_Click);
-    connect(MnuAbout, &QAction::triggered, this, &FrmMenus::MnuAbout_Click);
-    connect(MnuTour, &QAction::triggered, this, &FrmMenus::MnuTour_Click);
-    connect(MnuOptions, &QAction::triggered, this, &FrmMenus::MnuOptions_Click);
-    connect(MnuVersion, &QAction::triggered, this, &FrmMenus::MnuVersion_Click);
+    runs(MnuACo, QStringLiteral("A.C.O"));
+    runs(MnuChangeAgent, QStringLiteral("ChangeAgent"));
+    runs(MnuChangeUser, QStringLiteral("ChangeUser"));
+    runs(MnuAbout, QStringLiteral("About"));
+    runs(MnuTour, QStringLiteral("Tour"));
+    runs(MnuOptions, QStringLiteral("Options"));
+    runs(MnuVersion, QStringLiteral("Version"));
 
     MnuAccessories = submenu(this, nullptr, "MnuAccessories", QStringLiteral("Accessories"));
     MnuAlarm = entry(MnuAccessories, "MnuAlarm", QStringLiteral("&Alarm"));
@@ -71,21 +66,21 @@ FrmMenus::FrmMenus(Host &host) : QWidget(nullptr), m_host(host)
     MnuWordpad = entry(MnuAccessories, "MnuWordpad", QStringLiteral("&Wordpad"));
     MnuNotepad = entry(MnuAccessories, "MnuNotepad", QStringLiteral("&Notepad"));
     MnuAConfigure = entry(MnuAccessories, "MnuAConfigure", QStringLiteral("Con&figure"));
-    connect(MnuAlarm, &QAction::triggered, this, &FrmMenus::MnuAlarm_Click);
-    connect(MnuOpen, &QAction::triggered, this, &FrmMenus::MnuOpen_Click);
-    connect(MnuCalender, &QAction::triggered, this, &FrmMenus::MnuCalender_Click);
-    connect(MnuCalc, &QAction::triggered, this, &FrmMenus::MnuCalc_Click);
-    connect(MnuCDPlayer, &QAction::triggered, this, &FrmMenus::MnuCDPlayer_Click);
-    connect(MnuWordpad, &QAction::triggered, this, &FrmMenus::MnuWordpad_Click);
-    connect(MnuNotepad, &QAction::triggered, this, &FrmMenus::MnuNotepad_Click);
-    connect(MnuAConfigure, &QAction::triggered, this, &FrmMenus::MnuAConfigure_Click);
+    runs(MnuAlarm, QStringLiteral("Alarm"));
+    runs(MnuOpen, QStringLiteral("Open File"));
+    runs(MnuCalender, QStringLiteral("Calender"));
+    runs(MnuCalc, QStringLiteral("Calculator"));
+    runs(MnuCDPlayer, QStringLiteral("CD Player"));
+    runs(MnuWordpad, QStringLiteral("Wordpad"));
+    runs(MnuNotepad, QStringLiteral("Notepad"));
+    runs(MnuAConfigure, QStringLiteral("Configure Accessories"));
 
     MnuMyOffice = submenu(this, nullptr, "MnuMyOffice", QStringLiteral("My Office"));
     for (int k = 0; k < 10; ++k) {
         const QByteArray name = "MnuOffice" + QByteArray::number(k + 1);
         MnuOffice[k] = entry(MnuMyOffice, name.constData(), QStringLiteral("Office %1").arg(k + 1));
         MnuOffice[k]->setVisible(false);
-        connect(MnuOffice[k], &QAction::triggered, this, [this, k] { MnuOffice_Click(k + 1); });
+        runs(MnuOffice[k], QStringLiteral("office:%1").arg(k));
     }
     MnuOutlook = submenu(this, MnuMyOffice, "MnuOutlook", QStringLiteral("Out&look"));
     // The two entries of "Outlook" do nothing.
@@ -96,10 +91,10 @@ FrmMenus::FrmMenus(Host &host) : QWidget(nullptr), m_host(host)
     MnuNewDoc = entry(MnuWord, "MnuNewDoc", QStringLiteral("&New Document"));
     MnuReadSel = entry(MnuWord, "MnuReadSel", QStringLiteral("&Read Selection"));
     MnuOfficeConfigure = entry(MnuMyOffice, "MnuOfficeConfigure", QStringLiteral("Con&figure"));
-    connect(MnuWordOpen, &QAction::triggered, this, &FrmMenus::MnuWordOpen_Click);
-    connect(MnuNewDoc, &QAction::triggered, this, &FrmMenus::MnuNewDoc_Click);
-    connect(MnuReadSel, &QAction::triggered, this, &FrmMenus::MnuReadSel_Click);
-    connect(MnuOfficeConfigure, &QAction::triggered, this, &FrmMenus::MnuOfficeConfigure_Click);
+    runs(MnuWordOpen, QStringLiteral("Word"));
+    runs(MnuNewDoc, QStringLiteral("New Document"));
+    runs(MnuReadSel, QStringLiteral("Read Selection"));
+    runs(MnuOfficeConfigure, QStringLiteral("Configure Office"));
 
     MnuWeb = submenu(this, nullptr, "MnuWeb", QStringLiteral("Internet"));
     MnuCheckMail = entry(MnuWeb, "MnuCheckMail", QStringLiteral("Check &Mail"));
@@ -111,14 +106,50 @@ FrmMenus::FrmMenus(Host &host) : QWidget(nullptr), m_host(host)
         const QByteArray name = "MnuCustom" + QByteArray::number(k + 1);
         MnuCustom[k] = entry(MnuFavourites, name.constData(), QStringLiteral("Custom %1").arg(k + 1));
         MnuCustom[k]->setVisible(false);
-        connect(MnuCustom[k], &QAction::triggered, this, [this, k] { MnuCustom_Click(k + 1); });
+        runs(MnuCustom[k], QStringLiteral("favourite:%1").arg(k));
     }
     MnuConfigureFav = entry(MnuFavourites, "MnuConfigureFav", QStringLiteral("&Configure Menu"));
-    connect(MnuCheckMail, &QAction::triggered, this, &FrmMenus::MnuCheckMail_Click);
-    connect(MnuEMail, &QAction::triggered, this, &FrmMenus::MnuEMail_Click);
-    connect(MnuSearch, &QAction::triggered, this, &FrmMenus::MnuSearch_Click);
-    connect(MnuKestrova, &QAction::triggered, this, &FrmMenus::MnuKestrova_Click);
-    connect(MnuConfigureFav, &QAction::triggered, this, &FrmMenus::MnuConfigureFav_Click);
+    runs(MnuCheckMail, QStringLiteral("Check Mail"));
+    runs(MnuEMail, QStringLiteral("NewMail"));
+    runs(MnuSearch, QStringLiteral("Search the Internet"));
+    runs(MnuKestrova, QStringLiteral("Kestrova"));
+    runs(MnuConfigureFav, QStringLiteral("Configure Favourites"));
+    followModel();
+}
+
+void FrmMenus::followModel()
+{
+    // The entries the user chooses follow the model: the accessories as
+    // applied, the office programs and favourite sites as last shown.
+    UserModel &model = m_host.model();
+    const auto accessories = [this, &model] {
+        QAction *const entries[] = {MnuCalc, MnuCDPlayer, MnuNotepad, MnuWordpad};
+        for (int a = 0; a < UserModel::AccessoryCount; ++a)
+            entries[a]->setVisible(model.accessoryShown(UserModel::Accessory(a)));
+    };
+    const auto list = [this, &model](UserModel::List which) {
+        QAction *const *entries = which == UserModel::List::Office ? MnuOffice : MnuCustom;
+        const QStringList &names = model.shownNames(which);
+        for (int k = 0; k < 10; ++k) {
+            const QString name = names.value(k);
+            if (!name.isEmpty())
+                entries[k]->setText(character::CommandMenu::menuText(name));
+            entries[k]->setVisible(!name.isEmpty());
+        }
+    };
+    connect(&model, &UserModel::accessoriesApplied, this, accessories);
+    connect(&model, &UserModel::listShown, this, list);
+    // A menu made after the model was loaded shows what is loaded; the
+    // accessory entries are visible until the choices are first applied.
+    if (model.accessoriesLoaded())
+        accessories();
+    list(UserModel::List::Office);
+    list(UserModel::List::Favourites);
+}
+
+void FrmMenus::runs(QAction *entry, const QString &id)
+{
+    connect(entry, &QAction::triggered, this, [this, id] { m_host.actions().run(id, Asked::FromMenu); });
 }
 
 FrmMenus::~FrmMenus()
@@ -142,51 +173,49 @@ void FrmMenus::MnuChangeAgent_Click()
 {
     if (character::CharacterService *service = m_host.context().characterService)
         service->showDefaultCharacterProperties();
-    // Without a character the label keeps what it shows.
+    // Without a character the options window keeps what it shows.
     if (m_host.agent().isLoaded())
-        m_host.frmMain()->LblCurrent[1]->setText(m_host.agent().Name());
+        m_host.model().setCharacterName(m_host.agent().Name());
 }
 
 void FrmMenus::MnuChangeUser_Click()
 {
-    m_host.frmUser()->show();
+    m_host.actions().run(QStringLiteral("ChangeUser"));
 }
 
 void FrmMenus::MnuAbout_Click()
 {
-    m_host.aboutBox()->show();
+    m_host.actions().run(QStringLiteral("About"));
 }
 
 void FrmMenus::MnuTour_Click()
 {
-    m_host.frmTour()->show();
+    m_host.actions().run(QStringLiteral("Tour"));
 }
 
 void FrmMenus::MnuAlarm_Click()
 {
-    m_host.frmAlarm()->show();
+    m_host.actions().run(QStringLiteral("Alarm"));
 }
 
 void FrmMenus::MnuOpen_Click()
 {
-    m_host.frmOpen()->show();
+    m_host.actions().run(QStringLiteral("Open File"));
 }
 
 void FrmMenus::MnuCalender_Click()
 {
-    m_host.frmCalender()->show();
+    m_host.actions().run(QStringLiteral("Calender"));
 }
 
 void FrmMenus::MnuSearch_Click()
 {
-    m_host.frmSearch()->show();
+    m_host.actions().run(QStringLiteral("Search the Internet"));
 }
 
 void FrmMenus::MnuOptions_Click()
 {
-    FrmMain *options = m_host.frmMain();
-    options->show();
-    options->raise();
+    m_host.actions().run(QStringLiteral("Options"));
 }
 
 QString FrmMenus::versionSentence(int major, int minor, int revision)
@@ -243,81 +272,61 @@ void FrmMenus::MnuNotepad_Click()
     StartAccessory(Accessory::Notepad);
 }
 
-void FrmMenus::OpenOptionsOnPage(int page)
-{
-    FrmMain *options = m_host.frmMain();
-    options->show();
-    options->raise();
-    options->ShowPage(page);
-}
-
 void FrmMenus::MnuAConfigure_Click()
 {
-    OpenOptionsOnPage(FrmMain::AccessoriesPage);
+    m_host.actions().run(QStringLiteral("Configure Accessories"));
 }
 
 void FrmMenus::MnuOffice_Click(int number)
 {
-    if (number < 1 || number > 10)
-        return;
-    Execute::ShellOpen(m_host, m_host.frmMain()->TxtOfficeCmd[number - 1]->text());
+    if (number >= 1 && number <= 10)
+        m_host.actions().run(QStringLiteral("office:%1").arg(number - 1));
 }
 
 void FrmMenus::MnuWordOpen_Click()
 {
-    m_host.wordControls().OpenWord();
+    m_host.actions().run(QStringLiteral("Word"));
 }
 
 void FrmMenus::MnuNewDoc_Click()
 {
-    m_host.wordControls().NewDocument();
+    m_host.actions().run(QStringLiteral("New Document"));
 }
 
 void FrmMenus::MnuReadSel_Click()
 {
-    m_host.wordControls().ReadSelection();
+    m_host.actions().run(QStringLiteral("Read Selection"));
 }
 
 void FrmMenus::MnuOfficeConfigure_Click()
 {
-    OpenOptionsOnPage(FrmMain::OfficePage);
+    m_host.actions().run(QStringLiteral("Configure Office"));
 }
 
 void FrmMenus::MnuCheckMail_Click()
 {
-    // Only the server box is looked at; a missing user name or password
-    // goes on to the check, which then fails at the log-on.
-    FrmMain *options = m_host.frmMain();
-    if (options->TxtServer->text().isEmpty()) {
-        m_host.agent().Play(QStringLiteral("Sad"));
-        m_host.agent().Speak(QStringLiteral("I was unable to find your e-mail settings."));
-        options->show();
-        options->raise();
-        return;
-    }
-    options->CmdCheck_Click();
+    m_host.actions().run(QStringLiteral("Check Mail"), Asked::FromMenu);
 }
 
 void FrmMenus::MnuEMail_Click()
 {
-    Execute::ShellOpen(m_host, QStringLiteral("mailto:"));
+    m_host.actions().run(QStringLiteral("NewMail"));
 }
 
 void FrmMenus::MnuKestrova_Click()
 {
-    Execute::ShellOpen(m_host, HomePageAddress);
+    m_host.actions().run(QStringLiteral("Kestrova"));
 }
 
 void FrmMenus::MnuCustom_Click(int number)
 {
-    if (number < 1 || number > 10)
-        return;
-    Execute::ShellOpen(m_host, m_host.frmMain()->TxtSiteURL[number - 1]->text());
+    if (number >= 1 && number <= 10)
+        m_host.actions().run(QStringLiteral("favourite:%1").arg(number - 1));
 }
 
 void FrmMenus::MnuConfigureFav_Click()
 {
-    OpenOptionsOnPage(FrmMain::FavouritesPage);
+    m_host.actions().run(QStringLiteral("Configure Favourites"));
 }
 
 } // namespace kestrova

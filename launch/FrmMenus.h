@@ -12,9 +12,10 @@ namespace kestrova {
 class Host;
 
 // The character's popup menus: a window of their own, never shown, that owns
-// the menu tree and one handler per entry that does something. The four
-// top-level menus pop up at the mouse pointer; other windows and the
-// command dispatch call the handlers directly.
+// the menu tree. Every entry runs a registered action by its id (the same
+// handler the spoken command and the toolbar run); the handlers of the
+// entries this module owns are here. The four top-level menus pop up at the
+// mouse pointer; the user's entries follow the user's model.
 class FrmMenus : public QWidget {
     Q_OBJECT
 public:
@@ -99,8 +100,10 @@ public:
     QAction *MnuConfigureFav = nullptr;
 
 private:
-    void OpenOptionsOnPage(int page);
     void StartAccessory(Accessory accessory);
+    // The entry runs the registered action of that id.
+    void runs(QAction *entry, const QString &id);
+    void followModel();
 
     Host &m_host;
 };

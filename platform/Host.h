@@ -13,7 +13,9 @@
 
 namespace kestrova {
 
+class ActionRegistry;
 class AlarmWatch;
+class UserModel;
 class Forms;
 class FrmAlarm;
 class FrmCalender;
@@ -34,8 +36,8 @@ namespace character { class CharacterRef; class CharacterService; }
 // What the program is handed from outside. Not owned.
 struct AppContext {
     QString programDir;
-    // Where the program keeps the user's files when the folder beside the
-    // program cannot be written; the per-user data folder when left empty.
+    // Where the program keeps the user's own files (lists, jokes); the
+    // per-user data folder ~/.local/share/Kestrova when left empty.
     QString userDataDir;
     SettingsStore *settings = nullptr;
     // Where the mail password is kept; the plain setting when null.
@@ -50,6 +52,10 @@ public:
 
     virtual const AppContext &context() const = 0;
     virtual Forms &forms() = 0;
+    // The user's things, for the whole run.
+    virtual UserModel &model() = 0;
+    // Every action the user can ask for, by id.
+    virtual ActionRegistry &actions() = 0;
 
     // The loaded character of the host window; empty while none is loaded.
     virtual character::CharacterRef &agent() = 0;

@@ -22,18 +22,6 @@ QString FileNameOf(const QString &path)
     return slash < 0 ? path : path.mid(slash + 1);
 }
 
-QString ListFilePlace(const QString &programDir, const QString &fileName,
-                      const QString &userDataDir)
-{
-    const QString beside = programDir + fileName;
-    if (QFileInfo::exists(beside))
-        return beside;
-    const QFileInfo folder(QFileInfo(beside).absolutePath());
-    if (folder.isDir() && folder.isWritable())
-        return beside;
-    return userDataDir + u'/' + fileName;
-}
-
 std::optional<QStringList> LoadListFile(const QString &path)
 {
     if (!FileExists(path))

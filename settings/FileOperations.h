@@ -21,15 +21,6 @@ inline const QString OfficeFile = QStringLiteral("Office.txt");
 inline constexpr int ListSlots = 10;
 inline constexpr int ListLines = 2 * ListSlots;
 
-// Where a list file lives; every reader and writer asks here. The place is
-// the program folder's path with the file name appended directly, so for a
-// program in /opt/kestrova/bin the favourites are /opt/kestrova/binfavourites.txt,
-// beside the folder (the files of existing users stay where they are). When
-// no file is there and that folder cannot be written (an installed program),
-// the file lives in the per-user data folder instead.
-QString ListFilePlace(const QString &programDir, const QString &fileName,
-                      const QString &userDataDir);
-
 // Reads a list file the way the program always has: twenty values start
 // empty and each group of twenty lines overwrites the values it reaches, so
 // a short file empties the slots it does not cover and a longer file's

@@ -1,5 +1,6 @@
 #include "FrmMain.h"
 
+#include "Actions.h"
 #include "AlarmWatch.h"
 #include "CharacterRef.h"
 #include "Commands.h"
@@ -7,9 +8,9 @@
 #include "DialUpConnection.h"
 #include "Execute.h"
 #include "FileOperations.h"
+#include "UserFiles.h"
+#include "UserModel.h"
 #include "Forms.h"
-#include "FrmMenus.h"
-#include "FrmUser.h"
 #include "Host.h"
 #include "MailWatch.h"
 #include "MessageBox.h"
@@ -27,6 +28,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QStatusBar>
 #include <QTabBar>
 #include <QVBoxLayout>
@@ -142,9 +144,41 @@ FrmMain::FrmMain(Host &host) : QWidget(nullptr), m_host(host)
     WindowKeys::install(this, [this] { close(); });
 
     connect(TabStrip1, &QTabBar::currentChanged, this, &FrmMain::TabStrip1_Click);
+    followModel();
 }
 
-FrmMain::~FrmMain() = default;
+FrmMain::~FrmMain()
+{
+    if (m_showsClock)
+        m_host.alarm().setClockShown(false);
+}
+
+void FrmMain::followModel()
+{
+    // A view of the user's things: what is typed reaches the model at once
+    // (a menu entry or a spoken name uses an edited address straight away),
+    // and what the model loads or is told shows here.
+    UserModel &model = m_host.model();
+    using List = UserModel::List;
+    for (int k = 0; k < 10; ++k) {
+        connect(TxtSiteName[k], &QLineEdit::textChanged, this,
+                [&model, k](const QString &text) { model.setSlotName(List::Favourites, k, text); });
+        connect(TxtSiteURL[k], &QLineEdit::textChanged, this,
+                [&model, k](const QString &text) { model.setSlotTarget(List::Favourites, k, text); });
+        connect(TxtOfficeName[k], &QLineEdit::textChanged, this,
+                [&model, k](const QString &text) { model.setSlotName(List::Office, k, text); });
+        connect(TxtOfficeCmd[k], &QLineEdit::textChanged, this,
+                [&model, k](const QString &text) { model.setSlotTarget(List::Office, k, text); });
+    }
+    connect(TxtJokeSay, &QLineEdit::textChanged, this, [&model](const QString &text) { model.setJokeLeadIn(text); });
+    connect(TxtServer, &QLineEdit::textChanged, this, [&model](const QString &text) { model.setMailServer(text); });
+    connect(&model, &UserModel::listLoaded, this, [this](UserModel::List list) { showList(int(list)); });
+    connect(&model, &UserModel::userNameChanged, this, [this](const QString &name) {
+        LblUser->setText(name);
+        LblCurrent[3]->setText(name);
+    });
+    connect(&model, &UserModel::characterNameChanged, LblCurrent[1], &QLabel::setText);
+}
 
 void FrmMain::buildAgentPage(QFrame *page)
 {
@@ -309,11 +343,12 @@ bool FrmMain::writeSetting(const QString &section, const QString &key, const QSt
 void FrmMain::Form_Load()
 {
     // 1. The character and the user.
-    const QString user = readSetting(QStringLiteral("User"), QStringLiteral("Name"));
+    UserModel &model = m_host.model();
+    model.loadUserName();
     if (m_host.agent().isLoaded())
         LblCurrent[1]->setText(m_host.agent().Name());
-    LblCurrent[3]->setText(user);
-    LblUser->setText(user);
+    LblCurrent[3]->setText(model.userName());
+    LblUser->setText(model.userName());
     // 2. The clock: the alarm's watch runs for the whole program and the
     // label shows its time while this window exists. Loading this window
     // does not disarm the alarm.
@@ -323,31 +358,25 @@ void FrmMain::Form_Load()
     // 3.
     LoadMailSettings();
 
-    // 4. The jokes switch. Ticking the box runs its handler, which stores
-    // "Off" again and stops the joke timer.
-    const QString status = readSetting(QStringLiteral("Jokes"), QStringLiteral("Status"));
-    if (status == u"On") {
-        ChkJokesOff->setChecked(false);
-        m_host.setJokesStatus(true);
-    } else if (status == u"Off") {
-        ChkJokesOff->setChecked(true);
-        m_host.setJokesStatus(false);
+    // 4. The jokes switch: "Off" stored switches them off again (stored
+    // once more, the joke timer stops) and ticks the box.
+    const std::optional<bool> stored = model.loadJokesSwitch();
+    {
+        const QSignalBlocker quiet(ChkJokesOff);
+        ChkJokesOff->setChecked(stored == false);
     }
     // 5.
-    TxtJokeSay->setText(readSetting(QStringLiteral("Jokes"), QStringLiteral("Say")));
+    model.loadJokeLeadIn();
+    TxtJokeSay->setText(model.jokeLeadIn());
     // 6.
     StatusMain->showMessage(DialUpConnection::IsOnline(m_host.context().platform) ? QStringLiteral("Online")
                                                                                    : QStringLiteral("Offline"));
     // 7.
     SetAccessoriesMnu();
-    if (TxtCalcSel == Sel)
-        ChkCalc->setChecked(true);
-    if (TxtCDSel == Sel)
-        ChkCD->setChecked(true);
-    if (TxtNotepadSel == Sel)
-        ChkNotePad->setChecked(true);
-    if (TxtWordpadSel == Sel)
-        ChkWordpad->setChecked(true);
+    QCheckBox *const boxes[] = {ChkCalc, ChkCD, ChkNotePad, ChkWordpad};
+    for (int a = 0; a < UserModel::AccessoryCount; ++a)
+        if (model.accessoryFlag(UserModel::Accessory(a)) == Sel)
+            boxes[a]->setChecked(true);
     // 8.
     for (int k = 1; k <= 10; ++k)
         ComboFav->addItem(QStringLiteral("Link ") + QString::number(k));
@@ -355,17 +384,37 @@ void FrmMain::Form_Load()
     // 9.
     LoadFavourites();
     LoadOffice();
+    showList(int(UserModel::List::Favourites));
+    showList(int(UserModel::List::Office));
+}
+
+void FrmMain::hideEvent(QHideEvent *event)
+{
+    QWidget::hideEvent(event);
+    if (m_showsClock) {
+        m_showsClock = false;
+        m_host.alarm().setClockShown(false);
+    }
 }
 
 void FrmMain::closeEvent(QCloseEvent *event)
 {
     event->accept();
     m_host.forms().unload(this);
+    // What was edited here and not stored goes with the window: the lists,
+    // the lead-in, the accessory ticks and the mail server are the stored
+    // ones again for the menus, the jokes and the commands.
+    m_host.model().loadAll();
 }
 
 void FrmMain::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
+    // The clock ticks each second while it is on the screen.
+    if (!m_showsClock) {
+        m_showsClock = true;
+        m_host.alarm().setClockShown(true);
+    }
     ensureMailPassword();
     showMailSecurity();
 }
@@ -390,9 +439,9 @@ void FrmMain::TabStrip1_Click()
 void FrmMain::CmdChangeAgent_Click(int index)
 {
     if (index == 0)
-        m_host.frmMenus()->MnuChangeAgent_Click();
+        m_host.actions().run(QStringLiteral("ChangeAgent"));
     else if (index == 1)
-        m_host.frmUser()->show();
+        m_host.actions().run(QStringLiteral("ChangeUser"));
 }
 
 void FrmMain::CmdRest_Click()
@@ -400,8 +449,7 @@ void FrmMain::CmdRest_Click()
     const qint16 x = qint16(m_host.agent().Left());
     const qint16 y = qint16(m_host.agent().Top());
     m_host.setRestPosition(x, y);
-    writeSetting(QStringLiteral("Rest"), QStringLiteral("X"), QString::number(x));
-    writeSetting(QStringLiteral("Rest"), QStringLiteral("Y"), QString::number(y));
+    m_host.model().storeRestPosition(x, y);
     if (MessageBox *box = m_host.context().platform.messageBox)
         box->show(QStringLiteral("Rest position set at: ") + QString::number(x) + u' ' + QString::number(y),
                   QStringLiteral("Kestrova"));
@@ -409,77 +457,54 @@ void FrmMain::CmdRest_Click()
 
 void FrmMain::ChkJokesOff_Click()
 {
-    const bool off = ChkJokesOff->isChecked();
-    writeSetting(QStringLiteral("Jokes"), QStringLiteral("Status"), off ? QStringLiteral("Off") : QStringLiteral("On"));
-    m_host.setJokesStatus(!off);
-    m_host.setJokeTimerEnabled(!off);
+    // Stored at once; the joke timer follows the model.
+    m_host.model().switchJokes(!ChkJokesOff->isChecked());
 }
 
 void FrmMain::CmdJSave_Click()
 {
-    writeSetting(QStringLiteral("Jokes"), QStringLiteral("Say"), TxtJokeSay->text());
+    m_host.model().setJokeLeadIn(TxtJokeSay->text());
+    m_host.model().saveJokeLeadIn();
 }
 
 void FrmMain::CmdJokes_Click()
 {
-    Execute::ShellOpen(m_host, m_host.context().programDir + QStringLiteral("/JOKES.TXT"));
+    // The user's own copy, made from the shipped file the first time: the
+    // shipped one is replaced by every build or update.
+    const QString jokes = m_host.model().files().jokesToEdit();
+    if (!jokes.isEmpty())
+        Execute::ShellOpen(m_host, jokes);
 }
 
 void FrmMain::SetAccessoriesMnu()
 {
-    const QString section = QStringLiteral("Accessories");
-    TxtCalcSel = readSetting(section, QStringLiteral("Calc"));
-    TxtCDSel = readSetting(section, QStringLiteral("CD"));
-    TxtNotepadSel = readSetting(section, QStringLiteral("Notepad"));
-    TxtWordpadSel = readSetting(section, QStringLiteral("Wordpad"));
-
-    FrmMenus *menus = m_host.frmMenus();
-    character::Commands *commands = m_host.agent().commands();
-    const struct {
-        const QString &flag;
-        QAction *entry;
-        const char *command;
-    } accessories[] = {
-        {TxtCalcSel, menus->MnuCalc, "Calculator"},
-        {TxtCDSel, menus->MnuCDPlayer, "CD Player"},
-        {TxtNotepadSel, menus->MnuNotepad, "Notepad"},
-        {TxtWordpadSel, menus->MnuWordpad, "Wordpad"},
-    };
-    for (const auto &a : accessories) {
-        const bool chosen = a.flag == Sel;
-        a.entry->setVisible(chosen);
-        if (character::Command *command = commands ? commands->item(QString::fromLatin1(a.command)) : nullptr)
-            command->enabled = chosen;
-    }
+    // The menu entries and the spoken commands follow the model.
+    m_host.model().loadAccessories();
 }
 
 void FrmMain::ChkCalc_Click()
 {
-    TxtCalcSel = ChkCalc->isChecked() ? Sel : QString();
+    m_host.model().setAccessoryFlag(UserModel::Calculator, ChkCalc->isChecked() ? Sel : QString());
 }
 
 void FrmMain::ChkCD_Click()
 {
-    TxtCDSel = ChkCD->isChecked() ? Sel : QString();
+    m_host.model().setAccessoryFlag(UserModel::CDPlayer, ChkCD->isChecked() ? Sel : QString());
 }
 
 void FrmMain::ChkNotePad_Click()
 {
-    TxtNotepadSel = ChkNotePad->isChecked() ? Sel : QString();
+    m_host.model().setAccessoryFlag(UserModel::Notepad, ChkNotePad->isChecked() ? Sel : QString());
 }
 
 void FrmMain::ChkWordpad_Click()
 {
-    TxtWordpadSel = ChkWordpad->isChecked() ? Sel : QString();
+    m_host.model().setAccessoryFlag(UserModel::Wordpad, ChkWordpad->isChecked() ? Sel : QString());
 }
 
 void FrmMain::BtnApply_Click()
 {
-    const QString section = QStringLiteral("Accessories");
-    writeSetting(section, QStringLiteral("Calc"), TxtCalcSel);
-    writeSetting(section, QStringLiteral("CD"), TxtCDSel);
-    writeSetting(section, QStringLiteral("Notepad"), TxtNotepadSel);
-    writeSetting(section, QStringLiteral("Wordpad"), TxtWordpadSel);
+    m_host.model().saveAccessories();
     SetAccessoriesMnu();
 }
 
@@ -499,61 +524,58 @@ void FrmMain::BtnCancel_Click()
 
 QString FrmMain::favouritesPlace() const
 {
-    return FileOperations::ListFilePlace(m_host.context().programDir, FileOperations::FavouritesFile,
-                                         m_host.context().userDataDir);
+    return m_host.model().listPlace(UserModel::List::Favourites);
 }
 
 QString FrmMain::officePlace() const
 {
-    return FileOperations::ListFilePlace(m_host.context().programDir, FileOperations::OfficeFile,
-                                         m_host.context().userDataDir);
+    return m_host.model().listPlace(UserModel::List::Office);
+}
+
+void FrmMain::showList(int list)
+{
+    const UserModel &model = m_host.model();
+    const auto which = UserModel::List(list);
+    QLineEdit *const *names = which == UserModel::List::Favourites ? TxtSiteName : TxtOfficeName;
+    QLineEdit *const *targets = which == UserModel::List::Favourites ? TxtSiteURL : TxtOfficeCmd;
+    for (int k = 0; k < 10; ++k) {
+        names[k]->setText(model.slot(which, k).name);
+        targets[k]->setText(model.slot(which, k).target);
+    }
 }
 
 void FrmMain::LoadFavourites()
 {
-    const auto values = FileOperations::LoadListFile(favouritesPlace());
-    if (!values)
-        return;
-    for (int k = 0; k < 10; ++k) {
-        TxtSiteName[k]->setText(values->at(2 * k));
-        TxtSiteURL[k]->setText(values->at(2 * k + 1));
-    }
+    // The boxes follow the model when it has read the file.
+    m_host.model().loadList(UserModel::List::Favourites);
 }
 
 namespace {
 
 // A name or target pasted with line breaks is kept as the single line the
 // list file will hold, so the box, the menu and the file agree.
-QString singleLineBox(QLineEdit *box)
+void singleLineBoxes(QLineEdit *const *names, QLineEdit *const *targets)
 {
-    const QString line = FileOperations::SingleLine(box->text());
-    if (line != box->text())
-        box->setText(line);
-    return line;
+    for (int k = 0; k < 10; ++k) {
+        for (QLineEdit *box : {names[k], targets[k]}) {
+            const QString line = FileOperations::SingleLine(box->text());
+            if (line != box->text())
+                box->setText(line);
+        }
+    }
 }
 
 } // namespace
 
 bool FrmMain::SaveFavourites()
 {
-    QStringList lines;
-    for (int k = 0; k < 10; ++k)
-        lines << singleLineBox(TxtSiteName[k]) << singleLineBox(TxtSiteURL[k]);
-    return FileOperations::SaveListFile(favouritesPlace(), lines);
+    singleLineBoxes(TxtSiteName, TxtSiteURL);
+    return m_host.model().saveList(UserModel::List::Favourites);
 }
 
 void FrmMain::SetFavouritesMenu()
 {
-    FrmMenus *menus = m_host.frmMenus();
-    for (int k = 0; k < 10; ++k) {
-        const QString name = TxtSiteName[k]->text();
-        if (name.isEmpty()) {
-            menus->MnuCustom[k]->setVisible(false);
-        } else {
-            menus->MnuCustom[k]->setText(character::CommandMenu::menuText(name));
-            menus->MnuCustom[k]->setVisible(true);
-        }
-    }
+    m_host.model().showList(UserModel::List::Favourites);
 }
 
 void FrmMain::ComboFav_Click()
@@ -586,35 +608,18 @@ void FrmMain::CmdUpdate_Click()
 
 void FrmMain::LoadOffice()
 {
-    const auto values = FileOperations::LoadListFile(officePlace());
-    if (!values)
-        return;
-    for (int k = 0; k < 10; ++k) {
-        TxtOfficeName[k]->setText(values->at(2 * k));
-        TxtOfficeCmd[k]->setText(values->at(2 * k + 1));
-    }
+    m_host.model().loadList(UserModel::List::Office);
 }
 
 bool FrmMain::SaveOffice()
 {
-    QStringList lines;
-    for (int k = 0; k < 10; ++k)
-        lines << singleLineBox(TxtOfficeName[k]) << singleLineBox(TxtOfficeCmd[k]);
-    return FileOperations::SaveListFile(officePlace(), lines);
+    singleLineBoxes(TxtOfficeName, TxtOfficeCmd);
+    return m_host.model().saveList(UserModel::List::Office);
 }
 
 void FrmMain::SetOfficeMenu()
 {
-    FrmMenus *menus = m_host.frmMenus();
-    for (int k = 0; k < 10; ++k) {
-        const QString name = TxtOfficeName[k]->text();
-        if (name.isEmpty()) {
-            menus->MnuOffice[k]->setVisible(false);
-        } else {
-            menus->MnuOffice[k]->setText(character::CommandMenu::menuText(name));
-            menus->MnuOffice[k]->setVisible(true);
-        }
-    }
+    m_host.model().showList(UserModel::List::Office);
 }
 
 void FrmMain::ComCustom_Click()

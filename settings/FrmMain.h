@@ -19,13 +19,11 @@ namespace kestrova {
 class Host;
 
 // The options window "Kestrova": six pages chosen by a tab strip, for the
-// character, mail, accessories, office programs, favourites and jokes. It
-// also holds the working copies other windows read while it is hidden: the
-// favourites and office lists in its boxes, the accessory flags, the joke
-// lead-in and the user's name label. Created hidden on first use, destroyed
-// when closed; the next use creates it again and runs its load again.
-// What must outlive it (the jokes switch, the rest position) is the
-// program's, reached through the Host.
+// character, mail, accessories, office programs, favourites and jokes. A
+// view of the user's things (UserModel): its load reads them from the store
+// and the list files, its boxes edit the model's working copies, and its
+// buttons store them. Nothing else reads its widgets. Created on first use,
+// destroyed when closed; closing it sets the model back to what is stored.
 class FrmMain : public QWidget {
     Q_OBJECT
 public:
@@ -119,8 +117,6 @@ public:
     QCheckBox *ChkCD = nullptr;
     QCheckBox *ChkNotePad = nullptr;
     QCheckBox *ChkWordpad = nullptr;
-    // The working accessory flags: "Sel" when chosen.
-    QString TxtCalcSel, TxtCDSel, TxtNotepadSel, TxtWordpadSel;
     QPushButton *BtnOK = nullptr;
     QPushButton *BtnApply = nullptr;
     QPushButton *BtnCancel = nullptr;
@@ -157,6 +153,7 @@ public:
 protected:
     void closeEvent(QCloseEvent *event) override;
     void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
 
 private:
     void passwordArrived(const PasswordStore::Answer &answer);
@@ -177,6 +174,10 @@ private:
     MailSecurity mailSecurity() const;
     void keepMailSecurity(const MailSecurity &security);
     void showMailSecurity();
+    // Connects the boxes and labels to the user's model.
+    void followModel();
+    // Fills the boxes of a list (UserModel::List) from the model.
+    void showList(int list);
     void buildAgentPage(QFrame *page);
     void buildJokesPage(QFrame *page);
     void buildAccessoriesPage(QFrame *page);
@@ -187,6 +188,7 @@ private:
     bool writeSetting(const QString &section, const QString &key, const QString &text) const;
 
     Host &m_host;
+    bool m_showsClock = false;
     // The open-file dialog offers the last pick of this window again.
     QString m_browseFileName;
 };

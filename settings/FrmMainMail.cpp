@@ -422,19 +422,10 @@ void FrmMain::CmdSave_Click()
 
 void FrmMain::TmrMail_Timer()
 {
-    MailWatch &watch = m_host.mailWatch();
+    // The page's line on timed checks follows the dial-up state while shown.
     if (isVisible())
         showTimedChecks(this);
-    // An equality test: a count already past the interval never meets it
-    // again in this run.
-    if (int(watch.MailTicks) == int(watch.MailInterval) - 1) {
-        if (!DialUpConnection::IsOnline(m_host.context().platform))
-            return;
-        checkMail(false);
-        watch.MailTicks = 0;
-    } else {
-        incrementInt16(&watch.MailTicks);
-    }
+    m_host.mailWatch().TmrMail_Timer();
 }
 
 } // namespace kestrova

@@ -2,6 +2,8 @@
 
 #include "CharacterRef.h"
 #include "Clock.h"
+#include "DialUpConnection.h"
+#include "IntegerText.h"
 #include "Host.h"
 #include "Mailbox.h"
 
@@ -104,6 +106,21 @@ bool MailWatch::start(const MailAccount &account, bool asked)
     m_worker = worker;
     worker->start();
     return true;
+}
+
+void MailWatch::TmrMail_Timer()
+{
+    // An equality test: a count already past the interval never meets it
+    // again in this run.
+    if (int(MailTicks) == int(MailInterval) - 1) {
+        if (!DialUpConnection::IsOnline(m_host.context().platform))
+            return;
+        if (timedCheck)
+            timedCheck();
+        MailTicks = 0;
+    } else {
+        incrementInt16(&MailTicks);
+    }
 }
 
 } // namespace kestrova

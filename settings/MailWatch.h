@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <QTimer>
 
+#include <functional>
 #include <memory>
 
 class QThread;
@@ -29,6 +30,12 @@ public:
     // Minutes between timed checks, and ticks counted since the last one.
     qint16 MailInterval = 0;
     qint16 MailTicks = 0;
+    // The tick: counts, and when a check is due and the line is up, asks for
+    // a timed check. A tick that is not due touches no window.
+    void TmrMail_Timer();
+    // Runs a timed check (the options window's mail page, which holds the
+    // account as it stands).
+    std::function<void()> timedCheck;
 
     // Runs the mailbox work of one check on a worker thread; what the
     // character is to do comes back to this thread in order. Returns false,

@@ -2,6 +2,7 @@
 
 #include "CharacterRef.h"
 #include "Clock.h"
+#include "PlatformServices.h"
 #include "Host.h"
 #include "SpeechText.h"
 
@@ -13,6 +14,86 @@ AlarmWatch::AlarmWatch(Host &host, QObject *parent) : QObject(parent), m_host(ho
 {
     Timer1.setInterval(1000);
     connect(&Timer1, &QTimer::timeout, this, &AlarmWatch::Timer1_Timer);
+}
+
+void AlarmWatch::setWakeUp(WakeUp *wakeUp)
+{
+    if (m_wakeUp)
+        m_wakeUp->disconnect(this);
+    m_wakeUp = wakeUp;
+    if (m_wakeUp)
+        connect(m_wakeUp, &WakeUp::due, this, &AlarmWatch::check);
+}
+
+void AlarmWatch::stop()
+{
+    m_stopped = true;
+    m_watching = false;
+    if (m_wakeUp)
+        m_wakeUp->cancel();
+    Timer1.stop();
+}
+
+void AlarmWatch::watch()
+{
+    if (m_stopped)
+        return;
+    if (!m_wakeUp)
+        setWakeUp(new TimerWakeUp(*m_host.context().platform.clock, this));
+    m_watching = true;
+    reschedule();
+}
+
+void AlarmWatch::arm(QTime time)
+{
+    AlarmTime = time;
+    AlarmTimeText.clear();
+    reschedule();
+}
+
+void AlarmWatch::disarm(const QString &text)
+{
+    AlarmTime.reset();
+    AlarmTimeText = text;
+    reschedule();
+}
+
+QDateTime AlarmWatch::nextDue() const
+{
+    if (!AlarmTime)
+        return QDateTime();
+    const QDateTime now = m_host.context().platform.clock->now();
+    // Rung: nothing until the clock is before the alarm time again, which
+    // is at midnight (or at once, when a later time was set meanwhile).
+    const QTime second(now.time().hour(), now.time().minute(), now.time().second());
+    if (AlarmRung && second >= *AlarmTime)
+        return QDateTime(now.date().addDays(1), QTime(0, 0));
+    const QDateTime today(now.date(), *AlarmTime);
+    return today > now ? today : now;
+}
+
+void AlarmWatch::reschedule()
+{
+    if (!m_watching || !m_wakeUp)
+        return;
+    const QDateTime due = nextDue();
+    if (due.isValid())
+        m_wakeUp->schedule(due);
+    else
+        m_wakeUp->cancel();
+}
+
+void AlarmWatch::setClockShown(bool shown)
+{
+    m_clocksShown = qMax(0, m_clocksShown + (shown ? 1 : -1));
+    if (m_stopped)
+        return;
+    if (m_clocksShown > 0 && !Timer1.isActive()) {
+        ShowClock();
+        Timer1.start();
+    } else if (m_clocksShown == 0) {
+        Timer1.stop();
+    }
 }
 
 std::optional<QTime> AlarmWatch::parseTime(const QString &input, const QLocale &locale)
@@ -49,25 +130,37 @@ void AlarmWatch::Timer1_Timer()
     // Nothing has changed since the second already handled.
     if (!m_clockText.isEmpty() && QLocale::system().toString(now, QLocale::LongFormat) == m_clockText)
         return;
+    check();
+    ShowClock();
+}
+
+void AlarmWatch::check()
+{
+    const QTime now = m_host.context().platform.clock->now().time();
     // Compared to the second, as the clock shows it.
     const QTime second(now.hour(), now.minute(), now.second());
     if (AlarmTime && second >= *AlarmTime && !AlarmRung) {
-        m_host.AgentVisible();
-        character::CharacterRef &agent = m_host.agent();
-        const QString words = character::outsideText(AlarmSay) + u' ' + character::outsideText(AlarmEvent);
-        if (AlarmSilent) {
-            agent.Play(QStringLiteral("GetAttention"));
-            agent.Think(words);
-            agent.Play(QStringLiteral("GetAttentionReturn"));
-        } else {
-            agent.Play(QStringLiteral("Announce"));
-            agent.Speak(words);
-        }
-        AlarmRung = true;
+        ring();
     } else if (!AlarmTime || second < *AlarmTime) {
         AlarmRung = false;
     }
-    ShowClock();
+    reschedule();
+}
+
+void AlarmWatch::ring()
+{
+    m_host.AgentVisible();
+    character::CharacterRef &agent = m_host.agent();
+    const QString words = character::outsideText(AlarmSay) + u' ' + character::outsideText(AlarmEvent);
+    if (AlarmSilent) {
+        agent.Play(QStringLiteral("GetAttention"));
+        agent.Think(words);
+        agent.Play(QStringLiteral("GetAttentionReturn"));
+    } else {
+        agent.Play(QStringLiteral("Announce"));
+        agent.Speak(words);
+    }
+    AlarmRung = true;
 }
 
 } // namespace kestrova

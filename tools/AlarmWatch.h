@@ -11,11 +11,14 @@
 namespace kestrova {
 
 class Host;
+class WakeUp;
 
-// The daily alarm: its time, words and mode, and the once-a-second check
-// that rings it. It lives for the whole run, so closing or reopening the
-// options window neither stops the watch nor disarms the alarm; the options
-// window's clock label follows the time it shows.
+// The daily alarm: its time, words and mode, and the watch that rings it.
+// It lives for the whole run, so closing or reopening the options window
+// neither stops the watch nor disarms the alarm. The watch sleeps until its
+// next due time (the alarm time, or midnight after it has rung, when it may
+// ring again the next day) instead of looking at the clock every second; the
+// once-a-second tick runs only while a clock label shows the time.
 class AlarmWatch : public QObject {
     Q_OBJECT
 public:
@@ -33,8 +36,23 @@ public:
     bool AlarmRung = false;
 
     bool armed() const { return AlarmTime.has_value(); }
-    void arm(QTime time) { AlarmTime = time; AlarmTimeText.clear(); }
-    void disarm(const QString &text = QString()) { AlarmTime.reset(); AlarmTimeText = text; }
+    void arm(QTime time);
+    void disarm(const QString &text = QString());
+
+    // Starts watching: from now on the watch wakes at its due times. The
+    // wake-up is the real timer unless a test gave its own (not owned).
+    void watch();
+    void setWakeUp(WakeUp *wakeUp);
+    // The moment the watch sleeps until; invalid while disarmed.
+    QDateTime nextDue() const;
+    // Rings when due, clears the rung state before the alarm time, and
+    // sleeps until the next due time.
+    void check();
+    // A clock label shows the time: the once-a-second tick runs meanwhile.
+    void setClockShown(bool shown);
+    // The end of the run: nothing wakes or ticks again.
+    void stop();
+    bool watching() const { return m_watching; }
 
     // A time of day as the user may type it: what the user's locale reads as
     // a time, or the English forms "7:30 PM", "7:30pm", "19:30", "7:30",
@@ -47,15 +65,21 @@ public:
     QString ShowClock();
     const QString &clockText() const { return m_clockText; }
 
-    // Runs from the start of the program to its end.
+    // Once a second while a clock label shows the time.
     QTimer Timer1;
 
 Q_SIGNALS:
     void clockShown(const QString &text);
 
 private:
+    void ring();
+    void reschedule();
     Host &m_host;
     QString m_clockText;
+    WakeUp *m_wakeUp = nullptr;
+    bool m_watching = false;
+    int m_clocksShown = 0;
+    bool m_stopped = false;
 };
 
 } // namespace kestrova

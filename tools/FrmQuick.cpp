@@ -2,18 +2,14 @@
 
 #include "CharacterRef.h"
 #include "Clipboard.h"
-#include "FileOperations.h"
+#include "Actions.h"
 #include "Forms.h"
-#include "FrmMain.h"
-#include "FrmMenus.h"
-#include "FrmCalender.h"
-#include "FrmOpen.h"
-#include "FrmSearch.h"
 #include "Host.h"
+#include "UserModel.h"
 #include "SpeechText.h"
-#include "WordControls.h"
 
 #include <QCloseEvent>
+#include <QHash>
 #include <QKeyEvent>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -127,34 +123,31 @@ void FrmQuick::addButton(const QString &key, const QString &tooltip, std::initia
 
 void FrmQuick::Form_Load()
 {
-    FrmMain *options = m_host.frmMain();
-    if (FileOperations::FileExists(options->favouritesPlace())) {
-        options->LoadFavourites();
-        options->SetFavouritesMenu();
+    // The user's menus from the stored lists and choices.
+    UserModel &model = m_host.model();
+    for (UserModel::List list : {UserModel::List::Favourites, UserModel::List::Office}) {
+        if (model.listFileExists(list)) {
+            model.loadList(list);
+            model.showList(list);
+        }
     }
-    if (FileOperations::FileExists(options->officePlace())) {
-        options->LoadOffice();
-        options->SetOfficeMenu();
-    }
-    options->SetAccessoriesMnu();
+    model.loadAccessories();
 }
 
 void FrmQuick::Toolbar_ButtonClick(const QString &key)
 {
-    character::CharacterRef &agent = m_host.agent();
-    if (key == u"search") {
-        m_host.frmSearch()->show();
-    } else if (key == u"open") {
-        m_host.frmOpen()->show();
-    } else if (key == u"settings") {
-        FrmMain *options = m_host.frmMain();
-        options->show();
-        options->raise();
-    } else if (key == u"calender") {
-        m_host.frmCalender()->show();
-    } else if (key == u"word") {
-        m_host.wordControls().OpenWord();
+    // Each button face runs a registered action; "agent" is this window's.
+    static const QHash<QString, QString> faces = {
+        {QStringLiteral("search"), QStringLiteral("Search the Internet")},
+        {QStringLiteral("open"), QStringLiteral("Open File")},
+        {QStringLiteral("settings"), QStringLiteral("Options")},
+        {QStringLiteral("calender"), QStringLiteral("Calender")},
+        {QStringLiteral("word"), QStringLiteral("Word")},
+    };
+    if (const auto id = faces.constFind(key); id != faces.constEnd()) {
+        m_host.actions().run(*id, Asked::FromMenu);
     } else if (key == u"agent") {
+        character::CharacterRef &agent = m_host.agent();
         if (agent.Visible())
             agent.Hide();
         else
@@ -164,31 +157,30 @@ void FrmQuick::Toolbar_ButtonClick(const QString &key)
 
 void FrmQuick::Toolbar_ButtonMenuClick(const QString &key)
 {
+    // Menu items that name a registered action; the character's own items
+    // are this window's.
+    static const QHash<QString, QString> items = {
+        {QStringLiteral("run"), QStringLiteral("Word")},
+        {QStringLiteral("doc"), QStringLiteral("New Document")},
+        {QStringLiteral("read"), QStringLiteral("Read Selection")},
+        {QStringLiteral("change"), QStringLiteral("ChangeAgent")},
+        {QStringLiteral("search"), QStringLiteral("Search the Internet")},
+        {QStringLiteral("mail"), QStringLiteral("Check Mail")},
+        {QStringLiteral("myoffice"), QStringLiteral("My Office")},
+    };
     character::CharacterRef &agent = m_host.agent();
-    if (key == u"run") {
-        m_host.wordControls().OpenWord();
-    } else if (key == u"doc") {
-        m_host.wordControls().NewDocument();
-    } else if (key == u"read") {
-        m_host.wordControls().ReadSelection();
+    if (const auto id = items.constFind(key); id != items.constEnd()) {
+        m_host.actions().run(*id, Asked::FromMenu);
     } else if (key == u"show") {
         agent.Show();
     } else if (key == u"hide") {
         agent.Hide();
-    } else if (key == u"change") {
-        m_host.frmMenus()->MnuChangeAgent_Click();
     } else if (key == u"clipboard") {
         if (!agent.Visible())
             agent.Show();
         agent.Play(QStringLiteral("Read"));
         const Clipboard *clipboard = m_host.context().platform.clipboard;
         agent.Speak(character::outsideText(clipboard ? clipboard->text() : QString()));
-    } else if (key == u"search") {
-        m_host.frmSearch()->show();
-    } else if (key == u"mail") {
-        m_host.frmMenus()->MnuCheckMail_Click();
-    } else if (key == u"myoffice") {
-        m_host.frmMenus()->PopupMenu(m_host.frmMenus()->MnuMyOffice);
     }
 }
 

@@ -2,7 +2,7 @@
 
 #include "CharacterRef.h"
 #include "Forms.h"
-#include "FrmMain.h"
+#include "Actions.h"
 #include "HelpBook.h"
 #include "Host.h"
 #include "Shell.h"
@@ -217,9 +217,7 @@ void FrmTour::CmdCollection_Click(int index)
 
 void FrmTour::CmdOptions_Click()
 {
-    FrmMain *options = m_host.frmMain();
-    options->show();
-    options->raise();
+    m_host.actions().run(QStringLiteral("Options"));
 }
 
 void FrmTour::CmdHelp_Click()

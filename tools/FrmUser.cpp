@@ -2,7 +2,7 @@
 
 #include "CharacterRef.h"
 #include "Forms.h"
-#include "FrmMain.h"
+#include "UserModel.h"
 #include "Host.h"
 #include "SettingsStore.h"
 #include "SpeechText.h"
@@ -66,13 +66,11 @@ void FrmUser::CmdOK_Click()
 {
     // The name exactly as typed: blanks stay, an empty name is a name.
     const QString name = TxtName->text();
-    FrmMain *options = m_host.frmMain();
-    options->LblUser->setText(name);
-    options->LblCurrent[3]->setText(name);
-    m_host.context().settings->write(QStringLiteral("Kestrova"), QStringLiteral("User"),
-                                     QStringLiteral("Name"), name);
+    // Kept for the run and stored; the options window follows.
+    UserModel &model = m_host.model();
+    model.setUserName(name);
     m_host.agent().Play(QStringLiteral("Greet"));
-    m_host.agent().Speak(QStringLiteral("Hello ") + character::outsideText(options->LblUser->text())
+    m_host.agent().Speak(QStringLiteral("Hello ") + character::outsideText(model.userName())
                          + QStringLiteral("; my name is ") + m_host.agent().Name());
     close();
 }

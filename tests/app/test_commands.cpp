@@ -1,5 +1,12 @@
 #include "CommandTable.h"
+#include "FrmMain.h"
+#include "FrmMenus.h"
+#include "FrmQuick.h"
 #include "TestRun.h"
+#include "UserModel.h"
+
+#include <QAction>
+#include <QLineEdit>
 
 #include <QDir>
 #include <QFile>
@@ -33,6 +40,7 @@ private Q_SLOTS:
     void tourMenu();
     void jokeTimer();
     void jokeTimerOffThenOn();
+    void everyPathRunsTheOneAction();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -90,7 +98,7 @@ void TestCommands::registration()
     QCOMPARE(commands.caption(), QString("Kestrova"));
 
     // With names given, they take their places in the table.
-    const auto table = commandTable("Spreadsheet", {"News", "Weather"});
+    const auto table = commandTable(run().app->actions(), "Spreadsheet", {"News", "Weather"});
     QCOMPARE(table.size(), 36);
     QCOMPARE(table.at(19).name, QString("Spreadsheet"));
     QCOMPARE(table.at(19).voice, QString("Spreadsheet"));
@@ -302,7 +310,7 @@ void TestCommands::jokeTimer()
     QVERIFY(jokes.open(QIODevice::WriteOnly));
     jokes.write("Only joke\r\n");
     jokes.close();
-    run().app->jokes().JokesStatus = true;
+    run().app->setJokesStatus(true);
     startAndClear();
     AgentForm &agent = run().agent();
     QVERIFY(agent.TimerJoke.isActive());
@@ -329,7 +337,7 @@ void TestCommands::jokeTimerOffThenOn()
         agent.TimerJoke_Timer();
     QVERIFY(run().log().isEmpty());
     QCOMPARE(agent.JokeTicks, qint16(4));
-    run().app->jokes().JokesStatus = true;
+    run().app->setJokesStatus(true);
     agent.TimerJoke_Timer();
     QCOMPARE(run().log().first(), QString("Play GetAttention"));
     QCOMPARE(agent.JokeTicks, qint16(0));
@@ -337,6 +345,77 @@ void TestCommands::jokeTimerOffThenOn()
     agent.UnloadForms();
     QVERIFY(!agent.TimerJoke.isActive());
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+// A typed command, a menu entry and a toolbar button for the same thing run
+// the one action registered for it; only the mail check's server test tells
+// the menu's path from the spoken one.
+void TestCommands::everyPathRunsTheOneAction()
+{
+    startAndClear();
+    QList<QPair<QString, Asked>> ran;
+    run().app->actions().setObserver([&ran](const QString &id, Asked asked) { ran.append({id, asked}); });
+    AgentForm &agent = run().agent();
+    FrmMenus *menus = run().app->frmMenus();
+    FrmQuick *toolbar = run().app->frmQuick();
+    using Ran = QList<QPair<QString, Asked>>;
+
+    // "Options": spoken, the General menu's entry, the settings button.
+    agent.AgentCtrl_Command(UserInput{"Options", 100, "options"});
+    QVERIFY(run().app->frmMain()->isVisible());
+    run().app->frmMain()->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    menus->MnuOptions->trigger();
+    QVERIFY(run().app->frmMain()->isVisible());
+    run().app->frmMain()->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    toolbar->Toolbar_ButtonClick("settings");
+    QVERIFY(run().app->frmMain()->isVisible());
+    QCOMPARE(ran, (Ran{{"Options", Asked::Spoken}, {"Options", Asked::FromMenu}, {"Options", Asked::FromMenu}}));
+    run().app->frmMain()->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+
+    // "Check Mail" without a server: said, it checks anyway; from the
+    // Internet menu and the toolbar's mail item the character complains.
+    ran.clear();
+    run().character().log.clear();
+    agent.AgentCtrl_Command(UserInput{"Check Mail", 100, "check mail"});
+    QCOMPARE(run().log().value(0), QString("Think I'll just check the mail"));
+    QTRY_VERIFY(!run().app->mailWatch().checking());
+    run().character().log.clear();
+    menus->MnuCheckMail->trigger();
+    toolbar->Toolbar_ButtonMenuClick("mail");
+    const QStringList complaint{"Play Sad", "Speak I was unable to find your e-mail settings."};
+    QCOMPARE(run().log(), complaint + complaint);
+    QCOMPARE(ran, (Ran{{"Check Mail", Asked::Spoken}, {"Check Mail", Asked::FromMenu}, {"Check Mail", Asked::FromMenu}}));
+    // With a server typed (not saved) the toolbar's item checks.
+    run().app->frmMain()->TxtServer->setText("pop.example.org");
+    run().character().log.clear();
+    toolbar->Toolbar_ButtonMenuClick("mail");
+    QCOMPARE(run().log().value(0), QString("Think I'll just check the mail"));
+    QTRY_VERIFY(!run().app->mailWatch().checking());
+
+    // A favourite: its spoken name and its Favourites entry; an office
+    // program: its entry, reached from the toolbar's "My Office" item too.
+    UserModel &model = run().app->model();
+    model.setSlot(UserModel::List::Favourites, 0, {"News", "https://news.example.org/"});
+    model.setSlot(UserModel::List::Office, 0, {"Sheets", "/opt/tools/sheets"});
+    model.showList(UserModel::List::Favourites);
+    model.showList(UserModel::List::Office);
+    ran.clear();
+    run().platform.shell.opened.clear();
+    agent.AgentCtrl_Command(UserInput{"News", 100, "news"});
+    menus->MnuCustom[0]->trigger();
+    toolbar->Toolbar_ButtonMenuClick("myoffice");
+    QVERIFY(menus->MnuMyOffice->isVisible());
+    menus->MnuMyOffice->hide();
+    menus->MnuOffice[0]->trigger();
+    agent.AgentCtrl_Command(UserInput{"Sheets", 100, "sheets"});
+    QCOMPARE(ran, (Ran{{"favourite:0", Asked::Spoken}, {"favourite:0", Asked::FromMenu},
+                       {"My Office", Asked::FromMenu}, {"office:0", Asked::FromMenu}, {"office:0", Asked::Spoken}}));
+    QCOMPARE(run().platform.shell.opened, (QStringList{"https://news.example.org/", "https://news.example.org/",
+                                                       "/opt/tools/sheets", "/opt/tools/sheets"}));
+    run().app->actions().setObserver(nullptr);
 }
 
 QTEST_MAIN(TestCommands)

@@ -13,6 +13,7 @@
 #include "MailCheck.h"
 #include "SpeechText.h"
 #include "TestRun.h"
+#include "UserModel.h"
 #include "WordControls.h"
 #include "desktop/CommandMenu.h"
 #include "desktop/DesktopCharacter.h"
@@ -220,7 +221,7 @@ QString TestOutsideSpeech::speechFrom(Source source, const QString &text, QStrin
         break;
     }
     case UserName:
-        run.app->frmMain()->LblUser->setText(text);
+        run.app->model().setUserName(text);
         run.agent().AgentQuit();
         *prefix = QStringLiteral("Goodbye ");
         break;

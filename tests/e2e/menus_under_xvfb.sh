@@ -12,7 +12,8 @@ display=${2:-74}
 shots=${KESTROVA_SHOTS:-}
 . "$(dirname "$0")/desktop.sh"
 
-# A copy of the program, so its list files (beside its folder) are the test's.
+# A copy of the program with a favourites list beside its folder, where
+# earlier versions kept it: the first start takes it over.
 mkdir -p "$scratch/prog" "$scratch/shim"
 cp -r "$(dirname "$1")" "$scratch/prog/bin"
 program="$scratch/prog/bin/$(basename "$1")"

@@ -2,9 +2,12 @@
 #include "FrmMain.h"
 #include "FrmMenus.h"
 #include "FrmUser.h"
+#include "MailWatch.h"
 #include "TestRun.h"
+#include "UserModel.h"
 
 #include <QAction>
+#include <QFileInfo>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGuiApplication>
@@ -28,6 +31,7 @@ namespace {
 
 bool writeFile(const QString &path, const QByteArray &bytes)
 {
+    QDir().mkpath(QFileInfo(path).absolutePath());
     QFile f(path);
     if (!f.open(QIODevice::WriteOnly))
         return false;
@@ -88,6 +92,7 @@ private Q_SLOTS:
     void userName();
     void userNameCancel();
     void greetingUsesStoredName();
+    void mailTicksMakeNoWindow();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -95,9 +100,9 @@ private:
     TestRun &run() { return *m_run; }
     QString settingsDir() const { return m_dir->path() + "/settings"; }
     QString programDir() const { return m_dir->path() + "/bin"; }
-    // Where the list files lie for the program folder of the tests.
-    QString favourites() const { return m_dir->path() + "/binfavourites.txt"; }
-    QString office() const { return m_dir->path() + "/binOffice.txt"; }
+    // Where the list files lie: the user's data folder of the test run.
+    QString favourites() const { return settingsDir() + "/data/favourites.txt"; }
+    QString office() const { return settingsDir() + "/data/Office.txt"; }
     FrmMain *start();
     void restart();
 };
@@ -177,7 +182,7 @@ void TestOptions::freshUser()
     QCOMPARE(w->LblCurrent[3]->text(), QString());
     QCOMPARE(w->LblUser->text(), QString());
     QVERIFY(!w->ChkJokesOff->isChecked());
-    QVERIFY(!run().app->jokes().JokesStatus);
+    QVERIFY(!run().app->JokesStatus());
     QCOMPARE(w->StatusMain->currentMessage(), QString("Offline"));
     QCOMPARE(w->ComboFav->count(), 10);
     QCOMPARE(w->ComboFav->itemText(9), QString("Link 10"));
@@ -189,7 +194,7 @@ void TestOptions::freshUser()
     // Ticking and unticking switches the jokes on.
     w->ChkJokesOff->setChecked(true);
     w->ChkJokesOff->setChecked(false);
-    QVERIFY(run().app->jokes().JokesStatus);
+    QVERIFY(run().app->JokesStatus());
     QCOMPARE(run().settings.read("Kestrova", "Jokes", "Status"), QString("On"));
 }
 
@@ -213,7 +218,7 @@ void TestOptions::jokesSwitch()
 {
     FrmMain *w = start();
     AgentForm &agent = run().agent();
-    run().app->jokes().JokesStatus = true;
+    run().app->setJokesStatus(true);
     QVERIFY(agent.TimerJoke.isActive());
     w->show();
     QVERIFY(QTest::qWaitForWindowExposed(w));
@@ -223,7 +228,7 @@ void TestOptions::jokesSwitch()
     // Stored at once and the timer stops, even though the window is then
     // cancelled.
     QCOMPARE(run().settings.read("Kestrova", "Jokes", "Status"), QString("Off"));
-    QVERIFY(!run().app->jokes().JokesStatus);
+    QVERIFY(!run().app->JokesStatus());
     QVERIFY(!agent.TimerJoke.isActive());
     QPointer<FrmMain> closed = w;
     w->BtnCancel_Click();
@@ -235,14 +240,14 @@ void TestOptions::jokesSwitch()
     QVERIFY(again->ChkJokesOff->isChecked());
     QTest::mouseClick(again->ChkJokesOff, Qt::LeftButton, {}, QPoint(5, again->ChkJokesOff->height() / 2));
     QCOMPARE(run().settings.read("Kestrova", "Jokes", "Status"), QString("On"));
-    QVERIFY(run().app->jokes().JokesStatus);
+    QVERIFY(run().app->JokesStatus());
     QVERIFY(agent.TimerJoke.isActive());
     // "On" stored: the next load sets the switch.
-    run().app->jokes().JokesStatus = false;
+    run().app->setJokesStatus(false);
     again->close();
     settle();
     QVERIFY(!run().app->frmMain()->ChkJokesOff->isChecked());
-    QVERIFY(run().app->jokes().JokesStatus);
+    QVERIFY(run().app->JokesStatus());
 }
 
 void TestOptions::jokeLeadIn()
@@ -250,27 +255,29 @@ void TestOptions::jokeLeadIn()
     QVERIFY(writeFile(programDir() + "/JOKES.TXT", "Only joke\r\n"));
     run().settings.write("Kestrova", "Jokes", "Say", "Stored:");
     FrmMain *w = start();
-    run().app->jokes().JokesStatus = true;
+    run().app->setJokesStatus(true);
     AgentForm &agent = run().agent();
     // An edit that was not saved is used at once.
     QTest::keyClicks(w->TxtJokeSay, " edited");
     for (int i = 0; i < 5; ++i)
         agent.TimerJoke_Timer();
     QVERIFY(run().log().contains("Speak Stored: edited"));
-    // Closed without saving: the next joke loads the window, and the box the
-    // stored phrase.
+    // Closed without saving: the next joke has the stored phrase, and no
+    // window is made for it.
     w->close();
     settle();
     run().character().log.clear();
     for (int i = 0; i < 5; ++i)
         agent.TimerJoke_Timer();
-    QVERIFY(run().app->frmMainLoaded());
+    QVERIFY(!run().app->frmMainLoaded());
     QCOMPARE(run().log(), QStringList({"Play GetAttention", "Speak Stored:", "Speak Only joke", "Play Pleased"}));
     run().app->frmMain()->TxtJokeSay->setText("Saved:");
     run().app->frmMain()->CmdJSave_Click();
     QCOMPARE(run().settings.read("Kestrova", "Jokes", "Say"), QString("Saved:"));
     run().app->frmMain()->CmdJokes_Click();
-    QCOMPARE(run().platform.shell.opened, QStringList{programDir() + "/JOKES.TXT"});
+    // The user's copy is edited, made from the shipped file.
+    QCOMPARE(run().platform.shell.opened, QStringList{settingsDir() + "/data/JOKES.TXT"});
+    QCOMPARE(readFile(settingsDir() + "/data/JOKES.TXT"), QByteArray("Only joke\r\n"));
 }
 
 void TestOptions::cancelDiscardsAnEditedAddress()
@@ -334,7 +341,7 @@ void TestOptions::accessories()
     w->ShowPage(FrmMain::AccessoriesPage);
     QTest::mouseClick(w->ChkCalc, Qt::LeftButton, {}, QPoint(5, w->ChkCalc->height() / 2));
     // Ticked only: nothing else changes until Apply.
-    QCOMPARE(w->TxtCalcSel, QString("Sel"));
+    QCOMPARE(run().app->model().accessoryFlag(UserModel::Calculator), QString("Sel"));
     QVERIFY(!menus->MnuCalc->isVisible());
     QVERIFY(run().settings.read("Kestrova", "Accessories", "Calc").isEmpty());
     QTest::mouseClick(w->BtnApply, Qt::LeftButton);
@@ -609,24 +616,17 @@ void TestOptions::officePage()
 
 void TestOptions::places()
 {
-    using FileOperations::ListFilePlace;
-    const QString fallback = m_dir->path() + "/data";
-    // Beside the program's folder, the name appended directly.
-    QCOMPARE(ListFilePlace(programDir(), "favourites.txt", fallback), m_dir->path() + "/binfavourites.txt");
-    QCOMPARE(ListFilePlace("/", "Office.txt", fallback), QString("/Office.txt"));
-    // A folder that cannot be written (here: is not there) and no file:
-    // the per-user folder.
-    const QString installed = m_dir->path() + "/missing/bin";
-    QCOMPARE(ListFilePlace(installed, "favourites.txt", fallback), fallback + "/favourites.txt");
-
-    // The program in such a folder saves and reads back in the fallback.
-    m_run.reset();
-    m_run = std::make_unique<TestRun>(settingsDir(), "Kess", installed);
+    // A list beside the program's folder, where earlier versions kept it, is
+    // taken over into the user's folder at the first load.
+    QVERIFY(writeFile(m_dir->path() + "/binfavourites.txt", "Old\r\nhttps://old.example.org/\r\n"));
     FrmMain *w = start();
-    QCOMPARE(w->favouritesPlace(), settingsDir() + "/data/favourites.txt");
+    QCOMPARE(w->favouritesPlace(), favourites());
+    QCOMPARE(w->TxtSiteName[0]->text(), QString("Old"));
     w->TxtSiteName[0]->setText("News");
     w->CmdUpdate_Click();
-    QVERIFY(QFile::exists(settingsDir() + "/data/favourites.txt"));
+    // Saved in the user's folder; the old file is left as it was.
+    QCOMPARE(FileOperations::LoadListFile(favourites())->at(0), QString("News"));
+    QCOMPARE(readFile(m_dir->path() + "/binfavourites.txt"), QByteArray("Old\r\nhttps://old.example.org/\r\n"));
     w->close();
     settle();
     QCOMPARE(run().app->frmMain()->TxtSiteName[0]->text(), QString("News"));
@@ -685,6 +685,35 @@ void TestOptions::greetingUsesStoredName()
     run().service.characterName = "Peedy";
     run().app->Main();
     QVERIFY(run().log().contains("Speak Hi Robin , what are we going to do today?"));
+}
+
+// The mail watch counts its ticks without the options window; only a due
+// check, with the line up, reaches the window (whose mail page holds the
+// account as it stands).
+void TestOptions::mailTicksMakeNoWindow()
+{
+    run().settings.write("Kestrova", "Mail", "1", "pop.example.org");
+    run().settings.write("Kestrova", "Mail", "4", "3");
+    FrmMain *w = start();
+    QCOMPARE(run().app->mailWatch().MailInterval, qint16(3));
+    w->close();
+    settle();
+    QVERIFY(!run().app->frmMainLoaded());
+    MailWatch &watch = run().app->mailWatch();
+    watch.MailTicks = 0;
+    watch.TmrMail_Timer();
+    watch.TmrMail_Timer();
+    QCOMPARE(watch.MailTicks, qint16(2));
+    // Due, line down: no check, no window, the count waits.
+    watch.TmrMail_Timer();
+    QCOMPARE(watch.MailTicks, qint16(2));
+    QVERIFY(!run().app->frmMainLoaded());
+    // Due, line up: the check runs through the window.
+    run().platform.dialUp.state = true;
+    watch.TmrMail_Timer();
+    QCOMPARE(watch.MailTicks, qint16(0));
+    QVERIFY(run().app->frmMainLoaded());
+    QTRY_COMPARE(run().platform.mailboxes.script.calls().value(0), QString("OpenMailbox pop.example.org||"));
 }
 
 QTEST_MAIN(TestOptions)

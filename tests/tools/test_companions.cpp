@@ -79,6 +79,7 @@ private Q_SLOTS:
     void registryValues();
     void sysInfoLookup();
 
+    void alarmSleepsUntilDue();
     void dispatchOpensWindows_data();
     void dispatchOpensWindows();
 
@@ -351,7 +352,8 @@ void TestCompanions::watchStopsWhenTheWindowsUnload()
     run().app->Main();
     run().character().completeAll();
     setAlarm("10:02", "stretch");
-    QVERIFY(run().app->alarm().Timer1.isActive());
+    QVERIFY(run().app->alarm().watching());
+    QVERIFY(run().app->alarm().nextDue().isValid());
     const QString counted = run().settings.read("Kestrova", "Run", "Number");
     run().agent().AgentCtrl_Command(UserInput{"Quit", 80, "quit"});
     run().character().completeAll();
@@ -359,6 +361,7 @@ void TestCompanions::watchStopsWhenTheWindowsUnload()
     // Nothing ticks between the last window and the end of the process: a
     // ring there would load the host window, and the character, again.
     QVERIFY(!run().app->alarm().Timer1.isActive());
+    QVERIFY(!run().app->alarm().watching());
     settle();
     QVERIFY(!run().app->agentLoaded());
     QCOMPARE(run().settings.read("Kestrova", "Run", "Number"), counted);
@@ -724,6 +727,64 @@ void TestCompanions::dispatchOpensWindows()
     QVERIFY(entry);
     entry->trigger();
     QVERIFY(visible());
+}
+
+namespace {
+// A wake-up the test fires itself, after setting the clock to its moment.
+class FiredWakeUp final : public WakeUp {
+public:
+    QList<QDateTime> scheduled;
+    QDateTime when;
+    void schedule(const QDateTime &moment) override
+    {
+        when = moment;
+        scheduled << moment;
+    }
+    void cancel() override { when = QDateTime(); }
+    void fire() { Q_EMIT due(); }
+};
+} // namespace
+
+// Three days of the alarm in a few wake-ups: it sleeps until the alarm time,
+// then until midnight, then until the alarm time of the next day; nothing
+// ticks each second while the options window is not on the screen.
+void TestCompanions::alarmSleepsUntilDue()
+{
+    FiredWakeUp wakeUp;
+    AlarmWatch &alarm = run().app->alarm();
+    alarm.setWakeUp(&wakeUp);
+    run().app->Main();
+    run().character().completeAll();
+    QVERIFY(!wakeUp.when.isValid()); // disarmed: nothing to wake for
+    setAlarm("10:02", "stretch");
+    QCOMPARE(wakeUp.when, QDateTime(QDate(2026, 12, 6), QTime(10, 2)));
+    run().character().log.clear();
+    for (int i = 0; i < 6; ++i) {
+        run().platform.clock.time = wakeUp.when;
+        wakeUp.fire();
+    }
+    QCOMPARE(run().log().count("Play Announce"), 3);
+    const QList<QDateTime> expected = {
+        QDateTime(QDate(2026, 12, 6), QTime(10, 2)), QDateTime(QDate(2026, 12, 7), QTime(0, 0)),
+        QDateTime(QDate(2026, 12, 7), QTime(10, 2)), QDateTime(QDate(2026, 12, 8), QTime(0, 0)),
+        QDateTime(QDate(2026, 12, 8), QTime(10, 2)), QDateTime(QDate(2026, 12, 9), QTime(0, 0)),
+        QDateTime(QDate(2026, 12, 9), QTime(10, 2))};
+    QCOMPARE(wakeUp.scheduled.mid(wakeUp.scheduled.size() - 7), expected);
+    QVERIFY(!alarm.Timer1.isActive());
+    // A time already past today rings at once: the wake-up is now.
+    run().platform.clock.time = QDateTime(QDate(2026, 12, 9), QTime(15, 0));
+    alarm.AlarmRung = false;
+    alarm.arm(QTime(7, 30));
+    QCOMPARE(wakeUp.when, run().platform.clock.time);
+    // The options window on the screen ticks the clock each second.
+    run().app->frmMain()->show();
+    QVERIFY(alarm.Timer1.isActive());
+    run().app->frmMain()->hide();
+    QVERIFY(!alarm.Timer1.isActive());
+    // Cancelled: nothing to wake for.
+    alarm.disarm();
+    QVERIFY(!wakeUp.when.isValid());
+    alarm.setWakeUp(nullptr);
 }
 
 QTEST_MAIN(TestCompanions)

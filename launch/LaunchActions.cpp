@@ -1,0 +1,78 @@
+#include "LaunchActions.h"
+
+#include "Actions.h"
+#include "Addresses.h"
+#include "Execute.h"
+#include "FrmMenus.h"
+#include "FrmOpen.h"
+#include "FrmSearch.h"
+#include "HelpBook.h"
+#include "Host.h"
+#include "UserModel.h"
+#include "WordControls.h"
+
+#include <QMenu>
+
+namespace kestrova {
+
+void registerLaunchActions(ActionRegistry &actions, Host &host)
+{
+    Host *h = &host;
+    const auto popup = [h](QMenu *FrmMenus::*menu) {
+        return [h, menu] {
+            FrmMenus *menus = h->frmMenus();
+            menus->PopupMenu(menus->*menu);
+        };
+    };
+    const auto menus = [h](void (FrmMenus::*handler)()) { return [h, handler] { (h->frmMenus()->*handler)(); }; };
+
+    // The four menus the character's own menu lists; a weak spoken match of
+    // these gets the prompt.
+    actions.add({"General", "General", "[...]general[...]", true, true, popup(&FrmMenus::MnuGeneral)});
+    actions.add({"Accessories", "Accessories", "[...]accessories menu[...]", true, true,
+                 popup(&FrmMenus::MnuAccessories)});
+    actions.add({"My Office", "My Office", "[...]Office menu[...]", true, true, popup(&FrmMenus::MnuMyOffice)});
+    actions.add({"Internet", "Internet", "[...](inter net|internet|net|web) menu[...]", true, true,
+                 popup(&FrmMenus::MnuWeb)});
+    actions.add({"Help", "Help", "[show|open|run|get]help", true, true, [h] { HelpBook::Open(*h); }});
+    // Said, "aco" does nothing; the menu's "A.C.O" shows the character
+    // service's own options.
+    actions.add({"aco", "ACO", "[open|show]a c o", false, false, [] {}});
+    actions.add({"A.C.O", "A.C.O", QString(), false, false, menus(&FrmMenus::MnuACo_Click)});
+    actions.add({"ChangeAgent", "Change Agent", "[change|new|choose new|different]agent[character]", false, false,
+                 menus(&FrmMenus::MnuChangeAgent_Click)});
+    actions.add({"Version", "Version", QString(), false, false, menus(&FrmMenus::MnuVersion_Click)});
+    actions.add({"Open File", "Open File", "[show|open]file[window|dialog]", false, false,
+                 [h] { h->frmOpen()->show(); }});
+    actions.add({"Calculator", "Calculator", "[show|open|run]calculator[program|application]", false, false,
+                 menus(&FrmMenus::MnuCalc_Click)});
+    actions.add({"CD Player", "CD Player", "[show|open|run]cd player[program|application]", false, false,
+                 menus(&FrmMenus::MnuCDPlayer_Click)});
+    actions.add({"Notepad", "Notepad", "[show|open|run]notepad[program|application]", false, false,
+                 menus(&FrmMenus::MnuNotepad_Click)});
+    actions.add({"Wordpad", "Wordpad", "[show|open|run]wordpad[program|application]", false, false,
+                 menus(&FrmMenus::MnuWordpad_Click)});
+    actions.add({"Word", "Open Word", "[start|open|run]word", false, false, [h] { h->wordControls().OpenWord(); }});
+    actions.add({"New Document", "New Document", "[start|open|run]word doc", false, false,
+                 [h] { h->wordControls().NewDocument(); }});
+    actions.add({"Read Selection", "Read Selection", "[read|speak]selection", false, false,
+                 [h] { h->wordControls().ReadSelection(); }});
+    actions.add({"Search the Internet", "Search the Internet", "[start|new][inter net]search", false, false,
+                 [h] { h->frmSearch()->show(); }});
+    actions.add({"NewMail", "New Mail", "[new][e]mail", false, false,
+                 [h] { Execute::ShellOpen(*h, QStringLiteral("mailto:")); }});
+    actions.add({"Kestrova", "Kestrova", QString(), false, false, [h] { Execute::ShellOpen(*h, HomePageAddress); }});
+
+    // The user's programs and sites: what the slot holds when it is asked
+    // for, edits not yet saved included.
+    for (int k = 0; k < UserModel::Slots; ++k) {
+        actions.add({QStringLiteral("office:%1").arg(k), QString(), QString(), false, false, [h, k] {
+                         Execute::ShellOpen(*h, h->model().slot(UserModel::List::Office, k).target);
+                     }});
+        actions.add({QStringLiteral("favourite:%1").arg(k), QString(), QString(), false, false, [h, k] {
+                         Execute::ShellOpen(*h, h->model().slot(UserModel::List::Favourites, k).target);
+                     }});
+    }
+}
+
+} // namespace kestrova

@@ -1,0 +1,45 @@
+#include "SettingsActions.h"
+
+#include "Actions.h"
+#include "CharacterRef.h"
+#include "FrmMain.h"
+#include "Host.h"
+#include "UserModel.h"
+
+namespace kestrova {
+
+void registerSettingsActions(ActionRegistry &actions, Host &host)
+{
+    Host *h = &host;
+    const auto showOn = [h](int page) {
+        return [h, page] {
+            FrmMain *options = h->frmMain();
+            options->show();
+            options->raise();
+            // The tab strip stays where it was; only the page changes.
+            if (page >= 0)
+                options->ShowPage(page);
+        };
+    };
+    actions.add({"Options", "Options", "[show|open|run]options[window|dialog]", false, false, showOn(-1)});
+    actions.add({"Configure Accessories", "Configure", QString(), false, false, showOn(FrmMain::AccessoriesPage)});
+    actions.add({"Configure Office", "Configure", QString(), false, false, showOn(FrmMain::OfficePage)});
+    actions.add({"Configure Favourites", "Configure Menu", QString(), false, false, showOn(FrmMain::FavouritesPage)});
+
+    // A check with the mail page's server, user and password as they stand.
+    // From a menu or the toolbar only the server is looked at first: without
+    // one the character complains and the options window opens. The spoken
+    // command goes straight to the check.
+    Action mail{"Check Mail", "Check Mail", "[check][e]mail", false, false, [h] { h->frmMain()->CmdCheck_Click(); }};
+    mail.menuGuard = [h, open = showOn(-1)] {
+        if (!h->model().mailServer().isEmpty())
+            return true;
+        h->agent().Play(QStringLiteral("Sad"));
+        h->agent().Speak(QStringLiteral("I was unable to find your e-mail settings."));
+        open();
+        return false;
+    };
+    actions.add(std::move(mail));
+}
+
+} // namespace kestrova

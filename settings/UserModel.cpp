@@ -1,0 +1,223 @@
+#include "UserModel.h"
+
+#include "FileOperations.h"
+#include "IntegerText.h"
+#include "SettingsStore.h"
+
+namespace kestrova {
+
+namespace {
+const QString App = QStringLiteral("Kestrova");
+} // namespace
+
+UserModel::UserModel(SettingsStore &store, UserFiles files, QObject *parent)
+    : QObject(parent), m_store(store), m_files(std::move(files))
+{
+}
+
+QString UserModel::read(const QString &section, const QString &key) const
+{
+    return m_store.read(App, section, key);
+}
+
+bool UserModel::write(const QString &section, const QString &key, const QString &text) const
+{
+    return m_store.write(App, section, key, text);
+}
+
+void UserModel::loadUserName()
+{
+    m_userName = read(QStringLiteral("User"), QStringLiteral("Name"));
+    Q_EMIT userNameChanged(m_userName);
+}
+
+bool UserModel::setUserName(const QString &name)
+{
+    m_userName = name;
+    const bool stored = write(QStringLiteral("User"), QStringLiteral("Name"), name);
+    Q_EMIT userNameChanged(m_userName);
+    return stored;
+}
+
+void UserModel::setCharacterName(const QString &name)
+{
+    m_characterName = name;
+    Q_EMIT characterNameChanged(name);
+}
+
+std::optional<bool> UserModel::loadJokesSwitch()
+{
+    const QString status = read(QStringLiteral("Jokes"), QStringLiteral("Status"));
+    if (status == u"On") {
+        m_jokesOn = true;
+        return true;
+    }
+    if (status == u"Off") {
+        switchJokes(false);
+        return false;
+    }
+    return std::nullopt;
+}
+
+void UserModel::switchJokes(bool on)
+{
+    write(QStringLiteral("Jokes"), QStringLiteral("Status"), on ? QStringLiteral("On") : QStringLiteral("Off"));
+    m_jokesOn = on;
+    Q_EMIT jokesSwitched(on);
+}
+
+void UserModel::loadJokeLeadIn()
+{
+    m_jokeLeadIn = read(QStringLiteral("Jokes"), QStringLiteral("Say"));
+}
+
+bool UserModel::saveJokeLeadIn()
+{
+    return write(QStringLiteral("Jokes"), QStringLiteral("Say"), m_jokeLeadIn);
+}
+
+QString UserModel::accessoryKey(Accessory a)
+{
+    static const char *const keys[] = {"Calc", "CD", "Notepad", "Wordpad"};
+    return QString::fromLatin1(keys[a]);
+}
+
+QString UserModel::accessoryCommand(Accessory a)
+{
+    static const char *const commands[] = {"Calculator", "CD Player", "Notepad", "Wordpad"};
+    return QString::fromLatin1(commands[a]);
+}
+
+void UserModel::loadAccessories()
+{
+    for (int a = 0; a < AccessoryCount; ++a)
+        m_accessoryFlags[a] = read(QStringLiteral("Accessories"), accessoryKey(Accessory(a)));
+    for (int a = 0; a < AccessoryCount; ++a)
+        m_accessoriesShown[a] = m_accessoryFlags[a] == Chosen;
+    m_accessoriesLoaded = true;
+    Q_EMIT accessoriesApplied();
+}
+
+bool UserModel::saveAccessories()
+{
+    bool all = true;
+    for (int a = 0; a < AccessoryCount; ++a)
+        all = write(QStringLiteral("Accessories"), accessoryKey(Accessory(a)), m_accessoryFlags[a]) && all;
+    return all;
+}
+
+const UserModel::Slot &UserModel::slot(List list, int k) const
+{
+    static const Slot none;
+    if (k < 0 || k >= Slots)
+        return none;
+    return m_slots[index(list)][k];
+}
+
+void UserModel::setSlot(List list, int k, const Slot &slot)
+{
+    if (k >= 0 && k < Slots)
+        m_slots[index(list)][k] = slot;
+}
+
+void UserModel::setSlotName(List list, int k, const QString &name)
+{
+    if (k >= 0 && k < Slots)
+        m_slots[index(list)][k].name = name;
+}
+
+void UserModel::setSlotTarget(List list, int k, const QString &target)
+{
+    if (k >= 0 && k < Slots)
+        m_slots[index(list)][k].target = target;
+}
+
+int UserModel::findName(List list, const QString &name) const
+{
+    if (name.isEmpty())
+        return -1;
+    for (int k = 0; k < Slots; ++k)
+        if (m_slots[index(list)][k].name == name)
+            return k;
+    return -1;
+}
+
+QString UserModel::listPlace(List list) const
+{
+    return m_files.listFile(list == List::Favourites ? FileOperations::FavouritesFile : FileOperations::OfficeFile);
+}
+
+bool UserModel::listFileExists(List list) const
+{
+    return FileOperations::FileExists(listPlace(list));
+}
+
+bool UserModel::loadList(List list)
+{
+    const auto values = FileOperations::LoadListFile(listPlace(list));
+    if (!values)
+        return false;
+    for (int k = 0; k < Slots; ++k)
+        m_slots[index(list)][k] = {values->at(2 * k), values->at(2 * k + 1)};
+    Q_EMIT listLoaded(list);
+    return true;
+}
+
+bool UserModel::saveList(List list)
+{
+    QStringList lines;
+    for (Slot &s : m_slots[index(list)]) {
+        s.name = FileOperations::SingleLine(s.name);
+        s.target = FileOperations::SingleLine(s.target);
+        lines << s.name << s.target;
+    }
+    return FileOperations::SaveListFile(listPlace(list), lines);
+}
+
+void UserModel::showList(List list)
+{
+    for (int k = 0; k < Slots; ++k)
+        m_shown[index(list)][k] = m_slots[index(list)][k].name;
+    Q_EMIT listShown(list);
+}
+
+const QStringList &UserModel::shownNames(List list) const
+{
+    return m_shown[index(list)];
+}
+
+qint16 UserModel::storedMailInterval() const
+{
+    return toInt16(read(QStringLiteral("Mail"), QStringLiteral("4"))).value_or(0);
+}
+
+void UserModel::loadRestPosition(qint16 *x, qint16 *y) const
+{
+    convertInto(read(QStringLiteral("Rest"), QStringLiteral("X")), x);
+    convertInto(read(QStringLiteral("Rest"), QStringLiteral("Y")), y);
+}
+
+bool UserModel::storeRestPosition(qint16 x, qint16 y)
+{
+    const bool a = write(QStringLiteral("Rest"), QStringLiteral("X"), QString::number(x));
+    const bool b = write(QStringLiteral("Rest"), QStringLiteral("Y"), QString::number(y));
+    return a && b;
+}
+
+void UserModel::loadAll()
+{
+    loadUserName();
+    loadJokesSwitch();
+    loadJokeLeadIn();
+    loadAccessories();
+    // A list without a file is empty, whatever was typed and not saved.
+    for (List list : {List::Favourites, List::Office}) {
+        if (!loadList(list)) {
+            m_slots[index(list)].fill(Slot());
+            Q_EMIT listLoaded(list);
+        }
+    }
+    m_mailServer = read(QStringLiteral("Mail"), QStringLiteral("1"));
+}
+
+} // namespace kestrova
