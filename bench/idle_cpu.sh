@@ -20,9 +20,11 @@ cleanup() {
 }
 trap cleanup EXIT
 if [ -z "${DISPLAY:-}" ]; then
-  Xvfb :94 -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+  display=94
+  . tests/e2e/free_display.sh
+  Xvfb ":$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
   xvfb_pid=$!
-  export DISPLAY=:94
+  export DISPLAY=":$display"
   for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
 fi
 mkdir -p "$scratch/runtime" && chmod 700 "$scratch/runtime"

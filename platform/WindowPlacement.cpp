@@ -3,6 +3,7 @@
 #include <QEvent>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QTimer>
 #include <QWidget>
 
 #include <algorithm>
@@ -36,7 +37,54 @@ QPoint placedAt(const QRect &frame, const QRect &windowArea, const QRect &charac
     return keptInside(topLeft, frame.size(), characterArea);
 }
 
+QPoint keptOnScreens(const QRect &frame, const QList<QRect> &screens, const QRect &primaryArea)
+{
+    const QSize corner(std::min(frame.width(), VisibleCorner), std::min(frame.height(), VisibleCorner));
+    for (const QRect &screen : screens) {
+        const QRect seen = screen.intersected(frame);
+        if (seen.width() >= corner.width() && seen.height() >= corner.height())
+            return frame.topLeft();
+    }
+    if (!primaryArea.isValid())
+        return frame.topLeft();
+    return keptInside(frame.topLeft(), frame.size(), primaryArea);
+}
+
 } // namespace WindowPlacement
+
+ScreenWatcher::ScreenWatcher(QObject *parent) : QObject(parent)
+{
+    if (!qGuiApp)
+        return;
+    for (QScreen *screen : QGuiApplication::screens())
+        watch(screen);
+    connect(qGuiApp, &QGuiApplication::screenAdded, this, [this](QScreen *screen) {
+        watch(screen);
+        changed();
+    });
+    connect(qGuiApp, &QGuiApplication::screenRemoved, this, &ScreenWatcher::changed);
+    connect(qGuiApp, &QGuiApplication::primaryScreenChanged, this, &ScreenWatcher::changed);
+}
+
+void ScreenWatcher::watch(QScreen *screen)
+{
+    connect(screen, &QScreen::geometryChanged, this, &ScreenWatcher::changed);
+    connect(screen, &QScreen::availableGeometryChanged, this, &ScreenWatcher::changed);
+}
+
+void ScreenWatcher::changed()
+{
+    // Qt reports a change of monitors as several signals in a row (the new
+    // primary screen, then the old one removed, then areas); the windows are
+    // looked at once, after all of them.
+    if (m_pending)
+        return;
+    m_pending = true;
+    QTimer::singleShot(0, this, [this] {
+        m_pending = false;
+        Q_EMIT screensChanged();
+    });
+}
 
 ScreenFollower::ScreenFollower(std::function<std::optional<QPoint>()> characterAt, QObject *parent)
     : QObject(parent), m_characterAt(std::move(characterAt))

@@ -5,11 +5,13 @@
 
 #include <QObject>
 #include <QPoint>
+#include <QList>
 #include <QRect>
 
 #include <functional>
 #include <optional>
 
+class QScreen;
 class QWidget;
 
 namespace kestrova {
@@ -24,7 +26,34 @@ namespace WindowPlacement {
 // the area as far as its size allows.
 QPoint placedAt(const QRect &frame, const QRect &windowArea, const QRect &characterArea, bool placedByWindow);
 
+// Where a window of frame `frame` goes when the connected screens cover
+// `screens` (their whole geometries) and the primary screen's available area
+// is `primaryArea`. While a corner of it at least VisibleCorner pixels square
+// lies on one of the screens, it stays where it is: the user can reach it and
+// drag it back (a character sent beside the pointer at the screen's left
+// edge stands partly outside on purpose). Otherwise it is moved onto the
+// primary screen, to the place there nearest to where it was.
+QPoint keptOnScreens(const QRect &frame, const QList<QRect> &screens, const QRect &primaryArea);
+constexpr int VisibleCorner = 32;
+
 } // namespace WindowPlacement
+
+// Reports, once per burst, that the screens changed: one came or went, the
+// primary one changed, or one's geometry or available area changed. A
+// removed screen's windows have been moved to another by then.
+class ScreenWatcher : public QObject {
+    Q_OBJECT
+public:
+    explicit ScreenWatcher(QObject *parent = nullptr);
+
+Q_SIGNALS:
+    void screensChanged();
+
+private:
+    void watch(QScreen *screen);
+    void changed();
+    bool m_pending = false;
+};
 
 // Watches the program's top-level windows being shown and moves each, before
 // it is mapped, onto the character's screen (see placedAt). Windows without a

@@ -103,9 +103,14 @@ void AnimationPlayer::tweenTick()
     if (elapsed >= duration) {
         m_tweening = false;
         m_pose = frame.pose;
-        Q_EMIT poseChanged();
-        if (generation == m_generation)
-            frameDone();
+        // Arrived. What follows decides how the pose is reported: a held
+        // frame reports its own pose at once, so this one would be drawn for
+        // no time at all; another blend starts from it and reports it as
+        // part of that blend (drawn fast, not exact for one tick); only at
+        // the end is it reported as the pose that stays.
+        frameDone();
+        if (!isPlaying() || isTweening())
+            Q_EMIT poseChanged();
         return;
     }
     m_pose = interpolatePose(m_from, frame.pose, double(elapsed) / duration);

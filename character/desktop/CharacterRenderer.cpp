@@ -144,7 +144,8 @@ QTransform CharacterRenderer::partWorld(const Pose &pose, const QString &partId,
 void CharacterRenderer::paintParts(QPainter &painter, const Pose &pose, Quality quality) const
 {
     const PartPose root = pose.value(kRoot, m_model.restPose.value(kRoot));
-    const qreal spriteScale = quality == Quality::Fast ? deviceScale(painter) : 0;
+    // Taken before any part sets the painter's transform.
+    const qreal ds = deviceScale(painter);
 
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
@@ -165,16 +166,30 @@ void CharacterRenderer::paintParts(QPainter &painter, const Pose &pose, Quality 
         if (bounds.isEmpty())
             continue;
 
-        if (quality == Quality::Fast) {
+        // A part only moved by whole device pixels looks the same from its
+        // image as from the vector art (SourceOver composes either way), and
+        // costs a copy instead of a path fill.
+        const QTransform device = world * base;
+        auto whole = [](qreal v) { return std::abs(v - std::round(v)) < 1e-6; };
+        const bool onGrid = quality == Quality::Exact && alpha >= 0.999 && device.type() <= QTransform::TxScale
+            && std::abs(device.m11() - ds) < 1e-9 && std::abs(device.m22() - ds) < 1e-9 && whole(device.dx())
+            && whole(device.dy());
+        if (quality == Quality::Fast || onGrid) {
             // A part's image is one piece: fading it never shows its own
             // strokes through each other.
-            const Sprite &s = sprite(element, bounds, spriteScale);
+            // Its border is a transparent pixel wide, so the edges of the
+            // turned image need no antialiasing of their own: without it a
+            // row is one span, and a band stays below the size Qt's raster
+            // engine hands to its threads.
+            const Sprite &s = sprite(element, bounds, ds);
+            painter.setRenderHint(QPainter::Antialiasing, false);
             painter.setWorldTransform(world * base);
             painter.setOpacity(baseOpacity * alpha);
             painter.drawImage(s.rect, s.image);
             painter.setOpacity(baseOpacity);
             continue;
         }
+        painter.setRenderHint(QPainter::Antialiasing);
         if (alpha >= 0.999) {
             painter.setWorldTransform(world * base);
             m_svg->render(&painter, element, bounds);
@@ -198,14 +213,90 @@ void CharacterRenderer::paintParts(QPainter &painter, const Pose &pose, Quality 
     painter.restore();
 }
 
+QByteArray CharacterRenderer::frameKey(const Pose &pose, qreal scale) const
+{
+    // Every drawn part's values, resolved against the rest pose, to a
+    // thousandth (what samePose tells apart), in the model's order.
+    QByteArray key;
+    key.reserve(int(m_model.parts.size() + 1) * 28 + 16);
+    auto add = [&](const QString &id) {
+        const PartPose pp = pose.value(id, m_model.restPose.value(id));
+        const qint32 values[] = {qint32(std::lround(pp.dx * 1000)),     qint32(std::lround(pp.dy * 1000)),
+                                 qint32(std::lround(pp.rotation * 1000)), qint32(std::lround(pp.scaleX * 1000)),
+                                 qint32(std::lround(pp.scaleY * 1000)), qint32(std::lround(pp.opacity * 1000))};
+        key.append(reinterpret_cast<const char *>(values), sizeof values);
+        key.append(reinterpret_cast<const char *>(pp.element.constData()), pp.element.size() * 2);
+        key.append('\0');
+    };
+    const qint64 s = std::llround(scale * 1000);
+    key.append(reinterpret_cast<const char *>(&s), sizeof s);
+    add(kRoot);
+    for (const Part &part : m_model.parts)
+        add(part.id);
+    return key;
+}
+
+QImage CharacterRenderer::blank(qreal scale) const
+{
+    const QSize size = (QSizeF(m_model.size) * scale).toSize();
+    for (qsizetype i = 0; i < m_spare.size(); ++i) {
+        // Held by the spare list alone: nobody shows it any more.
+        if (m_spare.at(i).isDetached() && m_spare.at(i).size() == size) {
+            QImage image = m_spare.takeAt(i);
+            image.setDevicePixelRatio(1.0);
+            image.fill(Qt::transparent);
+            return image;
+        }
+    }
+    QImage image(size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    return image;
+}
+
 QImage CharacterRenderer::render(const Pose &pose, qreal scale, Quality quality) const
 {
-    QImage image((QSizeF(m_model.size) * scale).toSize(), QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
-    QPainter painter(&image);
-    painter.scale(scale, scale);
-    paint(painter, pose, quality);
-    painter.end();
+    QByteArray key;
+    if (quality == Quality::Exact) {
+        key = frameKey(pose, scale);
+        const auto it = m_frames.find(key);
+        if (it != m_frames.end()) {
+            it->used = ++m_useClock;
+            return it->image;
+        }
+    }
+    ++m_draws;
+    QImage image = blank(scale);
+    // Fast, in bands of fewer than 96 rows: Qt's raster engine hands larger
+    // blends to its thread pool, and waking its threads for these small
+    // blends 30 times a second costs more than the blends. An exact drawing
+    // is made once per pose and may fill paths, which bands would repeat.
+    const int band = quality == Quality::Fast ? BandRows : image.height();
+    for (int top = 0; top < image.height(); top += band) {
+        QPainter painter(&image);
+        painter.setClipRect(QRect(0, top, image.width(), band));
+        painter.scale(scale, scale);
+        paint(painter, pose, quality);
+    }
+    image.setDevicePixelRatio(scale);
+    if (quality == Quality::Fast) {
+        // Two or three are enough: the one shown and the one replacing it.
+        if (m_spare.size() < 3)
+            m_spare.append(image);
+        return image;
+    }
+    const qsizetype bytes = image.sizeInBytes();
+    while (!m_frames.isEmpty() && m_frameBytes + bytes > FrameCacheBytes) {
+        auto oldest = m_frames.begin();
+        for (auto it = m_frames.begin(); it != m_frames.end(); ++it)
+            if (it->used < oldest->used)
+                oldest = it;
+        m_frameBytes -= oldest->image.sizeInBytes();
+        m_frames.erase(oldest);
+    }
+    if (bytes <= FrameCacheBytes) {
+        m_frames.insert(key, {image, ++m_useClock});
+        m_frameBytes += bytes;
+    }
     return image;
 }
 

@@ -33,9 +33,23 @@ public:
     // origin (the painter may be scaled for high-density screens).
     void paint(QPainter &painter, const Pose &pose, Quality quality = Quality::Exact) const;
 
-    // The pose as an ARGB image of size() * scale, transparent around the
-    // character.
+    // The pose as an ARGB image of size() * scale device pixels, transparent
+    // around the character; its device pixel ratio is the scale.
+    //
+    // Exact drawings are kept (up to FrameCacheBytes, the least recently
+    // used go first): a pose shown again, a held frame of an animation
+    // played again, a mouth shape, costs a look-up. Fast drawings change
+    // with every tween tick and are not kept; they are drawn into images
+    // the caller has let go of, so a tween allocates nothing per frame.
+    // Either way the image handed out is shared: the caller must not draw
+    // into it (a copy would be made if it did).
     QImage render(const Pose &pose, qreal scale = 1.0, Quality quality = Quality::Exact) const;
+
+    static constexpr qsizetype FrameCacheBytes = 6 * 1024 * 1024;
+    static constexpr int BandRows = 64;
+    // How many drawings render() made (cache misses), for tests and
+    // benchmarks.
+    int drawCount() const { return m_draws; }
 
 private:
     struct Sprite {
@@ -57,6 +71,20 @@ private:
     mutable QHash<QString, QRectF> m_bounds;
     mutable QHash<QString, Sprite> m_sprites;
     mutable qreal m_spriteScale = 0;
+
+    QByteArray frameKey(const Pose &pose, qreal scale) const;
+    QImage blank(qreal scale) const;
+    struct CachedFrame {
+        QImage image;
+        quint64 used = 0;
+    };
+    mutable QHash<QByteArray, CachedFrame> m_frames;
+    mutable qsizetype m_frameBytes = 0;
+    mutable quint64 m_useClock = 0;
+    // Images once handed out for fast drawings, drawn over again once
+    // nobody else holds them.
+    mutable QList<QImage> m_spare;
+    mutable int m_draws = 0;
 };
 
 } // namespace kestrova::character

@@ -1,13 +1,20 @@
 #include "CharacterWindow.h"
 
 #include <QApplication>
-#include <QBitmap>
 #include <QDateTime>
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScreen>
 #include <QTimer>
+#include <QVarLengthArray>
 #include <QtGui/qguiapplication_platform.h>
+
+#include "WindowPlacement.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
 
 #include <dlfcn.h>
 #include <xcb/xcb.h>
@@ -85,17 +92,116 @@ bool x11CompositorRunning(xcb_connection_t *connection)
     return owned;
 }
 
-// A copy of a premultiplied image with every pixel at full opacity, so the
-// edges of a shaped window do not blend with whatever is behind the image.
-QImage opaqueCopy(const QImage &image)
+// The input shape of an X11 window (SHAPE extension, kind Input). Qt's
+// window mask sets the bounding shape, which would also cut away the
+// image's soft, half transparent edge; the input shape only decides where
+// clicks land. libxcb-shape is loaded by Qt's xcb plugin; looked up as above.
+using ShapeRectangles = xcb_void_cookie_t (*)(xcb_connection_t *, uint8_t operation, uint8_t kind, uint8_t ordering,
+                                              xcb_window_t window, int16_t x, int16_t y, uint32_t count,
+                                              const xcb_rectangle_t *rectangles);
+constexpr uint8_t kShapeSet = 0;
+constexpr uint8_t kShapeInput = 2;
+constexpr uint8_t kYXBanded = 3;
+
+ShapeRectangles shapeRectangles()
 {
-    QImage out = image.convertToFormat(QImage::Format_ARGB32);
-    for (int y = 0; y < out.height(); ++y) {
-        auto *line = reinterpret_cast<QRgb *>(out.scanLine(y));
-        for (int x = 0; x < out.width(); ++x)
-            line[x] = line[x] | 0xff000000u;
+    static const ShapeRectangles function = [] {
+        void *lib = dlopen("libxcb-shape.so.0", RTLD_LAZY | RTLD_NOLOAD);
+        return lib ? reinterpret_cast<ShapeRectangles>(dlsym(lib, "xcb_shape_rectangles")) : nullptr;
+    }();
+    return function;
+}
+
+xcb_connection_t *x11Connection()
+{
+    if (!qGuiApp || QGuiApplication::platformName() != QLatin1String("xcb"))
+        return nullptr;
+    auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    return x11 ? x11->connection() : nullptr;
+}
+
+// The pixels of a premultiplied ARGB image at least half opaque, as a
+// region of step-sized cells (step 1: the image's own pixels; the device
+// pixel ratio: window pixels, each cell judged by its middle pixel). Built
+// row by row as runs, rows with the same runs as the row above joined into
+// one band, which is the form QRegion keeps itself.
+QRegion opaqueRegion(const QImage &image, qreal step)
+{
+    const int width = std::max(1, int(std::lround(image.width() / step)));
+    const int height = std::max(1, int(std::lround(image.height() / step)));
+    QVarLengthArray<QRect, 256> rects;
+    qsizetype bandStart = 0;
+    qsizetype bandCount = 0;
+    int bandBottom = -2;
+    for (int y = 0; y < height; ++y) {
+        const int sy = std::min(image.height() - 1, int((y + 0.5) * step));
+        const auto *line = reinterpret_cast<const QRgb *>(image.constScanLine(sy));
+        const qsizetype rowStart = rects.size();
+        int x = 0;
+        auto opaque = [&](int cx) {
+            return qAlpha(line[std::min(image.width() - 1, int((cx + 0.5) * step))]) >= 128;
+        };
+        while (x < width) {
+            while (x < width && !opaque(x))
+                ++x;
+            if (x >= width)
+                break;
+            const int start = x;
+            while (x < width && opaque(x))
+                ++x;
+            rects.append(QRect(start, y, x - start, 1));
+        }
+        const qsizetype rowCount = rects.size() - rowStart;
+        bool same = rowCount > 0 && rowCount == bandCount && bandBottom == y - 1;
+        for (qsizetype i = 0; same && i < rowCount; ++i) {
+            const QRect &above = rects[bandStart + i];
+            const QRect &here = rects[rowStart + i];
+            same = above.left() == here.left() && above.width() == here.width();
+        }
+        if (same) {
+            for (qsizetype i = 0; i < bandCount; ++i)
+                rects[bandStart + i].setBottom(y);
+            rects.resize(rowStart);
+            bandBottom = y;
+        } else if (rowCount > 0) {
+            bandStart = rowStart;
+            bandCount = rowCount;
+            bandBottom = y;
+        }
     }
-    return out;
+    QRegion region;
+    region.setRects(rects.constData(), int(rects.size()));
+    return region;
+}
+
+// The smallest rectangle holding every pixel that differs between two
+// images of one size and format; empty when they are alike.
+QRect changedRect(const QImage &a, const QImage &b)
+{
+    if (a.cacheKey() == b.cacheKey())
+        return {};
+    int top = -1, bottom = -1, left = a.width(), right = -1;
+    const qsizetype bytes = qsizetype(a.width()) * 4;
+    for (int y = 0; y < a.height(); ++y) {
+        const auto *p = reinterpret_cast<const quint32 *>(a.constScanLine(y));
+        const auto *q = reinterpret_cast<const quint32 *>(b.constScanLine(y));
+        if (std::memcmp(p, q, size_t(bytes)) == 0)
+            continue;
+        if (top < 0)
+            top = y;
+        bottom = y;
+        int l = 0;
+        while (l < left && p[l] == q[l])
+            ++l;
+        int r = a.width() - 1;
+        while (r > right && p[r] == q[r])
+            --r;
+        left = std::min(left, l);
+        right = std::max(right, r);
+    }
+    if (top < 0)
+        return {};
+    return QRect(QPoint(left, top), QPoint(right, bottom));
 }
 
 } // namespace
@@ -126,6 +232,24 @@ ShapedWindow::ShapedWindow(QWidget *parent)
     setAttribute(Qt::WA_ShowWithoutActivating);
     setFocusPolicy(Qt::NoFocus);
     setAutoFillBackground(false);
+    // Monitors come and go (a laptop leaves its dock, a projector is
+    // unplugged): a window left on none is brought back.
+    auto *watcher = new ScreenWatcher(this);
+    connect(watcher, &ScreenWatcher::screensChanged, this, &ShapedWindow::keepOnScreens);
+}
+
+void ShapedWindow::keepOnScreens()
+{
+    QList<QRect> areas;
+    for (const QScreen *screen : QGuiApplication::screens())
+        areas << screen->geometry();
+    const QScreen *primary = QGuiApplication::primaryScreen();
+    if (!primary)
+        return;
+    const QRect frame(isVisible() ? pos() : m_wanted, size());
+    const QPoint to = WindowPlacement::keptOnScreens(frame, areas, primary->availableGeometry());
+    if (to != frame.topLeft())
+        place(to);
 }
 
 void ShapedWindow::setVisible(bool visible)
@@ -140,11 +264,16 @@ void ShapedWindow::setVisible(bool visible)
             setAttribute(Qt::WA_TranslucentBackground, composited);
             setAttribute(Qt::WA_NoSystemBackground, composited);
         }
-        updateShape(true);
         m_wanted = pos();
+        // Sent while hidden to a place on no monitor (a rest position saved
+        // with a monitor that is gone): it shows on the main one instead.
+        keepOnScreens();
+        updateShape(true);
         m_guardUntil = QDateTime::currentMSecsSinceEpoch() + 2000;
     }
     QWidget::setVisible(visible);
+    if (visible)
+        applyInputShape(true); // the native window may be new
 }
 
 void ShapedWindow::place(QPoint topLeft)
@@ -166,14 +295,50 @@ void ShapedWindow::moveEvent(QMoveEvent *event)
 
 void ShapedWindow::setFrame(const QImage &image)
 {
+    const bool sameGeometry = image.size() == m_frame.size() && image.format() == m_frame.format()
+        && image.devicePixelRatio() == m_frame.devicePixelRatio();
+    const QRect changed = sameGeometry ? changedRect(m_frame, image) : QRect(QPoint(0, 0), image.size());
     m_frame = image;
+    if (changed.isEmpty())
+        return;
     const QSize logical = (QSizeF(image.size()) / image.devicePixelRatio()).toSize();
     if (size() != logical)
         resize(logical);
     // Asking the display server about the compositor costs a round trip;
     // during animations once a second is enough.
     updateShape(false);
-    update();
+    // Only what changed is painted again and sent to the display server.
+    const qreal dpr = image.devicePixelRatio();
+    update(QRectF(QPointF(changed.topLeft()) / dpr, QSizeF(changed.size()) / dpr).toAlignedRect());
+}
+
+const ShapedWindow::Shapes &ShapedWindow::shapesOf(const QImage &image, bool needMask, bool needInput)
+{
+    auto it = m_shapes.find(image.cacheKey());
+    if (it == m_shapes.end()) {
+        // Keys of images let go of are never asked for again; a full table
+        // starts over rather than keeping a use order.
+        if (m_shapes.size() >= 256)
+            m_shapes.clear();
+        it = m_shapes.insert(image.cacheKey(), {});
+    }
+    Shapes &shapes = *it;
+    if (needMask && shapes.mask.isEmpty()) {
+        ++m_shapesMade;
+        shapes.mask = opaqueRegion(image, image.devicePixelRatio());
+        // An empty mask would mean no mask at all, the whole rectangle. A
+        // frame with nothing to see keeps one pixel just outside the window
+        // instead, which the display server cuts away with the rest.
+        if (shapes.mask.isEmpty())
+            shapes.mask = QRegion(-1, -1, 1, 1);
+    }
+    if (needInput && shapes.input.isEmpty()) {
+        ++m_shapesMade;
+        shapes.input = opaqueRegion(image, 1.0);
+        if (shapes.input.isEmpty())
+            shapes.input = QRegion(-1, -1, 1, 1);
+    }
+    return shapes;
 }
 
 void ShapedWindow::updateShape(bool force)
@@ -184,49 +349,81 @@ void ShapedWindow::updateShape(bool force)
         m_lastCheck = now;
         shaped = !compositorRunning() || !testAttribute(Qt::WA_TranslucentBackground);
     }
-    if (!shaped) {
-        if (m_shaped) {
+    if (shaped != m_shaped) {
+        if (!shaped) {
             clearMask();
             m_shape = QRegion();
-            m_opaque = QImage();
         }
-        m_shaped = false;
-        return;
+        m_input = QRegion();
+        m_inputWindow = 0;
+        // A shaped window is drawn without its alpha, the other with it.
+        update();
     }
-    m_shaped = true;
+    m_shaped = shaped;
     if (m_frame.isNull())
         return;
-    const QSize logical = (QSizeF(m_frame.size()) / m_frame.devicePixelRatio()).toSize();
-    QImage alpha = m_frame.size() == logical ? m_frame : m_frame.scaled(logical, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    QRegion region(QBitmap::fromImage(alpha.createAlphaMask(Qt::ThresholdAlphaDither)));
-    // An empty mask would mean no mask at all, the whole rectangle. A frame
-    // with nothing to see keeps one pixel just outside the window instead,
-    // which the display server cuts away with the rest.
-    if (region.isEmpty())
-        region = QRegion(-1, -1, 1, 1);
-    if (region != m_shape) {
-        m_shape = region;
-        setMask(region);
+    if (!m_shaped) {
+        applyInputShape(force);
+        return;
     }
-    m_opaque = opaqueCopy(m_frame);
-    m_opaque.setDevicePixelRatio(m_frame.devicePixelRatio());
+    const Shapes &shapes = shapesOf(m_frame, true, false);
+    if (shapes.mask != m_shape) {
+        m_shape = shapes.mask;
+        setMask(m_shape);
+    }
 }
 
-void ShapedWindow::paintEvent(QPaintEvent *)
+void ShapedWindow::applyInputShape(bool force)
+{
+    if (m_shaped || m_frame.isNull())
+        return;
+    xcb_connection_t *connection = x11Connection();
+    const ShapeRectangles setShape = shapeRectangles();
+    if (!connection || !setShape) {
+        // Offscreen or Wayland: nothing to give the shape to; the shape is
+        // still worked out, so it can be looked at.
+        m_input = shapesOf(m_frame, false, true).input;
+        return;
+    }
+    const WId window = testAttribute(Qt::WA_WState_Created) ? internalWinId() : 0;
+    if (!window)
+        return;
+    const QRegion &input = shapesOf(m_frame, false, true).input;
+    if (!force && window == m_inputWindow && input == m_input)
+        return;
+    QVarLengthArray<xcb_rectangle_t, 256> rects;
+    for (const QRect &r : input)
+        rects.append({int16_t(r.x()), int16_t(r.y()), uint16_t(r.width()), uint16_t(r.height())});
+    setShape(connection, kShapeSet, kShapeInput, kYXBanded, xcb_window_t(window), 0, 0, uint32_t(rects.size()),
+             rects.constData());
+    m_input = input;
+    m_inputWindow = window;
+}
+
+void ShapedWindow::paintEvent(QPaintEvent *event)
 {
     ++m_paints;
     QPainter painter(this);
-    if (m_shaped) {
-        if (m_opaque.isNull())
-            painter.fillRect(rect(), Qt::white);
-        else
-            painter.drawImage(0, 0, m_opaque);
+    const QRect dirty = event->rect();
+    if (m_frame.isNull()) {
+        painter.fillRect(dirty, m_shaped ? QColor(Qt::white) : QColor(Qt::transparent));
         return;
     }
-    painter.setCompositionMode(QPainter::CompositionMode_Source);
-    painter.fillRect(rect(), Qt::transparent);
-    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
-    painter.drawImage(0, 0, m_frame);
+    if (!m_shaped)
+        painter.setCompositionMode(QPainter::CompositionMode_Source);
+    // In bands: Qt's raster engine hands a blend of 96 rows or more to its
+    // thread pool, and waking those threads for a picture this small costs
+    // more than the blend.
+    const qreal dpr = m_frame.devicePixelRatio();
+    const int band = std::max(1, int(BandRows / dpr));
+    for (int top = dirty.top(); top <= dirty.bottom(); top += band) {
+        const QRect part(dirty.left(), top, dirty.width(), std::min(band, dirty.bottom() + 1 - top));
+        // Shaped, inside the mask at full opacity: the premultiplied colour
+        // over black, so the edges do not blend with whatever is behind.
+        if (m_shaped)
+            painter.fillRect(part, Qt::black);
+        painter.drawImage(part, m_frame, QRectF(QPointF(part.topLeft()) * dpr, QSizeF(part.size()) * dpr));
+    }
 }
 
 CharacterWindow::CharacterWindow(QWidget *parent) : ShapedWindow(parent)

@@ -2,6 +2,7 @@
 
 #include <QImage>
 #include <QPoint>
+#include <QHash>
 #include <QRegion>
 #include <QWidget>
 #include <optional>
@@ -15,9 +16,14 @@ namespace kestrova::character {
 // image's alpha blends with the desktop. Without one, a translucent window
 // would show black where the image is transparent, so the window is opaque
 // instead and shaped with a mask cut from the image's alpha (pixels at least
-// half opaque are kept, drawn at full opacity).
+// half opaque are kept, drawn at full opacity). Where it is translucent, the
+// same pixels make its input shape: clicks on the transparent pixels around
+// the image reach the window below.
 //
-// It repaints only when it is handed a new image.
+// It repaints only when it is handed a new image, and only the pixels that
+// changed. The shape of an image shown before (the same shared image, as the
+// renderer hands out for a pose it drew before) is not worked out again, and
+// the display server hears of a shape only when it changed.
 class ShapedWindow : public QWidget {
     Q_OBJECT
 public:
@@ -31,6 +37,10 @@ public:
     bool isShaped() const { return m_shaped; }
     // The mask in use while shaped, in window pixels.
     QRegion shape() const { return m_shape; }
+    // The input shape in use while translucent, in device pixels; empty
+    // while shaped (the mask cuts the input too) and where the platform has
+    // no input shapes (then the whole rectangle takes clicks).
+    QRegion inputShape() const { return m_input; }
 
     // Whether a compositing manager runs on the window's screen. On X11 that
     // is whether the _NET_WM_CM_S<screen> selection has an owner; other
@@ -39,13 +49,18 @@ public:
     // Tests force the answer; nullopt asks the display again.
     static void setCompositorOverride(std::optional<bool> running);
 
-    // How many times the window has painted (for measuring idle work).
+    // How many times the window has painted (for measuring idle work), and
+    // how many shapes it worked out (images not seen before).
     int paintCount() const { return m_paints; }
+    int shapeCount() const { return m_shapesMade; }
 
     // Moves the window, and remembers where it belongs (see moveEvent).
     void place(QPoint topLeft);
 
     void setVisible(bool visible) override;
+
+    // Device pixel rows painted at a time (see paintEvent).
+    static constexpr int BandRows = 64;
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -57,17 +72,29 @@ protected:
     void moveEvent(QMoveEvent *event) override;
 
 private:
+    struct Shapes {
+        QRegion mask;  // window pixels
+        QRegion input; // device pixels
+    };
     void updateShape(bool force);
+    const Shapes &shapesOf(const QImage &image, bool needMask, bool needInput);
+    void applyInputShape(bool force);
+    // Moves the window onto a connected screen when it stands on none.
+    void keepOnScreens();
 
     QPoint m_wanted;
     qint64 m_guardUntil = 0;
 
     QImage m_frame;
-    QImage m_opaque; // m_frame at full opacity, drawn while shaped
     QRegion m_shape;
+    QRegion m_input;
+    WId m_inputWindow = 0; // the native window m_input was given to
     bool m_shaped = false;
     qint64 m_lastCheck = 0;
     int m_paints = 0;
+    int m_shapesMade = 0;
+    // By QImage::cacheKey: a few hundred bytes each.
+    QHash<qint64, Shapes> m_shapes;
 };
 
 // The character itself: the left button drags it; a press and release

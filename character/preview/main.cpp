@@ -59,7 +59,7 @@ struct Sheet {
     {
         const QSize c = (QSizeF(model.size) * s).toSize();
         background(p, QRect(at, c));
-        p.drawImage(at, renderer.render(pose, s));
+        p.drawImage(QRect(at, c), renderer.render(pose, s));
         p.setPen(dark ? Qt::white : Qt::black);
         QFont f = p.font();
         f.setPixelSize(10);

@@ -95,6 +95,16 @@ scale)
   # The log gives the place in Qt's units; the pointer moves in pixels.
   cx=$((cx * 2)) cy=$((cy * 2))
   sleep 1; shot scale2-character
+  # The character's window (the balloon has its title too) is the one at
+  # the logged place; twice its 136x142, not four times.
+  set -- $(grep -m1 -oE 'Shown at -?[0-9]+ -?[0-9]+ size [0-9]+ [0-9]+' "$log")
+  ww=0 wh=0
+  for w in $(xdotool search --onlyvisible --name '^Kess$' 2>/dev/null); do
+    client "$w" && [ "$wx" -eq $(($3 * 2)) ] && [ "$wy" -eq $(($4 * 2)) ] && break
+    ww=0 wh=0
+  done
+  check "scale 2: the character's window is twice its $6x$7 (${ww}x$wh)" \
+    test "$ww" -eq $(($6 * 2)) -a "$wh" -eq $(($7 * 2)) -a "$6" -eq 136
   # A loaded machine may take a while to bring the tip at double size.
   check "scale 2: the tip window" window_named "Tip of the Day" 30 >/dev/null
   close_window "Tip of the Day"
@@ -144,6 +154,19 @@ screens)
   check "  on the right monitor, centred (at $wx $wy, ${ww}x$wh)" \
     test "$wx" -ge 1280 -a $(( wx + ww / 2 - (1280 + 640) )) -le 40 -a $(( (1280 + 640) - wx - ww / 2 )) -le 40
   sleep 0.3; shot screens-right
+  # The right monitor unplugged: the character comes onto the left one.
+  xrandr --delmonitor R >/dev/null
+  moved=""
+  for _ in $(seq 50); do
+    for w in $(xdotool search --onlyvisible --name '^Kess$' 2>/dev/null); do
+      client "$w" && [ "$ww" -eq 136 ] && [ "$wx" -ge 0 ] && [ $((wx + ww)) -le 1280 ] && moved=yes && break
+    done
+    [ -n "$moved" ] && break
+    sleep 0.1
+  done
+  check "screens: the right monitor unplugged, the character comes onto the left one (at $wx $wy)" test -n "$moved"
+  shot screens-unplugged
+  xrandr --setmonitor R 1280/340x800/210+1280+0 none >/dev/null
   stop >/dev/null
   check "screens: the character on the left monitor" start left '[Run]\nNumber=5\n[Rest]\nX=300\nY=500\n'
   check "  it stands there (at $cx $cy)" test "$cx" -lt 1280

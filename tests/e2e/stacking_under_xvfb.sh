@@ -8,7 +8,7 @@
 # With KESTROVA_SHOTS=<folder> it saves screenshots there.
 set -u
 program=$1
-display=${2:-96}
+display=${2:-97}
 shots=${KESTROVA_SHOTS:-}
 . "$(dirname "$0")/desktop.sh"
 
