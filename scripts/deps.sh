@@ -17,7 +17,7 @@ run=(qt6-qpa-plugins libqt6svg6 qt6-speech-speechd-plugin qt6-speech-flite-plugi
      speech-dispatcher speech-dispatcher-espeak-ng fonts-dejavu-core libreoffice-writer
      pocketsphinx-en-us libqt6multimedia6 pulseaudio)
 test=(file dpkg-dev desktop-file-utils appstream xvfb xauth x11-utils x11-xserver-utils xdotool wmctrl openbox xcompmgr imagemagick procps dovecot-core dovecot-pop3d openssl python3
-      espeak-ng flite sox pulseaudio-utils clang libclang-rt-14-dev gnome-keyring libsecret-tools dbus-daemon)
+      espeak-ng flite sox pulseaudio-utils festival festvox-kdlpc16k espeak alsa-utils clang libclang-rt-14-dev gnome-keyring libsecret-tools dbus-daemon)
 
 wanted=()
 for group in "$@"; do
