@@ -206,6 +206,11 @@ private:
     void addFillers();
     bool tryGrammar(const char *search, const std::vector<VoiceCommand> &commands, JsgfGrammar *built);
     std::optional<int32> rivalScore(const QString &command);
+    // Makes the grammar of the command's rivals unless there is one.
+    bool makeRival(const QString &command);
+public:
+    bool prepareMore() override;
+private:
 
     ps_decoder_t *m_ps;
     cmd_ln_t *m_config;
@@ -473,22 +478,43 @@ Recognition PocketsphinxRecognizer::endUtterance()
     return out;
 }
 
+bool PocketsphinxRecognizer::makeRival(const QString &command)
+{
+    if (m_rivalSearch.count(command))
+        return true;
+    if (m_usable.size() < 2 || m_inUtterance)
+        return false;
+    std::vector<VoiceCommand> others;
+    for (const VoiceCommand &c : m_usable)
+        if (c.name != command)
+            others.push_back(c);
+    const QByteArray name = "rival" + QByteArray::number(++m_rivalsMade);
+    JsgfGrammar rival;
+    const bool made = tryGrammar(name.constData(), others, &rival);
+    ps_set_search(m_ps, CommandSearch);
+    if (made)
+        m_rivalSearch.emplace(command, name);
+    return made;
+}
+
+bool PocketsphinxRecognizer::prepareMore()
+{
+    if (m_inUtterance || !m_haveGrammar)
+        return false;
+    for (const VoiceCommand &c : m_usable)
+        if (!m_rivalSearch.count(c.name)) {
+            makeRival(c.name);
+            return true;
+        }
+    return false;
+}
+
 // The same audio decoded by the grammar of every other command: the best
 // score a rival command reaches; nothing when it finds no reading at all.
 std::optional<int32> PocketsphinxRecognizer::rivalScore(const QString &command)
 {
-    auto search = m_rivalSearch.find(command);
     std::optional<int32> out;
-    if (search == m_rivalSearch.end() && m_usable.size() > 1) {
-        std::vector<VoiceCommand> others;
-        for (const VoiceCommand &c : m_usable)
-            if (c.name != command)
-                others.push_back(c);
-        const QByteArray name = "rival" + QByteArray::number(++m_rivalsMade);
-        JsgfGrammar rival;
-        if (tryGrammar(name.constData(), others, &rival))
-            search = m_rivalSearch.emplace(command, name).first;
-    }
+    const auto search = m_rivalSearch.find(makeRival(command) ? command : QString());
     if (search == m_rivalSearch.end())
         return out;
     if (ps_set_search(m_ps, search->second.constData()) == 0 && ps_start_utt(m_ps) == 0) {
