@@ -458,9 +458,11 @@ Recognition PocketsphinxRecognizer::endUtterance()
             s.phones = phones.split(u' ', Qt::SkipEmptyParts);
             s.filler = m_fillers.contains(s.word);
         }
+        const qint64 decodedAt = clock.elapsed();
         // The best reading of another command: how close a rival came.
         if (!match.name.isEmpty())
             decoded.rivalScore = rivalScore(match.name);
+        const qint64 rivalAt = clock.elapsed();
         // The same audio through a free loop of phones: how much better the
         // grammar explains it tells a command from other speech.
         if (ps_set_search(m_ps, PhoneSearch) == 0 && ps_start_utt(m_ps) == 0) {
@@ -470,6 +472,10 @@ Recognition PocketsphinxRecognizer::endUtterance()
             decoded.loop = segments(m_ps);
         }
         ps_set_search(m_ps, CommandSearch);
+        qCDebug(lcSpeech).noquote() << QStringLiteral("Decoded in %1 ms, rivals %2 ms, phone loop %3 ms")
+                                           .arg(decodedAt)
+                                           .arg(rivalAt - decodedAt)
+                                           .arg(clock.elapsed() - rivalAt);
         out.scores = measureUtterance(decoded);
         out.gap = out.scores.value(QStringLiteral("gap"));
         out.confidence = match.name.isEmpty() ? -100 : confidenceFromMeasures(out.scores);
@@ -561,11 +567,10 @@ std::unique_ptr<SpeechRecognizer> createPocketsphinxRecognizer(QString *error)
         return nullptr;
     }
     const QByteArray hmmA = hmm.toLocal8Bit(), dictA = seed.fileName().toLocal8Bit();
-    // The end of speech is taken after 0.15 s of silence (the default is
-    // 0.5 s): the answer comes about 0.3 s after the speaker stops
-    // (bench_voice_latency: 295 ms mean at 0.15 s, 362 ms at 0.2 s, 416 ms
-    // at 0.25 s, with as many commands heard right on the tune voices). A
-    // longer pause inside a command ends it there.
+    // A pause is noticed after 0.15 s of silence (the default is 0.5 s).
+    // After a whole command that ends the utterance; after words that are
+    // not one yet the listener waits longer for more (SpeechListener), so a
+    // pause between words does not cut a command short.
     // The front end's noise removal is off: on speech with steady noise
     // mixed in it cost more commands than it saved (top hypothesis right
     // 74 % with it, 79 % without, on the tune set).
