@@ -208,9 +208,6 @@ private:
     std::optional<int32> rivalScore(const QString &command);
     // Makes the grammar of the command's rivals unless there is one.
     bool makeRival(const QString &command);
-public:
-    bool prepareMore() override;
-private:
 
     ps_decoder_t *m_ps;
     cmd_ln_t *m_config;
@@ -501,18 +498,6 @@ bool PocketsphinxRecognizer::makeRival(const QString &command)
     if (made)
         m_rivalSearch.emplace(command, name);
     return made;
-}
-
-bool PocketsphinxRecognizer::prepareMore()
-{
-    if (m_inUtterance || !m_haveGrammar)
-        return false;
-    for (const VoiceCommand &c : m_usable)
-        if (!m_rivalSearch.count(c.name)) {
-            makeRival(c.name);
-            return true;
-        }
-    return false;
 }
 
 // The same audio decoded by the grammar of every other command: the best

@@ -107,7 +107,6 @@ public:
         m_recognizer->endUtterance();
         m_session = 0;
         report([session](SpeechListener *l) { l->stoppedIn(session); });
-        prepareWhileIdle();
     }
 
     void cancel(int session)
@@ -116,7 +115,6 @@ public:
             return;
         m_recognizer->endUtterance();
         m_session = 0;
-        prepareWhileIdle();
     }
 
 private:
@@ -167,20 +165,6 @@ private:
         m_session = 0;
         const Recognition heard = m_recognizer->endUtterance();
         report([session, heard](SpeechListener *l) { l->heardIn(session, heard); });
-        prepareWhileIdle();
-    }
-
-    // Between utterances the recogniser does, piece by piece, work a later
-    // result would otherwise wait for; a new utterance stops it.
-    void prepareWhileIdle()
-    {
-        QMetaObject::invokeMethod(
-            this,
-            [this] {
-                if (!m_session && m_recognizer && m_recognizer->prepareMore())
-                    prepareWhileIdle();
-            },
-            Qt::QueuedConnection);
     }
 
     template<typename F>

@@ -67,9 +67,6 @@ public:
     // command goes on from: a pause after them ends the utterance at once,
     // where after other words the speaker is given time to go on.
     virtual bool commandComplete() const { return false; }
-    // Between utterances: does one more piece of the work a result may need
-    // later; false when there is nothing left to do.
-    virtual bool prepareMore() { return false; }
     virtual Recognition endUtterance() = 0;
 };
 
