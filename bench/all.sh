@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Every figure the project keeps, in one run, each beside its reference and
 # its target: start-up time and memory against the minimal Qt program, the
-# processor time left alone and while animating, and the mail check against
-# Python's poplib on the same Dovecot.
+# processor time left alone and while animating, the mail check against
+# Python's poplib on the same Dovecot, and the memory the first spoken
+# command adds (heard through a PulseAudio source).
 #   bench/all.sh [runs] [seconds]   (start-up runs, default 11; seconds left
 #                                    alone, default 60; builds first)
-# The figures come from bench/startup.sh, bench/idle_cpu.sh and
-# bench_mail_check, whose own outputs are kept in a folder it names.
+# The figures come from bench/startup.sh, bench/idle_cpu.sh,
+# bench_mail_check and bench/voice_memory.sh, whose own outputs are kept in a folder it names.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 runs=${1:-11}
@@ -20,6 +21,8 @@ echo "Left alone and animating, $seconds s each ..." >&2
 bench/idle_cpu.sh "$seconds" > "$out/idle.txt"
 echo "Mail check of 1,000 messages ..." >&2
 build/bin/bench_mail_check 1000 > "$out/mail.txt"
+echo "Memory around the first spoken command ..." >&2
+bench/voice_memory.sh > "$out/voice_memory.txt" 2>&1 || true
 
 number() { # number <file> <line pattern> <n>: the n-th number on the line that matches
   awk -v pat="$2" -v n="$3" '$0 ~ pat { k = 0; for (i = 1; i <= NF; i++) { f = $i; sub(/%$/, "", f)
@@ -38,6 +41,9 @@ animating=$(number "$out/idle.txt" '^animating' 2)
 # "  kestrova (STLS, batched): 0.162 s (fastest 0.150)"
 mail=$(number "$out/mail.txt" 'kestrova \(' 1)
 poplib=$(number "$out/mail.txt" 'python poplib' 1)
+# "resident at rest   60.8 MB", "resident after the first spoken command   78.2 MB"
+rest_mb=$(number "$out/voice_memory.txt" '^resident at rest' 1)
+spoken_mb=$(number "$out/voice_memory.txt" '^resident after the first spoken' 1)
 
 row() { # row <figure> <value> <reference> <ratio or -> <target> <met?>
   printf '%-44s %12s %14s %8s %12s  %s\n' "$@"
@@ -57,6 +63,12 @@ row "CPU while animating, % of a core" "$animating" "-" "-" "<= 3 %" "$(verdict 
 row "CPU left alone, % of a core" "$alone" "-" "-" "<= 0.1 %" "$(verdict "$alone" 'v <= 0.1')"
 r=$(ratio "$mail" "$poplib")
 row "1,000-message mail check, s" "$mail" "$poplib (poplib)" "$r" "ratio <= 1" "$(verdict "$r" 'v <= 1')"
-row "resident after the first spoken command" "-" "-" "-" "rest + 30 MB" "not measured here yet"
+if [ -n "$spoken_mb" ] && [ -n "$rest_mb" ]; then
+  growth=$(awk -v a="$spoken_mb" -v r="$rest_mb" 'BEGIN { printf "%.1f", a - r }')
+  row "resident after the first spoken command, MB" "$spoken_mb" "$rest_mb (rest)" "+$growth" "rest + 30 MB" \
+    "$(verdict "$growth" 'v <= 30')"
+else
+  row "resident after the first spoken command, MB" "-" "-" "-" "rest + 30 MB" "not measured (see voice_memory.txt)"
+fi
 echo
 echo "The tools' own outputs: $out"

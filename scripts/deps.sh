@@ -6,6 +6,8 @@
 #                           word processor it drives: LibreOffice Writer)
 #   scripts/deps.sh test    what the tests need (a virtual X server and tools; file and
 #                           dpkg-dev for CPack's Debian packages in the package test)
+#   scripts/deps.sh bench   what the speech benchmarks add (voices of other engines,
+#                           and recorded human speech from alsa-utils)
 # Several groups may be named at once. Nothing is installed that is there.
 set -euo pipefail
 
@@ -18,6 +20,7 @@ run=(qt6-qpa-plugins libqt6svg6 qt6-speech-speechd-plugin qt6-speech-flite-plugi
      pocketsphinx-en-us libqt6multimedia6 pulseaudio)
 test=(file dpkg-dev desktop-file-utils appstream xvfb xauth x11-utils x11-xserver-utils xdotool wmctrl openbox xcompmgr imagemagick procps dovecot-core dovecot-pop3d dovecot-imapd openssl python3
       espeak-ng flite sox pulseaudio-utils clang libclang-rt-14-dev gnome-keyring libsecret-tools dbus-daemon)
+bench=(festival festvox-kdlpc16k espeak alsa-utils)
 
 wanted=()
 for group in "$@"; do
@@ -25,7 +28,8 @@ for group in "$@"; do
     build) wanted+=("${build[@]}") ;;
     run) wanted+=("${run[@]}") ;;
     test) wanted+=("${test[@]}") ;;
-    *) echo "deps.sh: unknown group '$group' (build, run or test)" >&2; exit 2 ;;
+    bench) wanted+=("${bench[@]}") ;;
+    *) echo "deps.sh: unknown group '$group' (build, run, test or bench)" >&2; exit 2 ;;
   esac
 done
 

@@ -8,6 +8,8 @@
 #   tune   voices used only to tune the recogniser's confidence mapping
 #   test   a small fixed set for the unit tests
 #   bench  the benchmark: voices and variants neither of the others uses
+#   latency  for bench_voice_latency: one bench voice clean, and two with
+#          pauses between the words
 # The three sets never share a voice, so figures measured on bench or test
 # are not flattered by constants fitted on tune.
 #
@@ -15,13 +17,19 @@
 #   file  kind (command|other|silence|noise)  command  phrase  voice  variant
 # "command" is the expected command name (empty for everything else);
 # variant is clean, noisy (white or pink noise mixed in at 15-20 dB SNR),
-# slow or fast.
+# slow, fast, pauses (each word said alone, 0.3-0.4 s apart), reverb (a room's echo, sox reverb), quiet (a microphone
+# set 20-30 dB too low) or laptop (a band-limited microphone, 300-3400 Hz,
+# with its own hiss).
+#
+# The bench set also holds real human speech that is no command: the
+# channel announcements alsa-utils installs (/usr/share/sounds/alsa).
 #
 # Everything is deterministic: the synthesisers are, and sox runs with -R
 # (fixed seeds for noise and dither); noise segments are cut from one long
 # recording at offsets that follow from the file's number.
 #
-# Needs espeak-ng, flite and sox.
+# Needs espeak-ng, flite and sox; the bench set also festival with the
+# festvox-kdlpc16k voice, espeak and alsa-utils.
 
 set -euo pipefail
 
@@ -29,12 +37,18 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 commands_file=$here/command_phrases.tsv
 others_file=$here/other_phrases.txt
 
-usage() { echo "usage: $0 <out-dir> tune|test|bench" >&2; exit 2; }
+usage() { echo "usage: $0 <out-dir> tune|test|bench|latency" >&2; exit 2; }
 [ $# -eq 2 ] || usage
 out=$1
 set_name=$2
-case $set_name in tune|test|bench) ;; *) usage ;; esac
-for tool in espeak-ng flite sox; do
+case $set_name in tune|test|bench|latency) ;; *) usage ;; esac
+tools=(espeak-ng flite sox)
+if [ "$set_name" = bench ]; then
+    # The bench set's other voices and recorded speech.
+    "$(dirname "$0")/../../scripts/deps.sh" bench
+    tools+=(espeak festival)
+fi
+for tool in "${tools[@]}"; do
     command -v "$tool" >/dev/null || { echo "$0: $tool is not installed" >&2; exit 1; }
 done
 
@@ -70,7 +84,45 @@ speak() {
     case $engine in
         espeak) espeak-ng -v "$voice" -s "$speed" -w "$raw" -- "$text" ;;
         flite) flite -voice "$voice" --setf duration_stretch="$speed" -t "$text" -o "$raw" ;;
+        espeak1) espeak -v "$voice" -s "$speed" -w "$raw" -- "$text" ;;
+        festival) cp "${festival_made[$text]}" "$raw" ;;
     esac
+}
+
+# speak_with_pauses <engine> <voice> <speed> <text> <raw-out>: each word
+# said alone, the words 0.30, 0.35 or 0.40 s apart, as a speaker who
+# hesitates between them.
+speak_with_pauses() {
+    local engine=$1 voice=$2 speed=$3 text=$4 raw=$5 word k=0 parts=()
+    local pause
+    pause=$(awk -v n="$count" 'BEGIN { printf "%.2f", 0.30 + (n % 3) * 0.05 }')
+    for word in $text; do
+        k=$((k + 1))
+        speak "$engine" "$voice" "$speed" "$word" "$work/word-raw.wav"
+        $SOX "$work/word-raw.wav" "${FORMAT[@]}" "$work/word-$k.wav" \
+            silence 1 0.02 0.3% reverse silence 1 0.02 0.3% reverse pad 0 "$pause"
+        parts+=("$work/word-$k.wav")
+    done
+    $SOX "${parts[@]}" "${FORMAT[@]}" "$raw"
+}
+
+# festival_prepare <voice> <speed>: festival says every phrase in one run
+# (it takes seconds to start), into files speak() then takes.
+declare -A festival_made=()
+festival_prepare() {
+    local voice=$1 speed=$2 scm=$work/festival.scm i=0 line phrase escaped
+    printf '(voice_%s)\n(Parameter.set (quote Duration_Stretch) %s)\n' "$voice" "$speed" >"$scm"
+    festival_made=()
+    for line in "${command_lines[@]}" "${other_lines[@]}"; do
+        phrase=${line#*$'\t'}
+        i=$((i + 1))
+        escaped=${phrase//\\/\\\\}
+        escaped=${escaped//\"/\\\"}
+        printf '(utt.save.wave (utt.synth (Utterance Text "%s")) "%s" (quote riff))\n' \
+            "$escaped" "$work/festival-$i.wav" >>"$scm"
+        festival_made[$phrase]=$work/festival-$i.wav
+    done
+    festival -b "$scm"
 }
 
 # add_file <kind> <command> <phrase> <voice-label> <variant> <wav>: moves
@@ -91,9 +143,12 @@ add_file() {
 utterance() {
     local kind=$1 command=$2 phrase=$3 engine=$4 voice=$5 speed=$6 variant=$7 label=$8
     local raw=$work/raw.wav speech=$work/speech.wav final=$work/final.wav
-    speak "$engine" "$voice" "$speed" "$phrase" "$raw"
-    $SOX "$raw" "${FORMAT[@]}" "$speech" \
-        silence 1 0.02 0.3% reverse silence 1 0.02 0.3% reverse gain -n -6 pad 0.4 0.6
+    if [ "$variant" = pauses ]; then
+        speak_with_pauses "$engine" "$voice" "$speed" "$phrase" "$raw"
+    else
+        speak "$engine" "$voice" "$speed" "$phrase" "$raw"
+    fi
+    shape "$raw" "$speech" "$variant"
     if [ "$variant" = noisy ]; then
         local n=$((count + 1)) noise rms snr offset duration signal factor
         if [ $((n % 2)) -eq 0 ]; then noise=white; rms=$white_rms; else noise=pink; rms=$pink_rms; fi
@@ -111,6 +166,45 @@ utterance() {
     add_file "$kind" "$command" "$phrase" "$label" "$variant" "$final"
 }
 
+# shape <in> <out> <variant>: the synthesiser's own leading and trailing
+# silence cut, the same padding for every voice, the level set to a -6 dB
+# peak, and what the variant does to the sound on its way to the recogniser.
+shape() {
+    local in=$1 out=$2 variant=$3 n=$((count + 1))
+    local trim=(silence 1 0.02 0.3% reverse silence 1 0.02 0.3% reverse)
+    case $variant in
+        reverb)
+            # Rooms from a small office to a hall: reverberance 40-80 %,
+            # room scale 50-100 %, their number following from the file's.
+            $SOX "$in" "${FORMAT[@]}" "$out" "${trim[@]}" pad 0 0.4 \
+                reverb $((40 + n % 5 * 10)) 50 $((50 + n % 6 * 10)) gain -n -6 pad 0.4 0.2 ;;
+        quiet)
+            # 20 to 30 dB below the others, over the hiss of the input.
+            $SOX "$in" "${FORMAT[@]}" "$work/level.wav" "${trim[@]}" gain -n -6 pad 0.4 0.6 vol -$((20 + n % 11))dB
+            $SOX "$work/level.wav" -p synth whitenoise vol 0.0008 |
+                $SOX -m -v 1 "$work/level.wav" -v 1 -t sox - "${FORMAT[@]}" "$out" ;;
+        laptop)
+            # 300-3400 Hz, a little hiss, as a laptop's own microphone.
+            $SOX "$in" "${FORMAT[@]}" "$work/band.wav" "${trim[@]}" sinc 300-3400 gain -n -6 pad 0.4 0.6
+            $SOX "$work/band.wav" -p synth whitenoise vol 0.004 sinc 300-3400 |
+                $SOX -m -v 1 "$work/band.wav" -v 1 -t sox - "${FORMAT[@]}" "$out" ;;
+        *)
+            $SOX "$in" "${FORMAT[@]}" "$out" "${trim[@]}" gain -n -6 pad 0.4 0.6 ;;
+    esac
+}
+
+# human <variant>: the recordings of people speaking that a Debian package
+# installs, as "other" speech (none of them is a command).
+human() {
+    local variant=$1 f phrase
+    for f in /usr/share/sounds/alsa/*.wav; do
+        phrase=$(basename "$f" .wav | tr '_' ' ')
+        [ "$phrase" = Noise ] && continue
+        shape "$f" "$work/final.wav" "$variant"
+        add_file other "" "$phrase" "human:alsa" "$variant" "$work/final.wav"
+    done
+}
+
 # voice <engine> <voice> <speed> <variant> <which>: every phrase in one
 # voice. <which> picks the phrases: "all", or for the small test set
 # "first" (each command's first phrase and others 1-6), "second" (each
@@ -125,6 +219,7 @@ voice() {
         second) first=7; last=12 ;;
     esac
     local n=${#command_lines[@]} i
+    [ "$engine" = festival ] && festival_prepare "$name" "$speed"
     for ((i = 0; i < n; ++i)); do
         line=${command_lines[i]}
         cmd=${line%%$'\t'*}
@@ -206,6 +301,22 @@ bench)
     voice espeak en-gb-x-rp+f2 175 noisy all
     voice espeak en-us-nyc 130 slow all
     voice espeak en-us-nyc 230 fast all
+    # Engines, rooms and microphones the tune set has none of.
+    voice festival ked_diphone 1 clean all
+    voice festival ked_diphone 1 noisy all
+    voice festival ked_diphone 1 laptop all
+    voice espeak1 en-n+m7 170 clean all
+    voice espeak1 en-n+m7 170 reverb all
+    voice flite awb 1 reverb all
+    voice espeak en-us-nyc+m3 175 reverb all
+    voice flite rms 1 quiet all
+    voice espeak en-gb-x-rp+f2 175 quiet all
+    voice flite awb 1 laptop all
+    voice flite awb 1 pauses all
+    voice espeak en-us-nyc+m3 175 pauses all
+    human clean
+    human reverb
+    human laptop
     nonspeech silence "silence 1 s" trim 0 1
     nonspeech silence "silence 2 s" trim 0 2
     nonspeech silence "quiet room 1.5 s" synth 1.5 pinknoise vol 0.002
@@ -217,6 +328,11 @@ bench)
     nonspeech noise "tone 440 Hz 1 s" synth 1 sine 440 vol 0.3 pad 0.5 0.5
     nonspeech noise "sweep 300-3000 Hz 2 s" synth 2 sine 300-3000 vol 0.2
     nonspeech noise "noise burst 0.3 s" synth 0.3 whitenoise vol 0.3 pad 0.6 0.8
+    ;;
+latency)
+    voice flite awb 1 clean all
+    voice flite awb 1 pauses all
+    voice espeak en-us-nyc+m3 175 pauses all
     ;;
 esac
 end=$(date +%s.%N)

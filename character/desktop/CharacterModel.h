@@ -66,8 +66,8 @@ struct VoiceSettings {
     QString gender;        // "male", "female" or empty
     double rate = 0;       // -1 .. 1, as QTextToSpeech takes it
     double pitch = 0;      // -1 .. 1
-    // "flite": flite's own voices, said in the program with their timing;
-    // empty or "system": the desktop's speech service (speech-dispatcher),
+    // "flite" (or empty): flite's own voices, said in the program with their
+    // timing; "system": the desktop's speech service (speech-dispatcher),
     // flite when there is none.
     QString engine;
     QString name;          // a flite voice ("slt", "rms"), or with the system

@@ -130,6 +130,15 @@ VoiceSettings effectiveVoice(const VoiceSettings &own, const CharacterServiceSet
         v.engine = QStringLiteral("system");
         v.systemEngine = rest.section(u':', 0, 0);
         v.name = rest.section(u':', 1);
+    } else if (v.engine.isEmpty()) {
+        // A character that names no engine speaks with flite, in the
+        // program: its first sentence is heard at once, where the desktop's
+        // speech service can take seconds to be ready (and a text given to
+        // it before then is never heard). The speech service stays a choice
+        // in the options, and for characters that ask for "system".
+        v.engine = QStringLiteral("flite");
+        if (v.name != u"slt" && v.name != u"rms")
+            v.name.clear();
     }
     return v;
 }

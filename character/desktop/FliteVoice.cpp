@@ -193,6 +193,12 @@ FliteVoice::~FliteVoice()
     delete m_thread;
 }
 
+bool FliteVoice::isWorking() const
+{
+    static const bool audible = soundOutputLikely();
+    return audible && !m_lastFailed;
+}
+
 int FliteVoice::say(const QString &text)
 {
     const int utterance = m_nextUtterance++;

@@ -28,7 +28,8 @@ public:
     ~FliteVoice() override;
 
     bool isAvailable() const override { return true; }
-    bool isWorking() const override { return !m_lastFailed; }
+    // With nowhere to play sound the words are shown from the first.
+    bool isWorking() const override;
     int say(const QString &text) override;
     void stop() override;
 

@@ -1,5 +1,6 @@
 #include "JsgfGrammar.h"
 #include "Pronunciation.h"
+#include "PronouncingDictionary.h"
 #include "SpeechRecognizer.h"
 #include "UtteranceScores.h"
 #include "VoiceGrammar.h"
@@ -7,6 +8,7 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLoggingCategory>
+#include <QTemporaryFile>
 
 #include <cmath>
 #include <map>
@@ -94,20 +96,71 @@ void setBeams(cmd_ln_t *config, const Beams &b)
     cmd_ln_set_float_r(config, "-pbeam", b.phoneBeam);
 }
 
+// Every sentence a grammar accepts, its letters run together ("checkemail"
+// for "check e mail"); "..." stands for nothing here. Stops growing past
+// `most` sentences.
+QStringList sentencesOf(const GrammarNode &node, int most = 512)
+{
+    switch (node.kind) {
+    case GrammarNode::Word:
+        return {QString(node.text).remove(u' ')};
+    case GrammarNode::AnyWords:
+        return {QString()};
+    case GrammarNode::Optional: {
+        QStringList out{QString()};
+        for (const auto &child : node.children)
+            out += sentencesOf(*child, most);
+        return out;
+    }
+    case GrammarNode::Choice: {
+        QStringList out;
+        for (const auto &child : node.children)
+            out += sentencesOf(*child, most);
+        return out.mid(0, most);
+    }
+    case GrammarNode::Sequence: {
+        QStringList out{QString()};
+        for (const auto &child : node.children) {
+            const QStringList tails = sentencesOf(*child, most);
+            QStringList next;
+            for (const QString &head : std::as_const(out))
+                for (const QString &tail : tails)
+                    if (next.size() < most)
+                        next << head + tail;
+            out = next;
+        }
+        return out;
+    }
+    }
+    return {};
+}
+
+// Whether a word begins with two consonant letters no English word begins
+// with ("gmail", "mp3", "bbc"): the dictionary reads such a start letter by
+// letter, where a reader may well say it as written.
+bool readAsLetters(const QString &word)
+{
+    static const QStringList onsets = {"bl", "br", "ch", "cl", "cr", "dr", "dw", "fl", "fr", "gh", "gl", "gn", "gr",
+                                       "kn", "kr", "ph", "pl", "pr", "ps", "qu", "rh", "sc", "sh", "sk", "sl", "sm",
+                                       "sn", "sp", "sq", "st", "sv", "sw", "th", "tr", "tw", "wh", "wr", "xy"};
+    static const QString vowels = QStringLiteral("aeiouy");
+    if (word.size() < 3 || !word.at(0).isLetter() || !word.at(1).isLetter())
+        return false;
+    if (vowels.contains(word.at(0)) || vowels.contains(word.at(1)))
+        return false;
+    return !onsets.contains(word.left(2));
+}
+
 class PocketsphinxRecognizer final : public SpeechRecognizer {
 public:
-    PocketsphinxRecognizer(ps_decoder_t *ps, cmd_ln_t *config) : m_ps(ps), m_config(config)
+    PocketsphinxRecognizer(ps_decoder_t *ps, cmd_ln_t *config, const QString &dictionary)
+        : m_ps(ps), m_config(config), m_dictionaryPath(dictionary)
     {
         for (const char *phone : Phones) {
             const QString word = garbageWord(phone);
-            ps_add_word(m_ps, word.toLatin1().constData(), phone, FALSE);
+            if (!hasWord(word))
+                ps_add_word(m_ps, word.toLatin1().constData(), phone, FALSE);
             m_garbage << word;
-        }
-        for (const char *word : FillerVocabulary) {
-            const QString phones = lookup(QString::fromLatin1(word));
-            const QString name = QString::fromLatin1(FillerPrefix) + QString::fromLatin1(word);
-            if (!phones.isEmpty() && ps_add_word(m_ps, name.toLatin1().constData(), phones.toLatin1().constData(), FALSE) >= 0)
-                m_fillers << name;
         }
     }
     ~PocketsphinxRecognizer() override
@@ -121,11 +174,25 @@ public:
     void process(const std::int16_t *samples, std::size_t count) override;
     bool speechStarted() const override { return m_speechStarted; }
     bool inSpeech() const override { return m_inUtterance && ps_get_in_speech(m_ps); }
+    bool commandComplete() const override;
     Recognition endUtterance() override;
 
 private:
+    bool hasWord(const QString &word) const
+    {
+        char *phones = ps_lookup_word(m_ps, word.toLatin1().constData());
+        ckd_free(phones);
+        return phones != nullptr;
+    }
+    // A word's phones: from the whole dictionary while a grammar is built,
+    // else from the decoder's own words.
     QString lookup(const QString &word) const
     {
+        if (m_dictionary.isLoaded()) {
+            const QString phones = m_dictionary.phones(word);
+            if (!phones.isEmpty())
+                return phones;
+        }
         char *phones = ps_lookup_word(m_ps, word.toLatin1().constData());
         if (!phones)
             return {};
@@ -133,11 +200,20 @@ private:
         ckd_free(phones);
         return out;
     }
+    // Gives the decoder a word with all its readings (or a guessed one);
+    // false when there is none.
+    bool addWord(const QString &word, const QString &as = {});
+    void addFillers();
     bool tryGrammar(const char *search, const std::vector<VoiceCommand> &commands, JsgfGrammar *built);
     std::optional<int32> rivalScore(const QString &command);
+    // Makes the grammar of the command's rivals unless there is one.
+    bool makeRival(const QString &command);
 
     ps_decoder_t *m_ps;
     cmd_ln_t *m_config;
+    QString m_dictionaryPath;
+    PronouncingDictionary m_dictionary;
+    bool m_normalised = false; // an utterance with speech has been decoded
     QStringList m_garbage;
     QStringList m_fillers;
     bool m_haveGrammar = false;
@@ -145,9 +221,89 @@ private:
     bool m_speechStarted = false;
     std::vector<std::int16_t> m_audio;
     CommandMatcher m_matcher;
-    // Per command, the search of all the others.
+    std::vector<VoiceCommand> m_usable;
+    // Per command, the sentences it accepts (letters only).
+    std::vector<std::pair<QString, QStringList>> m_sentences;
+    // Per command, the search of all the others, made the first time that
+    // command is heard.
     std::map<QString, QByteArray> m_rivalSearch;
+    int m_rivalsMade = 0;
 };
+
+bool PocketsphinxRecognizer::addWord(const QString &word, const QString &as)
+{
+    const QString name = as.isEmpty() ? word : as;
+    if (hasWord(name))
+        return true;
+    QStringList readings = m_dictionary.isLoaded() ? m_dictionary.readings(word) : QStringList();
+    if (!readings.isEmpty() && readAsLetters(word)) {
+        // "gmail": said "gee mail" by most, "g-mail" as written by others.
+        const QString written = letterToSound(word);
+        if (!written.isEmpty() && !readings.contains(written))
+            readings << written;
+    }
+    bool guessed = false;
+    if (readings.isEmpty()) {
+        const QString phones = guessPronunciation(word, [this](const QString &w) { return lookup(w); });
+        if (phones.isEmpty())
+            return false;
+        readings << phones;
+        guessed = true;
+    }
+    bool ok = false;
+    for (qsizetype i = 0; i < readings.size(); ++i) {
+        const QString entry = i == 0 ? name : QStringLiteral("%1(%2)").arg(name).arg(i + 1);
+        if (ps_add_word(m_ps, entry.toLatin1().constData(), readings[i].toLatin1().constData(), FALSE) >= 0)
+            ok = true;
+    }
+    if (ok && guessed)
+        qCDebug(lcSpeech).noquote() << QStringLiteral("Pronounced \"%1\" as %2").arg(word, readings.first());
+    return ok;
+}
+
+void PocketsphinxRecognizer::addFillers()
+{
+    if (!m_fillers.isEmpty())
+        return;
+    for (const char *word : FillerVocabulary) {
+        const QString name = QString::fromLatin1(FillerPrefix) + QString::fromLatin1(word);
+        if (addWord(QString::fromLatin1(word), name))
+            m_fillers << name;
+    }
+}
+
+bool PocketsphinxRecognizer::commandComplete() const
+{
+    if (!m_inUtterance || m_sentences.empty())
+        return false;
+    const char *hyp = ps_get_hyp(m_ps, nullptr);
+    if (!hyp)
+        return false;
+    QString heard;
+    for (const QString &w : QString::fromLatin1(hyp).split(u' ', Qt::SkipEmptyParts))
+        if (!m_garbage.contains(w) && !m_fillers.contains(w))
+            heard += w.section(u'(', 0, 0);
+    if (heard.isEmpty())
+        return false;
+    // A whole sentence of some command, and the start of no longer one of
+    // another ("word" waits: "word doc" is New Document).
+    QString whose;
+    for (const auto &[name, sentences] : m_sentences)
+        if (sentences.contains(heard)) {
+            whose = name;
+            break;
+        }
+    if (whose.isEmpty())
+        return false;
+    for (const auto &[name, sentences] : m_sentences) {
+        if (name == whose)
+            continue;
+        for (const QString &s : sentences)
+            if (s.size() > heard.size() && s.startsWith(heard))
+                return false;
+    }
+    return true;
+}
 
 bool PocketsphinxRecognizer::tryGrammar(const char *search, const std::vector<VoiceCommand> &commands,
                                         JsgfGrammar *built)
@@ -162,15 +318,9 @@ bool PocketsphinxRecognizer::tryGrammar(const char *search, const std::vector<Vo
                        [this](const QString &w) { return !lookup(w).isEmpty(); }, filler);
     // Words the dictionary lacks get a pronunciation first: one unknown
     // word makes the whole grammar fail.
-    for (const QString &word : built->words) {
-        if (!lookup(word).isEmpty())
-            continue;
-        const QString phones = guessPronunciation(word, [this](const QString &w) { return lookup(w); });
-        if (phones.isEmpty() || ps_add_word(m_ps, word.toLatin1().constData(), phones.toLatin1().constData(), FALSE) < 0)
+    for (const QString &word : built->words)
+        if (!addWord(word))
             qCWarning(lcSpeech).noquote() << QStringLiteral("No pronunciation for \"%1\"").arg(word);
-        else
-            qCDebug(lcSpeech).noquote() << QStringLiteral("Pronounced \"%1\" as %2").arg(word, phones);
-    }
     return ps_set_jsgf_string(m_ps, search, built->text.toLatin1().constData()) == 0;
 }
 
@@ -178,6 +328,12 @@ bool PocketsphinxRecognizer::setCommands(const std::vector<VoiceCommand> &comman
 {
     if (m_inUtterance)
         endUtterance();
+    // The whole dictionary only while the grammar is built: the decoder
+    // keeps the words it needs.
+    QString dictionaryError;
+    if (!m_dictionary.load(m_dictionaryPath, &dictionaryError))
+        qCWarning(lcSpeech).noquote() << "The pronouncing dictionary cannot be read:" << dictionaryError;
+    addFillers();
     JsgfGrammar built;
     std::vector<VoiceCommand> usable = commands;
     const Beams normal = currentBeams(m_config);
@@ -201,28 +357,28 @@ bool PocketsphinxRecognizer::setCommands(const std::vector<VoiceCommand> &comman
     setBeams(m_config, normal);
     if (problems)
         *problems = found;
-    if (!ok)
+    if (!ok) {
+        m_dictionary.release();
         return false;
-    // For each command a grammar of all the others, to see how close the
-    // best rival comes to the winner.
+    }
+    // The grammars of the rivals of each command are made when it is first
+    // heard (most commands never are in a run).
     for (const auto &[name, search] : m_rivalSearch)
         ps_unset_search(m_ps, search.constData());
     m_rivalSearch.clear();
-    if (usable.size() > 1) {
-        for (std::size_t k = 0; k < usable.size(); ++k) {
-            std::vector<VoiceCommand> others = usable;
-            others.erase(others.begin() + std::ptrdiff_t(k));
-            const QByteArray search = "rival" + QByteArray::number(qulonglong(k));
-            JsgfGrammar rival;
-            if (tryGrammar(search.constData(), others, &rival))
-                m_rivalSearch[usable[k].name] = search;
-        }
-    }
+    m_usable = usable;
+    // Their words are given to the decoder now, while the dictionary is here.
     ps_set_search(m_ps, CommandSearch);
     m_haveGrammar = true;
     m_matcher.clear();
-    for (const VoiceCommand &c : usable)
+    m_sentences.clear();
+    for (const VoiceCommand &c : usable) {
         m_matcher.add(c.name, c.grammar);
+        const ParsedGrammar parsed = parseVoiceGrammar(c.grammar);
+        if (parsed.ok())
+            m_sentences.emplace_back(c.name, sentencesOf(*parsed.root));
+    }
+    m_dictionary.release();
     qCDebug(lcSpeech) << "Grammar of" << built.commands << "commands," << built.words.size() << "words";
     return true;
 }
@@ -239,9 +395,14 @@ void PocketsphinxRecognizer::process(const std::int16_t *samples, std::size_t co
     if (!m_inUtterance)
         return;
     m_audio.insert(m_audio.end(), samples, samples + count);
-    ps_process_raw(m_ps, samples, count, FALSE, FALSE);
-    if (ps_get_in_speech(m_ps))
-        m_speechStarted = true;
+    // In pieces of 50 ms, so that speech in a long piece is not missed
+    // when it has ended by the piece's end.
+    constexpr std::size_t Piece = 800;
+    for (std::size_t at = 0; at < count; at += Piece) {
+        ps_process_raw(m_ps, samples + at, std::min(Piece, count - at), FALSE, FALSE);
+        if (ps_get_in_speech(m_ps))
+            m_speechStarted = true;
+    }
 }
 
 Recognition PocketsphinxRecognizer::endUtterance()
@@ -255,6 +416,17 @@ Recognition PocketsphinxRecognizer::endUtterance()
     m_inUtterance = false;
     ps_end_utt(m_ps);
     out.speech = m_speechStarted;
+    if (m_speechStarted && !m_normalised) {
+        // The decoder's first speech was heard with the model's idea of the
+        // input's level and colour, not this microphone's ("check mail"
+        // came out as "open a c o"): decoded again, now that it has
+        // adapted to the input.
+        m_normalised = true;
+        if (ps_start_utt(m_ps) == 0) {
+            ps_process_raw(m_ps, m_audio.data(), m_audio.size(), FALSE, TRUE);
+            ps_end_utt(m_ps);
+        }
+    }
     int32 score = 0;
     const char *hyp = ps_get_hyp(m_ps, &score);
     const int frames = ps_get_n_frames(m_ps);
@@ -283,9 +455,11 @@ Recognition PocketsphinxRecognizer::endUtterance()
             s.phones = phones.split(u' ', Qt::SkipEmptyParts);
             s.filler = m_fillers.contains(s.word);
         }
+        const qint64 decodedAt = clock.elapsed();
         // The best reading of another command: how close a rival came.
         if (!match.name.isEmpty())
             decoded.rivalScore = rivalScore(match.name);
+        const qint64 rivalAt = clock.elapsed();
         // The same audio through a free loop of phones: how much better the
         // grammar explains it tells a command from other speech.
         if (ps_set_search(m_ps, PhoneSearch) == 0 && ps_start_utt(m_ps) == 0) {
@@ -295,6 +469,10 @@ Recognition PocketsphinxRecognizer::endUtterance()
             decoded.loop = segments(m_ps);
         }
         ps_set_search(m_ps, CommandSearch);
+        qCDebug(lcSpeech).noquote() << QStringLiteral("Decoded in %1 ms, rivals %2 ms, phone loop %3 ms")
+                                           .arg(decodedAt)
+                                           .arg(rivalAt - decodedAt)
+                                           .arg(clock.elapsed() - rivalAt);
         out.scores = measureUtterance(decoded);
         out.gap = out.scores.value(QStringLiteral("gap"));
         out.confidence = match.name.isEmpty() ? -100 : confidenceFromMeasures(out.scores);
@@ -303,12 +481,31 @@ Recognition PocketsphinxRecognizer::endUtterance()
     return out;
 }
 
+bool PocketsphinxRecognizer::makeRival(const QString &command)
+{
+    if (m_rivalSearch.count(command))
+        return true;
+    if (m_usable.size() < 2 || m_inUtterance)
+        return false;
+    std::vector<VoiceCommand> others;
+    for (const VoiceCommand &c : m_usable)
+        if (c.name != command)
+            others.push_back(c);
+    const QByteArray name = "rival" + QByteArray::number(++m_rivalsMade);
+    JsgfGrammar rival;
+    const bool made = tryGrammar(name.constData(), others, &rival);
+    ps_set_search(m_ps, CommandSearch);
+    if (made)
+        m_rivalSearch.emplace(command, name);
+    return made;
+}
+
 // The same audio decoded by the grammar of every other command: the best
 // score a rival command reaches; nothing when it finds no reading at all.
 std::optional<int32> PocketsphinxRecognizer::rivalScore(const QString &command)
 {
-    const auto search = m_rivalSearch.find(command);
     std::optional<int32> out;
+    const auto search = m_rivalSearch.find(makeRival(command) ? command : QString());
     if (search == m_rivalSearch.end())
         return out;
     if (ps_set_search(m_ps, search->second.constData()) == 0 && ps_start_utt(m_ps) == 0) {
@@ -345,12 +542,20 @@ std::unique_ptr<SpeechRecognizer> createPocketsphinxRecognizer(QString *error)
         }
     }
     err_set_logfp(nullptr);
-    const QByteArray hmmA = hmm.toLocal8Bit(), dictA = dict.toLocal8Bit();
-    // The end of speech is taken after 0.15 s of silence (the default is
-    // 0.5 s): the answer comes about 0.3 s after the speaker stops
-    // (bench_voice_latency: 295 ms mean at 0.15 s, 362 ms at 0.2 s, 416 ms
-    // at 0.25 s, with as many commands heard right on the tune voices). A
-    // longer pause inside a command ends it there.
+    // The decoder starts with one word; the commands' words are added from
+    // the whole dictionary when the grammar is built (a tenth of the memory
+    // and start-up time of loading it all).
+    QTemporaryFile seed;
+    if (!seed.open() || seed.write("garbageaa AA\n") < 0 || !seed.flush()) {
+        if (error)
+            *error = QStringLiteral("No temporary file for the speech decoder: %1").arg(seed.errorString());
+        return nullptr;
+    }
+    const QByteArray hmmA = hmm.toLocal8Bit(), dictA = seed.fileName().toLocal8Bit();
+    // A pause is noticed after 0.15 s of silence (the default is 0.5 s).
+    // After a whole command that ends the utterance; after words that are
+    // not one yet the listener waits longer for more (SpeechListener), so a
+    // pause between words does not cut a command short.
     // The front end's noise removal is off: on speech with steady noise
     // mixed in it cost more commands than it saved (top hypothesis right
     // 74 % with it, 79 % without, on the tune set).
@@ -376,7 +581,7 @@ std::unique_ptr<SpeechRecognizer> createPocketsphinxRecognizer(QString *error)
             *error = QStringLiteral("The phone loop did not load");
         return nullptr;
     }
-    return std::make_unique<PocketsphinxRecognizer>(ps, config);
+    return std::make_unique<PocketsphinxRecognizer>(ps, config, dict);
 }
 
 } // namespace kestrova::character

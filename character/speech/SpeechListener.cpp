@@ -14,6 +14,11 @@ namespace {
 // for speech never holds more than a few seconds of audio.
 constexpr int RestartWithoutSpeechMs = 4000;
 constexpr int SamplesPerMs = 16;
+// The recogniser notices a pause 0.15 s after the speaker stops. After a
+// whole command that pause ends the utterance; after other words the
+// speaker may just be drawing breath between words (0.3-0.4 s), so the
+// utterance ends only when the pause has lasted this much longer.
+constexpr int InnerPauseMs = 350;
 
 QString keyOf(const std::vector<VoiceCommand> &commands)
 {
@@ -75,7 +80,14 @@ public:
                 m_speechFrom = m_samples - qint64(count);
                 report([session](SpeechListener *l) { l->hearingIn(session); });
             }
-            if (!m_recognizer->inSpeech() || m_samples - m_speechFrom >= m_maxUtteranceSamples)
+            if (m_recognizer->inSpeech()) {
+                m_pauseFrom = -1;
+            } else if (m_pauseFrom < 0) {
+                m_pauseFrom = m_samples;
+            }
+            const bool ended = m_pauseFrom >= 0
+                && (m_recognizer->commandComplete() || m_samples - m_pauseFrom >= qint64(InnerPauseMs) * SamplesPerMs);
+            if (ended || m_samples - m_speechFrom >= m_maxUtteranceSamples)
                 conclude();
         } else if (m_samples >= qint64(RestartWithoutSpeechMs) * SamplesPerMs) {
             m_recognizer->endUtterance();
@@ -142,6 +154,7 @@ private:
     {
         m_samples = 0;
         m_speechFrom = 0;
+        m_pauseFrom = -1;
         m_hearing = false;
         m_recognizer->startUtterance();
     }
@@ -171,6 +184,7 @@ private:
     int m_session = 0;
     qint64 m_samples = 0;
     qint64 m_speechFrom = 0;
+    qint64 m_pauseFrom = -1; // where the current pause in speech was noticed
     qint64 m_maxUtteranceSamples = 0;
     bool m_hearing = false;
 };

@@ -63,6 +63,10 @@ public:
     // Whether the speaker is talking now (false again after the end of
     // speech was detected).
     virtual bool inSpeech() const = 0;
+    // Whether the words heard so far are a whole command that no other
+    // command goes on from: a pause after them ends the utterance at once,
+    // where after other words the speaker is given time to go on.
+    virtual bool commandComplete() const { return false; }
     virtual Recognition endUtterance() = 0;
 };
 

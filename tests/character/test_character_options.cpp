@@ -10,6 +10,7 @@
 #include "desktop/CharacterServiceSettings.h"
 #include "desktop/DesktopCharacter.h"
 #include "desktop/DesktopCharacterService.h"
+#include "desktop/FliteVoice.h"
 #include "desktop/ListeningPrompt.h"
 
 #include <QApplication>
@@ -273,6 +274,15 @@ void TestCharacterOptions::rateIsAddedAndClamped()
     s.voice = QStringLiteral("qt:speechd:Alice Smith");
     QCOMPARE(effectiveVoice(own, s).systemEngine, QStringLiteral("speechd"));
     QCOMPARE(effectiveVoice(own, s).name, QStringLiteral("Alice Smith"));
+    // A character naming no engine speaks with flite, by its gender; one
+    // that asks for the desktop's speech service keeps it.
+    s.voice.clear();
+    own.gender = QStringLiteral("male");
+    QCOMPARE(effectiveVoice(own, s).engine, QStringLiteral("flite"));
+    QCOMPARE(FliteVoice::voiceNameFor(effectiveVoice(own, s)), QStringLiteral("rms"));
+    own.engine = QStringLiteral("system");
+    QCOMPARE(effectiveVoice(own, s).engine, QStringLiteral("system"));
+    own.engine.clear();
 
     // Applied, the loaded character gets a new voice made at the new rate.
     ServiceRig rig;

@@ -1,6 +1,7 @@
 // Spoken commands: the grammar handed to the decoder, WAV input, and the
 // recogniser on recordings made at test time with flite.
 #include "JsgfGrammar.h"
+#include "PronouncingDictionary.h"
 #include "SpeechRecognizer.h"
 #include "UtteranceScores.h"
 #include "WavFile.h"
@@ -56,6 +57,7 @@ std::vector<VoiceCommand> programCommands()
             {"Check Mail", "[check][e]mail"},
             {"NewMail", "[new][e]mail"},
             {"BBC News", "BBC News"},
+            {"Gmail", "Gmail"},
             {"", ""}};
 }
 
@@ -84,6 +86,9 @@ private Q_SLOTS:
     void otherSpeechIsRejected();
     void silenceIsNoCommand();
     void unusableGrammarKeepsTheRest();
+    void pronouncingDictionary();
+    void wholeCommandBeforeAPause_data();
+    void wholeCommandBeforeAPause();
 
 private:
     QTemporaryDir m_dir;
@@ -339,6 +344,9 @@ void TestSpeech::recognisesCommands_data()
     QTest::newRow("open wordpad") << "open wordpad" << "Wordpad";
     QTest::newRow("show the calender") << "show calender" << "Calender";
     QTest::newRow("a favourite's name") << "BBC News" << "BBC News";
+    // A name holding another command's word is that name, not the command.
+    QTest::newRow("gmail") << "gmail" << "Gmail";
+    QTest::newRow("mail") << "check email" << "Check Mail";
     // "..." in the grammar takes the words around the command.
     QTest::newRow("words around a command") << "show me the general menu please" << "General";
 }
@@ -402,6 +410,56 @@ void TestSpeech::unusableGrammarKeepsTheRest()
     const auto samples = readWav16kMono(say("quit program"), &error);
     QVERIFY(samples);
     QCOMPARE(recognizeSamples(*recognizer, *samples).command, QString("Quit"));
+}
+
+void TestSpeech::pronouncingDictionary()
+{
+    // Out of order as the real one is, readings apart, a comment, a CR and
+    // no last line end.
+    const QString path = m_dir.filePath("small.dict");
+    QVERIFY(write(path, "zebra Z IY B R AH\n# a comment\na AH\na's EY Z\nread R IY D\r\n"
+                        "a(2) EY\nread(2) R EH D\nmail M EY L"));
+    PronouncingDictionary dictionary;
+    QString error;
+    QVERIFY(dictionary.load(path, &error));
+    QCOMPARE(dictionary.readings("a"), QStringList({"AH", "EY"}));
+    QCOMPARE(dictionary.readings("read"), QStringList({"R IY D", "R EH D"}));
+    QCOMPARE(dictionary.phones("a's"), QString("EY Z"));
+    QCOMPARE(dictionary.phones("mail"), QString("M EY L"));
+    QCOMPARE(dictionary.phones("zebra"), QString("Z IY B R AH"));
+    QCOMPARE(dictionary.phones("gmail"), QString());
+    QCOMPARE(dictionary.phones("# a comment"), QString());
+    dictionary.release();
+    QVERIFY(!dictionary.isLoaded());
+    QCOMPARE(dictionary.phones("mail"), QString());
+    QVERIFY(!dictionary.load(m_dir.filePath("missing.dict"), &error));
+    QVERIFY(error.contains("missing.dict"));
+}
+
+void TestSpeech::wholeCommandBeforeAPause_data()
+{
+    QTest::addColumn<QString>("phrase");
+    QTest::addColumn<bool>("complete");
+    QTest::newRow("check mail") << "check mail" << true;
+    QTest::newRow("quit") << "quit" << true;
+    // "word doc" goes on from "open word": the speaker may not be done.
+    QTest::newRow("open word") << "open word" << false;
+    QTest::newRow("open") << "open" << false;
+}
+
+void TestSpeech::wholeCommandBeforeAPause()
+{
+    QFETCH(QString, phrase);
+    QFETCH(bool, complete);
+    QString error;
+    const auto samples = readWav16kMono(say(phrase), &error);
+    QVERIFY2(samples, qPrintable(error));
+    m_recognizer->startUtterance();
+    m_recognizer->process(samples->data(), samples->size());
+    QVERIFY(m_recognizer->speechStarted());
+    QCOMPARE(m_recognizer->commandComplete(), complete);
+    m_recognizer->endUtterance();
+    QVERIFY(!m_recognizer->commandComplete());
 }
 
 QTEST_MAIN(TestSpeech)

@@ -30,6 +30,11 @@ constexpr int Chunk = 1600; // 100 ms at 16 kHz
 struct Script {
     qint64 speechFrom = 3 * Chunk;
     qint64 speechUntil = 8 * Chunk;
+    // A second stretch of speech after a pause (none when negative), and
+    // whether the words before a pause make a whole command.
+    qint64 resumeFrom = -1;
+    qint64 resumeUntil = -1;
+    bool complete = false;
     Recognition result;
 
     QMutex mutex;
@@ -68,8 +73,10 @@ public:
     bool speechStarted() const override { return m_samples >= m_script->speechFrom; }
     bool inSpeech() const override
     {
-        return speechStarted() && (m_script->speechUntil < 0 || m_samples < m_script->speechUntil);
+        return (speechStarted() && (m_script->speechUntil < 0 || m_samples < m_script->speechUntil))
+            || (m_script->resumeFrom >= 0 && m_samples >= m_script->resumeFrom && m_samples < m_script->resumeUntil);
     }
+    bool commandComplete() const override { return m_script->complete; }
     Recognition endUtterance() override
     {
         QMutexLocker lock(&m_script->mutex);
@@ -213,6 +220,7 @@ private Q_SLOTS:
     void sourceRunningDry();
     void speechLongerThanTheLimitEnds();
     void waitingForSpeechHoldsLittleAudio();
+    void pauseBetweenWords();
     void grammarRebuiltOnlyWhenCommandsChange();
     void noMicrophone();
     void noRecognizer();
@@ -259,6 +267,8 @@ void TestSpeechListener::stopDropsTheResult()
     rig.manual = true;
     rig.script->speechFrom = 0;
     rig.script->speechUntil = Chunk;
+    // "quit" is a whole command: the pause after it ends the utterance.
+    rig.script->complete = true;
     rig.script->result = heardAs(QStringLiteral("Quit"), 90, QStringLiteral("quit"));
     auto listener = rig.make();
     QSignalSpy heard(listener.get(), &SpeechListener::heard);
@@ -327,6 +337,32 @@ void TestSpeechListener::speechLongerThanTheLimitEnds()
     // Speech was noticed in the third chunk; the limit is 5 chunks from
     // there.
     QCOMPARE(rig.script->longestUtterance, qint64(7 * Chunk));
+}
+
+void TestSpeechListener::pauseBetweenWords()
+{
+    // Speech 0.3-0.8 s, a pause of 0.3 s, speech again 1.1-1.5 s. Words
+    // that are not yet a command wait through the pause and take both.
+    for (const bool complete : {false, true}) {
+        Rig rig;
+        rig.script->resumeFrom = 11 * Chunk;
+        rig.script->resumeUntil = 15 * Chunk;
+        rig.script->complete = complete;
+        rig.script->result = heardAs(QStringLiteral("New Document"), 30, QStringLiteral("word doc"));
+        auto listener = rig.make();
+        int audioMs = -1;
+        connect(listener.get(), &SpeechListener::heard, this, [&](const Recognition &r) { audioMs = r.audioMs; });
+        QVERIFY(listener->start());
+        QTRY_VERIFY(audioMs >= 0);
+        if (complete) {
+            // A whole command: the first pause ends it.
+            QCOMPARE(audioMs, 800);
+        } else {
+            // Through the pause, to the end of the second word and a
+            // pause longer than one between words.
+            QVERIFY2(audioMs >= 1500 + 300 && audioMs <= 1500 + 500, qPrintable(QString::number(audioMs)));
+        }
+    }
 }
 
 void TestSpeechListener::waitingForSpeechHoldsLittleAudio()

@@ -7,7 +7,8 @@
 #  - double click, "check mail": the mail check runs;
 #  - double click, "what is the weather": not a command, the first graded
 #    "not understood" answer;
-#  - the listening key (Scroll Lock), "quit program": the program ends.
+#  - the listening key (Scroll Lock), "quit program": the program ends;
+# and counts what was heard right, wrong and not taken.
 # A run with no sound server at all: the prompt opens for typing and the
 # balloon says once that no microphone was found.
 #   voice_under_xvfb.sh <program> <display number>
@@ -117,5 +118,22 @@ ended; rc=$?
 check "saying quit ends the program with status 0 (was $rc)" test "$rc" -eq 0
 voice_log=$log
 grep -E "Heard by voice|Command \"" "$voice_log"
+# What reached the program through the microphone, against what was played
+# (the first of them the first listening after start-up): a command taken
+# above -60 is right or wrong; the sentence that is no command is right
+# when it is not taken.
+tally=$(grep -oE 'Command "[^"]*" confidence -?[0-9]+ from' "$voice_log" | awk -v expected="Check Mail||Quit" '
+  BEGIN { n = split(expected, want, "|") }
+  { name = $0; sub(/^Command "/, "", name); sub(/" confidence.*/, "", name)
+    conf = $0; sub(/^.* confidence /, "", conf); sub(/ from$/, "", conf)
+    i++; taken = name != "" && conf + 0 > -60
+    if (want[i] == "") { if (taken) wrong++; else right++ }
+    else if (!taken) rejected++
+    else if (name == want[i]) right++
+    else wrong++ }
+  END { printf "%d %d %d", right, wrong, rejected }')
+read -r right wrong rejected <<< "$tally"
+echo "Through the microphone: $right right, $wrong wrong, $rejected not taken, of 3"
+check "every phrase played into the microphone was heard right ($right of 3)" test "$right" -eq 3
 
 finish "$nomic_log" "$voice_log"
