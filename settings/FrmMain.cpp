@@ -285,6 +285,10 @@ void FrmMain::buildFavouritesPage(QFrame *page)
         grid->addWidget(TxtSiteName[k], 2, 1);
         grid->addWidget(TxtSiteURL[k], 3, 1);
     }
+    // Until an item is picked the boxes are hidden: the labels' keys lead
+    // to the list, and a label never shows its "&".
+    LblName[0]->setBuddy(ComboFav);
+    LblName[1]->setBuddy(ComboFav);
     CmdUpdate = button(page, QStringLiteral("CmdUpdate"), QStringLiteral("U&pdate"));
     CmdUpdate->setDefault(true);
     CmdUpdate->setEnabled(false);
@@ -321,6 +325,8 @@ void FrmMain::buildOfficePage(QFrame *page)
         grid->addWidget(CmdOfficeBrowse[k], 3, 2);
         connect(CmdOfficeBrowse[k], &QPushButton::clicked, this, [this, k] { CmdOfficeBrowse_Click(k); });
     }
+    Label5[0]->setBuddy(ComCustom);
+    Label5[1]->setBuddy(ComCustom);
     CmdCustomSave = button(page, QStringLiteral("CmdCustomSave"), QStringLiteral("Sa&ve"));
     CmdCustomSave->setDefault(true);
     grid->addWidget(CmdCustomSave, 4, 2);
