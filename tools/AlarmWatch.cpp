@@ -7,6 +7,7 @@
 #include "SpeechText.h"
 
 #include <QDateTime>
+#include <QLocale>
 
 namespace kestrova {
 
@@ -147,11 +148,26 @@ void AlarmWatch::check()
     reschedule();
 }
 
+QString AlarmWatch::emptyAlarmText(std::optional<QTime> time)
+{
+    if (!time)
+        return QStringLiteral("This is your alarm.");
+    return QStringLiteral("Your alarm for ") + QLocale().toString(*time, QLocale::ShortFormat) + u'.';
+}
+
+QString AlarmWatch::announcement() const
+{
+    if (character::cleanOutsideText(AlarmSay).trimmed().isEmpty()
+        && character::cleanOutsideText(AlarmEvent).trimmed().isEmpty())
+        return emptyAlarmText(AlarmTime);
+    return character::outsideText(AlarmSay) + u' ' + character::outsideText(AlarmEvent);
+}
+
 void AlarmWatch::ring()
 {
     m_host.AgentVisible();
     character::CharacterRef &agent = m_host.agent();
-    const QString words = character::outsideText(AlarmSay) + u' ' + character::outsideText(AlarmEvent);
+    const QString words = announcement();
     if (AlarmSilent) {
         agent.Play(QStringLiteral("GetAttention"));
         agent.Think(words);

@@ -59,6 +59,12 @@ public:
     // "07:30:15". Nothing for any other text, a date among them.
     static std::optional<QTime> parseTime(const QString &text, const QLocale &locale = QLocale::system());
 
+    // What the alarm says: the prefix and the event text joined by a blank;
+    // when both are blank (nothing the voice could say), "Your alarm for"
+    // and the time, so a ringing alarm never says nothing.
+    QString announcement() const;
+    static QString emptyAlarmText(std::optional<QTime> time);
+
     // The check, every second.
     void Timer1_Timer();
     // The present time in the long time format; also sent to the clock label.

@@ -141,7 +141,12 @@ void FrmAlarm::CmdTest_Click()
 {
     m_host.AgentVisible();
     m_host.alarm().AlarmEvent = TxtAlarmEvent->text();
-    m_host.agent().Speak(character::outsideText(TxtAlarmSay->text()) + character::outsideText(TxtAlarmEvent->text()));
+    // The preview says what the alarm will; two empty boxes would say nothing.
+    const QString say = TxtAlarmSay->text(), event = TxtAlarmEvent->text();
+    if (character::cleanOutsideText(say).trimmed().isEmpty() && character::cleanOutsideText(event).trimmed().isEmpty())
+        m_host.agent().Speak(AlarmWatch::emptyAlarmText(AlarmWatch::parseTime(TxtAlarmTime->text())));
+    else
+        m_host.agent().Speak(character::outsideText(say) + character::outsideText(event));
 }
 
 void FrmAlarm::closeEvent(QCloseEvent *event)

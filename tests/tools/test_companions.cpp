@@ -8,6 +8,7 @@
 #include "FrmOpen.h"
 #include "FrmSearch.h"
 #include "FrmTour.h"
+#include "SpeechText.h"
 #include "TestRun.h"
 #include "WebSearch.h"
 #include "frmAbout.h"
@@ -246,6 +247,34 @@ void TestCompanions::passedTimeRingsAtNextTick()
     tick(QTime(15, 0, 1));
     tick(QTime(15, 0, 2));
     QCOMPARE(run().log().size(), 2);
+
+    // Nothing to say (no event, no prefix, or only what the voice drops):
+    // the alarm still says something, never an empty sentence.
+    QDate day(2026, 12, 9);
+    for (const QString &event : {QString(), QStringLiteral("   ")}) {
+        setAlarm("15:00", event);
+        tick(QTime(14, 0), day); // before it: the next 15:00 rings
+        run().character().log.clear();
+        tick(QTime(15, 0), day);
+        day = day.addDays(1);
+        const QString expected = "Speak Your alarm for " + QLocale().toString(QTime(15, 0), QLocale::ShortFormat) + ".";
+        QCOMPARE(run().log(), QStringList({"Play Announce", expected}));
+    }
+    // Control characters are dropped before speaking: nothing left either.
+    AlarmWatch &alarm = run().app->alarm();
+    alarm.AlarmSay = QStringLiteral("\x01");
+    alarm.AlarmEvent = QStringLiteral("\x1b[0m\t");
+    QVERIFY2(alarm.announcement().startsWith("Your alarm for "), qPrintable(alarm.announcement()));
+    alarm.AlarmEvent = QStringLiteral("tea");
+    QCOMPARE(character::cleanOutsideText(alarm.announcement()).trimmed(), QString("tea"));
+    // Its preview too.
+    FrmAlarm *w = run().app->frmAlarm();
+    w->show();
+    w->CmdOptions->click();
+    run().character().log.clear();
+    w->CmdTest->click();
+    QCOMPARE(run().log().filter("Speak"), QStringList({"Speak This is your alarm."}));
+    w->close();
 }
 
 void TestCompanions::silentMode()
