@@ -39,7 +39,9 @@ clicks() { # clicks <label>: the corner goes through, the body does not
   local label=$1 i
   check "$label: the character window is found" character_window || return
   echo "  character window at $wx $wy, ${ww}x$wh"
-  local corner_x=$((wx + 3)) corner_y=$((wy + 3))
+  # The bottom left corner: the speech balloon sits above the character
+  # and may cover its top corners while a long sentence is shown.
+  local corner_x=$((wx + 3)) corner_y=$((wy + wh - 4))
   local body_x=$((wx + ww / 2)) body_y=$((wy + wh / 2))
   shot "clickthrough-$label"
   xdotool mousemove "$corner_x" "$corner_y" click 1
