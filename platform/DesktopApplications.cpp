@@ -32,13 +32,14 @@ QStringList mimeTypeNamesOf(const QString &path)
 
 namespace {
 
-// The "key=value;value;" lines of one [group] of a desktop-style file.
-QHash<QString, QStringList> readGroup(const QString &file, const QString &group)
+// Calls visit(key, value) for each "key=value" line of one [group] of a
+// desktop-style file, in order; comments and other groups are skipped.
+template <class Visit>
+void forEachKey(const QString &file, const QString &group, Visit visit)
 {
-    QHash<QString, QStringList> entries;
     const auto lines = readTextLines(file);
     if (!lines)
-        return entries;
+        return;
     bool inGroup = false;
     for (const QString &raw : *lines) {
         const QString line = raw.trimmed();
@@ -49,14 +50,22 @@ QHash<QString, QStringList> readGroup(const QString &file, const QString &group)
             continue;
         }
         const qsizetype eq = line.indexOf(u'=');
-        if (!inGroup || eq <= 0)
-            continue;
+        if (inGroup && eq > 0)
+            visit(line.left(eq).trimmed(), line.mid(eq + 1).trimmed());
+    }
+}
+
+// The "key=value;value;" lines of one [group] of a desktop-style file.
+QHash<QString, QStringList> readGroup(const QString &file, const QString &group)
+{
+    QHash<QString, QStringList> entries;
+    forEachKey(file, group, [&](const QString &key, const QString &value) {
         QStringList ids;
-        for (const QString &id : line.mid(eq + 1).split(u';', Qt::SkipEmptyParts))
+        for (const QString &id : value.split(u';', Qt::SkipEmptyParts))
             if (!id.trimmed().isEmpty())
                 ids << id.trimmed();
-        entries[line.left(eq).trimmed()] += ids;
-    }
+        entries[key] += ids;
+    });
     return entries;
 }
 
@@ -123,28 +132,19 @@ QString desktopHandlerFor(const QStringList &mimeTypes, const DesktopApplication
 
 namespace {
 
-// The raw "key=value" lines of a desktop entry's [Desktop Entry] group.
-QHash<QString, QString> readEntryGroup(const QString &file)
+} // namespace
+
+QHash<QString, QString> desktopEntryValues(const QString &file)
 {
     QHash<QString, QString> values;
-    const auto lines = readTextLines(file);
-    if (!lines)
-        return values;
-    bool inGroup = false;
-    for (const QString &raw : *lines) {
-        const QString line = raw.trimmed();
-        if (line.isEmpty() || line.startsWith(u'#'))
-            continue;
-        if (line.startsWith(u'[')) {
-            inGroup = line == u"[Desktop Entry]";
-            continue;
-        }
-        const qsizetype eq = line.indexOf(u'=');
-        if (inGroup && eq > 0 && !values.contains(line.left(eq).trimmed()))
-            values.insert(line.left(eq).trimmed(), line.mid(eq + 1).trimmed());
-    }
+    forEachKey(file, QStringLiteral("Desktop Entry"), [&](const QString &key, const QString &value) {
+        if (!values.contains(key))
+            values.insert(key, value);
+    });
     return values;
 }
+
+namespace {
 
 // A localestring key in the user's language: Name[de_DE], Name[de], Name.
 QString localised(const QHash<QString, QString> &values, const QString &key)
@@ -197,7 +197,7 @@ QList<DesktopEntry> installedApplications(const DesktopApplicationDirs &dirs)
             if (seen.contains(id))
                 continue;
             seen.insert(id);
-            const QHash<QString, QString> values = readEntryGroup(file);
+            const QHash<QString, QString> values = desktopEntryValues(file);
             if (values.value(QStringLiteral("Type")) != u"Application" || isTrue(values.value(QStringLiteral("NoDisplay")))
                 || isTrue(values.value(QStringLiteral("Hidden"))))
                 continue;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -32,6 +33,10 @@ QStringList mimeTypeNamesOf(const QString &path);
 // installed application that claims one of the MIME types; empty when none
 // does.
 QString desktopHandlerFor(const QStringList &mimeTypes, const DesktopApplicationDirs &dirs);
+
+// The "key=value" lines of a desktop entry's [Desktop Entry] group, raw
+// (the first of a key counts); empty when the file cannot be read.
+QHash<QString, QString> desktopEntryValues(const QString &file);
 
 // One installed application as the desktop's menus show it.
 struct DesktopEntry {

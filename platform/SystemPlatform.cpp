@@ -191,27 +191,10 @@ QStringList splitExec(const QString &exec)
 
 QStringList desktopEntryCommand(const QString &desktopFile)
 {
-    const auto lines = readTextLines(desktopFile);
-    if (!lines)
-        return {};
-    bool inEntry = false;
-    QString exec;
-    bool terminal = false;
-    for (const QString &line : *lines) {
-        const QString l = line.trimmed();
-        if (l.startsWith(u'[')) {
-            inEntry = l == u"[Desktop Entry]";
-            continue;
-        }
-        const qsizetype eq = l.indexOf(u'=');
-        if (!inEntry || eq <= 0)
-            continue;
-        const QString key = l.left(eq).trimmed();
-        if (key == u"Exec" && exec.isEmpty())
-            exec = l.mid(eq + 1).trimmed();
-        else if (key == u"Terminal")
-            terminal = l.mid(eq + 1).trimmed().compare(QStringLiteral("true"), Qt::CaseInsensitive) == 0;
-    }
+    const QHash<QString, QString> values = desktopEntryValues(desktopFile);
+    const QString exec = values.value(QStringLiteral("Exec"));
+    const bool terminal =
+        values.value(QStringLiteral("Terminal")).compare(QStringLiteral("true"), Qt::CaseInsensitive) == 0;
     QStringList command;
     for (QString arg : splitExec(exec)) {
         // Field codes stand for files or addresses to open; none are given.
@@ -284,7 +267,7 @@ QString chooseFile(const QString &title, const QStringList &filters, const QStri
     auto *proxy = new ProgramsOnly;
     dialog.setProxyModel(proxy);
     dialog.setNameFilters(filters);
-    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog, proxy](const QString &filter) {
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [proxy](const QString &filter) {
         proxy->programsOnly = filter == ProgramsFilter;
         proxy->invalidate();
     });
