@@ -40,9 +40,7 @@ running() { # running <pid>: alive and not just waiting to be reaped
 . "$(dirname "${BASH_SOURCE[0]}")/free_display.sh"
 mkdir -p "$scratch/fb" "$scratch/runtime"
 chmod 700 "$scratch/runtime"
-Xvfb ":$display" -screen 0 "${screen_size:-1024x768}x24" -fbdir "$scratch/fb" -nolisten tcp >/dev/null 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 100); do DISPLAY=":$display" xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+start_xvfb -screen 0 "${screen_size:-1024x768}x24" -fbdir "$scratch/fb"
 export DISPLAY=":$display"
 wm_ready() { # the window manager runs and says it can activate windows
   [ -n "$wm_pid" ] && running "$wm_pid" && xprop -root _NET_SUPPORTED 2>/dev/null | grep -q _NET_ACTIVE_WINDOW

@@ -34,9 +34,7 @@ check() { # check <description> <command...>
 . "$(dirname "$0")/free_display.sh"
 mkdir -p "$scratch/fb" "$scratch/home" "$scratch/runtime"
 chmod 700 "$scratch/runtime"
-Xvfb ":$display" -screen 0 1024x768x24 -fbdir "$scratch/fb" -nolisten tcp >/dev/null 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 100); do DISPLAY=":$display" xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+start_xvfb -screen 0 1024x768x24 -fbdir "$scratch/fb"
 
 export HOME="$scratch/home" XDG_CONFIG_HOME="$scratch/home/.config" XDG_DATA_HOME="$scratch/home/.local/share"
 export XDG_RUNTIME_DIR="$scratch/runtime" LANG=C.UTF-8 LC_ALL=C.UTF-8
