@@ -141,6 +141,7 @@ private Q_SLOTS:
     void liveSwitchBetweenTheShippedCharacters();
     void brokenCharacterIsRefusedAndTheOldOneStays_data();
     void brokenCharacterIsRefusedAndTheOldOneStays();
+    void choiceBrokenBeforeOkIsNotStored();
 
 private:
     // A run that has greeted and gone quiet, Kess in place, "rivet" and
@@ -576,6 +577,49 @@ void TestCharacterSwitch::brokenCharacterIsRefusedAndTheOldOneStays()
     QVERIFY(kess->visible());
     QVERIFY(desk.quiet());
     QCOMPARE(desk.service.defaultCharacter(), QString("kess"));
+}
+
+void TestCharacterSwitch::choiceBrokenBeforeOkIsNotStored()
+{
+    // Listed as sound, then changed on disk (its author at work) before OK.
+    const QString program = programWithCharacters();
+    QVERIFY(copyFolder(program + "/characters/rivet", program + "/characters/pip"));
+    Desktop desk(program, settingsDir());
+    desk.settings.write("Kestrova", "Run", "Number", "4");
+    desk.app->Main();
+    QTRY_VERIFY_WITH_TIMEOUT(desk.quiet(), 30000);
+    QPointer<character::DesktopCharacter> kess = desk.shown();
+
+    bool chosen = false;
+    QTimer::singleShot(0, this, [&] {
+        auto *chooser = qobject_cast<character::CharacterChooser *>(QApplication::activeModalWidget());
+        QVERIFY(chooser);
+        QTimer::singleShot(6000, chooser, &QDialog::reject);
+        chooser->setSwitchNow(true);
+        // A copy of Rivet: listed under Rivet's name, its folder as the tip.
+        for (int i = 0; i < chooser->list()->count(); ++i)
+            if (chooser->list()->item(i)->toolTip().endsWith("/pip"))
+                chooser->list()->setCurrentRow(i);
+        QCOMPARE(chooser->chosen(), QString("pip"));
+        QFile json(program + "/characters/pip/character.json");
+        QVERIFY(json.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        json.write("{ \"name\": ");
+        json.close();
+        chosen = true;
+        QTest::keyClick(chooser, Qt::Key_Return);
+    });
+    desk.service.showDefaultCharacterProperties();
+    QVERIFY(chosen);
+    const QList<QMessageBox *> boxes = desk.app->agentForm()->findChildren<QMessageBox *>("CharacterRefused");
+    QCOMPARE(boxes.size(), 1);
+    QVERIFY2(boxes.first()->text().contains("pip/character.json"), qPrintable(boxes.first()->text()));
+    QVERIFY(boxes.first()->text().endsWith("Kess stays."));
+    // Neither stored nor switched; the box's state is remembered.
+    QCOMPARE(desk.service.defaultCharacter(), QString("kess"));
+    QVERIFY(desk.service.switchNow());
+    QVERIFY(!desk.app->agentForm()->switching());
+    QCOMPARE(desk.shown(), kess.data());
+    QVERIFY(desk.quiet());
 }
 
 QTEST_MAIN(TestCharacterSwitch)
