@@ -39,6 +39,7 @@ AgentForm::AgentForm(Application &app) : QWidget(nullptr), m_app(app)
     connect(service, &character::CharacterService::command, this, &AgentForm::AgentCtrl_Command);
     connect(service, &character::CharacterService::click, this, &AgentForm::AgentCtrl_Click);
     connect(service, &character::CharacterService::dblClick, this, &AgentForm::AgentCtrl_DblClick);
+    connect(service, &character::CharacterService::switchRequested, this, &AgentForm::SwitchAgent);
 
     TimerJoke.setObjectName(QStringLiteral("TimerJoke"));
     TimerJoke.setInterval(60000);
@@ -82,6 +83,11 @@ void AgentForm::SetAgent()
         Agent = service.character(CharacterId);
     if (const QString refusal = service.refusal(); !refusal.isEmpty())
         TellRefusal(refusal);
+    SetUpAgent();
+}
+
+void AgentForm::SetUpAgent()
+{
     Agent.setLanguageID(1033);
     Agent.setBalloonStyle(Agent.BalloonStyle() & ~character::Character::BalloonOn);
     SetCommands();
@@ -114,7 +120,11 @@ void AgentForm::StartAgent()
         TourRequest = Agent.Speak(QStringLiteral("Would you like to tour the programme?"));
         return;
     }
+    Greet();
+}
 
+void AgentForm::Greet()
+{
     const QString name = Agent.Name();
     if (name == u"Genie") {
         Agent.Play(QStringLiteral("Greet"));
@@ -147,6 +157,7 @@ void AgentForm::AgentQuit()
 {
     // A mail check still running ends now, not after the farewell.
     m_app.mailWatch().stopForQuit();
+    CancelSwitch();
     if (!Agent.isLoaded()) {
         // No character: no farewell can complete and end the program, so it
         // ends here, unless it is already ending.
@@ -159,6 +170,12 @@ void AgentForm::AgentQuit()
     TourRequest = Request();
     SpeechInputRequest = Request();
     Agent.StopAll();
+    Farewell();
+    QuitRequest = Agent.Hide();
+}
+
+void AgentForm::Farewell()
+{
     const QString name = Agent.Name();
     if (name == u"Genie") {
         Agent.Play(QStringLiteral("Sad"));
@@ -175,7 +192,6 @@ void AgentForm::AgentQuit()
     } else {
         Agent.Speak(QStringLiteral("Goodbye ") + userName());
     }
-    QuitRequest = Agent.Hide();
 }
 
 void AgentForm::UnloadForms()
@@ -206,6 +222,8 @@ void AgentForm::AgentCtrl_RequestComplete(const Request &request)
         m_app.characterService().unload(CharacterId);
         Agent = character::CharacterRef();
         UnloadForms();
+    } else if (request == SwitchRequest) {
+        TakeSwitchedAgent();
     } else if (request == TourRequest) {
         const MousePointer &pointer = *m_app.context().platform.mousePointer;
         m_app.movement().GestureAtMouse(Agent, pointer);

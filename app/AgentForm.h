@@ -36,6 +36,14 @@ public:
     void AgentQuit();
     void UnloadForms();
     void AgentVisible();
+    // The chooser's "switch now": the running character says goodbye and
+    // hides, then the named one (a character folder's name) takes its
+    // place at the rest position, with the commands, and greets. One that
+    // cannot be used leaves the running character in place, shown, and the
+    // user is told why. Nothing while the program is ending.
+    void SwitchAgent(const QString &name);
+    // A switch waits for the farewell's hide.
+    bool switching() const { return !SwitchRequest.isNull(); }
     // The farewell is queued or the windows are unloading.
     bool ending() const { return m_unloading || !QuitRequest.isNull(); }
 
@@ -66,9 +74,20 @@ public:
     // offer.
     character::Request quitRequest() const { return QuitRequest; }
     character::Request tourRequest() const { return TourRequest; }
+    character::Request switchRequest() const { return SwitchRequest; }
 
 private:
     void SetCommands();
+    // The steps after the load: language, balloon, commands.
+    void SetUpAgent();
+    // The greeting and the farewell by the character's name.
+    void Greet();
+    void Farewell();
+    // The farewell of a switch has ended: the prepared character takes the
+    // old one's place.
+    void TakeSwitchedAgent();
+    // A switch under way is given up; the running character stays.
+    void CancelSwitch();
     // Tells the user that the character service refused a character, and
     // what it loaded instead.
     void TellRefusal(const QString &text);
@@ -81,6 +100,7 @@ private:
     Application &m_app;
     character::Request QuitRequest;
     character::Request TourRequest;
+    character::Request SwitchRequest;
     bool m_unloading = false;
 };
 

@@ -12,4 +12,16 @@ void CharacterService::connectCharacter(const QString &id, Character *c)
             [this, id](int b, int s, int x, int y) { Q_EMIT dblClick(id, b, s, x, y); });
 }
 
+bool CharacterService::prepareSwitch(const QString &, QString *why)
+{
+    if (why)
+        *why = QStringLiteral("This character service cannot change the character while Kestrova runs.");
+    return false;
+}
+
+bool CharacterService::commitSwitch(const QString &)
+{
+    return false;
+}
+
 } // namespace kestrova::character

@@ -21,7 +21,9 @@ enum MouseButton { LeftButton = 1, RightButton = 2, MiddleButton = 4 };
 // The one loaded character: everything the program asks of it. Every queued
 // operation returns a request handle; completion is reported through
 // requestComplete with the same handle. Requests play strictly one after
-// another in the order they were made.
+// another in the order they were made. Handles are unique across every
+// character of the run, so a handle kept from one character never matches
+// a request of the one that replaced it.
 class Character : public QObject {
     Q_OBJECT
 public:
@@ -87,7 +89,25 @@ public:
     virtual void showPropertySheet() = 0;
     virtual void showDefaultCharacterProperties() = 0;
 
+    // Another character in place of a loaded one, while the program runs,
+    // in steps the program takes: prepareSwitch loads the named character
+    // (a character folder's name) beside the loaded ones, hidden and
+    // raising no events; commitSwitch unloads the character of the ID and
+    // puts the prepared one under that ID; cancelSwitch lets the prepared
+    // one go. A failed prepareSwitch gives the reason as a sentence the
+    // user can read and keeps what was prepared before. A service that
+    // cannot switch refuses every switch.
+    virtual bool prepareSwitch(const QString &name, QString *why);
+    // The prepared character; null when none is.
+    virtual Character *preparedCharacter() const { return nullptr; }
+    // False, changing nothing, when none is prepared.
+    virtual bool commitSwitch(const QString &id);
+    virtual void cancelSwitch() {}
+
 Q_SIGNALS:
+    // The user chose, in the service's chooser, to have this character
+    // (a folder name) now instead of the one loaded.
+    void switchRequested(const QString &name);
     void requestComplete(kestrova::character::Request request);
     void click(const QString &characterId, int button, int shift, int x, int y);
     void dblClick(const QString &characterId, int button, int shift, int x, int y);

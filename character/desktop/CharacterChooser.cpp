@@ -1,5 +1,6 @@
 #include "CharacterChooser.h"
 
+#include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QHBoxLayout>
@@ -143,9 +144,14 @@ CharacterChooser::CharacterChooser(const QString &programDir, const QString &cur
     m_description->setWordWrap(true);
     auto *listLabel = new QLabel(QStringLiteral("&Characters:"));
     listLabel->setBuddy(m_list);
-    auto *note = new QLabel(NextStartNote);
-    note->setObjectName(QStringLiteral("kestrovaChooserNote"));
-    note->setWordWrap(true);
+    m_switchNow = new QCheckBox(QStringLiteral("Switch to it &now"));
+    m_switchNow->setObjectName(QStringLiteral("kestrovaSwitchNow"));
+    m_note = new QLabel(NextStartNote);
+    m_note->setObjectName(QStringLiteral("kestrovaChooserNote"));
+    m_note->setWordWrap(true);
+    // The two notes differ in length; the window keeps room for the longer.
+    m_note->setMinimumHeight(m_note->fontMetrics().lineSpacing() * 2);
+    connect(m_switchNow, &QCheckBox::toggled, this, &CharacterChooser::updateNote);
 
     m_buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
     m_buttons->button(QDialogButtonBox::Ok)->setDefault(true);
@@ -198,7 +204,8 @@ CharacterChooser::CharacterChooser(const QString &programDir, const QString &cur
     row->addLayout(right, 1);
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(row, 1);
-    layout->addWidget(note);
+    layout->addWidget(m_switchNow);
+    layout->addWidget(m_note);
     layout->addWidget(m_buttons);
     resize(560, 360);
 
@@ -223,6 +230,22 @@ QString CharacterChooser::chosen() const
 {
     const QListWidgetItem *item = m_list->currentItem();
     return item && item->data(LoadsRole).toBool() ? item->data(FolderRole).toString() : QString();
+}
+
+bool CharacterChooser::switchNow() const
+{
+    return m_switchNow->isChecked();
+}
+
+void CharacterChooser::setSwitchNow(bool on)
+{
+    m_switchNow->setChecked(on);
+    updateNote();
+}
+
+void CharacterChooser::updateNote()
+{
+    m_note->setText(m_switchNow->isChecked() ? SwitchNowNote : NextStartNote);
 }
 
 void CharacterChooser::selectionChanged()

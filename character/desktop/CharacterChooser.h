@@ -9,6 +9,7 @@
 #include <QWidget>
 #include <memory>
 
+class QCheckBox;
 class QLabel;
 class QListWidget;
 class QDialogButtonBox;
@@ -54,10 +55,13 @@ private:
 // with its name and description, and the selected one playing beside the
 // list. A character that does not load is listed greyed, the loader's
 // error as its tooltip, and cannot be chosen. The choice takes effect the
-// next time Kestrova starts.
+// next time Kestrova starts; with the box "Switch to it now" ticked it also
+// takes the running character's place at once. The note under the list
+// says which of the two the user is about to get.
 //
 // Object names: the dialog "kestrovaCharacterChooser", the list
-// "kestrovaCharacterList", the preview "kestrovaCharacterPreview".
+// "kestrovaCharacterList", the preview "kestrovaCharacterPreview", the box
+// "kestrovaSwitchNow", the note "kestrovaChooserNote".
 class CharacterChooser : public QDialog {
     Q_OBJECT
 public:
@@ -67,18 +71,30 @@ public:
     QString chosen() const;
     QListWidget *list() const { return m_list; }
     CharacterPreview *preview() const { return m_preview; }
+    QCheckBox *switchNowBox() const { return m_switchNow; }
+    QLabel *note() const { return m_note; }
+
+    // Whether the choice is wanted now as well as at the next start.
+    bool switchNow() const;
+    void setSwitchNow(bool on);
 
     static inline const QString NextStartNote =
         QStringLiteral("The character you choose appears the next time Kestrova starts.");
+    static inline const QString SwitchNowNote =
+        QStringLiteral("The character you choose takes over now: the one on your desktop says goodbye, "
+                       "and the new one appears there and greets you. It also appears each time Kestrova starts.");
 
 private:
     void selectionChanged();
+    void updateNote();
 
     QString m_programDir;
     QListWidget *m_list = nullptr;
     CharacterPreview *m_preview = nullptr;
     QLabel *m_name = nullptr;
     QLabel *m_description = nullptr;
+    QCheckBox *m_switchNow = nullptr;
+    QLabel *m_note = nullptr;
     QDialogButtonBox *m_buttons = nullptr;
 };
 

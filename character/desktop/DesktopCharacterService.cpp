@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QMetaMethod>
 #include <QScreen>
 #include <QSettings>
 #include <QTextToSpeech>
@@ -57,6 +58,8 @@ void DesktopCharacterService::setSpeechInput(SpeechListener::RecognizerFactory r
     for (const QPointer<DesktopCharacter> &c : std::as_const(m_characters))
         if (c)
             c->setSpeechListener(m_speech.get());
+    if (m_prepared)
+        m_prepared->setSpeechListener(m_speech.get());
 }
 
 void DesktopCharacterService::toggleListening()
@@ -73,6 +76,7 @@ void DesktopCharacterService::toggleListening()
 DesktopCharacterService::~DesktopCharacterService()
 {
     delete m_options.data();
+    delete m_prepared.data();
     for (const QPointer<DesktopCharacter> &c : std::as_const(m_characters))
         delete c.data();
     m_speech.reset();
@@ -102,6 +106,12 @@ void DesktopCharacterService::setDefaultCharacter(const QString &folderName)
 {
     QSettings settings(settingsFile(), QSettings::IniFormat);
     settings.setValue(QStringLiteral("Default"), folderName);
+}
+
+bool DesktopCharacterService::switchNow() const
+{
+    const QSettings settings(settingsFile(), QSettings::IniFormat);
+    return settings.value(QStringLiteral("SwitchNow")).toString() == u"true";
 }
 
 DesktopCharacter *DesktopCharacterService::loadFolder(const QString &folder, QString *error)
@@ -240,6 +250,8 @@ bool DesktopCharacterService::applySettings(const CharacterServiceSettings &sett
     for (const QPointer<DesktopCharacter> &c : std::as_const(m_characters))
         if (c)
             applyTo(c, newVoice);
+    if (m_prepared)
+        applyTo(m_prepared, newVoice);
     qCDebug(lcCharacter).noquote()
         << QStringLiteral("Options: speech %1, voice \"%2\", rate %3, balloon %4, key %5, time-out %6 s, microphone \"%7\", sounds %8")
                .arg(settings.speechOutput ? u"on" : u"off", settings.voice)
@@ -377,6 +389,7 @@ void DesktopCharacterService::showDefaultCharacterProperties()
 {
     const QString current = defaultCharacter();
     CharacterChooser chooser(m_programDir, current);
+    chooser.setSwitchNow(switchNow());
     placeOnCharacterScreen(&chooser);
     qCDebug(lcCharacter) << "Character chooser shown";
     if (chooser.exec() != QDialog::Accepted)
@@ -384,9 +397,90 @@ void DesktopCharacterService::showDefaultCharacterProperties()
     const QString chosen = chooser.chosen();
     if (chosen.isEmpty())
         return;
+    {
+        QSettings settings(settingsFile(), QSettings::IniFormat);
+        settings.setValue(QStringLiteral("SwitchNow"), chooser.switchNow());
+    }
+    const DesktopCharacter *shown = shownCharacter();
+    const bool now = chooser.switchNow() && !(shown && shown->model().id == chosen)
+                     && isSignalConnected(QMetaMethod::fromSignal(&CharacterService::switchRequested));
+    if (now) {
+        qCDebug(lcCharacter).noquote() << QStringLiteral("Switch to \"%1\" asked for").arg(chosen);
+        m_lastPrepared.clear();
+        // The program prepares the switch from here, or tells the user why
+        // it cannot; a character that cannot be used is not stored.
+        Q_EMIT switchRequested(chosen);
+        if (m_lastPrepared != chosen) {
+            qCDebug(lcCharacter).noquote()
+                << QStringLiteral("The default character stays \"%1\"").arg(current);
+            return;
+        }
+        setDefaultCharacter(chosen);
+        qCDebug(lcCharacter).noquote() << QStringLiteral("Default character \"%1\", in use now").arg(chosen);
+        return;
+    }
     setDefaultCharacter(chosen);
     qCDebug(lcCharacter).noquote()
         << QStringLiteral("Default character \"%1\"; it appears the next time Kestrova starts").arg(chosen);
+}
+
+bool DesktopCharacterService::prepareSwitch(const QString &name, QString *why)
+{
+    // Only a character the chooser would list: a folder name, found in one
+    // of the character folders, the user's first.
+    const QString folder = availableCharacters(m_programDir).value(name);
+    QString error;
+    DesktopCharacter *next = nullptr;
+    if (folder.isEmpty())
+        error = QStringLiteral("It is in none of the character folders (%1).")
+                    .arg(characterFolders(m_programDir).join(QStringLiteral(", ")));
+    else
+        next = loadFolder(folder, &error);
+    if (!next) {
+        const QString sentence = QStringLiteral("The character \"%1\" cannot be used. %2").arg(name, error);
+        qCWarning(lcCharacter).noquote() << "Switch refused:" << sentence;
+        if (why)
+            *why = sentence;
+        return false;
+    }
+    cancelSwitch();
+    m_prepared = next;
+    m_lastPrepared = name;
+    qCDebug(lcCharacter).noquote() << QStringLiteral("Prepared %1 from %2 for a switch").arg(next->name(), folder);
+    return true;
+}
+
+Character *DesktopCharacterService::preparedCharacter() const
+{
+    return m_prepared.data();
+}
+
+bool DesktopCharacterService::commitSwitch(const QString &id)
+{
+    if (!m_prepared)
+        return false;
+    DesktopCharacter *next = m_prepared;
+    m_prepared = nullptr;
+    if (QPointer<DesktopCharacter> old = m_characters.take(id)) {
+        qCDebug(lcCharacter).noquote() << QStringLiteral("Unloaded %1 (\"%2\")").arg(old->name(), id);
+        old->close();
+        old->deleteLater();
+    }
+    m_characters.insert(id, next);
+    connectCharacter(id, next);
+    qCDebug(lcCharacter).noquote()
+        << QStringLiteral("Switched \"%1\" to %2 from %3").arg(id, next->name(), next->model().folder);
+    return true;
+}
+
+void DesktopCharacterService::cancelSwitch()
+{
+    if (!m_prepared)
+        return;
+    qCDebug(lcCharacter).noquote() << QStringLiteral("Switch to %1 cancelled").arg(m_prepared->name());
+    m_prepared->close();
+    m_prepared->deleteLater();
+    m_prepared = nullptr;
 }
 
 } // namespace kestrova::character

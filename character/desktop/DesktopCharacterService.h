@@ -37,7 +37,16 @@ class ListeningKey;
 // CharacterServiceSettings) apply to the characters loaded and to those
 // loaded later; and the chooser of the default character
 // (showDefaultCharacterProperties()), modal, whose choice is the character
-// loaded the next time the program starts.
+// loaded the next time the program starts. Ticking its "use it now" box
+// (remembered, key SwitchNow) also asks the program to switch at once
+// (switchRequested()); the choice is then stored only when the switch could
+// be prepared, so a character that cannot be used never becomes the
+// default.
+//
+// A switch loads the new character aside (prepareSwitch) as a start would
+// load it, with the voice, options and speech input of the others; the
+// prepared one raises no events and is not the one the listening key
+// reaches until it takes its place (commitSwitch).
 class DesktopCharacterService : public CharacterService {
     Q_OBJECT
 public:
@@ -53,9 +62,16 @@ public:
     void showPropertySheet() override;
     void showDefaultCharacterProperties() override;
 
+    bool prepareSwitch(const QString &name, QString *why) override;
+    Character *preparedCharacter() const override;
+    bool commitSwitch(const QString &id) override;
+    void cancelSwitch() override;
+
     // The user's default character (a folder name), empty when none is set.
     QString defaultCharacter() const;
     void setDefaultCharacter(const QString &folderName);
+    // Whether the chooser's "use it now" box starts ticked.
+    bool switchNow() const;
 
     // The service's options as they are in force; applying writes them to
     // the settings file and hands them to every loaded character. False,
@@ -100,6 +116,10 @@ private:
     QString m_settingsDir;
     VoiceFactory m_voiceFactory;
     QHash<QString, QPointer<DesktopCharacter>> m_characters;
+    // Loaded for a switch, not yet in place.
+    QPointer<DesktopCharacter> m_prepared;
+    // The name of the last character prepared, kept after it took its place.
+    QString m_lastPrepared;
     std::unique_ptr<SpeechListener> m_speech;
     ListeningKey *m_listeningKey = nullptr;
     CharacterServiceSettings m_settings;

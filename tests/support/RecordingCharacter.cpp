@@ -8,6 +8,11 @@ namespace kestrova::test {
 
 using character::Request;
 
+namespace {
+// As with the desktop character: handles are unique across characters.
+quint64 nextRequestId = 1;
+} // namespace
+
 RecordingCharacter::RecordingCharacter(QString name, QObject *parent)
     : character::Character(parent), m_name(std::move(name))
 {
@@ -16,7 +21,7 @@ RecordingCharacter::RecordingCharacter(QString name, QObject *parent)
 Request RecordingCharacter::queue(const QString &text)
 {
     log << text;
-    const Request r(m_nextId++);
+    const Request r(nextRequestId++);
     pending.append({r, text});
     return r;
 }
@@ -131,7 +136,46 @@ RecordingCharacterService::RecordingCharacterService(QString name, QObject *pare
 RecordingCharacterService::~RecordingCharacterService()
 {
     delete m_character;
+    delete m_prepared;
     qDeleteAll(m_unloaded);
+    qDeleteAll(m_cancelled);
+}
+
+bool RecordingCharacterService::prepareSwitch(const QString &name, QString *why)
+{
+    calls << QStringLiteral("Prepare ") + name;
+    if (!switchable.contains(name)) {
+        if (why)
+            *why = QStringLiteral("The character \"%1\" cannot be used. %2").arg(name, switchRefusal);
+        return false;
+    }
+    if (m_prepared)
+        m_cancelled.append(std::exchange(m_prepared, nullptr));
+    m_prepared = new RecordingCharacter(switchable.value(name));
+    return true;
+}
+
+bool RecordingCharacterService::commitSwitch(const QString &id)
+{
+    calls << QStringLiteral("Commit ") + id;
+    if (!m_prepared)
+        return false;
+    if (m_character && id == m_id) {
+        // The old one stops reporting, as a closed desktop character does.
+        m_character->disconnect(this);
+        m_unloaded.append(m_character);
+    }
+    m_character = std::exchange(m_prepared, nullptr);
+    m_id = id;
+    connectCharacter(id, m_character);
+    return true;
+}
+
+void RecordingCharacterService::cancelSwitch()
+{
+    calls << QStringLiteral("Cancel");
+    if (m_prepared)
+        m_cancelled.append(std::exchange(m_prepared, nullptr));
 }
 
 bool RecordingCharacterService::load(const QString &id)

@@ -2,6 +2,7 @@
 
 #include "Character.h"
 
+#include <QHash>
 #include <QList>
 #include <QStringList>
 
@@ -77,11 +78,11 @@ private:
     int m_languageId = 0;
     int m_balloonStyle = character::Character::BalloonOn | 0x2;
     character::Commands m_commands;
-    quint64 m_nextId = 1;
 };
 
 // The character service double: hands out one RecordingCharacter, or none
-// when loading is set to fail.
+// when loading is set to fail. A switch prepares another RecordingCharacter
+// for a folder name listed in `switchable` and refuses any other name.
 class RecordingCharacterService : public character::CharacterService {
     Q_OBJECT
 public:
@@ -97,6 +98,16 @@ public:
 
     QString refusal() const override { return refusalText; }
 
+    bool prepareSwitch(const QString &name, QString *why) override;
+    character::Character *preparedCharacter() const override { return m_prepared; }
+    bool commitSwitch(const QString &id) override;
+    void cancelSwitch() override;
+    // Folder name -> the name of the character a switch to it prepares.
+    QHash<QString, QString> switchable;
+    // Why a name not in `switchable` is refused.
+    QString switchRefusal = QStringLiteral("Its art.svg cannot be read.");
+    RecordingCharacter *prepared() const { return m_prepared; }
+
     bool loadFails = false;
     // What load() says it refused, as the desktop service says it.
     QString refusalText;
@@ -111,7 +122,9 @@ public:
 private:
     QString m_id;
     RecordingCharacter *m_character = nullptr;
+    RecordingCharacter *m_prepared = nullptr;
     QList<RecordingCharacter *> m_unloaded;
+    QList<RecordingCharacter *> m_cancelled;
 };
 
 } // namespace kestrova::test
