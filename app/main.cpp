@@ -102,7 +102,7 @@ int main(int argc, char *argv[])
     kestrova::AppContext context;
     context.programDir = programDir;
     context.settings = &settings;
-    kestrova::KeychainPasswordStore passwords;
+    kestrova::SecretStoreModule passwords(kestrova::SecretStoreModule::defaultFolders(programDir));
     context.passwords = &passwords;
     context.platform = system.services();
     kestrova::NetworkDialUp dialUp;

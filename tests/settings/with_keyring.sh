@@ -9,4 +9,4 @@ run_one=$(dirname "$0")/../run-one.sh
 "$run_one" dbus-run-session -- bash -c '
   printf "kestrova" | gnome-keyring-daemon --unlock --components=secrets >/dev/null 2>&1
   "$@"' keyring "$@" 2> >(grep -v "Failed to set fd limit" >&2) || exit 1
-env -u DBUS_SESSION_BUS_ADDRESS KESTROVA_EXPECT_NO_SECRET_STORE=1 "$run_one" "$1" realSecretStore readLaterWithoutAStore
+env -u DBUS_SESSION_BUS_ADDRESS KESTROVA_EXPECT_NO_SECRET_STORE=1 "$run_one" "$1" realSecretStore
