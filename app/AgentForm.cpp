@@ -12,11 +12,13 @@
 #include "SpeechText.h"
 #include "IntegerText.h"
 #include "MousePointer.h"
+#include "QuitWatchdog.h"
 #include "Random.h"
 #include "SettingsStore.h"
 #include "WordControls.h"
 #include <QLabel>
 #include <QLineEdit>
+#include <QLoggingCategory>
 #include <QMenu>
 #include <QMessageBox>
 
@@ -27,6 +29,7 @@ using character::Request;
 namespace {
 const QString App = QStringLiteral("Kestrova");
 const QString CharacterId = QStringLiteral("default");
+Q_LOGGING_CATEGORY(lcQuit, "kestrova.quit")
 } // namespace
 
 AgentForm::AgentForm(Application &app) : QWidget(nullptr), m_app(app)
@@ -44,6 +47,11 @@ AgentForm::AgentForm(Application &app) : QWidget(nullptr), m_app(app)
     TimerJoke.setInterval(60000);
     connect(&TimerJoke, &QTimer::timeout, this, &AgentForm::TimerJoke_Timer);
     connect(&m_app.model(), &UserModel::accessoriesApplied, this, &AgentForm::ApplyAccessories);
+
+    m_quitDeadline.setSingleShot(true);
+    m_quitDeadline.setTimerType(Qt::PreciseTimer);
+    m_quitDeadline.setInterval(QuitDeadlineMs);
+    connect(&m_quitDeadline, &QTimer::timeout, this, &AgentForm::QuitDeadline_Timer);
 
     MnuTour = new QMenu(QStringLiteral("Tour"), this);
     MnuTour->setObjectName(QStringLiteral("MnuTour"));
@@ -145,6 +153,7 @@ void AgentForm::StartAgent()
 
 void AgentForm::AgentQuit()
 {
+    QuitWatchdog::arm();
     // A mail check still running ends now, not after the farewell.
     m_app.mailWatch().stopForQuit();
     if (!Agent.isLoaded()) {
@@ -158,6 +167,8 @@ void AgentForm::AgentQuit()
     // the StopAll below must not pop up the tour menu or ask again.
     TourRequest = Request();
     SpeechInputRequest = Request();
+    if (!m_quitDeadline.isActive())
+        m_quitDeadline.start();
     Agent.StopAll();
     const QString name = Agent.Name();
     if (name == u"Genie") {
@@ -178,9 +189,28 @@ void AgentForm::AgentQuit()
     QuitRequest = Agent.Hide();
 }
 
+// The farewell or the hide has not ended in time: both are dropped (the
+// service reports them as stopped), and the hide's end unloads everything.
+void AgentForm::QuitDeadline_Timer()
+{
+    if (m_unloading)
+        return;
+    qCInfo(lcQuit).noquote() << QStringLiteral("The farewell took longer than %1 ms: it is cut short").arg(QuitDeadlineMs);
+    if (Agent.isLoaded())
+        Agent.StopAll();
+    if (!m_unloading) {
+        // Nothing reported the hide: the program ends all the same.
+        if (Agent.isLoaded())
+            m_app.characterService().unload(CharacterId);
+        Agent = character::CharacterRef();
+        UnloadForms();
+    }
+}
+
 void AgentForm::UnloadForms()
 {
     m_unloading = true;
+    m_quitDeadline.stop();
     m_app.wordControls().release();
     m_app.mailWatch().TmrMail.stop();
     TimerJoke.stop();

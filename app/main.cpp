@@ -8,6 +8,7 @@
 #include "CurlMailbox.h"
 #include "DialUpConnection.h"
 #include "UnixSignals.h"
+#include "QuitWatchdog.h"
 #include "desktop/DesktopCharacterService.h"
 #include "BenchProbe.h"
 #include "DesktopLook.h"
@@ -121,6 +122,8 @@ int main(int argc, char *argv[])
     QObject::connect(&app, &kestrova::Application::finished, &qapp,
                      [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
 
+    // From the quit on, the farewell has 1.5 s and the whole end 1.8 s.
+    kestrova::QuitWatchdog::start(1800);
     kestrova::UnixSignals unixSignals;
     bool quitting = false;
     QObject::connect(&unixSignals, &kestrova::UnixSignals::terminationRequested, &app,
