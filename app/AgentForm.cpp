@@ -19,6 +19,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLoggingCategory>
+
+#include <algorithm>
 #include <QMenu>
 #include <QMessageBox>
 
@@ -50,7 +52,6 @@ AgentForm::AgentForm(Application &app) : QWidget(nullptr), m_app(app)
 
     m_quitDeadline.setSingleShot(true);
     m_quitDeadline.setTimerType(Qt::PreciseTimer);
-    m_quitDeadline.setInterval(QuitDeadlineMs);
     connect(&m_quitDeadline, &QTimer::timeout, this, &AgentForm::QuitDeadline_Timer);
 
     MnuTour = new QMenu(QStringLiteral("Tour"), this);
@@ -168,7 +169,7 @@ void AgentForm::AgentQuit()
     TourRequest = Request();
     SpeechInputRequest = Request();
     if (!m_quitDeadline.isActive())
-        m_quitDeadline.start();
+        m_quitDeadline.start(std::max(0, QuitDeadlineMs - QuitWatchdog::sinceArmedMs()));
     Agent.StopAll();
     const QString name = Agent.Name();
     if (name == u"Genie") {

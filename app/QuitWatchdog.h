@@ -14,7 +14,12 @@ namespace kestrova::QuitWatchdog {
 void start(int limitMs);
 
 // The program has been asked to end; from now on it has limitMs. Safe to
-// call from a signal handler, and more than once.
+// call from a signal handler, and more than once: the first call counts.
 void arm() noexcept;
+
+// Milliseconds since the first arm(); 0 before it, and when not started.
+// The farewell's deadline counts from there, so that an event loop that was
+// busy when a signal came does not make the end later.
+int sinceArmedMs() noexcept;
 
 } // namespace kestrova::QuitWatchdog

@@ -122,8 +122,8 @@ int main(int argc, char *argv[])
     QObject::connect(&app, &kestrova::Application::finished, &qapp,
                      [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
 
-    // From the quit on, the farewell has 1.5 s and the whole end 1.8 s.
-    kestrova::QuitWatchdog::start(1800);
+    // From the quit on, the farewell has 1.5 s and the whole end 1.75 s.
+    kestrova::QuitWatchdog::start(1750);
     kestrova::UnixSignals unixSignals;
     bool quitting = false;
     QObject::connect(&unixSignals, &kestrova::UnixSignals::terminationRequested, &app,
@@ -134,6 +134,7 @@ int main(int argc, char *argv[])
                              std::_Exit(128 + signalNumber);
                          }
                          quitting = true;
+                         std::fprintf(stderr, "Kestrova: quitting on signal %d.\n", signalNumber);
                          app.agentForm()->AgentQuit();
                      });
 

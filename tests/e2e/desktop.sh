@@ -102,11 +102,14 @@ start() { # start <name> [settings]: settings is the Kestrova.ini to begin with
 }
 
 ended() { # ended: the program ends by itself within 15 s; its exit status
-  local i
-  for i in $(seq 150); do running "$app_pid" || break; sleep 0.1; done
-  if running "$app_pid"; then kill -9 "$app_pid"; wait "$app_pid"; app_pid=""; return 99; fi
-  wait "$app_pid"
-  local rc=$?
+  # Waited for, not polled: a caller that times the end sees it at once.
+  local guard which="" rc
+  sleep 15 & guard=$!
+  wait -n -p which "$app_pid" "$guard"; rc=$?
+  if [ "$which" != "$app_pid" ]; then
+    kill -9 "$app_pid" 2>/dev/null; wait "$app_pid" 2>/dev/null; app_pid=""; return 99
+  fi
+  kill "$guard" 2>/dev/null; wait "$guard" 2>/dev/null
   app_pid=""
   return $rc
 }
