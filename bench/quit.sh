@@ -29,7 +29,7 @@ wait_for "$scratch/stall.out" "" 5
 stall_port=$(head -1 "$scratch/stall.out")
 
 median() { sort -n | awk '{ v[NR] = $1 } END { if (NR % 2) print v[(NR + 1) / 2]; else printf "%.0f\n", (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
-at() { # at <log> <text>: the process time, in ms, of the first line holding text
+at() { # at <log> <text>: the time since boot, in ms, of the first line holding text
   grep -F -m1 -- "$2" "$1" | awk '{ printf "%.0f", $1 * 1000 }'
 }
 
