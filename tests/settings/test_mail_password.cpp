@@ -12,6 +12,9 @@
 #include "MailTexts.h"
 #include "MailWatch.h"
 
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusVirtualObject>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
@@ -20,6 +23,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <atomic>
 #include <memory>
 #include <utility>
 
@@ -92,6 +96,19 @@ private:
             held.append(f);
         else
             f();
+    }
+};
+
+// A secret service on the session bus that takes every call and answers
+// none.
+class SilentService : public QDBusVirtualObject {
+public:
+    std::atomic<int> calls{0};
+    QString introspect(const QString &) const override { return {}; }
+    bool handleMessage(const QDBusMessage &, const QDBusConnection &) override
+    {
+        ++calls;
+        return true;
     }
 };
 
@@ -348,6 +365,45 @@ private Q_SLOTS:
         QTRY_COMPARE(plain(), QStringLiteral("plain two"));
         const QString file = m_dir->path() + QStringLiteral("/Kestrova.ini");
         QCOMPARE(QFile::permissions(file) & (QFile::ReadGroup | QFile::ReadOther), QFile::Permissions());
+        m_run.reset();
+    }
+
+    // A secret store that takes every call and never answers (one stuck on
+    // its unlock prompt, or hung): the module gives up after its time, the
+    // windows never wait, and nothing changes: the password from before stays
+    // in the settings file, a new one is not saved, and the page says so.
+    void silentSecretStore()
+    {
+        if (!qEnvironmentVariableIsSet("KESTROVA_SILENT_SECRET_STORE"))
+            QSKIP("runs on a session bus of its own, see with_keyring.sh");
+        SilentService silent;
+        QDBusConnection bus = QDBusConnection::sessionBus();
+        QVERIFY(bus.registerVirtualObject(QStringLiteral("/"), &silent, QDBusConnection::SubPath));
+        QVERIFY(bus.registerService(QStringLiteral("org.freedesktop.secrets")));
+        SecretStoreModule module({QStringLiteral(KESTROVA_PROGRAM_DIR)}, 1500);
+        m_run = std::make_unique<TestRun>(m_dir->path(), QStringLiteral("Kess"), QStringLiteral(KESTROVA_PROGRAM_DIR),
+                                          &module);
+        m_run->settings.write("Kestrova", "Run", "Number", "4");
+        m_run->settings.write("Kestrova", "Mail", "3", "old");
+        m_run->app->Main();
+        m_run->character().completeAll();
+        FrmMain *w = m_run->app->frmMain();
+        QElapsedTimer clock;
+        clock.start();
+        w->show();
+        QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
+        QCOMPARE(w->TxtPass->text(), QStringLiteral("old"));
+        QTRY_VERIFY_WITH_TIMEOUT(w->LblPassStore->text().contains(QStringLiteral("could not be moved")), 10000);
+        QVERIFY2(w->LblPassStore->text().contains(QStringLiteral("did not answer")), qPrintable(w->LblPassStore->text()));
+        QVERIFY(silent.calls > 0);
+        QCOMPARE(plain(), QStringLiteral("old"));
+        w->TxtPass->setText(QStringLiteral("new"));
+        clock.restart();
+        w->CmdSave_Click();
+        QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
+        QTRY_VERIFY_WITH_TIMEOUT(w->LblPassStore->text().startsWith(QStringLiteral("The new password was not saved")),
+                                 10000);
+        QCOMPARE(plain(), QStringLiteral("old"));
         m_run.reset();
     }
 
