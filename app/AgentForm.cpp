@@ -19,10 +19,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLoggingCategory>
-
-#include <algorithm>
 #include <QMenu>
 #include <QMessageBox>
+
+#include <algorithm>
 
 namespace kestrova {
 
