@@ -12,13 +12,17 @@
 #include "SpeechText.h"
 #include "IntegerText.h"
 #include "MousePointer.h"
+#include "QuitWatchdog.h"
 #include "Random.h"
 #include "SettingsStore.h"
 #include "WordControls.h"
 #include <QLabel>
 #include <QLineEdit>
+#include <QLoggingCategory>
 #include <QMenu>
 #include <QMessageBox>
+
+#include <algorithm>
 
 namespace kestrova {
 
@@ -27,6 +31,7 @@ using character::Request;
 namespace {
 const QString App = QStringLiteral("Kestrova");
 const QString CharacterId = QStringLiteral("default");
+Q_LOGGING_CATEGORY(lcQuit, "kestrova.quit")
 } // namespace
 
 AgentForm::AgentForm(Application &app) : QWidget(nullptr), m_app(app)
@@ -45,6 +50,10 @@ AgentForm::AgentForm(Application &app) : QWidget(nullptr), m_app(app)
     TimerJoke.setInterval(60000);
     connect(&TimerJoke, &QTimer::timeout, this, &AgentForm::TimerJoke_Timer);
     connect(&m_app.model(), &UserModel::accessoriesApplied, this, &AgentForm::ApplyAccessories);
+
+    m_quitDeadline.setSingleShot(true);
+    m_quitDeadline.setTimerType(Qt::PreciseTimer);
+    connect(&m_quitDeadline, &QTimer::timeout, this, &AgentForm::QuitDeadline_Timer);
 
     MnuTour = new QMenu(QStringLiteral("Tour"), this);
     MnuTour->setObjectName(QStringLiteral("MnuTour"));
@@ -155,6 +164,7 @@ void AgentForm::Greet()
 
 void AgentForm::AgentQuit()
 {
+    QuitWatchdog::arm();
     // A mail check still running ends now, not after the farewell.
     m_app.mailWatch().stopForQuit();
     CancelSwitch();
@@ -169,6 +179,8 @@ void AgentForm::AgentQuit()
     // the StopAll below must not pop up the tour menu or ask again.
     TourRequest = Request();
     SpeechInputRequest = Request();
+    if (!m_quitDeadline.isActive())
+        m_quitDeadline.start(std::max(0, QuitDeadlineMs - QuitWatchdog::sinceArmedMs()));
     Agent.StopAll();
     Farewell();
     QuitRequest = Agent.Hide();
@@ -194,9 +206,28 @@ void AgentForm::Farewell()
     }
 }
 
+// The farewell or the hide has not ended in time: both are dropped (the
+// service reports them as stopped), and the hide's end unloads everything.
+void AgentForm::QuitDeadline_Timer()
+{
+    if (m_unloading)
+        return;
+    qCInfo(lcQuit).noquote() << QStringLiteral("The farewell took longer than %1 ms: it is cut short").arg(QuitDeadlineMs);
+    if (Agent.isLoaded())
+        Agent.StopAll();
+    if (!m_unloading) {
+        // Nothing reported the hide: the program ends all the same.
+        if (Agent.isLoaded())
+            m_app.characterService().unload(CharacterId);
+        Agent = character::CharacterRef();
+        UnloadForms();
+    }
+}
+
 void AgentForm::UnloadForms()
 {
     m_unloading = true;
+    m_quitDeadline.stop();
     m_app.wordControls().release();
     m_app.mailWatch().TmrMail.stop();
     TimerJoke.stop();

@@ -70,6 +70,10 @@ public:
     QAction *MnuYes = nullptr;
     QAction *MnuNo = nullptr;
 
+    // How long the farewell and the hide may take, from the quit on, before
+    // they are cut short and the program ends.
+    static constexpr int QuitDeadlineMs = 1500;
+
     // Held for the tests of the shut-down: the farewell hide and the tour
     // offer.
     character::Request quitRequest() const { return QuitRequest; }
@@ -102,6 +106,10 @@ private:
     character::Request TourRequest;
     character::Request SwitchRequest;
     bool m_unloading = false;
+    // From the first quit: the farewell that has not ended by then is cut
+    // short, so that the program always ends in time.
+    QTimer m_quitDeadline;
+    void QuitDeadline_Timer();
 };
 
 } // namespace kestrova

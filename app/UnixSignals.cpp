@@ -1,5 +1,7 @@
 #include "UnixSignals.h"
 
+#include "QuitWatchdog.h"
+
 #include <QSocketNotifier>
 
 #include <csignal>
@@ -13,9 +15,12 @@ namespace {
 
 int g_pipe[2] = {-1, -1};
 
-// Only async-signal-safe work here: write the signal number down the pipe.
+// Only async-signal-safe work here: write the signal number down the pipe,
+// and give the process its time limit (which holds also when the event
+// loop is stuck and never reads the pipe).
 void onSignal(int signalNumber)
 {
+    QuitWatchdog::arm();
     const unsigned char byte = static_cast<unsigned char>(signalNumber);
     [[maybe_unused]] const ssize_t n = ::write(g_pipe[0], &byte, 1);
 }

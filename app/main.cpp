@@ -8,6 +8,7 @@
 #include "CurlMailbox.h"
 #include "DialUpConnection.h"
 #include "UnixSignals.h"
+#include "QuitWatchdog.h"
 #include "desktop/DesktopCharacterService.h"
 #include "BenchProbe.h"
 #include "DesktopLook.h"
@@ -102,7 +103,7 @@ int main(int argc, char *argv[])
     kestrova::AppContext context;
     context.programDir = programDir;
     context.settings = &settings;
-    kestrova::KeychainPasswordStore passwords;
+    kestrova::SecretStoreModule passwords(kestrova::SecretStoreModule::defaultFolders(programDir));
     context.passwords = &passwords;
     context.platform = system.services();
     kestrova::NetworkDialUp dialUp;
@@ -121,6 +122,8 @@ int main(int argc, char *argv[])
     QObject::connect(&app, &kestrova::Application::finished, &qapp,
                      [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
 
+    // From the quit on, the farewell has 1.5 s and the whole end 1.75 s.
+    kestrova::QuitWatchdog::start(1750);
     kestrova::UnixSignals unixSignals;
     bool quitting = false;
     QObject::connect(&unixSignals, &kestrova::UnixSignals::terminationRequested, &app,
@@ -131,6 +134,7 @@ int main(int argc, char *argv[])
                              std::_Exit(128 + signalNumber);
                          }
                          quitting = true;
+                         std::fprintf(stderr, "Kestrova: quitting on signal %d.\n", signalNumber);
                          app.agentForm()->AgentQuit();
                      });
 

@@ -3,11 +3,12 @@
 # its target: start-up time and memory against the minimal Qt program, the
 # processor time left alone and while animating, the mail check against
 # Python's poplib on the same Dovecot, and the memory the first spoken
-# command adds (heard through a PulseAudio source).
+# command adds (heard through a PulseAudio source), and the time from SIGTERM
+# to the end of the process, left alone and with a mail check stalled.
 #   bench/all.sh [runs] [seconds]   (start-up runs, default 11; seconds left
 #                                    alone, default 60; builds first)
 # The figures come from bench/startup.sh, bench/idle_cpu.sh,
-# bench_mail_check and bench/voice_memory.sh, whose own outputs are kept in a folder it names.
+# bench_mail_check, bench/voice_memory.sh and bench/quit.sh, whose own outputs are kept in a folder it names.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 runs=${1:-11}
@@ -23,6 +24,8 @@ echo "Mail check of 1,000 messages ..." >&2
 build/bin/bench_mail_check 1000 > "$out/mail.txt"
 echo "Memory around the first spoken command ..." >&2
 bench/voice_memory.sh > "$out/voice_memory.txt" 2>&1 || true
+echo "Quitting, 5 runs each ..." >&2
+bench/quit.sh 5 > "$out/quit.txt" 2>&1 || true
 
 number() { # number <file> <line pattern> <n>: the n-th number on the line that matches
   awk -v pat="$2" -v n="$3" '$0 ~ pat { k = 0; for (i = 1; i <= NF; i++) { f = $i; sub(/%$/, "", f)
@@ -44,6 +47,9 @@ poplib=$(number "$out/mail.txt" 'python poplib' 1)
 # "resident at rest   60.8 MB", "resident after the first spoken command   78.2 MB"
 rest_mb=$(number "$out/voice_memory.txt" '^resident at rest' 1)
 spoken_mb=$(number "$out/voice_memory.txt" '^resident after the first spoken' 1)
+# "SIGTERM to exit, left alone   1607   14   1500   85   < 2000"
+quit_idle=$(number "$out/quit.txt" '^SIGTERM to exit, left alone' 1)
+quit_stalled=$(number "$out/quit.txt" '^SIGTERM to exit, check stalled' 1)
 
 row() { # row <figure> <value> <reference> <ratio or -> <target> <met?>
   printf '%-44s %12s %14s %8s %12s  %s\n' "$@"
@@ -70,5 +76,13 @@ if [ -n "$spoken_mb" ] && [ -n "$rest_mb" ]; then
 else
   row "resident after the first spoken command, MB" "-" "-" "-" "rest + 30 MB" "not measured (see voice_memory.txt)"
 fi
+for q in "left alone:$quit_idle" "mail check stalled:$quit_stalled"; do
+  v=${q#*:}
+  if [ -n "$v" ]; then
+    row "SIGTERM to exit, ${q%%:*}, ms" "$v" "-" "-" "< 2000" "$(verdict "$v" 'v < 2000')"
+  else
+    row "SIGTERM to exit, ${q%%:*}, ms" "-" "-" "-" "< 2000" "not measured (see quit.txt)"
+  fi
+done
 echo
 echo "The tools' own outputs: $out"

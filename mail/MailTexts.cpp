@@ -67,4 +67,25 @@ QString trustedCertificate(const QString &fingerprint)
     return QStringLiteral("Trusted certificate for this server, SHA-256 fingerprint\n%1").arg(twoLines(fingerprint));
 }
 
+QString passwordInFile(const QString &why)
+{
+    return QStringLiteral("No secret store can be used (%1): the password is kept in plain text in the settings file "
+                          "Kestrova.ini, which only you can read.")
+        .arg(why);
+}
+
+QString passwordNotSaved(const QString &why)
+{
+    return QStringLiteral("The new password was not saved: the secret store did not take it (%1). The password saved "
+                          "before is kept; press Save to try again.")
+        .arg(why);
+}
+
+QString passwordNotMoved(const QString &why)
+{
+    return QStringLiteral("The password could not be moved into the secret store (%1): it stays in the settings file "
+                          "Kestrova.ini, which only you can read.")
+        .arg(why);
+}
+
 } // namespace kestrova::mailtext

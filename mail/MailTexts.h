@@ -56,4 +56,15 @@ inline const QString PasswordUnavailableStatus =
 inline const QString PasswordUnavailableSpoken =
     QStringLiteral("I couldn't get your mail password from the secret store.");
 
+// Where the password is kept, and a save or a move that did not happen.
+inline const QString PasswordInStore = QStringLiteral("The password is kept in your desktop's secret store.");
+inline const QString PasswordInFileNoStore = QStringLiteral(
+    "This desktop has no secret store: the password is kept in plain text in the settings file Kestrova.ini, "
+    "which only you can read.");
+inline const QString PasswordSaving = QStringLiteral("Saving the password in your desktop's secret store...");
+// No store can be used, for the reason given.
+QString passwordInFile(const QString &why);
+QString passwordNotSaved(const QString &why);
+QString passwordNotMoved(const QString &why);
+
 } // namespace kestrova::mailtext

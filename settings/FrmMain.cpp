@@ -429,6 +429,15 @@ void FrmMain::ShowPage(int page)
 {
     for (int k = 0; k < PageCount; ++k)
         FrameOptions[k]->setVisible(k == page);
+    // The window grows to hold the page now shown (the mail page's
+    // certificate lines need more than most); it never shrinks here.
+    if (isVisible()) {
+        if (layout())
+            layout()->activate();
+        const int needed = heightForWidth(width()) > 0 ? heightForWidth(width()) : sizeHint().height();
+        if (height() < needed)
+            resize(width(), needed);
+    }
 }
 
 void FrmMain::TabStrip1_Click()

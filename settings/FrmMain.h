@@ -157,8 +157,13 @@ protected:
 
 private:
     void passwordArrived(const PasswordStore::Answer &answer);
+    // A password from before, moved into the store or not.
+    void passwordMoved(const QString &password, const PasswordStore::Written &written);
     void saveMailPassword(const QString &password);
-    void showPasswordPlace(bool secure);
+    void passwordSaved(const QString &password, const PasswordStore::Written &written);
+    // Without a store, `why` says why there is none (empty: the desktop has
+    // none).
+    void showPasswordPlace(bool secure, const QString &why = QString());
     // The settings file is readable by its owner only while it holds the
     // password.
     void protectSettingsFile();

@@ -279,18 +279,20 @@ void FrmMain::LoadMailSettings()
     watch.MailInterval = minutes;
 }
 
-void FrmMain::showPasswordPlace(bool secure)
+void FrmMain::showPasswordPlace(bool secure, const QString &why)
 {
-    LblPassStore->setText(secure ? QStringLiteral("The password is kept in your desktop's secret store.")
-                                 : QStringLiteral("This desktop has no secret store: the password is kept in "
-                                                  "plain text in the settings file Kestrova.ini."));
+    if (secure)
+        LblPassStore->setText(mailtext::PasswordInStore);
+    else if (why.isEmpty())
+        LblPassStore->setText(mailtext::PasswordInFileNoStore);
+    else
+        LblPassStore->setText(mailtext::passwordInFile(why));
 }
 
 // The password comes from the secret store when the desktop has one; one
-// left in the settings file from before is moved there first. Without a
-// store it is the plain setting. The store is asked without waiting: the
-// windows go on while it answers, and a check asked for meanwhile starts
-// when it has.
+// left in the settings file from before is moved there. Without a store it
+// is the plain setting. The store is never waited for: the windows go on
+// while it answers, and a check asked for meanwhile starts when it has.
 void FrmMain::ensureMailPassword()
 {
     if (m_password == Password::Loaded || m_password == Password::Fetching)
@@ -299,29 +301,41 @@ void FrmMain::ensureMailPassword()
     const QString plain = settings.read(App, MailSection, QStringLiteral("3"));
     PasswordStore *store = m_host.context().passwords;
     if (!store || !plain.isEmpty()) {
-        // From before, or no store to ask: the plain setting, moved into a
-        // secure store when there is one.
-        const bool secure = store && store->isSecure();
-        showPasswordPlace(secure);
-        QString error;
-        if (!secure) {
-            protectSettingsFile();
-        } else if (!store->write(PasswordKey, plain, &error)) {
-            qCWarning(lcMail).noquote()
-                << "the mail password stays in the settings file: the secret store refused it:" << error;
-            showPasswordPlace(false);
-            protectSettingsFile();
-        } else if (settings.write(App, MailSection, QStringLiteral("3"), QString())) {
-            qCInfo(lcMail) << "moved the mail password from the settings file into the secret store";
-        }
+        // No store to ask, or one from before: the plain setting, known now.
+        // It leaves the settings file only once the store has taken it.
         m_password = Password::Loaded;
         // Typed in before it was fetched (the window shown elsewhere): kept.
         if (TxtPass->text().isEmpty())
             TxtPass->setText(plain);
+        protectSettingsFile();
+        if (!store) {
+            showPasswordPlace(false);
+            return;
+        }
+        store->writeLater(PasswordKey, plain, this,
+                          [this, plain](const PasswordStore::Written &written) { passwordMoved(plain, written); });
         return;
     }
     m_password = Password::Fetching;
     store->readLater(PasswordKey, this, [this](const PasswordStore::Answer &answer) { passwordArrived(answer); });
+}
+
+void FrmMain::passwordMoved(const QString &password, const PasswordStore::Written &written)
+{
+    SettingsStore &settings = *m_host.context().settings;
+    if (written.ok) {
+        // Unless a save has put another one there meanwhile.
+        if (settings.read(App, MailSection, QStringLiteral("3")) == password
+            && settings.write(App, MailSection, QStringLiteral("3"), QString()))
+            qCInfo(lcMail) << "moved the mail password from the settings file into the secret store";
+        showPasswordPlace(true);
+    } else if (!written.secure) {
+        showPasswordPlace(false, written.error);
+    } else {
+        qCWarning(lcMail).noquote()
+            << "the mail password stays in the settings file: the secret store did not take it:" << written.error;
+        LblPassStore->setText(mailtext::passwordNotMoved(written.error));
+    }
 }
 
 void FrmMain::passwordArrived(const PasswordStore::Answer &answer)
@@ -330,7 +344,8 @@ void FrmMain::passwordArrived(const PasswordStore::Answer &answer)
         // Typed and saved meanwhile: that one stands.
     } else if (!answer.secure) {
         // No store after all: the plain setting, empty as read above.
-        showPasswordPlace(false);
+        showPasswordPlace(false, answer.error);
+        protectSettingsFile();
         m_password = Password::Loaded;
     } else if (answer.password) {
         showPasswordPlace(true);
@@ -357,25 +372,38 @@ void FrmMain::protectSettingsFile()
         qCWarning(lcMail).noquote() << "cannot make" << file << "readable by its owner only";
 }
 
-// Into the secret store, the setting left empty; where the store refuses
-// it, into the setting as before, so the password is never lost.
+// Into the secret store, without waiting for it; the setting is emptied
+// once the store has it. Where the store fails, or does not answer in time,
+// nothing is changed: the password stored before stays, and the page says
+// so. Without a store, into the setting as before.
 void FrmMain::saveMailPassword(const QString &password)
 {
-    SettingsStore &settings = *m_host.context().settings;
     PasswordStore *store = m_host.context().passwords;
-    if (store && store->isSecure()) {
-        QString error;
-        if (store->write(PasswordKey, password, &error)) {
-            settings.write(App, MailSection, QStringLiteral("3"), QString());
-            showPasswordPlace(true);
-            return;
-        }
-        qCWarning(lcMail).noquote()
-            << "the mail password is kept in the settings file: the secret store refused it:" << error;
-        showPasswordPlace(false);
+    if (!store) {
+        passwordSaved(password, {false, false, {}});
+        return;
     }
-    settings.write(App, MailSection, QStringLiteral("3"), password);
-    protectSettingsFile();
+    LblPassStore->setText(mailtext::PasswordSaving);
+    store->writeLater(PasswordKey, password, this,
+                      [this, password](const PasswordStore::Written &written) { passwordSaved(password, written); });
+}
+
+void FrmMain::passwordSaved(const QString &password, const PasswordStore::Written &written)
+{
+    SettingsStore &settings = *m_host.context().settings;
+    if (written.ok) {
+        if (!settings.read(App, MailSection, QStringLiteral("3")).isEmpty())
+            settings.write(App, MailSection, QStringLiteral("3"), QString());
+        showPasswordPlace(true);
+    } else if (!written.secure) {
+        settings.write(App, MailSection, QStringLiteral("3"), password);
+        protectSettingsFile();
+        showPasswordPlace(false, written.error);
+    } else {
+        qCWarning(lcMail).noquote() << "the mail password was not saved: the secret store did not take it:"
+                                    << written.error;
+        LblPassStore->setText(mailtext::passwordNotSaved(written.error));
+    }
 }
 
 void FrmMain::CmdSave_Click()

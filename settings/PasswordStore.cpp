@@ -1,13 +1,10 @@
 #include "PasswordStore.h"
 
-#include <QEventLoop>
+#include <QDir>
+#include <QFileInfo>
+#include <QLibrary>
 #include <QLoggingCategory>
 #include <QPointer>
-#include <QTimer>
-
-#include <memory>
-
-#include <qt6keychain/keychain.h>
 
 namespace kestrova {
 
@@ -15,150 +12,126 @@ namespace {
 
 Q_LOGGING_CATEGORY(lcSecrets, "kestrova.secrets")
 
-// Runs a job to its end, or until the time is up; the job's error, or
-// OtherError for a time-out. The job deletes itself once finished, also
-// when it outlasts the wait.
-QKeychain::Error runJob(QKeychain::Job *job, int timeoutMs, QString *errorText)
+const char ModuleFile[] = "libkestrova_secrets.so";
+
+// An answer for `context`, posted to its thread: it comes after the call
+// that asked has returned, and not at all once context is gone.
+template <class A>
+std::function<void(const A &)> deliverTo(QObject *context, std::function<void(const A &)> done)
 {
-    job->setAutoDelete(false);
-    QEventLoop loop;
-    bool done = false;
-    QObject::connect(job, &QKeychain::Job::finished, &loop, [&] { done = true; loop.quit(); });
-    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
-    job->start();
-    if (!done)
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
-    if (!done) {
-        if (errorText)
-            *errorText = QStringLiteral("the secret store did not answer");
-        // Left to finish on its own, telling nobody; it goes when it does.
-        QObject::disconnect(job, &QKeychain::Job::finished, nullptr, nullptr);
-        QObject::connect(job, &QKeychain::Job::finished, job, &QObject::deleteLater);
-        return QKeychain::OtherError;
-    }
-    const QKeychain::Error error = job->error();
-    if (error != QKeychain::NoError && errorText)
-        *errorText = job->errorString();
-    job->deleteLater();
-    return error;
+    QPointer<QObject> receiver(context);
+    return [receiver, done = std::move(done)](const A &answer) {
+        if (receiver)
+            QMetaObject::invokeMethod(receiver, [done, answer] { done(answer); }, Qt::QueuedConnection);
+    };
 }
 
 } // namespace
 
-void PasswordStore::readLater(const QString &key, QObject *context, std::function<void(const Answer &)> done)
+void PasswordStore::readLater(const QString &key, QObject *context, ReadDone done)
 {
-    Answer answer;
-    answer.secure = isSecure();
-    if (answer.secure)
-        answer.password = read(key, &answer.error);
-    QMetaObject::invokeMethod(context, [done = std::move(done), answer] { done(answer); }, Qt::QueuedConnection);
-}
-
-void KeychainPasswordStore::readLater(const QString &key, QObject *context, std::function<void(const Answer &)> done)
-{
-    if (m_secure == false) {
-        QMetaObject::invokeMethod(context, [done = std::move(done)] { done(Answer{std::nullopt, false, {}}); },
-                                  Qt::QueuedConnection);
+    ReadDone answer = deliverTo(context, std::move(done));
+    if (const auto pending = m_writing.constFind(key); pending != m_writing.cend()) {
+        // What the store will hold once it has answered.
+        answer(Answer{pending->last(), true, {}});
         return;
     }
-    auto *job = new QKeychain::ReadPasswordJob(Service);
-    job->setKey(key);
-    job->setAutoDelete(false);
-    // Whichever comes first, the job's end or the time-out, answers; the
-    // other finds nothing left to do.
-    auto pending = std::make_shared<std::function<void(const Answer &)>>(std::move(done));
-    QPointer<QObject> receiver(context);
-    auto answer = [pending, receiver](const Answer &a) {
-        if (!*pending)
-            return;
-        const auto call = std::move(*pending);
-        *pending = nullptr;
-        if (receiver)
-            call(a);
-    };
-    auto *timer = new QTimer(job);
-    timer->setSingleShot(true);
-    QObject::connect(timer, &QTimer::timeout, context, [answer] {
-        qCWarning(lcSecrets) << "the secret store did not answer in time";
-        answer(Answer{std::nullopt, true, QStringLiteral("the secret store did not answer")});
-    });
-    QObject::connect(job, &QKeychain::Job::finished, job, [this, job, answer] {
-        const QKeychain::Error error = job->error();
-        Answer a;
-        if (error == QKeychain::NoError) {
-            a.password = job->textData();
-            m_secure = true;
-        } else if (error == QKeychain::EntryNotFound) {
-            a.password = QString();
-            m_secure = true;
-        } else if (!m_secure.has_value() && error != QKeychain::AccessDenied) {
-            // The first contact, and nobody answers for a store (no session
-            // bus, no secret service on it): as isSecure() has it, the
-            // password is the plain setting, for the whole run. A store
-            // that refused, or did not answer in time, is a failed read.
-            a.secure = false;
-            m_secure = false;
-            qCInfo(lcSecrets).noquote() << "no secret store on this desktop (" + job->errorString()
-                                               + "): the mail password is kept in the settings file";
-        } else {
-            a.error = job->errorString();
+    read(key, std::move(answer));
+}
+
+void PasswordStore::writeLater(const QString &key, const QString &password, QObject *context, WriteDone done)
+{
+    track(key, password, context, std::move(done),
+          [this, key, password](WriteDone finished) { write(key, password, std::move(finished)); });
+}
+
+void PasswordStore::removeLater(const QString &key, QObject *context, WriteDone done)
+{
+    track(key, QString(), context, std::move(done), [this, key](WriteDone finished) { remove(key, std::move(finished)); });
+}
+
+void PasswordStore::track(const QString &key, const QString &password, QObject *context, WriteDone done,
+                          const std::function<void(WriteDone)> &start)
+{
+    m_writing[key].append(password);
+    WriteDone answer = deliverTo(context, std::move(done));
+    start([this, key, answer](const Written &written) {
+        auto pending = m_writing.find(key);
+        if (pending != m_writing.end()) {
+            pending->removeFirst();
+            if (pending->isEmpty())
+                m_writing.erase(pending);
         }
-        answer(a);
-        job->deleteLater();
+        answer(written);
     });
-    timer->start(m_timeoutMs);
-    job->start();
 }
 
-bool KeychainPasswordStore::isSecure()
+SecretStoreModule::SecretStoreModule(QStringList folders, int timeoutMs)
+    : m_folders(std::move(folders)), m_timeoutMs(timeoutMs)
 {
-    if (!m_secure) {
-        // Asking for a key that is not there tells whether anyone answers.
-        QString error;
-        auto *job = new QKeychain::ReadPasswordJob(Service);
-        job->setKey(QStringLiteral("probe"));
-        const QKeychain::Error result = runJob(job, m_timeoutMs, &error);
-        m_secure = result == QKeychain::NoError || result == QKeychain::EntryNotFound;
-        if (*m_secure)
-            qCInfo(lcSecrets) << "the mail password is kept in the desktop's secret store";
-        else
-            qCInfo(lcSecrets).noquote() << "no secret store on this desktop (" + error + "): the mail password is kept in the settings file";
+}
+
+// The module stays loaded to the end of the program (QtKeychain's D-Bus
+// connection is not made to be unloaded); only the store it made goes.
+SecretStoreModule::~SecretStoreModule() = default;
+
+QStringList SecretStoreModule::defaultFolders(const QString &programDir)
+{
+    return {programDir, QDir::cleanPath(programDir + QStringLiteral("/../lib/kestrova"))};
+}
+
+PasswordStore *SecretStoreModule::module()
+{
+    if (m_tried)
+        return m_loaded.get();
+    m_tried = true;
+    QStringList reasons;
+    for (const QString &folder : std::as_const(m_folders)) {
+        const QString path = QDir(folder).filePath(QString::fromLatin1(ModuleFile));
+        if (!QFileInfo::exists(path))
+            continue;
+        QLibrary library(path);
+        auto create = reinterpret_cast<KestrovaCreatePasswordStore>(library.resolve("kestrovaCreatePasswordStore"));
+        if (!create) {
+            reasons << library.errorString();
+            continue;
+        }
+        m_loaded.reset(create(m_timeoutMs));
+        if (m_loaded) {
+            qCInfo(lcSecrets).noquote() << "loaded the secret store module" << path;
+            return m_loaded.get();
+        }
     }
-    return *m_secure;
+    m_missing = reasons.isEmpty() ? QStringLiteral("Kestrova's secret store module (%1) is not installed")
+                                        .arg(QString::fromLatin1(ModuleFile))
+                                  : QStringLiteral("Kestrova's secret store module did not load");
+    qCWarning(lcSecrets).noquote() << m_missing + (reasons.isEmpty() ? QString() : QStringLiteral(": ") + reasons.join(QStringLiteral("; ")))
+                                   << "- the mail password is kept in the settings file";
+    return nullptr;
 }
 
-std::optional<QString> KeychainPasswordStore::read(const QString &key, QString *error)
+void SecretStoreModule::read(const QString &key, ReadDone done)
 {
-    auto *job = new QKeychain::ReadPasswordJob(Service);
-    job->setKey(key);
-    QString text;
-    QString password;
-    QObject::connect(job, &QKeychain::Job::finished, job, [&password, job] { password = job->textData(); });
-    const QKeychain::Error result = runJob(job, m_timeoutMs, &text);
-    if (result == QKeychain::EntryNotFound)
-        return QString();
-    if (result != QKeychain::NoError) {
-        if (error)
-            *error = text;
-        return std::nullopt;
-    }
-    return password;
+    if (PasswordStore *store = module())
+        store->readLater(key, &m_receiver, std::move(done));
+    else
+        done(Answer{std::nullopt, false, m_missing});
 }
 
-bool KeychainPasswordStore::write(const QString &key, const QString &password, QString *error)
+void SecretStoreModule::write(const QString &key, const QString &password, WriteDone done)
 {
-    auto *job = new QKeychain::WritePasswordJob(Service);
-    job->setKey(key);
-    job->setTextData(password);
-    return runJob(job, m_timeoutMs, error) == QKeychain::NoError;
+    if (PasswordStore *store = module())
+        store->writeLater(key, password, &m_receiver, std::move(done));
+    else
+        done(Written{false, false, m_missing});
 }
 
-bool KeychainPasswordStore::remove(const QString &key, QString *error)
+void SecretStoreModule::remove(const QString &key, WriteDone done)
 {
-    auto *job = new QKeychain::DeletePasswordJob(Service);
-    job->setKey(key);
-    const QKeychain::Error result = runJob(job, m_timeoutMs, error);
-    return result == QKeychain::NoError || result == QKeychain::EntryNotFound;
+    if (PasswordStore *store = module())
+        store->removeLater(key, &m_receiver, std::move(done));
+    else
+        done(Written{false, false, m_missing});
 }
 
 } // namespace kestrova

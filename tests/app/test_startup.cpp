@@ -46,6 +46,7 @@ private Q_SLOTS:
     void quitCuttingTheTourOfferShort();
     void clickDuringTheFarewellStillQuits_data();
     void clickDuringTheFarewellStillQuits();
+    void farewellThatNeverEndsIsCutShort();
     void clickDuringTheIntroductionStillOffersTheTour_data();
     void clickDuringTheIntroductionStillOffersTheTour();
 
@@ -430,6 +431,32 @@ void TestStartup::clickDuringTheFarewellStillQuits()
     // reports as stopped, and the program ends all the same.
     Q_EMIT c.click(character::LeftButton, 0, 5, 5);
     QCOMPARE(finished.count(), 1);
+    QCOMPARE(run.service.calls, QStringList({"Load default", "Unload default"}));
+    QCOMPARE(run.app->forms().count(), 0);
+}
+
+// A farewell or hide that does not end (a voice that never reports, a hide
+// animation that hangs) is cut short once the quit's deadline has passed:
+// both are reported as stopped, and the program ends all the same.
+void TestStartup::farewellThatNeverEndsIsCutShort()
+{
+    Run run(settingsDir());
+    QSignalSpy finished(run.app.get(), &Application::finished);
+    run.app->Main();
+    RecordingCharacter &c = run.character();
+    c.completeAll();
+    run.app->agentForm()->AgentQuit();
+    const auto hide = run.app->agentForm()->quitRequest();
+    QVERIFY(!hide.isNull());
+    QSignalSpy completions(&c, &character::Character::requestComplete);
+    // Not before the deadline: the farewell is said when it can be.
+    QTest::qWait(AgentForm::QuitDeadlineMs / 2);
+    QCOMPARE(finished.count(), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, AgentForm::QuitDeadlineMs * 3);
+    QCOMPARE(c.log.mid(c.log.lastIndexOf("Hide")), QStringList({"Hide", "StopAll"}));
+    // The farewell speech and then the hide, each reported once.
+    QCOMPARE(completions.count(), 2);
+    QCOMPARE(completions.at(1).at(0).value<character::Request>(), hide);
     QCOMPARE(run.service.calls, QStringList({"Load default", "Unload default"}));
     QCOMPARE(run.app->forms().count(), 0);
 }

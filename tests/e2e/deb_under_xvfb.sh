@@ -32,6 +32,8 @@ for needed in qt6-qpa-plugins pocketsphinx-en-us libqt6widgets6 libqt6texttospee
   check "it depends on $needed" grep -q "$needed" <<<"$depends"
 done
 check "it does not depend on the office" bash -c "! grep -qE 'libreoffice|libuno' <<<'$depends'"
+check "it holds the secret store module" bash -c "dpkg-deb -c '$deb' | grep '/usr/lib/kestrova/libkestrova_secrets.so$' >/dev/null"
+check "and depends on QtKeychain for it" grep -q libqt6keychain <<<"$depends"
 check "it holds no tests" bash -c "! dpkg-deb -c '$deb' | grep -qE 'test_|/tests/'"
 check "its files are owned by root" bash -c "! dpkg-deb -c '$deb' | awk '{print \$2}' | grep -qv '^root/root$'"
 if [ -n "$writer" ]; then
@@ -66,6 +68,12 @@ cd /
 check "the installed program shows the character" start installed
 check "and speaks its greeting" wait_for "$log" "The time is " 20
 check "the log names no missing data" bash -c "! grep -qiE 'cannot (open|read|load)|not found' '$log'"
+check "the secret store module is not loaded at start" bash -c "! grep -q libkestrova_secrets /proc/$app_pid/maps"
+# A spoken mail check needs the password: the installed program finds its
+# module then (no server is set, so the check itself fails at once).
+listen_and_type "check mail"
+check "the password's first use loads the installed module" bash -c "for i in \$(seq 100); do grep -q /usr/lib/kestrova/libkestrova_secrets.so /proc/$app_pid/maps && exit 0; sleep 0.1; done; exit 1"
+check "and the log names no missing module" bash -c "! grep -q 'secret store module' '$log' || grep -q 'loaded the secret store module /usr/lib/kestrova/' '$log'"
 listen_and_type help
 check "typing help opens the installed help pages" wait_for "$opened" "/usr/lib/kestrova/help/index.html" 15
 stop; rc=$?

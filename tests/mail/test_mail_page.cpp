@@ -414,6 +414,31 @@ private Q_SLOTS:
         QVERIFY(script.security().trustedCertificate.isEmpty());
     }
 
+    // A trusted certificate's fingerprint is compared by eye: the whole of
+    // it shows when the mail page comes up in a window made for a smaller
+    // page.
+    void wholeFingerprintShowsOnThePage()
+    {
+        const QString fingerprint = QStringLiteral("3F:9A:12:C4:7B:E0:55:2D:91:6C:A8:0B:F3:47:DE:21:"
+                                                   "6A:B9:04:CC:78:E2:1F:5D:93:A6:0E:B1:4C:D7:28:F5");
+        m_run->settings.write("Kestrova", "Mail", "1", "home.example.org");
+        m_run->settings.write("Kestrova", "Mail", "SecurityFor", "home.example.org");
+        m_run->settings.write("Kestrova", "Mail", "TrustedCertificate", fingerprint);
+        FrmMain *w = start();
+        w->ShowPage(FrmMain::AgentPage);
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w));
+        w->ShowPage(FrmMain::MailPage);
+        QCoreApplication::processEvents();
+        QLabel *label = w->LblCertificate;
+        QVERIFY(label->isVisible());
+        QVERIFY2(label->text().contains(fingerprint.right(23)), qPrintable(label->text()));
+        QVERIFY2(label->height() >= label->heightForWidth(label->width()),
+                 qPrintable(QStringLiteral("%1 < %2").arg(label->height()).arg(label->heightForWidth(label->width()))));
+        QVERIFY(w->FrameOptions[FrmMain::MailPage]->rect().contains(
+            label->geometry().translated(label->parentWidget()->mapTo(w->FrameOptions[FrmMain::MailPage], QPoint()))));
+    }
+
     void plainLogOnIsAllowedPerServer()
     {
         auto &script = m_run->platform.mailboxes.script;
