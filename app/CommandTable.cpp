@@ -29,6 +29,11 @@ QList<CommandEntry> commandTable(const ActionRegistry &actions, const QString &f
     }
     for (int k = 0; k < 10; ++k)
         t.append(namedCommand(siteNames.value(k)));
+    // Spoken actions added since, after the sites in the order registered.
+    const QStringList ordered = commandOrder();
+    for (const Action &a : actions.all())
+        if (!a.voice.isEmpty() && !ordered.contains(a.id))
+            t.append(CommandEntry{a.id, a.caption, a.voice, a.inMenu, a.guarded});
     return t;
 }
 

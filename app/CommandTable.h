@@ -26,8 +26,8 @@ inline const QString GuardedConfidenceText = QStringLiteral("I didn't understand
 // The character's commands in the order they are registered: the spoken
 // actions (caption, voice, menu flag and prompt as their modules registered
 // them), with the first office program after "Wordpad" and the ten
-// favourite sites at the end, each named, captioned and voiced by its own
-// name.
+// favourite sites after "NewMail", each named, captioned and voiced by its
+// own name; then any other spoken action, in the order registered.
 QList<CommandEntry> commandTable(const ActionRegistry &actions, const QString &firstOfficeName,
                                  const QStringList &siteNames);
 

@@ -54,11 +54,15 @@ std::vector<VoiceCommand> programCommands()
             {"Wordpad", "[show|open|run]wordpad[program|application]"},
             {"Word", "[start|open|run]word"},
             {"New Document", "[start|open|run]word doc"},
+            {"Read Selection", "[read|speak]selection"},
             {"Check Mail", "[check][e]mail"},
             {"NewMail", "[new][e]mail"},
             {"BBC News", "BBC News"},
             {"Gmail", "Gmail"},
-            {"", ""}};
+            {"", ""},
+            {"Read Selected Text", "(read|speak)[the]selected text|read this"},
+            {"What Time", "what time is it[now]|(what is|whats)the time[now]|tell me the time"},
+            {"What Date", "(what is|whats)[the|todays]date[today]|what day is it[today]|tell me the date"}};
 }
 
 } // namespace
@@ -349,6 +353,13 @@ void TestSpeech::recognisesCommands_data()
     QTest::newRow("mail") << "check email" << "Check Mail";
     // "..." in the grammar takes the words around the command.
     QTest::newRow("words around a command") << "show me the general menu please" << "General";
+    // The questions and the selection, beside the word processor's "read
+    // selection".
+    QTest::newRow("what time is it") << "what time is it" << "What Time";
+    QTest::newRow("what's the date") << "what's the date" << "What Date";
+    QTest::newRow("what day is it") << "what day is it" << "What Date";
+    QTest::newRow("read this") << "read this" << "Read Selected Text";
+    QTest::newRow("read selection") << "read selection" << "Read Selection";
 }
 
 void TestSpeech::recognisesCommands()
@@ -375,6 +386,9 @@ void TestSpeech::otherSpeechIsRejected_data()
     QTest::newRow("a long sentence") << "my sister lives in a small town by the sea";
     // Shares words with commands ("open", "window", "file") without being one.
     QTest::newRow("command words in a sentence") << "please open the window in the kitchen";
+    // Questions that begin as the time and date ones do.
+    QTest::newRow("what is the weather") << "what is the weather";
+    QTest::newRow("tell me the way") << "can you tell me the way to the station";
 }
 
 void TestSpeech::otherSpeechIsRejected()
