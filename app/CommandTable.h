@@ -16,6 +16,7 @@ struct CommandEntry {
     QString voice;
     bool inMenu = false;       // listed in the character's popup menu
     bool guarded = false;      // weak matches are answered with the prompt below
+    bool drastic = false;      // starts a program or quits: heard only on strong evidence
 };
 
 // The confidence at or below which a guarded command is not taken, and what
@@ -40,7 +41,8 @@ QStringList commandOrder();
 inline constexpr int FirstOfficeCommand = 19;
 inline constexpr int FirstSiteCommand = 26;
 
-// A command named, captioned and voiced by the user's own name.
+// A command named, captioned and voiced by the user's own name; it opens a
+// program or a site, so it is drastic.
 CommandEntry namedCommand(const QString &name);
 
 } // namespace kestrova

@@ -96,6 +96,13 @@ void TestCommands::registration()
         QCOMPARE(commands.item(n)->confidence, -60);
         QCOMPARE(commands.item(n)->confidenceText, QString("I didn't understand your request"));
     }
+    // Those that start a program or quit are heard only on strong evidence.
+    QStringList strict;
+    for (const auto &c : commands.all())
+        if (c.strict)
+            strict << c.name;
+    QCOMPARE(strict, QStringList({"Quit", "Help", "Calculator", "CD Player", "Notepad", "Wordpad", "Word",
+                                  "New Document", "NewMail"}));
     QCOMPARE(commands.item("aco")->confidence, 0);
     QVERIFY(commands.item("aco")->confidenceText.isEmpty());
     QVERIFY(commands.visible());
@@ -108,6 +115,7 @@ void TestCommands::registration()
     QCOMPARE(table.at(19).voice, QString("Spreadsheet"));
     QCOMPARE(table.at(26).caption, QString("News"));
     QCOMPARE(table.at(27).name, QString("Weather"));
+    QVERIFY(table.at(19).drastic && table.at(26).drastic);
     QCOMPARE(table.at(36).name, QString("Read Selected Text"));
     QCOMPARE(table.at(38).caption, QString("What's the Date"));
 }

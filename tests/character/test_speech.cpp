@@ -88,6 +88,8 @@ private Q_SLOTS:
     void recognisesCommands();
     void otherSpeechIsRejected_data();
     void otherSpeechIsRejected();
+    void strictCommandsNeedASureHearing_data();
+    void strictCommandsNeedASureHearing();
     void silenceIsNoCommand();
     void unusableGrammarKeepsTheRest();
     void pronouncingDictionary();
@@ -403,6 +405,45 @@ void TestSpeech::otherSpeechIsRejected()
     QVERIFY(heard.speech);
     QVERIFY2(heard.command.isEmpty() || heard.confidence <= -60,
              qPrintable(QString("heard \"%1\" as %2 at %3").arg(heard.words, heard.command).arg(heard.confidence)));
+}
+
+// "Quit" made strict, as the program makes the commands that start a
+// program or quit: a sure hearing still quits, a middling one that would
+// have been taken is not understood.
+void TestSpeech::strictCommandsNeedASureHearing_data()
+{
+    QTest::addColumn<QString>("phrase");
+    QTest::addColumn<bool>("takenWhenStrict");
+    QTest::newRow("quit program") << "quit program" << true;
+    QTest::newRow("quick") << "quick" << false;
+    QTest::newRow("quit it") << "quit it" << false;
+}
+
+void TestSpeech::strictCommandsNeedASureHearing()
+{
+    QFETCH(QString, phrase);
+    QFETCH(bool, takenWhenStrict);
+    QString error;
+    const auto samples = readWav16kMono(say(phrase), &error);
+    QVERIFY2(samples, qPrintable(error));
+    const Recognition plain = recognizeSamples(*m_recognizer, *samples);
+    QCOMPARE(plain.command, QStringLiteral("Quit"));
+    QVERIFY2(plain.confidence > NotUnderstoodConfidence, qPrintable(QString::number(plain.confidence)));
+
+    std::vector<VoiceCommand> commands = programCommands();
+    for (VoiceCommand &c : commands)
+        c.strict = c.name == u"Quit";
+    QVERIFY(m_recognizer->setCommands(commands));
+    const Recognition strict = recognizeSamples(*m_recognizer, *samples);
+    QVERIFY(m_recognizer->setCommands(programCommands()));
+    QCOMPARE(strict.command, QStringLiteral("Quit"));
+    if (takenWhenStrict) {
+        QCOMPARE(strict.confidence, plain.confidence);
+        QVERIFY(strict.confidence > StrictConfidence);
+    } else {
+        QVERIFY2(plain.confidence <= StrictConfidence, qPrintable(QString::number(plain.confidence)));
+        QVERIFY2(strict.confidence <= NotUnderstoodConfidence, qPrintable(QString::number(strict.confidence)));
+    }
 }
 
 void TestSpeech::silenceIsNoCommand()
