@@ -281,6 +281,7 @@ void AgentForm::SetCommands()
     for (const CommandEntry &c : table) {
         if (!commands->add(c.name, c.caption, c.voice, true, c.inMenu))
             continue;
+        commands->item(c.name)->strict = c.drastic;
         if (c.guarded) {
             character::Command *added = commands->item(c.name);
             added->confidenceText = GuardedConfidenceText;

@@ -16,6 +16,7 @@ struct CommandEntry {
     QString voice;
     bool inMenu = false;       // listed in the character's popup menu
     bool guarded = false;      // weak matches are answered with the prompt below
+    bool drastic = false;      // starts a program or quits: heard only on strong evidence
 };
 
 // The confidence at or below which a guarded command is not taken, and what
@@ -26,8 +27,8 @@ inline const QString GuardedConfidenceText = QStringLiteral("I didn't understand
 // The character's commands in the order they are registered: the spoken
 // actions (caption, voice, menu flag and prompt as their modules registered
 // them), with the first office program after "Wordpad" and the ten
-// favourite sites at the end, each named, captioned and voiced by its own
-// name.
+// favourite sites after "NewMail", each named, captioned and voiced by its
+// own name; then any other spoken action, in the order registered.
 QList<CommandEntry> commandTable(const ActionRegistry &actions, const QString &firstOfficeName,
                                  const QStringList &siteNames);
 
@@ -40,7 +41,8 @@ QStringList commandOrder();
 inline constexpr int FirstOfficeCommand = 19;
 inline constexpr int FirstSiteCommand = 26;
 
-// A command named, captioned and voiced by the user's own name.
+// A command named, captioned and voiced by the user's own name; it opens a
+// program or a site, so it is drastic.
 CommandEntry namedCommand(const QString &name);
 
 } // namespace kestrova

@@ -1,8 +1,8 @@
 // How well the spoken-command recogniser hears the command table: decodes
 // every file of a synthetic corpus (bench/speech/make_corpus.sh) and prints
 // the share of commands heard right and wrong, the share of other speech,
-// silence and noise taken for a command, and the time to a result, each
-// beside its target.
+// silence and noise taken for a command (and for one that starts a program
+// or quits), and the time to a result, each beside its target.
 //   bench_voice_commands [--dump <file.tsv>] <corpus-dir>
 // A corpus folder without an index is filled with the bench set first.
 // --dump writes one line per file (gap, confidence, words, command, the
@@ -207,7 +207,7 @@ int main(int argc, char **argv)
     std::vector<kestrova::character::VoiceCommand> commands;
     for (const kestrova::CommandEntry &e : table)
         if (!e.voice.isEmpty())
-            commands.push_back({e.name, e.voice});
+            commands.push_back({e.name, e.voice, e.drastic});
     QStringList problems;
     clock.restart();
     if (!recognizer->setCommands(commands, &problems)) {
@@ -345,6 +345,27 @@ int main(int argc, char **argv)
         QStringLiteral("<= 0.1"), rtf <= 0.1);
     print(QStringLiteral("    %1 %2").arg(QStringLiteral("decode time per file, mean"), -50)
               .arg(QString::number(items.empty() ? 0 : decodeMs / double(items.size()), 'f', 0) + QStringLiteral(" ms"), 9));
+
+    // The commands that start a program or quit, heard only on strong
+    // evidence: how many of them are still heard, and how much other
+    // speech, silence and noise starts something.
+    QStringList drastic;
+    for (const kestrova::CommandEntry &e : table)
+        if (e.drastic && !e.voice.isEmpty())
+            drastic << e.name;
+    int drasticSaid = 0, drasticRight = 0, othersStarting = 0;
+    for (const Item &item : items) {
+        if (item.kind == u"command" && drastic.contains(item.command)) {
+            ++drasticSaid;
+            drasticRight += item.right();
+        } else if (item.kind != u"command" && item.kind != u"unreadable") {
+            othersStarting += item.accepted() && drastic.contains(item.heard.command);
+        }
+    }
+    print(QStringLiteral("    %1 %2").arg(QStringLiteral("commands that start a program or quit, right (%1)").arg(drasticSaid), -50)
+              .arg(percent(drasticRight, drasticSaid), 9));
+    row(QStringLiteral("other speech, silence and noise starting a program"),
+        QStringLiteral("%1 of %2").arg(othersStarting).arg(all.others), QStringLiteral("0"), othersStarting == 0);
 
     print(QString());
     print(QStringLiteral("  %1 %2 %3 %4 %5").arg(QStringLiteral("voice variant"), -32)

@@ -207,7 +207,7 @@ int main(int argc, char **argv)
     std::vector<VoiceCommand> commands;
     for (const kestrova::CommandEntry &e : benchCommandTable(QStringLiteral("Writer"), {QStringLiteral("BBC News"), QStringLiteral("Weather"), QStringLiteral("Gmail")}))
         if (!e.voice.isEmpty())
-            commands.push_back({e.name, e.voice});
+            commands.push_back({e.name, e.voice, e.drastic});
 
     PacedSource *current = nullptr;
     std::vector<std::int16_t> next;

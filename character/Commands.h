@@ -16,6 +16,7 @@ struct Command {
     bool visible = true;      // listed in the character's popup menu
     int confidence = 0;       // a match at or below this shows confidenceText
     QString confidenceText;
+    bool strict = false;      // spoken, taken only on strong evidence
 };
 
 // The command list of a character. Names are unique; adding a name that is

@@ -465,8 +465,12 @@ bool CommandMatcher::add(const QString &name, const QString &grammar, QString *e
 
 bool CommandMatcher::namesAnotherCommand(const Entry &best, const QString &word) const
 {
-    // Short words ("a", "to", "my", letters of "a c o") say too little.
-    if (word.size() < 3 || best.words.contains(word))
+    // Short words ("a", "to", "my", letters of "a c o") say too little, and
+    // so do the articles and question words some grammars hold: "open the
+    // calendar" is the calendar though "what is the time" has a "the".
+    static const QStringList saysLittle = {QStringLiteral("the"), QStringLiteral("this"), QStringLiteral("that"),
+                                           QStringLiteral("what"), QStringLiteral("whats"), QStringLiteral("now")};
+    if (word.size() < 3 || saysLittle.contains(word) || best.words.contains(word))
         return false;
     for (const Entry &e : m_entries)
         if (&e != &best && e.words.contains(word))

@@ -34,7 +34,7 @@ void registerLaunchActions(ActionRegistry &actions, Host &host)
     actions.add({"My Office", "My Office", "[...]Office menu[...]", true, true, popup(&FrmMenus::MnuMyOffice)});
     actions.add({"Internet", "Internet", "[...](inter net|internet|net|web) menu[...]", true, true,
                  popup(&FrmMenus::MnuWeb)});
-    actions.add({"Help", "Help", "[show|open|run|get]help", true, true, [h] { HelpBook::Open(*h); }});
+    actions.add(drastic({"Help", "Help", "[show|open|run|get]help", true, true, [h] { HelpBook::Open(*h); }}));
     // Said, "aco" does nothing; the menu's "A.C.O" shows the character
     // service's own options.
     actions.add({"aco", "ACO", "[open|show]a c o", false, false, [] {}});
@@ -44,23 +44,25 @@ void registerLaunchActions(ActionRegistry &actions, Host &host)
     actions.add({"Version", "Version", QString(), false, false, menus(&FrmMenus::MnuVersion_Click)});
     actions.add({"Open File", "Open File", "[show|open]file[window|dialog]", false, false,
                  [h] { h->frmOpen()->show(); }});
-    actions.add({"Calculator", "Calculator", "[show|open|run]calculator[program|application]", false, false,
-                 menus(&FrmMenus::MnuCalc_Click)});
-    actions.add({"CD Player", "CD Player", "[show|open|run]cd player[program|application]", false, false,
-                 menus(&FrmMenus::MnuCDPlayer_Click)});
-    actions.add({"Notepad", "Notepad", "[show|open|run]notepad[program|application]", false, false,
-                 menus(&FrmMenus::MnuNotepad_Click)});
-    actions.add({"Wordpad", "Wordpad", "[show|open|run]wordpad[program|application]", false, false,
-                 menus(&FrmMenus::MnuWordpad_Click)});
-    actions.add({"Word", "Open Word", "[start|open|run]word", false, false, [h] { h->wordControls().OpenWord(); }});
-    actions.add({"New Document", "New Document", "[start|open|run]word doc", false, false,
-                 [h] { h->wordControls().NewDocument(); }});
+    // Those that start a program are drastic: heard only on strong evidence.
+    actions.add(drastic({"Calculator", "Calculator", "[show|open|run]calculator[program|application]", false, false,
+                         menus(&FrmMenus::MnuCalc_Click)}));
+    actions.add(drastic({"CD Player", "CD Player", "[show|open|run]cd player[program|application]", false, false,
+                         menus(&FrmMenus::MnuCDPlayer_Click)}));
+    actions.add(drastic({"Notepad", "Notepad", "[show|open|run]notepad[program|application]", false, false,
+                         menus(&FrmMenus::MnuNotepad_Click)}));
+    actions.add(drastic({"Wordpad", "Wordpad", "[show|open|run]wordpad[program|application]", false, false,
+                         menus(&FrmMenus::MnuWordpad_Click)}));
+    actions.add(drastic({"Word", "Open Word", "[start|open|run]word", false, false,
+                         [h] { h->wordControls().OpenWord(); }}));
+    actions.add(drastic({"New Document", "New Document", "[start|open|run]word doc", false, false,
+                         [h] { h->wordControls().NewDocument(); }}));
     actions.add({"Read Selection", "Read Selection", "[read|speak]selection", false, false,
                  [h] { h->wordControls().ReadSelection(); }});
     actions.add({"Search the Internet", "Search the Internet", "[start|new][inter net]search", false, false,
                  [h] { h->frmSearch()->show(); }});
-    actions.add({"NewMail", "New Mail", "[new][e]mail", false, false,
-                 [h] { Execute::ShellOpen(*h, QStringLiteral("mailto:")); }});
+    actions.add(drastic({"NewMail", "New Mail", "[new][e]mail", false, false,
+                         [h] { Execute::ShellOpen(*h, QStringLiteral("mailto:")); }}));
     actions.add({"Kestrova", "Kestrova", QString(), false, false, [h] { Execute::ShellOpen(*h, HomePageAddress); }});
 
     // The user's programs and sites: what the slot holds when it is asked

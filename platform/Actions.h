@@ -26,7 +26,18 @@ struct Action {
     // action (after telling the user why); a spoken command goes straight
     // to the handler.
     std::function<bool()> menuGuard;
+    // It starts a program or ends this one: heard only on strong evidence,
+    // so that a sentence in the room that sounds a little like it does not
+    // start anything.
+    bool drastic = false;
 };
+
+// The action, marked as starting a program or quitting.
+inline Action drastic(Action action)
+{
+    action.drastic = true;
+    return action;
+}
 
 // How an action was asked for.
 enum class Asked { Spoken, FromMenu };

@@ -316,6 +316,13 @@ QString SystemClipboard::text() const
     return QGuiApplication::clipboard()->text();
 }
 
+QString SystemClipboard::selectedText() const
+{
+    // Asked of the selection's owner each time: X11 keeps no copy of it.
+    const QClipboard *clipboard = QGuiApplication::clipboard();
+    return clipboard->text(clipboard->supportsSelection() ? QClipboard::Selection : QClipboard::Clipboard);
+}
+
 SystemPlatform::SystemPlatform()
 {
     m_services.clock = &m_clock;

@@ -88,6 +88,7 @@ public:
 class SystemClipboard final : public Clipboard {
 public:
     QString text() const override;
+    QString selectedText() const override;
 };
 
 // The real platform services of a running program.

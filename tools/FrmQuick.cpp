@@ -6,7 +6,7 @@
 #include "Forms.h"
 #include "Host.h"
 #include "UserModel.h"
-#include "SpeechText.h"
+#include "ToolsActions.h"
 
 #include <QCloseEvent>
 #include <QHash>
@@ -81,7 +81,11 @@ FrmQuick::FrmQuick(Host &host) : QWidget(nullptr), m_host(host)
               {{"Run", "run"}, {"New Document", "doc"}, {"Read Selection", "read"}, {"My Office", "myoffice"}});
     Toolbar->addSeparator();
     addButton(QStringLiteral("agent"), QStringLiteral("Agent Options"),
-              {{"Show", "show"}, {"Hide", "hide"}, {"Change", "change"}, {"Read Clipboard", "clipboard"}});
+              {{"Show", "show"},
+               {"Hide", "hide"},
+               {"Change", "change"},
+               {"Read Clipboard", "clipboard"},
+               {"Read Selected Text", "selection"}});
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(2, 2, 2, 2);
@@ -167,6 +171,7 @@ void FrmQuick::Toolbar_ButtonMenuClick(const QString &key)
         {QStringLiteral("search"), QStringLiteral("Search the Internet")},
         {QStringLiteral("mail"), QStringLiteral("Check Mail")},
         {QStringLiteral("myoffice"), QStringLiteral("My Office")},
+        {QStringLiteral("selection"), QStringLiteral("Read Selected Text")},
     };
     character::CharacterRef &agent = m_host.agent();
     if (const auto id = items.constFind(key); id != items.constEnd()) {
@@ -176,11 +181,8 @@ void FrmQuick::Toolbar_ButtonMenuClick(const QString &key)
     } else if (key == u"hide") {
         agent.Hide();
     } else if (key == u"clipboard") {
-        if (!agent.Visible())
-            agent.Show();
-        agent.Play(QStringLiteral("Read"));
         const Clipboard *clipboard = m_host.context().platform.clipboard;
-        agent.Speak(character::outsideText(clipboard ? clipboard->text() : QString()));
+        readAloud(m_host, clipboard ? clipboard->text() : QString());
     }
 }
 

@@ -1,14 +1,38 @@
 #include "ToolsActions.h"
 
 #include "Actions.h"
+#include "CharacterRef.h"
+#include "Clipboard.h"
+#include "DateFunctions.h"
 #include "FrmAlarm.h"
 #include "FrmCalender.h"
 #include "FrmTour.h"
 #include "FrmUser.h"
 #include "Host.h"
+#include "SpeechText.h"
 #include "frmAbout.h"
 
 namespace kestrova {
+
+void readAloud(Host &host, const QString &outside)
+{
+    character::CharacterRef &agent = host.agent();
+    if (!agent.Visible())
+        agent.Show();
+    agent.Play(QStringLiteral("Read"));
+    agent.Speak(character::outsideText(outside));
+}
+
+QString timeSentence(const Clock &clock)
+{
+    return QStringLiteral("The time is ") + DateFunctions::GetSpokenTime(clock);
+}
+
+QString dateSentence(const Clock &clock)
+{
+    return QStringLiteral("Today is ") + DateFunctions::GetDayName(clock) + u' '
+        + DateFunctions::GetSpokenDate(clock);
+}
 
 void registerToolsActions(ActionRegistry &actions, Host &host)
 {
@@ -22,6 +46,27 @@ void registerToolsActions(ActionRegistry &actions, Host &host)
                  [h] { h->frmAlarm()->show(); }});
     actions.add({"Calender", "Calender", "[show|open|run]calender[window|dialog]", false, false,
                  [h] { h->frmCalender()->show(); }});
+
+    // What another program has selected (the word processor's own
+    // selection is "Read Selection"'s).
+    actions.add({"Read Selected Text", "Read Selected Text", "(read|speak)[the]selected text|read this", false,
+                 false, [h] {
+                     const Clipboard *clipboard = h->context().platform.clipboard;
+                     readAloud(*h, clipboard ? clipboard->selectedText() : QString());
+                 }});
+    // The time and the date, read from the clock when asked.
+    const auto say = [h](QString (*sentence)(const Clock &)) {
+        return [h, sentence] {
+            h->AgentVisible();
+            h->agent().Speak(sentence(*h->context().platform.clock));
+        };
+    };
+    actions.add({"What Time", "What Time Is It",
+                 "what time is it[now]|(what is|whats)the time[now]|tell me the time", false, false,
+                 say(timeSentence)});
+    actions.add({"What Date", "What's the Date",
+                 "(what is|whats)[the|todays]date[today]|what day is it[today]|tell me the date", false,
+                 false, say(dateSentence)});
 }
 
 } // namespace kestrova

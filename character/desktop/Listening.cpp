@@ -209,7 +209,7 @@ std::vector<VoiceCommand> Listening::voiceCommands()
         const QString bad = c.name + u'\x1f' + c.voice;
         if (m_badGrammars.contains(bad))
             continue;
-        out.push_back(VoiceCommand{c.name, c.voice});
+        out.push_back(VoiceCommand{c.name, c.voice, c.strict});
     }
     return out;
 }

@@ -178,6 +178,13 @@ public:
     Recognition endUtterance() override;
 
 private:
+    bool isStrict(const QString &command) const
+    {
+        for (const VoiceCommand &c : m_usable)
+            if (c.name == command)
+                return c.strict;
+        return false;
+    }
     bool hasWord(const QString &word) const
     {
         char *phones = ps_lookup_word(m_ps, word.toLatin1().constData());
@@ -476,6 +483,11 @@ Recognition PocketsphinxRecognizer::endUtterance()
         out.scores = measureUtterance(decoded);
         out.gap = out.scores.value(QStringLiteral("gap"));
         out.confidence = match.name.isEmpty() ? -100 : confidenceFromMeasures(out.scores);
+        // A command that starts a program or quits is not taken on a
+        // middling hearing: a sentence in the room that sounds a little like
+        // "run notepad" must not start it.
+        if (out.confidence > NotUnderstoodConfidence && out.confidence <= StrictConfidence && isStrict(match.name))
+            out.confidence = NotUnderstoodConfidence;
     }
     out.finishMs = int(clock.elapsed());
     return out;

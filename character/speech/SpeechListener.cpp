@@ -24,7 +24,7 @@ QString keyOf(const std::vector<VoiceCommand> &commands)
 {
     QString key;
     for (const VoiceCommand &c : commands)
-        key += c.name + u'\x1f' + c.grammar + u'\x1e';
+        key += c.name + u'\x1f' + c.grammar + (c.strict ? u'!' : u' ') + u'\x1e';
     return key;
 }
 

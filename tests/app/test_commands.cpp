@@ -4,6 +4,7 @@
 #include "FrmQuick.h"
 #include "TestRun.h"
 #include "UserModel.h"
+#include "VoiceGrammar.h"
 
 #include <QAction>
 #include <QLineEdit>
@@ -41,6 +42,8 @@ private Q_SLOTS:
     void jokeTimer();
     void jokeTimerOffThenOn();
     void everyPathRunsTheOneAction();
+    void typedThroughTheTable_data();
+    void typedThroughTheTable();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -69,9 +72,10 @@ void TestCommands::registration()
     run().app->agentForm();
     const auto &commands = run().character().commands();
     // With no list files the office and favourite names are empty and
-    // refused: 36 - 11 commands are registered. Nothing stored chooses an
-    // accessory, so the options window's load disables those four.
-    QCOMPARE(commands.count(), 25);
+    // refused: 36 - 11 commands are registered, and the three questions
+    // after them. Nothing stored chooses an accessory, so the options
+    // window's load disables those four.
+    QCOMPARE(commands.count(), 28);
     QStringList names, menu, disabled;
     for (const auto &c : commands.all()) {
         names << c.name;
@@ -83,7 +87,7 @@ void TestCommands::registration()
     QCOMPARE(disabled, QStringList({"Calculator", "CD Player", "Notepad", "Wordpad"}));
     QCOMPARE(menu, QStringList({"General", "Accessories", "My Office", "Internet", "Quit", "Help"}));
     QCOMPARE(names.mid(18, 2), QStringList({"Wordpad", "Word"}));
-    QCOMPARE(names.last(), QString("NewMail"));
+    QCOMPARE(names.mid(24), QStringList({"NewMail", "Read Selected Text", "What Time", "What Date"}));
     QCOMPARE(commands.item("ChangeAgent")->caption, QString("Change Agent"));
     QCOMPARE(commands.item("NewMail")->caption, QString("New Mail"));
     QCOMPARE(commands.item("Word")->caption, QString("Open Word"));
@@ -92,6 +96,13 @@ void TestCommands::registration()
         QCOMPARE(commands.item(n)->confidence, -60);
         QCOMPARE(commands.item(n)->confidenceText, QString("I didn't understand your request"));
     }
+    // Those that start a program or quit are heard only on strong evidence.
+    QStringList strict;
+    for (const auto &c : commands.all())
+        if (c.strict)
+            strict << c.name;
+    QCOMPARE(strict, QStringList({"Quit", "Help", "Calculator", "CD Player", "Notepad", "Wordpad", "Word",
+                                  "New Document", "NewMail"}));
     QCOMPARE(commands.item("aco")->confidence, 0);
     QVERIFY(commands.item("aco")->confidenceText.isEmpty());
     QVERIFY(commands.visible());
@@ -99,11 +110,14 @@ void TestCommands::registration()
 
     // With names given, they take their places in the table.
     const auto table = commandTable(run().app->actions(), "Spreadsheet", {"News", "Weather"});
-    QCOMPARE(table.size(), 36);
+    QCOMPARE(table.size(), 39);
     QCOMPARE(table.at(19).name, QString("Spreadsheet"));
     QCOMPARE(table.at(19).voice, QString("Spreadsheet"));
     QCOMPARE(table.at(26).caption, QString("News"));
     QCOMPARE(table.at(27).name, QString("Weather"));
+    QVERIFY(table.at(19).drastic && table.at(26).drastic);
+    QCOMPARE(table.at(36).name, QString("Read Selected Text"));
+    QCOMPARE(table.at(38).caption, QString("What's the Date"));
 }
 
 void TestCommands::guardedThreshold_data()
@@ -416,6 +430,60 @@ void TestCommands::everyPathRunsTheOneAction()
     QCOMPARE(run().platform.shell.opened, (QStringList{"https://news.example.org/", "https://news.example.org/",
                                                        "/opt/tools/sheets", "/opt/tools/sheets"}));
     run().app->actions().setObserver(nullptr);
+}
+
+// Typed phrases through the program's own command list (every module's
+// registered actions), the matcher that reads what the user types, and the
+// dispatch, with the clock at 9:05 in the evening of Wednesday 9 December
+// 2026: the questions are answered in the greeting's words, and their words
+// take no phrase from the commands beside them.
+void TestCommands::typedThroughTheTable_data()
+{
+    QTest::addColumn<QString>("phrase");
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<QStringList>("log");
+    const QStringList time{"Speak The time is 9:05 PM"};
+    const QStringList date{"Speak Today is " + QLocale::system().dayName(3) + " "
+                           + QLocale::system().standaloneMonthName(12) + " 9th, 2026"};
+    QTest::newRow("what time is it") << "What time is it?" << "What Time" << time;
+    QTest::newRow("what's the time") << "what's the time" << "What Time" << time;
+    QTest::newRow("tell me the time") << "tell me the time" << "What Time" << time;
+    QTest::newRow("what's the date") << "What's the date?" << "What Date" << date;
+    QTest::newRow("what day is it") << "what day is it" << "What Date" << date;
+    QTest::newRow("what is the date today") << "what is the date today" << "What Date" << date;
+    QTest::newRow("read this") << "read this" << "Read Selected Text" << QStringList{"Play Read", "Speak selected words"};
+    QTest::newRow("open the calendar") << "open the calendar" << "Calender" << QStringList();
+    QTest::newRow("set the alarm") << "set the alarm" << "Alarm" << QStringList();
+    QTest::newRow("check the mail") << "check the mail" << "Check Mail" << QStringList();
+}
+
+void TestCommands::typedThroughTheTable()
+{
+    QFETCH(QString, phrase);
+    QFETCH(QString, action);
+    QFETCH(QStringList, log);
+    run().platform.clock.time = QDateTime(QDate(2026, 12, 9), QTime(21, 5));
+    run().platform.clipboard.selection = "selected words";
+    startAndClear();
+    // As the listening prompt matches: every command with a voice, the
+    // enabled ones taking part.
+    character::CommandMatcher matcher;
+    QStringList enabled;
+    for (const character::Command &c : run().character().commands().all()) {
+        if (!c.voice.isEmpty())
+            matcher.add(c.name, c.voice);
+        if (c.enabled)
+            enabled << c.name;
+    }
+    const auto match = matcher.match(phrase, enabled);
+    QStringList ran;
+    run().app->actions().setObserver([&ran](const QString &id, Asked) { ran << id; });
+    run().agent().AgentCtrl_Command(UserInput{match.name, match.confidence, phrase});
+    QCOMPARE(ran, QStringList{action});
+    // What the character said, where the action is a sentence; the windows'
+    // own behaviour is tested elsewhere.
+    if (!log.isEmpty())
+        QCOMPARE(run().log(), log);
 }
 
 QTEST_MAIN(TestCommands)

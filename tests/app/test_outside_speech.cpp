@@ -1,6 +1,6 @@
 // Text from outside the program on its way to the character: mail senders
 // and subjects, the clipboard, alarm texts, the user's name, the word
-// processor's selection, favourite names. Each is made into a speech text
+// processor's selection, another program's selection, favourite names. Each is made into a speech text
 // by the program's own code and handed to a real desktop character; the
 // test reads what its voice was given, what its balloon showed and what its
 // log wrote.
@@ -80,7 +80,18 @@ bool hasControlOrOverride(const QString &s)
     return false;
 }
 
-enum Source { MailSender, MailSubject, ClipboardText, Alarm, SilentAlarm, UserName, NewUserName, WordSelection };
+enum Source {
+    MailSender,
+    MailSubject,
+    ClipboardText,
+    Alarm,
+    SilentAlarm,
+    UserName,
+    NewUserName,
+    WordSelection,
+    SelectedText,       // the toolbar's item
+    SelectedTextSpoken, // the spoken command
+};
 
 struct Hostile {
     const char *name;
@@ -207,6 +218,17 @@ QString TestOutsideSpeech::speechFrom(Source source, const QString &text, QStrin
         run.app->frmQuick()->Toolbar_ButtonMenuClick(QStringLiteral("clipboard"));
         prefix->clear();
         break;
+    case SelectedText:
+    case SelectedTextSpoken:
+        // The clipboard holds something else: only the selection is read.
+        run.platform.clipboard.contents = QStringLiteral("clipboard");
+        run.platform.clipboard.selection = text;
+        if (source == SelectedText)
+            run.app->frmQuick()->Toolbar_ButtonMenuClick(QStringLiteral("selection"));
+        else
+            run.agent().AgentCtrl_Command(UserInput{QStringLiteral("Read Selected Text"), 70, QStringLiteral("read this")});
+        prefix->clear();
+        break;
     case Alarm:
     case SilentAlarm: {
         AlarmWatch &alarm = run.app->alarm();
@@ -272,7 +294,8 @@ void TestOutsideSpeech::sourcesAreSpokenAsText_data()
     const std::pair<Source, const char *> sources[] = {
         {MailSender, "sender"},   {MailSubject, "subject"},     {ClipboardText, "clipboard"},
         {Alarm, "alarm"},         {SilentAlarm, "silent alarm"}, {UserName, "user name"},
-        {NewUserName, "new user"}, {WordSelection, "selection"},
+        {NewUserName, "new user"}, {WordSelection, "selection"}, {SelectedText, "selected text"},
+        {SelectedTextSpoken, "selected text, spoken"},
     };
     for (const auto &[source, sourceName] : sources)
         for (const Hostile &h : hostileTexts())

@@ -54,11 +54,15 @@ std::vector<VoiceCommand> programCommands()
             {"Wordpad", "[show|open|run]wordpad[program|application]"},
             {"Word", "[start|open|run]word"},
             {"New Document", "[start|open|run]word doc"},
+            {"Read Selection", "[read|speak]selection"},
             {"Check Mail", "[check][e]mail"},
             {"NewMail", "[new][e]mail"},
             {"BBC News", "BBC News"},
             {"Gmail", "Gmail"},
-            {"", ""}};
+            {"", ""},
+            {"Read Selected Text", "(read|speak)[the]selected text|read this"},
+            {"What Time", "what time is it[now]|(what is|whats)the time[now]|tell me the time"},
+            {"What Date", "(what is|whats)[the|todays]date[today]|what day is it[today]|tell me the date"}};
 }
 
 } // namespace
@@ -84,6 +88,8 @@ private Q_SLOTS:
     void recognisesCommands();
     void otherSpeechIsRejected_data();
     void otherSpeechIsRejected();
+    void strictCommandsNeedASureHearing_data();
+    void strictCommandsNeedASureHearing();
     void silenceIsNoCommand();
     void unusableGrammarKeepsTheRest();
     void pronouncingDictionary();
@@ -349,6 +355,13 @@ void TestSpeech::recognisesCommands_data()
     QTest::newRow("mail") << "check email" << "Check Mail";
     // "..." in the grammar takes the words around the command.
     QTest::newRow("words around a command") << "show me the general menu please" << "General";
+    // The questions and the selection, beside the word processor's "read
+    // selection".
+    QTest::newRow("what time is it") << "what time is it" << "What Time";
+    QTest::newRow("what's the date") << "what's the date" << "What Date";
+    QTest::newRow("what day is it") << "what day is it" << "What Date";
+    QTest::newRow("read this") << "read this" << "Read Selected Text";
+    QTest::newRow("read selection") << "read selection" << "Read Selection";
 }
 
 void TestSpeech::recognisesCommands()
@@ -375,6 +388,9 @@ void TestSpeech::otherSpeechIsRejected_data()
     QTest::newRow("a long sentence") << "my sister lives in a small town by the sea";
     // Shares words with commands ("open", "window", "file") without being one.
     QTest::newRow("command words in a sentence") << "please open the window in the kitchen";
+    // Questions that begin as the time and date ones do.
+    QTest::newRow("what is the weather") << "what is the weather";
+    QTest::newRow("tell me the way") << "can you tell me the way to the station";
 }
 
 void TestSpeech::otherSpeechIsRejected()
@@ -389,6 +405,45 @@ void TestSpeech::otherSpeechIsRejected()
     QVERIFY(heard.speech);
     QVERIFY2(heard.command.isEmpty() || heard.confidence <= -60,
              qPrintable(QString("heard \"%1\" as %2 at %3").arg(heard.words, heard.command).arg(heard.confidence)));
+}
+
+// "Quit" made strict, as the program makes the commands that start a
+// program or quit: a sure hearing still quits, a middling one that would
+// have been taken is not understood.
+void TestSpeech::strictCommandsNeedASureHearing_data()
+{
+    QTest::addColumn<QString>("phrase");
+    QTest::addColumn<bool>("takenWhenStrict");
+    QTest::newRow("quit program") << "quit program" << true;
+    QTest::newRow("quick") << "quick" << false;
+    QTest::newRow("quit it") << "quit it" << false;
+}
+
+void TestSpeech::strictCommandsNeedASureHearing()
+{
+    QFETCH(QString, phrase);
+    QFETCH(bool, takenWhenStrict);
+    QString error;
+    const auto samples = readWav16kMono(say(phrase), &error);
+    QVERIFY2(samples, qPrintable(error));
+    const Recognition plain = recognizeSamples(*m_recognizer, *samples);
+    QCOMPARE(plain.command, QStringLiteral("Quit"));
+    QVERIFY2(plain.confidence > NotUnderstoodConfidence, qPrintable(QString::number(plain.confidence)));
+
+    std::vector<VoiceCommand> commands = programCommands();
+    for (VoiceCommand &c : commands)
+        c.strict = c.name == u"Quit";
+    QVERIFY(m_recognizer->setCommands(commands));
+    const Recognition strict = recognizeSamples(*m_recognizer, *samples);
+    QVERIFY(m_recognizer->setCommands(programCommands()));
+    QCOMPARE(strict.command, QStringLiteral("Quit"));
+    if (takenWhenStrict) {
+        QCOMPARE(strict.confidence, plain.confidence);
+        QVERIFY(strict.confidence > StrictConfidence);
+    } else {
+        QVERIFY2(plain.confidence <= StrictConfidence, qPrintable(QString::number(plain.confidence)));
+        QVERIFY2(strict.confidence <= NotUnderstoodConfidence, qPrintable(QString::number(strict.confidence)));
+    }
 }
 
 void TestSpeech::silenceIsNoCommand()

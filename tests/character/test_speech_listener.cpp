@@ -202,6 +202,7 @@ std::unique_ptr<DesktopCharacter> makeBot()
     c.add(QStringLiteral("Menu Only"), QStringLiteral("Menu Only"), QString(), true, true);
     c.add(QStringLiteral("Check Mail"), QStringLiteral("Check Mail"), QStringLiteral("[check][e]mail"), true, false);
     c.add(QStringLiteral("Quit"), QStringLiteral("Quit"), QStringLiteral("quit[program|application]"), true, true);
+    c.item(QStringLiteral("Quit"))->strict = true;
     bot->show();
     if (!QTest::qWaitFor([&] { return bot->visible() && !bot->isBusy(); }, 3000))
         qFatal("testbot does not show");
@@ -408,6 +409,13 @@ void TestSpeechListener::grammarRebuiltOnlyWhenCommandsChange()
     QCOMPARE(rig.script->commandSets, 3);
     QCOMPARE(rig.script->commands.size(), std::size_t(3));
     QCOMPARE(rig.script->commands.front().grammar, QStringLiteral("quit [program]"));
+    lock.unlock();
+    // Made strict: built again, and the recogniser told.
+    listener->setCommands({{"Quit", "quit [program]", true}, {"Help", "help"}, {"General", "general"}});
+    listener->waitForWorker();
+    lock.relock();
+    QCOMPARE(rig.script->commandSets, 4);
+    QVERIFY(rig.script->commands.front().strict);
 }
 
 void TestSpeechListener::noMicrophone()
@@ -475,8 +483,8 @@ void TestSpeechListener::spokenCommandBecomesACommand()
     QMutexLocker lock(&rig.script->mutex);
     QStringList names;
     for (const VoiceCommand &c : rig.script->commands)
-        names << c.name;
-    QCOMPARE(names, QStringList({"General", "Check Mail", "Quit"}));
+        names << c.name + (c.strict ? QStringLiteral(" (strict)") : QString());
+    QCOMPARE(names, QStringList({"General", "Check Mail", "Quit (strict)"}));
 }
 
 void TestSpeechListener::somethingElseHeardIsNotUnderstood()

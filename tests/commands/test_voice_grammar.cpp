@@ -35,6 +35,9 @@ const QList<QPair<QString, QString>> &table()
         {"Search the Internet", "[start|new][inter net]search"},
         {"Check Mail", "[check][e]mail"},
         {"NewMail", "[new][e]mail"},
+        {"Read Selected Text", "(read|speak)[the]selected text|read this"},
+        {"What Time", "what time is it[now]|(what is|whats)the time[now]|tell me the time"},
+        {"What Date", "(what is|whats)[the|todays]date[today]|what day is it[today]|tell me the date"},
     };
     return t;
 }
@@ -277,6 +280,28 @@ void TestVoiceGrammar::typedInputs_data()
     QTest::newRow("notepad not there: not Wordpad") << "open notepad" << QStringList{"Notepad"} << "";
     QTest::newRow("cd player not there: not the calendar") << "open cd player" << QStringList{"CD Player"} << "";
     QTest::newRow("another command's word beside") << "open notepad calender" << all << "";
+    // The questions, as people put them.
+    QTest::newRow("what time is it") << "What time is it?" << all << "What Time";
+    QTest::newRow("what's the time") << "what's the time" << all << "What Time";
+    QTest::newRow("what is the time now") << "what is the time now" << all << "What Time";
+    QTest::newRow("tell me the time") << "tell me the time" << all << "What Time";
+    QTest::newRow("what's the date") << "what's the date" << all << "What Date";
+    QTest::newRow("what is the date today") << "what is the date today" << all << "What Date";
+    QTest::newRow("what's today's date") << "what's today's date?" << all << "What Date";
+    QTest::newRow("what day is it") << "what day is it" << all << "What Date";
+    QTest::newRow("a slip in the question") << "what tme is it" << all << "What Time";
+    QTest::newRow("read this") << "read this" << all << "Read Selected Text";
+    QTest::newRow("read the selected text") << "read the selected text" << all << "Read Selected Text";
+    // ... and what they must not take: the word processor keeps "read
+    // selection", and a "the" or "what" typed around another command still
+    // finds that command.
+    QTest::newRow("read selection stays the word processor's") << "read selection" << all << "Read Selection";
+    QTest::newRow("read the selection") << "read the selection" << all << "Read Selection";
+    QTest::newRow("open the calendar") << "open the calendar" << all << "Calender";
+    QTest::newRow("check the mail") << "check the mail" << all << "Check Mail";
+    QTest::newRow("set the alarm") << "set the alarm" << all << "Alarm";
+    QTest::newRow("open this file") << "open this file" << all << "Open File";
+    QTest::newRow("the time beside another command") << "open calendar time" << all << "";
 }
 
 void TestVoiceGrammar::typedInputs()

@@ -7,6 +7,7 @@
 #  - double click, "check mail": the mail check runs;
 #  - double click, "what is the weather": not a command, the first graded
 #    "not understood" answer;
+#  - double click, "what time is it": the character says the time;
 #  - the listening key (Scroll Lock), "quit program": the program ends;
 # and counts what was heard right, wrong and not taken.
 # A run with no sound server at all: the prompt opens for typing and the
@@ -30,7 +31,7 @@ say_file() { # say_file <name> <phrase>
   flite -voice slt -t "$2" -o "$scratch/$1-raw.wav" &&
     sox "$scratch/$1-raw.wav" -r 16000 -c 1 -b 16 "$scratch/$1.wav" pad 0.2 1.0
 }
-check "flite records the phrases" bash -c "$(declare -f say_file); scratch='$scratch'; say_file check 'check mail' && say_file weather 'what is the weather' && say_file quit 'quit program'"
+check "flite records the phrases" bash -c "$(declare -f say_file); scratch='$scratch'; say_file check 'check mail' && say_file weather 'what is the weather' && say_file time 'what time is it' && say_file quit 'quit program'"
 
 # 1. No sound server: typing only, and the balloon says why once.
 check "the character is shown (no sound server)" start nomic
@@ -107,11 +108,23 @@ wait_for "$log" 'Speak "Better try that again."' 15
 sleep 1
 
 before=$(heard_count)
+xdotool mousemove "$cx" "$cy" click --repeat 2 --delay 80 1
+check "listening for the question" wait_for "$log" "Recording from" 5
+sleep 0.5
+play time
+check "the question ends by itself" wait_heard "$before" 15
+check "\"what time is it\" raises What Time" wait_for "$log" 'Command "What Time" confidence' 5
+check "the time is said" wait_for "$log" 'Speak "The time is ' 5
+said=$(grep -oE '#[0-9]+ Speak "The time is ' "$log" | tail -n 1 | cut -d' ' -f1)
+wait_for "$log" "$said Speak complete" 15
+sleep 1
+
+before=$(heard_count)
 xdotool key Scroll_Lock
 check "the listening key starts listening" wait_for "$log" "Listening key" 5
 sleep 0.8
 play quit
-check "the third utterance ends by itself" wait_heard "$before" 15
+check "the last utterance ends by itself" wait_heard "$before" 15
 check "\"quit program\" raises Quit" wait_for "$log" 'Command "Quit" confidence' 5
 check "the farewell is said" wait_for "$log" 'Speak "Goodbye' 10
 ended; rc=$?
@@ -122,7 +135,7 @@ grep -E "Heard by voice|Command \"" "$voice_log"
 # (the first of them the first listening after start-up): a command taken
 # above -60 is right or wrong; the sentence that is no command is right
 # when it is not taken.
-tally=$(grep -oE 'Command "[^"]*" confidence -?[0-9]+ from' "$voice_log" | awk -v expected="Check Mail||Quit" '
+tally=$(grep -oE 'Command "[^"]*" confidence -?[0-9]+ from' "$voice_log" | awk -v expected="Check Mail||What Time|Quit" '
   BEGIN { n = split(expected, want, "|") }
   { name = $0; sub(/^Command "/, "", name); sub(/" confidence.*/, "", name)
     conf = $0; sub(/^.* confidence /, "", conf); sub(/ from$/, "", conf)
@@ -133,7 +146,7 @@ tally=$(grep -oE 'Command "[^"]*" confidence -?[0-9]+ from' "$voice_log" | awk -
     else wrong++ }
   END { printf "%d %d %d", right, wrong, rejected }')
 read -r right wrong rejected <<< "$tally"
-echo "Through the microphone: $right right, $wrong wrong, $rejected not taken, of 3"
-check "every phrase played into the microphone was heard right ($right of 3)" test "$right" -eq 3
+echo "Through the microphone: $right right, $wrong wrong, $rejected not taken, of 4"
+check "every phrase played into the microphone was heard right ($right of 4)" test "$right" -eq 4
 
 finish "$nomic_log" "$voice_log"

@@ -88,11 +88,13 @@ public:
     }
 };
 
-// Holds the text the test puts there.
+// Holds the texts the test puts there: the clipboard's and the selection's.
 class FakeClipboard : public Clipboard {
 public:
     QString contents;
+    QString selection;
     QString text() const override { return contents; }
+    QString selectedText() const override { return selection; }
 };
 
 // The doubles of every platform service, wired into one PlatformServices.

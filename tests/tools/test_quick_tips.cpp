@@ -138,7 +138,8 @@ void TestQuickTips::toolbarLayout()
     const QMap<QString, QStringList> menus = {
         {"search", {"Search=search", "Check Mail=mail"}},
         {"word", {"Run=run", "New Document=doc", "Read Selection=read", "My Office=myoffice"}},
-        {"agent", {"Show=show", "Hide=hide", "Change=change", "Read Clipboard=clipboard"}},
+        {"agent", {"Show=show", "Hide=hide", "Change=change", "Read Clipboard=clipboard",
+                   "Read Selected Text=selection"}},
     };
     for (const QString key : {"search", "open", "settings", "calender", "word", "agent"}) {
         QToolButton *b = quick->button(key);
@@ -235,18 +236,25 @@ void TestQuickTips::characterButtonAndItems()
     QCOMPARE(run().service.calls, QStringList{"DefaultCharacterProperties"});
 }
 
+// The clipboard, and the text selected in another program from the
+// toolbar and by the spoken command: each read from its own place, never
+// the other's, with the same reaction whether there is text or not.
 void TestQuickTips::readClipboard_data()
 {
+    QTest::addColumn<QString>("how");
     QTest::addColumn<bool>("visible");
     QTest::addColumn<QString>("text");
     QTest::addColumn<QStringList>("log");
-    QTest::newRow("hidden") << false << "Buy milk" << QStringList{"Show", "Play Read", "Speak Buy milk"};
-    QTest::newRow("visible") << true << "Buy milk" << QStringList{"Play Read", "Speak Buy milk"};
-    QTest::newRow("empty") << true << "" << QStringList{"Play Read", "Speak "};
+    for (const char *how : {"clipboard", "selection", "spoken"}) {
+        QTest::addRow("%s, hidden", how) << how << false << "Buy milk" << QStringList{"Show", "Play Read", "Speak Buy milk"};
+        QTest::addRow("%s, visible", how) << how << true << "Buy milk" << QStringList{"Play Read", "Speak Buy milk"};
+        QTest::addRow("%s, empty", how) << how << true << "" << QStringList{"Play Read", "Speak "};
+    }
 }
 
 void TestQuickTips::readClipboard()
 {
+    QFETCH(QString, how);
     QFETCH(bool, visible);
     QFETCH(QString, text);
     QFETCH(QStringList, log);
@@ -257,8 +265,14 @@ void TestQuickTips::readClipboard()
         run().agent().Agent.Hide();
     c.completeAll();
     c.log.clear();
-    run().platform.clipboard.contents = text;
-    run().app->frmQuick()->Toolbar_ButtonMenuClick("clipboard");
+    const QString elsewhere = QStringLiteral("the other place's text");
+    const bool clipboard = how == u"clipboard";
+    run().platform.clipboard.contents = clipboard ? text : elsewhere;
+    run().platform.clipboard.selection = clipboard ? elsewhere : text;
+    if (how == u"spoken")
+        run().agent().AgentCtrl_Command({"Read Selected Text", 80, "read selected text"});
+    else
+        run().app->frmQuick()->Toolbar_ButtonMenuClick(how);
     QCOMPARE(c.log, log);
 }
 
