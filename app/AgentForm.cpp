@@ -218,11 +218,9 @@ void AgentForm::SetCommands()
     character::Commands *commands = Agent.commands();
     if (!commands)
         return;
-    // The options window loads hidden at start-up, as it always has; its
-    // load reads the user's things into the model, so the first office
-    // program and the favourite sites are named by the stored lists. The
-    // service refuses a command without a name.
-    m_app.frmMain();
+    // The first office program and the favourite sites are named by the
+    // stored lists, which the program has read into the model. The service
+    // refuses a command without a name.
     const UserModel &model = m_app.model();
     QStringList sites;
     for (int k = 0; k < UserModel::Slots; ++k)

@@ -49,11 +49,9 @@ Application::Application(const AppContext &context, QObject *parent)
                    }});
     connect(&m_forms, &Forms::lastUnloaded, this, &Application::finished);
     // Timed mail checks go on for the whole run, whether the options window
-    // is open or not. The watch counts the ticks; only a due check reaches
-    // the window (loading it again, hidden, when it was closed), since the
-    // check reads the mail page's boxes.
+    // is open or not; neither a tick nor a due check makes a window.
     connect(&m_mailWatch.TmrMail, &QTimer::timeout, &m_mailWatch, &MailWatch::TmrMail_Timer);
-    m_mailWatch.timedCheck = [this] { frmMain()->checkMail(false); };
+    m_mailWatch.timedCheck = [this] { m_mailChecker.check(false); };
     // Every window the program shows, its own and the message boxes and
     // file dialogs too, appears on the character's screen.
     m_screenFollower = new ScreenFollower([this]() -> std::optional<QPoint> { return characterPoint(); }, this);
@@ -154,6 +152,11 @@ AgentForm *Application::agentForm()
     if (!m_agent) {
         m_agent = new AgentForm(*this);
         m_forms.loaded(m_agent);
+        // The user's things, read as the options window's load reads them
+        // (the command table names the stored lists), and the mail timer
+        // switched from the stored interval; no window is made for it.
+        m_model->loadAll();
+        m_mailWatch.loadInterval(m_model->storedMailInterval());
         m_agent->Form_Load();
     }
     return m_agent;

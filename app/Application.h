@@ -5,6 +5,7 @@
 #include "Forms.h"
 #include "Host.h"
 #include "Jokes.h"
+#include "MailChecker.h"
 #include "MailWatch.h"
 #include "Movement.h"
 #include "AlarmWatch.h"
@@ -80,6 +81,7 @@ public:
     void MoveToTarget(const QRect &windowFrame) override;
     void MoveToRest() override;
     MailWatch &mailWatch() override { return m_mailWatch; }
+    MailChecker &mailChecker() override { return m_mailChecker; }
     // Whether the window is loaded now (asking does not load it).
     bool frmMainLoaded() const;
     // A point of the character on the desktop, or nothing while it is not
@@ -103,6 +105,7 @@ private:
     Movement m_movement;
     Jokes m_jokes;
     MailWatch m_mailWatch{*this};
+    MailChecker m_mailChecker{*this};
     QPointer<AgentForm> m_agent;
     QPointer<FrmMain> m_frmMain;
     QPointer<FrmMenus> m_frmMenus;

@@ -26,6 +26,7 @@ class FrmQuick;
 class FrmSearch;
 class FrmTour;
 class FrmUser;
+class MailChecker;
 class MailWatch;
 class WordControls;
 class frmAbout;
@@ -79,6 +80,8 @@ public:
 
     // The mail timer and its counters, kept for the whole run.
     virtual MailWatch &mailWatch() = 0;
+    // One mail check with the account as it stands, for every way of asking.
+    virtual MailChecker &mailChecker() = 0;
     virtual FrmQuick *frmQuick() = 0;
     virtual FrmCalender *frmCalender() = 0;
     virtual FrmAlarm *frmAlarm() = 0;

@@ -108,19 +108,30 @@ bool MailWatch::start(const MailAccount &account, bool asked)
     return true;
 }
 
+void MailWatch::loadInterval(qint16 minutes)
+{
+    if (minutes == 0) {
+        TmrMail.stop();
+        return;
+    }
+    TmrMail.start();
+    MailInterval = minutes;
+}
+
 void MailWatch::TmrMail_Timer()
 {
     // An equality test: a count already past the interval never meets it
     // again in this run.
     if (int(MailTicks) == int(MailInterval) - 1) {
-        if (!DialUpConnection::IsOnline(m_host.context().platform))
-            return;
-        if (timedCheck)
-            timedCheck();
-        MailTicks = 0;
+        if (DialUpConnection::IsOnline(m_host.context().platform)) {
+            if (timedCheck)
+                timedCheck();
+            MailTicks = 0;
+        }
     } else {
         incrementInt16(&MailTicks);
     }
+    Q_EMIT ticked();
 }
 
 } // namespace kestrova
