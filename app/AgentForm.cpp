@@ -40,9 +40,6 @@ AgentForm::AgentForm(Application &app) : QWidget(nullptr), m_app(app)
     connect(service, &character::CharacterService::click, this, &AgentForm::AgentCtrl_Click);
     connect(service, &character::CharacterService::dblClick, this, &AgentForm::AgentCtrl_DblClick);
 
-    TimerJoke.setObjectName(QStringLiteral("TimerJoke"));
-    TimerJoke.setInterval(60000);
-    connect(&TimerJoke, &QTimer::timeout, this, &AgentForm::TimerJoke_Timer);
     connect(&m_app.model(), &UserModel::accessoriesApplied, this, &AgentForm::ApplyAccessories);
 
     MnuTour = new QMenu(QStringLiteral("Tour"), this);
@@ -59,11 +56,11 @@ void AgentForm::Form_Load()
 {
     SpeechInputRequest = Request();
     QuitRequest = Request();
-    JokeTicks = 0;
+    m_app.jokeWatch().JokeTicks = 0;
     SetAgent();
     m_app.jokes().LoadJokes(m_app.model().files().jokesToRead());
     // Runs even when jokes are off; the switch keeps jokes from being told.
-    TimerJoke.start();
+    m_app.jokeWatch().start();
     // The quick toolbar loads hidden; its load fills the user's menus.
     m_app.frmQuick();
 
@@ -183,7 +180,7 @@ void AgentForm::UnloadForms()
     m_unloading = true;
     m_app.wordControls().release();
     m_app.mailWatch().TmrMail.stop();
-    TimerJoke.stop();
+    m_app.jokeWatch().stop();
     // A ring after this would ask for the host window again and load it
     // anew, character and run count included.
     m_app.alarm().stop();
@@ -323,21 +320,6 @@ void AgentForm::MnuNo_Click()
 {
     Agent.Play(QStringLiteral("Sad"));
     Agent.Speak(QStringLiteral("You can see the tour anytime by selecting tour from my general menu."));
-}
-
-void AgentForm::TimerJoke_Timer()
-{
-    Jokes &jokes = m_app.jokes();
-    if (JokeTicks == 4 && m_app.model().jokesOn()) {
-        // The lead-in as it stands now, an unsaved edit included.
-        jokes.JokeSay = m_app.model().jokeLeadIn();
-        jokes.TellJoke(Agent, *m_app.context().platform.random);
-        JokeTicks = 0;
-    } else if (JokeTicks < 4) {
-        ++JokeTicks;
-    }
-    // At 4 with jokes off the count waits there, so the next tick after
-    // jokes are switched on tells one.
 }
 
 QString AgentForm::userName() const

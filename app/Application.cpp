@@ -33,11 +33,16 @@ Application::Application(const AppContext &context, QObject *parent)
     if (m_context.userDataDir.isEmpty())
         m_context.userDataDir = UserFiles::defaultDataDir();
     m_model = std::make_unique<UserModel>(*m_context.settings, UserFiles(m_context.programDir, m_context.userDataDir));
-    // The joke timer follows the user's switch; it is the host window's, and
-    // a switch while that window is gone (at the end) has nothing to stop.
+    m_jokeWatch = std::make_unique<JokeWatch>(*m_model, m_jokes, *m_context.platform.random, m_sink);
+    // The joke timer follows the user's switch while the host window is
+    // there; a switch once it is gone (at the end) starts nothing.
     connect(m_model.get(), &UserModel::jokesSwitched, this, [this](bool on) {
-        if (m_agent)
-            setJokeTimerEnabled(on);
+        if (!m_agent)
+            return;
+        if (on)
+            m_jokeWatch->start();
+        else
+            m_jokeWatch->stop();
     });
     // Each module registers the actions it owns, once.
     registerSettingsActions(m_actions, *this);
@@ -133,12 +138,24 @@ bool Application::showForAnotherStart()
     return true;
 }
 
-void Application::setJokeTimerEnabled(bool on)
+void AgentSink::show()
 {
-    if (on)
-        agentForm()->TimerJoke.start();
-    else
-        agentForm()->TimerJoke.stop();
+    m_app.AgentVisible();
+}
+
+void AgentSink::play(const QString &animation)
+{
+    m_app.agent().Play(animation);
+}
+
+void AgentSink::say(const QString &text)
+{
+    m_app.agent().Speak(text);
+}
+
+void AgentSink::think(const QString &text)
+{
+    m_app.agent().Think(text);
 }
 
 void Application::setRestPosition(qint16 x, qint16 y)

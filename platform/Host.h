@@ -63,12 +63,6 @@ public:
     // The host window's operations.
     virtual void AgentQuit() = 0;
     virtual void AgentVisible() = 0;
-    // The host window's joke timer, switched by the options window.
-    virtual void setJokeTimerEnabled(bool on) = 0;
-
-    // Jokes are told while this is on; it outlives the options window.
-    virtual bool JokesStatus() const = 0;
-    virtual void setJokesStatus(bool on) = 0;
     // The character's rest position (screen pixels), kept by the program.
     virtual void setRestPosition(qint16 x, qint16 y) = 0;
 

@@ -1,6 +1,6 @@
 #include "MailChecker.h"
 
-#include "CharacterRef.h"
+#include "CharacterSink.h"
 #include "CurlMailbox.h"
 #include "Host.h"
 #include "MailTexts.h"
@@ -25,7 +25,10 @@ const QString TrustedCertificateKey = QStringLiteral("TrustedCertificate");
 const QString PlainLogOnKey = QStringLiteral("PlainLogOn");
 } // namespace
 
-MailChecker::MailChecker(Host &host, QObject *parent) : QObject(parent), m_host(host) {}
+MailChecker::MailChecker(Host &host, CharacterSink &sink, QObject *parent)
+    : QObject(parent), m_host(host), m_sink(sink)
+{
+}
 
 // One check at a time. A check asked for while one runs is not queued: the
 // running one reads out the same mailbox a moment later. The user is told
@@ -35,10 +38,10 @@ void MailChecker::check(bool asked)
     if (m_host.mailWatch().checking() || m_pending != Pending::None) {
         Q_EMIT status(mailtext::StillCheckingStatus);
         if (asked)
-            m_host.agent().Speak(mailtext::StillChecking);
+            m_sink.say(mailtext::StillChecking);
         return;
     }
-    m_host.agent().Think(QStringLiteral("I'll just check the mail"));
+    m_sink.think(QStringLiteral("I'll just check the mail"));
     ensurePassword();
     if (m_state == Password::Fetching) {
         // Starts once the secret store has answered.
@@ -53,7 +56,7 @@ void MailChecker::start(bool asked)
     if (m_state == Password::Failed && m_password.isEmpty()) {
         Q_EMIT status(mailtext::PasswordUnavailableStatus);
         if (asked)
-            m_host.agent().Speak(mailtext::PasswordUnavailableSpoken);
+            m_sink.say(mailtext::PasswordUnavailableSpoken);
         return;
     }
     const UserModel &model = m_host.model();

@@ -8,6 +8,7 @@
 
 namespace kestrova {
 
+class CharacterSink;
 class Host;
 
 // One mail check as the user and the mail timer ask for it, without any
@@ -20,7 +21,7 @@ class Host;
 class MailChecker : public QObject {
     Q_OBJECT
 public:
-    explicit MailChecker(Host &host, QObject *parent = nullptr);
+    MailChecker(Host &host, CharacterSink &sink, QObject *parent = nullptr);
 
     // Runs one check. A check still running, or a password that cannot be
     // had, is shown in the status line; the character says so only when the
@@ -69,6 +70,7 @@ private:
     void protectSettingsFile();
 
     Host &m_host;
+    CharacterSink &m_sink;
     enum class Password { NotFetched, Fetching, Loaded, Failed };
     Password m_state = Password::NotFetched;
     QString m_password;

@@ -13,7 +13,8 @@ class QThread;
 
 namespace kestrova {
 
-class Host;
+class CharacterSink;
+struct PlatformServices;
 
 // The mail timer and its counters, and the check running off the
 // user-interface thread. The program holds one for the whole run, so the
@@ -22,7 +23,7 @@ class Host;
 class MailWatch : public QObject {
     Q_OBJECT
 public:
-    explicit MailWatch(Host &host);
+    MailWatch(const PlatformServices &platform, CharacterSink &sink);
     ~MailWatch() override;
 
     // Ticks once a minute while timed checks are on.
@@ -60,7 +61,8 @@ Q_SIGNALS:
     void ticked();
 
 private:
-    Host &m_host;
+    const PlatformServices &m_platform;
+    CharacterSink &m_sink;
     QPointer<QThread> m_worker;
     // The running check's mailbox, to call it off; the worker holds it.
     std::weak_ptr<Mailbox> m_box;

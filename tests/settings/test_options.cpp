@@ -182,7 +182,7 @@ void TestOptions::freshUser()
     QCOMPARE(w->LblCurrent[3]->text(), QString());
     QCOMPARE(w->LblUser->text(), QString());
     QVERIFY(!w->ChkJokesOff->isChecked());
-    QVERIFY(!run().app->JokesStatus());
+    QVERIFY(!run().app->model().jokesOn());
     QCOMPARE(w->StatusMain->currentMessage(), QString("Offline"));
     QCOMPARE(w->ComboFav->count(), 10);
     QCOMPARE(w->ComboFav->itemText(9), QString("Link 10"));
@@ -194,7 +194,7 @@ void TestOptions::freshUser()
     // Ticking and unticking switches the jokes on.
     w->ChkJokesOff->setChecked(true);
     w->ChkJokesOff->setChecked(false);
-    QVERIFY(run().app->JokesStatus());
+    QVERIFY(run().app->model().jokesOn());
     QCOMPARE(run().settings.read("Kestrova", "Jokes", "Status"), QString("On"));
 }
 
@@ -217,9 +217,9 @@ void TestOptions::restPosition()
 void TestOptions::jokesSwitch()
 {
     FrmMain *w = start();
-    AgentForm &agent = run().agent();
-    run().app->setJokesStatus(true);
-    QVERIFY(agent.TimerJoke.isActive());
+    JokeWatch &watch = run().app->jokeWatch();
+    run().app->model().setJokesOn(true);
+    QVERIFY(watch.running());
     w->show();
     QVERIFY(QTest::qWaitForWindowExposed(w));
     w->ShowPage(FrmMain::JokesPage);
@@ -228,8 +228,8 @@ void TestOptions::jokesSwitch()
     // Stored at once and the timer stops, even though the window is then
     // cancelled.
     QCOMPARE(run().settings.read("Kestrova", "Jokes", "Status"), QString("Off"));
-    QVERIFY(!run().app->JokesStatus());
-    QVERIFY(!agent.TimerJoke.isActive());
+    QVERIFY(!run().app->model().jokesOn());
+    QVERIFY(!watch.running());
     QPointer<FrmMain> closed = w;
     w->BtnCancel_Click();
     settle();
@@ -240,14 +240,14 @@ void TestOptions::jokesSwitch()
     QVERIFY(again->ChkJokesOff->isChecked());
     QTest::mouseClick(again->ChkJokesOff, Qt::LeftButton, {}, QPoint(5, again->ChkJokesOff->height() / 2));
     QCOMPARE(run().settings.read("Kestrova", "Jokes", "Status"), QString("On"));
-    QVERIFY(run().app->JokesStatus());
-    QVERIFY(agent.TimerJoke.isActive());
+    QVERIFY(run().app->model().jokesOn());
+    QVERIFY(watch.running());
     // "On" stored: the next load sets the switch.
-    run().app->setJokesStatus(false);
+    run().app->model().setJokesOn(false);
     again->close();
     settle();
     QVERIFY(!run().app->frmMain()->ChkJokesOff->isChecked());
-    QVERIFY(run().app->JokesStatus());
+    QVERIFY(run().app->model().jokesOn());
 }
 
 void TestOptions::jokeLeadIn()
@@ -255,12 +255,12 @@ void TestOptions::jokeLeadIn()
     QVERIFY(writeFile(programDir() + "/JOKES.TXT", "Only joke\r\n"));
     run().settings.write("Kestrova", "Jokes", "Say", "Stored:");
     FrmMain *w = start();
-    run().app->setJokesStatus(true);
-    AgentForm &agent = run().agent();
+    run().app->model().setJokesOn(true);
+    JokeWatch &watch = run().app->jokeWatch();
     // An edit that was not saved is used at once.
     QTest::keyClicks(w->TxtJokeSay, " edited");
     for (int i = 0; i < 5; ++i)
-        agent.TimerJoke_Timer();
+        watch.tick();
     QVERIFY(run().log().contains("Speak Stored: edited"));
     // Closed without saving: the next joke has the stored phrase, and no
     // window is made for it.
@@ -268,7 +268,7 @@ void TestOptions::jokeLeadIn()
     settle();
     run().character().log.clear();
     for (int i = 0; i < 5; ++i)
-        agent.TimerJoke_Timer();
+        watch.tick();
     QVERIFY(!run().app->frmMainLoaded());
     QCOMPARE(run().log(), QStringList({"Play GetAttention", "Speak Stored:", "Speak Only joke", "Play Pleased"}));
     run().app->frmMain()->TxtJokeSay->setText("Saved:");
