@@ -503,7 +503,7 @@ private Q_SLOTS:
     {
         start();
         FrmMenus *menus = m_run->app->frmMenus();
-        menus->MnuCheckMail_Click();
+        menus->MnuCheckMail->trigger();
         QCOMPARE(m_run->log(), (QStringList{"Play Sad", "Speak I was unable to find your e-mail settings."}));
         QVERIFY(m_run->app->frmMain()->isVisible());
         QVERIFY(m_run->platform.mailboxes.script.calls().isEmpty());
