@@ -46,9 +46,6 @@ AgentForm::AgentForm(Application &app) : QWidget(nullptr), m_app(app)
     connect(service, &character::CharacterService::dblClick, this, &AgentForm::AgentCtrl_DblClick);
     connect(service, &character::CharacterService::switchRequested, this, &AgentForm::SwitchAgent);
 
-    TimerJoke.setObjectName(QStringLiteral("TimerJoke"));
-    TimerJoke.setInterval(60000);
-    connect(&TimerJoke, &QTimer::timeout, this, &AgentForm::TimerJoke_Timer);
     connect(&m_app.model(), &UserModel::accessoriesApplied, this, &AgentForm::ApplyAccessories);
 
     m_quitDeadline.setSingleShot(true);
@@ -69,11 +66,11 @@ void AgentForm::Form_Load()
 {
     SpeechInputRequest = Request();
     QuitRequest = Request();
-    JokeTicks = 0;
+    m_app.jokeWatch().JokeTicks = 0;
     SetAgent();
     m_app.jokes().LoadJokes(m_app.model().files().jokesToRead());
     // Runs even when jokes are off; the switch keeps jokes from being told.
-    TimerJoke.start();
+    m_app.jokeWatch().start();
     // The quick toolbar loads hidden; its load fills the user's menus.
     m_app.frmQuick();
 
@@ -230,7 +227,7 @@ void AgentForm::UnloadForms()
     m_quitDeadline.stop();
     m_app.wordControls().release();
     m_app.mailWatch().TmrMail.stop();
-    TimerJoke.stop();
+    m_app.jokeWatch().stop();
     // A ring after this would ask for the host window again and load it
     // anew, character and run count included.
     m_app.alarm().stop();
@@ -267,11 +264,9 @@ void AgentForm::SetCommands()
     character::Commands *commands = Agent.commands();
     if (!commands)
         return;
-    // The options window loads hidden at start-up, as it always has; its
-    // load reads the user's things into the model, so the first office
-    // program and the favourite sites are named by the stored lists. The
-    // service refuses a command without a name.
-    m_app.frmMain();
+    // The first office program and the favourite sites are named by the
+    // stored lists, which the program has read into the model. The service
+    // refuses a command without a name.
     const UserModel &model = m_app.model();
     QStringList sites;
     for (int k = 0; k < UserModel::Slots; ++k)
@@ -375,21 +370,6 @@ void AgentForm::MnuNo_Click()
 {
     Agent.Play(QStringLiteral("Sad"));
     Agent.Speak(QStringLiteral("You can see the tour anytime by selecting tour from my general menu."));
-}
-
-void AgentForm::TimerJoke_Timer()
-{
-    Jokes &jokes = m_app.jokes();
-    if (JokeTicks == 4 && m_app.model().jokesOn()) {
-        // The lead-in as it stands now, an unsaved edit included.
-        jokes.JokeSay = m_app.model().jokeLeadIn();
-        jokes.TellJoke(Agent, *m_app.context().platform.random);
-        JokeTicks = 0;
-    } else if (JokeTicks < 4) {
-        ++JokeTicks;
-    }
-    // At 4 with jokes off the count waits there, so the next tick after
-    // jokes are switched on tells one.
 }
 
 QString AgentForm::userName() const

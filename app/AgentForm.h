@@ -53,18 +53,14 @@ public:
     void AgentCtrl_DblClick(const QString &characterId, int button, int shift, int x, int y);
     void MnuYes_Click();
     void MnuNo_Click();
-    void TimerJoke_Timer();
 
     // The loaded character; empty while none is loaded.
     character::CharacterRef Agent;
     // The last prompt to repeat a spoken command.
     character::Request SpeechInputRequest;
     qint16 RunNumber = 0;
-    qint16 JokeTicks = 0;
     int RetryCount = 0;
 
-    // Once a minute; a joke every fifth tick while jokes are on.
-    QTimer TimerJoke;
     // The Yes/No answer to the first run's offer of a tour.
     QMenu *MnuTour = nullptr;
     QAction *MnuYes = nullptr;

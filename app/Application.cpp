@@ -33,11 +33,16 @@ Application::Application(const AppContext &context, QObject *parent)
     if (m_context.userDataDir.isEmpty())
         m_context.userDataDir = UserFiles::defaultDataDir();
     m_model = std::make_unique<UserModel>(*m_context.settings, UserFiles(m_context.programDir, m_context.userDataDir));
-    // The joke timer follows the user's switch; it is the host window's, and
-    // a switch while that window is gone (at the end) has nothing to stop.
+    m_jokeWatch = std::make_unique<JokeWatch>(*m_model, m_jokes, *m_context.platform.random, m_sink);
+    // The joke timer follows the user's switch while the host window is
+    // there; a switch once it is gone (at the end) starts nothing.
     connect(m_model.get(), &UserModel::jokesSwitched, this, [this](bool on) {
-        if (m_agent)
-            setJokeTimerEnabled(on);
+        if (!m_agent)
+            return;
+        if (on)
+            m_jokeWatch->start();
+        else
+            m_jokeWatch->stop();
     });
     // Each module registers the actions it owns, once.
     registerSettingsActions(m_actions, *this);
@@ -49,11 +54,9 @@ Application::Application(const AppContext &context, QObject *parent)
                    }});
     connect(&m_forms, &Forms::lastUnloaded, this, &Application::finished);
     // Timed mail checks go on for the whole run, whether the options window
-    // is open or not. The watch counts the ticks; only a due check reaches
-    // the window (loading it again, hidden, when it was closed), since the
-    // check reads the mail page's boxes.
+    // is open or not; neither a tick nor a due check makes a window.
     connect(&m_mailWatch.TmrMail, &QTimer::timeout, &m_mailWatch, &MailWatch::TmrMail_Timer);
-    m_mailWatch.timedCheck = [this] { frmMain()->checkMail(false); };
+    m_mailWatch.timedCheck = [this] { m_mailChecker.check(false); };
     // Every window the program shows, its own and the message boxes and
     // file dialogs too, appears on the character's screen.
     m_screenFollower = new ScreenFollower([this]() -> std::optional<QPoint> { return characterPoint(); }, this);
@@ -135,12 +138,24 @@ bool Application::showForAnotherStart()
     return true;
 }
 
-void Application::setJokeTimerEnabled(bool on)
+void AgentSink::show()
 {
-    if (on)
-        agentForm()->TimerJoke.start();
-    else
-        agentForm()->TimerJoke.stop();
+    m_app.AgentVisible();
+}
+
+void AgentSink::play(const QString &animation)
+{
+    m_app.agent().Play(animation);
+}
+
+void AgentSink::say(const QString &text)
+{
+    m_app.agent().Speak(text);
+}
+
+void AgentSink::think(const QString &text)
+{
+    m_app.agent().Think(text);
 }
 
 void Application::setRestPosition(qint16 x, qint16 y)
@@ -154,6 +169,11 @@ AgentForm *Application::agentForm()
     if (!m_agent) {
         m_agent = new AgentForm(*this);
         m_forms.loaded(m_agent);
+        // The user's things, read as the options window's load reads them
+        // (the command table names the stored lists), and the mail timer
+        // switched from the stored interval; no window is made for it.
+        m_model->loadAll();
+        m_mailWatch.loadInterval(m_model->storedMailInterval());
         m_agent->Form_Load();
     }
     return m_agent;

@@ -4,7 +4,10 @@
 #include "AgentForm.h"
 #include "Forms.h"
 #include "Host.h"
+#include "CharacterSink.h"
+#include "JokeWatch.h"
 #include "Jokes.h"
+#include "MailChecker.h"
 #include "MailWatch.h"
 #include "Movement.h"
 #include "AlarmWatch.h"
@@ -27,6 +30,21 @@ class FrmMain;
 class FrmMenus;
 class FrmUser;
 class frmTip;
+class Application;
+
+// The character as the watches see it: the host window's character, as it
+// stands at each request.
+class AgentSink final : public CharacterSink {
+public:
+    explicit AgentSink(Application &app) : m_app(app) {}
+    void show() override;
+    void play(const QString &animation) override;
+    void say(const QString &text) override;
+    void think(const QString &text) override;
+
+private:
+    Application &m_app;
+};
 
 // The program: its windows, created on first use, and the modules that
 // outlive them. One per run.
@@ -46,14 +64,14 @@ public:
     // Another start of the program asked for it: the character is shown
     // again. False while the program is ending (or before it has started).
     bool showForAnotherStart();
-    void setJokeTimerEnabled(bool on) override;
-    bool JokesStatus() const override { return m_model->jokesOn(); }
-    void setJokesStatus(bool on) override { m_model->setJokesOn(on); }
     UserModel &model() override { return *m_model; }
     ActionRegistry &actions() override { return m_actions; }
     void setRestPosition(qint16 x, qint16 y) override;
     Movement &movement() { return m_movement; }
     Jokes &jokes() { return m_jokes; }
+    // The joke timer, for the whole run.
+    JokeWatch &jokeWatch() { return *m_jokeWatch; }
+    CharacterSink &sink() { return m_sink; }
 
     // The start-up procedure: load the host window, greet, go on with the
     // tip of the day.
@@ -80,6 +98,7 @@ public:
     void MoveToTarget(const QRect &windowFrame) override;
     void MoveToRest() override;
     MailWatch &mailWatch() override { return m_mailWatch; }
+    MailChecker &mailChecker() override { return m_mailChecker; }
     // Whether the window is loaded now (asking does not load it).
     bool frmMainLoaded() const;
     // A point of the character on the desktop, or nothing while it is not
@@ -102,7 +121,10 @@ private:
     Forms m_forms;
     Movement m_movement;
     Jokes m_jokes;
-    MailWatch m_mailWatch{*this};
+    AgentSink m_sink{*this};
+    std::unique_ptr<JokeWatch> m_jokeWatch;
+    MailWatch m_mailWatch{m_context.platform, m_sink};
+    MailChecker m_mailChecker{*this, m_sink};
     QPointer<AgentForm> m_agent;
     QPointer<FrmMain> m_frmMain;
     QPointer<FrmMenus> m_frmMenus;
@@ -115,7 +137,7 @@ private:
     QPointer<FrmOpen> m_frmOpen;
     QPointer<FrmTour> m_frmTour;
     QPointer<frmAbout> m_frmAbout;
-    AlarmWatch m_alarm{*this};
+    AlarmWatch m_alarm{*m_context.platform.clock, m_sink};
     WordControls m_wordControls{*this};
     // Windows whose load is running: asking for one of them during its own
     // load gives it, not a second one.

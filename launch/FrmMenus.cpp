@@ -178,46 +178,6 @@ void FrmMenus::MnuChangeAgent_Click()
         m_host.model().setCharacterName(m_host.agent().Name());
 }
 
-void FrmMenus::MnuChangeUser_Click()
-{
-    m_host.actions().run(QStringLiteral("ChangeUser"));
-}
-
-void FrmMenus::MnuAbout_Click()
-{
-    m_host.actions().run(QStringLiteral("About"));
-}
-
-void FrmMenus::MnuTour_Click()
-{
-    m_host.actions().run(QStringLiteral("Tour"));
-}
-
-void FrmMenus::MnuAlarm_Click()
-{
-    m_host.actions().run(QStringLiteral("Alarm"));
-}
-
-void FrmMenus::MnuOpen_Click()
-{
-    m_host.actions().run(QStringLiteral("Open File"));
-}
-
-void FrmMenus::MnuCalender_Click()
-{
-    m_host.actions().run(QStringLiteral("Calender"));
-}
-
-void FrmMenus::MnuSearch_Click()
-{
-    m_host.actions().run(QStringLiteral("Search the Internet"));
-}
-
-void FrmMenus::MnuOptions_Click()
-{
-    m_host.actions().run(QStringLiteral("Options"));
-}
-
 QString FrmMenus::versionSentence(int major, int minor, int revision)
 {
     const QString point = QStringLiteral("\\Map=\"point\"=\".\"\\");
@@ -270,63 +230,6 @@ void FrmMenus::MnuNotepad_Click()
     m_host.agent().Speak(QStringLiteral("Ready to write some notes?"));
     m_host.agent().Play(QStringLiteral("ReadReturn"));
     StartAccessory(Accessory::Notepad);
-}
-
-void FrmMenus::MnuAConfigure_Click()
-{
-    m_host.actions().run(QStringLiteral("Configure Accessories"));
-}
-
-void FrmMenus::MnuOffice_Click(int number)
-{
-    if (number >= 1 && number <= 10)
-        m_host.actions().run(QStringLiteral("office:%1").arg(number - 1));
-}
-
-void FrmMenus::MnuWordOpen_Click()
-{
-    m_host.actions().run(QStringLiteral("Word"));
-}
-
-void FrmMenus::MnuNewDoc_Click()
-{
-    m_host.actions().run(QStringLiteral("New Document"));
-}
-
-void FrmMenus::MnuReadSel_Click()
-{
-    m_host.actions().run(QStringLiteral("Read Selection"));
-}
-
-void FrmMenus::MnuOfficeConfigure_Click()
-{
-    m_host.actions().run(QStringLiteral("Configure Office"));
-}
-
-void FrmMenus::MnuCheckMail_Click()
-{
-    m_host.actions().run(QStringLiteral("Check Mail"), Asked::FromMenu);
-}
-
-void FrmMenus::MnuEMail_Click()
-{
-    m_host.actions().run(QStringLiteral("NewMail"));
-}
-
-void FrmMenus::MnuKestrova_Click()
-{
-    m_host.actions().run(QStringLiteral("Kestrova"));
-}
-
-void FrmMenus::MnuCustom_Click(int number)
-{
-    if (number >= 1 && number <= 10)
-        m_host.actions().run(QStringLiteral("favourite:%1").arg(number - 1));
-}
-
-void FrmMenus::MnuConfigureFav_Click()
-{
-    m_host.actions().run(QStringLiteral("Configure Favourites"));
 }
 
 } // namespace kestrova

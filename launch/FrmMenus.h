@@ -27,32 +27,11 @@ public:
 
     void MnuACo_Click();
     void MnuChangeAgent_Click();
-    void MnuChangeUser_Click();
-    void MnuAbout_Click();
-    void MnuTour_Click();
-    void MnuAlarm_Click();
-    void MnuOpen_Click();
-    void MnuCalender_Click();
-    void MnuSearch_Click();
-    void MnuOptions_Click();
     void MnuVersion_Click();
     void MnuCalc_Click();
     void MnuCDPlayer_Click();
     void MnuWordpad_Click();
     void MnuNotepad_Click();
-    void MnuAConfigure_Click();
-    // MnuOffice1_Click .. MnuOffice10_Click: the entry's number is given.
-    void MnuOffice_Click(int number);
-    void MnuWordOpen_Click();
-    void MnuNewDoc_Click();
-    void MnuReadSel_Click();
-    void MnuOfficeConfigure_Click();
-    void MnuCheckMail_Click();
-    void MnuEMail_Click();
-    void MnuKestrova_Click();
-    // MnuCustom1_Click .. MnuCustom10_Click: the entry's number is given.
-    void MnuCustom_Click(int number);
-    void MnuConfigureFav_Click();
 
     // The spoken version: "point" is said between the numbers while the
     // balloon shows ".".

@@ -1,8 +1,11 @@
 #pragma once
 
+#include "Timers.h"
+
 #include <QDateTime>
-#include <QObject>
-#include <QTimer>
+
+#include <functional>
+#include <memory>
 
 namespace kestrova {
 
@@ -15,36 +18,27 @@ public:
 
 // A wake-up at one moment of the clock: a watch schedules only its next due
 // time and sleeps until then, instead of looking at the clock every second.
-// Scheduling again replaces the moment before. Tests replace it with one they
-// fire themselves after setting their clock.
-class WakeUp : public QObject {
-    Q_OBJECT
+// Scheduling again replaces the moment before. It sleeps on the program's
+// timers at most an hour at a time and looks at the clock again, so a clock
+// that jumps (a suspended machine, a change of the time) is caught up within
+// the hour, or at once when the jump passed the moment. Tests give it their
+// own timers and clock and move both on.
+class WakeUp {
 public:
-    using QObject::QObject;
-    virtual void schedule(const QDateTime &when) = 0;
-    virtual void cancel() = 0;
-
-Q_SIGNALS:
-    void due();
-};
-
-// The real wake-up: a timer against the clock. It sleeps at most an hour at
-// a time and looks again, so a clock that jumps (a suspended machine, a
-// change of the time) is caught up within the hour, or at once when the
-// jump passed the moment.
-class TimerWakeUp final : public WakeUp {
-    Q_OBJECT
-public:
-    explicit TimerWakeUp(const Clock &clock, QObject *parent = nullptr);
-    void schedule(const QDateTime &when) override;
-    void cancel() override;
+    WakeUp(const Clock &clock, Timers &timers, std::function<void()> due);
+    void schedule(const QDateTime &when);
+    void cancel();
     bool scheduled() const { return m_when.isValid(); }
+    // The moment it sleeps until; invalid while nothing is scheduled.
+    const QDateTime &when() const { return m_when; }
 
 private:
     void sleep();
+    void woken();
     const Clock &m_clock;
-    QTimer m_timer;
+    std::function<void()> m_due;
     QDateTime m_when;
+    std::unique_ptr<Timer> m_timer;
 };
 
 } // namespace kestrova

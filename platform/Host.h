@@ -26,6 +26,7 @@ class FrmQuick;
 class FrmSearch;
 class FrmTour;
 class FrmUser;
+class MailChecker;
 class MailWatch;
 class WordControls;
 class frmAbout;
@@ -62,12 +63,6 @@ public:
     // The host window's operations.
     virtual void AgentQuit() = 0;
     virtual void AgentVisible() = 0;
-    // The host window's joke timer, switched by the options window.
-    virtual void setJokeTimerEnabled(bool on) = 0;
-
-    // Jokes are told while this is on; it outlives the options window.
-    virtual bool JokesStatus() const = 0;
-    virtual void setJokesStatus(bool on) = 0;
     // The character's rest position (screen pixels), kept by the program.
     virtual void setRestPosition(qint16 x, qint16 y) = 0;
 
@@ -79,6 +74,8 @@ public:
 
     // The mail timer and its counters, kept for the whole run.
     virtual MailWatch &mailWatch() = 0;
+    // One mail check with the account as it stands, for every way of asking.
+    virtual MailChecker &mailChecker() = 0;
     virtual FrmQuick *frmQuick() = 0;
     virtual FrmCalender *frmCalender() = 0;
     virtual FrmAlarm *frmAlarm() = 0;

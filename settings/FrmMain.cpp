@@ -12,6 +12,7 @@
 #include "UserModel.h"
 #include "Forms.h"
 #include "Host.h"
+#include "MailChecker.h"
 #include "MailWatch.h"
 #include "MessageBox.h"
 #include "OpenFileDialog.h"
@@ -408,9 +409,13 @@ void FrmMain::closeEvent(QCloseEvent *event)
     event->accept();
     m_host.forms().unload(this);
     // What was edited here and not stored goes with the window: the lists,
-    // the lead-in, the accessory ticks and the mail server are the stored
-    // ones again for the menus, the jokes and the commands.
+    // the lead-in, the accessory ticks and the mail account are the stored
+    // ones again for the menus, the jokes, the commands and the next check.
     m_host.model().loadAll();
+    m_host.mailChecker().forgetTyped();
+    // Timed mail checks belong to this window's life: closing it stops
+    // them until it is loaded again, which reads the interval anew.
+    m_host.mailWatch().TmrMail.stop();
 }
 
 void FrmMain::showEvent(QShowEvent *event)
@@ -421,7 +426,7 @@ void FrmMain::showEvent(QShowEvent *event)
         m_showsClock = true;
         m_host.alarm().setClockShown(true);
     }
-    ensureMailPassword();
+    m_host.mailChecker().ensurePassword();
     showMailSecurity();
 }
 

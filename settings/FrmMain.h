@@ -1,8 +1,5 @@
 #pragma once
 
-#include "Mailbox.h"
-#include "PasswordStore.h"
-
 #include <QWidget>
 
 class QCheckBox;
@@ -76,22 +73,14 @@ public:
     void CmdCustomSave_Click();
 
     // Mail page.
-    // Runs one mail check with the page's server, user and password as they
-    // stand; the mailbox work runs on a worker thread.
+    // Runs one mail check with the account as the page shows it (the
+    // program's mail checker, which the timer and the menus use too).
     void CmdCheck_Click();
-    // A timed check: like the button, but a check still running, or a
-    // password that cannot be had, is only shown in the status bar.
-    void checkMail(bool asked);
     void CmdSave_Click();
     // Trusts the certificate the server last presented, or forgets the one
     // trusted; both for the server text as it stands.
     void CmdTrustCert_Click();
     void LoadMailSettings();
-    // The password is fetched when it is first needed (the window shown, a
-    // check, a save), not at start-up: asking the secret store may wait on
-    // the desktop or bring up its unlock prompt.
-    void ensureMailPassword();
-    void TmrMail_Timer();
 
     // Where the two list files are read and written.
     QString favouritesPlace() const;
@@ -156,28 +145,6 @@ protected:
     void hideEvent(QHideEvent *event) override;
 
 private:
-    void passwordArrived(const PasswordStore::Answer &answer);
-    // A password from before, moved into the store or not.
-    void passwordMoved(const QString &password, const PasswordStore::Written &written);
-    void saveMailPassword(const QString &password);
-    void passwordSaved(const QString &password, const PasswordStore::Written &written);
-    // Without a store, `why` says why there is none (empty: the desktop has
-    // none).
-    void showPasswordPlace(bool secure, const QString &why = QString());
-    // The settings file is readable by its owner only while it holds the
-    // password.
-    void protectSettingsFile();
-    enum class Password { NotFetched, Fetching, Loaded, Failed };
-    Password m_password = Password::NotFetched;
-    // A check asked for while the password was being fetched: none, the
-    // timer's, the user's.
-    enum class Pending { None, Timed, Asked };
-    Pending m_pendingCheck = Pending::None;
-    void startCheck(bool asked);
-    // The security choices kept for the server text as it stands, and
-    // keeping them for it.
-    MailSecurity mailSecurity() const;
-    void keepMailSecurity(const MailSecurity &security);
     void showMailSecurity();
     // Connects the boxes and labels to the user's model.
     void followModel();

@@ -4,6 +4,7 @@
 #include "CharacterRef.h"
 #include "FrmMain.h"
 #include "Host.h"
+#include "MailChecker.h"
 #include "UserModel.h"
 
 namespace kestrova {
@@ -26,11 +27,12 @@ void registerSettingsActions(ActionRegistry &actions, Host &host)
     actions.add({"Configure Office", "Configure", QString(), false, false, showOn(FrmMain::OfficePage)});
     actions.add({"Configure Favourites", "Configure Menu", QString(), false, false, showOn(FrmMain::FavouritesPage)});
 
-    // A check with the mail page's server, user and password as they stand.
+    // A check with the account as it stands (typed on the mail page or
+    // stored); it makes no window.
     // From a menu or the toolbar only the server is looked at first: without
     // one the character complains and the options window opens. The spoken
     // command goes straight to the check.
-    Action mail{"Check Mail", "Check Mail", "[check][e]mail", false, false, [h] { h->frmMain()->CmdCheck_Click(); }};
+    Action mail{"Check Mail", "Check Mail", "[check][e]mail", false, false, [h] { h->mailChecker().check(true); }};
     mail.menuGuard = [h, open = showOn(-1)] {
         if (!h->model().mailServer().isEmpty())
             return true;

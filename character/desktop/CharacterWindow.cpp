@@ -238,17 +238,22 @@ ShapedWindow::ShapedWindow(QWidget *parent)
     connect(watcher, &ScreenWatcher::screensChanged, this, &ShapedWindow::keepOnScreens);
 }
 
-void ShapedWindow::keepOnScreens()
+QPoint ShapedWindow::onScreens(QPoint topLeft) const
 {
     QList<QRect> areas;
     for (const QScreen *screen : QGuiApplication::screens())
         areas << screen->geometry();
     const QScreen *primary = QGuiApplication::primaryScreen();
     if (!primary)
-        return;
-    const QRect frame(isVisible() ? pos() : m_wanted, size());
-    const QPoint to = WindowPlacement::keptOnScreens(frame, areas, primary->availableGeometry());
-    if (to != frame.topLeft())
+        return topLeft;
+    return WindowPlacement::keptOnScreens(QRect(topLeft, size()), areas, primary->availableGeometry());
+}
+
+void ShapedWindow::keepOnScreens()
+{
+    const QPoint from = isVisible() ? pos() : m_wanted;
+    const QPoint to = onScreens(from);
+    if (to != from)
         place(to);
 }
 

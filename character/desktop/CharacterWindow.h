@@ -56,6 +56,10 @@ public:
 
     // Moves the window, and remembers where it belongs (see moveEvent).
     void place(QPoint topLeft);
+    // Where the window would stay with its top left corner at topLeft: there
+    // when enough of it is on a screen to be dragged back, else the nearest
+    // place on the main screen.
+    QPoint onScreens(QPoint topLeft) const;
 
     void setVisible(bool visible) override;
 

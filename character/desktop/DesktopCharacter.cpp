@@ -320,12 +320,16 @@ void DesktopCharacter::startMove(const Job &job)
 {
     m_placed = true;
     const QPoint from = m_window->pos();
-    const QPoint to = job.point;
     if (!visible()) {
-        m_window->place(to);
+        // Showing brings a place on no screen back onto one.
+        m_window->place(job.point);
         m_queue.finish(QStringLiteral("hidden, jumped there"));
         return;
     }
+    // A place on no screen (a rest position kept from a monitor that is
+    // gone, a target worked out past the edge) would leave the character
+    // out of reach: it glides to the nearest place on the main screen.
+    const QPoint to = m_window->onScreens(job.point);
     const QPoint d = to - from;
     const double distance = std::hypot(double(d.x()), double(d.y()));
     if (distance < 1) {

@@ -1,8 +1,13 @@
 #include "CharacterRef.h"
 #include "Fakes.h"
+#include "CharacterSink.h"
+#include "JokeWatch.h"
 #include "Jokes.h"
+#include "ManualTimers.h"
 #include "RecordingCharacter.h"
+#include "SettingsStore.h"
 #include "TextLines.h"
+#include "UserModel.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -20,6 +25,7 @@ private Q_SLOTS:
     void tellJoke();
     void emptyLinesAndLeadIn();
     void pickIsUniform();
+    void watchOnTheTimers();
 };
 
 void TestJokes::lineEnds_data()
@@ -128,6 +134,52 @@ void TestJokes::pickIsUniform()
         picked << jokes.JokeIndex;
     }
     QCOMPARE(picked, QList<int>({1, 1, 2, 3, 3, 4, 4}));
+}
+
+// A day of the joke timer on the test's timers: a joke every fifth minute
+// while jokes are on, none while they are off, and the count waiting at 4
+// meanwhile, so the first minute after switching on tells one.
+void TestJokes::watchOnTheTimers()
+{
+    QTemporaryDir dir;
+    SettingsStore store(dir.path());
+    UserModel model(store, UserFiles(dir.path(), dir.path() + "/data"));
+    test::RecordingCharacter c;
+    character::CharacterRef agent(&c);
+    CharacterRefSink sink(agent);
+    test::FakeRandom random;
+    test::ManualTimers timers;
+    Jokes jokes;
+    jokes.JokeList = {"only"};
+    JokeWatch watch(model, jokes, random, sink, timers);
+    model.setJokesOn(true);
+    model.setJokeLeadIn("Hey:");
+    QVERIFY(!watch.running());
+    watch.start();
+    QCOMPARE(timers.nextDueMs(), qint64(JokeWatch::TickMs));
+    const qint64 minute = JokeWatch::TickMs;
+    timers.advance(4 * minute);
+    QVERIFY(c.log.isEmpty());
+    timers.advance(minute);
+    QCOMPARE(c.log, QStringList({"Play GetAttention", "Speak Hey:", "Speak only", "Play Pleased"}));
+    c.log.clear();
+    timers.advance(24 * 60 * minute - 5 * minute);
+    QCOMPARE(c.log.count("Speak only"), 24 * 60 / 5 - 1);
+    // Off: nothing for an hour, the count waits at 4.
+    c.log.clear();
+    model.setJokesOn(false);
+    timers.advance(60 * minute);
+    QVERIFY(c.log.isEmpty());
+    QCOMPARE(watch.JokeTicks, qint16(4));
+    model.setJokesOn(true);
+    timers.advance(minute);
+    QCOMPARE(c.log.count("Speak only"), 1);
+    // Stopped: no tick comes.
+    watch.stop();
+    QCOMPARE(timers.armedCount(), 0);
+    c.log.clear();
+    timers.advance(60 * minute);
+    QVERIFY(c.log.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestJokes)

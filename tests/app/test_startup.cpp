@@ -1,6 +1,8 @@
 #include "AgentForm.h"
 #include "Application.h"
 #include "Fakes.h"
+#include "MailWatch.h"
+#include "UserModel.h"
 #include "RecordingCharacter.h"
 #include "SettingsStore.h"
 #include "TestRun.h"
@@ -35,6 +37,7 @@ private Q_SLOTS:
     void refusedCharacterIsToldBesideTheGreeting();
     void anotherStartShowsTheCharacter();
     void tourOfferCompletionGesturesAtMouse();
+    void startUpMakesNoOptionsWindow();
 
     void quitSequence_data();
     void quitSequence();
@@ -71,6 +74,32 @@ void TestStartup::firstRun()
         "Speak Would you like to tour the programme?"}));
     QCOMPARE(run.app->agentForm()->tourRequest(),
              run.character().pendingRequest("Speak Would you like to tour the programme?"));
+}
+
+// The start-up reads the user's things and switches the mail timer without
+// making the options window: only the host window, the quick toolbar and the
+// tip of the day are made.
+void TestStartup::startUpMakesNoOptionsWindow()
+{
+    Run run(settingsDir());
+    run.settings.write("Kestrova", "Mail", "1", "pop.example.org");
+    run.settings.write("Kestrova", "Mail", "2", "kess");
+    run.settings.write("Kestrova", "Mail", "4", "7");
+    run.settings.write("Kestrova", "User", "Name", "Ann");
+    run.app->Main();
+    QStringList made;
+    for (const QWidget *w : QApplication::topLevelWidgets())
+        if (!w->objectName().isEmpty() && !w->inherits("QMenu"))
+            made << w->objectName();
+    made.sort();
+    qInfo().noquote() << "windows made at start-up:" << made.join(u' ');
+    QVERIFY2(!made.contains("FrmMain"), qPrintable(made.join(u' ')));
+    QVERIFY(!run.app->frmMainLoaded());
+    QCOMPARE(run.app->model().mailServer(), QString("pop.example.org"));
+    QCOMPARE(run.app->model().mailUser(), QString("kess"));
+    QCOMPARE(run.app->model().userName(), QString("Ann"));
+    QVERIFY(run.app->mailWatch().TmrMail.isActive());
+    QCOMPARE(run.app->mailWatch().MailInterval, qint16(7));
 }
 
 void TestStartup::secondRunGreetsByPartOfDay()

@@ -18,6 +18,8 @@
 #include <QMouseEvent>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QTest>
 
 using namespace kestrova::character;
@@ -623,11 +625,27 @@ void TestDesktopCharacter::moveToGlidesToTheTarget()
     QVERIFY(path.at(path.size() / 2).x() < from.x() && path.at(path.size() / 2).x() > target.x());
 
     // Far moves are bounded in time.
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    const QPoint wide(screen.left() + 40, target.y());
+    const Request across = bot->moveTo(wide.x(), wide.y());
+    TRY_COMPARE_WITHIN(log.count(across), 1, 4000);
     const qint64 asked2 = log.now();
-    const Request far = bot->moveTo(target.x() + 3000, target.y());
+    const Request far = bot->moveTo(screen.right() - bot->window()->width() - 40, target.y());
     TRY_COMPARE_WITHIN(log.count(far), 1, 4000);
     QVERIFY(log.when(far) - asked2 <= 1800);
-    QCOMPARE(bot->left(), target.x() + 3000);
+    QCOMPARE(bot->left(), screen.right() - bot->window()->width() - 40);
+
+    // A place on no screen: it glides onto the main screen instead, to the
+    // nearest place there, and stays in reach.
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    const Request off = bot->moveTo(screen.right() + 3000, target.y());
+    TRY_COMPARE_WITHIN(log.count(off), 1, 4000);
+    QVERIFY2(area.contains(bot->window()->geometry()),
+             qPrintable(QStringLiteral("%1 %2").arg(bot->left()).arg(bot->top())));
+    QCOMPARE(bot->left(), area.right() + 1 - bot->window()->width());
+    const Request above = bot->moveTo(area.left() + 10, -5000);
+    TRY_COMPARE_WITHIN(log.count(above), 1, 4000);
+    QCOMPARE(QPoint(bot->left(), bot->top()), QPoint(area.left() + 10, area.top()));
 }
 
 void TestDesktopCharacter::gestureFacesThePoint()

@@ -7,6 +7,7 @@
 #include "MailWatch.h"
 #include "TestRun.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -329,7 +330,7 @@ private Q_SLOTS:
         QCOMPARE(w->StatusMain->currentMessage(), mailtext::StillCheckingStatus);
         m_run->agent().AgentCtrl_Command(UserInput{"Check Mail", 100, "check mail"});
         // A timer tick meanwhile only shows it.
-        w->TmrMail_Timer();
+        watch().TmrMail_Timer();
         script.hold = false;
         QTRY_VERIFY(!watch().checking());
         QCOMPARE(script.calls().size(), 1);
@@ -484,11 +485,50 @@ private Q_SLOTS:
         QCOMPARE(m_run->log(), QStringList{Thought});
     }
 
+    // Neither a due timed check nor the spoken command makes the options
+    // window: the check runs with the stored account and reads out as ever.
+    void checksMakeNoWindow()
+    {
+        auto &script = m_run->platform.mailboxes.script;
+        script.count = 1;
+        script.messages = {{"Ann", "Hi"}};
+        m_run->settings.write("Kestrova", "Mail", "1", "pop.example.org");
+        m_run->settings.write("Kestrova", "Mail", "2", "kess");
+        m_run->settings.write("Kestrova", "Mail", "3", "pw");
+        m_run->settings.write("Kestrova", "Mail", "4", "2");
+        m_run->platform.dialUp.state = true;
+        m_run->app->Main();
+        m_run->character().completeAll();
+        m_run->character().log.clear();
+        QVERIFY(watch().TmrMail.isActive());
+        QCOMPARE(optionsWindows(), 0);
+        QVERIFY(!tick());
+        QVERIFY(tick());
+        const QStringList readOut{Thought, "Play Pleased", "Speak You've got mail.", "Play Read",
+                                  "Speak You have 1 new message.", "Speak Message 1 from Ann", "Speak Subject Hi",
+                                  "Play ReadReturn", "Speak End of messages."};
+        QCOMPARE(m_run->log(), readOut);
+        QCOMPARE(script.calls().value(0), QStringLiteral("OpenMailbox pop.example.org|kess|pw"));
+        QCOMPARE(optionsWindows(), 0);
+        m_run->character().log.clear();
+        m_run->agent().AgentCtrl_Command(UserInput{"Check Mail", 100, "check mail"});
+        QTRY_VERIFY(!watch().checking());
+        QCOMPARE(m_run->log(), readOut);
+        QCOMPARE(script.calls().filter(QStringLiteral("OpenMailbox")).size(), 2);
+        QCOMPARE(optionsWindows(), 0);
+        QVERIFY(!m_run->app->frmMainLoaded());
+        // Opened afterwards, the page shows the account the checks used.
+        FrmMain *w = m_run->app->frmMain();
+        w->show();
+        QCOMPARE(w->TxtUser->text(), QStringLiteral("kess"));
+        QCOMPARE(w->TxtPass->text(), QStringLiteral("pw"));
+    }
+
     void menuEntryNeedsAServer()
     {
         start();
         FrmMenus *menus = m_run->app->frmMenus();
-        menus->MnuCheckMail_Click();
+        menus->MnuCheckMail->trigger();
         QCOMPARE(m_run->log(), (QStringList{"Play Sad", "Speak I was unable to find your e-mail settings."}));
         QVERIFY(m_run->app->frmMain()->isVisible());
         QVERIFY(m_run->platform.mailboxes.script.calls().isEmpty());
@@ -512,12 +552,19 @@ private:
         return w;
     }
     MailWatch &watch() { return m_run->app->mailWatch(); }
+    static int optionsWindows()
+    {
+        int n = 0;
+        for (QWidget *w : QApplication::allWidgets())
+            n += qobject_cast<FrmMain *>(w) != nullptr;
+        return n;
+    }
     QString setting(const char *key) const { return m_run->settings.read("Kestrova", "Mail", QString::fromLatin1(key)); }
     // One timer tick; true when it ran a check (waited for).
     bool tick()
     {
         const int before = m_run->log().count(Thought);
-        m_run->app->frmMain()->TmrMail_Timer();
+        watch().TmrMail_Timer();
         if (!QTest::qWaitFor([this] { return !watch().checking(); }, 5000))
             return false;
         return m_run->log().count(Thought) > before;

@@ -182,7 +182,7 @@ void TestOptions::freshUser()
     QCOMPARE(w->LblCurrent[3]->text(), QString());
     QCOMPARE(w->LblUser->text(), QString());
     QVERIFY(!w->ChkJokesOff->isChecked());
-    QVERIFY(!run().app->JokesStatus());
+    QVERIFY(!run().app->model().jokesOn());
     QCOMPARE(w->StatusMain->currentMessage(), QString("Offline"));
     QCOMPARE(w->ComboFav->count(), 10);
     QCOMPARE(w->ComboFav->itemText(9), QString("Link 10"));
@@ -194,7 +194,7 @@ void TestOptions::freshUser()
     // Ticking and unticking switches the jokes on.
     w->ChkJokesOff->setChecked(true);
     w->ChkJokesOff->setChecked(false);
-    QVERIFY(run().app->JokesStatus());
+    QVERIFY(run().app->model().jokesOn());
     QCOMPARE(run().settings.read("Kestrova", "Jokes", "Status"), QString("On"));
 }
 
@@ -217,9 +217,9 @@ void TestOptions::restPosition()
 void TestOptions::jokesSwitch()
 {
     FrmMain *w = start();
-    AgentForm &agent = run().agent();
-    run().app->setJokesStatus(true);
-    QVERIFY(agent.TimerJoke.isActive());
+    JokeWatch &watch = run().app->jokeWatch();
+    run().app->model().setJokesOn(true);
+    QVERIFY(watch.running());
     w->show();
     QVERIFY(QTest::qWaitForWindowExposed(w));
     w->ShowPage(FrmMain::JokesPage);
@@ -228,8 +228,8 @@ void TestOptions::jokesSwitch()
     // Stored at once and the timer stops, even though the window is then
     // cancelled.
     QCOMPARE(run().settings.read("Kestrova", "Jokes", "Status"), QString("Off"));
-    QVERIFY(!run().app->JokesStatus());
-    QVERIFY(!agent.TimerJoke.isActive());
+    QVERIFY(!run().app->model().jokesOn());
+    QVERIFY(!watch.running());
     QPointer<FrmMain> closed = w;
     w->BtnCancel_Click();
     settle();
@@ -240,14 +240,14 @@ void TestOptions::jokesSwitch()
     QVERIFY(again->ChkJokesOff->isChecked());
     QTest::mouseClick(again->ChkJokesOff, Qt::LeftButton, {}, QPoint(5, again->ChkJokesOff->height() / 2));
     QCOMPARE(run().settings.read("Kestrova", "Jokes", "Status"), QString("On"));
-    QVERIFY(run().app->JokesStatus());
-    QVERIFY(agent.TimerJoke.isActive());
+    QVERIFY(run().app->model().jokesOn());
+    QVERIFY(watch.running());
     // "On" stored: the next load sets the switch.
-    run().app->setJokesStatus(false);
+    run().app->model().setJokesOn(false);
     again->close();
     settle();
     QVERIFY(!run().app->frmMain()->ChkJokesOff->isChecked());
-    QVERIFY(run().app->JokesStatus());
+    QVERIFY(run().app->model().jokesOn());
 }
 
 void TestOptions::jokeLeadIn()
@@ -255,12 +255,12 @@ void TestOptions::jokeLeadIn()
     QVERIFY(writeFile(programDir() + "/JOKES.TXT", "Only joke\r\n"));
     run().settings.write("Kestrova", "Jokes", "Say", "Stored:");
     FrmMain *w = start();
-    run().app->setJokesStatus(true);
-    AgentForm &agent = run().agent();
+    run().app->model().setJokesOn(true);
+    JokeWatch &watch = run().app->jokeWatch();
     // An edit that was not saved is used at once.
     QTest::keyClicks(w->TxtJokeSay, " edited");
     for (int i = 0; i < 5; ++i)
-        agent.TimerJoke_Timer();
+        watch.tick();
     QVERIFY(run().log().contains("Speak Stored: edited"));
     // Closed without saving: the next joke has the stored phrase, and no
     // window is made for it.
@@ -268,7 +268,7 @@ void TestOptions::jokeLeadIn()
     settle();
     run().character().log.clear();
     for (int i = 0; i < 5; ++i)
-        agent.TimerJoke_Timer();
+        watch.tick();
     QVERIFY(!run().app->frmMainLoaded());
     QCOMPARE(run().log(), QStringList({"Play GetAttention", "Speak Stored:", "Speak Only joke", "Play Pleased"}));
     run().app->frmMain()->TxtJokeSay->setText("Saved:");
@@ -687,19 +687,26 @@ void TestOptions::greetingUsesStoredName()
     QVERIFY(run().log().contains("Speak Hi Robin , what are we going to do today?"));
 }
 
-// The mail watch counts its ticks without the options window; only a due
-// check, with the line up, reaches the window (whose mail page holds the
-// account as it stands).
+// The mail watch counts its ticks without the options window, and a due
+// check with the line up runs without it too.
 void TestOptions::mailTicksMakeNoWindow()
 {
     run().settings.write("Kestrova", "Mail", "1", "pop.example.org");
     run().settings.write("Kestrova", "Mail", "4", "3");
     FrmMain *w = start();
-    QCOMPARE(run().app->mailWatch().MailInterval, qint16(3));
+    MailWatch &watch = run().app->mailWatch();
+    QCOMPARE(watch.MailInterval, qint16(3));
+    QVERIFY(watch.TmrMail.isActive());
     w->close();
     settle();
     QVERIFY(!run().app->frmMainLoaded());
-    MailWatch &watch = run().app->mailWatch();
+    // Closing the window stops timed checks until it is loaded again.
+    QVERIFY(!watch.TmrMail.isActive());
+    run().app->frmMain();
+    QVERIFY(watch.TmrMail.isActive());
+    run().app->frmMain()->close();
+    settle();
+    QVERIFY(!run().app->frmMainLoaded());
     watch.MailTicks = 0;
     watch.TmrMail_Timer();
     watch.TmrMail_Timer();
@@ -708,11 +715,11 @@ void TestOptions::mailTicksMakeNoWindow()
     watch.TmrMail_Timer();
     QCOMPARE(watch.MailTicks, qint16(2));
     QVERIFY(!run().app->frmMainLoaded());
-    // Due, line up: the check runs through the window.
+    // Due, line up: the check runs, and still no window.
     run().platform.dialUp.state = true;
     watch.TmrMail_Timer();
     QCOMPARE(watch.MailTicks, qint16(0));
-    QVERIFY(run().app->frmMainLoaded());
+    QVERIFY(!run().app->frmMainLoaded());
     QTRY_COMPARE(run().platform.mailboxes.script.calls().value(0), QString("OpenMailbox pop.example.org||"));
 }
 

@@ -8,6 +8,7 @@
 #include "FrmOpen.h"
 #include "FrmSearch.h"
 #include "FrmTour.h"
+#include "ManualTimers.h"
 #include "SpeechText.h"
 #include "TestRun.h"
 #include "WebSearch.h"
@@ -758,39 +759,34 @@ void TestCompanions::dispatchOpensWindows()
     QVERIFY(visible());
 }
 
-namespace {
-// A wake-up the test fires itself, after setting the clock to its moment.
-class FiredWakeUp final : public WakeUp {
-public:
-    QList<QDateTime> scheduled;
-    QDateTime when;
-    void schedule(const QDateTime &moment) override
-    {
-        when = moment;
-        scheduled << moment;
-    }
-    void cancel() override { when = QDateTime(); }
-    void fire() { Q_EMIT due(); }
-};
-} // namespace
-
-// Three days of the alarm in a few wake-ups: it sleeps until the alarm time,
-// then until midnight, then until the alarm time of the next day; nothing
-// ticks each second while the options window is not on the screen.
+// Three days of the alarm on the test's timers and clock, moved on together
+// from one wake-up to the next: it sleeps until the alarm time, then until
+// midnight, then until the alarm time of the next day, looking at the clock
+// at most once an hour meanwhile; nothing ticks each second while the
+// options window is not on the screen.
 void TestCompanions::alarmSleepsUntilDue()
 {
-    FiredWakeUp wakeUp;
+    test::ManualTimers timers;
     AlarmWatch &alarm = run().app->alarm();
-    alarm.setWakeUp(&wakeUp);
+    alarm.setTimers(timers);
     run().app->Main();
     run().character().completeAll();
-    QVERIFY(!wakeUp.when.isValid()); // disarmed: nothing to wake for
+    QVERIFY(!alarm.wakesAt().isValid()); // disarmed: nothing to wake for
+    QCOMPARE(timers.armedCount(), 0);
     setAlarm("10:02", "stretch");
-    QCOMPARE(wakeUp.when, QDateTime(QDate(2026, 12, 6), QTime(10, 2)));
+    QCOMPARE(alarm.wakesAt(), QDateTime(QDate(2026, 12, 6), QTime(10, 2)));
     run().character().log.clear();
-    for (int i = 0; i < 6; ++i) {
-        run().platform.clock.time = wakeUp.when;
-        wakeUp.fire();
+    QList<QDateTime> scheduled{alarm.wakesAt()};
+    QDateTime &now = run().platform.clock.time;
+    int wakeUps = 0;
+    while (now < QDateTime(QDate(2026, 12, 9), QTime(9, 0))) {
+        const qint64 step = timers.nextDueMs() - timers.elapsedMs();
+        QVERIFY(step >= 0 && timers.nextDueMs() >= 0);
+        now = now.addMSecs(step);
+        timers.advance(step);
+        ++wakeUps;
+        if (alarm.wakesAt() != scheduled.last())
+            scheduled << alarm.wakesAt();
     }
     QCOMPARE(run().log().count("Play Announce"), 3);
     const QList<QDateTime> expected = {
@@ -798,13 +794,19 @@ void TestCompanions::alarmSleepsUntilDue()
         QDateTime(QDate(2026, 12, 7), QTime(10, 2)), QDateTime(QDate(2026, 12, 8), QTime(0, 0)),
         QDateTime(QDate(2026, 12, 8), QTime(10, 2)), QDateTime(QDate(2026, 12, 9), QTime(0, 0)),
         QDateTime(QDate(2026, 12, 9), QTime(10, 2))};
-    QCOMPARE(wakeUp.scheduled.mid(wakeUp.scheduled.size() - 7), expected);
+    QCOMPARE(scheduled, expected);
+    // Three days are about 72 hourly looks, not 259200 seconds.
+    QVERIFY2(wakeUps >= 70 && wakeUps <= 80, qPrintable(QString::number(wakeUps)));
     QVERIFY(!alarm.Timer1.isActive());
     // A time already past today rings at once: the wake-up is now.
-    run().platform.clock.time = QDateTime(QDate(2026, 12, 9), QTime(15, 0));
+    now = QDateTime(QDate(2026, 12, 9), QTime(15, 0));
     alarm.AlarmRung = false;
     alarm.arm(QTime(7, 30));
-    QCOMPARE(wakeUp.when, run().platform.clock.time);
+    QCOMPARE(alarm.wakesAt(), now);
+    QCOMPARE(timers.nextDueMs(), timers.elapsedMs());
+    run().character().log.clear();
+    timers.advance(0);
+    QCOMPARE(run().log().count("Play Announce"), 1);
     // The options window on the screen ticks the clock each second.
     run().app->frmMain()->show();
     QVERIFY(alarm.Timer1.isActive());
@@ -812,8 +814,9 @@ void TestCompanions::alarmSleepsUntilDue()
     QVERIFY(!alarm.Timer1.isActive());
     // Cancelled: nothing to wake for.
     alarm.disarm();
-    QVERIFY(!wakeUp.when.isValid());
-    alarm.setWakeUp(nullptr);
+    QVERIFY(!alarm.wakesAt().isValid());
+    QCOMPARE(timers.armedCount(), 0);
+    alarm.setTimers(Timers::system());
 }
 
 QTEST_MAIN(TestCompanions)

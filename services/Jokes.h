@@ -5,6 +5,7 @@
 
 namespace kestrova {
 
+class CharacterSink;
 class Random;
 namespace character { class CharacterRef; }
 
@@ -22,6 +23,7 @@ public:
     bool LoadJokes(const QString &path);
     // Plays "GetAttention", says the lead-in and a random joke, plays
     // "Pleased". Silent when there are no jokes.
+    void TellJoke(CharacterSink &sink, Random &random);
     void TellJoke(character::CharacterRef &agent, Random &random);
 };
 

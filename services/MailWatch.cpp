@@ -1,11 +1,11 @@
 #include "MailWatch.h"
 
-#include "CharacterRef.h"
+#include "CharacterSink.h"
 #include "Clock.h"
 #include "DialUpConnection.h"
 #include "IntegerText.h"
-#include "Host.h"
 #include "Mailbox.h"
+#include "PlatformServices.h"
 
 #include <QThread>
 
@@ -20,18 +20,21 @@ namespace {
 // one object arrive in the order they were made.
 class QueuedSink final : public MailSink {
 public:
-    QueuedSink(QObject *receiver, Host &host, const bool &ending) : m_receiver(receiver), m_host(host), m_ending(ending) {}
+    QueuedSink(QObject *receiver, CharacterSink &sink, const bool &ending)
+        : m_receiver(receiver), m_sink(sink), m_ending(ending)
+    {
+    }
     void AgentVisible() override
     {
-        post([&host = m_host] { host.AgentVisible(); });
+        post([&sink = m_sink] { sink.show(); });
     }
     void Play(const QString &animation) override
     {
-        post([&host = m_host, animation] { host.agent().Play(animation); });
+        post([&sink = m_sink, animation] { sink.play(animation); });
     }
     void Speak(const QString &text) override
     {
-        post([&host = m_host, text] { host.agent().Speak(text); });
+        post([&sink = m_sink, text] { sink.say(text); });
     }
 
 private:
@@ -43,13 +46,13 @@ private:
             m_receiver, [call = std::move(call), &ending = m_ending] { if (!ending) call(); }, Qt::QueuedConnection);
     }
     QObject *m_receiver;
-    Host &m_host;
+    CharacterSink &m_sink;
     const bool &m_ending;
 };
 
 } // namespace
 
-MailWatch::MailWatch(Host &host) : m_host(host)
+MailWatch::MailWatch(const PlatformServices &platform, CharacterSink &sink) : m_platform(platform), m_sink(sink)
 {
     TmrMail.setInterval(60000);
 }
@@ -73,7 +76,7 @@ void MailWatch::stopForQuit()
 
 bool MailWatch::start(const MailAccount &account, bool asked)
 {
-    MailboxFactory *factory = m_host.context().platform.mailboxes;
+    MailboxFactory *factory = m_platform.mailboxes;
     if (m_checking || m_ending || !factory)
         return false;
     std::shared_ptr<Mailbox> box(factory->create());
@@ -82,7 +85,7 @@ bool MailWatch::start(const MailAccount &account, bool asked)
     m_checking = true;
     m_box = box;
     QThread *worker = QThread::create([this, box, account, asked]() mutable {
-        QueuedSink sink(this, m_host, m_ending);
+        QueuedSink sink(this, m_sink, m_ending);
         const MailCheckResult result = CheckMail(*box, account, sink);
         // Logging off may wait on the server: here, not on the UI thread.
         box.reset();
@@ -96,7 +99,7 @@ bool MailWatch::start(const MailAccount &account, bool asked)
                 // A failed log-on ends silently: the status bar says why.
                 if (m_ending)
                     return;
-                const Clock *clock = m_host.context().platform.clock;
+                const Clock *clock = m_platform.clock;
                 const QString time = clock ? clock->now().toString(QStringLiteral("HH:mm")) : QString();
                 Q_EMIT checkFinished(mailCheckStatus(result, time));
             },
@@ -108,19 +111,30 @@ bool MailWatch::start(const MailAccount &account, bool asked)
     return true;
 }
 
+void MailWatch::loadInterval(qint16 minutes)
+{
+    if (minutes == 0) {
+        TmrMail.stop();
+        return;
+    }
+    TmrMail.start();
+    MailInterval = minutes;
+}
+
 void MailWatch::TmrMail_Timer()
 {
     // An equality test: a count already past the interval never meets it
     // again in this run.
     if (int(MailTicks) == int(MailInterval) - 1) {
-        if (!DialUpConnection::IsOnline(m_host.context().platform))
-            return;
-        if (timedCheck)
-            timedCheck();
-        MailTicks = 0;
+        if (DialUpConnection::IsOnline(m_platform)) {
+            if (timedCheck)
+                timedCheck();
+            MailTicks = 0;
+        }
     } else {
         incrementInt16(&MailTicks);
     }
+    Q_EMIT ticked();
 }
 
 } // namespace kestrova

@@ -13,16 +13,17 @@ class QThread;
 
 namespace kestrova {
 
-class Host;
+class CharacterSink;
+struct PlatformServices;
 
 // The mail timer and its counters, and the check running off the
 // user-interface thread. The program holds one for the whole run, so the
 // counters keep their values while the options window is closed and made
-// again; the window switches the timer and reads the counters.
+// again; the start-up and the mail page switch the timer.
 class MailWatch : public QObject {
     Q_OBJECT
 public:
-    explicit MailWatch(Host &host);
+    MailWatch(const PlatformServices &platform, CharacterSink &sink);
     ~MailWatch() override;
 
     // Ticks once a minute while timed checks are on.
@@ -30,11 +31,14 @@ public:
     // Minutes between timed checks, and ticks counted since the last one.
     qint16 MailInterval = 0;
     qint16 MailTicks = 0;
+    // Takes the stored interval: 0 switches timed checks off (the interval
+    // is left as it was), anything else on with that interval. The counters
+    // go on from where they stand.
+    void loadInterval(qint16 minutes);
     // The tick: counts, and when a check is due and the line is up, asks for
-    // a timed check. A tick that is not due touches no window.
+    // a timed check. No tick makes a window.
     void TmrMail_Timer();
-    // Runs a timed check (the options window's mail page, which holds the
-    // account as it stands).
+    // Runs a timed check (the program's mail checker).
     std::function<void()> timedCheck;
 
     // Runs the mailbox work of one check on a worker thread; what the
@@ -53,9 +57,12 @@ public:
 Q_SIGNALS:
     // A check has ended; `status` is the text for the status bar.
     void checkFinished(const QString &status);
+    // A tick has been counted or has run a check.
+    void ticked();
 
 private:
-    Host &m_host;
+    const PlatformServices &m_platform;
+    CharacterSink &m_sink;
     QPointer<QThread> m_worker;
     // The running check's mailbox, to call it off; the worker holds it.
     std::weak_ptr<Mailbox> m_box;

@@ -113,6 +113,8 @@ public:
     // working server is what a check and the menu's test use.
     const QString &mailServer() const { return m_mailServer; }
     void setMailServer(const QString &server) { m_mailServer = server; }
+    const QString &mailUser() const { return m_mailUser; }
+    void setMailUser(const QString &user) { m_mailUser = user; }
     // The stored interval in minutes: "0", missing or not a number read as 0.
     qint16 storedMailInterval() const;
 
@@ -151,6 +153,7 @@ private:
     std::array<std::array<Slot, Slots>, 2> m_slots;
     std::array<QStringList, 2> m_shown{QStringList(Slots), QStringList(Slots)};
     QString m_mailServer;
+    QString m_mailUser;
 };
 
 } // namespace kestrova

@@ -6,11 +6,14 @@
 #include <QTime>
 #include <QTimer>
 
+#include <memory>
 #include <optional>
 
 namespace kestrova {
 
-class Host;
+class CharacterSink;
+class Clock;
+class Timers;
 class WakeUp;
 
 // The daily alarm: its time, words and mode, and the watch that rings it.
@@ -22,7 +25,8 @@ class WakeUp;
 class AlarmWatch : public QObject {
     Q_OBJECT
 public:
-    explicit AlarmWatch(Host &host, QObject *parent = nullptr);
+    AlarmWatch(const Clock &clock, CharacterSink &sink, QObject *parent = nullptr);
+    ~AlarmWatch() override;
 
     // Armed while it holds a time of day; disarmed while it is empty. The
     // text of the last entry that was refused (or the empty text) is kept
@@ -39,12 +43,14 @@ public:
     void arm(QTime time);
     void disarm(const QString &text = QString());
 
-    // Starts watching: from now on the watch wakes at its due times. The
-    // wake-up is the real timer unless a test gave its own (not owned).
+    // Starts watching: from now on the watch wakes at its due times. It
+    // sleeps on the program's timers unless a test gave its own (not owned).
     void watch();
-    void setWakeUp(WakeUp *wakeUp);
+    void setTimers(Timers &timers);
     // The moment the watch sleeps until; invalid while disarmed.
     QDateTime nextDue() const;
+    // The moment its wake-up is scheduled for; invalid while none is.
+    QDateTime wakesAt() const;
     // Rings when due, clears the rung state before the alarm time, and
     // sleeps until the next due time.
     void check();
@@ -80,9 +86,10 @@ Q_SIGNALS:
 private:
     void ring();
     void reschedule();
-    Host &m_host;
+    const Clock &m_clock;
+    CharacterSink &m_sink;
     QString m_clockText;
-    WakeUp *m_wakeUp = nullptr;
+    std::unique_ptr<WakeUp> m_wakeUp;
     bool m_watching = false;
     int m_clocksShown = 0;
     bool m_stopped = false;

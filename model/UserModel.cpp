@@ -218,6 +218,7 @@ void UserModel::loadAll()
         }
     }
     m_mailServer = read(QStringLiteral("Mail"), QStringLiteral("1"));
+    m_mailUser = read(QStringLiteral("Mail"), QStringLiteral("2"));
 }
 
 } // namespace kestrova

@@ -1,9 +1,7 @@
 #include "AlarmWatch.h"
 
-#include "CharacterRef.h"
+#include "CharacterSink.h"
 #include "Clock.h"
-#include "PlatformServices.h"
-#include "Host.h"
 #include "SpeechText.h"
 
 #include <QDateTime>
@@ -11,19 +9,19 @@
 
 namespace kestrova {
 
-AlarmWatch::AlarmWatch(Host &host, QObject *parent) : QObject(parent), m_host(host)
+AlarmWatch::AlarmWatch(const Clock &clock, CharacterSink &sink, QObject *parent)
+    : QObject(parent), m_clock(clock), m_sink(sink)
 {
     Timer1.setInterval(1000);
     connect(&Timer1, &QTimer::timeout, this, &AlarmWatch::Timer1_Timer);
 }
 
-void AlarmWatch::setWakeUp(WakeUp *wakeUp)
+AlarmWatch::~AlarmWatch() = default;
+
+void AlarmWatch::setTimers(Timers &timers)
 {
-    if (m_wakeUp)
-        m_wakeUp->disconnect(this);
-    m_wakeUp = wakeUp;
-    if (m_wakeUp)
-        connect(m_wakeUp, &WakeUp::due, this, &AlarmWatch::check);
+    m_wakeUp = std::make_unique<WakeUp>(m_clock, timers, [this] { check(); });
+    reschedule();
 }
 
 void AlarmWatch::stop()
@@ -40,7 +38,7 @@ void AlarmWatch::watch()
     if (m_stopped)
         return;
     if (!m_wakeUp)
-        setWakeUp(new TimerWakeUp(*m_host.context().platform.clock, this));
+        setTimers(Timers::system());
     m_watching = true;
     reschedule();
 }
@@ -63,7 +61,7 @@ QDateTime AlarmWatch::nextDue() const
 {
     if (!AlarmTime)
         return QDateTime();
-    const QDateTime now = m_host.context().platform.clock->now();
+    const QDateTime now = m_clock.now();
     // Rung: nothing until the clock is before the alarm time again, which
     // is at midnight (or at once, when a later time was set meanwhile).
     const QTime second(now.time().hour(), now.time().minute(), now.time().second());
@@ -71,6 +69,11 @@ QDateTime AlarmWatch::nextDue() const
         return QDateTime(now.date().addDays(1), QTime(0, 0));
     const QDateTime today(now.date(), *AlarmTime);
     return today > now ? today : now;
+}
+
+QDateTime AlarmWatch::wakesAt() const
+{
+    return m_wakeUp ? m_wakeUp->when() : QDateTime();
 }
 
 void AlarmWatch::reschedule()
@@ -120,14 +123,14 @@ std::optional<QTime> AlarmWatch::parseTime(const QString &input, const QLocale &
 
 QString AlarmWatch::ShowClock()
 {
-    m_clockText = QLocale::system().toString(m_host.context().platform.clock->now().time(), QLocale::LongFormat);
+    m_clockText = QLocale::system().toString(m_clock.now().time(), QLocale::LongFormat);
     Q_EMIT clockShown(m_clockText);
     return m_clockText;
 }
 
 void AlarmWatch::Timer1_Timer()
 {
-    const QTime now = m_host.context().platform.clock->now().time();
+    const QTime now = m_clock.now().time();
     // Nothing has changed since the second already handled.
     if (!m_clockText.isEmpty() && QLocale::system().toString(now, QLocale::LongFormat) == m_clockText)
         return;
@@ -137,7 +140,7 @@ void AlarmWatch::Timer1_Timer()
 
 void AlarmWatch::check()
 {
-    const QTime now = m_host.context().platform.clock->now().time();
+    const QTime now = m_clock.now().time();
     // Compared to the second, as the clock shows it.
     const QTime second(now.hour(), now.minute(), now.second());
     if (AlarmTime && second >= *AlarmTime && !AlarmRung) {
@@ -165,16 +168,15 @@ QString AlarmWatch::announcement() const
 
 void AlarmWatch::ring()
 {
-    m_host.AgentVisible();
-    character::CharacterRef &agent = m_host.agent();
+    m_sink.show();
     const QString words = announcement();
     if (AlarmSilent) {
-        agent.Play(QStringLiteral("GetAttention"));
-        agent.Think(words);
-        agent.Play(QStringLiteral("GetAttentionReturn"));
+        m_sink.play(QStringLiteral("GetAttention"));
+        m_sink.think(words);
+        m_sink.play(QStringLiteral("GetAttentionReturn"));
     } else {
-        agent.Play(QStringLiteral("Announce"));
-        agent.Speak(words);
+        m_sink.play(QStringLiteral("Announce"));
+        m_sink.say(words);
     }
     AlarmRung = true;
 }
