@@ -374,9 +374,15 @@ void FrmMain::Form_Load()
     // 5.
     model.loadJokeLeadIn();
     TxtJokeSay->setText(model.jokeLeadIn());
-    // 6.
-    StatusMain->showMessage(DialUpConnection::IsOnline(m_host.context().platform) ? QStringLiteral("Online")
-                                                                                   : QStringLiteral("Offline"));
+    // 6. Not waited for: this window loads during start-up, and the
+    // network manager may be slow to answer. A message shown meanwhile (a
+    // mail check's) stays.
+    DialUpConnection::AskIsOnline(m_host.context().platform, StatusMain,
+                                  [status = StatusMain, shown = StatusMain->currentMessage()](bool online) {
+                                      if (status->currentMessage() == shown)
+                                          status->showMessage(online ? QStringLiteral("Online")
+                                                                     : QStringLiteral("Offline"));
+                                  });
     // 7.
     SetAccessoriesMnu();
     QCheckBox *const boxes[] = {ChkCalc, ChkCD, ChkNotePad, ChkWordpad};
