@@ -4,14 +4,20 @@
 # processor time left alone and while animating, the mail check against
 # Python's poplib on the same Dovecot, and the memory the first spoken
 # command adds (heard through a PulseAudio source).
-#   bench/all.sh [runs] [seconds]   (start-up runs, default 11; seconds left
-#                                    alone, default 60; builds first)
+#   bench/all.sh [runs] [seconds] [display]
+#                                   (start-up runs, default 11; seconds left
+#                                    alone, default 60; the display number of
+#                                    the spoken command's desktop, default 95;
+#                                    builds first)
+# With DISPLAY set, the start-up and the stretch left alone run on that
+# display instead of one of their own.
 # The figures come from bench/startup.sh, bench/idle_cpu.sh,
 # bench_mail_check and bench/voice_memory.sh, whose own outputs are kept in a folder it names.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 runs=${1:-11}
 seconds=${2:-60}
+display=${3:-95}
 scripts/build.sh >/dev/null
 out=$(mktemp -d /tmp/kestrova-bench.XXXXXX)
 
@@ -22,7 +28,7 @@ bench/idle_cpu.sh "$seconds" > "$out/idle.txt"
 echo "Mail check of 1,000 messages ..." >&2
 build/bin/bench_mail_check 1000 > "$out/mail.txt"
 echo "Memory around the first spoken command ..." >&2
-bench/voice_memory.sh > "$out/voice_memory.txt" 2>&1 || true
+bench/voice_memory.sh "$display" > "$out/voice_memory.txt" 2>&1 || true
 
 number() { # number <file> <line pattern> <n>: the n-th number on the line that matches
   awk -v pat="$2" -v n="$3" '$0 ~ pat { k = 0; for (i = 1; i <= NF; i++) { f = $i; sub(/%$/, "", f)
