@@ -52,7 +52,7 @@ rest_mb=$(number "$out/voice_memory.txt" '^resident at rest' 1)
 spoken_mb=$(number "$out/voice_memory.txt" '^resident after the first spoken' 1)
 
 row() { # row <figure> <value> <reference> <ratio or -> <target> <met?>
-  printf '%-44s %12s %14s %8s %12s  %s\n' "$@"
+  printf '%-44s %12s %18s %8s %12s  %s\n' "$@"
 }
 verdict() { # verdict <awk condition on v>: met or NOT met
   awk -v v="$1" "BEGIN { exit !($2) }" && echo met || echo "NOT met"
