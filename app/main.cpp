@@ -5,7 +5,7 @@
 #include "PasswordStore.h"
 #include "SettingsStore.h"
 #include "SystemPlatform.h"
-#include "CurlMailbox.h"
+#include "MailboxModule.h"
 #include "DialUpConnection.h"
 #include "UnixSignals.h"
 #include "QuitWatchdog.h"
@@ -107,7 +107,7 @@ int main(int argc, char *argv[])
     context.passwords = &passwords;
     context.platform = system.services();
     kestrova::NetworkDialUp dialUp;
-    kestrova::CurlMailboxFactory mailboxes;
+    kestrova::MailboxModule mailboxes;
     context.platform.dialUp = &dialUp;
     context.platform.mailboxes = &mailboxes;
     // Lives to the very end of the process: a word processor that hangs in

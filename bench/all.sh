@@ -5,14 +5,20 @@
 # Python's poplib on the same Dovecot, and the memory the first spoken
 # command adds (heard through a PulseAudio source), and the time from SIGTERM
 # to the end of the process, left alone and with a mail check stalled.
-#   bench/all.sh [runs] [seconds]   (start-up runs, default 11; seconds left
-#                                    alone, default 60; builds first)
+#   bench/all.sh [runs] [seconds] [display]
+#                                   (start-up runs, default 11; seconds left
+#                                    alone, default 60; the display number of
+#                                    the spoken command's desktop, default 95;
+#                                    builds first)
+# With DISPLAY set, the start-up and the stretch left alone run on that
+# display instead of one of their own.
 # The figures come from bench/startup.sh, bench/idle_cpu.sh,
 # bench_mail_check, bench/voice_memory.sh and bench/quit.sh, whose own outputs are kept in a folder it names.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 runs=${1:-11}
 seconds=${2:-60}
+display=${3:-95}
 scripts/build.sh >/dev/null
 out=$(mktemp -d /tmp/kestrova-bench.XXXXXX)
 
@@ -23,7 +29,7 @@ bench/idle_cpu.sh "$seconds" > "$out/idle.txt"
 echo "Mail check of 1,000 messages ..." >&2
 build/bin/bench_mail_check 1000 > "$out/mail.txt"
 echo "Memory around the first spoken command ..." >&2
-bench/voice_memory.sh > "$out/voice_memory.txt" 2>&1 || true
+bench/voice_memory.sh "$display" > "$out/voice_memory.txt" 2>&1 || true
 echo "Quitting, 5 runs each ..." >&2
 bench/quit.sh 5 > "$out/quit.txt" 2>&1 || true
 
@@ -52,7 +58,7 @@ quit_idle=$(number "$out/quit.txt" '^SIGTERM to exit, left alone' 1)
 quit_stalled=$(number "$out/quit.txt" '^SIGTERM to exit, check stalled' 1)
 
 row() { # row <figure> <value> <reference> <ratio or -> <target> <met?>
-  printf '%-44s %12s %14s %8s %12s  %s\n' "$@"
+  printf '%-44s %12s %18s %8s %12s  %s\n' "$@"
 }
 verdict() { # verdict <awk condition on v>: met or NOT met
   awk -v v="$1" "BEGIN { exit !($2) }" && echo met || echo "NOT met"

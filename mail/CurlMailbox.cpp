@@ -24,8 +24,6 @@
 
 namespace kestrova {
 
-Q_LOGGING_CATEGORY(lcMail, "kestrova.mail")
-
 struct CurlMailbox::Guard {
     // The sockets curl has open; shut, never closed, from another thread.
     std::mutex mutex;

@@ -2,7 +2,10 @@
 
 #include <QString>
 
+#include <functional>
 #include <optional>
+
+class QObject;
 
 namespace kestrova {
 
@@ -15,6 +18,14 @@ public:
     // The state of the first dial-up connection; nothing when the
     // connections could not be listed.
     virtual std::optional<bool> firstConnectionUp() = 0;
+    // The same without waiting for the answer: `done` is called later, on
+    // `context`'s thread, and never once `context` is gone. This one asks
+    // at once and calls `done` before it returns.
+    virtual void askFirstConnectionUp(QObject *context, std::function<void(std::optional<bool>)> done)
+    {
+        (void)context;
+        done(firstConnectionUp());
+    }
 };
 
 // The dial-up state as the desktop's network manager knows it: the first
@@ -29,6 +40,9 @@ public:
     // empty.
     explicit NetworkDialUp(const QString &busAddress = {}) : m_busAddress(busAddress) {}
     std::optional<bool> firstConnectionUp() override;
+    // Each question to NetworkManager goes out as an asynchronous call; the
+    // answers are taken as they come, so the caller's thread goes on.
+    void askFirstConnectionUp(QObject *context, std::function<void(std::optional<bool>)> done) override;
 
     // Whether NetworkManager's connection type ("gsm", "pppoe", ...) is one
     // that counts as dial-up.
@@ -38,7 +52,10 @@ private:
     // Nothing when NetworkManager cannot be asked; false when it lists no
     // dial-up connection; a failed listing is an error.
     enum class Answer { NoManager, NoDialUp, Up, Down, Failed };
-    Answer askNetworkManager();
+    class Question;
+    // The answer from NetworkManager or, where it has none, from the
+    // network interfaces.
+    static std::optional<bool> conclude(Answer answer);
     QString m_busAddress;
 };
 
@@ -46,6 +63,9 @@ namespace DialUpConnection {
 // True while the first dial-up connection is connected. A failed listing
 // shows "ERROR" and counts as offline. Without a dial-up service, offline.
 bool IsOnline(const PlatformServices &platform);
+// The same without waiting: `done` gets the answer later on `context`'s
+// thread (with a failed listing, after the "ERROR" box).
+void AskIsOnline(const PlatformServices &platform, QObject *context, std::function<void(bool online)> done);
 } // namespace DialUpConnection
 
 } // namespace kestrova

@@ -4,7 +4,11 @@
 #include "SpeechText.h"
 #include "MailTexts.h"
 
+#include <QLoggingCategory>
+
 namespace kestrova {
+
+Q_LOGGING_CATEGORY(lcMail, "kestrova.mail")
 
 MailCheckResult CheckMail(Mailbox &box, const MailAccount &account, MailSink &sink)
 {

@@ -27,6 +27,8 @@ QString problem(MailProblem problem)
         return QStringLiteral("cancelled");
     case MailProblem::LogOnFailed:
         return QStringLiteral("log-on failed");
+    case MailProblem::NotInstalled:
+        return QStringLiteral("the program's mail module (libkestrova_mailbox.so) is missing");
     }
     return {};
 }

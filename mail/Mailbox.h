@@ -32,6 +32,8 @@ enum class MailProblem {
     Cancelled,
     // The log-on failed, and the mailbox cannot tell why.
     LogOnFailed,
+    // The program's mail module is missing or does not load.
+    NotInstalled,
 };
 
 // How the password may travel to one server, as the user decided it.

@@ -375,9 +375,15 @@ void FrmMain::Form_Load()
     // 5.
     model.loadJokeLeadIn();
     TxtJokeSay->setText(model.jokeLeadIn());
-    // 6.
-    StatusMain->showMessage(DialUpConnection::IsOnline(m_host.context().platform) ? QStringLiteral("Online")
-                                                                                   : QStringLiteral("Offline"));
+    // 6. Not waited for: this window loads during start-up, and the
+    // network manager may be slow to answer. A message shown meanwhile (a
+    // mail check's) stays.
+    DialUpConnection::AskIsOnline(m_host.context().platform, StatusMain,
+                                  [status = StatusMain, shown = StatusMain->currentMessage()](bool online) {
+                                      if (status->currentMessage() == shown)
+                                          status->showMessage(online ? QStringLiteral("Online")
+                                                                     : QStringLiteral("Offline"));
+                                  });
     // 7.
     SetAccessoriesMnu();
     QCheckBox *const boxes[] = {ChkCalc, ChkCD, ChkNotePad, ChkWordpad};
@@ -413,9 +419,6 @@ void FrmMain::closeEvent(QCloseEvent *event)
     // ones again for the menus, the jokes, the commands and the next check.
     m_host.model().loadAll();
     m_host.mailChecker().forgetTyped();
-    // Timed mail checks belong to this window's life: closing it stops
-    // them until it is loaded again, which reads the interval anew.
-    m_host.mailWatch().TmrMail.stop();
 }
 
 void FrmMain::showEvent(QShowEvent *event)

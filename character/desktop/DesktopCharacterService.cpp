@@ -32,7 +32,7 @@ DesktopCharacterService::DesktopCharacterService(const QString &programDir, cons
             return std::make_unique<QtVoice>(model.voice, QStringList{model.voice.systemEngine});
         return std::make_unique<QtVoice>(model.voice);
     };
-    setSpeechInput([](QString *error) { return createPocketsphinxRecognizer(error); },
+    setSpeechInput([](QString *error) { return createRecognizerFromModule(error); },
                    [this]() -> std::unique_ptr<AudioSource> {
                        // The microphone chosen in the options, looked up at every start.
                        return std::make_unique<MicrophoneSource>([this] {

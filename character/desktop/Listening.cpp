@@ -243,6 +243,12 @@ void Listening::setSpeechListener(SpeechListener *listener)
             return;
         m_voiceListening = false;
         qCWarning(lcCharacter).noquote() << "Listening by typing only:" << why;
+        // Why spoken commands do not work (the recogniser's module missing,
+        // say), told once a run like a missing microphone.
+        if (!m_toldNoRecognizer) {
+            m_toldNoRecognizer = true;
+            m_character.showNotice(why);
+        }
     });
 }
 

@@ -74,6 +74,7 @@ private:
     QPointer<SpeechListener> m_speech;
     bool m_voiceListening = false;    // the listener runs for this character
     bool m_toldNoMicrophone = false;  // said once a run
+    bool m_toldNoRecognizer = false;
 };
 
 } // namespace kestrova::character

@@ -21,11 +21,13 @@ extern "C" {
 #include <sphinxbase/err.h>
 }
 
-Q_LOGGING_CATEGORY(lcSpeech, "kestrova.speech")
-
 namespace kestrova::character {
 
 namespace {
+
+// The listener's category; this file is also built into the recogniser's
+// module, which has a copy of its own.
+Q_LOGGING_CATEGORY(lcSpeech, "kestrova.speech")
 
 const char ModelDir[] = "/usr/share/pocketsphinx/model/en-us";
 const char CommandSearch[] = "commands";

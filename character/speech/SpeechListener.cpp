@@ -4,7 +4,7 @@
 #include <QSemaphore>
 #include <QThread>
 
-Q_DECLARE_LOGGING_CATEGORY(lcSpeech)
+Q_LOGGING_CATEGORY(lcSpeech, "kestrova.speech")
 
 namespace kestrova::character {
 

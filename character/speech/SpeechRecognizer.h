@@ -87,4 +87,10 @@ Recognition recognizeSamples(SpeechRecognizer &recognizer, const std::vector<std
 // the model is not installed or the decoder does not start (*error says why).
 std::unique_ptr<SpeechRecognizer> createPocketsphinxRecognizer(QString *error = nullptr);
 
+// The same recogniser from the module libkestrova_listening.so among
+// `folders` (beside the program when empty), loaded the first time; nothing
+// when the module is missing or does not load (*error says why).
+std::unique_ptr<SpeechRecognizer> createRecognizerFromModule(QString *error = nullptr,
+                                                             const QStringList &folders = {});
+
 } // namespace kestrova::character

@@ -92,6 +92,7 @@ private Q_SLOTS:
     void strictCommandsNeedASureHearing();
     void silenceIsNoCommand();
     void unusableGrammarKeepsTheRest();
+    void recogniserFromTheModule();
     void pronouncingDictionary();
     void wholeCommandBeforeAPause_data();
     void wholeCommandBeforeAPause();
@@ -465,6 +466,26 @@ void TestSpeech::unusableGrammarKeepsTheRest()
     const auto samples = readWav16kMono(say("quit program"), &error);
     QVERIFY(samples);
     QCOMPARE(recognizeSamples(*recognizer, *samples).command, QString("Quit"));
+}
+
+// The program gets its recogniser from the module beside it; where the
+// module is missing, nothing, and the reason names the module.
+void TestSpeech::recogniserFromTheModule()
+{
+    QString error;
+    std::unique_ptr<SpeechRecognizer> recognizer =
+        createRecognizerFromModule(&error, {QStringLiteral(KESTROVA_PROGRAM_DIR)});
+    QVERIFY2(recognizer, qPrintable(error));
+    QStringList problems;
+    QVERIFY(recognizer->setCommands(programCommands(), &problems));
+    const auto samples = readWav16kMono(say("quit program"), &error);
+    QVERIFY(samples);
+    QCOMPARE(recognizeSamples(*recognizer, *samples).command, QString("Quit"));
+
+    QTemporaryDir empty;
+    error.clear();
+    QVERIFY(!createRecognizerFromModule(&error, {empty.path()}));
+    QVERIFY2(error.contains("libkestrova_listening.so") && error.contains("not installed"), qPrintable(error));
 }
 
 void TestSpeech::pronouncingDictionary()

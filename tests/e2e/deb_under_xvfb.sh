@@ -50,6 +50,8 @@ check "the icon is in the theme" test -f /usr/share/icons/hicolor/48x48/apps/org
 check "the copyright file is there" test -s /usr/share/doc/kestrova/copyright
 
 check "the help pages are installed" test -f /usr/lib/kestrova/help/index.html
+check "the mail module is installed beside the program" test -f /usr/lib/kestrova/libkestrova_mailbox.so
+check "the package depends on what the mail module links" bash -c "dpkg-query -W -f='\${Depends}' kestrova | grep -q libcurl"
 if command -v chmcmd >/dev/null; then
   check "the compiled help book is installed" test -s /usr/lib/kestrova/Kestrova_Help.chm
 fi

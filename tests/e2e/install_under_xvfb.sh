@@ -20,6 +20,9 @@ check "bin/kestrova leads to it" test "$(readlink -f "$program")" = "$(readlink 
 for tool in kestrova-character-check kestrova-character-preview; do
   check "$tool is on the path" test -x "$prefix/bin/$tool"
 done
+check "the mail module is beside the program" test -f "$lib/libkestrova_mailbox.so"
+check "the mail module's libraries are all found" bash -c "! ldd '$lib/libkestrova_mailbox.so' | grep -q 'not found'"
+check "the program itself does not link libcurl" bash -c "! ldd '$lib/kestrova' | grep -q libcurl"
 check "the characters are installed" test -f "$lib/characters/kess/art.svg"
 check "the jokes are installed" test -s "$lib/JOKES.TXT"
 check "the tips are installed" test -s "$lib/TIPOFDAY.TXT"

@@ -1,12 +1,17 @@
 // Which of the network manager's connections count as dial-up, asked over
 // D-Bus of a NetworkManager double on a private bus, the way the mail timer
-// asks before a timed check.
+// asks before a timed check, and the way the options window asks while the
+// program starts: without waiting, also when the manager hangs.
 
 #include "DialUpConnection.h"
+#include "FrmMain.h"
+#include "TestRun.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusObjectPath>
+#include <QSemaphore>
+#include <QStatusBar>
 #include <QThread>
 #include <QtTest>
 
@@ -74,6 +79,7 @@ public:
     }
     ~FakeNetworkManager()
     {
+        release();
         m_bus.unregisterService(Manager);
         m_bus.unregisterObject(QStringLiteral("/org/freedesktop/NetworkManager"), QDBusConnection::UnregisterTree);
         QDBusConnection::disconnectFromBus(QStringLiteral("fake-nm"));
@@ -82,7 +88,21 @@ public:
     }
     bool registered = false;
 
+    // The manager hangs: its thread answers nothing until release().
+    void hang()
+    {
+        QMetaObject::invokeMethod(m_manager.get(), [this] { m_release.acquire(); }, Qt::QueuedConnection);
+        m_hanging = true;
+    }
+    void release()
+    {
+        if (std::exchange(m_hanging, false))
+            m_release.release();
+    }
+
 private:
+    QSemaphore m_release;
+    bool m_hanging = false;
     QDBusConnection m_bus;
     QThread m_thread;
     std::unique_ptr<FakeManager> m_manager;
@@ -90,6 +110,21 @@ private:
 };
 
 QString sessionBus() { return QString::fromLocal8Bit(qgetenv("DBUS_SESSION_BUS_ADDRESS")); }
+
+// An answer asked for without waiting, once it has come.
+struct Answered {
+    bool answered = false;
+    std::optional<bool> up;
+};
+
+void ask(DialUp &dialUp, QObject *context, Answered *asked)
+{
+    dialUp.askFirstConnectionUp(context, [asked](std::optional<bool> up) {
+        QVERIFY(!asked->answered);
+        asked->answered = true;
+        asked->up = up;
+    });
+}
 
 } // namespace
 
@@ -137,6 +172,91 @@ private Q_SLOTS:
         QCOMPARE(dialUp.firstConnectionUp(), up);
     }
 
+    // Answered without waiting, the same connections give the same answers,
+    // and the answer never comes before the asking has returned.
+    void askedWithoutWaiting_data() { networkManagerConnections_data(); }
+    void askedWithoutWaiting()
+    {
+        QFETCH(QStringList, connections);
+        QFETCH(std::optional<bool>, up);
+        FakeNetworkManager manager(connections);
+        QVERIFY(manager.registered);
+        NetworkDialUp dialUp(sessionBus());
+        QObject context;
+        Answered asked;
+        ask(dialUp, &context, &asked);
+        QVERIFY(!asked.answered);
+        QTRY_VERIFY(asked.answered);
+        QCOMPARE(asked.up, up);
+    }
+
+    // A manager that hangs holds up nobody: the asking returns while the
+    // question is still unanswered, the answer comes once the manager
+    // answers, and a manager that never does counts as a failed listing
+    // when the question's time is up. A receiver gone meanwhile gets
+    // nothing.
+    void hangingManagerIsNotWaitedFor()
+    {
+        FakeNetworkManager manager({QStringLiteral("802-3-ethernet:2"), QStringLiteral("gsm:2")});
+        QVERIFY(manager.registered);
+        NetworkDialUp dialUp(sessionBus());
+        QObject context;
+
+        manager.hang();
+        Answered late;
+        ask(dialUp, &context, &late);
+        QTest::qWait(300);
+        QVERIFY(!late.answered);
+        manager.release();
+        QTRY_VERIFY(late.answered);
+        QCOMPARE(late.up, std::optional<bool>(true));
+
+        manager.hang();
+        Answered never;
+        ask(dialUp, &context, &never);
+        auto gone = std::make_unique<QObject>();
+        Answered forgotten;
+        ask(dialUp, gone.get(), &forgotten);
+        gone.reset();
+        QTRY_VERIFY_WITH_TIMEOUT(never.answered, 10000);
+        QCOMPARE(never.up, std::optional<bool>());
+        QTest::qWait(100);
+        QVERIFY(!forgotten.answered);
+        manager.release();
+    }
+
+    // With the manager hanging the greeting is queued all the same; the
+    // options window, loaded afterwards, comes at once and its status bar
+    // says "Online" once the manager has answered.
+    void startUpDoesNotWaitForTheManager()
+    {
+        FakeNetworkManager manager({QStringLiteral("pppoe:2")});
+        QVERIFY(manager.registered);
+        manager.hang();
+        QTemporaryDir dir;
+        test::TestRun run(dir.path() + QStringLiteral("/Kestrova"));
+        // The program's own question, on this bus instead of the system's.
+        NetworkDialUp dialUp(sessionBus());
+        run.app.reset();
+        AppContext context;
+        context.programDir = QStringLiteral(KESTROVA_PROGRAM_DIR);
+        context.userDataDir = dir.path() + QStringLiteral("/data");
+        context.settings = &run.settings;
+        context.platform = run.platform.services();
+        context.platform.dialUp = &dialUp;
+        context.characterService = &run.service;
+        run.app = std::make_unique<Application>(context);
+
+        run.app->Main();
+        QVERIFY(run.log().join(u'\n').contains(QStringLiteral("Speak")));
+        // The options window's load asks too, and does not wait either.
+        QStatusBar *status = run.app->frmMain()->StatusMain;
+        QCOMPARE(status->currentMessage(), QStringLiteral("Kestrova"));
+        manager.release();
+        QTRY_COMPARE(status->currentMessage(), QStringLiteral("Online"));
+        QVERIFY(run.platform.messageBox.shown.isEmpty());
+    }
+
     void withoutTheManagerNoDialUpIsUp()
     {
         NetworkDialUp dialUp(sessionBus());
@@ -150,5 +270,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_GUILESS_MAIN(TestDialUp)
+QTEST_MAIN(TestDialUp)
 #include "test_dialup.moc"
