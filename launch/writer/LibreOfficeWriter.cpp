@@ -26,6 +26,7 @@
 #include <com/sun/star/frame/XFrame.hpp>
 #include <com/sun/star/frame/XFrames.hpp>
 #include <com/sun/star/frame/XModel.hpp>
+#include <com/sun/star/lang/DisposedException.hpp>
 #include <com/sun/star/lang/XComponent.hpp>
 #include <com/sun/star/text/XTextDocument.hpp>
 #include <com/sun/star/text/XTextRange.hpp>
@@ -158,62 +159,75 @@ std::unique_ptr<WordApplication> LibreOfficeWriter::createApplication()
     if (!local.is())
         return nullptr;
 
-    // A pipe of this object's own: the connection reaches the office this
-    // start brought up (or was handed to), not one another program opened.
-    const QString pipe = QStringLiteral("kestrova-%1-%2-%3")
-                             .arg(QCoreApplication::applicationPid())
-                             .arg(++pipeCounter)
-                             .arg(QDateTime::currentMSecsSinceEpoch() % 100000);
-    const QString accept = QStringLiteral("pipe,name=%1;urp;StarOffice.ComponentContext").arg(pipe);
-    QProcess launcher;
-    launcher.setProgram(office->program);
-    launcher.setArguments(QStringList{QStringLiteral("--nologo"), QStringLiteral("--norestore"),
-                                      QStringLiteral("--nodefault"), QStringLiteral("--accept=") + accept}
-                          + m_options.extraArguments);
-    launcher.setStandardInputFile(QProcess::nullDevice());
-    launcher.setStandardOutputFile(QProcess::nullDevice());
-    launcher.setStandardErrorFile(QProcess::nullDevice());
-    qint64 pid = 0;
-    // Detached: the office outlives this program, its windows stay open.
-    if (!launcher.startDetached(&pid)) {
-        qCWarning(lcWriter) << "Could not start" << office->program;
-        return nullptr;
-    }
+    for (int attempt = 1;; ++attempt) {
+        // A pipe of this object's own: the connection reaches the office this
+        // start brought up (or was handed to), not one another program opened.
+        const QString pipe = QStringLiteral("kestrova-%1-%2-%3")
+                                 .arg(QCoreApplication::applicationPid())
+                                 .arg(++pipeCounter)
+                                 .arg(QDateTime::currentMSecsSinceEpoch() % 100000);
+        const QString accept = QStringLiteral("pipe,name=%1;urp;StarOffice.ComponentContext").arg(pipe);
+        QProcess launcher;
+        launcher.setProgram(office->program);
+        launcher.setArguments(QStringList{QStringLiteral("--nologo"), QStringLiteral("--norestore"),
+                                          QStringLiteral("--nodefault"), QStringLiteral("--accept=") + accept}
+                              + m_options.extraArguments);
+        launcher.setStandardInputFile(QProcess::nullDevice());
+        launcher.setStandardOutputFile(QProcess::nullDevice());
+        launcher.setStandardErrorFile(QProcess::nullDevice());
+        qint64 pid = 0;
+        // Detached: the office outlives this program, its windows stay open.
+        if (!launcher.startDetached(&pid)) {
+            qCWarning(lcWriter) << "Could not start" << office->program;
+            return nullptr;
+        }
 
-    Reference<uno::XInterface> remote;
-    QDeadlineTimer deadline(m_options.connectMilliseconds);
-    try {
-        Reference<bridge::XUnoUrlResolver> resolver = bridge::UnoUrlResolver::create(local);
-        const rtl::OUString url = toUno(QStringLiteral("uno:") + accept);
-        for (;;) {
-            try {
-                remote = resolver->resolve(url);
-                break;
-            } catch (const connection::NoConnectException &) {
-                // The program is ending: the office goes on starting by
-                // itself, but nothing here waits for it any more.
-                if (deadline.hasExpired() || m_abandoned)
+        Reference<uno::XInterface> remote;
+        QDeadlineTimer deadline(m_options.connectMilliseconds);
+        try {
+            Reference<bridge::XUnoUrlResolver> resolver = bridge::UnoUrlResolver::create(local);
+            const rtl::OUString url = toUno(QStringLiteral("uno:") + accept);
+            for (;;) {
+                try {
+                    remote = resolver->resolve(url);
                     break;
-                QThread::msleep(100);
+                } catch (const connection::NoConnectException &) {
+                    // The program is ending: the office goes on starting by
+                    // itself, but nothing here waits for it any more.
+                    if (deadline.hasExpired() || m_abandoned)
+                        break;
+                    QThread::msleep(100);
+                }
             }
-        }
-        if (!remote.is() && m_abandoned) {
-            qCInfo(lcWriter) << "The program is ending; no longer waiting for the office";
+            if (!remote.is() && m_abandoned) {
+                qCInfo(lcWriter) << "The program is ending; no longer waiting for the office";
+                return nullptr;
+            }
+            if (!remote.is()) {
+                qCWarning(lcWriter) << "The office did not answer within" << m_options.connectMilliseconds << "ms";
+                return nullptr;
+            }
+            Reference<uno::XComponentContext> context(remote, UNO_QUERY);
+            if (!context.is())
+                return nullptr;
+            Reference<frame::XDesktop2> desktop = frame::Desktop::create(context);
+            qCInfo(lcWriter) << "Connected to the office on" << pipe;
+            return std::make_unique<LibreOfficeApplication>(context, desktop, pid);
+        } catch (const lang::DisposedException &e) {
+            // The office this start reached was closing (its last window had
+            // just gone) and dropped the connection: once more, with an office
+            // started anew and a bound of its own.
+            if (attempt == 1 && !m_abandoned && !deadline.hasExpired()) {
+                qCInfo(lcWriter) << "The office was closing; starting it again:" << unoMessage(e);
+                QThread::msleep(500);
+                continue;
+            }
+            qCWarning(lcWriter) << "Could not reach the office:" << unoMessage(e);
+            return nullptr;
+        } catch (const uno::Exception &e) {
+            qCWarning(lcWriter) << "Could not reach the office:" << unoMessage(e);
             return nullptr;
         }
-        if (!remote.is()) {
-            qCWarning(lcWriter) << "The office did not answer within" << m_options.connectMilliseconds << "ms";
-            return nullptr;
-        }
-        Reference<uno::XComponentContext> context(remote, UNO_QUERY);
-        if (!context.is())
-            return nullptr;
-        Reference<frame::XDesktop2> desktop = frame::Desktop::create(context);
-        qCInfo(lcWriter) << "Connected to the office on" << pipe;
-        return std::make_unique<LibreOfficeApplication>(context, desktop, pid);
-    } catch (const uno::Exception &e) {
-        qCWarning(lcWriter) << "Could not reach the office:" << unoMessage(e);
-        return nullptr;
     }
 }
 
