@@ -1,10 +1,13 @@
 #include "PasswordStore.h"
 
+#include "ProgramModule.h"
+
 #include <QDir>
 #include <QFileInfo>
-#include <QLibrary>
 #include <QLoggingCategory>
 #include <QPointer>
+
+#include <algorithm>
 
 namespace kestrova {
 
@@ -67,7 +70,9 @@ void PasswordStore::track(const QString &key, const QString &password, QObject *
 }
 
 SecretStoreModule::SecretStoreModule(QStringList folders, int timeoutMs)
-    : m_folders(std::move(folders)), m_timeoutMs(timeoutMs)
+    : m_folders(folders),
+      m_module(QString::fromLatin1(ModuleFile), QStringLiteral("The secret store"), std::move(folders)),
+      m_timeoutMs(timeoutMs)
 {
 }
 
@@ -77,7 +82,7 @@ SecretStoreModule::~SecretStoreModule() = default;
 
 QStringList SecretStoreModule::defaultFolders(const QString &programDir)
 {
-    return {programDir, QDir::cleanPath(programDir + QStringLiteral("/../lib/kestrova"))};
+    return ProgramModule::defaultFolders(programDir);
 }
 
 PasswordStore *SecretStoreModule::module()
@@ -85,28 +90,20 @@ PasswordStore *SecretStoreModule::module()
     if (m_tried)
         return m_loaded.get();
     m_tried = true;
-    QStringList reasons;
-    for (const QString &folder : std::as_const(m_folders)) {
-        const QString path = QDir(folder).filePath(QString::fromLatin1(ModuleFile));
-        if (!QFileInfo::exists(path))
-            continue;
-        QLibrary library(path);
-        auto create = reinterpret_cast<KestrovaCreatePasswordStore>(library.resolve("kestrovaCreatePasswordStore"));
-        if (!create) {
-            reasons << library.errorString();
-            continue;
-        }
+    auto create = reinterpret_cast<KestrovaCreatePasswordStore>(m_module.resolve("kestrovaCreatePasswordStore"));
+    if (create)
         m_loaded.reset(create(m_timeoutMs));
-        if (m_loaded) {
-            qCInfo(lcSecrets).noquote() << "loaded the secret store module" << path;
-            return m_loaded.get();
-        }
+    if (m_loaded) {
+        qCInfo(lcSecrets) << "loaded the secret store module";
+        return m_loaded.get();
     }
-    m_missing = reasons.isEmpty() ? QStringLiteral("Kestrova's secret store module (%1) is not installed")
-                                        .arg(QString::fromLatin1(ModuleFile))
-                                  : QStringLiteral("Kestrova's secret store module did not load");
-    qCWarning(lcSecrets).noquote() << m_missing + (reasons.isEmpty() ? QString() : QStringLiteral(": ") + reasons.join(QStringLiteral("; ")))
-                                   << "- the mail password is kept in the settings file";
+    const bool installed = std::any_of(m_folders.cbegin(), m_folders.cend(), [](const QString &folder) {
+        return QFileInfo::exists(QDir(folder).filePath(QString::fromLatin1(ModuleFile)));
+    });
+    m_missing = installed ? QStringLiteral("Kestrova's secret store module did not load")
+                          : QStringLiteral("Kestrova's secret store module (%1) is not installed")
+                                .arg(QString::fromLatin1(ModuleFile));
+    qCWarning(lcSecrets).noquote() << m_module.error() << "- the mail password is kept in the settings file";
     return nullptr;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ProgramModule.h"
+
 #include <QHash>
 #include <QObject>
 #include <QString>
@@ -96,6 +98,7 @@ private:
     PasswordStore *module();
 
     QStringList m_folders;
+    ProgramModule m_module;
     int m_timeoutMs;
     bool m_tried = false;
     // Why there is no module, in words for the user.
