@@ -67,6 +67,12 @@ QFunctionPointer ProgramModule::resolve(const char *symbol)
     return entry;
 }
 
+QString ProgramModule::path() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_path;
+}
+
 QString ProgramModule::error() const
 {
     QMutexLocker lock(&m_mutex);

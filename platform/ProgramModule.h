@@ -22,6 +22,8 @@ public:
     // does not load, and error() tells the user why.
     QFunctionPointer resolve(const char *symbol);
     QString error() const;
+    // The file loaded; empty before the first resolve() or when none loaded.
+    QString path() const;
 
     // Where the program's modules are: beside the program, and in the
     // library folder of an installed program (<prefix>/lib/kestrova beside

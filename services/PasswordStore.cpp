@@ -94,7 +94,7 @@ PasswordStore *SecretStoreModule::module()
     if (create)
         m_loaded.reset(create(m_timeoutMs));
     if (m_loaded) {
-        qCInfo(lcSecrets) << "loaded the secret store module";
+        qCInfo(lcSecrets).noquote() << "loaded the secret store module" << m_module.path();
         return m_loaded.get();
     }
     const bool installed = std::any_of(m_folders.cbegin(), m_folders.cend(), [](const QString &folder) {
