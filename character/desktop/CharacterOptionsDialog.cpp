@@ -1,8 +1,8 @@
 #include "CharacterOptionsDialog.h"
 
 #include "Autostart.h"
+#include "SoundModule.h"
 
-#include <QAudioDevice>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -10,7 +10,6 @@
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QMediaDevices>
 #include <QPushButton>
 #include <QSlider>
 #include <QSpinBox>
@@ -189,8 +188,10 @@ QWidget *CharacterOptionsDialog::listeningPage()
     m_microphone = new QComboBox;
     m_microphone->setObjectName(QStringLiteral("kestrovaOptionsMicrophone"));
     m_microphone->addItem(QStringLiteral("Default"), QStringLiteral("Default"));
-    for (const QAudioDevice &d : QMediaDevices::audioInputs())
-        m_microphone->addItem(d.description(), QString::fromUtf8(d.id()));
+    // Listed by the sound module; without it only the default is offered.
+    if (const SoundApi *api = soundApi())
+        for (const auto &[description, id] : api->audioInputs())
+            m_microphone->addItem(description, id);
 
     auto *keyLabel = new QLabel(QStringLiteral("Listening &key:"));
     keyLabel->setBuddy(m_key);

@@ -2,11 +2,10 @@
 
 #include "CharacterModel.h"
 #include "DesktopCharacterLog.h"
+#include "SoundModule.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QSoundEffect>
-#include <QUrl>
 
 namespace kestrova::character {
 
@@ -37,14 +36,15 @@ void CharacterSounds::play(const Frame *frame)
         m_player(path);
         return;
     }
-    QSoundEffect *effect = m_effects.value(path);
-    if (!effect) {
-        effect = new QSoundEffect(this);
-        effect->setSource(QUrl::fromLocalFile(path));
-        effect->setVolume(Volume);
-        m_effects.insert(path, effect);
+    // The sound module is loaded by the first sound if the voice has not
+    // loaded it yet; without it the character is silent, as with sounds off.
+    QString error;
+    if (const SoundApi *api = soundApi(&error)) {
+        api->playSound(this, path, Volume);
+    } else if (!m_noModule) {
+        m_noModule = true;
+        qCWarning(lcCharacter).noquote() << error;
     }
-    effect->play();
 }
 
 } // namespace kestrova::character

@@ -1,12 +1,9 @@
 #pragma once
 
-#include <QHash>
 #include <QObject>
 #include <QSet>
 #include <QString>
 #include <functional>
-
-class QSoundEffect;
 
 namespace kestrova::character {
 
@@ -22,8 +19,8 @@ public:
 
     void setOn(bool on) { m_on = on; }
     bool isOn() const { return m_on; }
-    // What plays a sound file; by default a QSoundEffect per sound, made on
-    // first use and kept for the next play.
+    // What plays a sound file; by default the sound module, which makes one
+    // sound per file on first use and keeps it for the next play.
     using Player = std::function<void(const QString &file)>;
     void setPlayer(Player player) { m_player = std::move(player); }
     QString file(const QString &name) const;
@@ -37,7 +34,7 @@ private:
     bool m_on = true;
     Player m_player;
     QSet<QString> m_missing; // reported already
-    QHash<QString, QSoundEffect *> m_effects; // file -> its sound
+    bool m_noModule = false; // reported already
 };
 
 } // namespace kestrova::character

@@ -182,8 +182,8 @@ public:
     // is written to the log once and otherwise ignored.
     void setSoundsOn(bool on) { m_sounds.setOn(on); }
     bool soundsOn() const { return m_sounds.isOn(); }
-    // What plays a sound file; by default a QSoundEffect per sound, made on
-    // first use. Tests count the calls instead.
+    // What plays a sound file; by default the sound module (one sound per
+    // file, made on first use). Tests count the calls instead.
     using SoundPlayer = CharacterSounds::Player;
     void setSoundPlayer(SoundPlayer player) { m_sounds.setPlayer(std::move(player)); }
     QString soundFile(const QString &name) const { return m_sounds.file(name); }

@@ -4,9 +4,8 @@
 #include "CharacterOptionsDialog.h"
 #include "DesktopCharacter.h"
 #include "DesktopCharacterLog.h"
-#include "FliteVoice.h"
 #include "ListeningKey.h"
-#include "MicrophoneSource.h"
+#include "SoundModule.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -14,9 +13,7 @@
 #include <QMetaMethod>
 #include <QScreen>
 #include <QSettings>
-#include <QTextToSpeech>
 #include <QThread>
-#include <QVoice>
 
 namespace kestrova::character {
 
@@ -26,18 +23,25 @@ DesktopCharacterService::DesktopCharacterService(const QString &programDir, cons
 {
     m_settings = CharacterServiceSettings::read(settingsFile());
     m_voiceFactory = [](const CharacterModel &model) -> std::unique_ptr<Voice> {
-        if (model.voice.engine == u"flite")
-            return std::make_unique<FliteVoice>(model.voice);
-        if (!model.voice.systemEngine.isEmpty())
-            return std::make_unique<QtVoice>(model.voice, QStringList{model.voice.systemEngine});
-        return std::make_unique<QtVoice>(model.voice);
+        const VoiceSettings settings = model.voice;
+        if (settings.engine == u"flite")
+            return std::make_unique<ModuleVoice>([settings](const SoundApi &api) { return api.fliteVoice(settings); });
+        const QStringList engines = settings.systemEngine.isEmpty() ? QStringList() : QStringList{settings.systemEngine};
+        return std::make_unique<ModuleVoice>(
+            [settings, engines](const SoundApi &api) { return api.systemVoice(settings, engines); });
     };
     setSpeechInput([](QString *error) { return createRecognizerFromModule(error); },
                    [this]() -> std::unique_ptr<AudioSource> {
                        // The microphone chosen in the options, looked up at every start.
-                       return std::make_unique<MicrophoneSource>([this] {
+                       QString error;
+                       const SoundApi *api = soundApi(&error);
+                       if (!api) {
+                           qCWarning(lcCharacter).noquote() << error;
+                           return nullptr;
+                       }
+                       return std::unique_ptr<AudioSource>(api->microphone([this] {
                            return m_settings.microphone == u"Default" ? QString() : m_settings.microphone;
-                       });
+                       }));
                    });
 
     m_listeningKey = new ListeningKey(this);
@@ -325,14 +329,8 @@ public:
     void run()
     {
         CharacterOptionsDialog::VoiceList voices;
-        for (const QString &engine : QTextToSpeech::availableEngines()) {
-            QTextToSpeech tts(engine);
-            if (tts.state() == QTextToSpeech::Error)
-                continue;
-            for (const QVoice &v : tts.availableVoices())
-                voices.append({QStringLiteral("qt:%1:%2").arg(engine, v.name()),
-                               QStringLiteral("%1 (%2, %3)").arg(v.name(), engine, QVoice::genderName(v.gender()))});
-        }
+        if (const SoundApi *api = soundApi())
+            voices = api->systemVoices();
         Q_EMIT listed(voices);
     }
 

@@ -10,7 +10,7 @@
 #include "desktop/CharacterServiceSettings.h"
 #include "desktop/DesktopCharacter.h"
 #include "desktop/DesktopCharacterService.h"
-#include "desktop/FliteVoice.h"
+#include "FliteVoice.h"
 #include "desktop/ListeningPrompt.h"
 
 #include <QApplication>

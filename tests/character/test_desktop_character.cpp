@@ -9,6 +9,7 @@
 #include "desktop/AnimationPlayer.h"
 #include "desktop/DesktopCharacter.h"
 #include "desktop/DesktopCharacterService.h"
+#include "QtVoice.h"
 
 #include <QApplication>
 #include <QDir>

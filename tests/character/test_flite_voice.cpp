@@ -3,7 +3,7 @@
 // voice that says when each sound comes.
 
 #include "desktop/DesktopCharacter.h"
-#include "desktop/FliteVoice.h"
+#include "FliteVoice.h"
 
 #include <QApplication>
 #include <QSignalSpy>

@@ -34,6 +34,8 @@ done
 check "it does not depend on the office" bash -c "! grep -qE 'libreoffice|libuno' <<<'$depends'"
 check "it holds the secret store module" bash -c "dpkg-deb -c '$deb' | grep '/usr/lib/kestrova/libkestrova_secrets.so$' >/dev/null"
 check "and depends on QtKeychain for it" grep -q libqt6keychain <<<"$depends"
+check "it holds the sound module" bash -c "dpkg-deb -c '$deb' | grep '/usr/lib/kestrova/libkestrova_sound.so$' >/dev/null"
+check "and depends on flite and Qt Multimedia for it" bash -c "grep -q libflite1 <<<'$depends' && grep -q libqt6multimedia6 <<<'$depends'"
 check "it holds no tests" bash -c "! dpkg-deb -c '$deb' | grep -qE 'test_|/tests/'"
 check "its files are owned by root" bash -c "! dpkg-deb -c '$deb' | awk '{print \$2}' | grep -qv '^root/root$'"
 if [ -n "$writer" ]; then

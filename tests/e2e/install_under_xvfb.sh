@@ -23,6 +23,10 @@ done
 check "the mail module is beside the program" test -f "$lib/libkestrova_mailbox.so"
 check "the mail module's libraries are all found" bash -c "! ldd '$lib/libkestrova_mailbox.so' | grep -q 'not found'"
 check "the program itself does not link libcurl" bash -c "! ldd '$lib/kestrova' | grep -q libcurl"
+check "the sound module is beside the program" test -f "$lib/libkestrova_sound.so"
+check "the sound module's libraries are all found" bash -c "! ldd '$lib/libkestrova_sound.so' | grep -q 'not found'"
+check "the program itself links no voice or sound library" \
+  bash -c "! ldd '$lib/kestrova' | grep -qE 'libflite|libQt6Multimedia|libQt6TextToSpeech'"
 check "the characters are installed" test -f "$lib/characters/kess/art.svg"
 check "the jokes are installed" test -s "$lib/JOKES.TXT"
 check "the tips are installed" test -s "$lib/TIPOFDAY.TXT"

@@ -1,0 +1,158 @@
+#include "SoundModule.h"
+
+#include "DesktopCharacterLog.h"
+#include "ProgramModule.h"
+
+#include <QAtomicInt>
+#include <QThread>
+
+#include <utility>
+
+namespace kestrova::character {
+
+namespace {
+const char ModuleFile[] = "libkestrova_sound.so";
+const char ModuleWhat[] = "Speech and sounds";
+using EntryFunction = const SoundApi *(*)();
+} // namespace
+
+const SoundApi *soundApi(QString *error)
+{
+    // Looked for once per run, beside the program.
+    static ProgramModule module(QString::fromLatin1(ModuleFile), QString::fromLatin1(ModuleWhat),
+                                ProgramModule::programFolders());
+    const auto entry = reinterpret_cast<EntryFunction>(module.resolve("kestrovaSoundApi"));
+    if (!entry) {
+        if (error)
+            *error = module.error();
+        return nullptr;
+    }
+    const SoundApi *api = entry();
+    if (!api || api->version != SoundApi::CurrentVersion) {
+        if (error)
+            *error = QStringLiteral("%1 cannot be used: the program's module %2 belongs to another version.")
+                         .arg(QString::fromLatin1(ModuleWhat), QString::fromLatin1(ModuleFile));
+        return nullptr;
+    }
+    return api;
+}
+
+void loadSoundApiInBackground()
+{
+    static QAtomicInt started;
+    if (!started.testAndSetRelaxed(0, 1))
+        return;
+    QThread *thread = QThread::create([] { soundApi(); });
+    thread->setObjectName(QStringLiteral("kestrova-sound-load"));
+    QObject::connect(thread, &QThread::finished, thread, &QObject::deleteLater);
+    thread->start(QThread::LowPriority);
+}
+
+ModuleVoice::ModuleVoice(Make make, std::function<const SoundApi *()> load, QObject *parent)
+    : Voice(parent), m_make(std::move(make)), m_load(std::move(load))
+{
+    if (!m_load)
+        m_load = [] { return soundApi(); };
+    prepare();
+}
+
+ModuleVoice::~ModuleVoice() = default;
+
+void ModuleVoice::prepare()
+{
+    if (m_loading || m_voice || m_missing)
+        return;
+    m_loading = true;
+    // The thread only looks the table up; the voice is made here, in the
+    // character's thread, when the answer comes back.
+    auto result = std::make_shared<const SoundApi *>(nullptr);
+    QThread *thread = QThread::create([load = m_load, result] { *result = load(); });
+    thread->setObjectName(QStringLiteral("kestrova-sound-load"));
+    connect(thread, &QThread::finished, this, [this, result] { loaded(*result); });
+    connect(thread, &QThread::finished, thread, &QObject::deleteLater);
+    thread->start();
+}
+
+void ModuleVoice::loaded(const SoundApi *api)
+{
+    m_loading = false;
+    Voice *made = api ? m_make(*api) : nullptr;
+    if (!made) {
+        m_missing = true;
+        qCWarning(lcCharacter) << "No voice: the sound module is missing; what is said is shown";
+        const QList<QPair<int, QString>> waiting = std::exchange(m_waiting, {});
+        for (const auto &[utterance, text] : waiting)
+            Q_EMIT failed(utterance);
+        return;
+    }
+    m_voice.reset(made);
+    m_voice->setParent(nullptr);
+    auto ours = [this](int theirs) { return m_ours.value(theirs, 0); };
+    connect(made, &Voice::started, this, [this, ours](int u) {
+        if (const int o = ours(u))
+            Q_EMIT started(o);
+    });
+    connect(made, &Voice::timed, this, [this, ours](int u, const SpeechTiming &timing) {
+        if (const int o = ours(u))
+            Q_EMIT timed(o, timing);
+    });
+    connect(made, &Voice::finished, this, [this, ours](int u) {
+        if (const int o = ours(u)) {
+            m_ours.remove(u);
+            Q_EMIT finished(o);
+        }
+    });
+    connect(made, &Voice::failed, this, [this, ours](int u) {
+        if (const int o = ours(u)) {
+            m_ours.remove(u);
+            Q_EMIT failed(o);
+        }
+    });
+    const QList<QPair<int, QString>> waiting = std::exchange(m_waiting, {});
+    for (const auto &[utterance, text] : waiting)
+        sayNow(utterance, text);
+}
+
+bool ModuleVoice::isAvailable() const
+{
+    if (m_missing)
+        return false;
+    return m_voice ? m_voice->isAvailable() : true;
+}
+
+bool ModuleVoice::isWorking() const
+{
+    if (m_voice)
+        return m_voice->isWorking();
+    static const bool audible = soundOutputLikely();
+    return !m_missing && audible;
+}
+
+int ModuleVoice::say(const QString &text)
+{
+    const int utterance = m_next++;
+    if (m_voice) {
+        sayNow(utterance, text);
+    } else if (m_missing) {
+        QMetaObject::invokeMethod(this, [this, utterance] { Q_EMIT failed(utterance); }, Qt::QueuedConnection);
+    } else {
+        m_waiting.append({utterance, text});
+        prepare();
+    }
+    return utterance;
+}
+
+void ModuleVoice::sayNow(int utterance, const QString &text)
+{
+    m_ours.insert(m_voice->say(text), utterance);
+}
+
+void ModuleVoice::stop()
+{
+    // A text still waiting for the module is simply not said.
+    m_waiting.clear();
+    if (m_voice)
+        m_voice->stop();
+}
+
+} // namespace kestrova::character
