@@ -226,7 +226,7 @@ void AgentForm::UnloadForms()
     m_unloading = true;
     m_quitDeadline.stop();
     m_app.wordControls().release();
-    m_app.mailWatch().TmrMail.stop();
+    m_app.mailWatch().stopTimer();
     m_app.jokeWatch().stop();
     // A ring after this would ask for the host window again and load it
     // anew, character and run count included.

@@ -55,7 +55,6 @@ Application::Application(const AppContext &context, QObject *parent)
     connect(&m_forms, &Forms::lastUnloaded, this, &Application::finished);
     // Timed mail checks go on for the whole run, whether the options window
     // is open or not; neither a tick nor a due check makes a window.
-    connect(&m_mailWatch.TmrMail, &QTimer::timeout, &m_mailWatch, &MailWatch::TmrMail_Timer);
     m_mailWatch.timedCheck = [this] { m_mailChecker.check(false); };
     // Every window the program shows, its own and the message boxes and
     // file dialogs too, appears on the character's screen.

@@ -123,7 +123,8 @@ private:
     Jokes m_jokes;
     AgentSink m_sink{*this};
     std::unique_ptr<JokeWatch> m_jokeWatch;
-    MailWatch m_mailWatch{m_context.platform, m_sink};
+    MailWatch m_mailWatch{m_context.platform, m_sink,
+                          m_context.mailTimers ? *m_context.mailTimers : Timers::system()};
     MailChecker m_mailChecker{*this, m_sink};
     QPointer<AgentForm> m_agent;
     QPointer<FrmMain> m_frmMain;

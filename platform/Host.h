@@ -16,6 +16,7 @@ namespace kestrova {
 class ActionRegistry;
 class AlarmWatch;
 class UserModel;
+class Timers;
 class Forms;
 class FrmAlarm;
 class FrmCalender;
@@ -45,6 +46,9 @@ struct AppContext {
     PasswordStore *passwords = nullptr;
     PlatformServices platform;
     character::CharacterService *characterService = nullptr;
+    // What the mail timer counts its minutes on; the event loop's timers
+    // when null.
+    Timers *mailTimers = nullptr;
 };
 
 class Host {

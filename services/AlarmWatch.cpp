@@ -3,6 +3,7 @@
 #include "CharacterSink.h"
 #include "Clock.h"
 #include "SpeechText.h"
+#include "Timers.h"
 
 #include <QDateTime>
 #include <QLocale>
@@ -12,16 +13,33 @@ namespace kestrova {
 AlarmWatch::AlarmWatch(const Clock &clock, CharacterSink &sink, QObject *parent)
     : QObject(parent), m_clock(clock), m_sink(sink)
 {
-    Timer1.setInterval(1000);
-    connect(&Timer1, &QTimer::timeout, this, &AlarmWatch::Timer1_Timer);
+    setTickTimers(Timers::system());
 }
 
 AlarmWatch::~AlarmWatch() = default;
 
+void AlarmWatch::setTickTimers(Timers &timers)
+{
+    const bool running = m_tick && m_tick->isActive();
+    m_tick = timers.timer([this] {
+        // Armed again first: a second that rings still keeps the pace.
+        m_tick->start(TickMs);
+        Timer1_Timer();
+    });
+    if (running)
+        m_tick->start(TickMs);
+}
+
 void AlarmWatch::setTimers(Timers &timers)
 {
     m_wakeUp = std::make_unique<WakeUp>(m_clock, timers, [this] { check(); });
+    setTickTimers(timers);
     reschedule();
+}
+
+bool AlarmWatch::ticking() const
+{
+    return m_tick->isActive();
 }
 
 void AlarmWatch::stop()
@@ -30,7 +48,7 @@ void AlarmWatch::stop()
     m_watching = false;
     if (m_wakeUp)
         m_wakeUp->cancel();
-    Timer1.stop();
+    m_tick->stop();
 }
 
 void AlarmWatch::watch()
@@ -92,11 +110,11 @@ void AlarmWatch::setClockShown(bool shown)
     m_clocksShown = qMax(0, m_clocksShown + (shown ? 1 : -1));
     if (m_stopped)
         return;
-    if (m_clocksShown > 0 && !Timer1.isActive()) {
+    if (m_clocksShown > 0 && !m_tick->isActive()) {
         ShowClock();
-        Timer1.start();
+        m_tick->start(TickMs);
     } else if (m_clocksShown == 0) {
-        Timer1.stop();
+        m_tick->stop();
     }
 }
 

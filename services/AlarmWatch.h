@@ -4,7 +4,6 @@
 #include <QObject>
 #include <QString>
 #include <QTime>
-#include <QTimer>
 
 #include <memory>
 #include <optional>
@@ -13,6 +12,7 @@ namespace kestrova {
 
 class CharacterSink;
 class Clock;
+class Timer;
 class Timers;
 class WakeUp;
 
@@ -25,6 +25,8 @@ class WakeUp;
 class AlarmWatch : public QObject {
     Q_OBJECT
 public:
+    static constexpr int TickMs = 1000;
+
     AlarmWatch(const Clock &clock, CharacterSink &sink, QObject *parent = nullptr);
     ~AlarmWatch() override;
 
@@ -44,7 +46,8 @@ public:
     void disarm(const QString &text = QString());
 
     // Starts watching: from now on the watch wakes at its due times. It
-    // sleeps on the program's timers unless a test gave its own (not owned).
+    // sleeps, and the clock ticks, on the program's timers unless a test
+    // gave its own (not owned).
     void watch();
     void setTimers(Timers &timers);
     // The moment the watch sleeps until; invalid while disarmed.
@@ -56,6 +59,7 @@ public:
     void check();
     // A clock label shows the time: the once-a-second tick runs meanwhile.
     void setClockShown(bool shown);
+    bool ticking() const;
     // The end of the run: nothing wakes or ticks again.
     void stop();
     bool watching() const { return m_watching; }
@@ -77,19 +81,19 @@ public:
     QString ShowClock();
     const QString &clockText() const { return m_clockText; }
 
-    // Once a second while a clock label shows the time.
-    QTimer Timer1;
-
 Q_SIGNALS:
     void clockShown(const QString &text);
 
 private:
     void ring();
     void reschedule();
+    void setTickTimers(Timers &timers);
     const Clock &m_clock;
     CharacterSink &m_sink;
     QString m_clockText;
     std::unique_ptr<WakeUp> m_wakeUp;
+    // Once a second while a clock label shows the time.
+    std::unique_ptr<Timer> m_tick;
     bool m_watching = false;
     int m_clocksShown = 0;
     bool m_stopped = false;

@@ -52,9 +52,25 @@ private:
 
 } // namespace
 
-MailWatch::MailWatch(const PlatformServices &platform, CharacterSink &sink) : m_platform(platform), m_sink(sink)
+MailWatch::MailWatch(const PlatformServices &platform, CharacterSink &sink, Timers &timers)
+    : m_platform(platform), m_sink(sink)
 {
-    TmrMail.setInterval(60000);
+    m_timer = timers.timer([this] {
+        // Armed again first: a tick that starts a check still keeps the minute.
+        m_timer->start(TickMs);
+        TmrMail_Timer();
+    });
+}
+
+void MailWatch::startTimer()
+{
+    if (!m_ending)
+        m_timer->start(TickMs);
+}
+
+void MailWatch::stopTimer()
+{
+    m_timer->stop();
 }
 
 MailWatch::~MailWatch()
@@ -69,7 +85,7 @@ MailWatch::~MailWatch()
 void MailWatch::stopForQuit()
 {
     m_ending = true;
-    TmrMail.stop();
+    m_timer->stop();
     if (const std::shared_ptr<Mailbox> box = m_box.lock())
         box->Cancel();
 }
@@ -114,10 +130,10 @@ bool MailWatch::start(const MailAccount &account, bool asked)
 void MailWatch::loadInterval(qint16 minutes)
 {
     if (minutes == 0) {
-        TmrMail.stop();
+        stopTimer();
         return;
     }
-    TmrMail.start();
+    startTimer();
     MailInterval = minutes;
 }
 
@@ -126,13 +142,29 @@ void MailWatch::TmrMail_Timer()
     // An equality test: a count already past the interval never meets it
     // again in this run.
     if (int(MailTicks) == int(MailInterval) - 1) {
-        if (DialUpConnection::IsOnline(m_platform)) {
-            if (timedCheck)
-                timedCheck();
-            MailTicks = 0;
-        }
-    } else {
-        incrementInt16(&MailTicks);
+        // One question at a time: the answer decides for this tick and the
+        // ones that came while it was open.
+        if (m_asking)
+            return;
+        m_asking = true;
+        // The network manager may take its time; the user-interface thread
+        // goes on meanwhile.
+        DialUpConnection::AskIsOnline(m_platform, this, [this](bool online) { answered(online); });
+        return;
+    }
+    incrementInt16(&MailTicks);
+    Q_EMIT ticked();
+}
+
+void MailWatch::answered(bool online)
+{
+    m_asking = false;
+    // Timed checks switched off, or the program ending, while the question
+    // was open: nothing is due any more.
+    if (online && m_timer->isActive() && !m_ending) {
+        if (timedCheck)
+            timedCheck();
+        MailTicks = 0;
     }
     Q_EMIT ticked();
 }

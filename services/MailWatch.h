@@ -1,10 +1,10 @@
 #pragma once
 
 #include "MailCheck.h"
+#include "Timers.h"
 
 #include <QObject>
 #include <QPointer>
-#include <QTimer>
 
 #include <functional>
 #include <memory>
@@ -19,15 +19,22 @@ struct PlatformServices;
 // The mail timer and its counters, and the check running off the
 // user-interface thread. The program holds one for the whole run, so the
 // counters keep their values while the options window is closed and made
-// again; the start-up and the mail page switch the timer.
+// again; the start-up and the mail page switch the timer. The minute comes
+// from the timers it is given, so a test runs a day of ticks at once.
 class MailWatch : public QObject {
     Q_OBJECT
 public:
-    MailWatch(const PlatformServices &platform, CharacterSink &sink);
+    static constexpr int TickMs = 60000;
+
+    MailWatch(const PlatformServices &platform, CharacterSink &sink, Timers &timers = Timers::system());
     ~MailWatch() override;
 
-    // Ticks once a minute while timed checks are on.
-    QTimer TmrMail;
+    // The timer: ticks once a minute while timed checks are on. Starting it
+    // while it runs starts the minute afresh.
+    void startTimer();
+    void stopTimer();
+    bool timerOn() const { return m_timer->isActive(); }
+    int tickMs() const { return TickMs; }
     // Minutes between timed checks, and ticks counted since the last one.
     qint16 MailInterval = 0;
     qint16 MailTicks = 0;
@@ -35,9 +42,14 @@ public:
     // is left as it was), anything else on with that interval. The counters
     // go on from where they stand.
     void loadInterval(qint16 minutes);
-    // The tick: counts, and when a check is due and the line is up, asks for
-    // a timed check. No tick makes a window.
+    // The tick: counts, and when a check is due asks whether the line is up
+    // without waiting for the answer; once it comes, up, a timed check runs
+    // and the count starts again. Down, the count stays where it is, so the
+    // next tick asks again. A tick while the question is open does nothing
+    // more. No tick makes a window.
     void TmrMail_Timer();
+    // The line's state is being asked for.
+    bool askingOnline() const { return m_asking; }
     // Runs a timed check (the program's mail checker).
     std::function<void()> timedCheck;
 
@@ -61,8 +73,11 @@ Q_SIGNALS:
     void ticked();
 
 private:
+    void answered(bool online);
     const PlatformServices &m_platform;
     CharacterSink &m_sink;
+    std::unique_ptr<Timer> m_timer;
+    bool m_asking = false;
     QPointer<QThread> m_worker;
     // The running check's mailbox, to call it off; the worker holds it.
     std::weak_ptr<Mailbox> m_box;

@@ -35,7 +35,9 @@ const QString App = QStringLiteral("Kestrova");
 const QString MailSection = QStringLiteral("Mail");
 
 // The line under "Check every" about timed checks and the dial-up rule,
-// brought up to date whenever the page comes into view.
+// brought up to date whenever the page comes into view. The dial-up state is
+// asked without waiting: the line changes when the answer comes, and one
+// question at a time is open.
 class TimedChecksLine final : public QObject {
 public:
     TimedChecksLine(QLabel *label, const MailWatch &watch, const PlatformServices &platform)
@@ -44,11 +46,17 @@ public:
     }
     void update()
     {
-        const int minutes = m_watch.TmrMail.isActive() ? m_watch.MailInterval : 0;
-        std::optional<bool> up = false;
-        if (minutes > 0 && m_platform.dialUp)
-            up = m_platform.dialUp->firstConnectionUp();
-        m_label->setText(mailtext::timedChecks(minutes, up));
+        if (minutes() <= 0 || !m_platform.dialUp) {
+            show(false);
+            return;
+        }
+        if (m_asking)
+            return;
+        m_asking = true;
+        m_platform.dialUp->askFirstConnectionUp(this, [this](std::optional<bool> up) {
+            m_asking = false;
+            show(up);
+        });
     }
     bool eventFilter(QObject *, QEvent *event) override
     {
@@ -58,9 +66,18 @@ public:
     }
 
 private:
+    int minutes() const { return m_watch.timerOn() ? m_watch.MailInterval : 0; }
+    // The line as timed checks stand now; the dial-up state counts only
+    // while they are on.
+    void show(std::optional<bool> up)
+    {
+        const int now = minutes();
+        m_label->setText(mailtext::timedChecks(now, now > 0 ? up : std::optional<bool>(false)));
+    }
     QLabel *m_label;
     const MailWatch &m_watch;
     const PlatformServices &m_platform;
+    bool m_asking = false;
 };
 
 void showTimedChecks(const QWidget *window)
@@ -246,12 +263,12 @@ void FrmMain::CmdSave_Click()
         convertInto(TxtChkInterval->text(), &watch.MailInterval);
     MessageBox *box = m_host.context().platform.messageBox;
     if (watch.MailInterval != 0) {
-        watch.TmrMail.start();
+        watch.startTimer();
         convertInto(TxtChkInterval->text(), &watch.MailInterval);
         if (box)
             box->show(QStringLiteral("Mail Checking ON"), App);
     } else {
-        watch.TmrMail.stop();
+        watch.stopTimer();
         if (box)
             box->show(QStringLiteral("Mail Checking OFF"), App);
     }

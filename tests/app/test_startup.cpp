@@ -98,7 +98,7 @@ void TestStartup::startUpMakesNoOptionsWindow()
     QCOMPARE(run.app->model().mailServer(), QString("pop.example.org"));
     QCOMPARE(run.app->model().mailUser(), QString("kess"));
     QCOMPARE(run.app->model().userName(), QString("Ann"));
-    QVERIFY(run.app->mailWatch().TmrMail.isActive());
+    QVERIFY(run.app->mailWatch().timerOn());
     QCOMPARE(run.app->mailWatch().MailInterval, qint16(7));
 }
 

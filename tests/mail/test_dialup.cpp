@@ -3,8 +3,10 @@
 // asks before a timed check, and the way the options window asks while the
 // program starts: without waiting, also when the manager hangs.
 
+#include "CharacterSink.h"
 #include "DialUpConnection.h"
 #include "FrmMain.h"
+#include "MailWatch.h"
 #include "TestRun.h"
 
 #include <QDBusConnection>
@@ -125,6 +127,14 @@ void ask(DialUp &dialUp, QObject *context, Answered *asked)
         asked->up = up;
     });
 }
+
+class SilentSink final : public CharacterSink {
+public:
+    void show() override {}
+    void play(const QString &) override {}
+    void say(const QString &) override {}
+    void think(const QString &) override {}
+};
 
 } // namespace
 
@@ -255,6 +265,48 @@ private Q_SLOTS:
         manager.release();
         QTRY_COMPARE(status->currentMessage(), QStringLiteral("Online"));
         QVERIFY(run.platform.messageBox.shown.isEmpty());
+    }
+
+    // The mail timer's due tick asks the manager and returns: with the
+    // manager hanging, the event loop goes on while the question is open,
+    // the minutes meanwhile start no check, and the answer, once it comes,
+    // starts exactly one.
+    void mailTimerDoesNotWaitForTheManager()
+    {
+        FakeNetworkManager manager({QStringLiteral("802-3-ethernet:2"), QStringLiteral("gsm:2")});
+        QVERIFY(manager.registered);
+        NetworkDialUp dialUp(sessionBus());
+        test::FakePlatform platform;
+        PlatformServices services = platform.services();
+        services.dialUp = &dialUp;
+        SilentSink sink;
+        test::ManualTimers timers;
+        MailWatch watch(services, sink, timers);
+        int checks = 0;
+        watch.timedCheck = [&checks] { ++checks; };
+        watch.loadInterval(1);
+
+        manager.hang();
+        bool turned = false;
+        QTimer::singleShot(0, [&turned] { turned = true; });
+        timers.advance(MailWatch::TickMs);
+        QVERIFY(watch.askingOnline());
+        QTRY_VERIFY(turned);
+        QTest::qWait(300);
+        QVERIFY(watch.askingOnline());
+        timers.advance(5 * MailWatch::TickMs);
+        QCOMPARE(checks, 0);
+
+        manager.release();
+        QTRY_COMPARE(checks, 1);
+        QVERIFY(!watch.askingOnline());
+        QCOMPARE(int(watch.MailTicks), 0);
+        QTest::qWait(100);
+        QCOMPARE(checks, 1);
+        QVERIFY(platform.messageBox.shown.isEmpty());
+        // The next minute is due again and, the manager answering, checks.
+        timers.advance(MailWatch::TickMs);
+        QTRY_COMPARE(checks, 2);
     }
 
     void withoutTheManagerNoDialUpIsUp()

@@ -696,12 +696,12 @@ void TestOptions::mailTicksMakeNoWindow()
     FrmMain *w = start();
     MailWatch &watch = run().app->mailWatch();
     QCOMPARE(watch.MailInterval, qint16(3));
-    QVERIFY(watch.TmrMail.isActive());
+    QVERIFY(watch.timerOn());
     w->close();
     settle();
     QVERIFY(!run().app->frmMainLoaded());
     // Timed checks run for the whole run, the window closed or not.
-    QVERIFY(watch.TmrMail.isActive());
+    QVERIFY(watch.timerOn());
     watch.MailTicks = 0;
     watch.TmrMail_Timer();
     watch.TmrMail_Timer();

@@ -3,6 +3,7 @@
 #include "AgentForm.h"
 #include "Application.h"
 #include "Fakes.h"
+#include "ManualTimers.h"
 #include "RecordingCharacter.h"
 #include "SettingsStore.h"
 
@@ -13,6 +14,7 @@ namespace kestrova::test {
 // One run of the program against the recording character and the platform
 // doubles, with its settings in a folder the test gives (so a second run can
 // see what the first stored) and its program folder wherever the test says.
+// The mail timer runs on the test's own timers.
 struct TestRun {
     explicit TestRun(const QString &settingsDir, const QString &characterName = QStringLiteral("Kess"),
                      const QString &programDir = QStringLiteral(KESTROVA_PROGRAM_DIR),
@@ -27,6 +29,7 @@ struct TestRun {
         context.passwords = passwords;
         context.platform = platform.services();
         context.characterService = &service;
+        context.mailTimers = &mailTimers;
         app = std::make_unique<Application>(context);
     }
 
@@ -37,6 +40,8 @@ struct TestRun {
     SettingsStore settings;
     FakePlatform platform;
     RecordingCharacterService service;
+    // The mail timer's minutes pass only when the test moves them on.
+    ManualTimers mailTimers;
     std::unique_ptr<Application> app;
 };
 

@@ -373,7 +373,7 @@ void TestCompanions::watchOutlivesOptionsWindow()
     tick(QTime(10, 2, 0));
     QCOMPARE(run().log(), QStringList({"Play Announce", "Speak  stretch"}));
     // The watch ticks once a second for the whole run.
-    QCOMPARE(run().app->alarm().Timer1.interval(), 1000);
+    QCOMPARE(int(AlarmWatch::TickMs), 1000);
 }
 
 void TestCompanions::watchStopsWhenTheWindowsUnload()
@@ -390,7 +390,7 @@ void TestCompanions::watchStopsWhenTheWindowsUnload()
     QCOMPARE(finished.count(), 1);
     // Nothing ticks between the last window and the end of the process: a
     // ring there would load the host window, and the character, again.
-    QVERIFY(!run().app->alarm().Timer1.isActive());
+    QVERIFY(!run().app->alarm().ticking());
     QVERIFY(!run().app->alarm().watching());
     settle();
     QVERIFY(!run().app->agentLoaded());
@@ -797,7 +797,7 @@ void TestCompanions::alarmSleepsUntilDue()
     QCOMPARE(scheduled, expected);
     // Three days are about 72 hourly looks, not 259200 seconds.
     QVERIFY2(wakeUps >= 70 && wakeUps <= 80, qPrintable(QString::number(wakeUps)));
-    QVERIFY(!alarm.Timer1.isActive());
+    QVERIFY(!alarm.ticking());
     // A time already past today rings at once: the wake-up is now.
     now = QDateTime(QDate(2026, 12, 9), QTime(15, 0));
     alarm.AlarmRung = false;
@@ -809,9 +809,9 @@ void TestCompanions::alarmSleepsUntilDue()
     QCOMPARE(run().log().count("Play Announce"), 1);
     // The options window on the screen ticks the clock each second.
     run().app->frmMain()->show();
-    QVERIFY(alarm.Timer1.isActive());
+    QVERIFY(alarm.ticking());
     run().app->frmMain()->hide();
-    QVERIFY(!alarm.Timer1.isActive());
+    QVERIFY(!alarm.ticking());
     // Cancelled: nothing to wake for.
     alarm.disarm();
     QVERIFY(!alarm.wakesAt().isValid());
