@@ -48,6 +48,36 @@ struct Item {
     bool accepted() const { return !heard.command.isEmpty() && heard.confidence > RejectAt; }
     bool right() const { return accepted() && heard.command == command; }
     bool wrong() const { return accepted() && heard.command != command; }
+    // The top hypothesis is the command said, whether taken or not.
+    bool heardRight() const { return !heard.command.isEmpty() && heard.command == command; }
+};
+
+// Counts of one group of files: how the commands said in it ended (taken
+// right, taken as another command, not taken though the right command was
+// the top hypothesis, not taken with another one on top, no command heard
+// at all) and how much of its other speech, silence and noise was taken.
+struct Tally {
+    int commands = 0, right = 0, wrong = 0, rejectedRight = 0, rejectedOther = 0, nothing = 0;
+    int others = 0, othersAccepted = 0;
+    void add(const Item &item)
+    {
+        if (item.kind == u"command") {
+            ++commands;
+            if (item.right())
+                ++right;
+            else if (item.wrong())
+                ++wrong;
+            else if (item.heard.command.isEmpty())
+                ++nothing;
+            else if (item.heardRight())
+                ++rejectedRight;
+            else
+                ++rejectedOther;
+        } else {
+            ++others;
+            othersAccepted += item.accepted();
+        }
+    }
 };
 
 void print(const QString &line)
@@ -264,11 +294,10 @@ int main(int argc, char **argv)
         dumpOut.flush();
 
     // The figures, overall and by voice and variant.
-    struct Tally {
-        int commands = 0, right = 0, wrong = 0, others = 0, othersAccepted = 0;
-    };
     Tally all;
-    std::map<QString, Tally> byVoice;
+    // By voice and variant, by voice over its variants, by variant over the
+    // voices, and by the command said.
+    std::map<QString, Tally> byVoice, byEngineVoice, byVariant, byCommand;
     std::map<QString, std::pair<int, int>> byKind; // accepted, total for non-commands
     std::vector<double> finish, finishHeard;
     for (const Item &item : items) {
@@ -278,18 +307,12 @@ int main(int argc, char **argv)
         // Only utterances with words get the rival and phone-loop passes.
         if (!item.heard.words.isEmpty())
             finishHeard.push_back(item.heard.finishMs);
-        Tally &v = byVoice[item.voice + u' ' + item.variant];
+        for (Tally *t : {&all, &byVoice[item.voice + u' ' + item.variant], &byEngineVoice[item.voice],
+                         &byVariant[item.variant]})
+            t->add(item);
         if (item.kind == u"command") {
-            for (Tally *t : {&all, &v}) {
-                ++t->commands;
-                t->right += item.right();
-                t->wrong += item.wrong();
-            }
+            byCommand[item.command].add(item);
         } else {
-            for (Tally *t : {&all, &v}) {
-                ++t->others;
-                t->othersAccepted += item.accepted();
-            }
             byKind[item.kind].first += item.accepted();
             ++byKind[item.kind].second;
         }
@@ -367,17 +390,37 @@ int main(int argc, char **argv)
     row(QStringLiteral("other speech, silence and noise starting a program"),
         QStringLiteral("%1 of %2").arg(othersStarting).arg(all.others), QStringLiteral("0"), othersStarting == 0);
 
-    print(QString());
-    print(QStringLiteral("  %1 %2 %3 %4 %5").arg(QStringLiteral("voice variant"), -32)
-              .arg(QStringLiteral("commands"), 8).arg(QStringLiteral("right"), 7).arg(QStringLiteral("wrong"), 7)
-              .arg(QStringLiteral("others accepted"), 16));
-    for (const auto &[voice, t] : byVoice)
-        print(QStringLiteral("  %1 %2 %3 %4 %5")
-                  .arg(voice, -32)
-                  .arg(t.commands, 8)
-                  .arg(percent(t.right, t.commands), 7)
-                  .arg(percent(t.wrong, t.commands), 7)
-                  .arg(QStringLiteral("%1 of %2").arg(t.othersAccepted).arg(t.others), 16));
+    // Where the commands not heard right went: taken as another command
+    // ("wrong"), not taken though the top hypothesis was right ("rejected
+    // right"), not taken with another command on top ("rejected other"), or
+    // no command heard at all ("none").
+    const auto breakdown = [](const QString &title, const std::map<QString, Tally> &groups, bool withOthers) {
+        print(QString());
+        print(QStringLiteral("  %1 %2 %3 %4 %5 %6 %7 %8")
+                  .arg(title, -32)
+                  .arg(QStringLiteral("commands"), 8)
+                  .arg(QStringLiteral("right"), 7)
+                  .arg(QStringLiteral("wrong"), 7)
+                  .arg(QStringLiteral("rej.right"), 9)
+                  .arg(QStringLiteral("rej.other"), 9)
+                  .arg(QStringLiteral("none"), 6)
+                  .arg(withOthers ? QStringLiteral("others accepted") : QString(), 16));
+        for (const auto &[name, t] : groups)
+            print(QStringLiteral("  %1 %2 %3 %4 %5 %6 %7 %8")
+                      .arg(name, -32)
+                      .arg(t.commands, 8)
+                      .arg(percent(t.right, t.commands), 7)
+                      .arg(percent(t.wrong, t.commands), 7)
+                      .arg(percent(t.rejectedRight, t.commands), 9)
+                      .arg(percent(t.rejectedOther, t.commands), 9)
+                      .arg(percent(t.nothing, t.commands), 6)
+                      .arg(withOthers ? QStringLiteral("%1 of %2").arg(t.othersAccepted).arg(t.others) : QString(), 16));
+    };
+    breakdown(QStringLiteral("all"), {{QStringLiteral("all files"), all}}, true);
+    breakdown(QStringLiteral("voice"), byEngineVoice, true);
+    breakdown(QStringLiteral("variant"), byVariant, true);
+    breakdown(QStringLiteral("voice variant"), byVoice, true);
+    breakdown(QStringLiteral("command said"), byCommand, false);
 
     // What went wrong, to look at and listen to.
     print(QString());

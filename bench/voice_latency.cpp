@@ -238,6 +238,12 @@ int main(int argc, char **argv)
     };
     QMap<QString, Counts> counts;
     QString first;
+    // Every timed result, to name the slowest: latency, file, variant, outcome.
+    struct Timed {
+        double ms;
+        QString file, variant, expected, outcome;
+    };
+    std::vector<Timed> timed;
     for (const Recording &r : std::as_const(chosen)) {
         QString error;
         {
@@ -308,6 +314,7 @@ int main(int argc, char **argv)
             continue;
         ++c.ended;
         c.latencies.push_back(double(heardAt - qint64(end / 16)));
+        timed.push_back({c.latencies.back(), r.file, r.variant, r.expected, outcome});
     }
     std::printf("%s, %d recordings\n",
                 player ? qPrintable(QStringLiteral("Through PulseAudio (played into \"%1\", recorded from the default source)").arg(sinkName))
@@ -333,5 +340,12 @@ int main(int argc, char **argv)
     std::printf("%-44s %8.0f ms %7d ms %s\n", "  95th percentile", percentile(all, 0.95), TargetMs,
                 !all.empty() && percentile(all, 0.95) <= TargetMs ? "met" : "NOT MET");
     std::printf("%-44s %8.0f ms\n", "  largest", percentile(all, 1.0));
+    // The slowest results, to see what made them slow (a command that is
+    // the start of a longer one waits out a pause; a long decode).
+    std::sort(timed.begin(), timed.end(), [](const Timed &a, const Timed &b) { return a.ms > b.ms; });
+    std::printf("slowest:\n");
+    for (std::size_t k = 0; k < std::min<std::size_t>(10, timed.size()); ++k)
+        std::printf("  %6.0f ms  %s %s %s: %s\n", timed[k].ms, qPrintable(timed[k].file), qPrintable(timed[k].variant),
+                    qPrintable(timed[k].expected), qPrintable(timed[k].outcome));
     return 0;
 }
