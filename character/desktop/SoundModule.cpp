@@ -53,7 +53,11 @@ ModuleVoice::ModuleVoice(Make make, std::function<const SoundApi *()> load, QObj
 {
     if (!m_load)
         m_load = [] { return soundApi(); };
-    prepare();
+    // Loaded once the event loop runs: the character is on the screen by
+    // then, and its first sentence waits for the appearing animation anyway.
+    // Loading at once would hold the dynamic loader while the start-up
+    // still needs it.
+    QMetaObject::invokeMethod(this, &ModuleVoice::prepare, Qt::QueuedConnection);
 }
 
 ModuleVoice::~ModuleVoice() = default;
