@@ -3,7 +3,6 @@
 #include "DesktopCharacterLog.h"
 #include "ProgramModule.h"
 
-#include <QAtomicInt>
 #include <QThread>
 
 #include <utility>
@@ -35,17 +34,6 @@ const SoundApi *soundApi(QString *error)
         return nullptr;
     }
     return api;
-}
-
-void loadSoundApiInBackground()
-{
-    static QAtomicInt started;
-    if (!started.testAndSetRelaxed(0, 1))
-        return;
-    QThread *thread = QThread::create([] { soundApi(); });
-    thread->setObjectName(QStringLiteral("kestrova-sound-load"));
-    QObject::connect(thread, &QThread::finished, thread, &QObject::deleteLater);
-    thread->start(QThread::LowPriority);
 }
 
 ModuleVoice::ModuleVoice(Make make, std::function<const SoundApi *()> load, QObject *parent)

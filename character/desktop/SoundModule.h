@@ -21,7 +21,7 @@ class AudioSource;
 // Those libraries (flite and its voices, Qt Multimedia, Qt TextToSpeech)
 // cost the start-up their loading and relocation; the character is on the
 // screen before they are needed, and they are loaded in the background
-// while it appears (ModuleVoice).
+// while it appears (ModuleVoice), or by the first sound or listening.
 //
 // The module's entry point, kestrovaSoundApi, answers this table.
 struct SoundApi {
@@ -49,8 +49,6 @@ struct SoundApi {
 // caller waits for the first). Null when the module is missing or of
 // another version; *error then says why, in words for the user.
 const SoundApi *soundApi(QString *error = nullptr);
-// Starts loading the module on a thread of its own, once.
-void loadSoundApiInBackground();
 
 // A voice from the sound module, usable at once: the module is loaded in the
 // background and the real voice made when it is there. Texts given before
