@@ -40,6 +40,9 @@ void Speaking::connectVoice()
             followTiming(timing);
     });
     connect(m_voice.get(), &Voice::started, this, [this](int utterance) {
+        // The reading time runs from the moment the voice begins.
+        if (m_utterance && utterance == m_utterance && m_readingTimer->isActive())
+            m_readingTimer->start(std::max(m_reading, m_timedMs));
         // A voice that took a while to start: the mouth starts over with it.
         if (m_utterance && utterance == m_utterance && !m_timedMouth && m_performer.isMouthMoving()
             && m_timers.elapsedMs() - m_utteranceAt > 150) {
@@ -48,8 +51,14 @@ void Speaking::connectVoice()
         }
     });
     connect(m_voice.get(), &Voice::failed, this, [this](int utterance) {
-        if (m_utterance && utterance == m_utterance)
+        if (m_utterance && utterance == m_utterance) {
+            // Not heard after all: the words are read in the time left of
+            // the reading time, not after a wait for the voice.
+            const qint64 since = m_timers.elapsedMs() - m_utteranceAt;
+            if (m_readingTimer->isActive())
+                m_readingTimer->start(int(std::max<qint64>(0, m_reading - since)));
             showUnheard();
+        }
     });
     // The engine starts in its own thread once the event loop runs.
     QTimer::singleShot(0, m_voice.get(), &Voice::prepare);
@@ -83,6 +92,7 @@ void Speaking::showUnheard()
 void Speaking::followTiming(const SpeechTiming &timing)
 {
     m_timedMouth = true;
+    m_timedMs = timing.totalMs + 1000;
     m_performer.followMouth(timing);
     // The Speak lasts as long as the voice says it does, and a little more.
     if (m_readingTimer->isActive() && m_readingTimer->remainingTime() < timing.totalMs + 1000)
@@ -118,8 +128,15 @@ bool Speaking::start(const QString &text, bool thought, const PickIndex &pick, i
     m_spoken = spoken;
     const bool voiced = m_output && m_voice && m_voice->isAvailable() && !spoken.isEmpty();
     const bool heard = voiced && m_voice->isWorking();
+    // A voice expected to be heard gets a while to begin (started() then
+    // sets the reading time going); one that never begins ends the Speak
+    // that much later, with the words shown.
+    m_reading = reading;
+    if (heard)
+        m_readingTimer->start(reading + VoiceStartWaitMs);
     const int speaking = std::min(speakingTimeMs(spoken, rate), reading);
     m_timedMouth = false;
+    m_timedMs = 0;
     if (voiced) {
         m_utteranceAt = m_timers.elapsedMs();
         m_utterance = m_voice->say(spoken);

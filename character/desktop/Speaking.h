@@ -70,6 +70,14 @@ private:
     QString m_spoken;          // what the running Speak says
     QString m_shown;           // and shows
     bool m_timedMouth = false; // the voice's own timing drives the mouth
+    int m_reading = 0;         // the running Speak's reading time
+    int m_timedMs = 0;         // and how long its voice says it takes, and a little more
+
+public:
+    // How long a working voice may take to begin a text (an engine still
+    // starting: speech-dispatcher takes seconds) before the Speak stops
+    // waiting for it; the reading time runs from the moment it begins.
+    static constexpr int VoiceStartWaitMs = 5000;
 };
 
 } // namespace kestrova::character

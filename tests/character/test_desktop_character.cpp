@@ -9,6 +9,7 @@
 #include "desktop/AnimationPlayer.h"
 #include "desktop/DesktopCharacter.h"
 #include "desktop/DesktopCharacterService.h"
+#include "desktop/Speaking.h"
 #include "QtVoice.h"
 
 #include <QApplication>
@@ -50,6 +51,8 @@ public:
     enum Mode {
         Speaks,     // Speaking at once, Ready after speakMs
         Stuck,      // Speaking, and never Ready (no sound server)
+        Late,       // an engine still starting: Speaking after 3 s, Ready speakMs later
+        Silent,     // never begins and never reports
         Fails,      // the utterance fails shortly after say()
         Unavailable // known to have no engine
     };
@@ -82,6 +85,18 @@ public:
             break;
         case Stuck:
             later(0, [this, utterance] { Q_EMIT started(utterance); });
+            break;
+        case Late:
+            later(3000, [this, utterance] {
+                if (current == utterance)
+                    Q_EMIT started(utterance);
+            });
+            later(3000 + speakMs, [this, utterance] {
+                if (current == utterance)
+                    Q_EMIT finished(utterance);
+            });
+            break;
+        case Silent:
             break;
         case Fails:
             later(12, [this, utterance] {
@@ -214,6 +229,7 @@ private Q_SLOTS:
     void balloonRevealsWordsAsTheyAreSaid();
     void withoutVoiceTheBalloonShowsForTheReadingTime();
     void stuckVoiceEndsAtTheReadingTime();
+    void voiceStillStartingIsWaitedFor();
     void failedUtteranceShowsTheBalloon();
     void mouthMovesOnlyWhileSpeaking();
     void thinkShowsAThoughtForTheReadingTime();
@@ -461,6 +477,37 @@ void TestDesktopCharacter::stuckVoiceEndsAtTheReadingTime()
     QVERIFY2(took >= readingTimeMs(text) - 20 && took < readingTimeMs(text) + 400, qPrintable(QString::number(took)));
     QCOMPARE(fakeVoice(*bot)->stops, 1); // silenced so the next utterance is heard
     TRY_COMPARE(log.count(after), 1);
+}
+
+void TestDesktopCharacter::voiceStillStartingIsWaitedFor()
+{
+    // An engine that needs 3 s to start (speech-dispatcher at log-in) says
+    // the greeting in full instead of being cut off at its reading time.
+    ManualTimers timers;
+    auto bot = makeBot(timers, std::make_unique<FakeVoice>(timers, FakeVoice::Late, 900));
+    Completions log(bot.get(), timers);
+    QVERIFY(showBot(*bot, log));
+    const QString text = QStringLiteral("Good Evening Ada");
+    QVERIFY(readingTimeMs(text) < 3000);
+    const qint64 asked = log.now();
+    const Request r = bot->speak(text);
+    TRY_COMPARE_WITHIN(log.count(r), 1, 10000);
+    const qint64 took = log.when(r) - asked;
+    QVERIFY2(took >= 3900 && took < 3900 + 400, qPrintable(QString::number(took)));
+    QCOMPARE(fakeVoice(*bot)->stops, 0); // it finished; nothing cut it off
+
+    // A voice that never begins is waited for only so long: the Speak ends
+    // that much after its reading time, the words shown.
+    auto mute = makeBot(timers, std::make_unique<FakeVoice>(timers, FakeVoice::Silent));
+    Completions muteLog(mute.get(), timers);
+    QVERIFY(showBot(*mute, muteLog));
+    const qint64 begun = muteLog.now();
+    const Request m = mute->speak(text);
+    TRY_COMPARE_WITHIN(muteLog.count(m), 1, 20000);
+    const qint64 waited = muteLog.when(m) - begun;
+    const int bound = readingTimeMs(text) + Speaking::VoiceStartWaitMs;
+    QVERIFY2(waited >= bound - 20 && waited < bound + 400, qPrintable(QString::number(waited)));
+    QCOMPARE(fakeVoice(*mute)->stops, 1);
 }
 
 void TestDesktopCharacter::failedUtteranceShowsTheBalloon()
