@@ -59,7 +59,7 @@ mkdir -p "$scratch/pulse-home"
 HOME="$scratch/pulse-home" pulseaudio -n --daemonize=no --exit-idle-time=-1 --log-target=stderr \
   --load="module-native-protocol-unix auth-anonymous=1" \
   --load="module-null-sink sink_name=speakers" \
-  --load="module-null-sink sink_name=microphone" \
+  --load="module-null-sink sink_name=microphone norewinds=1" \
   --load="module-remap-source master=microphone.monitor source_name=mic" >"$scratch/pulse.out" 2>&1 &
 pulse_pid=$!
 for _ in $(seq 50); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
