@@ -116,8 +116,7 @@ bool ModuleVoice::isWorking() const
 {
     if (m_voice)
         return m_voice->isWorking();
-    static const bool audible = soundOutputLikely();
-    return !m_missing && audible;
+    return !m_missing && soundOutputLikely();
 }
 
 int ModuleVoice::say(const QString &text)

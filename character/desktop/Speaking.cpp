@@ -40,12 +40,13 @@ void Speaking::connectVoice()
             followTiming(timing);
     });
     connect(m_voice.get(), &Voice::started, this, [this](int utterance) {
+        if (!m_utterance || utterance != m_utterance)
+            return;
         // The reading time runs from the moment the voice begins.
-        if (m_utterance && utterance == m_utterance && m_readingTimer->isActive())
+        if (m_readingTimer->isActive())
             m_readingTimer->start(std::max(m_reading, m_timedMs));
         // A voice that took a while to start: the mouth starts over with it.
-        if (m_utterance && utterance == m_utterance && !m_timedMouth && m_performer.isMouthMoving()
-            && m_timers.elapsedMs() - m_utteranceAt > 150) {
+        if (!m_timedMouth && m_performer.isMouthMoving() && m_timers.elapsedMs() - m_utteranceAt > 150) {
             const int left = m_readingTimer->remainingTime();
             m_performer.startMouth(m_spoken, std::min(speakingTimeMs(m_spoken, m_rate), left < 0 ? 0 : left));
         }

@@ -13,7 +13,9 @@
 namespace kestrova::character {
 
 
-bool soundOutputLikely()
+namespace {
+
+bool soundOutputFound()
 {
     if (!qEnvironmentVariableIsEmpty("PULSE_SERVER"))
         return true;
@@ -26,6 +28,15 @@ bool soundOutputLikely()
     // A sound card that something could play through directly (ALSA).
     const QStringList playback = QDir(QStringLiteral("/dev/snd")).entryList({QStringLiteral("pcm*p")}, QDir::System);
     return !playback.isEmpty();
+}
+
+} // namespace
+
+bool soundOutputLikely()
+{
+    // Looked for once a run: every voice asks before each sentence.
+    static const bool found = soundOutputFound();
+    return found;
 }
 
 namespace {

@@ -73,7 +73,7 @@ private:
 };
 
 // Whether this session has anywhere to play sound: a PulseAudio or PipeWire
-// server, or a sound card's playback device.
+// server, or a sound card's playback device. Looked for at the first call.
 bool soundOutputLikely();
 
 // Builds the voice for a character. The service makes QtVoices; tests hand

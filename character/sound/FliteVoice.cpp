@@ -195,8 +195,7 @@ FliteVoice::~FliteVoice()
 
 bool FliteVoice::isWorking() const
 {
-    static const bool audible = soundOutputLikely();
-    return audible && !m_lastFailed;
+    return soundOutputLikely() && !m_lastFailed;
 }
 
 int FliteVoice::say(const QString &text)

@@ -218,8 +218,7 @@ bool QtVoice::isWorking() const
 {
     // With nowhere for sound to go, speech-dispatcher takes every text and
     // stays "speaking" without a sound: the words must be shown instead.
-    static const bool audible = soundOutputLikely();
-    return audible && isAvailable() && !m_lastFailed;
+    return soundOutputLikely() && isAvailable() && !m_lastFailed;
 }
 
 int QtVoice::say(const QString &text)
