@@ -3,8 +3,10 @@
 // with pauses of 0.3-0.4 s between the words, through the program's speech
 // listener, each followed by the silence a speaker leaves, and measures
 // from the end of the speech in the recording to the listener's result;
-// counts the commands heard right, wrong and not taken (at -60 or below).
-//   bench_voice_latency [--pulse <sink>] <corpus-dir> [files]
+// counts the commands heard right, wrong and not taken (at -60 or below),
+// and those taken before the last word was spoken ("early": a pause
+// between words taken for the end), which have no such latency.
+//   bench_voice_latency [--pulse <sink>] [--lead <ms>] <corpus-dir> [files]
 // Without --pulse the recordings come at the pace of a microphone, 50 ms a
 // chunk. A second passes between one result and the next recording, as
 // between a user's commands. With it they are played into the PulseAudio sink <sink>, and the
@@ -13,7 +15,9 @@
 // the result then includes the sound server's latency both ways (40-75 ms
 // for a tone through voice_pulse.sh's sink and source).
 // files: how many recordings of each kind (default 40; each takes its own
-// length plus about a second).
+// length plus about a second). --lead puts that much of a quiet
+// microphone's hiss before each recording, as when the user waits a moment
+// after pressing the key.
 
 #include "MicrophoneSource.h"
 #include "SpeechListener.h"
@@ -36,6 +40,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <vector>
 
@@ -166,12 +171,21 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     QStringList args = app.arguments().mid(1);
     QString sinkName;
-    if (args.size() >= 2 && args[0] == u"--pulse") {
-        sinkName = args[1];
-        args = args.mid(2);
+    int leadMs = 0;
+    for (bool more = true; more && args.size() >= 2;) {
+        more = false;
+        if (args[0] == u"--pulse") {
+            sinkName = args[1];
+            args = args.mid(2);
+            more = true;
+        } else if (args[0] == u"--lead") {
+            leadMs = std::max(0, args[1].toInt());
+            args = args.mid(2);
+            more = true;
+        }
     }
     if (args.isEmpty() || args.size() > 2) {
-        std::fprintf(stderr, "usage: bench_voice_latency [--pulse <sink>] <corpus-dir> [files]\n");
+        std::fprintf(stderr, "usage: bench_voice_latency [--pulse <sink>] [--lead <ms>] <corpus-dir> [files]\n");
         return 2;
     }
     const QDir corpus(args[0]);
@@ -234,7 +248,7 @@ int main(int argc, char **argv)
     listener.setCommands(commands);
 
     struct Counts {
-        int recordings = 0, ended = 0, right = 0, wrong = 0, rejected = 0;
+        int recordings = 0, ended = 0, early = 0, right = 0, wrong = 0, rejected = 0;
         std::vector<double> latencies;
     };
     QMap<QString, Counts> counts;
@@ -257,6 +271,15 @@ int main(int argc, char **argv)
             std::fprintf(stderr, "%s\n", qPrintable(error));
             return 1;
         }
+        // The user's hesitation before speaking: the hiss of a quiet
+        // microphone (a fixed pseudo-random sequence, the same every run).
+        std::vector<std::int16_t> lead(std::size_t(leadMs) * 16);
+        std::uint32_t noise = 12345;
+        for (std::int16_t &v : lead) {
+            noise = noise * 1664525u + 1013904223u;
+            v = std::int16_t(int(noise >> 24) % 51 - 25);
+        }
+        samples->insert(samples->begin(), lead.begin(), lead.end());
         const std::size_t end = speechEnd(*samples);
         next = *samples;
         next.insert(next.end(), 16 * 1200, 0); // the pause after a command
@@ -313,6 +336,15 @@ int main(int argc, char **argv)
         // measure of the end-of-speech detection.
         if (heardAt < 0 || heardAt >= lastSpoken)
             continue;
+        // A result before the last word was spoken: the listener took a
+        // pause between words for the end. No latency of the end of speech
+        // (it would flatter the figures); counted on its own.
+        if (heardAt < qint64(end / 16)) {
+            ++c.early;
+            timed.push_back({double(heardAt - qint64(end / 16)), r.file, r.variant, r.expected,
+                             outcome + QStringLiteral(", before the last word")});
+            continue;
+        }
         ++c.ended;
         c.latencies.push_back(double(heardAt - qint64(end / 16)));
         timed.push_back({c.latencies.back(), r.file, r.variant, r.expected, outcome});
@@ -322,7 +354,8 @@ int main(int argc, char **argv)
                        : "Paced like a microphone, 50 ms a chunk",
                 int(chosen.size()));
     std::printf("first command after start-up: %s\n", qPrintable(first));
-    std::printf("%-28s %6s %6s %6s %9s %9s %9s\n", "recordings", "right", "wrong", "not", "ended", "mean", "95th");
+    std::printf("%-28s %6s %6s %6s %6s %6s %9s %9s\n", "recordings", "right", "wrong", "not", "early", "ended", "mean",
+                "95th");
     std::vector<double> all;
     for (auto it = counts.cbegin(); it != counts.cend(); ++it) {
         const Counts &c = it.value();
@@ -330,8 +363,9 @@ int main(int argc, char **argv)
         for (double l : c.latencies)
             mean += l / double(c.latencies.size());
         all.insert(all.end(), c.latencies.begin(), c.latencies.end());
-        std::printf("%-28s %6d %6d %6d %9d %6.0f ms %6.0f ms\n", qPrintable(QStringLiteral("%1 (%2)").arg(it.key()).arg(c.recordings)),
-                    c.right, c.wrong, c.rejected, c.ended, mean, percentile(c.latencies, 0.95));
+        std::printf("%-28s %6d %6d %6d %6d %6d %6.0f ms %6.0f ms\n",
+                    qPrintable(QStringLiteral("%1 (%2)").arg(it.key()).arg(c.recordings)), c.right, c.wrong, c.rejected,
+                    c.early, c.ended, mean, percentile(c.latencies, 0.95));
     }
     double mean = 0;
     for (double l : all)
@@ -342,11 +376,20 @@ int main(int argc, char **argv)
                 !all.empty() && percentile(all, 0.95) <= TargetMs ? "met" : "NOT MET");
     std::printf("%-44s %8.0f ms\n", "  largest", percentile(all, 1.0));
     // The slowest results, to see what made them slow (a command that is
-    // the start of a longer one waits out a pause; a long decode).
+    // the start of a longer one waits out a pause; a long decode), and the
+    // results that came before the last word.
     std::sort(timed.begin(), timed.end(), [](const Timed &a, const Timed &b) { return a.ms > b.ms; });
+    const auto list = [](const Timed &t) {
+        std::printf("  %6.0f ms  %s %s %s: %s\n", t.ms, qPrintable(t.file), qPrintable(t.variant), qPrintable(t.expected),
+                    qPrintable(t.outcome));
+    };
     std::printf("slowest:\n");
-    for (std::size_t k = 0; k < std::min<std::size_t>(10, timed.size()); ++k)
-        std::printf("  %6.0f ms  %s %s %s: %s\n", timed[k].ms, qPrintable(timed[k].file), qPrintable(timed[k].variant),
-                    qPrintable(timed[k].expected), qPrintable(timed[k].outcome));
+    for (std::size_t k = 0; k < std::min<std::size_t>(10, timed.size()) && timed[k].ms >= 0; ++k)
+        list(timed[k]);
+    if (!timed.empty() && timed.back().ms < 0)
+        std::printf("before the last word (ms before its end):\n");
+    for (const Timed &t : timed)
+        if (t.ms < 0)
+            list(t);
     return 0;
 }
