@@ -5,8 +5,9 @@
 // or quits), and the time to a result, each beside its target.
 //   bench_voice_commands [--dump <file.tsv>] <corpus-dir>
 // A corpus folder without an index is filled with the bench set first.
-// --dump writes one line per file (gap, confidence, words, command, the
-// measures behind the confidence) for bench/speech/tune.py.
+// --dump writes one line per file (gap, confidence, words, command, whether
+// that command starts a program or quits, the measures behind the
+// confidence) for bench/speech/tune.py.
 
 #include "CommandTable.h"
 #include "SpeechRecognizer.h"
@@ -18,6 +19,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QSet>
 #include <QFile>
 #include <QFileInfo>
 #include <QMap>
@@ -245,6 +247,11 @@ int main(int argc, char **argv)
         return 1;
     }
     const qint64 grammarMs = clock.elapsed();
+    // Commands that start a program or quit: taken only on a sure hearing.
+    QSet<QString> strictCommands;
+    for (const kestrova::character::VoiceCommand &c : commands)
+        if (c.strict)
+            strictCommands.insert(c.name);
     for (const QString &p : problems)
         print(QStringLiteral("grammar: ") + p);
 
@@ -258,7 +265,7 @@ int main(int argc, char **argv)
         }
         dumpOut.setDevice(dump.get());
         dumpOut << "file\tkind\texpected\tvoice\tvariant\tgap\tconfidence\tspeech\twords\tcommand\taudio_ms\tfinish_ms"
-                   "\tdecode_ms\tscores\n";
+                   "\tdecode_ms\tstrict\tscores\n";
     }
 
     double decodeMs = 0, audioMs = 0;
@@ -282,7 +289,8 @@ int main(int argc, char **argv)
             dumpOut << item.file << '\t' << item.kind << '\t' << item.command << '\t' << item.voice << '\t'
                     << item.variant << '\t' << QString::number(r.gap, 'f', 4) << '\t' << r.confidence << '\t'
                     << (r.speech ? 1 : 0) << '\t' << r.words << '\t' << r.command << '\t' << r.audioMs << '\t'
-                    << r.finishMs << '\t' << QString::number(item.decodeMs, 'f', 1) << '\t';
+                    << r.finishMs << '\t' << QString::number(item.decodeMs, 'f', 1) << '\t'
+                    << (strictCommands.contains(r.command) ? 1 : 0) << '\t';
             // The measures behind the confidence, name=value;...
             QStringList scores;
             for (auto s = r.scores.cbegin(); s != r.scores.cend(); ++s)

@@ -19,6 +19,11 @@ the weights, the threshold and the slope as C++ constants.
 
 --features gap reproduces a mapping of the gap alone.
 
+--keep-weights character/speech/UtteranceScores.cpp keeps the model's
+weights as they are there and chooses only the threshold and the slope:
+for a change to the recogniser that moves the measures a little, where a
+new fit of a dozen weights to a few hundred lines would chase noise.
+
 Only the tune set's voices are accepted (see make_corpus.sh): constants
 fitted to the test or bench voices would flatter the figures measured on
 them.
@@ -27,6 +32,7 @@ them.
 import argparse
 import csv
 import math
+import re
 import sys
 from collections import defaultdict
 
@@ -36,6 +42,10 @@ TUNE_VOICES = {"espeak:en-us", "espeak:en-gb-scotland", "flite:kal16", "flite:ka
 # Fewer speech phones in the phone loop than this: no command
 # (MinLoopPhones in UtteranceScores.cpp).
 MIN_LOOP_PHONES = 2
+
+# A command that starts a program or quits (the dump's "strict" column) is
+# taken only above this confidence (StrictConfidence in SpeechRecognizer.h).
+STRICT_CONFIDENCE = -30
 
 # The measures the model is made of by default.
 FEATURES = "gap,gap_speech,dist,dist_span,coverage,outside,filler,rival,rival_none,word_min,frames_per_phone,phones,loop_phones"
@@ -47,10 +57,23 @@ def read_dump(path):
     needed = {"file", "kind", "expected", "voice", "variant", "gap", "command", "scores"}
     if rows and not needed <= rows[0].keys():
         sys.exit(f"{path}: columns {sorted(needed - rows[0].keys())} are missing")
+    if rows and "strict" not in rows[0]:
+        print(f"{path}: no \"strict\" column (an older dump): no command is counted as strict", file=sys.stderr)
     for r in rows:
+        r["strict"] = r.get("strict") == "1"
         r["gap"] = float(r["gap"])
         r["measures"] = {k: float(v) for k, v in (kv.split("=", 1) for kv in r["scores"].split(";") if "=" in kv)}
     return rows
+
+
+def read_weights(path):
+    """The measures, bias first, of the model written in UtteranceScores.cpp."""
+    text = open(path, encoding="utf-8").read()
+    bias = re.search(r"constexpr double Bias = ([-+0-9.eE]+);", text)
+    pairs = re.findall(r'\{"(\w+)", ([-+0-9.eE]+)\}', text)
+    if not bias or not pairs:
+        sys.exit(f"{path}: no Bias and Weights[] found")
+    return [name for name, _ in pairs], [float(bias.group(1))] + [float(w) for _, w in pairs]
 
 
 def solve(a, b):
@@ -94,10 +117,18 @@ def fit_logistic(xs, ys, ridge):
     return w
 
 
-def outcome(row, threshold):
+def confidence_of(z, threshold, slope):
+    """The confidence the recogniser reports for logit z."""
+    return max(-100, min(100, round(-60 + (z - threshold) * slope)))
+
+
+def outcome(row, threshold, slope):
     """right, wrong, rejected for a command; accepted or rejected otherwise.
-    Above the threshold the confidence is above -60: taken."""
+    Above the threshold the confidence is above -60: taken; a command that
+    starts a program or quits needs more than STRICT_CONFIDENCE."""
     taken = row["command"] != "" and row["z"] > threshold
+    if taken and row["strict"]:
+        taken = confidence_of(row["z"], threshold, slope) > STRICT_CONFIDENCE
     if row["kind"] == "command":
         if not taken:
             return "rejected"
@@ -105,12 +136,12 @@ def outcome(row, threshold):
     return "accepted" if taken else "rejected"
 
 
-def rates(rows, threshold):
+def rates(rows, threshold, slope):
     commands = [r for r in rows if r["kind"] == "command"]
     others = [r for r in rows if r["kind"] != "command"]
-    right = sum(outcome(r, threshold) == "right" for r in commands)
-    wrong = sum(outcome(r, threshold) == "wrong" for r in commands)
-    accepted = sum(outcome(r, threshold) == "accepted" for r in others)
+    right = sum(outcome(r, threshold, slope) == "right" for r in commands)
+    wrong = sum(outcome(r, threshold, slope) == "wrong" for r in commands)
+    accepted = sum(outcome(r, threshold, slope) == "accepted" for r in others)
     pct = lambda part, whole: 100.0 * part / whole if whole else 0.0
     return pct(right, len(commands)), pct(wrong, len(commands)), pct(accepted, len(others)), right, wrong, accepted
 
@@ -142,6 +173,8 @@ def main():
     p.add_argument("--top", type=float, default=0.9,
                    help="share of right recognitions at or below confidence 100 (0.9): sets the slope")
     p.add_argument("--force", action="store_true", help="accept voices outside the tune set")
+    p.add_argument("--keep-weights", metavar="UtteranceScores.cpp",
+                   help="keep the bias and weights written in this file; choose only the threshold and slope")
     a = p.parse_args()
 
     rows = read_dump(a.dump)
@@ -174,15 +207,21 @@ def main():
           "the most any threshold can reach")
     print(f"non-commands with a command hypothesis: {sum(1 for r in others if r['command'])} of {len(others)}")
 
-    # The fit: right commands against everything else that has a hypothesis.
-    xs = [[1.0] + [r["measures"][f] for f in features] for r in heard]
-    ys = [1.0 if r["kind"] == "command" and r["command"] == r["expected"] else 0.0 for r in heard]
-    weights = fit_logistic(xs, ys, a.ridge)
+    if a.keep_weights:
+        features, weights = read_weights(a.keep_weights)
+        missing = sorted({f for r in heard for f in features if f not in r["measures"]})
+        if missing:
+            sys.exit(f"{a.dump}: measures {', '.join(missing)} are missing (an older dump?)")
+    else:
+        # The fit: right commands against everything else that has a hypothesis.
+        xs = [[1.0] + [r["measures"][f] for f in features] for r in heard]
+        ys = [1.0 if r["kind"] == "command" and r["command"] == r["expected"] else 0.0 for r in heard]
+        weights = fit_logistic(xs, ys, a.ridge)
     for r in rows:
         r["z"] = sum(w * x for w, x in zip(weights, [1.0] + [r["measures"].get(f, 0.0) for f in features])) \
             if r["command"] else -1e9
     print()
-    print("fitted weights (logit = bias + sum of weight x measure):")
+    print("kept weights" if a.keep_weights else "fitted weights", "(logit = bias + sum of weight x measure):")
     print(f"  {'bias':18s} {weights[0]:9.4f}")
     for f, w in zip(features, weights[1:]):
         values = [r["measures"][f] for r in heard]
@@ -205,7 +244,15 @@ def main():
     print(f"{'threshold':>9} {'right':>7} {'wrong':>7} {'false acc':>9}")
     table = frange(a.low, a.high, a.step)
     printed = set(frange(a.low, a.high, a.print_step))
-    results = {t: rates(rows, t) for t in table}
+    # The slope follows from the threshold (see below), and the line for
+    # strict commands from both.
+    def slope_for(t):
+        right_z = [r["z"] for r in commands if r["command"] and r["command"] == r["expected"] and r["z"] > t]
+        top = percentile(right_z, a.top)
+        return 160.0 / (top - t) if right_z and top > t + 1e-6 else 10.0
+
+    slopes = {t: slope_for(t) for t in table}
+    results = {t: rates(rows, t, slopes[t]) for t in table}
     for t in table:
         if t in printed:
             right, wrong, false, *_ = results[t]
@@ -235,8 +282,8 @@ def main():
 
     right_z = [r["z"] for r in commands if r["command"] and r["command"] == r["expected"] and r["z"] > threshold]
     top = percentile(right_z, a.top)
-    slope = 160.0 / (top - threshold) if right_z and top > threshold + 1e-6 else 10.0
-    right, wrong, false, *_ = results[threshold]
+    slope = slopes[threshold] if threshold in slopes else slope_for(threshold)
+    right, wrong, false, *_ = results[threshold] if threshold in results else rates(rows, threshold, slope)
 
     print()
     print(f"proposed threshold (confidence -60): logit {threshold:.2f}")
@@ -255,7 +302,7 @@ def main():
     print(f"constexpr double PointsPerLogit = {slope:.2f};")
 
     def confidence(z):
-        return max(-100, min(100, round(-60 + (z - threshold) * slope)))
+        return confidence_of(z, threshold, slope)
 
     print()
     for name, kind_pred in [("right", lambda r: r["kind"] == "command" and r["command"] == r["expected"]),
@@ -275,9 +322,9 @@ def main():
     for (voice, variant), group in sorted(groups.items()):
         n_cmd = sum(r["kind"] == "command" for r in group)
         n_other = len(group) - n_cmd
-        right = sum(outcome(r, threshold) == "right" for r in group)
-        wrong = sum(outcome(r, threshold) == "wrong" for r in group)
-        acc = sum(outcome(r, threshold) == "accepted" for r in group)
+        right = sum(outcome(r, threshold, slope) == "right" for r in group)
+        wrong = sum(outcome(r, threshold, slope) == "wrong" for r in group)
+        acc = sum(outcome(r, threshold, slope) == "accepted" for r in group)
         pct = lambda part: f"{100.0 * part / n_cmd:.1f}%" if n_cmd else "-"
         print(f"  {voice + ' ' + variant:32s} {n_cmd:8d} {pct(right):>7} {pct(wrong):>7} {f'{acc} of {n_other}':>16}")
 
