@@ -19,6 +19,7 @@ extern "C" {
 #include <sphinxbase/ckd_alloc.h>
 #include <sphinxbase/cmd_ln.h>
 #include <sphinxbase/err.h>
+#include <sphinxbase/feat.h>
 }
 
 namespace kestrova::character {
@@ -62,6 +63,35 @@ const char FillerPrefix[] = "filler";
 // result. The rival and phone-loop passes keep the defaults (they only
 // score, and run after the end of speech).
 constexpr double CommandBeam = 1e-80, CommandWordBeam = 1e-60, CommandPhoneBeam = 1e-80;
+
+// The front end's running cepstral mean: what the decoder has learnt of the
+// microphone's level and colour, moved on by every utterance it decodes.
+struct CepstralMean {
+    std::vector<mfcc_t> mean, sum;
+    int32 frames = 0;
+};
+
+CepstralMean cepstralMean(ps_decoder_t *ps)
+{
+    CepstralMean out;
+    const cmn_t *cmn = ps_get_feat(ps)->cmn_struct;
+    if (!cmn)
+        return out;
+    out.mean.assign(cmn->cmn_mean, cmn->cmn_mean + cmn->veclen);
+    out.sum.assign(cmn->sum, cmn->sum + cmn->veclen);
+    out.frames = cmn->nframe;
+    return out;
+}
+
+void setCepstralMean(ps_decoder_t *ps, const CepstralMean &state)
+{
+    cmn_t *cmn = ps_get_feat(ps)->cmn_struct;
+    if (!cmn || state.mean.size() != std::size_t(cmn->veclen) || state.sum.size() != std::size_t(cmn->veclen))
+        return;
+    std::copy(state.mean.begin(), state.mean.end(), cmn->cmn_mean);
+    std::copy(state.sum.begin(), state.sum.end(), cmn->sum);
+    cmn->nframe = state.frames;
+}
 
 // The decode's segmentation: words of a grammar search, phones of the
 // phone loop; silence, noise and sentence marks included.
@@ -177,7 +207,9 @@ public:
     bool speechStarted() const override { return m_speechStarted; }
     bool inSpeech() const override { return m_inUtterance && ps_get_in_speech(m_ps); }
     bool commandComplete() const override;
+    bool wordsHeard() const override;
     Recognition endUtterance() override;
+    void discardUtterance() override;
 
 private:
     bool isStrict(const QString &command) const
@@ -237,6 +269,8 @@ private:
     // command is heard.
     std::map<QString, QByteArray> m_rivalSearch;
     int m_rivalsMade = 0;
+    // The cepstral mean as the utterance began.
+    CepstralMean m_meanAtStart;
 };
 
 bool PocketsphinxRecognizer::addWord(const QString &word, const QString &as)
@@ -279,6 +313,19 @@ void PocketsphinxRecognizer::addFillers()
         if (addWord(QString::fromLatin1(word), name))
             m_fillers << name;
     }
+}
+
+bool PocketsphinxRecognizer::wordsHeard() const
+{
+    if (!m_inUtterance)
+        return false;
+    const char *hyp = ps_get_hyp(m_ps, nullptr);
+    if (!hyp)
+        return false;
+    for (const QString &w : QString::fromLatin1(hyp).split(u' ', Qt::SkipEmptyParts))
+        if (!m_garbage.contains(w))
+            return true;
+    return false;
 }
 
 bool PocketsphinxRecognizer::commandComplete() const
@@ -396,6 +443,7 @@ void PocketsphinxRecognizer::startUtterance()
 {
     m_audio.clear();
     m_speechStarted = false;
+    m_meanAtStart = cepstralMean(m_ps);
     m_inUtterance = m_haveGrammar && ps_start_utt(m_ps) == 0;
 }
 
@@ -493,6 +541,18 @@ Recognition PocketsphinxRecognizer::endUtterance()
     }
     out.finishMs = int(clock.elapsed());
     return out;
+}
+
+void PocketsphinxRecognizer::discardUtterance()
+{
+    if (!m_inUtterance)
+        return;
+    m_inUtterance = false;
+    ps_end_utt(m_ps);
+    // Hiss or a click would otherwise become the decoder's idea of the
+    // microphone, and the words after it would be heard against that.
+    setCepstralMean(m_ps, m_meanAtStart);
+    m_audio.clear();
 }
 
 bool PocketsphinxRecognizer::makeRival(const QString &command)

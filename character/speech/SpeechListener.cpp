@@ -87,6 +87,15 @@ public:
             }
             const bool ended = m_pauseFrom >= 0
                 && (m_recognizer->commandComplete() || m_samples - m_pauseFrom >= qint64(InnerPauseMs) * SamplesPerMs);
+            if (ended && !m_recognizer->wordsHeard()) {
+                // Taken for speech, but no word in it: a click, a breath, or
+                // the microphone's hiss before the recogniser knew its level.
+                // Not the user's words; they may be yet to come.
+                qCDebug(lcSpeech) << "No words in what was taken for speech; listening on";
+                m_recognizer->discardUtterance();
+                startUtterance();
+                return;
+            }
             if (ended || m_samples - m_speechFrom >= m_maxUtteranceSamples)
                 conclude();
         } else if (m_samples >= qint64(RestartWithoutSpeechMs) * SamplesPerMs) {

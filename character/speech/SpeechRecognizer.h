@@ -77,7 +77,14 @@ public:
     // command goes on from: a pause after them ends the utterance at once,
     // where after other words the speaker is given time to go on.
     virtual bool commandComplete() const { return false; }
+    // Whether the decoder has read any word at all into what was taken for
+    // speech so far: not into a click, a breath or the hiss a microphone
+    // starts with before the recogniser has learnt its level.
+    virtual bool wordsHeard() const { return true; }
     virtual Recognition endUtterance() = 0;
+    // Ends the utterance as if it had not been: nothing learnt from it
+    // about the microphone, no result.
+    virtual void discardUtterance() { endUtterance(); }
 };
 
 // Decodes one whole recording (16 kHz mono) as one utterance.
