@@ -14,7 +14,8 @@
 # are not flattered by constants fitted on tune.
 #
 # <out-dir>/index.tsv has one line per file:
-#   file  kind (command|other|silence|noise)  command  phrase  voice  variant
+#   file  kind (command|other|near|silence|noise)  command  phrase  voice  variant
+# "near" is a word close to a command that is none (near_phrases.tsv).
 # "command" is the expected command name (empty for everything else);
 # variant is clean, noisy (white or pink noise mixed in at 15-20 dB SNR),
 # slow, fast, pauses (each word said alone, 0.3-0.4 s apart), reverb (a room's echo, sox reverb), quiet (a microphone
@@ -36,6 +37,7 @@ set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 commands_file=$here/command_phrases.tsv
 others_file=$here/other_phrases.txt
+near_file=$here/near_phrases.tsv
 
 usage() { echo "usage: $0 <out-dir> tune|test|bench|latency" >&2; exit 2; }
 [ $# -eq 2 ] || usage
@@ -63,6 +65,8 @@ FORMAT=(-r 16000 -c 1 -b 16 -e signed-integer)
 # The phrases, comments and blank lines dropped.
 mapfile -t command_lines < <(grep -v '^#' "$commands_file" | grep -v '^[[:space:]]*$')
 mapfile -t other_lines < <(grep -v '^#' "$others_file" | grep -v '^[[:space:]]*$')
+# The near misses this set speaks (the tune and bench sets have their own).
+mapfile -t near_lines < <(grep -v '^#' "$near_file" | awk -F '\t' -v set="$set_name" '$1 == set { print $2 }')
 
 index=$out/index.tsv
 printf 'file\tkind\tcommand\tphrase\tvoice\tvariant\n' >"$index"
@@ -113,7 +117,7 @@ festival_prepare() {
     local voice=$1 speed=$2 scm=$work/festival.scm i=0 line phrase escaped
     printf '(voice_%s)\n(Parameter.set (quote Duration_Stretch) %s)\n' "$voice" "$speed" >"$scm"
     festival_made=()
-    for line in "${command_lines[@]}" "${other_lines[@]}"; do
+    for line in "${command_lines[@]}" "${other_lines[@]}" "${near_lines[@]}"; do
         phrase=${line#*$'\t'}
         i=$((i + 1))
         escaped=${phrase//\\/\\\\}
@@ -238,6 +242,11 @@ voice() {
         [ "$k" -ge "$first" ] && [ "$k" -le "$last" ] || continue
         utterance other "" "$line" "$engine" "$name" "$speed" "$variant" "$label"
     done
+    if [ "$which" = all ]; then
+        for line in "${near_lines[@]}"; do
+            utterance near "" "$line" "$engine" "$name" "$speed" "$variant" "$label"
+        done
+    fi
 }
 
 # nonspeech <kind> <description> <sox synth arguments...>: a file without
