@@ -125,10 +125,14 @@ def confidence_of(z, threshold, slope):
 def outcome(row, threshold, slope):
     """right, wrong, rejected for a command; accepted or rejected otherwise.
     Above the threshold the confidence is above -60: taken; a command that
-    starts a program or quits needs more than STRICT_CONFIDENCE."""
+    starts a program or quits needs more than STRICT_CONFIDENCE, and no
+    sound-alike heard instead."""
     taken = row["command"] != "" and row["z"] > threshold
     if taken and row["strict"]:
-        taken = confidence_of(row["z"], threshold, slope) > STRICT_CONFIDENCE
+        # Nor when a common word that sounds like the command's was heard
+        # instead (the "alike" measure).
+        taken = confidence_of(row["z"], threshold, slope) > STRICT_CONFIDENCE \
+            and not row["measures"].get("alike", 0)
     if row["kind"] == "command":
         if not taken:
             return "rejected"

@@ -1,3 +1,4 @@
+#include "CommonWords.h"
 #include "JsgfGrammar.h"
 #include "Pronunciation.h"
 #include "PronouncingDictionary.h"
@@ -8,11 +9,15 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLoggingCategory>
+#include <QSet>
 #include <QTemporaryFile>
 
 #include <cmath>
+#include <cstring>
 #include <map>
 #include <optional>
+#include <string_view>
+#include <unordered_set>
 
 extern "C" {
 #include <pocketsphinx.h>
@@ -34,6 +39,21 @@ const char ModelDir[] = "/usr/share/pocketsphinx/model/en-us";
 const char CommandSearch[] = "commands";
 const char PhoneSearch[] = "phones";
 const char ProbeSearch[] = "probe";
+const char SoundAlikeSearch[] = "soundalikes";
+
+// A word of a command that starts a program or quits is offered, in a
+// second decode, beside the common words one phone away from it
+// ("calculate" for "calculator", "quick" for "quit"); when one of them is
+// heard instead, the command is not taken. Each sound-alike is taken at
+// this JSGF weight against the command's own word at 1: its reading must
+// fit the sound clearly better (with 1, right commands lost to a
+// sound-alike almost as often as the near misses did).
+const char SoundAlikeWeight[] = "0.001";
+// The decoder's names for the sound-alikes: "alike" and the word.
+const char SoundAlikePrefix[] = "alike";
+// A word in this many commands' grammars or more ("open", "run",
+// "program") says nothing of which command was meant: it gets none.
+constexpr int CarrierCommands = 3;
 
 // The model's phones; each is also a one-phone garbage word.
 const char *const Phones[] = {"AA", "AE", "AH", "AO", "AW", "AY", "B",  "CH", "D",  "DH", "EH", "ER", "EY",
@@ -247,6 +267,13 @@ private:
     void addFillers();
     bool tryGrammar(const char *search, const std::vector<VoiceCommand> &commands, JsgfGrammar *built);
     std::optional<int32> rivalScore(const QString &command);
+    // Gives the decoder the common words that sound like the words of the
+    // commands that start a program or quit (while the dictionary is here).
+    void addSoundAlikes(const std::vector<VoiceCommand> &usable);
+    // The word heard instead of one of the command's own when each of them
+    // may be a common word one phone away; empty when the command's own
+    // words are heard.
+    QString soundAlikeHeard(const std::vector<DecodedSegment> &heard, const CepstralMean &mean);
     // Makes the grammar of the command's rivals unless there is one.
     bool makeRival(const QString &command);
 
@@ -269,6 +296,11 @@ private:
     // command is heard.
     std::map<QString, QByteArray> m_rivalSearch;
     int m_rivalsMade = 0;
+    // Per word of a command that starts a program or quits, the decoder's
+    // names of the common words that sound like it.
+    std::map<QString, QStringList> m_soundAlikes;
+    // The sound-alikes' readings the decoder has been given ("name PH ON").
+    QSet<QString> m_soundAlikeReadings;
     // The cepstral mean as the utterance began.
     CepstralMean m_meanAtStart;
 };
@@ -434,6 +466,7 @@ bool PocketsphinxRecognizer::setCommands(const std::vector<VoiceCommand> &comman
         if (parsed.ok())
             m_sentences.emplace_back(c.name, sentencesOf(*parsed.root));
     }
+    addSoundAlikes(usable);
     m_dictionary.release();
     qCDebug(lcSpeech) << "Grammar of" << built.commands << "commands," << built.words.size() << "words";
     return true;
@@ -473,12 +506,15 @@ Recognition PocketsphinxRecognizer::endUtterance()
     m_inUtterance = false;
     ps_end_utt(m_ps);
     out.speech = m_speechStarted;
+    // The mean the hypothesis is decoded with.
+    CepstralMean decodedWith = m_meanAtStart;
     if (m_speechStarted && !m_normalised) {
         // The decoder's first speech was heard with the model's idea of the
         // input's level and colour, not this microphone's ("check mail"
         // came out as "open a c o"): decoded again, now that it has
         // adapted to the input.
         m_normalised = true;
+        decodedWith = cepstralMean(m_ps);
         if (ps_start_utt(m_ps) == 0) {
             ps_process_raw(m_ps, m_audio.data(), m_audio.size(), FALSE, TRUE);
             ps_end_utt(m_ps);
@@ -513,6 +549,13 @@ Recognition PocketsphinxRecognizer::endUtterance()
             s.filler = m_fillers.contains(s.word);
         }
         const qint64 decodedAt = clock.elapsed();
+        // For a command that starts a program or quits: whether a word
+        // that sounds like one of its own was said instead.
+        QString alike;
+        const bool strict = isStrict(match.name);
+        if (strict)
+            alike = soundAlikeHeard(decoded.heard, decodedWith);
+        const qint64 alikeAt = clock.elapsed();
         // The best reading of another command: how close a rival came.
         if (!match.name.isEmpty())
             decoded.rivalScore = rivalScore(match.name);
@@ -526,18 +569,27 @@ Recognition PocketsphinxRecognizer::endUtterance()
             decoded.loop = segments(m_ps);
         }
         ps_set_search(m_ps, CommandSearch);
-        qCDebug(lcSpeech).noquote() << QStringLiteral("Decoded in %1 ms, rivals %2 ms, phone loop %3 ms")
+        qCDebug(lcSpeech).noquote() << QStringLiteral("Decoded in %1 ms, sound-alikes %2 ms, rivals %3 ms, phone loop %4 ms")
                                            .arg(decodedAt)
-                                           .arg(rivalAt - decodedAt)
+                                           .arg(alikeAt - decodedAt)
+                                           .arg(rivalAt - alikeAt)
                                            .arg(clock.elapsed() - rivalAt);
         out.scores = measureUtterance(decoded);
+        if (strict)
+            out.scores[QStringLiteral("alike")] = alike.isEmpty() ? 0.0 : 1.0;
         out.gap = out.scores.value(QStringLiteral("gap"));
         out.confidence = match.name.isEmpty() ? -100 : confidenceFromMeasures(out.scores);
         // A command that starts a program or quits is not taken on a
         // middling hearing: a sentence in the room that sounds a little like
         // "run notepad" must not start it.
-        if (out.confidence > NotUnderstoodConfidence && out.confidence <= StrictConfidence && isStrict(match.name))
+        if (out.confidence > NotUnderstoodConfidence && out.confidence <= StrictConfidence && strict)
             out.confidence = NotUnderstoodConfidence;
+        // Nor when a common word that sounds like it was heard instead
+        // ("calculate" is no request to start the calculator).
+        if (out.confidence > NotUnderstoodConfidence && !alike.isEmpty()) {
+            qCInfo(lcSpeech).noquote() << QStringLiteral("Heard \"%1\" rather than %2: not taken").arg(alike, match.name);
+            out.confidence = NotUnderstoodConfidence;
+        }
     }
     out.finishMs = int(clock.elapsed());
     return out;
@@ -589,6 +641,122 @@ std::optional<int32> PocketsphinxRecognizer::rivalScore(const QString &command)
         if (ps_get_hyp(m_ps, &s))
             out = s;
     }
+    return out;
+}
+
+void PocketsphinxRecognizer::addSoundAlikes(const std::vector<VoiceCommand> &usable)
+{
+    m_soundAlikes.clear();
+    if (!m_dictionary.isLoaded())
+        return;
+    // The words of each command as the decoder has them, and how many
+    // commands use each.
+    std::map<QString, int> usedBy;
+    QStringList strictWords;
+    FillerWords filler;
+    filler.words = m_fillers;
+    const auto known = [this](const QString &w) { return !lookup(w).isEmpty(); };
+    for (const VoiceCommand &c : usable) {
+        const JsgfGrammar one = buildJsgf({c}, {}, known, filler);
+        for (const QString &w : one.words) {
+            if (m_fillers.contains(w))
+                continue;
+            ++usedBy[w];
+            if (c.strict && !strictWords.contains(w))
+                strictWords << w;
+        }
+    }
+    QStringList readings;
+    std::vector<QString> readingOf;
+    for (const QString &w : std::as_const(strictWords)) {
+        if (usedBy[w] >= CarrierCommands)
+            continue;
+        for (const QString &r : m_dictionary.readings(w)) {
+            readings << r;
+            readingOf.push_back(w);
+        }
+    }
+    if (readings.isEmpty())
+        return;
+    std::unordered_set<std::string_view> common;
+    for (const char *p = CommonWordsText; *p;) {
+        const char *end = std::strchr(p, '\n');
+        if (!end)
+            break;
+        common.emplace(p, std::size_t(end - p));
+        p = end + 1;
+    }
+    const auto found = m_dictionary.wordsOnePhoneFrom(readings, [&](std::string_view w) { return common.count(w) > 0; });
+    for (std::size_t i = 0; i < found.size(); ++i) {
+        const QString &word = readingOf[i];
+        const QStringList own = m_dictionary.readings(word);
+        QStringList &names = m_soundAlikes[word];
+        for (const auto &[other, phones] : found[i]) {
+            // The word itself, another reading of it ("male" for "mail"),
+            // or the word with one more phone at its end (an ending or a
+            // breath: "quits", "calculators").
+            if (other == word || own.contains(phones) || phones.startsWith(readings[qsizetype(i)] + u' '))
+                continue;
+            const QString name = QLatin1String(SoundAlikePrefix) + other;
+            // The decoder keeps its words: one made before (the commands
+            // were set before) is there still.
+            const QString key = name + u' ' + phones;
+            if (!m_soundAlikeReadings.contains(key)) {
+                QString entry = name;
+                for (int k = 2; hasWord(entry); ++k)
+                    entry = QStringLiteral("%1(%2)").arg(name).arg(k);
+                if (ps_add_word(m_ps, entry.toLatin1().constData(), phones.toLatin1().constData(), FALSE) < 0)
+                    continue;
+                m_soundAlikeReadings.insert(key);
+            }
+            if (!names.contains(name))
+                names << name;
+        }
+    }
+    for (auto it = m_soundAlikes.begin(); it != m_soundAlikes.end();) {
+        qCDebug(lcSpeech).noquote() << "Sound-alikes of" << it->first << it->second.join(u' ');
+        it = it->second.isEmpty() ? m_soundAlikes.erase(it) : std::next(it);
+    }
+}
+
+QString PocketsphinxRecognizer::soundAlikeHeard(const std::vector<DecodedSegment> &heard, const CepstralMean &mean)
+{
+    QStringList sentence;
+    bool offered = false;
+    for (const DecodedSegment &s : heard) {
+        if (s.phones.isEmpty())
+            continue;
+        const QString word = s.word.section(u'(', 0, 0);
+        const auto alikes = m_soundAlikes.find(word);
+        if (s.filler || alikes == m_soundAlikes.end()) {
+            sentence << word;
+            continue;
+        }
+        offered = true;
+        const QString weighted = QStringLiteral(" | /%1/ ").arg(QLatin1String(SoundAlikeWeight));
+        sentence << QStringLiteral("(/1/ %1%2%3)").arg(word, weighted, alikes->second.join(weighted));
+    }
+    if (!offered)
+        return {};
+    // The whole audio again, from the mean the hypothesis was heard with;
+    // the mean is left as the command's decode moved it.
+    const QByteArray jsgf = "#JSGF V1.0;\ngrammar alikes;\npublic <s> = " + sentence.join(u' ').toLatin1() + ";\n";
+    QString out;
+    const CepstralMean after = cepstralMean(m_ps);
+    if (ps_set_jsgf_string(m_ps, SoundAlikeSearch, jsgf.constData()) == 0) {
+        setCepstralMean(m_ps, mean);
+        if (ps_set_search(m_ps, SoundAlikeSearch) == 0 && ps_start_utt(m_ps) == 0) {
+            ps_process_raw(m_ps, m_audio.data(), m_audio.size(), FALSE, TRUE);
+            ps_end_utt(m_ps);
+            if (const char *hyp = ps_get_hyp(m_ps, nullptr)) {
+                for (const QString &w : QString::fromLatin1(hyp).split(u' ', Qt::SkipEmptyParts))
+                    if (w.startsWith(QLatin1String(SoundAlikePrefix)) && out.isEmpty())
+                        out = w.section(u'(', 0, 0).mid(qsizetype(std::strlen(SoundAlikePrefix)));
+            }
+        }
+        setCepstralMean(m_ps, after);
+    }
+    ps_set_search(m_ps, CommandSearch);
     return out;
 }
 

@@ -23,6 +23,41 @@ std::string_view wordOf(const char *line, const char *end)
     return word;
 }
 
+// Whether the phones `a` become `b` by changing, leaving out or putting in
+// exactly one.
+bool onePhoneApart(const std::vector<std::string_view> &a, const std::vector<std::string_view> &b)
+{
+    const std::size_t m = a.size(), n = b.size();
+    if (m > n + 1 || n > m + 1)
+        return false;
+    std::size_t k = 0;
+    while (k < m && k < n && a[k] == b[k])
+        ++k;
+    if (m == n) {
+        if (k == n)
+            return false; // the same
+        return std::equal(a.begin() + std::ptrdiff_t(k) + 1, a.end(), b.begin() + std::ptrdiff_t(k) + 1);
+    }
+    if (m + 1 == n) // one put in
+        return std::equal(a.begin() + std::ptrdiff_t(k), a.end(), b.begin() + std::ptrdiff_t(k) + 1);
+    return std::equal(a.begin() + std::ptrdiff_t(k) + 1, a.end(), b.begin() + std::ptrdiff_t(k)); // one left out
+}
+
+std::vector<std::string_view> splitPhones(const char *p, const char *end)
+{
+    std::vector<std::string_view> out;
+    while (p < end) {
+        while (p < end && (*p == ' ' || *p == '\t' || *p == '\r'))
+            ++p;
+        const char *start = p;
+        while (p < end && *p != ' ' && *p != '\t' && *p != '\r')
+            ++p;
+        if (p > start)
+            out.emplace_back(start, std::size_t(p - start));
+    }
+    return out;
+}
+
 } // namespace
 
 bool PronouncingDictionary::load(const QString &path, QString *error)
@@ -84,6 +119,46 @@ QString PronouncingDictionary::phones(const QString &word) const
 {
     const QStringList all = readings(word);
     return all.isEmpty() ? QString() : all.first();
+}
+
+std::vector<std::vector<PronouncingDictionary::WordReading>>
+PronouncingDictionary::wordsOnePhoneFrom(const QStringList &readings,
+                                         const std::function<bool(std::string_view)> &wanted) const
+{
+    std::vector<std::vector<WordReading>> out(std::size_t(readings.size()));
+    std::vector<QByteArray> texts;
+    std::vector<std::vector<std::string_view>> targets;
+    for (const QString &r : readings)
+        texts.push_back(r.toLatin1());
+    for (const QByteArray &t : texts)
+        targets.push_back(splitPhones(t.constData(), t.constData() + t.size()));
+    const char *data = m_text.constData();
+    const char *textEnd = data + m_text.size();
+    for (const std::uint32_t at : m_lines) {
+        const char *line = data + at;
+        const char *end = static_cast<const char *>(std::memchr(line, '\n', std::size_t(textEnd - line)));
+        const std::string_view word = wordOf(line, end);
+        if (!wanted(word))
+            continue;
+        const char *p = line;
+        while (p < end && *p != ' ' && *p != '\t')
+            ++p;
+        const std::vector<std::string_view> phones = splitPhones(p, end);
+        if (phones.empty())
+            continue;
+        for (std::size_t t = 0; t < targets.size(); ++t) {
+            if (!onePhoneApart(targets[t], phones))
+                continue;
+            QString reading;
+            for (const std::string_view &ph : phones) {
+                if (!reading.isEmpty())
+                    reading += u' ';
+                reading += QString::fromLatin1(ph.data(), qsizetype(ph.size()));
+            }
+            out[t].emplace_back(QString::fromUtf8(word.data(), qsizetype(word.size())), reading);
+        }
+    }
+    return out;
 }
 
 } // namespace kestrova::character

@@ -5,6 +5,8 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <functional>
+#include <utility>
 #include <string_view>
 #include <vector>
 
@@ -26,6 +28,13 @@ public:
     QStringList readings(const QString &word) const;
     // The first reading, or empty.
     QString phones(const QString &word) const;
+    // Per reading asked for (phones one blank apart), the words with a
+    // reading one phone away from it (one phone changed, left out or put
+    // in) that `wanted` accepts: word and reading, in dictionary order.
+    // One pass over the dictionary for all of them.
+    using WordReading = std::pair<QString, QString>;
+    std::vector<std::vector<WordReading>> wordsOnePhoneFrom(const QStringList &readings,
+                                                            const std::function<bool(std::string_view)> &wanted) const;
 
 private:
     std::string_view keyAt(std::uint32_t line) const;
