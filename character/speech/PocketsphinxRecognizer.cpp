@@ -12,6 +12,7 @@
 #include <QSet>
 #include <QTemporaryFile>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <map>
@@ -692,10 +693,14 @@ void PocketsphinxRecognizer::addSoundAlikes(const std::vector<VoiceCommand> &usa
         const QStringList own = m_dictionary.readings(word);
         QStringList &names = m_soundAlikes[word];
         for (const auto &[other, phones] : found[i]) {
-            // The word itself, another reading of it ("male" for "mail"),
-            // or the word with one more phone at its end (an ending or a
+            // Not the word itself, nor a word that may be read just as it
+            // ("whether" for "weather": the sound cannot tell them apart),
+            // nor the word with one more phone at its end (an ending or a
             // breath: "quits", "calculators").
-            if (other == word || own.contains(phones) || phones.startsWith(readings[qsizetype(i)] + u' '))
+            if (other == word || phones.startsWith(readings[qsizetype(i)] + u' '))
+                continue;
+            const QStringList theirs = m_dictionary.readings(other);
+            if (std::any_of(theirs.begin(), theirs.end(), [&](const QString &r) { return own.contains(r); }))
                 continue;
             const QString name = QLatin1String(SoundAlikePrefix) + other;
             // The decoder keeps its words: one made before (the commands
