@@ -696,8 +696,14 @@ void PocketsphinxRecognizer::addSoundAlikes(const std::vector<VoiceCommand> &usa
             // Not the word itself, nor a word that may be read just as it
             // ("whether" for "weather": the sound cannot tell them apart),
             // nor the word with one more phone at its end (an ending or a
-            // breath: "quits", "calculators").
-            if (other == word || phones.startsWith(readings[qsizetype(i)] + u' '))
+            // breath: "quits", "calculators"), nor one with a phone more or
+            // less at its start: where a word begins, the decoder's bounds
+            // are loose, and a stop is easily taken for the silence before
+            // it or a breath for a consonant ("wit" for "quit", "brighter"
+            // for "writer", "layer" for "player").
+            const QString &reading = readings[qsizetype(i)];
+            if (other == word || phones.startsWith(reading + u' ') || phones.endsWith(u' ' + reading)
+                || reading.endsWith(u' ' + phones))
                 continue;
             const QStringList theirs = m_dictionary.readings(other);
             if (std::any_of(theirs.begin(), theirs.end(), [&](const QString &r) { return own.contains(r); }))
