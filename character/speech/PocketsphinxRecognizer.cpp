@@ -268,6 +268,9 @@ private:
     void addFillers();
     bool tryGrammar(const char *search, const std::vector<VoiceCommand> &commands, JsgfGrammar *built);
     std::optional<int32> rivalScore(const QString &command);
+    // The utterance's whole audio decoded again by a search (the current
+    // one when none is named); false when the decode did not start.
+    bool decodeAgain(const char *search = nullptr);
     // Gives the decoder the common words that sound like the words of the
     // commands that start a program or quit (while the dictionary is here).
     void addSoundAlikes(const std::vector<VoiceCommand> &usable);
@@ -516,10 +519,7 @@ Recognition PocketsphinxRecognizer::endUtterance()
         // adapted to the input.
         m_normalised = true;
         decodedWith = cepstralMean(m_ps);
-        if (ps_start_utt(m_ps) == 0) {
-            ps_process_raw(m_ps, m_audio.data(), m_audio.size(), FALSE, TRUE);
-            ps_end_utt(m_ps);
-        }
+        decodeAgain();
     }
     int32 score = 0;
     const char *hyp = ps_get_hyp(m_ps, &score);
@@ -563,9 +563,7 @@ Recognition PocketsphinxRecognizer::endUtterance()
         const qint64 rivalAt = clock.elapsed();
         // The same audio through a free loop of phones: how much better the
         // grammar explains it tells a command from other speech.
-        if (ps_set_search(m_ps, PhoneSearch) == 0 && ps_start_utt(m_ps) == 0) {
-            ps_process_raw(m_ps, m_audio.data(), m_audio.size(), FALSE, TRUE);
-            ps_end_utt(m_ps);
+        if (decodeAgain(PhoneSearch)) {
             ps_get_hyp(m_ps, &decoded.loopScore);
             decoded.loop = segments(m_ps);
         }
@@ -635,14 +633,21 @@ std::optional<int32> PocketsphinxRecognizer::rivalScore(const QString &command)
     const auto search = m_rivalSearch.find(makeRival(command) ? command : QString());
     if (search == m_rivalSearch.end())
         return out;
-    if (ps_set_search(m_ps, search->second.constData()) == 0 && ps_start_utt(m_ps) == 0) {
-        ps_process_raw(m_ps, m_audio.data(), m_audio.size(), FALSE, TRUE);
-        ps_end_utt(m_ps);
+    if (decodeAgain(search->second.constData())) {
         int32 s = 0;
         if (ps_get_hyp(m_ps, &s))
             out = s;
     }
     return out;
+}
+
+bool PocketsphinxRecognizer::decodeAgain(const char *search)
+{
+    if ((search && ps_set_search(m_ps, search) != 0) || ps_start_utt(m_ps) != 0)
+        return false;
+    ps_process_raw(m_ps, m_audio.data(), m_audio.size(), FALSE, TRUE);
+    ps_end_utt(m_ps);
+    return true;
 }
 
 void PocketsphinxRecognizer::addSoundAlikes(const std::vector<VoiceCommand> &usable)
@@ -756,9 +761,7 @@ QString PocketsphinxRecognizer::soundAlikeHeard(const std::vector<DecodedSegment
     const CepstralMean after = cepstralMean(m_ps);
     if (ps_set_jsgf_string(m_ps, SoundAlikeSearch, jsgf.constData()) == 0) {
         setCepstralMean(m_ps, mean);
-        if (ps_set_search(m_ps, SoundAlikeSearch) == 0 && ps_start_utt(m_ps) == 0) {
-            ps_process_raw(m_ps, m_audio.data(), m_audio.size(), FALSE, TRUE);
-            ps_end_utt(m_ps);
+        if (decodeAgain(SoundAlikeSearch)) {
             if (const char *hyp = ps_get_hyp(m_ps, nullptr)) {
                 for (const QString &w : QString::fromLatin1(hyp).split(u' ', Qt::SkipEmptyParts))
                     if (w.startsWith(QLatin1String(SoundAlikePrefix)) && out.isEmpty())
