@@ -27,17 +27,25 @@ below() { # below: a fresh xev window at (150, 100), 300x300, logging presses
 presses_at() { # presses_at <x> <y>: how many presses xev got at that screen point
   grep -A1 "^ButtonPress" "$scratch/xev.log" | grep -c "root:($1,$2)"
 }
-# The character's window: its place and size on the screen, in pixels.
+# The character's window: its place and size on the screen, in pixels,
+# looked for over 5 s (a search that meets a window as it closes, or a window
+# not yet mapped on a loaded machine, finds nothing the first time). Leaves
+# wx empty when there is none.
 character_window() {
-  local w
-  for w in $(xdotool search --onlyvisible --name '^Kess$' 2>/dev/null); do
-    client "$w" && [ "$ww" -ge 100 ] && [ "$ww" -le 300 ] && return 0
+  local w i
+  for i in $(seq 50); do
+    for w in $(xdotool search --onlyvisible --name '^Kess$' 2>/dev/null); do
+      client "$w" && [ "$ww" -ge 100 ] && [ "$ww" -le 300 ] && return 0
+    done
+    sleep 0.1
   done
+  wx=""
   return 1
 }
 clicks() { # clicks <label>: the corner goes through, the body does not
   local label=$1 i
-  check "$label: the character window is found" character_window || return
+  check "$label: the character window is found" character_window
+  [ -n "$wx" ] || { windows_now; return; }
   echo "  character window at $wx $wy, ${ww}x$wh"
   # The bottom left corner: the speech balloon sits above the character
   # and may cover its top corners while a long sentence is shown.
