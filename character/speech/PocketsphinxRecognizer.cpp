@@ -15,8 +15,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <future>
 #include <map>
 #include <optional>
+#include <system_error>
 #include <string_view>
 #include <unordered_set>
 
@@ -90,11 +92,16 @@ constexpr double CommandBeam = 1e-80, CommandWordBeam = 1e-60, CommandPhoneBeam 
 struct CepstralMean {
     std::vector<mfcc_t> mean, sum;
     int32 frames = 0;
+    // How the front end uses it: a decoder that has only been given whole
+    // utterances normalises each by its own mean and leaves the running
+    // one alone; once given audio piece by piece, it keeps a running mean.
+    cmn_type_t kind = CMN_LIVE;
 };
 
 CepstralMean cepstralMean(ps_decoder_t *ps)
 {
     CepstralMean out;
+    out.kind = ps_get_feat(ps)->cmn;
     const cmn_t *cmn = ps_get_feat(ps)->cmn_struct;
     if (!cmn)
         return out;
@@ -130,6 +137,103 @@ std::vector<DecodedSegment> segments(ps_decoder_t *ps)
     }
     return out;
 }
+
+// The decoder's settings; dict is the file of the words it starts with.
+cmd_ln_t *decoderSettings(const QByteArray &hmm, const QByteArray &dict)
+{
+    // A pause is noticed after 0.15 s of silence (the default is 0.5 s).
+    // After a whole command that ends the utterance; after words that are
+    // not one yet the listener waits longer for more (SpeechListener), so a
+    // pause between words does not cut a command short.
+    // The front end's noise removal is off: on speech with steady noise
+    // mixed in it cost more commands than it saved (top hypothesis right
+    // 74 % with it, 79 % without, on the tune set).
+    const char *argv[] = {"-hmm", hmm.constData(), "-dict", dict.constData(), "-allphone_ci", "yes",
+                          "-vad_postspeech", "15", "-samprate", "16000", "-remove_noise", "no"};
+    return cmd_ln_parse_r(nullptr, ps_args(), int(std::size(argv)), const_cast<char **>(argv), FALSE);
+}
+
+// A decoder of its own for the free loop of phones, so that the loop's
+// pass over an utterance runs on another core while the command decoder
+// scores the rivals. It is handed the cepstral mean the rivals' pass starts
+// from and first moves it on as that pass does (a pass through a one-word
+// grammar: the mean follows from the audio alone, whatever is searched),
+// so the loop hears the audio as it would after the rivals on the one
+// decoder. Not to the last digit: each front end has its own history.
+class PhoneLoop {
+public:
+    struct Result {
+        bool decoded = false;
+        int32 score = 0;
+        std::vector<DecodedSegment> phones;
+        CepstralMean after;
+    };
+
+    // Null when the decoder cannot be made; then the command decoder runs
+    // the loop itself.
+    static std::unique_ptr<PhoneLoop> make(const QByteArray &hmm, const QByteArray &phoneLm)
+    {
+        QTemporaryFile seed;
+        if (!seed.open() || seed.write("garbageaa AA\n") < 0 || !seed.flush())
+            return nullptr;
+        cmd_ln_t *config = decoderSettings(hmm, seed.fileName().toLocal8Bit());
+        if (!config)
+            return nullptr;
+        ps_decoder_t *ps = ps_init(config);
+        if (!ps) {
+            cmd_ln_free_r(config);
+            return nullptr;
+        }
+        if (ps_set_allphone_file(ps, PhoneSearch, phoneLm.constData()) != 0
+            || ps_set_jsgf_string(ps, StepSearch, "#JSGF V1.0;\ngrammar step;\npublic <s> = garbageaa;\n") != 0) {
+            ps_free(ps);
+            cmd_ln_free_r(config);
+            return nullptr;
+        }
+        return std::unique_ptr<PhoneLoop>(new PhoneLoop(ps, config));
+    }
+    ~PhoneLoop()
+    {
+        ps_free(m_ps);
+        cmd_ln_free_r(m_config);
+    }
+    PhoneLoop(const PhoneLoop &) = delete;
+    PhoneLoop &operator=(const PhoneLoop &) = delete;
+
+    // The audio through the loop, from the mean `from` moved on by one
+    // pass (steps 1) or as it is (steps 0).
+    Result decode(const std::vector<std::int16_t> &audio, const CepstralMean &from, int steps)
+    {
+        Result out;
+        ps_get_feat(m_ps)->cmn = from.kind;
+        setCepstralMean(m_ps, from);
+        for (int i = 0; i < steps; ++i)
+            pass(StepSearch, audio);
+        if (pass(PhoneSearch, audio)) {
+            out.decoded = true;
+            ps_get_hyp(m_ps, &out.score);
+            out.phones = segments(m_ps);
+        }
+        out.after = cepstralMean(m_ps);
+        return out;
+    }
+
+private:
+    static constexpr char StepSearch[] = "step";
+
+    PhoneLoop(ps_decoder_t *ps, cmd_ln_t *config) : m_ps(ps), m_config(config) {}
+    bool pass(const char *search, const std::vector<std::int16_t> &audio)
+    {
+        if (ps_set_search(m_ps, search) != 0 || ps_start_utt(m_ps) != 0)
+            return false;
+        ps_process_raw(m_ps, audio.data(), audio.size(), FALSE, TRUE);
+        ps_end_utt(m_ps);
+        return true;
+    }
+
+    ps_decoder_t *m_ps;
+    cmd_ln_t *m_config;
+};
 
 // Beam widths a search is made with: the decoder reads them from the
 // settings when a search is created, so each search can have its own.
@@ -206,8 +310,9 @@ bool readAsLetters(const QString &word)
 
 class PocketsphinxRecognizer final : public SpeechRecognizer {
 public:
-    PocketsphinxRecognizer(ps_decoder_t *ps, cmd_ln_t *config, const QString &dictionary)
-        : m_ps(ps), m_config(config), m_dictionaryPath(dictionary)
+    PocketsphinxRecognizer(ps_decoder_t *ps, cmd_ln_t *config, const QString &dictionary,
+                           std::future<std::unique_ptr<PhoneLoop>> phoneLoop)
+        : m_ps(ps), m_config(config), m_dictionaryPath(dictionary), m_phoneLoopMaking(std::move(phoneLoop))
     {
         for (const char *phone : Phones) {
             const QString word = garbageWord(phone);
@@ -218,6 +323,8 @@ public:
     }
     ~PocketsphinxRecognizer() override
     {
+        if (m_phoneLoopMaking.valid())
+            m_phoneLoopMaking.wait();
         ps_free(m_ps);
         cmd_ln_free_r(m_config);
     }
@@ -267,7 +374,11 @@ private:
     bool addWord(const QString &word, const QString &as = {});
     void addFillers();
     bool tryGrammar(const char *search, const std::vector<VoiceCommand> &commands, JsgfGrammar *built);
-    std::optional<int32> rivalScore(const QString &command);
+    // The grammar search of the command's rivals; null when there is none.
+    const char *rivalSearch(const QString &command);
+    // The phone loop's own decoder once it is made (it is made beside the
+    // first listening); null when there is none.
+    PhoneLoop *phoneLoop();
     // The utterance's whole audio decoded again by a search (the current
     // one when none is named); false when the decode did not start.
     bool decodeAgain(const char *search = nullptr);
@@ -307,6 +418,8 @@ private:
     QSet<QString> m_soundAlikeReadings;
     // The cepstral mean as the utterance began.
     CepstralMean m_meanAtStart;
+    std::future<std::unique_ptr<PhoneLoop>> m_phoneLoopMaking;
+    std::unique_ptr<PhoneLoop> m_phoneLoop;
 };
 
 bool PocketsphinxRecognizer::addWord(const QString &word, const QString &as)
@@ -557,18 +670,54 @@ Recognition PocketsphinxRecognizer::endUtterance()
         if (strict)
             alike = soundAlikeHeard(decoded.heard, decodedWith);
         const qint64 alikeAt = clock.elapsed();
-        // The best reading of another command: how close a rival came.
-        if (!match.name.isEmpty())
-            decoded.rivalScore = rivalScore(match.name);
+        // The best reading of another command: how close a rival came; and
+        // the same audio through a free loop of phones: how much better the
+        // grammar explains it tells a command from other speech. The loop
+        // hears the audio after the rivals' pass, on a decoder of its own
+        // while there is one.
+        const char *rivals = match.name.isEmpty() ? nullptr : rivalSearch(match.name);
+        PhoneLoop *loop = phoneLoop();
+        std::future<PhoneLoop::Result> looped;
+        if (loop) {
+            try {
+                looped = std::async(std::launch::async, &PhoneLoop::decode, loop, std::cref(m_audio),
+                                    cepstralMean(m_ps), rivals ? 1 : 0);
+            } catch (const std::system_error &) {
+                // No thread to be had: the loop runs here after the rivals.
+            }
+        }
+        if (rivals && decodeAgain(rivals)) {
+            int32 s = 0;
+            if (ps_get_hyp(m_ps, &s))
+                decoded.rivalScore = s;
+        }
         const qint64 rivalAt = clock.elapsed();
-        // The same audio through a free loop of phones: how much better the
-        // grammar explains it tells a command from other speech.
-        if (decodeAgain(PhoneSearch)) {
+        if (looped.valid()) {
+            PhoneLoop::Result r = looped.get();
+            if (r.decoded) {
+                decoded.loopScore = r.score;
+                decoded.loop = std::move(r.phones);
+                // The command decoder counts frames from where the speech
+                // began in the microphone's stream, and its decode covers
+                // the utterance from that frame on; the loop's decoder
+                // counts from the utterance's start.
+                int base = -1;
+                for (const DecodedSegment &s : decoded.heard)
+                    if (s.start >= 0 && (base < 0 || s.start < base))
+                        base = s.start;
+                for (DecodedSegment &p : decoded.loop) {
+                    p.start += std::max(0, base);
+                    p.end += std::max(0, base);
+                }
+            }
+            // The mean moves on as if the loop had run here.
+            setCepstralMean(m_ps, r.after);
+        } else if (decodeAgain(PhoneSearch)) {
             ps_get_hyp(m_ps, &decoded.loopScore);
             decoded.loop = segments(m_ps);
         }
         ps_set_search(m_ps, CommandSearch);
-        qCDebug(lcSpeech).noquote() << QStringLiteral("Decoded in %1 ms, sound-alikes %2 ms, rivals %3 ms, phone loop %4 ms")
+        qCDebug(lcSpeech).noquote() << QStringLiteral("Decoded in %1 ms, sound-alikes %2 ms, rivals %3 ms, phone loop %4 ms after the rivals")
                                            .arg(decodedAt)
                                            .arg(alikeAt - decodedAt)
                                            .arg(rivalAt - alikeAt)
@@ -625,20 +774,20 @@ bool PocketsphinxRecognizer::makeRival(const QString &command)
     return made;
 }
 
-// The same audio decoded by the grammar of every other command: the best
-// score a rival command reaches; nothing when it finds no reading at all.
-std::optional<int32> PocketsphinxRecognizer::rivalScore(const QString &command)
+const char *PocketsphinxRecognizer::rivalSearch(const QString &command)
 {
-    std::optional<int32> out;
     const auto search = m_rivalSearch.find(makeRival(command) ? command : QString());
-    if (search == m_rivalSearch.end())
-        return out;
-    if (decodeAgain(search->second.constData())) {
-        int32 s = 0;
-        if (ps_get_hyp(m_ps, &s))
-            out = s;
+    return search == m_rivalSearch.end() ? nullptr : search->second.constData();
+}
+
+PhoneLoop *PocketsphinxRecognizer::phoneLoop()
+{
+    if (m_phoneLoopMaking.valid()) {
+        m_phoneLoop = m_phoneLoopMaking.get();
+        if (!m_phoneLoop)
+            qCWarning(lcSpeech) << "No decoder of its own for the phone loop: it runs after the rivals";
     }
-    return out;
+    return m_phoneLoop.get();
 }
 
 bool PocketsphinxRecognizer::decodeAgain(const char *search)
@@ -785,7 +934,7 @@ Recognition recognizeSamples(SpeechRecognizer &recognizer, const std::vector<std
     return recognizer.endUtterance();
 }
 
-std::unique_ptr<SpeechRecognizer> createPocketsphinxRecognizer(QString *error)
+std::unique_ptr<SpeechRecognizer> createPocketsphinxRecognizer(QString *error, PhoneLoopDecoder loop)
 {
     const QString hmm = QString::fromLatin1(ModelDir) + QStringLiteral("/en-us");
     const QString dict = QString::fromLatin1(ModelDir) + QStringLiteral("/cmudict-en-us.dict");
@@ -807,17 +956,7 @@ std::unique_ptr<SpeechRecognizer> createPocketsphinxRecognizer(QString *error)
             *error = QStringLiteral("No temporary file for the speech decoder: %1").arg(seed.errorString());
         return nullptr;
     }
-    const QByteArray hmmA = hmm.toLocal8Bit(), dictA = seed.fileName().toLocal8Bit();
-    // A pause is noticed after 0.15 s of silence (the default is 0.5 s).
-    // After a whole command that ends the utterance; after words that are
-    // not one yet the listener waits longer for more (SpeechListener), so a
-    // pause between words does not cut a command short.
-    // The front end's noise removal is off: on speech with steady noise
-    // mixed in it cost more commands than it saved (top hypothesis right
-    // 74 % with it, 79 % without, on the tune set).
-    const char *argv[] = {"-hmm", hmmA.constData(), "-dict", dictA.constData(), "-allphone_ci", "yes",
-                          "-vad_postspeech", "15", "-samprate", "16000", "-remove_noise", "no"};
-    cmd_ln_t *config = cmd_ln_parse_r(nullptr, ps_args(), int(std::size(argv)), const_cast<char **>(argv), FALSE);
+    cmd_ln_t *config = decoderSettings(hmm.toLocal8Bit(), seed.fileName().toLocal8Bit());
     if (!config) {
         if (error)
             *error = QStringLiteral("The speech decoder refused its settings");
@@ -837,7 +976,16 @@ std::unique_ptr<SpeechRecognizer> createPocketsphinxRecognizer(QString *error)
             *error = QStringLiteral("The phone loop did not load");
         return nullptr;
     }
-    return std::make_unique<PocketsphinxRecognizer>(ps, config, dict);
+    // The phone loop's decoder is made on another core while the grammar
+    // is built.
+    std::future<std::unique_ptr<PhoneLoop>> phoneLoop;
+    try {
+        if (loop == PhoneLoopDecoder::Own)
+            phoneLoop = std::async(std::launch::async, &PhoneLoop::make, hmm.toLocal8Bit(), phoneLm.toLocal8Bit());
+    } catch (const std::system_error &) {
+        // No thread to be had: the command decoder runs the loop too.
+    }
+    return std::make_unique<PocketsphinxRecognizer>(ps, config, dict, std::move(phoneLoop));
 }
 
 } // namespace kestrova::character

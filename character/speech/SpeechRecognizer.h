@@ -90,9 +90,15 @@ public:
 // Decodes one whole recording (16 kHz mono) as one utterance.
 Recognition recognizeSamples(SpeechRecognizer &recognizer, const std::vector<std::int16_t> &samples);
 
+// Where the recogniser runs the free loop of phones it measures each
+// hypothesis against: on a decoder of its own, beside the pass of the
+// command's rivals (on another core), or on the command decoder after it.
+enum class PhoneLoopDecoder { Own, Shared };
+
 // The pocketsphinx recogniser with Debian's US English model; nothing when
 // the model is not installed or the decoder does not start (*error says why).
-std::unique_ptr<SpeechRecognizer> createPocketsphinxRecognizer(QString *error = nullptr);
+std::unique_ptr<SpeechRecognizer> createPocketsphinxRecognizer(QString *error = nullptr,
+                                                               PhoneLoopDecoder loop = PhoneLoopDecoder::Own);
 
 // The same recogniser from the module libkestrova_listening.so among
 // `folders` (beside the program when empty), loaded the first time; nothing
