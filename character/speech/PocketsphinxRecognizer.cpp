@@ -138,6 +138,24 @@ std::vector<DecodedSegment> segments(ps_decoder_t *ps)
     return out;
 }
 
+// A whole utterance's audio through a search of the decoder (the current
+// one when none is named); false when the decode did not start.
+bool decodeWhole(ps_decoder_t *ps, const char *search, const std::vector<std::int16_t> &audio)
+{
+    if ((search && ps_set_search(ps, search) != 0) || ps_start_utt(ps) != 0)
+        return false;
+    ps_process_raw(ps, audio.data(), audio.size(), FALSE, TRUE);
+    ps_end_utt(ps);
+    return true;
+}
+
+// A file of the one word a decoder starts with (words are added later);
+// false when it cannot be written.
+bool writeSeedDictionary(QTemporaryFile &seed)
+{
+    return seed.open() && seed.write("garbageaa AA\n") >= 0 && seed.flush();
+}
+
 // The decoder's settings; dict is the file of the words it starts with.
 cmd_ln_t *decoderSettings(const QByteArray &hmm, const QByteArray &dict)
 {
@@ -174,7 +192,7 @@ public:
     static std::unique_ptr<PhoneLoop> make(const QByteArray &hmm, const QByteArray &phoneLm)
     {
         QTemporaryFile seed;
-        if (!seed.open() || seed.write("garbageaa AA\n") < 0 || !seed.flush())
+        if (!writeSeedDictionary(seed))
             return nullptr;
         cmd_ln_t *config = decoderSettings(hmm, seed.fileName().toLocal8Bit());
         if (!config)
@@ -208,8 +226,8 @@ public:
         ps_get_feat(m_ps)->cmn = from.kind;
         setCepstralMean(m_ps, from);
         for (int i = 0; i < steps; ++i)
-            pass(StepSearch, audio);
-        if (pass(PhoneSearch, audio)) {
+            decodeWhole(m_ps, StepSearch, audio);
+        if (decodeWhole(m_ps, PhoneSearch, audio)) {
             out.decoded = true;
             ps_get_hyp(m_ps, &out.score);
             out.phones = segments(m_ps);
@@ -222,14 +240,6 @@ private:
     static constexpr char StepSearch[] = "step";
 
     PhoneLoop(ps_decoder_t *ps, cmd_ln_t *config) : m_ps(ps), m_config(config) {}
-    bool pass(const char *search, const std::vector<std::int16_t> &audio)
-    {
-        if (ps_set_search(m_ps, search) != 0 || ps_start_utt(m_ps) != 0)
-            return false;
-        ps_process_raw(m_ps, audio.data(), audio.size(), FALSE, TRUE);
-        ps_end_utt(m_ps);
-        return true;
-    }
 
     ps_decoder_t *m_ps;
     cmd_ln_t *m_config;
@@ -792,11 +802,7 @@ PhoneLoop *PocketsphinxRecognizer::phoneLoop()
 
 bool PocketsphinxRecognizer::decodeAgain(const char *search)
 {
-    if ((search && ps_set_search(m_ps, search) != 0) || ps_start_utt(m_ps) != 0)
-        return false;
-    ps_process_raw(m_ps, m_audio.data(), m_audio.size(), FALSE, TRUE);
-    ps_end_utt(m_ps);
-    return true;
+    return decodeWhole(m_ps, search, m_audio);
 }
 
 void PocketsphinxRecognizer::addSoundAlikes(const std::vector<VoiceCommand> &usable)
@@ -951,7 +957,7 @@ std::unique_ptr<SpeechRecognizer> createPocketsphinxRecognizer(QString *error, P
     // the whole dictionary when the grammar is built (a tenth of the memory
     // and start-up time of loading it all).
     QTemporaryFile seed;
-    if (!seed.open() || seed.write("garbageaa AA\n") < 0 || !seed.flush()) {
+    if (!writeSeedDictionary(seed)) {
         if (error)
             *error = QStringLiteral("No temporary file for the speech decoder: %1").arg(seed.errorString());
         return nullptr;
