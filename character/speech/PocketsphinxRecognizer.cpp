@@ -45,8 +45,9 @@ const char ProbeSearch[] = "probe";
 const char SoundAlikeSearch[] = "soundalikes";
 
 // A word of a command that starts a program or quits is offered, in a
-// second decode, beside the common words one phone away from it
-// ("calculate" for "calculator", "quick" for "quit"); when one of them is
+// second decode, beside the common words that sound like it: one phone
+// away ("calculate" for "calculator", "quick" for "quit"), or another
+// ending on a long word's stem ("calculation"); when one of them is
 // heard instead, the command is not taken. Each sound-alike is taken at
 // this JSGF weight against the command's own word at 1: its reading must
 // fit the sound clearly better (with 1, right commands lost to a
@@ -396,7 +397,7 @@ private:
     // commands that start a program or quit (while the dictionary is here).
     void addSoundAlikes(const std::vector<VoiceCommand> &usable);
     // The word heard instead of one of the command's own when each of them
-    // may be a common word one phone away; empty when the command's own
+    // may be a common word that sounds like it; empty when the command's own
     // words are heard.
     QString soundAlikeHeard(const std::vector<DecodedSegment> &heard, const CepstralMean &mean);
     // Makes the grammar of the command's rivals unless there is one.
@@ -847,7 +848,7 @@ void PocketsphinxRecognizer::addSoundAlikes(const std::vector<VoiceCommand> &usa
         common.emplace(p, std::size_t(end - p));
         p = end + 1;
     }
-    const auto found = m_dictionary.wordsOnePhoneFrom(readings, [&](std::string_view w) { return common.count(w) > 0; });
+    const auto found = m_dictionary.wordsSoundingLike(readings, [&](std::string_view w) { return common.count(w) > 0; });
     for (std::size_t i = 0; i < found.size(); ++i) {
         const QString &word = readingOf[i];
         const QStringList own = m_dictionary.readings(word);

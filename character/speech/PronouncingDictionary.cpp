@@ -43,6 +43,24 @@ bool onePhoneApart(const std::vector<std::string_view> &a, const std::vector<std
     return std::equal(a.begin() + std::ptrdiff_t(k) + 1, a.end(), b.begin() + std::ptrdiff_t(k)); // one left out
 }
 
+// Whether `b` is another ending on a long word's stem: the phones of `a`
+// but its last two, at least five, then an ending other than `a`'s own
+// ("calculation", "calculating" for "calculator"). A person says such a
+// word meaning something else, and a decoder that knows only the command
+// hears the command in it. A shorter stem is too little of the word: "bbq"
+// would stand against "bbc", and took some of its right hearings.
+bool otherEnding(const std::vector<std::string_view> &a, const std::vector<std::string_view> &b)
+{
+    constexpr std::size_t ShortestStem = 5, Ending = 2;
+    if (a.size() < ShortestStem + Ending || b.size() <= a.size() - Ending)
+        return false;
+    const std::size_t stem = a.size() - Ending;
+    if (!std::equal(a.begin(), a.begin() + std::ptrdiff_t(stem), b.begin()))
+        return false;
+    // Not the word itself, nor the word with more at its end.
+    return !(b.size() >= a.size() && std::equal(a.begin(), a.end(), b.begin()));
+}
+
 std::vector<std::string_view> splitPhones(const char *p, const char *end)
 {
     std::vector<std::string_view> out;
@@ -122,7 +140,7 @@ QString PronouncingDictionary::phones(const QString &word) const
 }
 
 std::vector<std::vector<PronouncingDictionary::WordReading>>
-PronouncingDictionary::wordsOnePhoneFrom(const QStringList &readings,
+PronouncingDictionary::wordsSoundingLike(const QStringList &readings,
                                          const std::function<bool(std::string_view)> &wanted) const
 {
     std::vector<std::vector<WordReading>> out(std::size_t(readings.size()));
@@ -147,7 +165,7 @@ PronouncingDictionary::wordsOnePhoneFrom(const QStringList &readings,
         if (phones.empty())
             continue;
         for (std::size_t t = 0; t < targets.size(); ++t) {
-            if (!onePhoneApart(targets[t], phones))
+            if (!onePhoneApart(targets[t], phones) && !otherEnding(targets[t], phones))
                 continue;
             QString reading;
             for (const std::string_view &ph : phones) {

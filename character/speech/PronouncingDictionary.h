@@ -28,12 +28,14 @@ public:
     QStringList readings(const QString &word) const;
     // The first reading, or empty.
     QString phones(const QString &word) const;
-    // Per reading asked for (phones one blank apart), the words with a
-    // reading one phone away from it (one phone changed, left out or put
-    // in) that `wanted` accepts: word and reading, in dictionary order.
-    // One pass over the dictionary for all of them.
+    // Per reading asked for (phones one blank apart), the words that sound
+    // like it and `wanted` accepts: a reading one phone away (one phone
+    // changed, left out or put in), or, for a reading of seven phones or
+    // more, another ending on all of it but its last two ("calculation"
+    // for "calculator"). Word and reading, in dictionary order. One pass
+    // over the dictionary for all of them.
     using WordReading = std::pair<QString, QString>;
-    std::vector<std::vector<WordReading>> wordsOnePhoneFrom(const QStringList &readings,
+    std::vector<std::vector<WordReading>> wordsSoundingLike(const QStringList &readings,
                                                             const std::function<bool(std::string_view)> &wanted) const;
 
 private:

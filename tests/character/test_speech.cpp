@@ -462,6 +462,9 @@ void TestSpeech::soundAlikeOfAStrictCommand_data()
     // One phone short of "calculator": heard as it, and taken when it is
     // not strict.
     QTest::newRow("calculate") << "calculate" << false;
+    // Another ending on its stem.
+    QTest::newRow("calculation") << "calculation" << false;
+    QTest::newRow("calculating") << "calculating" << false;
 }
 
 void TestSpeech::soundAlikeOfAStrictCommand()
@@ -562,7 +565,7 @@ void TestSpeech::pronouncingDictionary()
                         "it IH T\nkwit K W IH T\nq K Y UW\n"));
     PronouncingDictionary words;
     QVERIFY(words.load(near, &error));
-    const auto found = words.wordsOnePhoneFrom({"K W IH T", "K Y UW"}, [](std::string_view w) { return w != "quid"; });
+    const auto found = words.wordsSoundingLike({"K W IH T", "K Y UW"}, [](std::string_view w) { return w != "quid"; });
     QCOMPARE(found.size(), std::size_t(2));
     QStringList quit;
     for (const auto &[word, reading] : found[0])
@@ -571,6 +574,27 @@ void TestSpeech::pronouncingDictionary()
     // reading ("quit", "kwit"), not "skit" (two apart), not "quid" (filtered).
     QCOMPARE(quit, QStringList({"kit=K IH T", "quick=K W IH K", "quilt=K W IH L T", "quits=K W IH T S", "wit=W IH T"}));
     QCOMPARE(found[1].size(), std::size_t(0));
+
+    // A long word's other endings: its stem (all but its last two phones)
+    // and something else after it. Not the bare stem, not a shorter start
+    // ("calculus"), not a short word's ("writing"); "calculators" is one
+    // phone put in.
+    const QString stems = m_dir.filePath("stems.dict");
+    QVERIFY(write(stems, "calculator K AE L K Y AH L EY T ER\ncalculation K AE L K Y AH L EY SH AH N\n"
+                         "calculators K AE L K Y AH L EY T ER Z\ncalculus K AE L K Y AH L AH S\n"
+                         "calculating K AE L K Y AH L EY T IH NG\ncal K AE L\n"
+                         "calcul K AE L K Y AH L EY\nrider R AY D ER\nwriting R AY T IH NG\n"));
+    PronouncingDictionary endings;
+    QVERIFY(endings.load(stems, &error));
+    const auto other = endings.wordsSoundingLike({"K AE L K Y AH L EY T ER", "R AY T ER"},
+                                                 [](std::string_view) { return true; });
+    QStringList calc, writer;
+    for (const auto &[word, reading] : other[0])
+        calc << word;
+    for (const auto &[word, reading] : other[1])
+        writer << word;
+    QCOMPARE(calc, QStringList({"calculating", "calculation", "calculators"}));
+    QCOMPARE(writer, QStringList({"rider"}));
 
     dictionary.release();
     QVERIFY(!dictionary.isLoaded());
