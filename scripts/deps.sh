@@ -5,7 +5,8 @@
 #   scripts/deps.sh run     what the program needs at run time (voices, the
 #                           word processor it drives: LibreOffice Writer)
 #   scripts/deps.sh test    what the tests need (a virtual X server and tools; file and
-#                           dpkg-dev for CPack's Debian packages in the package test)
+#                           dpkg-dev for CPack's Debian packages in the package test;
+#                           dbus-x11, so the suite runs beside what a desktop has)
 #   scripts/deps.sh bench   what the speech benchmarks add (voices of other engines,
 #                           and recorded human speech from alsa-utils)
 # Several groups may be named at once. Nothing is installed that is there.
@@ -19,7 +20,8 @@ run=(qt6-qpa-plugins libqt6svg6 qt6-speech-speechd-plugin qt6-speech-flite-plugi
      speech-dispatcher speech-dispatcher-espeak-ng fonts-dejavu-core libreoffice-writer
      pocketsphinx-en-us libqt6multimedia6 pulseaudio)
 test=(file dpkg-dev desktop-file-utils appstream xvfb xauth x11-utils x11-xserver-utils xdotool wmctrl openbox xcompmgr imagemagick procps dovecot-core dovecot-pop3d dovecot-imapd openssl python3
-      espeak-ng flite sox pulseaudio-utils clang libclang-rt-14-dev gnome-keyring libsecret-tools dbus-daemon)
+      espeak-ng flite sox pulseaudio-utils clang libclang-rt-14-dev gnome-keyring libsecret-tools dbus-daemon
+      dbus-x11)
 bench=(festival festvox-kdlpc16k espeak alsa-utils)
 
 wanted=()

@@ -182,6 +182,8 @@ FliteVoice::FliteVoice(const VoiceSettings &settings, QObject *parent) : Voice(p
     m_worker = new FliteWorker(this, settings, voiceNameFor(settings));
     m_worker->moveToThread(m_thread);
     m_thread->start();
+    m_watch.setSingleShot(true);
+    connect(&m_watch, &QTimer::timeout, this, &FliteVoice::watchPlayback);
 }
 
 FliteVoice::~FliteVoice()
@@ -250,6 +252,7 @@ void FliteVoice::play(int utterance, const QByteArray &pcm, int sampleRate, cons
     m_buffer = new QBuffer(&m_pcm, this);
     m_buffer->open(QIODevice::ReadOnly);
     m_sink = new QAudioSink(device, format, this);
+    m_timing = timing;
     bool begun = false;
     connect(m_sink, &QAudioSink::stateChanged, this, [this, utterance, timing, begun](QAudio::State state) mutable {
         if (utterance != m_current || !m_sink)
@@ -257,13 +260,14 @@ void FliteVoice::play(int utterance, const QByteArray &pcm, int sampleRate, cons
         if (state == QAudio::ActiveState && !begun) {
             begun = true;
             m_lastFailed = false;
+            m_playing.start();
+            m_flowing = false;
+            m_handedOverAt = -1;
+            m_watch.start(WatchMs);
             Q_EMIT timed(utterance, timing);
             Q_EMIT started(utterance);
         } else if (state == QAudio::IdleState) {
-            // Everything played.
-            m_current = 0;
-            release();
-            Q_EMIT finished(utterance);
+            playedOut(utterance);
         } else if (state == QAudio::StoppedState && m_sink->error() != QAudio::NoError) {
             qCWarning(lcCharacter) << "The flite voice's sound stopped, error" << int(m_sink->error());
             m_lastFailed = true;
@@ -275,6 +279,48 @@ void FliteVoice::play(int utterance, const QByteArray &pcm, int sampleRate, cons
     m_sink->start(m_buffer);
 }
 
+void FliteVoice::watchPlayback()
+{
+    if (!m_sink || !m_buffer || !m_current)
+        return;
+    // The sound server tells of the end when the stream runs dry, which a
+    // sink that nobody listens to at a low latency (a null sink, or any
+    // sink of a server left to its defaults, 2 s ahead of its clock)
+    // notices seconds late: the stream's own progress tells instead. Such a
+    // sink may also take the first samples only after a while; the mouth
+    // and the Speak's time then start again with the sound.
+    const qint64 now = m_playing.elapsed();
+    const qint64 at = m_buffer->pos();
+    // The stream's first fill is taken at once; more only as it plays.
+    if (!m_flowing && at > m_sink->bufferSize()) {
+        m_flowing = true;
+        if (now > LateStartMs)
+            Q_EMIT timed(m_current, m_timing);
+    }
+    if (m_handedOverAt < 0 && m_buffer->atEnd())
+        m_handedOverAt = now;
+    // Once all of it went to the server, what the stream held ahead of the
+    // speakers plays out.
+    const QAudioFormat format = m_sink->format();
+    const qint64 perSecond = qint64(format.sampleRate()) * std::max(1, format.bytesPerFrame());
+    const qint64 aheadMs = perSecond > 0 ? qint64(m_sink->bufferSize()) * 1000 / perSecond : 0;
+    if (m_handedOverAt >= 0 && now - m_handedOverAt >= aheadMs)
+        playedOut(m_current);
+    else
+        m_watch.start(WatchMs);
+}
+
+void FliteVoice::playedOut(int utterance)
+{
+    // Everything played.
+    if (m_buffer)
+        qCDebug(lcCharacter).noquote()
+            << QStringLiteral("The sound server took %1 of %2 bytes").arg(m_buffer->pos()).arg(m_pcm.size());
+    m_current = 0;
+    release();
+    Q_EMIT finished(utterance);
+}
+
 void FliteVoice::stop()
 {
     m_current = 0;
@@ -283,6 +329,7 @@ void FliteVoice::stop()
 
 void FliteVoice::release()
 {
+    m_watch.stop();
     if (m_sink) {
         QAudioSink *sink = m_sink;
         m_sink = nullptr;

@@ -3,7 +3,9 @@
 #include "Voice.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QPointer>
+#include <QTimer>
 
 class QAudioSink;
 class QBuffer;
@@ -40,6 +42,10 @@ private:
     void synthesised(int utterance, const QByteArray &pcm, int sampleRate, const SpeechTiming &timing);
     void play(int utterance, const QByteArray &pcm, int sampleRate, const SpeechTiming &timing);
     void release();
+    // Follows the stream while it plays: when its sound really begins, and
+    // when all of it has played.
+    void watchPlayback();
+    void playedOut(int utterance);
 
     QThread *m_thread = nullptr;
     FliteWorker *m_worker = nullptr;
@@ -49,6 +55,15 @@ private:
     QAudioSink *m_sink = nullptr;
     QBuffer *m_buffer = nullptr;
     QByteArray m_pcm;
+    SpeechTiming m_timing;
+    QTimer m_watch;
+    QElapsedTimer m_playing;
+    bool m_flowing = false;
+    qint64 m_handedOverAt = -1;
+    static constexpr int WatchMs = 20;
+    // A sound that begins later than this after the stream started moves
+    // the mouth and the Speak's time along with it.
+    static constexpr int LateStartMs = 200;
 };
 
 // The words and phones of an utterance as flite says it, and its samples:

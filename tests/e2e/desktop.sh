@@ -67,7 +67,12 @@ xsetroot -solid '#5a7fa8'
 
 export XDG_RUNTIME_DIR="$scratch/runtime" LANG=C.UTF-8 LC_ALL=C.UTF-8
 export QT_LOGGING_RULES="kestrova.character.debug=true"
-unset QT_QPA_PLATFORM WAYLAND_DISPLAY
+unset QT_QPA_PLATFORM WAYLAND_DISPLAY PULSE_SERVER
+# No session bus: not the desktop's this suite may run on, and none that
+# libdbus would launch by itself (dbus-launch, where dbus-x11 is installed),
+# on which a secret store would ask for a keyring's password and grab the
+# pointer and keyboard of this display.
+export DBUS_SESSION_BUS_ADDRESS="unix:path=$scratch/no-session-bus"
 
 wait_for() { # wait_for <file> <text> <seconds>
   local i

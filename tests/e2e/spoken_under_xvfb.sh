@@ -118,4 +118,38 @@ check "three sentences without sound" test "$(grep -c . <<< "$sentences")" -eq 3
 check "each completed by its reading time" test "$(cut -f4 <<< "$sentences" | grep -c '^reading time$')" -eq 3
 check "the voice said it had nowhere to play" grep -q "No sound output for the flite voice" "$silent_log"
 
-finish "$sound_log" "$silent_log"
+# 3. A sound server left to its defaults, whose null sink nobody records:
+# the sink runs 2 s ahead of its clock and tells of a stream's end seconds
+# late, and may take a new stream's first samples only after a while. Every
+# sentence still completes as spoken, after the sound server took all of it.
+mkdir -p "$scratch/pulse-home-plain"
+HOME="$scratch/pulse-home-plain" pulseaudio -n --daemonize=no --exit-idle-time=-1 --log-target=stderr \
+  --load="module-native-protocol-unix auth-anonymous=1" \
+  --load="module-null-sink sink_name=kes" >"$scratch/pulse-plain.out" 2>&1 &
+pulse_pid=$!
+for _ in $(seq 50); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
+pactl set-default-sink kes
+# What the sound server says of its streams: each sentence a new one.
+pactl subscribe > "$scratch/pulse-events" 2>&1 &
+rec_pid=$!
+check "the character is shown (unrecorded sink)" start plain "[Run]\nNumber=5\n[Rest]\nX=400\nY=300\n[User]\nName=Ada\n"
+for _ in $(seq 300); do [ "$(grep -c 'Speak complete' "$log")" -ge 2 ] && break; sleep 0.1; done
+listen_and_type quit
+ended; rc=$?
+check "quit ends the program with status 0 (was $rc)" test "$rc" -eq 0
+plain_log=$log
+sentences=$(speaks "$plain_log")
+echo "$sentences"
+check "three sentences on the unrecorded sink" test "$(grep -c . <<< "$sentences")" -eq 3
+check "the greeting and the time completed as spoken" test "$(head -n 2 <<< "$sentences" | cut -f4 | grep -c '^spoken$')" -eq 2
+# The farewell has the 1.5 s every quit has; the sound server may start
+# its sound late enough to be cut at that.
+check "the farewell completed as spoken or at the quit's deadline" \
+  bash -c "sed -n 3p <<< '$sentences' | cut -f4 | grep -qE '^(spoken|stopped)$'"
+check "the sound server took every byte of the greeting and the time" \
+  test "$(grep -cE 'The sound server took ([0-9]+) of \1 bytes' "$plain_log")" -ge 2
+check "the sound server had a stream for each sentence" \
+  test "$(grep -c "Event 'new' on sink-input" "$scratch/pulse-events")" -ge 3
+stop_pulse
+
+finish "$sound_log" "$silent_log" "$plain_log"

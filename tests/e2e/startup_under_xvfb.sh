@@ -39,7 +39,12 @@ start_xvfb -screen 0 1024x768x24 -fbdir "$scratch/fb"
 export HOME="$scratch/home" XDG_CONFIG_HOME="$scratch/home/.config" XDG_DATA_HOME="$scratch/home/.local/share"
 export XDG_RUNTIME_DIR="$scratch/runtime" LANG=C.UTF-8 LC_ALL=C.UTF-8
 export QT_LOGGING_RULES="kestrova.character.debug=true"
-unset QT_QPA_PLATFORM WAYLAND_DISPLAY
+unset QT_QPA_PLATFORM WAYLAND_DISPLAY PULSE_SERVER
+# No session bus: not the desktop's this suite may run on, and none that
+# libdbus would launch by itself (dbus-launch, where dbus-x11 is installed),
+# on which a secret store would ask for a keyring's password and grab the
+# pointer and keyboard of this display.
+export DBUS_SESSION_BUS_ADDRESS="unix:path=$scratch/no-session-bus"
 ini="$XDG_CONFIG_HOME/Kestrova/Kestrova.ini"
 
 wait_for() { # wait_for <file> <text> <seconds>
