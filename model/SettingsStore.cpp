@@ -119,7 +119,9 @@ void SettingsStore::adoptOtherCase(const QString &application) const
     if (setAsideIfTooLarge(other))
         return;
     // Its values join the one file, where that has none of its own; then
-    // it goes.
+    // it goes, kept as a copy first when it has lines that cannot be read.
+    if (looksDamaged(other) && !(makeOwnerOnly(other) && keepAs(other, other + QStringLiteral(".damaged"))))
+        return;
     const QSettings old(other, QSettings::IniFormat);
     bool all = true;
     for (const QString &k : old.allKeys()) {

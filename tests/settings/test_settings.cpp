@@ -398,6 +398,21 @@ void TestSettings::programNameInAnyCaseIsOneFile()
     QCOMPARE(old.read("kestrova", "Options", "Show Tips at Startup", "1"), QString("0"));
     QCOMPARE(old.read("Kestrova", "Run", "Number"), QString("4"));
     QCOMPARE(QDir(before.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name), QStringList{"Kestrova.ini"});
+
+    // One with a byte that is not UTF-8: what can be read is merged, and
+    // the file is kept as it was.
+    QTemporaryDir damaged;
+    const QByteArray bytes = "[Options]\nShow Tips at Startup=0\n[User]\nName=Jos\xe9\n";
+    QFile bad(damaged.path() + "/kestrova.ini");
+    QVERIFY(bad.open(QIODevice::WriteOnly));
+    bad.write(bytes);
+    bad.close();
+    QCOMPARE(SettingsStore(damaged.path()).read("kestrova", "Options", "Show Tips at Startup", "1"), QString("0"));
+    QCOMPARE(QDir(damaged.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name),
+             (QStringList{"Kestrova.ini", "kestrova.ini.damaged"}));
+    QFile kept(damaged.path() + "/kestrova.ini.damaged");
+    QVERIFY(kept.open(QIODevice::ReadOnly));
+    QCOMPARE(kept.readAll(), bytes);
 }
 
 QTEST_GUILESS_MAIN(TestSettings)
