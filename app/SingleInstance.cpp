@@ -6,6 +6,7 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QLoggingCategory>
+#include <QStandardPaths>
 #include <QThread>
 #include <QTimer>
 
@@ -34,13 +35,65 @@ QString errnoText()
     return QString::fromLocal8Bit(std::strerror(errno));
 }
 
+// Whether the lock and the socket may live in the folder: a folder, not a
+// link to one, of this user, that no one else can put things into. Empty
+// when it may, else why not.
+QString unfitFolder(const QString &dir)
+{
+    struct stat info {};
+    if (::lstat(QFile::encodeName(dir).constData(), &info) != 0)
+        return errnoText();
+    if (!S_ISDIR(info.st_mode))
+        return QStringLiteral("not a folder");
+    if (info.st_uid != ::getuid())
+        return QStringLiteral("it belongs to another user");
+    if ((info.st_mode & (S_IWGRP | S_IWOTH)) != 0)
+        return QStringLiteral("other users can write into it");
+    return {};
+}
+
 } // namespace
+
+QString SingleInstance::sessionFolder(const QString &runtimeDir, QString *problem)
+{
+    QStringList refused;
+    if (QDir::isAbsolutePath(runtimeDir)) {
+        const QString why = unfitFolder(runtimeDir);
+        if (why.isEmpty())
+            return runtimeDir;
+        refused << QStringLiteral("%1: %2").arg(runtimeDir, why);
+    }
+    // Without a runtime folder of the user's own (never the current
+    // folder): one of ours, made for this and for no one else.
+    const QString name = QStringLiteral("kestrova-%1").arg(::getuid());
+    const QString bases[] = {QDir::tempPath(), QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation)};
+    for (const QString &base : bases) {
+        if (!QDir::isAbsolutePath(base))
+            continue;
+        const QString dir = QDir(base).filePath(name);
+        QDir().mkpath(base);
+        if (::mkdir(QFile::encodeName(dir).constData(), 0700) != 0 && errno != EEXIST) {
+            refused << QStringLiteral("%1: %2").arg(dir, errnoText());
+            continue;
+        }
+        const QString why = unfitFolder(dir);
+        if (why.isEmpty())
+            return dir;
+        refused << QStringLiteral("%1: %2").arg(dir, why);
+    }
+    if (problem)
+        *problem = QStringLiteral("No private folder for the session's lock (%1)").arg(refused.join(QStringLiteral("; ")));
+    return {};
+}
 
 SingleInstance::SingleInstance(const QString &runtimeDir, QObject *parent) : QObject(parent)
 {
+    const QString dir = sessionFolder(runtimeDir, &m_problem);
+    if (dir.isEmpty())
+        return;
     const QString base = QStringLiteral("kestrova-%1").arg(::getuid());
-    m_socketPath = QDir(runtimeDir).filePath(base + QStringLiteral(".socket"));
-    m_lockPath = QDir(runtimeDir).filePath(base + QStringLiteral(".lock"));
+    m_socketPath = QDir(dir).filePath(base + QStringLiteral(".socket"));
+    m_lockPath = QDir(dir).filePath(base + QStringLiteral(".lock"));
 }
 
 SingleInstance::~SingleInstance()
@@ -64,6 +117,8 @@ QString SingleInstance::notAnsweringText(qint64 pid)
 
 SingleInstance::LockResult SingleInstance::takeLock()
 {
+    if (m_lockPath.isEmpty())
+        return LockResult::Failed;
     // Not through a link, and nothing that blocks on opening (a FIFO).
     const int fd = ::open(QFile::encodeName(m_lockPath).constData(),
                           O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600);
@@ -74,6 +129,11 @@ SingleInstance::LockResult SingleInstance::takeLock()
     struct stat info {};
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         m_problem = QStringLiteral("%1 is not an ordinary file").arg(m_lockPath);
+        ::close(fd);
+        return LockResult::Failed;
+    }
+    if (info.st_uid != ::getuid()) {
+        m_problem = QStringLiteral("%1 belongs to another user").arg(m_lockPath);
         ::close(fd);
         return LockResult::Failed;
     }

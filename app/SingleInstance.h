@@ -32,8 +32,8 @@ public:
         NotAnswering, // another program holds the session and does not answer
     };
 
-    // The socket and the lock live in runtimeDir; their names carry the
-    // user's id, so they are per user even in a shared folder.
+    // The socket and the lock live in runtimeDir (see sessionFolder); their
+    // names carry the user's id.
     explicit SingleInstance(const QString &runtimeDir, QObject *parent = nullptr);
     ~SingleInstance() override;
 
@@ -63,6 +63,13 @@ public:
     // Why the session could not be guarded (the start goes on anyway);
     // empty when it is.
     QString problem() const { return m_problem; }
+
+    // Where the lock and the socket live: runtimeDir when it is a folder of
+    // this user's that no one else can write into; otherwise a folder of our
+    // own (mode 0700) in the temporary folder, or else in the user's cache
+    // folder; never the current folder. Empty, with the problem, when there
+    // is none: the start then goes on unguarded.
+    static QString sessionFolder(const QString &runtimeDir, QString *problem = nullptr);
 
     // The message a second start shows when the running one does not answer.
     static QString notAnsweringText(qint64 pid);

@@ -234,7 +234,7 @@ void CurlMailbox::Cancel()
 
 bool CurlMailbox::Finished() const
 {
-    if (m_guard->calledOff || m_deadline.hasExpired())
+    if (m_guard->calledOff || m_deadline.hasExpired() || (m_imap && m_imapFetchFailed))
         return true;
     // Without unique ids a message on a new connection cannot be told from
     // another: a lost connection ends the reading.
@@ -633,6 +633,7 @@ void CurlMailbox::OpenMailbox()
     m_trace.imap = m_imap;
     m_imapHeaders.clear();
     m_imapFetched = false;
+    m_imapFetchFailed = false;
     m_tag = 0;
     if (m_imap) {
         openImap();
@@ -1015,12 +1016,16 @@ void CurlMailbox::fetchImap(int number)
                 kept += literals.first().size();
                 m_imapHeaders.insert(n, literals.first());
             });
-        if (rc != CURLE_OK && rc != Refused)
-            m_problem = problemOf(rc);
+        if (rc != CURLE_OK) {
+            // The header blocks that came whole before the failure are
+            // read out; no other message can be.
+            m_imapFetchFailed = true;
+            m_problem = rc == Refused ? MailProblem::ServerFailed : problemOf(rc);
+        }
     }
     const auto found = m_imapHeaders.constFind(number);
     if (found == m_imapHeaders.constEnd()) {
-        m_lastError = NoSuchMessage;
+        m_lastError = m_imapFetchFailed ? int(GaveUp) : int(NoSuchMessage);
         return;
     }
     m_from = mail::senderName(mail::headerField(*found, "From"));

@@ -180,6 +180,8 @@ private:
     void fetchImap(int number);
     bool m_imap = false;
     bool m_imapFetched = false;
+    // The one FETCH failed or was refused: no message can be read.
+    bool m_imapFetchFailed = false;
     int m_tag = 0;
     QHash<int, QByteArray> m_imapHeaders;
 

@@ -35,12 +35,10 @@ MailCheckResult CheckMail(Mailbox &box, const MailAccount &account, MailSink &si
         sink.Play(QStringLiteral("Sad"));
         return result;
     }
-    sink.AgentVisible();
-    sink.Play(QStringLiteral("Pleased"));
-    sink.Speak(QStringLiteral("You've got mail."));
-    sink.Play(QStringLiteral("Read"));
-    if (box.MessageCount() == 1)
-        sink.Speak(QStringLiteral("You have 1 new message."));
+    // Mail is announced with the first message that could be read: a check
+    // that can read none ends as a failed log-on does, saying nothing, and
+    // the result says why.
+    bool announced = false;
     const qint16 n = box.MessageCount();
     for (int i = 1; i <= n; ++i) {
         box.FetchMessage(qint16(i));
@@ -49,12 +47,28 @@ MailCheckResult CheckMail(Mailbox &box, const MailAccount &account, MailSink &si
                 break;
             continue;
         }
+        if (!announced) {
+            announced = true;
+            sink.AgentVisible();
+            sink.Play(QStringLiteral("Pleased"));
+            sink.Speak(QStringLiteral("You've got mail."));
+            sink.Play(QStringLiteral("Read"));
+            if (n == 1)
+                sink.Speak(QStringLiteral("You have 1 new message."));
+        }
         sink.Speak(QStringLiteral("Message ") + character::outsideText(box.MessageLabel()) + QStringLiteral(" from ")
                    + character::outsideText(box.MessageFrom()));
         sink.Speak(QStringLiteral("Subject ") + character::outsideText(box.MessageSubject()));
         ++result.read;
     }
     result.problem = box.Problem();
+    if (!announced) {
+        if (result.problem == MailProblem::None)
+            result.problem = MailProblem::ServerFailed;
+        if (result.problem != MailProblem::Cancelled)
+            box.CloseMailbox();
+        return result;
+    }
     // The program is ending: nothing more is said.
     if (result.problem == MailProblem::Cancelled)
         return result;

@@ -42,8 +42,10 @@ struct MailCheckResult {
 // subject of each. A failed log-on ends it silently (the result says why);
 // an empty mailbox only looks sad; a message that cannot be fetched is
 // skipped without a word, and once the mailbox can read no more the rest
-// are too. A cancelled check has the character say nothing more. Blocks
-// while the mailbox works.
+// are too. Mail is announced with the first message read out: when none can
+// be, the check ends silently as a failed log-on does, its problem the
+// mailbox's or else a failed server. A cancelled check has the character say
+// nothing more. Blocks while the mailbox works.
 MailCheckResult CheckMail(Mailbox &box, const MailAccount &account, MailSink &sink);
 
 // The status bar text after a check made at `time` ("14:05"); see

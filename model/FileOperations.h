@@ -38,4 +38,11 @@ QString SingleLine(const QString &value);
 // whether the file was written.
 bool SaveListFile(const QString &path, const QStringList &lines);
 
+// Writes the file whole or not at all: into "<path>.saving" (always that
+// name, so a save killed half-way leaves at most that one file, which the
+// next save replaces and the next load of a list removes), then renamed over
+// the file, whose permissions it keeps.
+bool WriteWhole(const QString &path, const QByteArray &bytes);
+QString SavingFileOf(const QString &path);
+
 } // namespace kestrova::FileOperations

@@ -1,10 +1,19 @@
 #include "SettingsStore.h"
 
+#include "SettingsFiles.h"
+
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLoggingCategory>
 #include <QSettings>
 #include <QStringDecoder>
+
+#include <cerrno>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 Q_LOGGING_CATEGORY(lcSettings, "kestrova.settings", QtWarningMsg)
 
@@ -21,15 +30,13 @@ QString keyPath(const QString &section, const QString &key)
 
 // Whether rewriting the file could drop something the user had: lines the
 // INI reader cannot parse, or what a crash leaves behind and the reader
-// passes over without a word (NUL bytes, bytes that are no text, a file far
-// larger than settings ever are).
+// passes over without a word (NUL bytes, bytes that are no text). A file far
+// larger than settings ever are has been set aside before.
 bool looksDamaged(const QString &file)
 {
     QFile f(file);
     if (!f.exists())
         return false;
-    if (f.size() > 4 * 1024 * 1024)
-        return true;
     if (f.open(QIODevice::ReadOnly)) {
         const QByteArray bytes = f.readAll();
         if (bytes.contains('\0'))
@@ -42,20 +49,99 @@ bool looksDamaged(const QString &file)
     return QSettings(file, QSettings::IniFormat).status() == QSettings::FormatError;
 }
 
+// The files of the store may hold the mail password, so each is readable by
+// its owner only from the moment it exists: made here with mode 0600 before
+// QSettings writes it (QSaveFile gives its temporary file and the result the
+// mode of the file it replaces), and one left wider by an older version or
+// by hand is narrowed before it is written again.
+bool makeOwnerOnly(const QString &file)
+{
+    const int fd = ::open(QFile::encodeName(file).constData(), O_RDONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0600);
+    if (fd < 0)
+        return false;
+    struct stat info {};
+    bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+    if (ok && (info.st_mode & 077) != 0)
+        ok = ::fchmod(fd, info.st_mode & 0700) == 0;
+    ::close(fd);
+    return ok;
+}
+
+// A new owner-only file holding what `from` holds: the same file under a
+// second name where the file system allows it, so nothing is written, or an
+// owner-only copy.
+bool keepAs(const QString &from, const QString &keep)
+{
+    const QByteArray target = QFile::encodeName(keep);
+    if (::unlink(target.constData()) != 0 && errno != ENOENT)
+        return false;
+    if (::link(QFile::encodeName(from).constData(), target.constData()) == 0)
+        return true;
+    QFile in(from);
+    if (!in.open(QIODevice::ReadOnly))
+        return false;
+    const int fd = ::open(target.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return false;
+    QFile out;
+    bool ok = out.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle);
+    char buffer[64 * 1024];
+    for (qint64 n = 0; ok && (n = in.read(buffer, sizeof buffer)) != 0;)
+        ok = n > 0 && out.write(buffer, n) == n;
+    ok = out.flush() && ok;
+    out.close();
+    if (!ok)
+        ::unlink(target.constData());
+    return ok;
+}
+
 } // namespace
 
 SettingsStore::SettingsStore(QString folder) : m_folder(std::move(folder)) {}
 
 QString SettingsStore::fileOf(const QString &application) const
 {
-    return m_folder + u'/' + application + QStringLiteral(".ini");
+    const bool main = application.compare(MainApplication, Qt::CaseInsensitive) == 0;
+    return m_folder + u'/' + (main ? MainApplication : application) + QStringLiteral(".ini");
+}
+
+void SettingsStore::adoptOtherCase(const QString &application) const
+{
+    const QString file = fileOf(application);
+    const QString other = m_folder + u'/' + application + QStringLiteral(".ini");
+    if (other == file || !QFileInfo(other).isFile())
+        return;
+    // One file on a file system that ignores case.
+    struct stat a {}, b {};
+    if (::stat(QFile::encodeName(file).constData(), &a) == 0 && ::stat(QFile::encodeName(other).constData(), &b) == 0
+        && a.st_dev == b.st_dev && a.st_ino == b.st_ino)
+        return;
+    if (setAsideIfTooLarge(other))
+        return;
+    // Its values join the one file, where that has none of its own; then
+    // it goes, kept as a copy first when it has lines that cannot be read.
+    if (looksDamaged(other) && !(makeOwnerOnly(other) && keepAs(other, other + QStringLiteral(".damaged"))))
+        return;
+    const QSettings old(other, QSettings::IniFormat);
+    bool all = true;
+    for (const QString &k : old.allKeys()) {
+        const qsizetype slash = k.indexOf(u'/');
+        const QString section = slash < 0 ? QString() : k.left(slash);
+        const QString key = slash < 0 ? k : k.mid(slash + 1);
+        if (QSettings(file, QSettings::IniFormat).contains(k))
+            continue;
+        all = write(MainApplication, section, key, old.value(k).toString()) && all;
+    }
+    if (all && QFile::remove(other))
+        qCInfo(lcSettings) << "The settings of" << other << "were moved into" << file;
 }
 
 QString SettingsStore::read(const QString &application, const QString &section,
                             const QString &key, const QString &defaultValue) const
 {
+    adoptOtherCase(application);
     const QString file = fileOf(application);
-    if (!QFile::exists(file))
+    if (setAsideIfTooLarge(file) || !QFile::exists(file))
         return defaultValue;
     QSettings settings(file, QSettings::IniFormat);
     if (settings.status() == QSettings::AccessError)
@@ -77,12 +163,19 @@ bool SettingsStore::write(const QString &application, const QString &section,
                               << "- the setting" << section << key << "was not saved.";
         return false;
     }
+    adoptOtherCase(application);
     const QString file = fileOf(application);
+    if (setAsideIfTooLarge(file) && QFile::exists(file)) {
+        qCWarning(lcSettings) << "The setting" << section << key << "was not saved.";
+        return false;
+    }
     {
         if (looksDamaged(file)) {
             const QString keep = file + QStringLiteral(".damaged");
-            QFile::remove(keep);
-            if (!QFile::copy(file, keep)) {
+            // It may hold the password: narrowed before a second name is
+            // given to it.
+            makeOwnerOnly(file);
+            if (!keepAs(file, keep)) {
                 qCWarning(lcSettings) << "The settings file" << file
                                       << "has lines that cannot be read and could not be kept"
                                       << "as a copy; it is left as it is and" << section << key
@@ -98,21 +191,25 @@ bool SettingsStore::write(const QString &application, const QString &section,
                 readable.append({k, old.value(k)});
             const QString fresh = file + QStringLiteral(".new");
             QFile::remove(fresh);
-            {
+            bool written = makeOwnerOnly(fresh);
+            if (written) {
                 QSettings rewritten(fresh, QSettings::IniFormat);
                 for (const auto &[k, v] : readable)
                     rewritten.setValue(k, v);
                 rewritten.setValue(keyPath(section, key), text);
                 rewritten.sync();
-                if (rewritten.status() != QSettings::NoError) {
-                    QFile::remove(fresh);
-                    qCWarning(lcSettings) << "Cannot write the settings file" << file << "- the setting"
-                                          << section << key << "was not saved.";
-                    return false;
-                }
+                written = rewritten.status() == QSettings::NoError;
             }
-            // The copy is kept, so the damaged file may go.
-            if (!QFile::remove(file) || !QFile::rename(fresh, file)) {
+            if (!written) {
+                QFile::remove(fresh);
+                qCWarning(lcSettings) << "Cannot write the settings file" << file << "- the setting"
+                                      << section << key << "was not saved.";
+                return false;
+            }
+            // The copy is kept, so the damaged file may go; replaced in one
+            // step, so there is always a settings file.
+            if (::rename(QFile::encodeName(fresh).constData(), QFile::encodeName(file).constData()) != 0) {
+                QFile::remove(fresh);
                 qCWarning(lcSettings) << "Cannot replace the settings file" << file << "- the setting"
                                       << section << key << "was not saved.";
                 return false;
@@ -120,6 +217,8 @@ bool SettingsStore::write(const QString &application, const QString &section,
             return true;
         }
     }
+    if (!makeOwnerOnly(file))
+        qCWarning(lcSettings) << "Cannot make the settings file" << file << "readable by its owner only";
     QSettings settings(file, QSettings::IniFormat);
     settings.setValue(keyPath(section, key), text);
     settings.sync();

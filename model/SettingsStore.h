@@ -12,9 +12,14 @@ namespace kestrova {
 // A file that cannot be read behaves as empty. A write that cannot be stored
 // is lost and nothing else is: QSettings writes the file whole or not at all.
 // A file with lines the INI reader cannot parse, or that is no longer text
-// (NUL bytes left by a crash, bytes that are not UTF-8, megabytes of
-// anything), is kept as "<file>.damaged"
-// before the first write replaces it, so nothing the user wrote is lost.
+// (NUL bytes left by a crash, bytes that are not UTF-8), is kept as
+// "<file>.damaged" before the first write replaces it, so nothing the user
+// wrote is lost. A file larger than settings ever are (SettingsFileLimit) is
+// not read at all: it is renamed to "<file>.damaged" at its first read or
+// write, and the settings start from their defaults.
+//
+// Every file the store writes, the kept copy included, is readable by its
+// owner only from the moment it exists: the mail password may be in it.
 //
 // The values kept, application "Kestrova" unless noted:
 //   User/Name                      the user's name (user-name window)
@@ -32,6 +37,12 @@ namespace kestrova {
 //   Options/Show Tips at Startup   application: the program file's base name
 class SettingsStore {
 public:
+    // Application names are told apart without regard to case, so the tip
+    // option, stored under the program file's base name ("kestrova"), is in
+    // the one settings file. A file of that other spelling left by an
+    // earlier version is merged into it at first use.
+    static inline const QString MainApplication = QStringLiteral("Kestrova");
+
     explicit SettingsStore(QString folder);
 
     QString folder() const { return m_folder; }
@@ -44,6 +55,8 @@ public:
                const QString &text) const;
 
 private:
+    void adoptOtherCase(const QString &application) const;
+
     QString m_folder;
 };
 

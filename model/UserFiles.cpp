@@ -1,9 +1,10 @@
 #include "UserFiles.h"
 
+#include "FileOperations.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStandardPaths>
 
 namespace kestrova {
@@ -18,26 +19,13 @@ bool copyWhole(const QString &from, const QString &to)
     QFile in(from);
     if (!in.open(QIODevice::ReadOnly))
         return false;
-    QDir().mkpath(QFileInfo(to).absolutePath());
-    QSaveFile out(to);
-    if (!out.open(QIODevice::WriteOnly))
-        return false;
     // A list file is twenty short lines and the jokes a few thousand; the
     // readers cut anything longer, so a copy need not be longer either.
     constexpr qint64 Limit = 64LL * 1024 * 1024;
-    qint64 copied = 0;
-    char buffer[64 * 1024];
-    for (;;) {
-        const qint64 n = in.read(buffer, sizeof buffer);
-        if (n < 0)
-            return false;
-        if (n == 0)
-            break;
-        copied += n;
-        if (copied > Limit || out.write(buffer, n) != n)
-            return false;
-    }
-    return out.commit();
+    const QByteArray bytes = in.read(Limit + 1);
+    if (in.error() != QFileDevice::NoError || bytes.size() > Limit)
+        return false;
+    return FileOperations::WriteWhole(to, bytes);
 }
 
 } // namespace
@@ -93,9 +81,7 @@ QString UserFiles::jokesToEdit() const
             return mine;
         return QString();
     }
-    QDir().mkpath(m_dataDir);
-    QSaveFile empty(mine);
-    if (empty.open(QIODevice::WriteOnly) && empty.commit())
+    if (FileOperations::WriteWhole(mine, QByteArray()))
         return mine;
     return QString();
 }

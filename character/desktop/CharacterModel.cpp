@@ -912,6 +912,19 @@ QStringList characterFolders(const QString &programDir)
     return folders;
 }
 
+QStringList characterFoldersNamed(const QString &programDir, const QString &name)
+{
+    QStringList found;
+    if (name.isEmpty() || name == u"." || name == u".." || name.contains(u'/') || name.contains(QChar(0)))
+        return found;
+    for (const QString &base : characterFolders(programDir)) {
+        const QDir dir(base);
+        if (QFileInfo(dir.filePath(name + QStringLiteral("/character.json"))).isFile())
+            found << dir.absoluteFilePath(name);
+    }
+    return found;
+}
+
 QHash<QString, QString> availableCharacters(const QString &programDir)
 {
     QHash<QString, QString> found;

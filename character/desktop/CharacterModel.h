@@ -127,4 +127,10 @@ QStringList characterFolders(const QString &programDir);
 // Every character found in those folders (folder name -> folder path).
 QHash<QString, QString> availableCharacters(const QString &programDir);
 
+// The folders that hold a character of that name, the user's first (one of
+// the user's hides the program's, unless it does not load). Only a folder
+// name directly inside a character folder names a character: an empty name,
+// "." or "..", or one with a separator, names none, wherever it was read.
+QStringList characterFoldersNamed(const QString &programDir, const QString &name);
+
 } // namespace kestrova::character

@@ -5,6 +5,7 @@
 #include "DesktopCharacter.h"
 #include "DesktopCharacterLog.h"
 #include "ListeningKey.h"
+#include "SettingsFiles.h"
 #include "SoundModule.h"
 
 #include <QDir>
@@ -97,7 +98,10 @@ bool DesktopCharacterService::grabKey(const QString &key, QString *error)
 
 QString DesktopCharacterService::settingsFile() const
 {
-    return QDir(m_settingsDir).filePath(QStringLiteral("CharacterService.ini"));
+    // One too large to be settings is set aside before anything reads it.
+    const QString file = QDir(m_settingsDir).filePath(QStringLiteral("CharacterService.ini"));
+    setAsideIfTooLarge(file);
+    return file;
 }
 
 QString DesktopCharacterService::defaultCharacter() const
@@ -165,10 +169,8 @@ bool DesktopCharacterService::load(const QString &id)
     m_refusal.clear();
     for (const QString &name : std::as_const(wanted)) {
         // The user's folder first: a character there hides the program's.
-        for (const QString &base : folders) {
-            const QString folder = QDir(base).filePath(name);
-            if (!QFileInfo(QDir(folder).filePath(QStringLiteral("character.json"))).isFile())
-                continue;
+        // A stored name that is no folder name of theirs names nothing.
+        for (const QString &folder : characterFoldersNamed(m_programDir, name)) {
             QString error;
             DesktopCharacter *character = loadFolder(folder, &error);
             if (!character && refusedName.isEmpty()) {
@@ -426,7 +428,7 @@ bool DesktopCharacterService::prepareSwitch(const QString &name, QString *why)
 {
     // Only a character the chooser would list: a folder name, found in one
     // of the character folders, the user's first.
-    const QString folder = availableCharacters(m_programDir).value(name);
+    const QString folder = characterFoldersNamed(m_programDir, name).value(0);
     QString error;
     DesktopCharacter *next = nullptr;
     if (folder.isEmpty())

@@ -74,6 +74,8 @@ private Q_SLOTS:
     void hostileLockFile_data();
     void hostileLockFile();
     void strangersAreNotAnswered();
+    void squattedSessionFolders_data();
+    void squattedSessionFolders();
 };
 
 void TestSingleInstance::secondStartHandsOver()
@@ -224,6 +226,73 @@ void TestSingleInstance::strangersAreNotAnswered()
     SingleInstance second(dir.path());
     QCOMPARE(second.claim(), Outcome::HandedOver);
     QCOMPARE(first.asked.load(), 1);
+}
+
+void TestSingleInstance::squattedSessionFolders_data()
+{
+    QTest::addColumn<QString>("runtime");
+    QTest::addColumn<bool>("tempSquatted");
+    // Qt's answer when the runtime folder it would make was made first by
+    // another user; the program started from a shared folder.
+    QTest::newRow("no runtime folder") << "" << false;
+    QTest::newRow("runtime folder writable by all") << "squat" << false;
+    QTest::newRow("no runtime folder, own temporary one squatted") << "" << true;
+}
+
+void TestSingleInstance::squattedSessionFolders()
+{
+    // Another user's lock (0666) and socket that answers "shown" to every
+    // start, in a folder everyone can write into: no start is taken in.
+    QFETCH(QString, runtime);
+    QFETCH(bool, tempSquatted);
+    QTemporaryDir squat, temp, cache;
+    Running stranger(squat.path(), [](SingleInstance &) { return true; });
+    QCOMPARE(stranger.outcome, Outcome::First);
+    auto giveAway = [](const QString &path, mode_t mode) {
+        const QByteArray name = QFile::encodeName(path);
+        // Another user's, where the test may give it away.
+        if (::geteuid() == 0)
+            QVERIFY(::chown(name.constData(), 65534, 65534) == 0);
+        QVERIFY(::chmod(name.constData(), mode) == 0);
+    };
+    giveAway(stranger.instance->lockPath(), 0666);
+    giveAway(squat.path(), 0777);
+    const QString own = temp.filePath(QStringLiteral("kestrova-%1").arg(::getuid()));
+    if (tempSquatted) {
+        QVERIFY(QDir().mkpath(own));
+        giveAway(own, 0777);
+    }
+    const QByteArray oldTemp = qgetenv("TMPDIR"), oldCache = qgetenv("XDG_CACHE_HOME");
+    qputenv("TMPDIR", QFile::encodeName(temp.path()));
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(cache.path()));
+    const QString oldCurrent = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(squat.path()));
+    Outcome outcome = Outcome::NotAnswering;
+    QString lockPath;
+    {
+        SingleInstance start(runtime.isEmpty() ? QString() : squat.path());
+        outcome = start.claim({300, 300});
+        start.listen();
+        lockPath = start.lockPath();
+        QVERIFY(start.problem().isEmpty());
+    }
+    QDir::setCurrent(oldCurrent);
+    qputenv("TMPDIR", oldTemp);
+    qputenv("XDG_CACHE_HOME", oldCache);
+    if (oldCache.isNull())
+        qunsetenv("XDG_CACHE_HOME");
+    if (oldTemp.isNull())
+        qunsetenv("TMPDIR");
+
+    QCOMPARE(outcome, Outcome::First);
+    QCOMPARE(stranger.asked.load(), 0);
+    const QString folder = QFileInfo(lockPath).path();
+    QCOMPARE(folder, tempSquatted ? cache.filePath(QFileInfo(own).fileName()) : own);
+    struct stat info {};
+    QVERIFY(::lstat(QFile::encodeName(folder).constData(), &info) == 0);
+    QVERIFY(S_ISDIR(info.st_mode));
+    QCOMPARE(info.st_uid, ::getuid());
+    QCOMPARE(info.st_mode & 0777, mode_t(0700));
 }
 
 QTEST_GUILESS_MAIN(TestSingleInstance)

@@ -1038,6 +1038,34 @@ void TestDesktopCharacter::serviceFallsBack()
     json.close();
     QCOMPARE(loadedId(QStringLiteral("broken")), QStringLiteral("kess"));
 
+    // A stored name that leads out of the character folders names nothing,
+    // as in the chooser and the live switch.
+    installBot(program.path(), QStringLiteral("outside"));
+    QCOMPARE(loadedId(QStringLiteral("../outside")), QStringLiteral("kess"));
+    QCOMPARE(loadedId(program.path() + QStringLiteral("/outside")), QStringLiteral("kess"));
+    QCOMPARE(loadedId(QStringLiteral("zeta/../../outside")), QStringLiteral("kess"));
+
+    // A CharacterService.ini of megabytes is not read but set aside whole;
+    // the defaults hold.
+    {
+        const QString ini = settings.path() + QStringLiteral("/CharacterService.ini");
+        QByteArray big = "[General]\nDefault=zeta\n";
+        for (int i = 0; big.size() < 8 * 1024 * 1024; ++i)
+            big += "Junk" + QByteArray::number(i) + "=some value\n";
+        QFile f(ini);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        QCOMPARE(f.write(big), big.size());
+        f.close();
+        DesktopCharacterService service(program.path(), settings.path());
+        service.setVoiceFactory(fake);
+        QVERIFY(service.load(QStringLiteral("Big")));
+        auto *c = qobject_cast<DesktopCharacter *>(service.character(QStringLiteral("Big")));
+        QVERIFY(c);
+        QCOMPARE(c->model().id, QStringLiteral("kess"));
+        QCOMPARE(QFileInfo(ini + QStringLiteral(".damaged")).size(), qint64(big.size()));
+        QVERIFY(QFileInfo(ini).size() < 1024);
+    }
+
     // The default lives in the service's own settings file.
     {
         DesktopCharacterService service(program.path(), settings.path());

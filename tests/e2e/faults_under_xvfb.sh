@@ -2,7 +2,8 @@
 # The real program on a virtual X display with its files in the states
 # crashes and accidents leave them: no character in its data folder, the
 # settings file a folder, the settings folder a file, a settings file of
-# binary garbage. Each time it runs, stays up and ends cleanly on SIGTERM,
+# binary garbage, one holding the password beside a byte that is not UTF-8,
+# settings files of 100 MB. Each time it runs, stays up and ends cleanly on SIGTERM,
 # and whatever the user had is still there.
 #   faults_under_xvfb.sh <program> <display number>
 set -u
@@ -66,4 +67,42 @@ check "SIGTERM ends that run with status 0 (was $rc)" test "$rc" -eq 0
 check "the garbage is kept as Kestrova.ini.damaged" cmp -s "$scratch/garbage.ini" "$home/.config/Kestrova/Kestrova.ini.damaged"
 check "and a readable settings file counts the run" grep -q "Number=1" "$home/.config/Kestrova/Kestrova.ini"
 
-finish "$no_character_log" "$folder_log" "$file_log" "$log"
+garbage_log=$log
+
+# The password in the settings file (no secret store) and one byte that is
+# not UTF-8: the repaired file and the damaged one's copy are the owner's
+# alone, under the usual umask.
+home="$scratch/home-password"; mkdir -p "$home/.config/Kestrova"
+printf '[Run]\nNumber=5\n[Mail]\n1=pop.example.org\n3=s3cret\n[User]\nName=Jos\xe9\n' > "$home/.config/Kestrova/Kestrova.ini"
+chmod 600 "$home/.config/Kestrova/Kestrova.ini"
+umask 022
+launch password "$home"
+check "with a password beside a bad byte the character greets" wait_for "$log" "Show complete" 20
+check "the repaired settings file is the owner's alone" test "$(stat -c %a "$home/.config/Kestrova/Kestrova.ini")" = 600
+check "and still holds the password" grep -q "s3cret" "$home/.config/Kestrova/Kestrova.ini"
+check "the damaged file's copy is the owner's alone" test "$(stat -c %a "$home/.config/Kestrova/Kestrova.ini.damaged")" = 600
+check "nothing else readable by others is in the settings folder" test -z "$(find "$home/.config/Kestrova" -type f -perm /044)"
+stop; rc=$?
+check "SIGTERM ends that run with status 0 (was $rc)" test "$rc" -eq 0
+password_log=$log
+
+# Settings files of 100 MB: not read, set aside whole (renamed, nothing of
+# that size written), and the character comes as with no settings.
+home="$scratch/home-huge"; mkdir -p "$home/.config/Kestrova"
+for f in Kestrova CharacterService; do
+  { printf '[Run]\nNumber=5\n[Junk]\n'; yes 'Junk=a line of a settings file far too large' | head -c 100M; } > "$home/.config/Kestrova/$f.ini"
+  ls -i "$home/.config/Kestrova/$f.ini" | cut -d' ' -f1 > "$scratch/$f.inode"
+done
+launch huge "$home"
+check "with settings files of 100 MB the character greets within 20 s" wait_for "$log" "Show complete" 20
+for f in Kestrova CharacterService; do
+  check "$f.ini is kept whole as $f.ini.damaged" test "$(ls -i "$home/.config/Kestrova/$f.ini.damaged" | cut -d' ' -f1)" = "$(cat "$scratch/$f.inode")"
+done
+check "the log says why" grep -q "too large to be settings" "$log"
+check "and a fresh settings file counts the run" grep -q "Number=1" "$home/.config/Kestrova/Kestrova.ini"
+check "nothing of that size was written" test -z "$(find "$home/.config/Kestrova" -type f -size +1M ! -name '*.damaged')"
+stop; rc=$?
+check "SIGTERM ends that run with status 0 (was $rc)" test "$rc" -eq 0
+rm -rf "$home"
+
+finish "$no_character_log" "$folder_log" "$file_log" "$garbage_log" "$password_log" "$log"

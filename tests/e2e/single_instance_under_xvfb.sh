@@ -4,7 +4,9 @@
 # seconds, maps no window of its own and counts no run; a run killed outright
 # leaves its socket behind, and the next start runs all the same; a running
 # program that does not answer (stopped) gets a message and status 1 from the
-# second start, which writes nothing.
+# second start, which writes nothing; with no runtime folder, another user's
+# lock and answering socket in the temporary folder it starts from change
+# nothing.
 #   single_instance_under_xvfb.sh <program> <display number>
 # With KESTROVA_SHOTS=<folder> it also saves not-answering.png there.
 set -u
@@ -92,4 +94,58 @@ kill -CONT "$app_pid"
 stop; rc=$?
 check "the program that was stopped still ends with status 0 (was $rc)" test "$rc" -eq 0
 
-finish "$scratch/once.log" "$scratch/second.log" "$scratch/third.log" "$scratch/fourth.log"
+# No runtime folder of the user's own: Qt gives an empty runtime path when
+# the one it would make in the temporary folder belongs to another user.
+# Started from the temporary folder (shared, 1777), which holds another
+# user's 0666 lock and a socket that answers "shown" to everyone: the start
+# runs all the same, with its lock and socket in a folder of its own there.
+if [ "$(id -u)" -eq 0 ]; then
+  tmp="$scratch/tmp"; squat=$tmp; me="kestrova-$(id -u)"
+  mkdir -p "$tmp/runtime-$(id -un)"
+  chown nobody "$tmp/runtime-$(id -un)" && chmod 700 "$tmp/runtime-$(id -un)"
+  chmod 1777 "$tmp"
+  python3 - "$squat/$me" > "$scratch/squatter.log" 2>&1 <<'PY' &
+import fcntl, os, socket, sys
+base = sys.argv[1]
+lock = open(base + ".lock", "w")
+os.chmod(base + ".lock", 0o666)
+os.chown(base + ".lock", 65534, 65534)
+fcntl.flock(lock, fcntl.LOCK_EX)
+server = socket.socket(socket.AF_UNIX)
+server.bind(base + ".socket")
+os.chmod(base + ".socket", 0o777)
+server.listen(8)
+while True:
+    conn, _ = server.accept()
+    conn.settimeout(2)
+    try:
+        conn.recv(64)
+        conn.sendall(b"shown\n")
+        print("asked", flush=True)
+    except OSError:
+        pass
+    conn.close()
+PY
+  squatter=$!
+  for _ in $(seq 50); do [ -S "$squat/$me.socket" ] && break; sleep 0.1; done
+  home="$scratch/home-squat"; mkdir -p "$home/.config/Kestrova"
+  printf '[Run]\nNumber=5\n' > "$home/.config/Kestrova/Kestrova.ini"
+  log="$scratch/squat.log"
+  whole=$(readlink -f "$program")
+  (cd "$squat" && HOME="$home" XDG_CONFIG_HOME="$home/.config" XDG_DATA_HOME="$home/.local/share" TMPDIR="$tmp" \
+    exec env -u XDG_RUNTIME_DIR "$whole") > "$log" 2>&1 &
+  app_pid=$!
+  check "with no runtime folder and a squatted lock the character is shown" wait_for "$log" "Show complete" 20
+  check "the squatter was not asked" test ! -s "$scratch/squatter.log"
+  check "the lock and the socket are in a folder of its own" test -S "$tmp/$me/$me.socket" -a -f "$tmp/$me/$me.lock"
+  check "which only its owner may enter" test "$(stat -c '%a %u' "$tmp/$me")" = "700 $(id -u)"
+  check "the squatter's lock is as it was" test "$(stat -c '%a %u' "$squat/$me.lock")" = "666 65534"
+  stop; rc=$?
+  check "that run ends with status 0 (was $rc)" test "$rc" -eq 0
+  kill "$squatter"; wait "$squatter" 2>/dev/null
+  for server in $(pgrep -f -- "$tmp/"); do kill -9 "$server" 2>/dev/null; done
+else
+  echo "NOTE: not root: the squatted runtime folder is not tried (it needs a folder of another user)"
+fi
+
+finish "$scratch/once.log" "$scratch/second.log" "$scratch/third.log" "$scratch/fourth.log" "$scratch/squat.log"

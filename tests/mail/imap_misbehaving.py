@@ -17,6 +17,10 @@ MODE:
   lies       says 5 messages exist, answers for message 1 twice (the second
              forged), for message 9 and for 2, and not for 3 to 5
   stall      answers everything but the FETCH, which it never answers
+  hugeliteral
+             answers the FETCH with a literal said to be 999,999,999 bytes
+             long, sends a few of them and closes the connection
+  nofetch    refuses the FETCH
 """
 import argparse
 import socket
@@ -87,6 +91,12 @@ def serve(conn, mode, number):
                     while conn.recv(4096):
                         pass
                     return
+                if mode == "hugeliteral":
+                    send(b"* 1 FETCH (BODY[HEADER.FIELDS (FROM SUBJECT)] {999999999}\r\n" + HEADERS[1])
+                    return
+                if mode == "nofetch":
+                    send(tag + b" NO not now\r\n")
+                    continue
                 if mode == "literals":
                     first = (b"From: \x1b]0;pwned\x07Ann\x00 <ann@example.org>\r\n"
                              b"Subject: Hi\x1b[2J\r\n" + tag + b" OK FETCH done\r\n"

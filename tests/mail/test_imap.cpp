@@ -8,6 +8,7 @@
 #include "CurlMailbox.h"
 #include "DovecotServer.h"
 #include "MailCheck.h"
+#include "MailTexts.h"
 #include "SpeechText.h"
 
 #include <QElapsedTimer>
@@ -262,9 +263,21 @@ private Q_SLOTS:
         verifyReadOnly(server.received());
     }
 
-    void stallEndsWithinTheTimeOut()
+    // A FETCH that fails, however it fails, is not taken for mail read:
+    // nothing is announced and nothing ends, and the result says why.
+    void failedFetchIsAFailure_data()
     {
-        HostileImap server(QStringLiteral("stall"), m_dir.path(), m_cert, m_key);
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<MailProblem>("problem");
+        QTest::newRow("never answered") << "stall" << MailProblem::TimedOut;
+        QTest::newRow("literal of 999,999,999 bytes, then closed") << "hugeliteral" << MailProblem::ServerFailed;
+        QTest::newRow("refused") << "nofetch" << MailProblem::ServerFailed;
+    }
+    void failedFetchIsAFailure()
+    {
+        QFETCH(QString, mode);
+        QFETCH(MailProblem, problem);
+        HostileImap server(mode, m_dir.path(), m_cert, m_key);
         CurlMailbox box(quick());
         RecordingSink sink;
         QElapsedTimer clock;
@@ -272,9 +285,14 @@ private Q_SLOTS:
         const MailCheckResult r = CheckMail(box, account(server.server(), QStringLiteral("pw"), {QString(), true}), sink);
         QVERIFY2(clock.elapsed() < 6000, qPrintable(QString::number(clock.elapsed())));
         QVERIFY(r.loggedOn);
+        QCOMPARE(r.count, 2);
         QCOMPARE(r.read, 0);
-        QCOMPARE(r.problem, MailProblem::TimedOut);
-        QCOMPARE(sink.spoken(), (QStringList{"Speak You've got mail.", "Speak End of messages."}));
+        QCOMPARE(r.problem, problem);
+        QVERIFY2(sink.spoken().isEmpty(), qPrintable(sink.spoken().join(u'/')));
+        QVERIFY(!sink.log.contains(QStringLiteral("Play ReadReturn")));
+        QCOMPARE(mailCheckStatus(r, QStringLiteral("09:05")),
+                 QStringLiteral("Last check 09:05: 2 messages (0 read), ") + mailtext::problem(problem)
+                     + QStringLiteral(", not encrypted"));
     }
 
 private:

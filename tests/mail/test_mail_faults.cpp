@@ -115,10 +115,13 @@ private Q_SLOTS:
         QVERIFY2(run.ms < 10000, qPrintable(QString::number(run.ms)));
         for (const QString &s : run.spoken)
             QVERIFY2(Sayable.contains(s), qPrintable(said(run)));
-        if (!loggedOn)
+        // With nothing read nothing is said, as after a failed log-on.
+        if (!loggedOn || read == 0)
             QVERIFY2(run.spoken.isEmpty(), qPrintable(said(run)));
         else
             QCOMPARE(run.spoken.last(), QStringLiteral("End of messages."));
+        if (read == 0)
+            QVERIFY(run.result.problem != MailProblem::None);
     }
 
     void garbageIsNotReadOut()
@@ -146,7 +149,8 @@ private Q_SLOTS:
         const Run run = checkAgainst(QStringLiteral("trickle"));
         QVERIFY(run.result.loggedOn);
         QCOMPARE(run.result.read, 0);
-        QCOMPARE(run.spoken, (QStringList{Sayable.first(), Sayable.last()}));
+        QVERIFY2(run.spoken.isEmpty(), qPrintable(said(run)));
+        QVERIFY(run.result.problem != MailProblem::None);
         QVERIFY2(run.ms < 12000, qPrintable(QString::number(run.ms)));
         if (!KESTROVA_ASAN)
             QVERIFY2(run.peakGrowthKb < 8 * 1024, qPrintable(QString::number(run.peakGrowthKb)));

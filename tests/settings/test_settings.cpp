@@ -1,8 +1,13 @@
 #include "IntegerText.h"
+#include "PeakMemory.h"
+#include "Sanitizers.h"
+#include "SettingsFiles.h"
 #include "SettingsStore.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <QTemporaryDir>
 #include <QTest>
@@ -28,6 +33,10 @@ private Q_SLOTS:
     void crashLeftoversAreKeptBeforeRewrite_data();
     void crashLeftoversAreKeptBeforeRewrite();
     void impossibleWritesFailCleanly();
+    void filesAreOwnerOnly_data();
+    void filesAreOwnerOnly();
+    void hugeFileIsSetAsideUnread();
+    void programNameInAnyCaseIsOneFile();
 };
 
 void TestSettings::conversion_data()
@@ -234,8 +243,9 @@ void TestSettings::crashLeftoversAreKeptBeforeRewrite()
     QVERIFY(store.write("Kestrova", "Run", "Number", "5"));
     QCOMPARE(store.read("Kestrova", "Run", "Number"), QString("5"));
     // What could still be read is in the fresh file.
+    // A file too large to be settings is not read at all.
     if (original.startsWith("[User]\nName=Ada\n"))
-        QCOMPARE(store.read("Kestrova", "User", "Name"), QString("Ada"));
+        QCOMPARE(store.read("Kestrova", "User", "Name"), original.size() > SettingsFileLimit ? QString() : QString("Ada"));
     QFile copy(file + ".damaged");
     QCOMPARE(copy.exists(), kept);
     if (kept) {
@@ -262,6 +272,147 @@ void TestSettings::impossibleWritesFailCleanly()
     QVERIFY(QDir().mkpath(store.fileOf("Kestrova")));
     QVERIFY(!store.write("Kestrova", "Run", "Number", "1"));
     QCOMPARE(SettingsStore(dir.path() + "/ok").read("tips", "Options", "Show Tips at Startup"), QString("0"));
+}
+
+namespace {
+mode_t modeOf(const QString &file)
+{
+    struct stat info {};
+    return ::lstat(QFile::encodeName(file).constData(), &info) == 0 ? info.st_mode & 0777 : 0;
+}
+} // namespace
+
+// The settings file may hold the mail password: whatever the store writes,
+// the repaired file and the copy of the damaged one included, is readable by
+// its owner only, under the usual umask.
+void TestSettings::filesAreOwnerOnly_data()
+{
+    QTest::addColumn<QByteArray>("original");
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<bool>("repaired");
+    QTest::newRow("new file") << QByteArray() << 0 << false;
+    QTest::newRow("one byte not UTF-8") << QByteArray("[Mail]\n3=s3cret\n[User]\nName=Jos\xe9\n") << 0600 << true;
+    QTest::newRow("damaged and readable by all")
+        << QByteArray("[Mail]\n3=s3cret\n[Run\nNumber=4\n") << 0644 << true;
+    QTest::newRow("readable by all from before") << QByteArray("[Mail]\n3=s3cret\n") << 0644 << false;
+}
+
+void TestSettings::filesAreOwnerOnly()
+{
+    QFETCH(QByteArray, original);
+    QFETCH(int, mode);
+    QFETCH(bool, repaired);
+    const mode_t before = ::umask(022);
+    QTemporaryDir dir;
+    const QString file = dir.path() + "/Kestrova.ini";
+    if (mode != 0) {
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(original);
+        f.close();
+        QVERIFY(::chmod(QFile::encodeName(file).constData(), mode_t(mode)) == 0);
+    }
+    SettingsStore store(dir.path());
+    const bool written = store.write("Kestrova", "Run", "Number", "5");
+    ::umask(before);
+    QVERIFY(written);
+    QCOMPARE(modeOf(file), mode_t(0600));
+    QCOMPARE(QFile::exists(file + ".damaged"), repaired);
+    if (repaired) {
+        QCOMPARE(modeOf(file + ".damaged"), mode_t(0600));
+        QFile kept(file + ".damaged");
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), original);
+    }
+    if (mode != 0)
+        QCOMPARE(store.read("Kestrova", "Mail", "3"), QString("s3cret"));
+    // Nothing else was left in the folder.
+    QStringList expected{"Kestrova.ini"};
+    if (repaired)
+        expected << "Kestrova.ini.damaged";
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name), expected);
+}
+
+// A settings file of megabytes (here 16 MB of lines the reader takes for
+// settings): not parsed on any read or write, set aside whole by renaming
+// (nothing of that size is written), and the settings start afresh.
+void TestSettings::hugeFileIsSetAsideUnread()
+{
+    QTemporaryDir dir;
+    const QString file = dir.path() + "/Kestrova.ini";
+    QByteArray original = "[User]\nName=Ada\n[Mail]\n3=s3cret\n[Junk]\n";
+    for (int i = 0; original.size() < 16 * 1024 * 1024; ++i)
+        original += "key" + QByteArray::number(i) + "=some value of the junk\n";
+    {
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        QCOMPARE(f.write(original), original.size());
+    }
+    QVERIFY(::chmod(QFile::encodeName(file).constData(), 0644) == 0);
+    struct stat before {};
+    QVERIFY(::stat(QFile::encodeName(file).constData(), &before) == 0);
+
+    test::resetPeak();
+    const long start = test::peakKb();
+    SettingsStore store(dir.path());
+    QCOMPARE(store.read("Kestrova", "User", "Name"), QString());
+    QCOMPARE(store.read("Kestrova", "Options", "Show", "1"), QString("1"));
+    QVERIFY(store.write("Kestrova", "Run", "Number", "1"));
+    QCOMPARE(store.read("Kestrova", "Run", "Number"), QString("1"));
+    QCOMPARE(store.read("Kestrova", "Mail", "3"), QString());
+    const long growth = test::peakKb() - start;
+    if (!KESTROVA_ASAN)
+        QVERIFY2(growth < 8 * 1024, qPrintable(QString::number(growth)));
+
+    // The same file, moved aside: not copied, owner-only.
+    struct stat kept {};
+    QVERIFY(::stat(QFile::encodeName(file + ".damaged").constData(), &kept) == 0);
+    QCOMPARE(kept.st_ino, before.st_ino);
+    QCOMPARE(qint64(kept.st_size), qint64(original.size()));
+    QCOMPARE(kept.st_mode & 0777, mode_t(0600));
+    QVERIFY(QFileInfo(file).size() < 1024);
+}
+
+// The tip option goes under the program file's base name, "kestrova": the
+// same settings file as every other setting, and a second file of that
+// spelling from before is merged into it.
+void TestSettings::programNameInAnyCaseIsOneFile()
+{
+    QTemporaryDir dir;
+    const auto files = [&dir] { return QDir(dir.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name); };
+    SettingsStore store(dir.path());
+    QVERIFY(store.write("Kestrova", "Run", "Number", "3"));
+    QVERIFY(store.write("kestrova", "Options", "Show Tips at Startup", "0"));
+    QCOMPARE(store.read("kestrova", "Options", "Show Tips at Startup", "1"), QString("0"));
+    QCOMPARE(store.read("KESTROVA", "Run", "Number"), QString("3"));
+    QCOMPARE(files(), QStringList{"Kestrova.ini"});
+
+    // What an earlier version left: its own file for the tip option.
+    QTemporaryDir before;
+    QFile stray(before.path() + "/kestrova.ini");
+    QVERIFY(stray.open(QIODevice::WriteOnly));
+    stray.write("[Options]\nShow Tips at Startup=0\n");
+    stray.close();
+    SettingsStore old(before.path());
+    QVERIFY(old.write("Kestrova", "Run", "Number", "4"));
+    QCOMPARE(old.read("kestrova", "Options", "Show Tips at Startup", "1"), QString("0"));
+    QCOMPARE(old.read("Kestrova", "Run", "Number"), QString("4"));
+    QCOMPARE(QDir(before.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name), QStringList{"Kestrova.ini"});
+
+    // One with a byte that is not UTF-8: what can be read is merged, and
+    // the file is kept as it was.
+    QTemporaryDir damaged;
+    const QByteArray bytes = "[Options]\nShow Tips at Startup=0\n[User]\nName=Jos\xe9\n";
+    QFile bad(damaged.path() + "/kestrova.ini");
+    QVERIFY(bad.open(QIODevice::WriteOnly));
+    bad.write(bytes);
+    bad.close();
+    QCOMPARE(SettingsStore(damaged.path()).read("kestrova", "Options", "Show Tips at Startup", "1"), QString("0"));
+    QCOMPARE(QDir(damaged.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name),
+             (QStringList{"Kestrova.ini", "kestrova.ini.damaged"}));
+    QFile kept(damaged.path() + "/kestrova.ini.damaged");
+    QVERIFY(kept.open(QIODevice::ReadOnly));
+    QCOMPARE(kept.readAll(), bytes);
 }
 
 QTEST_GUILESS_MAIN(TestSettings)

@@ -8,11 +8,33 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <atomic>
+#include <csignal>
+
+#include <dlfcn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 using namespace kestrova;
+
+namespace {
+
+// Set in a child process: the process is killed at its next rename, the
+// moment a save puts its new file in the old one's place.
+std::atomic<bool> killAtRename{false};
+
+} // namespace
+
+// Every rename of this process, Qt's own included, passes here.
+extern "C" int rename(const char *from, const char *to) noexcept
+{
+    if (killAtRename)
+        ::raise(SIGKILL);
+    using Rename = int (*)(const char *, const char *);
+    static const auto next = reinterpret_cast<Rename>(::dlsym(RTLD_NEXT, "rename"));
+    return next(from, to);
+}
 
 namespace {
 
@@ -58,6 +80,7 @@ private Q_SLOTS:
     void jokesEditedCopySurvivesRebuild();
     void jokesWithoutShippedFile();
     void jokesCopyThatCannotBeMade();
+    void killedSaveLeavesNothingBehind();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -235,6 +258,31 @@ void TestUserFiles::jokesCopyThatCannotBeMade()
     QCOMPARE(files.jokesToEdit(), QString());
     QCOMPARE(files.jokesToRead(), programDir() + "/JOKES.TXT");
     QCOMPARE(readFile(userDir()), QByteArray("in the way"));
+}
+
+// A save killed at the moment it renames its new file over the list: the
+// list is as it was, and the next load and save leave nothing else beside it.
+void TestUserFiles::killedSaveLeavesNothingBehind()
+{
+    const UserFiles files(programDir(), userDir());
+    const QString place = files.listFile(FileOperations::FavouritesFile);
+    QVERIFY(FileOperations::SaveListFile(place, favourites("Old", "https://old.example.org/")));
+    for (int round = 0; round < 2; ++round) {
+        const pid_t child = ::fork();
+        QVERIFY(child >= 0);
+        if (child == 0) {
+            killAtRename = true;
+            FileOperations::SaveListFile(place, favourites("New", "https://new.example.org/"));
+            ::_exit(3);
+        }
+        int status = 0;
+        QCOMPARE(::waitpid(child, &status, 0), child);
+        QVERIFY(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+    }
+    QCOMPARE(FileOperations::LoadListFile(place)->at(0), QString("Old"));
+    QVERIFY(FileOperations::SaveListFile(place, favourites("Mine", "https://mine.example.org/")));
+    QCOMPARE(listed(userDir()), QStringList({"favourites.txt"}));
+    QCOMPARE(FileOperations::LoadListFile(place)->at(0), QString("Mine"));
 }
 
 QTEST_GUILESS_MAIN(TestUserFiles)
