@@ -312,7 +312,7 @@ QString SystemOpenFileDialog::getOpenFileName(const QString &title, const QStrin
     const bool programs = filters.contains(ProgramsFilter);
     if (!programs)
         return chooseFile(title, filters, initialFile, false);
-    ApplicationChooser chooser(installedApplications(DesktopApplicationDirs::fromEnvironment()), title,
+    ApplicationChooser chooser(DesktopApplicationDirs::fromEnvironment(), title,
                                [&] { return chooseFile(title, filters, initialFile, true); },
                                QApplication::activeWindow());
     if (chooser.exec() != QDialog::Accepted)
