@@ -26,9 +26,8 @@ QIcon iconFor(const QString &icon)
 
 } // namespace
 
-ApplicationChooser::ApplicationChooser(const QList<DesktopEntry> &applications, const QString &title,
-                                       std::function<QString()> otherFile, QWidget *parent)
-    : QDialog(parent), m_applications(applications), m_otherFile(std::move(otherFile))
+ApplicationChooser::ApplicationChooser(const QString &title, std::function<QString()> otherFile, QWidget *parent)
+    : QDialog(parent), m_otherFile(std::move(otherFile))
 {
     setWindowTitle(title);
     auto *layout = new QVBoxLayout(this);
@@ -43,15 +42,10 @@ ApplicationChooser::ApplicationChooser(const QList<DesktopEntry> &applications, 
     m_list = new QListWidget(this);
     m_list->setIconSize(QSize(24, 24));
     m_list->setUniformItemSizes(true);
-    for (qsizetype i = 0; i < m_applications.size(); ++i) {
-        const DesktopEntry &entry = m_applications.at(i);
-        auto *item = new QListWidgetItem(iconFor(entry.icon), entry.name, m_list);
-        item->setToolTip(entry.comment.isEmpty() ? entry.id : entry.comment);
-        item->setData(Qt::UserRole, int(i));
-    }
     layout->addWidget(m_list, 1);
-    if (m_applications.isEmpty())
-        layout->addWidget(new QLabel(tr("No installed applications were found."), this));
+    m_state = new QLabel(this);
+    m_state->hide();
+    layout->addWidget(m_state);
 
     auto *buttons = new QDialogButtonBox(this);
     m_other = buttons->addButton(tr("&Other file…"), QDialogButtonBox::ActionRole);
@@ -78,6 +72,70 @@ ApplicationChooser::ApplicationChooser(const QList<DesktopEntry> &applications, 
     const QSize available = screen ? screen->availableGeometry().size() : QSize(800, 600);
     resize(fittedSize(QSize(460, 520), available));
     m_search->setFocus();
+}
+
+ApplicationChooser::ApplicationChooser(const QList<DesktopEntry> &applications, const QString &title,
+                                       std::function<QString()> otherFile, QWidget *parent)
+    : ApplicationChooser(title, std::move(otherFile), parent)
+{
+    setApplications(applications);
+}
+
+ApplicationChooser::ApplicationChooser(const DesktopApplicationDirs &dirs, const QString &title,
+                                       std::function<QString()> otherFile, QWidget *parent,
+                                       const ApplicationScanLimits &limits)
+    : ApplicationChooser(title, std::move(otherFile), parent)
+{
+    m_state->setText(tr("Looking for applications…"));
+    m_state->show();
+    m_scanning = true;
+    m_scan = std::thread([this, dirs, limits] {
+        QList<DesktopEntry> found = installedApplications(dirs, &m_cancelled, limits);
+        if (m_cancelled)
+            return;
+        // Queued to this window: dropped if it is gone by then.
+        QMetaObject::invokeMethod(
+            this, [this, found = std::move(found)] { setApplications(found); }, Qt::QueuedConnection);
+    });
+}
+
+ApplicationChooser::~ApplicationChooser()
+{
+    stopSearch();
+}
+
+void ApplicationChooser::stopSearch()
+{
+    m_cancelled = true;
+    if (m_scan.joinable())
+        m_scan.join();
+}
+
+void ApplicationChooser::done(int result)
+{
+    stopSearch();
+    QDialog::done(result);
+}
+
+void ApplicationChooser::setApplications(const QList<DesktopEntry> &applications)
+{
+    if (m_scan.joinable())
+        m_scan.join(); // it has handed its list over
+    m_scanning = false;
+    m_applications = applications;
+    m_list->clear();
+    for (qsizetype i = 0; i < m_applications.size(); ++i) {
+        const DesktopEntry &entry = m_applications.at(i);
+        auto *item = new QListWidgetItem(iconFor(entry.icon), entry.name, m_list);
+        item->setToolTip(entry.comment.isEmpty() ? entry.id : entry.comment);
+        item->setData(Qt::UserRole, int(i));
+    }
+    m_state->setText(tr("No installed applications were found."));
+    m_state->setVisible(m_applications.isEmpty());
+    // What was typed while the search ran narrows the list now.
+    if (!m_search->text().isEmpty())
+        narrow(m_search->text());
+    Q_EMIT applicationsFound();
 }
 
 int ApplicationChooser::shownCount() const

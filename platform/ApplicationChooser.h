@@ -3,8 +3,12 @@
 #include "DesktopApplications.h"
 
 #include <QDialog>
-#include <functional>
 
+#include <atomic>
+#include <functional>
+#include <thread>
+
+class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
@@ -24,8 +28,23 @@ public:
     // or the empty text when the user cancels it.
     ApplicationChooser(const QList<DesktopEntry> &applications, const QString &title,
                        std::function<QString()> otherFile, QWidget *parent = nullptr);
+    // Looks for the applications in `dirs` on a thread of its own: the
+    // chooser shows at once, "Looking for applications…" until the list
+    // comes; closing it stops the search.
+    ApplicationChooser(const DesktopApplicationDirs &dirs, const QString &title, std::function<QString()> otherFile,
+                       QWidget *parent = nullptr, const ApplicationScanLimits &limits = {});
+    ~ApplicationChooser() override;
 
     QString chosen() const { return m_chosen; }
+    // Whether the search for applications has ended (or never ran).
+    bool searched() const { return !m_scanning; }
+    void done(int result) override;
+
+Q_SIGNALS:
+    // The list has come.
+    void applicationsFound();
+
+public:
     // How many applications the search leaves shown.
     int shownCount() const;
 
@@ -35,10 +54,17 @@ public:
     QPushButton *okButton() const { return m_ok; }
 
 private:
+    ApplicationChooser(const QString &title, std::function<QString()> otherFile, QWidget *parent);
+    void setApplications(const QList<DesktopEntry> &applications);
+    void stopSearch();
     void narrow(const QString &text);
     void acceptCurrent();
 
     QList<DesktopEntry> m_applications;
+    QLabel *m_state;
+    bool m_scanning = false;
+    std::thread m_scan;
+    std::atomic_bool m_cancelled{false};
     std::function<QString()> m_otherFile;
     QLineEdit *m_search;
     QListWidget *m_list;

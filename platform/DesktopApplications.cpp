@@ -180,23 +180,36 @@ bool isTrue(const QString &value)
 
 } // namespace
 
-QList<DesktopEntry> installedApplications(const DesktopApplicationDirs &dirs)
+QList<DesktopEntry> installedApplications(const DesktopApplicationDirs &dirs, const std::atomic_bool *cancelled,
+                                          const ApplicationScanLimits &limits)
 {
+    const auto stopped = [cancelled] { return cancelled && cancelled->load(std::memory_order_relaxed); };
     QList<DesktopEntry> entries;
     QSet<QString> seen;
     for (const QString &dir : dirs.dataDirs) {
+        if (entries.size() >= limits.maxApplications)
+            break;
         const QString applications = QDir(dir + QStringLiteral("/applications")).absolutePath();
         QDirIterator it(applications, {QStringLiteral("*.desktop")}, QDir::Files, QDirIterator::Subdirectories);
         QStringList files;
-        while (it.hasNext())
+        while (it.hasNext()) {
+            if (stopped())
+                return {};
             files << it.next();
+        }
         files.sort();
         for (const QString &file : files) {
+            if (stopped())
+                return {};
+            if (entries.size() >= limits.maxApplications)
+                break;
             QString id = file.mid(applications.size() + 1);
             id.replace(u'/', u'-');
             if (seen.contains(id))
                 continue;
             seen.insert(id);
+            if (QFileInfo(file).size() > limits.maxEntryBytes)
+                continue;
             const QHash<QString, QString> values = desktopEntryValues(file);
             if (values.value(QStringLiteral("Type")) != u"Application" || isTrue(values.value(QStringLiteral("NoDisplay")))
                 || isTrue(values.value(QStringLiteral("Hidden"))))

@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
+
 namespace kestrova {
 
 // Which installed desktop applications claim a kind of file, read the way
@@ -47,12 +49,25 @@ struct DesktopEntry {
     QString icon;    // Icon=: a theme name or an absolute file
 };
 
+// How much of the data folders a scan for applications takes: the first
+// maxApplications found (in the order of the folders and of the file
+// names), and no entry file larger than maxEntryBytes (none that a desktop
+// installs is near it).
+struct ApplicationScanLimits {
+    int maxApplications = 2000;
+    qint64 maxEntryBytes = 64 * 1024;
+};
+
 // The applications a menu would offer: entries of Type=Application that
 // are neither NoDisplay nor Hidden, whose TryExec (if any) is installed, and
 // whose Exec names a program that can be found. Where the same id is in
 // several data folders the first folder's entry counts (and hides the
 // others, even when it is hidden itself). Sorted by name, ignoring case.
-QList<DesktopEntry> installedApplications(const DesktopApplicationDirs &dirs);
+// A folder may hold any number of files: run it off the UI thread; it stops
+// with nothing as soon as `cancelled` (when given) is set.
+QList<DesktopEntry> installedApplications(const DesktopApplicationDirs &dirs,
+                                          const std::atomic_bool *cancelled = nullptr,
+                                          const ApplicationScanLimits &limits = {});
 
 // The entry file of an installed desktop entry id ("xterm.desktop",
 // "vendor-app.desktop"; the ".desktop" may be left off); empty when no data

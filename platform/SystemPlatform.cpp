@@ -21,10 +21,19 @@
 #include "ApplicationChooser.h"
 #include "DesktopApplications.h"
 #include "TextLines.h"
+#include "X11Selection.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <utility>
 
 namespace kestrova {
 
 Q_LOGGING_CATEGORY(lcLaunch, "kestrova.launch")
+namespace {
+Q_LOGGING_CATEGORY(lcSelection, "kestrova.selection")
+} // namespace
 
 QPoint SystemMousePointer::position() const
 {
@@ -303,7 +312,7 @@ QString SystemOpenFileDialog::getOpenFileName(const QString &title, const QStrin
     const bool programs = filters.contains(ProgramsFilter);
     if (!programs)
         return chooseFile(title, filters, initialFile, false);
-    ApplicationChooser chooser(installedApplications(DesktopApplicationDirs::fromEnvironment()), title,
+    ApplicationChooser chooser(DesktopApplicationDirs::fromEnvironment(), title,
                                [&] { return chooseFile(title, filters, initialFile, true); },
                                QApplication::activeWindow());
     if (chooser.exec() != QDialog::Accepted)
@@ -316,11 +325,73 @@ QString SystemClipboard::text() const
     return QGuiApplication::clipboard()->text();
 }
 
-QString SystemClipboard::selectedText() const
+SystemClipboard::SystemClipboard()
+    : m_home(std::make_unique<QObject>())
 {
-    // Asked of the selection's owner each time: X11 keeps no copy of it.
+}
+
+SystemClipboard::~SystemClipboard()
+{
+    if (m_reader.joinable()) {
+        if (m_cancel[1] >= 0) {
+            const char stop = 's';
+            [[maybe_unused]] const ssize_t written = ::write(m_cancel[1], &stop, 1);
+        }
+        m_reader.join();
+    }
+    for (const int fd : m_cancel) {
+        if (fd >= 0)
+            ::close(fd);
+    }
+}
+
+void SystemClipboard::readSelectedText(QObject *context, SelectedTextHandler done)
+{
     const QClipboard *clipboard = QGuiApplication::clipboard();
-    return clipboard->text(clipboard->supportsSelection() ? QClipboard::Selection : QClipboard::Clipboard);
+    const bool x11 = QGuiApplication::platformName() == u"xcb" && clipboard->supportsSelection();
+    if (!x11) {
+        done(clipboard->text(clipboard->supportsSelection() ? QClipboard::Selection : QClipboard::Clipboard));
+        return;
+    }
+    m_waiting.append({context, context != nullptr, std::move(done)});
+    if (m_waiting.size() > 1)
+        return; // answered with the read under way
+    if (m_reader.joinable())
+        m_reader.join(); // ended already: its answer has come
+    if (m_cancel[0] < 0 && ::pipe2(m_cancel, O_CLOEXEC | O_NONBLOCK) != 0)
+        m_cancel[0] = m_cancel[1] = -1;
+    // Asked of the selection's owner each time: X11 keeps no copy of it.
+    const QByteArray display = qgetenv("DISPLAY");
+    QObject *home = m_home.get();
+    const int cancel = m_cancel[0];
+    m_reader = std::thread([this, home, display, cancel] {
+        const SelectionText read = readX11Selection(display, QByteArrayLiteral("PRIMARY"), {}, cancel);
+        std::optional<QString> text;
+        switch (read.outcome) {
+        case SelectionText::Read:
+            qCDebug(lcSelection) << "read" << read.text.size() << "characters of the selection"
+                                 << (read.cut ? "(its beginning)" : "");
+            text = read.text;
+            break;
+        case SelectionText::Nothing:
+            qCDebug(lcSelection) << "no text selected";
+            text = QString();
+            break;
+        case SelectionText::Unreadable:
+            qCDebug(lcSelection) << "the selection's owner did not answer in time";
+            break;
+        }
+        QMetaObject::invokeMethod(home, [this, text] { answer(text); }, Qt::QueuedConnection);
+    });
+}
+
+void SystemClipboard::answer(const std::optional<QString> &text)
+{
+    const QList<Waiting> waiting = std::exchange(m_waiting, {});
+    for (const Waiting &w : waiting) {
+        if (!w.guarded || w.context)
+            w.done(text);
+    }
 }
 
 SystemPlatform::SystemPlatform()

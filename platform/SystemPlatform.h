@@ -9,8 +9,13 @@
 #include "Random.h"
 #include "Shell.h"
 
+#include <QList>
+#include <QObject>
+#include <QPointer>
 #include <QStringList>
+#include <memory>
 #include <random>
+#include <thread>
 
 namespace kestrova {
 
@@ -85,10 +90,33 @@ public:
                             const QString &initialFile) override;
 };
 
+// On X11 the primary selection is read on a thread of its own, over a
+// connection of its own, within SelectionLimits (a few seconds, the first
+// 64 KB); elsewhere the clipboard's text is read at once.
 class SystemClipboard final : public Clipboard {
 public:
+    SystemClipboard();
+    ~SystemClipboard() override;
+    SystemClipboard(const SystemClipboard &) = delete;
+    SystemClipboard &operator=(const SystemClipboard &) = delete;
+
     QString text() const override;
-    QString selectedText() const override;
+    void readSelectedText(QObject *context, SelectedTextHandler done) override;
+
+private:
+    struct Waiting {
+        QPointer<QObject> context;
+        bool guarded = false;
+        SelectedTextHandler done;
+    };
+    void answer(const std::optional<QString> &text);
+
+    // Receives the reader thread's answer on the UI thread; gone with the
+    // clipboard, and with it an answer not yet delivered.
+    std::unique_ptr<QObject> m_home;
+    QList<Waiting> m_waiting; // every request that came while one read ran
+    std::thread m_reader;
+    int m_cancel[2] = {-1, -1}; // written to end a read at once
 };
 
 // The real platform services of a running program.

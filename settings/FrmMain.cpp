@@ -145,6 +145,12 @@ FrmMain::FrmMain(Host &host) : QWidget(nullptr), m_host(host)
     WindowKeys::install(this, [this] { close(); });
 
     connect(TabStrip1, &QTabBar::currentChanged, this, &FrmMain::TabStrip1_Click);
+    // The selected tab may stand over another page (one shown by a
+    // "Configure"); a click on it shows its own.
+    connect(TabStrip1, &QTabBar::tabBarClicked, this, [this](int index) {
+        if (index >= 0 && index == TabStrip1->currentIndex())
+            TabStrip1_Click();
+    });
     followModel();
 }
 

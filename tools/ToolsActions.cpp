@@ -12,6 +12,8 @@
 #include "SpeechText.h"
 #include "frmAbout.h"
 
+#include <QObject>
+
 namespace kestrova {
 
 void readAloud(Host &host, const QString &outside)
@@ -51,8 +53,23 @@ void registerToolsActions(ActionRegistry &actions, Host &host)
     // selection is "Read Selection"'s).
     actions.add({"Read Selected Text", "Read Selected Text", "(read|speak)[the]selected text|read this", false,
                  false, [h] {
-                     const Clipboard *clipboard = h->context().platform.clipboard;
-                     readAloud(*h, clipboard ? clipboard->selectedText() : QString());
+                     Clipboard *clipboard = h->context().platform.clipboard;
+                     if (!clipboard) {
+                         readAloud(*h, QString());
+                         return;
+                     }
+                     // The owner of the selection answers when it will; the
+                     // character goes on meanwhile.
+                     clipboard->readSelectedText(dynamic_cast<QObject *>(h), [h](const std::optional<QString> &text) {
+                         if (text) {
+                             readAloud(*h, *text);
+                             return;
+                         }
+                         character::CharacterRef &agent = h->agent();
+                         if (!agent.Visible())
+                             agent.Show();
+                         agent.Speak(QStringLiteral("I could not read the selected text."));
+                     });
                  }});
     // The time and the date, read from the clock when asked.
     const auto say = [h](QString (*sentence)(const Clock &)) {

@@ -7,6 +7,7 @@
 # Selected Text", have the character say that text as it stands, cleaned;
 # a new owner's text is read the next time; with no owner left the
 # character plays "Read" and says nothing, as for an empty clipboard.
+# Owners that never answer, stall or flood (hostile_owner) hold nothing up.
 #   selection_under_xvfb.sh <program> <display number>
 # With KESTROVA_SHOTS=<folder> it also saves menu.png of the toolbar's menu.
 set -u
@@ -73,6 +74,54 @@ check "\"read the selected text\" raises the command" wait_for "$log" 'Command "
 for _ in $(seq 50); do [ "$(grep -c "Play Read" "$log")" -gt "$reads" ] && break; sleep 0.1; done
 check "with nothing selected it plays Read again" test "$(grep -c "Play Read" "$log")" -gt "$reads"
 check "and says an empty text" wait_for "$log" 'Speak ""' 5
+
+# 4. Owners that never answer, that stall an incremental transfer, and one
+# that offers 250 MB. While each is asked the character answers a double
+# click at once; within a few seconds it says that nothing could be read, or
+# the beginning of the huge text; the program's memory stays small.
+hostile_bin="$(dirname "$program")/hostile_owner"
+hostile() { # hostile <mode> [bytes]
+  owner_out="$scratch/hostile-$1.out"
+  "$hostile_bin" "$@" > "$owner_out" 2>&1 &
+  owner_pid=$!
+  wait_for "$owner_out" owned 10
+}
+millis() { echo $(( $(date +%s%N) / 1000000 )); }
+count() { grep -cF -- "$1" "$log"; }
+read_meanwhile() { # read_meanwhile <label> <expected Speak line start>: "read this", a double click meanwhile
+  local label=$1 said=$2 commands listening speaks asked i
+  commands=$(count 'Command "Read Selected Text"')
+  speaks=$(count "$said")
+  check "$label: the prompt takes \"read this\"" listen_and_type "read this"
+  for i in $(seq 50); do [ "$(count 'Command "Read Selected Text"')" -gt "$commands" ] && break; sleep 0.1; done
+  asked=$(millis)
+  check "$label: \"read this\" raises the command" test "$(count 'Command "Read Selected Text"')" -gt "$commands"
+  # The character answers a double click while the owner is being asked.
+  listening=$(count "Listening")
+  xdotool mousemove "$cx" "$cy" click --repeat 2 --delay 80 1
+  for i in $(seq 10); do [ "$(count "Listening")" -gt "$listening" ] && break; sleep 0.1; done
+  check "$label: a double click meanwhile opens the prompt within 1 s" test "$(count "Listening")" -gt "$listening"
+  xdotool key Escape
+  for i in $(seq 100); do [ "$(count "$said")" -gt "$speaks" ] && break; sleep 0.05; done
+  local took=$(( $(millis) - asked ))
+  check "$label: the answer comes within 4 s (took $took ms)" test "$(count "$said")" -gt "$speaks" -a "$took" -lt 4000
+}
+nothing='Speak "I could not read the selected text."'
+check "an owner that never answers takes the selection" hostile silent
+read_meanwhile "silent owner" "$nothing"
+kill "$owner_pid" 2>/dev/null; wait "$owner_pid" 2>/dev/null
+check "an owner that starts an incremental transfer and stalls" hostile stall
+read_meanwhile "stalled transfer" "$nothing"
+kill "$owner_pid" 2>/dev/null; wait "$owner_pid" 2>/dev/null
+check "an owner of 250 MB of text" hostile huge 250000000
+read_meanwhile "huge selection" 'Speak "Huge selection start. 0123456789'
+kill "$owner_pid" 2>/dev/null; wait "$owner_pid" 2>/dev/null; owner_pid=""
+# Only its first 64 KB were asked for (the voice gets their first 300
+# characters; the log shows 240 of them).
+read=$(grep -oE 'kestrova.selection: read [0-9]+ characters of the selection \(its beginning\)' "$log" | tail -n 1 | grep -oE '[0-9]+')
+check "only its beginning was read (${read:-no} characters)" test "${read:-0}" -gt 300 -a "${read:-0}" -le 65536
+peak=$(awk '/^VmHWM/ {print $2}' "/proc/$app_pid/status")
+check "the program's memory stayed small (peak ${peak} kB)" test "$peak" -lt 400000
 
 stop; rc=$?
 check "SIGTERM ends the run with status 0 (was $rc)" test "$rc" -eq 0

@@ -6,12 +6,16 @@
 #include "SystemPlatform.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QScreen>
+#include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QTest>
 #include <QUrl>
 
@@ -85,6 +89,7 @@ private Q_SLOTS:
     void chooserNarrowsAndAnswers();
     void chooserOtherFile();
     void chooserFitsASmallScreen();
+    void chooserLooksAsideFromTheWindow();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -134,6 +139,19 @@ void TestProgramChoice::menusListInstalledApplications()
     QCOMPARE(again.first().comment, QString("Draws things"));
     QCOMPARE(again.first().icon, QString("alpha"));
     QVERIFY(installedApplications({{}, {root() + "/none"}}).isEmpty());
+
+    // No more than asked for: the first found, in the folders' order.
+    QStringList firstTwo;
+    for (const DesktopEntry &e : installedApplications({{}, {home, system}}, nullptr, {2, 64 * 1024}))
+        firstTwo << e.name;
+    QCOMPARE(firstTwo, QStringList({"Alpha", "My Zeta"}));
+    // An entry file larger than any a desktop installs is passed over.
+    entry(home, "big.desktop", "Type=Application\nName=Big\n" + exec + "Comment=" + QByteArray(70 * 1024, 'x') + "\n");
+    entry(home, "small.desktop", "Type=Application\nName=Small\n" + exec + "Comment=" + QByteArray(60 * 1024, 'x') + "\n");
+    QStringList names;
+    for (const DesktopEntry &e : installedApplications({{}, {home, system}}))
+        names << e.name;
+    QCOMPARE(names, QStringList({"Alpha", "gamma", "My Zeta", "Small", "Viewer Bell"}));
 }
 
 void TestProgramChoice::entryIdsAreLookedUpSafely()
@@ -300,6 +318,80 @@ void TestProgramChoice::chooserFitsASmallScreen()
                  && chooser.frameGeometry().width() <= available.width(),
              qPrintable(QString("%1x%2 on %3x%4").arg(chooser.frameGeometry().width()).arg(chooser.frameGeometry().height())
                             .arg(available.width()).arg(available.height())));
+}
+
+void TestProgramChoice::chooserLooksAsideFromTheWindow()
+{
+    // 100,000 desktop entries, one in a thousand shown in menus.
+    const QString tool = root() + "/bin/tool";
+    QVERIFY(writeFile(tool, "#!/bin/sh\n", true));
+    const QString data = root() + "/data";
+    QVERIFY(QDir().mkpath(data + "/applications"));
+    const QByteArray exec = "Exec=" + tool.toUtf8() + "\n";
+    for (int i = 0; i < 100000; ++i) {
+        const QByteArray number = QByteArray::number(i).rightJustified(5, '0');
+        QFile f(data + "/applications/app" + number + ".desktop");
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("[Desktop Entry]\nType=Application\nName=App " + number + "\n" + exec
+                + (i % 1000 == 7 ? "" : "NoDisplay=true\n"));
+    }
+    const DesktopApplicationDirs dirs{{}, {data}};
+
+    // Closed while it looks: the search stops, nothing comes later.
+    {
+        auto *early = new ApplicationChooser(dirs, "t", {});
+        QSignalSpy found(early, &ApplicationChooser::applicationsFound);
+        early->show();
+        QTest::qWait(20);
+        early->reject();
+        QVERIFY(!early->isVisible());
+        QTest::qWait(50);
+        QCOMPARE(found.count(), 0);
+        QCOMPARE(early->list()->count(), 0);
+        delete early;
+        // And one destroyed outright.
+        delete new ApplicationChooser(dirs, "t", {});
+    }
+
+    // The window's events go on while it looks: a timer of 10 ms never
+    // waits long, from before the chooser is made until the list is there.
+    QElapsedTimer sinceTick;
+    qint64 longest = 0;
+    int ticks = 0;
+    QTimer tick;
+    tick.setInterval(10);
+    connect(&tick, &QTimer::timeout, this, [&] {
+        longest = qMax(longest, sinceTick.restart());
+        ++ticks;
+    });
+    sinceTick.start();
+    tick.start();
+    ApplicationChooser chooser(dirs, "t", {});
+    QSignalSpy found(&chooser, &ApplicationChooser::applicationsFound);
+    chooser.show();
+    QVERIFY(!chooser.searched());
+    const auto shownTexts = [&chooser] {
+        QStringList texts;
+        for (const QLabel *label : chooser.findChildren<QLabel *>())
+            if (label->isVisible())
+                texts << label->text();
+        return texts;
+    };
+    QVERIFY2(shownTexts().contains(QString("Looking for applications…")), qPrintable(shownTexts().join(" | ")));
+    // Typed while it looks; it narrows the list once there.
+    QTest::keyClicks(chooser.searchField(), "App 01");
+    QVERIFY(found.wait(300000));
+    const qint64 gap = qMax(longest, sinceTick.elapsed());
+    tick.stop();
+    QVERIFY(chooser.searched());
+    QVERIFY2(gap < 1000, qPrintable(QString("the longest wait between ticks was %1 ms (%2 ticks)").arg(gap).arg(ticks)));
+    QCOMPARE(chooser.list()->count(), 100);
+    QCOMPARE(chooser.list()->item(0)->text(), QString("App 00007"));
+    QCOMPARE(chooser.list()->item(99)->text(), QString("App 99007"));
+    QCOMPARE(chooser.shownCount(), 1);
+    QCOMPARE(shownTexts(), QStringList({"&Search:"}));
+    chooser.okButton()->click();
+    QCOMPARE(chooser.chosen(), data + "/applications/app01007.desktop");
 }
 
 QTEST_MAIN(TestProgramChoice)

@@ -1,3 +1,4 @@
+#include "Actions.h"
 #include "FileOperations.h"
 #include "FrmMain.h"
 #include "FrmMenus.h"
@@ -69,6 +70,7 @@ private Q_SLOTS:
 
     void tabs_data();
     void tabs();
+    void clickOnTheSelectedTab();
     void freshUser();
     void restPosition();
     void jokesSwitch();
@@ -172,6 +174,28 @@ void TestOptions::tabs()
     w->TabStrip1->setTabData(tab == 0 ? 1 : 0, "Agent");
     w->TabStrip1->setCurrentIndex(tab == 0 ? 1 : 0);
     QCOMPARE(shownPages(w), QList<int>{page});
+}
+
+void TestOptions::clickOnTheSelectedTab()
+{
+    FrmMain *w = start();
+    // "Configure" of the accessories menu shows their page under the
+    // "Agent" tab, which stays selected.
+    run().app->actions().run("Configure Accessories");
+    QVERIFY(QTest::qWaitForWindowExposed(w));
+    QCOMPARE(w->TabStrip1->currentIndex(), 0);
+    QCOMPARE(shownPages(w), QList<int>{FrmMain::AccessoriesPage});
+    // A click on that tab shows its own page.
+    QTest::mouseClick(w->TabStrip1, Qt::LeftButton, {}, w->TabStrip1->tabRect(0).center());
+    QCOMPARE(w->TabStrip1->currentIndex(), 0);
+    QCOMPARE(shownPages(w), QList<int>{FrmMain::AgentPage});
+    // And so after any other page shown from outside.
+    w->TabStrip1->setCurrentIndex(1);
+    QCOMPARE(shownPages(w), QList<int>{FrmMain::MailPage});
+    run().app->actions().run("Configure Favourites");
+    QCOMPARE(shownPages(w), QList<int>{FrmMain::FavouritesPage});
+    QTest::mouseClick(w->TabStrip1, Qt::LeftButton, {}, w->TabStrip1->tabRect(1).center());
+    QCOMPARE(shownPages(w), QList<int>{FrmMain::MailPage});
 }
 
 void TestOptions::freshUser()

@@ -12,7 +12,11 @@
 #include "WordFakes.h"
 
 #include <QList>
+#include <QPointer>
 #include <QStringList>
+
+#include <optional>
+#include <utility>
 
 namespace kestrova::test {
 
@@ -94,7 +98,37 @@ public:
     QString contents;
     QString selection;
     QString text() const override { return contents; }
-    QString selectedText() const override { return selection; }
+    // The selection's answer, given at once unless `answerLater` is set;
+    // then the handlers wait for answerSelection(). No value: the owner
+    // did not answer.
+    std::optional<QString> selectionAnswer() const
+    {
+        return unreadable ? std::nullopt : std::optional<QString>(selection);
+    }
+    void readSelectedText(QObject *context, SelectedTextHandler done) override
+    {
+        if (answerLater) {
+            waiting.append({context, context != nullptr, std::move(done)});
+            return;
+        }
+        done(selectionAnswer());
+    }
+    void answerSelection()
+    {
+        const auto handlers = std::exchange(waiting, {});
+        for (const auto &w : handlers) {
+            if (!w.guarded || w.context)
+                w.done(selectionAnswer());
+        }
+    }
+    bool unreadable = false;
+    bool answerLater = false;
+    struct Waiting {
+        QPointer<QObject> context;
+        bool guarded;
+        SelectedTextHandler done;
+    };
+    QList<Waiting> waiting;
 };
 
 // The doubles of every platform service, wired into one PlatformServices.

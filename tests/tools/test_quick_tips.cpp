@@ -64,6 +64,7 @@ private Q_SLOTS:
     void characterButtonAndItems();
     void readClipboard_data();
     void readClipboard();
+    void selectionAnsweredLateOrNever();
     void myOfficeMenu();
     void loadWithoutListFiles();
     void closingToolbarEndsProgram();
@@ -274,6 +275,29 @@ void TestQuickTips::readClipboard()
     else
         run().app->frmQuick()->Toolbar_ButtonMenuClick(how);
     QCOMPARE(c.log, log);
+}
+
+void TestQuickTips::selectionAnsweredLateOrNever()
+{
+    auto &c = run().character();
+    run().agent().Agent.Show();
+    c.completeAll();
+    c.log.clear();
+    test::FakeClipboard &clipboard = run().platform.clipboard;
+    clipboard.answerLater = true;
+    clipboard.selection = "late words";
+    run().app->frmQuick()->Toolbar_ButtonMenuClick("selection");
+    // Nothing is said until the selection's owner answers.
+    QCOMPARE(c.log, QStringList());
+    clipboard.answerSelection();
+    QCOMPARE(c.log, QStringList({"Play Read", "Speak late words"}));
+    c.completeAll();
+    c.log.clear();
+    // An owner that never answers: the character says so.
+    run().agent().AgentCtrl_Command({"Read Selected Text", 80, "read this"});
+    clipboard.unreadable = true;
+    clipboard.answerSelection();
+    QCOMPARE(c.log, QStringList({"Speak I could not read the selected text."}));
 }
 
 void TestQuickTips::myOfficeMenu()
