@@ -18,6 +18,8 @@
 #include <QStackedLayout>
 #include <QVBoxLayout>
 
+#include <utility>
+
 namespace kestrova {
 
 namespace {
@@ -227,12 +229,11 @@ void FrmTour::forPage(character::Request request)
 
 void FrmTour::leavePage()
 {
-    // The page's requests are the last the tour queued; stopping everything
-    // ends them, and the character has nothing else of the tour's to say.
+    // Only the page's own: whatever else the character has to do (an alarm,
+    // the mail) goes on.
     if (m_pageRequests.isEmpty())
         return;
-    m_pageRequests.clear();
-    m_host.agent().StopAll();
+    m_host.agent().StopRequests(std::exchange(m_pageRequests, {}));
 }
 
 void FrmTour::CmdOptions_Click()
