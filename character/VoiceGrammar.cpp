@@ -475,11 +475,13 @@ int slipsToFind(const QString &word, const QString &letters)
 
 // Short words ("a", "to", "my", letters of "a c o") say too little, and so
 // do the articles and question words some grammars hold: "open the
-// calendar" is the calendar though "what is the time" has a "the".
+// calendar" is the calendar though "what is the time" has a "the". So does
+// the menus' "menu": "my office" names the menu by its caption.
 bool saysLittle(const QString &word)
 {
-    static const QStringList words = {QStringLiteral("the"), QStringLiteral("this"), QStringLiteral("that"),
-                                      QStringLiteral("what"), QStringLiteral("whats"), QStringLiteral("now")};
+    static const QStringList words = {QStringLiteral("the"),  QStringLiteral("this"), QStringLiteral("that"),
+                                      QStringLiteral("what"), QStringLiteral("whats"), QStringLiteral("now"),
+                                      QStringLiteral("menu")};
     return word.size() < 3 || words.contains(word);
 }
 

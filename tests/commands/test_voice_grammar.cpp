@@ -318,6 +318,9 @@ void TestVoiceGrammar::typedInputs_data()
     QTest::newRow("tell me teh time") << "tell me teh time" << all << "What Time";
     QTest::newRow("glued") << "gotomouse" << all << "MovetoMouse";
     QTest::newRow("split") << "open note pad" << all << "Notepad";
+    // A menu by its caption, without the word "menu".
+    QTest::newRow("my office") << "my office" << all << "My Office";
+    QTest::newRow("accessories") << "accessories" << all << "Accessories";
 }
 
 void TestVoiceGrammar::typedInputs()
