@@ -3,6 +3,8 @@
 #include "Commands.h"
 #include "Request.h"
 
+#include <QList>
+
 #include <QObject>
 #include <QString>
 
@@ -44,6 +46,9 @@ public:
     // requestComplete all the same, at once and in the order made.
     virtual void stop() = 0;     // ends the request that is playing now
     virtual void stopAll() = 0;  // ends it and drops everything queued
+    // Ends those of the requests still playing or queued; the others play
+    // on. Each ended one reports, in the order it was made.
+    virtual void stopRequests(const QList<Request> &requests) = 0;
     virtual void listen(bool on) = 0;
 
     // Properties.

@@ -28,6 +28,7 @@ public:
     Request GestureAt(int x, int y) { return m_c ? m_c->gestureAt(x, y) : Request(); }
     void Stop() { if (m_c) m_c->stop(); }
     void StopAll() { if (m_c) m_c->stopAll(); }
+    void StopRequests(const QList<Request> &requests) { if (m_c) m_c->stopRequests(requests); }
     void Listen(bool on) { if (m_c) m_c->listen(on); }
 
     QString Name() const { return m_c ? m_c->name() : QString(); }

@@ -438,16 +438,104 @@ int typoDistance(const QString &a, const QString &b)
     return d[n][m];
 }
 
-// A slip of the fingers rather than another word: one letter in a short
-// word (up to five letters), two in a middling one, three in a long one.
+// The slips of the fingers a word of this length may take and still be
+// that word: one letter in a short word (up to five letters), two in a
+// middling one, three in a long one.
+int slipsAllowed(qsizetype length)
+{
+    return length <= 5 ? 1 : length <= 9 ? 2 : 3;
+}
+
+// A slip of the fingers rather than another word.
 bool typoOf(const QString &typed, const QString &word)
 {
-    const qsizetype length = std::max(typed.size(), word.size());
-    const int allowed = length <= 5 ? 1 : length <= 9 ? 2 : 3;
+    const int allowed = slipsAllowed(std::max(typed.size(), word.size()));
     return std::abs(typed.size() - word.size()) <= allowed && typoDistance(typed, word) <= allowed;
 }
 
+// The fewest slips (letters inserted, deleted, changed or swapped with
+// their neighbour) with which the word stands anywhere in the letters.
+int slipsToFind(const QString &word, const QString &letters)
+{
+    const qsizetype n = word.size(), m = letters.size();
+    // d[i][j]: the first i letters of the word ending at letter j, starting
+    // wherever they like.
+    std::vector<std::vector<int>> d(n + 1, std::vector<int>(m + 1, 0));
+    for (qsizetype i = 1; i <= n; ++i) {
+        d[i][0] = int(i);
+        for (qsizetype j = 1; j <= m; ++j) {
+            const int change = word[i - 1] == letters[j - 1] ? 0 : 1;
+            d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + change});
+            if (i > 1 && j > 1 && word[i - 1] == letters[j - 2] && word[i - 2] == letters[j - 1])
+                d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+        }
+    }
+    return *std::min_element(d[n].begin(), d[n].end());
+}
+
+// Short words ("a", "to", "my", letters of "a c o") say too little, and so
+// do the articles and question words some grammars hold: "open the
+// calendar" is the calendar though "what is the time" has a "the". So does
+// the menus' "menu": "my office" names the menu by its caption.
+bool saysLittle(const QString &word)
+{
+    static const QStringList words = {QStringLiteral("the"),  QStringLiteral("this"), QStringLiteral("that"),
+                                      QStringLiteral("what"), QStringLiteral("whats"), QStringLiteral("now"),
+                                      QStringLiteral("menu")};
+    return word.size() < 3 || words.contains(word);
+}
+
+void addSentences(const GrammarNode &node, QList<QStringList> &out, int limit)
+{
+    // `out` holds the sentences so far; each grows by what the node says.
+    switch (node.kind) {
+    case GrammarNode::Word:
+    case GrammarNode::AnyWords:
+        for (QStringList &sentence : out)
+            sentence << (node.kind == GrammarNode::Word ? node.text : QStringLiteral("..."));
+        return;
+    case GrammarNode::Sequence:
+        for (const auto &child : node.children)
+            addSentences(*child, out, limit);
+        return;
+    case GrammarNode::Choice:
+    case GrammarNode::Optional: {
+        QList<QStringList> all;
+        if (node.kind == GrammarNode::Optional)
+            all = out;
+        for (const auto &child : node.children) {
+            QList<QStringList> grown = out;
+            addSentences(*child, grown, limit);
+            all += grown;
+            if (all.size() >= limit)
+                break;
+        }
+        out = all.mid(0, limit);
+        return;
+    }
+    }
+}
+
 } // namespace
+
+QList<QStringList> grammarSentences(const GrammarNode &grammar, int limit)
+{
+    QList<QStringList> sentences{QStringList()};
+    addSentences(grammar, sentences, limit);
+    return sentences;
+}
+
+bool phraseSaysGrammar(const GrammarNode &grammar, const QString &normalisedPhrase)
+{
+    QString letters = normalisedPhrase;
+    letters.remove(u' ');
+    const QList<QStringList> sentences = grammarSentences(grammar);
+    return std::any_of(sentences.begin(), sentences.end(), [&letters](const QStringList &sentence) {
+        return std::all_of(sentence.begin(), sentence.end(), [&letters](const QString &word) {
+            return word == u"..." || saysLittle(word) || slipsToFind(word, letters) <= slipsAllowed(word.size());
+        });
+    });
+}
 
 bool CommandMatcher::add(const QString &name, const QString &grammar, QString *error)
 {
@@ -465,12 +553,7 @@ bool CommandMatcher::add(const QString &name, const QString &grammar, QString *e
 
 bool CommandMatcher::namesAnotherCommand(const Entry &best, const QString &word) const
 {
-    // Short words ("a", "to", "my", letters of "a c o") say too little, and
-    // so do the articles and question words some grammars hold: "open the
-    // calendar" is the calendar though "what is the time" has a "the".
-    static const QStringList saysLittle = {QStringLiteral("the"), QStringLiteral("this"), QStringLiteral("that"),
-                                           QStringLiteral("what"), QStringLiteral("whats"), QStringLiteral("now")};
-    if (word.size() < 3 || saysLittle.contains(word) || best.words.contains(word))
+    if (saysLittle(word) || best.words.contains(word))
         return false;
     for (const Entry &e : m_entries)
         if (&e != &best && e.words.contains(word))
@@ -506,6 +589,8 @@ CommandMatcher::Match CommandMatcher::match(const QString &phrase,
         }
     }
     if (best.confidence <= -100 || !bestEntry)
+        return Match{};
+    if (best.confidence < 100 && !phraseSaysGrammar(*bestEntry->root, p))
         return Match{};
     if (best.confidence < 100 && !bestEntry->anyWords) {
         const QStringList words = p.split(u' ', Qt::SkipEmptyParts);

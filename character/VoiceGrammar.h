@@ -58,6 +58,17 @@ int confidenceFor(int distance, int reference);
 // The confidence of a phrase (normalised) against one grammar.
 int phraseConfidence(const GrammarNode &grammar, const QString &normalisedPhrase);
 
+// The sentences the grammar accepts, each as its words in order, "..."
+// standing as a word of its own; at most `limit` of them.
+QList<QStringList> grammarSentences(const GrammarNode &grammar, int limit = 1000);
+
+// Whether the phrase (normalised) holds every word of the grammar that
+// carries meaning, in one of the grammar's sentences: each as typed, with a
+// slip of the fingers, or split or glued to its neighbours. Short words and
+// articles may be left out. "tell me a joke" is close in letters to "tell
+// me the time" but lacks "time": it says something else.
+bool phraseSaysGrammar(const GrammarNode &grammar, const QString &normalisedPhrase);
+
 // Matches a phrase against many grammars at once.
 class CommandMatcher {
 public:
@@ -76,7 +87,9 @@ public:
     // word nearer to one of those than to any of the best command's own,
     // gets nothing: "open calculator" never runs the calendar because the
     // letters are close. Grammars that take any words ("...") take such
-    // words too.
+    // words too. Nor does a phrase that lacks a word the best command needs
+    // (phraseSaysGrammar): a sentence that is not a command is not taken
+    // for the nearest one.
     Match match(const QString &phrase, const std::optional<QStringList> &allowed = std::nullopt) const;
 
 private:

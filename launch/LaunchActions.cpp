@@ -35,9 +35,9 @@ void registerLaunchActions(ActionRegistry &actions, Host &host)
     actions.add({"Internet", "Internet", "[...](inter net|internet|net|web) menu[...]", true, true,
                  popup(&FrmMenus::MnuWeb)});
     actions.add(drastic({"Help", "Help", "[show|open|run|get]help", true, true, [h] { HelpBook::Open(*h); }}));
-    // Said, "aco" does nothing; the menu's "A.C.O" shows the character
-    // service's own options.
-    actions.add({"aco", "ACO", "[open|show]a c o", false, false, [] {}});
+    // "a c o", said or typed, does what the menu's "A.C.O" does: it shows
+    // the character service's own options.
+    actions.add({"aco", "ACO", "[open|show]a c o", false, false, menus(&FrmMenus::MnuACo_Click)});
     actions.add({"A.C.O", "A.C.O", QString(), false, false, menus(&FrmMenus::MnuACo_Click)});
     actions.add({"ChangeAgent", "Change Agent", "[change|new|choose new|different]agent[character]", false, false,
                  menus(&FrmMenus::MnuChangeAgent_Click)});

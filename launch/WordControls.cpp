@@ -50,8 +50,22 @@ void WordSession::NewDocument(WordSink &sink)
 void WordSession::ReadSelection(WordSink &sink)
 {
     sink.Play(QStringLiteral("Read"));
-    const std::optional<QString> text = WordApp ? WordApp->selectionText() : std::nullopt;
+    std::optional<QString> text = WordApp ? WordApp->selectionText() : std::nullopt;
+    if (!text && processor) {
+        // The word processor may have been started otherwise ("open
+        // wordpad", an office program of the user's, its own menu entry), or
+        // the one opened here closed and another started since: the one
+        // running now is read.
+        qCInfo(lcWord) << (WordApp ? "The word processor opened earlier does not answer; reading the one running now"
+                                   : "No word processor was opened here; reading the one running now");
+        if (std::unique_ptr<WordApplication> running = processor->connectToRunning()) {
+            WordApp = std::move(running);
+            text = WordApp->selectionText();
+        }
+    }
     if (!text) {
+        qCWarning(lcWord) << (processor ? "The selection could not be read from the word processor (see above)"
+                                        : "The selection could not be read: there is no word processor");
         sink.Speak(QStringLiteral("I was unable to access Word."));
         return;
     }

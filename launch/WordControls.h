@@ -36,8 +36,9 @@ struct WordSession {
     void OpenWord(WordSink &sink);
     // Adds a new document, starting the word processor first if needed.
     void NewDocument(WordSink &sink);
-    // Reads out the selected text of the instance opened in this run; never
-    // starts the word processor.
+    // Reads out the selected text of the instance opened in this run, or
+    // of the one running when there is none or it is gone (started from its
+    // own menu entry, say); never starts the word processor.
     void ReadSelection(WordSink &sink);
 };
 

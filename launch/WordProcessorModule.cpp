@@ -27,6 +27,18 @@ QStringList WordProcessorModule::defaultFolders(const QString &programDir)
 
 std::unique_ptr<WordApplication> WordProcessorModule::createApplication()
 {
+    WordProcessor *module = loaded();
+    return module ? module->createApplication() : nullptr;
+}
+
+std::unique_ptr<WordApplication> WordProcessorModule::connectToRunning()
+{
+    WordProcessor *module = loaded();
+    return module ? module->connectToRunning() : nullptr;
+}
+
+WordProcessor *WordProcessorModule::loaded()
+{
     {
         QMutexLocker lock(&m_mutex);
         if (m_abandoned)
@@ -56,7 +68,7 @@ std::unique_ptr<WordApplication> WordProcessorModule::createApplication()
             }
         }
     }
-    return m_loaded ? m_loaded->createApplication() : nullptr;
+    return m_loaded.get();
 }
 
 void WordProcessorModule::abandon()

@@ -17,6 +17,7 @@ public:
     explicit WordProcessorModule(QStringList folders);
     ~WordProcessorModule() override;
     std::unique_ptr<WordApplication> createApplication() override;
+    std::unique_ptr<WordApplication> connectToRunning() override;
     void abandon() override;
 
     // The folders the program looks in: its own, and the library folder of
@@ -24,6 +25,9 @@ public:
     static QStringList defaultFolders(const QString &programDir);
 
 private:
+    // The module, loaded on first use; null when it cannot be.
+    WordProcessor *loaded();
+
     QStringList m_folders;
     QMutex m_mutex;
     bool m_tried = false;

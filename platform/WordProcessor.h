@@ -31,6 +31,11 @@ public:
     // Starts a new instance and connects to it; nothing when the word
     // processor is not installed or does not answer within its bound.
     virtual std::unique_ptr<WordApplication> createApplication() = 0;
+    // Connects to the word processor the user already has running, one
+    // started otherwise than by createApplication (its menu entry, another
+    // program), without starting one. Nothing when none runs or it does not
+    // answer; the reason is logged.
+    virtual std::unique_ptr<WordApplication> connectToRunning() { return nullptr; }
     // The program is ending: a start under way gives up as soon as it can
     // (returning nothing) and later starts fail at once. Called from the
     // user-interface thread while a start may run on another.

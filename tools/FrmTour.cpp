@@ -18,6 +18,8 @@
 #include <QStackedLayout>
 #include <QVBoxLayout>
 
+#include <utility>
+
 namespace kestrova {
 
 namespace {
@@ -161,13 +163,13 @@ void FrmTour::Form_Load()
 {
     m_host.MoveToTarget(frameGeometry());
     character::CharacterRef &agent = m_host.agent();
-    agent.Play(QStringLiteral("GestureRight"));
-    agent.Speak(QStringLiteral("Welcome to kestrova."));
-    agent.Play(QStringLiteral("RestPose"));
-    agent.Speak(Label2->text());
-    agent.Play(QStringLiteral("Pleased"));
-    agent.Speak(QStringLiteral("Just look at everything I can do."));
-    agent.Play(QStringLiteral("LookRight"));
+    forPage(agent.Play(QStringLiteral("GestureRight")));
+    forPage(agent.Speak(QStringLiteral("Welcome to kestrova.")));
+    forPage(agent.Play(QStringLiteral("RestPose")));
+    forPage(agent.Speak(Label2->text()));
+    forPage(agent.Play(QStringLiteral("Pleased")));
+    forPage(agent.Speak(QStringLiteral("Just look at everything I can do.")));
+    forPage(agent.Play(QStringLiteral("LookRight")));
     m_loaded = true;
     updateButtons();
 }
@@ -186,33 +188,52 @@ void FrmTour::CmdCollection_Click(int index)
 {
     character::CharacterRef &agent = m_host.agent();
     const int page = currentPage();
-    if (index == 1) {
+    if (index == 1 && page < 3) {
+        leavePage();
         if (page == 0) {
             showOnly(1);
-            agent.Play(QStringLiteral("GestureRight"));
-            agent.Speak(LblInterface->text());
-            agent.Play(QStringLiteral("RestPose"));
+            forPage(agent.Play(QStringLiteral("GestureRight")));
+            forPage(agent.Speak(LblInterface->text()));
+            forPage(agent.Play(QStringLiteral("RestPose")));
         } else if (page == 1) {
             showOnly(2);
-            agent.Speak(LblSettingUp->text());
+            forPage(agent.Speak(LblSettingUp->text()));
         } else if (page == 2) {
             showOnly(3);
-            agent.Speak(LblHelp->text());
+            forPage(agent.Speak(LblHelp->text()));
         }
         updateButtons();
-    } else if (index == 0) {
+    } else if (index == 0 && page > 0) {
         // Going back says nothing.
-        if (page == 1) {
-            showOnly(0);
-        } else if (page == 2) {
-            showOnly(1);
-        } else if (page == 3) {
-            showOnly(2);
-        }
+        leavePage();
+        showOnly(page - 1);
         updateButtons();
     } else if (index == 2) {
         close();
     }
+}
+
+void FrmTour::forPage(character::Request request)
+{
+    character::Character *character = m_host.agent().get();
+    if (!character || request.isNull())
+        return;
+    if (character != m_watched) {
+        disconnect(m_watch);
+        m_watched = character;
+        m_watch = connect(character, &character::Character::requestComplete, this,
+                          [this](character::Request done) { m_pageRequests.removeAll(done); });
+    }
+    m_pageRequests.append(request);
+}
+
+void FrmTour::leavePage()
+{
+    // Only the page's own: whatever else the character has to do (an alarm,
+    // the mail) goes on.
+    if (m_pageRequests.isEmpty())
+        return;
+    m_host.agent().StopRequests(std::exchange(m_pageRequests, {}));
 }
 
 void FrmTour::CmdOptions_Click()

@@ -1,5 +1,9 @@
 #pragma once
 
+#include "Request.h"
+
+#include <QList>
+#include <QPointer>
 #include <QWidget>
 
 class QFrame;
@@ -9,10 +13,14 @@ class QPushButton;
 namespace kestrova {
 
 class Host;
+namespace character {
+class Character;
+}
 
 // The window "Tour": four pages introducing the program, read aloud by the
 // character standing beside the window. Closing it silences the character
-// and sends it home.
+// and sends it home. What the character says of a page belongs to it: it
+// stops when another page is shown.
 class FrmTour : public QWidget {
     Q_OBJECT
 public:
@@ -51,7 +59,15 @@ protected:
 private:
     void showOnly(int page);
     void updateButtons();
+    // Queues the request as part of the page shown.
+    void forPage(character::Request request);
+    // The page changes: what the character has still to say of the page
+    // left is not said.
+    void leavePage();
     bool m_loaded = false;
+    QList<character::Request> m_pageRequests; // queued for the page, not yet done
+    QPointer<character::Character> m_watched;
+    QMetaObject::Connection m_watch;
     Host &m_host;
 };
 

@@ -203,6 +203,7 @@ Request DesktopCharacter::moveTo(int x, int y) { return enqueue(Kind::MoveTo, {}
 Request DesktopCharacter::gestureAt(int x, int y) { return enqueue(Kind::GestureAt, {}, QPoint(x, y)); }
 void DesktopCharacter::stop() { m_queue.stop(); }
 void DesktopCharacter::stopAll() { m_queue.stopAll(); }
+void DesktopCharacter::stopRequests(const QList<Request> &requests) { m_queue.stopRequests(requests); }
 
 Request DesktopCharacter::enqueue(Kind kind, const QString &text, QPoint point)
 {

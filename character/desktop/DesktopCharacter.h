@@ -91,6 +91,7 @@ public:
 
     void stop() override;
     void stopAll() override;
+    void stopRequests(const QList<Request> &requests) override;
     // Opens or closes the listening prompt; nothing happens while hidden.
     void listen(bool on) override;
 

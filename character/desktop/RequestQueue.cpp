@@ -101,17 +101,40 @@ void RequestQueue::stopAll()
         // A completion may have the character let go: nothing more reports.
         if (m_closed)
             return;
-        reportDropped(job);
+        reportDropped(job, QStringLiteral("StopAll"));
     }
     if (isIdle() && !m_closed)
         Q_EMIT drained();
 }
 
-void RequestQueue::reportDropped(const Job &job)
+void RequestQueue::stopRequests(const QList<Request> &requests)
 {
-    qCDebug(lcCharacter).noquote() << QStringLiteral("#%1 %2 complete (dropped by StopAll)")
+    QList<Job> dropped;
+    for (qsizetype i = 0; i < m_queue.size();) {
+        if (requests.contains(m_queue.at(i).request))
+            dropped << m_queue.takeAt(i);
+        else
+            ++i;
+    }
+    // The one playing was made before any queued one: it reports first (and
+    // says when nothing is left).
+    const bool playing = m_current && requests.contains(m_current->request);
+    if (playing)
+        finish(QStringLiteral("stopped"));
+    for (const Job &job : dropped) {
+        if (m_closed)
+            return;
+        reportDropped(job, QStringLiteral("a stop"));
+    }
+    if (!playing && !dropped.isEmpty() && isIdle() && !m_closed)
+        Q_EMIT drained();
+}
+
+void RequestQueue::reportDropped(const Job &job, const QString &by)
+{
+    qCDebug(lcCharacter).noquote() << QStringLiteral("#%1 %2 complete (dropped by %3)")
                                           .arg(job.request.id())
-                                          .arg(describe(job).section(u' ', 0, 0));
+                                          .arg(describe(job).section(u' ', 0, 0), by);
     Q_EMIT completed(job.request);
 }
 

@@ -50,6 +50,9 @@ public:
     void finish(const QString &how = {});
     void stop();
     void stopAll();
+    // Ends the playing request when it is one of these and drops the queued
+    // ones that are; each reports, in the order made. The others stay.
+    void stopRequests(const QList<Request> &requests);
     // Drops everything without a report; nothing more is taken.
     void close();
     bool isClosed() const { return m_closed; }
@@ -71,7 +74,7 @@ Q_SIGNALS:
 
 private:
     void pump();
-    void reportDropped(const Job &job);
+    void reportDropped(const Job &job, const QString &by);
 
     Timers &m_timers;
     std::unique_ptr<Timer> m_pump;

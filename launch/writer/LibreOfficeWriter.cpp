@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLoggingCategory>
+#include <QFile>
 #include <QMutex>
 #include <QProcess>
 #include <QStandardPaths>
@@ -13,6 +14,8 @@
 #include <QUrl>
 
 #include <atomic>
+
+#include <unistd.h>
 
 #include <com/sun/star/awt/XTopWindow.hpp>
 #include <com/sun/star/awt/XWindow.hpp>
@@ -142,6 +145,28 @@ std::vector<Reference<frame::XFrame>> writerFrames(const Reference<frame::XDeskt
 
 std::atomic<int> pipeCounter{0};
 
+// Whether an office runs as this user with this home (and so with the
+// profile a start here would use). Offices of other homes, another
+// session's or a test's, are not this user's word processor.
+bool officeRunsHere()
+{
+    const QByteArray home = qgetenv("HOME");
+    const QDir proc(QStringLiteral("/proc"));
+    for (const QString &pid : proc.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        if (pid.toLongLong() <= 0 || QFileInfo(proc.filePath(pid)).ownerId() != getuid())
+            continue;
+        QFile comm(proc.filePath(pid + QStringLiteral("/comm")));
+        if (!comm.open(QIODevice::ReadOnly) || comm.readAll().trimmed() != "soffice.bin")
+            continue;
+        QFile environ(proc.filePath(pid + QStringLiteral("/environ")));
+        if (!environ.open(QIODevice::ReadOnly))
+            continue;
+        if (environ.readAll().split('\0').contains("HOME=" + home))
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 LibreOfficeWriter::LibreOfficeWriter(Options options) : m_options(std::move(options)) {}
@@ -231,6 +256,17 @@ std::unique_ptr<WordApplication> LibreOfficeWriter::createApplication()
     }
 }
 
+std::unique_ptr<WordApplication> LibreOfficeWriter::connectToRunning()
+{
+    if (m_abandoned)
+        return nullptr;
+    if (!officeRunsHere()) {
+        qCWarning(lcWriter) << "No office is running here to connect to";
+        return nullptr;
+    }
+    return createApplication();
+}
+
 LibreOfficeApplication::LibreOfficeApplication(Reference<uno::XComponentContext> context,
                                                Reference<frame::XDesktop2> desktop, qint64 launcherPid)
     : m_context(std::move(context)), m_desktop(std::move(desktop)), m_launcherPid(launcherPid)
@@ -306,11 +342,15 @@ std::optional<QString> LibreOfficeApplication::selectionText()
             const std::vector<Reference<frame::XFrame>> frames = writerFrames(m_desktop);
             model = frames.empty() ? Reference<frame::XModel>() : modelOf(frames.back());
         }
-        if (!model.is())
-            return std::nullopt; // no document open
-        Reference<view::XSelectionSupplier> supplier(model->getCurrentController(), UNO_QUERY);
-        if (!supplier.is())
+        if (!model.is()) {
+            qCWarning(lcWriter) << "No text document is open in the office";
             return std::nullopt;
+        }
+        Reference<view::XSelectionSupplier> supplier(model->getCurrentController(), UNO_QUERY);
+        if (!supplier.is()) {
+            qCWarning(lcWriter) << "The office's text document shows no selection";
+            return std::nullopt;
+        }
         const uno::Any selection = supplier->getSelection();
         // Text is selected as a list of ranges (several with a multiple
         // selection); a selected picture or frame has no text.

@@ -30,6 +30,10 @@ public:
 
     explicit LibreOfficeWriter(Options options);
     std::unique_ptr<WordApplication> createApplication() override;
+    // An office of this user's with this home already running is reached
+    // the way a start reaches it: the start hands its acceptor over and
+    // ends, opening no window.
+    std::unique_ptr<WordApplication> connectToRunning() override;
     void abandon() override { m_abandoned = true; }
 
 private:

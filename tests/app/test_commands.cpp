@@ -44,6 +44,8 @@ private Q_SLOTS:
     void everyPathRunsTheOneAction();
     void typedThroughTheTable_data();
     void typedThroughTheTable();
+    void everyListedPhraseRunsItsCommand();
+    void sentencesThatAreNoCommand();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -487,6 +489,92 @@ void TestCommands::typedThroughTheTable()
     // own behaviour is tested elsewhere.
     if (!log.isEmpty())
         QCOMPARE(run().log(), log);
+}
+
+// The commands the character knows, as the listening prompt matches them:
+// every one with a voice, all of them enabled.
+static character::CommandMatcher matcherOf(const QList<character::Command> &commands, QStringList *names)
+{
+    character::CommandMatcher matcher;
+    for (const character::Command &c : commands)
+        if (!c.voice.isEmpty() && matcher.add(c.name, c.voice))
+            *names << c.name;
+    return matcher;
+}
+
+// Each phrase the commands window lists for a command (each sentence of its
+// voice), typed into the listening prompt, runs that command, or the one
+// listed before it that says exactly the same ("mail"), and does what the
+// command is there for.
+void TestCommands::everyListedPhraseRunsItsCommand()
+{
+    UserModel &model = run().app->model();
+    startAndClear();
+    model.setSlot(UserModel::List::Favourites, 0, {"News", "https://news.example.org/"});
+    QStringList names;
+    const QList<character::Command> commands = run().character().commands().all();
+    const character::CommandMatcher matcher = matcherOf(commands, &names);
+    QVERIFY(names.contains("aco"));
+    QStringList ran;
+    run().app->actions().setObserver([&ran](const QString &id, Asked) { ran << id; });
+    int phrases = 0;
+    for (const character::Command &c : commands) {
+        const auto grammar = character::parseVoiceGrammar(c.voice);
+        if (c.voice.isEmpty() || !grammar.ok())
+            continue;
+        for (QStringList sentence : character::grammarSentences(*grammar.root)) {
+            sentence.removeAll("...");
+            const QString phrase = sentence.join(' ');
+            QString expected = c.name;
+            for (const character::Command &before : commands) {
+                const auto other = character::parseVoiceGrammar(before.voice);
+                if (other.ok() && character::grammarDistance(*other.root, character::normalisePhrase(phrase)) == 0) {
+                    expected = before.name;
+                    break;
+                }
+            }
+            const auto match = matcher.match(phrase, names);
+            const QString what = QStringLiteral("\"%1\" gave %2 (%3)").arg(phrase, match.name).arg(match.confidence);
+            QVERIFY2(match.name == expected, qPrintable(what));
+            // Quitting is tested on its own; the run goes on here.
+            if (match.name == u"Quit")
+                continue;
+            ran.clear();
+            run().service.calls.clear();
+            run().agent().AgentCtrl_Command(UserInput{match.name, match.confidence, phrase});
+            QVERIFY2(ran == QStringList{expected == u"News" ? QString("favourite:0") : expected}, qPrintable(what));
+            // "a c o" shows the character's options, as the menu's A.C.O.
+            if (expected == u"aco")
+                QVERIFY2(run().service.calls.contains("PropertySheet"), qPrintable(what));
+            run().app->wordControls().waitForIdle(5000);
+            ++phrases;
+        }
+    }
+    QVERIFY(phrases > 200);
+    run().app->actions().setObserver(nullptr);
+}
+
+// What the user types that no command of the table says is refused with the
+// graded prompts, never taken for the nearest command.
+void TestCommands::sentencesThatAreNoCommand()
+{
+    run().platform.clock.time = QDateTime(QDate(2026, 12, 9), QTime(21, 5));
+    startAndClear();
+    QStringList names;
+    const character::CommandMatcher matcher = matcherOf(run().character().commands().all(), &names);
+    QStringList ran;
+    run().app->actions().setObserver([&ran](const QString &id, Asked) { ran << id; });
+    for (const QString phrase : {"tell me a joke", "tell me a story", "what is the weather"}) {
+        const auto match = matcher.match(phrase, names);
+        run().character().log.clear();
+        run().agent().AgentCtrl_Command(UserInput{match.name, match.confidence, phrase});
+        QVERIFY2(ran.isEmpty(), qPrintable(phrase + ": " + ran.join(',')));
+        QVERIFY2(!run().log().join('/').contains("The time is"), qPrintable(phrase));
+        // The first of them is the first prompt.
+        if (phrase == u"tell me a joke")
+            QVERIFY2(run().log().contains("Play DontRecognize"), qPrintable(run().log().join('/')));
+    }
+    run().app->actions().setObserver(nullptr);
 }
 
 QTEST_MAIN(TestCommands)

@@ -41,6 +41,7 @@ class TestRequestQueue : public QObject {
 private Q_SLOTS:
     void requestsStartFromAWakeUpOneAfterAnother();
     void stopAndStopAllFollowTheirRules();
+    void stopRequestsEndsThoseOnly();
     void idlingFollowsTheTimeLeftAlone();
 };
 
@@ -136,6 +137,37 @@ void TestRequestQueue::stopAndStopAllFollowTheirRules()
     timers.advance(1000);
     QVERIFY(log.events.isEmpty());
     Q_UNUSED(z);
+}
+
+// Some requests stopped by their handles (a page of the tour left): the
+// playing one and queued ones among them report in the order made; the
+// others play on in their order.
+void TestRequestQueue::stopRequestsEndsThoseOnly()
+{
+    ManualTimers timers;
+    RequestQueue queue(timers);
+    QueueLog log(queue);
+    const Request a = queue.add(Kind::Speak, QStringLiteral("page one"));
+    const Request b = queue.add(Kind::Speak, QStringLiteral("the alarm"));
+    const Request c = queue.add(Kind::Play, QStringLiteral("RestPose"));
+    const Request d = queue.add(Kind::Speak, QStringLiteral("the mail"));
+    timers.advance(0);
+    log.take();
+    queue.stopRequests({c, a});
+    QCOMPARE(log.take(), (QStringList{n(a, "end"), n(a, "done"), n(c, "done")}));
+    QCOMPARE(queue.queuedCount(), 2);
+    timers.advance(0);
+    QCOMPARE(log.take(), QStringList{n(b, "start")});
+    // Queued only: the playing one goes on.
+    queue.stopRequests({d});
+    QCOMPARE(log.take(), QStringList{n(d, "done")});
+    QVERIFY(queue.isCurrent(b));
+    // Requests already over, or none: nothing happens.
+    queue.stopRequests({a, c, Request()});
+    QVERIFY(log.events.isEmpty());
+    queue.stopRequests({b});
+    QCOMPARE(log.take(), (QStringList{n(b, "end"), n(b, "done"), QStringLiteral("drained")}));
+    QVERIFY(queue.isIdle());
 }
 
 void TestRequestQueue::idlingFollowsTheTimeLeftAlone()

@@ -81,6 +81,8 @@ private Q_SLOTS:
     void onlyAllowedCommandsTakePart();
     void typedInputs_data();
     void typedInputs();
+    void sentencesOfAGrammar();
+    void everySentenceFindsItsCommand();
 };
 
 void TestVoiceGrammar::everyGrammarOfTheTableParses()
@@ -302,6 +304,23 @@ void TestVoiceGrammar::typedInputs_data()
     QTest::newRow("set the alarm") << "set the alarm" << all << "Alarm";
     QTest::newRow("open this file") << "open this file" << all << "Open File";
     QTest::newRow("the time beside another command") << "open calendar time" << all << "";
+    // Sentences that are no command, however close their letters come to
+    // one: the word that says what the command is about is not there.
+    QTest::newRow("tell me a joke") << "tell me a joke" << all << "";
+    QTest::newRow("Tell me a joke!") << "Tell me a joke!" << all << "";
+    QTest::newRow("tell me a story") << "tell me a story" << all << "";
+    QTest::newRow("tell me the news") << "tell me the news" << all << "";
+    QTest::newRow("what is the weather") << "what is the weather" << all << "";
+    QTest::newRow("open the door") << "open the door" << all << "";
+    QTest::newRow("run away") << "run away" << all << "";
+    // ... while the command's own words, around or slipped, still find it.
+    QTest::newRow("tell me the time please") << "tell me the time please" << all << "What Time";
+    QTest::newRow("tell me teh time") << "tell me teh time" << all << "What Time";
+    QTest::newRow("glued") << "gotomouse" << all << "MovetoMouse";
+    QTest::newRow("split") << "open note pad" << all << "Notepad";
+    // A menu by its caption, without the word "menu".
+    QTest::newRow("my office") << "my office" << all << "My Office";
+    QTest::newRow("accessories") << "accessories" << all << "Accessories";
 }
 
 void TestVoiceGrammar::typedInputs()
@@ -318,6 +337,45 @@ void TestVoiceGrammar::typedInputs()
     // What the host runs: a name with a confidence above -60.
     const QString run = match.confidence > -60 ? match.name : QString();
     QVERIFY2(run == name, qPrintable(QStringLiteral("%1 (%2)").arg(match.name).arg(match.confidence)));
+}
+
+void TestVoiceGrammar::sentencesOfAGrammar()
+{
+    const ParsedGrammar aco = parseVoiceGrammar("[open|show]a c o");
+    QCOMPARE(grammarSentences(*aco.root),
+             (QList<QStringList>{{"a", "c", "o"}, {"open", "a", "c", "o"}, {"show", "a", "c", "o"}}));
+    const ParsedGrammar menu = parseVoiceGrammar("[...](inter net|web) menu");
+    QCOMPARE(grammarSentences(*menu.root),
+             (QList<QStringList>{{"inter", "net", "menu"}, {"...", "inter", "net", "menu"}, {"web", "menu"},
+                                 {"...", "web", "menu"}}));
+    QCOMPARE(grammarSentences(*menu.root, 3).size(), 3);
+}
+
+// Every sentence a grammar of the table accepts, typed as it stands, finds
+// that command, or one registered before it that accepts the very same
+// sentence ("mail" is both mail commands' and goes to the first).
+void TestVoiceGrammar::everySentenceFindsItsCommand()
+{
+    const CommandMatcher m = tableMatcher();
+    int tried = 0;
+    for (qsizetype k = 0; k < table().size(); ++k) {
+        const ParsedGrammar g = parseVoiceGrammar(table()[k].second);
+        for (QStringList sentence : grammarSentences(*g.root)) {
+            sentence.removeAll("...");
+            const QString phrase = sentence.join(' ');
+            const auto match = m.match(phrase);
+            QString expected = table()[k].first;
+            for (qsizetype e = 0; e < k; ++e)
+                if (distance(table()[e].second, phrase) == 0) {
+                    expected = table()[e].first;
+                    break;
+                }
+            QVERIFY2(match.name == expected && match.confidence == 100,
+                     qPrintable(QStringLiteral("\"%1\": %2 (%3)").arg(phrase, match.name).arg(match.confidence)));
+            ++tried;
+        }
+    }
+    QVERIFY(tried > 200);
 }
 
 QTEST_GUILESS_MAIN(TestVoiceGrammar)

@@ -35,6 +35,22 @@ for page in 1 2 3; do
   sleep 0.8; shot "tour-$page"
 done
 check "the last page is read" wait_for "$log" 'Speak "You can get help' 10
+# Back to the first page: what the character had still to read of the last
+# page stops at once.
+help_id=$(grep -m1 -oE '#[0-9]+ Speak "You can get help' "$log" | grep -oE '^#[0-9]+')
+for page in 2 1 0; do
+  # "Back" is left of "Next".
+  xdotool mousemove $((wx + ww - 217)) $((wy + wh - 24)) click 1
+  sleep 0.4
+done
+sleep 0.5; shot tour-back
+check "going back to the first page stops the last page's text ($help_id)" bash -c \
+  "for i in \$(seq 20); do grep -qE '$help_id Speak complete.*(stopped|dropped)' '$log' && exit 0; sleep 0.1; done; exit 1"
+# Next once more, so the character has a page's text to say when the tour
+# closes.
+xdotool mousemove $((wx + ww - 137)) $((wy + wh - 24)) click 1
+check "the second page is read again" bash -c \
+  "for i in \$(seq 50); do [ \$(grep -c 'Speak \"Kestrova uses a combination' '$log') -ge 2 ] && exit 0; sleep 0.1; done; exit 1"
 check "closing the tour silences the character" close_window "Tour"
 check "the character stopped" wait_for "$log" 'StopAll' 5
 check "closing the tip window shows Quick Launch" close_window "Tip of the Day"
@@ -50,6 +66,25 @@ check "a later run shows the character" start later
 check "its tip window comes up" shown "Tip of the Day"
 close_window "Tip of the Day"
 check "and Quick Launch after it" shown "Quick Launch"
+# Its Word drop-down by mouse: "My Office" pops that menu up at the pointer.
+popup_at_pointer() { # a window of the program's, shown, with the pointer inside
+  local w x y
+  eval "$(xdotool getmouselocation --shell)"; x=$X; y=$Y
+  for w in $(xdotool search --onlyvisible --class kestrova 2>/dev/null); do
+    eval "$(xdotool getwindowgeometry --shell "$w")"
+    [ "$WIDTH" -lt 400 ] && [ "$HEIGHT" -gt 40 ] && [ "$X" -le "$x" ] && [ "$x" -lt $((X + WIDTH)) ] \
+      && [ "$Y" -le "$y" ] && [ "$y" -lt $((Y + HEIGHT)) ] && return 0
+  done
+  return 1
+}
+client "$(window_named "Quick Launch")"
+sleep 0.5
+xdotool mousemove $((wx + 214)) $((wy + 21)) click 1
+sleep 0.8; shot word-drop-down
+xdotool mousemove $((wx + 200)) $((wy + 127)) click 1
+sleep 0.8; shot my-office-by-mouse
+check "Quick Launch, Word, My Office by mouse pops up the My Office menu at the pointer" popup_at_pointer
+xdotool key Escape; sleep 0.3
 for entry in "open calender:Calender:calendar" "new search:Search:search" "open file:Open/Run File:open" \
             "about:About Kestrova:about"; do
   IFS=: read -r phrase title name <<< "$entry"

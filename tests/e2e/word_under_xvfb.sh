@@ -31,7 +31,8 @@ writer_count_reaches() { # writer_count_reaches <n> <seconds>
   return 1
 }
 
-check "the character is shown" start word
+# Wordpad is ticked among the accessories: the second run below starts it.
+check "the character is shown" start word "[Run]\nNumber=5\n[Accessories]\nWordpad=Sel\n"
 listen_and_type "read selection"
 check "reading before Word was opened: the access line" wait_for "$log" 'Speak "I was unable to access Word."' 10
 check "... after the Read animation, without ReadReturn" bash -c "grep -E 'Play Read|Speak \"I was unable' '$log' | sed 's/.*#[0-9]* //' | tr '\n' '/' | grep -qx 'Play Read/Speak \"I was unable to access Word.\"/'"
@@ -69,4 +70,33 @@ check "... and returns" wait_for "$log" 'Play ReadReturn' 10
 check "the program ends on SIGTERM" stop
 check "Writer stays open after the program has ended" test "$(writer_windows)" -ge 2
 
-finish "$log"
+# A second run in the same home, the office still open: "open wordpad"
+# starts Writer as the accessory (its desktop entry), not through the
+# automation interface, and "read selection" reads what is selected there.
+start_again() { # start_again <name>: the program once more in the home of that run
+  local home="$scratch/home-$1" at
+  log="$scratch/$1-again.log"
+  HOME="$home" XDG_CONFIG_HOME="$home/.config" XDG_DATA_HOME="$home/.local/share" "$program" > "$log" 2>&1 &
+  app_pid=$!
+  wait_for "$log" "Show complete" 20 || return 1
+  at=$(grep -m1 -oE 'Shown at -?[0-9]+ -?[0-9]+ size [0-9]+ [0-9]+' "$log") || return 1
+  set -- $at
+  cx=$(( $3 + $6 / 2 )); cy=$(( $4 + $7 / 2 ))
+}
+first_log=$log
+check "a second run in the same home shows the character" start_again word
+before=$(xdotool search --onlyvisible --name 'LibreOffice Writer$' | sort)
+listen_and_type "open wordpad"
+check "\"open wordpad\" brings up one more Writer window" writer_count_reaches 3 60
+w=$(comm -13 <(echo "$before") <(xdotool search --onlyvisible --name 'LibreOffice Writer$' | sort) | head -n 1)
+sentence="The falcon stoops from a great height"
+xdotool windowactivate --sync "$w"; sleep 1
+xdotool type --delay 30 "$sentence"
+xdotool key shift+Home
+sleep 0.5; shot wordpad-selection
+listen_and_type "read selection"
+check "\"read selection\" after \"open wordpad\" reads the selected text" wait_for "$log" "Speak \"$sentence\"" 30
+grep -F 'kestrova.word' "$log" | head -n 5
+check "the second run ends on SIGTERM" stop
+
+finish "$first_log" "$log"

@@ -2,10 +2,12 @@
 #include "FrmQuick.h"
 #include "SpeechText.h"
 #include "TestRun.h"
+#include "UserModel.h"
 #include "WordControls.h"
 #include "WordProcessorModule.h"
 
 #include <QAction>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -47,6 +49,8 @@ private Q_SLOTS:
     void shutDownReleasesWithoutAnyOtherCall();
     void quitDuringAnOfficeStartEndsTheThreadFirst();
     void missingModuleFailsOpenWord();
+    void readSelectionAfterEveryStart_data();
+    void readSelectionAfterEveryStart();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -97,8 +101,13 @@ void TestWord::operations_data()
     QTest::newRow("new document after open: the line with the full stop")
         << QStringList{"open", "new"} << QStringList{"Play Pleased", created}
         << QStringList{"create 1", "visible 1", "add 1"};
-    QTest::newRow("read before open: Read, then the access line, no ReadReturn")
-        << QStringList{"read"} << QStringList{"Play Read", cannotAccess} << QStringList{};
+    QTest::newRow("read before open, none running: Read, then the access line, no ReadReturn")
+        << QStringList{"read"} << QStringList{"Play Read", cannotAccess} << QStringList{"connect failed"};
+    QTest::newRow("read with one running that was started otherwise: it is read")
+        << QStringList{"running", "read", "read"}
+        << QStringList{"Play Read", "Speak the selected text", "Play ReadReturn", "Play Read",
+                       "Speak the selected text", "Play ReadReturn"}
+        << QStringList{"connect 1", "selection 1", "selection 1"};
     QTest::newRow("read after open")
         << QStringList{"open", "read"} << QStringList{"Play Read", "Speak the selected text", "Play ReadReturn"}
         << QStringList{"create 1", "visible 1", "selection 1"};
@@ -125,9 +134,12 @@ void TestWord::operations_data()
         << QStringList{"open", "!add", "new", "new"} << QStringList{}
         << QStringList{"create 1", "visible 1", "add 1", "create 2", "release 1", "visible 2", "add 2",
                        "add 2", "create 3", "release 2", "visible 3", "add 3"};
-    QTest::newRow("the selection cannot be read")
+    QTest::newRow("the selection cannot be read, none other running")
         << QStringList{"open", "!selection", "read"} << QStringList{"Play Read", cannotAccess}
-        << QStringList{"create 1", "visible 1", "selection 1"};
+        << QStringList{"create 1", "visible 1", "selection 1", "connect failed"};
+    QTest::newRow("the one opened cannot be read: the one running is asked")
+        << QStringList{"open", "!selection", "running", "read"} << QStringList{"Play Read", cannotAccess}
+        << QStringList{"create 1", "visible 1", "selection 1", "connect 2", "release 1", "selection 2"};
 }
 
 void TestWord::operations()
@@ -154,6 +166,8 @@ void TestWord::operations()
                 fake.addWorks = false;
             else if (step == "!selection")
                 fake.selection.reset();
+            else if (step == "running")
+                fake.running = true;
             else if (step == "open")
                 viaProgram ? controls.OpenWord() : session.OpenWord(sink);
             else if (step == "new")
@@ -385,6 +399,44 @@ void TestWord::missingModuleFailsOpenWord()
     QCOMPARE(run().log(), QStringList({"Speak I was unable to open Word", "Play Read",
                                        "Speak I was unable to access Word."}));
     run().app.reset();
+}
+
+// Read selection after each command that starts the word processor, asked
+// the way the user asks: "open word" and "open word doc" start it here;
+// "open wordpad" (Writer, as the accessory) and an office program of the
+// user's start it as a program of its own, which runs then.
+void TestWord::readSelectionAfterEveryStart_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<bool>("startedHere");
+    QTest::newRow("open word") << "Word" << true;
+    QTest::newRow("open word doc") << "New Document" << true;
+    QTest::newRow("open wordpad") << "Wordpad" << false;
+    QTest::newRow("the first office program") << "Writer" << false;
+}
+
+void TestWord::readSelectionAfterEveryStart()
+{
+    QFETCH(QString, command);
+    QFETCH(bool, startedHere);
+    start();
+    run().app->model().setSlot(UserModel::List::Office, 0, {"Writer", "/usr/bin/lowriter"});
+    run().agent().AgentCtrl_Command(UserInput{command, 100, command});
+    words().running = !startedHere;
+    settle();
+    run().character().log.clear();
+    run().agent().AgentCtrl_Command(UserInput{"Read Selection", 100, "read selection"});
+    settle();
+    QCOMPARE(run().log(), QStringList({"Play Read", "Speak the selected text", "Play ReadReturn"}));
+
+    // Once the word processor is gone as well, the character says so and
+    // the log says why.
+    init();
+    start();
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("selection could not be read"));
+    run().agent().AgentCtrl_Command(UserInput{"Read Selection", 100, "read selection"});
+    settle();
+    QCOMPARE(run().log(), QStringList({"Play Read", "Speak I was unable to access Word."}));
 }
 
 QTEST_MAIN(TestWord)

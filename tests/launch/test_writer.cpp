@@ -39,6 +39,7 @@ private Q_SLOTS:
     void readSelectionSpeaksTheSelectedText_data();
     void readSelectionSpeaksTheSelectedText();
     void readSelectionReadsOnlyTheSelectedPart();
+    void readSelectionReachesTheOfficeRunning();
     void noDocumentOpenCannotBeAccessed();
     void officeGoneAfterOpen();
 
@@ -47,6 +48,7 @@ private Q_SLOTS:
 
 private:
     QTemporaryDir m_dir;
+    LibreOfficeWriter::Options m_options;
     std::unique_ptr<LibreOfficeWriter> m_writer;
     // The test's own connection to the same office, to look and to type.
     std::unique_ptr<LibreOfficeApplication> m_own;
@@ -66,6 +68,7 @@ void TestWriter::initTestCase()
     options.extraArguments = {QStringLiteral("--headless"),
                               QStringLiteral("-env:UserInstallation=")
                                   + QUrl::fromLocalFile(m_dir.filePath("profile")).toString()};
+    m_options = options;
     m_writer = std::make_unique<LibreOfficeWriter>(options);
 }
 
@@ -215,6 +218,31 @@ void TestWriter::readSelectionReadsOnlyTheSelectedPart()
     run().app->wordControls().ReadSelection();
     settle();
     QCOMPARE(run().log(), QStringList({"Play Read", "Speak reads only these words", "Play ReadReturn"}));
+}
+
+// A run of the program that opened no office itself (the office was started
+// otherwise: "open wordpad", the desktop's menu, here the run before) reads
+// the selection of the office that runs.
+void TestWriter::readSelectionReachesTheOfficeRunning()
+{
+    Reference<text::XTextDocument> document = currentDocument();
+    QVERIFY(document.is());
+    Reference<text::XText> body = document->getText();
+    body->setString(toUno("The falcon stoops."));
+    Reference<text::XTextCursor> cursor = body->createTextCursor();
+    cursor->gotoStart(false);
+    cursor->gotoEnd(true);
+    Reference<view::XSelectionSupplier> selection(
+        Reference<frame::XModel>(document, UNO_QUERY)->getCurrentController(), UNO_QUERY);
+    QVERIFY(selection->select(uno::Any(cursor)));
+    // A new run of the program, with a word processor of its own (the end
+    // of the run before gave up its one).
+    auto fresh = std::make_unique<LibreOfficeWriter>(m_options);
+    restart(fresh.get());
+    m_writer = std::move(fresh);
+    run().app->wordControls().ReadSelection();
+    settle();
+    QCOMPARE(run().log(), QStringList({"Play Read", "Speak The falcon stoops.", "Play ReadReturn"}));
 }
 
 void TestWriter::noDocumentOpenCannotBeAccessed()

@@ -73,6 +73,24 @@ void RecordingCharacter::stopAll()
     }
 }
 
+void RecordingCharacter::stopRequests(const QList<Request> &requests)
+{
+    // Logged as "StopRequests" and the texts of those still pending.
+    QStringList texts;
+    QList<Pending> ended;
+    for (qsizetype i = 0; i < pending.size();) {
+        if (requests.contains(pending.at(i).request)) {
+            texts << pending.at(i).text;
+            ended << pending.takeAt(i);
+        } else {
+            ++i;
+        }
+    }
+    log << QStringLiteral("StopRequests ") + texts.join(QStringLiteral(" / "));
+    for (const Pending &p : ended)
+        Q_EMIT requestComplete(p.request);
+}
+
 void RecordingCharacter::listen(bool on)
 {
     log << (on ? QStringLiteral("Listen true") : QStringLiteral("Listen false"));

@@ -31,6 +31,7 @@ public:
     character::Request gestureAt(int x, int y) override;
     void stop() override;
     void stopAll() override;
+    void stopRequests(const QList<character::Request> &requests) override;
     void listen(bool on) override;
 
     QString name() const override { return m_name; }

@@ -30,6 +30,7 @@
 
 using namespace kestrova;
 using kestrova::character::UserInput;
+using kestrova::test::RecordingCharacter;
 using kestrova::test::TestRun;
 
 namespace {
@@ -74,6 +75,7 @@ private Q_SLOTS:
 
     void tourNavigation();
     void tourCancelAndButtons();
+    void tourSpeechFollowsItsPage();
     void tourHelpButton();
 
     void aboutBox();
@@ -570,7 +572,10 @@ void TestCompanions::tourNavigation()
     QCOMPARE(w->currentPage(), 0);
     w->CmdCollection[1]->click();
     QCOMPARE(w->currentPage(), 1);
-    QCOMPARE(run().log(), QStringList({"Play GestureRight", "Speak " + w->LblInterface->text(), "Play RestPose"}));
+    // The welcome, not over yet, stops for the page's own text.
+    QVERIFY(run().log().value(0).startsWith("StopRequests Play GestureRight / Speak Welcome to kestrova."));
+    QCOMPARE(run().log().mid(1),
+             QStringList({"Play GestureRight", "Speak " + w->LblInterface->text(), "Play RestPose"}));
     QVERIFY(w->LblInterface->text().contains("The \" My Office\" and"));
     w->CmdCollection[1]->click();
     QCOMPARE(w->currentPage(), 2);
@@ -580,8 +585,9 @@ void TestCompanions::tourNavigation()
     QCOMPARE(run().log().last(), "Speak " + w->LblHelp->text());
     QVERIFY(!w->CmdCollection[1]->isEnabled());
     const int said = run().log().size();
-    // Going back says nothing; Next comes back with the page before, Back
-    // goes on reaching page 0.
+    // Going back says nothing (what was left of the last page's text
+    // stops); Next comes back with the page before, Back goes on reaching
+    // page 0.
     w->CmdCollection[0]->click();
     QVERIFY(w->CmdCollection[1]->isEnabled());
     w->CmdCollection[0]->click();
@@ -591,7 +597,7 @@ void TestCompanions::tourNavigation()
     QCOMPARE(w->currentPage(), 0);
     QVERIFY(!w->CmdCollection[0]->isEnabled());
     QVERIFY(w->CmdCollection[1]->isEnabled());
-    QCOMPARE(run().log().size(), said);
+    QCOMPARE(run().log().mid(said), QStringList{"StopRequests Speak " + w->LblHelp->text()});
     // And forward again from there, in any order: each page says its text again.
     w->CmdCollection[1]->click();
     QCOMPARE(w->currentPage(), 1);
@@ -602,6 +608,45 @@ void TestCompanions::tourNavigation()
     QCOMPARE(w->currentPage(), 2);
     QCOMPARE(run().log().last(), "Speak " + w->LblSettingUp->text());
     QVERIFY(w->CmdCollection[0]->isEnabled() && w->CmdCollection[1]->isEnabled());
+}
+
+// What the character reads of a page stops when another page is shown:
+// Next three times, then Back three times, leaves nothing of pages 2 to 4
+// to be read while the first is shown.
+void TestCompanions::tourSpeechFollowsItsPage()
+{
+    FrmTour *w = run().app->frmTour();
+    RecordingCharacter &character = run().character();
+    const auto stillToSay = [&character] {
+        QStringList texts;
+        for (const RecordingCharacter::Pending &p : character.pending)
+            if (p.text.startsWith("Speak "))
+                texts << p.text;
+        return texts;
+    };
+    QVERIFY(stillToSay().contains("Speak Welcome to kestrova."));
+    // What is not the tour's is said all the same.
+    run().agent().Agent.Speak("Time to stretch");
+    w->CmdCollection[1]->click();
+    QCOMPARE(stillToSay(), QStringList({"Speak Time to stretch", "Speak " + w->LblInterface->text()}));
+    character.completeAll();
+    w->CmdCollection[1]->click();
+    w->CmdCollection[1]->click();
+    QCOMPARE(w->currentPage(), 3);
+    QCOMPARE(stillToSay(), QStringList{"Speak " + w->LblHelp->text()});
+    character.log.clear();
+    for (int k = 0; k < 3; ++k)
+        w->CmdCollection[0]->click();
+    QCOMPARE(w->currentPage(), 0);
+    QVERIFY2(character.pending.isEmpty(), qPrintable(stillToSay().join('/')));
+    QCOMPARE(run().log(), QStringList{"StopRequests Speak " + w->LblHelp->text()});
+    // A page read to its end leaves nothing to stop: the next page's text
+    // follows without cutting anything else short.
+    w->CmdCollection[1]->click();
+    character.completeAll();
+    character.log.clear();
+    w->CmdCollection[1]->click();
+    QCOMPARE(run().log(), QStringList{"Speak " + w->LblSettingUp->text()});
 }
 
 void TestCompanions::tourCancelAndButtons()

@@ -24,6 +24,7 @@
 #include <QTest>
 #include <QToolBar>
 #include <QToolButton>
+#include <QTimer>
 
 using namespace kestrova;
 using kestrova::test::TestRun;
@@ -66,6 +67,7 @@ private Q_SLOTS:
     void readClipboard();
     void selectionAnsweredLateOrNever();
     void myOfficeMenu();
+    void myOfficeMenuByMouse();
     void loadWithoutListFiles();
     void closingToolbarEndsProgram();
 
@@ -305,6 +307,43 @@ void TestQuickTips::myOfficeMenu()
     run().platform.mousePointer.where = QPoint(200, 240);
     run().app->frmQuick()->Toolbar_ButtonMenuClick("myoffice");
     QMenu *menu = run().app->frmMenus()->MnuMyOffice;
+    QVERIFY(menu->isVisible());
+    QCOMPARE(menu->pos(), QPoint(200, 240));
+    menu->hide();
+}
+
+// The Word button's drop-down, opened and chosen from with the mouse as the
+// user does: its "My Office" pops that menu up at the pointer, as the key
+// does.
+void TestQuickTips::myOfficeMenuByMouse()
+{
+    run().platform.mousePointer.where = QPoint(200, 240);
+    FrmQuick *quick = run().app->frmQuick();
+    quick->show();
+    QVERIFY(QTest::qWaitForWindowExposed(quick));
+    QToolButton *word = quick->button("word");
+    QVERIFY(word && word->menu());
+    QAction *myOffice = nullptr;
+    for (QAction *a : word->menu()->actions())
+        if (a->data().toString() == u"myoffice")
+            myOffice = a;
+    QVERIFY(myOffice);
+    // The drop-down runs its own event loop while open: the item is clicked
+    // from inside it.
+    bool dropped = false;
+    QTimer::singleShot(0, word->menu(), [&dropped, menu = word->menu(), myOffice] {
+        dropped = menu->isVisible();
+        const QPoint at = menu->actionGeometry(myOffice).center();
+        QTest::mouseMove(menu, at);
+        QTest::mouseClick(menu, Qt::LeftButton, {}, at);
+    });
+    // The arrow is the button's right end.
+    const QPoint arrow(word->width() - 3, word->height() / 2);
+    QTest::mouseClick(word, Qt::LeftButton, {}, arrow);
+    QTRY_VERIFY(dropped);
+    QTRY_VERIFY(!word->menu()->isVisible());
+    QMenu *menu = run().app->frmMenus()->MnuMyOffice;
+    QTest::qWait(200);
     QVERIFY(menu->isVisible());
     QCOMPARE(menu->pos(), QPoint(200, 240));
     menu->hide();
