@@ -39,10 +39,10 @@ public:
     void start(const QDateTime &when) override
     {
         const qint64 ms = qMax<qint64>(1, when.toMSecsSinceEpoch());
-        itimerspec spec{};
-        spec.it_value.tv_sec = time_t(ms / 1000);
-        spec.it_value.tv_nsec = long(ms % 1000) * 1000000L;
-        m_active = ::timerfd_settime(m_fd, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &spec, nullptr) == 0;
+        itimerspec moment{};
+        moment.it_value.tv_sec = time_t(ms / 1000);
+        moment.it_value.tv_nsec = long(ms % 1000) * 1000000L;
+        m_active = ::timerfd_settime(m_fd, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &moment, nullptr) == 0;
     }
     void stop() override
     {
