@@ -48,14 +48,18 @@ void UserModel::setCharacterName(const QString &name)
 std::optional<bool> UserModel::loadJokesSwitch()
 {
     const QString status = read(QStringLiteral("Jokes"), QStringLiteral("Status"));
-    if (status == u"On") {
-        m_jokesOn = true;
-        return true;
-    }
     if (status == u"Off") {
         switchJokes(false);
         return false;
     }
+    // "On", nothing stored (a new user) or any other word: the box "Turn
+    // the Jokes off." shows unticked, and jokes are told, as it says.
+    if (!m_jokesOn) {
+        m_jokesOn = true;
+        Q_EMIT jokesSwitched(true);
+    }
+    if (status == u"On")
+        return true;
     return std::nullopt;
 }
 

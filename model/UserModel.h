@@ -55,10 +55,10 @@ public:
     const QString &characterName() const { return m_characterName; }
     void setCharacterName(const QString &name);
 
-    // Jokes: told while on; off on a fresh start. Loading "On" switches
-    // them on; loading "Off" switches them off as the user's switch does
-    // (stores "Off" again, the joke timer stops); anything else changes
-    // nothing.
+    // Jokes: told while on, as on a fresh start. Loading "Off" switches
+    // them off as the user's switch does (stores "Off" again, the joke timer
+    // stops); loading anything else, nothing included, switches them on
+    // (jokesSwitched when they were off), as the unticked box then says.
     bool jokesOn() const { return m_jokesOn; }
     // The stored switch: on, off, or nothing for any other word.
     std::optional<bool> loadJokesSwitch();
@@ -145,7 +145,7 @@ private:
     UserFiles m_files;
     QString m_userName;
     QString m_characterName;
-    bool m_jokesOn = false;
+    bool m_jokesOn = true;
     QString m_jokeLeadIn;
     std::array<QString, AccessoryCount> m_accessoryFlags;
     std::array<bool, AccessoryCount> m_accessoriesShown{};

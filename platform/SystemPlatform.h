@@ -22,6 +22,10 @@ namespace kestrova {
 class SystemClock final : public Clock {
 public:
     QDateTime now() const override { return QDateTime::currentDateTime(); }
+    std::unique_ptr<WallTimer> wallTimer(std::function<void(bool clockSet)> onWake) const override
+    {
+        return systemWallTimer(std::move(onWake));
+    }
 };
 
 class SystemMousePointer final : public MousePointer {

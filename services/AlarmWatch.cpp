@@ -65,6 +65,7 @@ void AlarmWatch::arm(QTime time)
 {
     AlarmTime = time;
     AlarmTimeText.clear();
+    clearRung();
     reschedule();
 }
 
@@ -72,7 +73,19 @@ void AlarmWatch::disarm(const QString &text)
 {
     AlarmTime.reset();
     AlarmTimeText = text;
+    clearRung();
     reschedule();
+}
+
+void AlarmWatch::clearRung()
+{
+    // What the next look at the clock would find at once: disarmed, or the
+    // clock before the alarm time, is no longer rung. A later time set
+    // after a ring thus rings the same day, an earlier one the next day.
+    const QTime now = m_clock.now().time();
+    const QTime second(now.hour(), now.minute(), now.second());
+    if (!AlarmTime || second < *AlarmTime)
+        AlarmRung = false;
 }
 
 QDateTime AlarmWatch::nextDue() const
@@ -158,13 +171,19 @@ void AlarmWatch::Timer1_Timer()
 
 void AlarmWatch::check()
 {
-    const QTime now = m_clock.now().time();
+    const QDateTime moment = m_clock.now();
+    const QTime now = moment.time();
+    // A day later than the ring: the clock has been before the alarm time
+    // since (at midnight), even when it jumped over that, asleep.
+    if (AlarmRung && m_rungOn.isValid() && moment.date() > m_rungOn)
+        AlarmRung = false;
     // Compared to the second, as the clock shows it.
     const QTime second(now.hour(), now.minute(), now.second());
     if (AlarmTime && second >= *AlarmTime && !AlarmRung) {
         ring();
-    } else if (!AlarmTime || second < *AlarmTime) {
-        AlarmRung = false;
+        m_rungOn = moment.date();
+    } else {
+        clearRung();
     }
     reschedule();
 }

@@ -3,6 +3,7 @@
 #include <QLocale>
 #include <QObject>
 #include <QString>
+#include <QDate>
 #include <QTime>
 
 #include <memory>
@@ -21,7 +22,9 @@ class WakeUp;
 // neither stops the watch nor disarms the alarm. The watch sleeps until its
 // next due time (the alarm time, or midnight after it has rung, when it may
 // ring again the next day) instead of looking at the clock every second; the
-// once-a-second tick runs only while a clock label shows the time.
+// once-a-second tick runs only while a clock label shows the time. It
+// sleeps on the wall clock, so a suspend or a change of the time neither
+// delays a ring nor keeps a rung alarm from ringing again.
 class AlarmWatch : public QObject {
     Q_OBJECT
 public:
@@ -86,6 +89,7 @@ Q_SIGNALS:
 
 private:
     void ring();
+    void clearRung();
     void reschedule();
     void setTickTimers(Timers &timers);
     const Clock &m_clock;
@@ -94,6 +98,8 @@ private:
     std::unique_ptr<WakeUp> m_wakeUp;
     // Once a second while a clock label shows the time.
     std::unique_ptr<Timer> m_tick;
+    // The day it last rang.
+    QDate m_rungOn;
     bool m_watching = false;
     int m_clocksShown = 0;
     bool m_stopped = false;

@@ -9,11 +9,19 @@ namespace kestrova {
 JokeWatch::JokeWatch(const UserModel &model, Jokes &jokes, Random &random, CharacterSink &sink, Timers &timers)
     : m_model(model), m_jokes(jokes), m_random(random), m_sink(sink)
 {
+    setTimers(timers);
+}
+
+void JokeWatch::setTimers(Timers &timers)
+{
+    const bool wasRunning = m_timer && m_timer->isActive();
     m_timer = timers.timer([this] {
         // Armed again first: a tick that speaks still keeps the minute.
         m_timer->start(TickMs);
         tick();
     });
+    if (wasRunning)
+        m_timer->start(TickMs);
 }
 
 void JokeWatch::start()

@@ -28,6 +28,9 @@ public:
 
     void start();
     void stop();
+    // Counts its minutes on these timers from now on (not owned), running
+    // if it ran.
+    void setTimers(Timers &timers);
     bool running() const { return m_timer->isActive(); }
     // Milliseconds to the next tick; -1 while stopped.
     int remainingMs() const { return m_timer->remainingTime(); }

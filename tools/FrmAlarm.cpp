@@ -92,8 +92,10 @@ FrmAlarm::FrmAlarm(Host &host) : QWidget(nullptr), m_host(host)
     connect(CmdOptions, &QPushButton::clicked, this, &FrmAlarm::CmdOptions_Click);
     connect(CmdTest, &QPushButton::clicked, this, &FrmAlarm::CmdTest_Click);
     connect(ChkSilent, &QCheckBox::toggled, this, &FrmAlarm::ChkSilent_Click);
-    // Enter presses "OK" (from either box too), Escape "Cancel".
-    WindowKeys::install(this, [this] { CmdCancel->click(); });
+    // Enter presses "OK" (from either box too). Escape closes the window
+    // as its close box does and leaves the alarm as it was: "Cancel"
+    // disarms it, which a key pressed to get rid of the window must not.
+    WindowKeys::install(this, [this] { close(); });
 
     setFixedSize(NarrowWidth, 206);
 }

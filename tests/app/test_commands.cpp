@@ -352,6 +352,7 @@ void TestCommands::jokeTimerOffThenOn()
     startAndClear();
     AgentForm &agent = run().agent();
     JokeWatch &watch = run().app->jokeWatch();
+    run().app->model().setJokesOn(false);
     for (int minute = 1; minute <= 30; ++minute)
         watch.tick();
     QVERIFY(run().log().isEmpty());

@@ -244,6 +244,90 @@ private Q_SLOTS:
         QCOMPARE(timers.armedCount(), 0);
         alarm.setTimers(Timers::system());
     }
+
+    // The alarm keeps the wall clock's time while the clock moves apart
+    // from the timers, as a suspend or a change of the time moves it: it
+    // rings at once on a resume or a jump past its time, rings again after
+    // the clock was set back before it, and none of this needs a tick.
+    void alarmKeepsWallClockTime()
+    {
+        FakePlatform platform;
+        test::FakeClock &clock = platform.clock;
+        const QDate day(2026, 12, 8);
+        clock.time = QDateTime(day, QTime(9, 0));
+        RecordingSink sink;
+        ManualTimers timers;
+        AlarmWatch alarm(clock, sink);
+        alarm.setTimers(timers);
+        alarm.AlarmEvent = QStringLiteral("stretch");
+        alarm.arm(QTime(10, 2));
+        alarm.watch();
+        const auto rings = [&] { return int(sink.log.count(QStringLiteral("Play Announce"))); };
+        // Both move on together for half an hour: nothing yet.
+        clock.time = clock.time.addSecs(30 * 60);
+        timers.advance(30 * Minute);
+        QCOMPARE(rings(), 0);
+
+        // Suspended at 9:30 for two hours; the timers counted none of it.
+        clock.suspend(2 * 60 * Minute);
+        QCOMPARE(rings(), 1);
+        QVERIFY(alarm.AlarmRung);
+        QVERIFY(!alarm.ticking());
+        // Rung: the next look is at midnight.
+        QCOMPARE(alarm.wakesAt(), QDateTime(day.addDays(1), QTime(0, 0)));
+
+        // The clock set back to 9:45: before the alarm time again, so it
+        // rings again at 10:02, counted by the timers.
+        clock.set(QDateTime(day, QTime(9, 45)));
+        QVERIFY(!alarm.AlarmRung);
+        QCOMPARE(alarm.wakesAt(), QDateTime(day, QTime(10, 2)));
+        clock.time = clock.time.addSecs(17 * 60 + 1);
+        timers.advance(17 * Minute + 1000);
+        QCOMPARE(rings(), 2);
+
+        // Set forward within the day: rung already, nothing.
+        clock.set(QDateTime(day, QTime(15, 0)));
+        QCOMPARE(rings(), 2);
+        // Asleep over midnight to the next morning past the alarm time:
+        // that day's alarm rings on the resume.
+        clock.suspend(20 * 60 * Minute);
+        QCOMPARE(clock.time, QDateTime(day.addDays(1), QTime(11, 0)));
+        QCOMPARE(rings(), 3);
+        // A forward jump to before the alarm time of the day after: it
+        // waits for its time.
+        clock.set(QDateTime(day.addDays(2), QTime(8, 0)));
+        QCOMPARE(rings(), 3);
+        QCOMPARE(alarm.wakesAt(), QDateTime(day.addDays(2), QTime(10, 2)));
+
+        // Disarmed: no wall wake-up stays armed; and none after the end.
+        alarm.disarm();
+        QCOMPARE(clock.wallsArmed(), 0);
+        alarm.arm(QTime(7, 0));
+        QCOMPARE(clock.wallsArmed(), 1);
+        alarm.stop();
+        QCOMPARE(clock.wallsArmed(), 0);
+        clock.suspend(Day);
+        QCOMPARE(rings(), 3);
+    }
+
+    // The kernel's wake-up on the wall clock fires at its moment, at once
+    // for a moment already past, and never once stopped.
+    void kernelWallTimer()
+    {
+        QList<bool> woken;
+        std::unique_ptr<WallTimer> wall = systemWallTimer([&](bool clockSet) { woken << clockSet; });
+        QVERIFY(wall);
+        wall->start(QDateTime::currentDateTime().addMSecs(150));
+        QVERIFY(wall->isActive());
+        QTRY_COMPARE_WITH_TIMEOUT(woken, QList<bool>{false}, 5000);
+        QVERIFY(!wall->isActive());
+        wall->start(QDateTime::currentDateTime().addSecs(-60));
+        QTRY_COMPARE_WITH_TIMEOUT(woken, (QList<bool>{false, false}), 5000);
+        wall->start(QDateTime::currentDateTime().addMSecs(100));
+        wall->stop();
+        QTest::qWait(300);
+        QCOMPARE(woken.size(), 2);
+    }
 };
 
 QTEST_MAIN(TestWatches)

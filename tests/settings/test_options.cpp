@@ -205,8 +205,9 @@ void TestOptions::freshUser()
     QCOMPARE(w->LblCurrent[1]->text(), QString("Kess"));
     QCOMPARE(w->LblCurrent[3]->text(), QString());
     QCOMPARE(w->LblUser->text(), QString());
+    // The box unticked, and jokes are on as it says.
     QVERIFY(!w->ChkJokesOff->isChecked());
-    QVERIFY(!run().app->model().jokesOn());
+    QVERIFY(run().app->model().jokesOn());
     QCOMPARE(w->StatusMain->currentMessage(), QString("Offline"));
     QCOMPARE(w->ComboFav->count(), 10);
     QCOMPARE(w->ComboFav->itemText(9), QString("Link 10"));
@@ -215,8 +216,9 @@ void TestOptions::freshUser()
     QCOMPARE(w->ComCustom->itemText(6), QString("Item7"));
     QVERIFY(!w->CmdUpdate->isEnabled());
     QVERIFY(!w->isVisible());
-    // Ticking and unticking switches the jokes on.
+    // Ticking and unticking stores the switch.
     w->ChkJokesOff->setChecked(true);
+    QVERIFY(!run().app->model().jokesOn());
     w->ChkJokesOff->setChecked(false);
     QVERIFY(run().app->model().jokesOn());
     QCOMPARE(run().settings.read("Kestrova", "Jokes", "Status"), QString("On"));

@@ -20,11 +20,54 @@
 
 namespace kestrova::test {
 
-// A clock that says what the test sets.
+// A clock that says what the test sets. Setting `time` is time passing as
+// the timers see it too; set() moves the clock apart from the timers, as a
+// change of the time or a resume from a suspend does, and wakes its wall
+// wake-ups the way the kernel does then (as set). A wall wake-up whose
+// moment is merely reached by setting `time` does not fire: the timers
+// stand for that.
 class FakeClock : public Clock {
 public:
     QDateTime time = QDateTime(QDate(2026, 12, 6), QTime(9, 5));
     QDateTime now() const override { return time; }
+
+    std::unique_ptr<WallTimer> wallTimer(std::function<void(bool clockSet)> onWake) const override
+    {
+        return std::make_unique<Wall>(m_walls, std::move(onWake));
+    }
+    void set(const QDateTime &to)
+    {
+        time = to;
+        const QList<Wall *> armed = m_walls;
+        for (Wall *wall : armed)
+            if (m_walls.contains(wall) && wall->armed.isValid()) {
+                wall->armed = QDateTime();
+                wall->onWake(true);
+            }
+    }
+    // The machine slept for a while: the clock moves on, the timers do not.
+    void suspend(qint64 ms) { set(time.addMSecs(ms)); }
+    // Wall wake-ups armed.
+    int wallsArmed() const
+    {
+        int n = 0;
+        for (const Wall *wall : m_walls)
+            n += wall->armed.isValid() ? 1 : 0;
+        return n;
+    }
+
+private:
+    struct Wall final : WallTimer {
+        Wall(QList<Wall *> &all, std::function<void(bool)> wake) : walls(all), onWake(std::move(wake)) { walls << this; }
+        ~Wall() override { walls.removeAll(this); }
+        void start(const QDateTime &when) override { armed = when; }
+        void stop() override { armed = QDateTime(); }
+        bool isActive() const override { return armed.isValid(); }
+        QList<Wall *> &walls;
+        std::function<void(bool)> onWake;
+        QDateTime armed;
+    };
+    mutable QList<Wall *> m_walls;
 };
 
 class FakeMousePointer : public MousePointer {

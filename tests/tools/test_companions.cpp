@@ -22,6 +22,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
@@ -84,6 +85,7 @@ private Q_SLOTS:
     void sysInfoLookup();
 
     void alarmSleepsUntilDue();
+    void timersOutliveOptionsWindow();
     void dispatchOpensWindows_data();
     void dispatchOpensWindows();
 
@@ -344,9 +346,18 @@ void TestCompanions::cancelDisarms()
     tick(QTime(9, 0));
     setAlarm("9:30", "call");
     QVERIFY(run().app->alarm().armed());
+    // A new window shows the design values, not the alarm; Escape closes it
+    // as the close box does and leaves the alarm armed.
+    QPointer<FrmAlarm> looked = run().app->frmAlarm();
+    looked->show();
+    QVERIFY(looked->TxtAlarmTime->text().isEmpty());
+    QTest::keyClick(looked->TxtAlarmTime, Qt::Key_Escape);
+    settle();
+    QVERIFY(!looked);
+    QVERIFY(run().app->alarm().armed());
+    QCOMPARE(run().app->alarm().AlarmTime, QTime(9, 30));
+    // "Cancel" disarms it.
     FrmAlarm *w = run().app->frmAlarm();
-    // A new window shows the design values, not the alarm.
-    QVERIFY(w->TxtAlarmTime->text().isEmpty());
     w->CmdCancel->click();
     settle();
     QVERIFY(!run().app->alarm().armed());
@@ -862,6 +873,70 @@ void TestCompanions::alarmSleepsUntilDue()
     QVERIFY(!alarm.wakesAt().isValid());
     QCOMPARE(timers.armedCount(), 0);
     alarm.setTimers(Timers::system());
+}
+
+// A new user's run as the user took it, on the timers alone (no clock on
+// the screen): an alarm set a minute ahead rings; then the options window
+// is opened by its command and closed with Escape, and another alarm set a
+// minute ahead rings at its minute too, although the first one has rung.
+// With nothing stored for the jokes switch (the box shows jokes on), jokes
+// come at minutes 5 and 10.
+void TestCompanions::timersOutliveOptionsWindow()
+{
+    run().settings.write("Kestrova", "Jokes", "Say", "Joke time:");
+    test::ManualTimers timers;
+    AlarmWatch &alarm = run().app->alarm();
+    alarm.setTimers(timers);
+    run().app->jokeWatch().setTimers(timers);
+    QDateTime &now = run().platform.clock.time;
+    const QDateTime start(QDate(2026, 12, 8), QTime(10, 0, 0));
+    now = start;
+    run().app->Main();
+    run().character().completeAll();
+    run().character().log.clear();
+
+    QList<QDateTime> rang, joked;
+    const auto passUntil = [&](const QDateTime &until) {
+        while (now < until) {
+            const qint64 step = qMin(timers.nextDueMs() - timers.elapsedMs(), now.msecsTo(until));
+            QVERIFY(step >= 0);
+            now = now.addMSecs(step);
+            timers.advance(step);
+            run().character().completeAll();
+            QStringList &log = run().character().log;
+            if (log.contains("Speak  stretch"))
+                rang << now;
+            if (log.contains("Speak Joke time:"))
+                joked << now;
+            log.clear();
+        }
+    };
+    // At its minute, or at most 2 s after it.
+    const auto onTime = [&](int index, int minute) {
+        const QDateTime due = start.addSecs(60 * minute);
+        return rang.size() > index && rang.at(index) >= due && rang.at(index) <= due.addSecs(2);
+    };
+    setAlarm("10:01", "stretch");
+    passUntil(start.addSecs(90));
+    QCOMPARE(rang.size(), 1);
+    QVERIFY(onTime(0, 1));
+
+    run().agent().AgentCtrl_Command(UserInput{"Options", 80, "open options"});
+    QPointer<FrmMain> options = run().app->frmMain();
+    QVERIFY(options->isVisible());
+    QVERIFY(!options->ChkJokesOff->isChecked());
+    QTest::keyClick(options, Qt::Key_Escape);
+    settle();
+    QVERIFY(!options);
+    QVERIFY(!alarm.ticking());
+
+    setAlarm("10:03", "stretch");
+    passUntil(start.addSecs(10 * 60 + 30));
+    QCOMPARE(rang.size(), 2);
+    QVERIFY2(onTime(1, 3), qPrintable(rang.last().toString()));
+    QCOMPARE(joked, (QList<QDateTime>{start.addSecs(5 * 60), start.addSecs(10 * 60)}));
+    alarm.setTimers(Timers::system());
+    run().app->jokeWatch().setTimers(Timers::system());
 }
 
 QTEST_MAIN(TestCompanions)
