@@ -66,6 +66,19 @@ check "the log says it is shown at its rest position 500 300 ($at)" test "$3 $4"
 character=$(character_window "$3" "$4" "$6" "$7")
 check "its window stands there, $6x$7" test -n "$character"
 check "the character is never a task" not_a_task "$character"
+balloon_window() { # the other visible window of the character's name: its balloon (the greeting is in it)
+  local i w name; name=$(xdotool getwindowname "$character")
+  for i in $(seq 50); do
+    for w in $(xdotool search --all --onlyvisible --pid "$app_pid" --name "^$name\$" 2>/dev/null); do
+      [ "$w" != "$character" ] && { echo "$w"; return 0; }
+    done
+    sleep 0.1
+  done
+  return 1
+}
+balloon=$(balloon_window)
+check "its balloon is shown" test -n "$balloon"
+check "its balloon is never a task" not_a_task "$balloon"
 shown "Tip of the Day" && close_window "Tip of the Day"
 ql=$(window_named "Quick Launch")
 check "Quick Launch is shown" test -n "$ql"
