@@ -300,8 +300,9 @@ ShapedWindow::ShapedWindow(QWidget *parent)
     // xfwm4 lets a window fall back to the normal layer when another window
     // of the same program is shown and given the focus (Quick Launch, About),
     // though its state still says above: the state is asked for again then.
+    // (Not for a popup menu: it opens over the character and stays there.)
     connect(qGuiApp, &QGuiApplication::focusWindowChanged, this, [this](QWindow *focus) {
-        if (focus && focus != windowHandle() && isVisible())
+        if (focus && focus != windowHandle() && focus->type() != Qt::Popup && isVisible())
             askWindowManager(false);
     });
 }
