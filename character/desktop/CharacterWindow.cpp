@@ -8,6 +8,7 @@
 #include <QScreen>
 #include <QTimer>
 #include <QVarLengthArray>
+#include <QWindow>
 #include <QtGui/qguiapplication_platform.h>
 
 #include "WindowPlacement.h"
@@ -34,6 +35,12 @@ struct XcbFunctions {
     decltype(&xcb_intern_atom_reply) internAtomReply = nullptr;
     decltype(&xcb_get_selection_owner) getSelectionOwner = nullptr;
     decltype(&xcb_get_selection_owner_reply) getSelectionOwnerReply = nullptr;
+    decltype(&xcb_change_property) changeProperty = nullptr;
+    decltype(&xcb_send_event) sendEvent = nullptr;
+    decltype(&xcb_get_setup) getSetup = nullptr;
+    decltype(&xcb_setup_roots_iterator) rootsIterator = nullptr;
+    decltype(&xcb_screen_next) screenNext = nullptr;
+    decltype(&xcb_flush) flush = nullptr;
 
     static const XcbFunctions &get()
     {
@@ -49,11 +56,22 @@ struct XcbFunctions {
                 reinterpret_cast<decltype(f.getSelectionOwner)>(dlsym(lib, "xcb_get_selection_owner"));
             f.getSelectionOwnerReply = reinterpret_cast<decltype(f.getSelectionOwnerReply)>(
                 dlsym(lib, "xcb_get_selection_owner_reply"));
+            f.changeProperty = reinterpret_cast<decltype(f.changeProperty)>(dlsym(lib, "xcb_change_property"));
+            f.sendEvent = reinterpret_cast<decltype(f.sendEvent)>(dlsym(lib, "xcb_send_event"));
+            f.getSetup = reinterpret_cast<decltype(f.getSetup)>(dlsym(lib, "xcb_get_setup"));
+            f.rootsIterator = reinterpret_cast<decltype(f.rootsIterator)>(dlsym(lib, "xcb_setup_roots_iterator"));
+            f.screenNext = reinterpret_cast<decltype(f.screenNext)>(dlsym(lib, "xcb_screen_next"));
+            f.flush = reinterpret_cast<decltype(f.flush)>(dlsym(lib, "xcb_flush"));
             return f;
         }();
         return functions;
     }
     bool ok() const { return internAtom && internAtomReply && getSelectionOwner && getSelectionOwnerReply; }
+    bool canAskWindowManager() const
+    {
+        return internAtom && internAtomReply && changeProperty && sendEvent && getSetup && rootsIterator && screenNext
+            && flush;
+    }
 };
 
 // The X screen number from DISPLAY (":7.1" is screen 1); 0 when absent.
@@ -90,6 +108,49 @@ bool x11CompositorRunning(xcb_connection_t *connection)
     const bool owned = owner->owner != XCB_WINDOW_NONE;
     free(owner);
     return owned;
+}
+
+xcb_atom_t x11Atom(xcb_connection_t *connection, const char *name)
+{
+    const XcbFunctions &xcb = XcbFunctions::get();
+    xcb_intern_atom_reply_t *reply = xcb.internAtomReply(
+        connection, xcb.internAtom(connection, 0, uint16_t(std::strlen(name)), name), nullptr);
+    if (!reply)
+        return XCB_ATOM_NONE;
+    const xcb_atom_t atom = reply->atom;
+    free(reply);
+    return atom;
+}
+
+xcb_window_t x11Root(xcb_connection_t *connection)
+{
+    const XcbFunctions &xcb = XcbFunctions::get();
+    xcb_screen_iterator_t it = xcb.rootsIterator(xcb.getSetup(connection));
+    for (int i = x11ScreenNumber(); i > 0 && it.rem > 1; --i)
+        xcb.screenNext(&it);
+    return it.rem > 0 ? it.data->root : xcb_window_t(XCB_WINDOW_NONE);
+}
+
+// Asks the window manager to add (action 1) or remove (action 0) up to two
+// states of a mapped window, as the window manager specification has a
+// client do: a change of the _NET_WM_STATE property itself counts only
+// before the window is mapped.
+void requestNetWmState(xcb_connection_t *connection, xcb_window_t root, xcb_window_t window, uint32_t action,
+                       xcb_atom_t first, xcb_atom_t second = XCB_ATOM_NONE)
+{
+    xcb_client_message_event_t event;
+    std::memset(&event, 0, sizeof event);
+    event.response_type = XCB_CLIENT_MESSAGE;
+    event.format = 32;
+    event.window = window;
+    event.type = x11Atom(connection, "_NET_WM_STATE");
+    event.data.data32[0] = action;
+    event.data.data32[1] = first;
+    event.data.data32[2] = second;
+    event.data.data32[3] = 1; // from an application
+    XcbFunctions::get().sendEvent(connection, 0, root,
+                                  XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                                  reinterpret_cast<const char *>(&event));
 }
 
 // The input shape of an X11 window (SHAPE extension, kind Input). Qt's
@@ -236,6 +297,66 @@ ShapedWindow::ShapedWindow(QWidget *parent)
     // unplugged): a window left on none is brought back.
     auto *watcher = new ScreenWatcher(this);
     connect(watcher, &ScreenWatcher::screensChanged, this, &ShapedWindow::keepOnScreens);
+    // xfwm4 lets a window fall back to the normal layer when another window
+    // of the same program is shown and given the focus (Quick Launch, About),
+    // though its state still says above: the state is asked for again then.
+    // (Not for a popup menu: it opens over the character and stays there.)
+    connect(qGuiApp, &QGuiApplication::focusWindowChanged, this, [this](QWindow *focus) {
+        if (focus && focus != windowHandle() && focus->type() != Qt::Popup && isVisible())
+            askWindowManager(false);
+    });
+}
+
+void ShapedWindow::markNotATask()
+{
+    xcb_connection_t *connection = x11Connection();
+    if (!connection || !XcbFunctions::get().canAskWindowManager())
+        return;
+    // Made now, so that the states are on the window before it is mapped;
+    // Qt adds its own (above) to them when it maps the window.
+    const auto window = xcb_window_t(winId());
+    const xcb_atom_t states[] = {x11Atom(connection, "_NET_WM_STATE_SKIP_TASKBAR"),
+                                 x11Atom(connection, "_NET_WM_STATE_SKIP_PAGER")};
+    XcbFunctions::get().changeProperty(connection, XCB_PROP_MODE_REPLACE, window,
+                                       x11Atom(connection, "_NET_WM_STATE"), XCB_ATOM_ATOM, 32, 2, states);
+}
+
+void ShapedWindow::askWindowManager(bool mapped)
+{
+    xcb_connection_t *connection = x11Connection();
+    const XcbFunctions &xcb = XcbFunctions::get();
+    if (!connection || !xcb.canAskWindowManager() || !testAttribute(Qt::WA_WState_Created))
+        return;
+    const auto window = xcb_window_t(internalWinId());
+    const xcb_window_t root = x11Root(connection);
+    if (!window || !root)
+        return;
+    // Removed and added again: xfwm4 takes an above state a window has when
+    // it is mapped into its flags, yet keeps the window in the normal layer,
+    // and a second "add" of a state it believes the window has does nothing.
+    // Elsewhere this only restacks the window at the top of its layer.
+    const xcb_atom_t above = x11Atom(connection, "_NET_WM_STATE_ABOVE");
+    requestNetWmState(connection, root, window, 0, above);
+    requestNetWmState(connection, root, window, 1, above);
+    if (mapped) {
+        requestNetWmState(connection, root, window, 1, x11Atom(connection, "_NET_WM_STATE_SKIP_TASKBAR"),
+                          x11Atom(connection, "_NET_WM_STATE_SKIP_PAGER"));
+        // KWin flags a window mapped without the focus as demanding
+        // attention (it then sits in the taskbar and window switcher).
+        requestNetWmState(connection, root, window, 0, x11Atom(connection, "_NET_WM_STATE_DEMANDS_ATTENTION"));
+    }
+    xcb.flush(connection);
+}
+
+bool ShapedWindow::nativeEvent(const QByteArray &eventType, void *message, qintptr *result)
+{
+    if (eventType == "xcb_generic_event_t" && testAttribute(Qt::WA_WState_Created)) {
+        const auto *event = static_cast<const xcb_generic_event_t *>(message);
+        if ((event->response_type & 0x7f) == XCB_MAP_NOTIFY
+            && reinterpret_cast<const xcb_map_notify_event_t *>(event)->window == xcb_window_t(internalWinId()))
+            askWindowManager(true);
+    }
+    return QWidget::nativeEvent(eventType, message, result);
 }
 
 QPoint ShapedWindow::onScreens(QPoint topLeft) const
@@ -275,6 +396,7 @@ void ShapedWindow::setVisible(bool visible)
         keepOnScreens();
         updateShape(true);
         m_guardUntil = QDateTime::currentMSecsSinceEpoch() + 2000;
+        markNotATask();
     }
     QWidget::setVisible(visible);
     if (visible)

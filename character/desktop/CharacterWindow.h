@@ -74,8 +74,18 @@ protected:
     // move nobody asked for is answered by asking for the place again,
     // which makes the window manager confirm the real position.
     void moveEvent(QMoveEvent *event) override;
+    // Watches for the native window being mapped (see askWindowManager).
+    bool nativeEvent(const QByteArray &eventType, void *message, qintptr *result) override;
 
 private:
+    // On X11, before the window is mapped: no taskbar or pager entry.
+    void markNotATask();
+    // On X11, once the window is mapped: asks the window manager for the
+    // above state again, and, with mapped, for no taskbar or pager entry and
+    // no attention flag (which some window managers raise for a window
+    // mapped without taking the focus).
+    void askWindowManager(bool mapped);
+
     struct Shapes {
         QRegion mask;  // window pixels
         QRegion input; // device pixels

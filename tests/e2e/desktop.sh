@@ -4,13 +4,24 @@
 # Sourced by a test script after it sets: program, display, and optionally
 # shots (a folder for screenshots) and screen_size (WIDTHxHEIGHT, 1024x768
 # unless set).
+# KESTROVA_WM picks the window manager: openbox (the default), xfwm4 (with
+# its compositor) or metacity (with its compositor). The last two read their
+# settings through a session bus: they get one of their own, which the
+# program never sees.
 scratch=$(mktemp -d)
 xvfb_pid=""
 wm_pid=""
+wm_bus_pid=""
 app_pid=""
+wm=${KESTROVA_WM:-openbox}
+case "$wm" in
+  openbox|xfwm4|metacity) ;;
+  *) echo "desktop.sh: unknown window manager '$wm' (openbox, xfwm4 or metacity)" >&2; exit 2 ;;
+esac
 cleanup() {
   [ -n "$app_pid" ] && kill -9 "$app_pid" 2>/dev/null
   [ -n "$wm_pid" ] && kill "$wm_pid" 2>/dev/null
+  [ -n "$wm_bus_pid" ] && kill "$wm_bus_pid" 2>/dev/null
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
   # The program's voice starts a speech server for this run's runtime folder,
   # which outlives the program (and may not answer SIGTERM): it and its
@@ -42,23 +53,47 @@ mkdir -p "$scratch/fb" "$scratch/runtime"
 chmod 700 "$scratch/runtime"
 start_xvfb -screen 0 "${screen_size:-1024x768}x24" -fbdir "$scratch/fb"
 export DISPLAY=":$display"
-wm_ready() { # the window manager runs and says it can activate windows
-  [ -n "$wm_pid" ] && running "$wm_pid" && xprop -root _NET_SUPPORTED 2>/dev/null | grep -q _NET_ACTIVE_WINDOW
+compositing() { # a compositing manager holds this screen's _NET_WM_CM_S0 selection
+  python3 -c 'import ctypes, sys
+x = ctypes.CDLL("libX11.so.6"); x.XOpenDisplay.restype = ctypes.c_void_p
+x.XInternAtom.restype = ctypes.c_ulong; x.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+x.XGetSelectionOwner.restype = ctypes.c_ulong; x.XGetSelectionOwner.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
+d = x.XOpenDisplay(None)
+sys.exit(0 if d and x.XGetSelectionOwner(d, x.XInternAtom(d, b"_NET_WM_CM_S0", 0)) else 1)' 2>/dev/null
 }
-start_wm() { # start_wm: openbox for this display, waited for up to 20 s
+wm_ready() { # the window manager runs and says it can activate windows (and composites, where it should)
+  [ -n "$wm_pid" ] && running "$wm_pid" && xprop -root _NET_SUPPORTED 2>/dev/null | grep -q _NET_ACTIVE_WINDOW \
+    && { [ "$wm" = openbox ] || compositing; }
+}
+run_wm() { # the chosen window manager, in the foreground
+  case "$wm" in
+    openbox) HOME="$scratch" openbox ;;
+    xfwm4) HOME="$scratch/wm-home" XDG_CONFIG_HOME="$scratch/wm-home/.config" \
+             DBUS_SESSION_BUS_ADDRESS="unix:path=$scratch/wm-bus" xfwm4 --compositor=on --sm-client-disable ;;
+    metacity) HOME="$scratch/wm-home" XDG_CONFIG_HOME="$scratch/wm-home/.config" \
+                DBUS_SESSION_BUS_ADDRESS="unix:path=$scratch/wm-bus" metacity --sm-disable --composite ;;
+  esac
+}
+if [ "$wm" != openbox ]; then
+  mkdir -p "$scratch/wm-home"
+  dbus-daemon --session --address="unix:path=$scratch/wm-bus" --nofork --nopidfile >>"$scratch/wm.log" 2>&1 &
+  wm_bus_pid=$!
+  for i in $(seq 50); do [ -S "$scratch/wm-bus" ] && break; sleep 0.1; done
+fi
+start_wm() { # start_wm: the window manager for this display, waited for up to 20 s
   # On a loaded machine openbox has been seen to find the display closed
   # just after Xvfb said it listened, and to end at once: it is started
   # again, once a second, while the 20 s last.
   local i
   for i in $(seq 200); do
     if (( i % 10 == 1 )) && ! { [ -n "$wm_pid" ] && running "$wm_pid"; }; then
-      HOME="$scratch" openbox >>"$scratch/openbox.log" 2>&1 &
+      run_wm >>"$scratch/wm.log" 2>&1 &
       wm_pid=$!
     fi
     wm_ready && return 0
     sleep 0.1
   done
-  echo "NOTE: the window manager did not come up within 20 s:"; cat "$scratch/openbox.log"
+  echo "NOTE: the window manager ($wm) did not come up within 20 s:"; cat "$scratch/wm.log"
   return 1
 }
 start_wm
@@ -100,7 +135,7 @@ start() { # start <name> [settings]: settings is the Kestrova.ini to begin with
   fi
   log="$scratch/$1.log"
   if ! wm_ready; then
-    echo "NOTE: the window manager had ended; it is started again. Its output:"; cat "$scratch/openbox.log"
+    echo "NOTE: the window manager had ended; it is started again. Its output:"; cat "$scratch/wm.log"
     start_wm
   fi
   HOME="$home" XDG_CONFIG_HOME="$home/.config" XDG_DATA_HOME="$home/.local/share" "$program" > "$log" 2>&1 &
@@ -207,7 +242,7 @@ client() { # client <window>: sets wx wy ww wh to the window's inside on the scr
 finish() { # finish <log>...
   if [ $failures -ne 0 ]; then
     local l
-    running "$wm_pid" || { echo "--- the window manager ended during the test:"; cat "$scratch/openbox.log"; }
+    running "$wm_pid" || { echo "--- the window manager ended during the test:"; cat "$scratch/wm.log"; }
     for l in "$@"; do echo "--- $l"; tail -n 30 "$l" 2>/dev/null; done
   fi
   echo "$passes passed, $failures failed"
