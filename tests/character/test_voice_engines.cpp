@@ -12,7 +12,6 @@
 
 #include <QApplication>
 #include <QComboBox>
-#include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
 #include <QPushButton>
@@ -177,14 +176,10 @@ void TestVoiceEngines::everyListedVoiceWithEveryCharacter()
         QVERIFY2(outcome.within(flite ? 20000 : 5000) || !flite, qPrintable(value));
     }
 
-    // "Flite: slt", Enter (the sheet's default button, whichever it is
-    // now), OK: the character speaks with it.
+    // "Flite: slt", Enter: OK, and the character speaks with it.
     list->setCurrentIndex(list->findData(QStringLiteral("flite:slt")));
     list->setFocus();
     QTest::keyClick(list, Qt::Key_Return);
-    QTest::qWait(500);
-    if (sheet->isVisible())
-        sheet->buttons()->button(QDialogButtonBox::Ok)->click();
     QVERIFY(!sheet->isVisible());
     QCOMPARE(service->settings().voice, QStringLiteral("flite:slt"));
     QVERIFY(completes(c, c->speak(QStringLiteral("Now with another voice.")), 20000));
