@@ -100,8 +100,9 @@ user|type:change user|User
 tip|none|Tip of the Day
 EOF
 
-# The voices. Character Options from the menu, the voice list made, a flite
-# voice chosen, Test, Enter; the quit with the new voice.
+# The voices. Character Options from the menu, the voice list made; Test
+# with the character's own voice and with the list's last; a flite voice
+# chosen, Test, Enter; the quit with the new voice.
 voices() { # voices <name> <character>
   local home="$scratch/home-$1" w
   character_settings="Default=$2\n"
@@ -115,7 +116,11 @@ voices() { # voices <name> <character>
   sleep 3
   xdotool windowactivate --sync "$w" key alt+t
   sleep 4
-  xdotool windowactivate --sync "$w" key alt+v Down
+  # The list's last voice: one of the desktop's speech service where it
+  # lists any.
+  xdotool windowactivate --sync "$w" key alt+v End alt+t
+  sleep 4
+  xdotool windowactivate --sync "$w" key alt+v Home Down
   sleep 0.5
   shot "voice-$1"
   xdotool windowactivate --sync "$w" key alt+t
