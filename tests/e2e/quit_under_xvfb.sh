@@ -65,13 +65,14 @@ settle() { # settle <title of the window of the run>
   sleep 0.5
 }
 
-# name | how it is opened (type: a typed command, menu: keys in the
-# character's menu) | its title
+# name | how it is opened (type: a typed command, +keys pressed in the menu
+# it opens; menu: keys in the character's menu) | its title
 while IFS='|' read -r name how title; do
   [ -n "$name" ] || continue
   check "$name: the character is shown" start "$name" "$ini" || continue
   settle "$title"
   case $how in
+  type:*+*) listen_and_type "$(cut -d+ -f1 <<< "${how#type:}")"; sleep 0.8; xdotool key "${how#*+}" ;;
   type:*) listen_and_type "${how#type:}" ;;
   menu:*) menu ${how#menu:} ;;
   none) ;;
@@ -87,7 +88,8 @@ while IFS='|' read -r name how title; do
     wmctrl -i -c "$w" 2>/dev/null
     sleep 0.5
   fi
-  quit_by_command
+  # Closing Quick Launch is a quit of its own.
+  if [ "$title" = "Quick Launch" ]; then ended; else quit_by_command; fi
 done <<'EOF'
 options|type:options|Kestrova
 character-options|menu:Up Return|Character Options
@@ -98,6 +100,8 @@ alarm|type:set alarm|Set Alarm
 calendar|type:open calender|Calender
 user|type:change user|User
 tip|none|Tip of the Day
+tour|type:general+t|Tour
+quick-launch|none|Quick Launch
 EOF
 
 # The voices. Character Options from the menu, the voice list made; Test
