@@ -78,7 +78,6 @@ CharacterOptionsDialog::CharacterOptionsDialog(QWidget *parent) : QDialog(parent
     m_message->hide();
 
     m_buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel | QDialogButtonBox::Apply);
-    m_buttons->button(QDialogButtonBox::Ok)->setDefault(true);
     connect(m_buttons, &QDialogButtonBox::accepted, this, [this] {
         if (apply())
             accept();
@@ -90,6 +89,10 @@ CharacterOptionsDialog::CharacterOptionsDialog(QWidget *parent) : QDialog(parent
     layout->addWidget(m_tabs);
     layout->addWidget(m_message);
     layout->addWidget(m_buttons);
+    // Enter is OK. Made the default once the buttons are in the dialog: a
+    // button made default before that is not the dialog's, and the dialog
+    // takes its first button (Test) instead.
+    m_buttons->button(QDialogButtonBox::Ok)->setDefault(true);
     resize(460, 360);
 }
 

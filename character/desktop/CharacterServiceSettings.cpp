@@ -125,6 +125,13 @@ VoiceSettings effectiveVoice(const VoiceSettings &own, const CharacterServiceSet
     if (settings.voice.startsWith(u"flite:")) {
         v.engine = QStringLiteral("flite");
         v.name = settings.voice.mid(6);
+    } else if (settings.voice.startsWith(u"qt:flite:")) {
+        // Stored by an earlier version that listed Qt's flite engine: the
+        // program's own flite says it, with the same voice where it has it.
+        v.engine = QStringLiteral("flite");
+        v.name = settings.voice.mid(9);
+        if (v.name != u"slt" && v.name != u"rms")
+            v.name.clear();
     } else if (settings.voice.startsWith(u"qt:")) {
         const QString rest = settings.voice.mid(3);
         v.engine = QStringLiteral("system");

@@ -14,7 +14,10 @@
 #include <QMetaMethod>
 #include <QScreen>
 #include <QSettings>
+#include <QDeadlineTimer>
 #include <QThread>
+
+#include <utility>
 
 namespace kestrova::character {
 
@@ -80,6 +83,17 @@ void DesktopCharacterService::toggleListening()
 
 DesktopCharacterService::~DesktopCharacterService()
 {
+    // The voice list still being made uses the sound module and its
+    // engines: it ends before they go. An engine that does not answer is
+    // left behind rather than hold up the end of the program.
+    if (m_voiceLister) {
+        if (m_voiceLister->wait(QDeadlineTimer(VoiceListStopMs)))
+            delete m_voiceLister;
+        else
+            qCWarning(lcCharacter) << "Listing the voices does not end; it is left behind";
+        m_voiceLister = nullptr;
+    }
+    m_testVoice.reset();
     delete m_options.data();
     delete m_prepared.data();
     for (const QPointer<DesktopCharacter> &c : std::as_const(m_characters))
@@ -320,42 +334,25 @@ void DesktopCharacterService::testVoice(const CharacterServiceSettings &settings
     });
 }
 
-namespace {
-
-// Lists the voices of every Qt text-to-speech engine. Engines take their
-// time to start (speech-dispatcher well over a second), so this runs in a
-// thread of its own and hands the list over with a signal.
-class VoiceLister : public QObject {
-    Q_OBJECT
-public:
-    void run()
-    {
-        CharacterOptionsDialog::VoiceList voices;
-        if (const SoundApi *api = soundApi())
-            voices = api->systemVoices();
-        Q_EMIT listed(voices);
-    }
-
-Q_SIGNALS:
-    void listed(const kestrova::character::CharacterOptionsDialog::VoiceList &voices);
-};
-
-} // namespace
-
 void DesktopCharacterService::listSystemVoices()
 {
-    if (!m_options)
+    // Engines take their time to start (speech-dispatcher well over a
+    // second): the voices are listed in a thread of their own, once at a
+    // time, and handed to the options when it ends.
+    if (!m_options || m_voiceLister)
         return;
-    auto *lister = new VoiceLister;
-    QThread *thread = QThread::create([lister] { lister->run(); });
-    thread->setObjectName(QStringLiteral("kestrova-voice-list"));
-    lister->moveToThread(thread);
-    connect(lister, &VoiceLister::listed, m_options.data(), &CharacterOptionsDialog::addSystemVoices);
-    connect(thread, &QThread::finished, thread, [thread, lister] {
-        delete lister;
-        thread->deleteLater();
+    auto voices = std::make_shared<CharacterOptionsDialog::VoiceList>();
+    m_voiceLister = QThread::create([voices] {
+        if (const SoundApi *api = soundApi())
+            *voices = api->systemVoices();
     });
-    thread->start();
+    m_voiceLister->setObjectName(QStringLiteral("kestrova-voice-list"));
+    connect(m_voiceLister, &QThread::finished, this, [this, voices] {
+        delete std::exchange(m_voiceLister, nullptr);
+        if (m_options)
+            m_options->addSystemVoices(*voices);
+    });
+    m_voiceLister->start();
 }
 
 CharacterOptionsDialog *DesktopCharacterService::optionsDialog() const
@@ -485,4 +482,3 @@ void DesktopCharacterService::cancelSwitch()
 
 } // namespace kestrova::character
 
-#include "DesktopCharacterService.moc"

@@ -84,6 +84,8 @@ public:
     // Says a short sentence with a voice made for these settings, as the
     // character shown would say it (the sheet's Test button).
     void testVoice(const CharacterServiceSettings &settings);
+    // The voice of the last Test; null before one.
+    Voice *lastTestVoice() const { return m_testVoice.get(); }
     static inline const QString TestSentence = QStringLiteral("Hello! This is how I sound.");
 
     // Makes the voices of characters loaded from now on. Default: QtVoice.
@@ -125,6 +127,10 @@ private:
     CharacterServiceSettings m_settings;
     QPointer<CharacterOptionsDialog> m_options;
     std::unique_ptr<Voice> m_testVoice;
+    // Lists the system's voices for the options, while it runs.
+    QThread *m_voiceLister = nullptr;
+    // How long the end of the service waits for that list.
+    static constexpr int VoiceListStopMs = 400;
     QString m_refusal;
 };
 

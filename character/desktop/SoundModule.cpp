@@ -79,27 +79,7 @@ void ModuleVoice::loaded(const SoundApi *api)
     }
     m_voice.reset(made);
     m_voice->setParent(nullptr);
-    auto ours = [this](int theirs) { return m_ours.value(theirs, 0); };
-    connect(made, &Voice::started, this, [this, ours](int u) {
-        if (const int o = ours(u))
-            Q_EMIT started(o);
-    });
-    connect(made, &Voice::timed, this, [this, ours](int u, const SpeechTiming &timing) {
-        if (const int o = ours(u))
-            Q_EMIT timed(o, timing);
-    });
-    connect(made, &Voice::finished, this, [this, ours](int u) {
-        if (const int o = ours(u)) {
-            m_ours.remove(u);
-            Q_EMIT finished(o);
-        }
-    });
-    connect(made, &Voice::failed, this, [this, ours](int u) {
-        if (const int o = ours(u)) {
-            m_ours.remove(u);
-            Q_EMIT failed(o);
-        }
-    });
+    relayVoice(made, this, m_ours);
     const QList<QPair<int, QString>> waiting = std::exchange(m_waiting, {});
     for (const auto &[utterance, text] : waiting)
         sayNow(utterance, text);
@@ -135,7 +115,7 @@ int ModuleVoice::say(const QString &text)
 
 void ModuleVoice::sayNow(int utterance, const QString &text)
 {
-    m_ours.insert(m_voice->say(text), utterance);
+    m_ours->insert(m_voice->say(text), utterance);
 }
 
 void ModuleVoice::stop()

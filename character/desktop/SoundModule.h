@@ -81,7 +81,7 @@ private:
     bool m_missing = false;
     std::unique_ptr<Voice> m_voice;
     QList<QPair<int, QString>> m_waiting;
-    QHash<int, int> m_ours; // the module voice's utterance -> ours
+    std::shared_ptr<QHash<int, int>> m_ours = std::make_shared<QHash<int, int>>(); // the module voice's utterance -> ours
     int m_next = 1;
 };
 

@@ -32,6 +32,26 @@ bool soundOutputFound()
 
 } // namespace
 
+void relayVoice(Voice *inner, Voice *outer, std::shared_ptr<QHash<int, int>> utterances)
+{
+    QObject::connect(inner, &Voice::started, outer, [outer, utterances](int u) {
+        if (const int o = utterances->value(u))
+            Q_EMIT outer->started(o);
+    });
+    QObject::connect(inner, &Voice::timed, outer, [outer, utterances](int u, const SpeechTiming &timing) {
+        if (const int o = utterances->value(u))
+            Q_EMIT outer->timed(o, timing);
+    });
+    QObject::connect(inner, &Voice::finished, outer, [outer, utterances](int u) {
+        if (const int o = utterances->take(u))
+            Q_EMIT outer->finished(o);
+    });
+    QObject::connect(inner, &Voice::failed, outer, [outer, utterances](int u) {
+        if (const int o = utterances->take(u))
+            Q_EMIT outer->failed(o);
+    });
+}
+
 bool soundOutputLikely()
 {
     // Looked for once a run: every voice asks before each sentence.

@@ -2,6 +2,7 @@
 
 #include "CharacterModel.h"
 
+#include <QHash>
 #include <QList>
 #include <QMetaType>
 #include <QObject>
@@ -71,6 +72,12 @@ public:
 private:
     int m_next = 1;
 };
+
+// Passes what `inner` reports on as `outer`'s own reports, for a voice that
+// speaks through another: `utterances` maps inner's utterance numbers to
+// outer's (filled by the caller at each say()); a report of an utterance
+// not in it is dropped, and a finished or failed one leaves it.
+void relayVoice(Voice *inner, Voice *outer, std::shared_ptr<QHash<int, int>> utterances);
 
 // Whether this session has anywhere to play sound: a PulseAudio or PipeWire
 // server, or a sound card's playback device. Looked for at the first call.

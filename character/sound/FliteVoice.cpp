@@ -23,31 +23,28 @@ namespace kestrova::character {
 namespace {
 
 // flite keeps state of its own in its voices and lexicon; one thread at a
-// time uses it.
+// time uses it. Nothing else in the program enters flite for a voice: the
+// Qt text-to-speech engine that wraps it is never loaded (QtVoice and the
+// voice list hand flite to this file), since it would register, change and
+// at its end free the very voices used here, from a thread of its own.
 QMutex &fliteLock()
 {
     static QMutex lock;
     return lock;
 }
 
+// Under fliteLock().
 cst_voice *fliteVoice(const QString &name)
 {
-    // Registered once each, kept for the run (flite has no safe way back).
-    static cst_voice *slt = nullptr;
-    static cst_voice *rms = nullptr;
     static bool initialised = false;
     if (!initialised) {
         flite_init();
         initialised = true;
     }
-    if (name == u"rms") {
-        if (!rms)
-            rms = register_cmu_us_rms(nullptr);
-        return rms;
-    }
-    if (!slt)
-        slt = register_cmu_us_slt(nullptr);
-    return slt;
+    // flite keeps one voice of each kind for the process and hands it out
+    // again while it is registered; asked for each time rather than kept, a
+    // voice taken back by someone else is registered anew, not used freed.
+    return name == u"rms" ? register_cmu_us_rms(nullptr) : register_cmu_us_slt(nullptr);
 }
 
 int msOf(float seconds)
@@ -82,12 +79,14 @@ bool synthesiseWithFlite(const QString &voiceName, const VoiceSettings &settings
         return false;
     // Rate -1..1 halves to doubles the speed; pitch -1..1 moves the voice's
     // own middle by up to half an octave.
-    static QHash<cst_voice *, float> basePitch;
-    if (!basePitch.contains(voice))
-        basePitch.insert(voice, get_param_float(voice->features, "int_f0_target_mean", 100));
+    // The voice's own middle, read before the first change.
+    static QHash<QString, float> basePitch;
+    const QString kind = voiceName == u"rms" ? QStringLiteral("rms") : QStringLiteral("slt");
+    if (!basePitch.contains(kind))
+        basePitch.insert(kind, get_param_float(voice->features, "int_f0_target_mean", 100));
     feat_set_float(voice->features, "duration_stretch", float(std::pow(2.0, -std::clamp(settings.rate, -1.0, 1.0))));
     feat_set_float(voice->features, "int_f0_target_mean",
-                   float(basePitch.value(voice) * std::pow(2.0, 0.5 * std::clamp(settings.pitch, -1.0, 1.0))));
+                   float(basePitch.value(kind) * std::pow(2.0, 0.5 * std::clamp(settings.pitch, -1.0, 1.0))));
 
     const QByteArray utf8 = text.toUtf8();
     cst_utterance *utt = flite_synth_text(utf8.constData(), voice);

@@ -1,6 +1,7 @@
 #include "QtVoice.h"
 
 #include "DesktopCharacterLog.h"
+#include "FliteVoice.h"
 
 #include <QDeadlineTimer>
 #include <QLocale>
@@ -37,6 +38,14 @@ public:
         const QStringList listed = QTextToSpeech::availableEngines();
         QStringList tried;
         for (const QString &name : m_engines) {
+            if (name == u"flite") {
+                // flite is said by the program's own voice, which owns that
+                // library; Qt's engine for it would use it from a thread of
+                // its own. Texts go back to QtVoice for it.
+                m_handOver = true;
+                Q_EMIT fliteChosen();
+                return;
+            }
             if (!listed.contains(name))
                 continue;
             QElapsedTimer clock;
@@ -65,6 +74,10 @@ public:
     void say(int utterance, const QString &text)
     {
         prepare();
+        if (m_handOver) {
+            Q_EMIT handedOver(utterance, text);
+            return;
+        }
         if (!m_tts) {
             Q_EMIT failed(utterance);
             return;
@@ -88,6 +101,8 @@ public:
 Q_SIGNALS:
     void engineReady(const QString &name);
     void noEngine();
+    void fliteChosen();
+    void handedOver(int utterance, const QString &text);
     void started(int utterance);
     void finished(int utterance);
     void failed(int utterance);
@@ -157,6 +172,7 @@ private:
     VoiceSettings m_settings;
     QStringList m_engines;
     bool m_prepared = false;
+    bool m_handOver = false;
     QTextToSpeech *m_tts = nullptr;
     int m_current = 0;
     bool m_spoke = false;
@@ -174,6 +190,16 @@ QtVoice::QtVoice(const VoiceSettings &settings, const QStringList &engines, QObj
         m_state = EngineState::Ready;
     });
     connect(m_worker, &VoiceWorker::noEngine, this, [this] { m_state = EngineState::None; });
+    connect(m_worker, &VoiceWorker::fliteChosen, this, [this, settings] {
+        m_engine = QStringLiteral("flite");
+        m_state = EngineState::Ready;
+        m_flite = std::make_unique<FliteVoice>(settings);
+        relayVoice(m_flite.get(), this, m_fliteUtterances);
+    });
+    connect(m_worker, &VoiceWorker::handedOver, this, [this](int utterance, const QString &text) {
+        if (m_flite)
+            m_fliteUtterances->insert(m_flite->say(text), utterance);
+    });
     connect(m_worker, &VoiceWorker::started, this, [this](int u) {
         m_lastFailed = false;
         Q_EMIT started(u);
@@ -216,6 +242,8 @@ bool QtVoice::isAvailable() const
 
 bool QtVoice::isWorking() const
 {
+    if (m_flite)
+        return m_flite->isWorking();
     // With nowhere for sound to go, speech-dispatcher takes every text and
     // stays "speaking" without a sound: the words must be shown instead.
     return soundOutputLikely() && isAvailable() && !m_lastFailed;
@@ -232,6 +260,8 @@ int QtVoice::say(const QString &text)
 
 void QtVoice::stop()
 {
+    if (m_flite)
+        m_flite->stop();
     QMetaObject::invokeMethod(m_worker, &VoiceWorker::stop, Qt::QueuedConnection);
 }
 

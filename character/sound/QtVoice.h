@@ -2,10 +2,14 @@
 
 #include "Voice.h"
 
+#include <QHash>
 #include <QStringList>
+
+#include <memory>
 
 namespace kestrova::character {
 
+class FliteVoice;
 class VoiceWorker;
 
 // The voice of the Qt text-to-speech module. The engine lives in a thread of
@@ -16,6 +20,8 @@ class VoiceWorker;
 // construction is dropped for the next (speech-dispatcher not running, or no
 // output modules: fall back to flite). Only state() is trusted, not
 // errorOccurred: flite reports errors for utterances it speaks fine.
+// The engine "flite" is the program's own FliteVoice, made here when the
+// engines before it fail: Qt's flite engine is never loaded.
 class QtVoice : public Voice {
     Q_OBJECT
 public:
@@ -45,6 +51,9 @@ private:
     bool m_lastFailed = false;
     int m_nextUtterance = 1;
     QString m_engine;
+    // flite, when it is the engine: its utterances -> ours.
+    std::unique_ptr<FliteVoice> m_flite;
+    std::shared_ptr<QHash<int, int>> m_fliteUtterances = std::make_shared<QHash<int, int>>();
 };
 
 } // namespace kestrova::character

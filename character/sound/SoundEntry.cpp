@@ -60,6 +60,10 @@ QList<QPair<QString, QString>> systemVoices()
 {
     QList<QPair<QString, QString>> voices;
     for (const QString &engine : QTextToSpeech::availableEngines()) {
+        // flite's voices are the program's own (listed by the options as
+        // such); Qt's engine for it is not loaded beside them (FliteVoice).
+        if (engine == u"flite")
+            continue;
         QTextToSpeech tts(engine);
         if (tts.state() == QTextToSpeech::Error)
             continue;

@@ -128,6 +128,8 @@ start() { # start <name> [settings]: settings is the Kestrova.ini to begin with
   local home="$scratch/home-$1"
   rm -rf "$home"; mkdir -p "$home/.config/Kestrova"
   printf '%b' "${2:-[Run]\nNumber=5\n}" > "$home/.config/Kestrova/Kestrova.ini"
+  # character_settings: the text of CharacterService.ini, when set.
+  [ -n "${character_settings:-}" ] && printf '%b' "$character_settings" > "$home/.config/Kestrova/CharacterService.ini"
   # gtk_settings: the text of the user's GTK settings file, when set.
   if [ -n "${gtk_settings:-}" ]; then
     mkdir -p "$home/.config/gtk-3.0"
@@ -151,11 +153,17 @@ ended() { # ended: the program ends by itself within 15 s; its exit status
   # Watched every 10 ms rather than every 100: a caller that times the end
   # sees it as it happens.
   if ! timeout 15 tail --pid="$app_pid" -s 0.01 -f /dev/null; then
-    kill -9 "$app_pid" 2>/dev/null; wait "$app_pid" 2>/dev/null; app_pid=""; return 99
+    kill -9 "$app_pid" 2>/dev/null; wait "$app_pid" 2>/dev/null; app_pid=""
+    check "the program ends within 15 s" false
+    return 99
   fi
   wait "$app_pid"
   local rc=$?
   app_pid=""
+  # Every end is checked here, whatever the caller does with the status: a
+  # quit that crashes (139, a segmentation fault; 134, an abort) fails the
+  # test even where the caller only wanted the program gone.
+  check "the program ends with status 0 (was $rc)" test "$rc" -eq 0
   return $rc
 }
 
