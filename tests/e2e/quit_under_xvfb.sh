@@ -8,7 +8,7 @@
 #   quit_under_xvfb.sh <program> <display number>
 set -u
 program=$1
-display=${2:-98}
+display=${2:-99}
 shots=${KESTROVA_SHOTS:-}
 . "$(dirname "$0")/desktop.sh"
 
