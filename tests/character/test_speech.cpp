@@ -515,6 +515,9 @@ void TestSpeech::actedAskedOrRefused_data()
     QTest::newRow("calculation") << "calculation" << int(Hearing::Asked) << "Calculator";
     QTest::newRow("weather talk") << "I think it might rain later" << int(Hearing::Refused) << "";
     QTest::newRow("a long sentence") << "my sister lives in a small town by the sea" << int(Hearing::Refused) << "";
+    // Known confusions: acted on only as the command said, if at all.
+    QTest::newRow("gmail, not check mail") << "gmail" << -1 << "Gmail";
+    QTest::newRow("the weather is no date") << "what is the weather like today" << -1 << "";
 }
 
 void TestSpeech::actedAskedOrRefused()
@@ -536,6 +539,12 @@ void TestSpeech::actedAskedOrRefused()
                              .arg(heard.words, heard.command)
                              .arg(heard.confidence)
                              .arg(heard.guesses.join(", "));
+    qInfo().noquote() << what;
+    if (hearing < 0) {
+        if (hearingOf(heard) == Hearing::Acted)
+            QVERIFY2(!guess.isEmpty() && heard.command == guess, qPrintable(what));
+        return;
+    }
     QCOMPARE(int(hearingOf(heard)), hearing);
     switch (Hearing(hearing)) {
     case Hearing::Acted:
