@@ -61,6 +61,10 @@ Listening::Listening(DesktopCharacter &character, Performer &performer, Timers &
         if (m_question.isNull() || request != m_question)
             return;
         m_question = Request();
+        // The question stays in the balloon while the answer is awaited,
+        // whether or not the balloon showed as it was said.
+        if (!m_guesses.isEmpty())
+            m_character.showNotice(Question.arg(captionOf(m_guesses.first())));
         listenForAnswer();
     });
 }

@@ -67,20 +67,20 @@ ask_about_quit() { # the question about "quit", asked in a fresh run
   wait_for "$log" "Recording from" 5 || return 1
   sleep 0.5
   play quit
-  wait_for "$log" 'Asking "Did you mean Quit?"' 15
+  wait_for "$log" 'Asking "Did you mean Quit?"' 15 || return 1
+  asked_at=$(count "Recording from")
 }
 answer() { # answer <recording>: played once the question has been said
-  local before
-  before=$(count "Recording from")
-  wait_more "Recording from" "$before" 15 || return 1
+  wait_more "Recording from" "$asked_at" 15 || return 1
   sleep 0.5
   play "$1"
 }
 
 check "\"quit\" said alone is asked about" ask_about_quit yes
+check "not run on the guess" bash -c "! grep -q 'Command \"Quit\"' '$log'"
+check "the question is shown in the balloon" wait_for "$log" 'Notice "Did you mean Quit?"' 15
 sleep 0.3
 shot question
-check "not run on the guess" bash -c "! grep -q 'Command \"Quit\"' '$log'"
 check "the answer is listened for" answer yes
 check "\"yes\" answers" wait_for "$log" "Answered: Quit" 15
 check "and quits" wait_for "$log" 'Speak "Goodbye' 10
