@@ -28,6 +28,9 @@ ListeningPrompt::ListeningPrompt(QWidget *parent)
     setAttribute(Qt::WA_ShowWithoutActivating, false);
 
     m_caption = new QLabel(PromptText, this);
+    // Questions name the user's own commands: shown as written, never as
+    // markup.
+    m_caption->setTextFormat(Qt::PlainText);
     m_caption->setObjectName(QStringLiteral("kestrovaListeningCaption"));
     QFont bold = m_caption->font();
     bold.setBold(true);
@@ -105,7 +108,8 @@ void ListeningPrompt::ask(const QString &question, const QStringList &captions)
     m_guesses.clear();
     for (qsizetype k = 0; k < std::min<qsizetype>(captions.size(), MaxGuesses); ++k) {
         // "&1 Help": the number is the button's key too.
-        auto *button = new QPushButton(QStringLiteral("&%1 %2").arg(k + 1).arg(captions[k]), this);
+        auto *button =
+            new QPushButton(QStringLiteral("&%1 %2").arg(k + 1).arg(QString(captions[k]).replace(u'&', QStringLiteral("&&"))), this);
         button->setObjectName(QStringLiteral("kestrovaListeningGuess%1").arg(k + 1));
         button->setFocusPolicy(Qt::NoFocus);
         button->setAutoDefault(false);

@@ -12,8 +12,8 @@
 #include "WavFile.h"
 
 #include <QApplication>
-#include <atomic>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMutex>
 #include <QPushButton>
@@ -23,6 +23,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
+
+#include <atomic>
 
 using namespace kestrova::character;
 
@@ -742,6 +744,20 @@ void TestSpeechListener::unsureCommandIsAskedAbout()
     prompt->guessButtons().at(0)->click();
     QCOMPARE(commands.count(), 2);
     QCOMPARE(commands.at(1).at(0).value<UserInput>().name, QStringLiteral("Quit"));
+
+    // A command's caption is the user's own text: shown as written.
+    bot->commands().add(QStringLiteral("Tom & Jerry"), QStringLiteral("<b>Tom</b> & Jerry"),
+                        QStringLiteral("tom and jerry"), true, true);
+    rig.script->result = guessed(QStringLiteral("tom and jerry"), -70, {"Tom & Jerry"});
+    bot->listen(true);
+    QTRY_VERIFY(prompt->asking());
+    QCOMPARE(prompt->guessButtons().at(0)->text(), QStringLiteral("&1 <b>Tom</b> && Jerry"));
+    const QLabel *caption = prompt->findChild<QLabel *>(QStringLiteral("kestrovaListeningCaption"));
+    QVERIFY(caption);
+    QCOMPARE(caption->text(), QStringLiteral("Did you mean <b>Tom</b> & Jerry?"));
+    QCOMPARE(caption->textFormat(), Qt::PlainText);
+    bot->listen(false);
+    bot->commands().item(QStringLiteral("Tom & Jerry"))->enabled = false;
 
     // A guess the user cannot run (disabled since) is not offered; with
     // none left it is not understood, as before.
