@@ -16,6 +16,7 @@
 #include "Random.h"
 #include "SettingsStore.h"
 #include "WordControls.h"
+#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLoggingCategory>
@@ -51,6 +52,9 @@ AgentForm::AgentForm(Application &app) : QWidget(nullptr), m_app(app)
     m_quitDeadline.setSingleShot(true);
     m_quitDeadline.setTimerType(Qt::PreciseTimer);
     connect(&m_quitDeadline, &QTimer::timeout, this, &AgentForm::QuitDeadline_Timer);
+
+    m_tourMenuLater.setSingleShot(true);
+    connect(&m_tourMenuLater, &QTimer::timeout, this, &AgentForm::PopupTourMenu);
 
     MnuTour = new QMenu(QStringLiteral("Tour"), this);
     MnuTour->setObjectName(QStringLiteral("MnuTour"));
@@ -176,6 +180,7 @@ void AgentForm::AgentQuit()
     // the StopAll below must not pop up the tour menu or ask again.
     TourRequest = Request();
     SpeechInputRequest = Request();
+    m_tourMenuLater.stop();
     if (!m_quitDeadline.isActive())
         m_quitDeadline.start(std::max(0, QuitDeadlineMs - QuitWatchdog::sinceArmedMs()));
     Agent.StopAll();
@@ -255,8 +260,20 @@ void AgentForm::AgentCtrl_RequestComplete(const Request &request)
     } else if (request == TourRequest) {
         const MousePointer &pointer = *m_app.context().platform.mousePointer;
         m_app.movement().GestureAtMouse(Agent, pointer);
-        MnuTour->popup(pointer.position());
+        // Cut short by a click, the offer's menu waits: the click may be
+        // the first of a double click, whose second the menu would take.
+        if (m_clickStopping)
+            m_tourMenuLater.start(QApplication::doubleClickInterval());
+        else
+            PopupTourMenu();
     }
+}
+
+void AgentForm::PopupTourMenu()
+{
+    if (!Agent.isLoaded() || ending())
+        return;
+    MnuTour->popup(m_app.context().platform.mousePointer->position());
 }
 
 void AgentForm::SetCommands()
@@ -349,16 +366,23 @@ void AgentForm::AgentNotUnderstood()
 
 void AgentForm::AgentCtrl_Click(const QString &, int button, int, int, int)
 {
-    if (button == character::LeftButton)
+    if (button == character::LeftButton) {
+        // What the stop ends reports at once, within this call.
+        m_clickStopping = true;
         Agent.StopAll();
-    else
+        m_clickStopping = false;
+    } else
         Agent.Play(QStringLiteral("Alert"));
 }
 
 void AgentForm::AgentCtrl_DblClick(const QString &, int button, int, int, int)
 {
-    if (button == character::LeftButton)
+    if (button == character::LeftButton) {
+        // The user chose to speak: the tour offer cut short by the first
+        // click asks no more (the tour stays in the general menu).
+        m_tourMenuLater.stop();
         Agent.Listen(true);
+    }
 }
 
 void AgentForm::MnuYes_Click()

@@ -106,6 +106,12 @@ private:
     // short, so that the program always ends in time.
     QTimer m_quitDeadline;
     void QuitDeadline_Timer();
+    // A click that stops the character while it offers the tour: the
+    // offer's menu waits out a double click, which it would otherwise
+    // catch (a double click makes the character listen instead).
+    bool m_clickStopping = false;
+    QTimer m_tourMenuLater;
+    void PopupTourMenu();
 };
 
 } // namespace kestrova

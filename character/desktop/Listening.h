@@ -28,6 +28,14 @@ struct Animation;
 // raised with the words recognised, the end of the utterance ending the
 // listening. A match weaker than its command's confidence thinks the
 // command's own doubt first.
+//
+// A spoken command heard too unsurely to act on, but plausibly, is asked
+// about: the character says "Did you mean Help?" and the prompt shows the
+// guesses as buttons. The answer comes by voice ("yes", "no", the guess's
+// number or the command again), a click or a key; "no", Escape and
+// AnswerTimeoutMs without speech drop the question. A command that starts
+// a program or quits is run on a guess only after a yes (or its button,
+// key or number): said again, it is still only a guess.
 class Listening : public QObject {
     Q_OBJECT
 public:
@@ -49,6 +57,11 @@ public:
     // The prompt and the listener let go; nothing more is heard.
     void close();
 
+    // The commands asked about, best first; empty when nothing is asked.
+    QStringList guesses() const { return m_guesses; }
+    static constexpr int AnswerTimeoutMs = 8000;
+    static inline const QString Question = QStringLiteral("Did you mean %1?");
+
 Q_SIGNALS:
     // The user is doing something: the character is not idle.
     void activity();
@@ -60,6 +73,13 @@ private:
     void playState(const QString &state);
     void hearVoice(const Recognition &recognition);
     void raise(const QString &name, int confidence, const QString &words);
+    void ask(const QStringList &guesses, const QString &words);
+    void listenForAnswer();
+    void answer(const Recognition &recognition);
+    void choose(int guess, const QString &words);
+    // The question forgotten, its buttons gone.
+    void dropQuestion();
+    QString captionOf(const QString &command);
 
     DesktopCharacter &m_character;
     Performer &m_performer;
@@ -75,6 +95,9 @@ private:
     bool m_voiceListening = false;    // the listener runs for this character
     bool m_toldNoMicrophone = false;  // said once a run
     bool m_toldNoRecognizer = false;
+    QStringList m_guesses;           // asked about, best first
+    Request m_question;              // the question being said
+    std::unique_ptr<Timer> m_answerTime; // silence after the question
 };
 
 } // namespace kestrova::character

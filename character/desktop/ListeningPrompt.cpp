@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
+#include <QPushButton>
 #include <QScreen>
 #include <QVBoxLayout>
 
@@ -27,6 +28,9 @@ ListeningPrompt::ListeningPrompt(QWidget *parent)
     setAttribute(Qt::WA_ShowWithoutActivating, false);
 
     m_caption = new QLabel(PromptText, this);
+    // Questions name the user's own commands: shown as written, never as
+    // markup.
+    m_caption->setTextFormat(Qt::PlainText);
     m_caption->setObjectName(QStringLiteral("kestrovaListeningCaption"));
     QFont bold = m_caption->font();
     bold.setBold(true);
@@ -44,6 +48,10 @@ ListeningPrompt::ListeningPrompt(QWidget *parent)
     layout->setSpacing(6);
     layout->addWidget(m_caption);
     layout->addWidget(m_line);
+    m_buttons = new QHBoxLayout;
+    m_buttons->setSpacing(6);
+    layout->addLayout(m_buttons);
+    m_line->installEventFilter(this);
 
     m_idle.setSingleShot(true);
     connect(&m_idle, &QTimer::timeout, this, &ListeningPrompt::timedOut);
@@ -94,6 +102,41 @@ void ListeningPrompt::avoid(const QRect &other)
     move(x, y);
 }
 
+void ListeningPrompt::ask(const QString &question, const QStringList &captions)
+{
+    qDeleteAll(m_guesses);
+    m_guesses.clear();
+    for (qsizetype k = 0; k < std::min<qsizetype>(captions.size(), MaxGuesses); ++k) {
+        // "&1 Help": the number is the button's key too.
+        auto *button =
+            new QPushButton(QStringLiteral("&%1 %2").arg(k + 1).arg(QString(captions[k]).replace(u'&', QStringLiteral("&&"))), this);
+        button->setObjectName(QStringLiteral("kestrovaListeningGuess%1").arg(k + 1));
+        button->setFocusPolicy(Qt::NoFocus);
+        button->setAutoDefault(false);
+        connect(button, &QPushButton::clicked, this, [this, k] { Q_EMIT chosen(int(k)); });
+        m_buttons->addWidget(button);
+        m_guesses << button;
+    }
+    m_caption->setText(m_guesses.isEmpty() ? PromptText : question);
+    if (isVisible())
+        follow(m_character); // grown or shrunk, beside the character still
+}
+
+bool ListeningPrompt::eventFilter(QObject *watched, QEvent *event)
+{
+    // The guess's number on an empty line chooses it; typed after other
+    // letters it is part of a command.
+    if (watched == m_line && event->type() == QEvent::KeyPress && !m_guesses.isEmpty() && m_line->text().isEmpty()) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        const int k = key->key() - Qt::Key_1;
+        if (k >= 0 && k < m_guesses.size() && !(key->modifiers() & ~(Qt::KeypadModifier | Qt::ShiftModifier))) {
+            Q_EMIT chosen(k);
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
 void ListeningPrompt::keepOpen()
 {
     if (m_idle.isActive())
@@ -109,6 +152,7 @@ void ListeningPrompt::takeFocus()
 
 void ListeningPrompt::follow(const QRect &character)
 {
+    m_character = character;
     const QSize size = sizeHint().expandedTo(minimumSizeHint());
     const QScreen *screen = QGuiApplication::screenAt(character.center());
     if (!screen)

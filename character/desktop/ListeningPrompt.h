@@ -3,8 +3,10 @@
 #include <QTimer>
 #include <QWidget>
 
+class QHBoxLayout;
 class QLabel;
 class QLineEdit;
+class QPushButton;
 
 namespace kestrova::character {
 
@@ -17,6 +19,10 @@ namespace kestrova::character {
 // nothing has been typed for a while (IdleTimeoutMs, counted again from
 // every keystroke). The prompt does not close itself: whoever listens
 // decides.
+//
+// When what was heard is not sure enough to act on, the prompt asks: it
+// shows the question and the guesses as buttons numbered 1 to 3; a click
+// on one, or its number typed on an empty line, chooses it.
 class ListeningPrompt : public QWidget {
     Q_OBJECT
 public:
@@ -34,6 +40,12 @@ public:
     QLineEdit *line() const { return m_line; }
     // Counts the idle time-out from now (someone is speaking).
     void keepOpen();
+    // Shows the question with the guesses' captions as buttons (at most
+    // MaxGuesses); ask({}, {}) takes them away again.
+    void ask(const QString &question, const QStringList &captions);
+    bool asking() const { return !m_guesses.isEmpty(); }
+    QList<QPushButton *> guessButtons() const { return m_guesses; }
+    static constexpr int MaxGuesses = 3;
     void setIdleTimeout(int ms) { m_idleTimeoutMs = ms; }
     int idleTimeout() const { return m_idleTimeoutMs; }
 
@@ -46,17 +58,23 @@ Q_SIGNALS:
     void timedOut();
     // The first keystroke since the prompt opened.
     void typingStarted();
+    // A guess chosen by a click or its number: its index, from 0.
+    void chosen(int guess);
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void hideEvent(QHideEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void takeFocus();
 
     QLabel *m_caption = nullptr;
     QLineEdit *m_line = nullptr;
+    QHBoxLayout *m_buttons = nullptr;
+    QList<QPushButton *> m_guesses;
+    QRect m_character; // where the character stands, to keep beside
     QTimer m_idle;
     int m_idleTimeoutMs = IdleTimeoutMs;
     bool m_typed = false;

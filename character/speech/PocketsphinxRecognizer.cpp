@@ -380,6 +380,15 @@ private:
         ckd_free(phones);
         return out;
     }
+    // A hypothesis's words without garbage and filler, one blank apart.
+    QString commandWords(const char *hyp) const
+    {
+        QStringList words;
+        for (const QString &w : QString::fromLatin1(hyp).split(u' ', Qt::SkipEmptyParts))
+            if (!m_garbage.contains(w) && !m_fillers.contains(w))
+                words << w;
+        return words.join(u' ');
+    }
     // Gives the decoder a word with all its readings (or a guessed one);
     // false when there is none.
     bool addWord(const QString &word, const QString &as = {});
@@ -648,13 +657,7 @@ Recognition PocketsphinxRecognizer::endUtterance()
     int32 score = 0;
     const char *hyp = ps_get_hyp(m_ps, &score);
     const int frames = ps_get_n_frames(m_ps);
-    QStringList words;
-    if (hyp) {
-        for (const QString &w : QString::fromLatin1(hyp).split(u' ', Qt::SkipEmptyParts))
-            if (!m_garbage.contains(w) && !m_fillers.contains(w))
-                words << w;
-    }
-    out.words = words.join(u' ');
+    out.words = hyp ? commandWords(hyp) : QString();
     if (!out.words.isEmpty() && frames > 0) {
         const CommandMatcher::Match match = m_matcher.match(out.words);
         out.command = match.name;
@@ -697,10 +700,14 @@ Recognition PocketsphinxRecognizer::endUtterance()
                 // No thread to be had: the loop runs here after the rivals.
             }
         }
+        // The command the rivals' pass read, the runner-up to ask about.
+        QString runnerUp;
         if (rivals && decodeAgain(rivals)) {
             int32 s = 0;
-            if (ps_get_hyp(m_ps, &s))
+            if (const char *rivalHyp = ps_get_hyp(m_ps, &s)) {
                 decoded.rivalScore = s;
+                runnerUp = m_matcher.match(commandWords(rivalHyp)).name;
+            }
         }
         const qint64 rivalAt = clock.elapsed();
         if (looped.valid()) {
@@ -748,6 +755,13 @@ Recognition PocketsphinxRecognizer::endUtterance()
         if (out.confidence > NotUnderstoodConfidence && !alike.isEmpty()) {
             qCInfo(lcSpeech).noquote() << QStringLiteral("Heard \"%1\" rather than %2: not taken").arg(alike, match.name);
             out.confidence = NotUnderstoodConfidence;
+        }
+        // Not sure enough to act on, yet plausible: the user is asked.
+        if (!match.name.isEmpty() && out.confidence <= NotUnderstoodConfidence
+            && unboundedConfidence(out.scores) > GuessConfidence) {
+            out.guesses << match.name;
+            if (!runnerUp.isEmpty() && runnerUp != match.name)
+                out.guesses << runnerUp;
         }
     }
     out.finishMs = int(clock.elapsed());

@@ -30,6 +30,13 @@ struct VoiceCommand {
 // "quick" and "quit it" (about -40 and -35) no longer quit.
 inline constexpr int NotUnderstoodConfidence = -60;
 inline constexpr int StrictConfidence = -30;
+// Below the bar to act on, a command hypothesis heard more surely than
+// this is a plausible guess: the user is asked whether it was meant,
+// rather than told that nothing was understood. On the confidence's own
+// scale, not bounded at -100 (UtteranceScores): on the test voices the
+// commands refused with the right hypothesis reached down to about -130,
+// the speech that was no command began below -165.
+inline constexpr double GuessConfidence = -140.0;
 
 // What one utterance was heard as.
 struct Recognition {
@@ -49,12 +56,29 @@ struct Recognition {
     // frame, phone distance to a free phone loop, margin to the best other
     // command...), for tuning and the benchmark.
     QMap<QString, double> scores;
+    // When the utterance is not to be acted on but its best hypothesis is a
+    // plausible command: that command first, then the best other command
+    // that reads the audio (the rivals' pass); empty otherwise. A command
+    // that starts a program or quits heard below its stricter bar, or with
+    // a common word that sounds like it heard instead, is a guess too: it
+    // is never acted on without the user's yes.
+    QStringList guesses;
     // Speech was detected at all (silence and steady noise give false).
     bool speech = false;
     // Audio processed, and the time decoding took after the end of the audio.
     int audioMs = 0;
     int finishMs = 0;
 };
+
+// What the hearing does with a recognition: acts on its command, asks
+// whether one of its guesses was meant, or says it did not understand.
+enum class Hearing { Acted, Asked, Refused };
+inline Hearing hearingOf(const Recognition &r)
+{
+    if (!r.command.isEmpty() && r.confidence > NotUnderstoodConfidence)
+        return Hearing::Acted;
+    return r.guesses.isEmpty() ? Hearing::Refused : Hearing::Asked;
+}
 
 class SpeechRecognizer {
 public:

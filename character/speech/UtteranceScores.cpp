@@ -141,14 +141,18 @@ double confidenceLogit(const QMap<QString, double> &measures)
     return z;
 }
 
-int confidenceFromMeasures(const QMap<QString, double> &measures)
+double unboundedConfidence(const QMap<QString, double> &measures)
 {
     // Where the free phone loop hears next to no speech, the grammar has
     // read words into a tone, hum or noise.
     if (measures.value(QStringLiteral("loop_phones")) < MinLoopPhones)
-        return -100;
-    const double c = -60.0 + (confidenceLogit(measures) - RejectLogit) * PointsPerLogit;
-    return int(std::lround(std::clamp(c, -100.0, 100.0)));
+        return NoSpeechConfidence;
+    return -60.0 + (confidenceLogit(measures) - RejectLogit) * PointsPerLogit;
+}
+
+int confidenceFromMeasures(const QMap<QString, double> &measures)
+{
+    return int(std::lround(std::clamp(unboundedConfidence(measures), -100.0, 100.0)));
 }
 
 } // namespace kestrova::character

@@ -69,5 +69,11 @@ inline constexpr double RivalCap = 3.0;
 // the phone loop heard (next to) no speech.
 double confidenceLogit(const QMap<QString, double> &measures);
 int confidenceFromMeasures(const QMap<QString, double> &measures);
+// The same confidence not bounded at -100, so that hypotheses well below
+// the rejection line can still be told apart (a plausible guess from
+// speech that is no command); NoSpeechConfidence when the phone loop heard
+// (next to) no speech.
+double unboundedConfidence(const QMap<QString, double> &measures);
+inline constexpr double NoSpeechConfidence = -1000.0;
 
 } // namespace kestrova::character

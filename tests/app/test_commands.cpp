@@ -295,6 +295,7 @@ void TestCommands::clicks()
     Q_EMIT c.click(1, 0, 10, 10);
     QCOMPARE(c.log, QStringList({"StopAll", "GestureAt 50 300"}));
     QCOMPARE(c.pending.size(), 1);
+    QTRY_VERIFY(run().agent().MnuTour->isVisible());
     run().agent().MnuTour->hide();
     Q_EMIT c.click(2, 0, 10, 10);
     Q_EMIT c.dblClick(2, 0, 10, 10);

@@ -92,6 +92,8 @@ private Q_SLOTS:
     void strictCommandsNeedASureHearing();
     void soundAlikeOfAStrictCommand_data();
     void soundAlikeOfAStrictCommand();
+    void actedAskedOrRefused_data();
+    void actedAskedOrRefused();
     void silenceIsNoCommand();
     void unusableGrammarKeepsTheRest();
     void recogniserFromTheModule();
@@ -496,6 +498,73 @@ void TestSpeech::soundAlikeOfAStrictCommand()
     else
         QCOMPARE(strict.confidence, NotUnderstoodConfidence);
     QCOMPARE(again.confidence, strict.confidence);
+}
+
+// What the hearing does with what the recogniser made of a recording:
+// acts on a sure command, asks about a plausible one (a command that starts
+// a program or quits below its stricter bar, or with a word that sounds
+// like it), and refuses speech that is no command.
+void TestSpeech::actedAskedOrRefused_data()
+{
+    QTest::addColumn<QString>("phrase");
+    QTest::addColumn<int>("hearing");
+    QTest::addColumn<QString>("guess"); // the first guess, or the command acted on
+    QTest::newRow("check mail") << "check mail" << int(Hearing::Acted) << "Check Mail";
+    QTest::newRow("quit program") << "quit program" << int(Hearing::Acted) << "Quit";
+    QTest::newRow("quit, middling") << "quit it" << int(Hearing::Asked) << "Quit";
+    QTest::newRow("calculation") << "calculation" << int(Hearing::Asked) << "Calculator";
+    QTest::newRow("weather talk") << "I think it might rain later" << int(Hearing::Refused) << "";
+    QTest::newRow("a long sentence") << "my sister lives in a small town by the sea" << int(Hearing::Refused) << "";
+    // Known confusions: acted on only as the command said, if at all.
+    QTest::newRow("gmail, not check mail") << "gmail" << -1 << "Gmail";
+    QTest::newRow("the weather is no date") << "what is the weather like today" << -1 << "";
+}
+
+void TestSpeech::actedAskedOrRefused()
+{
+    QFETCH(QString, phrase);
+    QFETCH(int, hearing);
+    QFETCH(QString, guess);
+    QString error;
+    const auto samples = readWav16kMono(say(phrase), &error);
+    QVERIFY2(samples, qPrintable(error));
+    std::vector<VoiceCommand> commands = programCommands();
+    commands.push_back({"Calculator", "[show|open|run]calculator[program|application]", true});
+    for (VoiceCommand &c : commands)
+        c.strict = c.strict || c.name == u"Quit";
+    QVERIFY(m_recognizer->setCommands(commands));
+    const Recognition heard = recognizeSamples(*m_recognizer, *samples);
+    QVERIFY(m_recognizer->setCommands(programCommands()));
+    const QString what = QString("heard \"%1\" as %2 at %3, guesses %4")
+                             .arg(heard.words, heard.command)
+                             .arg(heard.confidence)
+                             .arg(heard.guesses.join(", "));
+    qInfo().noquote() << what;
+    if (hearing < 0) {
+        if (hearingOf(heard) == Hearing::Acted)
+            QVERIFY2(!guess.isEmpty() && heard.command == guess, qPrintable(what));
+        return;
+    }
+    QCOMPARE(int(hearingOf(heard)), hearing);
+    switch (Hearing(hearing)) {
+    case Hearing::Acted:
+        QVERIFY2(heard.guesses.isEmpty(), qPrintable(what));
+        QCOMPARE(heard.command, guess);
+        break;
+    case Hearing::Asked: {
+        // Never acted on: a strict command is not taken on a guess.
+        QVERIFY2(heard.confidence <= NotUnderstoodConfidence, qPrintable(what));
+        QVERIFY2(!heard.guesses.isEmpty() && heard.guesses.first() == guess, qPrintable(what));
+        QCOMPARE(heard.guesses.first(), heard.command);
+        QVERIFY(heard.guesses.size() <= 3);
+        QStringList distinct = heard.guesses;
+        QCOMPARE(distinct.removeDuplicates(), 0);
+        break;
+    }
+    case Hearing::Refused:
+        QVERIFY2(heard.guesses.isEmpty(), qPrintable(what));
+        break;
+    }
 }
 
 void TestSpeech::silenceIsNoCommand()

@@ -4,20 +4,27 @@
 
 #include "desktop/Balloon.h"
 #include "desktop/DesktopCharacter.h"
+#include "desktop/Listening.h"
 #include "desktop/ListeningKey.h"
 #include "desktop/ListeningPrompt.h"
+#include "ManualTimers.h"
 #include "SpeechListener.h"
 #include "WavFile.h"
 
 #include <QApplication>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMutex>
+#include <QPushButton>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
+
+#include <atomic>
 
 using namespace kestrova::character;
 
@@ -39,7 +46,13 @@ struct Script {
     // How many utterances, from the first, have no word in their speech
     // (a click, the microphone's hiss).
     int wordless = 0;
+    // Utterances from this one on (counted from 1) hear no speech at all
+    // (never when 0).
+    int speechlessFrom = 0;
     Recognition result;
+    // When set, what each utterance is heard as, given the commands the
+    // recogniser was set to listen for (called with the mutex held).
+    std::function<Recognition(const std::vector<VoiceCommand> &)> respond;
 
     QMutex mutex;
     int commandSets = 0;
@@ -75,7 +88,12 @@ public:
         m_script->longestUtterance = std::max(m_script->longestUtterance, m_samples);
         m_script->threads.insert(QThread::currentThread());
     }
-    bool speechStarted() const override { return m_samples >= m_script->speechFrom; }
+    bool speechStarted() const override
+    {
+        if (m_script->speechlessFrom > 0 && m_script->starts >= m_script->speechlessFrom)
+            return false;
+        return m_samples >= m_script->speechFrom;
+    }
     bool inSpeech() const override
     {
         return (speechStarted() && (m_script->speechUntil < 0 || m_samples < m_script->speechUntil))
@@ -96,7 +114,7 @@ public:
     {
         QMutexLocker lock(&m_script->mutex);
         ++m_script->ends;
-        Recognition r = m_script->result;
+        Recognition r = m_script->respond ? m_script->respond(m_script->commands) : m_script->result;
         r.speech = m_samples >= m_script->speechFrom;
         r.audioMs = int(m_samples / 16);
         return r;
@@ -197,18 +215,36 @@ Recognition heardAs(const QString &command, int confidence, const QString &words
     return r;
 }
 
+// The command the recogniser was given for a spoken answer, by a word of
+// its grammar ("yes", "no", "two"); empty when there is none.
+QString answerCommand(const std::vector<VoiceCommand> &commands, const QString &word)
+{
+    for (const VoiceCommand &c : commands)
+        if (c.grammar.split(QRegularExpression(QStringLiteral("[^a-z]+")), Qt::SkipEmptyParts).contains(word))
+            return c.name;
+    return {};
+}
+
+// Heard unsurely, with guesses: what the user is asked about.
+Recognition guessed(const QString &words, int confidence, const QStringList &guesses)
+{
+    Recognition r = heardAs(guesses.first(), confidence, words);
+    r.guesses = guesses;
+    return r;
+}
+
 const QString TestbotFolder = QStringLiteral(KESTROVA_SOURCE_DIR "/tests/data/characters/testbot");
 
 
 // The test character with "Processing" as its hearing state.
-std::unique_ptr<DesktopCharacter> makeBot()
+std::unique_ptr<DesktopCharacter> makeBot(kestrova::Timers &timers = kestrova::Timers::system())
 {
     QString error;
     std::optional<CharacterModel> model = CharacterModel::load(TestbotFolder, &error);
     if (!model)
         qFatal("testbot does not load: %s", qPrintable(error));
     model->states.insert(QStringLiteral("hearing"), QStringList{QStringLiteral("Processing")});
-    auto bot = std::make_unique<DesktopCharacter>(std::move(*model), std::make_unique<SilentVoice>());
+    auto bot = std::make_unique<DesktopCharacter>(std::move(*model), std::make_unique<SilentVoice>(), timers);
     Commands &c = bot->commands();
     c.setCaption(QStringLiteral("Kestrova"));
     c.setVisible(true);
@@ -219,7 +255,14 @@ std::unique_ptr<DesktopCharacter> makeBot()
     c.add(QStringLiteral("Quit"), QStringLiteral("Quit"), QStringLiteral("quit[program|application]"), true, true);
     c.item(QStringLiteral("Quit"))->strict = true;
     bot->show();
-    if (!QTest::qWaitFor([&] { return bot->visible() && !bot->isBusy(); }, 3000))
+    auto *manual = dynamic_cast<kestrova::test::ManualTimers *>(&timers);
+    if (!QTest::qWaitFor(
+            [&] {
+                if (manual)
+                    manual->advance(20);
+                return bot->visible() && !bot->isBusy();
+            },
+            3000))
         qFatal("testbot does not show");
     return bot;
 }
@@ -249,6 +292,11 @@ private Q_SLOTS:
     void noMicrophoneIsSaidOnce();
     void realRecordingThroughTheCharacter_data();
     void realRecordingThroughTheCharacter();
+    void unsureCommandIsAskedAbout();
+    void questionAnsweredByVoice_data();
+    void questionAnsweredByVoice();
+    void questionDroppedByEscape();
+    void questionDroppedAfterSilence();
 
     void listeningKeyNeedsX11();
 };
@@ -647,6 +695,203 @@ void TestSpeechListener::realRecordingThroughTheCharacter()
     QCOMPARE(input.name, QStringLiteral("Check Mail"));
     QVERIFY2(input.confidence > -60, qPrintable(QString::number(input.confidence)));
     QCOMPARE(input.voice, QStringLiteral("check mail"));
+}
+
+// Heard too unsurely to act on: the character asks, the prompt offers the
+// guesses, and a key or a click chooses one.
+void TestSpeechListener::unsureCommandIsAskedAbout()
+{
+    Rig rig;
+    rig.script->result = guessed(QStringLiteral("check mail"), -75, {"Check Mail", "General", "Quit"});
+    auto listener = rig.make();
+    auto bot = makeBot();
+    bot->setSpeechListener(listener.get());
+    QSignalSpy commands(bot.get(), &Character::command);
+    bot->listen(true);
+    ListeningPrompt *prompt = bot->listeningPrompt();
+    QTRY_VERIFY(prompt->asking());
+    QCOMPARE(commands.count(), 0);
+    QVERIFY(bot->isListening());
+    QVERIFY(prompt->isVisible());
+    QTRY_VERIFY(bot->balloon()->isVisible());
+    QStringList buttons;
+    for (QPushButton *b : prompt->guessButtons())
+        buttons << b->text();
+    QCOMPARE(buttons, QStringList({"&1 Check Mail", "&2 General", "&3 Quit"}));
+    QCOMPARE(bot->balloon()->text(), QStringLiteral("Did you mean Check Mail?"));
+    // A digit typed after letters is part of the line; on an empty line it
+    // chooses.
+    QTest::keyClick(prompt->line(), Qt::Key_A);
+    QTest::keyClick(prompt->line(), Qt::Key_2);
+    QCOMPARE(prompt->line()->text(), QStringLiteral("a2"));
+    QCOMPARE(commands.count(), 0);
+    prompt->line()->clear();
+    QTest::keyClick(prompt->line(), Qt::Key_2);
+    QCOMPARE(commands.count(), 1);
+    const UserInput input = commands.at(0).at(0).value<UserInput>();
+    QCOMPARE(input.name, QStringLiteral("General"));
+    QCOMPARE(input.confidence, 100);
+    QVERIFY(!bot->isListening());
+    QVERIFY(!prompt->isVisible());
+    QVERIFY(!prompt->asking());
+
+    // Asked again, a click on a button answers; the next listening asks
+    // nothing until something is heard.
+    rig.script->result = guessed(QStringLiteral("quit"), -60, {"Quit", "Check Mail"});
+    bot->listen(true);
+    QTRY_VERIFY(prompt->asking());
+    QCOMPARE(prompt->guessButtons().size(), 2);
+    prompt->guessButtons().at(0)->click();
+    QCOMPARE(commands.count(), 2);
+    QCOMPARE(commands.at(1).at(0).value<UserInput>().name, QStringLiteral("Quit"));
+
+    // A command's caption is the user's own text: shown as written.
+    bot->commands().add(QStringLiteral("Tom & Jerry"), QStringLiteral("<b>Tom</b> & Jerry"),
+                        QStringLiteral("tom and jerry"), true, true);
+    rig.script->result = guessed(QStringLiteral("tom and jerry"), -70, {"Tom & Jerry"});
+    bot->listen(true);
+    QTRY_VERIFY(prompt->asking());
+    QCOMPARE(prompt->guessButtons().at(0)->text(), QStringLiteral("&1 <b>Tom</b> && Jerry"));
+    const QLabel *caption = prompt->findChild<QLabel *>(QStringLiteral("kestrovaListeningCaption"));
+    QVERIFY(caption);
+    QCOMPARE(caption->text(), QStringLiteral("Did you mean <b>Tom</b> & Jerry?"));
+    QCOMPARE(caption->textFormat(), Qt::PlainText);
+    bot->listen(false);
+    bot->commands().item(QStringLiteral("Tom & Jerry"))->enabled = false;
+
+    // A guess the user cannot run (disabled since) is not offered; with
+    // none left it is not understood, as before.
+    rig.script->result = guessed(QStringLiteral("secret"), -70, {"Secret"});
+    bot->listen(true);
+    QTRY_COMPARE(commands.count(), 3);
+    QCOMPARE(commands.at(2).at(0).value<UserInput>().name, QString());
+    QCOMPARE(commands.at(2).at(0).value<UserInput>().confidence, -100);
+}
+
+void TestSpeechListener::questionAnsweredByVoice_data()
+{
+    QTest::addColumn<QStringList>("guesses");
+    QTest::addColumn<QString>("answer");      // a word of an answer's grammar, else a command's name
+    QTest::addColumn<int>("confidence");     // the answer's
+    QTest::addColumn<QString>("run");        // the command run; empty: none
+    QTest::addColumn<bool>("stillAsking");   // the question stands after the answer
+    const QStringList strict = {"Quit", "Check Mail"};
+    const QStringList plain = {"Check Mail", "General"};
+    QTest::newRow("yes runs the guess that quits") << strict << "yes" << 20 << "Quit" << false;
+    QTest::newRow("an unsure yes is no answer") << strict << "yes" << -70 << "" << true;
+    QTest::newRow("no runs nothing") << strict << "no" << 30 << "" << false;
+    QTest::newRow("its number") << strict << "two" << 10 << "Check Mail" << false;
+    QTest::newRow("a number with no guess") << plain << "three" << 10 << "" << true;
+    QTest::newRow("said again, unsurely") << plain << "Check Mail" << -70 << "Check Mail" << false;
+    QTest::newRow("quit said again, unsurely") << strict << "Quit" << -60 << "" << true;
+    QTest::newRow("quit said again, surely") << strict << "Quit" << 50 << "Quit" << false;
+    QTest::newRow("another command, surely") << plain << "Quit" << 50 << "Quit" << false;
+}
+
+// The answer heard as the recogniser hears words: the question's own
+// words are given to it beside the commands.
+void TestSpeechListener::questionAnsweredByVoice()
+{
+    QFETCH(QStringList, guesses);
+    QFETCH(QString, answer);
+    QFETCH(int, confidence);
+    QFETCH(QString, run);
+    QFETCH(bool, stillAsking);
+    Rig rig;
+    rig.script->speechUntil = 6 * Chunk;
+    std::atomic<int> answers = 0;
+    rig.script->respond = [&](const std::vector<VoiceCommand> &commands) {
+        const QString yes = answerCommand(commands, QStringLiteral("yes"));
+        if (yes.isEmpty()) // the first utterance: not sure
+            return guessed(guesses.first().toLower(), guesses.first() == u"Quit" ? -60 : -75, guesses);
+        ++answers;
+        if (answers > 1) // after the answer: nothing heard
+            return heardAs(QString(), -100, QString());
+        const QString name = answerCommand(commands, answer);
+        if (!name.isEmpty())
+            return heardAs(name, confidence, answer);
+        return confidence > NotUnderstoodConfidence ? heardAs(answer, confidence, answer.toLower())
+                                                    : guessed(answer.toLower(), confidence, {answer});
+    };
+    auto listener = rig.make();
+    auto bot = makeBot();
+    bot->setSpeechListener(listener.get());
+    QSignalSpy commands(bot.get(), &Character::command);
+    bot->listen(true);
+    QTRY_VERIFY(bot->listeningPrompt()->asking());
+    QTRY_VERIFY_WITH_TIMEOUT(answers >= 1, 10000);
+    if (stillAsking) {
+        QTRY_VERIFY_WITH_TIMEOUT(answers >= 2, 10000);
+        QCOMPARE(commands.count(), 0);
+        QVERIFY(bot->isListening());
+        QVERIFY(bot->listeningPrompt()->asking());
+        bot->listen(false);
+        return;
+    }
+    QTRY_VERIFY(!bot->isListening());
+    QVERIFY(!bot->listeningPrompt()->asking());
+    if (run.isEmpty()) {
+        QTest::qWait(200);
+        QCOMPARE(commands.count(), 0);
+        return;
+    }
+    QCOMPARE(commands.count(), 1);
+    QCOMPARE(commands.at(0).at(0).value<UserInput>().name, run);
+    QVERIFY(commands.at(0).at(0).value<UserInput>().confidence > NotUnderstoodConfidence);
+    // The next listening is for the commands alone again.
+    bot->listen(true);
+    listener->waitForWorker();
+    QMutexLocker lock(&rig.script->mutex);
+    QCOMPARE(answerCommand(rig.script->commands, QStringLiteral("yes")), QString());
+    QCOMPARE(rig.script->commands.size(), std::size_t(3));
+}
+
+void TestSpeechListener::questionDroppedByEscape()
+{
+    Rig rig;
+    rig.script->result = guessed(QStringLiteral("quit"), -60, {"Quit"});
+    auto listener = rig.make();
+    auto bot = makeBot();
+    bot->setSpeechListener(listener.get());
+    QSignalSpy commands(bot.get(), &Character::command);
+    bot->listen(true);
+    QTRY_VERIFY(bot->listeningPrompt()->asking());
+    QTest::keyClick(bot->listeningPrompt()->line(), Qt::Key_Escape);
+    QVERIFY(!bot->isListening());
+    QVERIFY(!bot->listeningPrompt()->asking());
+    QTest::qWait(300);
+    QCOMPARE(commands.count(), 0);
+}
+
+// AnswerTimeoutMs without speech after the question has been said drops it;
+// the character's own time, moved on by the test.
+void TestSpeechListener::questionDroppedAfterSilence()
+{
+    kestrova::test::ManualTimers timers;
+    Rig rig;
+    rig.script->speechlessFrom = 2;
+    rig.script->result = guessed(QStringLiteral("quit"), -60, {"Quit"});
+    auto listener = rig.make();
+    auto bot = makeBot(timers);
+    bot->setSpeechListener(listener.get());
+    QSignalSpy commands(bot.get(), &Character::command);
+    bot->listen(true);
+    QTRY_VERIFY(bot->listeningPrompt()->asking());
+    QVERIFY(!listener->isListening());
+    // The question is said; then the answer is listened for.
+    QVERIFY(timers.advanceUntil([&] {
+        QCoreApplication::processEvents();
+        return listener->isListening();
+    }, 20000));
+    timers.advance(Listening::AnswerTimeoutMs - 1);
+    QCoreApplication::processEvents();
+    QVERIFY(bot->isListening());
+    QVERIFY(bot->listeningPrompt()->asking());
+    timers.advance(1);
+    QVERIFY(!bot->isListening());
+    QVERIFY(!bot->listeningPrompt()->asking());
+    QVERIFY(!listener->isListening());
+    QCOMPARE(commands.count(), 0);
 }
 
 void TestSpeechListener::listeningKeyNeedsX11()
