@@ -132,7 +132,7 @@ xcb_window_t x11Root(xcb_connection_t *connection)
 }
 
 // Asks the window manager to add (action 1) or remove (action 0) up to two
-// states of a mapped window, as the window manager specification has a
+// states of a mapped window, as the Extended Window Manager Hints have a
 // client do: a change of the _NET_WM_STATE property itself counts only
 // before the window is mapped.
 void requestNetWmState(xcb_connection_t *connection, xcb_window_t root, xcb_window_t window, uint32_t action,
