@@ -177,6 +177,15 @@ void FrmMain::followModel()
         connect(TxtOfficeCmd[k], &QLineEdit::textChanged, this,
                 [&model, k](const QString &text) { model.setSlotTarget(List::Office, k, text); });
     }
+    for (int k = 0; k < 10; ++k) {
+        connect(TxtSiteName[k], &QLineEdit::textChanged, this,
+                [this, k] { nameListItem(int(List::Favourites), k); });
+        connect(TxtOfficeName[k], &QLineEdit::textChanged, this, [this, k] { nameListItem(int(List::Office), k); });
+        TxtSiteName[k]->setPlaceholderText(QStringLiteral("The name in the menu, e.g. News"));
+        TxtSiteURL[k]->setPlaceholderText(QStringLiteral("The address, e.g. news.example.org"));
+        TxtOfficeName[k]->setPlaceholderText(QStringLiteral("The name in the menu, e.g. Spreadsheet"));
+        TxtOfficeCmd[k]->setPlaceholderText(QStringLiteral("The program to run; Browse finds one"));
+    }
     connect(TxtJokeSay, &QLineEdit::textChanged, this, [&model](const QString &text) { model.setJokeLeadIn(text); });
     connect(TxtServer, &QLineEdit::textChanged, this, [&model](const QString &text) { model.setMailServer(text); });
     connect(&model, &UserModel::listLoaded, this, [this](UserModel::List list) { showList(int(list)); });
@@ -405,6 +414,30 @@ void FrmMain::Form_Load()
     LoadOffice();
     showList(int(UserModel::List::Favourites));
     showList(int(UserModel::List::Office));
+    for (int k = 0; k < 10; ++k) {
+        nameListItem(int(UserModel::List::Favourites), k);
+        nameListItem(int(UserModel::List::Office), k);
+    }
+    // Every field of the two lists' pages is on show from the start: the
+    // first slot's, until another is picked.
+    ComboFav->setCurrentIndex(0);
+    ComboFav_Click();
+    ComCustom->setCurrentIndex(0);
+    ComCustom_Click();
+}
+
+void FrmMain::nameListItem(int list, int k)
+{
+    // The lists read the names the user gave; a slot without one keeps its
+    // number.
+    const bool favourites = UserModel::List(list) == UserModel::List::Favourites;
+    QComboBox *combo = favourites ? ComboFav : ComCustom;
+    if (k < 0 || k >= combo->count())
+        return;
+    const QString name = (favourites ? TxtSiteName : TxtOfficeName)[k]->text().trimmed();
+    const QString numbered = favourites ? QStringLiteral("Link %1").arg(k + 1)
+                                        : k == 6 ? QStringLiteral("Item7") : QStringLiteral("Item %1").arg(k + 1);
+    combo->setItemText(k, name.isEmpty() ? numbered : name);
 }
 
 void FrmMain::hideEvent(QHideEvent *event)
@@ -606,6 +639,13 @@ void singleLineBoxes(QLineEdit *const *names, QLineEdit *const *targets)
 bool FrmMain::SaveFavourites()
 {
     singleLineBoxes(TxtSiteName, TxtSiteURL);
+    // Stored as it will be opened: a site typed without a scheme is a web
+    // address.
+    for (QLineEdit *box : TxtSiteURL) {
+        const QString address = FileOperations::WebAddress(box->text());
+        if (address != box->text())
+            box->setText(address);
+    }
     return m_host.model().saveList(UserModel::List::Favourites);
 }
 

@@ -150,6 +150,8 @@ private:
     void followModel();
     // Fills the boxes of a list (UserModel::List) from the model.
     void showList(int list);
+    // The list's item k reads the slot's name, or its number when unnamed.
+    void nameListItem(int list, int k);
     void buildAgentPage(QFrame *page);
     void buildJokesPage(QFrame *page);
     void buildAccessoriesPage(QFrame *page);

@@ -215,10 +215,16 @@ void TestOptions::freshUser()
     QCOMPARE(w->StatusMain->currentMessage(), QString("Offline"));
     QCOMPARE(w->ComboFav->count(), 10);
     QCOMPARE(w->ComboFav->itemText(9), QString("Link 10"));
-    QCOMPARE(w->ComboFav->currentIndex(), -1);
     QCOMPARE(w->ComboFav->placeholderText(), QString("Chose Link:"));
     QCOMPARE(w->ComCustom->itemText(6), QString("Item7"));
-    QVERIFY(!w->CmdUpdate->isEnabled());
+    // The first slot's fields are on show, with a hint, before any pick.
+    QCOMPARE(w->ComboFav->currentIndex(), 0);
+    QCOMPARE(w->ComCustom->currentIndex(), 0);
+    QVERIFY(!w->TxtSiteName[0]->isHidden() && !w->TxtSiteURL[0]->isHidden());
+    QVERIFY(!w->TxtOfficeName[0]->isHidden() && !w->TxtOfficeCmd[0]->isHidden());
+    QVERIFY(!w->TxtSiteURL[0]->placeholderText().isEmpty());
+    QVERIFY(!w->TxtOfficeCmd[0]->placeholderText().isEmpty());
+    QVERIFY(w->CmdUpdate->isEnabled());
     QVERIFY(!w->isVisible());
     // Ticking and unticking switches the jokes on.
     w->ChkJokesOff->setChecked(true);
@@ -519,6 +525,25 @@ void TestOptions::favouritesUpdate()
     QCOMPARE(shown, QStringList({"Kestrova", " Padded name ", "Six", "Configure Menu"}));
     QCOMPARE(run().log(), QStringList({"Play Write", "Speak I have saved your favourites.", "Play RestPose"}));
     QVERIFY(w->isVisible());
+    // The list reads the names given; an unnamed slot its number.
+    QCOMPARE(w->ComboFav->itemText(2), QString("Padded name"));
+    QCOMPARE(w->ComboFav->itemText(5), QString("Six"));
+    QCOMPARE(w->ComboFav->itemText(6), QString("Link 7"));
+    w->TxtOfficeName[6]->setText("Sheets");
+    QCOMPARE(w->ComCustom->itemText(6), QString("Sheets"));
+    w->TxtOfficeName[6]->clear();
+    QCOMPARE(w->ComCustom->itemText(6), QString("Item7"));
+    // A site typed without a scheme is stored, and opened, as a web address.
+    w->TxtSiteName[7]->setText("News");
+    w->TxtSiteURL[7]->setText("news.example.org");
+    w->TxtSiteURL[8]->setText("mailto:someone@example.org");
+    QTest::mouseClick(w->CmdUpdate, Qt::LeftButton);
+    QCOMPARE(w->TxtSiteURL[7]->text(), QString("https://news.example.org"));
+    QCOMPARE(w->TxtSiteURL[8]->text(), QString("mailto:someone@example.org"));
+    QVERIFY(readFile(favourites()).contains("\r\nNews\r\nhttps://news.example.org\r\n"));
+    w->TxtSiteURL[7]->setText("news.example.org");
+    run().app->actions().run("favourite:7");
+    QCOMPARE(run().platform.shell.opened.value(0), QString("https://news.example.org"));
 }
 
 void TestOptions::slotWithTargetAndNoName()
