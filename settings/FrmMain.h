@@ -146,6 +146,8 @@ protected:
 
 private:
     void showMailSecurity();
+    // Sizes the window for its largest page, within the screen.
+    void fitToScreen();
     // Connects the boxes and labels to the user's model.
     void followModel();
     // Fills the boxes of a list (UserModel::List) from the model.
