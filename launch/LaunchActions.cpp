@@ -1,5 +1,7 @@
 #include "LaunchActions.h"
 
+#include "FileOperations.h"
+
 #include "Actions.h"
 #include "Addresses.h"
 #include "Execute.h"
@@ -72,7 +74,8 @@ void registerLaunchActions(ActionRegistry &actions, Host &host)
                          Execute::ShellOpen(*h, h->model().slot(UserModel::List::Office, k).target);
                      }});
         actions.add({QStringLiteral("favourite:%1").arg(k), QString(), QString(), false, false, [h, k] {
-                         Execute::ShellOpen(*h, h->model().slot(UserModel::List::Favourites, k).target);
+                         Execute::ShellOpen(*h, FileOperations::WebAddress(
+                                                    h->model().slot(UserModel::List::Favourites, k).target));
                      }});
     }
 }

@@ -84,6 +84,17 @@ std::optional<QStringList> LoadListFile(const QString &path)
     return values;
 }
 
+QString WebAddress(const QString &typed)
+{
+    const QString address = typed.trimmed();
+    if (address.isEmpty() || address.startsWith(u'/') || address.contains(QStringLiteral("://")))
+        return typed;
+    for (const char *scheme : {"mailto:", "news:", "file:", "tel:", "about:"})
+        if (address.startsWith(QLatin1String(scheme), Qt::CaseInsensitive))
+            return typed;
+    return QStringLiteral("https://") + address;
+}
+
 QString SingleLine(const QString &value)
 {
     QString out;

@@ -33,6 +33,11 @@ std::optional<QStringList> LoadListFile(const QString &path);
 // file held reads back the same after a save.
 QString SingleLine(const QString &value);
 
+// A favourite's address as it is opened: one typed without a scheme
+// ("news.example.org") is a web address, given "https://"; one with a
+// scheme ("http://", "mailto:") or a path from the root stays as it is.
+QString WebAddress(const QString &typed);
+
 // Writes twenty lines (missing values as empty lines, each value made a
 // single line), UTF-8, each ended by CR LF, whole or not at all. Returns
 // whether the file was written.

@@ -28,6 +28,11 @@ public:
     // and only the beginning of a long text. `done` is not called once
     // `context` (when given) is gone.
     virtual void readSelectedText(QObject *context, SelectedTextHandler done) = 0;
+    // Reads the clipboard's plain text the same way: on X11 the clipboard
+    // is another program's too, asked within the same limits; elsewhere it
+    // is read at once. Empty when it holds no text; no value when its
+    // owner did not answer in time.
+    virtual void readClipboardText(QObject *context, SelectedTextHandler done) = 0;
 };
 
 } // namespace kestrova

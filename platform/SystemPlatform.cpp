@@ -332,12 +332,14 @@ SystemClipboard::SystemClipboard()
 
 SystemClipboard::~SystemClipboard()
 {
-    if (m_reader.joinable()) {
-        if (m_cancel[1] >= 0) {
-            const char stop = 's';
-            [[maybe_unused]] const ssize_t written = ::write(m_cancel[1], &stop, 1);
-        }
-        m_reader.join();
+    const bool reading = m_primary.thread.joinable() || m_clipboard.thread.joinable();
+    if (reading && m_cancel[1] >= 0) {
+        const char stop = 's';
+        [[maybe_unused]] const ssize_t written = ::write(m_cancel[1], &stop, 1);
+    }
+    for (Reader *reader : {&m_primary, &m_clipboard}) {
+        if (reader->thread.joinable())
+            reader->thread.join();
     }
     for (const int fd : m_cancel) {
         if (fd >= 0)
@@ -353,41 +355,59 @@ void SystemClipboard::readSelectedText(QObject *context, SelectedTextHandler don
         done(clipboard->text(clipboard->supportsSelection() ? QClipboard::Selection : QClipboard::Clipboard));
         return;
     }
-    m_waiting.append({context, context != nullptr, std::move(done)});
-    if (m_waiting.size() > 1)
+    read(m_primary, context, std::move(done));
+}
+
+void SystemClipboard::readClipboardText(QObject *context, SelectedTextHandler done)
+{
+    // QClipboard would wait for the owner on the UI thread, and take all it
+    // offers.
+    if (QGuiApplication::platformName() != u"xcb") {
+        done(QGuiApplication::clipboard()->text(QClipboard::Clipboard));
+        return;
+    }
+    read(m_clipboard, context, std::move(done));
+}
+
+void SystemClipboard::read(Reader &reader, QObject *context, SelectedTextHandler done)
+{
+    reader.waiting.append({context, context != nullptr, std::move(done)});
+    if (reader.waiting.size() > 1)
         return; // answered with the read under way
-    if (m_reader.joinable())
-        m_reader.join(); // ended already: its answer has come
+    qCDebug(lcSelection).noquote() << "asking the owner of the" << reader.what << "for its text";
+    if (reader.thread.joinable())
+        reader.thread.join(); // ended already: its answer has come
     if (m_cancel[0] < 0 && ::pipe2(m_cancel, O_CLOEXEC | O_NONBLOCK) != 0)
         m_cancel[0] = m_cancel[1] = -1;
-    // Asked of the selection's owner each time: X11 keeps no copy of it.
+    // Asked of the owner each time: X11 keeps no copy of it.
     const QByteArray display = qgetenv("DISPLAY");
     QObject *home = m_home.get();
     const int cancel = m_cancel[0];
-    m_reader = std::thread([this, home, display, cancel] {
-        const SelectionText read = readX11Selection(display, QByteArrayLiteral("PRIMARY"), {}, cancel);
+    Reader *r = &reader;
+    reader.thread = std::thread([r, home, display, cancel] {
+        const SelectionText read = readX11Selection(display, r->selection, {}, cancel);
         std::optional<QString> text;
         switch (read.outcome) {
         case SelectionText::Read:
-            qCDebug(lcSelection) << "read" << read.text.size() << "characters of the selection"
-                                 << (read.cut ? "(its beginning)" : "");
+            qCDebug(lcSelection).noquote() << "read" << read.text.size() << "characters of the" << r->what
+                                           << (read.cut ? "(its beginning)" : "");
             text = read.text;
             break;
         case SelectionText::Nothing:
-            qCDebug(lcSelection) << "no text selected";
+            qCDebug(lcSelection).noquote() << "no text in the" << r->what;
             text = QString();
             break;
         case SelectionText::Unreadable:
-            qCDebug(lcSelection) << "the selection's owner did not answer in time";
+            qCDebug(lcSelection).noquote() << "the owner of the" << r->what << "did not answer in time";
             break;
         }
-        QMetaObject::invokeMethod(home, [this, text] { answer(text); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(home, [r, text] { answer(*r, text); }, Qt::QueuedConnection);
     });
 }
 
-void SystemClipboard::answer(const std::optional<QString> &text)
+void SystemClipboard::answer(Reader &reader, const std::optional<QString> &text)
 {
-    const QList<Waiting> waiting = std::exchange(m_waiting, {});
+    const QList<Waiting> waiting = std::exchange(reader.waiting, {});
     for (const Waiting &w : waiting) {
         if (!w.guarded || w.context)
             w.done(text);

@@ -94,9 +94,10 @@ public:
                             const QString &initialFile) override;
 };
 
-// On X11 the primary selection is read on a thread of its own, over a
-// connection of its own, within SelectionLimits (a few seconds, the first
-// 64 KB); elsewhere the clipboard's text is read at once.
+// On X11 the primary selection and the clipboard are read on a thread of
+// their own each, over a connection of their own, within SelectionLimits (a
+// few seconds, the first 64 KB); elsewhere the clipboard's text is read at
+// once.
 class SystemClipboard final : public Clipboard {
 public:
     SystemClipboard();
@@ -106,6 +107,7 @@ public:
 
     QString text() const override;
     void readSelectedText(QObject *context, SelectedTextHandler done) override;
+    void readClipboardText(QObject *context, SelectedTextHandler done) override;
 
 private:
     struct Waiting {
@@ -113,13 +115,21 @@ private:
         bool guarded = false;
         SelectedTextHandler done;
     };
-    void answer(const std::optional<QString> &text);
+    // One X11 selection ("PRIMARY", "CLIPBOARD") and the reads of it.
+    struct Reader {
+        QByteArray selection;
+        const char *what; // how the log names it
+        QList<Waiting> waiting; // every request that came while one read ran
+        std::thread thread;
+    };
+    void read(Reader &reader, QObject *context, SelectedTextHandler done);
+    static void answer(Reader &reader, const std::optional<QString> &text);
 
-    // Receives the reader thread's answer on the UI thread; gone with the
+    // Receives the reader threads' answers on the UI thread; gone with the
     // clipboard, and with it an answer not yet delivered.
     std::unique_ptr<QObject> m_home;
-    QList<Waiting> m_waiting; // every request that came while one read ran
-    std::thread m_reader;
+    Reader m_primary{QByteArrayLiteral("PRIMARY"), "selection", {}, {}};
+    Reader m_clipboard{QByteArrayLiteral("CLIPBOARD"), "clipboard", {}, {}};
     int m_cancel[2] = {-1, -1}; // written to end a read at once
 };
 

@@ -29,6 +29,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
 #include <QSignalBlocker>
 #include <QStatusBar>
 #include <QTabBar>
@@ -109,9 +111,16 @@ FrmMain::FrmMain(Host &host) : QWidget(nullptr), m_host(host)
     }
     TabStrip1->setCurrentIndex(0);
 
-    auto *pages = new QGridLayout;
+    // The pages scroll inside the window where the screen is too small for
+    // them (a large scale on a small screen); the window never outgrows it.
+    auto *pageScroll = named(new QScrollArea(this), QStringLiteral("PageScroll"));
+    pageScroll->setFrameShape(QFrame::NoFrame);
+    pageScroll->setWidgetResizable(true);
+    auto *pageHost = new QWidget(pageScroll);
+    auto *pages = new QGridLayout(pageHost);
+    pages->setContentsMargins(0, 0, 0, 0);
     for (int k = 0; k < PageCount; ++k) {
-        FrameOptions[k] = named(new QFrame(this), QStringLiteral("FrameOptions%1").arg(k));
+        FrameOptions[k] = named(new QFrame(pageHost), QStringLiteral("FrameOptions%1").arg(k));
         FrameOptions[k]->setFrameShape(QFrame::StyledPanel);
         // One place for all six; only the visible page takes it.
         pages->addWidget(FrameOptions[k], 0, 0);
@@ -135,10 +144,11 @@ FrmMain::FrmMain(Host &host) : QWidget(nullptr), m_host(host)
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(heading);
     layout->addWidget(TabStrip1);
-    layout->addLayout(pages, 1);
+    pageScroll->setWidget(pageHost);
+    layout->addWidget(pageScroll, 1);
     layout->addWidget(StatusMain);
     layout->setSpacing(4);
-    resize(560, 420);
+    fitToScreen();
 
     // Escape closes the window, as its close box does; Enter presses the
     // shown page's own button.
@@ -176,6 +186,15 @@ void FrmMain::followModel()
                 [&model, k](const QString &text) { model.setSlotName(List::Office, k, text); });
         connect(TxtOfficeCmd[k], &QLineEdit::textChanged, this,
                 [&model, k](const QString &text) { model.setSlotTarget(List::Office, k, text); });
+    }
+    for (int k = 0; k < 10; ++k) {
+        connect(TxtSiteName[k], &QLineEdit::textChanged, this,
+                [this, k] { nameListItem(int(List::Favourites), k); });
+        connect(TxtOfficeName[k], &QLineEdit::textChanged, this, [this, k] { nameListItem(int(List::Office), k); });
+        TxtSiteName[k]->setPlaceholderText(QStringLiteral("The name in the menu, e.g. News"));
+        TxtSiteURL[k]->setPlaceholderText(QStringLiteral("The address, e.g. news.example.org"));
+        TxtOfficeName[k]->setPlaceholderText(QStringLiteral("The name in the menu, e.g. Spreadsheet"));
+        TxtOfficeCmd[k]->setPlaceholderText(QStringLiteral("The program to run; Browse finds one"));
     }
     connect(TxtJokeSay, &QLineEdit::textChanged, this, [&model](const QString &text) { model.setJokeLeadIn(text); });
     connect(TxtServer, &QLineEdit::textChanged, this, [&model](const QString &text) { model.setMailServer(text); });
@@ -405,6 +424,30 @@ void FrmMain::Form_Load()
     LoadOffice();
     showList(int(UserModel::List::Favourites));
     showList(int(UserModel::List::Office));
+    for (int k = 0; k < 10; ++k) {
+        nameListItem(int(UserModel::List::Favourites), k);
+        nameListItem(int(UserModel::List::Office), k);
+    }
+    // Every field of the two lists' pages is on show from the start: the
+    // first slot's, until another is picked.
+    ComboFav->setCurrentIndex(0);
+    ComboFav_Click();
+    ComCustom->setCurrentIndex(0);
+    ComCustom_Click();
+}
+
+void FrmMain::nameListItem(int list, int k)
+{
+    // The lists read the names the user gave; a slot without one keeps its
+    // number.
+    const bool favourites = UserModel::List(list) == UserModel::List::Favourites;
+    QComboBox *combo = favourites ? ComboFav : ComCustom;
+    if (k < 0 || k >= combo->count())
+        return;
+    const QString name = (favourites ? TxtSiteName : TxtOfficeName)[k]->text().trimmed();
+    const QString numbered = favourites ? QStringLiteral("Link %1").arg(k + 1)
+                                        : k == 6 ? QStringLiteral("Item7") : QStringLiteral("Item %1").arg(k + 1);
+    combo->setItemText(k, name.isEmpty() ? numbered : name);
 }
 
 void FrmMain::hideEvent(QHideEvent *event)
@@ -439,19 +482,46 @@ void FrmMain::showEvent(QShowEvent *event)
     showMailSecurity();
 }
 
+void FrmMain::fitToScreen()
+{
+    // One size for every page: wide enough for the widest page's least
+    // width, tall enough for the tallest page at that width; within the
+    // screen, where the pages scroll if they must.
+    const auto *scroll = findChild<QScrollArea *>(QStringLiteral("PageScroll"));
+    layout()->activate();
+    const QSize chrome = layout()->totalSizeHint() - scroll->sizeHint();
+    int pagesWidth = 560 - chrome.width();
+    for (const QFrame *page : FrameOptions)
+        pagesWidth = qMax(pagesWidth, page->minimumSizeHint().width());
+    QRect area(QPoint(0, 0), QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX));
+    if (const QScreen *where = screen())
+        area = where->availableGeometry().adjusted(0, 0, -8, -32); // room for the frame and title
+    pagesWidth = qMin(pagesWidth, area.width() - chrome.width());
+    int pagesHeight = 0;
+    for (const QFrame *page : FrameOptions)
+        pagesHeight = qMax(pagesHeight, page->hasHeightForWidth() ? page->heightForWidth(pagesWidth)
+                                                                  : page->sizeHint().height());
+    const QSize wanted = (chrome + QSize(pagesWidth, pagesHeight)).boundedTo(area.size());
+    resize(wanted);
+    QRect placed(pos(), wanted);
+    if (!area.contains(placed)) {
+        placed.moveLeft(qBound(area.left(), placed.left(), area.right() - wanted.width()));
+        placed.moveTop(qBound(area.top(), placed.top(), area.bottom() - wanted.height()));
+        move(placed.topLeft());
+    }
+}
+
 void FrmMain::ShowPage(int page)
 {
+    // The highlighted tab is the page's own, whoever asked for the page.
+    for (int i = 0; i < TabStrip1->count(); ++i) {
+        if (Tabs[i].page == page && TabStrip1->currentIndex() != i) {
+            const QSignalBlocker quiet(TabStrip1);
+            TabStrip1->setCurrentIndex(i);
+        }
+    }
     for (int k = 0; k < PageCount; ++k)
         FrameOptions[k]->setVisible(k == page);
-    // The window grows to hold the page now shown (the mail page's
-    // certificate lines need more than most); it never shrinks here.
-    if (isVisible()) {
-        if (layout())
-            layout()->activate();
-        const int needed = heightForWidth(width()) > 0 ? heightForWidth(width()) : sizeHint().height();
-        if (height() < needed)
-            resize(width(), needed);
-    }
 }
 
 void FrmMain::TabStrip1_Click()
@@ -599,6 +669,13 @@ void singleLineBoxes(QLineEdit *const *names, QLineEdit *const *targets)
 bool FrmMain::SaveFavourites()
 {
     singleLineBoxes(TxtSiteName, TxtSiteURL);
+    // Stored as it will be opened: a site typed without a scheme is a web
+    // address.
+    for (QLineEdit *box : TxtSiteURL) {
+        const QString address = FileOperations::WebAddress(box->text());
+        if (address != box->text())
+            box->setText(address);
+    }
     return m_host.model().saveList(UserModel::List::Favourites);
 }
 

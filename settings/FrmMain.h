@@ -35,7 +35,7 @@ public:
 
     // Shows the page of the selected tab.
     void TabStrip1_Click();
-    // Shows page k and hides the others; the tab strip is left as it is.
+    // Shows page k and hides the others; its tab is selected.
     void ShowPage(int page);
 
     // Character page.
@@ -146,10 +146,14 @@ protected:
 
 private:
     void showMailSecurity();
+    // Sizes the window for its largest page, within the screen.
+    void fitToScreen();
     // Connects the boxes and labels to the user's model.
     void followModel();
     // Fills the boxes of a list (UserModel::List) from the model.
     void showList(int list);
+    // The list's item k reads the slot's name, or its number when unnamed.
+    void nameListItem(int list, int k);
     void buildAgentPage(QFrame *page);
     void buildJokesPage(QFrame *page);
     void buildAccessoriesPage(QFrame *page);

@@ -17,7 +17,7 @@ void registerSettingsActions(ActionRegistry &actions, Host &host)
             FrmMain *options = h->frmMain();
             options->show();
             options->raise();
-            // The tab strip stays where it was; only the page changes.
+            // The page of their choosing, under its own tab.
             if (page >= 0)
                 options->ShowPage(page);
         };

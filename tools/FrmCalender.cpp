@@ -1,5 +1,6 @@
 #include "FrmCalender.h"
 
+#include "Character.h"
 #include "CharacterRef.h"
 #include "Clock.h"
 #include "Forms.h"
@@ -8,7 +9,9 @@
 
 #include <QCalendarWidget>
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QTableView>
 #include <QVBoxLayout>
 
 namespace kestrova {
@@ -31,6 +34,13 @@ FrmCalender::FrmCalender(Host &host) : QWidget(nullptr), m_host(host)
     // The control moves its selection to the clicked day before it reports
     // the click.
     connect(MonthView1, &QCalendarWidget::clicked, this, [this] { MonthView1_DateClick(); });
+    connect(MonthView1, &QCalendarWidget::selectionChanged, this, [this] {
+        if (m_keyDown)
+            sayKeyedDate();
+    });
+    // The keys reach the control's grid of days.
+    if (auto *days = MonthView1->findChild<QTableView *>())
+        days->installEventFilter(this);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(LblCalender);
     layout->addWidget(MonthView1);
@@ -45,13 +55,54 @@ void FrmCalender::Form_Load()
 
 void FrmCalender::MonthView1_DateClick()
 {
+    sayDate();
+}
+
+QList<character::Request> FrmCalender::sayDate()
+{
     m_host.AgentVisible();
     BuildDatePhrase();
     character::CharacterRef &agent = m_host.agent();
-    agent.Play(QStringLiteral("Read"));
-    agent.Speak(QStringLiteral("The date you have selected is ") + DatePhrase);
-    agent.Play(QStringLiteral("ReadReturn"));
-    agent.Play(QStringLiteral("RestPose"));
+    return {agent.Play(QStringLiteral("Read")),
+            agent.Speak(QStringLiteral("The date you have selected is ") + DatePhrase),
+            agent.Play(QStringLiteral("ReadReturn")), agent.Play(QStringLiteral("RestPose"))};
+}
+
+bool FrmCalender::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() != QEvent::KeyPress)
+        return QWidget::eventFilter(watched, event);
+    const int key = static_cast<QKeyEvent *>(event)->key();
+    const bool enter = key == Qt::Key_Return || key == Qt::Key_Enter;
+    // The grid moves the selection while it handles the key (the date is
+    // said then); Enter says the date as it stands, unless it moved.
+    m_keyDown = true;
+    m_keySaid = false;
+    QMetaObject::invokeMethod(
+        this,
+        [this, enter] {
+            m_keyDown = false;
+            if (enter && !m_keySaid)
+                sayKeyedDate();
+        },
+        Qt::QueuedConnection);
+    return QWidget::eventFilter(watched, event);
+}
+
+void FrmCalender::sayKeyedDate()
+{
+    m_keySaid = true;
+    if (!m_keyed.isEmpty())
+        m_host.agent().StopRequests(std::exchange(m_keyed, {}));
+    m_keyed = sayDate();
+    // What has been said is done with.
+    character::Character *c = m_host.agent().get();
+    if (c && c != m_heard) {
+        disconnect(m_heardConnection);
+        m_heard = c;
+        m_heardConnection = connect(c, &character::Character::requestComplete, this,
+                                    [this](character::Request r) { m_keyed.removeAll(r); });
+    }
 }
 
 QString FrmCalender::datePhrase(QDate date)

@@ -181,8 +181,17 @@ void FrmQuick::Toolbar_ButtonMenuClick(const QString &key)
     } else if (key == u"hide") {
         agent.Hide();
     } else if (key == u"clipboard") {
-        const Clipboard *clipboard = m_host.context().platform.clipboard;
-        readAloud(m_host, clipboard ? clipboard->text() : QString());
+        Clipboard *clipboard = m_host.context().platform.clipboard;
+        if (!clipboard) {
+            readAloud(m_host, QString());
+            return;
+        }
+        // The clipboard's owner is another program, which answers when it
+        // will; the character goes on meanwhile.
+        Host *host = &m_host;
+        clipboard->readClipboardText(this, [host](const std::optional<QString> &text) {
+            readAloud(*host, text, QStringLiteral("I could not read the clipboard."));
+        });
     }
 }
 

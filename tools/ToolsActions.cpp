@@ -25,6 +25,18 @@ void readAloud(Host &host, const QString &outside)
     agent.Speak(character::outsideText(outside));
 }
 
+void readAloud(Host &host, const std::optional<QString> &outside, const QString &unread)
+{
+    if (outside) {
+        readAloud(host, *outside);
+        return;
+    }
+    character::CharacterRef &agent = host.agent();
+    if (!agent.Visible())
+        agent.Show();
+    agent.Speak(unread);
+}
+
 QString timeSentence(const Clock &clock)
 {
     return QStringLiteral("The time is ") + DateFunctions::GetSpokenTime(clock);
@@ -61,14 +73,7 @@ void registerToolsActions(ActionRegistry &actions, Host &host)
                      // The owner of the selection answers when it will; the
                      // character goes on meanwhile.
                      clipboard->readSelectedText(dynamic_cast<QObject *>(h), [h](const std::optional<QString> &text) {
-                         if (text) {
-                             readAloud(*h, *text);
-                             return;
-                         }
-                         character::CharacterRef &agent = h->agent();
-                         if (!agent.Visible())
-                             agent.Show();
-                         agent.Speak(QStringLiteral("I could not read the selected text."));
+                         readAloud(*h, text, QStringLiteral("I could not read the selected text."));
                      });
                  }});
     // The time and the date, read from the clock when asked.

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <optional>
+
 namespace kestrova {
 
 class ActionRegistry;
@@ -18,6 +20,9 @@ void registerToolsActions(ActionRegistry &actions, Host &host);
 // plays "Read" and says the text, which is never read for tags or
 // alternatives and is cleaned and cut like every outside text.
 void readAloud(Host &host, const QString &outside);
+// The same for a text that may not have come (its owner did not answer):
+// then the character, shown if hidden, says `unread` instead.
+void readAloud(Host &host, const std::optional<QString> &outside, const QString &unread);
 
 // What the character says when asked the time and the date, in the
 // greeting's words: "The time is 9:05 AM", "Today is Wednesday December

@@ -7,7 +7,8 @@
 # Selected Text", have the character say that text as it stands, cleaned;
 # a new owner's text is read the next time; with no owner left the
 # character plays "Read" and says nothing, as for an empty clipboard.
-# Owners that never answer, stall or flood (hostile_owner) hold nothing up.
+# Owners that never answer, stall or flood (hostile_owner) hold nothing up,
+# whether they own the selection or the clipboard.
 #   selection_under_xvfb.sh <program> <display number>
 # With KESTROVA_SHOTS=<folder> it also saves menu.png of the toolbar's menu.
 set -u
@@ -80,8 +81,8 @@ check "and says an empty text" wait_for "$log" 'Speak ""' 5
 # click at once; within a few seconds it says that nothing could be read, or
 # the beginning of the huge text; the program's memory stays small.
 hostile_bin="$(dirname "$program")/hostile_owner"
-hostile() { # hostile <mode> [bytes]
-  owner_out="$scratch/hostile-$1.out"
+hostile() { # hostile [clipboard] <mode> [bytes]
+  owner_out="$scratch/hostile-${*// /-}.out"
   "$hostile_bin" "$@" > "$owner_out" 2>&1 &
   owner_pid=$!
   wait_for "$owner_out" owned 10
@@ -120,6 +121,57 @@ kill "$owner_pid" 2>/dev/null; wait "$owner_pid" 2>/dev/null; owner_pid=""
 # characters; the log shows 240 of them).
 read=$(grep -oE 'kestrova.selection: read [0-9]+ characters of the selection \(its beginning\)' "$log" | tail -n 1 | grep -oE '[0-9]+')
 check "only its beginning was read (${read:-no} characters)" test "${read:-0}" -gt 300 -a "${read:-0}" -le 65536
+peak=$(awk '/^VmHWM/ {print $2}' "/proc/$app_pid/status")
+check "the program's memory stayed small (peak ${peak} kB)" test "$peak" -lt 400000
+
+# 5. The same owners holding the clipboard, read by Quick Launch's "Read
+# Clipboard": the character answers a double click while the owner is
+# asked, then says it could not read the clipboard, or the huge text's
+# beginning.
+quick=$(window_named "Quick Launch")
+client "$quick"
+menu_open() { # more of the program's windows shown than before: its menu is up
+  test "$(xdotool search --onlyvisible --pid "$app_pid" 2>/dev/null | wc -l)" -gt "$1"
+}
+read_clipboard_meanwhile() { # read_clipboard_meanwhile <label> <expected Speak line start>
+  local label=$1 said=$2 speaks asked listening windows try i chosen=""
+  speaks=$(count "$said")
+  windows=$(xdotool search --onlyvisible --pid "$app_pid" 2>/dev/null | wc -l)
+  # The "Agent Options" arrow opens the menu, whose last but one item is
+  # "Read Clipboard". A click the loaded machine lost is tried again.
+  for try in 1 2 3; do
+    xdotool mousemove $((wx + ww - 8)) $((wy + wh / 2)) click 1
+    for i in $(seq 20); do menu_open "$windows" && break; sleep 0.1; done
+    if menu_open "$windows"; then
+      xdotool key Up Up Return
+      chosen=yes
+      break
+    fi
+  done
+  asked=$(millis)
+  check "$label: \"Read Clipboard\" is chosen from Quick Launch's menu" test -n "$chosen"
+  listening=$(count "Listening")
+  sleep 0.2
+  xdotool mousemove "$cx" "$cy" click --repeat 2 --delay 80 1
+  for i in $(seq 10); do [ "$(count "Listening")" -gt "$listening" ] && break; sleep 0.1; done
+  check "$label: a double click meanwhile opens the prompt within 1 s" test "$(count "Listening")" -gt "$listening"
+  xdotool key Escape
+  for i in $(seq 100); do [ "$(count "$said")" -gt "$speaks" ] && break; sleep 0.05; done
+  local took=$(( $(millis) - asked ))
+  check "$label: the answer comes within 4 s (took $took ms)" test "$(count "$said")" -gt "$speaks" -a "$took" -lt 4000
+}
+unread='Speak "I could not read the clipboard."'
+check "an owner of the clipboard that never answers" hostile clipboard silent
+read_clipboard_meanwhile "silent clipboard owner" "$unread"
+kill "$owner_pid" 2>/dev/null; wait "$owner_pid" 2>/dev/null
+check "an owner of the clipboard that stalls its transfer" hostile clipboard stall
+read_clipboard_meanwhile "stalled clipboard transfer" "$unread"
+kill "$owner_pid" 2>/dev/null; wait "$owner_pid" 2>/dev/null
+check "an owner of 250 MB on the clipboard" hostile clipboard huge 250000000
+read_clipboard_meanwhile "huge clipboard" 'Speak "Huge selection start. 0123456789'
+kill "$owner_pid" 2>/dev/null; wait "$owner_pid" 2>/dev/null; owner_pid=""
+read=$(grep -oE 'kestrova.selection: read [0-9]+ characters of the clipboard \(its beginning\)' "$log" | tail -n 1 | grep -oE '[0-9]+')
+check "only the clipboard's beginning was read (${read:-no} characters)" test "${read:-0}" -gt 300 -a "${read:-0}" -le 65536
 peak=$(awk '/^VmHWM/ {print $2}' "/proc/$app_pid/status")
 check "the program's memory stayed small (peak ${peak} kB)" test "$peak" -lt 400000
 

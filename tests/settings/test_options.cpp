@@ -176,25 +176,30 @@ void TestOptions::tabs()
     QCOMPARE(shownPages(w), QList<int>{page});
 }
 
+// "Configure" from a menu shows its page under its own tab, on the real
+// window; a click on the selected tab shows that tab's page.
 void TestOptions::clickOnTheSelectedTab()
 {
     FrmMain *w = start();
-    // "Configure" of the accessories menu shows their page under the
-    // "Agent" tab, which stays selected.
-    run().app->actions().run("Configure Accessories");
+    run().app->frmMenus()->MnuAConfigure->trigger();
     QVERIFY(QTest::qWaitForWindowExposed(w));
-    QCOMPARE(w->TabStrip1->currentIndex(), 0);
+    QCOMPARE(w->TabStrip1->currentIndex(), 2);
     QCOMPARE(shownPages(w), QList<int>{FrmMain::AccessoriesPage});
-    // A click on that tab shows its own page.
-    QTest::mouseClick(w->TabStrip1, Qt::LeftButton, {}, w->TabStrip1->tabRect(0).center());
-    QCOMPARE(w->TabStrip1->currentIndex(), 0);
-    QCOMPARE(shownPages(w), QList<int>{FrmMain::AgentPage});
-    // And so after any other page shown from outside.
-    w->TabStrip1->setCurrentIndex(1);
-    QCOMPARE(shownPages(w), QList<int>{FrmMain::MailPage});
+    run().app->frmMenus()->MnuOfficeConfigure->trigger();
+    QCOMPARE(w->TabStrip1->currentIndex(), 3);
+    QCOMPARE(shownPages(w), QList<int>{FrmMain::OfficePage});
     run().app->actions().run("Configure Favourites");
+    QCOMPARE(w->TabStrip1->currentIndex(), 4);
+    QCOMPARE(shownPages(w), QList<int>{FrmMain::FavouritesPage});
+    // "Options" leaves the window on the page it shows.
+    run().app->actions().run("Options");
+    QCOMPARE(w->TabStrip1->currentIndex(), 4);
+    QCOMPARE(shownPages(w), QList<int>{FrmMain::FavouritesPage});
+    // A click on the selected tab shows its own page; another tab, its.
+    QTest::mouseClick(w->TabStrip1, Qt::LeftButton, {}, w->TabStrip1->tabRect(4).center());
     QCOMPARE(shownPages(w), QList<int>{FrmMain::FavouritesPage});
     QTest::mouseClick(w->TabStrip1, Qt::LeftButton, {}, w->TabStrip1->tabRect(1).center());
+    QCOMPARE(w->TabStrip1->currentIndex(), 1);
     QCOMPARE(shownPages(w), QList<int>{FrmMain::MailPage});
 }
 
@@ -211,10 +216,16 @@ void TestOptions::freshUser()
     QCOMPARE(w->StatusMain->currentMessage(), QString("Offline"));
     QCOMPARE(w->ComboFav->count(), 10);
     QCOMPARE(w->ComboFav->itemText(9), QString("Link 10"));
-    QCOMPARE(w->ComboFav->currentIndex(), -1);
     QCOMPARE(w->ComboFav->placeholderText(), QString("Chose Link:"));
     QCOMPARE(w->ComCustom->itemText(6), QString("Item7"));
-    QVERIFY(!w->CmdUpdate->isEnabled());
+    // The first slot's fields are on show, with a hint, before any pick.
+    QCOMPARE(w->ComboFav->currentIndex(), 0);
+    QCOMPARE(w->ComCustom->currentIndex(), 0);
+    QVERIFY(!w->TxtSiteName[0]->isHidden() && !w->TxtSiteURL[0]->isHidden());
+    QVERIFY(!w->TxtOfficeName[0]->isHidden() && !w->TxtOfficeCmd[0]->isHidden());
+    QVERIFY(!w->TxtSiteURL[0]->placeholderText().isEmpty());
+    QVERIFY(!w->TxtOfficeCmd[0]->placeholderText().isEmpty());
+    QVERIFY(w->CmdUpdate->isEnabled());
     QVERIFY(!w->isVisible());
     // Ticking and unticking stores the switch.
     w->ChkJokesOff->setChecked(true);
@@ -516,6 +527,25 @@ void TestOptions::favouritesUpdate()
     QCOMPARE(shown, QStringList({"Kestrova", " Padded name ", "Six", "Configure Menu"}));
     QCOMPARE(run().log(), QStringList({"Play Write", "Speak I have saved your favourites.", "Play RestPose"}));
     QVERIFY(w->isVisible());
+    // The list reads the names given; an unnamed slot its number.
+    QCOMPARE(w->ComboFav->itemText(2), QString("Padded name"));
+    QCOMPARE(w->ComboFav->itemText(5), QString("Six"));
+    QCOMPARE(w->ComboFav->itemText(6), QString("Link 7"));
+    w->TxtOfficeName[6]->setText("Sheets");
+    QCOMPARE(w->ComCustom->itemText(6), QString("Sheets"));
+    w->TxtOfficeName[6]->clear();
+    QCOMPARE(w->ComCustom->itemText(6), QString("Item7"));
+    // A site typed without a scheme is stored, and opened, as a web address.
+    w->TxtSiteName[7]->setText("News");
+    w->TxtSiteURL[7]->setText("news.example.org");
+    w->TxtSiteURL[8]->setText("mailto:someone@example.org");
+    QTest::mouseClick(w->CmdUpdate, Qt::LeftButton);
+    QCOMPARE(w->TxtSiteURL[7]->text(), QString("https://news.example.org"));
+    QCOMPARE(w->TxtSiteURL[8]->text(), QString("mailto:someone@example.org"));
+    QVERIFY(readFile(favourites()).contains("\r\nNews\r\nhttps://news.example.org\r\n"));
+    w->TxtSiteURL[7]->setText("news.example.org");
+    run().app->actions().run("favourite:7");
+    QCOMPARE(run().platform.shell.opened.value(0), QString("https://news.example.org"));
 }
 
 void TestOptions::slotWithTargetAndNoName()

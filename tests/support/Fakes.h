@@ -164,6 +164,13 @@ public:
                 w.done(selectionAnswer());
         }
     }
+    // The clipboard's text as read by readClipboardText(): given at once;
+    // no value when `clipboardUnreadable` is set.
+    void readClipboardText(QObject *, SelectedTextHandler done) override
+    {
+        done(clipboardUnreadable ? std::nullopt : std::optional<QString>(contents));
+    }
+    bool clipboardUnreadable = false;
     bool unreadable = false;
     bool answerLater = false;
     struct Waiting {

@@ -26,6 +26,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -52,6 +53,7 @@ private Q_SLOTS:
     void datePhrase_data();
     void datePhrase();
     void calendarClick();
+    void calendarKeys();
 
     void parseTime_data();
     void parseTime();
@@ -170,6 +172,54 @@ void TestCompanions::calendarClick()
     cal->close();
     settle();
     QCOMPARE(run().app->frmCalender()->MonthView1->selectedDate(), QDate(2026, 7, 21));
+}
+
+// The arrows, the page keys and Enter on the calendar's days, as the user
+// presses them: each move, and Enter, says the selected date as a click
+// does; a key pressed again before the sentence was said replaces it.
+void TestCompanions::calendarKeys()
+{
+    run().platform.clock.time = QDateTime(QDate(2026, 7, 21), QTime(9, 0));
+    FrmCalender *cal = run().app->frmCalender();
+    cal->show();
+    QVERIFY(QTest::qWaitForWindowExposed(cal));
+    auto *days = cal->MonthView1->findChild<QTableView *>();
+    QVERIFY(days);
+    days->setFocus();
+    auto &c = run().character();
+    run().agent().Agent.Show();
+    c.completeAll();
+    c.log.clear();
+    const auto said = [](const QString &date) {
+        return QStringList({"Play Read", "Speak The date you have selected is " + date, "Play ReadReturn",
+                            "Play RestPose"});
+    };
+    QTest::keyClick(days, Qt::Key_Right);
+    QTRY_COMPARE(c.log, said("Wednesday the 22nd of July 2026"));
+    c.completeAll();
+    c.log.clear();
+    QTest::keyClick(days, Qt::Key_Down);
+    QTRY_COMPARE(c.log, said("Wednesday the 29th of July 2026"));
+    c.completeAll();
+    c.log.clear();
+    QTest::keyClick(days, Qt::Key_Return);
+    QTRY_COMPARE(c.log, said("Wednesday the 29th of July 2026"));
+    QCOMPARE(cal->MonthView1->selectedDate(), QDate(2026, 7, 29));
+    c.completeAll();
+    c.log.clear();
+    // Two moves in a row: the first sentence, not yet said, gives way.
+    QTest::keyClick(days, Qt::Key_PageDown);
+    QTest::keyClick(days, Qt::Key_Left);
+    QTRY_COMPARE(c.log.size(), 9);
+    QCOMPARE(c.log.mid(0, 4), said("Saturday the 29th of August 2026"));
+    QVERIFY(c.log.at(4).startsWith("StopRequests Play Read / Speak The date you have selected is Saturday"));
+    QCOMPARE(c.log.mid(5), said("Friday the 28th of August 2026"));
+    c.completeAll();
+    c.log.clear();
+    // A key that moves nothing says nothing.
+    QTest::keyClick(days, Qt::Key_Shift);
+    QTest::qWait(50);
+    QCOMPARE(c.log, QStringList());
 }
 
 void TestCompanions::parseTime_data()

@@ -300,6 +300,15 @@ void TestQuickTips::selectionAnsweredLateOrNever()
     clipboard.unreadable = true;
     clipboard.answerSelection();
     QCOMPARE(c.log, QStringList({"Speak I could not read the selected text."}));
+    // The clipboard's owner that never answers, the character hidden: it
+    // comes out and says so, rather than reading an empty text.
+    run().agent().Agent.Hide();
+    c.completeAll();
+    c.log.clear();
+    clipboard.contents = "never given";
+    clipboard.clipboardUnreadable = true;
+    run().app->frmQuick()->Toolbar_ButtonMenuClick("clipboard");
+    QCOMPARE(c.log, QStringList({"Show", "Speak I could not read the clipboard."}));
 }
 
 void TestQuickTips::myOfficeMenu()

@@ -1,5 +1,7 @@
-// A program that owns the X11 primary selection and answers badly:
-//   hostile_owner silent        never answers a request for it
+// A program that owns the X11 primary selection (or, given "clipboard"
+// first, the clipboard) and answers badly:
+//   hostile_owner [clipboard] silent
+//                               never answers a request for it
 //   hostile_owner stall         starts an incremental (INCR) transfer and
 //                               never sends a piece
 //   hostile_owner huge <bytes>  offers a text of that many bytes (it begins
@@ -58,9 +60,14 @@ std::string piece(uint64_t from, uint64_t length)
 
 int main(int argc, char **argv)
 {
+    const bool clipboard = argc > 1 && std::string(argv[1]) == "clipboard";
+    if (clipboard) {
+        --argc;
+        ++argv;
+    }
     const std::string mode = argc > 1 ? argv[1] : "";
     if (mode != "silent" && mode != "stall" && !(mode == "huge" && argc > 2)) {
-        std::fprintf(stderr, "usage: hostile_owner silent|stall|huge <bytes>\n");
+        std::fprintf(stderr, "usage: hostile_owner [clipboard] silent|stall|huge <bytes>\n");
         return 2;
     }
     const uint64_t size = mode == "huge" ? std::strtoull(argv[2], nullptr, 10) : 0;
@@ -79,9 +86,10 @@ int main(int argc, char **argv)
     const xcb_atom_t incr = atom(c, "INCR");
     const xcb_atom_t utf8 = atom(c, "UTF8_STRING");
     const xcb_atom_t targets = atom(c, "TARGETS");
-    xcb_set_selection_owner(c, window, XCB_ATOM_PRIMARY, XCB_CURRENT_TIME);
+    const xcb_atom_t selection = clipboard ? atom(c, "CLIPBOARD") : xcb_atom_t(XCB_ATOM_PRIMARY);
+    xcb_set_selection_owner(c, window, selection, XCB_CURRENT_TIME);
     xcb_get_selection_owner_reply_t *owner =
-        xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, XCB_ATOM_PRIMARY), nullptr);
+        xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, selection), nullptr);
     if (!owner || owner->owner != window) {
         std::fprintf(stderr, "could not own the selection\n");
         return 1;
