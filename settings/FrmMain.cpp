@@ -513,13 +513,6 @@ void FrmMain::fitToScreen()
 
 void FrmMain::ShowPage(int page)
 {
-    // The highlighted tab is the page's own, whoever asked for the page.
-    for (int i = 0; i < TabStrip1->count(); ++i) {
-        if (Tabs[i].page == page && TabStrip1->currentIndex() != i) {
-            const QSignalBlocker quiet(TabStrip1);
-            TabStrip1->setCurrentIndex(i);
-        }
-    }
     for (int k = 0; k < PageCount; ++k)
         FrameOptions[k]->setVisible(k == page);
 }

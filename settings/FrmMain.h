@@ -35,7 +35,7 @@ public:
 
     // Shows the page of the selected tab.
     void TabStrip1_Click();
-    // Shows page k and hides the others; its tab is selected.
+    // Shows page k and hides the others; the tab strip is left as it is.
     void ShowPage(int page);
 
     // Character page.

@@ -17,7 +17,7 @@ void registerSettingsActions(ActionRegistry &actions, Host &host)
             FrmMain *options = h->frmMain();
             options->show();
             options->raise();
-            // The page of their choosing, under its own tab.
+            // The tab strip stays where it was; only the page changes.
             if (page >= 0)
                 options->ShowPage(page);
         };
