@@ -203,11 +203,10 @@ QList<Case> cases()
     out << Case{"options: agent", [](TestRun &r) { return optionsOn(r, 0); }, true, false};
     out << Case{"options: mail", [](TestRun &r) { return optionsOn(r, 1); }, true, true};
     out << Case{"options: accessories", [](TestRun &r) { return optionsOn(r, 2); }, true, true};
-    // Before an item is picked its boxes are hidden; the labels still lead
-    // somewhere (the list), so none shows its "&".
+    // Before an item is picked the first slot's boxes are on show, with
+    // hints, and Update is the default for that slot.
     out << Case{"options: office, nothing chosen", [](TestRun &r) { return optionsOn(r, 3); }, true, true};
-    // (Update stays off until a link is chosen: no default button yet.)
-    out << Case{"options: favourites, nothing chosen", [](TestRun &r) { return optionsOn(r, 4); }, true, false};
+    out << Case{"options: favourites, nothing chosen", [](TestRun &r) { return optionsOn(r, 4); }, true, true};
     out << Case{"options: office, an item chosen", [](TestRun &r) {
                     return optionsOn(r, 3, [](FrmMain *w) {
                         w->ComCustom->setCurrentIndex(2);
