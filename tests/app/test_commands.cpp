@@ -128,16 +128,43 @@ void TestCommands::registration()
 
 void TestCommands::registeredInTheRowsOrder()
 {
-    // Without list files the user's names are empty and refused, so the
-    // registered commands are the fixed rows exactly: none missing, none
-    // added, none moved.
+    // One site and one office program in the user's lists: the first office
+    // program comes before "Word", the sites after "NewMail", each named,
+    // captioned and voiced by its own name; otherwise the registered
+    // commands are the fixed rows exactly: none missing, none added, none
+    // moved.
+    const QString data = m_dir->path() + "/settings/data/";
+    QVERIFY(QDir().mkpath(data));
+    for (const auto &[file, text] : {std::pair{"favourites.txt", "News\r\nhttps://news.example.org/\r\n"},
+                                     std::pair{"Office.txt", "Spreadsheet\r\n/usr/bin/spreadsheet\r\n"}}) {
+        QFile f(data + file);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(text);
+    }
     startAndClear();
     QStringList registered, expected;
     for (const auto &c : run().character().commands().all())
         registered << c.name;
-    for (const kestrova::test::CommandRow &row : kestrova::test::commandRows())
+    for (const kestrova::test::CommandRow &row : kestrova::test::commandRows()) {
+        if (row.name == u"Word")
+            expected << "Spreadsheet";
         expected << row.name;
+        if (row.name == u"NewMail")
+            expected << "News";
+    }
     QCOMPARE(registered, expected);
+
+    QStringList ran;
+    run().app->actions().setObserver([&ran](const QString &id, Asked) { ran << id; });
+    for (const QString name : {"Spreadsheet", "News"}) {
+        const character::Command *c = run().character().commands().item(name);
+        QCOMPARE(c->caption, name);
+        QCOMPARE(c->voice, name);
+        QVERIFY(c->enabled && !c->visible && c->strict);
+        QCOMPARE(c->confidence, 0);
+        run().agent().AgentCtrl_Command(UserInput{name, 100, name});
+    }
+    QCOMPARE(ran, QStringList({"office:0", "favourite:0"}));
 }
 
 void TestCommands::everyRowAsRegistered_data()
