@@ -1,3 +1,4 @@
+#include "CommandRows.h"
 #include "CommandTable.h"
 #include "FrmMain.h"
 #include "FrmMenus.h"
@@ -26,6 +27,9 @@ private Q_SLOTS:
     void init();
 
     void registration();
+    void registeredInTheRowsOrder();
+    void everyRowAsRegistered_data();
+    void everyRowAsRegistered();
     void guardedThreshold_data();
     void guardedThreshold();
     void fourWeakInputs();
@@ -120,6 +124,78 @@ void TestCommands::registration()
     QVERIFY(table.at(19).drastic && table.at(26).drastic);
     QCOMPARE(table.at(36).name, QString("Read Selected Text"));
     QCOMPARE(table.at(38).caption, QString("What's the Date"));
+}
+
+void TestCommands::registeredInTheRowsOrder()
+{
+    // One site and one office program in the user's lists: the first office
+    // program comes before "Word", the sites after "NewMail", each named,
+    // captioned and voiced by its own name; otherwise the registered
+    // commands are the fixed rows exactly: none missing, none added, none
+    // moved.
+    const QString data = m_dir->path() + "/settings/data/";
+    QVERIFY(QDir().mkpath(data));
+    for (const auto &[file, text] : {std::pair{"favourites.txt", "News\r\nhttps://news.example.org/\r\n"},
+                                     std::pair{"Office.txt", "Spreadsheet\r\n/usr/bin/spreadsheet\r\n"}}) {
+        QFile f(data + file);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(text);
+    }
+    startAndClear();
+    QStringList registered, expected;
+    for (const auto &c : run().character().commands().all())
+        registered << c.name;
+    for (const kestrova::test::CommandRow &row : kestrova::test::commandRows()) {
+        if (row.name == u"Word")
+            expected << "Spreadsheet";
+        expected << row.name;
+        if (row.name == u"NewMail")
+            expected << "News";
+    }
+    QCOMPARE(registered, expected);
+
+    QStringList ran;
+    run().app->actions().setObserver([&ran](const QString &id, Asked) { ran << id; });
+    for (const QString name : {"Spreadsheet", "News"}) {
+        const character::Command *c = run().character().commands().item(name);
+        QCOMPARE(c->caption, name);
+        QCOMPARE(c->voice, name);
+        QVERIFY(c->enabled && !c->visible && c->strict);
+        QCOMPARE(c->confidence, 0);
+        run().agent().AgentCtrl_Command(UserInput{name, 100, name});
+    }
+    QCOMPARE(ran, QStringList({"office:0", "favourite:0"}));
+}
+
+void TestCommands::everyRowAsRegistered_data()
+{
+    QTest::addColumn<int>("row");
+    const QList<kestrova::test::CommandRow> &rows = kestrova::test::commandRows();
+    for (int k = 0; k < rows.size(); ++k)
+        QTest::newRow(qPrintable(rows.at(k).name)) << k;
+}
+
+void TestCommands::everyRowAsRegistered()
+{
+    QFETCH(int, row);
+    const kestrova::test::CommandRow &want = kestrova::test::commandRows().at(row);
+    startAndClear();
+    const character::Command *c = run().character().commands().item(want.name);
+    QVERIFY2(c, "not registered");
+    QCOMPARE(c->caption, want.caption);
+    QCOMPARE(c->voice, want.voice);
+    QCOMPARE(c->visible, want.inMenu);
+    QCOMPARE(c->strict, want.strict);
+    QCOMPARE(c->confidence, want.guarded ? kestrova::test::GuardedRowConfidence : 0);
+    QCOMPARE(c->confidenceText, want.guarded ? kestrova::test::GuardedRowText : QString());
+    QVERIFY(c->enabled || QStringList({"Calculator", "CD Player", "Notepad", "Wordpad"}).contains(want.name));
+
+    // What it runs when the character reports it, said with confidence.
+    QStringList ran;
+    run().app->actions().setObserver([&ran](const QString &id, Asked) { ran << id; });
+    run().agent().AgentCtrl_Command(UserInput{want.name, 100, want.voice});
+    QCOMPARE(ran, QStringList{want.runs});
+    QTRY_VERIFY(!run().app->mailWatch().checking());
 }
 
 void TestCommands::guardedThreshold_data()

@@ -1,3 +1,4 @@
+#include "CommandRows.h"
 #include "VoiceGrammar.h"
 
 #include <QTest>
@@ -9,36 +10,12 @@ namespace {
 // The voices of the command table, by command name.
 const QList<QPair<QString, QString>> &table()
 {
-    static const QList<QPair<QString, QString>> t = {
-        {"General", "[...]general[...]"},
-        {"Accessories", "[...]accessories menu[...]"},
-        {"My Office", "[...]Office menu[...]"},
-        {"Internet", "[...](inter net|internet|net|web) menu[...]"},
-        {"Quit", "quit[program|application]"},
-        {"Help", "[show|open|run|get]help"},
-        {"MovetoMouse", "(move to|go to|follow)mouse[pointer|cursor]"},
-        {"aco", "[open|show]a c o"},
-        {"ChangeAgent", "[change|new|choose new|different]agent[character]"},
-        {"ChangeUser", "[change|new|different]user"},
-        {"About", "[show|open|run]about[dialog|window]"},
-        {"Options", "[show|open|run]options[window|dialog]"},
-        {"Alarm", "[show|open|set]alarm[window|dialog]"},
-        {"Open File", "[show|open]file[window|dialog]"},
-        {"Calender", "[show|open|run]calender[window|dialog]"},
-        {"Calculator", "[show|open|run]calculator[program|application]"},
-        {"CD Player", "[show|open|run]cd player[program|application]"},
-        {"Notepad", "[show|open|run]notepad[program|application]"},
-        {"Wordpad", "[show|open|run]wordpad[program|application]"},
-        {"Word", "[start|open|run]word"},
-        {"New Document", "[start|open|run]word doc"},
-        {"Read Selection", "[read|speak]selection"},
-        {"Search the Internet", "[start|new][inter net]search"},
-        {"Check Mail", "[check][e]mail"},
-        {"NewMail", "[new][e]mail"},
-        {"Read Selected Text", "(read|speak)[the]selected text|read this"},
-        {"What Time", "what time is it[now]|(what is|whats)the time[now]|tell me the time"},
-        {"What Date", "(what is|whats)[the|todays]date[today]|what day is it[today]|tell me the date"},
-    };
+    static const QList<QPair<QString, QString>> t = [] {
+        QList<QPair<QString, QString>> voices;
+        for (const kestrova::test::CommandRow &row : kestrova::test::commandRows())
+            voices.append({row.name, row.voice});
+        return voices;
+    }();
     return t;
 }
 
