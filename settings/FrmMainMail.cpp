@@ -24,6 +24,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QStatusBar>
@@ -33,6 +34,33 @@ namespace kestrova {
 namespace {
 const QString App = QStringLiteral("Kestrova");
 const QString MailSection = QStringLiteral("Mail");
+
+// The caption of a check box, beside it, wrapping where the page is
+// narrow (a check box's own text never wraps): a click on it, or its
+// mnemonic, clicks the box.
+class CheckBoxCaption : public QLabel {
+public:
+    CheckBoxCaption(const QString &text, QCheckBox *box, QWidget *parent) : QLabel(text, parent), m_box(box)
+    {
+        setWordWrap(true);
+        setTextFormat(Qt::PlainText);
+        setBuddy(box);
+        box->setAccessibleName(QString(text).remove(u'&'));
+    }
+
+protected:
+    void mouseReleaseEvent(QMouseEvent *event) override
+    {
+        if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()) && m_box->isEnabled()) {
+            m_box->setFocus(Qt::MouseFocusReason);
+            m_box->click();
+        }
+        QLabel::mouseReleaseEvent(event);
+    }
+
+private:
+    QCheckBox *m_box;
+};
 
 // The line under "Check every" about timed checks and the dial-up rule,
 // brought up to date whenever the page comes into view. The dial-up state is
@@ -119,9 +147,14 @@ void FrmMain::buildMailPage(QFrame *page)
     LblPassStore->setObjectName(QStringLiteral("LblPassStore"));
     LblPassStore->setWordWrap(true);
     grid->addWidget(LblPassStore, 4, 1, 1, 3);
-    ChkPlainLogOn = new QCheckBox(mailtext::AllowPlainCaption, page);
+    ChkPlainLogOn = new QCheckBox(page);
     ChkPlainLogOn->setObjectName(QStringLiteral("ChkPlainLogOn"));
-    grid->addWidget(ChkPlainLogOn, 5, 1, 1, 3);
+    auto *plainCaption = new CheckBoxCaption(mailtext::AllowPlainCaption, ChkPlainLogOn, page);
+    plainCaption->setObjectName(QStringLiteral("LblPlainLogOn"));
+    auto *plainRow = new QHBoxLayout;
+    plainRow->addWidget(ChkPlainLogOn, 0, Qt::AlignTop);
+    plainRow->addWidget(plainCaption, 1);
+    grid->addLayout(plainRow, 5, 1, 1, 3);
     LblCertificate = new QLabel(page);
     LblCertificate->setObjectName(QStringLiteral("LblCertificate"));
     LblCertificate->setWordWrap(true);

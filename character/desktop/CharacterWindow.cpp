@@ -307,18 +307,45 @@ ShapedWindow::ShapedWindow(QWidget *parent)
     });
 }
 
-void ShapedWindow::markNotATask()
+void NeverATask::beforeMapping(QWidget *window)
 {
     xcb_connection_t *connection = x11Connection();
     if (!connection || !XcbFunctions::get().canAskWindowManager())
         return;
     // Made now, so that the states are on the window before it is mapped;
     // Qt adds its own (above) to them when it maps the window.
-    const auto window = xcb_window_t(winId());
+    const auto id = xcb_window_t(window->winId());
     const xcb_atom_t states[] = {x11Atom(connection, "_NET_WM_STATE_SKIP_TASKBAR"),
                                  x11Atom(connection, "_NET_WM_STATE_SKIP_PAGER")};
-    XcbFunctions::get().changeProperty(connection, XCB_PROP_MODE_REPLACE, window,
-                                       x11Atom(connection, "_NET_WM_STATE"), XCB_ATOM_ATOM, 32, 2, states);
+    XcbFunctions::get().changeProperty(connection, XCB_PROP_MODE_REPLACE, id, x11Atom(connection, "_NET_WM_STATE"),
+                                       XCB_ATOM_ATOM, 32, 2, states);
+}
+
+bool NeverATask::mapped(const QWidget *window, const QByteArray &eventType, void *message)
+{
+    if (eventType != "xcb_generic_event_t" || !window->testAttribute(Qt::WA_WState_Created))
+        return false;
+    const auto *event = static_cast<const xcb_generic_event_t *>(message);
+    return (event->response_type & 0x7f) == XCB_MAP_NOTIFY
+        && reinterpret_cast<const xcb_map_notify_event_t *>(event)->window == xcb_window_t(window->internalWinId());
+}
+
+void NeverATask::askOnceMapped(QWidget *window)
+{
+    xcb_connection_t *connection = x11Connection();
+    const XcbFunctions &xcb = XcbFunctions::get();
+    if (!connection || !xcb.canAskWindowManager() || !window->testAttribute(Qt::WA_WState_Created))
+        return;
+    const auto id = xcb_window_t(window->internalWinId());
+    const xcb_window_t root = x11Root(connection);
+    if (!id || !root)
+        return;
+    requestNetWmState(connection, root, id, 1, x11Atom(connection, "_NET_WM_STATE_SKIP_TASKBAR"),
+                      x11Atom(connection, "_NET_WM_STATE_SKIP_PAGER"));
+    // KWin flags a window mapped without the focus as demanding attention
+    // (it then sits in the taskbar and window switcher).
+    requestNetWmState(connection, root, id, 0, x11Atom(connection, "_NET_WM_STATE_DEMANDS_ATTENTION"));
+    xcb.flush(connection);
 }
 
 void ShapedWindow::askWindowManager(bool mapped)
@@ -338,24 +365,15 @@ void ShapedWindow::askWindowManager(bool mapped)
     const xcb_atom_t above = x11Atom(connection, "_NET_WM_STATE_ABOVE");
     requestNetWmState(connection, root, window, 0, above);
     requestNetWmState(connection, root, window, 1, above);
-    if (mapped) {
-        requestNetWmState(connection, root, window, 1, x11Atom(connection, "_NET_WM_STATE_SKIP_TASKBAR"),
-                          x11Atom(connection, "_NET_WM_STATE_SKIP_PAGER"));
-        // KWin flags a window mapped without the focus as demanding
-        // attention (it then sits in the taskbar and window switcher).
-        requestNetWmState(connection, root, window, 0, x11Atom(connection, "_NET_WM_STATE_DEMANDS_ATTENTION"));
-    }
     xcb.flush(connection);
+    if (mapped)
+        NeverATask::askOnceMapped(this);
 }
 
 bool ShapedWindow::nativeEvent(const QByteArray &eventType, void *message, qintptr *result)
 {
-    if (eventType == "xcb_generic_event_t" && testAttribute(Qt::WA_WState_Created)) {
-        const auto *event = static_cast<const xcb_generic_event_t *>(message);
-        if ((event->response_type & 0x7f) == XCB_MAP_NOTIFY
-            && reinterpret_cast<const xcb_map_notify_event_t *>(event)->window == xcb_window_t(internalWinId()))
-            askWindowManager(true);
-    }
+    if (NeverATask::mapped(this, eventType, message))
+        askWindowManager(true);
     return QWidget::nativeEvent(eventType, message, result);
 }
 
@@ -396,7 +414,7 @@ void ShapedWindow::setVisible(bool visible)
         keepOnScreens();
         updateShape(true);
         m_guardUntil = QDateTime::currentMSecsSinceEpoch() + 2000;
-        markNotATask();
+        NeverATask::beforeMapping(this);
     }
     QWidget::setVisible(visible);
     if (visible)

@@ -9,6 +9,18 @@
 
 namespace kestrova::character {
 
+// A window of the character's that is never a task: no taskbar or pager
+// entry and no attention flag, on X11 (elsewhere these do nothing). A window
+// calls beforeMapping just before it is shown, and askOnceMapped when
+// mapped() says its native event is its own map notification: a change of
+// the state property counts only before mapping, after it the window
+// manager is asked with client messages.
+struct NeverATask {
+    static void beforeMapping(QWidget *window);
+    static bool mapped(const QWidget *window, const QByteArray &eventType, void *message);
+    static void askOnceMapped(QWidget *window);
+};
+
 // A frameless, always-on-top tool window that shows one ARGB image and
 // nothing around it: no taskbar entry, no focus taken when shown.
 //
@@ -78,8 +90,6 @@ protected:
     bool nativeEvent(const QByteArray &eventType, void *message, qintptr *result) override;
 
 private:
-    // On X11, before the window is mapped: no taskbar or pager entry.
-    void markNotATask();
     // On X11, once the window is mapped: asks the window manager for the
     // above state again, and, with mapped, for no taskbar or pager entry and
     // no attention flag (which some window managers raise for a window

@@ -1,5 +1,7 @@
 #include "ListeningPrompt.h"
 
+#include "CharacterWindow.h"
+
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
@@ -177,6 +179,21 @@ void ListeningPrompt::keyPressEvent(QKeyEvent *event)
         return;
     }
     QWidget::keyPressEvent(event);
+}
+
+void ListeningPrompt::showEvent(QShowEvent *event)
+{
+    // Sent before the window is mapped (a spontaneous one: after).
+    if (!event->spontaneous())
+        NeverATask::beforeMapping(this);
+    QWidget::showEvent(event);
+}
+
+bool ListeningPrompt::nativeEvent(const QByteArray &eventType, void *message, qintptr *result)
+{
+    if (NeverATask::mapped(this, eventType, message))
+        NeverATask::askOnceMapped(this);
+    return QWidget::nativeEvent(eventType, message, result);
 }
 
 void ListeningPrompt::hideEvent(QHideEvent *event)

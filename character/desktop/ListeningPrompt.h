@@ -13,7 +13,8 @@ namespace kestrova::character {
 // The prompt shown while the character listens: a small frameless window
 // beside the character with a line to type a command in. It takes the
 // keyboard when it opens (the window is raised and activated, the line gets
-// focus), so the user can type straight away.
+// focus), so the user can type straight away. Like the character, it is
+// never a task: no taskbar or pager entry.
 //
 // Enter submits what was typed; Escape cancels; so does a time-out when
 // nothing has been typed for a while (IdleTimeoutMs, counted again from
@@ -64,7 +65,9 @@ Q_SIGNALS:
 protected:
     void keyPressEvent(QKeyEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
+    void showEvent(QShowEvent *event) override;
     void hideEvent(QHideEvent *event) override;
+    bool nativeEvent(const QByteArray &eventType, void *message, qintptr *result) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:

@@ -175,6 +175,11 @@ stop() { # stop: SIGTERM; its exit status
 # Opens the listening prompt with a double click on the character, types the
 # phrase and presses Enter.
 listen_and_type() { # listen_and_type <phrase>: double click, type, Enter
+  start_listening || return 1
+  xdotool type --delay 40 "$1"
+  xdotool key Return
+}
+start_listening() { # a double click on the character: it listens, its prompt open
   local before i try heard=""
   before=$(grep -c "Listening" "$log")
   # A double click the loaded machine split in two, or that another window
@@ -190,8 +195,6 @@ listen_and_type() { # listen_and_type <phrase>: double click, type, Enter
     return 1
   fi
   sleep 0.3
-  xdotool type --delay 40 "$1"
-  xdotool key Return
 }
 
 # Windows found by their title (a regular expression matched whole).

@@ -2,9 +2,11 @@
 # The character on another window manager than openbox (xfwm4 or metacity,
 # each with its compositor on): shown at its rest position; above a window
 # the user clicks, the clicked window keeping the focus, and still after
-# the program's own windows took the focus; the right-click menu; a typed
-# command; a drag; never a task (no taskbar or pager entry, no attention
-# flag) while Quick Launch stays an ordinary window.
+# the program's own windows took the focus; the right-click menu; a
+# command typed into the listening prompt, which has the focus; a drag;
+# never a task (no taskbar or pager entry, no attention flag) for the
+# character, its balloon and the prompt, while Quick Launch stays an
+# ordinary window.
 #   desktops_under_xvfb.sh <program> <display number> <xfwm4|metacity>
 # With KESTROVA_SHOTS=<folder> it saves screenshots there.
 set -u
@@ -102,7 +104,22 @@ xdotool key Escape; sleep 0.5
 
 # A typed command: About opens with the focus; the character stays above
 # the xterm once About is closed and the xterm is clicked again.
-listen_and_type "about"
+check "a double click opens the listening prompt" start_listening
+prompt_window() { # the prompt, titled with the character's name: the active window of that name, not the character
+  local i w name; name=$(xdotool getwindowname "$character")
+  for i in $(seq 50); do
+    w=$(active)
+    [ "$w" != "$character" ] && [ "$(xdotool getwindowname "$w" 2>/dev/null)" = "$name" ] && { echo "$w"; return 0; }
+    sleep 0.1
+  done
+  echo "NOTE: the active window is $(active) [$(xdotool getwindowname "$(active)" 2>/dev/null)]" >&2
+  return 1
+}
+prompt=$(prompt_window)
+check "the prompt is shown with the focus" test -n "$prompt"
+check "the prompt is never a task" not_a_task "$prompt"
+shot prompt
+xdotool type --delay 40 "about"; xdotool key Return
 about=$(window_named "About Kestrova")
 check "the typed \"about\" opens About" test -n "$about"
 sleep 0.5; shot about

@@ -445,8 +445,13 @@ private Q_SLOTS:
         m_run->settings.write("Kestrova", "Mail", "1", "old.example.org");
         FrmMain *w = start();
         QVERIFY(!w->ChkPlainLogOn->isChecked());
-        QCOMPARE(w->ChkPlainLogOn->text(), mailtext::AllowPlainCaption);
-        w->ChkPlainLogOn->click();
+        // The caption wraps beside the box; a click on it clicks the box.
+        auto *caption = w->findChild<QLabel *>(QStringLiteral("LblPlainLogOn"));
+        QVERIFY(caption);
+        QCOMPARE(caption->text(), mailtext::AllowPlainCaption);
+        QVERIFY(caption->wordWrap());
+        QTest::mouseClick(caption, Qt::LeftButton, {}, QPoint(4, 4));
+        QVERIFY(w->ChkPlainLogOn->isChecked());
         QCOMPARE(setting("PlainLogOn"), QStringLiteral("1"));
         QCOMPARE(setting("SecurityFor"), QStringLiteral("old.example.org"));
         w->CmdCheck_Click();
