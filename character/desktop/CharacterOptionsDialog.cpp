@@ -8,13 +8,18 @@
 #include <QDialogButtonBox>
 #include <QFontDialog>
 #include <QFormLayout>
+#include <QHash>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
+#include <QListView>
 #include <QPushButton>
 #include <QSlider>
 #include <QSpinBox>
+#include <QStandardItemModel>
 #include <QTabWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cmath>
 
 namespace kestrova::character {
@@ -22,6 +27,11 @@ namespace kestrova::character {
 namespace {
 
 constexpr int RateSteps = 10; // the slider's -10 .. 10 are -1 .. 1
+// The voice list's rows: a language's title row says so; every system
+// voice and title row carries its language's title (what a search matches
+// besides the caption).
+constexpr int VoiceTitleRole = Qt::UserRole + 1;
+constexpr int VoiceLanguageRole = Qt::UserRole + 2;
 
 QWidget *page(const char *name)
 {
@@ -30,14 +40,19 @@ QWidget *page(const char *name)
     return w;
 }
 
+// A line of help under a control: in the page's own text colour (the
+// disabled grey is for controls that cannot be used, and hard to read).
 QLabel *note(const QString &text)
 {
     auto *label = new QLabel(text);
     label->setWordWrap(true);
-    QPalette p = label->palette();
-    p.setColor(QPalette::WindowText, p.color(QPalette::Disabled, QPalette::WindowText));
-    label->setPalette(p);
+    label->setObjectName(QStringLiteral("kestrovaOptionsNote"));
     return label;
+}
+
+bool isSystemVoice(const QString &value)
+{
+    return value.startsWith(u"qt:");
 }
 
 } // namespace
@@ -65,6 +80,10 @@ CharacterOptionsDialog::CharacterOptionsDialog(QWidget *parent) : QDialog(parent
     setWindowTitle(QStringLiteral("Character Options"));
 
     m_tabs = new QTabWidget;
+    // Every tab's caption whole, without scroll arrows: the dialog is as
+    // wide as its tabs need.
+    m_tabs->setUsesScrollButtons(false);
+    m_tabs->setElideMode(Qt::ElideNone);
     m_tabs->addTab(outputPage(), QStringLiteral("&Output"));
     m_tabs->addTab(balloonPage(), QStringLiteral("Word &Balloon"));
     m_tabs->addTab(listeningPage(), QStringLiteral("&Listening"));
@@ -105,6 +124,19 @@ QWidget *CharacterOptionsDialog::outputPage()
     m_voice->addItem(QStringLiteral("The character's own voice"), QString());
     m_voice->addItem(QStringLiteral("Flite: slt (US English, female)"), QStringLiteral("flite:slt"));
     m_voice->addItem(QStringLiteral("Flite: rms (US English, male)"), QStringLiteral("flite:rms"));
+    // The system may have thousands of voices with long names: the list is
+    // searched, and its width is not theirs.
+    m_voice->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    m_voice->setMinimumContentsLength(20);
+    m_voice->setMaxVisibleItems(16);
+    m_voiceSearch = new QLineEdit;
+    m_voiceSearch->setObjectName(QStringLiteral("kestrovaOptionsVoiceSearch"));
+    m_voiceSearch->setPlaceholderText(QStringLiteral("A name or a language"));
+    m_voiceSearch->setClearButtonEnabled(true);
+    connect(m_voiceSearch, &QLineEdit::textChanged, this, &CharacterOptionsDialog::filterVoices);
+    connect(m_voice, &QComboBox::activated, this, [this] { m_voiceChosen = m_voice->currentData().toString(); });
+    m_noVoiceMatch = note(QString());
+    m_noVoiceMatch->hide();
     m_rate = new QSlider(Qt::Horizontal);
     m_rate->setRange(-RateSteps, RateSteps);
     m_rate->setPageStep(2);
@@ -120,6 +152,8 @@ QWidget *CharacterOptionsDialog::outputPage()
 
     auto *voiceLabel = new QLabel(QStringLiteral("&Voice:"));
     voiceLabel->setBuddy(m_voice);
+    auto *searchLabel = new QLabel(QStringLiteral("Fin&d a voice:"));
+    searchLabel->setBuddy(m_voiceSearch);
     auto *rateLabel = new QLabel(QStringLiteral("Speaking &rate:"));
     rateLabel->setBuddy(m_rate);
     auto *rateRow = new QHBoxLayout;
@@ -127,6 +161,8 @@ QWidget *CharacterOptionsDialog::outputPage()
     rateRow->addWidget(m_rateLabel);
     auto *form = new QFormLayout;
     form->addRow(voiceLabel, m_voice);
+    form->addRow(searchLabel, m_voiceSearch);
+    form->addRow(QString(), m_noVoiceMatch);
     form->addRow(rateLabel, rateRow);
     auto *testRow = new QHBoxLayout;
     testRow->addStretch(1);
@@ -247,18 +283,138 @@ void CharacterOptionsDialog::showEvent(QShowEvent *event)
     }
 }
 
+QList<CharacterOptionsDialog::VoiceGroup> CharacterOptionsDialog::groupVoices(const VoiceList &voices,
+                                                                            const QLocale &user)
+{
+    const QString other = QStringLiteral("Other languages");
+    QHash<QString, VoiceGroup> byTitle;
+    for (const SystemVoice &v : voices) {
+        const QLocale locale(v.language);
+        const bool known = !v.language.isEmpty() && locale.language() != QLocale::C
+            && locale.language() != QLocale::AnyLanguage;
+        const QString title = known ? QLocale::languageToString(locale.language()) : other;
+        VoiceGroup &group = byTitle[title];
+        group.title = title;
+        group.voices.append(v);
+    }
+    QList<VoiceGroup> groups = byTitle.values();
+    const QString mine = QLocale::languageToString(user.language());
+    auto rank = [&](const VoiceGroup &g) { return g.title == mine ? 0 : g.title == other ? 2 : 1; };
+    std::sort(groups.begin(), groups.end(), [&](const VoiceGroup &a, const VoiceGroup &b) {
+        if (rank(a) != rank(b))
+            return rank(a) < rank(b);
+        return QString::localeAwareCompare(a.title, b.title) < 0;
+    });
+    for (VoiceGroup &g : groups)
+        std::stable_sort(g.voices.begin(), g.voices.end(), [](const SystemVoice &a, const SystemVoice &b) {
+            return QString::localeAwareCompare(a.caption, b.caption) < 0;
+        });
+    return groups;
+}
+
 void CharacterOptionsDialog::addSystemVoices(const VoiceList &voices)
 {
     const QString current = m_voice->currentData().toString();
-    // A placeholder for a stored voice not listed yet goes; the list says
-    // what there is.
+    // A placeholder for a stored voice not listed yet goes, and a list
+    // given before; the list says what there is.
     for (int i = m_voice->count() - 1; i >= 0; --i)
-        if (m_voice->itemData(i).toString().startsWith(u"qt:"))
+        if (isSystemVoice(m_voice->itemData(i).toString()) || m_voice->itemData(i, VoiceTitleRole).toBool())
             m_voice->removeItem(i);
-    for (const auto &[value, caption] : voices)
-        m_voice->addItem(caption, value);
+    // A stored voice the system does not have (now) stays with the
+    // program's own, above the languages.
+    if (isSystemVoice(current)
+        && std::none_of(voices.begin(), voices.end(), [&](const SystemVoice &v) { return v.setting == current; }))
+        m_voice->addItem(current.section(u':', 2) + QStringLiteral(" (not available)"), current);
+    auto *model = qobject_cast<QStandardItemModel *>(m_voice->model());
+    QFont bold = m_voice->font();
+    bold.setBold(true);
+    for (const VoiceGroup &group : groupVoices(voices, QLocale())) {
+        // The language's name above its voices; it cannot be chosen.
+        auto *title = new QStandardItem(group.title);
+        title->setFlags(Qt::NoItemFlags);
+        title->setFont(bold);
+        title->setForeground(m_voice->palette().brush(QPalette::Active, QPalette::Text));
+        title->setData(true, VoiceTitleRole);
+        title->setData(group.title, VoiceLanguageRole);
+        QList<QStandardItem *> rows{title};
+        for (const SystemVoice &v : group.voices) {
+            auto *item = new QStandardItem(v.caption);
+            item->setData(v.setting, Qt::UserRole);
+            item->setData(group.title, VoiceLanguageRole);
+            rows << item;
+        }
+        for (QStandardItem *row : rows)
+            model->appendRow(row);
+    }
     m_voicesListed = true;
     selectData(m_voice, current, current.section(u':', 2) + QStringLiteral(" (not available)"));
+    filterVoices(m_voiceSearch->text());
+}
+
+bool CharacterOptionsDialog::voiceRowShown(int index) const
+{
+    const auto *view = qobject_cast<const QListView *>(m_voice->view());
+    return index >= 0 && index < m_voice->count() && !(view && view->isRowHidden(index));
+}
+
+void CharacterOptionsDialog::filterVoices(const QString &text)
+{
+    auto *view = qobject_cast<QListView *>(m_voice->view());
+    if (!view)
+        return;
+    const QStringList words = text.split(u' ', Qt::SkipEmptyParts);
+    if (!words.isEmpty() && !m_searching)
+        m_voiceChosen = m_voice->currentData().toString();
+    m_searching = !words.isEmpty();
+    const int chosenRow = m_voice->findData(m_voiceChosen);
+    auto matches = [&](int row) {
+        const QString caption = m_voice->itemText(row);
+        const QString language = m_voice->itemData(row, VoiceLanguageRole).toString();
+        return std::all_of(words.begin(), words.end(), [&](const QString &w) {
+            return caption.contains(w, Qt::CaseInsensitive) || language.contains(w, Qt::CaseInsensitive);
+        });
+    };
+    int firstMatch = -1;
+    bool chosenMatches = false;
+    int shown = 0;
+    int titleRow = -1;
+    bool titleHasMatch = false;
+    auto closeGroup = [&] {
+        if (titleRow >= 0)
+            view->setRowHidden(titleRow, !titleHasMatch);
+    };
+    for (int row = 0; row < m_voice->count(); ++row) {
+        if (m_voice->itemData(row, VoiceTitleRole).toBool()) {
+            closeGroup();
+            titleRow = row;
+            titleHasMatch = false;
+            continue;
+        }
+        const bool match = matches(row);
+        if (match && firstMatch < 0)
+            firstMatch = row;
+        if (match && row == chosenRow)
+            chosenMatches = true;
+        // The program's own voices (and a stored voice not listed) stay.
+        if (titleRow < 0) {
+            view->setRowHidden(row, false);
+            continue;
+        }
+        view->setRowHidden(row, !match);
+        if (match) {
+            ++shown;
+            titleHasMatch = true;
+        }
+    }
+    closeGroup();
+    const bool none = !words.isEmpty() && m_voicesListed && shown == 0;
+    m_noVoiceMatch->setText(none ? QStringLiteral("No voice of the system matches \"%1\".").arg(text.simplified())
+                                 : QString());
+    m_noVoiceMatch->setVisible(none);
+    // What is typed chooses: the first voice that matches, unless the one
+    // the user chose does; with none, the user's choice is back.
+    if (!words.isEmpty())
+        m_voice->setCurrentIndex(chosenMatches || firstMatch < 0 ? std::max(chosenRow, 0) : firstMatch);
 }
 
 void CharacterOptionsDialog::selectData(QComboBox *combo, const QString &value, const QString &captionIfMissing)

@@ -1,15 +1,18 @@
 #pragma once
 
 #include "CharacterServiceSettings.h"
+#include "SoundModule.h"
 
 #include <QDialog>
 #include <QList>
+#include <QLocale>
 #include <QPair>
 
 class QCheckBox;
 class QComboBox;
 class QDialogButtonBox;
 class QLabel;
+class QLineEdit;
 class QPushButton;
 class QSlider;
 class QSpinBox;
@@ -41,11 +44,33 @@ public:
     void setMessage(const QString &text);
     QString message() const;
 
-    // Voices of Qt's text-to-speech engines: (value for the Voice key, what
-    // the user reads). Listed off the user's thread on first show.
-    using VoiceList = QList<QPair<QString, QString>>;
+    // Voices of Qt's text-to-speech engines, listed off the user's thread on
+    // first show. The voice list shows the character's own voice and
+    // flite's first, then the system's voices under the name of their
+    // language, the user's language first; the search box beside it keeps
+    // the voices whose name or language has every word typed.
+    using VoiceList = QList<SystemVoice>;
     void addSystemVoices(const VoiceList &voices);
     bool systemVoicesListed() const { return m_voicesListed; }
+
+    // One language's voices: its name as the list shows it ("English";
+    // "Other languages" for voices whose engine gives none) and the voices
+    // in the order of their captions.
+    struct VoiceGroup {
+        QString title;
+        VoiceList voices;
+    };
+    // The voices by language: the language of `user` first, the others by
+    // name, the voices without a language last.
+    static QList<VoiceGroup> groupVoices(const VoiceList &voices, const QLocale &user);
+    // Keeps in the voice list the voices that match every word of the
+    // text (their caption or language; case does not matter); the
+    // program's own stay. The voice the user chose stays chosen while it
+    // matches; otherwise the first that matches is, and with no match the
+    // user's own choice again.
+    void filterVoices(const QString &text);
+    // Whether the voice list shows row `index` (a search hides the others).
+    bool voiceRowShown(int index) const;
 
     // Applies: hands the settings over and writes or removes the autostart
     // entry. False when something failed (the message says what).
@@ -54,6 +79,7 @@ public:
     QTabWidget *tabs() const { return m_tabs; }
     QCheckBox *speakAloudBox() const { return m_speak; }
     QComboBox *voiceCombo() const { return m_voice; }
+    QLineEdit *voiceSearch() const { return m_voiceSearch; }
     QSlider *rateSlider() const { return m_rate; }
     QPushButton *testButton() const { return m_test; }
     QCheckBox *balloonBox() const { return m_balloon; }
@@ -96,6 +122,8 @@ private:
     QTabWidget *m_tabs = nullptr;
     QCheckBox *m_speak = nullptr;
     QComboBox *m_voice = nullptr;
+    QLineEdit *m_voiceSearch = nullptr;
+    QLabel *m_noVoiceMatch = nullptr;
     QSlider *m_rate = nullptr;
     QLabel *m_rateLabel = nullptr;
     QPushButton *m_test = nullptr;
@@ -112,6 +140,8 @@ private:
     QLabel *m_autostartNote = nullptr;
     QLabel *m_message = nullptr;
     QDialogButtonBox *m_buttons = nullptr;
+    QString m_voiceChosen; // by the user, before or while searching
+    bool m_searching = false;
     bool m_voicesListed = false;
     bool m_voicesAsked = false;
 };

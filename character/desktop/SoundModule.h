@@ -15,6 +15,15 @@ namespace kestrova::character {
 
 class AudioSource;
 
+// A voice of a Qt text-to-speech engine: the value for the Voice key
+// ("qt:<engine>:<name>"), what the user reads, and the voice's language as
+// a locale name ("en_US"; empty when the engine does not say).
+struct SystemVoice {
+    QString setting;
+    QString caption;
+    QString language;
+};
+
 // Everything that makes or takes sound — the voices (flite in the program,
 // the Qt text-to-speech engines), the frame sounds and the microphone — is
 // kept in a module of its own, libkestrova_sound.so, beside the program.
@@ -27,7 +36,7 @@ class AudioSource;
 struct SoundApi {
     // Raised when the table changes shape: a module of another version is
     // not used.
-    static constexpr int CurrentVersion = 1;
+    static constexpr int CurrentVersion = 2;
     int version = CurrentVersion;
 
     Voice *(*fliteVoice)(const VoiceSettings &settings) = nullptr;
@@ -40,9 +49,9 @@ struct SoundApi {
     void (*playSound)(QObject *owner, const QString &file, qreal volume) = nullptr;
     // The audio inputs: (description, id).
     QList<QPair<QString, QString>> (*audioInputs)() = nullptr;
-    // The voices of every Qt text-to-speech engine: (setting, caption).
-    // Slow (engines take their time to start): not for the UI thread.
-    QList<QPair<QString, QString>> (*systemVoices)() = nullptr;
+    // The voices of every Qt text-to-speech engine. Slow (engines take
+    // their time to start): not for the UI thread.
+    QList<SystemVoice> (*systemVoices)() = nullptr;
 };
 
 // The module's table, loading the module on first use (any thread; a second

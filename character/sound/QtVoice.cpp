@@ -8,6 +8,7 @@
 #include <QTextToSpeech>
 #include <QVoice>
 #include <algorithm>
+#include <optional>
 
 namespace kestrova::character {
 
@@ -144,16 +145,36 @@ private:
             Q_EMIT failed(done);
     }
 
+    std::optional<QVoice> voiceNamed(const QString &name) const
+    {
+        if (name.isEmpty())
+            return std::nullopt;
+        for (const QVoice &v : m_tts->availableVoices())
+            if (v.name() == name)
+                return v;
+        return std::nullopt;
+    }
+
     void applySettings()
     {
         const QLocale locale(m_settings.locale);
         if (m_tts->availableLocales().contains(locale))
             m_tts->setLocale(locale);
-        const QList<QVoice> named = m_tts->availableVoices();
-        const auto byName = std::find_if(named.begin(), named.end(),
-                                         [this](const QVoice &v) { return v.name() == m_settings.name; });
-        if (!m_settings.name.isEmpty() && byName != named.end()) {
-            m_tts->setVoice(*byName);
+        std::optional<QVoice> named = voiceNamed(m_settings.name);
+        // A voice chosen by name may speak another language: the engine
+        // lists it under that one.
+        if (!named && !m_settings.name.isEmpty()) {
+            const QLocale before = m_tts->locale();
+            for (const QLocale &other : m_tts->availableLocales()) {
+                m_tts->setLocale(other);
+                if ((named = voiceNamed(m_settings.name)))
+                    break;
+            }
+            if (!named)
+                m_tts->setLocale(before);
+        }
+        if (named) {
+            m_tts->setVoice(*named);
         } else if (!m_settings.gender.isEmpty()) {
             const QVoice::Gender wanted = m_settings.gender.compare(u"female", Qt::CaseInsensitive) == 0
                 ? QVoice::Female

@@ -7,6 +7,7 @@
 #include <QAudioDevice>
 #include <QMediaDevices>
 #include <QSoundEffect>
+#include <QSet>
 #include <QTextToSpeech>
 #include <QUrl>
 #include <QVoice>
@@ -56,9 +57,9 @@ QList<QPair<QString, QString>> audioInputs()
     return inputs;
 }
 
-QList<QPair<QString, QString>> systemVoices()
+QList<SystemVoice> systemVoices()
 {
-    QList<QPair<QString, QString>> voices;
+    QList<SystemVoice> voices;
     for (const QString &engine : QTextToSpeech::availableEngines()) {
         // flite's voices are the program's own (listed by the options as
         // such); Qt's engine for it is not loaded beside them (FliteVoice).
@@ -67,9 +68,28 @@ QList<QPair<QString, QString>> systemVoices()
         QTextToSpeech tts(engine);
         if (tts.state() == QTextToSpeech::Error)
             continue;
-        for (const QVoice &v : tts.availableVoices())
+        // An engine lists the voices of one language at a time (speechd
+        // puts those of a language Qt does not know under "C"): each
+        // language's in turn, then those of the engine's own that no
+        // language had.
+        const QList<QVoice> own = tts.availableVoices();
+        QSet<QString> seen;
+        auto add = [&](const QVoice &v, const QLocale &language) {
+            if (seen.contains(v.name()))
+                return;
+            seen.insert(v.name());
+            const QLocale locale = v.locale().language() == QLocale::C ? language : v.locale();
             voices.append({QStringLiteral("qt:%1:%2").arg(engine, v.name()),
-                           QStringLiteral("%1 (%2, %3)").arg(v.name(), engine, QVoice::genderName(v.gender()))});
+                           QStringLiteral("%1 (%2, %3)").arg(v.name(), engine, QVoice::genderName(v.gender())),
+                           locale.language() == QLocale::C ? QString() : locale.name()});
+        };
+        for (const QLocale &language : tts.availableLocales()) {
+            tts.setLocale(language);
+            for (const QVoice &v : tts.availableVoices())
+                add(v, language);
+        }
+        for (const QVoice &v : own)
+            add(v, QLocale::c());
     }
     return voices;
 }
