@@ -294,6 +294,7 @@ void AgentForm::SetCommands()
         if (!commands->add(c.name, c.caption, c.voice, true, c.inMenu))
             continue;
         commands->item(c.name)->strict = c.drastic;
+        commands->item(c.name)->description = c.description;
         if (c.guarded) {
             character::Command *added = commands->item(c.name);
             added->confidenceText = GuardedConfidenceText;

@@ -17,6 +17,7 @@ struct CommandEntry {
     bool inMenu = false;       // listed in the character's popup menu
     bool guarded = false;      // weak matches are answered with the prompt below
     bool drastic = false;      // starts a program or quits: heard only on strong evidence
+    QString description;       // what it does, for the commands window
 };
 
 // The confidence at or below which a guarded command is not taken, and what
@@ -42,7 +43,12 @@ inline constexpr int FirstOfficeCommand = 19;
 inline constexpr int FirstSiteCommand = 26;
 
 // A command named, captioned and voiced by the user's own name; it opens a
-// program or a site, so it is drastic.
-CommandEntry namedCommand(const QString &name);
+// program or a site, so it is drastic. The description says which.
+enum class Named { OfficeProgram, Site };
+CommandEntry namedCommand(const QString &name, Named what = Named::Site);
+
+// What the command of that action id does, in a sentence for the commands
+// window; empty for an id it does not know.
+QString commandDescription(const QString &id);
 
 } // namespace kestrova

@@ -7,7 +7,7 @@ bool Commands::add(const QString &name, const QString &caption, const QString &v
 {
     if (name.isEmpty() || item(name))
         return false;
-    m_commands.append(Command{name, caption, voice, enabled, visible, 0, QString(), false});
+    m_commands.append(Command{name, caption, voice, QString(), enabled, visible, 0, QString(), false});
     return true;
 }
 

@@ -7,11 +7,12 @@ namespace kestrova::character {
 
 // One entry of a character's command list: what the Command event reports
 // (name), what its popup menu and commands window show (caption), what the
-// user may say (voice grammar), and how it is offered.
+// user may say (voice grammar), what it does, and how it is offered.
 struct Command {
     QString name;
     QString caption;
     QString voice;
+    QString description;      // what it does, in a sentence (the commands window)
     bool enabled = true;
     bool visible = true;      // listed in the character's popup menu
     int confidence = 0;       // a match at or below this shows confidenceText

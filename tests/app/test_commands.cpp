@@ -109,6 +109,10 @@ void TestCommands::registration()
             strict << c.name;
     QCOMPARE(strict, QStringList({"Quit", "Help", "Calculator", "CD Player", "Notepad", "Wordpad", "Word",
                                   "New Document", "NewMail"}));
+    // Each says what it does, for the commands window.
+    for (const auto &c : commands.all())
+        QVERIFY2(c.description.endsWith(u'.') && !c.description.startsWith(c.caption + u'.'), qPrintable(c.name));
+    QVERIFY(commands.item("MovetoMouse")->description.contains("mouse pointer"));
     QCOMPARE(commands.item("aco")->confidence, 0);
     QVERIFY(commands.item("aco")->confidenceText.isEmpty());
     QVERIFY(commands.visible());
@@ -122,6 +126,8 @@ void TestCommands::registration()
     QCOMPARE(table.at(26).caption, QString("News"));
     QCOMPARE(table.at(27).name, QString("Weather"));
     QVERIFY(table.at(19).drastic && table.at(26).drastic);
+    QCOMPARE(table.at(19).description, QString("Starts Spreadsheet, the first of your office programs."));
+    QCOMPARE(table.at(26).description, QString("Opens News, one of your favourite sites."));
     QCOMPARE(table.at(36).name, QString("Read Selected Text"));
     QCOMPARE(table.at(38).caption, QString("What's the Date"));
 }

@@ -556,8 +556,9 @@ void TestWindowKeys::commandsWindow()
     w.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&w));
     QWidget *list = w.findChild<QWidget *>(QStringLiteral("kestrovaCommandsList"));
-    QVERIFY(list);
-    QCOMPARE(expectedStops(&w), QList<QWidget *>{list});
+    QWidget *filter = w.findChild<QWidget *>(QStringLiteral("kestrovaCommandsFilter"));
+    QVERIFY(list && filter);
+    QCOMPARE(expectedStops(&w), (QList<QWidget *>{filter, list}));
     QTest::keyClick(list, Qt::Key_Down);
     QTest::keyClick(list, Qt::Key_Return);
     QCOMPARE(chosen.count(), 1);

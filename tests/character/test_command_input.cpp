@@ -194,12 +194,12 @@ void TestCommandInput::commandsWindowListsEnabledCommands()
     bot->showCommandsWindow();
     CommandsWindow *window = bot->commandsWindow();
     QVERIFY(window);
-    QCOMPARE(window->windowTitle(), QStringLiteral("Kestrova"));
+    QCOMPARE(window->windowTitle(), QStringLiteral("Kestrova Commands"));
     QTreeWidget *list = window->list();
     // Every enabled command, menu or not, in the order added.
     QCOMPARE(column(list, 0), (QStringList{QStringLiteral("General"), QStringLiteral("Check Mail"),
                                            QStringLiteral("Quit"), QStringLiteral("Help & Hints")}));
-    QCOMPARE(column(list, 1).at(2), QStringLiteral("quit [program | application]"));
+    QCOMPARE(column(list, 1).at(2), QStringLiteral("quit, quit program, quit application"));
 
     // Changes to the set show when the window is shown again.
     bot->commands().item(QStringLiteral("General"))->enabled = false;
