@@ -4,6 +4,7 @@
 #include "CommandsWindow.h"
 #include "DesktopCharacterLog.h"
 #include "ListeningPrompt.h"
+#include "WindowPlacement.h"
 
 #include <QGuiApplication>
 #include <QRandomGenerator>
@@ -387,6 +388,17 @@ void DesktopCharacter::showCommandsWindow()
                 [this](const QString &name, const QString &caption) { raiseCommand(UserInput{name, 100, caption}); });
     }
     m_commandsWindow->refresh();
+    if (!m_commandsWindow->isVisible() && m_window) {
+        // Beside the character, not under it.
+        if (QScreen *screen = QGuiApplication::screenAt(m_window->geometry().center())) {
+            const QRect area = screen->availableGeometry();
+            const QSize framed = sizeClearOf(m_commandsWindow->size() + FrameAllowance,
+                                             m_commandsWindow->minimumSizeHint() + FrameAllowance,
+                                             m_window->geometry(), area);
+            m_commandsWindow->resize(framed - FrameAllowance);
+            m_commandsWindow->move(placeClearOf(framed, m_window->geometry(), area));
+        }
+    }
     m_commandsWindow->show();
     m_commandsWindow->raise();
     m_commandsWindow->activateWindow();

@@ -7,6 +7,7 @@
 #include "ListeningKey.h"
 #include "SettingsFiles.h"
 #include "SoundModule.h"
+#include "WindowPlacement.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -309,7 +310,9 @@ void DesktopCharacterService::placeOnCharacterScreen(QWidget *window) const
         return;
     const QRect area = screen->availableGeometry();
     const QSize size = window->size().expandedTo(window->sizeHint());
-    window->move(area.center() - QPoint(size.width() / 2, size.height() / 2));
+    // Never under the character: what the window shows stays in sight.
+    const DesktopCharacter *c = shownCharacter();
+    window->move(placeClearOf(size + FrameAllowance, c && c->window() ? c->window()->geometry() : QRect(), area));
 }
 
 void DesktopCharacterService::testVoice(const CharacterServiceSettings &settings)
