@@ -51,7 +51,7 @@ for try in 1 2 3; do
   xdotool mousemove "$cx" "$cy" click 3
   sleep 0.8
   xdotool key Up Up Return
-  commands=$(new_window Kestrova $before) && { opened=yes; break; }
+  commands=$(new_window "Kestrova Commands") && { opened=yes; break; }
 done
 check "the popup menu opens the commands window" test -n "$opened"
 sleep 0.5; shot commands
