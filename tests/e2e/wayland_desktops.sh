@@ -137,7 +137,7 @@ case "$desk" in
     gdbus call --session --dest org.gnome.Shell --object-path /org/gnome/Shell \
       --method org.freedesktop.DBus.Properties.Set org.gnome.Shell OverviewActive "<false>" >/dev/null
     sleep 1
-    input() { SIZE=$size python3 "$here/desktops/rd.py" "$@"; }
+    input() { SIZE=$size /usr/bin/python3 "$here/desktops/rd.py" "$@"; }
     shoot() { HOME=$scratch/desk-home gnome-screenshot -p -f "$1" >/dev/null 2>&1; }
     ;;
 esac
