@@ -31,7 +31,7 @@ if [ -z "${KESTROVA_NS_SCRATCH:-}" ]; then
   for tool in "${tools[@]}"; do command -v "$tool" >/dev/null || missing+=("$tool"); done
   if [ ${#missing[@]} -ne 0 ]; then
     if [ "${CI:-}" = true ]; then
-      echo "FAIL: ${missing[*]} not installed: scripts/deps.sh test installs the packages (${packages[*]})"
+      echo "FAIL: ${missing[*]} not installed; the packages: ${packages[*]}$( [ "$desk" = kwin ] && echo ' (scripts/deps.sh test installs them)')"
       exit 1
     fi
     echo "SKIP: ${missing[*]} not installed (apt-get install --no-install-recommends ${packages[*]})"
