@@ -6,6 +6,7 @@
 #include "SettingsStore.h"
 
 #include <algorithm>
+#include <optional>
 
 namespace kestrova {
 
@@ -45,16 +46,20 @@ void Movement::MoveToTarget(character::CharacterRef &agent, const QRect &frame, 
 
 void Movement::MoveToMouse(character::CharacterRef &agent, const MousePointer &pointer) const
 {
-    const QPoint p = pointer.position();
-    if (fits16(p.x() - 70) && fits16(p.y()))
-        agent.MoveTo(p.x() - 70, p.y());
+    // Where the desktop keeps the pointer's place from the program, the
+    // character says so rather than going where the pointer was long ago.
+    const std::optional<QPoint> p = pointer.seen();
+    if (!p)
+        agent.Speak(QString::fromUtf8(PointerUnseen));
+    else if (fits16(p->x() - 70) && fits16(p->y()))
+        agent.MoveTo(p->x() - 70, p->y());
 }
 
 void Movement::GestureAtMouse(character::CharacterRef &agent, const MousePointer &pointer) const
 {
-    const QPoint p = pointer.position();
-    if (fits16(p.x()) && fits16(p.y()))
-        agent.GestureAt(p.x(), p.y());
+    const std::optional<QPoint> p = pointer.seen();
+    if (p && fits16(p->x()) && fits16(p->y()))
+        agent.GestureAt(p->x(), p->y());
 }
 
 } // namespace kestrova

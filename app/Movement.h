@@ -15,6 +15,9 @@ namespace character { class CharacterRef; }
 // positions are screen pixels.
 class Movement {
 public:
+    static constexpr const char *PointerUnseen =
+        "I cannot see the mouse pointer there.";
+
     qint16 RestX = 0;
     qint16 RestY = 0;
     qint16 TargetX = 0;
@@ -30,7 +33,10 @@ public:
     // TargetX/TargetY.
     void MoveToTarget(character::CharacterRef &agent, const QRect &windowFrame, const QRect &screenArea,
                       QSize characterSize);
+    // Beside the pointer; where the desktop does not tell the program where
+    // the pointer is, the character says PointerUnseen instead.
     void MoveToMouse(character::CharacterRef &agent, const MousePointer &pointer) const;
+    // Nothing where the pointer cannot be seen.
     void GestureAtMouse(character::CharacterRef &agent, const MousePointer &pointer) const;
 };
 

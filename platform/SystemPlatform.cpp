@@ -22,6 +22,9 @@
 #include "DesktopApplications.h"
 #include "TextLines.h"
 #include "X11Selection.h"
+#include "KWinPointer.h"
+
+#include <algorithm>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -33,11 +36,45 @@ namespace kestrova {
 Q_LOGGING_CATEGORY(lcLaunch, "kestrova.launch")
 namespace {
 Q_LOGGING_CATEGORY(lcSelection, "kestrova.selection")
+Q_LOGGING_CATEGORY(lcPointer, "kestrova.pointer")
 } // namespace
 
 QPoint SystemMousePointer::position() const
 {
     return QCursor::pos();
+}
+
+bool xwaylandScreens(const QStringList &screenNames)
+{
+    return !screenNames.isEmpty()
+        && std::all_of(screenNames.begin(), screenNames.end(),
+                       [](const QString &name) { return name.startsWith(u"XWAYLAND"); });
+}
+
+std::optional<QPoint> SystemMousePointer::seen() const
+{
+    const QPoint at = QCursor::pos();
+    if (!qGuiApp || QGuiApplication::platformName() != u"xcb")
+        return at;
+    QStringList names;
+    for (const QScreen *screen : QGuiApplication::screens())
+        names << screen->name();
+    if (!xwaylandScreens(names))
+        return at;
+    // XWayland learns where the pointer is only while it is over an X
+    // window, and keeps the last such place when it leaves them for a
+    // Wayland window or the bare desktop, with nothing an X client could
+    // tell it by (measured under GNOME Shell 43 and KWin 5.27). KWin tells
+    // its scripts; other compositors tell an X client nothing.
+    if (KWinPointer::available()) {
+        if (const std::optional<QPoint> kwin = KWinPointer::ask()) {
+            const QScreen *screen = QGuiApplication::primaryScreen();
+            const qreal ratio = screen ? screen->devicePixelRatio() : 1.0;
+            return QPoint(qRound(kwin->x() / ratio), qRound(kwin->y() / ratio));
+        }
+    }
+    qCInfo(lcPointer) << "Under XWayland without KWin the pointer's place is not known";
+    return std::nullopt;
 }
 
 SystemRandom::SystemRandom()

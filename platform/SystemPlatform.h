@@ -31,7 +31,13 @@ public:
 class SystemMousePointer final : public MousePointer {
 public:
     QPoint position() const override;
+    // Under XWayland, where KWin tells it; elsewhere under XWayland nothing.
+    std::optional<QPoint> seen() const override;
 };
+
+// Whether the X server is XWayland, by the names of its screens (it names
+// its outputs XWAYLAND0, XWAYLAND1 and so on).
+bool xwaylandScreens(const QStringList &screenNames);
 
 // Seeded from the clock when made, so jokes differ from run to run even
 // when nothing seeds the sequence later.

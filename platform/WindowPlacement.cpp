@@ -37,6 +37,17 @@ QPoint placedAt(const QRect &frame, const QRect &windowArea, const QRect &charac
     return keptInside(topLeft, frame.size(), characterArea);
 }
 
+bool tilingDesktop(const QProcessEnvironment &environment)
+{
+    if (!environment.value(QStringLiteral("SWAYSOCK")).isEmpty()
+        || !environment.value(QStringLiteral("I3SOCK")).isEmpty())
+        return true;
+    const QStringList desktops = environment.value(QStringLiteral("XDG_CURRENT_DESKTOP")).split(u':');
+    return std::any_of(desktops.begin(), desktops.end(), [](const QString &desktop) {
+        return desktop.compare(u"sway", Qt::CaseInsensitive) == 0 || desktop.compare(u"i3", Qt::CaseInsensitive) == 0;
+    });
+}
+
 QPoint keptOnScreens(const QRect &frame, const QList<QRect> &screens, const QRect &primaryArea)
 {
     const QSize corner(std::min(frame.width(), VisibleCorner), std::min(frame.height(), VisibleCorner));

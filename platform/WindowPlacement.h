@@ -4,6 +4,7 @@
 // remembered: each time a window is shown, it is looked at afresh.
 
 #include <QObject>
+#include <QProcessEnvironment>
 #include <QPoint>
 #include <QList>
 #include <QRect>
@@ -35,6 +36,12 @@ QPoint placedAt(const QRect &frame, const QRect &windowArea, const QRect &charac
 // primary screen, to the place there nearest to where it was.
 QPoint keptOnScreens(const QRect &frame, const QList<QRect> &screens, const QRect &primaryArea);
 constexpr int VisibleCorner = 32;
+
+// Whether the desktop's window manager tiles its windows (sway, i3): it
+// puts every window it manages where its layout says, whatever the window
+// asked for. Told by the sockets these window managers announce to their
+// programs (SWAYSOCK, I3SOCK) or by XDG_CURRENT_DESKTOP.
+bool tilingDesktop(const QProcessEnvironment &environment);
 
 } // namespace WindowPlacement
 

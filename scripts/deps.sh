@@ -23,6 +23,7 @@ test=(file dpkg-dev desktop-file-utils appstream xvfb xauth x11-utils x11-xserve
       espeak-ng flite sox pulseaudio-utils clang libclang-rt-14-dev gnome-keyring libsecret-tools dbus-daemon
       dbus-x11 faketime)
 test+=(xterm xfwm4 metacity) # the end-to-end test on other window managers than openbox
+test+=(kwin-wayland kde-spectacle xwayland libwayland-dev gcc) # the one on KWin under Wayland (its input tool is built there)
 bench=(festival festvox-kdlpc16k espeak alsa-utils)
 
 wanted=()

@@ -11,6 +11,7 @@
 #include <QWindow>
 #include <QtGui/qguiapplication_platform.h>
 
+#include "DesktopCharacterLog.h"
 #include "WindowPlacement.h"
 
 #include <algorithm>
@@ -286,9 +287,33 @@ void ShapedWindow::setCompositorOverride(std::optional<bool> running)
     compositorOverride = running;
 }
 
+namespace {
+
+// A tiling window manager would put the character and its balloon in its
+// layout (or float and centre them) and ignore their moves: there they are
+// windows it does not manage, which stand where the program puts them, move
+// when it moves them and stay above the tiled windows. They take no focus
+// either way, so the prompt keeps the keyboard.
+Qt::WindowFlags shapedWindowFlags()
+{
+    static const bool unmanaged = [] {
+        const bool tiling = WindowPlacement::tilingDesktop(QProcessEnvironment::systemEnvironment());
+        if (tiling)
+            qCInfo(lcCharacter) << "The window manager tiles its windows: the character and its balloon place"
+                                   " themselves, unmanaged";
+        return tiling;
+    }();
+    Qt::WindowFlags flags = Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::Tool
+        | Qt::WindowDoesNotAcceptFocus | Qt::NoDropShadowWindowHint;
+    if (unmanaged)
+        flags |= Qt::X11BypassWindowManagerHint;
+    return flags;
+}
+
+} // namespace
+
 ShapedWindow::ShapedWindow(QWidget *parent)
-    : QWidget(parent, Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::Tool
-                          | Qt::WindowDoesNotAcceptFocus | Qt::NoDropShadowWindowHint)
+    : QWidget(parent, shapedWindowFlags())
 {
     setAttribute(Qt::WA_ShowWithoutActivating);
     setFocusPolicy(Qt::NoFocus);
@@ -315,10 +340,12 @@ void NeverATask::beforeMapping(QWidget *window)
     // Made now, so that the states are on the window before it is mapped;
     // Qt adds its own (above) to them when it maps the window.
     const auto id = xcb_window_t(window->winId());
+    // KWin keeps its window switcher's list by a state of its own.
     const xcb_atom_t states[] = {x11Atom(connection, "_NET_WM_STATE_SKIP_TASKBAR"),
-                                 x11Atom(connection, "_NET_WM_STATE_SKIP_PAGER")};
+                                 x11Atom(connection, "_NET_WM_STATE_SKIP_PAGER"),
+                                 x11Atom(connection, "_KDE_NET_WM_STATE_SKIP_SWITCHER")};
     XcbFunctions::get().changeProperty(connection, XCB_PROP_MODE_REPLACE, id, x11Atom(connection, "_NET_WM_STATE"),
-                                       XCB_ATOM_ATOM, 32, 2, states);
+                                       XCB_ATOM_ATOM, 32, 3, states);
 }
 
 bool NeverATask::mapped(const QWidget *window, const QByteArray &eventType, void *message)
@@ -342,6 +369,7 @@ void NeverATask::askOnceMapped(QWidget *window)
         return;
     requestNetWmState(connection, root, id, 1, x11Atom(connection, "_NET_WM_STATE_SKIP_TASKBAR"),
                       x11Atom(connection, "_NET_WM_STATE_SKIP_PAGER"));
+    requestNetWmState(connection, root, id, 1, x11Atom(connection, "_KDE_NET_WM_STATE_SKIP_SWITCHER"));
     // KWin flags a window mapped without the focus as demanding attention
     // (it then sits in the taskbar and window switcher).
     requestNetWmState(connection, root, id, 0, x11Atom(connection, "_NET_WM_STATE_DEMANDS_ATTENTION"));

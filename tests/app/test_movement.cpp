@@ -3,6 +3,7 @@
 #include "Movement.h"
 #include "RecordingCharacter.h"
 #include "SettingsStore.h"
+#include "SystemPlatform.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -17,6 +18,8 @@ private Q_SLOTS:
     void besideAWindow_data();
     void besideAWindow();
     void pointerMoves();
+    void pointerUnseen();
+    void xwaylandByScreenNames();
 };
 
 void TestMovement::restPosition_data()
@@ -94,6 +97,33 @@ void TestMovement::pointerMoves()
 
     character::CharacterRef none;
     m.MoveToMouse(none, pointer); // no character: nothing, no crash
+}
+
+void TestMovement::pointerUnseen()
+{
+    // Under XWayland with the pointer over a Wayland window the last place
+    // over an X window is still reported: it is not gone to, nor pointed at.
+    test::RecordingCharacter c;
+    character::CharacterRef agent(&c);
+    test::FakeMousePointer pointer;
+    pointer.where = QPoint(48, 588);
+    pointer.unseen = true;
+    Movement m;
+    m.MoveToMouse(agent, pointer);
+    m.GestureAtMouse(agent, pointer);
+    QCOMPARE(c.log, QStringList{"Speak I cannot see the mouse pointer there."});
+    pointer.unseen = false;
+    m.MoveToMouse(agent, pointer);
+    QCOMPARE(c.log.last(), QString("MoveTo -22 588"));
+}
+
+void TestMovement::xwaylandByScreenNames()
+{
+    QVERIFY(xwaylandScreens({"XWAYLAND0"}));
+    QVERIFY(xwaylandScreens({"XWAYLAND0", "XWAYLAND1"}));
+    QVERIFY(!xwaylandScreens({}));
+    QVERIFY(!xwaylandScreens({"screen"}));          // Xvfb
+    QVERIFY(!xwaylandScreens({"HDMI-1", "eDP-1"})); // an X server on real outputs
 }
 
 QTEST_GUILESS_MAIN(TestMovement)

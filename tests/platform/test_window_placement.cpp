@@ -12,6 +12,7 @@ class TestWindowPlacement : public QObject {
 private Q_SLOTS:
     void keptOnScreens_data();
     void keptOnScreens();
+    void tilingDesktops();
 };
 
 void TestWindowPlacement::keptOnScreens_data()
@@ -78,6 +79,25 @@ void TestWindowPlacement::keptOnScreens()
         }
         QVERIFY(reachable);
     }
+}
+
+void TestWindowPlacement::tilingDesktops()
+{
+    auto with = [](std::initializer_list<std::pair<const char *, const char *>> values) {
+        QProcessEnvironment environment;
+        for (const auto &[name, value] : values)
+            environment.insert(QString::fromLatin1(name), QString::fromLatin1(value));
+        return WindowPlacement::tilingDesktop(environment);
+    };
+    QVERIFY(with({{"SWAYSOCK", "/run/user/1000/sway-ipc.1000.42.sock"}}));
+    QVERIFY(with({{"I3SOCK", "/run/user/1000/i3/ipc-socket.42"}}));
+    QVERIFY(with({{"XDG_CURRENT_DESKTOP", "sway"}}));
+    QVERIFY(with({{"XDG_CURRENT_DESKTOP", "X-Generic:i3"}}));
+    QVERIFY(!with({}));
+    QVERIFY(!with({{"SWAYSOCK", ""}, {"XDG_CURRENT_DESKTOP", "GNOME"}}));
+    QVERIFY(!with({{"XDG_CURRENT_DESKTOP", "KDE"}}));
+    QVERIFY(!with({{"XDG_CURRENT_DESKTOP", "XFCE"}}));
+    QVERIFY(!with({{"XDG_CURRENT_DESKTOP", "swayfx-like:i3wm"}})); // names are matched whole
 }
 
 QTEST_MAIN(TestWindowPlacement)

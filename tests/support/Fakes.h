@@ -73,7 +73,10 @@ private:
 class FakeMousePointer : public MousePointer {
 public:
     QPoint where{50, 300};
+    // The desktop does not tell where the pointer is (where stays the last place).
+    bool unseen = false;
     QPoint position() const override { return where; }
+    std::optional<QPoint> seen() const override { return unseen ? std::nullopt : std::optional<QPoint>(where); }
 };
 
 // Hands out the numbers the test queues, then `fallback` for ever.
