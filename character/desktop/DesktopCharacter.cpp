@@ -4,7 +4,7 @@
 #include "CommandsWindow.h"
 #include "DesktopCharacterLog.h"
 #include "ListeningPrompt.h"
-#include "WindowPlacement.h"
+#include "ClearPlacement.h"
 
 #include <QGuiApplication>
 #include <QRandomGenerator>

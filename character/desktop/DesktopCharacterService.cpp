@@ -7,7 +7,7 @@
 #include "ListeningKey.h"
 #include "SettingsFiles.h"
 #include "SoundModule.h"
-#include "WindowPlacement.h"
+#include "ClearPlacement.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -7,7 +7,7 @@
 // their search, the commands' sentences and their filter.
 #include "desktop/CharacterOptionsDialog.h"
 #include "desktop/CommandsWindow.h"
-#include "desktop/WindowPlacement.h"
+#include "desktop/ClearPlacement.h"
 #include "CommandRows.h"
 
 #include <QAbstractButton>

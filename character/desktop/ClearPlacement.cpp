@@ -1,4 +1,4 @@
-#include "WindowPlacement.h"
+#include "ClearPlacement.h"
 
 #include <algorithm>
 
