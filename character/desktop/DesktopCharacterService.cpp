@@ -17,6 +17,8 @@
 #include <QDeadlineTimer>
 #include <QThread>
 
+#include "VoiceProfile.h"
+
 #include <utility>
 
 namespace kestrova::character {
@@ -47,6 +49,10 @@ DesktopCharacterService::DesktopCharacterService(const QString &programDir, cons
                            return m_settings.microphone == u"Default" ? QString() : m_settings.microphone;
                        }));
                    });
+
+    // A voice profile learnt or forgotten is used from the next listening on.
+    if (m_speech)
+        m_speech->setRecognizerKey([] { return VoiceProfile().stamp(); });
 
     m_listeningKey = new ListeningKey(this);
     QString keyError;
