@@ -240,15 +240,21 @@ void VoiceAdaptation::runNext()
     const Step &step = m_steps[m_step];
     Q_EMIT progress(m_step == 0 ? 0 : m_steps[m_step - 1].percent, step.what);
     m_output.clear();
+    m_errors.clear();
     m_process = new QProcess(this);
-    m_process->setProcessChannelMode(QProcess::MergedChannels);
     m_process->setWorkingDirectory(m_work->path());
-    connect(m_process, &QProcess::readyRead, this, [this] {
-        // Only the messages matter, not the trainer's long tables; kept
-        // bounded in any case.
-        m_output += QString::fromLocal8Bit(m_process->readAll());
+    // Kept apart: the aligner's report is read line by line, and its
+    // messages on the other channel would break into those lines. Both
+    // bounded.
+    connect(m_process, &QProcess::readyReadStandardOutput, this, [this] {
+        m_output += QString::fromLocal8Bit(m_process->readAllStandardOutput());
         if (m_output.size() > 4'000'000)
             m_output = m_output.right(2'000'000);
+    });
+    connect(m_process, &QProcess::readyReadStandardError, this, [this] {
+        m_errors += QString::fromLocal8Bit(m_process->readAllStandardError());
+        if (m_errors.size() > 100'000)
+            m_errors = m_errors.right(50'000);
     });
     connect(m_process, &QProcess::finished, this, &VoiceAdaptation::stepFinished);
     connect(m_process, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
@@ -271,14 +277,17 @@ void VoiceAdaptation::runNext()
 void VoiceAdaptation::stepFinished(int exitCode, QProcess::ExitStatus status)
 {
     m_timeout->stop();
-    m_output += QString::fromLocal8Bit(m_process->readAll());
+    m_output += QString::fromLocal8Bit(m_process->readAllStandardOutput());
+    m_errors += QString::fromLocal8Bit(m_process->readAllStandardError());
     m_process->deleteLater();
     m_process = nullptr;
     const QString name = QFileInfo(m_steps[m_step].program).fileName();
     if (status != QProcess::NormalExit || exitCode != 0) {
         // The last lines say why.
-        QStringList lines = m_output.trimmed().split(u'\n');
-        lines.removeIf([](const QString &l) { return l.startsWith(QLatin1String("INFO:")); });
+        QStringList lines = (m_errors + u'\n' + m_output).trimmed().split(u'\n');
+        lines.removeIf([](const QString &l) {
+            return l.trimmed().isEmpty() || l.startsWith(QLatin1String("INFO:"));
+        });
         const QString why = lines.mid(std::max<qsizetype>(0, lines.size() - 3)).join(u' ').simplified();
         return fail(QStringLiteral("%1 failed%2").arg(name, why.isEmpty() ? QString() : QStringLiteral(": ") + why));
     }
@@ -290,21 +299,24 @@ void VoiceAdaptation::stepFinished(int exitCode, QProcess::ExitStatus status)
 
 bool VoiceAdaptation::checkAlignment(const QString &output)
 {
-    // The aligner exits 0 even when nothing matched; it names each
-    // recording it left out ("s007 ignored") and reports one line per
-    // recording it went through ("utt> 3 s004 ...").
-    static const QRegularExpression ignored(QStringLiteral(R"((?:^|\s)s(\d+) ignored)"),
-                                            QRegularExpression::MultilineOption);
-    static const QRegularExpression done(QStringLiteral(R"(^utt>\s+\d+\s+s(\d+)\s)"),
-                                         QRegularExpression::MultilineOption);
+    // The aligner exits 0 even when nothing matched. It reports one line
+    // per recording ("utt> 3 s004 ..."); only for a recording it aligned
+    // does that line carry the likelihoods before its timings ("...
+    // -1.77e+02 -5.81e+04 utt 0.018x ..."). A recording left out says
+    // "s004 ignored" or "utt s004 too short" on the other channel.
+    // A recording too short for any sentence leaves its line unfinished,
+    // so the report is cut at each "utt>" rather than at line ends.
+    static const QRegularExpression report(QStringLiteral(R"(utt>\s+\d+\s+s(\d+)((?:(?!utt>)[^\n])*))"));
+    static const QRegularExpression likelihood(QStringLiteral(R"(\s-?\d+(?:\.\d+)?e[-+]\d+\s+utt\s)"));
+    QSet<int> matched;
+    for (auto it = report.globalMatch(output); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        if (likelihood.match(m.captured(2) + u' ').hasMatch())
+            matched.insert(m.captured(1).toInt() - 1);
+    }
     QSet<int> left;
-    for (auto it = ignored.globalMatch(output); it.hasNext();)
-        left.insert(it.next().captured(1).toInt() - 1);
-    QSet<int> seen;
-    for (auto it = done.globalMatch(output); it.hasNext();)
-        seen.insert(it.next().captured(1).toInt() - 1);
     for (int i = 0; i < m_recordings.size(); ++i)
-        if (!seen.contains(i))
+        if (!matched.contains(i))
             left.insert(i);
     QList<int> order(left.begin(), left.end());
     std::sort(order.begin(), order.end());

@@ -109,7 +109,8 @@ private:
     QTimer *m_timeout = nullptr;
     QList<Step> m_steps;
     int m_step = -1;
-    QString m_output;
+    QString m_output; // the step's standard output
+    QString m_errors; // and its messages
     QStringList m_unaligned;
 };
 
