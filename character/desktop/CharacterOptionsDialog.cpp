@@ -212,7 +212,7 @@ QWidget *CharacterOptionsDialog::listeningPage()
                                           "again, or Escape, to stop. Listening also stops when nothing is "
                                           "typed or said for the time given.")));
     // The user's voice: learnt from sentences read aloud, or forgotten.
-    m_learnVoice = new QPushButton(QStringLiteral("L&earn my voice…"));
+    m_learnVoice = new QPushButton(QStringLiteral("Learn my &voice…"));
     m_learnVoice->setObjectName(QStringLiteral("kestrovaOptionsLearnVoice"));
     m_forgetVoice = new QPushButton(QStringLiteral("&Forget my voice"));
     m_forgetVoice->setObjectName(QStringLiteral("kestrovaOptionsForgetVoice"));
