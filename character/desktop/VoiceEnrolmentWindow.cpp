@@ -1,5 +1,6 @@
 #include "VoiceEnrolmentWindow.h"
 
+#include "DesktopCharacterLog.h"
 #include "SpeechRecognizer.h"
 
 #include <QCloseEvent>
@@ -222,6 +223,9 @@ void VoiceEnrolmentWindow::showSentence()
                                  .arg(m_sentences.size())
                                  .arg(recorded)
                            : QStringLiteral("Please read this one again (%1 left)").arg(m_again.size()));
+    if (m_sentence->text() != m_sentences.value(m_current))
+        qCDebug(lcCharacter).noquote()
+            << QStringLiteral("Enrolment sentence %1: %2").arg(m_current + 1).arg(m_sentences.value(m_current));
     m_sentence->setText(m_sentences.value(m_current));
     const bool busy = m_adaptation->isRunning();
     m_record->setText(isRecording() ? QStringLiteral("&Stop") : QStringLiteral("&Record"));
@@ -299,6 +303,9 @@ void VoiceEnrolmentWindow::stopRecording()
         text.commit();
     }
     m_files[m_current] = fileFor(m_current);
+    qCDebug(lcCharacter).noquote() << QStringLiteral("Recorded sentence %1 (%2 ms)")
+                                          .arg(m_current + 1)
+                                          .arg(m_pcm.size() / 2 / SamplesPerMs);
     m_pcm.clear();
     setMessage(QStringLiteral("Recorded. Press Next for the next sentence, or Redo to read this one again."));
     showSentence();
@@ -341,6 +348,7 @@ void VoiceEnrolmentWindow::learn()
 
 void VoiceEnrolmentWindow::onFailed(const QString &message, const QStringList &redo)
 {
+    qCWarning(lcCharacter).noquote() << QStringLiteral("Learning the voice failed: %1").arg(message);
     setMessage(message);
     m_again.clear();
     for (const QString &s : redo)
