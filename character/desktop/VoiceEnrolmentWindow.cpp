@@ -361,13 +361,22 @@ void VoiceEnrolmentWindow::onFailed(const QString &message, const QStringList &r
 
 void VoiceEnrolmentWindow::onFinished(const QString &folder, const QStringList &unaligned)
 {
+    // The few that did not match are offered again: read once more, they
+    // make the next Learn My Voice better.
     m_again.clear();
+    for (const QString &s : unaligned)
+        if (const int i = int(m_sentences.indexOf(s)); i >= 0)
+            m_again << i;
     setMessage(unaligned.isEmpty()
                    ? QStringLiteral("Your voice is learnt: the character listens with it from now on.")
-                   : QStringLiteral("Your voice is learnt (%1 of the sentences did not match and were left out): "
-                                    "the character listens with it from now on.")
+                   : QStringLiteral("Your voice is learnt: the character listens with it from now on. %1 of the "
+                                    "sentences did not match and were left out; read them again and press Learn "
+                                    "My Voice to do better.")
                          .arg(unaligned.size()));
-    showSentence();
+    if (!m_again.isEmpty())
+        goTo(m_again.first());
+    else
+        showSentence();
     Q_EMIT learnt(folder);
 }
 
