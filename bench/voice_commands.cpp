@@ -11,6 +11,7 @@
 
 #include "CommandTable.h"
 #include "SpeechRecognizer.h"
+#include "VoiceAdaptation.h"
 #include "VoiceGrammar.h"
 #include "WavFile.h"
 
@@ -19,6 +20,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTemporaryDir>
 #include <QSet>
 #include <QFile>
 #include <QFileInfo>
@@ -191,6 +194,57 @@ int checkPhrases(const std::vector<Item> &items, const QList<kestrova::CommandEn
     return problems;
 }
 
+// Makes a voice profile from <dir>/enrol.tsv (file TAB sentence, the files
+// relative to <dir>) with the program's own enrolment; false with a message.
+bool enrol(const QString &dir, kestrova::character::VoiceAdaptation::Method method, const QString &profileFolder)
+{
+    QFile list(QDir(dir).filePath(QStringLiteral("enrol.tsv")));
+    if (!list.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        std::fprintf(stderr, "%s: %s\n", qPrintable(list.fileName()), qPrintable(list.errorString()));
+        return false;
+    }
+    QList<kestrova::character::EnrolmentRecording> recordings;
+    while (!list.atEnd()) {
+        const QStringList fields = QString::fromUtf8(list.readLine()).trimmed().split(u'\t');
+        if (fields.size() == 2 && !fields[0].isEmpty())
+            recordings.append({QDir(dir).filePath(fields[0]), fields[1]});
+    }
+    kestrova::character::VoiceAdaptation adaptation;
+    adaptation.setMethod(method);
+    // The helper is built beside this benchmark.
+    auto tools = adaptation.tools();
+    if (tools.prepareProgram.isEmpty())
+        tools.prepareProgram = QCoreApplication::applicationDirPath() + QStringLiteral("/kestrova-voice-prep");
+    adaptation.setTools(tools);
+    QEventLoop loop;
+    bool ok = false;
+    QElapsedTimer clock;
+    clock.start();
+    QObject::connect(&adaptation, &kestrova::character::VoiceAdaptation::finished, &loop,
+                     [&](const QString &, const QStringList &unaligned) {
+                         print(QStringLiteral("Enrolled with %1 of %2 sentences (%3) in %4 ms")
+                                   .arg(recordings.size() - unaligned.size())
+                                   .arg(recordings.size())
+                                   .arg(method == kestrova::character::VoiceAdaptation::Method::Model
+                                            ? QStringLiteral("adapted model")
+                                            : QStringLiteral("transform"))
+                                   .arg(clock.elapsed()));
+                         for (const QString &s : unaligned)
+                             print(QStringLiteral("  not aligned: %1").arg(s));
+                         ok = true;
+                         loop.quit();
+                     });
+    QObject::connect(&adaptation, &kestrova::character::VoiceAdaptation::failed, &loop,
+                     [&](const QString &why, const QStringList &) {
+                         std::fprintf(stderr, "enrolment failed: %s\n", qPrintable(why));
+                         loop.quit();
+                     });
+    if (!adaptation.start(recordings, profileFolder))
+        return false;
+    loop.exec();
+    return ok;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -199,20 +253,33 @@ int main(int argc, char **argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    QString corpus, dumpPath;
+    QString corpus, dumpPath, enrolDir;
+    auto method = kestrova::character::VoiceAdaptation::Method::Model;
     const QStringList args = app.arguments().mid(1);
     for (int k = 0; k < args.size(); ++k) {
+        if (args[k] == u"--prompts") {
+            for (const QString &sentence : kestrova::character::enrolmentSentences())
+                std::printf("%s\n", sentence.toUtf8().constData());
+            return 0;
+        }
         if (args[k] == u"--dump" && k + 1 < args.size())
             dumpPath = args[++k];
+        else if (args[k] == u"--enrol" && k + 1 < args.size())
+            enrolDir = args[++k];
+        else if (args[k] == u"--method" && k + 1 < args.size() && (args[k + 1] == u"transform" || args[k + 1] == u"model"))
+            method = args[++k] == u"transform" ? kestrova::character::VoiceAdaptation::Method::Transform
+                                                : kestrova::character::VoiceAdaptation::Method::Model;
         else if (!args[k].startsWith(u'-') && corpus.isEmpty())
             corpus = args[k];
         else {
-            std::fprintf(stderr, "usage: bench_voice_commands [--dump <file.tsv>] <corpus-dir>\n");
+            std::fprintf(stderr, "usage: bench_voice_commands [--dump <file.tsv>] [--enrol <dir> [--method transform|model]] <corpus-dir>\n"
+                                 "       bench_voice_commands --prompts\n");
             return 2;
         }
     }
     if (corpus.isEmpty()) {
-        std::fprintf(stderr, "usage: bench_voice_commands [--dump <file.tsv>] <corpus-dir>\n");
+        std::fprintf(stderr, "usage: bench_voice_commands [--dump <file.tsv>] [--enrol <dir> [--method transform|model]] <corpus-dir>\n"
+                                 "       bench_voice_commands --prompts\n");
         return 2;
     }
 
@@ -237,9 +304,20 @@ int main(int argc, char **argv)
     const QList<kestrova::CommandEntry> table = benchCommandTable(OfficeName, SiteNames);
     const int phraseProblems = checkPhrases(items, table);
 
+    // With --enrol, a voice profile from <dir>/enrol.tsv first, made as the
+    // program makes it; the corpus is then decoded with it.
+    QTemporaryDir profileHome;
+    QString profileFolder;
+    if (!enrolDir.isEmpty()) {
+        profileFolder = profileHome.path() + QStringLiteral("/voice");
+        if (!enrol(enrolDir, method, profileFolder))
+            return 1;
+    }
+
     QElapsedTimer clock;
     clock.start();
-    auto recognizer = kestrova::character::createPocketsphinxRecognizer(&error);
+    auto recognizer = kestrova::character::createPocketsphinxRecognizer(
+        &error, kestrova::character::PhoneLoopDecoder::Own, profileFolder);
     if (!recognizer) {
         std::fprintf(stderr, "no recogniser: %s\n", error.toLocal8Bit().constData());
         return 1;

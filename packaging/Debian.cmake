@@ -29,7 +29,7 @@ set(CPACK_DEBIAN_PROGRAM_PACKAGE_NAME kestrova)
 set(CPACK_DEBIAN_PROGRAM_PACKAGE_DEPENDS
   "qt6-qpa-plugins, qt6-speech-flite-plugin | qt6-speech-speechd-plugin, pocketsphinx-en-us")
 set(CPACK_DEBIAN_PROGRAM_PACKAGE_RECOMMENDS
-  "kestrova-writer, qt6-speech-speechd-plugin, speech-dispatcher, speech-dispatcher-espeak-ng, pulseaudio | pipewire-pulse, fonts-dejavu-core")
+  "kestrova-writer, qt6-speech-speechd-plugin, speech-dispatcher, speech-dispatcher-espeak-ng, pulseaudio | pipewire-pulse, fonts-dejavu-core, sphinxtrain")
 set(CPACK_COMPONENT_PROGRAM_DESCRIPTION
   "desktop assistant with a speaking character
  Kestrova puts a character on the desktop, Kess the kestrel, who greets

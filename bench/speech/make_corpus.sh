@@ -10,6 +10,13 @@
 #   bench  the benchmark: voices and variants neither of the others uses
 #   latency  for bench_voice_latency: one bench voice clean, and two with
 #          pauses between the words
+#   voice <engine> <voice> <speed> [variant]
+#          every phrase in one voice (engine espeak, espeak1, flite or
+#          festival), for measuring a voice alone
+#   enrol <engine> <voice> <speed> <sentences-file>
+#          the sentences a user reads to teach the recogniser a voice, one
+#          file each, indexed in <out-dir>/enrol.tsv (file TAB sentence);
+#          bench_voice_commands --prompts lists them
 # The three sets never share a voice, so figures measured on bench or test
 # are not flattered by constants fitted on tune.
 #
@@ -39,13 +46,25 @@ commands_file=$here/command_phrases.tsv
 others_file=$here/other_phrases.txt
 near_file=$here/near_phrases.tsv
 
-usage() { echo "usage: $0 <out-dir> tune|test|bench|latency" >&2; exit 2; }
-[ $# -eq 2 ] || usage
+usage() {
+    echo "usage: $0 <out-dir> tune|test|bench|latency" >&2
+    echo "       $0 <out-dir> voice <engine> <voice> <speed> [variant]" >&2
+    echo "       $0 <out-dir> enrol <engine> <voice> <speed> <sentences-file>" >&2
+    exit 2
+}
+[ $# -ge 2 ] || usage
 out=$1
 set_name=$2
-case $set_name in tune|test|bench|latency) ;; *) usage ;; esac
+shift 2
+case $set_name in
+    tune|test|bench|latency) [ $# -eq 0 ] || usage ;;
+    voice) [ $# -eq 3 ] || [ $# -eq 4 ] || usage ;;
+    enrol) [ $# -eq 4 ] && [ -f "$4" ] || usage ;;
+    *) usage ;;
+esac
+one_voice=("$@")
 tools=(espeak-ng flite sox)
-if [ "$set_name" = bench ]; then
+if [ "$set_name" = bench ] || [ "${one_voice[0]:-}" = festival ] || [ "${one_voice[0]:-}" = espeak1 ]; then
     # The bench set's other voices and recorded speech.
     "$(dirname "$0")/../../scripts/deps.sh" bench
     tools+=(espeak festival)
@@ -113,11 +132,12 @@ speak_with_pauses() {
 # festival_prepare <voice> <speed>: festival says every phrase in one run
 # (it takes seconds to start), into files speak() then takes.
 declare -A festival_made=()
+enrol_lines=()
 festival_prepare() {
     local voice=$1 speed=$2 scm=$work/festival.scm i=0 line phrase escaped
     printf '(voice_%s)\n(Parameter.set (quote Duration_Stretch) %s)\n' "$voice" "$speed" >"$scm"
     festival_made=()
-    for line in "${command_lines[@]}" "${other_lines[@]}" "${near_lines[@]}"; do
+    for line in "${command_lines[@]}" "${other_lines[@]}" "${near_lines[@]}" "${enrol_lines[@]}"; do
         phrase=${line#*$'\t'}
         i=$((i + 1))
         escaped=${phrase//\\/\\\\}
@@ -342,6 +362,27 @@ latency)
     voice flite awb 1 clean all
     voice flite awb 1 pauses all
     voice espeak en-us-nyc+m3 175 pauses all
+    ;;
+voice)
+    voice "${one_voice[0]}" "${one_voice[1]}" "${one_voice[2]}" "${one_voice[3]:-clean}" all
+    ;;
+enrol)
+    # Sentences only: the commands and other phrases stay for testing.
+    mapfile -t enrol_lines < <(grep -v '^[[:space:]]*$' "${one_voice[3]}")
+    command_lines=()
+    other_lines=()
+    near_lines=()
+    [ "${one_voice[0]}" = festival ] && festival_prepare "${one_voice[1]}" "${one_voice[2]}"
+    : >"$out/enrol.tsv"
+    for line in "${enrol_lines[@]}"; do
+        count=$((count + 1))
+        speak "${one_voice[0]}" "${one_voice[1]}" "${one_voice[2]}" "$line" "$work/raw.wav"
+        shape "$work/raw.wav" "$work/final.wav" clean
+        name=$(printf 'enrol-%02d.wav' "$count")
+        mv "$work/final.wav" "$out/$name"
+        printf '%s\t%s\n' "$name" "$line" >>"$out/enrol.tsv"
+    done
+    rm -f "$index"
     ;;
 esac
 end=$(date +%s.%N)

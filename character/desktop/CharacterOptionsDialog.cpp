@@ -247,6 +247,22 @@ QWidget *CharacterOptionsDialog::listeningPage()
     layout->addWidget(note(QStringLiteral("Press the listening key anywhere to talk to the character; press it "
                                           "again, or Escape, to stop. Listening also stops when nothing is "
                                           "typed or said for the time given.")));
+    // The user's voice: learnt from sentences read aloud, or forgotten.
+    m_learnVoice = new QPushButton(QStringLiteral("Learn my &voice…"));
+    m_learnVoice->setObjectName(QStringLiteral("kestrovaOptionsLearnVoice"));
+    m_forgetVoice = new QPushButton(QStringLiteral("&Forget my voice"));
+    m_forgetVoice->setObjectName(QStringLiteral("kestrovaOptionsForgetVoice"));
+    m_voiceNote = note({});
+    m_voiceNote->setObjectName(QStringLiteral("kestrovaOptionsVoiceNote"));
+    auto *voiceRow = new QHBoxLayout;
+    voiceRow->addWidget(m_learnVoice);
+    voiceRow->addWidget(m_forgetVoice);
+    voiceRow->addStretch(1);
+    layout->addLayout(voiceRow);
+    layout->addWidget(m_voiceNote);
+    connect(m_learnVoice, &QPushButton::clicked, this, &CharacterOptionsDialog::learnVoiceRequested);
+    connect(m_forgetVoice, &QPushButton::clicked, this, &CharacterOptionsDialog::forgetVoiceRequested);
+    setVoiceProfileState(false, {});
     layout->addStretch(1);
     return w;
 }
@@ -489,6 +505,17 @@ void CharacterOptionsDialog::updateRateLabel()
     const int v = m_rate->value();
     m_rateLabel->setText(v == 0 ? QStringLiteral("0 (its own)")
                                 : QStringLiteral("%1%2 (%3)").arg(v > 0 ? u"+" : u"").arg(v).arg(v > 0 ? u"faster" : u"slower"));
+}
+
+void CharacterOptionsDialog::setVoiceProfileState(bool learnt, const QString &cannotLearn)
+{
+    m_learnVoice->setEnabled(cannotLearn.isEmpty());
+    m_forgetVoice->setEnabled(learnt);
+    m_voiceNote->setText(!cannotLearn.isEmpty()
+                             ? cannotLearn
+                             : learnt ? QStringLiteral("The character listens with what it learnt of your voice.")
+                                      : QStringLiteral("The character can learn your voice from sentences you read "
+                                                       "to it, and then understands you better."));
 }
 
 void CharacterOptionsDialog::updateSpeechControls()

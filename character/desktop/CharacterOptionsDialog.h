@@ -88,6 +88,11 @@ public:
     QComboBox *keyCombo() const { return m_key; }
     QSpinBox *timeoutSpin() const { return m_timeout; }
     QComboBox *microphoneCombo() const { return m_microphone; }
+    QPushButton *learnVoiceButton() const { return m_learnVoice; }
+    QPushButton *forgetVoiceButton() const { return m_forgetVoice; }
+    // Shows whether there is a voice profile to forget and, when learning
+    // a voice cannot be done here, why (empty when it can).
+    void setVoiceProfileState(bool learnt, const QString &cannotLearn);
     QCheckBox *soundsBox() const { return m_sounds; }
     QCheckBox *autostartBox() const { return m_autostart; }
     QDialogButtonBox *buttons() const { return m_buttons; }
@@ -104,6 +109,9 @@ Q_SIGNALS:
     void testRequested(const kestrova::character::CharacterServiceSettings &settings);
     // First shown: the service lists the system's voices.
     void voicesWanted();
+    // "Learn my voice…" and "Forget my voice".
+    void learnVoiceRequested();
+    void forgetVoiceRequested();
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -135,6 +143,9 @@ private:
     QComboBox *m_key = nullptr;
     QSpinBox *m_timeout = nullptr;
     QComboBox *m_microphone = nullptr;
+    QPushButton *m_learnVoice = nullptr;
+    QPushButton *m_forgetVoice = nullptr;
+    QLabel *m_voiceNote = nullptr;
     QCheckBox *m_sounds = nullptr;
     QCheckBox *m_autostart = nullptr;
     QLabel *m_autostartNote = nullptr;

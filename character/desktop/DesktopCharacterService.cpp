@@ -8,6 +8,7 @@
 #include "SettingsFiles.h"
 #include "SoundModule.h"
 #include "ClearPlacement.h"
+#include "VoiceEnrolmentWindow.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -17,6 +18,8 @@
 #include <QSettings>
 #include <QDeadlineTimer>
 #include <QThread>
+
+#include "VoiceProfile.h"
 
 #include <utility>
 
@@ -48,6 +51,10 @@ DesktopCharacterService::DesktopCharacterService(const QString &programDir, cons
                            return m_settings.microphone == u"Default" ? QString() : m_settings.microphone;
                        }));
                    });
+
+    // A voice profile learnt or forgotten is used from the next listening on.
+    if (m_speech)
+        m_speech->setRecognizerKey([] { return VoiceProfile().stamp(); });
 
     m_listeningKey = new ListeningKey(this);
     QString keyError;
@@ -363,6 +370,54 @@ CharacterOptionsDialog *DesktopCharacterService::optionsDialog() const
     return m_options.data();
 }
 
+void DesktopCharacterService::updateVoiceProfileState()
+{
+    if (m_options)
+        m_options->setVoiceProfileState(VoiceProfile().exists(), VoiceAdaptation().missing());
+}
+
+void DesktopCharacterService::showVoiceEnrolment()
+{
+    if (!m_enrolment) {
+        const QString recordings = QFileInfo(VoiceProfile::defaultFolder()).absolutePath()
+                                   + QStringLiteral("/voice-recordings");
+        m_enrolment = new VoiceEnrolmentWindow(
+            [this]() -> std::unique_ptr<AudioSource> {
+                // The microphone chosen in the options, as listening uses it.
+                QString error;
+                const SoundApi *api = soundApi(&error);
+                if (!api) {
+                    qCWarning(lcCharacter).noquote() << error;
+                    return nullptr;
+                }
+                return std::unique_ptr<AudioSource>(api->microphone([this] {
+                    return m_settings.microphone == u"Default" ? QString() : m_settings.microphone;
+                }));
+            },
+            recordings, VoiceProfile::defaultFolder());
+        connect(m_enrolment, &VoiceEnrolmentWindow::learnt, this, [this](const QString &folder) {
+            qCInfo(lcCharacter).noquote() << QStringLiteral("Voice profile made in %1").arg(folder);
+            updateVoiceProfileState();
+        });
+        if (DesktopCharacter *c = shownCharacter())
+            m_enrolment->setCommands(c->voiceCommands());
+    }
+    placeOnCharacterScreen(m_enrolment);
+    m_enrolment->show();
+    m_enrolment->raise();
+    m_enrolment->activateWindow();
+    qCDebug(lcCharacter) << "Voice enrolment shown";
+}
+
+bool DesktopCharacterService::forgetVoice(QString *error)
+{
+    const bool ok = VoiceProfile().forget(error);
+    if (ok)
+        qCInfo(lcCharacter) << "Voice profile forgotten";
+    updateVoiceProfileState();
+    return ok;
+}
+
 void DesktopCharacterService::showPropertySheet()
 {
     if (!m_options) {
@@ -374,9 +429,17 @@ void DesktopCharacterService::showPropertySheet()
         });
         connect(m_options, &CharacterOptionsDialog::testRequested, this, &DesktopCharacterService::testVoice);
         connect(m_options, &CharacterOptionsDialog::voicesWanted, this, &DesktopCharacterService::listSystemVoices);
+        connect(m_options, &CharacterOptionsDialog::learnVoiceRequested, this,
+                &DesktopCharacterService::showVoiceEnrolment);
+        connect(m_options, &CharacterOptionsDialog::forgetVoiceRequested, this, [this] {
+            QString error;
+            if (!forgetVoice(&error))
+                m_options->setMessage(error);
+        });
     }
     if (!m_options->isVisible()) {
         m_options->setSettings(m_settings);
+        updateVoiceProfileState();
         placeOnCharacterScreen(m_options);
     }
     m_options->show();

@@ -6,6 +6,8 @@
 #include "SpeechListener.h"
 
 #include <QHash>
+#include "VoiceEnrolmentWindow.h"
+
 #include <QPointer>
 #include <QString>
 
@@ -104,7 +106,15 @@ public:
 
     static constexpr const char *FallbackCharacter = "kess";
 
+    // "Learn my voice…": the enrolment window, made on first use; its
+    // recordings are kept in the user's data folder. Null before.
+    void showVoiceEnrolment();
+    VoiceEnrolmentWindow *voiceEnrolment() const { return m_enrolment.data(); }
+    // "Forget my voice": the stock model from the next listening on.
+    bool forgetVoice(QString *error = nullptr);
+
 private:
+    void updateVoiceProfileState();
     DesktopCharacter *loadFolder(const QString &folder, QString *error);
     QString settingsFile() const;
     std::unique_ptr<Voice> makeVoice(const CharacterModel &model, const CharacterServiceSettings &settings) const;
@@ -126,6 +136,7 @@ private:
     ListeningKey *m_listeningKey = nullptr;
     CharacterServiceSettings m_settings;
     QPointer<CharacterOptionsDialog> m_options;
+    QPointer<VoiceEnrolmentWindow> m_enrolment;
     std::unique_ptr<Voice> m_testVoice;
     // Lists the system's voices for the options, while it runs.
     QThread *m_voiceLister = nullptr;

@@ -4,6 +4,7 @@
 #include "PronouncingDictionary.h"
 #include "SpeechRecognizer.h"
 #include "UtteranceScores.h"
+#include "VoiceProfile.h"
 #include "VoiceGrammar.h"
 
 #include <QElapsedTimer>
@@ -158,7 +159,7 @@ bool writeSeedDictionary(QTemporaryFile &seed)
 }
 
 // The decoder's settings; dict is the file of the words it starts with.
-cmd_ln_t *decoderSettings(const QByteArray &hmm, const QByteArray &dict)
+cmd_ln_t *decoderSettings(const QByteArray &hmm, const QByteArray &dict, const QByteArray &mllr = {})
 {
     // A pause is noticed after 0.15 s of silence (the default is 0.5 s).
     // After a whole command that ends the utterance; after words that are
@@ -167,9 +168,14 @@ cmd_ln_t *decoderSettings(const QByteArray &hmm, const QByteArray &dict)
     // The front end's noise removal is off: on speech with steady noise
     // mixed in it cost more commands than it saved (top hypothesis right
     // 74 % with it, 79 % without, on the tune set).
-    const char *argv[] = {"-hmm", hmm.constData(), "-dict", dict.constData(), "-allphone_ci", "yes",
-                          "-vad_postspeech", "15", "-samprate", "16000", "-remove_noise", "no"};
-    return cmd_ln_parse_r(nullptr, ps_args(), int(std::size(argv)), const_cast<char **>(argv), FALSE);
+    std::vector<const char *> argv = {"-hmm", hmm.constData(), "-dict", dict.constData(), "-allphone_ci", "yes",
+                                      "-vad_postspeech", "15", "-samprate", "16000", "-remove_noise", "no"};
+    // A voice profile's transform of the model's means.
+    if (!mllr.isEmpty()) {
+        argv.push_back("-mllr");
+        argv.push_back(mllr.constData());
+    }
+    return cmd_ln_parse_r(nullptr, ps_args(), int(argv.size()), const_cast<char **>(argv.data()), FALSE);
 }
 
 // A decoder of its own for the free loop of phones, so that the loop's
@@ -190,12 +196,12 @@ public:
 
     // Null when the decoder cannot be made; then the command decoder runs
     // the loop itself.
-    static std::unique_ptr<PhoneLoop> make(const QByteArray &hmm, const QByteArray &phoneLm)
+    static std::unique_ptr<PhoneLoop> make(const QByteArray &hmm, const QByteArray &phoneLm, const QByteArray &mllr)
     {
         QTemporaryFile seed;
         if (!writeSeedDictionary(seed))
             return nullptr;
-        cmd_ln_t *config = decoderSettings(hmm, seed.fileName().toLocal8Bit());
+        cmd_ln_t *config = decoderSettings(hmm, seed.fileName().toLocal8Bit(), mllr);
         if (!config)
             return nullptr;
         ps_decoder_t *ps = ps_init(config);
@@ -955,9 +961,25 @@ Recognition recognizeSamples(SpeechRecognizer &recognizer, const std::vector<std
     return recognizer.endUtterance();
 }
 
-std::unique_ptr<SpeechRecognizer> createPocketsphinxRecognizer(QString *error, PhoneLoopDecoder loop)
+std::unique_ptr<SpeechRecognizer> createPocketsphinxRecognizer(QString *error, PhoneLoopDecoder loop,
+                                                               const QString &profileFolder)
 {
-    const QString hmm = QString::fromLatin1(ModelDir) + QStringLiteral("/en-us");
+    QString hmm = QString::fromLatin1(ModelDir) + QStringLiteral("/en-us");
+    // The user's voice profile: its adapted model and its transform, for
+    // both decoders (the phone loop measures the commands against the same
+    // model as they are heard with).
+    QString mllr;
+    if (!profileFolder.isEmpty()) {
+        const VoiceProfile profile(profileFolder);
+        if (!profile.modelFolder().isEmpty())
+            hmm = profile.modelFolder();
+        mllr = profile.transformFile();
+        if (profile.exists())
+            qCInfo(lcSpeech).noquote() << QStringLiteral("Listening with the voice profile in %1 (%2)")
+                                              .arg(profileFolder, profile.describe());
+        else
+            qCInfo(lcSpeech).noquote() << "Listening with the stock speech model";
+    }
     const QString dict = QString::fromLatin1(ModelDir) + QStringLiteral("/cmudict-en-us.dict");
     const QString phoneLm = QString::fromLatin1(ModelDir) + QStringLiteral("/en-us-phone.lm.bin");
     for (const QString &path : {hmm, dict, phoneLm}) {
@@ -977,13 +999,21 @@ std::unique_ptr<SpeechRecognizer> createPocketsphinxRecognizer(QString *error, P
             *error = QStringLiteral("No temporary file for the speech decoder: %1").arg(seed.errorString());
         return nullptr;
     }
-    cmd_ln_t *config = decoderSettings(hmm.toLocal8Bit(), seed.fileName().toLocal8Bit());
+    cmd_ln_t *config = decoderSettings(hmm.toLocal8Bit(), seed.fileName().toLocal8Bit(), mllr.toLocal8Bit());
     if (!config) {
         if (error)
             *error = QStringLiteral("The speech decoder refused its settings");
         return nullptr;
     }
     ps_decoder_t *ps = ps_init(config);
+    if (!ps && (!mllr.isEmpty() || !hmm.startsWith(QLatin1String(ModelDir)))) {
+        // A damaged profile does not take the spoken commands away.
+        cmd_ln_free_r(config);
+        qCWarning(lcSpeech).noquote()
+            << QStringLiteral("The voice profile in %1 does not load; listening with the stock speech model")
+                   .arg(profileFolder);
+        return createPocketsphinxRecognizer(error, loop);
+    }
     if (!ps) {
         cmd_ln_free_r(config);
         if (error)
@@ -1002,7 +1032,8 @@ std::unique_ptr<SpeechRecognizer> createPocketsphinxRecognizer(QString *error, P
     std::future<std::unique_ptr<PhoneLoop>> phoneLoop;
     try {
         if (loop == PhoneLoopDecoder::Own)
-            phoneLoop = std::async(std::launch::async, &PhoneLoop::make, hmm.toLocal8Bit(), phoneLm.toLocal8Bit());
+            phoneLoop = std::async(std::launch::async, &PhoneLoop::make, hmm.toLocal8Bit(), phoneLm.toLocal8Bit(),
+                                   mllr.toLocal8Bit());
     } catch (const std::system_error &) {
         // No thread to be had: the command decoder runs the loop too.
     }

@@ -1,9 +1,11 @@
 #include "SpeechRecognizer.h"
+#include "VoiceProfile.h"
 
 // The entry point the program looks up when it loads this module
-// (createRecognizerFromModule): the recogniser, or nothing with *error
-// saying why.
+// (createRecognizerFromModule): the recogniser with the user's voice
+// profile, or nothing with *error saying why.
 extern "C" Q_DECL_EXPORT kestrova::character::SpeechRecognizer *kestrovaCreateRecognizer(QString *error)
 {
-    return kestrova::character::createPocketsphinxRecognizer(error).release();
+    using namespace kestrova::character;
+    return createPocketsphinxRecognizer(error, PhoneLoopDecoder::Own, VoiceProfile::defaultFolder()).release();
 }

@@ -49,6 +49,8 @@ public:
             applyCommands();
     }
 
+    void setKey(SpeechListener::RecognizerKey key) { m_key = std::move(key); }
+
     void begin(int session, int maxUtteranceMs)
     {
         if (!ensureRecognizer(session))
@@ -129,8 +131,17 @@ public:
 private:
     bool ensureRecognizer(int session)
     {
-        if (m_recognizer)
+        const QString key = m_key ? m_key() : QString();
+        if (m_recognizer && key == m_madeWith)
             return true;
+        if (m_recognizer || key != m_madeWith) {
+            // Made again from the next listening on, with the grammar.
+            m_recognizer.reset();
+            m_factoryError.clear();
+            m_haveGrammar = false;
+            m_commandsDirty = true;
+        }
+        m_madeWith = key;
         if (!m_factoryError.isEmpty()) {
             const QString why = m_factoryError;
             report([session, why](SpeechListener *l) { l->failedIn(session, why); });
@@ -184,6 +195,8 @@ private:
     }
 
     SpeechListener::RecognizerFactory m_factory;
+    SpeechListener::RecognizerKey m_key;
+    QString m_madeWith;
     SpeechListener *m_listener;
     std::unique_ptr<SpeechRecognizer> m_recognizer;
     QString m_factoryError;
@@ -228,6 +241,12 @@ void SpeechListener::setCommands(const std::vector<VoiceCommand> &commands)
         return;
     m_commandsKey = key;
     QMetaObject::invokeMethod(m_worker, [w = m_worker, commands] { w->setCommands(commands); }, Qt::QueuedConnection);
+}
+
+void SpeechListener::setRecognizerKey(RecognizerKey key)
+{
+    QMetaObject::invokeMethod(m_worker, [w = m_worker, key = std::move(key)]() mutable { w->setKey(std::move(key)); },
+                              Qt::QueuedConnection);
 }
 
 bool SpeechListener::start()

@@ -37,6 +37,10 @@ class SpeechListener : public QObject {
 public:
     using RecognizerFactory = std::function<std::unique_ptr<SpeechRecognizer>(QString *error)>;
     using SourceFactory = std::function<std::unique_ptr<AudioSource>()>;
+    // What the recogniser is made from beyond the factory (the voice
+    // profile's stamp): asked at every start, on the worker; when it
+    // differs from the one the recogniser was made with, it is made again.
+    using RecognizerKey = std::function<QString()>;
 
     SpeechListener(RecognizerFactory recognizer, SourceFactory source, QObject *parent = nullptr);
     ~SpeechListener() override;
@@ -44,6 +48,7 @@ public:
     // The commands to listen for. The grammar is rebuilt (on the worker)
     // only when the set differs from the one it was built from.
     void setCommands(const std::vector<VoiceCommand> &commands);
+    void setRecognizerKey(RecognizerKey key);
 
     // Starts listening; false, with errorString(), when the source cannot
     // record (no microphone). Listening again while listening starts over.

@@ -119,10 +119,13 @@ Recognition recognizeSamples(SpeechRecognizer &recognizer, const std::vector<std
 // command's rivals (on another core), or on the command decoder after it.
 enum class PhoneLoopDecoder { Own, Shared };
 
-// The pocketsphinx recogniser with Debian's US English model; nothing when
-// the model is not installed or the decoder does not start (*error says why).
+// The pocketsphinx recogniser with Debian's US English model, moved towards
+// the user's voice by the voice profile in profileFolder when there is one
+// there (VoiceProfile); nothing when the model is not installed or the
+// decoder does not start (*error says why).
 std::unique_ptr<SpeechRecognizer> createPocketsphinxRecognizer(QString *error = nullptr,
-                                                               PhoneLoopDecoder loop = PhoneLoopDecoder::Own);
+                                                               PhoneLoopDecoder loop = PhoneLoopDecoder::Own,
+                                                               const QString &profileFolder = {});
 
 // The same recogniser from the module libkestrova_listening.so among
 // `folders` (beside the program when empty), loaded the first time; nothing

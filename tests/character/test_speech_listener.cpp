@@ -284,6 +284,7 @@ private Q_SLOTS:
     void grammarRebuiltOnlyWhenCommandsChange();
     void noMicrophone();
     void noRecognizer();
+    void recognizerRemadeWhenTheVoiceProfileChanges();
 
     void spokenCommandBecomesACommand();
     void somethingElseHeardIsNotUnderstood();
@@ -521,6 +522,41 @@ void TestSpeechListener::noMicrophone()
     auto listener2 = none.make();
     QVERIFY(!listener2->start());
     QVERIFY(!listener2->errorString().isEmpty());
+}
+
+void TestSpeechListener::recognizerRemadeWhenTheVoiceProfileChanges()
+{
+    Rig rig;
+    auto listener = rig.make();
+    QMutex keyMutex;
+    QString key = QStringLiteral("first");
+    listener->setRecognizerKey([&] {
+        QMutexLocker lock(&keyMutex);
+        return key;
+    });
+    auto listenOnce = [&] {
+        QVERIFY(listener->start());
+        listener->stop();
+        listener->waitForWorker();
+    };
+    listenOnce();
+    listenOnce();
+    QCOMPARE(rig.recognizersMade, 1);
+    {
+        QMutexLocker lock(&rig.script->mutex);
+        QCOMPARE(rig.script->commandSets, 1);
+    }
+    // A profile learnt (or forgotten) between two listenings: the next one
+    // makes the recogniser again, and gives it the commands.
+    {
+        QMutexLocker lock(&keyMutex);
+        key.clear();
+    }
+    listenOnce();
+    QCOMPARE(rig.recognizersMade, 2);
+    QMutexLocker lock(&rig.script->mutex);
+    QCOMPARE(rig.script->commandSets, 2);
+    QCOMPARE(rig.script->commands.size(), std::size_t(1));
 }
 
 void TestSpeechListener::noRecognizer()
