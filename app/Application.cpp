@@ -59,6 +59,7 @@ Application::Application(const AppContext &context, QObject *parent)
     // Every window the program shows, its own and the message boxes and
     // file dialogs too, appears on the character's screen.
     m_screenFollower = new ScreenFollower([this]() -> std::optional<QPoint> { return characterPoint(); }, this);
+    m_screenFollower->setCharacterArea([this] { return characterArea(); });
     qApp->installEventFilter(m_screenFollower);
 }
 
@@ -77,6 +78,19 @@ std::optional<QPoint> Application::characterPoint()
     if (!agent().Visible())
         return QPoint(m_movement.RestX + 64, m_movement.RestY + 64);
     return QPoint(agent().Left() + 64, agent().Top() + 64);
+}
+
+std::optional<QRect> Application::characterArea()
+{
+    const QList<QWidget *> windows = QApplication::topLevelWidgets();
+    for (const QWidget *w : windows)
+        if (w->isVisible() && w->objectName() == u"kestrovaCharacter")
+            return w->frameGeometry();
+    // Not on the desktop yet (or hidden): where it will stand.
+    const std::optional<QPoint> at = characterPoint();
+    if (!at)
+        return std::nullopt;
+    return QRect(*at - QPoint(64, 64), QSize(128, 128));
 }
 
 Application::~Application()
