@@ -116,7 +116,13 @@ void Application::Main()
     // Loading the host window runs its whole load first.
     agentForm();
     agentForm()->StartAgent();
-    // The alarm is watched from now to the end of the run.
+    // The alarm set in an earlier run, then watched to the end of this one.
+    const UserModel::Alarm kept = m_model->loadAlarm();
+    m_alarm.AlarmSay = kept.say;
+    m_alarm.AlarmEvent = kept.event;
+    m_alarm.AlarmSilent = kept.silent;
+    if (kept.time)
+        m_alarm.restore(*kept.time);
     m_alarm.watch();
     // The tip of the day; however it ends, the quick toolbar is shown. With
     // tips switched off it closes at once, never seen.
