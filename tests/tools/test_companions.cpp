@@ -673,6 +673,25 @@ void TestCompanions::openRun()
     w->CmdButton[1]->click();
     QCOMPARE(w->TxtOpen->text(), QString("/usr/bin/report tool"));
     QVERIFY(run().app->forms().isLoaded(w));
+    // What cannot be opened keeps the window and the text, and says why,
+    // in the window (inside it) and aloud.
+    run().platform.shell.succeeds = false;
+    const QString missing = m_dir->path() + "/no such folder/notes.txt";
+    w->TxtOpen->setText(missing);
+    w->CmdButton[0]->click();
+    settle();
+    QVERIFY(run().app->forms().isLoaded(w) && w->isVisible());
+    QCOMPARE(w->TxtOpen->text(), missing);
+    QVERIFY(w->LblMessage->isVisible());
+    QVERIFY2(w->LblMessage->text().startsWith("There is no file or folder at "), qPrintable(w->LblMessage->text()));
+    QVERIFY(w->rect().contains(w->LblMessage->geometry()));
+    QCOMPARE(run().log(), QStringList{"Speak I couldn't open that."});
+    QCOMPARE(FrmOpen::whyNotOpened("nosuchprogram"),
+             QString("No file, folder, address or program called \u201cnosuchprogram\u201d was found."));
+    QVERIFY(FrmOpen::whyNotOpened(m_dir->path()).endsWith("is there, but no program could open it."));
+    run().character().log.clear();
+    run().platform.shell.succeeds = true;
+    run().platform.shell.opened.clear();
     // OK hands the whole text over, arguments and all.
     w->TxtOpen->setText(" /usr/bin/editor --new notes.txt");
     w->CmdButton[0]->click();
@@ -732,12 +751,17 @@ void TestCompanions::tourNavigation()
     QCOMPARE(w->currentPage(), 3);
     QCOMPARE(run().log().last(), "Speak " + w->LblHelp->text());
     QVERIFY(!w->CmdCollection[1]->isEnabled());
+    // The last page ends with "Finish" where "Next" was, which Enter presses.
+    QVERIFY(w->CmdFinish->isVisibleTo(w) && w->CmdFinish->isEnabled());
+    QVERIFY(w->CmdCollection[1]->isHidden());
+    QCOMPARE(WindowKeys::defaultButton(w), w->CmdFinish);
     const int said = run().log().size();
     // Going back says nothing (what was left of the last page's text
     // stops); Next comes back with the page before, Back goes on reaching
     // page 0.
     w->CmdCollection[0]->click();
     QVERIFY(w->CmdCollection[1]->isEnabled());
+    QVERIFY(!w->CmdCollection[1]->isHidden() && w->CmdFinish->isHidden());
     w->CmdCollection[0]->click();
     QCOMPARE(w->currentPage(), 1);
     QVERIFY(w->CmdCollection[0]->isEnabled());
@@ -756,6 +780,13 @@ void TestCompanions::tourNavigation()
     QCOMPARE(w->currentPage(), 2);
     QCOMPARE(run().log().last(), "Speak " + w->LblSettingUp->text());
     QVERIFY(w->CmdCollection[0]->isEnabled() && w->CmdCollection[1]->isEnabled());
+    // "Finish" on the last page ends the tour as "Cancel" does.
+    w->CmdCollection[1]->click();
+    const QPointer<FrmTour> tour(w);
+    w->CmdFinish->click();
+    settle();
+    QVERIFY(!tour || !run().app->forms().isLoaded(tour));
+    QVERIFY(run().log().contains("StopAll"));
 }
 
 // What the character reads of a page stops when another page is shown:
