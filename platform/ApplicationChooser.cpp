@@ -1,5 +1,9 @@
 #include "ApplicationChooser.h"
 
+#include <QFileDialog>
+#include <QHeaderView>
+#include <QTreeView>
+
 #include <QDialogButtonBox>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -202,6 +206,18 @@ QSize fittedSize(const QSize &wanted, const QSize &available)
 {
     return QSize(qMin(wanted.width(), available.width() * 9 / 10),
                  qMin(wanted.height(), available.height() * 9 / 10));
+}
+
+void fitFileColumns(QFileDialog &dialog)
+{
+    auto *tree = dialog.findChild<QTreeView *>(QStringLiteral("treeView"));
+    if (!tree)
+        return;
+    QHeaderView *header = tree->header();
+    header->setStretchLastSection(false);
+    header->setSectionResizeMode(0, QHeaderView::Stretch);
+    for (int column = 1; column < header->count(); ++column)
+        header->setSectionResizeMode(column, QHeaderView::ResizeToContents);
 }
 
 } // namespace kestrova

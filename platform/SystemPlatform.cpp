@@ -276,6 +276,7 @@ QString chooseFile(const QString &title, const QStringList &filters, const QStri
     auto *proxy = new ProgramsOnly;
     dialog.setProxyModel(proxy);
     dialog.setNameFilters(filters);
+    fitFileColumns(dialog);
     QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [proxy](const QString &filter) {
         proxy->programsOnly = filter == ProgramsFilter;
         proxy->invalidate();
