@@ -88,8 +88,11 @@ inline const QString ProgramsFilter = QStringLiteral("Programs (*)");
 QSize fittedSize(const QSize &wanted, const QSize &available);
 
 // The file dialog's detail list with its columns made to fit what they
-// show: the name takes the room left, size, type and date are as wide as
-// their longest entry and heading, never cut short.
+// show: size, type and date as wide as their longest entry and heading,
+// never cut short; the name takes the room left, at least
+// MinNameColumnWidth (the list scrolls sideways when that is more). Call
+// after the dialog's proxy model, if any, is set.
 void fitFileColumns(QFileDialog &dialog);
+constexpr int MinNameColumnWidth = 220;
 
 } // namespace kestrova
