@@ -15,8 +15,11 @@
 #include "QuitWatchdog.h"
 #include "Random.h"
 #include "SettingsStore.h"
+#include "WindowPlacement.h"
 #include "WordControls.h"
 #include <QApplication>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLoggingCategory>
@@ -62,6 +65,8 @@ AgentForm::AgentForm(Application &app) : QWidget(nullptr), m_app(app)
     MnuYes->setObjectName(QStringLiteral("MnuYes"));
     MnuNo = MnuTour->addAction(QStringLiteral("No"), this, &AgentForm::MnuNo_Click);
     MnuNo->setObjectName(QStringLiteral("MnuNo"));
+    // Answered or waved away, the question is over.
+    connect(MnuTour, &QMenu::aboutToHide, this, &AgentForm::EndTourQuestion);
 }
 
 AgentForm::~AgentForm() = default;
@@ -124,6 +129,13 @@ void AgentForm::StartAgent()
     Agent.Show();
 
     if (m_app.settings().read(App, QStringLiteral("Run"), QStringLiteral("Number")) == u"1") {
+        // The introduction and the question are shown in the balloon,
+        // whatever its setting, and the question stays there until it is
+        // answered: the Yes/No menu beside it makes sense only with it.
+        m_styleBeforeQuestion = Agent.BalloonStyle();
+        m_tourQuestionOpen = true;
+        Agent.setBalloonStyle(m_styleBeforeQuestion | character::Character::BalloonOn);
+        Agent.HoldBalloon(true);
         Agent.Play(QStringLiteral("Greet"));
         Agent.Speak(QStringLiteral("Hi! my name is ") + Agent.Name()
                     + QStringLiteral(" I can help you get started if you would like me to"));
@@ -181,6 +193,7 @@ void AgentForm::AgentQuit()
     TourRequest = Request();
     SpeechInputRequest = Request();
     m_tourMenuLater.stop();
+    EndTourQuestion();
     if (!m_quitDeadline.isActive())
         m_quitDeadline.start(std::max(0, QuitDeadlineMs - QuitWatchdog::sinceArmedMs()));
     Agent.StopAll();
@@ -271,9 +284,41 @@ void AgentForm::AgentCtrl_RequestComplete(const Request &request)
 
 void AgentForm::PopupTourMenu()
 {
-    if (!Agent.isLoaded() || ending())
+    if (!Agent.isLoaded() || ending()) {
+        EndTourQuestion();
         return;
-    MnuTour->popup(m_app.context().platform.mousePointer->position());
+    }
+    MnuTour->popup(tourMenuPlace());
+}
+
+QPoint AgentForm::tourMenuPlace() const
+{
+    // Beside the character (and its balloon), over none of the program's
+    // windows, on the character's screen.
+    const QPoint pointer = m_app.context().platform.mousePointer->position();
+    const std::optional<QRect> character = m_app.characterArea();
+    if (!character)
+        return pointer;
+    const QScreen *screen = QGuiApplication::screenAt(character->center());
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return pointer;
+    QList<QRect> avoid;
+    const QList<QWidget *> windows = QApplication::topLevelWidgets();
+    for (const QWidget *w : windows)
+        if (w->isVisible() && w != MnuTour && w->objectName() != u"kestrovaCharacter")
+            avoid << w->frameGeometry();
+    return WindowPlacement::clearOf(MnuTour->sizeHint(), screen->availableGeometry(), *character, avoid);
+}
+
+void AgentForm::EndTourQuestion()
+{
+    if (!m_tourQuestionOpen)
+        return;
+    m_tourQuestionOpen = false;
+    Agent.HoldBalloon(false);
+    Agent.setBalloonStyle(m_styleBeforeQuestion);
 }
 
 void AgentForm::SetCommands()
@@ -381,7 +426,10 @@ void AgentForm::AgentCtrl_DblClick(const QString &, int button, int, int, int)
     if (button == character::LeftButton) {
         // The user chose to speak: the tour offer cut short by the first
         // click asks no more (the tour stays in the general menu).
-        m_tourMenuLater.stop();
+        if (m_tourMenuLater.isActive()) {
+            m_tourMenuLater.stop();
+            EndTourQuestion();
+        }
         Agent.Listen(true);
     }
 }

@@ -112,6 +112,13 @@ private:
     bool m_clickStopping = false;
     QTimer m_tourMenuLater;
     void PopupTourMenu();
+    // Where the Yes/No menu pops up.
+    QPoint tourMenuPlace() const;
+    // The first run's question has been answered (or can no longer be):
+    // its balloon goes and the balloon setting is the user's again.
+    void EndTourQuestion();
+    bool m_tourQuestionOpen = false;
+    int m_styleBeforeQuestion = 0;
 };
 
 } // namespace kestrova

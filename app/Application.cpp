@@ -59,6 +59,7 @@ Application::Application(const AppContext &context, QObject *parent)
     // Every window the program shows, its own and the message boxes and
     // file dialogs too, appears on the character's screen.
     m_screenFollower = new ScreenFollower([this]() -> std::optional<QPoint> { return characterPoint(); }, this);
+    m_screenFollower->setCharacterArea([this] { return characterArea(); });
     qApp->installEventFilter(m_screenFollower);
 }
 
@@ -77,6 +78,19 @@ std::optional<QPoint> Application::characterPoint()
     if (!agent().Visible())
         return QPoint(m_movement.RestX + 64, m_movement.RestY + 64);
     return QPoint(agent().Left() + 64, agent().Top() + 64);
+}
+
+std::optional<QRect> Application::characterArea()
+{
+    const QList<QWidget *> windows = QApplication::topLevelWidgets();
+    for (const QWidget *w : windows)
+        if (w->isVisible() && w->objectName() == u"kestrovaCharacter")
+            return w->frameGeometry();
+    // Not on the desktop yet (or hidden): where it will stand.
+    const std::optional<QPoint> at = characterPoint();
+    if (!at)
+        return std::nullopt;
+    return QRect(*at - QPoint(64, 64), QSize(128, 128));
 }
 
 Application::~Application()
@@ -102,7 +116,13 @@ void Application::Main()
     // Loading the host window runs its whole load first.
     agentForm();
     agentForm()->StartAgent();
-    // The alarm is watched from now to the end of the run.
+    // The alarm set in an earlier run, then watched to the end of this one.
+    const UserModel::Alarm kept = m_model->loadAlarm();
+    m_alarm.AlarmSay = kept.say;
+    m_alarm.AlarmEvent = kept.event;
+    m_alarm.AlarmSilent = kept.silent;
+    if (kept.time)
+        m_alarm.restore(*kept.time);
     m_alarm.watch();
     // The tip of the day; however it ends, the quick toolbar is shown. With
     // tips switched off it closes at once, never seen.

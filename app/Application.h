@@ -104,6 +104,9 @@ public:
     // A point of the character on the desktop, or nothing while it is not
     // shown: the screen windows appear on.
     std::optional<QPoint> characterPoint();
+    // The character's rectangle on the desktop (where it will stand while
+    // it is not shown yet), or nothing without a character.
+    std::optional<QRect> characterArea();
 
 Q_SIGNALS:
     // Every window has been unloaded: the program ends.

@@ -61,6 +61,12 @@ public:
     virtual int balloonStyle() const = 0;
     virtual void setBalloonStyle(int style) = 0;
     virtual Commands &commands() = 0;
+    // While held, what the balloon shows stays after its request has ended,
+    // until another request shows something else, the character hides, or
+    // the hold is released: a question stays on screen while it waits for
+    // the answer.
+    virtual void holdBalloon(bool held) { Q_UNUSED(held); }
+    virtual bool balloonHeld() const { return false; }
 
     // Bit 0 of the balloon style: the word balloon is shown while speaking.
     static constexpr int BalloonOn = 0x1;

@@ -38,6 +38,7 @@ public:
     void setLanguageID(int id) { if (m_c) m_c->setLanguageId(id); }
     int BalloonStyle() const { return m_c ? m_c->balloonStyle() : 0; }
     void setBalloonStyle(int style) { if (m_c) m_c->setBalloonStyle(style); }
+    void HoldBalloon(bool held) { if (m_c) m_c->holdBalloon(held); }
     // Null while no character is loaded.
     Commands *commands() const { return m_c ? &m_c->commands() : nullptr; }
 

@@ -4,14 +4,19 @@
 #include "Forms.h"
 #include "Host.h"
 #include "OpenFileDialog.h"
+#include "Shell.h"
 #include "WindowKeys.h"
 
 #include <QCloseEvent>
+#include <QDir>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace kestrova {
 
@@ -45,10 +50,16 @@ FrmOpen::FrmOpen(Host &host) : QWidget(nullptr), m_host(host)
     setTabOrder(TxtOpen, CmdButton[0]);
     setTabOrder(CmdButton[0], CmdButton[1]);
     setTabOrder(CmdButton[1], CmdButton[2]);
+    LblMessage = new QLabel(this);
+    LblMessage->setObjectName(QStringLiteral("LblMessage"));
+    LblMessage->setWordWrap(true);
+    LblMessage->setTextFormat(Qt::PlainText);
+    LblMessage->hide();
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(LblTitle);
     layout->addWidget(LblDesc);
     layout->addWidget(TxtOpen);
+    layout->addWidget(LblMessage);
     layout->addLayout(buttons);
     resize(400, sizeHint().height());
     TxtOpen->setFocus();
@@ -69,9 +80,38 @@ void FrmOpen::CmdButton_Click(int index)
             TxtOpen->setText(chosen);
     } else if (index == 0) {
         // The whole text as typed is the target.
-        Execute::ShellOpen(m_host, TxtOpen->text());
-        close();
+        const QString target = TxtOpen->text();
+        Shell *shell = m_host.context().platform.shell;
+        if (target.isEmpty() || (shell && shell->open(target))) {
+            close();
+            return;
+        }
+        // Not opened: the window stays with the text for the user to put
+        // right, and says why.
+        LblMessage->setText(whyNotOpened(target));
+        LblMessage->show();
+        layout()->activate();
+        resize(width(), std::max({height(), sizeHint().height(), heightForWidth(width())}));
+        layout()->activate();
+        TxtOpen->setFocus(Qt::OtherFocusReason);
+        Execute::ReportFailedLaunch(m_host, target);
     }
+}
+
+QString FrmOpen::whyNotOpened(const QString &target)
+{
+    QString path = target;
+    if (path == u"~" || path.startsWith(QStringLiteral("~/")))
+        path.replace(0, 1, QDir::homePath());
+    const QFileInfo file(path);
+    // A long path is shown by its two ends, so the window keeps its width.
+    const QString shown = target.size() <= 48 ? target : target.left(20) + QStringLiteral("\u2026") + target.right(27);
+    if (path.contains(u'/') && !path.contains(QStringLiteral("://"))) {
+        if (!file.exists())
+            return QStringLiteral("There is no file or folder at \u201c%1\u201d.").arg(shown);
+        return QStringLiteral("\u201c%1\u201d is there, but no program could open it.").arg(shown);
+    }
+    return QStringLiteral("No file, folder, address or program called \u201c%1\u201d was found.").arg(shown);
 }
 
 void FrmOpen::closeEvent(QCloseEvent *event)

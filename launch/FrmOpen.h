@@ -12,7 +12,8 @@ class Host;
 
 // The window "Open/Run File": a path typed or found by browsing, opened
 // through the shell with "OK" (a program starts, a document opens in its
-// program). Nothing is kept: each opening starts with an empty box.
+// program). Nothing is kept: each opening starts with an empty box. What
+// cannot be opened keeps the window and its text, with the reason below.
 class FrmOpen : public QWidget {
     Q_OBJECT
 public:
@@ -25,6 +26,11 @@ public:
     QLabel *LblDesc = nullptr;
     QLineEdit *TxtOpen = nullptr;
     QPushButton *CmdButton[3] = {};
+    // Why the text could not be opened; hidden until then.
+    QLabel *LblMessage = nullptr;
+
+    // What the user is told when the text could not be opened.
+    static QString whyNotOpened(const QString &target);
 
 protected:
     void closeEvent(QCloseEvent *event) override;

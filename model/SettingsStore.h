@@ -34,6 +34,8 @@ namespace kestrova {
 //                                  (a path, a desktop entry or a name on the
 //                                  PATH); empty: the desktop's own, found
 //                                  among the installed applications
+//   Alarm/Time, Say, Event, Silent the daily alarm: "HH:mm:ss" (empty while
+//                                  disarmed), its words, "On"/"Off"
 //   Options/Show Tips at Startup   application: the program file's base name
 class SettingsStore {
 public:

@@ -208,6 +208,37 @@ bool UserModel::storeRestPosition(qint16 x, qint16 y)
     return a && b;
 }
 
+namespace {
+const QString AlarmSection = QStringLiteral("Alarm");
+const QString AlarmTimeForm = QStringLiteral("HH:mm:ss");
+} // namespace
+
+UserModel::Alarm UserModel::loadAlarm() const
+{
+    Alarm alarm;
+    const QTime time = QTime::fromString(read(AlarmSection, QStringLiteral("Time")).trimmed(), AlarmTimeForm);
+    if (time.isValid())
+        alarm.time = time;
+    alarm.say = read(AlarmSection, QStringLiteral("Say"));
+    alarm.event = read(AlarmSection, QStringLiteral("Event"));
+    alarm.silent = read(AlarmSection, QStringLiteral("Silent")) == u"On";
+    return alarm;
+}
+
+bool UserModel::storeAlarm(const Alarm &alarm)
+{
+    const bool a = write(AlarmSection, QStringLiteral("Time"), alarm.time ? alarm.time->toString(AlarmTimeForm) : QString());
+    const bool b = write(AlarmSection, QStringLiteral("Say"), alarm.say);
+    const bool c = write(AlarmSection, QStringLiteral("Event"), alarm.event);
+    const bool d = storeAlarmSilent(alarm.silent);
+    return a && b && c && d;
+}
+
+bool UserModel::storeAlarmSilent(bool silent)
+{
+    return write(AlarmSection, QStringLiteral("Silent"), silent ? QStringLiteral("On") : QStringLiteral("Off"));
+}
+
 void UserModel::loadAll()
 {
     loadUserName();

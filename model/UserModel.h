@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QTime>
 
 #include <array>
 #include <optional>
@@ -122,6 +123,20 @@ public:
     // value as it was.
     void loadRestPosition(qint16 *x, qint16 *y) const;
     bool storeRestPosition(qint16 x, qint16 y);
+
+    // The daily alarm, kept from one run to the next: its time (none while
+    // disarmed), the words said before the event, the event and the mode.
+    // A stored time that is not a time of day ("HH:mm:ss") reads as none.
+    struct Alarm {
+        std::optional<QTime> time;
+        QString say;
+        QString event;
+        bool silent = false;
+    };
+    Alarm loadAlarm() const;
+    // Returns whether every value reached the file.
+    bool storeAlarm(const Alarm &alarm);
+    bool storeAlarmSilent(bool silent);
 
     // Everything the program needs at start-up, in the order the options
     // window has always loaded it.

@@ -1,5 +1,12 @@
 #include "ApplicationChooser.h"
 
+#include <QFileDialog>
+#include <QHeaderView>
+#include <QTimer>
+#include <QTreeView>
+
+#include <algorithm>
+
 #include <QDialogButtonBox>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -202,6 +209,43 @@ QSize fittedSize(const QSize &wanted, const QSize &available)
 {
     return QSize(qMin(wanted.width(), available.width() * 9 / 10),
                  qMin(wanted.height(), available.height() * 9 / 10));
+}
+
+void fitFileColumns(QFileDialog &dialog)
+{
+    auto *tree = dialog.findChild<QTreeView *>(QStringLiteral("treeView"));
+    if (!tree)
+        return;
+    QHeaderView *header = tree->header();
+    header->setStretchLastSection(false);
+    header->setSectionResizeMode(QHeaderView::Interactive);
+    // The list fills in a little at a time (names first, then sizes and
+    // types): the columns are fitted again once it has settled.
+    auto *settled = new QTimer(tree);
+    settled->setSingleShot(true);
+    settled->setInterval(50);
+    QObject::connect(settled, &QTimer::timeout, tree, [tree, header] {
+        int others = 0;
+        for (int column = 1; column < header->count(); ++column) {
+            if (header->isSectionHidden(column))
+                continue;
+            tree->resizeColumnToContents(column);
+            others += header->sectionSize(column);
+        }
+        header->resizeSection(0, std::max(MinNameColumnWidth, tree->viewport()->width() - others));
+    });
+    const auto refit = [settled] { settled->start(); };
+    const auto follow = [tree, refit](QAbstractItemModel *model) {
+        if (!model)
+            return;
+        QObject::connect(model, &QAbstractItemModel::rowsInserted, tree, refit);
+        QObject::connect(model, &QAbstractItemModel::dataChanged, tree, refit);
+        QObject::connect(model, &QAbstractItemModel::layoutChanged, tree, refit);
+        QObject::connect(model, &QAbstractItemModel::modelReset, tree, refit);
+    };
+    follow(tree->model());
+    QObject::connect(&dialog, &QFileDialog::directoryEntered, tree, refit);
+    refit();
 }
 
 } // namespace kestrova

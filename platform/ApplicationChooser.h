@@ -13,6 +13,8 @@ class QLineEdit;
 class QListWidget;
 class QPushButton;
 
+class QFileDialog;
+
 namespace kestrova {
 
 // What a "Browse" for a program offers on Linux: the installed
@@ -84,5 +86,13 @@ inline const QString ProgramsFilter = QStringLiteral("Programs (*)");
 // A size for a window that wants `wanted` on a screen whose free area is
 // `available`: never larger than nine tenths of it either way.
 QSize fittedSize(const QSize &wanted, const QSize &available);
+
+// The file dialog's detail list with its columns made to fit what they
+// show: size, type and date as wide as their longest entry and heading,
+// never cut short; the name takes the room left, at least
+// MinNameColumnWidth (the list scrolls sideways when that is more). Call
+// after the dialog's proxy model, if any, is set.
+void fitFileColumns(QFileDialog &dialog);
+constexpr int MinNameColumnWidth = 220;
 
 } // namespace kestrova

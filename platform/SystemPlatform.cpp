@@ -331,7 +331,8 @@ QString chooseFile(const QString &title, const QStringList &filters, const QStri
                                 ? dialog.parentWidget()->screen()
                                 : QGuiApplication::primaryScreen();
     if (screen)
-        dialog.resize(fittedSize(dialog.sizeHint().expandedTo(QSize(640, 480)), screen->availableGeometry().size()));
+        dialog.resize(fittedSize(dialog.sizeHint().expandedTo(QSize(800, 520)), screen->availableGeometry().size()));
+    fitFileColumns(dialog);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
     return dialog.selectedFiles().constFirst();

@@ -10,6 +10,38 @@ namespace kestrova {
 WindowKeys::WindowKeys(QWidget *window, std::function<void()> escape)
     : QObject(window), m_window(window), m_escape(std::move(escape))
 {
+    if (qApp)
+        connect(qApp, &QApplication::focusChanged, this, [this](QWidget *, QWidget *now) { focusMoved(now); });
+}
+
+void WindowKeys::giveBack()
+{
+    if (m_standIn)
+        m_standIn->setDefault(false);
+    m_standIn = nullptr;
+    for (const QPointer<QPushButton> &b : std::as_const(m_ownDefaults))
+        if (b)
+            b->setDefault(true);
+    m_ownDefaults.clear();
+}
+
+void WindowKeys::focusMoved(QWidget *now)
+{
+    auto *button = qobject_cast<QPushButton *>(now);
+    if (button && button == m_standIn)
+        return;
+    giveBack();
+    // A dialog of Qt's moves its default with the focus by itself.
+    if (!button || button->window() != m_window || button->isDefault() || button->autoDefault())
+        return;
+    const QList<QPushButton *> buttons = m_window->findChildren<QPushButton *>();
+    for (QPushButton *b : buttons)
+        if (b->isDefault() && b->window() == m_window) {
+            b->setDefault(false);
+            m_ownDefaults.append(b);
+        }
+    button->setDefault(true);
+    m_standIn = button;
 }
 
 WindowKeys *WindowKeys::install(QWidget *window, std::function<void()> escape)

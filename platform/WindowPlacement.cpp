@@ -61,6 +61,38 @@ QPoint keptOnScreens(const QRect &frame, const QList<QRect> &screens, const QRec
     return keptInside(frame.topLeft(), frame.size(), primaryArea);
 }
 
+QPoint clearOf(const QSize &size, const QRect &area, const QRect &character, const QList<QRect> &avoid,
+               std::optional<QPoint> preferred)
+{
+    const auto inside = [&](QPoint p) { return keptInside(p, size, area); };
+    QList<QPoint> places;
+    if (preferred)
+        places << inside(*preferred);
+    if (!character.isEmpty()) {
+        const int middle = character.top() + (character.height() - size.height()) / 2;
+        const int centre = character.left() + (character.width() - size.width()) / 2;
+        places << inside({character.right() + 1 + Gap, character.top()})
+               << inside({character.left() - Gap - size.width(), character.top()})
+               << inside({character.right() + 1 + Gap, middle})
+               << inside({character.left() - Gap - size.width(), middle})
+               << inside({centre, character.bottom() + 1 + Gap})
+               << inside({centre, character.top() - Gap - size.height()});
+    }
+    if (places.isEmpty())
+        return preferred.value_or(area.topLeft());
+    const auto covers = [&](QPoint p, const QRect &r) { return !r.isEmpty() && QRect(p, size).intersects(r); };
+    for (const QPoint p : places) {
+        if (covers(p, character))
+            continue;
+        if (std::none_of(avoid.begin(), avoid.end(), [&](const QRect &r) { return covers(p, r); }))
+            return p;
+    }
+    for (const QPoint p : places)
+        if (!covers(p, character))
+            return p;
+    return places.first();
+}
+
 } // namespace WindowPlacement
 
 ScreenWatcher::ScreenWatcher(QObject *parent) : QObject(parent)
@@ -133,6 +165,21 @@ void ScreenFollower::place(QWidget *window) const
     // A window that was moved is where its frame says; one that was not
     // appears on the screen Qt gives it.
     const bool placedByWindow = window->testAttribute(Qt::WA_Moved);
+    if (!placedByWindow && m_characterArea) {
+        // Not placed by the program: in the middle of the character's
+        // screen, where the window manager might otherwise put it in a
+        // corner or under the character. Before the window is mapped its
+        // frame is not known yet; a usual title bar and border stand in.
+        const QRect area = characterScreen->availableGeometry();
+        QSize size = window->frameGeometry().size();
+        if (size == window->size())
+            size += QSize(2 * 4, 30 + 4);
+        const QPoint middle(area.left() + (area.width() - size.width()) / 2,
+                            area.top() + (area.height() - size.height()) / 2);
+        const QRect character = m_characterArea().value_or(QRect());
+        window->move(WindowPlacement::clearOf(size, area, character, {}, middle));
+        return;
+    }
     const QRect frame = window->frameGeometry();
     const QScreen *windowScreen = placedByWindow ? QGuiApplication::screenAt(frame.center()) : window->screen();
     if (!windowScreen)

@@ -43,6 +43,17 @@ constexpr int VisibleCorner = 32;
 // programs (SWAYSOCK, I3SOCK) or by XDG_CURRENT_DESKTOP.
 bool tilingDesktop(const QProcessEnvironment &environment);
 
+// Where a window or menu of `size` goes on `area` so that it covers neither
+// the character (`character`, may be empty) nor any rectangle of `avoid`
+// (the program's other windows): at `preferred` when that is clear, else
+// right of the character, left of it, below it or above it, whichever is
+// clear first. When none is, the first place that leaves the character
+// uncovered, else `preferred`; always inside the area as far as the size
+// allows. Each side keeps Gap pixels from what it stands beside.
+QPoint clearOf(const QSize &size, const QRect &area, const QRect &character, const QList<QRect> &avoid,
+               std::optional<QPoint> preferred = std::nullopt);
+constexpr int Gap = 8;
+
 } // namespace WindowPlacement
 
 // Reports, once per burst, that the screens changed: one came or went, the
@@ -75,12 +86,17 @@ public:
 
     // Places one window now, as when it is shown.
     void place(QWidget *window) const;
+    // Where the character stands on the desktop, while it is shown: a
+    // window the program did not place itself opens in the middle of the
+    // character's screen, clear of the character.
+    void setCharacterArea(std::function<std::optional<QRect>()> area) { m_characterArea = std::move(area); }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     std::function<std::optional<QPoint>()> m_characterAt;
+    std::function<std::optional<QRect>()> m_characterArea;
 };
 
 } // namespace kestrova

@@ -69,6 +69,17 @@ void AlarmWatch::arm(QTime time)
     reschedule();
 }
 
+void AlarmWatch::restore(QTime time)
+{
+    const QDateTime now = m_clock.now();
+    AlarmTime = time;
+    AlarmTimeText.clear();
+    const QTime second(now.time().hour(), now.time().minute(), now.time().second());
+    AlarmRung = second >= time;
+    m_rungOn = AlarmRung ? now.date() : QDate();
+    reschedule();
+}
+
 void AlarmWatch::disarm(const QString &text)
 {
     AlarmTime.reset();

@@ -47,6 +47,10 @@ public:
     bool armed() const { return AlarmTime.has_value(); }
     void arm(QTime time);
     void disarm(const QString &text = QString());
+    // Arms the alarm kept from an earlier run. A time already passed today
+    // counts as rung today: the program started after it does not ring it
+    // late, it rings at that time tomorrow.
+    void restore(QTime time);
 
     // Starts watching: from now on the watch wakes at its due times. It
     // sleeps, and the clock ticks, on the program's timers unless a test

@@ -4,6 +4,7 @@
 #include "CharacterRef.h"
 #include "Forms.h"
 #include "Host.h"
+#include "UserModel.h"
 #include "SpeechText.h"
 #include "WindowKeys.h"
 
@@ -26,6 +27,15 @@ W *named(W *w, const char *name)
 {
     w->setObjectName(QString::fromLatin1(name));
     return w;
+}
+
+// The words before the event and the event, a blank between them unless
+// one of them already ends or starts with one.
+QString joinedWords(const QString &before, const QString &after)
+{
+    if (before.isEmpty() || after.isEmpty() || before.back().isSpace() || after.front().isSpace())
+        return before + after;
+    return before + u' ' + after;
 }
 } // namespace
 
@@ -97,7 +107,12 @@ FrmAlarm::FrmAlarm(Host &host) : QWidget(nullptr), m_host(host)
     // disarms it, which a key pressed to get rid of the window must not.
     WindowKeys::install(this, [this] { close(); });
 
-    setFixedSize(NarrowWidth, 206);
+    LblMessage = named(new QLabel(this), "LblMessage");
+    LblMessage->setWordWrap(true);
+    LblMessage->setGeometry(10, BaseHeight, NarrowWidth - 20, 0);
+    LblMessage->hide();
+
+    setFixedSize(NarrowWidth, BaseHeight);
 }
 
 void FrmAlarm::CmdOK_Click()
@@ -106,30 +121,53 @@ void FrmAlarm::CmdOK_Click()
     const QString text = TxtAlarmTime->text();
     if (text.isEmpty()) {
         alarm.disarm();
+        store();
         m_host.agent().Speak(QStringLiteral("You must enter a time."));
         return;
     }
-    if (const auto time = AlarmWatch::parseTime(text)) {
-        alarm.arm(*time);
-    } else {
-        // Kept as text: the alarm stays disarmed.
-        alarm.disarm(text);
-        m_host.agent().Speak(QStringLiteral("The time you entered was not valid."));
+    const auto time = AlarmWatch::parseTime(text);
+    if (!time) {
+        // The entries stay for the user to put right; the alarm stays as it
+        // was until a time is given.
+        refuse(QStringLiteral("The time you entered was not valid."));
+        return;
     }
+    alarm.arm(*time);
     alarm.AlarmEvent = TxtAlarmEvent->text();
     alarm.AlarmSay = TxtAlarmSay->text();
+    store();
     close();
+}
+
+void FrmAlarm::refuse(const QString &why)
+{
+    LblMessage->setText(why + QStringLiteral("\nType a time of day, such as 7:30 or 7:30 PM."));
+    const int height = LblMessage->heightForWidth(LblMessage->width());
+    LblMessage->resize(LblMessage->width(), height);
+    LblMessage->show();
+    setFixedHeight(std::max(BaseHeight + height + 8, FrmOptions->geometry().bottom() + 10));
+    TxtAlarmTime->setFocus(Qt::OtherFocusReason);
+    TxtAlarmTime->selectAll();
+    m_host.agent().Speak(why);
+}
+
+void FrmAlarm::store()
+{
+    const AlarmWatch &alarm = m_host.alarm();
+    m_host.model().storeAlarm({alarm.AlarmTime, alarm.AlarmSay, alarm.AlarmEvent, alarm.AlarmSilent});
 }
 
 void FrmAlarm::CmdCancel_Click()
 {
     m_host.alarm().disarm();
+    store();
     close();
 }
 
 void FrmAlarm::ChkSilent_Click()
 {
     m_host.alarm().AlarmSilent = ChkSilent->isChecked();
+    m_host.model().storeAlarmSilent(ChkSilent->isChecked());
 }
 
 void FrmAlarm::CmdOptions_Click()
@@ -148,7 +186,7 @@ void FrmAlarm::CmdTest_Click()
     if (character::cleanOutsideText(say).trimmed().isEmpty() && character::cleanOutsideText(event).trimmed().isEmpty())
         m_host.agent().Speak(AlarmWatch::emptyAlarmText(AlarmWatch::parseTime(TxtAlarmTime->text())));
     else
-        m_host.agent().Speak(character::outsideText(say) + character::outsideText(event));
+        m_host.agent().Speak(joinedWords(character::outsideText(say), character::outsideText(event)));
 }
 
 void FrmAlarm::closeEvent(QCloseEvent *event)

@@ -126,6 +126,14 @@ FrmTour::FrmTour(Host &host) : QWidget(nullptr), m_host(host)
         CmdCollection[k]->setObjectName(QStringLiteral("CmdCollection%1").arg(k));
         connect(CmdCollection[k], &QPushButton::clicked, this, [this, k] { CmdCollection_Click(k); });
         buttons->addWidget(CmdCollection[k]);
+        // On the last page "Finish" stands where "Next" was.
+        if (k == 1) {
+            CmdFinish = new QPushButton(QStringLiteral("&Finish"), this);
+            CmdFinish->setObjectName(QStringLiteral("CmdFinish"));
+            CmdFinish->setDefault(true);
+            connect(CmdFinish, &QPushButton::clicked, this, &QWidget::close);
+            buttons->addWidget(CmdFinish);
+        }
     }
     // All four pages share one place; one is shown at a time.
     auto *pages = new QStackedLayout;
@@ -182,6 +190,8 @@ void FrmTour::updateButtons()
     const int page = currentPage();
     CmdCollection[0]->setEnabled(page > 0);
     CmdCollection[1]->setEnabled(m_loaded && page < 3);
+    CmdCollection[1]->setVisible(page < 3);
+    CmdFinish->setVisible(page == 3);
 }
 
 void FrmTour::CmdCollection_Click(int index)

@@ -51,6 +51,8 @@ public:
     QLabel *LblHelp = nullptr;
     QPushButton *CmdHelp = nullptr;
     QPushButton *CmdCollection[3] = {};
+    // Shown on the last page in place of "Next": ends the tour.
+    QPushButton *CmdFinish = nullptr;
 
 protected:
     void closeEvent(QCloseEvent *event) override;

@@ -145,7 +145,16 @@ bool frmTip::LoadTips(const QString &sFile)
     if (!lines)
         return false;
     m_tips.append(*lines);
-    DoNextTip();
+    // The tip after the one last shown, so each start brings another one;
+    // drawn at random the first time (or when the file has changed).
+    bool isNumber = false;
+    const int last = m_host.context().settings->read(settingApplication(), Options, LastTipKey).toInt(&isNumber);
+    if (isNumber && last >= 1 && last <= m_tips.size()) {
+        CurrentTip = last % int(m_tips.size()) + 1;
+        DisplayCurrentTip();
+    } else {
+        DoNextTip();
+    }
     return true;
 }
 
@@ -157,8 +166,10 @@ void frmTip::DoNextTip()
 
 void frmTip::DisplayCurrentTip()
 {
-    if (!m_tips.isEmpty() && CurrentTip >= 1 && CurrentTip <= m_tips.size())
-        lblTipText->setText(m_tips.at(CurrentTip - 1));
+    if (m_tips.isEmpty() || CurrentTip < 1 || CurrentTip > m_tips.size())
+        return;
+    lblTipText->setText(m_tips.at(CurrentTip - 1));
+    m_host.context().settings->write(settingApplication(), Options, LastTipKey, QString::number(CurrentTip));
 }
 
 void frmTip::cmdNextTip_Click()

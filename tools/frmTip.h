@@ -12,7 +12,8 @@ namespace kestrova {
 class Host;
 
 // The window "Tip of the Day", shown once at start-up after the greeting:
-// one tip drawn at random from TIPOFDAY.TXT beside the program. Every way it
+// one tip from TIPOFDAY.TXT beside the program, the one after the tip shown
+// last (at random the first time); "Next Tip" draws one at random. Every way it
 // ends (OK, the close box, or its load when tips are switched off) shows
 // the quick toolbar.
 class frmTip : public QWidget {
@@ -37,6 +38,8 @@ public:
     // The setting's place: section "Options", under the program file's name.
     static QString settingApplication();
     static inline const QString SettingKey = QStringLiteral("Show Tips at Startup");
+    // The number of the tip shown last (from 1), in the same section.
+    static inline const QString LastTipKey = QStringLiteral("Last Tip");
     static inline const QString TipsFile = QStringLiteral("TIPOFDAY.TXT");
 
     int CurrentTip = 0;

@@ -3,13 +3,15 @@
 #include "Commands.h"
 
 #include <QMenu>
+#include <QSet>
 
 namespace kestrova::character {
 
 // The character's popup menu: the commands of its set that are meant for the
 // menu and enabled, in the order they were added, then the service's own
 // entries. It is filled anew each time it pops up, so it always shows the
-// set as it is now.
+// set as it is now. Every entry has a key of its own (a mnemonic), the
+// service's entries first.
 //
 // Object names, for tests and for scripts driving the desktop:
 //   the menu                  "kestrovaCommandMenu"
@@ -31,6 +33,9 @@ public:
     // characters and direction overrides are left out, a very long name is
     // cut (see cleanOutsideText()).
     static QString menuText(QString caption);
+    // The text of an entry that shows `shown` as it stands (an "&" in it
+    // included), with a mnemonic on a letter not in `used`, which then is.
+    static QString withMnemonic(const QString &shown, QSet<QChar> &used);
 
     static inline const QString HideText = QStringLiteral("Hide");
     static inline const QString CommandsWindowText = QStringLiteral("Open Commands Window");

@@ -250,7 +250,7 @@ void DesktopCharacter::ended(const Job &job)
 {
     m_speaking->end();
     m_performer.stopGlide();
-    if (m_balloon)
+    if (m_balloon && (!m_balloonHeld || job.kind == Kind::Hide))
         m_balloon->hide();
     if (job.kind == Kind::Hide && m_window) {
         m_window->hide();
@@ -415,6 +415,14 @@ void DesktopCharacter::hear(const QString &phrase) { m_listening->hear(phrase); 
 void DesktopCharacter::setSpeechListener(SpeechListener *listener) { m_listening->setSpeechListener(listener); }
 std::vector<VoiceCommand> DesktopCharacter::voiceCommands() { return m_listening->voiceCommands(); }
 void DesktopCharacter::setListeningTimeoutMs(int ms) { m_listening->setTimeoutMs(ms); }
+
+void DesktopCharacter::holdBalloon(bool held)
+{
+    m_balloonHeld = held;
+    // Released: what stayed goes, unless a request is showing it now.
+    if (!held && m_balloon && !speaking())
+        m_balloon->hide();
+}
 
 void DesktopCharacter::showNotice(const QString &text)
 {

@@ -104,6 +104,8 @@ public:
     int balloonStyle() const override { return m_balloonStyle; }
     void setBalloonStyle(int style) override { m_balloonStyle = style; }
     Commands &commands() override { return m_commands; }
+    void holdBalloon(bool held) override;
+    bool balloonHeld() const override { return m_balloonHeld; }
 
     // Hides the windows at once and drops every request without reporting
     // them; the character does nothing more. The service does this before
@@ -226,6 +228,7 @@ private:
     Commands m_commands;
     int m_languageId = 1033;
     int m_balloonStyle = BalloonOn;
+    bool m_balloonHeld = false;
 
     QPointer<CharacterWindow> m_window;
     QPointer<Balloon> m_balloon;

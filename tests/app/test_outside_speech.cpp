@@ -396,7 +396,19 @@ void TestOutsideSpeech::favouriteNames()
     m_bot->popupCommandMenu(QPoint(10, 10));
     QAction *entry = m_bot->commandMenu()->findChild<QAction *>(CommandMenu::actionName(name));
     QVERIFY(entry);
-    QCOMPARE(entry->text(), shown);
+    // Shown as it stands, with a key of its own marked in it.
+    QString marked = entry->text();
+    for (int i = 0; i < marked.size(); ++i) {
+        if (marked.at(i) != u'&')
+            continue;
+        if (i + 1 < marked.size() && marked.at(i + 1) == u'&')
+            ++i;
+        else {
+            marked.remove(i, 1);
+            break;
+        }
+    }
+    QCOMPARE(marked, shown);
     g_log.clear();
     g_previous = qInstallMessageHandler(collect);
     entry->trigger();

@@ -53,6 +53,7 @@ private Q_SLOTS:
     void clickDuringTheIntroductionStillOffersTheTour_data();
     void clickDuringTheIntroductionStillOffersTheTour();
     void doubleClickDuringTheIntroductionListens();
+    void tourQuestionStaysBesideTheCharacter();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -539,6 +540,43 @@ void TestStartup::doubleClickDuringTheIntroductionListens()
     QCOMPARE(c.log.mid(c.log.indexOf("StopAll")), QStringList({"StopAll", "GestureAt 300 200", "Listen true"}));
     QTest::qWait(QApplication::doubleClickInterval() + 200);
     QVERIFY(!tour->isVisible());
+}
+
+// The first run's question is shown in the balloon, with the balloon
+// turned off for speech, and stays there while the Yes/No menu waits; the
+// menu stands beside the character, over neither the character nor the
+// tip of the day, and the tip is clear of the character too.
+void TestStartup::tourQuestionStaysBesideTheCharacter()
+{
+    Run run(settingsDir());
+    run.settings.write("Kestrova", "Rest", "X", "300");
+    run.settings.write("Kestrova", "Rest", "Y", "200");
+    run.platform.mousePointer.where = QPoint(340, 240);
+    run.app->Main();
+    RecordingCharacter &c = run.character();
+    QVERIFY(c.balloonStyle() & character::Character::BalloonOn);
+    QVERIFY(c.balloonHeld());
+    c.completeAll();
+    QMenu *tour = run.app->agentForm()->MnuTour;
+    QTRY_VERIFY(tour->isVisible());
+    QVERIFY(c.balloonHeld());
+    const QRect character(300, 200, 128, 128);
+    QCOMPARE(run.app->characterArea(), std::optional<QRect>(character));
+    QWidget *tip = nullptr;
+    for (QWidget *w : run.app->forms().all())
+        if (w->objectName() == u"frmTip")
+            tip = w;
+    QVERIFY(tip && tip->isVisible());
+    QVERIFY2(!tip->frameGeometry().intersects(character), "the tip of the day is under the character");
+    const QRect menu = tour->geometry();
+    QVERIFY2(!menu.intersects(character), "the menu covers the character");
+    QVERIFY2(!menu.intersects(tip->frameGeometry()), "the menu covers the tip of the day");
+    // Beside it: nearer the character than half a screen away.
+    QVERIFY((menu.center() - character.center()).manhattanLength() < 400);
+    // Answered, the question goes and the balloon is as the user set it.
+    tour->hide();
+    QVERIFY(!c.balloonHeld());
+    QVERIFY(!(c.balloonStyle() & character::Character::BalloonOn));
 }
 
 QTEST_MAIN(TestStartup)

@@ -136,11 +136,12 @@ void TestCommandInput::rightClickMenuOffersMenuCommandsInOrder()
     QCOMPARE(menu->objectName(), QStringLiteral("kestrovaCommandMenu"));
     QTRY_VERIFY(menu->isVisible());
     // Disabled and voice-only commands are absent; an ampersand in a caption
-    // is shown, not taken for a shortcut.
-    QCOMPARE(actionTexts(menu), (QStringList{QStringLiteral("General"), QStringLiteral("Quit"),
-                                             QStringLiteral("Help && Hints"), QStringLiteral("---"),
-                                             QStringLiteral("Hide"), QStringLiteral("Open Commands Window"),
-                                             QStringLiteral("Character Options...")}));
+    // is shown, not taken for a shortcut. Every entry has a key of its own,
+    // the service's entries first.
+    QCOMPARE(actionTexts(menu), (QStringList{QStringLiteral("&General"), QStringLiteral("&Quit"),
+                                             QStringLiteral("H&elp && Hints"), QStringLiteral("---"),
+                                             QStringLiteral("&Hide"), QStringLiteral("&Open Commands Window"),
+                                             QStringLiteral("&Character Options...")}));
 
     // Enabling a command shows it next time, in its place.
     menu->hide();
@@ -148,7 +149,16 @@ void TestCommandInput::rightClickMenuOffersMenuCommandsInOrder()
     rightClick(bot->window());
     QTRY_VERIFY(menu->isVisible());
     QCOMPARE(actionTexts(menu).mid(0, 3),
-             (QStringList{QStringLiteral("General"), QStringLiteral("Secret"), QStringLiteral("Quit")}));
+             (QStringList{QStringLiteral("&General"), QStringLiteral("&Secret"), QStringLiteral("&Quit")}));
+    // The key chooses the entry.
+    QSignalSpy chosen(menu, &CommandMenu::commandChosen);
+    QTest::keyClick(menu, Qt::Key_S);
+    QTRY_COMPARE(chosen.size(), 1);
+    QCOMPARE(chosen.at(0).at(0).toString(), QStringLiteral("Secret"));
+    QTRY_COMPARE(commands.size(), 1);
+    commands.clear();
+    rightClick(bot->window());
+    QTRY_VERIFY(menu->isVisible());
 
     QAction *quit = menuAction(menu, QStringLiteral("command:Quit"));
     QVERIFY(quit);

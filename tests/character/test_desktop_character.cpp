@@ -436,6 +436,28 @@ void TestDesktopCharacter::speechReachesVoiceAndBalloon()
 
     // Ending on the voice's word: well before the reading time.
     QVERIFY(log.when(r3) - log.when(r2) < readingTimeMs(QStringLiteral("Quiet balloon")) - 200);
+
+    // Held, a question stays in its balloon after it has been said, through
+    // the next animation too, until the hold is released.
+    bot->setBalloonStyle(Character::BalloonOn);
+    bot->holdBalloon(true);
+    const Request asked = bot->speak(QStringLiteral("Shall we?"));
+    TRY_COMPARE(log.count(asked), 1);
+    QVERIFY(bot->balloon()->isVisible());
+    QCOMPARE(bot->balloon()->text(), QStringLiteral("Shall we?"));
+    const Request played = bot->play(QStringLiteral("Greet"));
+    TRY_COMPARE_WITHIN(log.count(played), 1, 15000);
+    QVERIFY(bot->balloon()->isVisible());
+    bot->holdBalloon(false);
+    QVERIFY(!bot->balloon()->isVisible());
+    // Hiding takes it away even while held.
+    bot->holdBalloon(true);
+    const Request again = bot->speak(QStringLiteral("Still there?"));
+    TRY_COMPARE(log.count(again), 1);
+    QVERIFY(bot->balloon()->isVisible());
+    const Request hidden = bot->hide();
+    TRY_COMPARE(log.count(hidden), 1);
+    QVERIFY(!bot->balloon()->isVisible());
 }
 
 void TestDesktopCharacter::withoutVoiceTheBalloonShowsForTheReadingTime()

@@ -8,6 +8,9 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileDialog>
+#include <QHeaderView>
+#include <QTreeView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -90,6 +93,7 @@ private Q_SLOTS:
     void chooserOtherFile();
     void chooserFitsASmallScreen();
     void chooserLooksAsideFromTheWindow();
+    void fileColumnsShowTheirText();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -392,6 +396,51 @@ void TestProgramChoice::chooserLooksAsideFromTheWindow()
     QCOMPARE(shownTexts(), QStringList({"&Search:"}));
     chooser.okButton()->click();
     QCOMPARE(chooser.chosen(), data + "/applications/app01007.desktop");
+}
+
+// The file dialog's Size and Type columns are as wide as what they show
+// ("287 bytes", not "287…tes"), as are their headings.
+void TestProgramChoice::fileColumnsShowTheirText()
+{
+    QVERIFY(writeFile(root() + "/notes.txt", QByteArray(287, 'x')));
+    QVERIFY(writeFile(root() + "/a rather long name for a report.odt", QByteArray(123456, 'y')));
+    // Opened first where there is little to show, then taken to the files;
+    // the list in a larger face than the one the dialog was made with (the
+    // desktop's, or a user's choice).
+    QVERIFY(QDir(root()).mkpath("Folder/a"));
+    QFileDialog dialog(nullptr, "Select a file to open", root() + "/Folder");
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setViewMode(QFileDialog::Detail);
+    fitFileColumns(dialog);
+    dialog.resize(640, 480);
+    dialog.show();
+    auto *tree = dialog.findChild<QTreeView *>("treeView");
+    QVERIFY(tree);
+    QTRY_VERIFY(tree->model() && tree->model()->rowCount(tree->rootIndex()) == 1);
+    QTest::qWait(200);
+    QFont larger = tree->font();
+    larger.setPointSizeF(larger.pointSizeF() * 2);
+    tree->setFont(larger);
+    dialog.setDirectory(root());
+    QTRY_VERIFY(tree->model() && tree->model()->rowCount(tree->rootIndex()) == 3);
+    // The sizes as the dialog words them are in the list by now.
+    const auto sizeOf = [tree](const QString &name) {
+        const QAbstractItemModel *m = tree->model();
+        for (int row = 0; row < m->rowCount(tree->rootIndex()); ++row)
+            if (m->index(row, 0, tree->rootIndex()).data().toString() == name)
+                return m->index(row, 1, tree->rootIndex()).data().toString();
+        return QString();
+    };
+    QTRY_VERIFY(!sizeOf("notes.txt").isEmpty());
+    QVERIFY2(sizeOf("notes.txt").startsWith("287"), qPrintable(sizeOf("notes.txt")));
+    for (int column : {1, 2, 3}) {
+        QTRY_VERIFY2(tree->columnWidth(column) >= static_cast<QAbstractItemView *>(tree)->sizeHintForColumn(column),
+                     qPrintable(QString("column %1: %2 < %3").arg(column).arg(tree->columnWidth(column))
+                                    .arg(static_cast<QAbstractItemView *>(tree)->sizeHintForColumn(column))));
+        QVERIFY(tree->header()->sectionSize(column) >= tree->header()->sectionSizeHint(column));
+    }
+    // The name keeps the room left, and never less than a useful width.
+    QTRY_VERIFY(tree->columnWidth(0) >= MinNameColumnWidth);
 }
 
 QTEST_MAIN(TestProgramChoice)

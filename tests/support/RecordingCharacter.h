@@ -42,6 +42,8 @@ public:
     void setLanguageId(int id) override { m_languageId = id; }
     int balloonStyle() const override { return m_balloonStyle; }
     void setBalloonStyle(int style) override { m_balloonStyle = style; }
+    void holdBalloon(bool held) override { m_balloonHeld = held; }
+    bool balloonHeld() const override { return m_balloonHeld; }
     character::Commands &commands() override { return m_commands; }
 
     void setName(const QString &name) { m_name = name; }
@@ -78,6 +80,7 @@ private:
     int m_top = 0;
     int m_languageId = 0;
     int m_balloonStyle = character::Character::BalloonOn | 0x2;
+    bool m_balloonHeld = false;
     character::Commands m_commands;
 };
 

@@ -11,6 +11,7 @@
 #include "ManualTimers.h"
 #include "SpeechText.h"
 #include "TestRun.h"
+#include "WindowKeys.h"
 #include "WebSearch.h"
 #include "frmAbout.h"
 
@@ -64,6 +65,7 @@ private Q_SLOTS:
     void refusedTime_data();
     void refusedTime();
     void cancelDisarms();
+    void alarmSurvivesRestart();
     void watchOutlivesOptionsWindow();
     void watchStopsWhenTheWindowsUnload();
     void optionsWidening();
@@ -356,19 +358,26 @@ void TestCompanions::emptyTimeKeepsWindow()
     QVERIFY(w->isVisible());
     QCOMPARE(w->TxtAlarmEvent->text(), QString("tea"));
     QVERIFY(run().app->alarm().AlarmEvent.isEmpty());
-    // Test speaks prefix and event with nothing between them.
+    // Test speaks prefix and event as separate words, as the alarm will;
+    // a blank the user typed at either end is not doubled.
     w->CmdOptions->click();
-    QTest::keyClicks(w->TxtAlarmSay, "Time for");
+    QTest::keyClicks(w->TxtAlarmSay, "it is time to");
+    QTest::keyClicks(w->TxtAlarmEvent, " break");
     run().character().log.clear();
     w->CmdTest->click();
-    QCOMPARE(run().log(), QStringList{"Speak Time fortea"});
-    QCOMPARE(run().app->alarm().AlarmEvent, QString("tea"));
+    QCOMPARE(run().log(), QStringList{"Speak it is time to tea break"});
+    QCOMPARE(run().app->alarm().AlarmEvent, QString("tea break"));
+    w->TxtAlarmEvent->setText(QStringLiteral("Stand up"));
+    run().character().log.clear();
+    w->CmdTest->click();
+    QCOMPARE(run().log(), QStringList{"Speak it is time to Stand up"});
 }
 
 void TestCompanions::refusedTime_data()
 {
     QTest::addColumn<QString>("text");
     QTest::newRow("tomorrow") << "tomorrow";
+    QTest::newRow("hour and minute out of range") << "25:99";
     // Accepted once, it could never have rung.
     QTest::newRow("date with the time") << "2026-12-08 07:30";
 }
@@ -377,18 +386,96 @@ void TestCompanions::refusedTime()
 {
     QFETCH(QString, text);
     tick(QTime(7, 0));
+    setAlarm("6:45", "walk");
+    QVERIFY(run().app->alarm().armed());
+    run().character().log.clear();
     setAlarm(text, "gym", "Off to");
     QCOMPARE(run().log(), QStringList{"Speak The time you entered was not valid."});
-    QVERIFY(!run().app->alarm().armed());
-    // Event and prefix are stored all the same, and the window is gone.
+    // The window stays with everything typed in it and says why in its own
+    // words, all of them inside it; the alarm set before is untouched,
+    // here and in the settings.
+    FrmAlarm *w = nullptr;
+    for (QWidget *open : run().app->forms().all())
+        if (open->objectName() == u"FrmAlarm")
+            w = qobject_cast<FrmAlarm *>(open);
+    QVERIFY(w && w->isVisible());
+    QCOMPARE(w->TxtAlarmTime->text(), text);
+    QCOMPARE(w->TxtAlarmEvent->text(), QString("gym"));
+    QCOMPARE(w->TxtAlarmSay->text(), QString("Off to"));
+    QVERIFY(w->LblMessage->isVisible());
+    QVERIFY(w->LblMessage->text().startsWith("The time you entered was not valid."));
+    QVERIFY(w->rect().contains(w->LblMessage->geometry()));
+    QVERIFY(w->LblMessage->height() >= w->LblMessage->heightForWidth(w->LblMessage->width()));
+    QCOMPARE(run().app->alarm().AlarmTime, QTime(6, 45));
+    QCOMPARE(run().app->alarm().AlarmEvent, QString("walk"));
+    QCOMPARE(run().settings.read("Kestrova", "Alarm", "Time"), QString("06:45:00"));
+    // Put right, OK sets it and the window goes.
+    w->TxtAlarmTime->setText(QStringLiteral("7:30"));
+    w->CmdOK->click();
+    settle();
+    QCOMPARE(run().app->alarm().AlarmTime, QTime(7, 30));
     QCOMPARE(run().app->alarm().AlarmEvent, QString("gym"));
     QCOMPARE(run().app->alarm().AlarmSay, QString("Off to"));
-    for (QWidget *w : run().app->forms().all())
-        QVERIFY(w->objectName() != u"FrmAlarm");
-    for (int s = 1; s < 60; ++s)
-        tick(QTime(7, 30, s));
-    tick(QTime(23, 59, 59));
-    QCOMPARE(run().log().size(), 1);
+    for (QWidget *open : run().app->forms().all())
+        QVERIFY(open->objectName() != u"FrmAlarm");
+}
+
+void TestCompanions::alarmSurvivesRestart()
+{
+    tick(QTime(7, 0));
+    setAlarm("7:30", "gym", "Off to", true);
+    QVERIFY(run().app->alarm().armed());
+    // The next run, before the time: armed with the same words and mode,
+    // and it rings at that time.
+    m_run.reset();
+    settle();
+    m_run = std::make_unique<TestRun>(m_dir->path());
+    run().platform.clock.time = QDateTime(QDate(2026, 12, 8), QTime(7, 10));
+    run().app->Main();
+    run().character().completeAll();
+    AlarmWatch &alarm = run().app->alarm();
+    QCOMPARE(alarm.AlarmTime, QTime(7, 30));
+    QCOMPARE(alarm.AlarmEvent, QString("gym"));
+    QCOMPARE(alarm.AlarmSay, QString("Off to"));
+    QVERIFY(alarm.AlarmSilent);
+    QVERIFY(alarm.nextDue().isValid());
+    run().character().log.clear();
+    tick(QTime(7, 30));
+    QVERIFY2(run().log().contains("Think Off to gym"), qPrintable(run().log().join('|')));
+
+    // Started after the time has passed today: not rung late, but tomorrow.
+    m_run.reset();
+    settle();
+    m_run = std::make_unique<TestRun>(m_dir->path());
+    run().platform.clock.time = QDateTime(QDate(2026, 12, 8), QTime(9, 0));
+    run().app->Main();
+    run().character().completeAll();
+    QCOMPARE(run().app->alarm().AlarmTime, QTime(7, 30));
+    run().character().log.clear();
+    tick(QTime(9, 0, 1));
+    QVERIFY(run().log().filter("gym").isEmpty());
+    tick(QTime(7, 30), QDate(2026, 12, 9));
+    QVERIFY(!run().log().filter("gym").isEmpty());
+
+    // Cancel is kept too: the run after it starts disarmed.
+    run().app->frmAlarm()->CmdCancel->click();
+    settle();
+    m_run.reset();
+    settle();
+    m_run = std::make_unique<TestRun>(m_dir->path());
+    run().app->Main();
+    QVERIFY(!run().app->alarm().armed());
+    QCOMPARE(run().app->alarm().AlarmEvent, QString("gym"));
+
+    // A stored time that is not one, from a hand-edited file, arms nothing.
+    for (const char *bad : {"25:99:00", "7:30 tomorrow", "\x01"}) {
+        m_run.reset();
+        settle();
+        QVERIFY(SettingsStore(m_dir->path()).write("Kestrova", "Alarm", "Time", QString::fromLatin1(bad)));
+        m_run = std::make_unique<TestRun>(m_dir->path());
+        run().app->Main();
+        QVERIFY2(!run().app->alarm().armed(), bad);
+    }
 }
 
 void TestCompanions::cancelDisarms()
@@ -586,6 +673,25 @@ void TestCompanions::openRun()
     w->CmdButton[1]->click();
     QCOMPARE(w->TxtOpen->text(), QString("/usr/bin/report tool"));
     QVERIFY(run().app->forms().isLoaded(w));
+    // What cannot be opened keeps the window and the text, and says why,
+    // in the window (inside it) and aloud.
+    run().platform.shell.succeeds = false;
+    const QString missing = m_dir->path() + "/no such folder/notes.txt";
+    w->TxtOpen->setText(missing);
+    w->CmdButton[0]->click();
+    settle();
+    QVERIFY(run().app->forms().isLoaded(w) && w->isVisible());
+    QCOMPARE(w->TxtOpen->text(), missing);
+    QVERIFY(w->LblMessage->isVisible());
+    QVERIFY2(w->LblMessage->text().startsWith("There is no file or folder at "), qPrintable(w->LblMessage->text()));
+    QVERIFY(w->rect().contains(w->LblMessage->geometry()));
+    QCOMPARE(run().log(), QStringList{"Speak I couldn't open that."});
+    QCOMPARE(FrmOpen::whyNotOpened("nosuchprogram"),
+             QString("No file, folder, address or program called \u201cnosuchprogram\u201d was found."));
+    QVERIFY(FrmOpen::whyNotOpened(m_dir->path()).endsWith("is there, but no program could open it."));
+    run().character().log.clear();
+    run().platform.shell.succeeds = true;
+    run().platform.shell.opened.clear();
     // OK hands the whole text over, arguments and all.
     w->TxtOpen->setText(" /usr/bin/editor --new notes.txt");
     w->CmdButton[0]->click();
@@ -645,12 +751,17 @@ void TestCompanions::tourNavigation()
     QCOMPARE(w->currentPage(), 3);
     QCOMPARE(run().log().last(), "Speak " + w->LblHelp->text());
     QVERIFY(!w->CmdCollection[1]->isEnabled());
+    // The last page ends with "Finish" where "Next" was, which Enter presses.
+    QVERIFY(w->CmdFinish->isVisibleTo(w) && w->CmdFinish->isEnabled());
+    QVERIFY(w->CmdCollection[1]->isHidden());
+    QCOMPARE(WindowKeys::defaultButton(w), w->CmdFinish);
     const int said = run().log().size();
     // Going back says nothing (what was left of the last page's text
     // stops); Next comes back with the page before, Back goes on reaching
     // page 0.
     w->CmdCollection[0]->click();
     QVERIFY(w->CmdCollection[1]->isEnabled());
+    QVERIFY(!w->CmdCollection[1]->isHidden() && w->CmdFinish->isHidden());
     w->CmdCollection[0]->click();
     QCOMPARE(w->currentPage(), 1);
     QVERIFY(w->CmdCollection[0]->isEnabled());
@@ -669,6 +780,13 @@ void TestCompanions::tourNavigation()
     QCOMPARE(w->currentPage(), 2);
     QCOMPARE(run().log().last(), "Speak " + w->LblSettingUp->text());
     QVERIFY(w->CmdCollection[0]->isEnabled() && w->CmdCollection[1]->isEnabled());
+    // "Finish" on the last page ends the tour as "Cancel" does.
+    w->CmdCollection[1]->click();
+    const QPointer<FrmTour> tour(w);
+    w->CmdFinish->click();
+    settle();
+    QVERIFY(!tour || !run().app->forms().isLoaded(tour));
+    QVERIFY(run().log().contains("StopAll"));
 }
 
 // What the character reads of a page stops when another page is shown:

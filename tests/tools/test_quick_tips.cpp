@@ -76,6 +76,8 @@ private Q_SLOTS:
     void tips_data();
     void tips();
     void nextTipDrawsWithReplacement();
+    void eachStartShowsTheNextTip();
+    void enterPressesTheButtonDrawnAsDefault();
     void missingFile();
     void untickingSkipsNextStart();
     void shippedTips();
@@ -473,6 +475,64 @@ void TestQuickTips::nextTipDrawsWithReplacement()
         seen << tip->lblTipText->text();
     }
     QCOMPARE(seen, QStringList({"one", "three", "three", "two"}));
+}
+
+void TestQuickTips::eachStartShowsTheNextTip()
+{
+    // Whatever the draw, consecutive starts go on through the file, round
+    // to the first after the last; the tip Next Tip brought is the one
+    // the next start follows on from.
+    QStringList seen;
+    for (int start = 0; start < 4; ++start) {
+        m_run.reset();
+        settle();
+        QVERIFY(writeFile(m_programDir + QStringLiteral("/TIPOFDAY.TXT"), "one\ntwo\nthree\n"));
+        m_run = std::make_unique<TestRun>(m_dir->path() + QStringLiteral("/settings"), QStringLiteral("Kess"),
+                                          m_programDir);
+        run().platform.random.queued = {0.5, 0.5, 0.5, 0.5};
+        run().app->Main();
+        seen << run().app->tipWindow()->lblTipText->text();
+    }
+    QCOMPARE(seen, QStringList({"two", "three", "one", "two"}));
+    frmTip *tip = run().app->tipWindow();
+    run().platform.random.queued = {0.0};
+    tip->cmdNextTip_Click();
+    QCOMPARE(tip->lblTipText->text(), QString("one"));
+    startWithTips("one\ntwo\nthree\n");
+    QCOMPARE(run().app->tipWindow()->lblTipText->text(), QString("two"));
+    // A number left for a longer file than this one: drawn afresh.
+    run().settings.write(frmTip::settingApplication(), "Options", frmTip::LastTipKey, "9");
+    startWithTips("one\ntwo\nthree\n");
+    QCOMPARE(run().app->tipWindow()->CurrentTip, 1);
+}
+
+void TestQuickTips::enterPressesTheButtonDrawnAsDefault()
+{
+    startWithTips("one\ntwo\nthree\n");
+    frmTip *tip = run().app->tipWindow();
+    tip->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(tip));
+    // OK is drawn as the default at first, and Enter presses it.
+    QVERIFY(tip->cmdOK->isDefault());
+    QVERIFY(!tip->cmdNextTip->isDefault());
+    // With Next Tip focused (clicked, or reached by Tab), Next Tip is drawn
+    // as the default and OK is not: Enter presses Next Tip.
+    tip->cmdNextTip->setFocus(Qt::TabFocusReason);
+    QVERIFY(tip->cmdNextTip->isDefault());
+    QVERIFY(!tip->cmdOK->isDefault());
+    QSignalSpy next(tip->cmdNextTip, &QAbstractButton::clicked);
+    QTest::keyClick(tip->cmdNextTip, Qt::Key_Return);
+    QCOMPARE(next.count(), 1);
+    QVERIFY(tip->isVisible());
+    // The focus on the box below: OK is the default again, and Enter closes.
+    tip->chkLoadTipsAtStartup->setFocus(Qt::TabFocusReason);
+    QVERIFY(tip->cmdOK->isDefault());
+    QVERIFY(!tip->cmdNextTip->isDefault());
+    const QPointer<frmTip> still(tip);
+    QTest::keyClick(tip->chkLoadTipsAtStartup, Qt::Key_Return);
+    settle();
+    QVERIFY(!still || !still->isVisible());
+    QCOMPARE(next.count(), 1);
 }
 
 void TestQuickTips::missingFile()
