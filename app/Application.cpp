@@ -1,5 +1,7 @@
 #include "Application.h"
 
+#include "Notifier.h"
+
 #include "AgentForm.h"
 #include "FrmMain.h"
 #include "FrmMenus.h"
@@ -155,6 +157,18 @@ void AgentSink::say(const QString &text)
 void AgentSink::think(const QString &text)
 {
     m_app.agent().Think(text);
+}
+
+bool AgentSink::shown() const
+{
+    // Asking must not load the host window.
+    return m_app.agentLoaded() && m_app.agent().Visible();
+}
+
+void AgentSink::notify(const QString &summary, const QString &body)
+{
+    if (Notifier *notifier = m_app.context().platform.notifier)
+        notifier->notify(summary, body);
 }
 
 void Application::setRestPosition(qint16 x, qint16 y)

@@ -22,14 +22,14 @@ Shown Open(Host &host)
             return Shown::Compiled;
         qCWarning(lcLaunch) << "could not open" << compiled << "; trying the pages";
         if (!havePages) {
-            Execute::ReportFailedLaunch(host, compiled);
+            Execute::ReportFailedLaunch(host, compiled, shell ? shell->lastFailure() : OpenFailure::NoProgram);
             return Shown::Nothing;
         }
     }
     if (havePages) {
         if (shell && shell->open(pages))
             return Shown::Pages;
-        Execute::ReportFailedLaunch(host, pages);
+        Execute::ReportFailedLaunch(host, pages, shell ? shell->lastFailure() : OpenFailure::NoProgram);
         return Shown::Nothing;
     }
     if (haveCompiled) {
@@ -37,7 +37,7 @@ Shown Open(Host &host)
         // desktop's opener may still know a way.
         if (shell && shell->open(compiled))
             return Shown::Compiled;
-        Execute::ReportFailedLaunch(host, compiled);
+        Execute::ReportFailedLaunch(host, compiled, shell ? shell->lastFailure() : OpenFailure::NoProgram);
         return Shown::Nothing;
     }
     host.agent().Play(QStringLiteral("Sad"));

@@ -2,6 +2,7 @@
 
 #include "AlarmWatch.h"
 #include "CharacterRef.h"
+#include "CharacterSink.h"
 #include "Forms.h"
 #include "Host.h"
 #include "SpeechText.h"
@@ -100,13 +101,19 @@ FrmAlarm::FrmAlarm(Host &host) : QWidget(nullptr), m_host(host)
     setFixedSize(NarrowWidth, 206);
 }
 
+namespace {
+// The heading of the notification of an alarm refused while the character
+// is hidden.
+const QString AlarmNotSet = QStringLiteral("Alarm not set");
+} // namespace
+
 void FrmAlarm::CmdOK_Click()
 {
     AlarmWatch &alarm = m_host.alarm();
     const QString text = TxtAlarmTime->text();
     if (text.isEmpty()) {
         alarm.disarm();
-        m_host.agent().Speak(QStringLiteral("You must enter a time."));
+        tell(m_host.sink(), AlarmNotSet, QStringLiteral("You must enter a time."));
         return;
     }
     if (const auto time = AlarmWatch::parseTime(text)) {
@@ -114,7 +121,7 @@ void FrmAlarm::CmdOK_Click()
     } else {
         // Kept as text: the alarm stays disarmed.
         alarm.disarm(text);
-        m_host.agent().Speak(QStringLiteral("The time you entered was not valid."));
+        tell(m_host.sink(), AlarmNotSet, QStringLiteral("The time you entered was not valid."));
     }
     alarm.AlarmEvent = TxtAlarmEvent->text();
     alarm.AlarmSay = TxtAlarmSay->text();

@@ -28,7 +28,14 @@ public:
     void play(const QString &animation) override { log << QStringLiteral("Play ") + animation; }
     void say(const QString &text) override { log << QStringLiteral("Speak ") + text; }
     void think(const QString &text) override { log << QStringLiteral("Think ") + text; }
+    bool shown() const override { return visible; }
+    void notify(const QString &summary, const QString &body) override
+    {
+        notified << summary + QStringLiteral(" | ") + body;
+    }
     QStringList log;
+    bool visible = true;
+    QStringList notified;
 };
 
 // A dial-up state that answers only when the test says so, and counts the
