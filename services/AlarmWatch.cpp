@@ -209,7 +209,7 @@ void AlarmWatch::ring()
     // The user may be away from a hidden character: the desktop shows the
     // alarm too.
     if (!m_sink.shown())
-        m_sink.notify(AlarmSummary, character::parseSpeechTags(words).shown);
+        m_sink.notify(AlarmSummary, character::parseSpeechTags(words).shown.trimmed());
     m_sink.show();
     if (AlarmSilent) {
         m_sink.play(QStringLiteral("GetAttention"));
