@@ -1,5 +1,6 @@
 #include "Application.h"
 
+#include "HelpBook.h"
 #include "Notifier.h"
 
 #include "AgentForm.h"
@@ -62,6 +63,8 @@ Application::Application(const AppContext &context, QObject *parent)
     // file dialogs too, appears on the character's screen.
     m_screenFollower = new ScreenFollower([this]() -> std::optional<QPoint> { return characterPoint(); }, this);
     qApp->installEventFilter(m_screenFollower);
+    // F1 in any window opens its help page.
+    qApp->installEventFilter(new HelpBook::HelpKey(*this, this));
 }
 
 std::optional<QPoint> Application::characterPoint()
