@@ -1,5 +1,8 @@
 #include "Application.h"
 
+#include "HelpBook.h"
+#include "Notifier.h"
+
 #include "AgentForm.h"
 #include "FrmMain.h"
 #include "FrmMenus.h"
@@ -61,6 +64,8 @@ Application::Application(const AppContext &context, QObject *parent)
     m_screenFollower = new ScreenFollower([this]() -> std::optional<QPoint> { return characterPoint(); }, this);
     m_screenFollower->setCharacterArea([this] { return characterArea(); });
     qApp->installEventFilter(m_screenFollower);
+    // F1 in any window opens its help page.
+    qApp->installEventFilter(new HelpBook::HelpKey(*this, this));
 }
 
 std::optional<QPoint> Application::characterPoint()
@@ -175,6 +180,18 @@ void AgentSink::say(const QString &text)
 void AgentSink::think(const QString &text)
 {
     m_app.agent().Think(text);
+}
+
+bool AgentSink::shown() const
+{
+    // Asking must not load the host window.
+    return m_app.agentLoaded() && m_app.agent().Visible();
+}
+
+void AgentSink::notify(const QString &summary, const QString &body)
+{
+    if (Notifier *notifier = m_app.context().platform.notifier)
+        notifier->notify(summary, body);
 }
 
 void Application::setRestPosition(qint16 x, qint16 y)

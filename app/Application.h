@@ -41,6 +41,8 @@ public:
     void play(const QString &animation) override;
     void say(const QString &text) override;
     void think(const QString &text) override;
+    bool shown() const override;
+    void notify(const QString &summary, const QString &body) override;
 
 private:
     Application &m_app;
@@ -71,7 +73,7 @@ public:
     Jokes &jokes() { return m_jokes; }
     // The joke timer, for the whole run.
     JokeWatch &jokeWatch() { return *m_jokeWatch; }
-    CharacterSink &sink() { return m_sink; }
+    CharacterSink &sink() override { return m_sink; }
 
     // The start-up procedure: load the host window, greet, go on with the
     // tip of the day.

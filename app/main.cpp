@@ -4,6 +4,7 @@
 #include "Application.h"
 #include "PasswordStore.h"
 #include "SettingsStore.h"
+#include "StatusIcon.h"
 #include "SystemPlatform.h"
 #include "MailboxModule.h"
 #include "DialUpConnection.h"
@@ -139,6 +140,10 @@ int main(int argc, char *argv[])
                      });
 
     app.Main();
+    // The icon in the desktop's status area, where there is one.
+    kestrova::StatusIcon statusIcon(app);
+    QObject::connect(&app, &kestrova::Application::finished, &statusIcon, &kestrova::StatusIcon::stop);
+    statusIcon.start();
     // The greeting is queued now; the start-up benchmark measures to here.
     kestrova::bench::mark();
     const int status = QApplication::exec();

@@ -197,7 +197,8 @@ void FrmMenus::StartAccessory(Accessory accessory)
     const QString target = accessoryTarget(accessory, *m_host.context().settings,
                                            installedApplicationDirs());
     if (target.isEmpty())
-        Execute::ReportFailedLaunch(m_host, QStringLiteral("accessory ") + accessoryKey(accessory));
+        Execute::ReportFailedLaunch(m_host, QStringLiteral("accessory ") + accessoryKey(accessory),
+                                    OpenFailure::NoProgram);
     else
         Execute::ShellOpen(m_host, target);
 }

@@ -59,6 +59,8 @@ MailCheckResult CheckMail(Mailbox &box, const MailAccount &account, MailSink &si
         sink.Speak(QStringLiteral("Message ") + character::outsideText(box.MessageLabel()) + QStringLiteral(" from ")
                    + character::outsideText(box.MessageFrom()));
         sink.Speak(QStringLiteral("Subject ") + character::outsideText(box.MessageSubject()));
+        result.messages << character::cleanOutsideText(box.MessageFrom()) + QStringLiteral(": ")
+                               + character::cleanOutsideText(box.MessageSubject());
         ++result.read;
     }
     result.problem = box.Problem();
@@ -76,6 +78,11 @@ MailCheckResult CheckMail(Mailbox &box, const MailAccount &account, MailSink &si
     sink.Speak(QStringLiteral("End of messages."));
     box.CloseMailbox();
     return result;
+}
+
+bool mailCheckFailed(const MailCheckResult &result)
+{
+    return result.read == 0 && result.problem != MailProblem::None && result.problem != MailProblem::Cancelled;
 }
 
 QString mailCheckStatus(const MailCheckResult &result, const QString &time)

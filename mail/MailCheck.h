@@ -3,6 +3,7 @@
 #include "Mailbox.h"
 
 #include <QString>
+#include <QStringList>
 
 namespace kestrova {
 
@@ -35,11 +36,15 @@ struct MailCheckResult {
     MailProblem problem = MailProblem::None;
     // The fingerprint of a certificate that was refused, to offer for trust.
     QString certificate;
+    // Each message read out, as "sender: subject" (cleaned of control
+    // characters), for a notification.
+    QStringList messages;
 };
 
 // One mail check after the thought balloon: log on with the account,
 // count, and with messages waiting have the character read out sender and
-// subject of each. A failed log-on ends it silently (the result says why);
+// subject of each. A failed log-on ends it without a word here (the result
+// says why, and the mail watch tells the user);
 // an empty mailbox only looks sad; a message that cannot be fetched is
 // skipped without a word, and once the mailbox can read no more the rest
 // are too. Mail is announced with the first message read out: when none can
@@ -51,5 +56,9 @@ MailCheckResult CheckMail(Mailbox &box, const MailAccount &account, MailSink &si
 // The status bar text after a check made at `time` ("14:05"); see
 // MailTexts.h for its parts.
 QString mailCheckStatus(const MailCheckResult &result, const QString &time);
+
+// Whether the check failed before it could read out anything: the user
+// is told why. A cancelled check and an empty mailbox are not failures.
+bool mailCheckFailed(const MailCheckResult &result);
 
 } // namespace kestrova

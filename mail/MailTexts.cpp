@@ -33,6 +33,48 @@ QString problem(MailProblem problem)
     return {};
 }
 
+QString failureSpoken(MailProblem problem)
+{
+    switch (problem) {
+    case MailProblem::None:
+    case MailProblem::Cancelled:
+        return {};
+    case MailProblem::NoServer:
+        return QStringLiteral("I couldn't check the mail: there is no mail server in your settings.");
+    case MailProblem::Unreachable:
+        return QStringLiteral("I couldn't reach your mail server. It may be down, or the network is.");
+    case MailProblem::NoEncryption:
+        return QStringLiteral("I didn't log on to your mail server: it offers no encryption, so I kept your password "
+                              "to myself.");
+    case MailProblem::UntrustedCertificate:
+        return QStringLiteral("I didn't log on to your mail server: its certificate is not trusted. The mail page of "
+                              "the options shows it.");
+    case MailProblem::ChangedCertificate:
+        return QStringLiteral("I didn't log on to your mail server: its certificate has changed since you trusted "
+                              "it.");
+    case MailProblem::LogOnRefused:
+        return QStringLiteral("Your mail server turned down your user name or password.");
+    case MailProblem::ServerFailed:
+        return QStringLiteral("Your mail server stopped making sense, so I couldn't read the mail.");
+    case MailProblem::TimedOut:
+        return QStringLiteral("Your mail server took too long to answer.");
+    case MailProblem::LogOnFailed:
+        return QStringLiteral("I couldn't log on to your mail server.");
+    case MailProblem::NotInstalled:
+        return QStringLiteral("I can't check the mail: my mail module is missing.");
+    }
+    return {};
+}
+
+QString newMailBody(const QStringList &messages)
+{
+    constexpr int Shown = 5;
+    QStringList lines = messages.mid(0, Shown);
+    if (messages.size() > Shown)
+        lines << QStringLiteral("and %1 more").arg(messages.size() - Shown);
+    return lines.join(u'\n');
+}
+
 QString timedChecks(int minutes, std::optional<bool> dialUpUp)
 {
     if (minutes <= 0)

@@ -3,6 +3,7 @@
 #include "Mailbox.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -14,9 +15,19 @@ namespace kestrova::mailtext {
 inline const QString NotEncrypted = QStringLiteral("not encrypted");
 
 // Why a check failed or stopped short, as the status bar puts it after
-// "Last check 14:05: ". The character says none of it: a failed log-on
-// ends the check silently.
+// "Last check 14:05: ".
 QString problem(MailProblem problem);
+// Why a check failed, as the character says it (and a notification shows
+// it while the character is hidden); empty for a check that did not fail.
+QString failureSpoken(MailProblem problem);
+// The heading of that notification.
+inline const QString FailureSummary = QStringLiteral("Mail not checked");
+
+// The notification of mail that came while the character was hidden:
+// "You've got mail." over the messages read out, a few of them by sender
+// and subject.
+inline const QString NewMailSummary = QStringLiteral("You've got mail.");
+QString newMailBody(const QStringList &messages);
 
 // What the mail page says under "Check every" about timed checks: off, or
 // every N minutes while a dial-up connection is up, and whether one is up

@@ -15,6 +15,7 @@ namespace kestrova {
 
 class ActionRegistry;
 class AlarmWatch;
+class CharacterSink;
 class UserModel;
 class Timers;
 class Forms;
@@ -64,6 +65,9 @@ public:
 
     // The loaded character of the host window; empty while none is loaded.
     virtual character::CharacterRef &agent() = 0;
+    // The character as the watches and the launches reach it: it speaks,
+    // and tells the desktop's notifications while it is hidden.
+    virtual CharacterSink &sink() = 0;
     // The host window's operations.
     virtual void AgentQuit() = 0;
     virtual void AgentVisible() = 0;

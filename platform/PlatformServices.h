@@ -8,6 +8,7 @@ class DialUp;
 class MailboxFactory;
 class MessageBox;
 class MousePointer;
+class Notifier;
 class OpenFileDialog;
 class Random;
 class Shell;
@@ -28,6 +29,9 @@ struct PlatformServices {
     MailboxFactory *mailboxes = nullptr;
     // The word processor the office menu drives (launch/).
     WordProcessor *wordProcessor = nullptr;
+    // The desktop's notifications, for what the user must learn while the
+    // character is hidden.
+    Notifier *notifier = nullptr;
 };
 
 } // namespace kestrova

@@ -131,6 +131,12 @@ bool startProgram(const QString &program, const QStringList &arguments)
 
 bool SystemShell::open(const QString &typed)
 {
+    m_failure = OpenFailure::NotFound;
+    return openTarget(typed);
+}
+
+bool SystemShell::openTarget(const QString &typed)
+{
     if (typed.isEmpty())
         return false;
     // "~" and "~/..." are the user's home, as in a terminal.
@@ -144,31 +150,38 @@ bool SystemShell::open(const QString &typed)
             QStringList command = desktopEntryCommand(path);
             if (command.isEmpty()) {
                 qCDebug(lcLaunch) << "desktop entry without a program:" << path;
+                m_failure = OpenFailure::NoProgram;
                 return false;
             }
             const QString program = command.takeFirst();
-            return startProgram(program, command);
+            return started(startProgram(program, command));
         }
         if (file.isExecutable())
-            return startProgram(path, {});
+            return started(startProgram(path, {}));
         qCDebug(lcLaunch) << "opening document" << path;
-        return m_handlers->openDocument(path);
+        return handed(m_handlers->openDocument(path));
     }
     if (file.isDir()) {
         qCDebug(lcLaunch) << "opening folder" << file.absoluteFilePath();
-        return m_handlers->openDocument(file.absoluteFilePath());
+        return handed(m_handlers->openDocument(file.absoluteFilePath()));
     }
     if (hasScheme(target)) {
         const QUrl url(target);
-        if (!url.isValid())
+        if (!url.isValid()) {
+            m_failure = OpenFailure::BadAddress;
             return false;
+        }
         qCDebug(lcLaunch) << "opening address" << url;
-        return m_handlers->openUrl(url);
+        return handed(m_handlers->openUrl(url));
     }
     if (target.startsWith(QStringLiteral("www."), Qt::CaseInsensitive)) {
         const QUrl url = QUrl::fromUserInput(target);
         qCDebug(lcLaunch) << "opening address" << url;
-        return url.isValid() && m_handlers->openUrl(url);
+        if (!url.isValid()) {
+            m_failure = OpenFailure::BadAddress;
+            return false;
+        }
+        return handed(m_handlers->openUrl(url));
     }
     // A bare name: a program on PATH ("xterm"), else an installed desktop
     // entry's id ("org.example.Viewer.desktop", the ".desktop" may be left
@@ -176,15 +189,17 @@ bool SystemShell::open(const QString &typed)
     if (!target.contains(u'/') && target.trimmed() == target) {
         const QString program = QStandardPaths::findExecutable(target);
         if (!program.isEmpty())
-            return startProgram(program, {});
+            return started(startProgram(program, {}));
         const QString entry = desktopEntryPathForId(
             target, QStandardPaths::standardLocations(QStandardPaths::GenericDataLocation));
         if (!entry.isEmpty()) {
             QStringList command = desktopEntryCommand(entry);
-            if (!command.isEmpty()) {
-                const QString program = command.takeFirst();
-                return startProgram(program, command);
+            if (command.isEmpty()) {
+                m_failure = OpenFailure::NoProgram;
+                return false;
             }
+            const QString program = command.takeFirst();
+            return started(startProgram(program, command));
         }
     }
     qCDebug(lcLaunch) << "nothing to open at" << target;
@@ -461,6 +476,7 @@ SystemPlatform::SystemPlatform()
     m_services.messageBox = &m_messageBox;
     m_services.openFileDialog = &m_openFileDialog;
     m_services.clipboard = &m_clipboard;
+    m_services.notifier = &m_notifier;
 }
 
 } // namespace kestrova

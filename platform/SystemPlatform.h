@@ -2,6 +2,7 @@
 
 #include "Clipboard.h"
 #include "Clock.h"
+#include "DesktopNotifier.h"
 #include "MessageBox.h"
 #include "MousePointer.h"
 #include "OpenFileDialog.h"
@@ -76,11 +77,28 @@ public:
     // The handlers are not owned; without them the desktop's own are used.
     explicit SystemShell(DesktopHandlers *handlers = nullptr);
     bool open(const QString &target) override;
+    OpenFailure lastFailure() const override { return m_failure; }
     bool canOpenDocument(const QString &path) override;
 
 private:
+    bool openTarget(const QString &target);
+    // A program that would not start, or a desktop handler that took
+    // nothing, is the reason when `ok` is false.
+    bool started(bool ok)
+    {
+        if (!ok)
+            m_failure = OpenFailure::NotStarted;
+        return ok;
+    }
+    bool handed(bool ok)
+    {
+        if (!ok)
+            m_failure = OpenFailure::NoProgram;
+        return ok;
+    }
     QtDesktopHandlers m_qtHandlers;
     DesktopHandlers *m_handlers;
+    OpenFailure m_failure = OpenFailure::NotFound;
 };
 
 // The program and arguments of a desktop entry's Exec line, with the field
@@ -153,6 +171,7 @@ private:
     SystemMessageBox m_messageBox;
     SystemOpenFileDialog m_openFileDialog;
     SystemClipboard m_clipboard;
+    DesktopNotifier m_notifier;
     PlatformServices m_services;
 };
 

@@ -216,8 +216,12 @@ QString AlarmWatch::announcement() const
 
 void AlarmWatch::ring()
 {
-    m_sink.show();
     const QString words = announcement();
+    // The user may be away from a hidden character: the desktop shows the
+    // alarm too.
+    if (!m_sink.shown())
+        m_sink.notify(AlarmSummary, character::parseSpeechTags(words).shown.trimmed());
+    m_sink.show();
     if (AlarmSilent) {
         m_sink.play(QStringLiteral("GetAttention"));
         m_sink.think(words);

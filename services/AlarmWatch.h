@@ -81,6 +81,9 @@ public:
     // and the time, so a ringing alarm never says nothing.
     QString announcement() const;
     static QString emptyAlarmText(std::optional<QTime> time);
+    // The heading of the notification of a ring while the character is
+    // hidden; its body is the announcement.
+    static inline const QString AlarmSummary = QStringLiteral("Alarm");
 
     // The check, every second.
     void Timer1_Timer();

@@ -56,7 +56,7 @@ void MailChecker::start(bool asked)
     if (m_state == Password::Failed && m_password.isEmpty()) {
         Q_EMIT status(mailtext::PasswordUnavailableStatus);
         if (asked)
-            m_sink.say(mailtext::PasswordUnavailableSpoken);
+            tell(m_sink, mailtext::FailureSummary, mailtext::PasswordUnavailableSpoken);
         return;
     }
     const UserModel &model = m_host.model();

@@ -5,12 +5,14 @@
 #include "DialUpConnection.h"
 #include "IntegerText.h"
 #include "Mailbox.h"
+#include "MailTexts.h"
 #include "PlatformServices.h"
 
 #include <QThread>
 
 #include <functional>
 #include <memory>
+#include <utility>
 
 namespace kestrova {
 
@@ -20,13 +22,19 @@ namespace {
 // one object arrive in the order they were made.
 class QueuedSink final : public MailSink {
 public:
-    QueuedSink(QObject *receiver, CharacterSink &sink, const bool &ending)
-        : m_receiver(receiver), m_sink(sink), m_ending(ending)
+    QueuedSink(QObject *receiver, CharacterSink &sink, const bool &ending, bool &shownForMail)
+        : m_receiver(receiver), m_sink(sink), m_ending(ending), m_shownForMail(shownForMail)
     {
     }
     void AgentVisible() override
     {
-        post([&sink = m_sink] { sink.show(); });
+        post([&sink = m_sink, &shownForMail = m_shownForMail] {
+            // The user may be away from a hidden character: the mail is
+            // also notified once the check has read it out.
+            if (!sink.shown())
+                shownForMail = true;
+            sink.show();
+        });
     }
     void Play(const QString &animation) override
     {
@@ -48,6 +56,7 @@ private:
     QObject *m_receiver;
     CharacterSink &m_sink;
     const bool &m_ending;
+    bool &m_shownForMail;
 };
 
 } // namespace
@@ -100,8 +109,9 @@ bool MailWatch::start(const MailAccount &account, bool asked)
         return false;
     m_checking = true;
     m_box = box;
+    m_shownForMail = false;
     QThread *worker = QThread::create([this, box, account, asked]() mutable {
-        QueuedSink sink(this, m_sink, m_ending);
+        QueuedSink sink(this, m_sink, m_ending, m_shownForMail);
         const MailCheckResult result = CheckMail(*box, account, sink);
         // Logging off may wait on the server: here, not on the UI thread.
         box.reset();
@@ -110,11 +120,11 @@ bool MailWatch::start(const MailAccount &account, bool asked)
             [this, result, asked] {
                 m_checking = false;
                 m_box.reset();
-                m_last = result;
+                const MailCheckResult before = std::exchange(m_last, result);
                 m_lastAsked = asked;
-                // A failed log-on ends silently: the status bar says why.
                 if (m_ending)
                     return;
+                tellOutcome(result, before, asked);
                 const Clock *clock = m_platform.clock;
                 const QString time = clock ? clock->now().toString(QStringLiteral("HH:mm")) : QString();
                 Q_EMIT checkFinished(mailCheckStatus(result, time));
@@ -125,6 +135,20 @@ bool MailWatch::start(const MailAccount &account, bool asked)
     m_worker = worker;
     worker->start();
     return true;
+}
+
+void MailWatch::tellOutcome(const MailCheckResult &result, const MailCheckResult &before, bool asked)
+{
+    if (m_shownForMail && result.read > 0)
+        m_sink.notify(mailtext::NewMailSummary, mailtext::newMailBody(result.messages));
+    if (!mailCheckFailed(result))
+        return;
+    // A timed check failing as the check before it did stays quiet: the
+    // user has heard it, and the status line says it again.
+    if (!asked && mailCheckFailed(before) && before.problem == result.problem)
+        return;
+    m_sink.play(QStringLiteral("Sad"));
+    tell(m_sink, mailtext::FailureSummary, mailtext::failureSpoken(result.problem));
 }
 
 void MailWatch::loadInterval(qint16 minutes)

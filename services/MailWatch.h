@@ -74,6 +74,10 @@ Q_SIGNALS:
 
 private:
     void answered(bool online);
+    // What the user is told once a check has ended: why it failed (a timed
+    // check only when it fails otherwise than the check `before`), and mail
+    // read out while the character was hidden, as a notification too.
+    void tellOutcome(const MailCheckResult &result, const MailCheckResult &before, bool asked);
     const PlatformServices &m_platform;
     CharacterSink &m_sink;
     std::unique_ptr<Timer> m_timer;
@@ -83,6 +87,8 @@ private:
     std::weak_ptr<Mailbox> m_box;
     bool m_checking = false;
     bool m_ending = false;
+    // The running check showed the hidden character to read out mail.
+    bool m_shownForMail = false;
     MailCheckResult m_last;
     bool m_lastAsked = false;
 };

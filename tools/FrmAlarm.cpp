@@ -2,6 +2,7 @@
 
 #include "AlarmWatch.h"
 #include "CharacterRef.h"
+#include "CharacterSink.h"
 #include "Forms.h"
 #include "Host.h"
 #include "UserModel.h"
@@ -115,6 +116,12 @@ FrmAlarm::FrmAlarm(Host &host) : QWidget(nullptr), m_host(host)
     setFixedSize(NarrowWidth, BaseHeight);
 }
 
+namespace {
+// The heading of the notification of an alarm refused while the character
+// is hidden.
+const QString AlarmNotSet = QStringLiteral("Alarm not set");
+} // namespace
+
 void FrmAlarm::CmdOK_Click()
 {
     AlarmWatch &alarm = m_host.alarm();
@@ -122,7 +129,7 @@ void FrmAlarm::CmdOK_Click()
     if (text.isEmpty()) {
         alarm.disarm();
         store();
-        m_host.agent().Speak(QStringLiteral("You must enter a time."));
+        tell(m_host.sink(), AlarmNotSet, QStringLiteral("You must enter a time."));
         return;
     }
     const auto time = AlarmWatch::parseTime(text);
@@ -148,7 +155,7 @@ void FrmAlarm::refuse(const QString &why)
     setFixedHeight(std::max(BaseHeight + height + 8, FrmOptions->geometry().bottom() + 10));
     TxtAlarmTime->setFocus(Qt::OtherFocusReason);
     TxtAlarmTime->selectAll();
-    m_host.agent().Speak(why);
+    tell(m_host.sink(), AlarmNotSet, why);
 }
 
 void FrmAlarm::store()

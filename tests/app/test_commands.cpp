@@ -315,9 +315,9 @@ void TestCommands::helpChoosesBookOrPages_data()
     QTest::newRow("neither") << false << false << true << true << none << QStringList{sad, notFound};
     // A viewer that fails to start leaves the pages.
     QTest::newRow("book fails, pages fail") << true << true << true << false << QStringList{chm, html}
-                                            << QStringList{"Speak I couldn't open that."};
+                                            << QStringList{"Speak I couldn't open that. Its program would not start."};
     QTest::newRow("pages fail") << false << true << true << false << QStringList{html}
-                                << QStringList{"Speak I couldn't open that."};
+                                << QStringList{"Speak I couldn't open that. Its program would not start."};
 }
 
 void TestCommands::helpChoosesBookOrPages()

@@ -14,6 +14,7 @@
 #include "FrmSearch.h"
 #include "FrmTour.h"
 #include "FrmUser.h"
+#include "HelpBook.h"
 #include "TestRun.h"
 #include "WindowKeys.h"
 #include "frmAbout.h"
@@ -28,6 +29,8 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -296,6 +299,9 @@ private Q_SLOTS:
     void commandsWindow();
     void characterOptionsPages();
     void listeningPrompt();
+    void f1OpensTheWindowsHelp_data();
+    void f1OpensTheWindowsHelp();
+    void f1PagesOfTheCharactersWindows();
 
 private:
     TestRun &run() { return *m_run; }
@@ -580,6 +586,75 @@ void TestWindowKeys::listeningPrompt()
     QCOMPARE(submitted.count(), 1);
     QTest::keyClick(prompt.line(), Qt::Key_Escape);
     QCOMPARE(cancelled.count(), 1);
+}
+
+void TestWindowKeys::f1OpensTheWindowsHelp_data()
+{
+    QTest::addColumn<int>("index");
+    QTest::addColumn<QString>("page");
+    const QList<Case> all = cases();
+    for (int i = 0; i < all.size(); ++i) {
+        const QString name = all.at(i).name;
+        QString page = QStringLiteral("menus.html");
+        if (name == u"options: mail")
+            page = QStringLiteral("mail.html");
+        else if (name.startsWith(u"options:"))
+            page = QStringLiteral("options.html");
+        else if (name == u"user" || name.startsWith(u"tip") || name.startsWith(u"tour"))
+            page = QStringLiteral("start.html");
+        else if (name == u"quick launch")
+            page = QStringLiteral("quicklaunch.html");
+        QTest::newRow(name.toUtf8().constData()) << i << page;
+    }
+}
+
+// F1 where the keyboard is in each window opens that window's page of the
+// help, in the desktop's browser, and leaves the window as it was.
+void TestWindowKeys::f1OpensTheWindowsHelp()
+{
+    QFETCH(int, index);
+    QFETCH(QString, page);
+    QWidget *window = cases().at(index).open(run());
+    QVERIFY(window && window->isVisible());
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window));
+    QWidget *target = QApplication::focusWidget() && QApplication::focusWidget()->window() == window
+        ? QApplication::focusWidget() : window;
+    run().platform.shell.opened.clear();
+    QTest::keyClick(target, Qt::Key_F1);
+    const QString pagePath = run().app->context().programDir + QStringLiteral("/help/") + page;
+    QVERIFY2(QFile::exists(pagePath), qPrintable(pagePath));
+    QCOMPARE(run().platform.shell.opened, QStringList{pagePath});
+    QVERIFY(window->isVisible());
+    // A help key with a modifier is the window's own.
+    QTest::keyClick(target, Qt::Key_F1, Qt::ShiftModifier);
+    QCOMPARE(run().platform.shell.opened.size(), 1);
+}
+
+// The character's own windows and menus, which the program does not load
+// through its registry.
+void TestWindowKeys::f1PagesOfTheCharactersWindows()
+{
+    character::CharacterOptionsDialog sheet;
+    QCOMPARE(HelpBook::pageFor(&sheet), QStringLiteral("character-options.html"));
+    character::Commands commands;
+    character::CommandsWindow list(commands, QStringLiteral("Kess"));
+    QCOMPARE(HelpBook::pageFor(&list), QStringLiteral("voice.html"));
+    QMenu menu;
+    QCOMPARE(HelpBook::pageFor(&menu), QStringLiteral("menus.html"));
+    QWidget other;
+    QCOMPARE(HelpBook::pageFor(&other), QStringLiteral("index.html"));
+
+    // A page missing beside the program: the help as the Help command
+    // finds it.
+    QTemporaryDir bare;
+    QVERIFY(QDir().mkpath(bare.path() + "/help"));
+    QFile index(bare.path() + "/help/index.html");
+    QVERIFY(index.open(QIODevice::WriteOnly));
+    index.close();
+    TestRun elsewhere(m_dir->path() + "/elsewhere", QStringLiteral("Kess"), bare.path());
+    QCOMPARE(HelpBook::OpenPage(*elsewhere.app, QStringLiteral("mail.html")), HelpBook::Shown::Pages);
+    QCOMPARE(elsewhere.platform.shell.opened, QStringList{bare.path() + "/help/index.html"});
 }
 
 QTEST_MAIN(TestWindowKeys)

@@ -74,11 +74,23 @@ took=$(( ($(date +%s%N) - begun) / 1000000 ))
 check "within 8 s of the thought, the log-on not yet over (${took} ms)" \
   bash -c "! grep -q 'log-on to pop3://127.0.0.1:$silent_port/ failed' '$log'"
 check "the log-on gives up within its time-out" wait_for "$log" "log-on to pop3://127.0.0.1:$silent_port/ failed" 15
-check "and nothing is said" bash -c "! grep -q 'Speak \"You' '$log'"
+check "the character says why" wait_for "$log" 'Speak "Your mail server took too long to answer' 5
+check "and announces no mail" bash -c "! grep -q \"Speak \\\"You've got mail\" '$log'"
 stop; rc=$?
 check "SIGTERM ends that run with status 0 (was $rc)" test "$rc" -eq 0
 kill "$silent_pid" 2>/dev/null
 silent_log=$log
+
+# A server that is down: nothing listens at its port. The character says so
+# instead of leaving the thought without an end.
+down_port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
+check "the character is shown for a server that is down" start down "[Run]\nNumber=5\n[Rest]\nX=400\nY=300\n[Mail]\n1=127.0.0.1:$down_port\n2=kess\n3=s3cret\n4=0\n"
+listen_and_type "check mail"
+check "the check against it begins with the thought" wait_for "$log" "Think \"I'll just check the mail\"" 5
+check "and the character says the server was not reached" wait_for "$log" "Speak \"I couldn't reach your mail server" 15
+stop; rc=$?
+check "SIGTERM ends that run with status 0 (was $rc)" test "$rc" -eq 0
+down_log=$log
 
 # A server that stalls at every TOP, plain log-on allowed for it: "quit"
 # typed, or SIGTERM, while the check waits there ends the process within 2 s
@@ -115,4 +127,4 @@ for how in typed signal; do
   kill "$stall_pid" 2>/dev/null
   stall_logs+=("$log")
 done
-finish "$first_log" "$silent_log" "${stall_logs[@]}"
+finish "$first_log" "$silent_log" "$down_log" "${stall_logs[@]}"

@@ -4,6 +4,7 @@
 #include "FrmMenus.h"
 #include "FrmUser.h"
 #include "DesktopApplications.h"
+#include "Execute.h"
 #include "SystemPlatform.h"
 #include "TestRun.h"
 
@@ -29,15 +30,17 @@ namespace {
 class RecordingHandlers : public DesktopHandlers {
 public:
     QStringList log;
+    // Whether the desktop takes what it is handed.
+    bool takes = true;
     bool openUrl(const QUrl &url) override
     {
         log << "url " + url.toString();
-        return true;
+        return takes;
     }
     bool openDocument(const QString &path) override
     {
         log << "document " + path;
-        return true;
+        return takes;
     }
     bool hasDocumentHandler(const QString &path) override
     {
@@ -94,6 +97,7 @@ private Q_SLOTS:
     void executableReallyStarts();
     void desktopEntryStartsItsProgram();
     void shellOpenSaysWhenItFails();
+    void shellKnowsWhyItCannotOpen();
 
     void menuTree_data();
     void menuTree();
@@ -291,7 +295,52 @@ void TestLaunch::shellOpenSaysWhenItFails()
     run().platform.shell.succeeds = false;
     menus->MnuEMail->trigger();
     QCOMPARE(run().platform.shell.opened, QStringList{"mailto:"});
-    QCOMPARE(run().log(), QStringList{"Speak I couldn't open that."});
+    QCOMPARE(run().log(), QStringList{"Speak I couldn't open that. Its program would not start."});
+    QCOMPARE(run().platform.notifier.shown, QStringList());
+
+    // With the character hidden the desktop shows it too; a name that is
+    // not there is named.
+    run().app->agent().Hide();
+    run().character().completeAll();
+    run().character().log.clear();
+    run().platform.shell.failure = OpenFailure::NotFound;
+    Execute::ShellOpen(*run().app, QStringLiteral("/home/kess/no-such-tool"));
+    const QString said = QStringLiteral("I couldn't open that. There is no file, folder or program called "
+                                        "\"no-such-tool\" here.");
+    QCOMPARE(run().log(), QStringList{"Speak " + said});
+    QCOMPARE(run().platform.notifier.shown, QStringList{"Could not open | " + said});
+}
+
+void TestLaunch::shellKnowsWhyItCannotOpen()
+{
+    RecordingHandlers handlers;
+    SystemShell shell(&handlers);
+    QVERIFY(!shell.open(QStringLiteral("no-such-program-kestrova")));
+    QCOMPARE(shell.lastFailure(), OpenFailure::NotFound);
+
+    const QString entry = m_dir->path() + "/gone.desktop";
+    QVERIFY(writeFile(entry, "[Desktop Entry]\nExec=no-such-program-kestrova %f\n"));
+    QVERIFY(!shell.open(entry));
+    QCOMPARE(shell.lastFailure(), OpenFailure::NoProgram);
+
+    QVERIFY(!shell.open(QStringLiteral("https://[broken")));
+    QCOMPARE(shell.lastFailure(), OpenFailure::BadAddress);
+
+    // Its interpreter is missing: found, and it will not start.
+    const QString script = m_dir->path() + "/broken.sh";
+    QVERIFY(writeFile(script, "#!/no/such/interpreter\n", true));
+    QVERIFY(!shell.open(script));
+    QCOMPARE(shell.lastFailure(), OpenFailure::NotStarted);
+
+    const QString document = m_dir->path() + "/notes.txt";
+    QVERIFY(writeFile(document, "notes\n"));
+    handlers.takes = false;
+    QVERIFY(!shell.open(document));
+    QCOMPARE(shell.lastFailure(), OpenFailure::NoProgram);
+    QVERIFY(!shell.open(QStringLiteral("www.example.org")));
+    QCOMPARE(shell.lastFailure(), OpenFailure::NoProgram);
+    handlers.takes = true;
+    QVERIFY(shell.open(document));
 }
 
 void TestLaunch::menuTree_data()

@@ -134,6 +134,8 @@ public:
     void play(const QString &) override {}
     void say(const QString &) override {}
     void think(const QString &) override {}
+    bool shown() const override { return true; }
+    void notify(const QString &, const QString &) override {}
 };
 
 } // namespace

@@ -267,6 +267,8 @@ private Q_SLOTS:
         QCOMPARE(script.calls(), (QStringList{"OpenMailbox pop.example.org|kess|pw", "FetchMessage 1",
                                               "FetchMessage 2", "FetchMessage 3", "CloseMailbox"}));
         QCOMPARE(w->StatusMain->currentMessage(), QStringLiteral("Last check 09:05: 3 messages (2 read)"));
+        // The character was on the desktop to say it.
+        QCOMPARE(m_run->platform.notifier.shown, QStringList());
     }
 
     void checkOutcomes_data()
@@ -275,7 +277,11 @@ private Q_SLOTS:
         QTest::addColumn<int>("count");
         QTest::addColumn<QStringList>("log");
         QTest::addColumn<QString>("status");
-        QTest::newRow("failed log-on") << 67 << 2 << QStringList{Thought} << "Last check 09:05: log-on failed";
+        // A failed log-on says why.
+        QTest::newRow("failed log-on") << 67 << 2
+                                       << QStringList{Thought, "Play Sad",
+                                                      "Speak " + mailtext::failureSpoken(MailProblem::LogOnFailed)}
+                                       << "Last check 09:05: log-on failed";
         QTest::newRow("empty") << 0 << 0 << QStringList{Thought, "Play Sad"} << "Last check 09:05: 0 messages";
         QTest::newRow("one") << 0 << 1
                              << QStringList{Thought, "Play Pleased", "Speak You've got mail.", "Play Read",
@@ -312,6 +318,38 @@ private Q_SLOTS:
         w->CmdCheck_Click();
         QTRY_VERIFY(!watch().checking());
         QCOMPARE(m_run->log().mid(0, 3), (QStringList{Thought, "Show", "Play Pleased"}));
+        // The user may be away: the desktop shows it too.
+        QCOMPARE(m_run->platform.notifier.shown, QStringList{"You've got mail. | Ann: Hi"});
+    }
+
+    // A check that fails says why; while the character is hidden the
+    // desktop shows it as well. The server that is down, asked for from the
+    // menu, then with the character shown again.
+    void failureIsToldAndNotifiedWhileHidden()
+    {
+        auto &script = m_run->platform.mailboxes.script;
+        script.openError = 7;
+        script.problem = MailProblem::Unreachable;
+        m_run->settings.write("Kestrova", "Mail", "1", "down.example.org");
+        m_run->app->frmMenus();
+        m_run->app->agent().Hide();
+        m_run->character().completeAll();
+        m_run->character().log.clear();
+        m_run->app->frmMenus()->MnuCheckMail->trigger();
+        QTRY_VERIFY(!watch().checking());
+        const QString why = mailtext::failureSpoken(MailProblem::Unreachable);
+        QCOMPARE(m_run->log(), (QStringList{Thought, "Play Sad", "Speak " + why}));
+        QCOMPARE(m_run->platform.notifier.shown, QStringList{mailtext::FailureSummary + " | " + why});
+
+        m_run->app->agent().Show();
+        m_run->character().completeAll();
+        m_run->character().log.clear();
+        script.problem = MailProblem::LogOnRefused;
+        m_run->app->frmMenus()->MnuCheckMail->trigger();
+        QTRY_VERIFY(!watch().checking());
+        QCOMPARE(m_run->log(), (QStringList{Thought, "Play Sad",
+                                            "Speak " + mailtext::failureSpoken(MailProblem::LogOnRefused)}));
+        QCOMPARE(m_run->platform.notifier.shown.size(), 1);
     }
 
     // A check asked for while one runs is not queued (the running one reads
@@ -377,8 +415,8 @@ private Q_SLOTS:
         QTRY_VERIFY(!watch().checking());
         QCOMPARE(w->StatusMain->currentMessage(),
                  QStringLiteral("Last check 09:05: certificate not trusted, password not sent"));
-        // A failed log-on ends silently, asked for or not.
-        QCOMPARE(m_run->log(), QStringList{Thought});
+        QCOMPARE(m_run->log(), (QStringList{Thought, "Play Sad",
+                                            "Speak " + mailtext::failureSpoken(MailProblem::UntrustedCertificate)}));
         QVERIFY(!w->LblCertificate->isHidden());
         QVERIFY(!w->CmdTrustCert->isHidden());
         QVERIFY(w->LblCertificate->text().contains(fingerprint));
@@ -473,8 +511,9 @@ private Q_SLOTS:
     }
 
     // A timed check refused for the password's sake shows it in the status
-    // bar; the character says nothing the user did not ask for.
-    void timedCheckRefusedIsShownNotSpoken()
+    // bar and says why once: the same refusal at the next ticks only shows
+    // it; another one, or the same after a check that worked, is said again.
+    void timedCheckRefusalIsSaidOnce()
     {
         auto &script = m_run->platform.mailboxes.script;
         script.openError = 64;
@@ -483,10 +522,25 @@ private Q_SLOTS:
         m_run->settings.write("Kestrova", "Mail", "4", "1");
         m_run->platform.dialUp.state = true;
         FrmMain *w = start();
+        const QString refused = "Speak " + mailtext::failureSpoken(MailProblem::NoEncryption);
         QVERIFY(tick());
         QCOMPARE(w->StatusMain->currentMessage(),
                  QStringLiteral("Last check 09:05: not encrypted: the server offers no STLS, password not sent"));
-        QCOMPARE(m_run->log(), QStringList{Thought});
+        QCOMPARE(m_run->log(), (QStringList{Thought, "Play Sad", refused}));
+        QVERIFY(tick());
+        QCOMPARE(m_run->log(), (QStringList{Thought, "Play Sad", refused, Thought}));
+        script.problem = MailProblem::TimedOut;
+        QVERIFY(tick());
+        QCOMPARE(m_run->log().mid(4),
+                 (QStringList{Thought, "Play Sad", "Speak " + mailtext::failureSpoken(MailProblem::TimedOut)}));
+        script.openError = 0;
+        script.problem = MailProblem::None;
+        QVERIFY(tick());
+        script.openError = 64;
+        script.problem = MailProblem::TimedOut;
+        QVERIFY(tick());
+        QCOMPARE(m_run->log().mid(7), (QStringList{Thought, "Play Sad", Thought, "Play Sad",
+                                                   "Speak " + mailtext::failureSpoken(MailProblem::TimedOut)}));
     }
 
     // Neither a due timed check nor the spoken command makes the options

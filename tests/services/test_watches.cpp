@@ -24,11 +24,22 @@ constexpr qint64 Day = 24 * 60 * Minute;
 
 class RecordingSink final : public CharacterSink {
 public:
-    void show() override { log << QStringLiteral("Show"); }
+    void show() override
+    {
+        log << QStringLiteral("Show");
+        visible = true;
+    }
     void play(const QString &animation) override { log << QStringLiteral("Play ") + animation; }
     void say(const QString &text) override { log << QStringLiteral("Speak ") + text; }
     void think(const QString &text) override { log << QStringLiteral("Think ") + text; }
+    bool shown() const override { return visible; }
+    void notify(const QString &summary, const QString &body) override
+    {
+        notified << summary + QStringLiteral(" | ") + body;
+    }
     QStringList log;
+    bool visible = true;
+    QStringList notified;
 };
 
 // A dial-up state that answers only when the test says so, and counts the
@@ -225,6 +236,8 @@ private Q_SLOTS:
         // Rung once, by the tick or the wake-up, whichever came first.
         QVERIFY(alarm.announcement().contains(QStringLiteral("stretch")));
         QCOMPARE(sink.log, (QStringList{"Show", "Play Announce", QStringLiteral("Speak ") + alarm.announcement()}));
+        // The character was on the desktop: no notification.
+        QCOMPARE(sink.notified, QStringList());
 
         // Two clocks: one gone leaves the tick on; both gone, it stops.
         alarm.setClockShown(true);
@@ -269,8 +282,12 @@ private Q_SLOTS:
         QCOMPARE(rings(), 0);
 
         // Suspended at 9:30 for two hours; the timers counted none of it.
+        // The character was hidden: the desktop shows the alarm too, and
+        // the character is shown for it.
+        sink.visible = false;
         clock.suspend(2 * 60 * Minute);
         QCOMPARE(rings(), 1);
+        QCOMPARE(sink.notified, QStringList{"Alarm | stretch"});
         QVERIFY(alarm.AlarmRung);
         QVERIFY(!alarm.ticking());
         // Rung: the next look is at midnight.
@@ -308,6 +325,7 @@ private Q_SLOTS:
         QCOMPARE(clock.wallsArmed(), 0);
         clock.suspend(Day);
         QCOMPARE(rings(), 3);
+        QCOMPARE(sink.notified.size(), 1);
     }
 
     // The kernel's wake-up on the wall clock fires at its moment, at once

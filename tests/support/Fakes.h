@@ -5,6 +5,7 @@
 #include "MailFakes.h"
 #include "MessageBox.h"
 #include "MousePointer.h"
+#include "Notifier.h"
 #include "OpenFileDialog.h"
 #include "PlatformServices.h"
 #include "Random.h"
@@ -94,6 +95,9 @@ class RecordingShell : public Shell {
 public:
     QStringList opened;
     bool succeeds = true;
+    // Why it fails while it does.
+    OpenFailure failure = OpenFailure::NotStarted;
+    OpenFailure lastFailure() const override { return failure; }
     // File name endings (".chm") no application of the desktop claims;
     // every other kind of document has a handler.
     QStringList unhandled;
@@ -184,6 +188,16 @@ public:
     QList<Waiting> waiting;
 };
 
+// Keeps each notification as "summary | body".
+class RecordingNotifier : public Notifier {
+public:
+    QStringList shown;
+    void notify(const QString &summary, const QString &body) override
+    {
+        shown << summary + QStringLiteral(" | ") + body;
+    }
+};
+
 // The doubles of every platform service, wired into one PlatformServices.
 struct FakePlatform {
     FakeClock clock;
@@ -196,6 +210,7 @@ struct FakePlatform {
     FakeDialUp dialUp;
     FakeMailboxFactory mailboxes;
     FakeWordProcessor wordProcessor;
+    RecordingNotifier notifier;
     PlatformServices services()
     {
         PlatformServices s{&clock, &mousePointer, &random, &shell, &messageBox, &openFileDialog};
@@ -203,6 +218,7 @@ struct FakePlatform {
         s.dialUp = &dialUp;
         s.mailboxes = &mailboxes;
         s.wordProcessor = &wordProcessor;
+        s.notifier = &notifier;
         return s;
     }
 };
