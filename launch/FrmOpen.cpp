@@ -94,7 +94,7 @@ void FrmOpen::CmdButton_Click(int index)
         resize(width(), std::max({height(), sizeHint().height(), heightForWidth(width())}));
         layout()->activate();
         TxtOpen->setFocus(Qt::OtherFocusReason);
-        Execute::ReportFailedLaunch(m_host, target);
+        Execute::ReportFailedLaunch(m_host, target, shell ? shell->lastFailure() : OpenFailure::NoProgram);
     }
 }
 
