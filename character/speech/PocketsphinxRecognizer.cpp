@@ -394,8 +394,9 @@ private:
     bool addWord(const QString &word, const QString &as = {});
     void addFillers();
     bool tryGrammar(const char *search, const std::vector<VoiceCommand> &commands, JsgfGrammar *built);
-    // The grammar search of the command's rivals; null when there is none.
-    const char *rivalSearch(const QString &command);
+    // The grammar search of the rivals of the commands named (every other
+    // command); null when there is none.
+    const char *rivalSearch(const QStringList &commands);
     // The phone loop's own decoder once it is made (it is made beside the
     // first listening); null when there is none.
     PhoneLoop *phoneLoop();
@@ -409,8 +410,8 @@ private:
     // may be a common word that sounds like it; empty when the command's own
     // words are heard.
     QString soundAlikeHeard(const std::vector<DecodedSegment> &heard, const CepstralMean &mean);
-    // Makes the grammar of the command's rivals unless there is one.
-    bool makeRival(const QString &command);
+    // Makes the grammar of the commands' rivals unless there is one.
+    bool makeRival(const QStringList &commands);
 
     ps_decoder_t *m_ps;
     cmd_ln_t *m_config;
@@ -427,8 +428,8 @@ private:
     std::vector<VoiceCommand> m_usable;
     // Per command, the sentences it accepts (letters only).
     std::vector<std::pair<QString, QStringList>> m_sentences;
-    // Per command, the search of all the others, made the first time that
-    // command is heard.
+    // Per command (or commands, one unit separator apart), the search of
+    // all the others, made the first time that command is heard.
     std::map<QString, QByteArray> m_rivalSearch;
     int m_rivalsMade = 0;
     // Per word of a command that starts a program or quits, the decoder's
@@ -689,7 +690,7 @@ Recognition PocketsphinxRecognizer::endUtterance()
         // grammar explains it tells a command from other speech. The loop
         // hears the audio after the rivals' pass, on a decoder of its own
         // while there is one.
-        const char *rivals = match.name.isEmpty() ? nullptr : rivalSearch(match.name);
+        const char *rivals = match.name.isEmpty() ? nullptr : rivalSearch({match.name});
         PhoneLoop *loop = phoneLoop();
         std::future<PhoneLoop::Result> looped;
         if (loop) {
@@ -760,8 +761,23 @@ Recognition PocketsphinxRecognizer::endUtterance()
         if (!match.name.isEmpty() && out.confidence <= NotUnderstoodConfidence
             && unboundedConfidence(out.scores) > GuessConfidence) {
             out.guesses << match.name;
-            if (!runnerUp.isEmpty() && runnerUp != match.name)
+            if (!runnerUp.isEmpty() && runnerUp != match.name) {
                 out.guesses << runnerUp;
+                // The third guess: the best reading of the commands left.
+                // Only when asking, so what is acted on waits for no more
+                // than before.
+                const CepstralMean keep = cepstralMean(m_ps);
+                const char *third = rivalSearch({match.name, runnerUp});
+                if (third && decodeAgain(third)) {
+                    if (const char *hyp = ps_get_hyp(m_ps, nullptr)) {
+                        const QString name = m_matcher.match(commandWords(hyp)).name;
+                        if (!name.isEmpty() && !out.guesses.contains(name))
+                            out.guesses << name;
+                    }
+                }
+                setCepstralMean(m_ps, keep);
+                ps_set_search(m_ps, CommandSearch);
+            }
         }
     }
     out.finishMs = int(clock.elapsed());
@@ -780,28 +796,33 @@ void PocketsphinxRecognizer::discardUtterance()
     m_audio.clear();
 }
 
-bool PocketsphinxRecognizer::makeRival(const QString &command)
+bool PocketsphinxRecognizer::makeRival(const QStringList &commands)
 {
-    if (m_rivalSearch.count(command))
+    const QString key = commands.join(u'\x1f');
+    if (m_rivalSearch.count(key))
         return true;
-    if (m_usable.size() < 2 || m_inUtterance)
+    if (m_inUtterance)
         return false;
     std::vector<VoiceCommand> others;
     for (const VoiceCommand &c : m_usable)
-        if (c.name != command)
+        if (!commands.contains(c.name))
             others.push_back(c);
+    if (others.empty())
+        return false;
     const QByteArray name = "rival" + QByteArray::number(++m_rivalsMade);
     JsgfGrammar rival;
     const bool made = tryGrammar(name.constData(), others, &rival);
     ps_set_search(m_ps, CommandSearch);
     if (made)
-        m_rivalSearch.emplace(command, name);
+        m_rivalSearch.emplace(key, name);
     return made;
 }
 
-const char *PocketsphinxRecognizer::rivalSearch(const QString &command)
+const char *PocketsphinxRecognizer::rivalSearch(const QStringList &commands)
 {
-    const auto search = m_rivalSearch.find(makeRival(command) ? command : QString());
+    if (!makeRival(commands))
+        return nullptr;
+    const auto search = m_rivalSearch.find(commands.join(u'\x1f'));
     return search == m_rivalSearch.end() ? nullptr : search->second.constData();
 }
 

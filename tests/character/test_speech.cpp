@@ -94,6 +94,7 @@ private Q_SLOTS:
     void soundAlikeOfAStrictCommand();
     void actedAskedOrRefused_data();
     void actedAskedOrRefused();
+    void threeGuessesToChooseFrom();
     void silenceIsNoCommand();
     void unusableGrammarKeepsTheRest();
     void recogniserFromTheModule();
@@ -564,6 +565,37 @@ void TestSpeech::actedAskedOrRefused()
     case Hearing::Refused:
         QVERIFY2(heard.guesses.isEmpty(), qPrintable(what));
         break;
+    }
+}
+
+// A question about the weather reads a little like the date's and the
+// time's: not acted on, and when asked about, the guess comes with the best
+// other command and the best of the rest to choose from.
+void TestSpeech::threeGuessesToChooseFrom()
+{
+    // A recogniser of its own, that has heard one command before (its idea
+    // of the microphone settled, as in a session's second listening).
+    QString error;
+    std::unique_ptr<SpeechRecognizer> recognizer = createPocketsphinxRecognizer(&error);
+    QVERIFY2(recognizer, qPrintable(error));
+    QVERIFY(recognizer->setCommands(programCommands()));
+    for (const QString &phrase : {QStringLiteral("check mail"), QStringLiteral("what is the weather like today")}) {
+        const auto samples = readWav16kMono(say(phrase), &error);
+        QVERIFY2(samples, qPrintable(error));
+        const Recognition heard = recognizeSamples(*recognizer, *samples);
+        const QString what = QString("heard \"%1\" as %2 at %3, guesses %4")
+                                 .arg(heard.words, heard.command)
+                                 .arg(heard.confidence)
+                                 .arg(heard.guesses.join(", "));
+        if (phrase == u"check mail") {
+            QCOMPARE(heard.command, QStringLiteral("Check Mail"));
+            continue;
+        }
+        QCOMPARE(int(hearingOf(heard)), int(Hearing::Asked));
+        QVERIFY2(heard.guesses.size() == 3, qPrintable(what));
+        QCOMPARE(heard.guesses.first(), heard.command);
+        QStringList distinct = heard.guesses;
+        QCOMPARE(distinct.removeDuplicates(), 0);
     }
 }
 
