@@ -678,18 +678,13 @@ Recognition PocketsphinxRecognizer::endUtterance()
             s.filler = m_fillers.contains(s.word);
         }
         const qint64 decodedAt = clock.elapsed();
-        // For a command that starts a program or quits: whether a word
-        // that sounds like one of its own was said instead.
-        QString alike;
-        const bool strict = isStrict(match.name);
-        if (strict)
-            alike = soundAlikeHeard(decoded.heard, decodedWith);
-        const qint64 alikeAt = clock.elapsed();
         // The best reading of another command: how close a rival came; and
         // the same audio through a free loop of phones: how much better the
         // grammar explains it tells a command from other speech. The loop
         // hears the audio after the rivals' pass, on a decoder of its own
-        // while there is one.
+        // while there is one; it starts first, so that it runs beside the
+        // sound-alikes' pass as well as the rivals'. (That pass leaves the
+        // mean as it found it: the loop starts from the same one.)
         const char *rivals = match.name.isEmpty() ? nullptr : rivalSearch({match.name});
         PhoneLoop *loop = phoneLoop();
         std::future<PhoneLoop::Result> looped;
@@ -701,6 +696,13 @@ Recognition PocketsphinxRecognizer::endUtterance()
                 // No thread to be had: the loop runs here after the rivals.
             }
         }
+        // For a command that starts a program or quits: whether a word
+        // that sounds like one of its own was said instead.
+        QString alike;
+        const bool strict = isStrict(match.name);
+        if (strict)
+            alike = soundAlikeHeard(decoded.heard, decodedWith);
+        const qint64 alikeAt = clock.elapsed();
         // The command the rivals' pass read, the runner-up to ask about.
         QString runnerUp;
         if (rivals && decodeAgain(rivals)) {
