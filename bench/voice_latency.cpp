@@ -6,14 +6,20 @@
 // counts the commands heard right, wrong and not taken (at -60 or below),
 // and those taken before the last word was spoken ("early": a pause
 // between words taken for the end), which have no such latency.
-//   bench_voice_latency [--pulse <sink>] [--lead <ms>] <corpus-dir> [files]
+//   bench_voice_latency [--pulse | --sink <sink>] [--lead <ms>] <corpus-dir> [files]
 // Without --pulse the recordings come at the pace of a microphone, 50 ms a
 // chunk. A second passes between one result and the next recording, as
-// between a user's commands. With it they are played into the PulseAudio sink <sink>, and the
-// listener records from the default source, the program's own microphone
-// path (bench/voice_pulse.sh sets up a sound server for this); the time to
-// the result then includes the sound server's latency both ways (40-75 ms
-// for a tone through voice_pulse.sh's sink and source).
+// between a user's commands. With --pulse the bench starts a PulseAudio
+// server of its own (its own HOME and runtime folder) with a null sink
+// "microphone" whose monitor, remapped as the source "mic", is the default
+// source; the recordings are played into that sink and the listener records
+// from the default source through the program's own microphone path. With
+// --sink they are played into <sink> of the sound server already running.
+// The time to the result then includes the sound server's latency both
+// ways. Beside it the bench prints where the time went: from the end of the
+// speech being played to its sound reaching the listener (the sound server
+// and the capture's buffering), from there to the end of speech being
+// detected, and the decode after it.
 // files: how many recordings of each kind (default 40; each takes its own
 // length plus about a second). --lead puts that much of a quiet
 // microphone's hiss before each recording, as when the user waits a moment
@@ -35,7 +41,11 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTextStream>
+#include <QThread>
 #include <QTimer>
 
 #include <algorithm>
@@ -95,6 +105,117 @@ private:
     QElapsedTimer m_clock;
 };
 
+// The source the listener records from, wrapped: notes when each piece
+// of sound reached the listener, on the bench's own clock, and keeps the
+// sound, to find where the recording's speech lies in it.
+class TimedSource : public AudioSource {
+public:
+    struct Arrival {
+        std::size_t samplesSoFar; // after this piece
+        qint64 atMs;
+    };
+    TimedSource(std::unique_ptr<AudioSource> inner, const QElapsedTimer &wall)
+        : m_inner(std::move(inner)), m_wall(wall)
+    {
+        connect(m_inner.get(), &AudioSource::samples, this, [this](const QByteArray &pcm) {
+            const auto *p = reinterpret_cast<const std::int16_t *>(pcm.constData());
+            m_pcm.insert(m_pcm.end(), p, p + pcm.size() / 2);
+            m_arrivals.push_back({m_pcm.size(), m_wall.elapsed()});
+            Q_EMIT samples(pcm);
+        });
+        connect(m_inner.get(), &AudioSource::finished, this, &AudioSource::finished);
+    }
+    bool start() override
+    {
+        m_pcm.clear();
+        m_arrivals.clear();
+        return m_inner->start();
+    }
+    void stop() override { m_inner->stop(); }
+    QString errorString() const override { return m_inner->errorString(); }
+    const std::vector<std::int16_t> &recorded() const { return m_pcm; }
+    // When sample `index` of what was recorded reached the listener; -1
+    // when it has not.
+    qint64 arrivalOf(std::size_t index) const
+    {
+        for (const Arrival &a : m_arrivals)
+            if (a.samplesSoFar > index)
+                return a.atMs;
+        return -1;
+    }
+    const std::vector<Arrival> &arrivals() const { return m_arrivals; }
+
+private:
+    std::unique_ptr<AudioSource> m_inner;
+    const QElapsedTimer &m_wall;
+    std::vector<std::int16_t> m_pcm;
+    std::vector<Arrival> m_arrivals;
+};
+
+// A PulseAudio server of the bench's own: its own HOME and runtime folder
+// (so no other sound server is met), a null sink "microphone" whose
+// monitor, remapped as the source "mic", is the default source. The sink
+// is made without rewinds: a null sink renders up to 2 s of silence ahead,
+// and its monitor has already passed that on when a recording starts to
+// play (a microphone has no such delay). Without rewinds the sink renders
+// no further ahead than its streams ask.
+class PulseServer {
+public:
+    ~PulseServer()
+    {
+        if (m_server.state() != QProcess::NotRunning) {
+            m_server.terminate();
+            if (!m_server.waitForFinished(3000))
+                m_server.kill();
+            m_server.waitForFinished(1000);
+        }
+    }
+    // Before the first use of the sound devices; false with *error.
+    bool start(QString *error)
+    {
+        if (!m_dir.isValid() || !QDir(m_dir.path()).mkpath(QStringLiteral("home"))
+            || !QDir(m_dir.path()).mkpath(QStringLiteral("runtime"))) {
+            *error = QStringLiteral("no folder for the sound server");
+            return false;
+        }
+        QFile::setPermissions(m_dir.filePath(QStringLiteral("runtime")),
+                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        qputenv("HOME", m_dir.filePath(QStringLiteral("home")).toLocal8Bit());
+        qputenv("XDG_RUNTIME_DIR", m_dir.filePath(QStringLiteral("runtime")).toLocal8Bit());
+        qunsetenv("PULSE_SERVER");
+        const QString pulse = QStandardPaths::findExecutable(QStringLiteral("pulseaudio"));
+        if (pulse.isEmpty()) {
+            *error = QStringLiteral("pulseaudio is not installed");
+            return false;
+        }
+        m_server.setProcessChannelMode(QProcess::MergedChannels);
+        m_server.setStandardOutputFile(m_dir.filePath(QStringLiteral("pulse.log")));
+        m_server.start(pulse, {QStringLiteral("-n"), QStringLiteral("--daemonize=no"), QStringLiteral("--exit-idle-time=-1"),
+                               QStringLiteral("--load=module-native-protocol-unix auth-anonymous=1"),
+                               QStringLiteral("--load=module-null-sink sink_name=microphone norewinds=1"),
+                               QStringLiteral("--load=module-remap-source master=microphone.monitor source_name=mic")});
+        if (!m_server.waitForStarted(5000)) {
+            *error = QStringLiteral("pulseaudio did not start");
+            return false;
+        }
+        for (int k = 0; k < 100; ++k) {
+            if (QProcess::execute(QStringLiteral("pactl"), {QStringLiteral("info")}) == 0)
+                return QProcess::execute(QStringLiteral("pactl"), {QStringLiteral("set-default-source"), QStringLiteral("mic")}) == 0
+                    || (*error = QStringLiteral("the source \"mic\" cannot be made the default"), false);
+            if (m_server.state() == QProcess::NotRunning)
+                break;
+            QThread::msleep(100);
+        }
+        *error = QStringLiteral("pulseaudio did not answer (its log: %1)").arg(m_dir.filePath(QStringLiteral("pulse.log")));
+        m_dir.setAutoRemove(false);
+        return false;
+    }
+
+private:
+    QTemporaryDir m_dir;
+    QProcess m_server;
+};
+
 // A recording played into a PulseAudio sink whose monitor is the default
 // source. The clock starts when the sound starts to flow.
 class SinkPlayer {
@@ -134,9 +255,8 @@ private:
     QElapsedTimer m_clock;
 };
 
-// The end of the speech: the end of the last 10 ms frame whose level is
-// within 30 dB of the loudest frame.
-std::size_t speechEnd(const std::vector<std::int16_t> &s)
+// The level of each 10 ms frame (160 samples) and the loudest of them.
+std::vector<double> frameLevels(const std::vector<std::int16_t> &s, double *loudest)
 {
     constexpr std::size_t Frame = 160;
     std::vector<double> rms;
@@ -146,10 +266,31 @@ std::size_t speechEnd(const std::vector<std::int16_t> &s)
             sum += double(s[k]) * s[k];
         rms.push_back(std::sqrt(sum / Frame));
     }
-    const double loudest = rms.empty() ? 0 : *std::max_element(rms.begin(), rms.end());
+    *loudest = rms.empty() ? 0 : *std::max_element(rms.begin(), rms.end());
+    return rms;
+}
+
+// The end of the speech: the end of the last 10 ms frame whose level is
+// within 30 dB of the loudest frame.
+std::size_t speechEnd(const std::vector<std::int16_t> &s)
+{
+    double loudest = 0;
+    const std::vector<double> rms = frameLevels(s, &loudest);
     for (std::size_t f = rms.size(); f-- > 0;)
         if (rms[f] >= loudest * 0.0316)
-            return (f + 1) * Frame;
+            return (f + 1) * 160;
+    return 0;
+}
+
+// The start of the speech: the first 10 ms frame within 30 dB of the
+// loudest frame.
+std::size_t speechStart(const std::vector<std::int16_t> &s)
+{
+    double loudest = 0;
+    const std::vector<double> rms = frameLevels(s, &loudest);
+    for (std::size_t f = 0; f < rms.size(); ++f)
+        if (loudest > 0 && rms[f] >= loudest * 0.0316)
+            return f * 160;
     return 0;
 }
 
@@ -171,22 +312,36 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     QStringList args = app.arguments().mid(1);
     QString sinkName;
+    bool ownServer = false;
     int leadMs = 0;
-    for (bool more = true; more && args.size() >= 2;) {
+    for (bool more = true; more && !args.isEmpty();) {
         more = false;
         if (args[0] == u"--pulse") {
+            ownServer = true;
+            sinkName = QStringLiteral("microphone");
+            args = args.mid(1);
+            more = true;
+        } else if (args[0] == u"--sink" && args.size() >= 2) {
             sinkName = args[1];
             args = args.mid(2);
             more = true;
-        } else if (args[0] == u"--lead") {
+        } else if (args[0] == u"--lead" && args.size() >= 2) {
             leadMs = std::max(0, args[1].toInt());
             args = args.mid(2);
             more = true;
         }
     }
-    if (args.isEmpty() || args.size() > 2) {
-        std::fprintf(stderr, "usage: bench_voice_latency [--pulse <sink>] [--lead <ms>] <corpus-dir> [files]\n");
+    if (args.isEmpty() || args.size() > 2 || args[0].startsWith(u'-')) {
+        std::fprintf(stderr, "usage: bench_voice_latency [--pulse | --sink <sink>] [--lead <ms>] <corpus-dir> [files]\n");
         return 2;
+    }
+    PulseServer server;
+    if (ownServer) {
+        QString error;
+        if (!server.start(&error)) {
+            std::fprintf(stderr, "no sound server: %s\n", qPrintable(error));
+            return 1;
+        }
     }
     const QDir corpus(args[0]);
     const int wanted = args.size() > 1 ? args[1].toInt() : 40;
@@ -224,13 +379,19 @@ int main(int argc, char **argv)
         if (!e.voice.isEmpty())
             commands.push_back({e.name, e.voice, e.drastic});
 
+    // The bench's clock, on which every arrival and result is noted.
+    QElapsedTimer wall;
+    wall.start();
     PacedSource *current = nullptr;
+    TimedSource *timedSource = nullptr;
     std::vector<std::int16_t> next;
     std::unique_ptr<SinkPlayer> player;
     SpeechListener::SourceFactory sourceFactory = [&]() -> std::unique_ptr<AudioSource> {
         auto s = std::make_unique<PacedSource>(next);
         current = s.get();
-        return s;
+        auto timed = std::make_unique<TimedSource>(std::move(s), wall);
+        timedSource = timed.get();
+        return timed;
     };
     if (!sinkName.isEmpty()) {
         QAudioDevice sink;
@@ -242,7 +403,11 @@ int main(int argc, char **argv)
             return 1;
         }
         player = std::make_unique<SinkPlayer>(sink);
-        sourceFactory = [] { return std::make_unique<MicrophoneSource>(); };
+        sourceFactory = [&]() -> std::unique_ptr<AudioSource> {
+            auto timed = std::make_unique<TimedSource>(std::make_unique<MicrophoneSource>(), wall);
+            timedSource = timed.get();
+            return timed;
+        };
     }
     SpeechListener listener([](QString *error) { return createPocketsphinxRecognizer(error); }, sourceFactory);
     listener.setCommands(commands);
@@ -251,6 +416,11 @@ int main(int argc, char **argv)
         int recordings = 0, ended = 0, early = 0, right = 0, wrong = 0, rejected = 0;
         std::vector<double> latencies;
     };
+    // Where the time of each ended result went: the end of the speech on
+    // its way to the listener, the wait for its end to be detected, the
+    // decode after it; and how the sound came (samples a piece, ms between
+    // pieces).
+    std::vector<double> transportMs, detectMs, decodeMs, pieceSamples, pieceGapMs;
     QMap<QString, Counts> counts;
     QString first;
     // Every timed result, to name the slowest: latency, file, variant, outcome.
@@ -283,7 +453,8 @@ int main(int argc, char **argv)
         const std::size_t end = speechEnd(*samples);
         next = *samples;
         next.insert(next.end(), 16 * 1200, 0); // the pause after a command
-        qint64 heardAt = -1;
+        qint64 heardAt = -1, heardAtWall = -1, playAtWall = -1;
+        int heardFinishMs = 0;
         QString heardCommand;
         int heardConfidence = -100;
         QEventLoop loop;
@@ -293,6 +464,8 @@ int main(int argc, char **argv)
         const QElapsedTimer *clock = nullptr;
         QObject::connect(&listener, &SpeechListener::heard, &loop, [&](const Recognition &heard) {
             heardAt = clock ? clock->elapsed() : -1;
+            heardAtWall = wall.elapsed();
+            heardFinishMs = heard.finishMs;
             heardCommand = heard.command;
             heardConfidence = heard.confidence;
             loop.quit();
@@ -302,6 +475,8 @@ int main(int argc, char **argv)
             std::fprintf(stderr, "%s\n", qPrintable(why));
             loop.quit();
         });
+        if (!player)
+            playAtWall = wall.elapsed();
         if (!listener.start()) {
             std::fprintf(stderr, "cannot listen: %s\n", qPrintable(listener.errorString()));
             return 1;
@@ -311,6 +486,7 @@ int main(int argc, char **argv)
             // The recorder running first, as when the user presses the key
             // and then speaks.
             QTimer::singleShot(300, &loop, [&] {
+                playAtWall = wall.elapsed();
                 player->play(next);
                 clock = &player->clock();
             });
@@ -347,7 +523,30 @@ int main(int argc, char **argv)
         }
         ++c.ended;
         c.latencies.push_back(double(heardAt - qint64(end / 16)));
-        timed.push_back({c.latencies.back(), r.file, r.variant, r.expected, outcome});
+        QString parts;
+        if (timedSource && playAtWall >= 0) {
+            // Where the recording's speech lies in what was recorded: the
+            // same onset found in both.
+            const std::vector<std::int16_t> &recorded = timedSource->recorded();
+            const qint64 shift = qint64(speechStart(recorded)) - qint64(speechStart(next));
+            const qint64 endRecorded = qint64(end) + shift;
+            const qint64 arrived = endRecorded >= 0 ? timedSource->arrivalOf(std::size_t(endRecorded)) : -1;
+            if (arrived >= 0) {
+                transportMs.push_back(double(arrived - (playAtWall + qint64(end / 16))));
+                detectMs.push_back(double(heardAtWall - heardFinishMs - arrived));
+                decodeMs.push_back(double(heardFinishMs));
+                parts = QStringLiteral(" (heard after %1 ms, detected after %2, decoded in %3)")
+                            .arg(transportMs.back())
+                            .arg(detectMs.back())
+                            .arg(decodeMs.back());
+            }
+            const auto &pieces = timedSource->arrivals();
+            for (std::size_t k = 1; k < pieces.size(); ++k) {
+                pieceSamples.push_back(double(pieces[k].samplesSoFar - pieces[k - 1].samplesSoFar));
+                pieceGapMs.push_back(double(pieces[k].atMs - pieces[k - 1].atMs));
+            }
+        }
+        timed.push_back({c.latencies.back(), r.file, r.variant, r.expected, outcome + parts});
     }
     std::printf("%s, %d recordings\n",
                 player ? qPrintable(QStringLiteral("Through PulseAudio (played into \"%1\", recorded from the default source)").arg(sinkName))
@@ -375,6 +574,19 @@ int main(int argc, char **argv)
     std::printf("%-44s %8.0f ms %7d ms %s\n", "  95th percentile", percentile(all, 0.95), TargetMs,
                 !all.empty() && percentile(all, 0.95) <= TargetMs ? "met" : "NOT MET");
     std::printf("%-44s %8.0f ms\n", "  largest", percentile(all, 1.0));
+    // The parts of it.
+    const auto part = [](const char *what, const std::vector<double> &v, const char *unit) {
+        double m = 0;
+        for (double x : v)
+            m += x / double(v.size());
+        std::printf("%-44s %8.0f %s  95th %6.0f %s  (%zu)\n", what, m, unit, percentile(v, 0.95), unit, v.size());
+    };
+    std::printf("where the time went, mean:\n");
+    part("  end of speech played to its sound heard", transportMs, "ms");
+    part("  sound heard to end of speech detected", detectMs, "ms");
+    part("  decode after the end of speech", decodeMs, "ms");
+    part("  sound a piece from the source", pieceSamples, "samples");
+    part("  time between pieces", pieceGapMs, "ms");
     // The slowest results, to see what made them slow (a command that is
     // the start of a longer one waits out a pause; a long decode), and the
     // results that came before the last word.

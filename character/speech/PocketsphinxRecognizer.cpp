@@ -400,8 +400,9 @@ private:
     bool addWord(const QString &word, const QString &as = {});
     void addFillers();
     bool tryGrammar(const char *search, const std::vector<VoiceCommand> &commands, JsgfGrammar *built);
-    // The grammar search of the command's rivals; null when there is none.
-    const char *rivalSearch(const QString &command);
+    // The grammar search of the rivals of the commands named (every other
+    // command); null when there is none.
+    const char *rivalSearch(const QStringList &commands);
     // The phone loop's own decoder once it is made (it is made beside the
     // first listening); null when there is none.
     PhoneLoop *phoneLoop();
@@ -415,8 +416,8 @@ private:
     // may be a common word that sounds like it; empty when the command's own
     // words are heard.
     QString soundAlikeHeard(const std::vector<DecodedSegment> &heard, const CepstralMean &mean);
-    // Makes the grammar of the command's rivals unless there is one.
-    bool makeRival(const QString &command);
+    // Makes the grammar of the commands' rivals unless there is one.
+    bool makeRival(const QStringList &commands);
 
     ps_decoder_t *m_ps;
     cmd_ln_t *m_config;
@@ -433,8 +434,8 @@ private:
     std::vector<VoiceCommand> m_usable;
     // Per command, the sentences it accepts (letters only).
     std::vector<std::pair<QString, QStringList>> m_sentences;
-    // Per command, the search of all the others, made the first time that
-    // command is heard.
+    // Per command (or commands, one unit separator apart), the search of
+    // all the others, made the first time that command is heard.
     std::map<QString, QByteArray> m_rivalSearch;
     int m_rivalsMade = 0;
     // Per word of a command that starts a program or quits, the decoder's
@@ -683,19 +684,14 @@ Recognition PocketsphinxRecognizer::endUtterance()
             s.filler = m_fillers.contains(s.word);
         }
         const qint64 decodedAt = clock.elapsed();
-        // For a command that starts a program or quits: whether a word
-        // that sounds like one of its own was said instead.
-        QString alike;
-        const bool strict = isStrict(match.name);
-        if (strict)
-            alike = soundAlikeHeard(decoded.heard, decodedWith);
-        const qint64 alikeAt = clock.elapsed();
         // The best reading of another command: how close a rival came; and
         // the same audio through a free loop of phones: how much better the
         // grammar explains it tells a command from other speech. The loop
         // hears the audio after the rivals' pass, on a decoder of its own
-        // while there is one.
-        const char *rivals = match.name.isEmpty() ? nullptr : rivalSearch(match.name);
+        // while there is one; it starts first, so that it runs beside the
+        // sound-alikes' pass as well as the rivals'. (That pass leaves the
+        // mean as it found it: the loop starts from the same one.)
+        const char *rivals = match.name.isEmpty() ? nullptr : rivalSearch({match.name});
         PhoneLoop *loop = phoneLoop();
         std::future<PhoneLoop::Result> looped;
         if (loop) {
@@ -706,6 +702,13 @@ Recognition PocketsphinxRecognizer::endUtterance()
                 // No thread to be had: the loop runs here after the rivals.
             }
         }
+        // For a command that starts a program or quits: whether a word
+        // that sounds like one of its own was said instead.
+        QString alike;
+        const bool strict = isStrict(match.name);
+        if (strict)
+            alike = soundAlikeHeard(decoded.heard, decodedWith);
+        const qint64 alikeAt = clock.elapsed();
         // The command the rivals' pass read, the runner-up to ask about.
         QString runnerUp;
         if (rivals && decodeAgain(rivals)) {
@@ -766,8 +769,23 @@ Recognition PocketsphinxRecognizer::endUtterance()
         if (!match.name.isEmpty() && out.confidence <= NotUnderstoodConfidence
             && unboundedConfidence(out.scores) > GuessConfidence) {
             out.guesses << match.name;
-            if (!runnerUp.isEmpty() && runnerUp != match.name)
+            if (!runnerUp.isEmpty() && runnerUp != match.name) {
                 out.guesses << runnerUp;
+                // The third guess: the best reading of the commands left.
+                // Only when asking, so what is acted on waits for no more
+                // than before.
+                const CepstralMean keep = cepstralMean(m_ps);
+                const char *third = rivalSearch({match.name, runnerUp});
+                if (third && decodeAgain(third)) {
+                    if (const char *hyp = ps_get_hyp(m_ps, nullptr)) {
+                        const QString name = m_matcher.match(commandWords(hyp)).name;
+                        if (!name.isEmpty() && !out.guesses.contains(name))
+                            out.guesses << name;
+                    }
+                }
+                setCepstralMean(m_ps, keep);
+                ps_set_search(m_ps, CommandSearch);
+            }
         }
     }
     out.finishMs = int(clock.elapsed());
@@ -786,28 +804,33 @@ void PocketsphinxRecognizer::discardUtterance()
     m_audio.clear();
 }
 
-bool PocketsphinxRecognizer::makeRival(const QString &command)
+bool PocketsphinxRecognizer::makeRival(const QStringList &commands)
 {
-    if (m_rivalSearch.count(command))
+    const QString key = commands.join(u'\x1f');
+    if (m_rivalSearch.count(key))
         return true;
-    if (m_usable.size() < 2 || m_inUtterance)
+    if (m_inUtterance)
         return false;
     std::vector<VoiceCommand> others;
     for (const VoiceCommand &c : m_usable)
-        if (c.name != command)
+        if (!commands.contains(c.name))
             others.push_back(c);
+    if (others.empty())
+        return false;
     const QByteArray name = "rival" + QByteArray::number(++m_rivalsMade);
     JsgfGrammar rival;
     const bool made = tryGrammar(name.constData(), others, &rival);
     ps_set_search(m_ps, CommandSearch);
     if (made)
-        m_rivalSearch.emplace(command, name);
+        m_rivalSearch.emplace(key, name);
     return made;
 }
 
-const char *PocketsphinxRecognizer::rivalSearch(const QString &command)
+const char *PocketsphinxRecognizer::rivalSearch(const QStringList &commands)
 {
-    const auto search = m_rivalSearch.find(makeRival(command) ? command : QString());
+    if (!makeRival(commands))
+        return nullptr;
+    const auto search = m_rivalSearch.find(commands.join(u'\x1f'));
     return search == m_rivalSearch.end() ? nullptr : search->second.constData();
 }
 

@@ -58,7 +58,8 @@ struct Recognition {
     QMap<QString, double> scores;
     // When the utterance is not to be acted on but its best hypothesis is a
     // plausible command: that command first, then the best other command
-    // that reads the audio (the rivals' pass); empty otherwise. A command
+    // that reads the audio (the rivals' pass), then the best of the rest;
+    // empty otherwise. A command
     // that starts a program or quits heard below its stricter bar, or with
     // a common word that sounds like it heard instead, is a guess too: it
     // is never acted on without the user's yes.

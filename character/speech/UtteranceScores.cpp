@@ -37,6 +37,9 @@ constexpr Weight Weights[] = {
 };
 // Fewer speech phones than this in the phone loop: no command at all.
 constexpr double MinLoopPhones = 2;
+// The phone distance per phone of the words above which a hearing is never
+// sure (see confidenceFromMeasures).
+constexpr double MaxSureDistance = 1.0;
 constexpr double RejectLogit = 2.00;
 constexpr double PointsPerLogit = 25.61;
 
@@ -152,7 +155,14 @@ double unboundedConfidence(const QMap<QString, double> &measures)
 
 int confidenceFromMeasures(const QMap<QString, double> &measures)
 {
-    return int(std::lround(std::clamp(unboundedConfidence(measures), -100.0, 100.0)));
+    const int confidence = int(std::lround(std::clamp(unboundedConfidence(measures), -100.0, 100.0)));
+    // More than one phone to change, put in or leave out for every phone of
+    // the words heard: the speech held more than these words, or other
+    // ones ("what is the weather like today" read as "what is the date").
+    // However the other measures look, that is not a sure hearing.
+    if (measures.value(QStringLiteral("dist")) > MaxSureDistance)
+        return std::min(confidence, -60);
+    return confidence;
 }
 
 } // namespace kestrova::character
