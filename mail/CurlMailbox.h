@@ -138,6 +138,9 @@ private:
     // deadline, or when the connection is gone and the one log-on again
     // was spent.
     int run(const QByteArray &command, bool multiLine, bool &reconnected);
+    // The POP3 halves of OpenMailbox() and FetchMessage().
+    void openPop3();
+    void fetchPop3(int number);
     bool readUidList();
     MailProblem problemOf(int curlResult) const;
 
