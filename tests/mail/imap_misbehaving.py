@@ -22,25 +22,12 @@ MODE:
              long, sends a few of them and closes the connection
   nofetch    refuses the FETCH
 """
-import argparse
-import socket
-import ssl
-import sys
-import threading
-
-OPTIONS = None
-LOCK = threading.Lock()
-COUNT = [0]
+from hostile_server import parse_options, record, serve_forever, start_tls
 
 HEADERS = {
     1: b"From: Ann Example <ann@example.org>\r\nSubject: First\r\n\r\n",
     2: b"From: Bob <bob@example.org>\r\nSubject: Second\r\n\r\n",
 }
-
-
-def record(text):
-    with LOCK, open(OPTIONS.record, "ab") as f:
-        f.write(text + b"\n")
 
 
 def literal(block):
@@ -75,9 +62,7 @@ def serve(conn, mode, number):
                 send(b"* CAPABILITY IMAP4rev1\r\n" + tag + b" OK done\r\n")
             elif command == b"STARTTLS" and can_tls and layer[0] == b"plain":
                 send(tag + b" OK begin TLS\r\n")
-                context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
-                context.load_cert_chain(OPTIONS.cert, OPTIONS.key)
-                conn = context.wrap_socket(conn, server_side=True)
+                conn = start_tls(conn)
                 layer[0] = b"tls"
                 buffer = b""
             elif command == b"LOGIN":
@@ -116,30 +101,8 @@ def serve(conn, mode, number):
 
 
 def main():
-    global OPTIONS
-    parser = argparse.ArgumentParser()
-    parser.add_argument("mode")
-    parser.add_argument("--record", required=True)
-    parser.add_argument("--cert")
-    parser.add_argument("--key")
-    OPTIONS = parser.parse_args()
-    listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
-    listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-    listener.bind(("127.0.0.1", 0))
-    listener.listen(8)
-    print(listener.getsockname()[1], flush=True)
-    while True:
-        conn, _ = listener.accept()
-        COUNT[0] += 1
-
-        def run(c=conn, n=COUNT[0]):
-            try:
-                serve(c, OPTIONS.mode, n)
-            except (OSError, ssl.SSLError):
-                pass
-            finally:
-                c.close()
-        threading.Thread(target=run, daemon=True).start()
+    parse_options(record_required=True)
+    serve_forever(serve)
 
 
 if __name__ == "__main__":

@@ -39,13 +39,12 @@ MODE (several joined with "+"):
 With --record, a chunk received holding more than one command is noted as
 "n batch: K" (K commands arrived together).
 """
-import argparse
-import ssl
 import random
-import socket
-import sys
-import threading
+import ssl
 import time
+
+import hostile_server
+from hostile_server import parse_options, record, serve_forever, start_tls
 
 MESSAGES = [
     b"From: Ann Example <ann@example.org>\r\nSubject: First\r\n",
@@ -53,15 +52,6 @@ MESSAGES = [
     b"From: Cy <cy@example.org>\r\nSubject: Third\r\n",
     b"From: Di <di@example.org>\r\nSubject: Fourth\r\n",
 ]
-OPTIONS = None
-RECORD_LOCK = threading.Lock()
-CONNECTIONS = [0]
-
-
-def record(text):
-    if OPTIONS.record:
-        with RECORD_LOCK, open(OPTIONS.record, "ab") as f:
-            f.write(text + b"\n")
 
 
 def header(number, mode):
@@ -82,7 +72,7 @@ def serve(conn, mode_text, number):
         return next((m[len(prefix):].encode() for m in modes if m.startswith(prefix)), None)
     fewer, more, garbled = numbered("fewer:"), numbered("more:"), numbered("garbled:")
     stall_at = numbered("stallat:") if number == 1 else None
-    count = OPTIONS.messages
+    count = hostile_server.OPTIONS.messages
     first = number == 1
     offer_stls = ("stls" in modes or "stlsrefused" in modes
                   or ("tlsthenplain" in modes and first))
@@ -139,10 +129,8 @@ def serve(conn, mode_text, number):
                 send(b"-ERR not now\r\n")
             elif command == "STLS" and can_stls and layer[0] == b"plain":
                 send(b"+OK begin TLS\r\n")
-                context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
-                context.load_cert_chain(OPTIONS.cert, OPTIONS.key)
                 try:
-                    conn = context.wrap_socket(conn, server_side=True)
+                    conn = start_tls(conn)
                 except (ssl.SSLError, OSError) as error:
                     record(b"%d handshake failed: %s" % (number, str(error).encode()))
                     return
@@ -184,33 +172,8 @@ def serve(conn, mode_text, number):
 
 
 def main():
-    global OPTIONS
-    parser = argparse.ArgumentParser()
-    parser.add_argument("mode")
-    parser.add_argument("--record")
-    parser.add_argument("--messages", type=int, default=2)
-    parser.add_argument("--cert")
-    parser.add_argument("--key")
-    OPTIONS = parser.parse_args()
-    mode = OPTIONS.mode
-    listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
-    listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-    listener.bind(("127.0.0.1", 0))
-    listener.listen(8)
-    print(listener.getsockname()[1], flush=True)
-    while True:
-        conn, _ = listener.accept()
-        CONNECTIONS[0] += 1
-        record(b"CONNECT %d" % CONNECTIONS[0])
-
-        def run(c=conn, n=CONNECTIONS[0]):
-            try:
-                serve(c, mode, n)
-            except OSError:
-                pass
-            finally:
-                c.close()
-        threading.Thread(target=run, daemon=True).start()
+    parse_options(more=lambda parser: parser.add_argument("--messages", type=int, default=2))
+    serve_forever(serve, note_connections=True)
 
 
 if __name__ == "__main__":
