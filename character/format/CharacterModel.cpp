@@ -867,21 +867,6 @@ Pose interpolatePose(const Pose &a, const Pose &b, double t)
     return out;
 }
 
-std::optional<CharacterModel> CharacterModel::load(const QString &folder, QString *error)
-{
-    LoadOutcome outcome = readCharacter(folder);
-    if (outcome.faults.isEmpty())
-        outcome.faults = characterLocks(outcome.model);
-    if (!outcome.faults.isEmpty()) {
-        if (error)
-            *error = faultSentence(outcome.model.folder, outcome.faults.first());
-        return std::nullopt;
-    }
-    if (error)
-        error->clear();
-    return std::move(outcome.model);
-}
-
 const Animation *CharacterModel::animation(const QString &name) const
 {
     const auto it = animations.constFind(name.toLower());
