@@ -111,12 +111,7 @@ void CurlMailbox::openImap()
     if (rc != CURLE_OK || exists < 0) {
         m_problem = rc == CURLE_OK || rc == Refused ? MailProblem::ServerFailed : problemOf(rc);
         qCWarning(lcMail).noquote() << "log-on to" << m_url << "failed" << (rc == CURLE_OK ? "(no message count)" : "");
-        if (m_problem == MailProblem::UntrustedCertificate || m_problem == MailProblem::ChangedCertificate)
-            qCWarning(lcMail).noquote() << "the certificate of" << m_url << "is not trusted (SHA-256"
-                                        << fingerprintText(m_guard->presented) + "); no password was sent";
-        else if (m_problem == MailProblem::NoEncryption)
-            qCWarning(lcMail).noquote() << m_url << "offers no STARTTLS, and plain log-on is not allowed for it;"
-                                        << "no password was sent";
+        warnUnsafeLogOn("STARTTLS");
         m_lastError = rc == CURLE_OK ? int(BadReply) : rc;
         return;
     }

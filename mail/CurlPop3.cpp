@@ -121,12 +121,7 @@ void CurlMailbox::openPop3()
     if (rc != CURLE_OK) {
         m_problem = rc == Refused ? MailProblem::ServerFailed : problemOf(rc);
         qCWarning(lcMail).noquote() << "log-on to" << m_url << "failed";
-        if (m_problem == MailProblem::UntrustedCertificate || m_problem == MailProblem::ChangedCertificate)
-            qCWarning(lcMail).noquote() << "the certificate of" << m_url << "is not trusted (SHA-256"
-                                        << fingerprintText(m_guard->presented) + "); no password was sent";
-        else if (m_problem == MailProblem::NoEncryption)
-            qCWarning(lcMail).noquote() << m_url << "offers no encryption, and plain log-on is not allowed for it;"
-                                        << "no password was sent";
+        warnUnsafeLogOn("encryption");
         m_lastError = rc;
         return;
     }

@@ -116,6 +116,16 @@ QString CurlMailbox::fingerprintText(const QByteArray &digest)
     return QString::fromLatin1(digest.toHex(':').toUpper());
 }
 
+void CurlMailbox::warnUnsafeLogOn(const char *upgrade) const
+{
+    if (m_problem == MailProblem::UntrustedCertificate || m_problem == MailProblem::ChangedCertificate)
+        qCWarning(lcMail).noquote() << "the certificate of" << m_url << "is not trusted (SHA-256"
+                                    << fingerprintText(m_guard->presented) + "); no password was sent";
+    else if (m_problem == MailProblem::NoEncryption)
+        qCWarning(lcMail).noquote() << m_url << "offers no" << QByteArray(upgrade) + "," << "and plain log-on is not allowed for it;"
+                                    << "no password was sent";
+}
+
 QString CurlMailbox::PresentedCertificate() const
 {
     if (m_problem != MailProblem::UntrustedCertificate && m_problem != MailProblem::ChangedCertificate)
