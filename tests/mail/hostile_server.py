@@ -66,3 +66,32 @@ def serve_forever(serve, note_connections=False):
             finally:
                 c.close()
         threading.Thread(target=run, daemon=True).start()
+
+
+class Client:
+    """One connection: the lines it sends, CRLF-ended, in the order they
+    come, over the socket or, after start_tls(), over its TLS wrap."""
+
+    def __init__(self, conn):
+        self.conn = conn
+        self._waiting = b""
+
+    def start_tls(self):
+        """The handshake; what came before it and is not read yet is dropped."""
+        self.conn = start_tls(self.conn)
+        self._waiting = b""
+
+    def lines(self, received=None):
+        """The lines until the client closes; received(waiting) first sees
+        all that waits unread after each receive (more than one line where
+        the client sent a batch)."""
+        while True:
+            chunk = self.conn.recv(4096)
+            if not chunk:
+                return
+            self._waiting += chunk
+            if received:
+                received(self._waiting)
+            while b"\r\n" in self._waiting:
+                line, self._waiting = self._waiting.split(b"\r\n", 1)
+                yield line

@@ -44,7 +44,7 @@ import ssl
 import time
 
 import hostile_server
-from hostile_server import parse_options, record, serve_forever, start_tls
+from hostile_server import Client, parse_options, record, serve_forever
 
 MESSAGES = [
     b"From: Ann Example <ann@example.org>\r\nSubject: First\r\n",
@@ -63,6 +63,7 @@ def header(number, mode):
 
 
 def serve(conn, mode_text, number):
+    client = Client(conn)
     modes = set(mode_text.split("+"))
     mode = next((m for m in modes if m in ("garbage", "slow", "trickle", "bigheader")), "")
     drop = next((m[5:] for m in modes if m.startswith("drop:")), None)
@@ -88,87 +89,81 @@ def serve(conn, mode_text, number):
             data = bytes(rng.randrange(256) for _ in range(rng.randrange(1, 400)))
         if delay:
             for i in range(len(data)):
-                conn.sendall(data[i:i + 1])
+                client.conn.sendall(data[i:i + 1])
                 time.sleep(delay)
         else:
-            conn.sendall(data)
+            client.conn.sendall(data)
 
     if drop == "greeting":
         return
+    def note_batch(waiting):
+        if waiting.count(b"\r\n") > 1:
+            record(b"%d batch: %d" % (number, waiting.count(b"\r\n")))
+
     send(b"+OK misbehaving POP3 ready\r\n")
-    buffer = b""
-    while True:
-        chunk = conn.recv(4096)
-        if not chunk:
+    for line in client.lines(received=note_batch):
+        record(b"%d %s: %s" % (number, layer[0], line))
+        words = line.split()
+        command = words[0].upper().decode("ascii", "replace") if words else ""
+        if drop == command:
             return
-        buffer += chunk
-        if buffer.count(b"\r\n") > 1:
-            record(b"%d batch: %d" % (number, buffer.count(b"\r\n")))
-        while b"\r\n" in buffer:
-            line, buffer = buffer.split(b"\r\n", 1)
-            record(b"%d %s: %s" % (number, layer[0], line))
-            words = line.split()
-            command = words[0].upper().decode("ascii", "replace") if words else ""
-            if drop == command:
+        if command == "TOP" and drop_top is not None and len(words) > 1 and words[1] == drop_top:
+            return
+        argument = words[1] if len(words) > 1 else b""
+        if command == "TOP" and stall_at is not None and argument == stall_at:
+            while client.conn.recv(4096):
+                pass
+            return
+        if command == "CAPA":
+            send(b"+OK\r\nUSER\r\nUIDL\r\nTOP\r\n" + (b"STLS\r\n" if offer_stls and layer[0] == b"plain" else b"")
+                 + (b"PIPELINING\r\n" if "pipelining" in modes else b"") + b".\r\n")
+        elif command == "TOP" and fewer is not None and argument == fewer:
+            pass
+        elif command == "TOP" and garbled is not None and argument == garbled:
+            send(b"From: Mallory <m@example.org>\r\n")
+        elif command == "STLS" and "stlsrefused" in modes:
+            send(b"-ERR not now\r\n")
+        elif command == "STLS" and can_stls and layer[0] == b"plain":
+            send(b"+OK begin TLS\r\n")
+            try:
+                client.start_tls()
+            except (ssl.SSLError, OSError) as error:
+                record(b"%d handshake failed: %s" % (number, str(error).encode()))
                 return
-            if command == "TOP" and drop_top is not None and len(words) > 1 and words[1] == drop_top:
-                return
-            argument = words[1] if len(words) > 1 else b""
-            if command == "TOP" and stall_at is not None and argument == stall_at:
-                while conn.recv(4096):
+            layer[0] = b"tls"
+        elif command == "UIDL" and "nouidl" in modes:
+            send(b"-ERR no UIDL here\r\n")
+        elif command in ("USER", "PASS", "NOOP", "RSET"):
+            send(b"+OK\r\n")
+        elif command == "STAT":
+            send(b"+OK %d 200\r\n" % count)
+        elif command == "UIDL" and argument:
+            n = int(argument) if argument.isdigit() else 0
+            send(b"+OK %d uid-%d\r\n" % (n, n) if 1 <= n <= count else b"-ERR no such message\r\n")
+        elif command == "UIDL":
+            send(b"+OK\r\n" + b"".join(b"%d uid-%d\r\n" % (n, n) for n in range(1, count + 1)) + b".\r\n")
+        elif command == "TOP":
+            message = int(words[1]) if len(words) > 1 and words[1].isdigit() else 0
+            if not 1 <= message <= count:
+                send(b"-ERR no such message\r\n")
+            elif "stall" in modes:
+                while client.conn.recv(4096):
                     pass
                 return
-            if command == "CAPA":
-                send(b"+OK\r\nUSER\r\nUIDL\r\nTOP\r\n" + (b"STLS\r\n" if offer_stls and layer[0] == b"plain" else b"")
-                     + (b"PIPELINING\r\n" if "pipelining" in modes else b"") + b".\r\n")
-            elif command == "TOP" and fewer is not None and argument == fewer:
-                pass
-            elif command == "TOP" and garbled is not None and argument == garbled:
-                send(b"From: Mallory <m@example.org>\r\n")
-            elif command == "STLS" and "stlsrefused" in modes:
-                send(b"-ERR not now\r\n")
-            elif command == "STLS" and can_stls and layer[0] == b"plain":
-                send(b"+OK begin TLS\r\n")
-                try:
-                    conn = start_tls(conn)
-                except (ssl.SSLError, OSError) as error:
-                    record(b"%d handshake failed: %s" % (number, str(error).encode()))
-                    return
-                layer[0] = b"tls"
-                buffer = b""
-            elif command == "UIDL" and "nouidl" in modes:
-                send(b"-ERR no UIDL here\r\n")
-            elif command in ("USER", "PASS", "NOOP", "RSET"):
-                send(b"+OK\r\n")
-            elif command == "STAT":
-                send(b"+OK %d 200\r\n" % count)
-            elif command == "UIDL" and argument:
-                n = int(argument) if argument.isdigit() else 0
-                send(b"+OK %d uid-%d\r\n" % (n, n) if 1 <= n <= count else b"-ERR no such message\r\n")
-            elif command == "UIDL":
-                send(b"+OK\r\n" + b"".join(b"%d uid-%d\r\n" % (n, n) for n in range(1, count + 1)) + b".\r\n")
-            elif command == "TOP":
-                message = int(words[1]) if len(words) > 1 and words[1].isdigit() else 0
-                if not 1 <= message <= count:
-                    send(b"-ERR no such message\r\n")
-                elif "stall" in modes:
-                    while conn.recv(4096):
-                        pass
-                    return
-                elif mode == "trickle":
-                    conn.sendall(b"+OK\r\n")
-                    while True:
-                        conn.sendall(b"x")
-                        time.sleep(0.1)
-                else:
-                    send(b"+OK\r\n" + header(message, mode) + b"\r\n.\r\n")
-                    if more is not None and argument == more:
-                        send(b"+OK\r\nFrom: Mallory <m@example.org>\r\nSubject: Forged\r\n\r\n.\r\n")
-            elif command == "QUIT":
-                send(b"+OK bye\r\n")
-                return
+            elif mode == "trickle":
+                client.conn.sendall(b"+OK\r\n")
+                while True:
+                    client.conn.sendall(b"x")
+                    time.sleep(0.1)
             else:
-                send(b"-ERR unknown command\r\n")
+                send(b"+OK\r\n" + header(message, mode) + b"\r\n.\r\n")
+                if more is not None and argument == more:
+                    send(b"+OK\r\nFrom: Mallory <m@example.org>\r\nSubject: Forged\r\n\r\n.\r\n")
+        elif command == "QUIT":
+            send(b"+OK bye\r\n")
+            return
+        else:
+            send(b"-ERR unknown command\r\n")
 
 
 def main():
