@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # bench_voice_latency through the program's real microphone path: a
-# PulseAudio server of this run's own (its own HOME and runtime folder, so
-# no other sound server is met) with a null sink "microphone" whose monitor,
-# remapped as the source "mic", is the default source. The recordings are
+# PulseAudio server of this run's own (tests/e2e/desktop.sh's: its own HOME
+# and runtime folder, so no other sound server is met) with a null sink
+# "microphone" whose monitor, remapped as the source "mic", is the default
+# source. The recordings are
 # played into the sink; the listener records from the default source.
 # The sink "microphone" is made without rewinds: a null sink renders up to
 # 2 s of silence ahead, and its monitor has already passed that on when a
@@ -19,20 +20,11 @@ corpus=$(cd "$1" && pwd)
 shift
 cmake --build build --target bench_voice_latency >/dev/null
 
-scratch=$(mktemp -d)
-pulse_pid=""
-cleanup() { [ -n "$pulse_pid" ] && kill "$pulse_pid" 2>/dev/null; wait 2>/dev/null; rm -rf "$scratch"; }
-trap cleanup EXIT
-mkdir -p "$scratch/home" "$scratch/runtime"
-chmod 700 "$scratch/runtime"
-export HOME="$scratch/home" XDG_RUNTIME_DIR="$scratch/runtime"
-unset PULSE_SERVER
-pulseaudio -n --daemonize=no --exit-idle-time=-1 --log-target=stderr \
-  --load="module-native-protocol-unix auth-anonymous=1" \
-  --load="module-null-sink sink_name=microphone norewinds=1" \
-  --load="module-remap-source master=microphone.monitor source_name=mic" >"$scratch/pulse.out" 2>&1 &
-pulse_pid=$!
-for _ in $(seq 50); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
-pactl set-default-source mic
+display=96
+wm=none
+. tests/e2e/desktop.sh
+mkdir -p "$scratch/home"
+export HOME="$scratch/home"
+start_pulse microphone
 [ -n "${KESTROVA_BENCH_DEBUG:-}" ] && pactl list short sinks && pactl list short sources
 QT_QPA_PLATFORM=offscreen build/bin/bench_voice_latency --pulse microphone "$corpus" "$@"
