@@ -1,3 +1,6 @@
+// The character model and its reader. Past 700 lines on purpose: most of it
+// is one class, Loader, that reads character.json and the art within their
+// bounds and notes every fault in its place; its parts share its state.
 #include "CharacterModel.h"
 #include "CharacterLoader.h"
 
