@@ -5,7 +5,7 @@
 //   bench_character_cpu [character folder] [idle seconds] [animating seconds]
 // Defaults: the "kess" folder beside the program, 60 s, 20 s.
 
-#include "desktop/CharacterCheck.h"
+#include "CharacterCheck.h"
 #include "desktop/DesktopCharacter.h"
 
 #include <QApplication>

@@ -4,31 +4,18 @@
 # tip of the day and the toolbar open, the character idling), and of the
 # character alone while idling and while animating (bench_character_cpu).
 #   bench/idle_cpu.sh [seconds]     (default 60; builds first)
-# Runs under its own Xvfb unless DISPLAY is set.
+# Runs on a display of its own, with no window manager (tests/e2e/desktop.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
 scripts/build.sh >/dev/null
 
-scratch=$(mktemp -d)
-xvfb_pid=""
-app_pid=""
-cleanup() {
-  [ -n "$app_pid" ] && kill -9 "$app_pid" 2>/dev/null
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
-  rm -rf "$scratch"
-}
-trap cleanup EXIT
-if [ -z "${DISPLAY:-}" ]; then
-  display=94
-  . tests/e2e/free_display.sh
-  Xvfb ":$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
-  xvfb_pid=$!
-  export DISPLAY=":$display"
-  for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-fi
-mkdir -p "$scratch/runtime" && chmod 700 "$scratch/runtime"
-export XDG_RUNTIME_DIR="$scratch/runtime"
+display=94
+screen_size=1280x800
+wm=none
+. tests/e2e/desktop.sh
+# Only the program's start below asks for the character's log.
+unset QT_LOGGING_RULES
 
 ticks() { # ticks <pid>: user + system clock ticks so far
   awk '{ print $14 + $15 }' "/proc/$1/stat"

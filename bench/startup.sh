@@ -3,22 +3,18 @@
 # and the peak resident memory one second later, of Kestrova and of the
 # minimal Qt Widgets program built by the same project, side by side.
 #   bench/startup.sh [runs]       (default 11 runs each; builds first)
-# Runs under its own Xvfb unless DISPLAY is set.
+# Runs on a display of its own, with no window manager (tests/e2e/desktop.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 runs=${1:-11}
 scripts/build.sh >/dev/null
 
-scratch=$(mktemp -d)
-xvfb_pid=""
-cleanup() { [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null; rm -rf "$scratch"; }
-trap cleanup EXIT
-if [ -z "${DISPLAY:-}" ]; then
-  Xvfb :93 -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
-  xvfb_pid=$!
-  export DISPLAY=:93
-  for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-fi
+display=93
+screen_size=1280x800
+wm=none
+. tests/e2e/desktop.sh
+# The program is measured as it starts by default, without debug output.
+unset QT_LOGGING_RULES
 
 # One measured start: prints "<milliseconds> <peak kB>".
 measure() {

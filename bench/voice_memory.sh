@@ -17,18 +17,7 @@ shots=""
 export QT_LOGGING_RULES="kestrova.character.debug=true;kestrova.speech.debug=true"
 TargetMb=30
 
-pulse_pid=""
-trap '[ -n "$pulse_pid" ] && kill "$pulse_pid" 2>/dev/null; cleanup' EXIT
-mkdir -p "$scratch/pulse-home"
-HOME="$scratch/pulse-home" pulseaudio -n --daemonize=no --exit-idle-time=-1 --log-target=stderr \
-  --load="module-native-protocol-unix auth-anonymous=1" \
-  --load="module-null-sink sink_name=speakers" \
-  --load="module-null-sink sink_name=microphone norewinds=1" \
-  --load="module-remap-source master=microphone.monitor source_name=mic" >"$scratch/pulse.out" 2>&1 &
-pulse_pid=$!
-for _ in $(seq 50); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
-pactl set-default-sink speakers
-pactl set-default-source mic
+start_pulse microphone
 
 flite -voice slt -t "go to mouse pointer" -o "$scratch/raw.wav" &&
   sox "$scratch/raw.wav" -r 16000 -c 1 -b 16 "$scratch/command.wav" pad 0.2 1.0 || exit 1

@@ -42,38 +42,34 @@ FrmMenus::FrmMenus(Host &host) : QWidget(nullptr), m_host(host)
     setObjectName(QStringLiteral("FrmMenus"));
 
     MnuGeneral = submenu(this, nullptr, "MnuGeneral", QStringLiteral("General"));
-    MnuACo = entry(MnuGeneral, "MnuACo", QStringLiteral("A.&C.O"));
-    MnuChangeAgent = entry(MnuGeneral, "MnuChangeAgent", QStringLiteral("Change &Agent"));
-    MnuChangeUser = entry(MnuGeneral, "MnuChangeUser", QStringLiteral("Change &User"));
-    MnuAbout = entry(MnuGeneral, "MnuAbout", QStringLiteral("A&bout"));
-    MnuOptions = entry(MnuGeneral, "MnuOptions", QStringLiteral("&Options"));
-    MnuTour = entry(MnuGeneral, "MnuTour", QStringLiteral("&Tour"));
-    MnuVersion = entry(MnuGeneral, "MnuVersion", QStringLiteral("&Version"));
-    runs(MnuACo, QStringLiteral("A.C.O"));
-    runs(MnuChangeAgent, QStringLiteral("ChangeAgent"));
-    runs(MnuChangeUser, QStringLiteral("ChangeUser"));
-    runs(MnuAbout, QStringLiteral("About"));
-    runs(MnuTour, QStringLiteral("Tour"));
-    runs(MnuOptions, QStringLiteral("Options"));
-    runs(MnuVersion, QStringLiteral("Version"));
-
     MnuAccessories = submenu(this, nullptr, "MnuAccessories", QStringLiteral("Accessories"));
-    MnuAlarm = entry(MnuAccessories, "MnuAlarm", QStringLiteral("&Alarm"));
-    MnuOpen = entry(MnuAccessories, "MnuOpen", QStringLiteral("&Open File"));
-    MnuCalender = entry(MnuAccessories, "MnuCalender", QStringLiteral("Ca&lender"));
-    MnuCalc = entry(MnuAccessories, "MnuCalc", QStringLiteral("Calc&ulator"));
-    MnuCDPlayer = entry(MnuAccessories, "MnuCDPlayer", QStringLiteral("C&D Player"));
-    MnuWordpad = entry(MnuAccessories, "MnuWordpad", QStringLiteral("&Wordpad"));
-    MnuNotepad = entry(MnuAccessories, "MnuNotepad", QStringLiteral("&Notepad"));
-    MnuAConfigure = entry(MnuAccessories, "MnuAConfigure", QStringLiteral("Con&figure"));
-    runs(MnuAlarm, QStringLiteral("Alarm"));
-    runs(MnuOpen, QStringLiteral("Open File"));
-    runs(MnuCalender, QStringLiteral("Calender"));
-    runs(MnuCalc, QStringLiteral("Calculator"));
-    runs(MnuCDPlayer, QStringLiteral("CD Player"));
-    runs(MnuWordpad, QStringLiteral("Wordpad"));
-    runs(MnuNotepad, QStringLiteral("Notepad"));
-    runs(MnuAConfigure, QStringLiteral("Configure Accessories"));
+    // The fixed entries of the two menus: where each goes, its caption and
+    // the registered action it runs.
+    const struct {
+        QMenu *FrmMenus::*menu;
+        QAction *FrmMenus::*member;
+        const char *name, *caption, *id;
+    } fixed[] = {
+        {&FrmMenus::MnuGeneral, &FrmMenus::MnuACo, "MnuACo", "A.&C.O", "A.C.O"},
+        {&FrmMenus::MnuGeneral, &FrmMenus::MnuChangeAgent, "MnuChangeAgent", "Change &Agent", "ChangeAgent"},
+        {&FrmMenus::MnuGeneral, &FrmMenus::MnuChangeUser, "MnuChangeUser", "Change &User", "ChangeUser"},
+        {&FrmMenus::MnuGeneral, &FrmMenus::MnuAbout, "MnuAbout", "A&bout", "About"},
+        {&FrmMenus::MnuGeneral, &FrmMenus::MnuOptions, "MnuOptions", "&Options", "Options"},
+        {&FrmMenus::MnuGeneral, &FrmMenus::MnuTour, "MnuTour", "&Tour", "Tour"},
+        {&FrmMenus::MnuGeneral, &FrmMenus::MnuVersion, "MnuVersion", "&Version", "Version"},
+        {&FrmMenus::MnuAccessories, &FrmMenus::MnuAlarm, "MnuAlarm", "&Alarm", "Alarm"},
+        {&FrmMenus::MnuAccessories, &FrmMenus::MnuOpen, "MnuOpen", "&Open File", "Open File"},
+        {&FrmMenus::MnuAccessories, &FrmMenus::MnuCalender, "MnuCalender", "Ca&lender", "Calender"},
+        {&FrmMenus::MnuAccessories, &FrmMenus::MnuCalc, "MnuCalc", "Calc&ulator", "Calculator"},
+        {&FrmMenus::MnuAccessories, &FrmMenus::MnuCDPlayer, "MnuCDPlayer", "C&D Player", "CD Player"},
+        {&FrmMenus::MnuAccessories, &FrmMenus::MnuWordpad, "MnuWordpad", "&Wordpad", "Wordpad"},
+        {&FrmMenus::MnuAccessories, &FrmMenus::MnuNotepad, "MnuNotepad", "&Notepad", "Notepad"},
+        {&FrmMenus::MnuAccessories, &FrmMenus::MnuAConfigure, "MnuAConfigure", "Con&figure", "Configure Accessories"},
+    };
+    for (const auto &row : fixed) {
+        this->*row.member = entry(this->*row.menu, row.name, QString::fromUtf8(row.caption));
+        runs(this->*row.member, QString::fromUtf8(row.id));
+    }
 
     MnuMyOffice = submenu(this, nullptr, "MnuMyOffice", QStringLiteral("My Office"));
     for (int k = 0; k < 10; ++k) {

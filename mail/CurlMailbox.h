@@ -138,6 +138,12 @@ private:
     // deadline, or when the connection is gone and the one log-on again
     // was spent.
     int run(const QByteArray &command, bool multiLine, bool &reconnected);
+    // Why a failed log-on sent no password, where the TLS policy stopped it;
+    // `upgrade` names what the server did not offer.
+    void warnUnsafeLogOn(const char *upgrade) const;
+    // The POP3 halves of OpenMailbox() and FetchMessage().
+    void openPop3();
+    void fetchPop3(int number);
     bool readUidList();
     MailProblem problemOf(int curlResult) const;
 

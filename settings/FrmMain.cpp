@@ -1,3 +1,8 @@
+// The options window: its frame, the tab strip, and five of its six pages
+// with their buttons (the mail page, the largest, is FrmMainMail.cpp). It
+// runs past 700 lines, and stays one file on purpose: the pages share the
+// widget helpers below and the window's load, apply and close, and each
+// page is short; split by page, every file would repeat those.
 #include "FrmMain.h"
 
 #include "Actions.h"

@@ -19,7 +19,7 @@ the weights, the threshold and the slope as C++ constants.
 
 --features gap reproduces a mapping of the gap alone.
 
---keep-weights character/speech/UtteranceScores.cpp keeps the model's
+--keep-weights character/ear/UtteranceScores.cpp keeps the model's
 weights as they are there and chooses only the threshold and the slope:
 for a change to the recogniser that moves the measures a little, where a
 new fit of a dozen weights to a few hundred lines would chase noise.
@@ -296,7 +296,7 @@ def main():
     print(f"proposed slope: {slope:.2f} points per unit of logit "
           f"(the {100 * a.top:.0f}th percentile of right logits above the threshold, {top:.3f}, at confidence 100)")
     print()
-    print("for character/speech/UtteranceScores.cpp:")
+    print("for character/ear/UtteranceScores.cpp:")
     print(f"constexpr double Bias = {weights[0]:.4f};")
     print("constexpr Weight Weights[] = {")
     for f, w in zip(features, weights[1:]):

@@ -7,7 +7,7 @@
 // status: 0 when the character is sound, 1 when it has problems, 2 when the
 // command line is wrong. Needs no display.
 
-#include "desktop/CharacterCheck.h"
+#include "CharacterCheck.h"
 
 #include <QCommandLineParser>
 #include <QDir>

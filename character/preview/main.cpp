@@ -12,8 +12,8 @@
 //   kestrova-character-preview <character folder> <output folder>
 //       [--scale S] [--only Name,Name] [--timeline MS] [--rows N] [--dark]
 
-#include "desktop/CharacterModel.h"
-#include "desktop/CharacterRenderer.h"
+#include "CharacterModel.h"
+#include "CharacterRenderer.h"
 
 #include <QCommandLineParser>
 #include <QDir>

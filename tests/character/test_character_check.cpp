@@ -3,8 +3,8 @@
 // with its place, animations that never end are found, states choose among
 // their animations, and the checker program reports as it should.
 
-#include "desktop/CharacterCheck.h"
-#include "desktop/CharacterModel.h"
+#include "CharacterCheck.h"
+#include "CharacterModel.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,8 +1,8 @@
 // The character format: loading the shipped character and made-up ones,
 // the loader's complaints, pose resolution, and drawing poses.
 
-#include "desktop/CharacterModel.h"
-#include "desktop/CharacterRenderer.h"
+#include "CharacterModel.h"
+#include "CharacterRenderer.h"
 #include "PeakMemory.h"
 
 #include <QDir>

@@ -4,7 +4,7 @@
 
 #include "desktop/Autostart.h"
 #include "desktop/Balloon.h"
-#include "desktop/CharacterCheck.h"
+#include "CharacterCheck.h"
 #include "desktop/CharacterChooser.h"
 #include "desktop/CharacterOptionsDialog.h"
 #include "desktop/CharacterServiceSettings.h"

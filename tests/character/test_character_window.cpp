@@ -3,7 +3,7 @@
 // again, the shapes cut from each frame (the mask without a compositor, the
 // input shape with one), worked out once per image, and repaints limited to
 // the pixels that changed.
-#include "desktop/CharacterRenderer.h"
+#include "CharacterRenderer.h"
 #include "desktop/CharacterWindow.h"
 #include "desktop/DesktopCharacter.h"
 

@@ -6,7 +6,7 @@
 // the event loop's time.
 
 #include "ManualTimers.h"
-#include "desktop/AnimationPlayer.h"
+#include "AnimationPlayer.h"
 #include "desktop/DesktopCharacter.h"
 #include "desktop/DesktopCharacterService.h"
 #include "desktop/Speaking.h"

@@ -16,9 +16,6 @@ shots=${KESTROVA_SHOTS:-}
 . "$(dirname "$0")/desktop.sh"
 export QT_LOGGING_RULES="kestrova.character.debug=true;kestrova.speech.debug=true"
 
-pulse_pid=""
-stop_pulse() { [ -n "$pulse_pid" ] && kill "$pulse_pid" 2>/dev/null; wait "$pulse_pid" 2>/dev/null; pulse_pid=""; }
-trap 'stop_pulse; cleanup' EXIT
 
 count() { grep -c -- "$1" "$log"; }
 wait_line() { # wait_line <whole line> <seconds>
@@ -48,16 +45,7 @@ say_file() { # say_file <name> <phrase>
     sox "$scratch/$1-raw.wav" -r 16000 -c 1 -b 16 "$scratch/$1.wav" pad 0.2 1.0
 }
 check "flite records the phrases" bash -c "$(declare -f say_file); scratch='$scratch'; say_file quit 'quit' && say_file yes 'yes' && say_file no 'no'"
-mkdir -p "$scratch/pulse-home"
-HOME="$scratch/pulse-home" pulseaudio -n --daemonize=no --exit-idle-time=-1 --log-target=stderr \
-  --load="module-native-protocol-unix auth-anonymous=1" \
-  --load="module-null-sink sink_name=speakers" \
-  --load="module-null-sink sink_name=microphone norewinds=1" \
-  --load="module-remap-source master=microphone.monitor source_name=mic" >"$scratch/pulse.out" 2>&1 &
-pulse_pid=$!
-for _ in $(seq 50); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
-pactl set-default-sink speakers
-pactl set-default-source mic
+start_pulse microphone
 play() { paplay --device=microphone "$scratch/$1.wav"; }
 
 ask_about_quit() { # the question about "quit", asked in a fresh run

@@ -7,19 +7,24 @@
 # KESTROVA_WM picks the window manager: openbox (the default), xfwm4 (with
 # its compositor) or metacity (with its compositor). The last two read their
 # settings through a session bus: they get one of their own, which the
-# program never sees.
+# program never sees. A script that runs the program with no window manager
+# at all sets wm=none before sourcing this.
+# Sound: start_pulse gives the run a PulseAudio server of its own, and
+# stop_pulse (or the cleanup) ends it.
 scratch=$(mktemp -d)
 xvfb_pid=""
 wm_pid=""
 wm_bus_pid=""
 app_pid=""
-wm=${KESTROVA_WM:-openbox}
+pulse_pid=""
+wm=${wm:-${KESTROVA_WM:-openbox}}
 case "$wm" in
-  openbox|xfwm4|metacity) ;;
+  openbox|xfwm4|metacity|none) ;;
   *) echo "desktop.sh: unknown window manager '$wm' (openbox, xfwm4 or metacity)" >&2; exit 2 ;;
 esac
 cleanup() {
   [ -n "$app_pid" ] && kill -9 "$app_pid" 2>/dev/null
+  stop_pulse
   [ -n "$wm_pid" ] && kill "$wm_pid" 2>/dev/null
   [ -n "$wm_bus_pid" ] && kill "$wm_bus_pid" 2>/dev/null
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
@@ -62,6 +67,7 @@ d = x.XOpenDisplay(None)
 sys.exit(0 if d and x.XGetSelectionOwner(d, x.XInternAtom(d, b"_NET_WM_CM_S0", 0)) else 1)' 2>/dev/null
 }
 wm_ready() { # the window manager runs and says it can activate windows (and composites, where it should)
+  [ "$wm" = none ] && return 0
   [ -n "$wm_pid" ] && running "$wm_pid" && xprop -root _NET_SUPPORTED 2>/dev/null | grep -q _NET_ACTIVE_WINDOW \
     && { [ "$wm" = openbox ] || compositing; }
 }
@@ -74,7 +80,7 @@ run_wm() { # the chosen window manager, in the foreground
                 DBUS_SESSION_BUS_ADDRESS="unix:path=$scratch/wm-bus" metacity --sm-disable --composite ;;
   esac
 }
-if [ "$wm" != openbox ]; then
+if [ "$wm" != openbox ] && [ "$wm" != none ]; then
   mkdir -p "$scratch/wm-home"
   dbus-daemon --session --address="unix:path=$scratch/wm-bus" --nofork --nopidfile >>"$scratch/wm.log" 2>&1 &
   wm_bus_pid=$!
@@ -85,6 +91,7 @@ start_wm() { # start_wm: the window manager for this display, waited for up to 2
   # just after Xvfb said it listened, and to end at once: it is started
   # again, once a second, while the 20 s last.
   local i
+  [ "$wm" = none ] && return 0
   for i in $(seq 200); do
     if (( i % 10 == 1 )) && ! { [ -n "$wm_pid" ] && running "$wm_pid"; }; then
       run_wm >>"$scratch/wm.log" 2>&1 &
@@ -108,6 +115,32 @@ unset QT_QPA_PLATFORM WAYLAND_DISPLAY PULSE_SERVER
 # on which a secret store would ask for a keyring's password and grab the
 # pointer and keyboard of this display.
 export DBUS_SESSION_BUS_ADDRESS="unix:path=$scratch/no-session-bus"
+
+# A PulseAudio server of this run's own, one at a time, in a home of its own:
+# the null sink <sink> ("speakers" unless named) is its default output. With
+# "microphone" it has a second null sink, "microphone", whose monitor
+# (remapped as "mic") is the default source: what a test plays into that
+# sink is what the character hears. Waits up to 5 s for the server to answer.
+start_pulse() { # start_pulse [microphone|-] [sink]
+  local sink=${2:-speakers}
+  local mic=()
+  [ "${1:-}" = microphone ] && mic=(--load="module-null-sink sink_name=microphone norewinds=1"
+                                     --load="module-remap-source master=microphone.monitor source_name=mic")
+  mkdir -p "$scratch/pulse-home-$sink"
+  HOME="$scratch/pulse-home-$sink" pulseaudio -n --daemonize=no --exit-idle-time=-1 --log-target=stderr \
+    --load="module-native-protocol-unix auth-anonymous=1" \
+    --load="module-null-sink sink_name=$sink" "${mic[@]}" >"$scratch/pulse-$sink.out" 2>&1 &
+  pulse_pid=$!
+  local i
+  for i in $(seq 50); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
+  pactl set-default-sink "$sink"
+  [ ${#mic[@]} -eq 0 ] || pactl set-default-source mic
+}
+stop_pulse() { # stop_pulse: the sound server ends, where one runs
+  [ -n "$pulse_pid" ] && kill "$pulse_pid" 2>/dev/null
+  [ -n "$pulse_pid" ] && wait "$pulse_pid" 2>/dev/null
+  pulse_pid=""
+}
 
 wait_for() { # wait_for <file> <text> <seconds>
   local i
@@ -253,7 +286,7 @@ client() { # client <window>: sets wx wy ww wh to the window's inside on the scr
 finish() { # finish <log>...
   if [ $failures -ne 0 ]; then
     local l
-    running "$wm_pid" || { echo "--- the window manager ended during the test:"; cat "$scratch/wm.log"; }
+    [ "$wm" = none ] || running "$wm_pid" || { echo "--- the window manager ended during the test:"; cat "$scratch/wm.log"; }
     for l in "$@"; do echo "--- $l"; tail -n 30 "$l" 2>/dev/null; done
   fi
   echo "$passes passed, $failures failed"

@@ -12,16 +12,7 @@ display=${2:-99}
 shots=${KESTROVA_SHOTS:-}
 . "$(dirname "$0")/desktop.sh"
 
-pulse_pid=""
-stop_pulse() { [ -n "$pulse_pid" ] && kill "$pulse_pid" 2>/dev/null; wait "$pulse_pid" 2>/dev/null; pulse_pid=""; }
-trap 'stop_pulse; cleanup' EXIT
-mkdir -p "$scratch/pulse-home"
-HOME="$scratch/pulse-home" pulseaudio -n --daemonize=no --exit-idle-time=-1 --log-target=stderr \
-  --load="module-native-protocol-unix auth-anonymous=1" \
-  --load="module-null-sink sink_name=speakers" >"$scratch/pulse.out" 2>&1 &
-pulse_pid=$!
-for _ in $(seq 50); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
-pactl set-default-sink speakers
+start_pulse
 
 ini='[Run]\nNumber=5\n[Rest]\nX=400\nY=300\n'
 

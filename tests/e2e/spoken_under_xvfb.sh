@@ -16,13 +16,12 @@ shots=${KESTROVA_SHOTS:-}
 . "$(dirname "$0")/desktop.sh"
 export QT_MESSAGE_PATTERN="%{time boot} %{message}"
 
-pulse_pid=""
 rec_pid=""
-stop_pulse() {
+stop_recording() { # what records the sound server, then the server
   [ -n "$rec_pid" ] && kill "$rec_pid" 2>/dev/null; wait "$rec_pid" 2>/dev/null; rec_pid=""
-  [ -n "$pulse_pid" ] && kill "$pulse_pid" 2>/dev/null; wait "$pulse_pid" 2>/dev/null; pulse_pid=""
+  stop_pulse
 }
-trap 'stop_pulse; cleanup' EXIT
+trap 'stop_recording; cleanup' EXIT
 
 uptime_now() { cut -d' ' -f1 /proc/uptime; }
 
@@ -55,13 +54,7 @@ print("%.4f" % best)'
 }
 
 # 1. With sound: a null sink, recorded.
-mkdir -p "$scratch/pulse-home"
-HOME="$scratch/pulse-home" pulseaudio -n --daemonize=no --exit-idle-time=-1 --log-target=stderr \
-  --load="module-native-protocol-unix auth-anonymous=1" \
-  --load="module-null-sink sink_name=speakers" >"$scratch/pulse.out" 2>&1 &
-pulse_pid=$!
-for _ in $(seq 50); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
-pactl set-default-sink speakers
+start_pulse
 check "the sound server runs with the null sink as its default" bash -c "pactl info | grep -q 'Default Sink: speakers$'"
 parec --device=speakers.monitor --format=s16le --rate=16000 --channels=1 --latency-msec=20 \
   --raw "$scratch/sink.raw" &
@@ -102,7 +95,7 @@ done <<< "$sentences"
 # Between the sentences the sink is quiet: the sound belongs to them.
 check "nothing sounds before the first sentence" \
   awk -v l="$(loudest "$rec_t0" "$(sed -n 1p <<< "$sentences" | cut -f2)")" 'BEGIN { exit !(l < 0.005) }'
-stop_pulse
+stop_recording
 
 # 2. No sound server: each sentence completes by its reading time (the
 # balloon shows the words).
@@ -122,13 +115,7 @@ check "the voice said it had nowhere to play" grep -q "No sound output for the f
 # the sink runs 2 s ahead of its clock and tells of a stream's end seconds
 # late, and may take a new stream's first samples only after a while. Every
 # sentence still completes as spoken, after the sound server took all of it.
-mkdir -p "$scratch/pulse-home-plain"
-HOME="$scratch/pulse-home-plain" pulseaudio -n --daemonize=no --exit-idle-time=-1 --log-target=stderr \
-  --load="module-native-protocol-unix auth-anonymous=1" \
-  --load="module-null-sink sink_name=kes" >"$scratch/pulse-plain.out" 2>&1 &
-pulse_pid=$!
-for _ in $(seq 50); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
-pactl set-default-sink kes
+start_pulse - kes
 # What the sound server says of its streams: each sentence a new one.
 pactl subscribe > "$scratch/pulse-events" 2>&1 &
 rec_pid=$!
@@ -150,6 +137,6 @@ check "the sound server took every byte of the greeting and the time" \
   test "$(grep -cE 'The sound server took ([0-9]+) of \1 bytes' "$plain_log")" -ge 2
 check "the sound server had a stream for each sentence" \
   test "$(grep -c "Event 'new' on sink-input" "$scratch/pulse-events")" -ge 3
-stop_pulse
+stop_recording
 
 finish "$sound_log" "$silent_log" "$plain_log"

@@ -21,9 +21,6 @@ shots=${KESTROVA_SHOTS:-}
 . "$(dirname "$0")/desktop.sh"
 export QT_LOGGING_RULES="kestrova.character.debug=true;kestrova.speech.debug=true"
 
-pulse_pid=""
-stop_pulse() { [ -n "$pulse_pid" ] && kill "$pulse_pid" 2>/dev/null; wait "$pulse_pid" 2>/dev/null; pulse_pid=""; }
-trap 'stop_pulse; cleanup' EXIT
 
 # The recordings: flite's "slt" voice at 16 kHz, with the pauses a speaker
 # leaves around a command.
@@ -55,16 +52,7 @@ check "SIGTERM ends the run with status 0 (was $rc)" test "$rc" -eq 0
 nomic_log=$log
 
 # 2. A sound server with a microphone.
-mkdir -p "$scratch/pulse-home"
-HOME="$scratch/pulse-home" pulseaudio -n --daemonize=no --exit-idle-time=-1 --log-target=stderr \
-  --load="module-native-protocol-unix auth-anonymous=1" \
-  --load="module-null-sink sink_name=speakers" \
-  --load="module-null-sink sink_name=microphone norewinds=1" \
-  --load="module-remap-source master=microphone.monitor source_name=mic" >"$scratch/pulse.out" 2>&1 &
-pulse_pid=$!
-for _ in $(seq 50); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
-pactl set-default-sink speakers
-pactl set-default-source mic
+start_pulse microphone
 check "the sound server has the microphone as its default source" bash -c "pactl info | grep -q 'Default Source: mic$'"
 
 play() { paplay --device=microphone "$scratch/$1.wav"; }

@@ -22,25 +22,12 @@ MODE:
              long, sends a few of them and closes the connection
   nofetch    refuses the FETCH
 """
-import argparse
-import socket
-import ssl
-import sys
-import threading
-
-OPTIONS = None
-LOCK = threading.Lock()
-COUNT = [0]
+from hostile_server import Client, parse_options, record, serve_forever
 
 HEADERS = {
     1: b"From: Ann Example <ann@example.org>\r\nSubject: First\r\n\r\n",
     2: b"From: Bob <bob@example.org>\r\nSubject: Second\r\n\r\n",
 }
-
-
-def record(text):
-    with LOCK, open(OPTIONS.record, "ab") as f:
-        f.write(text + b"\n")
 
 
 def literal(block):
@@ -52,94 +39,63 @@ def fetch_answer(n, block):
 
 
 def serve(conn, mode, number):
+    client = Client(conn)
     layer = [b"plain"]
     can_tls = mode == "stripped"
 
     def send(data):
-        conn.sendall(data)
+        client.conn.sendall(data)
 
     send(b"* OK misbehaving IMAP ready\r\n")
-    buffer = b""
-    while True:
-        chunk = conn.recv(4096)
-        if not chunk:
-            return
-        buffer += chunk
-        while b"\r\n" in buffer:
-            line, buffer = buffer.split(b"\r\n", 1)
-            record(b"%d %s: %s" % (number, layer[0], line))
-            words = line.split(b" ")
-            tag = words[0]
-            command = words[1].upper() if len(words) > 1 else b""
-            if command == b"CAPABILITY":
-                send(b"* CAPABILITY IMAP4rev1\r\n" + tag + b" OK done\r\n")
-            elif command == b"STARTTLS" and can_tls and layer[0] == b"plain":
-                send(tag + b" OK begin TLS\r\n")
-                context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
-                context.load_cert_chain(OPTIONS.cert, OPTIONS.key)
-                conn = context.wrap_socket(conn, server_side=True)
-                layer[0] = b"tls"
-                buffer = b""
-            elif command == b"LOGIN":
-                send(tag + b" OK logged in\r\n")
-            elif command in (b"EXAMINE", b"SELECT"):
-                exists = 5 if mode == "lies" else 2
-                send(b"* %d EXISTS\r\n* 0 RECENT\r\n* OK [UIDVALIDITY 7] ok\r\n" % exists
-                     + tag + b" OK [READ-ONLY] done\r\n")
-            elif command == b"FETCH":
-                if mode == "stall":
-                    while conn.recv(4096):
-                        pass
-                    return
-                if mode == "hugeliteral":
-                    send(b"* 1 FETCH (BODY[HEADER.FIELDS (FROM SUBJECT)] {999999999}\r\n" + HEADERS[1])
-                    return
-                if mode == "nofetch":
-                    send(tag + b" NO not now\r\n")
-                    continue
-                if mode == "literals":
-                    first = (b"From: \x1b]0;pwned\x07Ann\x00 <ann@example.org>\r\n"
-                             b"Subject: Hi\x1b[2J\r\n" + tag + b" OK FETCH done\r\n"
-                             b"* 2 FETCH (BODY[HEADER.FIELDS (FROM SUBJECT)] {40}\r\n\r\n")
-                    send(fetch_answer(1, first) + fetch_answer(2, HEADERS[2]) + tag + b" OK done\r\n")
-                elif mode == "lies":
-                    forged = b"From: Mallory <m@example.org>\r\nSubject: Forged\r\n\r\n"
-                    send(fetch_answer(1, HEADERS[1]) + fetch_answer(9, forged) + fetch_answer(1, forged)
-                         + fetch_answer(2, HEADERS[2]) + tag + b" OK done\r\n")
-                else:
-                    send(fetch_answer(1, HEADERS[1]) + fetch_answer(2, HEADERS[2]) + tag + b" OK done\r\n")
-            elif command == b"LOGOUT":
-                send(b"* BYE\r\n" + tag + b" OK bye\r\n")
+    for line in client.lines():
+        record(b"%d %s: %s" % (number, layer[0], line))
+        words = line.split(b" ")
+        tag = words[0]
+        command = words[1].upper() if len(words) > 1 else b""
+        if command == b"CAPABILITY":
+            send(b"* CAPABILITY IMAP4rev1\r\n" + tag + b" OK done\r\n")
+        elif command == b"STARTTLS" and can_tls and layer[0] == b"plain":
+            send(tag + b" OK begin TLS\r\n")
+            client.start_tls()
+            layer[0] = b"tls"
+        elif command == b"LOGIN":
+            send(tag + b" OK logged in\r\n")
+        elif command in (b"EXAMINE", b"SELECT"):
+            exists = 5 if mode == "lies" else 2
+            send(b"* %d EXISTS\r\n* 0 RECENT\r\n* OK [UIDVALIDITY 7] ok\r\n" % exists
+                 + tag + b" OK [READ-ONLY] done\r\n")
+        elif command == b"FETCH":
+            if mode == "stall":
+                while client.conn.recv(4096):
+                    pass
                 return
+            if mode == "hugeliteral":
+                send(b"* 1 FETCH (BODY[HEADER.FIELDS (FROM SUBJECT)] {999999999}\r\n" + HEADERS[1])
+                return
+            if mode == "nofetch":
+                send(tag + b" NO not now\r\n")
+                continue
+            if mode == "literals":
+                first = (b"From: \x1b]0;pwned\x07Ann\x00 <ann@example.org>\r\n"
+                         b"Subject: Hi\x1b[2J\r\n" + tag + b" OK FETCH done\r\n"
+                         b"* 2 FETCH (BODY[HEADER.FIELDS (FROM SUBJECT)] {40}\r\n\r\n")
+                send(fetch_answer(1, first) + fetch_answer(2, HEADERS[2]) + tag + b" OK done\r\n")
+            elif mode == "lies":
+                forged = b"From: Mallory <m@example.org>\r\nSubject: Forged\r\n\r\n"
+                send(fetch_answer(1, HEADERS[1]) + fetch_answer(9, forged) + fetch_answer(1, forged)
+                     + fetch_answer(2, HEADERS[2]) + tag + b" OK done\r\n")
             else:
-                send(tag + b" BAD unknown\r\n")
+                send(fetch_answer(1, HEADERS[1]) + fetch_answer(2, HEADERS[2]) + tag + b" OK done\r\n")
+        elif command == b"LOGOUT":
+            send(b"* BYE\r\n" + tag + b" OK bye\r\n")
+            return
+        else:
+            send(tag + b" BAD unknown\r\n")
 
 
 def main():
-    global OPTIONS
-    parser = argparse.ArgumentParser()
-    parser.add_argument("mode")
-    parser.add_argument("--record", required=True)
-    parser.add_argument("--cert")
-    parser.add_argument("--key")
-    OPTIONS = parser.parse_args()
-    listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
-    listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-    listener.bind(("127.0.0.1", 0))
-    listener.listen(8)
-    print(listener.getsockname()[1], flush=True)
-    while True:
-        conn, _ = listener.accept()
-        COUNT[0] += 1
-
-        def run(c=conn, n=COUNT[0]):
-            try:
-                serve(c, OPTIONS.mode, n)
-            except (OSError, ssl.SSLError):
-                pass
-            finally:
-                c.close()
-        threading.Thread(target=run, daemon=True).start()
+    parse_options(record_required=True)
+    serve_forever(serve)
 
 
 if __name__ == "__main__":

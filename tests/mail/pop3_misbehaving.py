@@ -39,13 +39,12 @@ MODE (several joined with "+"):
 With --record, a chunk received holding more than one command is noted as
 "n batch: K" (K commands arrived together).
 """
-import argparse
-import ssl
 import random
-import socket
-import sys
-import threading
+import ssl
 import time
+
+import hostile_server
+from hostile_server import Client, parse_options, record, serve_forever
 
 MESSAGES = [
     b"From: Ann Example <ann@example.org>\r\nSubject: First\r\n",
@@ -53,15 +52,6 @@ MESSAGES = [
     b"From: Cy <cy@example.org>\r\nSubject: Third\r\n",
     b"From: Di <di@example.org>\r\nSubject: Fourth\r\n",
 ]
-OPTIONS = None
-RECORD_LOCK = threading.Lock()
-CONNECTIONS = [0]
-
-
-def record(text):
-    if OPTIONS.record:
-        with RECORD_LOCK, open(OPTIONS.record, "ab") as f:
-            f.write(text + b"\n")
 
 
 def header(number, mode):
@@ -73,6 +63,7 @@ def header(number, mode):
 
 
 def serve(conn, mode_text, number):
+    client = Client(conn)
     modes = set(mode_text.split("+"))
     mode = next((m for m in modes if m in ("garbage", "slow", "trickle", "bigheader")), "")
     drop = next((m[5:] for m in modes if m.startswith("drop:")), None)
@@ -82,7 +73,7 @@ def serve(conn, mode_text, number):
         return next((m[len(prefix):].encode() for m in modes if m.startswith(prefix)), None)
     fewer, more, garbled = numbered("fewer:"), numbered("more:"), numbered("garbled:")
     stall_at = numbered("stallat:") if number == 1 else None
-    count = OPTIONS.messages
+    count = hostile_server.OPTIONS.messages
     first = number == 1
     offer_stls = ("stls" in modes or "stlsrefused" in modes
                   or ("tlsthenplain" in modes and first))
@@ -98,119 +89,86 @@ def serve(conn, mode_text, number):
             data = bytes(rng.randrange(256) for _ in range(rng.randrange(1, 400)))
         if delay:
             for i in range(len(data)):
-                conn.sendall(data[i:i + 1])
+                client.conn.sendall(data[i:i + 1])
                 time.sleep(delay)
         else:
-            conn.sendall(data)
+            client.conn.sendall(data)
 
     if drop == "greeting":
         return
+    def note_batch(waiting):
+        if waiting.count(b"\r\n") > 1:
+            record(b"%d batch: %d" % (number, waiting.count(b"\r\n")))
+
     send(b"+OK misbehaving POP3 ready\r\n")
-    buffer = b""
-    while True:
-        chunk = conn.recv(4096)
-        if not chunk:
+    for line in client.lines(received=note_batch):
+        record(b"%d %s: %s" % (number, layer[0], line))
+        words = line.split()
+        command = words[0].upper().decode("ascii", "replace") if words else ""
+        if drop == command:
             return
-        buffer += chunk
-        if buffer.count(b"\r\n") > 1:
-            record(b"%d batch: %d" % (number, buffer.count(b"\r\n")))
-        while b"\r\n" in buffer:
-            line, buffer = buffer.split(b"\r\n", 1)
-            record(b"%d %s: %s" % (number, layer[0], line))
-            words = line.split()
-            command = words[0].upper().decode("ascii", "replace") if words else ""
-            if drop == command:
+        if command == "TOP" and drop_top is not None and len(words) > 1 and words[1] == drop_top:
+            return
+        argument = words[1] if len(words) > 1 else b""
+        if command == "TOP" and stall_at is not None and argument == stall_at:
+            while client.conn.recv(4096):
+                pass
+            return
+        if command == "CAPA":
+            send(b"+OK\r\nUSER\r\nUIDL\r\nTOP\r\n" + (b"STLS\r\n" if offer_stls and layer[0] == b"plain" else b"")
+                 + (b"PIPELINING\r\n" if "pipelining" in modes else b"") + b".\r\n")
+        elif command == "TOP" and fewer is not None and argument == fewer:
+            pass
+        elif command == "TOP" and garbled is not None and argument == garbled:
+            send(b"From: Mallory <m@example.org>\r\n")
+        elif command == "STLS" and "stlsrefused" in modes:
+            send(b"-ERR not now\r\n")
+        elif command == "STLS" and can_stls and layer[0] == b"plain":
+            send(b"+OK begin TLS\r\n")
+            try:
+                client.start_tls()
+            except (ssl.SSLError, OSError) as error:
+                record(b"%d handshake failed: %s" % (number, str(error).encode()))
                 return
-            if command == "TOP" and drop_top is not None and len(words) > 1 and words[1] == drop_top:
-                return
-            argument = words[1] if len(words) > 1 else b""
-            if command == "TOP" and stall_at is not None and argument == stall_at:
-                while conn.recv(4096):
+            layer[0] = b"tls"
+        elif command == "UIDL" and "nouidl" in modes:
+            send(b"-ERR no UIDL here\r\n")
+        elif command in ("USER", "PASS", "NOOP", "RSET"):
+            send(b"+OK\r\n")
+        elif command == "STAT":
+            send(b"+OK %d 200\r\n" % count)
+        elif command == "UIDL" and argument:
+            n = int(argument) if argument.isdigit() else 0
+            send(b"+OK %d uid-%d\r\n" % (n, n) if 1 <= n <= count else b"-ERR no such message\r\n")
+        elif command == "UIDL":
+            send(b"+OK\r\n" + b"".join(b"%d uid-%d\r\n" % (n, n) for n in range(1, count + 1)) + b".\r\n")
+        elif command == "TOP":
+            message = int(words[1]) if len(words) > 1 and words[1].isdigit() else 0
+            if not 1 <= message <= count:
+                send(b"-ERR no such message\r\n")
+            elif "stall" in modes:
+                while client.conn.recv(4096):
                     pass
                 return
-            if command == "CAPA":
-                send(b"+OK\r\nUSER\r\nUIDL\r\nTOP\r\n" + (b"STLS\r\n" if offer_stls and layer[0] == b"plain" else b"")
-                     + (b"PIPELINING\r\n" if "pipelining" in modes else b"") + b".\r\n")
-            elif command == "TOP" and fewer is not None and argument == fewer:
-                pass
-            elif command == "TOP" and garbled is not None and argument == garbled:
-                send(b"From: Mallory <m@example.org>\r\n")
-            elif command == "STLS" and "stlsrefused" in modes:
-                send(b"-ERR not now\r\n")
-            elif command == "STLS" and can_stls and layer[0] == b"plain":
-                send(b"+OK begin TLS\r\n")
-                context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
-                context.load_cert_chain(OPTIONS.cert, OPTIONS.key)
-                try:
-                    conn = context.wrap_socket(conn, server_side=True)
-                except (ssl.SSLError, OSError) as error:
-                    record(b"%d handshake failed: %s" % (number, str(error).encode()))
-                    return
-                layer[0] = b"tls"
-                buffer = b""
-            elif command == "UIDL" and "nouidl" in modes:
-                send(b"-ERR no UIDL here\r\n")
-            elif command in ("USER", "PASS", "NOOP", "RSET"):
-                send(b"+OK\r\n")
-            elif command == "STAT":
-                send(b"+OK %d 200\r\n" % count)
-            elif command == "UIDL" and argument:
-                n = int(argument) if argument.isdigit() else 0
-                send(b"+OK %d uid-%d\r\n" % (n, n) if 1 <= n <= count else b"-ERR no such message\r\n")
-            elif command == "UIDL":
-                send(b"+OK\r\n" + b"".join(b"%d uid-%d\r\n" % (n, n) for n in range(1, count + 1)) + b".\r\n")
-            elif command == "TOP":
-                message = int(words[1]) if len(words) > 1 and words[1].isdigit() else 0
-                if not 1 <= message <= count:
-                    send(b"-ERR no such message\r\n")
-                elif "stall" in modes:
-                    while conn.recv(4096):
-                        pass
-                    return
-                elif mode == "trickle":
-                    conn.sendall(b"+OK\r\n")
-                    while True:
-                        conn.sendall(b"x")
-                        time.sleep(0.1)
-                else:
-                    send(b"+OK\r\n" + header(message, mode) + b"\r\n.\r\n")
-                    if more is not None and argument == more:
-                        send(b"+OK\r\nFrom: Mallory <m@example.org>\r\nSubject: Forged\r\n\r\n.\r\n")
-            elif command == "QUIT":
-                send(b"+OK bye\r\n")
-                return
+            elif mode == "trickle":
+                client.conn.sendall(b"+OK\r\n")
+                while True:
+                    client.conn.sendall(b"x")
+                    time.sleep(0.1)
             else:
-                send(b"-ERR unknown command\r\n")
+                send(b"+OK\r\n" + header(message, mode) + b"\r\n.\r\n")
+                if more is not None and argument == more:
+                    send(b"+OK\r\nFrom: Mallory <m@example.org>\r\nSubject: Forged\r\n\r\n.\r\n")
+        elif command == "QUIT":
+            send(b"+OK bye\r\n")
+            return
+        else:
+            send(b"-ERR unknown command\r\n")
 
 
 def main():
-    global OPTIONS
-    parser = argparse.ArgumentParser()
-    parser.add_argument("mode")
-    parser.add_argument("--record")
-    parser.add_argument("--messages", type=int, default=2)
-    parser.add_argument("--cert")
-    parser.add_argument("--key")
-    OPTIONS = parser.parse_args()
-    mode = OPTIONS.mode
-    listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
-    listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-    listener.bind(("127.0.0.1", 0))
-    listener.listen(8)
-    print(listener.getsockname()[1], flush=True)
-    while True:
-        conn, _ = listener.accept()
-        CONNECTIONS[0] += 1
-        record(b"CONNECT %d" % CONNECTIONS[0])
-
-        def run(c=conn, n=CONNECTIONS[0]):
-            try:
-                serve(c, mode, n)
-            except OSError:
-                pass
-            finally:
-                c.close()
-        threading.Thread(target=run, daemon=True).start()
+    parse_options(more=lambda parser: parser.add_argument("--messages", type=int, default=2))
+    serve_forever(serve, note_connections=True)
 
 
 if __name__ == "__main__":

@@ -5,6 +5,7 @@
 // stall), asserting on what crossed the wire and what reached the voice.
 
 #include "CertificateFingerprint.h"
+#include "HostilePeer.h"
 #include "CurlMailbox.h"
 #include "DovecotServer.h"
 #include "MailCheck.h"
@@ -51,34 +52,14 @@ MailAccount account(const QString &server, const QString &password = QLatin1Stri
     return {server, QLatin1String(DovecotServer::User), password, security};
 }
 
-class HostileImap {
+class HostileImap : public kestrova::test::HostilePeer {
 public:
     HostileImap(const QString &mode, const QString &folder, const QString &cert, const QString &key)
-        : m_record(folder + QStringLiteral("/imap-%1.txt").arg(++s_runs))
+        : HostilePeer(QStringLiteral(KESTROVA_IMAP_SERVER), mode, folder, QStringLiteral("imap"),
+                      {QStringLiteral("--cert"), cert, QStringLiteral("--key"), key})
     {
-        m_process.start(QStringLiteral("python3"), {QStringLiteral(KESTROVA_IMAP_SERVER), mode,
-                                                    QStringLiteral("--record"), m_record, QStringLiteral("--cert"),
-                                                    cert, QStringLiteral("--key"), key});
-        if (m_process.waitForStarted(5000) && m_process.waitForReadyRead(5000))
-            port = m_process.readLine().trimmed().toInt();
-    }
-    ~HostileImap()
-    {
-        m_process.kill();
-        m_process.waitForFinished(3000);
     }
     QString server() const { return QStringLiteral("imap://127.0.0.1:%1").arg(port); }
-    QByteArray received() const
-    {
-        QFile f(m_record);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
-    int port = 0;
-
-private:
-    static inline int s_runs = 0;
-    QString m_record;
-    QProcess m_process;
 };
 
 // Nothing a check sends may change the mailbox.

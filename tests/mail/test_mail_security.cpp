@@ -10,6 +10,7 @@
 #include "CurlMailbox.h"
 #include "MailCheck.h"
 #include "CertificateFingerprint.h"
+#include "HostilePeer.h"
 #include "SpeechText.h"
 
 #include <QElapsedTimer>
@@ -38,31 +39,15 @@ public:
 };
 
 // The misbehaving server in `mode`, recording what it receives.
-class HostileServer {
+class HostileServer : public kestrova::test::HostilePeer {
 public:
     HostileServer(const QString &mode, const QString &folder, int messages = 2, const QString &certificate = {},
                   const QString &key = {})
-        : m_record(folder + QStringLiteral("/received-%1.txt").arg(++s_runs))
+        : HostilePeer(QStringLiteral(KESTROVA_MISBEHAVING_SERVER), mode, folder, QStringLiteral("received"),
+                      arguments(messages, certificate, key))
     {
-        QStringList args{QStringLiteral(KESTROVA_MISBEHAVING_SERVER), mode, QStringLiteral("--record"), m_record,
-                         QStringLiteral("--messages"), QString::number(messages)};
-        if (!certificate.isEmpty())
-            args << QStringLiteral("--cert") << certificate << QStringLiteral("--key") << key;
-        m_process.start(QStringLiteral("python3"), args);
-        if (m_process.waitForStarted(5000) && m_process.waitForReadyRead(5000))
-            port = m_process.readLine().trimmed().toInt();
-    }
-    ~HostileServer()
-    {
-        m_process.kill();
-        m_process.waitForFinished(3000);
     }
     QString server() const { return QStringLiteral("127.0.0.1:%1").arg(port); }
-    QByteArray received() const
-    {
-        QFile f(m_record);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
     // Lines of the log-on commands received, on any connection.
     QStringList logOns(const QByteArray &layer = {}) const
     {
@@ -77,12 +62,15 @@ public:
         return lines;
     }
     bool passwordArrived() const { return received().contains(Password.toUtf8()); }
-    int port = 0;
 
 private:
-    static inline int s_runs = 0;
-    QString m_record;
-    QProcess m_process;
+    static QStringList arguments(int messages, const QString &certificate, const QString &key)
+    {
+        QStringList args{QStringLiteral("--messages"), QString::number(messages)};
+        if (!certificate.isEmpty())
+            args << QStringLiteral("--cert") << certificate << QStringLiteral("--key") << key;
+        return args;
+    }
 };
 
 bool makeCertificate(const QString &base, const QString &host)

@@ -1,3 +1,6 @@
+// The character model and its reader. Past 700 lines on purpose: most of it
+// is one class, Loader, that reads character.json and the art within their
+// bounds and notes every fault in its place; its parts share its state.
 #include "CharacterModel.h"
 #include "CharacterLoader.h"
 
@@ -865,21 +868,6 @@ Pose interpolatePose(const Pose &a, const Pose &b, double t)
         p.element = t >= 0.5 ? to.element : from.element;
     }
     return out;
-}
-
-std::optional<CharacterModel> CharacterModel::load(const QString &folder, QString *error)
-{
-    LoadOutcome outcome = readCharacter(folder);
-    if (outcome.faults.isEmpty())
-        outcome.faults = characterLocks(outcome.model);
-    if (!outcome.faults.isEmpty()) {
-        if (error)
-            *error = faultSentence(outcome.model.folder, outcome.faults.first());
-        return std::nullopt;
-    }
-    if (error)
-        error->clear();
-    return std::move(outcome.model);
 }
 
 const Animation *CharacterModel::animation(const QString &name) const
