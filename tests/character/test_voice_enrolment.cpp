@@ -2,7 +2,7 @@
 // WAV files standing in for the microphone), redone, the learning started,
 // the sentences that did not match asked again, and the profile made.
 #include "SpeechRecognizer.h"
-#include "VoiceEnrolmentWindow.h"
+#include "desktop/VoiceEnrolmentWindow.h"
 #include "VoiceProfile.h"
 #include "WavFile.h"
 
