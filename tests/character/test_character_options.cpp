@@ -383,7 +383,7 @@ void TestCharacterOptions::popupMenuOpensTheSheet()
     QVERIFY(c->commandMenu());
     QAction *options = c->commandMenu()->findChild<QAction *>(QStringLiteral("kestrovaOptions"));
     QVERIFY(options);
-    QCOMPARE(options->text(), QStringLiteral("Character Options..."));
+    QCOMPARE(options->text(), QStringLiteral("&Character Options..."));
     c->commandMenu()->hide();
     options->trigger();
     QVERIFY(rig.service->optionsDialog());

@@ -677,6 +677,7 @@ void TestCompanions::openRun()
     // What cannot be opened keeps the window and the text, and says why,
     // in the window (inside it) and aloud.
     run().platform.shell.succeeds = false;
+    run().platform.shell.failure = OpenFailure::NotFound;
     const QString missing = m_dir->path() + "/no such folder/notes.txt";
     w->TxtOpen->setText(missing);
     w->CmdButton[0]->click();
@@ -686,7 +687,9 @@ void TestCompanions::openRun()
     QVERIFY(w->LblMessage->isVisible());
     QVERIFY2(w->LblMessage->text().startsWith("There is no file or folder at "), qPrintable(w->LblMessage->text()));
     QVERIFY(w->rect().contains(w->LblMessage->geometry()));
-    QCOMPARE(run().log(), QStringList{"Speak I couldn't open that."});
+    QCOMPARE(run().log(),
+             QStringList{"Speak I couldn't open that. There is no file, folder or program called \"notes.txt\" here."});
+    run().platform.shell.failure = OpenFailure::NotStarted;
     QCOMPARE(FrmOpen::whyNotOpened("nosuchprogram"),
              QString("No file, folder, address or program called \u201cnosuchprogram\u201d was found."));
     QVERIFY(FrmOpen::whyNotOpened(m_dir->path()).endsWith("is there, but no program could open it."));
