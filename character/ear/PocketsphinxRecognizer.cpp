@@ -1,3 +1,9 @@
+// The recogniser of spoken commands over pocketsphinx. This file stays one,
+// longer than the others: its decoders (the grammar's, the rivals' and the
+// phone loop's) share pocketsphinx's handles, the cepstral mean carried from
+// one pass to the next and the beams, which nothing else in the program may
+// see; the grammar, the pronunciations and the scoring are in files of their
+// own.
 #include "CommonWords.h"
 #include "JsgfGrammar.h"
 #include "Pronunciation.h"
