@@ -39,18 +39,8 @@ DesktopCharacterService::DesktopCharacterService(const QString &programDir, cons
             [settings, engines](const SoundApi &api) { return api.systemVoice(settings, engines); });
     };
     setSpeechInput([](QString *error) { return createRecognizerFromModule(error); },
-                   [this]() -> std::unique_ptr<AudioSource> {
-                       // The microphone chosen in the options, looked up at every start.
-                       QString error;
-                       const SoundApi *api = soundApi(&error);
-                       if (!api) {
-                           qCWarning(lcCharacter).noquote() << error;
-                           return nullptr;
-                       }
-                       return std::unique_ptr<AudioSource>(api->microphone([this] {
-                           return m_settings.microphone == u"Default" ? QString() : m_settings.microphone;
-                       }));
-                   });
+                   // The microphone chosen in the options, looked up at every start.
+                   [this] { return chosenMicrophone(); });
 
     // A voice profile learnt or forgotten is used from the next listening on.
     if (m_speech)
@@ -306,6 +296,19 @@ DesktopCharacter *DesktopCharacterService::shownCharacter() const
     return any;
 }
 
+std::unique_ptr<AudioSource> DesktopCharacterService::chosenMicrophone() const
+{
+    QString error;
+    const SoundApi *api = soundApi(&error);
+    if (!api) {
+        qCWarning(lcCharacter).noquote() << error;
+        return nullptr;
+    }
+    return std::unique_ptr<AudioSource>(api->microphone([this] {
+        return m_settings.microphone == u"Default" ? QString() : m_settings.microphone;
+    }));
+}
+
 void DesktopCharacterService::placeOnCharacterScreen(QWidget *window) const
 {
     QScreen *screen = nullptr;
@@ -382,18 +385,8 @@ void DesktopCharacterService::showVoiceEnrolment()
         const QString recordings = QFileInfo(VoiceProfile::defaultFolder()).absolutePath()
                                    + QStringLiteral("/voice-recordings");
         m_enrolment = new VoiceEnrolmentWindow(
-            [this]() -> std::unique_ptr<AudioSource> {
-                // The microphone chosen in the options, as listening uses it.
-                QString error;
-                const SoundApi *api = soundApi(&error);
-                if (!api) {
-                    qCWarning(lcCharacter).noquote() << error;
-                    return nullptr;
-                }
-                return std::unique_ptr<AudioSource>(api->microphone([this] {
-                    return m_settings.microphone == u"Default" ? QString() : m_settings.microphone;
-                }));
-            },
+            // The microphone chosen in the options, as listening uses it.
+            [this] { return chosenMicrophone(); },
             recordings, VoiceProfile::defaultFolder());
         connect(m_enrolment, &VoiceEnrolmentWindow::learnt, this, [this](const QString &folder) {
             qCInfo(lcCharacter).noquote() << QStringLiteral("Voice profile made in %1").arg(folder);

@@ -122,6 +122,9 @@ private:
     bool grabKey(const QString &key, QString *error);
     DesktopCharacter *shownCharacter() const;
     void placeOnCharacterScreen(QWidget *window) const;
+    // The microphone the options name (the sound module's), or null with a
+    // warning where there is no sound module.
+    std::unique_ptr<AudioSource> chosenMicrophone() const;
     void listSystemVoices();
 
     QString m_programDir;
