@@ -1,5 +1,7 @@
 #include "X11Selection.h"
 
+#include <QDeadlineTimer>
+
 #include <xcb/xcb.h>
 
 #include <cerrno>
@@ -13,8 +15,6 @@ namespace kestrova {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
 struct Free {
     void operator()(void *p) const { std::free(p); }
 };
@@ -27,22 +27,21 @@ struct Disconnect {
 
 class Exchange {
 public:
-    Exchange(xcb_connection_t *c, Clock::time_point deadline, int cancelFd)
+    Exchange(xcb_connection_t *c, QDeadlineTimer deadline, int cancelFd)
         : m_c(c), m_deadline(deadline), m_cancelFd(cancelFd)
     {
     }
 
     // The next event of the connection; null once the deadline has passed,
     // the wait was cancelled or the connection failed.
-    Reply<xcb_generic_event_t> next()
+    Reply<xcb_generic_event_t> nextEvent()
     {
         for (;;) {
             if (xcb_generic_event_t *event = xcb_poll_for_event(m_c))
                 return Reply<xcb_generic_event_t>(event);
             if (xcb_connection_has_error(m_c))
                 return nullptr;
-            const auto left =
-                std::chrono::duration_cast<std::chrono::milliseconds>(m_deadline - Clock::now()).count();
+            const qint64 left = m_deadline.remainingTime();
             if (left <= 0)
                 return nullptr;
             pollfd fds[2] = {{xcb_get_file_descriptor(m_c), POLLIN, 0}, {m_cancelFd, POLLIN, 0}};
@@ -56,7 +55,7 @@ public:
 
 private:
     xcb_connection_t *m_c;
-    Clock::time_point m_deadline;
+    QDeadlineTimer m_deadline;
     int m_cancelFd;
 };
 
@@ -108,7 +107,7 @@ SelectionText readX11Selection(const QByteArray &display, const QByteArray &sele
     xcb_connection_t *c = connection.get();
     if (xcb_connection_has_error(c))
         return result;
-    Exchange exchange(c, Clock::now() + limits.deadline, cancelFd);
+    Exchange exchange(c, QDeadlineTimer(limits.deadline, Qt::PreciseTimer), cancelFd);
 
     xcb_screen_iterator_t screens = xcb_setup_roots_iterator(xcb_get_setup(c));
     for (int i = 0; i < screenNumber && screens.rem > 1; ++i)
@@ -151,7 +150,7 @@ SelectionText readX11Selection(const QByteArray &display, const QByteArray &sele
 
         xcb_atom_t answered = XCB_ATOM_NONE;
         for (;;) {
-            const Reply<xcb_generic_event_t> event = exchange.next();
+            const Reply<xcb_generic_event_t> event = exchange.nextEvent();
             if (!event)
                 return result;
             if ((event->response_type & 0x7F) != XCB_SELECTION_NOTIFY)
@@ -180,7 +179,7 @@ SelectionText readX11Selection(const QByteArray &display, const QByteArray &sele
             xcb_delete_property(c, window, property);
             xcb_flush(c);
             for (;;) {
-                const Reply<xcb_generic_event_t> event = exchange.next();
+                const Reply<xcb_generic_event_t> event = exchange.nextEvent();
                 if (!event) {
                     if (bytes.isEmpty())
                         return result;
