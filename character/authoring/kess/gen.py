@@ -8,7 +8,8 @@ import writer
 import sounds
 
 OUTDIR = sys.argv[1] if len(sys.argv) > 1 else os.path.join(HERE, '..', '..', '..', 'data', 'characters', 'kess')
-from anims import PARTS, POSES, ANIMS, STATES, META, extra_elements
+from anims import PARTS, POSES, ANIMS, STATES, META
+from props import extra_elements
 
 extra_elements(EL)
 MOUTH = ['mouth-closed', 'mouth-slight', 'mouth-open', 'mouth-wide']
