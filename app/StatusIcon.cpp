@@ -11,15 +11,20 @@
 #include <QDBusVariant>
 #include <QGuiApplication>
 #include <QDBusConnection>
+#include <QDBusError>
 #include <QDBusServiceWatcher>
 #include <QFileInfo>
 #include <QIcon>
 #include <QLoggingCategory>
+#include <QAbstractNativeEventFilter>
 #include <QSystemTrayIcon>
 
 #include <xcb/xcb.h>
 
 #include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <utility>
 
 namespace kestrova {
 
@@ -37,21 +42,34 @@ QIcon programIcon(const QString &programDir)
     const QString own = programDir + QStringLiteral("/icons/agent.svg");
     return QFileInfo::exists(own) ? QIcon(own) : QIcon();
 }
+
+// The program's connection to the X display, or none (another platform).
+xcb_connection_t *x11Connection()
+{
+    auto *x11 = qApp ? qApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    return x11 ? x11->connection() : nullptr;
+}
+
+xcb_atom_t atomNamed(xcb_connection_t *c, const char *name)
+{
+    xcb_intern_atom_reply_t *atom =
+        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, uint16_t(std::strlen(name)), name), nullptr);
+    const xcb_atom_t found = atom ? atom->atom : xcb_atom_t(XCB_ATOM_NONE);
+    free(atom);
+    return found;
+}
+
+// The selection a system tray owns. The program's windows are on the
+// display's first screen.
+const char *const TraySelection = "_NET_SYSTEM_TRAY_S0";
+
 // A system tray on the X display: a window owns its selection.
 bool xembedTrayPresent()
 {
-    auto *x11 = qApp ? qApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    xcb_connection_t *c = x11 ? x11->connection() : nullptr;
+    xcb_connection_t *c = x11Connection();
     if (!c)
         return false;
-    // The program's windows are on the display's first screen.
-    const QByteArray name = QByteArrayLiteral("_NET_SYSTEM_TRAY_S0");
-    xcb_intern_atom_reply_t *atom =
-        xcb_intern_atom_reply(c, xcb_intern_atom(c, 1, uint16_t(name.size()), name.constData()), nullptr);
-    if (!atom)
-        return false;
-    const xcb_atom_t selection = atom->atom;
-    free(atom);
+    const xcb_atom_t selection = atomNamed(c, TraySelection);
     if (selection == XCB_ATOM_NONE)
         return false;
     xcb_get_selection_owner_reply_t *owner =
@@ -60,6 +78,34 @@ bool xembedTrayPresent()
     free(owner);
     return present;
 }
+
+// A system tray that starts announces itself to every client with a
+// MANAGER client message on the root window, naming its selection.
+class TrayManagerFilter final : public QAbstractNativeEventFilter {
+public:
+    TrayManagerFilter(xcb_atom_t manager, xcb_atom_t selection, std::function<void()> arrived)
+        : m_manager(manager), m_selection(selection), m_arrived(std::move(arrived))
+    {
+    }
+
+    bool nativeEventFilter(const QByteArray &type, void *message, qintptr *) override
+    {
+        if (type != "xcb_generic_event_t")
+            return false;
+        const auto *event = static_cast<const xcb_generic_event_t *>(message);
+        if ((event->response_type & 0x7F) != XCB_CLIENT_MESSAGE)
+            return false;
+        const auto *client = static_cast<const xcb_client_message_event_t *>(message);
+        if (client->type == m_manager && client->format == 32 && client->data.data32[1] == m_selection)
+            m_arrived();
+        return false; // Qt's own tray code wants it too
+    }
+
+private:
+    xcb_atom_t m_manager;
+    xcb_atom_t m_selection;
+    std::function<void()> m_arrived;
+};
 } // namespace
 
 StatusIcon::StatusIcon(Host &host, QObject *parent) : QObject(parent), m_host(host)
@@ -76,33 +122,64 @@ StatusIcon::StatusIcon(Host &host, QObject *parent) : QObject(parent), m_host(ho
         m_host.AgentQuit();
     });
     connect(&m_menu, &QMenu::aboutToShow, this, &StatusIcon::updateActions);
-    m_lookAgain.setInterval(LookAgainMs);
-    connect(&m_lookAgain, &QTimer::timeout, this, &StatusIcon::look);
 }
 
-StatusIcon::~StatusIcon() = default;
+StatusIcon::~StatusIcon()
+{
+    if (m_trayFilter && qApp)
+        qApp->removeNativeEventFilter(m_trayFilter.get());
+}
 
 void StatusIcon::start()
 {
     if (m_stopped)
         return;
-    // A status area that starts later on the session bus is seen at once;
-    // a system tray that appears later, at the next look.
-    if (QDBusConnection::sessionBus().isConnected() && !m_watcher) {
-        m_watcher = new QDBusServiceWatcher(Watcher, QDBusConnection::sessionBus(),
-                                            QDBusServiceWatcher::WatchForRegistration, this);
-        connect(m_watcher, &QDBusServiceWatcher::serviceRegistered, this, [this] {
-            // The host registers itself with the watcher just after it.
-            QTimer::singleShot(200, this, &StatusIcon::look);
-        });
+    // Whatever comes later is heard of when it comes: the watcher of a
+    // status area as it takes its name on the session bus, a host as it
+    // registers with the watcher (just after it, as a rule), a system tray
+    // as it announces itself on the X display. Until then nothing runs.
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (bus.isConnected() && !m_watcher) {
+        m_watcher = new QDBusServiceWatcher(Watcher, bus, QDBusServiceWatcher::WatchForRegistration, this);
+        connect(m_watcher, &QDBusServiceWatcher::serviceRegistered, this, &StatusIcon::look);
+        if (!bus.connect(Watcher, QStringLiteral("/StatusNotifierWatcher"), Watcher,
+                         QStringLiteral("StatusNotifierHostRegistered"), this, SLOT(look())))
+            qCWarning(lcStatusIcon) << "cannot hear of a status area's host registering:" << bus.lastError().message();
     }
+    watchSystemTray();
     look();
+}
+
+void StatusIcon::watchSystemTray()
+{
+    xcb_connection_t *c = x11Connection();
+    if (!c || m_trayFilter)
+        return;
+    const xcb_atom_t manager = atomNamed(c, "MANAGER");
+    const xcb_atom_t selection = atomNamed(c, TraySelection);
+    const xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+    if (manager == XCB_ATOM_NONE || selection == XCB_ATOM_NONE || !screen)
+        return;
+    // The announcement goes to the clients that hear of the root window's
+    // structure; what this connection hears of it is kept.
+    xcb_get_window_attributes_reply_t *attributes =
+        xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, screen->root), nullptr);
+    if (!attributes)
+        return;
+    const uint32_t mask = attributes->your_event_mask | XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+    free(attributes);
+    xcb_change_window_attributes(c, screen->root, XCB_CW_EVENT_MASK, &mask);
+    xcb_flush(c);
+    m_trayFilter = std::make_unique<TrayManagerFilter>(manager, selection, [this] {
+        // Looked at once the event is handled, not inside Qt's dispatch.
+        QMetaObject::invokeMethod(this, &StatusIcon::look, Qt::QueuedConnection);
+    });
+    qApp->installNativeEventFilter(m_trayFilter.get());
 }
 
 void StatusIcon::stop()
 {
     m_stopped = true;
-    m_lookAgain.stop();
     if (m_icon)
         m_icon->hide();
     m_icon.reset();
@@ -119,16 +196,19 @@ bool StatusIcon::shown() const
 // only once a host is known to be there, on the bus or as a system tray.
 void StatusIcon::look()
 {
-    if (m_stopped || m_icon || m_probing)
+    if (m_stopped || m_icon)
         return;
+    if (m_probing) {
+        // Heard of while asking: the answer on its way may be older.
+        m_lookAfterProbe = true;
+        return;
+    }
     if (xembedTrayPresent()) {
         showIcon();
         return;
     }
-    if (!QDBusConnection::sessionBus().isConnected()) {
-        m_lookAgain.start();
+    if (!QDBusConnection::sessionBus().isConnected())
         return;
-    }
     // Asked without waiting; a watcher that does not answer in time counts
     // as none.
     QDBusMessage ask = QDBusMessage::createMethodCall(Watcher, QStringLiteral("/StatusNotifierWatcher"),
@@ -143,19 +223,19 @@ void StatusIcon::look()
         const QDBusPendingReply<QDBusVariant> answer = *w;
         if (!answer.isError() && answer.value().variant().toBool())
             showIcon();
-        else if (!m_stopped && !m_icon)
-            m_lookAgain.start();
+        if (std::exchange(m_lookAfterProbe, false))
+            look();
     });
 }
 
 void StatusIcon::showIcon()
 {
-    if (m_stopped || m_icon || !QSystemTrayIcon::isSystemTrayAvailable()) {
-        if (!m_stopped && !m_icon)
-            m_lookAgain.start();
+    if (m_stopped || m_icon)
+        return;
+    if (!QSystemTrayIcon::isSystemTrayAvailable()) {
+        qCDebug(lcStatusIcon) << "a status area is announced that Qt does not reach; waiting for the next";
         return;
     }
-    m_lookAgain.stop();
     m_icon = std::make_unique<QSystemTrayIcon>(programIcon(m_host.context().programDir));
     m_icon->setToolTip(QStringLiteral("Kestrova"));
     updateActions();

@@ -3,10 +3,10 @@
 #include <QMenu>
 #include <QObject>
 #include <QPointer>
-#include <QTimer>
 
 #include <memory>
 
+class QAbstractNativeEventFilter;
 class QAction;
 class QDBusServiceWatcher;
 class QSystemTrayIcon;
@@ -19,12 +19,12 @@ class Host;
 // where a host for those runs, the system tray otherwise): a click shows or
 // hides the character, its menu shows, hides and quits it and opens the
 // options. Where the desktop has no status area there is no icon; when one
-// appears later, the icon comes then.
+// appears later, the icon comes then: the desktop says so (the status area's
+// watcher coming onto the session bus and announcing its host, or a system
+// tray's MANAGER message on the X root window). No timer looks for it.
 class StatusIcon : public QObject {
     Q_OBJECT
 public:
-    // How often a desktop without a status area is looked at again.
-    static constexpr int LookAgainMs = 5000;
     // How long the status area's watcher on the session bus may take to say
     // whether a host is there.
     static constexpr int ProbeMs = 2000;
@@ -45,8 +45,12 @@ public:
     QAction *optionsAction() const { return m_options; }
     QAction *quitAction() const { return m_quit; }
 
-private:
+private Q_SLOTS:
+    // Asks whether a status area is there now, and shows the icon if so.
     void look();
+
+private:
+    void watchSystemTray();
     void showIcon();
     void toggle();
     void updateActions();
@@ -57,10 +61,11 @@ private:
     QAction *m_options = nullptr;
     QAction *m_quit = nullptr;
     std::unique_ptr<QSystemTrayIcon> m_icon;
-    QTimer m_lookAgain;
     QPointer<QDBusServiceWatcher> m_watcher;
+    std::unique_ptr<QAbstractNativeEventFilter> m_trayFilter;
     bool m_stopped = false;
     bool m_probing = false;
+    bool m_lookAfterProbe = false;
 };
 
 } // namespace kestrova

@@ -3,6 +3,11 @@
 // runs), on a virtual X display: no icon while there is no status area;
 // the icon once one comes; its menu, read and clicked through dbusmenu as
 // the desktop's panel does, shows, hides, opens the options and quits.
+// A status area or system tray that comes later is heard of as it comes,
+// well before anything looking again now and then would have found it.
+//
+// Qt picks the kind of status area (the session bus's, or the X system
+// tray) once per process: each test function runs in a process of its own.
 
 #include "FrmMain.h"
 #include "StatusIcon.h"
@@ -20,6 +25,13 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <QtTest>
+
+#include <xcb/xcb.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+#include <utility>
 
 using namespace kestrova;
 using kestrova::test::TestRun;
@@ -40,10 +52,18 @@ public:
     bool start()
     {
         return m_bus.registerObject(QStringLiteral("/StatusNotifierWatcher"), this,
-                                    QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllProperties)
+                                    QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllProperties
+                                        | QDBusConnection::ExportAllSignals)
                && m_bus.registerService(WatcherService);
     }
-    bool hostRegistered() const { return true; }
+    bool hostRegistered() const { return m_host; }
+    // A host registers: said on the bus as a watcher says it. Called on the
+    // watcher's own thread.
+    void registerHost()
+    {
+        m_host = true;
+        Q_EMIT StatusNotifierHostRegistered();
+    }
     int protocolVersion() const { return 0; }
     QStringList registered() const
     {
@@ -61,11 +81,88 @@ public Q_SLOTS:
     }
     void RegisterStatusNotifierHost(const QString &) {}
 
+Q_SIGNALS:
+    void StatusNotifierHostRegistered();
+
 private:
     QDBusConnection m_bus;
+    std::atomic<bool> m_host{false};
     mutable QMutex m_mutex;
     QStringList m_items;
 };
+
+// A system tray of the test's own on the X display, on a connection of its
+// own: it takes the tray's selection, announces itself to every client as a
+// tray does, and records the icons that ask to dock.
+class FakeTray {
+public:
+    FakeTray() : m_c(xcb_connect(nullptr, nullptr)) {}
+    ~FakeTray() { xcb_disconnect(m_c); }
+
+    bool start()
+    {
+        if (xcb_connection_has_error(m_c))
+            return false;
+        const xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(m_c)).data;
+        m_selection = atom("_NET_SYSTEM_TRAY_S0");
+        m_opcode = atom("_NET_SYSTEM_TRAY_OPCODE");
+        const xcb_atom_t manager = atom("MANAGER");
+        m_window = xcb_generate_id(m_c);
+        xcb_create_window(m_c, XCB_COPY_FROM_PARENT, m_window, screen->root, 0, 0, 1, 1, 0,
+                          XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, 0, nullptr);
+        xcb_set_selection_owner(m_c, m_window, m_selection, XCB_CURRENT_TIME);
+        xcb_client_message_event_t event{};
+        event.response_type = XCB_CLIENT_MESSAGE;
+        event.format = 32;
+        event.window = screen->root;
+        event.type = manager;
+        event.data.data32[0] = XCB_CURRENT_TIME;
+        event.data.data32[1] = m_selection;
+        event.data.data32[2] = m_window;
+        xcb_send_event(m_c, 0, screen->root, XCB_EVENT_MASK_STRUCTURE_NOTIFY, reinterpret_cast<const char *>(&event));
+        xcb_flush(m_c);
+        return !xcb_connection_has_error(m_c);
+    }
+
+    // The windows that asked to dock so far.
+    QList<uint32_t> docked()
+    {
+        while (xcb_generic_event_t *event = xcb_poll_for_event(m_c)) {
+            const auto *client = reinterpret_cast<const xcb_client_message_event_t *>(event);
+            if ((event->response_type & 0x7F) == XCB_CLIENT_MESSAGE && client->type == m_opcode
+                && client->data.data32[1] == 0 /* SYSTEM_TRAY_REQUEST_DOCK */)
+                m_docked << client->data.data32[2];
+            std::free(event);
+        }
+        return m_docked;
+    }
+
+private:
+    xcb_atom_t atom(const char *name)
+    {
+        xcb_intern_atom_reply_t *reply =
+            xcb_intern_atom_reply(m_c, xcb_intern_atom(m_c, 0, uint16_t(std::strlen(name)), name), nullptr);
+        const xcb_atom_t found = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+        std::free(reply);
+        return found;
+    }
+
+    xcb_connection_t *m_c;
+    xcb_window_t m_window = 0;
+    xcb_atom_t m_selection = 0;
+    xcb_atom_t m_opcode = 0;
+    QList<uint32_t> m_docked;
+};
+
+// Anything that looked again now and then for a status area would take
+// longer than this to find one that came.
+constexpr int HeardOfWithinMs = 2500;
+
+// Qt settles the kind of status area the first time an icon is made.
+bool g_iconMade = false;
+#define ONLY_ICON_OF_THE_PROCESS()                                                                                     \
+    if (std::exchange(g_iconMade, true))                                                                               \
+        QSKIP("Qt picks the kind of status area once per process: run this function alone")
 
 struct MenuItem {
     int id = 0;
@@ -105,6 +202,7 @@ private Q_SLOTS:
 
     void iconComesWithTheStatusAreaAndItsMenuWorks()
     {
+        ONLY_ICON_OF_THE_PROCESS();
         QTemporaryDir dir;
         TestRun run(dir.path());
         StatusIcon icon(*run.app);
@@ -119,12 +217,20 @@ private Q_SLOTS:
         area.start();
         FakeWatcher watcher;
         watcher.moveToThread(&area);
-        QVERIFY(watcher.start());
         const auto stopArea = qScopeGuard([&area] {
             area.quit();
             area.wait();
         });
-        QTRY_VERIFY_WITH_TIMEOUT(icon.shown(), StatusIcon::LookAgainMs + 3000);
+        // The watcher comes first, with no host yet: still no icon. It is
+        // put on the bus from its own thread, where its signals are relayed.
+        bool started = false;
+        QMetaObject::invokeMethod(&watcher, [&] { started = watcher.start(); }, Qt::BlockingQueuedConnection);
+        QVERIFY(started);
+        QTest::qWait(1000);
+        QVERIFY(!icon.shown());
+        // The panel's host registers, and the watcher says so.
+        QMetaObject::invokeMethod(&watcher, [&watcher] { watcher.registerHost(); }, Qt::QueuedConnection);
+        QTRY_VERIFY_WITH_TIMEOUT(icon.shown(), HeardOfWithinMs);
         QTRY_COMPARE(watcher.registered().size(), 1);
         const QString item = watcher.registered().first();
 
@@ -196,6 +302,27 @@ private Q_SLOTS:
         QVERIFY(click("Quit"));
         QTRY_VERIFY(!icon.shown());
         QTRY_VERIFY(run.log().contains("Hide"));
+    }
+
+    // A desktop whose panel holds an X system tray, started after the
+    // program: the icon docks there as the tray announces itself.
+    void iconDocksInASystemTrayThatStartsLater()
+    {
+        ONLY_ICON_OF_THE_PROCESS();
+        QTemporaryDir dir;
+        TestRun run(dir.path());
+        StatusIcon icon(*run.app);
+        icon.start();
+        QTest::qWait(500);
+        QVERIFY(!icon.shown());
+
+        FakeTray tray;
+        QVERIFY(tray.start());
+        QTRY_VERIFY_WITH_TIMEOUT(icon.shown(), HeardOfWithinMs);
+        QTRY_COMPARE(tray.docked().size(), 1);
+
+        icon.stop();
+        QVERIFY(!icon.shown());
     }
 };
 
