@@ -71,7 +71,8 @@ public:
     void setRestPosition(qint16 x, qint16 y) override;
     Movement &movement() { return m_movement; }
     Jokes &jokes() { return m_jokes; }
-    // The joke timer, for the whole run.
+    // The joke watch, kept for the whole run; its timer ticks from the host
+    // window's load to its unload.
     JokeWatch &jokeWatch() { return *m_jokeWatch; }
     CharacterSink &sink() override { return m_sink; }
 

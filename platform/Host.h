@@ -92,7 +92,8 @@ public:
     virtual FrmTour *frmTour() = 0;
     virtual frmAbout *aboutBox() = 0;
 
-    // The daily alarm and its once-a-second watch, kept for the whole run.
+    // The daily alarm and its watch (asleep until the alarm is due), kept
+    // for the whole run.
     virtual AlarmWatch &alarm() = 0;
 
     // The word processor's operations and its reference, kept for the
