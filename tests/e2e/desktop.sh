@@ -40,13 +40,7 @@ cleanup() {
   rm -rf "$scratch"
 }
 trap cleanup EXIT
-failures=0
-passes=0
-check() { # check <description> <command...>
-  local what=$1; shift
-  if "$@"; then passes=$((passes + 1)); echo "PASS: $what"
-  else failures=$((failures + 1)); echo "FAIL: $what"; fi
-}
+. "$(dirname "${BASH_SOURCE[0]}")/checks.sh"
 
 running() { # running <pid>: alive and not just waiting to be reaped
   local state
@@ -151,11 +145,6 @@ stop_pulse() { # stop_pulse: the sound server ends, where one runs
   pulse_pid=""
 }
 
-wait_for() { # wait_for <file> <text> <seconds>
-  local i
-  for i in $(seq $(( $3 * 10 ))); do grep -qF -- "$2" "$1" 2>/dev/null && return 0; sleep 0.1; done
-  return 1
-}
 
 shot() { # shot <name>: the screen as it is now
   [ -n "$shots" ] || return 0
@@ -239,16 +228,7 @@ start_listening() { # a double click on the character: it listens, its prompt op
   sleep 0.3
 }
 
-# Windows found by their title (a regular expression matched whole).
-window_named() { # window_named <title> [seconds]: the id of the visible window of that title
-  local i w
-  for i in $(seq $(( ${2:-10} * 10 ))); do
-    w=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1)
-    [ -n "$w" ] && { echo "$w"; return 0; }
-    sleep 0.1
-  done
-  return 1
-}
+# Windows found by their title (window_named, in checks.sh).
 shown() { window_named "$1" >/dev/null; }
 gone() { # gone <title>: no visible window of that title within 5 s
   local i
@@ -281,14 +261,6 @@ windows_now() { # the visible windows by title, and whether the window manager r
   for w in $(xdotool search --onlyvisible --name '.' 2>/dev/null); do
     echo "  window $w: $(xdotool getwindowname "$w" 2>/dev/null)"
   done
-}
-client() { # client <window>: sets wx wy ww wh to the window's inside on the screen
-  local info
-  info=$(xwininfo -id "$1") || return 1
-  wx=$(awk '/Absolute upper-left X/ {print $4}' <<< "$info")
-  wy=$(awk '/Absolute upper-left Y/ {print $4}' <<< "$info")
-  ww=$(awk '/^ *Width:/ {print $2}' <<< "$info")
-  wh=$(awk '/^ *Height:/ {print $2}' <<< "$info")
 }
 
 # The closing line; the logs of failed runs first. Returns the verdict.
