@@ -44,22 +44,20 @@ QPoint SystemMousePointer::position() const
     return QCursor::pos();
 }
 
-bool xwaylandScreens(const QStringList &screenNames)
+bool runsUnderXWayland(const QString &platformName, const QStringList &screenNames)
 {
-    return !screenNames.isEmpty()
-        && std::all_of(screenNames.begin(), screenNames.end(),
-                       [](const QString &name) { return name.startsWith(u"XWAYLAND"); });
+    return platformName == u"xcb" && !screenNames.isEmpty() && screenNames.first().startsWith(u"XWAYLAND");
 }
 
 std::optional<QPoint> SystemMousePointer::seen() const
 {
     const QPoint at = QCursor::pos();
-    if (!qGuiApp || QGuiApplication::platformName() != u"xcb")
+    if (!qGuiApp)
         return at;
     QStringList names;
     for (const QScreen *screen : QGuiApplication::screens())
         names << screen->name();
-    if (!xwaylandScreens(names))
+    if (!runsUnderXWayland(QGuiApplication::platformName(), names))
         return at;
     // XWayland learns where the pointer is only while it is over an X
     // window, and keeps the last such place when it leaves them for a

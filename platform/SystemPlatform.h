@@ -36,9 +36,9 @@ public:
     std::optional<QPoint> seen() const override;
 };
 
-// Whether the X server is XWayland, by the names of its screens (it names
-// its outputs XWAYLAND0, XWAYLAND1 and so on).
-bool xwaylandScreens(const QStringList &screenNames);
+// Whether the program runs under XWayland: on Qt's X11 platform, with an X
+// server that names its screens XWAYLAND0, XWAYLAND1 and so on.
+bool runsUnderXWayland(const QString &platformName, const QStringList &screenNames);
 
 // Seeded from the clock when made, so jokes differ from run to run even
 // when nothing seeds the sequence later.

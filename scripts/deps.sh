@@ -22,7 +22,7 @@ run=(qt6-qpa-plugins libqt6svg6 qt6-speech-speechd-plugin qt6-speech-flite-plugi
 test=(file dpkg-dev desktop-file-utils appstream xvfb xauth x11-utils x11-xserver-utils xdotool wmctrl openbox xcompmgr imagemagick procps dovecot-core dovecot-pop3d dovecot-imapd openssl python3
       espeak-ng flite sox pulseaudio-utils clang libclang-rt-14-dev gnome-keyring libsecret-tools dbus-daemon
       dbus-x11 faketime sphinxtrain)
-test+=(xterm xfwm4 metacity) # the end-to-end test on other window managers than openbox
+test+=(xterm xfwm4 metacity i3-wm) # the end-to-end test on other window managers than openbox
 test+=(kwin-wayland kde-spectacle xwayland libwayland-dev gcc) # the one on KWin under Wayland (its input tool is built there)
 bench=(festival festvox-kdlpc16k espeak alsa-utils)
 

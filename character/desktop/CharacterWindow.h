@@ -7,19 +7,9 @@
 #include <QWidget>
 #include <optional>
 
-namespace kestrova::character {
+#include "X11WindowRequests.h"
 
-// A window of the character's that is never a task: no taskbar or pager
-// entry and no attention flag, on X11 (elsewhere these do nothing). A window
-// calls beforeMapping just before it is shown, and askOnceMapped when
-// mapped() says its native event is its own map notification: a change of
-// the state property counts only before mapping, after it the window
-// manager is asked with client messages.
-struct NeverATask {
-    static void beforeMapping(QWidget *window);
-    static bool mapped(const QWidget *window, const QByteArray &eventType, void *message);
-    static void askOnceMapped(QWidget *window);
-};
+namespace kestrova::character {
 
 // A frameless, always-on-top tool window that shows one ARGB image and
 // nothing around it: no taskbar entry, no focus taken when shown.

@@ -19,7 +19,7 @@ private Q_SLOTS:
     void besideAWindow();
     void pointerMoves();
     void pointerUnseen();
-    void xwaylandByScreenNames();
+    void xwaylandByPlatformAndScreens();
 };
 
 void TestMovement::restPosition_data()
@@ -117,13 +117,17 @@ void TestMovement::pointerUnseen()
     QCOMPARE(c.log.last(), QString("MoveTo -22 588"));
 }
 
-void TestMovement::xwaylandByScreenNames()
+void TestMovement::xwaylandByPlatformAndScreens()
 {
-    QVERIFY(xwaylandScreens({"XWAYLAND0"}));
-    QVERIFY(xwaylandScreens({"XWAYLAND0", "XWAYLAND1"}));
-    QVERIFY(!xwaylandScreens({}));
-    QVERIFY(!xwaylandScreens({"screen"}));          // Xvfb
-    QVERIFY(!xwaylandScreens({"HDMI-1", "eDP-1"})); // an X server on real outputs
+    QVERIFY(runsUnderXWayland("xcb", {"XWAYLAND0"}));
+    QVERIFY(runsUnderXWayland("xcb", {"XWAYLAND0", "XWAYLAND1"}));
+    QVERIFY(!runsUnderXWayland("xcb", {}));
+    QVERIFY(!runsUnderXWayland("xcb", {"screen"}));          // Xvfb
+    QVERIFY(!runsUnderXWayland("xcb", {"HDMI-1", "eDP-1"})); // an X server on real outputs
+    // Qt's own Wayland and offscreen platforms are not XWayland, whatever
+    // their screens are called.
+    QVERIFY(!runsUnderXWayland("wayland", {"XWAYLAND0"}));
+    QVERIFY(!runsUnderXWayland("offscreen", {"XWAYLAND0"}));
 }
 
 QTEST_GUILESS_MAIN(TestMovement)

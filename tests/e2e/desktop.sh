@@ -5,10 +5,11 @@
 # shots (a folder for screenshots) and screen_size (WIDTHxHEIGHT, 1024x768
 # unless set).
 # KESTROVA_WM picks the window manager: openbox (the default), xfwm4 (with
-# its compositor) or metacity (with its compositor). The last two read their
-# settings through a session bus: they get one of their own, which the
-# program never sees. A script that runs the program with no window manager
-# at all sets wm=none before sourcing this.
+# its compositor), metacity (with its compositor) or i3 (tiling). xfwm4 and
+# metacity read their settings through a session bus: they get one of their
+# own, which the program never sees. Under i3 the program finds i3's socket
+# in I3SOCK, as a program i3 starts does. A script that runs the program
+# with no window manager at all sets wm=none before sourcing this.
 # Sound: start_pulse gives the run a PulseAudio server of its own, and
 # stop_pulse (or the cleanup) ends it.
 scratch=$(mktemp -d)
@@ -19,8 +20,8 @@ app_pid=""
 pulse_pid=""
 wm=${wm:-${KESTROVA_WM:-openbox}}
 case "$wm" in
-  openbox|xfwm4|metacity|none) ;;
-  *) echo "desktop.sh: unknown window manager '$wm' (openbox, xfwm4 or metacity)" >&2; exit 2 ;;
+  openbox|xfwm4|metacity|i3|none) ;;
+  *) echo "desktop.sh: unknown window manager '$wm' (openbox, xfwm4, metacity or i3)" >&2; exit 2 ;;
 esac
 cleanup() {
   [ -n "$app_pid" ] && kill -9 "$app_pid" 2>/dev/null
@@ -39,13 +40,7 @@ cleanup() {
   rm -rf "$scratch"
 }
 trap cleanup EXIT
-failures=0
-passes=0
-check() { # check <description> <command...>
-  local what=$1; shift
-  if "$@"; then passes=$((passes + 1)); echo "PASS: $what"
-  else failures=$((failures + 1)); echo "FAIL: $what"; fi
-}
+. "$(dirname "${BASH_SOURCE[0]}")/checks.sh"
 
 running() { # running <pid>: alive and not just waiting to be reaped
   local state
@@ -69,7 +64,7 @@ sys.exit(0 if d and x.XGetSelectionOwner(d, x.XInternAtom(d, b"_NET_WM_CM_S0", 0
 wm_ready() { # the window manager runs and says it can activate windows (and composites, where it should)
   [ "$wm" = none ] && return 0
   [ -n "$wm_pid" ] && running "$wm_pid" && xprop -root _NET_SUPPORTED 2>/dev/null | grep -q _NET_ACTIVE_WINDOW \
-    && { [ "$wm" = openbox ] || compositing; }
+    && { [ "$wm" = openbox ] || [ "$wm" = i3 ] || compositing; }
 }
 run_wm() { # the chosen window manager, in the foreground
   case "$wm" in
@@ -78,9 +73,16 @@ run_wm() { # the chosen window manager, in the foreground
              DBUS_SESSION_BUS_ADDRESS="unix:path=$scratch/wm-bus" xfwm4 --compositor=on --sm-client-disable ;;
     metacity) HOME="$scratch/wm-home" XDG_CONFIG_HOME="$scratch/wm-home/.config" \
                 DBUS_SESSION_BUS_ADDRESS="unix:path=$scratch/wm-bus" metacity --sm-disable --composite ;;
+    i3) HOME="$scratch/wm-home" i3 -c "$scratch/wm-home/i3.config" ;;
   esac
 }
-if [ "$wm" != openbox ] && [ "$wm" != none ]; then
+if [ "$wm" = i3 ]; then
+  # The bare tiling window manager: no bar, no first-start wizard (a file
+  # without its version line would be read as an old one and given a bar).
+  mkdir -p "$scratch/wm-home"
+  printf '# i3 config file (v4)\nfont pango:DejaVu Sans 9\nfocus_follows_mouse no\nipc-socket %s\n' "$scratch/i3-ipc" \
+    > "$scratch/wm-home/i3.config"
+elif [ "$wm" != openbox ] && [ "$wm" != none ]; then
   mkdir -p "$scratch/wm-home"
   dbus-daemon --session --address="unix:path=$scratch/wm-bus" --nofork --nopidfile >>"$scratch/wm.log" 2>&1 &
   wm_bus_pid=$!
@@ -104,6 +106,7 @@ start_wm() { # start_wm: the window manager for this display, waited for up to 2
   return 1
 }
 start_wm
+if [ "$wm" = i3 ]; then export I3SOCK="$scratch/i3-ipc"; fi
 # A plain colour, so the character's shape shows in screenshots.
 xsetroot -solid '#5a7fa8'
 
@@ -142,11 +145,6 @@ stop_pulse() { # stop_pulse: the sound server ends, where one runs
   pulse_pid=""
 }
 
-wait_for() { # wait_for <file> <text> <seconds>
-  local i
-  for i in $(seq $(( $3 * 10 ))); do grep -qF -- "$2" "$1" 2>/dev/null && return 0; sleep 0.1; done
-  return 1
-}
 
 shot() { # shot <name>: the screen as it is now
   [ -n "$shots" ] || return 0
@@ -230,16 +228,7 @@ start_listening() { # a double click on the character: it listens, its prompt op
   sleep 0.3
 }
 
-# Windows found by their title (a regular expression matched whole).
-window_named() { # window_named <title> [seconds]: the id of the visible window of that title
-  local i w
-  for i in $(seq $(( ${2:-10} * 10 ))); do
-    w=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1)
-    [ -n "$w" ] && { echo "$w"; return 0; }
-    sleep 0.1
-  done
-  return 1
-}
+# Windows found by their title (window_named, in checks.sh).
 shown() { window_named "$1" >/dev/null; }
 gone() { # gone <title>: no visible window of that title within 5 s
   local i
@@ -272,14 +261,6 @@ windows_now() { # the visible windows by title, and whether the window manager r
   for w in $(xdotool search --onlyvisible --name '.' 2>/dev/null); do
     echo "  window $w: $(xdotool getwindowname "$w" 2>/dev/null)"
   done
-}
-client() { # client <window>: sets wx wy ww wh to the window's inside on the screen
-  local info
-  info=$(xwininfo -id "$1") || return 1
-  wx=$(awk '/Absolute upper-left X/ {print $4}' <<< "$info")
-  wy=$(awk '/Absolute upper-left Y/ {print $4}' <<< "$info")
-  ww=$(awk '/^ *Width:/ {print $2}' <<< "$info")
-  wh=$(awk '/^ *Height:/ {print $2}' <<< "$info")
 }
 
 # The closing line; the logs of failed runs first. Returns the verdict.

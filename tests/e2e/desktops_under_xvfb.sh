@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # The character on another window manager than openbox (xfwm4 or metacity,
-# each with its compositor on): shown at its rest position; above a window
-# the user clicks, the clicked window keeping the focus, and still after
+# each with its compositor on, or i3, which tiles): shown at its rest
+# position; above a window the user clicks, the clicked window keeping the
+# focus, and still after
 # the program's own windows took the focus; the right-click menu; a
 # command typed into the listening prompt, which has the focus; a drag;
 # never a task (no taskbar or pager entry, no attention flag) for the
 # character, its balloon and the prompt, while Quick Launch stays an
 # ordinary window.
-#   desktops_under_xvfb.sh <program> <display number> <xfwm4|metacity>
+#   desktops_under_xvfb.sh <program> <display number> <xfwm4|metacity|i3>
 # With KESTROVA_SHOTS=<folder> it saves screenshots there.
 set -u
 program=$1

@@ -1,16 +1,17 @@
 #!/usr/bin/env bash
-# The character on a Wayland desktop, through XWayland: KWin (--virtual) or
-# GNOME Shell (--headless), each started here in a private mount and network
-# namespace, so that the X display and sockets its XWayland takes meet no
-# other X server on the machine. The desktop's own pointer and keyboard drive
-# the program (KWin's fake input protocol, GNOME's RemoteDesktop interface):
-# xdotool would move only XWayland's pointer. Checks, as on the other
+# The character on a Wayland desktop, through XWayland: KWin (--virtual),
+# GNOME Shell (--headless) or sway (headless, tiling), each started here in a
+# private mount and network namespace, so that the X display and sockets its
+# XWayland takes meet no other X server on the machine. The desktop's own
+# pointer and keyboard drive the program (KWin's fake input protocol, GNOME's
+# RemoteDesktop interface, wlroots' virtual pointer and keyboard): xdotool
+# would move only XWayland's pointer. Checks, as on the other
 # desktops: shown at its rest position, transparent, never a task (by the
 # desktop's own view on KWin), above a clicked window, the right-click menu,
 # a typed command, About with the focus, a drag, and "move to mouse" with
 # the pointer over an X window (goes there) and over no X window (says it
 # cannot see the pointer there rather than going to a stale place).
-#   wayland_desktops.sh <program> <kwin|gnome>
+#   wayland_desktops.sh <program> <kwin|gnome|sway>
 # With KESTROVA_SHOTS=<folder> it saves screenshots there. Needs root (the
 # namespace). Skips (77) when the desktop is not installed, unless CI=true:
 # then that fails.
@@ -23,7 +24,9 @@ case "$desk" in
         tools=(kwin_wayland kwin_wayland_wrapper spectacle Xwayland xterm xprop xwininfo xdotool convert gcc) ;;
   gnome) packages=(gnome-shell mutter gnome-screenshot xwayland python3-gi xterm x11-utils xdotool imagemagick)
          tools=(gnome-shell gnome-screenshot Xwayland gdbus xterm xprop xwininfo xdotool convert) ;;
-  *) echo "wayland_desktops.sh: unknown desktop '$desk' (kwin or gnome)" >&2; exit 2 ;;
+  sway) packages=(sway grim xwayland xterm x11-utils x11-xserver-utils xdotool imagemagick libwayland-dev libxkbcommon-dev gcc)
+        tools=(sway swaymsg grim Xwayland xterm xprop xwininfo xhost xdotool convert wayland-scanner gcc) ;;
+  *) echo "wayland_desktops.sh: unknown desktop '$desk' (kwin, gnome or sway)" >&2; exit 2 ;;
 esac
 
 if [ -z "${KESTROVA_NS_SCRATCH:-}" ]; then
@@ -61,13 +64,7 @@ mkdir -p "$scratch" /tmp/.X11-unix /tmp/.ICE-unix
 chmod 1777 /tmp/.X11-unix /tmp/.ICE-unix
 mount --bind /run/kestrova-keep-$$ "$scratch"
 
-failures=0
-passes=0
-check() { # check <description> <command...>
-  local what=$1; shift
-  if "$@"; then passes=$((passes + 1)); echo "PASS: $what"
-  else failures=$((failures + 1)); echo "FAIL: $what"; fi
-}
+. "$here/checks.sh"
 # Every process of this namespace goes at the end, each by its id.
 end_all() {
   local me p pids=""
@@ -100,7 +97,8 @@ case "$desk" in
     # set may lack (its start then fails with EPERM): a plain copy first on
     # PATH, where kwin_wayland_wrapper looks for it.
     mkdir -p "$scratch/bin"; cp /usr/bin/kwin_wayland "$scratch/bin/"
-    gcc -o "$scratch/bin/kfake" "$here/desktops/kfake.c" "$here/desktops/fake-input.c" -lwayland-client \
+    gcc -o "$scratch/bin/kfake" "$here/desktops/kfake.c" "$here/desktops/fake-input.c" \
+      "$here/desktops/input-commands.c" -lwayland-client \
       || { echo "FAIL: the input tool did not build"; exit 1; }
     # spectacle may take screenshots through KWin's D-Bus interface as its
     # desktop entry says; KWin looks that up in KDE's cache.
@@ -140,6 +138,50 @@ case "$desk" in
     input() { SIZE=$size /usr/bin/python3 "$here/desktops/rd.py" "$@"; }
     shoot() { HOME=$scratch/desk-home gnome-screenshot -p -f "$1" >/dev/null 2>&1; }
     ;;
+  sway)
+    # sway will not run as root: the session is the user nobody's, in
+    # folders it owns, and lets root's X clients (the program, the checks)
+    # into its XWayland.
+    swayrun=$scratch/sway-run
+    chmod 711 "$scratch"
+    mkdir -p "$swayrun" "$scratch/sway-home" "$scratch/bin"; chmod 700 "$swayrun"
+    chown nobody:nogroup "$swayrun" "$scratch/sway-home"
+    printf 'xwayland enable\noutput HEADLESS-1 resolution %s position 0 0 bg #5a7fa8 solid_color\nfocus_follows_mouse no\n' \
+      "$size" > "$scratch/sway.config"; chmod 644 "$scratch/sway.config"
+    g=$scratch/bin
+    for proto in virtual-pointer:wlr-virtual-pointer-unstable-v1 virtual-keyboard:virtual-keyboard-unstable-v1; do
+      wayland-scanner client-header "$here/desktops/${proto#*:}.xml" "$g/${proto%%:*}-client.h" \
+        && wayland-scanner private-code "$here/desktops/${proto#*:}.xml" "$g/${proto%%:*}.c" \
+        || { echo "FAIL: the input tool's protocol code was not made"; exit 1; }
+    done
+    gcc -I"$g" -o "$g/wlr-input" "$here/desktops/wlr-input.c" "$here/desktops/input-commands.c" \
+      "$g/virtual-pointer.c" "$g/virtual-keyboard.c" -lwayland-client -lxkbcommon \
+      || { echo "FAIL: the input tool did not build"; exit 1; }
+    HOME=$scratch/sway-home XDG_RUNTIME_DIR=$swayrun WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 \
+      WLR_RENDERER=pixman setpriv --reuid=nobody --regid=nogroup --clear-groups \
+      sway -c "$scratch/sway.config" >"$scratch/desktop.log" 2>&1 &
+    for i in $(seq 300); do
+      disp=$(ls /tmp/.X11-unix/ 2>/dev/null | sed -n 's/^X//p' | head -n 1)
+      [ -n "$disp" ] && ls "$swayrun"/sway-ipc.* >/dev/null 2>&1 \
+        && XDG_RUNTIME_DIR=$swayrun setpriv --reuid=nobody --regid=nogroup --clear-groups \
+             env DISPLAY=:$disp xhost +si:localuser:root >/dev/null 2>&1 && break
+      sleep 0.1
+    done
+    export DISPLAY=:$disp WAYLAND_DISPLAY=$swayrun/$(cd "$swayrun" && ls wayland-? | head -n 1)
+    export SWAYSOCK=$(ls "$swayrun"/sway-ipc.* | head -n 1) XDG_SESSION_TYPE=wayland XDG_CURRENT_DESKTOP=sway
+    # One pointer and one keyboard for the whole run, as a user has: a new
+    # virtual device for every command would come with a keymap of its own.
+    coproc wlr_input { SIZE=$size "$g/wlr-input" 2>"$scratch/input.log"; }
+    input() {
+      local command reply
+      for command; do
+        echo "$command" >&"${wlr_input[1]}"
+        read -r -t 10 -u "${wlr_input[0]}" reply && [ "$reply" = ok ] \
+          || { echo "NOTE: input \"$command\": ${reply:-no answer} $(cat "$scratch/input.log")"; return 1; }
+      done
+    }
+    shoot() { grim "$1"; }
+    ;;
 esac
 echo "NOTE: $desk started in $(( ($(date +%s%N) - started) / 1000000 )) ms on DISPLAY=$DISPLAY"
 if [ -z "${disp:-}" ] || ! xdpyinfo >/dev/null 2>&1; then
@@ -166,26 +208,12 @@ shot() { # shot <name>: sets f to the screenshot's file
   return 0
 }
 pixel() { convert "$1" -format "%[pixel:p{$2,$3}]" info: 2>/dev/null; }
-wait_for() { local i; for i in $(seq $(( $3 * 10 ))); do grep -qF -- "$2" "$1" 2>/dev/null && return 0; sleep 0.1; done; return 1; }
 active() { printf '%d' "$(xprop -root _NET_ACTIVE_WINDOW 2>/dev/null | grep -oE '0x[0-9a-f]+' | head -n 1)"; }
-window_named() { # window_named <title> [seconds]
-  local i w
-  for i in $(seq $(( ${2:-10} * 10 ))); do
-    w=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1)
-    [ -n "$w" ] && { echo "$w"; return 0; }
-    sleep 0.1
-  done
-  return 1
+close_window() { # as the window's close box does (sway's own command there)
+  if [ "$desk" = sway ]; then swaymsg -q "[id=$1] kill"
+  else wmctrl -i -c "$1" 2>/dev/null || xdotool windowclose "$1" 2>/dev/null; fi
+  sleep 0.5
 }
-client() { # client <window>: sets wx wy ww wh
-  local info
-  info=$(xwininfo -id "$1" 2>/dev/null) || return 1
-  wx=$(awk '/Absolute upper-left X/ {print $4}' <<< "$info")
-  wy=$(awk '/Absolute upper-left Y/ {print $4}' <<< "$info")
-  ww=$(awk '/^ *Width:/ {print $2}' <<< "$info")
-  wh=$(awk '/^ *Height:/ {print $2}' <<< "$info")
-}
-close_window() { wmctrl -i -c "$1" 2>/dev/null || xdotool windowclose "$1" 2>/dev/null; sleep 0.5; }
 listens() { grep -c 'Listening' "$log"; }
 start_listening() { # a double click on the character opens its prompt
   local before i try
@@ -346,8 +374,9 @@ check "\"move to mouse\" is heard with the pointer over an X window" move_to_mou
 if [ "$desk" = kwin ]; then
   check "the character went beside the pointer over the X window ($gx,$gy)" went_beside "$gx" "$gy"
 else
-  # GNOME tells an X client nothing of the pointer, and its XWayland keeps
-  # the last place over an X window once the pointer leaves them.
+  # GNOME and sway tell an X client nothing of the pointer, and their
+  # XWayland keeps the last place over an X window once the pointer leaves
+  # them.
   check "it says it cannot see the pointer, and stays" said_unseen_and_stayed 0
 fi
 shot move-over-xterm
