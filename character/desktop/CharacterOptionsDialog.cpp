@@ -129,6 +129,10 @@ QWidget *CharacterOptionsDialog::outputPage()
     m_voice->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     m_voice->setMinimumContentsLength(20);
     m_voice->setMaxVisibleItems(16);
+    // A style that opens the list as a menu shows every row, up to the
+    // whole screen for a speech server's thousands of voices: as a list it
+    // keeps to the rows above and scrolls.
+    m_voice->setStyleSheet(QStringLiteral("QComboBox { combobox-popup: 0; }"));
     m_voiceSearch = new QLineEdit;
     m_voiceSearch->setObjectName(QStringLiteral("kestrovaOptionsVoiceSearch"));
     m_voiceSearch->setPlaceholderText(QStringLiteral("A name or a language"));

@@ -23,6 +23,8 @@
 #include "SpeechRecognizer.h"
 
 #include <QApplication>
+#include <QAbstractItemView>
+#include <QComboBox>
 #include <QFileDialog>
 #include <QListWidget>
 #include <QMessageBox>
@@ -167,6 +169,7 @@ private Q_SLOTS:
     void cleanup();
     void everyWindow_data();
     void everyWindow();
+    void voicePopup();
     void messageBox();
     void fileDialog();
 
@@ -243,6 +246,34 @@ void TestEveryWindow::everyWindow()
     QSignalSpy pressed(button, &QAbstractButton::clicked);
     QTest::keyClick(from, Qt::Key_Return);
     QCOMPARE(pressed.count(), 1);
+}
+
+// The voices' list opened, with as many voices as a speech server may
+// offer: inside the screen, a screenful of rows at most, as wide as the
+// names need and no wider than the screen.
+void TestEveryWindow::voicePopup()
+{
+    character::CharacterOptionsDialog sheet;
+    sheet.setSettings(character::CharacterServiceSettings());
+    character::CharacterOptionsDialog::VoiceList voices;
+    for (int i = 0; i < 400; ++i)
+        voices.push_back({QStringLiteral("qt:speechd:voice%1").arg(i),
+                          QStringLiteral("Bishnupriya Manipuri+Adam %1 (speechd, Female)").arg(i),
+                          i % 2 ? QStringLiteral("de_DE") : QStringLiteral("en_GB")});
+    sheet.addSystemVoices(voices);
+    sheet.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&sheet));
+    QComboBox *combo = sheet.voiceCombo();
+    combo->showPopup();
+    QWidget *popup = combo->view()->window();
+    QTRY_VERIFY(popup->isVisible());
+    const QStringList faults = fitFaults(popup, QStringLiteral("the voices' list"));
+    QVERIFY2(faults.isEmpty(), qPrintable(faults.join(u'\n')));
+    const int rows = popup->height() / std::max(1, combo->view()->sizeHintForRow(1));
+    QVERIFY2(rows <= combo->maxVisibleItems() + 1,
+             qPrintable(QStringLiteral("%1 px high: %2 rows, at most %3").arg(popup->height()).arg(rows)
+                            .arg(combo->maxVisibleItems())));
+    combo->hidePopup();
 }
 
 // The program's message box, with the longest sentence it shows; Enter
