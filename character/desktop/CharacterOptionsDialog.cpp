@@ -1,3 +1,9 @@
+// One file for the whole sheet, about 560 lines: its five pages are a
+// function of 10 to 60 lines each, and what is long (the voices grouped by
+// language, their search, the settings read and written back) works on the
+// controls of several pages at once through the helpers at the top. Split
+// by page, each file would need those helpers and the voice list's roles
+// in a header of their own, for no page that stands on its own.
 #include "CharacterOptionsDialog.h"
 
 #include "Autostart.h"
