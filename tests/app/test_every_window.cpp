@@ -29,6 +29,7 @@
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QStatusBar>
 #include <QTabBar>
@@ -203,15 +204,26 @@ void TestEveryWindow::cleanup()
 
 void TestEveryWindow::everyWindow_data()
 {
+    // The toolkit's font, and the larger one a desktop may give.
     QTest::addColumn<int>("index");
+    QTest::addColumn<int>("pointSize");
     const QList<Look> all = looks();
-    for (int i = 0; i < all.size(); ++i)
-        QTest::newRow(all.at(i).name.toUtf8().constData()) << i;
+    for (int font : {0, 11})
+        for (int i = 0; i < all.size(); ++i)
+            QTest::addRow("%s%s", all.at(i).name.toUtf8().constData(), font ? ", 11 pt" : "") << i << font;
 }
 
 void TestEveryWindow::everyWindow()
 {
     QFETCH(int, index);
+    QFETCH(int, pointSize);
+    const QFont before = QApplication::font();
+    auto restore = qScopeGuard([&] { QApplication::setFont(before); });
+    if (pointSize > 0) {
+        QFont font = before;
+        font.setPointSize(pointSize);
+        QApplication::setFont(font);
+    }
     const Look look = looks().at(index);
     std::vector<std::unique_ptr<QWidget>> own;
     QWidget *window = look.open(*m_run, own);

@@ -9,6 +9,8 @@
 #include <QFile>
 #include <QLabel>
 #include <QScreen>
+#include <QTabBar>
+#include <QToolButton>
 #include <QStringList>
 #include <QTextDocument>
 #include <QWidget>
@@ -74,6 +76,28 @@ inline QStringList buttonFaults(const QWidget *w, const QString &where)
     return faults;
 }
 
+// Every tab whole inside its bar, with no scroll arrows.
+inline QStringList tabFaults(const QWidget *w, const QString &where)
+{
+    QStringList faults;
+    for (const QTabBar *bar : w->findChildren<QTabBar *>()) {
+        if (!bar->isVisible())
+            continue;
+        for (int t = 0; t < bar->count(); ++t) {
+            const QRect r = bar->tabRect(t);
+            if (r.left() < 0 || r.right() >= bar->width())
+                faults << QStringLiteral("%1: tab \"%2\" at %3..%4, the bar %5 wide")
+                              .arg(where, bar->tabText(t)).arg(r.left()).arg(r.right()).arg(bar->width());
+        }
+        for (const QToolButton *arrow : bar->findChildren<QToolButton *>())
+            if (arrow->isVisible()) {
+                faults << QStringLiteral("%1: the tabs scroll").arg(where);
+                break;
+            }
+    }
+    return faults;
+}
+
 // Everything wrong with the window as it is now.
 inline QStringList fitFaults(const QWidget *w, const QString &where)
 {
@@ -81,7 +105,7 @@ inline QStringList fitFaults(const QWidget *w, const QString &where)
     const QString frame = frameFault(w, where);
     if (!frame.isEmpty())
         faults << frame;
-    return faults + labelFaults(w, where) + buttonFaults(w, where);
+    return faults + labelFaults(w, where) + buttonFaults(w, where) + tabFaults(w, where);
 }
 
 // Makes the offscreen platform's one screen 1024x768 device pixels (the
