@@ -33,6 +33,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
@@ -44,6 +45,18 @@
 namespace kestrova {
 
 namespace {
+
+// Less room either side of each tab's caption, for a tab strip that would
+// otherwise need scroll arrows (a large scale on a small screen).
+class CompactTabs final : public QProxyStyle {
+public:
+    using QProxyStyle::QProxyStyle;
+    int pixelMetric(PixelMetric metric, const QStyleOption *option, const QWidget *widget) const override
+    {
+        const int base = QProxyStyle::pixelMetric(metric, option, widget);
+        return metric == PM_TabBarTabHSpace ? base / 3 : base;
+    }
+};
 
 const QString App = QStringLiteral("Kestrova");
 const QString Sel = QStringLiteral("Sel");
@@ -508,6 +521,14 @@ void FrmMain::fitToScreen()
                                                                   : page->sizeHint().height());
     const QSize wanted = (chrome + QSize(pagesWidth, pagesHeight)).boundedTo(area.size());
     resize(wanted);
+    // Tabs whole rather than scrolled: closer together where they must be.
+    const QMargins margins = layout()->contentsMargins();
+    if (TabStrip1->sizeHint().width() > wanted.width() - margins.left() - margins.right()
+        && TabStrip1->style() == style()) {
+        auto *compact = new CompactTabs(style()->name());
+        compact->setParent(TabStrip1);
+        TabStrip1->setStyle(compact);
+    }
     QRect placed(pos(), wanted);
     if (!area.contains(placed)) {
         placed.moveLeft(qBound(area.left(), placed.left(), area.right() - wanted.width()));

@@ -9,6 +9,7 @@
 #include "SpeechText.h"
 #include "WindowKeys.h"
 
+#include <QScreen>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QFrame>
@@ -182,6 +183,14 @@ void FrmAlarm::CmdOptions_Click()
     Line1->show();
     FrmOptions->show();
     setFixedWidth(m_wideWidth);
+    // Widened to the right: where that runs past the screen's edge, the
+    // window moves left until it is whole again.
+    if (const QScreen *where = screen()) {
+        const QRect area = where->availableGeometry();
+        const QRect frame = frameGeometry();
+        if (frame.right() > area.right())
+            move(std::max(area.left(), x() - (frame.right() - area.right())), y());
+    }
 }
 
 void FrmAlarm::CmdTest_Click()

@@ -6,6 +6,7 @@
 #include "HelpBook.h"
 #include "Host.h"
 #include "Shell.h"
+#include "WindowKeys.h"
 
 #include <QCloseEvent>
 #include <QFrame>
@@ -18,6 +19,7 @@
 #include <QStackedLayout>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <utility>
 
 namespace kestrova {
@@ -135,6 +137,9 @@ FrmTour::FrmTour(Host &host) : QWidget(nullptr), m_host(host)
             buttons->addWidget(CmdFinish);
         }
     }
+    // Enter presses the default button ("Finish" on the last page), or the
+    // button the keyboard is on; Escape presses "Cancel".
+    WindowKeys::install(this, [this] { CmdCollection[2]->click(); });
     // All four pages share one place; one is shown at a time.
     auto *pages = new QStackedLayout;
     pages->setStackingMode(QStackedLayout::StackAll);
@@ -149,7 +154,10 @@ FrmTour::FrmTour(Host &host) : QWidget(nullptr), m_host(host)
     // Left of the screen's middle, so the character has room on its right.
     if (const QScreen *screen = QGuiApplication::primaryScreen()) {
         const QRect area = screen->availableGeometry();
-        move(area.x() + area.width() / 2 - width() + 60, area.y() + area.height() / 4);
+        // On a narrow screen (or at a large scale) its left edge stays on it.
+        // Its title bar takes about 32 px above it.
+        move(std::max(area.x(), area.x() + area.width() / 2 - width() + 60),
+             std::max(area.y(), std::min(area.y() + area.height() / 4, area.bottom() + 1 - height() - 32)));
     }
 }
 

@@ -1,5 +1,8 @@
 #include "CharacterChooser.h"
+#include "ApplicationChooser.h"
 
+#include <QScreen>
+#include <QGuiApplication>
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QDir>
@@ -207,7 +210,8 @@ CharacterChooser::CharacterChooser(const QString &programDir, const QString &cur
     layout->addWidget(m_switchNow);
     layout->addWidget(m_note);
     layout->addWidget(m_buttons);
-    resize(560, 360);
+    if (const QScreen *screen = QGuiApplication::primaryScreen())
+        resize(fittedSize(QSize(560, 360), screen->availableGeometry().size()));
 
     // The current default, else the first that loads.
     QListWidgetItem *current = nullptr;

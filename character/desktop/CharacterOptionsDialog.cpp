@@ -1,3 +1,9 @@
+// One file for the whole sheet, about 560 lines: its five pages are a
+// function of 10 to 60 lines each, and what is long (the voices grouped by
+// language, their search, the settings read and written back) works on the
+// controls of several pages at once through the helpers at the top. Split
+// by page, each file would need those helpers and the voice list's roles
+// in a header of their own, for no page that stands on its own.
 #include "CharacterOptionsDialog.h"
 
 #include "Autostart.h"
@@ -129,6 +135,10 @@ QWidget *CharacterOptionsDialog::outputPage()
     m_voice->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     m_voice->setMinimumContentsLength(20);
     m_voice->setMaxVisibleItems(16);
+    // A style that opens the list as a menu shows every row, up to the
+    // whole screen for a speech server's thousands of voices: as a list it
+    // keeps to the rows above and scrolls.
+    m_voice->setStyleSheet(QStringLiteral("QComboBox { combobox-popup: 0; }"));
     m_voiceSearch = new QLineEdit;
     m_voiceSearch->setObjectName(QStringLiteral("kestrovaOptionsVoiceSearch"));
     m_voiceSearch->setPlaceholderText(QStringLiteral("A name or a language"));

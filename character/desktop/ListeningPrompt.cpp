@@ -117,9 +117,25 @@ void ListeningPrompt::ask(const QString &question, const QStringList &captions)
         button->setAutoDefault(false);
         connect(button, &QPushButton::clicked, this, [this, k] { Q_EMIT chosen(int(k)); });
         m_buttons->addWidget(button);
+        // Shown now rather than from the event loop, so the size the
+        // prompt is placed by below counts it.
+        button->show();
         m_guesses << button;
     }
     m_caption->setText(m_guesses.isEmpty() ? PromptText : question);
+    // The guesses side by side, or one under another where a row of them
+    // would be wider than the screen.
+    // (The prompt's own layout keeps the size it measured until told.)
+    m_buttons->setDirection(QBoxLayout::LeftToRight);
+    layout()->invalidate();
+    const QScreen *screen = QGuiApplication::screenAt(m_character.center());
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    if (screen && sizeHint().width() > screen->availableGeometry().width()) {
+        m_buttons->setDirection(QBoxLayout::TopToBottom);
+        layout()->invalidate();
+        layout()->activate();
+    }
     if (isVisible())
         follow(m_character); // grown or shrunk, beside the character still
 }

@@ -1,8 +1,11 @@
 #include "VoiceEnrolmentWindow.h"
+#include "ApplicationChooser.h"
 
 #include "DesktopCharacterLog.h"
 #include "SpeechRecognizer.h"
 
+#include <QScreen>
+#include <QGuiApplication>
 #include <QCloseEvent>
 #include <QDir>
 #include <QFileInfo>
@@ -155,7 +158,8 @@ VoiceEnrolmentWindow::VoiceEnrolmentWindow(SourceFactory source, QString recordi
     layout->addLayout(buttons);
     layout->addWidget(m_progress);
     layout->addWidget(m_message);
-    resize(560, 320);
+    if (const QScreen *screen = QGuiApplication::primaryScreen())
+        resize(fittedSize(QSize(560, 320), screen->availableGeometry().size()));
 
     connect(m_record, &QPushButton::clicked, this, &VoiceEnrolmentWindow::toggleRecording);
     connect(m_redo, &QPushButton::clicked, this, &VoiceEnrolmentWindow::redo);

@@ -16,6 +16,7 @@
 #include "FrmUser.h"
 #include "HelpBook.h"
 #include "TestRun.h"
+#include "ProgramWindows.h"
 #include "WindowKeys.h"
 #include "frmAbout.h"
 #include "frmTip.h"
@@ -47,6 +48,8 @@
 
 using namespace kestrova;
 using kestrova::test::TestRun;
+using Case = kestrova::test::WindowCase;
+using kestrova::test::cases;
 
 namespace {
 
@@ -175,110 +178,6 @@ QStringList mnemonicFaults(QWidget *window)
         if (letters.count(c) > 1)
             faults << QStringLiteral("'%1' is the mnemonic of %2").arg(c).arg(QStringList(letters.values(c)).join(" and "));
     return faults;
-}
-
-struct Case {
-    QString name;
-    // Opens the window (loaded through the program where it is the
-    // program's) and brings it to the state looked at.
-    std::function<QWidget *(TestRun &)> open;
-    // Escape: closes it (true) or leaves it open (false).
-    bool escapeCloses = true;
-    // Whether it has a default button Enter presses.
-    bool hasDefault = false;
-};
-
-QWidget *optionsOn(TestRun &run, int tab, std::function<void(FrmMain *)> then = {})
-{
-    FrmMain *w = run.app->frmMain();
-    w->show();
-    w->TabStrip1->setCurrentIndex(tab);
-    if (then)
-        then(w);
-    return w;
-}
-
-QList<Case> cases()
-{
-    QList<Case> out;
-    // The options window, one case per page (tab order: Agent, Mail,
-    // Accessories, My Office, Favourites, Jokes).
-    out << Case{"options: agent", [](TestRun &r) { return optionsOn(r, 0); }, true, false};
-    out << Case{"options: mail", [](TestRun &r) { return optionsOn(r, 1); }, true, true};
-    out << Case{"options: accessories", [](TestRun &r) { return optionsOn(r, 2); }, true, true};
-    // Before an item is picked the first slot's boxes are on show, with
-    // hints, and Update is the default for that slot.
-    out << Case{"options: office, nothing chosen", [](TestRun &r) { return optionsOn(r, 3); }, true, true};
-    out << Case{"options: favourites, nothing chosen", [](TestRun &r) { return optionsOn(r, 4); }, true, true};
-    out << Case{"options: office, an item chosen", [](TestRun &r) {
-                    return optionsOn(r, 3, [](FrmMain *w) {
-                        w->ComCustom->setCurrentIndex(2);
-                        w->ComCustom_Click();
-                    });
-                }, true, true};
-    out << Case{"options: favourites, a link chosen", [](TestRun &r) {
-                    return optionsOn(r, 4, [](FrmMain *w) {
-                        w->ComboFav->setCurrentIndex(1);
-                        w->ComboFav_Click();
-                    });
-                }, true, true};
-    out << Case{"options: jokes", [](TestRun &r) { return optionsOn(r, 5); }, true, true};
-    out << Case{"alarm", [](TestRun &r) {
-                    FrmAlarm *w = r.app->frmAlarm();
-                    w->show();
-                    return static_cast<QWidget *>(w);
-                }, true, true};
-    out << Case{"alarm with its options", [](TestRun &r) {
-                    FrmAlarm *w = r.app->frmAlarm();
-                    w->show();
-                    w->CmdOptions_Click();
-                    return static_cast<QWidget *>(w);
-                }, true, true};
-    out << Case{"calendar", [](TestRun &r) {
-                    QWidget *w = r.app->frmCalender();
-                    w->show();
-                    return w;
-                }, true, false};
-    out << Case{"user", [](TestRun &r) {
-                    QWidget *w = r.app->frmUser();
-                    w->show();
-                    return w;
-                }, true, true};
-    out << Case{"open", [](TestRun &r) {
-                    QWidget *w = r.app->frmOpen();
-                    w->show();
-                    return w;
-                }, true, true};
-    out << Case{"search", [](TestRun &r) {
-                    QWidget *w = r.app->frmSearch();
-                    w->show();
-                    return w;
-                }, true, true};
-    out << Case{"tip of the day", [](TestRun &r) {
-                    QWidget *w = r.app->tipWindow();
-                    w->show();
-                    return w;
-                }, true, true};
-    out << Case{"about", [](TestRun &r) {
-                    QWidget *w = r.app->aboutBox();
-                    w->show();
-                    return w;
-                }, true, true};
-    out << Case{"tour, first page", [](TestRun &r) { return static_cast<QWidget *>(r.app->frmTour()); }, true,
-                false};
-    out << Case{"tour, setting up", [](TestRun &r) {
-                    FrmTour *w = r.app->frmTour();
-                    w->CmdCollection_Click(1);
-                    w->CmdCollection_Click(1);
-                    return static_cast<QWidget *>(w);
-                }, true, false};
-    // Closing the toolbar ends the program; a stray Escape must not.
-    out << Case{"quick launch", [](TestRun &r) {
-                    QWidget *w = r.app->frmQuick();
-                    w->show();
-                    return w;
-                }, false, false};
-    return out;
 }
 
 } // namespace

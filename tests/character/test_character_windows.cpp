@@ -9,6 +9,7 @@
 #include "desktop/CommandsWindow.h"
 #include "desktop/ClearPlacement.h"
 #include "CommandRows.h"
+#include "WindowFit.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -31,6 +32,7 @@
 #include <cmath>
 
 using namespace kestrova::character;
+using kestrova::test::fitFaults;
 
 namespace {
 
@@ -43,41 +45,6 @@ double contrast(const QColor &a, const QColor &b)
     };
     const double la = luminance(a), lb = luminance(b);
     return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
-}
-
-// What is wrong with the window as it is now: outside the screen, a label
-// without room for its text, a button cut.
-QStringList fitFaults(const QWidget *w, const QString &where)
-{
-    QStringList faults;
-    const QRect screen = w->screen()->availableGeometry();
-    const QRect frame = w->frameGeometry();
-    if (!screen.contains(frame))
-        faults << QStringLiteral("%1: %2,%3 %4x%5 outside %6x%7")
-                      .arg(where).arg(frame.x()).arg(frame.y()).arg(frame.width()).arg(frame.height())
-                      .arg(screen.width()).arg(screen.height());
-    for (const QLabel *label : w->findChildren<QLabel *>()) {
-        if (!label->isVisible() || label->text().isEmpty())
-            continue;
-        if (label->wordWrap()) {
-            if (label->height() < label->heightForWidth(label->width()))
-                faults << QStringLiteral("%1: \"%2\" needs %3 px high, has %4")
-                              .arg(where, label->text()).arg(label->heightForWidth(label->width()))
-                              .arg(label->height());
-            continue;
-        }
-        const QString text = QString(label->text()).remove(u'&');
-        const int needed = label->fontMetrics().horizontalAdvance(text);
-        if (needed > label->contentsRect().width())
-            faults << QStringLiteral("%1: \"%2\" needs %3 px, has %4")
-                          .arg(where, text).arg(needed).arg(label->contentsRect().width());
-    }
-    for (const QAbstractButton *button : w->findChildren<QAbstractButton *>()) {
-        if (button->isVisible() && !button->text().isEmpty()
-            && button->width() < button->minimumSizeHint().width())
-            faults << QStringLiteral("%1: \"%2\" is cut").arg(where, button->text());
-    }
-    return faults;
 }
 
 SystemVoice voice(const QString &name, const QString &language)
@@ -456,13 +423,8 @@ int main(int argc, char **argv)
 {
     // A screen of 1024x768 device pixels.
     QTemporaryDir config;
-    const QString file = config.path() + "/screen.json";
-    QFile json(file);
-    if (!json.open(QIODevice::WriteOnly))
+    if (!kestrova::test::useScreen1024x768(config.path()))
         return 2;
-    json.write(R"({"screens": [{"name": "s", "x": 0, "y": 0, "width": 1024, "height": 768, "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})");
-    json.close();
-    qputenv("QT_QPA_PLATFORM", ("offscreen:configfile=" + file).toLocal8Bit());
     QApplication app(argc, argv);
     TestCharacterWindows test;
     return QTest::qExec(&test, argc, argv);
