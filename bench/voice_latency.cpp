@@ -7,7 +7,7 @@
 // and those taken before the last word was spoken ("early": a pause
 // between words taken for the end), which have no such latency.
 //   bench_voice_latency [--pulse | --sink <sink>] [--lead <ms>] <corpus-dir> [files]
-// Without --pulse the recordings come at the pace of a microphone, 50 ms a
+// Without --pulse the recordings come at the pace of a microphone, 20 ms a
 // chunk. A second passes between one result and the next recording, as
 // between a user's commands. With --pulse the bench starts a PulseAudio
 // server of its own (its own HOME and runtime folder) with a null sink
@@ -58,7 +58,7 @@ using namespace kestrova::character;
 
 namespace {
 
-constexpr int Chunk = 800; // 50 ms, as the program reads its microphone
+constexpr int Chunk = 320; // 20 ms, as the program reads its microphone
 constexpr int TargetMs = 300;
 
 // A recording delivered like a microphone: each chunk when its last
@@ -550,7 +550,7 @@ int main(int argc, char **argv)
     }
     std::printf("%s, %d recordings\n",
                 player ? qPrintable(QStringLiteral("Through PulseAudio (played into \"%1\", recorded from the default source)").arg(sinkName))
-                       : "Paced like a microphone, 50 ms a chunk",
+                       : "Paced like a microphone, 20 ms a chunk",
                 int(chosen.size()));
     std::printf("first command after start-up: %s\n", qPrintable(first));
     std::printf("%-28s %6s %6s %6s %6s %6s %9s %9s\n", "recordings", "right", "wrong", "not", "early", "ended", "mean",

@@ -4,6 +4,8 @@
 #include <QSemaphore>
 #include <QThread>
 
+#include <algorithm>
+
 Q_LOGGING_CATEGORY(lcSpeech, "kestrova.speech")
 
 namespace kestrova::character {
@@ -14,6 +16,9 @@ namespace {
 // for speech never holds more than a few seconds of audio.
 constexpr int RestartWithoutSpeechMs = 4000;
 constexpr int SamplesPerMs = 16;
+// What the recogniser is given at a time: the end of speech is noticed
+// within this much audio of where the recogniser finds it.
+constexpr std::size_t PieceSamples = 20 * SamplesPerMs;
 // The recogniser notices a pause 0.15 s after the speaker stops. After a
 // whole command that pause ends the utterance; after other words the
 // speaker may just be drawing breath between words (0.3-0.4 s), so the
@@ -70,10 +75,41 @@ public:
 
     void feed(int session, const QByteArray &pcm)
     {
-        if (session != m_session || !m_recognizer)
-            return;
         const auto *samples = reinterpret_cast<const std::int16_t *>(pcm.constData());
         const std::size_t count = std::size_t(pcm.size() / 2);
+        // A piece at a time, however much the source delivers at once: the
+        // end of speech is acted on within a piece of where it was noticed,
+        // and what follows it is not decoded.
+        for (std::size_t at = 0; at < count && session == m_session && m_recognizer; at += PieceSamples)
+            feedPiece(samples + at, std::min(PieceSamples, count - at));
+    }
+
+    // The source ran dry.
+    void finish(int session)
+    {
+        if (session != m_session || !m_recognizer)
+            return;
+        if (m_hearing) {
+            conclude();
+            return;
+        }
+        m_recognizer->endUtterance();
+        m_session = 0;
+        report([session](SpeechListener *l) { l->stoppedIn(session); });
+    }
+
+    void cancel(int session)
+    {
+        if (session != m_session || !m_recognizer)
+            return;
+        m_recognizer->endUtterance();
+        m_session = 0;
+    }
+
+private:
+    void feedPiece(const std::int16_t *samples, std::size_t count)
+    {
+        const int session = m_session;
         m_recognizer->process(samples, count);
         m_samples += qint64(count);
         if (m_recognizer->speechStarted()) {
@@ -106,29 +142,6 @@ public:
         }
     }
 
-    // The source ran dry.
-    void finish(int session)
-    {
-        if (session != m_session || !m_recognizer)
-            return;
-        if (m_hearing) {
-            conclude();
-            return;
-        }
-        m_recognizer->endUtterance();
-        m_session = 0;
-        report([session](SpeechListener *l) { l->stoppedIn(session); });
-    }
-
-    void cancel(int session)
-    {
-        if (session != m_session || !m_recognizer)
-            return;
-        m_recognizer->endUtterance();
-        m_session = 0;
-    }
-
-private:
     bool ensureRecognizer(int session)
     {
         const QString key = m_key ? m_key() : QString();

@@ -53,8 +53,9 @@ bool MicrophoneSource::start()
     }
     m_device = device.description();
     m_audio = new QAudioSource(device, format, this);
-    // A twentieth of a second a read: the end of speech is noticed that soon.
-    m_audio->setBufferSize(16000 * 2 / 20);
+    // A fiftieth of a second a read: the end of speech is noticed that soon
+    // after the sound server has it.
+    m_audio->setBufferSize(16000 * 2 / 50);
     connect(m_audio, &QAudioSource::stateChanged, this, [this](QAudio::State state) {
         if (!m_audio || state != QAudio::StoppedState || m_audio->error() == QAudio::NoError)
             return;

@@ -280,6 +280,7 @@ private Q_SLOTS:
     void speechLongerThanTheLimitEnds();
     void waitingForSpeechHoldsLittleAudio();
     void pauseBetweenWords();
+    void endOfSpeechInsideALongPiece();
     void noiseWithoutWordsIsListenedThrough();
     void grammarRebuiltOnlyWhenCommandsChange();
     void noMicrophone();
@@ -401,9 +402,9 @@ void TestSpeechListener::speechLongerThanTheLimitEnds()
     QTRY_COMPARE(heard.count(), 1);
     listener->waitForWorker();
     QMutexLocker lock(&rig.script->mutex);
-    // Speech was noticed in the third chunk; the limit is 5 chunks from
-    // there.
-    QCOMPARE(rig.script->longestUtterance, qint64(7 * Chunk));
+    // Speech was noticed in the 20 ms piece that ends at 300 ms; the limit
+    // is 500 ms from that piece's start.
+    QCOMPARE(rig.script->longestUtterance, qint64(300 - 20 + 500) * 16);
 }
 
 void TestSpeechListener::pauseBetweenWords()
@@ -429,6 +430,30 @@ void TestSpeechListener::pauseBetweenWords()
             // pause longer than one between words.
             QVERIFY2(audioMs >= 1500 + 300 && audioMs <= 1500 + 500, qPrintable(QString::number(audioMs)));
         }
+    }
+}
+
+void TestSpeechListener::endOfSpeechInsideALongPiece()
+{
+    // The source hands over 100 ms at a time; speech ends 50 ms into a
+    // piece. The end is acted on there, not at the end of the piece, and
+    // the audio after it is not decoded: with a whole command at once,
+    // otherwise after the pause between words.
+    for (const bool complete : {true, false}) {
+        Rig rig;
+        rig.script->speechUntil = 8 * Chunk + Chunk / 2;
+        rig.script->complete = complete;
+        rig.script->result = heardAs(QStringLiteral("Quit"), 40, QStringLiteral("quit"));
+        auto listener = rig.make();
+        int audioMs = -1;
+        connect(listener.get(), &SpeechListener::heard, this, [&](const Recognition &r) { audioMs = r.audioMs; });
+        QVERIFY(listener->start());
+        QTRY_VERIFY(audioMs >= 0);
+        const int endMs = 850 + (complete ? 0 : 350);
+        QVERIFY2(audioMs >= endMs && audioMs <= endMs + 20, qPrintable(QString::number(audioMs)));
+        listener->waitForWorker();
+        QMutexLocker lock(&rig.script->mutex);
+        QVERIFY(rig.script->longestUtterance <= qint64(endMs + 20) * 16);
     }
 }
 
