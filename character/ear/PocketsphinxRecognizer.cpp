@@ -334,8 +334,9 @@ bool readAsLetters(const QString &word)
 class PocketsphinxRecognizer final : public SpeechRecognizer {
 public:
     PocketsphinxRecognizer(ps_decoder_t *ps, cmd_ln_t *config, const QString &dictionary,
-                           std::future<std::unique_ptr<PhoneLoop>> phoneLoop)
-        : m_ps(ps), m_config(config), m_dictionaryPath(dictionary), m_phoneLoopMaking(std::move(phoneLoop))
+                           std::future<std::unique_ptr<PhoneLoop>> phoneLoop, SpeechModel model)
+        : m_ps(ps), m_config(config), m_dictionaryPath(dictionary), m_phoneLoopMaking(std::move(phoneLoop)),
+          m_model(model)
     {
         for (const char *phone : Phones) {
             const QString word = garbageWord(phone);
@@ -453,6 +454,8 @@ private:
     CepstralMean m_meanAtStart;
     std::future<std::unique_ptr<PhoneLoop>> m_phoneLoopMaking;
     std::unique_ptr<PhoneLoop> m_phoneLoop;
+    // Stock, or adapted to the user's voice: the confidence's scale.
+    SpeechModel m_model;
 };
 
 bool PocketsphinxRecognizer::addWord(const QString &word, const QString &as)
@@ -759,11 +762,14 @@ Recognition PocketsphinxRecognizer::endUtterance()
         if (strict)
             out.scores[QStringLiteral("alike")] = alike.isEmpty() ? 0.0 : 1.0;
         out.gap = out.scores.value(QStringLiteral("gap"));
-        out.confidence = match.name.isEmpty() ? -100 : confidenceFromMeasures(out.scores);
+        out.confidence = match.name.isEmpty() ? -100 : confidenceFromMeasures(out.scores, m_model);
         // A command that starts a program or quits is not taken on a
         // middling hearing: a sentence in the room that sounds a little like
         // "run notepad" must not start it.
         if (out.confidence > NotUnderstoodConfidence && out.confidence <= StrictConfidence && strict)
+            out.confidence = NotUnderstoodConfidence;
+        // Nor on a lone short word, which everyday speech says in passing.
+        if (out.confidence > NotUnderstoodConfidence && strict && tooShortToStartAProgram(out.scores))
             out.confidence = NotUnderstoodConfidence;
         // Nor when a common word that sounds like it was heard instead
         // ("calculate" is no request to start the calculator).
@@ -773,7 +779,7 @@ Recognition PocketsphinxRecognizer::endUtterance()
         }
         // Not sure enough to act on, yet plausible: the user is asked.
         if (!match.name.isEmpty() && out.confidence <= NotUnderstoodConfidence
-            && unboundedConfidence(out.scores) > GuessConfidence) {
+            && unboundedConfidence(out.scores, m_model) > GuessConfidence) {
             out.guesses << match.name;
             if (!runnerUp.isEmpty() && runnerUp != match.name) {
                 out.guesses << runnerUp;
@@ -1066,7 +1072,9 @@ std::unique_ptr<SpeechRecognizer> createPocketsphinxRecognizer(QString *error, P
     } catch (const std::system_error &) {
         // No thread to be had: the command decoder runs the loop too.
     }
-    return std::make_unique<PocketsphinxRecognizer>(ps, config, dict, std::move(phoneLoop));
+    const bool adapted = !mllr.isEmpty() || !hmm.startsWith(QLatin1String(ModelDir));
+    return std::make_unique<PocketsphinxRecognizer>(ps, config, dict, std::move(phoneLoop),
+                                                    adapted ? SpeechModel::Adapted : SpeechModel::Stock);
 }
 
 } // namespace kestrova::character
