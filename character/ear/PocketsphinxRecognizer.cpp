@@ -419,6 +419,9 @@ private:
     // Gives the decoder the common words that sound like the words of the
     // commands that start a program or quit (while the dictionary is here).
     void addSoundAlikes(const std::vector<VoiceCommand> &usable);
+    // Finds the words of each command that another command's word ends
+    // with ("email" and "mail" in "gmail").
+    void findWordsEndingOthers(const std::vector<VoiceCommand> &usable);
     // The word heard instead of one of the command's own when each of them
     // may be a common word that sounds like it; empty when the command's own
     // words are heard.
@@ -448,6 +451,9 @@ private:
     // Per word of a command that starts a program or quits, the decoder's
     // names of the common words that sound like it.
     std::map<QString, QStringList> m_soundAlikes;
+    // Per word of a command, the other commands with a word that ends in
+    // its phones.
+    std::map<QString, QStringList> m_endOf;
     // The sound-alikes' readings the decoder has been given ("name PH ON").
     QSet<QString> m_soundAlikeReadings;
     // The cepstral mean as the utterance began.
@@ -620,6 +626,7 @@ bool PocketsphinxRecognizer::setCommands(const std::vector<VoiceCommand> &comman
             m_sentences.emplace_back(c.name, sentencesOf(*parsed.root));
     }
     addSoundAlikes(usable);
+    findWordsEndingOthers(usable);
     m_dictionary.release();
     qCDebug(lcSpeech) << "Grammar of" << built.commands << "commands," << built.words.size() << "words";
     return true;
@@ -776,6 +783,21 @@ Recognition PocketsphinxRecognizer::endUtterance()
         if (out.confidence > NotUnderstoodConfidence && !alike.isEmpty()) {
             qCInfo(lcSpeech).noquote() << QStringLiteral("Heard \"%1\" rather than %2: not taken").arg(alike, match.name);
             out.confidence = NotUnderstoodConfidence;
+        }
+        // Nor on a word alone that another command's word ends with ("email"
+        // heard where "gmail" may have been said): where a word begins, the
+        // decoder's bounds are loose, so which was meant is asked.
+        if (out.confidence > NotUnderstoodConfidence && out.scores.value(QStringLiteral("words")) == 1) {
+            for (const DecodedSegment &s : decoded.heard) {
+                const auto ending = s.phones.isEmpty() || s.filler ? m_endOf.end()
+                                                                    : m_endOf.find(s.word.section(u'(', 0, 0));
+                if (ending != m_endOf.end()) {
+                    qCInfo(lcSpeech).noquote()
+                        << QStringLiteral("\"%1\" may be the end of %2: asked").arg(s.word, ending->second.first());
+                    out.confidence = NotUnderstoodConfidence;
+                    runnerUp = ending->second.first();
+                }
+            }
         }
         // Not sure enough to act on, yet plausible: the user is asked.
         if (!match.name.isEmpty() && out.confidence <= NotUnderstoodConfidence
@@ -943,6 +965,39 @@ void PocketsphinxRecognizer::addSoundAlikes(const std::vector<VoiceCommand> &usa
     for (auto it = m_soundAlikes.begin(); it != m_soundAlikes.end();) {
         qCDebug(lcSpeech).noquote() << "Sound-alikes of" << it->first << it->second.join(u' ');
         it = it->second.isEmpty() ? m_soundAlikes.erase(it) : std::next(it);
+    }
+}
+
+void PocketsphinxRecognizer::findWordsEndingOthers(const std::vector<VoiceCommand> &usable)
+{
+    m_endOf.clear();
+    FillerWords filler;
+    filler.words = m_fillers;
+    const auto known = [this](const QString &w) { return !lookup(w).isEmpty(); };
+    // Each command's own words with their phones.
+    std::vector<std::pair<QString, std::vector<std::pair<QString, QString>>>> words;
+    for (const VoiceCommand &c : usable) {
+        auto &own = words.emplace_back(c.name, std::vector<std::pair<QString, QString>>{}).second;
+        for (const QString &w : buildJsgf({c}, {}, known, filler).words)
+            if (!m_fillers.contains(w))
+                own.emplace_back(w, lookup(w));
+    }
+    for (const auto &[name, own] : words) {
+        for (const auto &[word, phones] : own) {
+            if (phones.isEmpty())
+                continue;
+            for (const auto &[other, theirs] : words) {
+                if (other == name)
+                    continue;
+                for (const auto &[otherWord, otherPhones] : theirs) {
+                    QStringList &ends = m_endOf[word];
+                    if (otherPhones.endsWith(u' ' + phones) && !ends.contains(other))
+                        ends << other;
+                }
+            }
+            if (m_endOf[word].isEmpty())
+                m_endOf.erase(word);
+        }
     }
 }
 

@@ -603,6 +603,9 @@ void TestSpeech::actedAskedOrRefused_data()
     QTest::newRow("a long sentence") << "my sister lives in a small town by the sea" << int(Hearing::Refused) << "";
     // Known confusions: acted on only as the command said, if at all.
     QTest::newRow("gmail, not check mail") << "gmail" << -1 << "Gmail";
+    // "email" is how "gmail" sounds with its start lost: Check Mail is
+    // asked about, Gmail offered beside it.
+    QTest::newRow("email alone") << "email" << int(Hearing::Asked) << "Check Mail";
     QTest::newRow("the weather is no date") << "what is the weather like today" << -1 << "";
 }
 
@@ -652,6 +655,8 @@ void TestSpeech::actedAskedOrRefused()
         QVERIFY2(heard.guesses.isEmpty(), qPrintable(what));
         break;
     }
+    if (phrase == u"email")
+        QVERIFY2(heard.guesses.contains("Gmail"), qPrintable(what));
 }
 
 // A question about the weather reads a little like the date's and the
