@@ -24,6 +24,12 @@ weights as they are there and chooses only the threshold and the slope:
 for a change to the recogniser that moves the measures a little, where a
 new fit of a dozen weights to a few hundred lines would chase noise.
 
+An adapted model (a voice profile) has a line and slope of its own
+(AdaptedRejectLogit, AdaptedPointsPerLogit): decode each tune voice with
+a profile learnt in that voice (bench_voice_commands --enrol DIR --dump
+... <that voice's part of the tune set>), join the dumps, and run this
+with --keep-weights on them.
+
 Only the tune set's voices are accepted (see make_corpus.sh): constants
 fitted to the test or bench voices would flatter the figures measured on
 them.
@@ -46,6 +52,9 @@ MIN_LOOP_PHONES = 2
 # A command that starts a program or quits (the dump's "strict" column) is
 # taken only above this confidence (StrictConfidence in SpeechRecognizer.h).
 STRICT_CONFIDENCE = -30
+# Nor when heard as one word of fewer phones than this (MinPhonesToStart in
+# UtteranceScores.cpp); dumps without the "words" measure count as more.
+MIN_PHONES_TO_START = 7
 
 # The measures the model is made of by default.
 FEATURES = "gap,gap_speech,dist,dist_span,coverage,outside,filler,rival,rival_none,word_min,frames_per_phone,phones,loop_phones"
@@ -132,7 +141,9 @@ def outcome(row, threshold, slope):
         # Nor when a common word that sounds like the command's was heard
         # instead (the "alike" measure).
         taken = confidence_of(row["z"], threshold, slope) > STRICT_CONFIDENCE \
-            and not row["measures"].get("alike", 0)
+            and not row["measures"].get("alike", 0) \
+            and not (row["measures"].get("words", 0) == 1
+                     and row["measures"].get("phones", MIN_PHONES_TO_START) < MIN_PHONES_TO_START)
     if row["kind"] == "command":
         if not taken:
             return "rejected"

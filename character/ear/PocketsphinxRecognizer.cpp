@@ -334,8 +334,9 @@ bool readAsLetters(const QString &word)
 class PocketsphinxRecognizer final : public SpeechRecognizer {
 public:
     PocketsphinxRecognizer(ps_decoder_t *ps, cmd_ln_t *config, const QString &dictionary,
-                           std::future<std::unique_ptr<PhoneLoop>> phoneLoop)
-        : m_ps(ps), m_config(config), m_dictionaryPath(dictionary), m_phoneLoopMaking(std::move(phoneLoop))
+                           std::future<std::unique_ptr<PhoneLoop>> phoneLoop, SpeechModel model)
+        : m_ps(ps), m_config(config), m_dictionaryPath(dictionary), m_phoneLoopMaking(std::move(phoneLoop)),
+          m_model(model)
     {
         for (const char *phone : Phones) {
             const QString word = garbageWord(phone);
@@ -418,6 +419,9 @@ private:
     // Gives the decoder the common words that sound like the words of the
     // commands that start a program or quit (while the dictionary is here).
     void addSoundAlikes(const std::vector<VoiceCommand> &usable);
+    // Finds the words of each command that another command's word ends
+    // with ("email" and "mail" in "gmail").
+    void findWordsEndingOthers(const std::vector<VoiceCommand> &usable);
     // The word heard instead of one of the command's own when each of them
     // may be a common word that sounds like it; empty when the command's own
     // words are heard.
@@ -447,12 +451,17 @@ private:
     // Per word of a command that starts a program or quits, the decoder's
     // names of the common words that sound like it.
     std::map<QString, QStringList> m_soundAlikes;
+    // Per word of a command, the other commands with a word that ends in
+    // its phones.
+    std::map<QString, QStringList> m_endOf;
     // The sound-alikes' readings the decoder has been given ("name PH ON").
     QSet<QString> m_soundAlikeReadings;
     // The cepstral mean as the utterance began.
     CepstralMean m_meanAtStart;
     std::future<std::unique_ptr<PhoneLoop>> m_phoneLoopMaking;
     std::unique_ptr<PhoneLoop> m_phoneLoop;
+    // Stock, or adapted to the user's voice: the confidence's scale.
+    SpeechModel m_model;
 };
 
 bool PocketsphinxRecognizer::addWord(const QString &word, const QString &as)
@@ -617,6 +626,7 @@ bool PocketsphinxRecognizer::setCommands(const std::vector<VoiceCommand> &comman
             m_sentences.emplace_back(c.name, sentencesOf(*parsed.root));
     }
     addSoundAlikes(usable);
+    findWordsEndingOthers(usable);
     m_dictionary.release();
     qCDebug(lcSpeech) << "Grammar of" << built.commands << "commands," << built.words.size() << "words";
     return true;
@@ -759,11 +769,14 @@ Recognition PocketsphinxRecognizer::endUtterance()
         if (strict)
             out.scores[QStringLiteral("alike")] = alike.isEmpty() ? 0.0 : 1.0;
         out.gap = out.scores.value(QStringLiteral("gap"));
-        out.confidence = match.name.isEmpty() ? -100 : confidenceFromMeasures(out.scores);
+        out.confidence = match.name.isEmpty() ? -100 : confidenceFromMeasures(out.scores, m_model);
         // A command that starts a program or quits is not taken on a
         // middling hearing: a sentence in the room that sounds a little like
         // "run notepad" must not start it.
         if (out.confidence > NotUnderstoodConfidence && out.confidence <= StrictConfidence && strict)
+            out.confidence = NotUnderstoodConfidence;
+        // Nor on a lone short word, which everyday speech says in passing.
+        if (out.confidence > NotUnderstoodConfidence && strict && tooShortToStartAProgram(out.scores))
             out.confidence = NotUnderstoodConfidence;
         // Nor when a common word that sounds like it was heard instead
         // ("calculate" is no request to start the calculator).
@@ -771,9 +784,24 @@ Recognition PocketsphinxRecognizer::endUtterance()
             qCInfo(lcSpeech).noquote() << QStringLiteral("Heard \"%1\" rather than %2: not taken").arg(alike, match.name);
             out.confidence = NotUnderstoodConfidence;
         }
+        // Nor on a word alone that another command's word ends with ("email"
+        // heard where "gmail" may have been said): where a word begins, the
+        // decoder's bounds are loose, so which was meant is asked.
+        if (out.confidence > NotUnderstoodConfidence && out.scores.value(QStringLiteral("words")) == 1) {
+            for (const DecodedSegment &s : decoded.heard) {
+                const auto ending = s.phones.isEmpty() || s.filler ? m_endOf.end()
+                                                                    : m_endOf.find(s.word.section(u'(', 0, 0));
+                if (ending != m_endOf.end()) {
+                    qCInfo(lcSpeech).noquote()
+                        << QStringLiteral("\"%1\" may be the end of %2: asked").arg(s.word, ending->second.first());
+                    out.confidence = NotUnderstoodConfidence;
+                    runnerUp = ending->second.first();
+                }
+            }
+        }
         // Not sure enough to act on, yet plausible: the user is asked.
         if (!match.name.isEmpty() && out.confidence <= NotUnderstoodConfidence
-            && unboundedConfidence(out.scores) > GuessConfidence) {
+            && unboundedConfidence(out.scores, m_model) > GuessConfidence) {
             out.guesses << match.name;
             if (!runnerUp.isEmpty() && runnerUp != match.name) {
                 out.guesses << runnerUp;
@@ -940,6 +968,39 @@ void PocketsphinxRecognizer::addSoundAlikes(const std::vector<VoiceCommand> &usa
     }
 }
 
+void PocketsphinxRecognizer::findWordsEndingOthers(const std::vector<VoiceCommand> &usable)
+{
+    m_endOf.clear();
+    FillerWords filler;
+    filler.words = m_fillers;
+    const auto known = [this](const QString &w) { return !lookup(w).isEmpty(); };
+    // Each command's own words with their phones.
+    std::vector<std::pair<QString, std::vector<std::pair<QString, QString>>>> words;
+    for (const VoiceCommand &c : usable) {
+        auto &own = words.emplace_back(c.name, std::vector<std::pair<QString, QString>>{}).second;
+        for (const QString &w : buildJsgf({c}, {}, known, filler).words)
+            if (!m_fillers.contains(w))
+                own.emplace_back(w, lookup(w));
+    }
+    for (const auto &[name, own] : words) {
+        for (const auto &[word, phones] : own) {
+            if (phones.isEmpty())
+                continue;
+            for (const auto &[other, theirs] : words) {
+                if (other == name)
+                    continue;
+                for (const auto &[otherWord, otherPhones] : theirs) {
+                    QStringList &ends = m_endOf[word];
+                    if (otherPhones.endsWith(u' ' + phones) && !ends.contains(other))
+                        ends << other;
+                }
+            }
+            if (m_endOf[word].isEmpty())
+                m_endOf.erase(word);
+        }
+    }
+}
+
 QString PocketsphinxRecognizer::soundAlikeHeard(const std::vector<DecodedSegment> &heard, const CepstralMean &mean)
 {
     QStringList sentence;
@@ -1066,7 +1127,9 @@ std::unique_ptr<SpeechRecognizer> createPocketsphinxRecognizer(QString *error, P
     } catch (const std::system_error &) {
         // No thread to be had: the command decoder runs the loop too.
     }
-    return std::make_unique<PocketsphinxRecognizer>(ps, config, dict, std::move(phoneLoop));
+    const bool adapted = !mllr.isEmpty() || !hmm.startsWith(QLatin1String(ModelDir));
+    return std::make_unique<PocketsphinxRecognizer>(ps, config, dict, std::move(phoneLoop),
+                                                    adapted ? SpeechModel::Adapted : SpeechModel::Stock);
 }
 
 } // namespace kestrova::character

@@ -42,6 +42,14 @@ constexpr double MinLoopPhones = 2;
 constexpr double MaxSureDistance = 1.0;
 constexpr double RejectLogit = 2.00;
 constexpr double PointsPerLogit = 25.61;
+// The same weights on a model adapted to the user's voice: its line and
+// slope fitted on its own (tune.py --keep-weights on the tune voices, each
+// decoded with a profile learnt from 30 sentences in that voice).
+constexpr double AdaptedRejectLogit = 2.60;
+constexpr double AdaptedPointsPerLogit = 21.00;
+// A command that starts a program or quits heard as one word of fewer
+// phones than this is asked about (see tooShortToStartAProgram).
+constexpr double MinPhonesToStart = 7;
 
 } // namespace
 
@@ -71,7 +79,7 @@ int phoneDistance(const QStringList &a, const QStringList &b)
 QMap<QString, double> measureUtterance(const DecodedUtterance &u)
 {
     QStringList allPhones, wordPhones, loopPhones, spanPhones;
-    int wordFrames = 0, fillerFrames = 0, first = -1, last = -1;
+    int wordFrames = 0, fillerFrames = 0, first = -1, last = -1, words = 0;
     for (const DecodedSegment &s : u.heard) {
         if (s.phones.isEmpty())
             continue;
@@ -81,6 +89,7 @@ QMap<QString, double> measureUtterance(const DecodedUtterance &u)
             continue;
         }
         wordFrames += s.frames();
+        ++words;
         if (first < 0)
             first = s.start;
         last = s.end;
@@ -132,6 +141,7 @@ QMap<QString, double> measureUtterance(const DecodedUtterance &u)
     m[QStringLiteral("rival_none")] = u.rivalScore ? 0.0 : 1.0;
     m[QStringLiteral("frames_per_phone")] = std::max(1, wordFrames) / phones;
     m[QStringLiteral("phones")] = double(wordPhones.size());
+    m[QStringLiteral("words")] = words;
     m[QStringLiteral("loop_phones")] = double(loopPhones.size());
     return m;
 }
@@ -144,18 +154,20 @@ double confidenceLogit(const QMap<QString, double> &measures)
     return z;
 }
 
-double unboundedConfidence(const QMap<QString, double> &measures)
+double unboundedConfidence(const QMap<QString, double> &measures, SpeechModel model)
 {
     // Where the free phone loop hears next to no speech, the grammar has
     // read words into a tone, hum or noise.
     if (measures.value(QStringLiteral("loop_phones")) < MinLoopPhones)
         return NoSpeechConfidence;
-    return -60.0 + (confidenceLogit(measures) - RejectLogit) * PointsPerLogit;
+    const bool adapted = model == SpeechModel::Adapted;
+    return -60.0 + (confidenceLogit(measures) - (adapted ? AdaptedRejectLogit : RejectLogit))
+               * (adapted ? AdaptedPointsPerLogit : PointsPerLogit);
 }
 
-int confidenceFromMeasures(const QMap<QString, double> &measures)
+int confidenceFromMeasures(const QMap<QString, double> &measures, SpeechModel model)
 {
-    const int confidence = int(std::lround(std::clamp(unboundedConfidence(measures), -100.0, 100.0)));
+    const int confidence = int(std::lround(std::clamp(unboundedConfidence(measures, model), -100.0, 100.0)));
     // More than one phone to change, put in or leave out for every phone of
     // the words heard: the speech held more than these words, or other
     // ones ("what is the weather like today" read as "what is the date").
@@ -163,6 +175,11 @@ int confidenceFromMeasures(const QMap<QString, double> &measures)
     if (measures.value(QStringLiteral("dist")) > MaxSureDistance)
         return std::min(confidence, -60);
     return confidence;
+}
+
+bool tooShortToStartAProgram(const QMap<QString, double> &measures)
+{
+    return measures.value(QStringLiteral("words")) == 1 && measures.value(QStringLiteral("phones")) < MinPhonesToStart;
 }
 
 } // namespace kestrova::character

@@ -58,22 +58,35 @@ int phoneDistance(const QStringList &a, const QStringList &b);
 // of the words' frames that is filler), "rival" (per frame of the words,
 // how far the best other command stays behind; RivalCap when none),
 // "rival_none" (1 when no other command reads the audio at all, else 0),
-// "frames_per_phone", "phones" (of the command's words), "loop_phones".
+// "frames_per_phone", "phones" and "words" (of the command's own words),
+// "loop_phones".
 QMap<QString, double> measureUtterance(const DecodedUtterance &utterance);
 
 // The margin given when no other command reads the audio at all.
 inline constexpr double RivalCap = 3.0;
 
+// The model that heard the utterance: the stock one, or one adapted to the
+// user's voice. An adapted model reads its speaker better, and with it the
+// wrong commands and the other speech: its logits lie higher all along, so
+// its rejection line is a line of its own.
+enum class SpeechModel { Stock, Adapted };
+
 // The fitted model's logit for the measures (higher is surer), and the
 // confidence -100..100 made of it: -60 at the rejection line, -100 when
 // the phone loop heard (next to) no speech.
 double confidenceLogit(const QMap<QString, double> &measures);
-int confidenceFromMeasures(const QMap<QString, double> &measures);
+int confidenceFromMeasures(const QMap<QString, double> &measures, SpeechModel model = SpeechModel::Stock);
 // The same confidence not bounded at -100, so that hypotheses well below
 // the rejection line can still be told apart (a plausible guess from
 // speech that is no command); NoSpeechConfidence when the phone loop heard
 // (next to) no speech.
-double unboundedConfidence(const QMap<QString, double> &measures);
+double unboundedConfidence(const QMap<QString, double> &measures, SpeechModel model = SpeechModel::Stock);
+
+// Whether the words heard for a command that starts a program or quits are
+// too few to start it on without asking: a lone short word ("notepad",
+// "writer") is what a pair of everyday words said in passing sounds like
+// ("not bad", "rider"), however well it matches.
+bool tooShortToStartAProgram(const QMap<QString, double> &measures);
 inline constexpr double NoSpeechConfidence = -1000.0;
 
 } // namespace kestrova::character

@@ -2,12 +2,12 @@
 // sentences synthesised at test time, the recogniser with and without it,
 // and the ways it is refused.
 #include "SpeechRecognizer.h"
+#include "SpokenRecording.h"
 #include "VoiceAdaptation.h"
 #include "VoiceProfile.h"
 #include "WavFile.h"
 
 #include <QDir>
-#include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -67,7 +67,7 @@ private:
     QList<Recognition> decodeAll(const QString &profileFolder);
 
     QTemporaryDir m_dir;
-    int m_files = 0;
+    kestrova::test::SpokenRecording m_voice{m_dir.path(), "espeak-ng", {"-v", EnrolVoice, "-w", "%OUT%", "--", "%TEXT%"}};
 };
 
 void TestVoiceAdaptation::initTestCase()
@@ -91,17 +91,7 @@ VoiceAdaptation::Tools TestVoiceAdaptation::tools() const
 
 QString TestVoiceAdaptation::say(const QString &phrase, double seconds)
 {
-    const QString raw = m_dir.filePath(QStringLiteral("raw.wav"));
-    const QString wav = m_dir.filePath(QStringLiteral("said-%1.wav").arg(++m_files));
-    if (QProcess::execute("espeak-ng", {"-v", EnrolVoice, "-w", raw, "--", phrase}) != 0)
-        return {};
-    QStringList effects = {"silence", "1", "0.02", "0.3%", "reverse", "silence", "1", "0.02", "0.3%", "reverse",
-                           "gain", "-n", "-6", "pad", "0.4", "0.6"};
-    if (seconds > 0)
-        effects << "trim" << "0" << QString::number(seconds);
-    if (QProcess::execute("sox", QStringList{"-R", "-q", raw, "-r", "16000", "-c", "1", "-b", "16", wav} + effects) != 0)
-        return {};
-    return wav;
+    return m_voice.say(phrase, seconds);
 }
 
 void TestVoiceAdaptation::run(VoiceAdaptation &adaptation, const QList<EnrolmentRecording> &recordings,

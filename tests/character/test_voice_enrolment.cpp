@@ -2,13 +2,13 @@
 // WAV files standing in for the microphone), redone, the learning started,
 // the sentences that did not match asked again, and the profile made.
 #include "SpeechRecognizer.h"
+#include "SpokenRecording.h"
 #include "desktop/VoiceEnrolmentWindow.h"
 #include "VoiceProfile.h"
 #include "WavFile.h"
 
 #include <QDir>
 #include <QLabel>
-#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -27,7 +27,7 @@ private Q_SLOTS:
 private:
     QString say(const QString &phrase, double seconds = 0);
     QTemporaryDir m_dir;
-    int m_files = 0;
+    kestrova::test::SpokenRecording m_voice{m_dir.path(), "flite", {"-voice", "awb", "-t", "%TEXT%", "-o", "%OUT%"}};
 };
 
 void TestVoiceEnrolment::commandPhrases_data()
@@ -51,17 +51,7 @@ void TestVoiceEnrolment::commandPhrases()
 
 QString TestVoiceEnrolment::say(const QString &phrase, double seconds)
 {
-    const QString raw = m_dir.filePath(QStringLiteral("raw.wav"));
-    const QString wav = m_dir.filePath(QStringLiteral("said-%1.wav").arg(++m_files));
-    if (QProcess::execute("flite", {"-voice", "awb", "-t", phrase, "-o", raw}) != 0)
-        return {};
-    QStringList effects = {"silence", "1", "0.02", "0.3%", "reverse", "silence", "1", "0.02", "0.3%", "reverse",
-                           "gain", "-n", "-6", "pad", "0.4", "0.6"};
-    if (seconds > 0)
-        effects << "trim" << "0" << QString::number(seconds);
-    if (QProcess::execute("sox", QStringList{"-R", "-q", raw, "-r", "16000", "-c", "1", "-b", "16", wav} + effects) != 0)
-        return {};
-    return wav;
+    return m_voice.say(phrase, seconds);
 }
 
 void TestVoiceEnrolment::enrolThroughTheWindow()
