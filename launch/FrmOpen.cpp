@@ -13,6 +13,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -72,11 +73,14 @@ void FrmOpen::CmdButton_Click(int index)
     if (index == 2) {
         close();
     } else if (index == 1) {
+        // The dialog waits in an event loop of its own, where a quit may
+        // unload this window.
+        const QPointer<FrmOpen> alive(this);
         const QString chosen = m_host.context().platform.openFileDialog->getOpenFileName(
             QStringLiteral("Select a file to open"),
             QStringLiteral("Executable Files (*.exe)|*.exe") + QStringLiteral("|All Files (*.*)|*.*"),
             QString());
-        if (!chosen.isEmpty())
+        if (alive && !chosen.isEmpty())
             TxtOpen->setText(chosen);
     } else if (index == 0) {
         // The whole text as typed is the target.

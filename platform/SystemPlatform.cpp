@@ -13,6 +13,7 @@
 #include <QScreen>
 #include <QSortFilterProxyModel>
 #include <QMessageBox>
+#include <QPointer>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -292,10 +293,13 @@ void SystemMessageBox::show(const QString &text, const QString &title)
     QWidget *owner = QApplication::activeWindow();
     if (owner && owner->windowFlags().testFlag(Qt::FramelessWindowHint))
         owner = nullptr;
-    QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Ok, owner);
-    box.setDefaultButton(QMessageBox::Ok);
-    box.setEscapeButton(QMessageBox::Ok);
-    box.exec();
+    // Made on the heap: the box is a child of its window, and a quit that
+    // unloads that window while the box waits deletes the box with it.
+    const QPointer<QMessageBox> box = new QMessageBox(QMessageBox::NoIcon, title, text, QMessageBox::Ok, owner);
+    box->setDefaultButton(QMessageBox::Ok);
+    box->setEscapeButton(QMessageBox::Ok);
+    box->exec();
+    delete box.data();
 }
 
 namespace {
@@ -320,7 +324,9 @@ protected:
 
 QString chooseFile(const QString &title, const QStringList &filters, const QString &initialFile, bool programs)
 {
-    QFileDialog dialog(QApplication::activeWindow(), title);
+    // On the heap, for the reason the message box above is.
+    const QPointer<QFileDialog> owned = new QFileDialog(QApplication::activeWindow(), title);
+    QFileDialog &dialog = *owned;
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setFileMode(QFileDialog::ExistingFile);
     auto *proxy = new ProgramsOnly;
@@ -346,9 +352,13 @@ QString chooseFile(const QString &title, const QStringList &filters, const QStri
     if (screen)
         dialog.resize(fittedSize(dialog.sizeHint().expandedTo(QSize(800, 520)), screen->availableGeometry().size()));
     fitFileColumns(dialog);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    const bool accepted = dialog.exec() == QDialog::Accepted;
+    // Gone with its window while it waited: nothing was chosen.
+    if (!owned)
         return {};
-    return dialog.selectedFiles().constFirst();
+    const QStringList chosen = accepted ? owned->selectedFiles() : QStringList();
+    delete owned.data();
+    return chosen.isEmpty() ? QString() : chosen.constFirst();
 }
 
 } // namespace
@@ -363,12 +373,17 @@ QString SystemOpenFileDialog::getOpenFileName(const QString &title, const QStrin
     const bool programs = filters.contains(ProgramsFilter);
     if (!programs)
         return chooseFile(title, filters, initialFile, false);
-    ApplicationChooser chooser(DesktopApplicationDirs::fromEnvironment(), title,
-                               [&] { return chooseFile(title, filters, initialFile, true); },
+    // On the heap, for the reason the message box above is.
+    const QPointer<ApplicationChooser> chooser =
+        new ApplicationChooser(DesktopApplicationDirs::fromEnvironment(), title,
+                               [=] { return chooseFile(title, filters, initialFile, true); },
                                QApplication::activeWindow());
-    if (chooser.exec() != QDialog::Accepted)
+    const bool accepted = chooser->exec() == QDialog::Accepted;
+    if (!chooser)
         return {};
-    return chooser.chosen();
+    const QString chosen = accepted ? chooser->chosen() : QString();
+    delete chooser.data();
+    return chosen;
 }
 
 QString SystemClipboard::text() const

@@ -4,7 +4,8 @@
 # Launch". The first run's tour offer is accepted from its menu and the tour
 # steps through its pages. Spoken commands (typed in the listening prompt)
 # open the calendar, the search, the open/run window, the about box and the
-# alarm; an alarm set a minute ahead rings. Closing "Quick Launch" ends the
+# alarm; an alarm set a minute ahead rings; a SIGTERM while Open/Run's Browse
+# is open ends the run cleanly. Closing "Quick Launch" ends the
 # program after the farewell.
 #   companions_under_xvfb.sh <program> <display number>
 # With KESTROVA_SHOTS=<folder> it saves a screenshot of every window there.
@@ -110,6 +111,13 @@ xdotool key Return
 check "OK closes the alarm window" gone "Set Alarm"
 check "the alarm rings at $at" wait_for "$log" 'Speak "stretch your legs"' 75
 grep -m1 -F 'Play Announce' "$log" >/dev/null && echo "alarm: $(grep -F 'stretch your legs' "$log" | head -n 1)"
+# The end comes while Open/Run's Browse waits for the user: the quit
+# unloads Open/Run from inside the chooser's own event loop.
+listen_and_type "open file"
+w=$(window_named "Open/Run File" 10)
+check "\"open file\" opens Open/Run File again" test -n "$w"
+xdotool windowactivate --sync "$w" key alt+b 2>/dev/null
+check "Browse opens the programs' chooser" shown "Select a file to open"
 stop; rc=$?
 check "SIGTERM ends the later run with status 0 (was $rc)" test "$rc" -eq 0
 finish "$first_log" "$log"

@@ -14,6 +14,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPointer>
+#include <QApplication>
 #include <QPushButton>
 #include <QScreen>
 #include <QSignalSpy>
@@ -94,6 +96,8 @@ private Q_SLOTS:
     void chooserFitsASmallScreen();
     void chooserLooksAsideFromTheWindow();
     void fileColumnsShowTheirText();
+    void ownerGoesWhileADialogIsOpen_data();
+    void ownerGoesWhileADialogIsOpen();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -441,6 +445,56 @@ void TestProgramChoice::fileColumnsShowTheirText()
     }
     // The name keeps the room left, and never less than a useful width.
     QTRY_VERIFY(tree->columnWidth(0) >= MinNameColumnWidth);
+}
+
+void TestProgramChoice::ownerGoesWhileADialogIsOpen_data()
+{
+    QTest::addColumn<QString>("dialog");
+    QTest::newRow("the programs' chooser") << "programs";
+    QTest::newRow("the file dialog") << "files";
+    QTest::newRow("a message box") << "message";
+}
+
+// The window a dialog belongs to is unloaded while the dialog waits for the
+// user: the quit on SIGTERM, or from the status icon, unloads every window,
+// and that happens inside the dialog's own event loop. The dialog goes with
+// its window and the call comes back empty-handed, without a crash.
+void TestProgramChoice::ownerGoesWhileADialogIsOpen()
+{
+    QFETCH(QString, dialog);
+    QPointer<QWidget> owner = new QWidget;
+    owner->setWindowTitle("Open/Run File");
+    owner->resize(300, 120);
+    owner->show();
+    owner->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(owner));
+    bool unloaded = false;
+    QTimer watch;
+    watch.setInterval(20);
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        QWidget *modal = QApplication::activeModalWidget();
+        if (!modal || unloaded || !owner)
+            return;
+        // As the program's windows are unloaded: closed, deleted later.
+        unloaded = true;
+        owner->close();
+        owner->deleteLater();
+    });
+    watch.start();
+    QString chosen = "untouched";
+    if (dialog == "message") {
+        SystemMessageBox().show("The mail could not be checked.", "Kestrova");
+        chosen.clear();
+    } else {
+        const QString filter = dialog == "programs" ? "Executable Files (*.exe)|*.exe|All Files (*.*)|*.*"
+                                                    : "Text Files (*.txt)|*.txt";
+        chosen = SystemOpenFileDialog().getOpenFileName("Select a file to open", filter, QString());
+    }
+    watch.stop();
+    QVERIFY(unloaded);
+    QVERIFY(chosen.isEmpty());
+    QTRY_VERIFY(owner.isNull());
+    QCOMPARE(QApplication::activeModalWidget(), nullptr);
 }
 
 QTEST_MAIN(TestProgramChoice)
