@@ -12,6 +12,7 @@
 #include "SpeechText.h"
 #include "frmAbout.h"
 
+#include <QCoreApplication>
 #include <QObject>
 
 namespace kestrova {
@@ -39,12 +40,12 @@ void readAloud(Host &host, const std::optional<QString> &outside, const QString 
 
 QString timeSentence(const Clock &clock)
 {
-    return QStringLiteral("The time is ") + DateFunctions::GetSpokenTime(clock);
+    return QCoreApplication::translate("kestrova::ToolsActions", "The time is ") + DateFunctions::GetSpokenTime(clock);
 }
 
 QString dateSentence(const Clock &clock)
 {
-    return QStringLiteral("Today is ") + DateFunctions::GetDayName(clock) + u' '
+    return QCoreApplication::translate("kestrova::ToolsActions", "Today is ") + DateFunctions::GetDayName(clock) + u' '
         + DateFunctions::GetSpokenDate(clock);
 }
 
@@ -73,7 +74,7 @@ void registerToolsActions(ActionRegistry &actions, Host &host)
                      // The owner of the selection answers when it will; the
                      // character goes on meanwhile.
                      clipboard->readSelectedText(dynamic_cast<QObject *>(h), [h](const std::optional<QString> &text) {
-                         readAloud(*h, text, QStringLiteral("I could not read the selected text."));
+                         readAloud(*h, text, QCoreApplication::translate("kestrova::ToolsActions", "I could not read the selected text."));
                      });
                  }});
     // The time and the date, read from the clock when asked.
