@@ -7,6 +7,8 @@
 #include "MailChecker.h"
 #include "UserModel.h"
 
+#include <QCoreApplication>
+
 namespace kestrova {
 
 void registerSettingsActions(ActionRegistry &actions, Host &host)
@@ -37,7 +39,7 @@ void registerSettingsActions(ActionRegistry &actions, Host &host)
         if (!h->model().mailServer().isEmpty())
             return true;
         h->agent().Play(QStringLiteral("Sad"));
-        h->agent().Speak(QStringLiteral("I was unable to find your e-mail settings."));
+        h->agent().Speak(QCoreApplication::translate("kestrova::SettingsActions", "I was unable to find your e-mail settings."));
         open();
         return false;
     };
