@@ -110,7 +110,7 @@ void CharacterPreview::paintEvent(QPaintEvent *)
     painter.fillRect(rect(), palette().base());
     if (!m_model || !m_renderer) {
         painter.setPen(palette().color(QPalette::Disabled, QPalette::Text));
-        painter.drawText(rect(), Qt::AlignCenter, QStringLiteral("No preview"));
+        painter.drawText(rect(), Qt::AlignCenter, tr("No preview"));
         return;
     }
     const QSizeF size = m_model->size;
@@ -127,7 +127,7 @@ CharacterChooser::CharacterChooser(const QString &programDir, const QString &cur
     : QDialog(parent), m_programDir(programDir)
 {
     setObjectName(QStringLiteral("kestrovaCharacterChooser"));
-    setWindowTitle(QStringLiteral("Choose a Character"));
+    setWindowTitle(tr("Choose a Character"));
 
     m_list = new QListWidget;
     m_list->setObjectName(QStringLiteral("kestrovaCharacterList"));
@@ -142,9 +142,9 @@ CharacterChooser::CharacterChooser(const QString &programDir, const QString &cur
     m_name->setFont(bold);
     m_description = new QLabel;
     m_description->setWordWrap(true);
-    auto *listLabel = new QLabel(QStringLiteral("&Characters:"));
+    auto *listLabel = new QLabel(tr("&Characters:"));
     listLabel->setBuddy(m_list);
-    m_switchNow = new QCheckBox(QStringLiteral("Switch to it &now"));
+    m_switchNow = new QCheckBox(tr("Switch to it &now"));
     m_switchNow->setObjectName(QStringLiteral("kestrovaSwitchNow"));
     m_note = new QLabel(NextStartNote);
     m_note->setObjectName(QStringLiteral("kestrovaChooserNote"));
@@ -179,7 +179,7 @@ CharacterChooser::CharacterChooser(const QString &programDir, const QString &cur
                                                            : model->name + u'\n' + model->description);
                 item->setToolTip(dir.filePath(sub));
             } else {
-                item->setText(QStringLiteral("%1 (cannot be loaded)").arg(sub));
+                item->setText(tr("%1 (cannot be loaded)").arg(sub));
                 item->setToolTip(error);
                 item->setFlags(Qt::NoItemFlags);
             }
