@@ -121,6 +121,10 @@
         <source>No installed applications were found.</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>All files (*)</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>kestrova::CommandTable</name>
@@ -1416,6 +1420,21 @@ An IMAP server: imap://name (port 143, with STARTTLS) or imaps://name (port 993)
     </message>
 </context>
 <context>
+    <name>kestrova::character::Autostart</name>
+    <message>
+        <source>Kestrova could not remove %1: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Kestrova could not make the folder %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Kestrova could not write %1: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>kestrova::character::CharacterChooser</name>
     <message>
         <source>Choose a Character</source>
@@ -1431,6 +1450,14 @@ An IMAP server: imap://name (port 143, with STARTTLS) or imaps://name (port 993)
     </message>
     <message>
         <source>%1 (cannot be loaded)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The character you choose appears the next time Kestrova starts.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The character you choose takes over now: the one on your desktop says goodbye, and the new one appears there and greets you. It also appears each time Kestrova starts.</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -1669,6 +1696,13 @@ An IMAP server: imap://name (port 143, with STARTTLS) or imaps://name (port 993)
     <name>kestrova::character::CharacterPreview</name>
     <message>
         <source>No preview</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>kestrova::character::CharacterServiceSettings</name>
+    <message>
+        <source>The character options could not be saved to %1</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

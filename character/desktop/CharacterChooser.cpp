@@ -146,7 +146,7 @@ CharacterChooser::CharacterChooser(const QString &programDir, const QString &cur
     listLabel->setBuddy(m_list);
     m_switchNow = new QCheckBox(tr("Switch to it &now"));
     m_switchNow->setObjectName(QStringLiteral("kestrovaSwitchNow"));
-    m_note = new QLabel(NextStartNote);
+    m_note = new QLabel(tr(NextStartNote));
     m_note->setObjectName(QStringLiteral("kestrovaChooserNote"));
     m_note->setWordWrap(true);
     // The two notes differ in length; the window keeps room for the longer.
@@ -245,7 +245,7 @@ void CharacterChooser::setSwitchNow(bool on)
 
 void CharacterChooser::updateNote()
 {
-    m_note->setText(m_switchNow->isChecked() ? SwitchNowNote : NextStartNote);
+    m_note->setText(tr(m_switchNow->isChecked() ? SwitchNowNote : NextStartNote));
 }
 
 void CharacterChooser::selectionChanged()

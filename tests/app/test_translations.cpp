@@ -253,10 +253,11 @@ void TestTranslations::charactersWindows()
         sheet.tabs()->setCurrentIndex(page);
         faults += untranslatedIn(&sheet, QtButtons);
     }
-    // The characters' names come from their folders.
+    // The character's name and description come from its file.
     character::CharacterChooser chooser(QStringLiteral(KESTROVA_PROGRAM_DIR), QStringLiteral("Kess"));
     chooser.show();
-    faults += untranslatedIn(&chooser, QtButtons);
+    faults += untranslatedIn(&chooser, QtButtons + QStringList{QStringLiteral("Kess"),
+                                                              QStringLiteral("A small, friendly kestrel who likes to help.")});
     character::Commands commands;
     commands.add(QStringLiteral("Time"), QStringLiteral("Time"), QStringLiteral("what time is it"));
     character::CommandsWindow list(commands, QStringLiteral("Kess"));
