@@ -5,6 +5,14 @@
 
 namespace kestrova {
 
+namespace {
+// An action's caption as the menus and the commands window show it.
+QString shownCaption(const QString &caption)
+{
+    return caption.isEmpty() ? caption : QCoreApplication::translate("kestrova::Actions", caption.toUtf8().constData());
+}
+} // namespace
+
 CommandEntry namedCommand(const QString &name, Named what)
 {
     return CommandEntry{name, name, name, false, false, true,
@@ -65,7 +73,7 @@ QList<CommandEntry> commandTable(const ActionRegistry &actions, const QString &f
         if (id == u"Word")
             t.append(namedCommand(firstOfficeName, Named::OfficeProgram));
         if (const Action *a = actions.find(id))
-            t.append(CommandEntry{a->id, a->caption, a->voice, a->inMenu, a->guarded, a->drastic,
+            t.append(CommandEntry{a->id, shownCaption(a->caption), a->voice, a->inMenu, a->guarded, a->drastic,
                                   commandDescription(id)});
         else
             t.append(CommandEntry{id, id, QString(), false, false, false, commandDescription(id)});
@@ -76,7 +84,7 @@ QList<CommandEntry> commandTable(const ActionRegistry &actions, const QString &f
     const QStringList ordered = commandOrder();
     for (const Action &a : actions.all())
         if (!a.voice.isEmpty() && !ordered.contains(a.id))
-            t.append(CommandEntry{a.id, a.caption, a.voice, a.inMenu, a.guarded, a.drastic, commandDescription(a.id)});
+            t.append(CommandEntry{a.id, shownCaption(a.caption), a.voice, a.inMenu, a.guarded, a.drastic, commandDescription(a.id)});
     return t;
 }
 

@@ -2,6 +2,145 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en" sourcelanguage="en">
 <context>
+    <name>kestrova::Actions</name>
+    <message>
+        <source>Quit</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>MovetoMouse</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>General</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Accessories</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>My Office</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Internet</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Help</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>ACO</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>A.C.O</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Change Agent</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Version</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Open File</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Calculator</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>CD Player</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Notepad</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Wordpad</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Open Word</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>New Document</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Read Selection</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Search the Internet</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>New Mail</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Kestrova</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Options</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Configure</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Configure Menu</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Check Mail</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Change User</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>About</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Tour</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Alarm</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Calender</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Read Selected Text</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>What Time Is It</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>What&apos;s the Date</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>kestrova::AgentForm</name>
     <message>
         <source>Kestrova</source>

@@ -182,6 +182,7 @@ private Q_SLOTS:
     void windows_data();
     void windows();
     void charactersWindows();
+    void commandCaptions();
     void sentences();
 
 private:
@@ -264,6 +265,22 @@ void TestTranslations::charactersWindows()
     list.show();
     // The command's caption and what is said come from the character file.
     faults += untranslatedIn(&list, {QStringLiteral("Time"), QStringLiteral("what time is it")});
+    QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QStringLiteral("; "))));
+}
+
+// The program's commands as the character's menu and commands window list
+// them, with what each does.
+void TestTranslations::commandCaptions()
+{
+    QStringList faults;
+    const QList<character::Command> all = run().character().commands().all();
+    QVERIFY(all.size() > 20);
+    for (const character::Command &c : all) {
+        if (!c.caption.isEmpty() && !translated(c.caption))
+            faults << QStringLiteral("caption of %1 \"%2\"").arg(c.name, c.caption);
+        if (!c.description.isEmpty() && !translated(c.description))
+            faults << QStringLiteral("description of %1 \"%2\"").arg(c.name, c.description);
+    }
     QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QStringLiteral("; "))));
 }
 
