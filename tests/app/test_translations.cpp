@@ -30,12 +30,10 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QMenu>
-#include <QPushButton>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTranslator>
 
 #include <functional>
 
