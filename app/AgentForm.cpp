@@ -41,7 +41,7 @@ Q_LOGGING_CATEGORY(lcQuit, "kestrova.quit")
 AgentForm::AgentForm(Application &app) : QWidget(nullptr), m_app(app)
 {
     setObjectName(QStringLiteral("Agent"));
-    setWindowTitle(QStringLiteral("Kestrova"));
+    setWindowTitle(tr("Kestrova"));
     character::CharacterService *service = &m_app.characterService();
     connect(service, &character::CharacterService::requestComplete, this,
             &AgentForm::AgentCtrl_RequestComplete);
@@ -59,11 +59,11 @@ AgentForm::AgentForm(Application &app) : QWidget(nullptr), m_app(app)
     m_tourMenuLater.setSingleShot(true);
     connect(&m_tourMenuLater, &QTimer::timeout, this, &AgentForm::PopupTourMenu);
 
-    MnuTour = new QMenu(QStringLiteral("Tour"), this);
+    MnuTour = new QMenu(tr("Tour"), this);
     MnuTour->setObjectName(QStringLiteral("MnuTour"));
-    MnuYes = MnuTour->addAction(QStringLiteral("Yes"), this, &AgentForm::MnuYes_Click);
+    MnuYes = MnuTour->addAction(tr("Yes"), this, &AgentForm::MnuYes_Click);
     MnuYes->setObjectName(QStringLiteral("MnuYes"));
-    MnuNo = MnuTour->addAction(QStringLiteral("No"), this, &AgentForm::MnuNo_Click);
+    MnuNo = MnuTour->addAction(tr("No"), this, &AgentForm::MnuNo_Click);
     MnuNo->setObjectName(QStringLiteral("MnuNo"));
     // Answered or waved away, the question is over.
     connect(MnuTour, &QMenu::aboutToHide, this, &AgentForm::EndTourQuestion);
@@ -137,9 +137,8 @@ void AgentForm::StartAgent()
         Agent.setBalloonStyle(m_styleBeforeQuestion | character::Character::BalloonOn);
         Agent.HoldBalloon(true);
         Agent.Play(QStringLiteral("Greet"));
-        Agent.Speak(QStringLiteral("Hi! my name is ") + Agent.Name()
-                    + QStringLiteral(" I can help you get started if you would like me to"));
-        TourRequest = Agent.Speak(QStringLiteral("Would you like to tour the programme?"));
+        Agent.Speak(tr("Hi! my name is %1 I can help you get started if you would like me to").arg(Agent.Name()));
+        TourRequest = Agent.Speak(tr("Would you like to tour the programme?"));
         return;
     }
     Greet();
@@ -150,27 +149,27 @@ void AgentForm::Greet()
     const QString name = Agent.Name();
     if (name == u"Genie") {
         Agent.Play(QStringLiteral("Greet"));
-        Agent.Speak(QStringLiteral("Hello master, how may I serve you today?"));
+        Agent.Speak(tr("Hello master, how may I serve you today?"));
         Agent.Play(QStringLiteral("RestPose"));
     } else if (name == u"Merlin") {
         Agent.Play(QStringLiteral("Surprised"));
-        Agent.Speak(QStringLiteral("How did you get here?|Where am I now?"));
+        Agent.Speak(tr("How did you get here?|Where am I now?"));
         Agent.Play(QStringLiteral("RestPose"));
     } else if (name == u"Robby") {
         Agent.Play(QStringLiteral("Wave"));
-        Agent.Speak(QStringLiteral("Hi! ") + userName());
+        Agent.Speak(tr("Hi! %1").arg(userName()));
         Agent.Play(QStringLiteral("RestPose"));
     } else if (name == u"Peedy") {
         Agent.Play(QStringLiteral("Wave"));
-        Agent.Speak(QStringLiteral("Hi ") + userName() + QStringLiteral(", what are we going to do today?"));
+        Agent.Speak(tr("Hi %1, what are we going to do today?").arg(userName()));
         Agent.Play(QStringLiteral("RestPose"));
     } else {
         const Clock &clock = *m_app.context().platform.clock;
-        Agent.Speak(QStringLiteral("Good ") + DateFunctions::GetPartOfDay(clock) + u' ' + userName());
+        Agent.Speak(tr("Good ") + DateFunctions::GetPartOfDay(clock) + u' ' + userName());
         Agent.Play(QStringLiteral("RestPose"));
-        Agent.Speak(QStringLiteral("The time is ") + DateFunctions::GetSpokenTime(clock)
-                    + QStringLiteral(" on ") + DateFunctions::GetDayName(clock) + u' '
-                    + DateFunctions::GetSpokenDate(clock));
+        Agent.Speak(tr("The time is %1 on %2 %3")
+                        .arg(DateFunctions::GetSpokenTime(clock), DateFunctions::GetDayName(clock),
+                             DateFunctions::GetSpokenDate(clock)));
         Agent.Play(QStringLiteral("RestPose"));
     }
 }
@@ -206,18 +205,18 @@ void AgentForm::Farewell()
     const QString name = Agent.Name();
     if (name == u"Genie") {
         Agent.Play(QStringLiteral("Sad"));
-        Agent.Speak(QStringLiteral("Goodbye master."));
+        Agent.Speak(tr("Goodbye master."));
     } else if (name == u"Merlin") {
         Agent.Play(QStringLiteral("LookDown"));
-        Agent.Speak(QStringLiteral("Are we finished already?"));
+        Agent.Speak(tr("Are we finished already?"));
     } else if (name == u"Robby") {
         Agent.Play(QStringLiteral("Sad"));
-        Agent.Speak(QStringLiteral("Goodbye ") + userName());
+        Agent.Speak(tr("Goodbye %1").arg(userName()));
     } else if (name == u"Peedy") {
         Agent.Play(QStringLiteral("Sad"));
-        Agent.Speak(QStringLiteral("OK, bye ") + userName());
+        Agent.Speak(tr("OK, bye %1").arg(userName()));
     } else {
-        Agent.Speak(QStringLiteral("Goodbye ") + userName());
+        Agent.Speak(tr("Goodbye %1").arg(userName()));
     }
 }
 
@@ -263,7 +262,7 @@ void AgentForm::AgentCtrl_RequestComplete(const Request &request)
     if (request.isNull())
         return;
     if (request == SpeechInputRequest) {
-        Agent.Speak(QStringLiteral("Better try that again."));
+        Agent.Speak(tr("Better try that again."));
     } else if (request == QuitRequest) {
         m_app.characterService().unload(CharacterId);
         Agent = character::CharacterRef();
@@ -393,12 +392,12 @@ void AgentForm::AgentNotUnderstood()
     case 0:
         RetryCount = 1;
         Agent.Play(QStringLiteral("DontRecognize"));
-        SpeechInputRequest = Agent.Speak(QStringLiteral("Huh?|What?|Say Again?"));
+        SpeechInputRequest = Agent.Speak(tr("Huh?|What?|Say Again?"));
         break;
     case 1:
         RetryCount = 2;
         Agent.Play(QStringLiteral("Decline"));
-        SpeechInputRequest = Agent.Speak(QStringLiteral("Can you say that again?|What was that?|once more please."));
+        SpeechInputRequest = Agent.Speak(tr("Can you say that again?|What was that?|once more please."));
         break;
     case 2:
         RetryCount = 3;
@@ -442,7 +441,7 @@ void AgentForm::MnuYes_Click()
 void AgentForm::MnuNo_Click()
 {
     Agent.Play(QStringLiteral("Sad"));
-    Agent.Speak(QStringLiteral("You can see the tour anytime by selecting tour from my general menu."));
+    Agent.Speak(tr("You can see the tour anytime by selecting tour from my general menu."));
 }
 
 QString AgentForm::userName() const

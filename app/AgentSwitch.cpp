@@ -31,7 +31,7 @@ void AgentForm::SwitchAgent(const QString &name)
         if (!switching())
             AgentVisible();
         const QString stays = switching() ? QString() : Agent.Name();
-        TellRefusal(stays.isEmpty() ? why : why + u' ' + QStringLiteral("%1 stays.").arg(stays));
+        TellRefusal(stays.isEmpty() ? why : why + u' ' + tr("%1 stays.").arg(stays));
         return;
     }
     // A second choice during the farewell: the farewell under way ends in

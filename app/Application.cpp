@@ -51,8 +51,8 @@ Application::Application(const AppContext &context, QObject *parent)
     registerSettingsActions(m_actions, *this);
     registerLaunchActions(m_actions, *this);
     registerToolsActions(m_actions, *this);
-    m_actions.add(drastic({"Quit", "Quit", "quit[program|application]", true, true, [this] { AgentQuit(); }}));
-    m_actions.add({"MovetoMouse", "MovetoMouse", "(move to|go to|follow)mouse[pointer|cursor]", false, true, [this] {
+    m_actions.add(drastic({"Quit", QT_TRANSLATE_NOOP("kestrova::Actions", "Quit"), "quit[program|application]", true, true, [this] { AgentQuit(); }}));
+    m_actions.add({"MovetoMouse", QT_TRANSLATE_NOOP("kestrova::Actions", "MovetoMouse"), "(move to|go to|follow)mouse[pointer|cursor]", false, true, [this] {
                        m_movement.MoveToMouse(agent(), *m_context.platform.mousePointer);
                    }});
     connect(&m_forms, &Forms::lastUnloaded, this, &Application::finished);

@@ -110,13 +110,13 @@ private:
 
 StatusIcon::StatusIcon(Host &host, QObject *parent) : QObject(parent), m_host(host)
 {
-    m_show = m_menu.addAction(QStringLiteral("&Show"), this, [this] { m_host.AgentVisible(); });
-    m_hide = m_menu.addAction(QStringLiteral("&Hide"), this, [this] { m_host.agent().Hide(); });
+    m_show = m_menu.addAction(tr("&Show"), this, [this] { m_host.AgentVisible(); });
+    m_hide = m_menu.addAction(tr("&Hide"), this, [this] { m_host.agent().Hide(); });
     m_menu.addSeparator();
-    m_options = m_menu.addAction(QStringLiteral("&Options..."), this,
+    m_options = m_menu.addAction(tr("&Options..."), this,
                                  [this] { m_host.actions().run(QStringLiteral("Options")); });
     m_menu.addSeparator();
-    m_quit = m_menu.addAction(QStringLiteral("&Quit"), this, [this] {
+    m_quit = m_menu.addAction(tr("&Quit"), this, [this] {
         // Gone with the farewell: nothing of the program is left to click.
         stop();
         m_host.AgentQuit();
@@ -237,7 +237,7 @@ void StatusIcon::showIcon()
         return;
     }
     m_icon = std::make_unique<QSystemTrayIcon>(programIcon(m_host.context().programDir));
-    m_icon->setToolTip(QStringLiteral("Kestrova"));
+    m_icon->setToolTip(tr("Kestrova"));
     updateActions();
     m_icon->setContextMenu(&m_menu);
     connect(m_icon.get(), &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {

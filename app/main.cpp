@@ -6,6 +6,7 @@
 #include "SettingsStore.h"
 #include "StatusIcon.h"
 #include "SystemPlatform.h"
+#include "Translations.h"
 #include "MailboxModule.h"
 #include "DialUpConnection.h"
 #include "UnixSignals.h"
@@ -18,6 +19,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QLocale>
 #include <QMessageBox>
 #include <QStandardPaths>
 
@@ -80,6 +82,8 @@ int main(int argc, char *argv[])
     // user's own platform theme, or KDE's, is left to do that instead.
     const bool followDesktop = !headlessPlatform && kestrova::DesktopLook::choosePlatformTheme();
     QApplication qapp(argc, argv);
+    // Before any window or sentence is made: each takes its texts when made.
+    kestrova::Translations::install(QLocale::system().uiLanguages());
     kestrova::DesktopLook::restoreDesktopName();
     kestrova::DesktopLook::Follower desktopLook;
     if (followDesktop)

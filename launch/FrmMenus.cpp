@@ -41,8 +41,8 @@ FrmMenus::FrmMenus(Host &host) : QWidget(nullptr), m_host(host)
 {
     setObjectName(QStringLiteral("FrmMenus"));
 
-    MnuGeneral = submenu(this, nullptr, "MnuGeneral", QStringLiteral("General"));
-    MnuAccessories = submenu(this, nullptr, "MnuAccessories", QStringLiteral("Accessories"));
+    MnuGeneral = submenu(this, nullptr, "MnuGeneral", tr("General"));
+    MnuAccessories = submenu(this, nullptr, "MnuAccessories", tr("Accessories"));
     // The fixed entries of the two menus: where each goes, its caption and
     // the registered action it runs.
     const struct {
@@ -50,61 +50,61 @@ FrmMenus::FrmMenus(Host &host) : QWidget(nullptr), m_host(host)
         QAction *FrmMenus::*member;
         const char *name, *caption, *id;
     } fixed[] = {
-        {&FrmMenus::MnuGeneral, &FrmMenus::MnuACo, "MnuACo", "A.&C.O", "A.C.O"},
-        {&FrmMenus::MnuGeneral, &FrmMenus::MnuChangeAgent, "MnuChangeAgent", "Change &Agent", "ChangeAgent"},
-        {&FrmMenus::MnuGeneral, &FrmMenus::MnuChangeUser, "MnuChangeUser", "Change &User", "ChangeUser"},
-        {&FrmMenus::MnuGeneral, &FrmMenus::MnuAbout, "MnuAbout", "A&bout", "About"},
-        {&FrmMenus::MnuGeneral, &FrmMenus::MnuOptions, "MnuOptions", "&Options", "Options"},
-        {&FrmMenus::MnuGeneral, &FrmMenus::MnuTour, "MnuTour", "&Tour", "Tour"},
-        {&FrmMenus::MnuGeneral, &FrmMenus::MnuVersion, "MnuVersion", "&Version", "Version"},
-        {&FrmMenus::MnuAccessories, &FrmMenus::MnuAlarm, "MnuAlarm", "&Alarm", "Alarm"},
-        {&FrmMenus::MnuAccessories, &FrmMenus::MnuOpen, "MnuOpen", "&Open File", "Open File"},
-        {&FrmMenus::MnuAccessories, &FrmMenus::MnuCalender, "MnuCalender", "Ca&lender", "Calender"},
-        {&FrmMenus::MnuAccessories, &FrmMenus::MnuCalc, "MnuCalc", "Calc&ulator", "Calculator"},
-        {&FrmMenus::MnuAccessories, &FrmMenus::MnuCDPlayer, "MnuCDPlayer", "C&D Player", "CD Player"},
-        {&FrmMenus::MnuAccessories, &FrmMenus::MnuWordpad, "MnuWordpad", "&Wordpad", "Wordpad"},
-        {&FrmMenus::MnuAccessories, &FrmMenus::MnuNotepad, "MnuNotepad", "&Notepad", "Notepad"},
-        {&FrmMenus::MnuAccessories, &FrmMenus::MnuAConfigure, "MnuAConfigure", "Con&figure", "Configure Accessories"},
+        {&FrmMenus::MnuGeneral, &FrmMenus::MnuACo, "MnuACo", QT_TRANSLATE_NOOP("kestrova::FrmMenus", "A.&C.O"), "A.C.O"},
+        {&FrmMenus::MnuGeneral, &FrmMenus::MnuChangeAgent, "MnuChangeAgent", QT_TRANSLATE_NOOP("kestrova::FrmMenus", "Change &Agent"), "ChangeAgent"},
+        {&FrmMenus::MnuGeneral, &FrmMenus::MnuChangeUser, "MnuChangeUser", QT_TRANSLATE_NOOP("kestrova::FrmMenus", "Change &User"), "ChangeUser"},
+        {&FrmMenus::MnuGeneral, &FrmMenus::MnuAbout, "MnuAbout", QT_TRANSLATE_NOOP("kestrova::FrmMenus", "A&bout"), "About"},
+        {&FrmMenus::MnuGeneral, &FrmMenus::MnuOptions, "MnuOptions", QT_TRANSLATE_NOOP("kestrova::FrmMenus", "&Options"), "Options"},
+        {&FrmMenus::MnuGeneral, &FrmMenus::MnuTour, "MnuTour", QT_TRANSLATE_NOOP("kestrova::FrmMenus", "&Tour"), "Tour"},
+        {&FrmMenus::MnuGeneral, &FrmMenus::MnuVersion, "MnuVersion", QT_TRANSLATE_NOOP("kestrova::FrmMenus", "&Version"), "Version"},
+        {&FrmMenus::MnuAccessories, &FrmMenus::MnuAlarm, "MnuAlarm", QT_TRANSLATE_NOOP("kestrova::FrmMenus", "&Alarm"), "Alarm"},
+        {&FrmMenus::MnuAccessories, &FrmMenus::MnuOpen, "MnuOpen", QT_TRANSLATE_NOOP("kestrova::FrmMenus", "&Open File"), "Open File"},
+        {&FrmMenus::MnuAccessories, &FrmMenus::MnuCalender, "MnuCalender", QT_TRANSLATE_NOOP("kestrova::FrmMenus", "Ca&lender"), "Calender"},
+        {&FrmMenus::MnuAccessories, &FrmMenus::MnuCalc, "MnuCalc", QT_TRANSLATE_NOOP("kestrova::FrmMenus", "Calc&ulator"), "Calculator"},
+        {&FrmMenus::MnuAccessories, &FrmMenus::MnuCDPlayer, "MnuCDPlayer", QT_TRANSLATE_NOOP("kestrova::FrmMenus", "C&D Player"), "CD Player"},
+        {&FrmMenus::MnuAccessories, &FrmMenus::MnuWordpad, "MnuWordpad", QT_TRANSLATE_NOOP("kestrova::FrmMenus", "&Wordpad"), "Wordpad"},
+        {&FrmMenus::MnuAccessories, &FrmMenus::MnuNotepad, "MnuNotepad", QT_TRANSLATE_NOOP("kestrova::FrmMenus", "&Notepad"), "Notepad"},
+        {&FrmMenus::MnuAccessories, &FrmMenus::MnuAConfigure, "MnuAConfigure", QT_TRANSLATE_NOOP("kestrova::FrmMenus", "Con&figure"), "Configure Accessories"},
     };
     for (const auto &row : fixed) {
-        this->*row.member = entry(this->*row.menu, row.name, QString::fromUtf8(row.caption));
+        this->*row.member = entry(this->*row.menu, row.name, tr(row.caption));
         runs(this->*row.member, QString::fromUtf8(row.id));
     }
 
-    MnuMyOffice = submenu(this, nullptr, "MnuMyOffice", QStringLiteral("My Office"));
+    MnuMyOffice = submenu(this, nullptr, "MnuMyOffice", tr("My Office"));
     for (int k = 0; k < 10; ++k) {
         const QByteArray name = "MnuOffice" + QByteArray::number(k + 1);
-        MnuOffice[k] = entry(MnuMyOffice, name.constData(), QStringLiteral("Office %1").arg(k + 1));
+        MnuOffice[k] = entry(MnuMyOffice, name.constData(), tr("Office %1").arg(k + 1));
         MnuOffice[k]->setVisible(false);
         runs(MnuOffice[k], QStringLiteral("office:%1").arg(k));
     }
-    MnuOutlook = submenu(this, MnuMyOffice, "MnuOutlook", QStringLiteral("Out&look"));
+    MnuOutlook = submenu(this, MnuMyOffice, "MnuOutlook", tr("Out&look"));
     // The two entries of "Outlook" do nothing.
-    MnuUnreadMail = entry(MnuOutlook, "MnuUnreadMail", QStringLiteral("&Unread mail"));
-    MnuChkTasks = entry(MnuOutlook, "MnuChkTasks", QStringLiteral("Check &Tasks Due"));
-    MnuWord = submenu(this, MnuMyOffice, "MnuWord", QStringLiteral("&Word"));
-    MnuWordOpen = entry(MnuWord, "MnuWordOpen", QStringLiteral("&Open"));
-    MnuNewDoc = entry(MnuWord, "MnuNewDoc", QStringLiteral("&New Document"));
-    MnuReadSel = entry(MnuWord, "MnuReadSel", QStringLiteral("&Read Selection"));
-    MnuOfficeConfigure = entry(MnuMyOffice, "MnuOfficeConfigure", QStringLiteral("Con&figure"));
+    MnuUnreadMail = entry(MnuOutlook, "MnuUnreadMail", tr("&Unread mail"));
+    MnuChkTasks = entry(MnuOutlook, "MnuChkTasks", tr("Check &Tasks Due"));
+    MnuWord = submenu(this, MnuMyOffice, "MnuWord", tr("&Word"));
+    MnuWordOpen = entry(MnuWord, "MnuWordOpen", tr("&Open"));
+    MnuNewDoc = entry(MnuWord, "MnuNewDoc", tr("&New Document"));
+    MnuReadSel = entry(MnuWord, "MnuReadSel", tr("&Read Selection"));
+    MnuOfficeConfigure = entry(MnuMyOffice, "MnuOfficeConfigure", tr("Con&figure"));
     runs(MnuWordOpen, QStringLiteral("Word"));
     runs(MnuNewDoc, QStringLiteral("New Document"));
     runs(MnuReadSel, QStringLiteral("Read Selection"));
     runs(MnuOfficeConfigure, QStringLiteral("Configure Office"));
 
-    MnuWeb = submenu(this, nullptr, "MnuWeb", QStringLiteral("Internet"));
-    MnuCheckMail = entry(MnuWeb, "MnuCheckMail", QStringLiteral("Check &Mail"));
-    MnuEMail = entry(MnuWeb, "MnuEMail", QStringLiteral("New &E-Mail"));
-    MnuSearch = entry(MnuWeb, "MnuSearch", QStringLiteral("&Search"));
-    MnuFavourites = submenu(this, MnuWeb, "MnuFavourites", QStringLiteral("&Favourites"));
-    MnuKestrova = entry(MnuFavourites, "MnuKestrova", QStringLiteral("&Kestrova"));
+    MnuWeb = submenu(this, nullptr, "MnuWeb", tr("Internet"));
+    MnuCheckMail = entry(MnuWeb, "MnuCheckMail", tr("Check &Mail"));
+    MnuEMail = entry(MnuWeb, "MnuEMail", tr("New &E-Mail"));
+    MnuSearch = entry(MnuWeb, "MnuSearch", tr("&Search"));
+    MnuFavourites = submenu(this, MnuWeb, "MnuFavourites", tr("&Favourites"));
+    MnuKestrova = entry(MnuFavourites, "MnuKestrova", tr("&Kestrova"));
     for (int k = 0; k < 10; ++k) {
         const QByteArray name = "MnuCustom" + QByteArray::number(k + 1);
-        MnuCustom[k] = entry(MnuFavourites, name.constData(), QStringLiteral("Custom %1").arg(k + 1));
+        MnuCustom[k] = entry(MnuFavourites, name.constData(), tr("Custom %1").arg(k + 1));
         MnuCustom[k]->setVisible(false);
         runs(MnuCustom[k], QStringLiteral("favourite:%1").arg(k));
     }
-    MnuConfigureFav = entry(MnuFavourites, "MnuConfigureFav", QStringLiteral("&Configure Menu"));
+    MnuConfigureFav = entry(MnuFavourites, "MnuConfigureFav", tr("&Configure Menu"));
     runs(MnuCheckMail, QStringLiteral("Check Mail"));
     runs(MnuEMail, QStringLiteral("NewMail"));
     runs(MnuSearch, QStringLiteral("Search the Internet"));
@@ -177,8 +177,8 @@ void FrmMenus::MnuChangeAgent_Click()
 QString FrmMenus::versionSentence(int major, int minor, int revision)
 {
     const QString point = QStringLiteral("\\Map=\"point\"=\".\"\\");
-    return QStringLiteral("This is version ") + QString::number(major) + point + QString::number(minor)
-           + point + QString::number(revision) + QStringLiteral(" of Kestrova.");
+    return tr("This is version %1 of Kestrova.")
+        .arg(QString::number(major) + point + QString::number(minor) + point + QString::number(revision));
 }
 
 void FrmMenus::MnuVersion_Click()
@@ -201,21 +201,21 @@ void FrmMenus::StartAccessory(Accessory accessory)
 
 void FrmMenus::MnuCalc_Click()
 {
-    m_host.agent().Speak(QStringLiteral("Let's get that math done."));
+    m_host.agent().Speak(tr("Let's get that math done."));
     m_host.agent().Play(QStringLiteral("Process"));
     StartAccessory(Accessory::Calculator);
 }
 
 void FrmMenus::MnuCDPlayer_Click()
 {
-    m_host.agent().Speak(QStringLiteral("How about some music?"));
+    m_host.agent().Speak(tr("How about some music?"));
     StartAccessory(Accessory::CDPlayer);
 }
 
 void FrmMenus::MnuWordpad_Click()
 {
     m_host.agent().Play(QStringLiteral("Write"));
-    m_host.agent().Speak(QStringLiteral("How about a short story today?|A poem would be nice, don't you "
+    m_host.agent().Speak(tr("How about a short story today?|A poem would be nice, don't you "
                                         "think?|What are we writing today?"));
     m_host.agent().Play(QStringLiteral("ReadReturn"));
     StartAccessory(Accessory::Wordpad);
@@ -224,7 +224,7 @@ void FrmMenus::MnuWordpad_Click()
 void FrmMenus::MnuNotepad_Click()
 {
     m_host.agent().Play(QStringLiteral("Write"));
-    m_host.agent().Speak(QStringLiteral("Ready to write some notes?"));
+    m_host.agent().Speak(tr("Ready to write some notes?"));
     m_host.agent().Play(QStringLiteral("ReadReturn"));
     StartAccessory(Accessory::Notepad);
 }

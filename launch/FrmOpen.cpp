@@ -24,25 +24,25 @@ namespace kestrova {
 FrmOpen::FrmOpen(Host &host) : QWidget(nullptr), m_host(host)
 {
     setObjectName(QStringLiteral("FrmOpen"));
-    setWindowTitle(QStringLiteral("Open/Run File"));
-    LblTitle = new QLabel(QStringLiteral("Open a file or Program."), this);
+    setWindowTitle(tr("Open/Run File"));
+    LblTitle = new QLabel(tr("Open a file or Program."), this);
     LblTitle->setObjectName(QStringLiteral("LblTitle"));
     // The desktop's own face, larger.
     QFont heading = font();
     heading.setPointSizeF(heading.pointSizeF() * 1.2);
     heading.setBold(true);
     LblTitle->setFont(heading);
-    LblDesc = new QLabel(QStringLiteral("Enter the &path to the file or program or click browse to find it."), this);
+    LblDesc = new QLabel(tr("Enter the &path to the file or program or click browse to find it."), this);
     LblDesc->setObjectName(QStringLiteral("LblDesc"));
     LblDesc->setWordWrap(true);
     TxtOpen = new QLineEdit(this);
     TxtOpen->setObjectName(QStringLiteral("TxtOpen"));
     LblDesc->setBuddy(TxtOpen);
-    static const char *const captions[3] = {"OK", "&Browse", "Cancel"};
+    static const char *const captions[3] = {QT_TR_NOOP("OK"), QT_TR_NOOP("&Browse"), QT_TR_NOOP("Cancel")};
     auto *buttons = new QHBoxLayout;
     buttons->addStretch();
     for (int k = 0; k < 3; ++k) {
-        CmdButton[k] = new QPushButton(QString::fromLatin1(captions[k]), this);
+        CmdButton[k] = new QPushButton(tr(captions[k]), this);
         CmdButton[k]->setObjectName(QStringLiteral("CmdButton%1").arg(k));
         connect(CmdButton[k], &QPushButton::clicked, this, [this, k] { CmdButton_Click(k); });
         buttons->addWidget(CmdButton[k]);
@@ -77,7 +77,7 @@ void FrmOpen::CmdButton_Click(int index)
         // unload this window.
         const QPointer<FrmOpen> alive(this);
         const QString chosen = m_host.context().platform.openFileDialog->getOpenFileName(
-            QStringLiteral("Select a file to open"),
+            tr("Select a file to open"),
             QStringLiteral("Executable Files (*.exe)|*.exe") + QStringLiteral("|All Files (*.*)|*.*"),
             QString());
         if (alive && !chosen.isEmpty())
@@ -112,10 +112,10 @@ QString FrmOpen::whyNotOpened(const QString &target)
     const QString shown = target.size() <= 48 ? target : target.left(20) + QStringLiteral("\u2026") + target.right(27);
     if (path.contains(u'/') && !path.contains(QStringLiteral("://"))) {
         if (!file.exists())
-            return QStringLiteral("There is no file or folder at \u201c%1\u201d.").arg(shown);
-        return QStringLiteral("\u201c%1\u201d is there, but no program could open it.").arg(shown);
+            return tr("There is no file or folder at \u201c%1\u201d.").arg(shown);
+        return tr("\u201c%1\u201d is there, but no program could open it.").arg(shown);
     }
-    return QStringLiteral("No file, folder, address or program called \u201c%1\u201d was found.").arg(shown);
+    return tr("No file, folder, address or program called \u201c%1\u201d was found.").arg(shown);
 }
 
 void FrmOpen::closeEvent(QCloseEvent *event)

@@ -21,21 +21,21 @@ namespace kestrova {
 FrmSearch::FrmSearch(Host &host) : QWidget(nullptr), m_host(host)
 {
     setObjectName(QStringLiteral("FrmSearch"));
-    setWindowTitle(QStringLiteral("Search"));
+    setWindowTitle(tr("Search"));
 
-    LblTitle = new QLabel(QStringLiteral("     Search the Web!"), this);
+    LblTitle = new QLabel(tr("     Search the Web!"), this);
     LblTitle->setObjectName(QStringLiteral("LblTitle"));
     // The desktop's own face, larger.
     QFont heading = font();
     heading.setPointSizeF(heading.pointSizeF() * 1.4);
     heading.setBold(true);
     LblTitle->setFont(heading);
-    LblCaption = new QLabel(QStringLiteral("Enter your search &phrase and click the \"Search\" button."), this);
+    LblCaption = new QLabel(tr("Enter your search &phrase and click the \"Search\" button."), this);
     LblCaption->setObjectName(QStringLiteral("LblCaption"));
     TxtQuery = new QLineEdit(this);
     TxtQuery->setObjectName(QStringLiteral("TxtQuery"));
     LblCaption->setBuddy(TxtQuery);
-    Label1 = new QLabel(QStringLiteral("Chose a search engine for this search."), this);
+    Label1 = new QLabel(tr("Chose a search engine for this search."), this);
     Label1->setObjectName(QStringLiteral("Label1"));
 
     static const char *const captions[8] = {"&Alta Vista", "E&xcite", "&HotBot", "&InfoSeek",
@@ -57,8 +57,8 @@ FrmSearch::FrmSearch(Host &host) : QWidget(nullptr), m_host(host)
     TxtEngine->setObjectName(QStringLiteral("TxtEngine"));
     TxtEngine->hide();
 
-    CmdSearch[0] = new QPushButton(QStringLiteral("Search"), this);
-    CmdSearch[1] = new QPushButton(QStringLiteral("Cancel"), this);
+    CmdSearch[0] = new QPushButton(tr("Search"), this);
+    CmdSearch[1] = new QPushButton(tr("Cancel"), this);
     for (int k = 0; k < 2; ++k) {
         CmdSearch[k]->setObjectName(QStringLiteral("CmdSearch%1").arg(k));
         connect(CmdSearch[k], &QPushButton::clicked, this, [this, k] { CmdSearch_Click(k); });

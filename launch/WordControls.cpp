@@ -5,6 +5,7 @@
 #include "SpeechText.h"
 #include "WordProcessor.h"
 
+#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QLoggingCategory>
 #include <QMutex>
@@ -21,20 +22,20 @@ void WordSession::OpenWord(WordSink &sink)
 {
     std::unique_ptr<WordApplication> created = processor ? processor->createApplication() : nullptr;
     if (!created) {
-        sink.Speak(QStringLiteral("I was unable to open Word"));
+        sink.Speak(QCoreApplication::translate("kestrova::WordControls", "I was unable to open Word"));
         return;
     }
     // The previous reference is released; its word processor stays open.
     WordApp = std::move(created);
     if (!WordApp->setVisible(true))
-        sink.Speak(QStringLiteral("I was unable to open Word"));
+        sink.Speak(QCoreApplication::translate("kestrova::WordControls", "I was unable to open Word"));
 }
 
 void WordSession::NewDocument(WordSink &sink)
 {
     if (WordApp && WordApp->addDocument()) {
         sink.Play(QStringLiteral("Pleased"));
-        sink.Speak(QStringLiteral("A new Word document has been created."));
+        sink.Speak(QCoreApplication::translate("kestrova::WordControls", "A new Word document has been created."));
         return;
     }
     // The handler: open the word processor and try once more. A failure
@@ -44,7 +45,7 @@ void WordSession::NewDocument(WordSink &sink)
     if (!WordApp || !WordApp->addDocument())
         return;
     sink.Play(QStringLiteral("Pleased"));
-    sink.Speak(QStringLiteral("A new Word document has been created"));
+    sink.Speak(QCoreApplication::translate("kestrova::WordControls", "A new Word document has been created"));
 }
 
 void WordSession::ReadSelection(WordSink &sink)
@@ -66,7 +67,7 @@ void WordSession::ReadSelection(WordSink &sink)
     if (!text) {
         qCWarning(lcWord) << (processor ? "The selection could not be read from the word processor (see above)"
                                         : "The selection could not be read: there is no word processor");
-        sink.Speak(QStringLiteral("I was unable to access Word."));
+        sink.Speak(QCoreApplication::translate("kestrova::WordControls", "I was unable to access Word."));
         return;
     }
     // The user's text is read as it stands: a "|" or a backslash in it is

@@ -4,6 +4,7 @@
 #include "SpeechText.h"
 #include "MailTexts.h"
 
+#include <QCoreApplication>
 #include <QLoggingCategory>
 
 namespace kestrova {
@@ -51,14 +52,14 @@ MailCheckResult CheckMail(Mailbox &box, const MailAccount &account, MailSink &si
             announced = true;
             sink.AgentVisible();
             sink.Play(QStringLiteral("Pleased"));
-            sink.Speak(QStringLiteral("You've got mail."));
+            sink.Speak(QCoreApplication::translate("kestrova::MailCheck", "You've got mail."));
             sink.Play(QStringLiteral("Read"));
             if (n == 1)
-                sink.Speak(QStringLiteral("You have 1 new message."));
+                sink.Speak(QCoreApplication::translate("kestrova::MailCheck", "You have 1 new message."));
         }
-        sink.Speak(QStringLiteral("Message ") + character::outsideText(box.MessageLabel()) + QStringLiteral(" from ")
-                   + character::outsideText(box.MessageFrom()));
-        sink.Speak(QStringLiteral("Subject ") + character::outsideText(box.MessageSubject()));
+        sink.Speak(QCoreApplication::translate("kestrova::MailCheck", "Message %1 from %2")
+                       .arg(character::outsideText(box.MessageLabel()), character::outsideText(box.MessageFrom())));
+        sink.Speak(QCoreApplication::translate("kestrova::MailCheck", "Subject %1").arg(character::outsideText(box.MessageSubject())));
         result.messages << character::cleanOutsideText(box.MessageFrom()) + QStringLiteral(": ")
                                + character::cleanOutsideText(box.MessageSubject());
         ++result.read;
@@ -75,7 +76,7 @@ MailCheckResult CheckMail(Mailbox &box, const MailAccount &account, MailSink &si
     if (result.problem == MailProblem::Cancelled)
         return result;
     sink.Play(QStringLiteral("ReadReturn"));
-    sink.Speak(QStringLiteral("End of messages."));
+    sink.Speak(QCoreApplication::translate("kestrova::MailCheck", "End of messages."));
     box.CloseMailbox();
     return result;
 }
@@ -91,16 +92,16 @@ QString mailCheckStatus(const MailCheckResult &result, const QString &time)
     if (!result.loggedOn)
         what = mailtext::problem(result.problem);
     else if (result.count == 1)
-        what = QStringLiteral("1 message");
+        what = QCoreApplication::translate("kestrova::MailCheck", "1 message");
     else
-        what = QStringLiteral("%1 messages").arg(result.count);
+        what = QCoreApplication::translate("kestrova::MailCheck", "%1 messages").arg(result.count);
     if (result.loggedOn && result.read < result.count)
-        what += QStringLiteral(" (%1 read)").arg(result.read);
+        what += QCoreApplication::translate("kestrova::MailCheck", " (%1 read)").arg(result.read);
     if (result.loggedOn && result.problem != MailProblem::None)
         what += QStringLiteral(", ") + mailtext::problem(result.problem);
     if (result.loggedOn && !result.encrypted)
         what += QStringLiteral(", ") + mailtext::NotEncrypted;
-    return QStringLiteral("Last check ") + time + QStringLiteral(": ") + what;
+    return QCoreApplication::translate("kestrova::MailCheck", "Last check %1: %2").arg(time, what);
 }
 
 } // namespace kestrova

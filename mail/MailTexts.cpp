@@ -1,5 +1,7 @@
 #include "MailTexts.h"
 
+#include <QCoreApplication>
+
 namespace kestrova::mailtext {
 
 QString problem(MailProblem problem)
@@ -8,27 +10,27 @@ QString problem(MailProblem problem)
     case MailProblem::None:
         return {};
     case MailProblem::NoServer:
-        return QStringLiteral("no mail server given");
+        return QCoreApplication::translate("kestrova::MailTexts", "no mail server given");
     case MailProblem::Unreachable:
-        return QStringLiteral("server not reached");
+        return QCoreApplication::translate("kestrova::MailTexts", "server not reached");
     case MailProblem::NoEncryption:
-        return QStringLiteral("not encrypted: the server offers no STLS, password not sent");
+        return QCoreApplication::translate("kestrova::MailTexts", "not encrypted: the server offers no STLS, password not sent");
     case MailProblem::UntrustedCertificate:
-        return QStringLiteral("certificate not trusted, password not sent");
+        return QCoreApplication::translate("kestrova::MailTexts", "certificate not trusted, password not sent");
     case MailProblem::ChangedCertificate:
-        return QStringLiteral("the server's certificate has changed, password not sent");
+        return QCoreApplication::translate("kestrova::MailTexts", "the server's certificate has changed, password not sent");
     case MailProblem::LogOnRefused:
-        return QStringLiteral("user name or password refused");
+        return QCoreApplication::translate("kestrova::MailTexts", "user name or password refused");
     case MailProblem::ServerFailed:
-        return QStringLiteral("the connection to the server failed");
+        return QCoreApplication::translate("kestrova::MailTexts", "the connection to the server failed");
     case MailProblem::TimedOut:
-        return QStringLiteral("the server took too long");
+        return QCoreApplication::translate("kestrova::MailTexts", "the server took too long");
     case MailProblem::Cancelled:
-        return QStringLiteral("cancelled");
+        return QCoreApplication::translate("kestrova::MailTexts", "cancelled");
     case MailProblem::LogOnFailed:
-        return QStringLiteral("log-on failed");
+        return QCoreApplication::translate("kestrova::MailTexts", "log-on failed");
     case MailProblem::NotInstalled:
-        return QStringLiteral("the program's mail module (libkestrova_mailbox.so) is missing");
+        return QCoreApplication::translate("kestrova::MailTexts", "the program's mail module (libkestrova_mailbox.so) is missing");
     }
     return {};
 }
@@ -40,28 +42,28 @@ QString failureSpoken(MailProblem problem)
     case MailProblem::Cancelled:
         return {};
     case MailProblem::NoServer:
-        return QStringLiteral("I couldn't check the mail: there is no mail server in your settings.");
+        return QCoreApplication::translate("kestrova::MailTexts", "I couldn't check the mail: there is no mail server in your settings.");
     case MailProblem::Unreachable:
-        return QStringLiteral("I couldn't reach your mail server. It may be down, or the network is.");
+        return QCoreApplication::translate("kestrova::MailTexts", "I couldn't reach your mail server. It may be down, or the network is.");
     case MailProblem::NoEncryption:
-        return QStringLiteral("I didn't log on to your mail server: it offers no encryption, so I kept your password "
+        return QCoreApplication::translate("kestrova::MailTexts", "I didn't log on to your mail server: it offers no encryption, so I kept your password "
                               "to myself.");
     case MailProblem::UntrustedCertificate:
-        return QStringLiteral("I didn't log on to your mail server: its certificate is not trusted. The mail page of "
+        return QCoreApplication::translate("kestrova::MailTexts", "I didn't log on to your mail server: its certificate is not trusted. The mail page of "
                               "the options shows it.");
     case MailProblem::ChangedCertificate:
-        return QStringLiteral("I didn't log on to your mail server: its certificate has changed since you trusted "
+        return QCoreApplication::translate("kestrova::MailTexts", "I didn't log on to your mail server: its certificate has changed since you trusted "
                               "it.");
     case MailProblem::LogOnRefused:
-        return QStringLiteral("Your mail server turned down your user name or password.");
+        return QCoreApplication::translate("kestrova::MailTexts", "Your mail server turned down your user name or password.");
     case MailProblem::ServerFailed:
-        return QStringLiteral("Your mail server stopped making sense, so I couldn't read the mail.");
+        return QCoreApplication::translate("kestrova::MailTexts", "Your mail server stopped making sense, so I couldn't read the mail.");
     case MailProblem::TimedOut:
-        return QStringLiteral("Your mail server took too long to answer.");
+        return QCoreApplication::translate("kestrova::MailTexts", "Your mail server took too long to answer.");
     case MailProblem::LogOnFailed:
-        return QStringLiteral("I couldn't log on to your mail server.");
+        return QCoreApplication::translate("kestrova::MailTexts", "I couldn't log on to your mail server.");
     case MailProblem::NotInstalled:
-        return QStringLiteral("I can't check the mail: my mail module is missing.");
+        return QCoreApplication::translate("kestrova::MailTexts", "I can't check the mail: my mail module is missing.");
     }
     return {};
 }
@@ -71,20 +73,20 @@ QString newMailBody(const QStringList &messages)
     constexpr int Shown = 5;
     QStringList lines = messages.mid(0, Shown);
     if (messages.size() > Shown)
-        lines << QStringLiteral("and %1 more").arg(messages.size() - Shown);
+        lines << QCoreApplication::translate("kestrova::MailTexts", "and %1 more").arg(messages.size() - Shown);
     return lines.join(u'\n');
 }
 
 QString timedChecks(int minutes, std::optional<bool> dialUpUp)
 {
     if (minutes <= 0)
-        return QStringLiteral("Timed checks are off.");
+        return QCoreApplication::translate("kestrova::MailTexts", "Timed checks are off.");
     if (!dialUpUp)
-        return QStringLiteral("Timed checks need a dial-up connection; the connections could not be listed.");
+        return QCoreApplication::translate("kestrova::MailTexts", "Timed checks need a dial-up connection; the connections could not be listed.");
     if (!*dialUpUp)
-        return QStringLiteral("Timed checks need a dial-up connection; none is up now.");
-    return minutes == 1 ? QStringLiteral("Timed checks every minute while the dial-up connection is up.")
-                        : QStringLiteral("Timed checks every %1 minutes while the dial-up connection is up.").arg(minutes);
+        return QCoreApplication::translate("kestrova::MailTexts", "Timed checks need a dial-up connection; none is up now.");
+    return minutes == 1 ? QCoreApplication::translate("kestrova::MailTexts", "Timed checks every minute while the dial-up connection is up.")
+                        : QCoreApplication::translate("kestrova::MailTexts", "Timed checks every %1 minutes while the dial-up connection is up.").arg(minutes);
 }
 
 namespace {
@@ -99,35 +101,35 @@ QString twoLines(const QString &fingerprint)
 
 QString untrustedCertificate(const QString &fingerprint, bool changed)
 {
-    return (changed ? QStringLiteral("The server now shows another certificate than the one you trusted.")
-                    : QStringLiteral("The server's certificate is not trusted by this system."))
-           + QStringLiteral(" Its SHA-256 fingerprint is\n%1\nTrust it only if it matches the fingerprint your mail "
+    return (changed ? QCoreApplication::translate("kestrova::MailTexts", "The server now shows another certificate than the one you trusted.")
+                    : QCoreApplication::translate("kestrova::MailTexts", "The server's certificate is not trusted by this system."))
+           + QCoreApplication::translate("kestrova::MailTexts", " Its SHA-256 fingerprint is\n%1\nTrust it only if it matches the fingerprint your mail "
                             "server shows.")
                  .arg(twoLines(fingerprint));
 }
 
 QString trustedCertificate(const QString &fingerprint)
 {
-    return QStringLiteral("Trusted certificate for this server, SHA-256 fingerprint\n%1").arg(twoLines(fingerprint));
+    return QCoreApplication::translate("kestrova::MailTexts", "Trusted certificate for this server, SHA-256 fingerprint\n%1").arg(twoLines(fingerprint));
 }
 
 QString passwordInFile(const QString &why)
 {
-    return QStringLiteral("No secret store can be used (%1): the password is kept in plain text in the settings file "
+    return QCoreApplication::translate("kestrova::MailTexts", "No secret store can be used (%1): the password is kept in plain text in the settings file "
                           "Kestrova.ini, which only you can read.")
         .arg(why);
 }
 
 QString passwordNotSaved(const QString &why)
 {
-    return QStringLiteral("The new password was not saved: the secret store did not take it (%1). The password saved "
+    return QCoreApplication::translate("kestrova::MailTexts", "The new password was not saved: the secret store did not take it (%1). The password saved "
                           "before is kept; press Save to try again.")
         .arg(why);
 }
 
 QString passwordNotMoved(const QString &why)
 {
-    return QStringLiteral("The password could not be moved into the secret store (%1): it stays in the settings file "
+    return QCoreApplication::translate("kestrova::MailTexts", "The password could not be moved into the secret store (%1): it stays in the settings file "
                           "Kestrova.ini, which only you can read.")
         .arg(why);
 }

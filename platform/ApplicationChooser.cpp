@@ -1,5 +1,6 @@
 #include "ApplicationChooser.h"
 
+#include <QCoreApplication>
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QTimer>
@@ -201,7 +202,7 @@ QStringList linuxFileFilters(const QString &filter)
     }
     if (programs)
         filters = QStringList{QStringLiteral("Applications (*.desktop)"), ProgramsFilter} + filters;
-    filters << QStringLiteral("All files (*)");
+    filters << QCoreApplication::translate("kestrova::ApplicationChooser", "All files (*)");
     return filters;
 }
 

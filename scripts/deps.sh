@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Kestrova needs that are not there yet.
-#   scripts/deps.sh build   compiler, CMake, Qt development files, LibreOffice's SDK,
+#   scripts/deps.sh build   compiler, CMake, Qt development files and translation tools,
+#                           LibreOffice's SDK,
 #                           the help compiler (chmcmd, in fp-utils)
 #   scripts/deps.sh run     what the program needs at run time (voices, the
 #                           word processor it drives: LibreOffice Writer)
@@ -15,7 +16,7 @@ set -euo pipefail
 build=(cmake ninja-build g++ pkg-config qt6-base-dev libx11-dev libxcb1-dev qt6-svg-dev qt6-speech-dev
        qt6-declarative-dev libxkbcommon-dev libcurl4-openssl-dev libreoffice-dev
        qt6-multimedia-dev libpocketsphinx-dev libsphinxbase-dev flite1-dev fp-utils
-       qtkeychain-qt6-dev libssl-dev)
+       qtkeychain-qt6-dev libssl-dev qt6-tools-dev qt6-l10n-tools)
 run=(qt6-qpa-plugins libqt6svg6 qt6-speech-speechd-plugin qt6-speech-flite-plugin
      speech-dispatcher speech-dispatcher-espeak-ng fonts-dejavu-core libreoffice-writer
      pocketsphinx-en-us libqt6multimedia6 pulseaudio)

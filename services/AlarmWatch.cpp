@@ -5,6 +5,7 @@
 #include "SpeechText.h"
 #include "Timers.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QLocale>
 
@@ -202,8 +203,8 @@ void AlarmWatch::check()
 QString AlarmWatch::emptyAlarmText(std::optional<QTime> time)
 {
     if (!time)
-        return QStringLiteral("This is your alarm.");
-    return QStringLiteral("Your alarm for ") + QLocale().toString(*time, QLocale::ShortFormat) + u'.';
+        return QCoreApplication::translate("kestrova::AlarmWatch", "This is your alarm.");
+    return QCoreApplication::translate("kestrova::AlarmWatch", "Your alarm for %1.").arg(QLocale().toString(*time, QLocale::ShortFormat));
 }
 
 QString AlarmWatch::announcement() const

@@ -4,6 +4,7 @@
 #include "Host.h"
 #include "SpeechText.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 
 namespace kestrova::Execute {
@@ -25,17 +26,17 @@ QString failedLaunchSentence(const QString &target, OpenFailure why)
         // The name, not a whole path, is what the user recognises and what
         // the voice can say.
         const QString name = QFileInfo(target).fileName();
-        return CouldNotOpen + QStringLiteral(" There is no file, folder or program called \"")
-               + character::outsideText(name.isEmpty() ? target : name) + QStringLiteral("\" here.");
+        return QCoreApplication::translate("kestrova::Execute", CouldNotOpen) + QCoreApplication::translate("kestrova::Execute", " There is no file, folder or program called \"%1\" here.")
+                                  .arg(character::outsideText(name.isEmpty() ? target : name));
     }
     case OpenFailure::NoProgram:
-        return CouldNotOpen + QStringLiteral(" No program on this computer opens it.");
+        return QCoreApplication::translate("kestrova::Execute", CouldNotOpen) + QCoreApplication::translate("kestrova::Execute", " No program on this computer opens it.");
     case OpenFailure::NotStarted:
-        return CouldNotOpen + QStringLiteral(" Its program would not start.");
+        return QCoreApplication::translate("kestrova::Execute", CouldNotOpen) + QCoreApplication::translate("kestrova::Execute", " Its program would not start.");
     case OpenFailure::BadAddress:
-        return CouldNotOpen + QStringLiteral(" It is not an address I can use.");
+        return QCoreApplication::translate("kestrova::Execute", CouldNotOpen) + QCoreApplication::translate("kestrova::Execute", " It is not an address I can use.");
     }
-    return CouldNotOpen;
+    return QCoreApplication::translate("kestrova::Execute", CouldNotOpen);
 }
 
 void ReportFailedLaunch(Host &host, const QString &target, OpenFailure why)
@@ -44,7 +45,7 @@ void ReportFailedLaunch(Host &host, const QString &target, OpenFailure why)
     CharacterSink &sink = host.sink();
     const QString sentence = failedLaunchSentence(target, why);
     if (!sink.shown())
-        sink.notify(FailedLaunchSummary, character::parseSpeechTags(sentence).shown);
+        sink.notify(QCoreApplication::translate("kestrova::Execute", FailedLaunchSummary), character::parseSpeechTags(sentence).shown);
     sink.say(sentence);
 }
 

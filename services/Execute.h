@@ -22,8 +22,8 @@ void ShellOpen(Host &host, const QString &target);
 void ReportFailedLaunch(Host &host, const QString &target, OpenFailure why);
 QString failedLaunchSentence(const QString &target, OpenFailure why);
 
-inline const QString CouldNotOpen = QStringLiteral("I couldn't open that.");
-inline const QString FailedLaunchSummary = QStringLiteral("Could not open");
+inline const char CouldNotOpen[] = QT_TRANSLATE_NOOP("kestrova::Execute", "I couldn't open that.");
+inline const char FailedLaunchSummary[] = QT_TRANSLATE_NOOP("kestrova::Execute", "Could not open");
 
 } // namespace Execute
 } // namespace kestrova

@@ -8,6 +8,7 @@
 #include "SettingsStore.h"
 #include "UserModel.h"
 
+#include <QCoreApplication>
 #include <QFile>
 
 namespace kestrova {
@@ -41,7 +42,7 @@ void MailChecker::check(bool asked)
             m_sink.say(mailtext::StillChecking);
         return;
     }
-    m_sink.think(QStringLiteral("I'll just check the mail"));
+    m_sink.think(QCoreApplication::translate("kestrova::MailChecker", "I'll just check the mail"));
     ensurePassword();
     if (m_state == Password::Fetching) {
         // Starts once the secret store has answered.

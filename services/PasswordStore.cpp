@@ -2,6 +2,7 @@
 
 #include "ProgramModule.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QLoggingCategory>
@@ -71,7 +72,7 @@ void PasswordStore::track(const QString &key, const QString &password, QObject *
 
 SecretStoreModule::SecretStoreModule(QStringList folders, int timeoutMs)
     : m_folders(folders),
-      m_module(QString::fromLatin1(ModuleFile), QStringLiteral("The secret store"), std::move(folders)),
+      m_module(QString::fromLatin1(ModuleFile), QCoreApplication::translate("kestrova::PasswordStore", "The secret store"), std::move(folders)),
       m_timeoutMs(timeoutMs)
 {
 }
@@ -100,8 +101,8 @@ PasswordStore *SecretStoreModule::module()
     const bool installed = std::any_of(m_folders.cbegin(), m_folders.cend(), [](const QString &folder) {
         return QFileInfo::exists(QDir(folder).filePath(QString::fromLatin1(ModuleFile)));
     });
-    m_missing = installed ? QStringLiteral("Kestrova's secret store module did not load")
-                          : QStringLiteral("Kestrova's secret store module (%1) is not installed")
+    m_missing = installed ? QCoreApplication::translate("kestrova::PasswordStore", "Kestrova's secret store module did not load")
+                          : QCoreApplication::translate("kestrova::PasswordStore", "Kestrova's secret store module (%1) is not installed")
                                 .arg(QString::fromLatin1(ModuleFile));
     qCWarning(lcSecrets).noquote() << m_module.error() << "- the mail password is kept in the settings file";
     return nullptr;

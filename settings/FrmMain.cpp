@@ -97,12 +97,12 @@ struct TabInfo {
 };
 
 const TabInfo Tabs[] = {
-    {"A&gent", "agent", "Change the Agent Character options", FrmMain::AgentPage},
-    {"&Mail", "mail", "Change your E-Mail options", FrmMain::MailPage},
-    {"A&ccessories", "accessories", "Set the accessories menu", FrmMain::AccessoriesPage},
-    {"My &Office", "office", "Set up the \"My Office\" menu", FrmMain::OfficePage},
-    {"&Favourites", "favourites", nullptr, FrmMain::FavouritesPage},
-    {"&Jokes", "joke", nullptr, FrmMain::JokesPage},
+    {QT_TRANSLATE_NOOP("kestrova::FrmMain", "A&gent"), "agent", QT_TRANSLATE_NOOP("kestrova::FrmMain", "Change the Agent Character options"), FrmMain::AgentPage},
+    {QT_TRANSLATE_NOOP("kestrova::FrmMain", "&Mail"), "mail", QT_TRANSLATE_NOOP("kestrova::FrmMain", "Change your E-Mail options"), FrmMain::MailPage},
+    {QT_TRANSLATE_NOOP("kestrova::FrmMain", "A&ccessories"), "accessories", QT_TRANSLATE_NOOP("kestrova::FrmMain", "Set the accessories menu"), FrmMain::AccessoriesPage},
+    {QT_TRANSLATE_NOOP("kestrova::FrmMain", "My &Office"), "office", QT_TRANSLATE_NOOP("kestrova::FrmMain", "Set up the \"My Office\" menu"), FrmMain::OfficePage},
+    {QT_TRANSLATE_NOOP("kestrova::FrmMain", "&Favourites"), "favourites", nullptr, FrmMain::FavouritesPage},
+    {QT_TRANSLATE_NOOP("kestrova::FrmMain", "&Jokes"), "joke", nullptr, FrmMain::JokesPage},
 };
 
 } // namespace
@@ -110,9 +110,9 @@ const TabInfo Tabs[] = {
 FrmMain::FrmMain(Host &host) : QWidget(nullptr), m_host(host)
 {
     setObjectName(QStringLiteral("FrmMain"));
-    setWindowTitle(QStringLiteral("Kestrova"));
+    setWindowTitle(tr("Kestrova"));
 
-    LblWelcome = named(label(this, QStringLiteral("Welcome")), QStringLiteral("LblWelcome"));
+    LblWelcome = named(label(this, tr("Welcome")), QStringLiteral("LblWelcome"));
     LblUser = named(label(this, QString()), QStringLiteral("LblUser"));
     QFont big = LblUser->font();
     big.setPointSize(big.pointSize() * 2);
@@ -123,10 +123,10 @@ FrmMain::FrmMain(Host &host) : QWidget(nullptr), m_host(host)
 
     TabStrip1 = named(new QTabBar(this), QStringLiteral("TabStrip1"));
     for (const TabInfo &tab : Tabs) {
-        const int i = TabStrip1->addTab(QString::fromLatin1(tab.caption));
+        const int i = TabStrip1->addTab(tr(tab.caption));
         TabStrip1->setTabData(i, QString::fromLatin1(tab.key));
         if (tab.toolTip)
-            TabStrip1->setTabToolTip(i, QString::fromLatin1(tab.toolTip));
+            TabStrip1->setTabToolTip(i, tr(tab.toolTip));
     }
     TabStrip1->setCurrentIndex(0);
 
@@ -154,7 +154,7 @@ FrmMain::FrmMain(Host &host) : QWidget(nullptr), m_host(host)
 
     StatusMain = named(new QStatusBar(this), QStringLiteral("StatusMain"));
     StatusMain->setSizeGripEnabled(false);
-    StatusMain->showMessage(QStringLiteral("Kestrova"));
+    StatusMain->showMessage(tr("Kestrova"));
 
     auto *heading = new QGridLayout;
     heading->addWidget(LblWelcome, 0, 0);
@@ -210,10 +210,10 @@ void FrmMain::followModel()
         connect(TxtSiteName[k], &QLineEdit::textChanged, this,
                 [this, k] { nameListItem(int(List::Favourites), k); });
         connect(TxtOfficeName[k], &QLineEdit::textChanged, this, [this, k] { nameListItem(int(List::Office), k); });
-        TxtSiteName[k]->setPlaceholderText(QStringLiteral("The name in the menu, e.g. News"));
-        TxtSiteURL[k]->setPlaceholderText(QStringLiteral("The address, e.g. news.example.org"));
-        TxtOfficeName[k]->setPlaceholderText(QStringLiteral("The name in the menu, e.g. Spreadsheet"));
-        TxtOfficeCmd[k]->setPlaceholderText(QStringLiteral("The program to run; Browse finds one"));
+        TxtSiteName[k]->setPlaceholderText(tr("The name in the menu, e.g. News"));
+        TxtSiteURL[k]->setPlaceholderText(tr("The address, e.g. news.example.org"));
+        TxtOfficeName[k]->setPlaceholderText(tr("The name in the menu, e.g. Spreadsheet"));
+        TxtOfficeCmd[k]->setPlaceholderText(tr("The program to run; Browse finds one"));
     }
     connect(TxtJokeSay, &QLineEdit::textChanged, this, [&model](const QString &text) { model.setJokeLeadIn(text); });
     connect(TxtServer, &QLineEdit::textChanged, this, [&model](const QString &text) { model.setMailServer(text); });
@@ -228,20 +228,20 @@ void FrmMain::followModel()
 void FrmMain::buildAgentPage(QFrame *page)
 {
     auto *grid = new QGridLayout(page);
-    grid->addWidget(label(page, QStringLiteral("Set the Agent's \"Rest Position\" by draging the agent to the "
+    grid->addWidget(label(page, tr("Set the Agent's \"Rest Position\" by draging the agent to the "
                                                "screen position you want it to \"rest\" at and click the "
                                                "\"Rest\" button."), true),
                     0, 0, 1, 3);
-    CmdRest = button(page, QStringLiteral("CmdRest"), QStringLiteral("Set &Rest Position"));
+    CmdRest = button(page, QStringLiteral("CmdRest"), tr("Set &Rest Position"));
     grid->addWidget(CmdRest, 1, 0, 1, 3, Qt::AlignLeft);
-    const char *captions[4] = {"Current Agent is:", "Default", "Current User is:", "User"};
+    const char *captions[4] = {QT_TR_NOOP("Current Agent is:"), QT_TR_NOOP("Default"), QT_TR_NOOP("Current User is:"), QT_TR_NOOP("User")};
     for (int i = 0; i < 4; ++i) {
-        LblCurrent[i] = named(label(page, QString::fromLatin1(captions[i])), QStringLiteral("LblCurrent%1").arg(i));
+        LblCurrent[i] = named(label(page, tr(captions[i])), QStringLiteral("LblCurrent%1").arg(i));
         grid->addWidget(LblCurrent[i], 2 + i / 2, i % 2);
     }
     for (int i = 0; i < 2; ++i) {
         CmdChangeAgent[i] = button(page, QStringLiteral("CmdChangeAgent%1").arg(i),
-                                   i == 0 ? QStringLiteral("C&hange") : QStringLiteral("Cha&nge"));
+                                   i == 0 ? tr("C&hange") : tr("Cha&nge"));
         grid->addWidget(CmdChangeAgent[i], 2 + i, 2);
         connect(CmdChangeAgent[i], &QPushButton::clicked, this, [this, i] { CmdChangeAgent_Click(i); });
     }
@@ -253,19 +253,19 @@ void FrmMain::buildAgentPage(QFrame *page)
 void FrmMain::buildJokesPage(QFrame *page)
 {
     auto *grid = new QGridLayout(page);
-    grid->addWidget(label(page, QStringLiteral("You can edit the \"Kestrovas\" joke collection here. TIP: you can "
+    grid->addWidget(label(page, tr("You can edit the \"Kestrovas\" joke collection here. TIP: you can "
                                                "change the jokes to quotes or tips in the file as long as you "
                                                "only have 1 item per line and do not change the file name."),
                           true),
                     0, 0, 1, 3);
-    ChkJokesOff = named(new QCheckBox(QStringLiteral("&Turn the Jokes off."), page), QStringLiteral("ChkJokesOff"));
+    ChkJokesOff = named(new QCheckBox(tr("&Turn the Jokes off."), page), QStringLiteral("ChkJokesOff"));
     grid->addWidget(ChkJokesOff, 1, 0, 1, 3);
     TxtJokeSay = named(new QLineEdit(page), QStringLiteral("TxtJokeSay"));
-    grid->addWidget(label(page, QStringLiteral("&Say this before each joke:"), TxtJokeSay), 2, 0, 1, 3);
+    grid->addWidget(label(page, tr("&Say this before each joke:"), TxtJokeSay), 2, 0, 1, 3);
     grid->addWidget(TxtJokeSay, 3, 0, 1, 3);
-    CmdJSave = button(page, QStringLiteral("CmdJSave"), QStringLiteral("Sa&ve"));
+    CmdJSave = button(page, QStringLiteral("CmdJSave"), tr("Sa&ve"));
     CmdJSave->setDefault(true);
-    CmdJokes = button(page, QStringLiteral("CmdJokes"), QStringLiteral("&Edit Jokes"));
+    CmdJokes = button(page, QStringLiteral("CmdJokes"), tr("&Edit Jokes"));
     grid->addWidget(CmdJSave, 4, 0);
     grid->addWidget(CmdJokes, 4, 1);
     grid->setColumnStretch(2, 1);
@@ -278,21 +278,21 @@ void FrmMain::buildJokesPage(QFrame *page)
 void FrmMain::buildAccessoriesPage(QFrame *page)
 {
     auto *grid = new QGridLayout(page);
-    grid->addWidget(label(page, QStringLiteral("Click the programs you want to show on the accessories menu"), true),
+    grid->addWidget(label(page, tr("Click the programs you want to show on the accessories menu"), true),
                     0, 0, 1, 4);
-    ChkCalc = named(new QCheckBox(QStringLiteral("Ca&lculator"), page), QStringLiteral("ChkCalc"));
-    ChkCD = named(new QCheckBox(QStringLiteral("C&D Player"), page), QStringLiteral("ChkCD"));
-    ChkNotePad = named(new QCheckBox(QStringLiteral("&Notepad"), page), QStringLiteral("ChkNotePad"));
-    ChkWordpad = named(new QCheckBox(QStringLiteral("&WordPad"), page), QStringLiteral("ChkWordpad"));
+    ChkCalc = named(new QCheckBox(tr("Ca&lculator"), page), QStringLiteral("ChkCalc"));
+    ChkCD = named(new QCheckBox(tr("C&D Player"), page), QStringLiteral("ChkCD"));
+    ChkNotePad = named(new QCheckBox(tr("&Notepad"), page), QStringLiteral("ChkNotePad"));
+    ChkWordpad = named(new QCheckBox(tr("&WordPad"), page), QStringLiteral("ChkWordpad"));
     grid->addWidget(ChkCalc, 1, 0, 1, 2);
     grid->addWidget(ChkCD, 1, 2, 1, 2);
     grid->addWidget(ChkNotePad, 2, 0, 1, 2);
     grid->addWidget(ChkWordpad, 2, 2, 1, 2);
     grid->setRowStretch(3, 1);
-    BtnOK = button(page, QStringLiteral("BtnOK"), QStringLiteral("OK"));
+    BtnOK = button(page, QStringLiteral("BtnOK"), tr("OK"));
     BtnOK->setDefault(true);
-    BtnApply = button(page, QStringLiteral("BtnApply"), QStringLiteral("&Apply"));
-    BtnCancel = button(page, QStringLiteral("BtnCancel"), QStringLiteral("Cancel"));
+    BtnApply = button(page, QStringLiteral("BtnApply"), tr("&Apply"));
+    BtnCancel = button(page, QStringLiteral("BtnCancel"), tr("Cancel"));
     auto *buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(BtnOK);
@@ -311,15 +311,15 @@ void FrmMain::buildAccessoriesPage(QFrame *page)
 void FrmMain::buildFavouritesPage(QFrame *page)
 {
     auto *grid = new QGridLayout(page);
-    grid->addWidget(label(page, QStringLiteral("Change the settings for the internet favourites menu by selecting "
+    grid->addWidget(label(page, tr("Change the settings for the internet favourites menu by selecting "
                                                "a menu item from the drop down box."),
                           true),
                     0, 0, 1, 2);
     ComboFav = named(new QComboBox(page), QStringLiteral("ComboFav"));
-    ComboFav->setPlaceholderText(QStringLiteral("Chose Link:"));
+    ComboFav->setPlaceholderText(tr("Chose Link:"));
     grid->addWidget(ComboFav, 1, 0, 1, 2, Qt::AlignLeft);
-    LblName[0] = named(label(page, QStringLiteral("&Name:")), QStringLiteral("LblName0"));
-    LblName[1] = named(label(page, QStringLiteral("&URL:")), QStringLiteral("LblName1"));
+    LblName[0] = named(label(page, tr("&Name:")), QStringLiteral("LblName0"));
+    LblName[1] = named(label(page, tr("&URL:")), QStringLiteral("LblName1"));
     grid->addWidget(LblName[0], 2, 0);
     grid->addWidget(LblName[1], 3, 0);
     for (int k = 0; k < 10; ++k) {
@@ -334,7 +334,7 @@ void FrmMain::buildFavouritesPage(QFrame *page)
     // to the list, and a label never shows its "&".
     LblName[0]->setBuddy(ComboFav);
     LblName[1]->setBuddy(ComboFav);
-    CmdUpdate = button(page, QStringLiteral("CmdUpdate"), QStringLiteral("U&pdate"));
+    CmdUpdate = button(page, QStringLiteral("CmdUpdate"), tr("U&pdate"));
     CmdUpdate->setDefault(true);
     CmdUpdate->setEnabled(false);
     grid->addWidget(CmdUpdate, 4, 1, Qt::AlignRight);
@@ -347,21 +347,21 @@ void FrmMain::buildFavouritesPage(QFrame *page)
 void FrmMain::buildOfficePage(QFrame *page)
 {
     auto *grid = new QGridLayout(page);
-    grid->addWidget(label(page, QStringLiteral("Select an item from the drop down box to edit."), true), 0, 0, 1, 3);
+    grid->addWidget(label(page, tr("Select an item from the drop down box to edit."), true), 0, 0, 1, 3);
     ComCustom = named(new QComboBox(page), QStringLiteral("ComCustom"));
-    ComCustom->addItems({"Item 1", "Item 2", "Item 3", "Item 4", "Item 5", "Item 6", "Item7", "Item 8",
-                         "Item 9", "Item 10"});
-    ComCustom->setPlaceholderText(QStringLiteral("Office Items"));
+    ComCustom->addItems({tr("Item 1"), tr("Item 2"), tr("Item 3"), tr("Item 4"), tr("Item 5"), tr("Item 6"), tr("Item7"), tr("Item 8"),
+                         tr("Item 9"), tr("Item 10")});
+    ComCustom->setPlaceholderText(tr("Office Items"));
     ComCustom->setCurrentIndex(-1);
     grid->addWidget(ComCustom, 1, 0, 1, 3, Qt::AlignLeft);
-    Label5[0] = named(label(page, QStringLiteral("Programme &Name:")), QStringLiteral("Label50"));
-    Label5[1] = named(label(page, QStringLiteral("Command &Line:")), QStringLiteral("Label51"));
+    Label5[0] = named(label(page, tr("Programme &Name:")), QStringLiteral("Label50"));
+    Label5[1] = named(label(page, tr("Command &Line:")), QStringLiteral("Label51"));
     grid->addWidget(Label5[0], 2, 0);
     grid->addWidget(Label5[1], 3, 0);
     for (int k = 0; k < 10; ++k) {
         TxtOfficeName[k] = named(new QLineEdit(page), QStringLiteral("TxtOfficeName%1").arg(k));
         TxtOfficeCmd[k] = named(new QLineEdit(page), QStringLiteral("TxtOfficeCmd%1").arg(k));
-        CmdOfficeBrowse[k] = button(page, QStringLiteral("CmdOfficeBrowse%1").arg(k), QStringLiteral("&Browse"));
+        CmdOfficeBrowse[k] = button(page, QStringLiteral("CmdOfficeBrowse%1").arg(k), tr("&Browse"));
         TxtOfficeName[k]->hide();
         TxtOfficeCmd[k]->hide();
         CmdOfficeBrowse[k]->hide();
@@ -372,7 +372,7 @@ void FrmMain::buildOfficePage(QFrame *page)
     }
     Label5[0]->setBuddy(ComCustom);
     Label5[1]->setBuddy(ComCustom);
-    CmdCustomSave = button(page, QStringLiteral("CmdCustomSave"), QStringLiteral("Sa&ve"));
+    CmdCustomSave = button(page, QStringLiteral("CmdCustomSave"), tr("Sa&ve"));
     CmdCustomSave->setDefault(true);
     grid->addWidget(CmdCustomSave, 4, 2);
     grid->setColumnStretch(1, 1);
@@ -425,8 +425,8 @@ void FrmMain::Form_Load()
     DialUpConnection::AskIsOnline(m_host.context().platform, StatusMain,
                                   [status = StatusMain, shown = StatusMain->currentMessage()](bool online) {
                                       if (status->currentMessage() == shown)
-                                          status->showMessage(online ? QStringLiteral("Online")
-                                                                     : QStringLiteral("Offline"));
+                                          status->showMessage(online ? tr("Online")
+                                                                     : tr("Offline"));
                                   });
     // 7.
     SetAccessoriesMnu();
@@ -436,7 +436,7 @@ void FrmMain::Form_Load()
             boxes[a]->setChecked(true);
     // 8.
     for (int k = 1; k <= 10; ++k)
-        ComboFav->addItem(QStringLiteral("Link ") + QString::number(k));
+        ComboFav->addItem(tr("Link ") + QString::number(k));
     ComboFav->setCurrentIndex(-1);
     // 9.
     LoadFavourites();
@@ -464,8 +464,8 @@ void FrmMain::nameListItem(int list, int k)
     if (k < 0 || k >= combo->count())
         return;
     const QString name = (favourites ? TxtSiteName : TxtOfficeName)[k]->text().trimmed();
-    const QString numbered = favourites ? QStringLiteral("Link %1").arg(k + 1)
-                                        : k == 6 ? QStringLiteral("Item7") : QStringLiteral("Item %1").arg(k + 1);
+    const QString numbered = favourites ? tr("Link %1").arg(k + 1)
+                                        : k == 6 ? tr("Item7") : tr("Item %1").arg(k + 1);
     combo->setItemText(k, name.isEmpty() ? numbered : name);
 }
 
@@ -570,7 +570,7 @@ void FrmMain::CmdRest_Click()
     m_host.setRestPosition(x, y);
     m_host.model().storeRestPosition(x, y);
     if (MessageBox *box = m_host.context().platform.messageBox)
-        box->show(QStringLiteral("Rest position set at: ") + QString::number(x) + u' ' + QString::number(y),
+        box->show(tr("Rest position set at: ") + QString::number(x) + u' ' + QString::number(y),
                   QStringLiteral("Kestrova"));
 }
 
@@ -631,7 +631,7 @@ void FrmMain::BtnOK_Click()
 {
     BtnApply_Click();
     m_host.agent().Play(QStringLiteral("Write"));
-    m_host.agent().Speak(QStringLiteral("I have updated the accessories menu."));
+    m_host.agent().Speak(tr("I have updated the accessories menu."));
     m_host.agent().Play(QStringLiteral("WriteReturn"));
     close();
 }
@@ -727,8 +727,8 @@ void FrmMain::CmdUpdate_Click()
     SetFavouritesMenu();
     m_host.agent().Play(QStringLiteral("Write"));
     // A save that failed is told as such; the menu is rebuilt either way.
-    m_host.agent().Speak(saved ? QStringLiteral("I have saved your favourites.")
-                               : QStringLiteral("I could not save your favourites."));
+    m_host.agent().Speak(saved ? tr("I have saved your favourites.")
+                               : tr("I could not save your favourites."));
     m_host.agent().Play(QStringLiteral("RestPose"));
 }
 
@@ -774,7 +774,7 @@ void FrmMain::CmdOfficeBrowse_Click(int index)
     // this window.
     const QPointer<FrmMain> alive(this);
     const QString file = dialog->getOpenFileName(
-        QStringLiteral("Select a programme to add:"),
+        tr("Select a programme to add:"),
         QStringLiteral("Programme files (*.exe)|*.exe") + QStringLiteral("|All Files (*.*)|*.*"),
         m_browseFileName);
     // A cancelled dialog leaves the slot and the offered name as they were.
@@ -790,8 +790,8 @@ void FrmMain::CmdCustomSave_Click()
     const bool saved = SaveOffice();
     SetOfficeMenu();
     m_host.agent().Play(QStringLiteral("Write"));
-    m_host.agent().Speak(saved ? QStringLiteral("I have updated your office menu.")
-                               : QStringLiteral("I could not save your office menu."));
+    m_host.agent().Speak(saved ? tr("I have updated your office menu.")
+                               : tr("I could not save your office menu."));
     m_host.agent().Play(QStringLiteral("Restpose"));
 }
 

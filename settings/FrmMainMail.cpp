@@ -120,17 +120,17 @@ void showTimedChecks(const QWidget *window)
 void FrmMain::buildMailPage(QFrame *page)
 {
     auto *grid = new QGridLayout(page);
-    auto *intro = new QLabel(QStringLiteral("Configure your POP E-Mail settings by entering your POP Server, "
+    auto *intro = new QLabel(tr("Configure your POP E-Mail settings by entering your POP Server, "
                                             "Username, and Password information here. To automatically check "
                                             "your e-mail enter a time in the \"check every\" box."),
                              page);
     intro->setWordWrap(true);
     grid->addWidget(intro, 0, 0, 1, 4);
-    const char *captions[3] = {"&Server:", "&User:", "&Password:"};
+    const char *captions[3] = {QT_TR_NOOP("&Server:"), QT_TR_NOOP("&User:"), QT_TR_NOOP("&Password:")};
     QLineEdit **boxes[3] = {&TxtServer, &TxtUser, &TxtPass};
     const char *names[3] = {"TxtServer", "TxtUser", "TxtPass"};
     for (int i = 0; i < 3; ++i) {
-        LblServer[i] = new QLabel(QString::fromLatin1(captions[i]), page);
+        LblServer[i] = new QLabel(tr(captions[i]), page);
         LblServer[i]->setObjectName(QStringLiteral("LblServer%1").arg(i));
         *boxes[i] = new QLineEdit(page);
         (*boxes[i])->setObjectName(QString::fromLatin1(names[i]));
@@ -167,7 +167,7 @@ void FrmMain::buildMailPage(QFrame *page)
     certificateRow->addWidget(LblCertificate, 1);
     certificateRow->addWidget(CmdTrustCert, 0, Qt::AlignTop);
     grid->addLayout(certificateRow, 6, 1, 1, 3);
-    auto *every = new QLabel(QStringLiteral("Check &every:"), page);
+    auto *every = new QLabel(tr("Check &every:"), page);
     grid->addWidget(every, 7, 0);
     TxtChkInterval = new QLineEdit(QStringLiteral("5"), page);
     every->setBuddy(TxtChkInterval);
@@ -175,16 +175,16 @@ void FrmMain::buildMailPage(QFrame *page)
     // Room for a few digits in the font of the desktop, at any scale.
     TxtChkInterval->setMaximumWidth(TxtChkInterval->fontMetrics().horizontalAdvance(QStringLiteral("00000")) + 24);
     grid->addWidget(TxtChkInterval, 7, 1);
-    grid->addWidget(new QLabel(QStringLiteral("Minuites"), page), 7, 2);
+    grid->addWidget(new QLabel(tr("Minuites"), page), 7, 2);
     auto *timedChecks = new QLabel(page);
     timedChecks->setObjectName(QStringLiteral("LblTimedChecks"));
     timedChecks->setWordWrap(true);
     timedChecks->setToolTip(mailtext::TimedChecksHint);
     grid->addWidget(timedChecks, 8, 1, 1, 3);
     page->installEventFilter(new TimedChecksLine(timedChecks, m_host.mailWatch(), m_host.context().platform));
-    CmdCheck = new QPushButton(QStringLiteral("Chec&k"), page);
+    CmdCheck = new QPushButton(tr("Chec&k"), page);
     CmdCheck->setObjectName(QStringLiteral("CmdCheck"));
-    CmdSave = new QPushButton(QStringLiteral("Sa&ve"), page);
+    CmdSave = new QPushButton(tr("Sa&ve"), page);
     CmdSave->setDefault(true);
     CmdSave->setObjectName(QStringLiteral("CmdSave"));
     auto *buttons = new QHBoxLayout;
@@ -299,11 +299,11 @@ void FrmMain::CmdSave_Click()
         watch.startTimer();
         convertInto(TxtChkInterval->text(), &watch.MailInterval);
         if (box)
-            box->show(QStringLiteral("Mail Checking ON"), App);
+            box->show(tr("Mail Checking ON"), App);
     } else {
         watch.stopTimer();
         if (box)
-            box->show(QStringLiteral("Mail Checking OFF"), App);
+            box->show(tr("Mail Checking OFF"), App);
     }
     showTimedChecks(this);
     // The tick count goes on from where it stands.

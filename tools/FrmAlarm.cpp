@@ -44,10 +44,10 @@ QString joinedWords(const QString &before, const QString &after)
 FrmAlarm::FrmAlarm(Host &host) : QWidget(nullptr), m_host(host)
 {
     setObjectName(QStringLiteral("FrmAlarm"));
-    setWindowTitle(QStringLiteral("Set Alarm"));
+    setWindowTitle(tr("Set Alarm"));
     // Placed by hand: the options area lies beyond the right edge of the
     // narrow window and comes into view when the window is widened.
-    LblTime = named(new QLabel(QStringLiteral("Alarm Time"), this), "LblTime");
+    LblTime = named(new QLabel(tr("Alarm Time"), this), "LblTime");
     // The desktop's own face, larger.
     QFont heading = font();
     heading.setPointSizeF(heading.pointSizeF() * 1.3);
@@ -55,25 +55,25 @@ FrmAlarm::FrmAlarm(Host &host) : QWidget(nullptr), m_host(host)
     LblTime->setFont(heading);
     LblTime->setGeometry(10, 8, 180, 26);
 
-    auto *timeLabel = new QLabel(QStringLiteral("Ti&me"), this);
+    auto *timeLabel = new QLabel(tr("Ti&me"), this);
     timeLabel->setGeometry(10, 42, 50, 24);
     TxtAlarmTime = named(new QLineEdit(this), "TxtAlarmTime");
     TxtAlarmTime->setGeometry(62, 42, 128, 24);
     timeLabel->setBuddy(TxtAlarmTime);
-    auto *eventLabel = new QLabel(QStringLiteral("&Event"), this);
+    auto *eventLabel = new QLabel(tr("&Event"), this);
     eventLabel->setGeometry(10, 72, 50, 24);
     TxtAlarmEvent = named(new QLineEdit(this), "TxtAlarmEvent");
     TxtAlarmEvent->setGeometry(62, 72, 128, 24);
     eventLabel->setBuddy(TxtAlarmEvent);
-    ChkSilent = named(new QCheckBox(QStringLiteral("&Silent Mode"), this), "ChkSilent");
+    ChkSilent = named(new QCheckBox(tr("&Silent Mode"), this), "ChkSilent");
     ChkSilent->setGeometry(10, 102, 180, 24);
 
-    CmdOK = named(new QPushButton(QStringLiteral("OK"), this), "CmdOK");
+    CmdOK = named(new QPushButton(tr("OK"), this), "CmdOK");
     CmdOK->setGeometry(10, 134, 85, 28);
     CmdOK->setDefault(true);
-    CmdCancel = named(new QPushButton(QStringLiteral("Cancel"), this), "CmdCancel");
+    CmdCancel = named(new QPushButton(tr("Cancel"), this), "CmdCancel");
     CmdCancel->setGeometry(105, 134, 85, 28);
-    CmdOptions = named(new QPushButton(QStringLiteral("&Options"), this), "CmdOptions");
+    CmdOptions = named(new QPushButton(tr("&Options"), this), "CmdOptions");
     CmdOptions->setGeometry(105, 168, 85, 28);
 
     Line1 = named(new QFrame(this), "Line1");
@@ -81,11 +81,11 @@ FrmAlarm::FrmAlarm(Host &host) : QWidget(nullptr), m_host(host)
     Line1->setFrameShadow(QFrame::Sunken);
     Line1->setGeometry(NarrowWidth, 8, 4, 188);
     Line1->hide();
-    FrmOptions = named(new QGroupBox(QStringLiteral("Options"), this), "FrmOptions");
-    auto *sayLabel = new QLabel(QStringLiteral("Sa&y This:"), FrmOptions);
+    FrmOptions = named(new QGroupBox(tr("Options"), this), "FrmOptions");
+    auto *sayLabel = new QLabel(tr("Sa&y This:"), FrmOptions);
     TxtAlarmSay = named(new QLineEdit(FrmOptions), "TxtAlarmSay");
     sayLabel->setBuddy(TxtAlarmSay);
-    CmdTest = named(new QPushButton(QStringLiteral("&Test"), FrmOptions), "CmdTest");
+    CmdTest = named(new QPushButton(tr("&Test"), FrmOptions), "CmdTest");
     auto *options = new QVBoxLayout(FrmOptions);
     options->addWidget(sayLabel);
     options->addWidget(TxtAlarmSay);
@@ -120,7 +120,7 @@ FrmAlarm::FrmAlarm(Host &host) : QWidget(nullptr), m_host(host)
 namespace {
 // The heading of the notification of an alarm refused while the character
 // is hidden.
-const QString AlarmNotSet = QStringLiteral("Alarm not set");
+const char AlarmNotSet[] = QT_TRANSLATE_NOOP("kestrova::FrmAlarm", "Alarm not set");
 } // namespace
 
 void FrmAlarm::CmdOK_Click()
@@ -130,14 +130,14 @@ void FrmAlarm::CmdOK_Click()
     if (text.isEmpty()) {
         alarm.disarm();
         store();
-        tell(m_host.sink(), AlarmNotSet, QStringLiteral("You must enter a time."));
+        tell(m_host.sink(), tr(AlarmNotSet), tr("You must enter a time."));
         return;
     }
     const auto time = AlarmWatch::parseTime(text);
     if (!time) {
         // The entries stay for the user to put right; the alarm stays as it
         // was until a time is given.
-        refuse(QStringLiteral("The time you entered was not valid."));
+        refuse(tr("The time you entered was not valid."));
         return;
     }
     alarm.arm(*time);
@@ -149,14 +149,14 @@ void FrmAlarm::CmdOK_Click()
 
 void FrmAlarm::refuse(const QString &why)
 {
-    LblMessage->setText(why + QStringLiteral("\nType a time of day, such as 7:30 or 7:30 PM."));
+    LblMessage->setText(why + u'\n' + tr("Type a time of day, such as 7:30 or 7:30 PM."));
     const int height = LblMessage->heightForWidth(LblMessage->width());
     LblMessage->resize(LblMessage->width(), height);
     LblMessage->show();
     setFixedHeight(std::max(BaseHeight + height + 8, FrmOptions->geometry().bottom() + 10));
     TxtAlarmTime->setFocus(Qt::OtherFocusReason);
     TxtAlarmTime->selectAll();
-    tell(m_host.sink(), AlarmNotSet, why);
+    tell(m_host.sink(), tr(AlarmNotSet), why);
 }
 
 void FrmAlarm::store()

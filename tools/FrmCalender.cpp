@@ -19,8 +19,8 @@ namespace kestrova {
 FrmCalender::FrmCalender(Host &host) : QWidget(nullptr), m_host(host)
 {
     setObjectName(QStringLiteral("FrmCalender"));
-    setWindowTitle(QStringLiteral("Calender"));
-    LblCalender = new QLabel(QStringLiteral("Calender"), this);
+    setWindowTitle(tr("Calender"));
+    LblCalender = new QLabel(tr("Calender"), this);
     LblCalender->setObjectName(QStringLiteral("LblCalender"));
     // The desktop's own face, larger.
     QFont heading = font();
@@ -64,7 +64,7 @@ QList<character::Request> FrmCalender::sayDate()
     BuildDatePhrase();
     character::CharacterRef &agent = m_host.agent();
     return {agent.Play(QStringLiteral("Read")),
-            agent.Speak(QStringLiteral("The date you have selected is ") + DatePhrase),
+            agent.Speak(tr("The date you have selected is ") + DatePhrase),
             agent.Play(QStringLiteral("ReadReturn")), agent.Play(QStringLiteral("RestPose"))};
 }
 

@@ -60,7 +60,7 @@ QIcon FrmQuick::image(const QString &programDir, const QString &key)
 FrmQuick::FrmQuick(Host &host) : QWidget(nullptr), m_host(host)
 {
     setObjectName(QStringLiteral("FrmQuick"));
-    setWindowTitle(QStringLiteral("Quick Launch"));
+    setWindowTitle(tr("Quick Launch"));
 
     Toolbar = new QToolBar(this);
     Toolbar->setObjectName(QStringLiteral("Toolbar"));
@@ -68,24 +68,24 @@ FrmQuick::FrmQuick(Host &host) : QWidget(nullptr), m_host(host)
     Toolbar->setToolButtonStyle(Qt::ToolButtonIconOnly);
     Toolbar->setMovable(false);
 
-    addButton(QStringLiteral("search"), QStringLiteral("Search the 'Web"),
-              {{"Search", "search"}, {"Check Mail", "mail"}});
+    addButton(QStringLiteral("search"), tr("Search the 'Web"),
+              {{QT_TR_NOOP("Search"), "search"}, {QT_TR_NOOP("Check Mail"), "mail"}});
     Toolbar->addSeparator();
-    addButton(QStringLiteral("open"), QStringLiteral("Open a file"), {});
+    addButton(QStringLiteral("open"), tr("Open a file"), {});
     Toolbar->addSeparator();
-    addButton(QStringLiteral("settings"), QStringLiteral("Program settings & options"), {});
+    addButton(QStringLiteral("settings"), tr("Program settings & options"), {});
     Toolbar->addSeparator();
-    addButton(QStringLiteral("calender"), QStringLiteral("Calender"), {});
+    addButton(QStringLiteral("calender"), tr("Calender"), {});
     Toolbar->addSeparator();
-    addButton(QStringLiteral("word"), QStringLiteral("Run MS Word"),
-              {{"Run", "run"}, {"New Document", "doc"}, {"Read Selection", "read"}, {"My Office", "myoffice"}});
+    addButton(QStringLiteral("word"), tr("Run MS Word"),
+              {{QT_TR_NOOP("Run"), "run"}, {QT_TR_NOOP("New Document"), "doc"}, {QT_TR_NOOP("Read Selection"), "read"}, {QT_TR_NOOP("My Office"), "myoffice"}});
     Toolbar->addSeparator();
-    addButton(QStringLiteral("agent"), QStringLiteral("Agent Options"),
-              {{"Show", "show"},
-               {"Hide", "hide"},
-               {"Change", "change"},
-               {"Read Clipboard", "clipboard"},
-               {"Read Selected Text", "selection"}});
+    addButton(QStringLiteral("agent"), tr("Agent Options"),
+              {{QT_TR_NOOP("Show"), "show"},
+               {QT_TR_NOOP("Hide"), "hide"},
+               {QT_TR_NOOP("Change"), "change"},
+               {QT_TR_NOOP("Read Clipboard"), "clipboard"},
+               {QT_TR_NOOP("Read Selected Text"), "selection"}});
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(2, 2, 2, 2);
@@ -112,7 +112,7 @@ void FrmQuick::addButton(const QString &key, const QString &tooltip, std::initia
         auto *menu = new QMenu(button);
         menu->setObjectName(key + QStringLiteral("Menu"));
         for (const Item &item : items) {
-            QAction *action = menu->addAction(QString::fromUtf8(item.caption));
+            QAction *action = menu->addAction(tr(item.caption));
             const QString itemKey = QString::fromLatin1(item.key);
             action->setData(itemKey);
             connect(action, &QAction::triggered, this, [this, itemKey] { Toolbar_ButtonMenuClick(itemKey); });
@@ -190,7 +190,7 @@ void FrmQuick::Toolbar_ButtonMenuClick(const QString &key)
         // will; the character goes on meanwhile.
         Host *host = &m_host;
         clipboard->readClipboardText(this, [host](const std::optional<QString> &text) {
-            readAloud(*host, text, QStringLiteral("I could not read the clipboard."));
+            readAloud(*host, text, tr("I could not read the clipboard."));
         });
     }
 }

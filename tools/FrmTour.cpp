@@ -55,21 +55,21 @@ QLabel *heading(QWidget *parent, const char *name, const QString &text)
 FrmTour::FrmTour(Host &host) : QWidget(nullptr), m_host(host)
 {
     setObjectName(QStringLiteral("FrmTour"));
-    setWindowTitle(QStringLiteral("Tour"));
+    setWindowTitle(tr("Tour"));
 
     for (int k = 0; k < 4; ++k) {
         Framtour[k] = new QFrame(this);
         Framtour[k]->setObjectName(QStringLiteral("Framtour%1").arg(k));
     }
     // Page 0.
-    Label1 = heading(Framtour[0], "Label1", QStringLiteral("Welcome!"));
-    Label2 = label(Framtour[0], "Label2", QStringLiteral(
+    Label1 = heading(Framtour[0], "Label1", tr("Welcome!"));
+    Label2 = label(Framtour[0], "Label2", tr(
         "Kestrova is an exciting new programme for your computer.  It uses cool 'agents' "
         "to create a new method of interacting with your computer."));
-    lblRead = label(Framtour[0], "lblRead", QStringLiteral("Read E-Mail and the Clipboard"));
-    LblJokes = label(Framtour[0], "LblJokes", QStringLiteral("Tell Jokes"));
-    lblNet = label(Framtour[0], "lblNet", QStringLiteral("Surf the 'net with you."));
-    LblOpen = label(Framtour[0], "LblOpen", QStringLiteral("Open files and run programmes"));
+    lblRead = label(Framtour[0], "lblRead", tr("Read E-Mail and the Clipboard"));
+    LblJokes = label(Framtour[0], "LblJokes", tr("Tell Jokes"));
+    lblNet = label(Framtour[0], "lblNet", tr("Surf the 'net with you."));
+    LblOpen = label(Framtour[0], "LblOpen", tr("Open files and run programmes"));
     auto *p0 = new QVBoxLayout(Framtour[0]);
     p0->addWidget(Label1);
     p0->addWidget(Label2);
@@ -80,8 +80,8 @@ FrmTour::FrmTour(Host &host) : QWidget(nullptr), m_host(host)
     }
     p0->addStretch();
     // Page 1.
-    Label8 = heading(Framtour[1], "Label8", QStringLiteral("Controlling the programme"));
-    LblInterface = label(Framtour[1], "LblInterface", QStringLiteral(
+    Label8 = heading(Framtour[1], "Label8", tr("Controlling the programme"));
+    LblInterface = label(Framtour[1], "LblInterface", tr(
         "Kestrova uses a combination of menus, dialogs, voice commands (if enabled) and the agent character "
         "to make using your computer faster, eaiser, and a lot more fun. Many features of Kestrova can be "
         "switched on or off. The \" My Office\" and \"Favourites\" menus can be set to your favourite "
@@ -92,13 +92,13 @@ FrmTour::FrmTour(Host &host) : QWidget(nullptr), m_host(host)
     p1->addWidget(LblInterface);
     p1->addStretch();
     // Page 2.
-    Label4 = heading(Framtour[2], "Label4", QStringLiteral("Setting up."));
-    LblSettingUp = label(Framtour[2], "LblSettingUp", QStringLiteral(
+    Label4 = heading(Framtour[2], "Label4", tr("Setting up."));
+    LblSettingUp = label(Framtour[2], "LblSettingUp", tr(
         "Now that you have the Kestrova \"up and running\" be sure to set it to your favourite programmes "
         "and websites, simply open the \"options\" window and you'll find the options for the office "
         "programmes, favourites, e-mail, and the agent character. Each set of settings has it's own tab "
         "just click the one you want."));
-    CmdOptions = new QPushButton(QStringLiteral("Show me the options window now."), Framtour[2]);
+    CmdOptions = new QPushButton(tr("Show me the options window now."), Framtour[2]);
     CmdOptions->setObjectName(QStringLiteral("CmdOptions"));
     connect(CmdOptions, &QPushButton::clicked, this, &FrmTour::CmdOptions_Click);
     auto *p2 = new QVBoxLayout(Framtour[2]);
@@ -107,11 +107,11 @@ FrmTour::FrmTour(Host &host) : QWidget(nullptr), m_host(host)
     p2->addWidget(CmdOptions, 0, Qt::AlignLeft);
     p2->addStretch();
     // Page 3.
-    Label6 = heading(Framtour[3], "Label6", QStringLiteral("Getting Help."));
-    LblHelp = label(Framtour[3], "LblHelp", QStringLiteral(
+    Label6 = heading(Framtour[3], "Label6", tr("Getting Help."));
+    LblHelp = label(Framtour[3], "LblHelp", tr(
         "You can get help from the Kestrova help file. This file is an HTML Help file. Click to open "
         "Kestrova help now."));
-    CmdHelp = new QPushButton(QStringLiteral("View Kestrova Help"), Framtour[3]);
+    CmdHelp = new QPushButton(tr("View Kestrova Help"), Framtour[3]);
     CmdHelp->setObjectName(QStringLiteral("CmdHelp"));
     connect(CmdHelp, &QPushButton::clicked, this, &FrmTour::CmdHelp_Click);
     auto *p3 = new QVBoxLayout(Framtour[3]);
@@ -120,17 +120,17 @@ FrmTour::FrmTour(Host &host) : QWidget(nullptr), m_host(host)
     p3->addWidget(CmdHelp, 0, Qt::AlignLeft);
     p3->addStretch();
 
-    static const char *const captions[3] = {"&Back", "&Next", "Cancel"};
+    static const char *const captions[3] = {QT_TR_NOOP("&Back"), QT_TR_NOOP("&Next"), QT_TR_NOOP("Cancel")};
     auto *buttons = new QHBoxLayout;
     buttons->addStretch();
     for (int k = 0; k < 3; ++k) {
-        CmdCollection[k] = new QPushButton(QString::fromLatin1(captions[k]), this);
+        CmdCollection[k] = new QPushButton(tr(captions[k]), this);
         CmdCollection[k]->setObjectName(QStringLiteral("CmdCollection%1").arg(k));
         connect(CmdCollection[k], &QPushButton::clicked, this, [this, k] { CmdCollection_Click(k); });
         buttons->addWidget(CmdCollection[k]);
         // On the last page "Finish" stands where "Next" was.
         if (k == 1) {
-            CmdFinish = new QPushButton(QStringLiteral("&Finish"), this);
+            CmdFinish = new QPushButton(tr("&Finish"), this);
             CmdFinish->setObjectName(QStringLiteral("CmdFinish"));
             CmdFinish->setDefault(true);
             connect(CmdFinish, &QPushButton::clicked, this, &QWidget::close);
@@ -180,11 +180,11 @@ void FrmTour::Form_Load()
     m_host.MoveToTarget(frameGeometry());
     character::CharacterRef &agent = m_host.agent();
     forPage(agent.Play(QStringLiteral("GestureRight")));
-    forPage(agent.Speak(QStringLiteral("Welcome to kestrova.")));
+    forPage(agent.Speak(tr("Welcome to kestrova.")));
     forPage(agent.Play(QStringLiteral("RestPose")));
     forPage(agent.Speak(Label2->text()));
     forPage(agent.Play(QStringLiteral("Pleased")));
-    forPage(agent.Speak(QStringLiteral("Just look at everything I can do.")));
+    forPage(agent.Speak(tr("Just look at everything I can do.")));
     forPage(agent.Play(QStringLiteral("LookRight")));
     m_loaded = true;
     updateButtons();

@@ -21,16 +21,16 @@ namespace kestrova {
 FrmUser::FrmUser(Host &host) : QWidget(nullptr), m_host(host)
 {
     setObjectName(QStringLiteral("FrmUser"));
-    setWindowTitle(QStringLiteral("User"));
+    setWindowTitle(tr("User"));
 
-    LblName = new QLabel(QStringLiteral("Change User"), this);
+    LblName = new QLabel(tr("Change User"), this);
     LblName->setObjectName(QStringLiteral("LblName"));
     // The desktop's own face, larger.
     QFont heading = font();
     heading.setPointSizeF(heading.pointSizeF() * 1.4);
     heading.setBold(true);
     LblName->setFont(heading);
-    LblDesc = new QLabel(QStringLiteral("Enter your &name in the text field and click OK"), this);
+    LblDesc = new QLabel(tr("Enter your &name in the text field and click OK"), this);
     LblDesc->setObjectName(QStringLiteral("LblDesc"));
     TxtName = new QLineEdit(this);
     TxtName->setObjectName(QStringLiteral("TxtName"));
@@ -39,10 +39,10 @@ FrmUser::FrmUser(Host &host) : QWidget(nullptr), m_host(host)
     Line1->setObjectName(QStringLiteral("Line1"));
     Line1->setFrameShape(QFrame::HLine);
     Line1->setFrameShadow(QFrame::Sunken);
-    CmdOK = new QPushButton(QStringLiteral("OK"), this);
+    CmdOK = new QPushButton(tr("OK"), this);
     CmdOK->setObjectName(QStringLiteral("CmdOK"));
     CmdOK->setDefault(true);
-    CmdCancel = new QPushButton(QStringLiteral("Cancel"), this);
+    CmdCancel = new QPushButton(tr("Cancel"), this);
     CmdCancel->setObjectName(QStringLiteral("CmdCancel"));
     connect(CmdOK, &QPushButton::clicked, this, &FrmUser::CmdOK_Click);
     connect(CmdCancel, &QPushButton::clicked, this, &FrmUser::CmdCancel_Click);
@@ -70,8 +70,8 @@ void FrmUser::CmdOK_Click()
     UserModel &model = m_host.model();
     model.setUserName(name);
     m_host.agent().Play(QStringLiteral("Greet"));
-    m_host.agent().Speak(QStringLiteral("Hello ") + character::outsideText(model.userName())
-                         + QStringLiteral("; my name is ") + m_host.agent().Name());
+    m_host.agent().Speak(tr("Hello %1; my name is %2")
+                             .arg(character::outsideText(model.userName()), m_host.agent().Name()));
     close();
 }
 

@@ -12,6 +12,7 @@
 #include "SpeechText.h"
 #include "frmAbout.h"
 
+#include <QCoreApplication>
 #include <QObject>
 
 namespace kestrova {
@@ -39,31 +40,31 @@ void readAloud(Host &host, const std::optional<QString> &outside, const QString 
 
 QString timeSentence(const Clock &clock)
 {
-    return QStringLiteral("The time is ") + DateFunctions::GetSpokenTime(clock);
+    return QCoreApplication::translate("kestrova::ToolsActions", "The time is ") + DateFunctions::GetSpokenTime(clock);
 }
 
 QString dateSentence(const Clock &clock)
 {
-    return QStringLiteral("Today is ") + DateFunctions::GetDayName(clock) + u' '
+    return QCoreApplication::translate("kestrova::ToolsActions", "Today is ") + DateFunctions::GetDayName(clock) + u' '
         + DateFunctions::GetSpokenDate(clock);
 }
 
 void registerToolsActions(ActionRegistry &actions, Host &host)
 {
     Host *h = &host;
-    actions.add({"ChangeUser", "Change User", "[change|new|different]user", false, false,
+    actions.add({"ChangeUser", QT_TRANSLATE_NOOP("kestrova::Actions", "Change User"), "[change|new|different]user", false, false,
                  [h] { h->frmUser()->show(); }});
-    actions.add({"About", "About", "[show|open|run]about[dialog|window]", false, false,
+    actions.add({"About", QT_TRANSLATE_NOOP("kestrova::Actions", "About"), "[show|open|run]about[dialog|window]", false, false,
                  [h] { h->aboutBox()->show(); }});
-    actions.add({"Tour", "Tour", QString(), false, false, [h] { h->frmTour()->show(); }});
-    actions.add({"Alarm", "Alarm", "[show|open|set]alarm[window|dialog]", false, false,
+    actions.add({"Tour", QT_TRANSLATE_NOOP("kestrova::Actions", "Tour"), QString(), false, false, [h] { h->frmTour()->show(); }});
+    actions.add({"Alarm", QT_TRANSLATE_NOOP("kestrova::Actions", "Alarm"), "[show|open|set]alarm[window|dialog]", false, false,
                  [h] { h->frmAlarm()->show(); }});
-    actions.add({"Calender", "Calender", "[show|open|run]calender[window|dialog]", false, false,
+    actions.add({"Calender", QT_TRANSLATE_NOOP("kestrova::Actions", "Calender"), "[show|open|run]calender[window|dialog]", false, false,
                  [h] { h->frmCalender()->show(); }});
 
     // What another program has selected (the word processor's own
     // selection is "Read Selection"'s).
-    actions.add({"Read Selected Text", "Read Selected Text", "(read|speak)[the]selected text|read this", false,
+    actions.add({"Read Selected Text", QT_TRANSLATE_NOOP("kestrova::Actions", "Read Selected Text"), "(read|speak)[the]selected text|read this", false,
                  false, [h] {
                      Clipboard *clipboard = h->context().platform.clipboard;
                      if (!clipboard) {
@@ -73,7 +74,7 @@ void registerToolsActions(ActionRegistry &actions, Host &host)
                      // The owner of the selection answers when it will; the
                      // character goes on meanwhile.
                      clipboard->readSelectedText(dynamic_cast<QObject *>(h), [h](const std::optional<QString> &text) {
-                         readAloud(*h, text, QStringLiteral("I could not read the selected text."));
+                         readAloud(*h, text, QCoreApplication::translate("kestrova::ToolsActions", "I could not read the selected text."));
                      });
                  }});
     // The time and the date, read from the clock when asked.
@@ -83,10 +84,10 @@ void registerToolsActions(ActionRegistry &actions, Host &host)
             h->agent().Speak(sentence(*h->context().platform.clock));
         };
     };
-    actions.add({"What Time", "What Time Is It",
+    actions.add({"What Time", QT_TRANSLATE_NOOP("kestrova::Actions", "What Time Is It"),
                  "what time is it[now]|(what is|whats)the time[now]|tell me the time", false, false,
                  say(timeSentence)});
-    actions.add({"What Date", "What's the Date",
+    actions.add({"What Date", QT_TRANSLATE_NOOP("kestrova::Actions", "What's the Date"),
                  "(what is|whats)[the|todays]date[today]|what day is it[today]|tell me the date", false,
                  false, say(dateSentence)});
 }

@@ -115,21 +115,21 @@ QString frmAbout::findSysInfo(const QStringList &applicationDirs)
 frmAbout::frmAbout(Host &host) : QWidget(nullptr), m_host(host)
 {
     setObjectName(QStringLiteral("frmAbout"));
-    lblTitle = new QLabel(QStringLiteral("Application Title"), this);
+    lblTitle = new QLabel(tr("Application Title"), this);
     lblTitle->setObjectName(QStringLiteral("lblTitle"));
     // The desktop's own face, larger.
     QFont title = font();
     title.setPointSizeF(title.pointSizeF() * 1.6);
     title.setBold(true);
     lblTitle->setFont(title);
-    lblVersion = new QLabel(QStringLiteral("Version"), this);
+    lblVersion = new QLabel(tr("Version"), this);
     lblVersion->setObjectName(QStringLiteral("lblVersion"));
-    lblDescription = new QLabel(QStringLiteral(
+    lblDescription = new QLabel(tr(
         "Kestrova puts a friendly character on your desktop that greets you, reads you your mail, "
         "reminds you of the time and opens your programs, files and web sites for you."), this);
     lblDescription->setObjectName(QStringLiteral("lblDescription"));
     lblDescription->setWordWrap(true);
-    lblDisclaimer = new QLabel(QStringLiteral(
+    lblDisclaimer = new QLabel(tr(
         "Copyright \u00a9 2026 the Kestrova developers. This program is provided as it is, without "
         "warranty of any kind; you use it at your own risk. Names of other products belong to their owners."),
         this);
@@ -138,12 +138,12 @@ frmAbout::frmAbout(Host &host) : QWidget(nullptr), m_host(host)
     QFont small = lblDisclaimer->font();
     small.setPointSizeF(small.pointSizeF() * 0.9);
     lblDisclaimer->setFont(small);
-    cmdOK = new QPushButton(QStringLiteral("OK"), this);
+    cmdOK = new QPushButton(tr("OK"), this);
     cmdOK->setObjectName(QStringLiteral("cmdOK"));
     cmdOK->setDefault(true);
-    CmdEMail = new QPushButton(QStringLiteral("&E-mail"), this);
+    CmdEMail = new QPushButton(tr("&E-mail"), this);
     CmdEMail->setObjectName(QStringLiteral("CmdEMail"));
-    cmdSysInfo = new QPushButton(QStringLiteral("&System Info..."), this);
+    cmdSysInfo = new QPushButton(tr("&System Info..."), this);
     cmdSysInfo->setObjectName(QStringLiteral("cmdSysInfo"));
     connect(cmdOK, &QPushButton::clicked, this, &frmAbout::cmdOK_Click);
     connect(CmdEMail, &QPushButton::clicked, this, &frmAbout::CmdEMail_Click);
@@ -171,9 +171,9 @@ frmAbout::frmAbout(Host &host) : QWidget(nullptr), m_host(host)
 
 void frmAbout::Form_Load()
 {
-    setWindowTitle(QStringLiteral("About ") + AppTitle);
+    setWindowTitle(tr("About ") + AppTitle);
     const QVersionNumber version = QVersionNumber::fromString(QStringLiteral(KESTROVA_VERSION));
-    lblVersion->setText(QStringLiteral("Version ") + QString::number(version.majorVersion()) + u'.'
+    lblVersion->setText(tr("Version ") + QString::number(version.majorVersion()) + u'.'
                         + QString::number(version.minorVersion()) + u'.'
                         + QString::number(version.microVersion()));
     lblTitle->setText(AppTitle);

@@ -35,7 +35,7 @@ QString frmTip::settingApplication()
 frmTip::frmTip(Host &host) : QWidget(nullptr), m_host(host)
 {
     setObjectName(QStringLiteral("frmTip"));
-    setWindowTitle(QStringLiteral("Tip of the Day"));
+    setWindowTitle(tr("Tip of the Day"));
 
     Picture1 = new QLabel(this);
     Picture1->setObjectName(QStringLiteral("Picture1"));
@@ -55,7 +55,7 @@ frmTip::frmTip(Host &host) : QWidget(nullptr), m_host(host)
     Picture1->setAlignment(Qt::AlignTop | Qt::AlignHCenter);
     Picture1->setFixedWidth(56);
 
-    Label1 = new QLabel(QStringLiteral("Did you know..."), this);
+    Label1 = new QLabel(tr("Did you know..."), this);
     Label1->setObjectName(QStringLiteral("Label1"));
     QFont heading = Label1->font();
     heading.setBold(true);
@@ -67,11 +67,11 @@ frmTip::frmTip(Host &host) : QWidget(nullptr), m_host(host)
     lblTipText->setAlignment(Qt::AlignTop | Qt::AlignLeft);
     lblTipText->setMinimumHeight(110);
 
-    chkLoadTipsAtStartup = new QCheckBox(QStringLiteral("&Show Tips at Startup"), this);
+    chkLoadTipsAtStartup = new QCheckBox(tr("&Show Tips at Startup"), this);
     chkLoadTipsAtStartup->setObjectName(QStringLiteral("chkLoadTipsAtStartup"));
-    cmdNextTip = new QPushButton(QStringLiteral("&Next Tip"), this);
+    cmdNextTip = new QPushButton(tr("&Next Tip"), this);
     cmdNextTip->setObjectName(QStringLiteral("cmdNextTip"));
-    cmdOK = new QPushButton(QStringLiteral("OK"), this);
+    cmdOK = new QPushButton(tr("OK"), this);
     cmdOK->setObjectName(QStringLiteral("cmdOK"));
     cmdOK->setDefault(true);
     connect(chkLoadTipsAtStartup, &QCheckBox::toggled, this, &frmTip::chkLoadTipsAtStartup_Click);
@@ -130,10 +130,9 @@ void frmTip::Form_Load()
         chkLoadTipsAtStartup->setChecked(true);
     m_host.context().platform.random->seed(unsigned(m_host.context().platform.clock->now().toSecsSinceEpoch()));
     if (!LoadTips(m_host.context().programDir + u'/' + TipsFile)) {
-        lblTipText->setText(QStringLiteral("That the ") + TipsFile + QStringLiteral(" file was not found? ")
-                            + QStringLiteral("\r\n\r\n") + QStringLiteral("Create a text file named ")
-                            + TipsFile + QStringLiteral(" using NotePad with 1 tip per line. ")
-                            + QStringLiteral("Then place it in the same directory as the application. "));
+        lblTipText->setText(tr("That the %1 file was not found? \r\n\r\nCreate a text file named %1 using NotePad "
+                               "with 1 tip per line. Then place it in the same directory as the application. ")
+                                .arg(TipsFile));
     }
 }
 

@@ -67,24 +67,24 @@ bool Autostart::setStartAtLogin(bool on, QString *error)
         if (file.remove())
             return true;
         if (error)
-            *error = QStringLiteral("Kestrova could not remove %1: %2").arg(path, file.errorString());
+            *error = QCoreApplication::translate("kestrova::character::Autostart", "Kestrova could not remove %1: %2").arg(path, file.errorString());
         return false;
     }
     if (!QDir().mkpath(folder())) {
         if (error)
-            *error = QStringLiteral("Kestrova could not make the folder %1").arg(folder());
+            *error = QCoreApplication::translate("kestrova::character::Autostart", "Kestrova could not make the folder %1").arg(folder());
         return false;
     }
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
         if (error)
-            *error = QStringLiteral("Kestrova could not write %1: %2").arg(path, file.errorString());
+            *error = QCoreApplication::translate("kestrova::character::Autostart", "Kestrova could not write %1: %2").arg(path, file.errorString());
         return false;
     }
     const QByteArray text = entry();
     if (file.write(text) != text.size() || !file.commit()) {
         if (error)
-            *error = QStringLiteral("Kestrova could not write %1: %2").arg(path, file.errorString());
+            *error = QCoreApplication::translate("kestrova::character::Autostart", "Kestrova could not write %1: %2").arg(path, file.errorString());
         return false;
     }
     return true;

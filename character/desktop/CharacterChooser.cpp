@@ -113,7 +113,7 @@ void CharacterPreview::paintEvent(QPaintEvent *)
     painter.fillRect(rect(), palette().base());
     if (!m_model || !m_renderer) {
         painter.setPen(palette().color(QPalette::Disabled, QPalette::Text));
-        painter.drawText(rect(), Qt::AlignCenter, QStringLiteral("No preview"));
+        painter.drawText(rect(), Qt::AlignCenter, tr("No preview"));
         return;
     }
     const QSizeF size = m_model->size;
@@ -130,7 +130,7 @@ CharacterChooser::CharacterChooser(const QString &programDir, const QString &cur
     : QDialog(parent), m_programDir(programDir)
 {
     setObjectName(QStringLiteral("kestrovaCharacterChooser"));
-    setWindowTitle(QStringLiteral("Choose a Character"));
+    setWindowTitle(tr("Choose a Character"));
 
     m_list = new QListWidget;
     m_list->setObjectName(QStringLiteral("kestrovaCharacterList"));
@@ -145,11 +145,11 @@ CharacterChooser::CharacterChooser(const QString &programDir, const QString &cur
     m_name->setFont(bold);
     m_description = new QLabel;
     m_description->setWordWrap(true);
-    auto *listLabel = new QLabel(QStringLiteral("&Characters:"));
+    auto *listLabel = new QLabel(tr("&Characters:"));
     listLabel->setBuddy(m_list);
-    m_switchNow = new QCheckBox(QStringLiteral("Switch to it &now"));
+    m_switchNow = new QCheckBox(tr("Switch to it &now"));
     m_switchNow->setObjectName(QStringLiteral("kestrovaSwitchNow"));
-    m_note = new QLabel(NextStartNote);
+    m_note = new QLabel(tr(NextStartNote));
     m_note->setObjectName(QStringLiteral("kestrovaChooserNote"));
     m_note->setWordWrap(true);
     // The two notes differ in length; the window keeps room for the longer.
@@ -182,7 +182,7 @@ CharacterChooser::CharacterChooser(const QString &programDir, const QString &cur
                                                            : model->name + u'\n' + model->description);
                 item->setToolTip(dir.filePath(sub));
             } else {
-                item->setText(QStringLiteral("%1 (cannot be loaded)").arg(sub));
+                item->setText(tr("%1 (cannot be loaded)").arg(sub));
                 item->setToolTip(error);
                 item->setFlags(Qt::NoItemFlags);
             }
@@ -249,7 +249,7 @@ void CharacterChooser::setSwitchNow(bool on)
 
 void CharacterChooser::updateNote()
 {
-    m_note->setText(m_switchNow->isChecked() ? SwitchNowNote : NextStartNote);
+    m_note->setText(tr(m_switchNow->isChecked() ? SwitchNowNote : NextStartNote));
 }
 
 void CharacterChooser::selectionChanged()

@@ -78,10 +78,11 @@ public:
     bool switchNow() const;
     void setSwitchNow(bool on);
 
-    static inline const QString NextStartNote =
-        QStringLiteral("The character you choose appears the next time Kestrova starts.");
-    static inline const QString SwitchNowNote =
-        QStringLiteral("The character you choose takes over now: the one on your desktop says goodbye, "
+    // As written; the note shows them translated.
+    static inline const char NextStartNote[] =
+        QT_TRANSLATE_NOOP("kestrova::character::CharacterChooser", "The character you choose appears the next time Kestrova starts.");
+    static inline const char SwitchNowNote[] =
+        QT_TRANSLATE_NOOP("kestrova::character::CharacterChooser", "The character you choose takes over now: the one on your desktop says goodbye, "
                        "and the new one appears there and greets you. It also appears each time Kestrova starts.");
 
 private:

@@ -66,16 +66,16 @@ bool isSystemVoice(const QString &value)
 const QList<QPair<QString, QString>> &CharacterOptionsDialog::listeningKeys()
 {
     static const QList<QPair<QString, QString>> keys = {
-        {QStringLiteral("Scroll_Lock"), QStringLiteral("Scroll Lock")},
-        {QStringLiteral("Pause"), QStringLiteral("Pause")},
-        {QStringLiteral("F12"), QStringLiteral("F12")},
-        {QStringLiteral("F11"), QStringLiteral("F11")},
-        {QStringLiteral("F10"), QStringLiteral("F10")},
-        {QStringLiteral("Menu"), QStringLiteral("Menu")},
-        {QStringLiteral("Super_R"), QStringLiteral("Right Super (Windows) key")},
-        {QStringLiteral("Control_R"), QStringLiteral("Right Ctrl")},
-        {QStringLiteral("Insert"), QStringLiteral("Insert")},
-        {QStringLiteral("None"), QStringLiteral("None")},
+        {QStringLiteral("Scroll_Lock"), QT_TR_NOOP("Scroll Lock")},
+        {QStringLiteral("Pause"), QT_TR_NOOP("Pause")},
+        {QStringLiteral("F12"), QT_TR_NOOP("F12")},
+        {QStringLiteral("F11"), QT_TR_NOOP("F11")},
+        {QStringLiteral("F10"), QT_TR_NOOP("F10")},
+        {QStringLiteral("Menu"), QT_TR_NOOP("Menu")},
+        {QStringLiteral("Super_R"), QT_TR_NOOP("Right Super (Windows) key")},
+        {QStringLiteral("Control_R"), QT_TR_NOOP("Right Ctrl")},
+        {QStringLiteral("Insert"), QT_TR_NOOP("Insert")},
+        {QStringLiteral("None"), QT_TR_NOOP("None")},
     };
     return keys;
 }
@@ -83,18 +83,18 @@ const QList<QPair<QString, QString>> &CharacterOptionsDialog::listeningKeys()
 CharacterOptionsDialog::CharacterOptionsDialog(QWidget *parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("kestrovaCharacterOptions"));
-    setWindowTitle(QStringLiteral("Character Options"));
+    setWindowTitle(tr("Character Options"));
 
     m_tabs = new QTabWidget;
     // Every tab's caption whole, without scroll arrows: the dialog is as
     // wide as its tabs need.
     m_tabs->setUsesScrollButtons(false);
     m_tabs->setElideMode(Qt::ElideNone);
-    m_tabs->addTab(outputPage(), QStringLiteral("&Output"));
-    m_tabs->addTab(balloonPage(), QStringLiteral("Word &Balloon"));
-    m_tabs->addTab(listeningPage(), QStringLiteral("&Listening"));
-    m_tabs->addTab(soundsPage(), QStringLiteral("So&unds"));
-    m_tabs->addTab(sessionPage(), QStringLiteral("S&ession"));
+    m_tabs->addTab(outputPage(), tr("&Output"));
+    m_tabs->addTab(balloonPage(), tr("Word &Balloon"));
+    m_tabs->addTab(listeningPage(), tr("&Listening"));
+    m_tabs->addTab(soundsPage(), tr("So&unds"));
+    m_tabs->addTab(sessionPage(), tr("S&ession"));
 
     m_message = new QLabel;
     m_message->setObjectName(QStringLiteral("kestrovaOptionsMessage"));
@@ -124,12 +124,12 @@ CharacterOptionsDialog::CharacterOptionsDialog(QWidget *parent) : QDialog(parent
 QWidget *CharacterOptionsDialog::outputPage()
 {
     QWidget *w = page("kestrovaOptionsOutput");
-    m_speak = new QCheckBox(QStringLiteral("&Speak aloud"));
+    m_speak = new QCheckBox(tr("&Speak aloud"));
     m_voice = new QComboBox;
     m_voice->setObjectName(QStringLiteral("kestrovaOptionsVoice"));
-    m_voice->addItem(QStringLiteral("The character's own voice"), QString());
-    m_voice->addItem(QStringLiteral("Flite: slt (US English, female)"), QStringLiteral("flite:slt"));
-    m_voice->addItem(QStringLiteral("Flite: rms (US English, male)"), QStringLiteral("flite:rms"));
+    m_voice->addItem(tr("The character's own voice"), QString());
+    m_voice->addItem(tr("Flite: slt (US English, female)"), QStringLiteral("flite:slt"));
+    m_voice->addItem(tr("Flite: rms (US English, male)"), QStringLiteral("flite:rms"));
     // The system may have thousands of voices with long names: the list is
     // searched, and its width is not theirs.
     m_voice->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
@@ -141,7 +141,7 @@ QWidget *CharacterOptionsDialog::outputPage()
     m_voice->setStyleSheet(QStringLiteral("QComboBox { combobox-popup: 0; }"));
     m_voiceSearch = new QLineEdit;
     m_voiceSearch->setObjectName(QStringLiteral("kestrovaOptionsVoiceSearch"));
-    m_voiceSearch->setPlaceholderText(QStringLiteral("A name or a language"));
+    m_voiceSearch->setPlaceholderText(tr("A name or a language"));
     m_voiceSearch->setClearButtonEnabled(true);
     connect(m_voiceSearch, &QLineEdit::textChanged, this, &CharacterOptionsDialog::filterVoices);
     connect(m_voice, &QComboBox::activated, this, [this] { m_voiceChosen = m_voice->currentData().toString(); });
@@ -153,18 +153,18 @@ QWidget *CharacterOptionsDialog::outputPage()
     m_rate->setTickPosition(QSlider::TicksBelow);
     m_rate->setTickInterval(5);
     m_rateLabel = new QLabel;
-    m_rateLabel->setMinimumWidth(m_rateLabel->fontMetrics().horizontalAdvance(QStringLiteral("+10 (faster)")));
+    m_rateLabel->setMinimumWidth(m_rateLabel->fontMetrics().horizontalAdvance(tr("+10 (faster)")));
     connect(m_rate, &QSlider::valueChanged, this, &CharacterOptionsDialog::updateRateLabel);
-    m_test = new QPushButton(QStringLiteral("&Test"));
-    m_test->setToolTip(QStringLiteral("Says a short sentence with the voice and rate chosen here"));
+    m_test = new QPushButton(tr("&Test"));
+    m_test->setToolTip(tr("Says a short sentence with the voice and rate chosen here"));
     connect(m_test, &QPushButton::clicked, this, [this] { Q_EMIT testRequested(settings()); });
     connect(m_speak, &QCheckBox::toggled, this, &CharacterOptionsDialog::updateSpeechControls);
 
-    auto *voiceLabel = new QLabel(QStringLiteral("&Voice:"));
+    auto *voiceLabel = new QLabel(tr("&Voice:"));
     voiceLabel->setBuddy(m_voice);
-    auto *searchLabel = new QLabel(QStringLiteral("Fin&d a voice:"));
+    auto *searchLabel = new QLabel(tr("Fin&d a voice:"));
     searchLabel->setBuddy(m_voiceSearch);
-    auto *rateLabel = new QLabel(QStringLiteral("Speaking &rate:"));
+    auto *rateLabel = new QLabel(tr("Speaking &rate:"));
     rateLabel->setBuddy(m_rate);
     auto *rateRow = new QHBoxLayout;
     rateRow->addWidget(m_rate, 1);
@@ -180,10 +180,10 @@ QWidget *CharacterOptionsDialog::outputPage()
 
     auto *layout = new QVBoxLayout(w);
     layout->addWidget(m_speak);
-    layout->addWidget(note(QStringLiteral("Off, the character says nothing aloud and everything it says "
+    layout->addWidget(note(tr("Off, the character says nothing aloud and everything it says "
                                           "shows in its word balloon.")));
     layout->addLayout(form);
-    layout->addWidget(note(QStringLiteral("The rate is added to the character's own pace.")));
+    layout->addWidget(note(tr("The rate is added to the character's own pace.")));
     layout->addLayout(testRow);
     layout->addStretch(1);
     return w;
@@ -192,10 +192,10 @@ QWidget *CharacterOptionsDialog::outputPage()
 QWidget *CharacterOptionsDialog::balloonPage()
 {
     QWidget *w = page("kestrovaOptionsBalloon");
-    m_balloon = new QCheckBox(QStringLiteral("S&how the word balloon while speaking aloud"));
-    m_fontButton = new QPushButton(QStringLiteral("&Font..."));
-    m_defaultFont = new QPushButton(QStringLiteral("&Default Font"));
-    m_fontSample = new QLabel(QStringLiteral("What the character says looks like this."));
+    m_balloon = new QCheckBox(tr("S&how the word balloon while speaking aloud"));
+    m_fontButton = new QPushButton(tr("&Font..."));
+    m_defaultFont = new QPushButton(tr("&Default Font"));
+    m_fontSample = new QLabel(tr("What the character says looks like this."));
     m_fontSample->setObjectName(QStringLiteral("kestrovaOptionsFontSample"));
     m_fontSample->setFrameShape(QFrame::StyledPanel);
     m_fontSample->setWordWrap(true);
@@ -215,7 +215,7 @@ QWidget *CharacterOptionsDialog::balloonPage()
     fontRow->addStretch(1);
     auto *layout = new QVBoxLayout(w);
     layout->addWidget(m_balloon);
-    layout->addWidget(note(QStringLiteral("When the character is not heard (speaking aloud is off, or there is "
+    layout->addWidget(note(tr("When the character is not heard (speaking aloud is off, or there is "
                                           "no voice), what it says always shows in the balloon.")));
     layout->addSpacing(8);
     layout->addLayout(fontRow);
@@ -230,23 +230,23 @@ QWidget *CharacterOptionsDialog::listeningPage()
     m_key = new QComboBox;
     m_key->setObjectName(QStringLiteral("kestrovaOptionsKey"));
     for (const auto &[name, caption] : listeningKeys())
-        m_key->addItem(caption, name);
+        m_key->addItem(tr(caption.toUtf8().constData()), name);
     m_timeout = new QSpinBox;
     m_timeout->setRange(CharacterServiceSettings::MinListeningTimeout, CharacterServiceSettings::MaxListeningTimeout);
-    m_timeout->setSuffix(QStringLiteral(" seconds"));
+    m_timeout->setSuffix(tr(" seconds"));
     m_microphone = new QComboBox;
     m_microphone->setObjectName(QStringLiteral("kestrovaOptionsMicrophone"));
-    m_microphone->addItem(QStringLiteral("Default"), QStringLiteral("Default"));
+    m_microphone->addItem(tr("Default"), QStringLiteral("Default"));
     // Listed by the sound module; without it only the default is offered.
     if (const SoundApi *api = soundApi())
         for (const auto &[description, id] : api->audioInputs())
             m_microphone->addItem(description, id);
 
-    auto *keyLabel = new QLabel(QStringLiteral("Listening &key:"));
+    auto *keyLabel = new QLabel(tr("Listening &key:"));
     keyLabel->setBuddy(m_key);
-    auto *timeoutLabel = new QLabel(QStringLiteral("Stop listening &after:"));
+    auto *timeoutLabel = new QLabel(tr("Stop listening &after:"));
     timeoutLabel->setBuddy(m_timeout);
-    auto *micLabel = new QLabel(QStringLiteral("&Microphone:"));
+    auto *micLabel = new QLabel(tr("&Microphone:"));
     micLabel->setBuddy(m_microphone);
     auto *form = new QFormLayout;
     form->addRow(keyLabel, m_key);
@@ -254,13 +254,13 @@ QWidget *CharacterOptionsDialog::listeningPage()
     form->addRow(micLabel, m_microphone);
     auto *layout = new QVBoxLayout(w);
     layout->addLayout(form);
-    layout->addWidget(note(QStringLiteral("Press the listening key anywhere to talk to the character; press it "
+    layout->addWidget(note(tr("Press the listening key anywhere to talk to the character; press it "
                                           "again, or Escape, to stop. Listening also stops when nothing is "
                                           "typed or said for the time given.")));
     // The user's voice: learnt from sentences read aloud, or forgotten.
-    m_learnVoice = new QPushButton(QStringLiteral("Learn my &voice…"));
+    m_learnVoice = new QPushButton(tr("Learn my &voice…"));
     m_learnVoice->setObjectName(QStringLiteral("kestrovaOptionsLearnVoice"));
-    m_forgetVoice = new QPushButton(QStringLiteral("&Forget my voice"));
+    m_forgetVoice = new QPushButton(tr("&Forget my voice"));
     m_forgetVoice->setObjectName(QStringLiteral("kestrovaOptionsForgetVoice"));
     m_voiceNote = note({});
     m_voiceNote->setObjectName(QStringLiteral("kestrovaOptionsVoiceNote"));
@@ -280,10 +280,10 @@ QWidget *CharacterOptionsDialog::listeningPage()
 QWidget *CharacterOptionsDialog::soundsPage()
 {
     QWidget *w = page("kestrovaOptionsSounds");
-    m_sounds = new QCheckBox(QStringLiteral("&Play the character's sound effects"));
+    m_sounds = new QCheckBox(tr("&Play the character's sound effects"));
     auto *layout = new QVBoxLayout(w);
     layout->addWidget(m_sounds);
-    layout->addWidget(note(QStringLiteral("Characters may chirp, beep or whistle as they move.")));
+    layout->addWidget(note(tr("Characters may chirp, beep or whistle as they move.")));
     layout->addStretch(1);
     return w;
 }
@@ -291,7 +291,7 @@ QWidget *CharacterOptionsDialog::soundsPage()
 QWidget *CharacterOptionsDialog::sessionPage()
 {
     QWidget *w = page("kestrovaOptionsSession");
-    m_autostart = new QCheckBox(QStringLiteral("Start Kestrova &when I log in"));
+    m_autostart = new QCheckBox(tr("Start Kestrova &when I log in"));
     m_autostartNote = note(QString());
     auto *layout = new QVBoxLayout(w);
     layout->addWidget(m_autostart);
@@ -312,7 +312,7 @@ void CharacterOptionsDialog::showEvent(QShowEvent *event)
 QList<CharacterOptionsDialog::VoiceGroup> CharacterOptionsDialog::groupVoices(const VoiceList &voices,
                                                                             const QLocale &user)
 {
-    const QString other = QStringLiteral("Other languages");
+    const QString other = tr("Other languages");
     QHash<QString, VoiceGroup> byTitle;
     for (const SystemVoice &v : voices) {
         const QLocale locale(v.language);
@@ -350,7 +350,7 @@ void CharacterOptionsDialog::addSystemVoices(const VoiceList &voices)
     // program's own, above the languages.
     if (isSystemVoice(current)
         && std::none_of(voices.begin(), voices.end(), [&](const SystemVoice &v) { return v.setting == current; }))
-        m_voice->addItem(current.section(u':', 2) + QStringLiteral(" (not available)"), current);
+        m_voice->addItem(current.section(u':', 2) + tr(" (not available)"), current);
     auto *model = qobject_cast<QStandardItemModel *>(m_voice->model());
     QFont bold = m_voice->font();
     bold.setBold(true);
@@ -373,7 +373,7 @@ void CharacterOptionsDialog::addSystemVoices(const VoiceList &voices)
             model->appendRow(row);
     }
     m_voicesListed = true;
-    selectData(m_voice, current, current.section(u':', 2) + QStringLiteral(" (not available)"));
+    selectData(m_voice, current, current.section(u':', 2) + tr(" (not available)"));
     filterVoices(m_voiceSearch->text());
 }
 
@@ -434,7 +434,7 @@ void CharacterOptionsDialog::filterVoices(const QString &text)
     }
     closeGroup();
     const bool none = !words.isEmpty() && m_voicesListed && shown == 0;
-    m_noVoiceMatch->setText(none ? QStringLiteral("No voice of the system matches \"%1\".").arg(text.simplified())
+    m_noVoiceMatch->setText(none ? tr("No voice of the system matches \"%1\".").arg(text.simplified())
                                  : QString());
     m_noVoiceMatch->setVisible(none);
     // What is typed chooses: the first voice that matches, unless the one
@@ -456,7 +456,7 @@ void CharacterOptionsDialog::selectData(QComboBox *combo, const QString &value, 
 void CharacterOptionsDialog::setSettings(const CharacterServiceSettings &s)
 {
     m_speak->setChecked(s.speechOutput);
-    selectData(m_voice, s.voice, s.voice.section(u':', 2) + QStringLiteral(" (not available)"));
+    selectData(m_voice, s.voice, s.voice.section(u':', 2) + tr(" (not available)"));
     m_rate->setValue(int(std::lround(s.rate * RateSteps)));
     updateRateLabel();
     updateSpeechControls();
@@ -464,11 +464,11 @@ void CharacterOptionsDialog::setSettings(const CharacterServiceSettings &s)
     setBalloonFont(s.balloonFont);
     selectData(m_key, s.listeningKey, s.listeningKey);
     m_timeout->setValue(s.listeningTimeoutSeconds);
-    selectData(m_microphone, s.microphone, s.microphone + QStringLiteral(" (not plugged in)"));
+    selectData(m_microphone, s.microphone, s.microphone + tr(" (not plugged in)"));
     m_sounds->setChecked(s.sounds);
     const bool starts = Autostart::startsAtLogin();
     m_autostart->setChecked(starts);
-    m_autostartNote->setText(QStringLiteral("Ticked, Kestrova writes the entry %1, which starts it when you "
+    m_autostartNote->setText(tr("Ticked, Kestrova writes the entry %1, which starts it when you "
                                             "log in; unticked, it removes that file and nothing else.")
                                  .arg(Autostart::entryPath()));
     setMessage(QString());
@@ -496,7 +496,7 @@ void CharacterOptionsDialog::setBalloonFont(const QString &fontString)
     s.balloonFont = fontString;
     const QFont font = s.font();
     m_fontSample->setFont(font);
-    m_fontSample->setToolTip(QStringLiteral("%1, %2 pt").arg(font.family()).arg(font.pointSizeF()));
+    m_fontSample->setToolTip(tr("%1, %2 pt").arg(font.family()).arg(font.pointSizeF()));
     m_defaultFont->setEnabled(!fontString.isEmpty());
 }
 
@@ -505,7 +505,7 @@ void CharacterOptionsDialog::chooseFont()
     CharacterServiceSettings s;
     s.balloonFont = m_font;
     bool ok = false;
-    const QFont font = QFontDialog::getFont(&ok, s.font(), this, QStringLiteral("Word Balloon Font"));
+    const QFont font = QFontDialog::getFont(&ok, s.font(), this, tr("Word Balloon Font"));
     if (ok)
         setBalloonFont(font.toString());
 }
@@ -513,8 +513,8 @@ void CharacterOptionsDialog::chooseFont()
 void CharacterOptionsDialog::updateRateLabel()
 {
     const int v = m_rate->value();
-    m_rateLabel->setText(v == 0 ? QStringLiteral("0 (its own)")
-                                : QStringLiteral("%1%2 (%3)").arg(v > 0 ? u"+" : u"").arg(v).arg(v > 0 ? u"faster" : u"slower"));
+    m_rateLabel->setText(v == 0 ? tr("0 (its own)")
+                                : v > 0 ? tr("+%1 (faster)").arg(v) : tr("%1 (slower)").arg(v));
 }
 
 void CharacterOptionsDialog::setVoiceProfileState(bool learnt, const QString &cannotLearn)
@@ -523,8 +523,8 @@ void CharacterOptionsDialog::setVoiceProfileState(bool learnt, const QString &ca
     m_forgetVoice->setEnabled(learnt);
     m_voiceNote->setText(!cannotLearn.isEmpty()
                              ? cannotLearn
-                             : learnt ? QStringLiteral("The character listens with what it learnt of your voice.")
-                                      : QStringLiteral("The character can learn your voice from sentences you read "
+                             : learnt ? tr("The character listens with what it learnt of your voice.")
+                                      : tr("The character can learn your voice from sentences you read "
                                                        "to it, and then understands you better."));
 }
 

@@ -3,6 +3,7 @@
 #include "Balloon.h"
 #include "DesktopCharacterLog.h"
 
+#include <QCoreApplication>
 #include <QSettings>
 #include <algorithm>
 #include <cmath>
@@ -101,7 +102,7 @@ bool CharacterServiceSettings::write(const QString &iniFile, QString *error) con
     ini.sync();
     if (ini.status() != QSettings::NoError) {
         if (error)
-            *error = QStringLiteral("The character options could not be saved to %1").arg(iniFile);
+            *error = QCoreApplication::translate("kestrova::character::CharacterServiceSettings", "The character options could not be saved to %1").arg(iniFile);
         return false;
     }
     return true;

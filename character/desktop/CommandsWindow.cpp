@@ -2,6 +2,7 @@
 
 #include "VoiceGrammar.h"
 
+#include <QCoreApplication>
 #include <QEvent>
 #include <QGuiApplication>
 #include <QHeaderView>
@@ -34,7 +35,7 @@ QString quotedList(const QStringList &items)
     if (quoted.size() < 2)
         return quoted.join(QString());
     const QString last = quoted.takeLast();
-    return quoted.join(QStringLiteral(", ")) + QStringLiteral(" or ") + last;
+    return quoted.join(QStringLiteral(", ")) + QCoreApplication::translate("kestrova::character::CommandsWindow", " or ") + last;
 }
 
 // What the details under the list say about a command.
@@ -47,12 +48,12 @@ QString detailsOf(const Command &c)
     if (all.isEmpty())
         return text;
     const QStringList shown = all.mid(0, CommandsWindow::DetailExamples);
-    text += QStringLiteral("\nSay ") + quotedList(shown);
+    text += u'\n' + QCoreApplication::translate("kestrova::character::CommandsWindow", "Say %1").arg(quotedList(shown));
     if (all.size() > shown.size())
-        text += QStringLiteral(", or another of the ways: ") + readableGrammar(c.voice);
+        text += QCoreApplication::translate("kestrova::character::CommandsWindow", ", or another of the ways: %1").arg(readableGrammar(c.voice));
     text += u'.';
     if (anyWords)
-        text += QStringLiteral(" It may be part of a longer sentence.");
+        text += QCoreApplication::translate("kestrova::character::CommandsWindow", " It may be part of a longer sentence.");
     return text;
 }
 

@@ -104,7 +104,7 @@ bool DesktopCharacterService::grabKey(const QString &key, QString *error)
     if (m_listeningKey->setKey(key))
         return true;
     if (error)
-        *error = QStringLiteral("No listening key \"%1\": %2").arg(key, m_listeningKey->errorString());
+        *error = tr("No listening key \"%1\": %2").arg(key, m_listeningKey->errorString());
     return false;
 }
 
@@ -144,7 +144,7 @@ DesktopCharacter *DesktopCharacterService::loadFolder(const QString &folder, QSt
     // The voice comes with the options, once the character is there.
     auto *character = new DesktopCharacter(std::move(*model), nullptr, this);
     if (!character->isValid()) {
-        *error = QStringLiteral("The character in %1 cannot be drawn.").arg(folder);
+        *error = tr("The character in %1 cannot be drawn.").arg(folder);
         qCWarning(lcCharacter).noquote() << *error;
         delete character;
         return nullptr;
@@ -191,7 +191,7 @@ bool DesktopCharacterService::load(const QString &id)
             }
             if (character) {
                 if (!refusedName.isEmpty())
-                    m_refusal = QStringLiteral("The character \"%1\" was refused. %2 %3 is shown instead.")
+                    m_refusal = tr("The character \"%1\" was refused. %2 %3 is shown instead.")
                                     .arg(refusedName, refusedWhy, character->name());
                 if (!stored.isEmpty() && name != stored)
                     qCWarning(lcCharacter).noquote()
@@ -209,7 +209,7 @@ bool DesktopCharacterService::load(const QString &id)
         << QStringLiteral("No character could be loaded: none of %1 holds one that loads")
                .arg(folders.join(QStringLiteral(", ")));
     if (!refusedName.isEmpty())
-        m_refusal = QStringLiteral("The character \"%1\" was refused. %2 No other character could be loaded.")
+        m_refusal = tr("The character \"%1\" was refused. %2 No other character could be loaded.")
                         .arg(refusedName, refusedWhy);
     return false;
 }
@@ -339,7 +339,7 @@ void DesktopCharacterService::testVoice(const CharacterServiceSettings &settings
     Voice *voice = m_testVoice.get();
     connect(voice, &Voice::failed, this, [this] {
         if (m_options)
-            m_options->setMessage(QStringLiteral("This voice cannot be heard here: no speech engine or no sound output works."));
+            m_options->setMessage(tr("This voice cannot be heard here: no speech engine or no sound output works."));
     });
     QTimer::singleShot(0, voice, [voice] {
         voice->prepare();
@@ -488,12 +488,12 @@ bool DesktopCharacterService::prepareSwitch(const QString &name, QString *why)
     QString error;
     DesktopCharacter *next = nullptr;
     if (folder.isEmpty())
-        error = QStringLiteral("It is in none of the character folders (%1).")
+        error = tr("It is in none of the character folders (%1).")
                     .arg(characterFolders(m_programDir).join(QStringLiteral(", ")));
     else
         next = loadFolder(folder, &error);
     if (!next) {
-        const QString sentence = QStringLiteral("The character \"%1\" cannot be used. %2").arg(name, error);
+        const QString sentence = tr("The character \"%1\" cannot be used. %2").arg(name, error);
         qCWarning(lcCharacter).noquote() << "Switch refused:" << sentence;
         if (why)
             *why = sentence;

@@ -111,7 +111,7 @@ void ListeningPrompt::ask(const QString &question, const QStringList &captions)
     for (qsizetype k = 0; k < std::min<qsizetype>(captions.size(), MaxGuesses); ++k) {
         // "&1 Help": the number is the button's key too.
         auto *button =
-            new QPushButton(QStringLiteral("&%1 %2").arg(k + 1).arg(QString(captions[k]).replace(u'&', QStringLiteral("&&"))), this);
+            new QPushButton(tr("&%1 %2").arg(k + 1).arg(QString(captions[k]).replace(u'&', QStringLiteral("&&"))), this);
         button->setObjectName(QStringLiteral("kestrovaListeningGuess%1").arg(k + 1));
         button->setFocusPolicy(Qt::NoFocus);
         button->setAutoDefault(false);

@@ -102,7 +102,7 @@ VoiceEnrolmentWindow::VoiceEnrolmentWindow(SourceFactory source, QString recordi
       m_profileFolder(std::move(profileFolder))
 {
     setObjectName(QStringLiteral("kestrovaVoiceEnrolment"));
-    setWindowTitle(QStringLiteral("Learn My Voice"));
+    setWindowTitle(tr("Learn My Voice"));
     m_adaptation = new VoiceAdaptation(this);
     connect(m_adaptation, &VoiceAdaptation::progress, this, [this](int percent, const QString &what) {
         m_progress->setValue(percent);
@@ -111,7 +111,7 @@ VoiceEnrolmentWindow::VoiceEnrolmentWindow(SourceFactory source, QString recordi
     connect(m_adaptation, &VoiceAdaptation::failed, this, &VoiceEnrolmentWindow::onFailed);
     connect(m_adaptation, &VoiceAdaptation::finished, this, &VoiceEnrolmentWindow::onFinished);
 
-    auto *intro = new QLabel(QStringLiteral("Read each sentence aloud as you normally speak. The character then "
+    auto *intro = new QLabel(tr("Read each sentence aloud as you normally speak. The character then "
                                             "learns how you say the sounds of English."));
     intro->setWordWrap(true);
     m_counter = new QLabel;
@@ -127,13 +127,13 @@ VoiceEnrolmentWindow::VoiceEnrolmentWindow(SourceFactory source, QString recordi
     m_level->setRange(0, 100);
     m_level->setTextVisible(false);
     m_level->setMaximumHeight(12);
-    m_record = new QPushButton(QStringLiteral("&Record"));
+    m_record = new QPushButton(tr("&Record"));
     m_record->setObjectName(QStringLiteral("kestrovaEnrolRecord"));
-    m_redo = new QPushButton(QStringLiteral("Re&do"));
+    m_redo = new QPushButton(tr("Re&do"));
     m_redo->setObjectName(QStringLiteral("kestrovaEnrolRedo"));
-    m_next = new QPushButton(QStringLiteral("&Next"));
+    m_next = new QPushButton(tr("&Next"));
     m_next->setObjectName(QStringLiteral("kestrovaEnrolNext"));
-    m_learn = new QPushButton(QStringLiteral("&Learn My Voice"));
+    m_learn = new QPushButton(tr("&Learn My Voice"));
     m_learn->setObjectName(QStringLiteral("kestrovaEnrolLearn"));
     m_progress = new QProgressBar;
     m_progress->setObjectName(QStringLiteral("kestrovaEnrolProgress"));
@@ -153,7 +153,7 @@ VoiceEnrolmentWindow::VoiceEnrolmentWindow(SourceFactory source, QString recordi
     layout->addWidget(intro);
     layout->addWidget(m_counter);
     layout->addWidget(m_sentence);
-    layout->addWidget(new QLabel(QStringLiteral("Level:")));
+    layout->addWidget(new QLabel(tr("Level:")));
     layout->addWidget(m_level);
     layout->addLayout(buttons);
     layout->addWidget(m_progress);
@@ -254,7 +254,7 @@ void VoiceEnrolmentWindow::startRecording()
         return;
     std::unique_ptr<AudioSource> source = m_sourceFactory ? m_sourceFactory() : nullptr;
     if (!source) {
-        setMessage(QStringLiteral("No microphone was found"));
+        setMessage(tr("No microphone was found"));
         return;
     }
     connect(source.get(), &AudioSource::samples, this, &VoiceEnrolmentWindow::onSamples);
@@ -265,7 +265,7 @@ void VoiceEnrolmentWindow::startRecording()
         return;
     }
     m_source = std::move(source);
-    setMessage(QStringLiteral("Recording: read the sentence, then press Stop."));
+    setMessage(tr("Recording: read the sentence, then press Stop."));
     showSentence();
 }
 
@@ -291,13 +291,13 @@ void VoiceEnrolmentWindow::stopRecording()
     source.release()->deleteLater();
     m_level->setValue(0);
     if (m_pcm.size() / 2 < MinimumRecordingMs * SamplesPerMs) {
-        setMessage(QStringLiteral("That was too short to be the sentence: press Record and read it."));
+        setMessage(tr("That was too short to be the sentence: press Record and read it."));
         showSentence();
         return;
     }
     QString error;
     if (!QDir().mkpath(m_recordingsFolder) || !writeWav(fileFor(m_current), m_pcm, &error)) {
-        setMessage(QStringLiteral("The recording could not be kept in %1: %2").arg(m_recordingsFolder, error));
+        setMessage(tr("The recording could not be kept in %1: %2").arg(m_recordingsFolder, error));
         showSentence();
         return;
     }
@@ -311,7 +311,7 @@ void VoiceEnrolmentWindow::stopRecording()
                                           .arg(m_current + 1)
                                           .arg(m_pcm.size() / 2 / SamplesPerMs);
     m_pcm.clear();
-    setMessage(QStringLiteral("Recorded. Press Next for the next sentence, or Redo to read this one again."));
+    setMessage(tr("Recorded. Press Next for the next sentence, or Redo to read this one again."));
     showSentence();
 }
 
@@ -321,7 +321,7 @@ void VoiceEnrolmentWindow::next()
         m_again.removeAll(m_current);
         if (!m_again.isEmpty())
             return goTo(m_again.first());
-        setMessage(QStringLiteral("All read again: press Learn My Voice."));
+        setMessage(tr("All read again: press Learn My Voice."));
         return showSentence();
     }
     if (m_current + 1 < m_sentences.size())
@@ -330,7 +330,7 @@ void VoiceEnrolmentWindow::next()
     const int missing = int(m_files.indexOf(QString()));
     if (missing >= 0)
         return goTo(missing);
-    setMessage(QStringLiteral("Every sentence is recorded: press Learn My Voice."));
+    setMessage(tr("Every sentence is recorded: press Learn My Voice."));
     showSentence();
 }
 
