@@ -335,14 +335,6 @@ void TestEveryWindow::fileDialog()
     QVERIFY2(faults.isEmpty(), qPrintable(faults.join(u'\n')));
 }
 
-int main(int argc, char **argv)
-{
-    QTemporaryDir config;
-    if (!kestrova::test::useScreen1024x768(config.path()))
-        return 2;
-    QApplication app(argc, argv);
-    TestEveryWindow test;
-    return QTest::qExec(&test, argc, argv);
-}
+KESTROVA_TEST_MAIN_1024X768(TestEveryWindow)
 
 #include "test_every_window.moc"

@@ -419,15 +419,6 @@ void TestCharacterWindows::placedClearOfTheCharacter()
     QCOMPARE(sizeClearOf(wide, QSize(880, 300), corner, area), wide);
 }
 
-int main(int argc, char **argv)
-{
-    // A screen of 1024x768 device pixels.
-    QTemporaryDir config;
-    if (!kestrova::test::useScreen1024x768(config.path()))
-        return 2;
-    QApplication app(argc, argv);
-    TestCharacterWindows test;
-    return QTest::qExec(&test, argc, argv);
-}
+KESTROVA_TEST_MAIN_1024X768(TestCharacterWindows)
 
 #include "test_character_windows.moc"

@@ -59,15 +59,6 @@ void TestOptionsFit::everyTabFits()
     }
 }
 
-int main(int argc, char **argv)
-{
-    // A screen of 1024x768 device pixels.
-    QTemporaryDir config;
-    if (!kestrova::test::useScreen1024x768(config.path()))
-        return 2;
-    QApplication app(argc, argv);
-    TestOptionsFit test;
-    return QTest::qExec(&test, argc, argv);
-}
+KESTROVA_TEST_MAIN_1024X768(TestOptionsFit)
 
 #include "test_options_fit.moc"

@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QScreen>
 #include <QTabBar>
+#include <QTemporaryDir>
 #include <QToolButton>
 #include <QStringList>
 #include <QTextDocument>
@@ -124,3 +125,15 @@ inline bool useScreen1024x768(const QString &folder)
 }
 
 } // namespace kestrova::test
+
+// The main of a test that opens its windows on that 1024x768 screen.
+#define KESTROVA_TEST_MAIN_1024X768(TestClass)                                  \
+    int main(int argc, char **argv)                                             \
+    {                                                                           \
+        QTemporaryDir config;                                                   \
+        if (!kestrova::test::useScreen1024x768(config.path()))                  \
+            return 2;                                                           \
+        QApplication app(argc, argv);                                           \
+        TestClass test;                                                         \
+        return QTest::qExec(&test, argc, argv);                                 \
+    }
