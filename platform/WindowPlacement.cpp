@@ -5,6 +5,7 @@
 #include <QScreen>
 #include <QTimer>
 #include <QWidget>
+#include <QWindow>
 
 #include <algorithm>
 
@@ -150,6 +151,19 @@ bool followsCharacter(const QWidget *w)
     }
 }
 
+// Moves the window so that its frame's top left corner is at `to`. Until the
+// window manager has framed a window whose native window exists already,
+// move() places its inside there, and the title bar would stand above that
+// place (off the screen at its top): the window is then asked to place its
+// frame, as a window not created yet does.
+void moveFrame(QWidget *window, QPoint to)
+{
+    window->move(to);
+    QWindow *handle = window->windowHandle();
+    if (handle && window->testAttribute(Qt::WA_WState_Created) && window->frameGeometry().size() == window->size())
+        handle->setFramePosition(to);
+}
+
 } // namespace
 
 void ScreenFollower::place(QWidget *window) const
@@ -177,7 +191,7 @@ void ScreenFollower::place(QWidget *window) const
         const QPoint middle(area.left() + (area.width() - size.width()) / 2,
                             area.top() + (area.height() - size.height()) / 2);
         const QRect character = m_characterArea().value_or(QRect());
-        window->move(WindowPlacement::clearOf(size, area, character, {}, middle));
+        moveFrame(window, WindowPlacement::clearOf(size, area, character, {}, middle));
         return;
     }
     const QRect frame = window->frameGeometry();
@@ -189,7 +203,7 @@ void ScreenFollower::place(QWidget *window) const
     const QPoint to = WindowPlacement::placedAt(frame, windowScreen ? windowScreen->availableGeometry() : QRect(),
                                                 characterScreen->availableGeometry(), placedByWindow);
     if (to != frame.topLeft())
-        window->move(to);
+        moveFrame(window, to);
 }
 
 bool ScreenFollower::eventFilter(QObject *watched, QEvent *event)
