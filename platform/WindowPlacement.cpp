@@ -1,5 +1,6 @@
 #include "WindowPlacement.h"
 
+#include <QApplication>
 #include <QEvent>
 #include <QGuiApplication>
 #include <QScreen>
@@ -77,7 +78,14 @@ QPoint clearOf(const QSize &size, const QRect &area, const QRect &character, con
                << inside({character.right() + 1 + Gap, middle})
                << inside({character.left() - Gap - size.width(), middle})
                << inside({centre, character.bottom() + 1 + Gap})
-               << inside({centre, character.top() - Gap - size.height()});
+               << inside({centre, character.top() - Gap - size.height()})
+               // Diagonally off each corner: where the window is too large
+               // to stand beside the character, it reaches the area's far
+               // corner there and covers the least of it.
+               << inside({character.right() + 1 + Gap, character.bottom() + 1 + Gap})
+               << inside({character.left() - Gap - size.width(), character.bottom() + 1 + Gap})
+               << inside({character.right() + 1 + Gap, character.top() - Gap - size.height()})
+               << inside({character.left() - Gap - size.width(), character.top() - Gap - size.height()});
     }
     if (places.isEmpty())
         return preferred.value_or(area.topLeft());
@@ -88,10 +96,18 @@ QPoint clearOf(const QSize &size, const QRect &area, const QRect &character, con
         if (std::none_of(avoid.begin(), avoid.end(), [&](const QRect &r) { return covers(p, r); }))
             return p;
     }
-    for (const QPoint p : places)
-        if (!covers(p, character))
-            return p;
-    return places.first();
+    // None clear of both: the first clear of the character, else the one
+    // that hides the least of the window under it.
+    const auto hidden = [&](QPoint p) {
+        const QRect both = QRect(p, size).intersected(character);
+        return both.isEmpty() ? qint64(0) : qint64(both.width()) * both.height();
+    };
+    QPoint least = places.first();
+    for (const QPoint p : places) {
+        if (hidden(p) < hidden(least))
+            least = p;
+    }
+    return least;
 }
 
 } // namespace WindowPlacement
@@ -164,6 +180,23 @@ void moveFrame(QWidget *window, QPoint to)
         handle->setFramePosition(to);
 }
 
+// What the window manager's frame adds to the program's windows: told by
+// a shown window of the same kind (not the one to place) that has its frame.
+std::optional<QSize> framedAlike(const QWidget *window)
+{
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    for (const QWidget *other : windows) {
+        if (other == window || !other->isVisible() || !followsCharacter(other))
+            continue;
+        // Scaled, each border is told in whole units, rounded: a unit more
+        // for each keeps the frame whole on the screen.
+        const QSize added = other->frameGeometry().size() - other->size();
+        if (added.width() > 0 || added.height() > 0)
+            return added + QSize(2, 2);
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 void ScreenFollower::place(QWidget *window) const
@@ -183,11 +216,12 @@ void ScreenFollower::place(QWidget *window) const
         // Not placed by the program: in the middle of the character's
         // screen, where the window manager might otherwise put it in a
         // corner or under the character. Before the window is mapped its
-        // frame is not known yet; a usual title bar and border stand in.
+        // frame is not known yet: that of another window the window
+        // manager has framed stands in, else a usual title bar and border.
         const QRect area = characterScreen->availableGeometry();
         QSize size = window->frameGeometry().size();
         if (size == window->size())
-            size += QSize(2 * 4, 30 + 4);
+            size += framedAlike(window).value_or(QSize(2 * 4, 30 + 4));
         const QPoint middle(area.left() + (area.width() - size.width()) / 2,
                             area.top() + (area.height() - size.height()) / 2);
         const QRect character = m_characterArea().value_or(QRect());
