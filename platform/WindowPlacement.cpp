@@ -110,6 +110,16 @@ QPoint clearOf(const QSize &size, const QRect &area, const QRect &character, con
     return least;
 }
 
+std::optional<int> widthBeside(const QSize &size, int minimumWidth, const QRect &area, const QRect &character)
+{
+    if (character.isEmpty())
+        return std::nullopt;
+    const int room = std::max(character.left() - area.left(), area.right() - character.right()) - Gap;
+    if (room < size.width() && room >= minimumWidth)
+        return room;
+    return std::nullopt;
+}
+
 } // namespace WindowPlacement
 
 ScreenWatcher::ScreenWatcher(QObject *parent) : QObject(parent)
@@ -197,6 +207,31 @@ std::optional<QSize> framedAlike(const QWidget *window)
     return std::nullopt;
 }
 
+// A window the character would cover, narrowed to stand beside it where
+// it can be (its text wrapping onto more lines still fits the height of
+// the area): where it goes then, its frame being `frame` now.
+std::optional<QPoint> narrowedBeside(QWidget *window, const QSize &frame, const QRect &area, const QRect &character)
+{
+    const QSize added = frame - window->size();
+    const int minimum = window->minimumSizeHint().expandedTo(window->minimumSize()).width() + added.width();
+    const std::optional<int> width = WindowPlacement::widthBeside(frame, minimum, area, character);
+    if (!width)
+        return std::nullopt;
+    const int inside = *width - added.width();
+    const int height = window->hasHeightForWidth() ? std::max(window->heightForWidth(inside), window->height())
+                                                   : window->height();
+    const QSize narrowed = QSize(inside, height) + added;
+    if (narrowed.height() > area.height())
+        return std::nullopt;
+    const QPoint middle(area.left() + (area.width() - narrowed.width()) / 2,
+                        area.top() + (area.height() - narrowed.height()) / 2);
+    const QPoint to = WindowPlacement::clearOf(narrowed, area, character, {}, middle);
+    if (QRect(to, narrowed).intersects(character))
+        return std::nullopt;
+    window->resize(inside, height);
+    return to;
+}
+
 } // namespace
 
 void ScreenFollower::place(QWidget *window) const
@@ -225,7 +260,10 @@ void ScreenFollower::place(QWidget *window) const
         const QPoint middle(area.left() + (area.width() - size.width()) / 2,
                             area.top() + (area.height() - size.height()) / 2);
         const QRect character = m_characterArea().value_or(QRect());
-        moveFrame(window, WindowPlacement::clearOf(size, area, character, {}, middle));
+        QPoint to = WindowPlacement::clearOf(size, area, character, {}, middle);
+        if (QRect(to, size).intersects(character))
+            to = narrowedBeside(window, size, area, character).value_or(to);
+        moveFrame(window, to);
         return;
     }
     const QRect frame = window->frameGeometry();

@@ -54,6 +54,12 @@ QPoint clearOf(const QSize &size, const QRect &area, const QRect &character, con
                std::optional<QPoint> preferred = std::nullopt);
 constexpr int Gap = 8;
 
+// The width to which a window of `size` (its frame), too wide to stand
+// beside the character on `area`, is narrowed so that it does, right or
+// left of it (whichever has more room), Gap pixels away. Nothing where it
+// stands beside it already or would have to be narrower than `minimumWidth`.
+std::optional<int> widthBeside(const QSize &size, int minimumWidth, const QRect &area, const QRect &character);
+
 } // namespace WindowPlacement
 
 // Reports, once per burst, that the screens changed: one came or went, the

@@ -8,8 +8,9 @@
 #   screens  two monitors side by side: with the character on the right one,
 #            windows open there, and on the left one when it stands there
 #   small    twice the scale on a 1024x768 screen: each window's frame, title
-#            bar included, is on the screen, and a window too large to stand
-#            beside the character is covered by it only at a corner
+#            bar included, is on the screen; a window that can be narrowed
+#            stands beside the character, one that cannot is covered by it
+#            only at a corner
 #   look_under_xvfb.sh <program> <display number> <look|scale|screens|small>
 # With KESTROVA_SHOTS=<folder> it saves screenshots there.
 set -u
@@ -201,10 +202,18 @@ small)
   cx=$((cx * 2)) cy=$((cy * 2))
   close_window "Tip of the Day"
   check "small: Quick Launch" shown "Quick Launch"
-  for entry in "open calender:Calender:calendar" "new search:Search:search" "about:About Kestrova:about"; do
-    IFS=: read -r phrase title name <<< "$entry"
+  # Each with how much of the character may lie over it: none, or a corner
+  # (less than a quarter of it) where the window cannot be narrowed.
+  for entry in "open calender:Calender:calendar:none" "new search:Search:search:corner" \
+               "about:About Kestrova:about:none" "options:Kestrova:options:none"; do
+    IFS=: read -r phrase title name covered <<< "$entry"
     listen_and_type "$phrase"
-    if ! w=$(window_named "$title"); then
+    if [ "$name" = options ]; then
+      w=$(options_window)
+    else
+      w=$(window_named "$title")
+    fi
+    if [ -z "$w" ]; then
       check "small: \"$phrase\" opens $title" false
       continue
     fi
@@ -215,8 +224,12 @@ small)
     ox=$(( (fx + fw < kx + kw ? fx + fw : kx + kw) - (fx > kx ? fx : kx) ))
     oy=$(( (fy + fh < ky + kh ? fy + fh : ky + kh) - (fy > ky ? fy : ky) ))
     [ "$ox" -gt 0 ] && [ "$oy" -gt 0 ] || ox=0 oy=0
-    check "  the character covers ${ox}x$oy of it, less than a quarter of the character's ${kw}x$kh" \
-      test $((ox * oy * 4)) -lt $((kw * kh))
+    if [ "$covered" = none ]; then
+      check "  the character covers none of it (${ox}x$oy)" test $((ox * oy)) -eq 0
+    else
+      check "  the character covers ${ox}x$oy of it, less than a quarter of the character's ${kw}x$kh" \
+        test $((ox * oy * 4)) -lt $((kw * kh))
+    fi
     shot "small-$name"
     close_window "$title"
   done

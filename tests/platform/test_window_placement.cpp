@@ -134,6 +134,19 @@ void TestWindowPlacement::clearOfTheCharacter()
     const QPoint menu = WindowPlacement::clearOf(QSize(500, 380), area, character, {});
     QVERIFY(area.contains(QRect(menu, QSize(500, 380))));
     QCOMPARE(menu, QPoint(12, 4));
+
+    // Narrowed to stand right of it (the side with more room), not below
+    // what the window allows, and only where that is needed.
+    QCOMPARE(WindowPlacement::widthBeside(about, 200, area, character), std::optional<int>(512 - 136 - 8));
+    const QRect besideIt(WindowPlacement::clearOf(QSize(368, 330), area, character, {}, middle), QSize(368, 330));
+    QVERIFY(area.contains(besideIt));
+    QVERIFY(!besideIt.intersects(character));
+    QCOMPARE(WindowPlacement::widthBeside(about, 400, area, character), std::nullopt);
+    QCOMPARE(WindowPlacement::widthBeside(narrow, 200, area, character), std::nullopt);
+    QCOMPARE(WindowPlacement::widthBeside(about, 200, area, QRect()), std::nullopt);
+    // At the right edge, the room is on the left.
+    const QRect atRight(400, 100, 112, 140);
+    QCOMPARE(WindowPlacement::widthBeside(about, 200, area, atRight), std::optional<int>(400 - 8));
 }
 
 QTEST_MAIN(TestWindowPlacement)
