@@ -1,10 +1,12 @@
 #include "WindowPlacement.h"
 
+#include <QApplication>
 #include <QEvent>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QTimer>
 #include <QWidget>
+#include <QWindow>
 
 #include <algorithm>
 
@@ -76,7 +78,14 @@ QPoint clearOf(const QSize &size, const QRect &area, const QRect &character, con
                << inside({character.right() + 1 + Gap, middle})
                << inside({character.left() - Gap - size.width(), middle})
                << inside({centre, character.bottom() + 1 + Gap})
-               << inside({centre, character.top() - Gap - size.height()});
+               << inside({centre, character.top() - Gap - size.height()})
+               // Diagonally off each corner: where the window is too large
+               // to stand beside the character, it reaches the area's far
+               // corner there and covers the least of it.
+               << inside({character.right() + 1 + Gap, character.bottom() + 1 + Gap})
+               << inside({character.left() - Gap - size.width(), character.bottom() + 1 + Gap})
+               << inside({character.right() + 1 + Gap, character.top() - Gap - size.height()})
+               << inside({character.left() - Gap - size.width(), character.top() - Gap - size.height()});
     }
     if (places.isEmpty())
         return preferred.value_or(area.topLeft());
@@ -87,10 +96,28 @@ QPoint clearOf(const QSize &size, const QRect &area, const QRect &character, con
         if (std::none_of(avoid.begin(), avoid.end(), [&](const QRect &r) { return covers(p, r); }))
             return p;
     }
-    for (const QPoint p : places)
-        if (!covers(p, character))
-            return p;
-    return places.first();
+    // None clear of both: the first clear of the character, else the one
+    // that hides the least of the window under it.
+    const auto hidden = [&](QPoint p) {
+        const QRect both = QRect(p, size).intersected(character);
+        return both.isEmpty() ? qint64(0) : qint64(both.width()) * both.height();
+    };
+    QPoint least = places.first();
+    for (const QPoint p : places) {
+        if (hidden(p) < hidden(least))
+            least = p;
+    }
+    return least;
+}
+
+std::optional<int> widthBeside(const QSize &size, int minimumWidth, const QRect &area, const QRect &character)
+{
+    if (character.isEmpty())
+        return std::nullopt;
+    const int room = std::max(character.left() - area.left(), area.right() - character.right()) - Gap;
+    if (room < size.width() && room >= minimumWidth)
+        return room;
+    return std::nullopt;
 }
 
 } // namespace WindowPlacement
@@ -150,6 +177,61 @@ bool followsCharacter(const QWidget *w)
     }
 }
 
+// Moves the window so that its frame's top left corner is at `to`. Until the
+// window manager has framed a window whose native window exists already,
+// move() places its inside there, and the title bar would stand above that
+// place (off the screen at its top): the window is then asked to place its
+// frame, as a window not created yet does.
+void moveFrame(QWidget *window, QPoint to)
+{
+    window->move(to);
+    QWindow *handle = window->windowHandle();
+    if (handle && window->testAttribute(Qt::WA_WState_Created) && window->frameGeometry().size() == window->size())
+        handle->setFramePosition(to);
+}
+
+// What the window manager's frame adds to the program's windows: told by
+// a shown window of the same kind (not the one to place) that has its frame.
+std::optional<QSize> framedAlike(const QWidget *window)
+{
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    for (const QWidget *other : windows) {
+        if (other == window || !other->isVisible() || !followsCharacter(other))
+            continue;
+        // Scaled, each border is told in whole units, rounded: a unit more
+        // for each keeps the frame whole on the screen.
+        const QSize added = other->frameGeometry().size() - other->size();
+        if (added.width() > 0 || added.height() > 0)
+            return added + QSize(2, 2);
+    }
+    return std::nullopt;
+}
+
+// A window the character would cover, narrowed to stand beside it where
+// it can be (its text wrapping onto more lines still fits the height of
+// the area): where it goes then, its frame being `frame` now.
+std::optional<QPoint> narrowedBeside(QWidget *window, const QSize &frame, const QRect &area, const QRect &character)
+{
+    const QSize added = frame - window->size();
+    const int minimum = window->minimumSizeHint().expandedTo(window->minimumSize()).width() + added.width();
+    const std::optional<int> width = WindowPlacement::widthBeside(frame, minimum, area, character);
+    if (!width)
+        return std::nullopt;
+    const int inside = *width - added.width();
+    const int height = window->hasHeightForWidth() ? std::max(window->heightForWidth(inside), window->height())
+                                                   : window->height();
+    const QSize narrowed = QSize(inside, height) + added;
+    if (narrowed.height() > area.height())
+        return std::nullopt;
+    const QPoint middle(area.left() + (area.width() - narrowed.width()) / 2,
+                        area.top() + (area.height() - narrowed.height()) / 2);
+    const QPoint to = WindowPlacement::clearOf(narrowed, area, character, {}, middle);
+    if (QRect(to, narrowed).intersects(character))
+        return std::nullopt;
+    window->resize(inside, height);
+    return to;
+}
+
 } // namespace
 
 void ScreenFollower::place(QWidget *window) const
@@ -169,15 +251,19 @@ void ScreenFollower::place(QWidget *window) const
         // Not placed by the program: in the middle of the character's
         // screen, where the window manager might otherwise put it in a
         // corner or under the character. Before the window is mapped its
-        // frame is not known yet; a usual title bar and border stand in.
+        // frame is not known yet: that of another window the window
+        // manager has framed stands in, else a usual title bar and border.
         const QRect area = characterScreen->availableGeometry();
         QSize size = window->frameGeometry().size();
         if (size == window->size())
-            size += QSize(2 * 4, 30 + 4);
+            size += framedAlike(window).value_or(QSize(2 * 4, 30 + 4));
         const QPoint middle(area.left() + (area.width() - size.width()) / 2,
                             area.top() + (area.height() - size.height()) / 2);
         const QRect character = m_characterArea().value_or(QRect());
-        window->move(WindowPlacement::clearOf(size, area, character, {}, middle));
+        QPoint to = WindowPlacement::clearOf(size, area, character, {}, middle);
+        if (QRect(to, size).intersects(character))
+            to = narrowedBeside(window, size, area, character).value_or(to);
+        moveFrame(window, to);
         return;
     }
     const QRect frame = window->frameGeometry();
@@ -189,7 +275,7 @@ void ScreenFollower::place(QWidget *window) const
     const QPoint to = WindowPlacement::placedAt(frame, windowScreen ? windowScreen->availableGeometry() : QRect(),
                                                 characterScreen->availableGeometry(), placedByWindow);
     if (to != frame.topLeft())
-        window->move(to);
+        moveFrame(window, to);
 }
 
 bool ScreenFollower::eventFilter(QObject *watched, QEvent *event)

@@ -46,13 +46,20 @@ bool tilingDesktop(const QProcessEnvironment &environment);
 // Where a window or menu of `size` goes on `area` so that it covers neither
 // the character (`character`, may be empty) nor any rectangle of `avoid`
 // (the program's other windows): at `preferred` when that is clear, else
-// right of the character, left of it, below it or above it, whichever is
-// clear first. When none is, the first place that leaves the character
-// uncovered, else `preferred`; always inside the area as far as the size
-// allows. Each side keeps Gap pixels from what it stands beside.
+// right of the character, left of it, below it, above it or diagonally off
+// one of its corners, whichever is clear first. When none is, the first place that leaves the character
+// uncovered, else the one that covers the least of it (`preferred` among
+// equals); always inside the area as far as the size allows. Each side
+// keeps Gap pixels from what it stands beside.
 QPoint clearOf(const QSize &size, const QRect &area, const QRect &character, const QList<QRect> &avoid,
                std::optional<QPoint> preferred = std::nullopt);
 constexpr int Gap = 8;
+
+// The width to which a window of `size` (its frame), too wide to stand
+// beside the character on `area`, is narrowed so that it does, right or
+// left of it (whichever has more room), Gap pixels away. Nothing where it
+// stands beside it already or would have to be narrower than `minimumWidth`.
+std::optional<int> widthBeside(const QSize &size, int minimumWidth, const QRect &area, const QRect &character);
 
 } // namespace WindowPlacement
 

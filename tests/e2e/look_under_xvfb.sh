@@ -7,7 +7,11 @@
 #   scale    at Xft.dpi 192 the windows are drawn at twice the size
 #   screens  two monitors side by side: with the character on the right one,
 #            windows open there, and on the left one when it stands there
-#   look_under_xvfb.sh <program> <display number> <look|scale|screens>
+#   small    twice the scale on a 1024x768 screen: each window's frame, title
+#            bar included, is on the screen; a window that can be narrowed
+#            stands beside the character, one that cannot is covered by it
+#            only at a corner
+#   look_under_xvfb.sh <program> <display number> <look|scale|screens|small>
 # With KESTROVA_SHOTS=<folder> it saves screenshots there.
 set -u
 program=$1
@@ -16,6 +20,7 @@ mode=${3:-look}
 shots=${KESTROVA_SHOTS:-}
 case "$mode" in
   scale) screen_size=2048x1536 ;;
+  small) screen_size=1024x768 ;;
   screens) screen_size=2560x800 ;;
   *) screen_size=1024x768 ;;
 esac
@@ -40,6 +45,13 @@ open_options() { # open_options: by the spoken (typed) command; sets wx wy ww wh
   w=$(options_window) || return 1
   sleep 0.6
   client "$w"
+}
+framed() { # framed <window>: sets fx fy fw fh to its frame on the screen (the window manager's borders)
+  local extents
+  client "$1" || return 1
+  extents=$(xprop -id "$1" _NET_FRAME_EXTENTS | grep -oE '[0-9]+, [0-9]+, [0-9]+, [0-9]+$' | tr -d ,)
+  set -- ${extents:-0 0 0 0}
+  fx=$((wx - $1)) fy=$((wy - $3)) fw=$((ww + $1 + $2)) fh=$((wh + $3 + $4))
 }
 quit_program() {
   stop >/dev/null
@@ -181,6 +193,48 @@ screens)
   sleep 0.3; shot screens-left
   stop >/dev/null
   ;;
-*) echo "look_under_xvfb.sh: unknown mode '$mode' (look, scale or screens)" >&2; exit 2 ;;
+small)
+  export QT_SCALE_FACTOR=2
+  check "small: the character is shown" start small "$later"
+  # The log gives the place in Qt's units; the screen has pixels.
+  set -- $(grep -m1 -oE 'Shown at -?[0-9]+ -?[0-9]+ size [0-9]+ [0-9]+' "$log")
+  kx=$(($3 * 2)) ky=$(($4 * 2)) kw=$(($6 * 2)) kh=$(($7 * 2))
+  cx=$((cx * 2)) cy=$((cy * 2))
+  close_window "Tip of the Day"
+  check "small: Quick Launch" shown "Quick Launch"
+  # Each with how much of the character may lie over it: none, or a corner
+  # (less than a quarter of it) where the window cannot be narrowed.
+  for entry in "open calender:Calender:calendar:none" "new search:Search:search:corner" \
+               "about:About Kestrova:about:none" "options:Kestrova:options:none"; do
+    IFS=: read -r phrase title name covered <<< "$entry"
+    listen_and_type "$phrase"
+    if [ "$name" = options ]; then
+      w=$(options_window)
+    else
+      w=$(window_named "$title")
+    fi
+    if [ -z "$w" ]; then
+      check "small: \"$phrase\" opens $title" false
+      continue
+    fi
+    sleep 0.8; framed "$w"
+    check "small: $title's frame is on the screen (${fw}x$fh at $fx $fy)" \
+      test "$fx" -ge 0 -a "$fy" -ge 0 -a $((fx + fw)) -le 1024 -a $((fy + fh)) -le 768
+    # What of the character lies over the window: a corner, not a quarter.
+    ox=$(( (fx + fw < kx + kw ? fx + fw : kx + kw) - (fx > kx ? fx : kx) ))
+    oy=$(( (fy + fh < ky + kh ? fy + fh : ky + kh) - (fy > ky ? fy : ky) ))
+    [ "$ox" -gt 0 ] && [ "$oy" -gt 0 ] || ox=0 oy=0
+    if [ "$covered" = none ]; then
+      check "  the character covers none of it (${ox}x$oy)" test $((ox * oy)) -eq 0
+    else
+      check "  the character covers ${ox}x$oy of it, less than a quarter of the character's ${kw}x$kh" \
+        test $((ox * oy * 4)) -lt $((kw * kh))
+    fi
+    shot "small-$name"
+    close_window "$title"
+  done
+  stop >/dev/null
+  ;;
+*) echo "look_under_xvfb.sh: unknown mode '$mode' (look, scale, screens or small)" >&2; exit 2 ;;
 esac
 finish "$log"

@@ -13,6 +13,7 @@ private Q_SLOTS:
     void keptOnScreens_data();
     void keptOnScreens();
     void tilingDesktops();
+    void clearOfTheCharacter();
 };
 
 void TestWindowPlacement::keptOnScreens_data()
@@ -98,6 +99,54 @@ void TestWindowPlacement::tilingDesktops()
     QVERIFY(!with({{"XDG_CURRENT_DESKTOP", "KDE"}}));
     QVERIFY(!with({{"XDG_CURRENT_DESKTOP", "XFCE"}}));
     QVERIFY(!with({{"XDG_CURRENT_DESKTOP", "swayfx-like:i3wm"}})); // names are matched whole
+}
+
+// A window opened beside the character at the top left of a small screen
+// (twice the scale on 1024x768): it stands clear where it can, else it
+// covers as little of the character as the screen allows.
+void TestWindowPlacement::clearOfTheCharacter()
+{
+    const QRect area(0, 0, 512, 384);
+    const QRect character(0, 0, 136, 142);
+    const QPoint middle(40, 60);
+    const auto hidden = [&](const QRect &window) {
+        const QRect both = window.intersected(character);
+        return both.isEmpty() ? 0 : both.width() * both.height();
+    };
+
+    // Narrow enough to stand right of it.
+    const QSize narrow(300, 250);
+    QCOMPARE(WindowPlacement::clearOf(narrow, area, character, {}, QPoint(106, 67)), QPoint(144, 0));
+
+    // Too wide to stand beside it and too tall to stand below it: it goes to
+    // the far corner, and the character hides only the window's corner.
+    const QSize about(449, 299);
+    const QRect placed(WindowPlacement::clearOf(about, area, character, {}, middle), about);
+    QCOMPARE(placed, QRect(QPoint(63, 85), about));
+    QVERIFY(area.contains(placed));
+    QCOMPARE(hidden(placed), (136 - 63) * (142 - 85));
+    QVERIFY(hidden(placed) < hidden(QRect(middle, about)));
+
+    // As large as the screen: nothing better than where it was asked to be.
+    QCOMPARE(WindowPlacement::clearOf(area.size(), area, character, {}, QPoint(0, 0)), QPoint(0, 0));
+
+    // A menu with nowhere clear (no place asked for) still keeps inside.
+    const QPoint menu = WindowPlacement::clearOf(QSize(500, 380), area, character, {});
+    QVERIFY(area.contains(QRect(menu, QSize(500, 380))));
+    QCOMPARE(menu, QPoint(12, 4));
+
+    // Narrowed to stand right of it (the side with more room), not below
+    // what the window allows, and only where that is needed.
+    QCOMPARE(WindowPlacement::widthBeside(about, 200, area, character), std::optional<int>(512 - 136 - 8));
+    const QRect besideIt(WindowPlacement::clearOf(QSize(368, 330), area, character, {}, middle), QSize(368, 330));
+    QVERIFY(area.contains(besideIt));
+    QVERIFY(!besideIt.intersects(character));
+    QCOMPARE(WindowPlacement::widthBeside(about, 400, area, character), std::nullopt);
+    QCOMPARE(WindowPlacement::widthBeside(narrow, 200, area, character), std::nullopt);
+    QCOMPARE(WindowPlacement::widthBeside(about, 200, area, QRect()), std::nullopt);
+    // At the right edge, the room is on the left.
+    const QRect atRight(400, 100, 112, 140);
+    QCOMPARE(WindowPlacement::widthBeside(about, 200, area, atRight), std::optional<int>(400 - 8));
 }
 
 QTEST_MAIN(TestWindowPlacement)
