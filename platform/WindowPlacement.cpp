@@ -3,7 +3,9 @@
 #include <QApplication>
 #include <QEvent>
 #include <QGuiApplication>
+#include <QLayout>
 #include <QScreen>
+#include <QTabBar>
 #include <QTimer>
 #include <QWidget>
 #include <QWindow>
@@ -213,7 +215,14 @@ std::optional<QSize> framedAlike(const QWidget *window)
 std::optional<QPoint> narrowedBeside(QWidget *window, const QSize &frame, const QRect &area, const QRect &character)
 {
     const QSize added = frame - window->size();
-    const int minimum = window->minimumSizeHint().expandedTo(window->minimumSize()).width() + added.width();
+    int minimum = window->minimumSizeHint().expandedTo(window->minimumSize()).width() + added.width();
+    // Its tabs stay whole: a tab strip that would need scroll arrows at
+    // the narrower width keeps the window as wide as it is.
+    if (QLayout *layout = window->layout())
+        layout->activate();
+    for (const QTabBar *bar : window->findChildren<QTabBar *>())
+        if (!bar->isHidden())
+            minimum = std::max(minimum, bar->sizeHint().width() + window->width() - bar->width() + added.width());
     const std::optional<int> width = WindowPlacement::widthBeside(frame, minimum, area, character);
     if (!width)
         return std::nullopt;

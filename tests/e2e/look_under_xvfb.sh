@@ -9,8 +9,8 @@
 #            windows open there, and on the left one when it stands there
 #   small    twice the scale on a 1024x768 screen: each window's frame, title
 #            bar included, is on the screen; a window that can be narrowed
-#            stands beside the character, one that cannot is covered by it
-#            only at a corner
+#            stands beside the character, one that cannot (its text does not
+#            wrap, or its tabs would scroll) is covered by it only at a corner
 #   look_under_xvfb.sh <program> <display number> <look|scale|screens|small>
 # With KESTROVA_SHOTS=<folder> it saves screenshots there.
 set -u
@@ -203,9 +203,11 @@ small)
   close_window "Tip of the Day"
   check "small: Quick Launch" shown "Quick Launch"
   # Each with how much of the character may lie over it: none, or a corner
-  # (less than a quarter of it) where the window cannot be narrowed.
+  # (less than a quarter of it) where the window cannot be narrowed; the
+  # options window keeps its tabs whole rather than narrow, and fills the
+  # screen.
   for entry in "open calender:Calender:calendar:none" "new search:Search:search:corner" \
-               "about:About Kestrova:about:none" "options:Kestrova:options:none"; do
+               "about:About Kestrova:about:none" "options:Kestrova:options:fills"; do
     IFS=: read -r phrase title name covered <<< "$entry"
     listen_and_type "$phrase"
     if [ "$name" = options ]; then
@@ -224,7 +226,12 @@ small)
     ox=$(( (fx + fw < kx + kw ? fx + fw : kx + kw) - (fx > kx ? fx : kx) ))
     oy=$(( (fy + fh < ky + kh ? fy + fh : ky + kh) - (fy > ky ? fy : ky) ))
     [ "$ox" -gt 0 ] && [ "$oy" -gt 0 ] || ox=0 oy=0
-    if [ "$covered" = none ]; then
+    if [ "$covered" = fills ]; then
+      # Kept as wide as its tabs need, it leaves no room clear of the
+      # character either beside or below it.
+      check "  it leaves no room clear of the character (${fw}x$fh; the character covers ${ox}x$oy)" \
+        test $((fw + kw)) -gt 1024 -a $((fh + kh)) -gt 768
+    elif [ "$covered" = none ]; then
       check "  the character covers none of it (${ox}x$oy)" test $((ox * oy)) -eq 0
     else
       check "  the character covers ${ox}x$oy of it, less than a quarter of the character's ${kw}x$kh" \
