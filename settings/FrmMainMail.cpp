@@ -25,6 +25,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QStatusBar>
@@ -295,6 +296,9 @@ void FrmMain::CmdSave_Click()
     else
         convertInto(TxtChkInterval->text(), &watch.MailInterval);
     MessageBox *box = m_host.context().platform.messageBox;
+    // The box waits in an event loop of its own, where a quit may unload
+    // this window.
+    const QPointer<FrmMain> alive(this);
     if (watch.MailInterval != 0) {
         watch.startTimer();
         convertInto(TxtChkInterval->text(), &watch.MailInterval);
@@ -305,6 +309,8 @@ void FrmMain::CmdSave_Click()
         if (box)
             box->show(tr("Mail Checking OFF"), App);
     }
+    if (!alive)
+        return;
     showTimedChecks(this);
     // The tick count goes on from where it stands.
 }

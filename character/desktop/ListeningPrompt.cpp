@@ -66,7 +66,11 @@ ListeningPrompt::ListeningPrompt(QWidget *parent)
     });
     connect(m_line, &QLineEdit::returnPressed, this, [this] {
         m_idle.stop();
-        Q_EMIT submitted(m_line->text());
+        // Heard once the key press is done with: the command may wait in a
+        // dialog of its own, and a quit meanwhile deletes this prompt, line
+        // and all, which the line's key handling must not outlive.
+        QMetaObject::invokeMethod(
+            this, [this, text = m_line->text()] { Q_EMIT submitted(text); }, Qt::QueuedConnection);
     });
 }
 

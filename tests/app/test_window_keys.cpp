@@ -482,7 +482,7 @@ void TestWindowKeys::listeningPrompt()
     QCOMPARE(expectedStops(&prompt), QList<QWidget *>{prompt.line()});
     QTest::keyClicks(prompt.line(), "time");
     QTest::keyClick(prompt.line(), Qt::Key_Return);
-    QCOMPARE(submitted.count(), 1);
+    QTRY_COMPARE(submitted.count(), 1);
     QTest::keyClick(prompt.line(), Qt::Key_Escape);
     QCOMPARE(cancelled.count(), 1);
 }

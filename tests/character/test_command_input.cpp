@@ -8,12 +8,15 @@
 #include "desktop/ListeningPrompt.h"
 
 #include <QApplication>
+#include <QEventLoop>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QRegularExpression>
 #include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 
 using namespace kestrova::character;
@@ -94,6 +97,8 @@ std::optional<UserInput> say(DesktopCharacter &bot, const QString &phrase)
         return std::nullopt;
     QTest::keyClicks(prompt->line(), phrase);
     QTest::keyClick(prompt->line(), Qt::Key_Return);
+    if (commands.isEmpty())
+        commands.wait(2000);
     if (commands.size() != 1)
         return std::nullopt;
     return commands.at(0).at(0).value<UserInput>();
@@ -114,6 +119,7 @@ private Q_SLOTS:
     void grammarsReadAsWritten();
     void typedPhrasesAreMatched();
     void listeningEndsWithoutACommand();
+    void characterGoesWhileACommandWaits();
     void promptSitsBesideTheCharacterOnScreen();
     void listeningWhileHiddenDoesNothing();
     void weakMatchShowsTheConfidenceText();
@@ -297,6 +303,36 @@ void TestCommandInput::typedPhrasesAreMatched()
     heard = say(*bot, QStringLiteral("secret"));
     QVERIFY(heard);
     QCOMPARE(heard->name, QStringLiteral("Secret"));
+}
+
+// The command typed in the prompt opens a dialog that waits in an event
+// loop of its own, and a quit unloads the character meanwhile: the prompt
+// goes with the character. So the command is heard once the Enter's key
+// press is done with; the line edit's own handling of it would otherwise go
+// on in a deleted widget.
+void TestCommandInput::characterGoesWhileACommandWaits()
+{
+    auto bot = makeBot();
+    QVERIFY(showBot(*bot));
+    const QPointer<DesktopCharacter> alive(bot.get());
+    bool pressDone = false;
+    QList<bool> heardAfterThePress;
+    connect(bot.get(), &Character::command, this, [&] {
+        heardAfterThePress << pressDone;
+        QEventLoop dialog;
+        // As the quit's deferred deletes run in the dialog's loop.
+        QTimer::singleShot(0, &dialog, [&] { bot.reset(); });
+        QTimer::singleShot(200, &dialog, &QEventLoop::quit);
+        dialog.exec();
+    });
+    bot->listen(true);
+    ListeningPrompt *prompt = bot->listeningPrompt();
+    QVERIFY(prompt && prompt->isVisible());
+    QTest::keyClicks(prompt->line(), QStringLiteral("check mail"));
+    QTest::keyClick(prompt->line(), Qt::Key_Return);
+    pressDone = true;
+    QTRY_COMPARE(heardAfterThePress, QList<bool>{true});
+    QTRY_VERIFY(alive.isNull());
 }
 
 void TestCommandInput::listeningEndsWithoutACommand()

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The quit after each of the program's windows has been opened once and
-# closed again, one run a window; then the character's voices: Character
-# Options, a flite voice chosen, Test and Enter, with Kess and with Rivet,
-# each followed by the quit. A PulseAudio server of this run's own with a
+# closed again, one run a window; then SIGTERM while a dialog waits for
+# the user; then the character's voices: Character Options, a flite voice
+# chosen, Test and Enter, with Kess and with Rivet, each followed by the
+# quit. A PulseAudio server of this run's own with a
 # null sink plays the voices. Every run must end with status 0 (desktop.sh
 # checks it at each end).
 #   quit_under_xvfb.sh <program> <display number>
@@ -93,6 +94,37 @@ user|type:change user|User
 tip|none|Tip of the Day
 tour|type:general+t|Tour
 quick-launch|none|Quick Launch
+EOF
+
+# The end while a dialog waits for the user: SIGTERM, and the quit unloads
+# the windows from inside the dialog's own event loop. The chooser comes
+# from a typed command, so the listening prompt goes meanwhile too; Save on
+# the options' Mail tab shows a box that belongs to the options window.
+boxes() { # boxes: how many windows titled "Kestrova" are shown
+  xdotool search --onlyvisible --name '^Kestrova$' 2>/dev/null | wc -l
+}
+while IFS='|' read -r name how; do
+  check "$name: the character is shown" start "$name" "$ini" || continue
+  settle none
+  case $how in
+  chooser)
+    listen_and_type "change agent"
+    check "$name: the chooser waits" shown "Choose a Character" ;;
+  mail-save)
+    listen_and_type options
+    w=$(opened Kestrova)
+    xdotool windowactivate --sync "$w" key alt+m
+    sleep 0.5
+    xdotool key alt+v
+    for _ in $(seq 50); do [ "$(boxes)" -ge 2 ] && break; sleep 0.1; done
+    check "$name: Save's box waits beside the options" test "$(boxes)" -ge 2 ;;
+  esac
+  sleep 0.5
+  shot "dialog-$name"
+  stop
+done <<'EOF'
+sigterm-chooser|chooser
+sigterm-mail-save|mail-save
 EOF
 
 # The voices. Character Options from the menu, the voice list made; Test

@@ -18,6 +18,9 @@
 #include <QTabBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
+#include <QEventLoop>
+#include <QPointer>
 #include <QUrl>
 
 using namespace kestrova;
@@ -105,6 +108,7 @@ private Q_SLOTS:
     void handlers();
     void officeAndFavouriteSlots();
     void changeAgentLoadsOptionsHidden();
+    void menusGoWhileTheChooserWaits();
     void configureLeavesTheTabStrip();
     void accessoryPrograms();
 
@@ -472,6 +476,27 @@ void TestLaunch::changeAgentLoadsOptionsHidden()
     none.service.loadFails = true;
     none.app->frmMenus()->MnuChangeAgent_Click();
     QCOMPARE(none.app->frmMain()->LblCurrent[1]->text(), QString("Default"));
+}
+
+// A quit while the character chooser waits for the user unloads every
+// window, the menus' window among them, in the chooser's own event loop:
+// the choice comes back to nothing and nothing touches the window after.
+void TestLaunch::menusGoWhileTheChooserWaits()
+{
+    QPointer<FrmMenus> menus = run().app->frmMenus();
+    run().service.whileChoosing = [&] {
+        QEventLoop chooser;
+        QTimer::singleShot(0, &chooser, [&] { run().app->forms().unloadAll(); });
+        QTimer::singleShot(0, &chooser, [&] {
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            chooser.quit();
+        });
+        chooser.exec();
+    };
+    menus->MnuChangeAgent_Click();
+    run().service.whileChoosing = nullptr;
+    QVERIFY(menus.isNull());
+    QCOMPARE(run().service.calls.filter("Default"), QStringList{"DefaultCharacterProperties"});
 }
 
 void TestLaunch::configureLeavesTheTabStrip()

@@ -9,13 +9,16 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QEventLoop>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 
 using namespace kestrova;
 using kestrova::character::UserInput;
@@ -107,6 +110,38 @@ private Q_SLOTS:
         QCOMPARE(int(watch().MailInterval), interval);
         QCOMPARE(watch().timerOn(), timerOn);
         QCOMPARE(m_run->platform.messageBox.shown, QStringList{box});
+    }
+
+    // A quit while the box after Save waits for the user unloads the
+    // window, and the box's own event loop deletes it: Save ends there, the
+    // account stored.
+    void windowGoesWhileTheSaveBoxWaits_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::newRow("on") << "10";
+        QTest::newRow("off") << "0";
+    }
+    void windowGoesWhileTheSaveBoxWaits()
+    {
+        QFETCH(QString, typed);
+        QPointer<FrmMain> w = start();
+        w->TxtServer->setText("pop.example.org");
+        w->TxtChkInterval->setText(typed);
+        w->show();
+        m_run->platform.messageBox.whileShown = [&] {
+            QEventLoop box;
+            QTimer::singleShot(0, &box, [&] { m_run->app->forms().unloadAll(); });
+            QTimer::singleShot(0, &box, [&] {
+                QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+                box.quit();
+            });
+            box.exec();
+        };
+        w->CmdSave_Click();
+        m_run->platform.messageBox.whileShown = nullptr;
+        QVERIFY(w.isNull());
+        QCOMPARE(m_run->settings.read("Kestrova", "Mail", "1"), QStringLiteral("pop.example.org"));
+        QCOMPARE(m_run->settings.read("Kestrova", "Mail", "4"), typed);
     }
 
     // Ticks after which a timed check ran, with the line up or down per

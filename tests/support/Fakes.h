@@ -16,6 +16,7 @@
 #include <QPointer>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 #include <utility>
 
@@ -119,11 +120,18 @@ public:
 };
 
 // Writes down every message box as "title: text"; returns at once, as if
-// the user had pressed OK.
+// the user had pressed OK, after whileShown where a test sets it: what
+// happens while the box waits for the user.
 class RecordingMessageBox : public MessageBox {
 public:
     QStringList shown;
-    void show(const QString &text, const QString &title) override { shown << title + QStringLiteral(": ") + text; }
+    std::function<void()> whileShown;
+    void show(const QString &text, const QString &title) override
+    {
+        shown << title + QStringLiteral(": ") + text;
+        if (whileShown)
+            whileShown();
+    }
 };
 
 // Answers with the files the test queues, then with the empty text (the

@@ -2,6 +2,8 @@
 
 #include "Character.h"
 
+#include <functional>
+
 #include <QHash>
 #include <QList>
 #include <QStringList>
@@ -98,7 +100,14 @@ public:
     character::Character *character(const QString &id) const override;
     void unload(const QString &id) override;
     void showPropertySheet() override { calls << QStringLiteral("PropertySheet"); }
-    void showDefaultCharacterProperties() override { calls << QStringLiteral("DefaultCharacterProperties"); }
+    void showDefaultCharacterProperties() override
+    {
+        calls << QStringLiteral("DefaultCharacterProperties");
+        if (whileChoosing)
+            whileChoosing();
+    }
+    // What happens while the chooser waits for the user, where a test sets it.
+    std::function<void()> whileChoosing;
 
     QString refusal() const override { return refusalText; }
 
