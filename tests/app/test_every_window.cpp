@@ -217,13 +217,7 @@ void TestEveryWindow::everyWindow()
 {
     QFETCH(int, index);
     QFETCH(int, pointSize);
-    const QFont before = QApplication::font();
-    auto restore = qScopeGuard([&] { QApplication::setFont(before); });
-    if (pointSize > 0) {
-        QFont font = before;
-        font.setPointSize(pointSize);
-        QApplication::setFont(font);
-    }
+    const kestrova::test::ApplicationFontSize font(pointSize);
     const Look look = looks().at(index);
     std::vector<std::unique_ptr<QWidget>> own;
     QWidget *window = look.open(*m_run, own);

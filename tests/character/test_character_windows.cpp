@@ -135,13 +135,7 @@ void TestCharacterWindows::optionsFitEveryTab_data()
 void TestCharacterWindows::optionsFitEveryTab()
 {
     QFETCH(int, pointSize);
-    const QFont before = QApplication::font();
-    auto restore = qScopeGuard([&] { QApplication::setFont(before); });
-    if (pointSize > 0) {
-        QFont font = before;
-        font.setPointSize(pointSize);
-        QApplication::setFont(font);
-    }
+    const kestrova::test::ApplicationFontSize font(pointSize);
     QTemporaryDir home;
     qputenv("XDG_CONFIG_HOME", home.path().toLocal8Bit());
     CharacterOptionsDialog sheet;

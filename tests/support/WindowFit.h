@@ -6,7 +6,9 @@
 // wide as its text asks. Each fault is one line naming the place given.
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QFile>
+#include <QFont>
 #include <QLabel>
 #include <QScreen>
 #include <QTabBar>
@@ -123,6 +125,26 @@ inline bool useScreen1024x768(const QString &folder)
     qputenv("QT_QPA_PLATFORM", ("offscreen:configfile=" + file).toLocal8Bit());
     return true;
 }
+
+// The application's font at the point size given (0: as it is) for one
+// scope, put back after it.
+class ApplicationFontSize {
+public:
+    explicit ApplicationFontSize(int pointSize) : m_before(QApplication::font())
+    {
+        if (pointSize <= 0)
+            return;
+        QFont font = m_before;
+        font.setPointSize(pointSize);
+        QApplication::setFont(font);
+    }
+    ~ApplicationFontSize() { QApplication::setFont(m_before); }
+    ApplicationFontSize(const ApplicationFontSize &) = delete;
+    ApplicationFontSize &operator=(const ApplicationFontSize &) = delete;
+
+private:
+    const QFont m_before;
+};
 
 } // namespace kestrova::test
 
