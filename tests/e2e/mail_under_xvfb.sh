@@ -18,7 +18,9 @@ program=$1
 fixture_pid=$!
 stop_fixture() { [ -n "$fixture_pid" ] && kill -TERM "$fixture_pid" 2>/dev/null; wait "$fixture_pid" 2>/dev/null; fixture_pid=""; }
 trap 'stop_fixture; cleanup' EXIT
-check "the loopback Dovecot greets" wait_for "$scratch/dovecot.out" "pop3 " 15
+# As long as the fixture allows itself: up to 30 s for its certificate, then
+# 10 s for Dovecot's greeting (a loaded machine takes some of that).
+check "the loopback Dovecot greets" wait_for "$scratch/dovecot.out" "pop3 " 45
 port=$(grep -m1 -oE '^pop3 [0-9]+' "$scratch/dovecot.out" | cut -d' ' -f2)
 cert=$(grep -m1 '^cert ' "$scratch/dovecot.out" | cut -d' ' -f2-)
 # As the user trusts it on the mail page.
