@@ -4,6 +4,10 @@
 #include "IntegerText.h"
 #include "SettingsStore.h"
 
+#include <QLoggingCategory>
+
+Q_DECLARE_LOGGING_CATEGORY(lcSettings)
+
 namespace kestrova {
 
 namespace {
@@ -216,9 +220,20 @@ const QString AlarmTimeForm = QStringLiteral("HH:mm:ss");
 UserModel::Alarm UserModel::loadAlarm() const
 {
     Alarm alarm;
-    const QTime time = QTime::fromString(read(AlarmSection, QStringLiteral("Time")).trimmed(), AlarmTimeForm);
-    if (time.isValid())
-        alarm.time = time;
+    const QString stored = read(AlarmSection, QStringLiteral("Time")).trimmed();
+    // As the program writes it, or as a hand-edited file may hold it,
+    // without the seconds ("7:30", "07:30").
+    for (const QString &form : {AlarmTimeForm, QStringLiteral("H:mm")}) {
+        const QTime time = QTime::fromString(stored, form);
+        if (time.isValid()) {
+            alarm.time = time;
+            break;
+        }
+    }
+    if (!alarm.time && !stored.isEmpty())
+        qCWarning(lcSettings).noquote()
+            << QStringLiteral("The alarm time \"%1\" in the settings file is no time of day (HH:mm:ss); the alarm is off.")
+                   .arg(stored.left(40));
     alarm.say = read(AlarmSection, QStringLiteral("Say"));
     alarm.event = read(AlarmSection, QStringLiteral("Event"));
     alarm.silent = read(AlarmSection, QStringLiteral("Silent")) == u"On";

@@ -22,6 +22,7 @@
 #include "MessageBox.h"
 #include "OpenFileDialog.h"
 #include "SettingsStore.h"
+#include "SpeechText.h"
 #include "WindowKeys.h"
 
 #include <QAction>
@@ -114,6 +115,7 @@ FrmMain::FrmMain(Host &host) : QWidget(nullptr), m_host(host)
 
     LblWelcome = named(label(this, tr("Welcome")), QStringLiteral("LblWelcome"));
     LblUser = named(label(this, QString()), QStringLiteral("LblUser"));
+    LblUser->setTextFormat(Qt::PlainText);
     QFont big = LblUser->font();
     big.setPointSize(big.pointSize() * 2);
     big.setBold(true);
@@ -218,11 +220,9 @@ void FrmMain::followModel()
     connect(TxtJokeSay, &QLineEdit::textChanged, this, [&model](const QString &text) { model.setJokeLeadIn(text); });
     connect(TxtServer, &QLineEdit::textChanged, this, [&model](const QString &text) { model.setMailServer(text); });
     connect(&model, &UserModel::listLoaded, this, [this](UserModel::List list) { showList(int(list)); });
-    connect(&model, &UserModel::userNameChanged, this, [this](const QString &name) {
-        LblUser->setText(name);
-        LblCurrent[3]->setText(name);
-    });
-    connect(&model, &UserModel::characterNameChanged, LblCurrent[1], &QLabel::setText);
+    connect(&model, &UserModel::userNameChanged, this, &FrmMain::showUserName);
+    connect(&model, &UserModel::characterNameChanged, this,
+            [this](const QString &name) { LblCurrent[1]->setText(character::cleanOutsideText(name)); });
 }
 
 void FrmMain::buildAgentPage(QFrame *page)
@@ -237,6 +237,7 @@ void FrmMain::buildAgentPage(QFrame *page)
     const char *captions[4] = {QT_TR_NOOP("Current Agent is:"), QT_TR_NOOP("Default"), QT_TR_NOOP("Current User is:"), QT_TR_NOOP("User")};
     for (int i = 0; i < 4; ++i) {
         LblCurrent[i] = named(label(page, tr(captions[i])), QStringLiteral("LblCurrent%1").arg(i));
+        LblCurrent[i]->setTextFormat(Qt::PlainText);
         grid->addWidget(LblCurrent[i], 2 + i / 2, i % 2);
     }
     for (int i = 0; i < 2; ++i) {
@@ -391,15 +392,23 @@ bool FrmMain::writeSetting(const QString &section, const QString &key, const QSt
     return m_host.context().settings->write(App, section, key, text);
 }
 
+void FrmMain::showUserName(const QString &name)
+{
+    // The user's name and the character's come from files anyone may have
+    // edited: shown as letters, never as markup or control characters.
+    const QString shown = character::cleanOutsideText(name);
+    LblUser->setText(shown);
+    LblCurrent[3]->setText(shown);
+}
+
 void FrmMain::Form_Load()
 {
     // 1. The character and the user.
     UserModel &model = m_host.model();
     model.loadUserName();
     if (m_host.agent().isLoaded())
-        LblCurrent[1]->setText(m_host.agent().Name());
-    LblCurrent[3]->setText(model.userName());
-    LblUser->setText(model.userName());
+        LblCurrent[1]->setText(character::cleanOutsideText(m_host.agent().Name()));
+    showUserName(model.userName());
     // 2. The clock: the alarm's watch runs for the whole program and the
     // label shows its time while this window exists. Loading this window
     // does not disarm the alarm.

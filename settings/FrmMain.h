@@ -146,6 +146,7 @@ protected:
 
 private:
     void showMailSecurity();
+    void showUserName(const QString &name);
     // Sizes the window for its largest page, within the screen.
     void fitToScreen();
     // Connects the boxes and labels to the user's model.

@@ -4,6 +4,7 @@
 #include "DesktopCharacterLog.h"
 
 #include <QCoreApplication>
+#include <QFontInfo>
 #include <QSettings>
 #include <algorithm>
 #include <cmath>
@@ -46,6 +47,16 @@ double readNumber(const QSettings &ini, const char *key, double fallback, double
     return d;
 }
 
+// Larger than the balloon can show: its size in points, or in pixels for
+// a font sized so (at the screen's resolution, as it is drawn).
+bool tooLargeForBalloon(const QFont &font)
+{
+    constexpr int max = CharacterServiceSettings::MaxBalloonPointSize;
+    if (font.pixelSize() > 0)
+        return QFontInfo(font).pointSizeF() > max;
+    return font.pointSizeF() > max;
+}
+
 bool knownVoice(const QString &voice)
 {
     return voice.isEmpty() || voice == u"flite:slt" || voice == u"flite:rms"
@@ -73,6 +84,12 @@ CharacterServiceSettings CharacterServiceSettings::read(const QString &iniFile)
         qCWarning(lcCharacter).noquote() << QStringLiteral("CharacterService.ini: BalloonFont=%1 is not a font; using the default")
                                                 .arg(s.balloonFont);
         s.balloonFont.clear();
+    } else if (!s.balloonFont.isEmpty() && tooLargeForBalloon(probe)) {
+        // Kept in the file as it is: the user may pick another size there.
+        qCWarning(lcCharacter).noquote()
+            << QStringLiteral("CharacterService.ini: BalloonFont=%1 is larger than the balloon can show; it is shown at %2 pt")
+                   .arg(s.balloonFont)
+                   .arg(MaxBalloonPointSize);
     }
     const QString key = ini.value(QStringLiteral("ListeningKey"), s.listeningKey).toString().trimmed();
     if (!key.isEmpty())
@@ -116,6 +133,8 @@ QFont CharacterServiceSettings::font() const
         if (stored.fromString(balloonFont))
             f = stored;
     }
+    if (tooLargeForBalloon(f))
+        f.setPointSizeF(MaxBalloonPointSize);
     return f;
 }
 

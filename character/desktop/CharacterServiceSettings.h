@@ -36,13 +36,17 @@ struct CharacterServiceSettings {
 
     static constexpr int MinListeningTimeout = 3;
     static constexpr int MaxListeningTimeout = 120;
+    // The largest balloon font: a long word still fits on one line of the
+    // balloon, and a sentence leaves it well within the screen.
+    static constexpr int MaxBalloonPointSize = 24;
 
     static CharacterServiceSettings read(const QString &iniFile);
     // False, with *error, when the file could not be written; it is then
     // left as it was.
     bool write(const QString &iniFile, QString *error = nullptr) const;
 
-    // The balloon's font: the stored one, else the default.
+    // The balloon's font: the stored one, else the default; a stored size
+    // above MaxBalloonPointSize is shown at that size.
     QFont font() const;
     bool operator==(const CharacterServiceSettings &) const = default;
 };

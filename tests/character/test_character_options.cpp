@@ -19,6 +19,8 @@
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
+#include <QFontInfo>
+#include <QScreen>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -254,6 +256,31 @@ void TestCharacterOptions::balloonWhileSpeakingAndFont()
     QTRY_VERIFY(c->balloon()->isVisible());
     QVERIFY(c->balloon()->bubbleRect().height() < bigHeight);
     QVERIFY(completes(c, t2));
+    // A size far larger than the balloon can take, typed into the file or
+    // picked in the font window, still leaves a balloon on the screen with
+    // whole words on its lines: the font is shown at the largest size that
+    // allows it, in its own family. Point and pixel sizes alike.
+    QFont huge(QStringLiteral("DejaVu Serif"));
+    for (const bool pixels : {false, true}) {
+        if (pixels)
+            huge.setPixelSize(4000);
+        else
+            huge.setPointSizeF(3000);
+        s.balloonFont = huge.toString();
+        QVERIFY(rig.service->applySettings(s));
+        const QFont shown = c->balloon()->textFont();
+        QCOMPARE(shown.family(), huge.family());
+        QVERIFY(shown.pointSizeF() <= CharacterServiceSettings::MaxBalloonPointSize);
+        QVERIFY(QFontInfo(shown).pointSizeF() <= CharacterServiceSettings::MaxBalloonPointSize + 1);
+        const Request said = c->think(QStringLiteral("Wednesday December"));
+        QTRY_VERIFY(c->balloon()->isVisible());
+        QVERIFY(c->balloon()->bubbleRect().height() < c->balloon()->screen()->availableGeometry().height() / 2);
+        QVERIFY(completes(c, said));
+    }
+    // A stored size the balloon can take is read as it stands.
+    s.balloonFont = QFont(QStringLiteral("DejaVu Serif"), CharacterServiceSettings::MaxBalloonPointSize).toString();
+    QVERIFY(rig.service->applySettings(s));
+    QCOMPARE(c->balloon()->textFont().pointSizeF(), qreal(CharacterServiceSettings::MaxBalloonPointSize));
 }
 
 void TestCharacterOptions::rateIsAddedAndClamped()

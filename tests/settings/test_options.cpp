@@ -94,6 +94,7 @@ private Q_SLOTS:
     void userName();
     void userNameCancel();
     void greetingUsesStoredName();
+    void namesShownAsText();
     void mailTicksMakeNoWindow();
 
 private:
@@ -736,6 +737,27 @@ void TestOptions::greetingUsesStoredName()
     run().service.characterName = "Peedy";
     run().app->Main();
     QVERIFY(run().log().contains("Speak Hi Robin , what are we going to do today?"));
+}
+
+// A name typed into the settings file by hand, or a character's own name,
+// is shown as the letters it holds: markup is not drawn, and control
+// characters and direction overrides are not shown as boxes or obeyed.
+void TestOptions::namesShownAsText()
+{
+    run().settings.write("Kestrova", "User", "Name", QString("<b>Rob</b>\x01in\x1b[31m\u202e"));
+    restart();
+    run().service.characterName = "<i>Kess</i>\x07";
+    run().app->Main();
+    FrmMain *w = run().app->frmMain();
+    for (QLabel *label : {w->LblUser, w->LblCurrent[3]}) {
+        QCOMPARE(label->text(), QString("<b>Rob</b>in"));
+        QCOMPARE(label->textFormat(), Qt::PlainText);
+    }
+    QCOMPARE(w->LblCurrent[1]->text(), QString("<i>Kess</i>"));
+    QCOMPARE(w->LblCurrent[1]->textFormat(), Qt::PlainText);
+    // A name changed while the window is open is shown the same way.
+    run().app->model().setUserName(QString("<u>Sam</u>\t\x02"));
+    QCOMPARE(w->LblUser->text(), QString("<u>Sam</u> "));
 }
 
 // The mail watch counts its ticks without the options window, and a due

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -62,6 +63,7 @@ private Q_SLOTS:
     void jokesSwitch();
     void listsWorkingAndShown();
     void loadAllDropsUnsavedEdits();
+    void alarmTimeAsStoredOrTyped();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -219,4 +221,31 @@ void TestUserModel::loadAllDropsUnsavedEdits()
 }
 
 QTEST_GUILESS_MAIN(TestUserModel)
+// The alarm set in an earlier run: as the program writes its time, or as
+// a hand-edited file holds it; a time it cannot read leaves the alarm off
+// and says so, and the file keeps it.
+void TestUserModel::alarmTimeAsStoredOrTyped()
+{
+    const QList<std::pair<QString, QTime>> read = {
+        {"07:30:15", QTime(7, 30, 15)}, {"07:30", QTime(7, 30)}, {" 7:30 ", QTime(7, 30)}, {"23:59", QTime(23, 59)}};
+    for (const auto &[stored, time] : read) {
+        QVERIFY(m_store->write("Kestrova", "Alarm", "Time", stored));
+        const UserModel::Alarm alarm = m_model->loadAlarm();
+        QVERIFY2(alarm.time && *alarm.time == time, qPrintable(stored));
+    }
+    for (const QString stored : {"25:99", "7.30 tomorrow", "-1:00"}) {
+        QVERIFY(m_store->write("Kestrova", "Alarm", "Time", stored));
+        QVERIFY(m_store->write("Kestrova", "Alarm", "Say", "Wake up"));
+        QTest::ignoreMessage(QtWarningMsg,
+                             QRegularExpression("alarm time \"" + QRegularExpression::escape(stored) + "\".*alarm is off"));
+        const UserModel::Alarm alarm = m_model->loadAlarm();
+        QVERIFY(!alarm.time);
+        QCOMPARE(alarm.say, QString("Wake up"));
+        QCOMPARE(m_store->read("Kestrova", "Alarm", "Time"), stored);
+    }
+    // No alarm set is no fault.
+    QVERIFY(m_store->write("Kestrova", "Alarm", "Time", ""));
+    QVERIFY(!m_model->loadAlarm().time);
+}
+
 #include "test_user_model.moc"
