@@ -19,8 +19,6 @@
 #include <QTabBar>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
-#include <QEventLoop>
 #include <QPointer>
 #include <QUrl>
 

@@ -10,7 +10,6 @@
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QEventLoop>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
@@ -19,7 +18,6 @@
 #include <QTemporaryDir>
 #include <QSignalSpy>
 #include <QTest>
-#include <QTimer>
 
 using namespace kestrova;
 using kestrova::character::UserInput;
