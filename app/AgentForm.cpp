@@ -11,6 +11,7 @@
 #include "Execute.h"
 #include "SpeechText.h"
 #include "IntegerText.h"
+#include "MainLoop.h"
 #include "MousePointer.h"
 #include "QuitWatchdog.h"
 #include "Random.h"
@@ -177,14 +178,21 @@ void AgentForm::Greet()
 void AgentForm::AgentQuit()
 {
     QuitWatchdog::arm();
+    // Whatever waits for the user in an event loop of its own (a dialog, a
+    // menu) is answered "Cancel" now, so that its loop has returned by the
+    // time the windows go; see EndProgram.
+    MainLoop::endWaits();
+    // The windows are going already (a window closed by the unload may ask
+    // to quit again).
+    if (m_unloading)
+        return;
     // A mail check still running ends now, not after the farewell.
     m_app.mailWatch().stopForQuit();
     CancelSwitch();
     if (!Agent.isLoaded()) {
         // No character: no farewell can complete and end the program, so it
-        // ends here, unless it is already ending.
-        if (!m_unloading)
-            UnloadForms();
+        // ends here.
+        EndProgram();
         return;
     }
     // The program is ending: a tour offer or a repeat prompt cut short by
@@ -229,18 +237,36 @@ void AgentForm::QuitDeadline_Timer()
     qCInfo(lcQuit).noquote() << QStringLiteral("The farewell took longer than %1 ms: it is cut short").arg(QuitDeadlineMs);
     if (Agent.isLoaded())
         Agent.StopAll();
-    if (!m_unloading) {
-        // Nothing reported the hide: the program ends all the same.
+    // Nothing reported the hide: the program ends all the same.
+    EndProgram();
+}
+
+// The farewell is over: the character and every window go. A window goes by
+// deleteLater(), and Qt runs a deferred delete as soon as control is back in
+// the event loop it was asked from, or in an outer one. Asked from inside a
+// dialog's exec() (the quit's signal, the hide's end and the deadline's
+// timer may each come while a dialog waits), the dialog's own loop would
+// delete the window that opened the dialog, or the dialog itself, while the
+// exec() and its caller still run in them. So the dialogs are answered first
+// (AgentQuit does that, and MainLoop::whenBack again for any opened since),
+// and the character and the windows go only once control is back in the
+// main loop: from there no deletion runs in a nested loop.
+void AgentForm::EndProgram()
+{
+    if (m_unloading)
+        return;
+    m_unloading = true;
+    StopWatches();
+    MainLoop::whenBack(this, [this] {
         if (Agent.isLoaded())
             m_app.characterService().unload(CharacterId);
         Agent = character::CharacterRef();
         UnloadForms();
-    }
+    });
 }
 
-void AgentForm::UnloadForms()
+void AgentForm::StopWatches()
 {
-    m_unloading = true;
     m_quitDeadline.stop();
     m_app.wordControls().release();
     m_app.mailWatch().stopTimer();
@@ -248,6 +274,12 @@ void AgentForm::UnloadForms()
     // A ring after this would ask for the host window again and load it
     // anew, character and run count included.
     m_app.alarm().stop();
+}
+
+void AgentForm::UnloadForms()
+{
+    m_unloading = true;
+    StopWatches();
     m_app.forms().unloadAll();
 }
 
@@ -264,9 +296,7 @@ void AgentForm::AgentCtrl_RequestComplete(const Request &request)
     if (request == SpeechInputRequest) {
         Agent.Speak(tr("Better try that again."));
     } else if (request == QuitRequest) {
-        m_app.characterService().unload(CharacterId);
-        Agent = character::CharacterRef();
-        UnloadForms();
+        EndProgram();
     } else if (request == SwitchRequest) {
         TakeSwitchedAgent();
     } else if (request == TourRequest) {

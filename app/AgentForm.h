@@ -34,6 +34,7 @@ public:
     void ApplyAccessories();
     void StartAgent();
     void AgentQuit();
+    // Unloads every window at once; the quit goes through EndProgram.
     void UnloadForms();
     void AgentVisible();
     // The chooser's "switch now": the running character says goodbye and
@@ -101,7 +102,13 @@ private:
     character::Request QuitRequest;
     character::Request TourRequest;
     character::Request SwitchRequest;
+    // Set once the end is under way: from the end of the farewell (the
+    // windows may still wait for a dialog's loop to return) to the exit.
     bool m_unloading = false;
+    // The character and the windows go, from the main event loop.
+    void EndProgram();
+    // The end stops what could speak or load a window meanwhile.
+    void StopWatches();
     // From the first quit: the farewell that has not ended by then is cut
     // short, so that the program always ends in time.
     QTimer m_quitDeadline;

@@ -14,7 +14,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
-#include <QPointer>
 #include <QVersionNumber>
 
 namespace kestrova {
@@ -168,13 +167,8 @@ void FrmMenus::MnuACo_Click()
 
 void FrmMenus::MnuChangeAgent_Click()
 {
-    // The chooser waits in an event loop of its own, where a quit may unload
-    // this window.
-    const QPointer<FrmMenus> alive(this);
     if (character::CharacterService *service = m_host.context().characterService)
         service->showDefaultCharacterProperties();
-    if (!alive)
-        return;
     // Without a character the options window keeps what it shows.
     if (m_host.agent().isLoaded())
         m_host.model().setCharacterName(m_host.agent().Name());

@@ -13,7 +13,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPointer>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -73,14 +72,11 @@ void FrmOpen::CmdButton_Click(int index)
     if (index == 2) {
         close();
     } else if (index == 1) {
-        // The dialog waits in an event loop of its own, where a quit may
-        // unload this window.
-        const QPointer<FrmOpen> alive(this);
         const QString chosen = m_host.context().platform.openFileDialog->getOpenFileName(
             tr("Select a file to open"),
             QStringLiteral("Executable Files (*.exe)|*.exe") + QStringLiteral("|All Files (*.*)|*.*"),
             QString());
-        if (alive && !chosen.isEmpty())
+        if (!chosen.isEmpty())
             TxtOpen->setText(chosen);
     } else if (index == 0) {
         // The whole text as typed is the target.

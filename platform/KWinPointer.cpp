@@ -1,5 +1,7 @@
 #include "KWinPointer.h"
 
+#include "MainLoop.h"
+
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -12,6 +14,8 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include <algorithm>
+
 namespace kestrova {
 
 namespace {
@@ -19,6 +23,8 @@ Q_LOGGING_CATEGORY(lcKWinPointer, "kestrova.pointer")
 
 const QString KWinService = QStringLiteral("org.kde.KWin");
 const QString ObjectPath = QStringLiteral("/org/kestrova/Pointer");
+// How long a call to KWin may block once the program is ending.
+constexpr int QuittingCallMs = 100;
 } // namespace
 
 bool KWinPointer::available()
@@ -60,10 +66,15 @@ std::optional<QPoint> KWinPointer::ask(int timeoutMs)
     script.close();
 
     const QString plugin = QStringLiteral("kestrova-pointer-%1").arg(QCoreApplication::applicationPid());
+    // Started before the first call: a quit that comes while one blocks is
+    // seen at the wait below.
+    const MainLoop::OwnWait wait;
     auto call = [&](const QString &path, const QString &interface, const QString &method, const QVariantList &args) {
         QDBusMessage message = QDBusMessage::createMethodCall(KWinService, path, interface, method);
         message.setArguments(args);
-        return bus.call(message, QDBus::Block, timeoutMs);
+        // The program is ending: KWin gets a moment to drop the script, no
+        // more.
+        return bus.call(message, QDBus::Block, wait.ended() ? std::min(timeoutMs, QuittingCallMs) : timeoutMs);
     };
     const QString scripting = QStringLiteral("org.kde.kwin.Scripting");
     call(QStringLiteral("/Scripting"), scripting, QStringLiteral("unloadScript"), {plugin});
@@ -77,14 +88,18 @@ std::optional<QPoint> KWinPointer::ask(int timeoutMs)
     call(QStringLiteral("/Scripting"), scripting, QStringLiteral("start"), {});
     QElapsedTimer waited;
     waited.start();
-    while (!answer.m_at && waited.elapsed() < timeoutMs) {
+    // The quit ends the wait: the windows go only once this loop has
+    // returned, and the program has little time left to end.
+    while (!answer.m_at && waited.elapsed() < timeoutMs && !wait.ended()) {
         // Only the bus's answer is waited for: no user input is handled here.
         QEventLoop loop;
         QTimer::singleShot(10, &loop, &QEventLoop::quit);
         loop.exec(QEventLoop::ExcludeUserInputEvents);
     }
     call(QStringLiteral("/Scripting"), scripting, QStringLiteral("unloadScript"), {plugin});
-    if (!answer.m_at)
+    if (!answer.m_at && wait.ended())
+        qCInfo(lcKWinPointer) << "The wait for KWin to tell the pointer's place ended with the program";
+    else if (!answer.m_at)
         qCInfo(lcKWinPointer) << "KWin did not tell the pointer's place within" << timeoutMs << "ms";
     return answer.m_at;
 }

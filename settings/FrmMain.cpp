@@ -34,7 +34,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPointer>
 #include <QProxyStyle>
 #include <QPushButton>
 #include <QScreen>
@@ -779,15 +778,12 @@ void FrmMain::CmdOfficeBrowse_Click(int index)
     OpenFileDialog *dialog = m_host.context().platform.openFileDialog;
     if (!dialog)
         return;
-    // The dialog waits in an event loop of its own, where a quit may unload
-    // this window.
-    const QPointer<FrmMain> alive(this);
     const QString file = dialog->getOpenFileName(
         tr("Select a programme to add:"),
         QStringLiteral("Programme files (*.exe)|*.exe") + QStringLiteral("|All Files (*.*)|*.*"),
         m_browseFileName);
     // A cancelled dialog leaves the slot and the offered name as they were.
-    if (!alive || file.isEmpty())
+    if (file.isEmpty())
         return;
     m_browseFileName = file;
     // A file name may hold a line break; the slot holds one line.

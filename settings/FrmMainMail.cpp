@@ -25,7 +25,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
-#include <QPointer>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QStatusBar>
@@ -296,9 +295,6 @@ void FrmMain::CmdSave_Click()
     else
         convertInto(TxtChkInterval->text(), &watch.MailInterval);
     MessageBox *box = m_host.context().platform.messageBox;
-    // The box waits in an event loop of its own, where a quit may unload
-    // this window.
-    const QPointer<FrmMain> alive(this);
     if (watch.MailInterval != 0) {
         watch.startTimer();
         convertInto(TxtChkInterval->text(), &watch.MailInterval);
@@ -309,8 +305,6 @@ void FrmMain::CmdSave_Click()
         if (box)
             box->show(tr("Mail Checking OFF"), App);
     }
-    if (!alive)
-        return;
     showTimedChecks(this);
     // The tick count goes on from where it stands.
 }

@@ -10,6 +10,12 @@ check() { # check <description> <command...>
   else failures=$((failures + 1)); echo "FAIL: $what"; fi
 }
 
+# The quit watchdog ends a program that has not ended 1.75 s after the quit,
+# with status 0, and says so in its log: a hang on quit, which must not pass.
+not_cut_off() { # not_cut_off <log>: the log holds no such line (shown when it does)
+  ! grep -F "still not ended" "$1" 2>/dev/null
+}
+
 wait_for() { # wait_for <file> <text> <seconds>
   local i
   for i in $(seq $(( $3 * 10 ))); do grep -qF -- "$2" "$1" 2>/dev/null && return 0; sleep 0.1; done

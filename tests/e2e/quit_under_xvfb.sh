@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # The quit after each of the program's windows has been opened once and
-# closed again, one run a window; then SIGTERM while a dialog waits for
-# the user; then the character's voices: Character Options, a flite voice
-# chosen, Test and Enter, with Kess and with Rivet, each followed by the
-# quit. A PulseAudio server of this run's own with a
-# null sink plays the voices. Every run must end with status 0 (desktop.sh
-# checks it at each end).
+# closed again, one run a window; then SIGTERM while a dialog or a menu
+# waits for the user; then the character's voices: Character Options, a
+# flite voice chosen, Test and Enter, with Kess and with Rivet, each followed
+# by the quit. A PulseAudio server of this run's own with a
+# null sink plays the voices. Every run must end with status 0, and without
+# the quit watchdog cutting it off (desktop.sh checks both at each end).
 #   quit_under_xvfb.sh <program> <display number>
 set -u
 program=$1
@@ -96,8 +96,8 @@ tour|type:general+t|Tour
 quick-launch|none|Quick Launch
 EOF
 
-# The end while a dialog waits for the user: SIGTERM, and the quit unloads
-# the windows from inside the dialog's own event loop. The chooser comes
+# The end while a dialog or a menu waits for the user: SIGTERM, which comes
+# in the dialog's own event loop. The chooser comes
 # from a typed command, so the listening prompt goes meanwhile too; Save on
 # the options' Mail tab shows a box that belongs to the options window.
 boxes() { # boxes: how many windows titled "Kestrova" are shown
@@ -118,6 +118,18 @@ while IFS='|' read -r name how; do
     xdotool key alt+v
     for _ in $(seq 50); do [ "$(boxes)" -ge 2 ] && break; sleep 0.1; done
     check "$name: Save's box waits beside the options" test "$(boxes)" -ge 2 ;;
+  toolbar-menu)
+    # Down on Quick Launch's first button opens its menu, which waits in a
+    # loop of its own; the quit closes it before the windows go.
+    w=$(window_named "Quick Launch" 10)
+    before=$(xdotool search --onlyvisible --pid "$app_pid" 2>/dev/null | wc -l)
+    xdotool windowactivate --sync "$w" key Down 2>/dev/null
+    for _ in $(seq 30); do
+      [ "$(xdotool search --onlyvisible --pid "$app_pid" 2>/dev/null | wc -l)" -gt "$before" ] && break
+      sleep 0.1
+    done
+    check "$name: the toolbar's menu waits" \
+      test "$(xdotool search --onlyvisible --pid "$app_pid" 2>/dev/null | wc -l)" -gt "$before" ;;
   esac
   sleep 0.5
   shot "dialog-$name"
@@ -125,6 +137,7 @@ while IFS='|' read -r name how; do
 done <<'EOF'
 sigterm-chooser|chooser
 sigterm-mail-save|mail-save
+sigterm-toolbar-menu|toolbar-menu
 EOF
 
 # The voices. Character Options from the menu, the voice list made; Test

@@ -30,6 +30,7 @@ stop_once() { # stop_once <log>: SIGTERM, then the exit status
   wait "$app_pid"
   local rc=$?
   app_pid=""
+  check "the program ends without the quit watchdog cutting it off" not_cut_off "$1"
   return $rc
 }
 

@@ -7,6 +7,7 @@
 #include "Execute.h"
 #include "SystemPlatform.h"
 #include "TestRun.h"
+#include "Waits.h"
 
 #include <QAction>
 #include <QDir>
@@ -18,8 +19,6 @@
 #include <QTabBar>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
-#include <QEventLoop>
 #include <QPointer>
 #include <QUrl>
 
@@ -478,23 +477,26 @@ void TestLaunch::changeAgentLoadsOptionsHidden()
     QCOMPARE(none.app->frmMain()->LblCurrent[1]->text(), QString("Default"));
 }
 
-// A quit while the character chooser waits for the user unloads every
-// window, the menus' window among them, in the chooser's own event loop:
-// the choice comes back to nothing and nothing touches the window after.
+// A quit while the character chooser waits for the user: the chooser is
+// answered, and the menus' window, still there when it returns, goes once
+// control is back in the main loop.
 void TestLaunch::menusGoWhileTheChooserWaits()
 {
     QPointer<FrmMenus> menus = run().app->frmMenus();
+    test::Waited chooser;
     run().service.whileChoosing = [&] {
-        QEventLoop chooser;
-        QTimer::singleShot(0, &chooser, [&] { run().app->forms().unloadAll(); });
-        QTimer::singleShot(0, &chooser, [&] {
-            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-            chooser.quit();
+        chooser = test::waitIn(menus, [&] {
+            run().agent().AgentQuit();
+            run().character().completeAll();
         });
-        chooser.exec();
     };
-    menus->MnuChangeAgent_Click();
+    test::inMainLoop([&] {
+        menus->MnuChangeAgent_Click();
+        (void)QTest::qWaitFor([&] { return menus.isNull(); }, 5000);
+    });
     run().service.whileChoosing = nullptr;
+    QVERIFY(!chooser.outlasted);
+    QVERIFY(chooser.ownerThereAfter);
     QVERIFY(menus.isNull());
     QCOMPARE(run().service.calls.filter("Default"), QStringList{"DefaultCharacterProperties"});
 }

@@ -6,10 +6,10 @@
 #include "MailTexts.h"
 #include "MailWatch.h"
 #include "TestRun.h"
+#include "Waits.h"
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QEventLoop>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
@@ -18,7 +18,6 @@
 #include <QTemporaryDir>
 #include <QSignalSpy>
 #include <QTest>
-#include <QTimer>
 
 using namespace kestrova;
 using kestrova::character::UserInput;
@@ -112,9 +111,9 @@ private Q_SLOTS:
         QCOMPARE(m_run->platform.messageBox.shown, QStringList{box});
     }
 
-    // A quit while the box after Save waits for the user unloads the
-    // window, and the box's own event loop deletes it: Save ends there, the
-    // account stored.
+    // A quit while the box after Save waits for the user: the box is
+    // answered, Save ends in the window, the account stored, and the window
+    // goes once control is back in the main loop.
     void windowGoesWhileTheSaveBoxWaits_data()
     {
         QTest::addColumn<QString>("typed");
@@ -128,17 +127,20 @@ private Q_SLOTS:
         w->TxtServer->setText("pop.example.org");
         w->TxtChkInterval->setText(typed);
         w->show();
+        test::Waited box;
         m_run->platform.messageBox.whileShown = [&] {
-            QEventLoop box;
-            QTimer::singleShot(0, &box, [&] { m_run->app->forms().unloadAll(); });
-            QTimer::singleShot(0, &box, [&] {
-                QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-                box.quit();
+            box = test::waitIn(w, [&] {
+                m_run->agent().AgentQuit();
+                m_run->character().completeAll();
             });
-            box.exec();
         };
-        w->CmdSave_Click();
+        test::inMainLoop([&] {
+            w->CmdSave_Click();
+            (void)QTest::qWaitFor([&] { return w.isNull(); }, 5000);
+        });
         m_run->platform.messageBox.whileShown = nullptr;
+        QVERIFY(!box.outlasted);
+        QVERIFY(box.ownerThereAfter);
         QVERIFY(w.isNull());
         QCOMPARE(m_run->settings.read("Kestrova", "Mail", "1"), QStringLiteral("pop.example.org"));
         QCOMPARE(m_run->settings.read("Kestrova", "Mail", "4"), typed);

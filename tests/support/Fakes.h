@@ -135,7 +135,8 @@ public:
 };
 
 // Answers with the files the test queues, then with the empty text (the
-// user cancelled); writes down what it was asked.
+// user cancelled); writes down what it was asked. whileOpen, where a test
+// sets it, is what happens while the dialog waits for the user.
 class FakeOpenFileDialog : public OpenFileDialog {
 public:
     QStringList answers;
@@ -143,9 +144,12 @@ public:
         QString title, filter, initialFile;
     };
     QList<Asked> asked;
+    std::function<void()> whileOpen;
     QString getOpenFileName(const QString &title, const QString &filter, const QString &initialFile) override
     {
         asked.append({title, filter, initialFile});
+        if (whileOpen)
+            whileOpen();
         return answers.isEmpty() ? QString() : answers.takeFirst();
     }
 };
