@@ -7,6 +7,7 @@
 #include "StatusIcon.h"
 #include "SystemPlatform.h"
 #include "Translations.h"
+#include "LogLines.h"
 #include "MailboxModule.h"
 #include "DialUpConnection.h"
 #include "UnixSignals.h"
@@ -48,6 +49,7 @@ void choosePlatform()
 
 int main(int argc, char *argv[])
 {
+    kestrova::platform::installPrintableLogs();
     choosePlatform();
     const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
     const bool headlessPlatform = platform.startsWith("offscreen") || platform.startsWith("minimal");
