@@ -799,9 +799,10 @@ Recognition PocketsphinxRecognizer::endUtterance()
                 }
             }
         }
-        // Not sure enough to act on, yet plausible: the user is asked.
+        // Not sure enough to act on, yet plausible and like a command said
+        // unclearly rather than other speech: the user is asked.
         if (!match.name.isEmpty() && out.confidence <= NotUnderstoodConfidence
-            && unboundedConfidence(out.scores, m_model) > GuessConfidence) {
+            && unboundedConfidence(out.scores, m_model) > GuessConfidence && worthAsking(out.scores)) {
             out.guesses << match.name;
             if (!runnerUp.isEmpty() && runnerUp != match.name) {
                 out.guesses << runnerUp;

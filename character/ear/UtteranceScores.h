@@ -82,6 +82,14 @@ int confidenceFromMeasures(const QMap<QString, double> &measures, SpeechModel mo
 // (next to) no speech.
 double unboundedConfidence(const QMap<QString, double> &measures, SpeechModel model = SpeechModel::Stock);
 
+// Whether a hypothesis not sure enough to act on is still worth asking
+// about: the asking's own fitted model, which tells the commands said
+// unclearly from the speech that is no command, finds it above its line.
+// A guess offered on speech that is nothing like a command is worse than
+// saying nothing was understood.
+double askLogit(const QMap<QString, double> &measures);
+bool worthAsking(const QMap<QString, double> &measures);
+
 // Whether the words heard for a command that starts a program or quits are
 // too few to start it on without asking: a lone short word ("notepad",
 // "writer") is what a pair of everyday words said in passing sounds like
