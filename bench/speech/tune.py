@@ -55,6 +55,11 @@ STRICT_CONFIDENCE = -30
 # Nor when heard as one word of fewer phones than this (MinPhonesToStart in
 # UtteranceScores.cpp); dumps without the "words" measure count as more.
 MIN_PHONES_TO_START = 7
+# Nor when the words naming it, its carriers ("open", "run", "new") left
+# out, have fewer phones than that, at or below this confidence
+# (ShortNameConfidence in SpeechRecognizer.h); dumps without the
+# "name_phones" measure count as named at length.
+SHORT_NAME_CONFIDENCE = 0
 
 # The measures the model is made of by default.
 FEATURES = "gap,gap_speech,dist,dist_span,coverage,outside,filler,rival,rival_none,word_min,frames_per_phone,phones,loop_phones"
@@ -151,7 +156,10 @@ def outcome(row, threshold, slope):
     if taken and row["strict"]:
         # Nor when a common word that sounds like the command's was heard
         # instead (the "alike" measure).
-        taken = confidence_of(row["z"], threshold, slope) > STRICT_CONFIDENCE \
+        confidence = confidence_of(row["z"], threshold, slope)
+        taken = confidence > STRICT_CONFIDENCE \
+            and not (confidence <= SHORT_NAME_CONFIDENCE
+                     and row["measures"].get("name_phones", MIN_PHONES_TO_START) < MIN_PHONES_TO_START) \
             and not row["measures"].get("alike", 0) \
             and not (row["measures"].get("words", 0) == 1
                      and row["measures"].get("phones", MIN_PHONES_TO_START) < MIN_PHONES_TO_START)

@@ -420,7 +420,8 @@ private:
     // commands that start a program or quit (while the dictionary is here).
     void addSoundAlikes(const std::vector<VoiceCommand> &usable);
     // Finds the words of each command that another command's word ends
-    // with ("email" and "mail" in "gmail").
+    // with ("email" and "mail" in "gmail"), and the words so many commands
+    // share that they name none of them.
     void findWordsEndingOthers(const std::vector<VoiceCommand> &usable);
     // The word heard instead of one of the command's own when each of them
     // may be a common word that sounds like it; empty when the command's own
@@ -454,6 +455,9 @@ private:
     // Per word of a command, the other commands with a word that ends in
     // its phones.
     std::map<QString, QStringList> m_endOf;
+    // The words in CarrierCommands commands' grammars or more ("open",
+    // "run", "new", "application"): they say nothing of which was meant.
+    QSet<QString> m_carriers;
     // The sound-alikes' readings the decoder has been given ("name PH ON").
     QSet<QString> m_soundAlikeReadings;
     // The cepstral mean as the utterance began.
@@ -698,6 +702,7 @@ Recognition PocketsphinxRecognizer::endUtterance()
                 phones = lookup(s.word.section(u'(', 0, 0));
             s.phones = phones.split(u' ', Qt::SkipEmptyParts);
             s.filler = m_fillers.contains(s.word);
+            s.carrier = m_carriers.contains(s.word.section(u'(', 0, 0));
         }
         const qint64 decodedAt = clock.elapsed();
         // The best reading of another command: how close a rival came; and
@@ -777,6 +782,13 @@ Recognition PocketsphinxRecognizer::endUtterance()
             out.confidence = NotUnderstoodConfidence;
         // Nor on a lone short word, which everyday speech says in passing.
         if (out.confidence > NotUnderstoodConfidence && strict && tooShortToStartAProgram(out.scores))
+            out.confidence = NotUnderstoodConfidence;
+        // Nor, short of a sure hearing, when the words that name it are as
+        // short: "run" and "application" fit any sentence's start and end,
+        // "new" any "new ...", so "run wordpad application" or "new email"
+        // rests on "wordpad" or "email" alone.
+        if (out.confidence > NotUnderstoodConfidence && out.confidence <= ShortNameConfidence && strict
+            && namedTooBriefly(out.scores))
             out.confidence = NotUnderstoodConfidence;
         // Nor when a common word that sounds like it was heard instead
         // ("calculate" is no request to start the calculator).
@@ -972,6 +984,7 @@ void PocketsphinxRecognizer::addSoundAlikes(const std::vector<VoiceCommand> &usa
 void PocketsphinxRecognizer::findWordsEndingOthers(const std::vector<VoiceCommand> &usable)
 {
     m_endOf.clear();
+    m_carriers.clear();
     FillerWords filler;
     filler.words = m_fillers;
     const auto known = [this](const QString &w) { return !lookup(w).isEmpty(); };
@@ -982,6 +995,16 @@ void PocketsphinxRecognizer::findWordsEndingOthers(const std::vector<VoiceComman
         for (const QString &w : buildJsgf({c}, {}, known, filler).words)
             if (!m_fillers.contains(w))
                 own.emplace_back(w, lookup(w));
+    }
+    std::map<QString, int> usedBy;
+    for (const auto &[name, own] : words) {
+        QSet<QString> once;
+        for (const auto &[word, phones] : own)
+            if (!once.contains(word)) {
+                once.insert(word);
+                if (++usedBy[word] == CarrierCommands)
+                    m_carriers.insert(word);
+            }
     }
     for (const auto &[name, own] : words) {
         for (const auto &[word, phones] : own) {

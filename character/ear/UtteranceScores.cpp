@@ -106,6 +106,7 @@ int phoneDistance(const QStringList &a, const QStringList &b)
 QMap<QString, double> measureUtterance(const DecodedUtterance &u)
 {
     QStringList allPhones, wordPhones, loopPhones, spanPhones;
+    qsizetype namePhones = 0;
     int wordFrames = 0, fillerFrames = 0, first = -1, last = -1, words = 0;
     for (const DecodedSegment &s : u.heard) {
         if (s.phones.isEmpty())
@@ -121,6 +122,8 @@ QMap<QString, double> measureUtterance(const DecodedUtterance &u)
             first = s.start;
         last = s.end;
         wordPhones << s.phones;
+        if (!s.carrier)
+            namePhones += s.phones.size();
     }
     int loopSpeech = 0, outside = 0;
     for (const DecodedSegment &p : u.loop) {
@@ -169,6 +172,7 @@ QMap<QString, double> measureUtterance(const DecodedUtterance &u)
     m[QStringLiteral("frames_per_phone")] = std::max(1, wordFrames) / phones;
     m[QStringLiteral("phones")] = double(wordPhones.size());
     m[QStringLiteral("words")] = words;
+    m[QStringLiteral("name_phones")] = double(namePhones);
     m[QStringLiteral("loop_phones")] = double(loopPhones.size());
     return m;
 }
@@ -222,6 +226,11 @@ double askLogit(const QMap<QString, double> &measures)
 bool worthAsking(const QMap<QString, double> &measures)
 {
     return measures.value(QStringLiteral("loop_phones")) >= MinLoopPhones && askLogit(measures) > AskLine;
+}
+
+bool namedTooBriefly(const QMap<QString, double> &measures)
+{
+    return measures.value(QStringLiteral("name_phones"), MinPhonesToStart) < MinPhonesToStart;
 }
 
 bool tooShortToStartAProgram(const QMap<QString, double> &measures)

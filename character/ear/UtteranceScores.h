@@ -24,6 +24,8 @@ struct DecodedSegment {
     QStringList phones;
     // A word said around the command ("..." in its grammar), not part of it.
     bool filler = false;
+    // A word so many commands share that it names none ("open", "run").
+    bool carrier = false;
     int frames() const { return end - start + 1; }
 };
 
@@ -59,6 +61,7 @@ int phoneDistance(const QStringList &a, const QStringList &b);
 // how far the best other command stays behind; RivalCap when none),
 // "rival_none" (1 when no other command reads the audio at all, else 0),
 // "frames_per_phone", "phones" and "words" (of the command's own words),
+// "name_phones" (the phones of those words that are no carrier),
 // "loop_phones".
 QMap<QString, double> measureUtterance(const DecodedUtterance &utterance);
 
@@ -96,5 +99,8 @@ bool worthAsking(const QMap<QString, double> &measures);
 // ("not bad", "rider"), however well it matches.
 bool tooShortToStartAProgram(const QMap<QString, double> &measures);
 inline constexpr double NoSpeechConfidence = -1000.0;
+// Whether the words that name a command, its carriers ("open", "run",
+// "application") left out, are as short as a lone short word.
+bool namedTooBriefly(const QMap<QString, double> &measures);
 
 } // namespace kestrova::character
