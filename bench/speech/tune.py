@@ -30,6 +30,14 @@ a profile learnt in that voice (bench_voice_commands --enrol DIR --dump
 ... <that voice's part of the tune set>), join the dumps, and run this
 with --keep-weights on them.
 
+Below the line, a hypothesis is asked about ("Did you mean ...?") only when
+a second model finds it worth asking: fitted here on what the first does
+not act on, the commands whose right command is offered against the speech
+that is no command, its line the lowest that asks about no more than
+--max-asked % of the other speech (AskBias, AskWeights[], AskLine). To fit
+it alone, keep the confidence as it is: --keep-weights
+character/ear/UtteranceScores.cpp --threshold 2.00 --slope 25.61.
+
 Only the tune set's voices are accepted (see make_corpus.sh): constants
 fitted to the test or bench voices would flatter the figures measured on
 them.
