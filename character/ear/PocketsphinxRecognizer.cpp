@@ -781,7 +781,7 @@ Recognition PocketsphinxRecognizer::endUtterance()
         if (out.confidence > NotUnderstoodConfidence && out.confidence <= StrictConfidence && strict)
             out.confidence = NotUnderstoodConfidence;
         // Nor on a lone short word, which everyday speech says in passing.
-        if (out.confidence > NotUnderstoodConfidence && strict && tooShortToStartAProgram(out.scores))
+        if (out.confidence > NotUnderstoodConfidence && strict && tooShortToStartAProgram(out.scores, m_model))
             out.confidence = NotUnderstoodConfidence;
         // Nor, short of a sure hearing, when the words that name it are as
         // short: "run" and "application" fit any sentence's start and end,

@@ -96,8 +96,11 @@ bool worthAsking(const QMap<QString, double> &measures);
 // Whether the words heard for a command that starts a program or quits are
 // too few to start it on without asking: a lone short word ("notepad",
 // "writer") is what a pair of everyday words said in passing sounds like
-// ("not bad", "rider"), however well it matches.
-bool tooShortToStartAProgram(const QMap<QString, double> &measures);
+// ("not bad", "rider"), however well it matches. A model adapted to its
+// speaker reads that speaker's words surely enough to start one on a
+// lone word heard far above the line (AdaptedShortWordConfidence).
+bool tooShortToStartAProgram(const QMap<QString, double> &measures, SpeechModel model = SpeechModel::Stock);
+inline constexpr int AdaptedShortWordConfidence = 50;
 inline constexpr double NoSpeechConfidence = -1000.0;
 // Whether the words that name a command, its carriers ("open", "run",
 // "application") left out, are as short as a lone short word.

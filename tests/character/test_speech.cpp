@@ -406,6 +406,20 @@ void TestSpeech::loneShortWordsAreCounted()
     m = measureUtterance(u);
     QCOMPARE(m.value("words"), 1.0);
     QVERIFY(!tooShortToStartAProgram(m));
+
+    // A model adapted to its speaker starts a program on a lone short word
+    // heard far above its line, and on nothing less; the stock model never.
+    u.heard = {seg("<sil>", 0, 19, -100), seg("notepad", 20, 79, -3000, notepad), seg("<sil>", 80, 99, -100)};
+    m = measureUtterance(u);
+    for (double gap : {0.0, 2.0, 4.0, 6.0, 8.0}) {
+        m["gap_speech"] = gap;
+        const int adapted = confidenceFromMeasures(m, SpeechModel::Adapted);
+        QVERIFY(tooShortToStartAProgram(m));
+        QCOMPARE(tooShortToStartAProgram(m, SpeechModel::Adapted), adapted <= AdaptedShortWordConfidence);
+    }
+    m["gap_speech"] = 8.0;
+    QVERIFY(confidenceFromMeasures(m, SpeechModel::Adapted) > AdaptedShortWordConfidence);
+    QVERIFY(!tooShortToStartAProgram(m, SpeechModel::Adapted));
 }
 
 // The words that name a command are its words less the carriers many
