@@ -30,6 +30,14 @@ a profile learnt in that voice (bench_voice_commands --enrol DIR --dump
 ... <that voice's part of the tune set>), join the dumps, and run this
 with --keep-weights on them.
 
+Below the line, a hypothesis is asked about ("Did you mean ...?") only when
+a second model finds it worth asking: fitted here on what the first does
+not act on, the commands whose right command is offered against the speech
+that is no command, its line the lowest that asks about no more than
+--max-asked % of the other speech (AskBias, AskWeights[], AskLine). To fit
+it alone, keep the confidence as it is: --keep-weights
+character/ear/UtteranceScores.cpp --threshold 2.00 --slope 25.61.
+
 Only the tune set's voices are accepted (see make_corpus.sh): constants
 fitted to the test or bench voices would flatter the figures measured on
 them.
@@ -55,9 +63,23 @@ STRICT_CONFIDENCE = -30
 # Nor when heard as one word of fewer phones than this (MinPhonesToStart in
 # UtteranceScores.cpp); dumps without the "words" measure count as more.
 MIN_PHONES_TO_START = 7
+# Nor when the words naming it, its carriers ("open", "run", "new") left
+# out, have fewer phones than that, at or below this confidence
+# (ShortNameConfidence in SpeechRecognizer.h); dumps without the
+# "name_phones" measure count as named at length.
+SHORT_NAME_CONFIDENCE = 0
 
 # The measures the model is made of by default.
 FEATURES = "gap,gap_speech,dist,dist_span,coverage,outside,filler,rival,rival_none,word_min,frames_per_phone,phones,loop_phones"
+
+# Below the bar to act on, a hypothesis is asked about only when it is
+# plausible (GuessConfidence in SpeechRecognizer.h, on the unbounded scale)
+# and the asking's own model finds it worth asking (AskBias, AskWeights[]
+# and AskLine in UtteranceScores.cpp): fitted on what is not acted on, the
+# commands whose right command would be offered against the speech that is
+# no command.
+GUESS_CONFIDENCE = -140.0
+ASK_FEATURES = FEATURES + ",words,alike"
 
 
 def read_dump(path):
@@ -75,13 +97,15 @@ def read_dump(path):
     return rows
 
 
-def read_weights(path):
-    """The measures, bias first, of the model written in UtteranceScores.cpp."""
+def read_weights(path, prefix=""):
+    """The measures, bias first, of a model written in UtteranceScores.cpp:
+    the confidence's (Bias, Weights[]) or, with prefix "Ask", the asking's."""
     text = open(path, encoding="utf-8").read()
-    bias = re.search(r"constexpr double Bias = ([-+0-9.eE]+);", text)
-    pairs = re.findall(r'\{"(\w+)", ([-+0-9.eE]+)\}', text)
+    bias = re.search(r"constexpr double (?<!\w)%sBias = ([-+0-9.eE]+);" % prefix, text)
+    table = re.search(r"constexpr Weight (?<!\w)%sWeights\[\] = \{(.*?)\};" % prefix, text, re.S)
+    pairs = re.findall(r'\{"(\w+)", ([-+0-9.eE]+)\}', table.group(1)) if table else []
     if not bias or not pairs:
-        sys.exit(f"{path}: no Bias and Weights[] found")
+        sys.exit(f"{path}: no {prefix}Bias and {prefix}Weights[] found")
     return [name for name, _ in pairs], [float(bias.group(1))] + [float(w) for _, w in pairs]
 
 
@@ -140,7 +164,10 @@ def outcome(row, threshold, slope):
     if taken and row["strict"]:
         # Nor when a common word that sounds like the command's was heard
         # instead (the "alike" measure).
-        taken = confidence_of(row["z"], threshold, slope) > STRICT_CONFIDENCE \
+        confidence = confidence_of(row["z"], threshold, slope)
+        taken = confidence > STRICT_CONFIDENCE \
+            and not (confidence <= SHORT_NAME_CONFIDENCE
+                     and row["measures"].get("name_phones", MIN_PHONES_TO_START) < MIN_PHONES_TO_START) \
             and not row["measures"].get("alike", 0) \
             and not (row["measures"].get("words", 0) == 1
                      and row["measures"].get("phones", MIN_PHONES_TO_START) < MIN_PHONES_TO_START)
@@ -190,6 +217,14 @@ def main():
     p.add_argument("--force", action="store_true", help="accept voices outside the tune set")
     p.add_argument("--keep-weights", metavar="UtteranceScores.cpp",
                    help="keep the bias and weights written in this file; choose only the threshold and slope")
+    p.add_argument("--threshold", type=float,
+                   help="use this threshold logit and --slope (the ones written in UtteranceScores.cpp) "
+                        "rather than choosing them: to fit the asking alone")
+    p.add_argument("--slope", type=float, help="points per unit of logit with --threshold")
+    p.add_argument("--max-asked", type=float, default=5.0,
+                   help="other speech, silence and noise asked about allowed, %% (5): sets the asking's line")
+    p.add_argument("--ask-features", default=ASK_FEATURES,
+                   help=f"comma-separated measures of the asking's model ({ASK_FEATURES})")
     a = p.parse_args()
 
     rows = read_dump(a.dump)
@@ -295,9 +330,14 @@ def main():
         how = (f"no threshold meets {a.max_wrong:g}% wrong and {a.max_false:g}% false accepts; "
                "this one minimises missed + 5 x wrong + 5 x false accepts (%)")
 
+    if a.threshold is not None:
+        threshold = a.threshold
+        how = "given (--threshold)"
     right_z = [r["z"] for r in commands if r["command"] and r["command"] == r["expected"] and r["z"] > threshold]
     top = percentile(right_z, a.top)
     slope = slopes[threshold] if threshold in slopes else slope_for(threshold)
+    if a.slope is not None:
+        slope = a.slope
     right, wrong, false, *_ = results[threshold] if threshold in results else rates(rows, threshold, slope)
 
     print()
@@ -342,6 +382,64 @@ def main():
         acc = sum(outcome(r, threshold, slope) == "accepted" for r in group)
         pct = lambda part: f"{100.0 * part / n_cmd:.1f}%" if n_cmd else "-"
         print(f"  {voice + ' ' + variant:32s} {n_cmd:8d} {pct(right):>7} {pct(wrong):>7} {f'{acc} of {n_other}':>16}")
+
+    fit_asking(a, rows, threshold, slope)
+
+
+def fit_asking(a, rows, threshold, slope):
+    """The asking's model: among the hypotheses not acted on at this threshold
+    yet plausible, the commands whose right command is offered (first, or
+    among the dump's guesses) against the speech that is no command."""
+    def offered(r):
+        return r["kind"] == "command" and (r["command"] == r["expected"]
+                                            or r["expected"] in r.get("guesses", "").split(";"))
+
+    def plausible(r):
+        return r["command"] and outcome(r, threshold, slope) in ("rejected",) \
+            and -60 + (r["z"] - threshold) * slope > GUESS_CONFIDENCE
+
+    commands = [r for r in rows if r["kind"] == "command"]
+    others = [r for r in rows if r["kind"] != "command"]
+    pool = [r for r in rows if plausible(r) and (offered(r) or r["kind"] != "command")]
+    features = [f for f in a.ask_features.split(",") if f]
+    if not pool or len({offered(r) for r in pool}) < 2:
+        print("\nasking: too few hypotheses below the line to fit a model")
+        return
+    xs = [[1.0] + [r["measures"].get(f, 0.0) for f in features] for r in pool]
+    ys = [1.0 if offered(r) else 0.0 for r in pool]
+    weights = fit_logistic(xs, ys, a.ridge)
+    for r in rows:
+        r["ask"] = sum(w * x for w, x in zip(weights, [1.0] + [r["measures"].get(f, 0.0) for f in features])) \
+            if plausible(r) else None
+
+    def asked(line):
+        right = sum(1 for r in commands if r["ask"] is not None and r["ask"] > line and offered(r))
+        other = sum(1 for r in others if r["ask"] is not None and r["ask"] > line)
+        return 100.0 * right / max(1, len(commands)), 100.0 * other / max(1, len(others))
+
+    print()
+    print(f"asking: {sum(ys):.0f} commands with the right one offered, {len(ys) - sum(ys):.0f} other speech "
+          "not acted on yet plausible")
+    before = asked(-1e9)
+    print(f"  asked on every plausible hypothesis: right offered {before[0]:.1f}% of the commands, "
+          f"other speech asked {before[1]:.1f}%")
+    lines = frange(-6.0, 6.0, 0.05)
+    print(f"  {'line':>6} {'right offered':>13} {'others asked':>12}")
+    for line in lines:
+        if abs(line * 2 - round(line * 2)) < 1e-9:
+            right, other = asked(line)
+            print(f"  {line:6.2f} {right:12.1f}% {other:11.1f}%")
+    within = [t for t in lines if asked(t)[1] <= a.max_asked]
+    line = within[0] if within else lines[-1]
+    right, other = asked(line)
+    print(f"proposed asking line: {line:.2f} (the lowest with at most {a.max_asked:g}% other speech asked): "
+          f"right offered {right:.1f}%, other speech asked {other:.1f}%")
+    print("constexpr double AskBias = %.4f;" % weights[0])
+    print("constexpr Weight AskWeights[] = {")
+    for f, w in zip(features, weights[1:]):
+        print(f'    {{"{f}", {w:.4f}}},')
+    print("};")
+    print(f"constexpr double AskLine = {line:.2f};")
 
 
 if __name__ == "__main__":

@@ -420,7 +420,8 @@ private:
     // commands that start a program or quit (while the dictionary is here).
     void addSoundAlikes(const std::vector<VoiceCommand> &usable);
     // Finds the words of each command that another command's word ends
-    // with ("email" and "mail" in "gmail").
+    // with ("email" and "mail" in "gmail"), and the words so many commands
+    // share that they name none of them.
     void findWordsEndingOthers(const std::vector<VoiceCommand> &usable);
     // The word heard instead of one of the command's own when each of them
     // may be a common word that sounds like it; empty when the command's own
@@ -454,6 +455,9 @@ private:
     // Per word of a command, the other commands with a word that ends in
     // its phones.
     std::map<QString, QStringList> m_endOf;
+    // The words in CarrierCommands commands' grammars or more ("open",
+    // "run", "new", "application"): they say nothing of which was meant.
+    QSet<QString> m_carriers;
     // The sound-alikes' readings the decoder has been given ("name PH ON").
     QSet<QString> m_soundAlikeReadings;
     // The cepstral mean as the utterance began.
@@ -698,6 +702,7 @@ Recognition PocketsphinxRecognizer::endUtterance()
                 phones = lookup(s.word.section(u'(', 0, 0));
             s.phones = phones.split(u' ', Qt::SkipEmptyParts);
             s.filler = m_fillers.contains(s.word);
+            s.carrier = m_carriers.contains(s.word.section(u'(', 0, 0));
         }
         const qint64 decodedAt = clock.elapsed();
         // The best reading of another command: how close a rival came; and
@@ -776,7 +781,14 @@ Recognition PocketsphinxRecognizer::endUtterance()
         if (out.confidence > NotUnderstoodConfidence && out.confidence <= StrictConfidence && strict)
             out.confidence = NotUnderstoodConfidence;
         // Nor on a lone short word, which everyday speech says in passing.
-        if (out.confidence > NotUnderstoodConfidence && strict && tooShortToStartAProgram(out.scores))
+        if (out.confidence > NotUnderstoodConfidence && strict && tooShortToStartAProgram(out.scores, m_model))
+            out.confidence = NotUnderstoodConfidence;
+        // Nor, short of a sure hearing, when the words that name it are as
+        // short: "run" and "application" fit any sentence's start and end,
+        // "new" any "new ...", so "run wordpad application" or "new email"
+        // rests on "wordpad" or "email" alone.
+        if (out.confidence > NotUnderstoodConfidence && out.confidence <= ShortNameConfidence && strict
+            && namedTooBriefly(out.scores))
             out.confidence = NotUnderstoodConfidence;
         // Nor when a common word that sounds like it was heard instead
         // ("calculate" is no request to start the calculator).
@@ -799,9 +811,10 @@ Recognition PocketsphinxRecognizer::endUtterance()
                 }
             }
         }
-        // Not sure enough to act on, yet plausible: the user is asked.
+        // Not sure enough to act on, yet plausible and like a command said
+        // unclearly rather than other speech: the user is asked.
         if (!match.name.isEmpty() && out.confidence <= NotUnderstoodConfidence
-            && unboundedConfidence(out.scores, m_model) > GuessConfidence) {
+            && unboundedConfidence(out.scores, m_model) > GuessConfidence && worthAsking(out.scores)) {
             out.guesses << match.name;
             if (!runnerUp.isEmpty() && runnerUp != match.name) {
                 out.guesses << runnerUp;
@@ -971,6 +984,7 @@ void PocketsphinxRecognizer::addSoundAlikes(const std::vector<VoiceCommand> &usa
 void PocketsphinxRecognizer::findWordsEndingOthers(const std::vector<VoiceCommand> &usable)
 {
     m_endOf.clear();
+    m_carriers.clear();
     FillerWords filler;
     filler.words = m_fillers;
     const auto known = [this](const QString &w) { return !lookup(w).isEmpty(); };
@@ -981,6 +995,16 @@ void PocketsphinxRecognizer::findWordsEndingOthers(const std::vector<VoiceComman
         for (const QString &w : buildJsgf({c}, {}, known, filler).words)
             if (!m_fillers.contains(w))
                 own.emplace_back(w, lookup(w));
+    }
+    std::map<QString, int> usedBy;
+    for (const auto &[name, own] : words) {
+        QSet<QString> once;
+        for (const auto &[word, phones] : own)
+            if (!once.contains(word)) {
+                once.insert(word);
+                if (++usedBy[word] == CarrierCommands)
+                    m_carriers.insert(word);
+            }
     }
     for (const auto &[name, own] : words) {
         for (const auto &[word, phones] : own) {

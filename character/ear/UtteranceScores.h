@@ -24,6 +24,8 @@ struct DecodedSegment {
     QStringList phones;
     // A word said around the command ("..." in its grammar), not part of it.
     bool filler = false;
+    // A word so many commands share that it names none ("open", "run").
+    bool carrier = false;
     int frames() const { return end - start + 1; }
 };
 
@@ -59,6 +61,7 @@ int phoneDistance(const QStringList &a, const QStringList &b);
 // how far the best other command stays behind; RivalCap when none),
 // "rival_none" (1 when no other command reads the audio at all, else 0),
 // "frames_per_phone", "phones" and "words" (of the command's own words),
+// "name_phones" (the phones of those words that are no carrier),
 // "loop_phones".
 QMap<QString, double> measureUtterance(const DecodedUtterance &utterance);
 
@@ -82,11 +85,25 @@ int confidenceFromMeasures(const QMap<QString, double> &measures, SpeechModel mo
 // (next to) no speech.
 double unboundedConfidence(const QMap<QString, double> &measures, SpeechModel model = SpeechModel::Stock);
 
+// Whether a hypothesis not sure enough to act on is still worth asking
+// about: the asking's own fitted model, which tells the commands said
+// unclearly from the speech that is no command, finds it above its line.
+// A guess offered on speech that is nothing like a command is worse than
+// saying nothing was understood.
+double askLogit(const QMap<QString, double> &measures);
+bool worthAsking(const QMap<QString, double> &measures);
+
 // Whether the words heard for a command that starts a program or quits are
 // too few to start it on without asking: a lone short word ("notepad",
 // "writer") is what a pair of everyday words said in passing sounds like
-// ("not bad", "rider"), however well it matches.
-bool tooShortToStartAProgram(const QMap<QString, double> &measures);
+// ("not bad", "rider"), however well it matches. A model adapted to its
+// speaker reads that speaker's words surely enough to start one on a
+// lone word heard far above the line (AdaptedShortWordConfidence).
+bool tooShortToStartAProgram(const QMap<QString, double> &measures, SpeechModel model = SpeechModel::Stock);
+inline constexpr int AdaptedShortWordConfidence = 50;
 inline constexpr double NoSpeechConfidence = -1000.0;
+// Whether the words that name a command, its carriers ("open", "run",
+// "application") left out, are as short as a lone short word.
+bool namedTooBriefly(const QMap<QString, double> &measures);
 
 } // namespace kestrova::character

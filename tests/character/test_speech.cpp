@@ -85,6 +85,7 @@ private Q_SLOTS:
     void noSpeechInThePhoneLoop();
     void wordsThatExplainTooFewPhones();
     void loneShortWordsAreCounted();
+    void namingWordsAreCounted();
     void adaptedModelHasALineOfItsOwn();
 
     void recognisesCommands_data();
@@ -95,6 +96,7 @@ private Q_SLOTS:
     void strictCommandsNeedASureHearing();
     void soundAlikeOfAStrictCommand_data();
     void soundAlikeOfAStrictCommand();
+    void shortNamesNeedASureHearing();
     void actedAskedOrRefused_data();
     void actedAskedOrRefused();
     void threeGuessesToChooseFrom();
@@ -404,6 +406,51 @@ void TestSpeech::loneShortWordsAreCounted()
     m = measureUtterance(u);
     QCOMPARE(m.value("words"), 1.0);
     QVERIFY(!tooShortToStartAProgram(m));
+
+    // A model adapted to its speaker starts a program on a lone short word
+    // heard far above its line, and on nothing less; the stock model never.
+    u.heard = {seg("<sil>", 0, 19, -100), seg("notepad", 20, 79, -3000, notepad), seg("<sil>", 80, 99, -100)};
+    m = measureUtterance(u);
+    for (double gap : {0.0, 2.0, 4.0, 6.0, 8.0}) {
+        m["gap_speech"] = gap;
+        const int adapted = confidenceFromMeasures(m, SpeechModel::Adapted);
+        QVERIFY(tooShortToStartAProgram(m));
+        QCOMPARE(tooShortToStartAProgram(m, SpeechModel::Adapted), adapted <= AdaptedShortWordConfidence);
+    }
+    m["gap_speech"] = 8.0;
+    QVERIFY(confidenceFromMeasures(m, SpeechModel::Adapted) > AdaptedShortWordConfidence);
+    QVERIFY(!tooShortToStartAProgram(m, SpeechModel::Adapted));
+}
+
+// The words that name a command are its words less the carriers many
+// commands share: "run wordpad application" is named by "wordpad" (six
+// phones, as short as a lone short word), "run calculator" by ten.
+void TestSpeech::namingWordsAreCounted()
+{
+    DecodedSegment run = seg("run", 10, 29, -1000, {"R", "AH", "N"});
+    run.carrier = true;
+    DecodedSegment application = seg("application", 70, 99, -1500, {"AE", "P", "L", "AH", "K", "EY", "SH", "AH", "N"});
+    application.carrier = true;
+    DecodedUtterance u;
+    u.frames = 110;
+    u.heard = {seg("<sil>", 0, 9, -100), run, seg("wordpad", 30, 69, -2000, {"W", "ER", "D", "P", "AE", "D"}),
+               application, seg("<sil>", 100, 109, -100)};
+    u.loop = {seg("SIL", 0, 9, -100), seg("R", 10, 29, -1000), seg("W", 30, 69, -2000), seg("AE", 70, 99, -1500),
+              seg("SIL", 100, 109, -100)};
+    QMap<QString, double> m = measureUtterance(u);
+    QCOMPARE(m.value("words"), 3.0);
+    QCOMPARE(m.value("phones"), 18.0);
+    QCOMPARE(m.value("name_phones"), 6.0);
+    QVERIFY(namedTooBriefly(m));
+    QVERIFY(!tooShortToStartAProgram(m));
+
+    u.heard[2] = seg("calculator", 30, 69, -2000, {"K", "AE", "L", "K", "Y", "AH", "L", "EY", "T", "ER"});
+    m = measureUtterance(u);
+    QCOMPARE(m.value("name_phones"), 10.0);
+    QVERIFY(!namedTooBriefly(m));
+    // Without the measure (an older caller's), nothing is held back.
+    m.remove("name_phones");
+    QVERIFY(!namedTooBriefly(m));
 }
 
 // A model adapted to its speaker scores everything higher, the speech that
@@ -584,6 +631,50 @@ void TestSpeech::soundAlikeOfAStrictCommand()
     QCOMPARE(again.confidence, strict.confidence);
 }
 
+// "New Mail" made strict among commands that share "new": "new deal" is
+// read as "new email" a little above the strict bar, on "email" alone, and
+// is asked about; the command said plainly is still acted on.
+void TestSpeech::shortNamesNeedASureHearing()
+{
+    // A recogniser of its own, its idea of the microphone settled by the
+    // phrases before, as in a session.
+    QString error;
+    std::unique_ptr<SpeechRecognizer> recognizer = createPocketsphinxRecognizer(&error);
+    QVERIFY2(recognizer, qPrintable(error));
+    std::vector<VoiceCommand> commands = programCommands();
+    for (VoiceCommand &c : commands)
+        c.strict = c.name == u"NewMail" || c.name == u"Wordpad";
+    commands.push_back({"ChangeUser", "[change|new|different]user"});
+    commands.push_back({"ChangeAgent", "[change|new|choose new|different]agent[character]"});
+    QVERIFY(recognizer->setCommands(commands));
+    const struct {
+        const char *phrase, *command;
+        Hearing hearing;
+    } said[] = {{"new mail", "NewMail", Hearing::Acted},
+                {"new email", "NewMail", Hearing::Acted},
+                {"run wordpad", "Wordpad", Hearing::Acted},
+                {"new deal", "NewMail", Hearing::Asked}};
+    for (const auto &s : said) {
+        const auto samples = readWav16kMono(say(s.phrase), &error);
+        QVERIFY2(samples, qPrintable(error));
+        const Recognition heard = recognizeSamples(*recognizer, *samples);
+        const int measured = confidenceFromMeasures(heard.scores);
+        const QString what = QString("heard \"%1\" as \"%2\" (%3) at %4 (measured %5), named by %6 phones")
+                                 .arg(s.phrase, heard.words, heard.command)
+                                 .arg(heard.confidence)
+                                 .arg(measured)
+                                 .arg(heard.scores.value("name_phones"));
+        qInfo().noquote() << what;
+        QCOMPARE(heard.command, QString(s.command));
+        QVERIFY2(hearingOf(heard) == s.hearing, qPrintable(what));
+        if (s.hearing == Hearing::Asked) {
+            // Past the strict bar, and not held back by a sound-alike.
+            QVERIFY2(measured > StrictConfidence && heard.scores.value("alike") == 0.0, qPrintable(what));
+            QCOMPARE(heard.guesses.value(0), QString(s.command));
+        }
+    }
+}
+
 // What the hearing does with what the recogniser made of a recording:
 // acts on a sure command, asks about a plausible one (a command that starts
 // a program or quits below its stricter bar, or with a word that sounds
@@ -596,11 +687,19 @@ void TestSpeech::actedAskedOrRefused_data()
     QTest::newRow("check mail") << "check mail" << int(Hearing::Acted) << "Check Mail";
     QTest::newRow("quit program") << "quit program" << int(Hearing::Acted) << "Quit";
     QTest::newRow("quit, middling") << "quit it" << int(Hearing::Asked) << "Quit";
-    QTest::newRow("calculation") << "calculation" << int(Hearing::Asked) << "Calculator";
+    // A word that sounds like it is never acted on; whether it is worth a
+    // question is the asking's to say.
+    QTest::newRow("calculation") << "calculation" << -1 << "";
     // A lone short word that starts a program: what "not bad" sounds like.
     QTest::newRow("notepad alone") << "notepad" << int(Hearing::Asked) << "Notepad";
     QTest::newRow("weather talk") << "I think it might rain later" << int(Hearing::Refused) << "";
     QTest::newRow("a long sentence") << "my sister lives in a small town by the sea" << int(Hearing::Refused) << "";
+    // Everyday sentences the grammar can read a command into, at a
+    // confidence a little below the bar: nothing like a command said
+    // unclearly, so not worth a question.
+    QTest::newRow("tea") << "do you want a cup of tea" << int(Hearing::Refused) << "";
+    QTest::newRow("words fail") << "words fail me sometimes" << int(Hearing::Refused) << "";
+    QTest::newRow("calculate the tip") << "calculate the tip before we leave" << int(Hearing::Refused) << "";
     // Known confusions: acted on only as the command said, if at all.
     QTest::newRow("gmail, not check mail") << "gmail" << -1 << "Gmail";
     // "email" is how "gmail" sounds with its start lost: Check Mail is
