@@ -374,11 +374,17 @@ void collectParts(const QWidget *widget, const QPoint &origin, WindowPlacement::
 
 // The window's frame, or where it will be while the window manager has not
 // framed it yet.
+bool framed(const QWidget *window)
+{
+    // (Just after it is shown, a window may report an empty frame.)
+    const QRect frame = window->frameGeometry();
+    return frame.contains(window->geometry()) && frame.size() != window->size();
+}
+
 QRect frameOf(const QWidget *window)
 {
-    const QRect frame = window->frameGeometry();
-    if (frame.size() != window->size())
-        return frame;
+    if (framed(window))
+        return window->frameGeometry();
     // Asked for, its frame's corner is where the window stands until then.
     return QRect(window->pos(), window->size() + framedAlike(window).value_or(QSize(2 * 4, 30 + 4)));
 }
@@ -426,7 +432,7 @@ void ScreenFollower::stepAsideOnceFramed(QWidget *window, int tries)
     QTimer::singleShot(tries == FramingTries ? 0 : FramingWaitMs, this, [this, tries, w = QPointer<QWidget>(window)] {
         if (!w || !w->isVisible())
             return;
-        if (w->frameGeometry().size() == w->size() && tries > 0)
+        if (!framed(w) && tries > 0)
             stepAsideOnceFramed(w, tries - 1);
         else
             stepAsideFrom(w);
