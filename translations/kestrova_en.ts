@@ -389,6 +389,34 @@
     </message>
 </context>
 <context>
+    <name>kestrova::DateFunctions</name>
+    <message>
+        <source>th</source>
+        <comment>ordinal suffix of a day: 4th, 11th</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>st</source>
+        <comment>ordinal suffix of a day: 1st, 21st</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>nd</source>
+        <comment>ordinal suffix of a day: 2nd, 22nd</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>rd</source>
+        <comment>ordinal suffix of a day: 3rd, 23rd</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 %2%3, %4</source>
+        <extracomment>A date as the character says it: %1 the month&apos;s name, %2 the day of the month, %3 its ordinal suffix, %4 the year (&quot;December 6th, 2026&quot;).</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>kestrova::Execute</name>
     <message>
         <source> There is no file, folder or program called &quot;%1&quot; here.</source>
@@ -486,6 +514,11 @@
     </message>
     <message>
         <source>The date you have selected is </source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 the %2%3 of %4 %5</source>
+        <extracomment>The date picked in the calendar, as the character says it: %1 the weekday&apos;s name, %2 the day of the month, %3 its ordinal suffix, %4 the month&apos;s name, %5 the year (&quot;Sunday the 6th of December 2026&quot;).</extracomment>
         <translation type="unfinished"></translation>
     </message>
 </context>

@@ -16,6 +16,7 @@
 #include "FrmMain.h"
 #include "FrmMenus.h"
 #include "FrmTour.h"
+#include "DateFunctions.h"
 #include "TestRun.h"
 #include "Translations.h"
 #include "desktop/CharacterChooser.h"
@@ -25,6 +26,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QCalendarWidget>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -182,6 +184,7 @@ private Q_SLOTS:
     void charactersWindows();
     void commandCaptions();
     void sentences();
+    void dates();
 
 private:
     TestRun &run() { return *m_run; }
@@ -304,6 +307,25 @@ void TestTranslations::sentences()
         QVERIFY2(translated(s), qPrintable(s));
     QVERIFY2(said.at(1).contains(QStringLiteral("Ann")) && said.at(1).contains(character.name()), qPrintable(said.at(1)));
     QVERIFY2(said.at(2).contains(QStringLiteral(KESTROVA_VERSION).section(u'.', 0, 0)), qPrintable(said.at(2)));
+}
+
+// Dates as the character says them come from patterns of the catalogue (a
+// language may order them its own way), their suffixes too; the names
+// follow the catalogue's language. The greeting and the calendar say them.
+void TestTranslations::dates()
+{
+    run().platform.clock.time = QDateTime(QDate(2026, 12, 6), QTime(9, 5));
+    const QString spoken = DateFunctions::GetSpokenDate(run().platform.clock);
+    QVERIFY2(spoken.startsWith(u'\u27e6') && spoken.contains(QStringLiteral("\u27e6th\u27e7")), qPrintable(spoken));
+    QVERIFY2(spoken.contains(QStringLiteral("December")) && spoken.contains(QStringLiteral("2026")), qPrintable(spoken));
+    QCOMPARE(DateFunctions::ordinalSuffix(QStringLiteral("22")), QStringLiteral("\u27e6nd\u27e7"));
+
+    FrmCalender *calendar = run().app->frmCalender();
+    calendar->MonthView1->setSelectedDate(QDate(2026, 7, 21));
+    calendar->BuildDatePhrase();
+    const QString phrase = calendar->DatePhrase;
+    QVERIFY2(phrase.startsWith(u'\u27e6') && phrase.contains(QStringLiteral("\u27e6st\u27e7")), qPrintable(phrase));
+    QVERIFY2(phrase.contains(QStringLiteral("Tuesday")) && phrase.contains(QStringLiteral("July")), qPrintable(phrase));
 }
 
 QTEST_MAIN(TestTranslations)
