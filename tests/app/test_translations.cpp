@@ -16,7 +16,10 @@
 #include "FrmMain.h"
 #include "FrmMenus.h"
 #include "FrmTour.h"
+#include "ApplicationChooser.h"
 #include "DateFunctions.h"
+#include "ProgramModule.h"
+#include "SingleInstance.h"
 #include "TestRun.h"
 #include "Translations.h"
 #include "desktop/CharacterChooser.h"
@@ -27,6 +30,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCalendarWidget>
+#include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -185,6 +189,7 @@ private Q_SLOTS:
     void commandCaptions();
     void sentences();
     void dates();
+    void beforeAndBesideTheWindows();
 
 private:
     TestRun &run() { return *m_run; }
@@ -326,6 +331,36 @@ void TestTranslations::dates()
     const QString phrase = calendar->DatePhrase;
     QVERIFY2(phrase.startsWith(u'\u27e6') && phrase.contains(QStringLiteral("\u27e6st\u27e7")), qPrintable(phrase));
     QVERIFY2(phrase.contains(QStringLiteral("Tuesday")) && phrase.contains(QStringLiteral("July")), qPrintable(phrase));
+}
+
+// Texts of the start and of the program's parts: a second start that finds
+// the first not answering, a module that is missing or does not load, the
+// filters of the file dialog.
+void TestTranslations::beforeAndBesideTheWindows()
+{
+    QStringList faults;
+    for (const qint64 pid : {qint64(0), qint64(4242)}) {
+        const QString text = SingleInstance::notAnsweringText(pid);
+        if (text.count(u'\u27e6') != 2)
+            faults << text;
+    }
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    ProgramModule missing(QStringLiteral("libkestrova_nothing.so"), QStringLiteral("Testing"), {folder.path()});
+    QVERIFY(!missing.resolve("nothing"));
+    QFile notALibrary(folder.filePath(QStringLiteral("libkestrova_broken.so")));
+    QVERIFY(notALibrary.open(QIODevice::WriteOnly));
+    notALibrary.write("not a library");
+    notALibrary.close();
+    ProgramModule broken(QStringLiteral("libkestrova_broken.so"), QStringLiteral("Testing"), {folder.path()});
+    QVERIFY(!broken.resolve("nothing"));
+    for (const QString &error : {missing.error(), broken.error()})
+        if (!error.startsWith(u'\u27e6'))
+            faults << error;
+    for (const QString &filter : linuxFileFilters(QStringLiteral("Programme files (*.exe)|*.exe|All Files (*.*)|*.*")))
+        if (!translated(filter))
+            faults << filter;
+    QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QStringLiteral("; "))));
 }
 
 QTEST_MAIN(TestTranslations)
