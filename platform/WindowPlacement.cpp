@@ -343,8 +343,15 @@ QRect textOf(const QLabel *label)
     return label->fontMetrics().boundingRect(inside, flags, label->text()).intersected(inside);
 }
 
-void collectParts(const QWidget *widget, const QPoint &origin, WindowPlacement::WindowParts &parts)
+// The parts inside `widget`, on the desktop (it stands at `origin`), as far
+// as they show within `seen` (a scrolled page's are cut by its view).
+void collectParts(const QWidget *widget, const QPoint &origin, const QRect &seen, WindowPlacement::WindowParts &parts)
 {
+    const auto add = [&seen](QList<QRect> &to, const QRect &r) {
+        const QRect shown = r.intersected(seen);
+        if (!shown.isEmpty())
+            to << shown;
+    };
     for (const QObject *child : widget->children()) {
         const auto *w = qobject_cast<const QWidget *>(child);
         if (!w || w->isWindow() || w->isHidden())
@@ -352,22 +359,22 @@ void collectParts(const QWidget *widget, const QPoint &origin, WindowPlacement::
         const QPoint at = origin + w->pos();
         if (const auto *bar = qobject_cast<const QTabBar *>(w)) {
             for (int i = 0; i < bar->count(); ++i)
-                parts.worked << bar->tabRect(i).translated(at);
+                add(parts.worked, bar->tabRect(i).translated(at));
         } else if (qobject_cast<const QAbstractButton *>(w) || qobject_cast<const QLineEdit *>(w)
                    || qobject_cast<const QComboBox *>(w) || qobject_cast<const QAbstractSpinBox *>(w)
                    || qobject_cast<const QAbstractSlider *>(w)
                    || (qobject_cast<const QAbstractScrollArea *>(w) && !qobject_cast<const QScrollArea *>(w))) {
             // (A scrolled page counts by what it holds.)
-            parts.worked << QRect(at, w->size());
+            add(parts.worked, QRect(at, w->size()));
         } else if (const auto *label = qobject_cast<const QLabel *>(w)) {
-            parts.read << textOf(label).translated(at);
+            add(parts.read, textOf(label).translated(at));
         } else if (qobject_cast<const QStatusBar *>(w)) {
-            parts.read << QRect(at, w->size());
+            add(parts.read, QRect(at, w->size()));
         } else if (w->focusPolicy() != Qt::NoFocus && w->findChildren<QWidget *>().isEmpty()) {
             // A control drawn of its own.
-            parts.worked << QRect(at, w->size());
+            add(parts.worked, QRect(at, w->size()));
         } else {
-            collectParts(w, at, parts);
+            collectParts(w, at, seen.intersected(QRect(at, w->size())), parts);
         }
     }
 }
@@ -395,7 +402,8 @@ WindowPlacement::WindowParts ScreenFollower::partsOf(const QWidget *window)
 {
     WindowPlacement::WindowParts parts;
     if (window)
-        collectParts(window, window->mapToGlobal(QPoint(0, 0)), parts);
+        collectParts(window, window->mapToGlobal(QPoint(0, 0)), QRect(window->mapToGlobal(QPoint(0, 0)), window->size()),
+                     parts);
     return parts;
 }
 
@@ -424,6 +432,10 @@ void ScreenFollower::stepAsideFrom(QWidget *window) const
         m_stepAside(window, to);
 }
 
+namespace {
+const char WatchedPages[] = "kestrovaStepsAsideOnPages";
+} // namespace
+
 void ScreenFollower::stepAsideOnceFramed(QWidget *window, int tries)
 {
     // The window manager frames a window a moment after it is mapped (some
@@ -432,10 +444,20 @@ void ScreenFollower::stepAsideOnceFramed(QWidget *window, int tries)
     QTimer::singleShot(tries == FramingTries ? 0 : FramingWaitMs, this, [this, tries, w = QPointer<QWidget>(window)] {
         if (!w || !w->isVisible())
             return;
-        if (!framed(w) && tries > 0)
+        if (!framed(w) && tries > 0) {
             stepAsideOnceFramed(w, tries - 1);
-        else
-            stepAsideFrom(w);
+            return;
+        }
+        stepAsideFrom(w);
+        // Another page brings other parts: they are looked at again.
+        for (QTabBar *tabs : w->findChildren<QTabBar *>()) {
+            if (tabs->property(WatchedPages).toBool())
+                continue;
+            tabs->setProperty(WatchedPages, true);
+            connect(tabs, &QTabBar::currentChanged, this, [this, w] {
+                QTimer::singleShot(0, this, [this, w] { stepAsideFrom(w); });
+            });
+        }
     });
 }
 

@@ -1,8 +1,8 @@
 // A window with no clear place on the screen (the options window at twice
 // the scale on 1024x768, which fills it): the character, standing at its
 // rest place in the top left corner, steps off the window's buttons, fields
-// and tabs, whole on the screen, and goes back when the window closes,
-// unless it was moved meanwhile.
+// and tabs, whole on the screen, off those of each page the user turns to,
+// and goes back when the window closes, unless it was moved meanwhile.
 #include "FrmMain.h"
 #include "TestRun.h"
 #include "WindowFit.h"
@@ -15,6 +15,7 @@
 #include <QLineEdit>
 #include <QScreen>
 #include <QTabBar>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -112,7 +113,20 @@ void TestStepAside::stepsOffTheControlsAndBack()
                  qPrintable(QStringLiteral("the character at %1 %2 covers a control at %3 %4 %5x%6")
                                 .arg(character.x()).arg(character.y()).arg(control.x()).arg(control.y())
                                 .arg(control.width()).arg(control.height())));
-    // The window closes: back to where it stood.
+    // Another page, with its fields where the character stands now: it
+    // steps off them too, as far as the page allows (it is full of fields:
+    // the edge of one at most).
+    const int moves = movesIn(m_run->log());
+    m_options->TabStrip1->setCurrentIndex(1);
+    QTRY_COMPARE_WITH_TIMEOUT(movesIn(m_run->log()), moves + 1, 3000);
+    m_run->character().completeAll();
+    const QRect second = characterOf(*m_run);
+    for (const QRect &control : controlsOf(m_options))
+        QVERIFY2(std::min(control.intersected(second).width(), control.intersected(second).height()) <= 4,
+                 qPrintable(QStringLiteral("on the mail page, the character at %1 %2 covers a control at %3 %4 %5x%6")
+                                .arg(second.x()).arg(second.y()).arg(control.x()).arg(control.y())
+                                .arg(control.width()).arg(control.height())));
+    // The window closes: back to where it stood first.
     m_options->close();
     QCOMPARE(m_run->log().last(), QStringLiteral("MoveTo 0 0"));
     m_run->character().completeAll();
