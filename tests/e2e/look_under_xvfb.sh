@@ -10,7 +10,9 @@
 #   small    twice the scale on a 1024x768 screen: each window's frame, title
 #            bar included, is on the screen; a window that can be narrowed
 #            stands beside the character, one that cannot (its text does not
-#            wrap, or its tabs would scroll) is covered by it only at a corner
+#            wrap, or its tabs would scroll) is covered by it only at a corner;
+#            where no place is clear (the options window fills the screen),
+#            the character steps aside and comes back when it closes
 #   look_under_xvfb.sh <program> <display number> <look|scale|screens|small>
 # With KESTROVA_SHOTS=<folder> it saves screenshots there.
 set -u
