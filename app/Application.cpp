@@ -28,6 +28,8 @@
 
 #include <QStandardPaths>
 
+#include <utility>
+
 namespace kestrova {
 
 Application::Application(const AppContext &context, QObject *parent)
@@ -63,6 +65,8 @@ Application::Application(const AppContext &context, QObject *parent)
     // file dialogs too, appears on the character's screen.
     m_screenFollower = new ScreenFollower([this]() -> std::optional<QPoint> { return characterPoint(); }, this);
     m_screenFollower->setCharacterArea([this] { return characterArea(); });
+    m_screenFollower->setStepAside([this](QWidget *window, QPoint to) { stepAside(window, to); },
+                                   [this](QWidget *window) { stepBack(window); });
     qApp->installEventFilter(m_screenFollower);
     // F1 in any window opens its help page.
     qApp->installEventFilter(new HelpBook::HelpKey(*this, this));
@@ -101,6 +105,8 @@ std::optional<QRect> Application::characterArea()
 Application::~Application()
 {
     m_forms.disconnect(this);
+    // The windows closing now send the character nowhere.
+    m_screenFollower->setStepAside({}, {});
     // From the last made to the first; the host window holds the character.
     delete m_frmAbout.data();
     delete m_frmTour.data();
@@ -304,6 +310,45 @@ void Application::MoveToTarget(const QRect &windowFrame)
     const QRect area = screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
     // The character's frame is about this size on the desktop.
     m_movement.MoveToTarget(agent(), windowFrame, area, QSize(128, 128));
+}
+
+void Application::stepAside(QWidget *window, QPoint to)
+{
+    // Only a character on the desktop steps aside; it walks there as any
+    // move goes, behind what it is doing.
+    if (!m_agent || !agent().isLoaded() || !agent().Visible())
+        return;
+    QPoint from(agent().Left(), agent().Top());
+    // Aside already (or on its way) for another window and not moved
+    // since: it goes back to where it stood first.
+    if (m_aside && (!m_aside->arrived || from == m_aside->to))
+        from = m_aside->from;
+    const character::Request move = agent().MoveTo(to.x(), to.y());
+    m_aside = Aside{window, from, to, move, false};
+    disconnect(m_asideArrival);
+    m_asideArrival = connect(agent().get(), &character::Character::requestComplete, this,
+                             [this, move](character::Request done) {
+                                 if (m_aside && m_aside->move == done)
+                                     m_aside->arrived = true;
+                             });
+}
+
+void Application::stepBack(QWidget *window)
+{
+    if (!m_aside || m_aside->window != window)
+        return;
+    const Aside aside = *std::exchange(m_aside, std::nullopt);
+    disconnect(m_asideArrival);
+    if (!m_agent || !agent().isLoaded())
+        return;
+    if (!aside.arrived) {
+        // Closed before the character got there: it does not go on.
+        agent().StopRequests({aside.move});
+    } else if (QPoint(agent().Left(), agent().Top()) != aside.to) {
+        // The user (or a command) has moved it since: it stays there.
+        return;
+    }
+    agent().MoveTo(aside.from.x(), aside.from.y());
 }
 
 void Application::MoveToRest()

@@ -150,6 +150,20 @@ private:
     // load gives it, not a second one.
     QSet<QWidget *> m_loading;
     class ScreenFollower *m_screenFollower = nullptr;
+    // The character's step aside from under a window that had no clear
+    // place: back where it came from when that window goes, unless the
+    // character has been moved meanwhile.
+    struct Aside {
+        QPointer<QWidget> window;
+        QPoint from;
+        QPoint to;
+        character::Request move;
+        bool arrived = false;
+    };
+    std::optional<Aside> m_aside;
+    QMetaObject::Connection m_asideArrival;
+    void stepAside(QWidget *window, QPoint to);
+    void stepBack(QWidget *window);
 };
 
 } // namespace kestrova

@@ -1,5 +1,7 @@
 #include "SingleInstance.h"
 
+#include <QCoreApplication>
+
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
@@ -108,11 +110,12 @@ SingleInstance::~SingleInstance()
 
 QString SingleInstance::notAnsweringText(qint64 pid)
 {
-    const QString who = pid > 0 ? QStringLiteral("Kestrova is already running (process %1), but it does not answer.").arg(pid)
-                                : QStringLiteral("Kestrova is already running, but it does not answer.");
-    const QString what = pid > 0 ? QStringLiteral(" Wait for it, or end it (kill %1), then start Kestrova again.").arg(pid)
-                                 : QStringLiteral(" Wait for it, or end it, then start Kestrova again.");
-    return who + what;
+    const auto tr = [](const char *text) { return QCoreApplication::translate("kestrova::SingleInstance", text); };
+    if (pid > 0)
+        return tr("Kestrova is already running (process %1), but it does not answer.").arg(pid) + u' '
+            + tr("Wait for it, or end it (kill %1), then start Kestrova again.").arg(pid);
+    return tr("Kestrova is already running, but it does not answer.") + u' '
+        + tr("Wait for it, or end it, then start Kestrova again.");
 }
 
 SingleInstance::LockResult SingleInstance::takeLock()

@@ -26,6 +26,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 
 namespace {
 
@@ -67,12 +68,17 @@ int main(int argc, char *argv[])
     case kestrova::SingleInstance::Outcome::HandedOver:
         return 0;
     case kestrova::SingleInstance::Outcome::NotAnswering: {
+        // The box speaks the user's language: its catalogue is installed
+        // before the text is made.
+        std::optional<QApplication> qapp;
+        if (!headlessPlatform) {
+            qapp.emplace(argc, argv);
+            kestrova::Translations::install(QLocale::system().uiLanguages());
+        }
         const QString text = kestrova::SingleInstance::notAnsweringText(session.holderPid());
         std::fprintf(stderr, "%s\n", qPrintable(text));
-        if (!headlessPlatform) {
-            QApplication qapp(argc, argv);
+        if (qapp)
             QMessageBox::warning(nullptr, QStringLiteral("Kestrova"), text);
-        }
         return 1;
     }
     case kestrova::SingleInstance::Outcome::First:

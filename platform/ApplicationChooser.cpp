@@ -183,6 +183,12 @@ void ApplicationChooser::acceptCurrent()
     accept();
 }
 
+QString programsFilter()
+{
+    //: A file dialog's filter: the pattern in brackets stays as it is.
+    return QCoreApplication::translate("kestrova::ApplicationChooser", "Programs (*)");
+}
+
 QStringList linuxFileFilters(const QString &filter)
 {
     const QStringList parts = filter.split(u'|');
@@ -201,7 +207,9 @@ QStringList linuxFileFilters(const QString &filter)
                                                   : description + QStringLiteral(" (") + pattern + u')');
     }
     if (programs)
-        filters = QStringList{QStringLiteral("Applications (*.desktop)"), ProgramsFilter} + filters;
+        //: A file dialog's filter: the pattern in brackets stays as it is.
+        filters = QStringList{QCoreApplication::translate("kestrova::ApplicationChooser", "Applications (*.desktop)"),
+                              programsFilter()} + filters;
     filters << QCoreApplication::translate("kestrova::ApplicationChooser", "All files (*)");
     return filters;
 }

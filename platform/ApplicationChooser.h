@@ -81,7 +81,8 @@ private:
 // files (*)"; "*.*" (which would hide every file without a dot) becomes
 // "All files (*)"; other patterns stay.
 QStringList linuxFileFilters(const QString &filter);
-inline const QString ProgramsFilter = QStringLiteral("Programs (*)");
+// The filter that shows programs (executable files), in the user's language.
+QString programsFilter();
 
 // A size for a window that wants `wanted` on a screen whose free area is
 // `available`: never larger than nine tenths of it either way.

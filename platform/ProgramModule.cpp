@@ -10,6 +10,11 @@ namespace kestrova {
 
 namespace {
 Q_LOGGING_CATEGORY(lcModule, "kestrova.module")
+
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("kestrova::ProgramModule", text);
+}
 } // namespace
 
 ProgramModule::ProgramModule(QString fileName, QString what, QStringList folders)
@@ -46,9 +51,11 @@ QFunctionPointer ProgramModule::resolve(const char *symbol)
         }
         if (m_path.isEmpty()) {
             m_error = reasons.isEmpty()
-                ? QStringLiteral("%1 cannot be used: the program's module %2 is not installed (looked in %3).")
+                //: %1 what the module does ("Speech and sounds"), %2 its file, %3 the folders looked in.
+                ? tr("%1 cannot be used: the program's module %2 is not installed (looked in %3).")
                       .arg(m_what, m_fileName, m_folders.join(QStringLiteral(", ")))
-                : QStringLiteral("%1 cannot be used: the program's module %2 does not load: %3")
+                //: %1 what the module does, %2 its file, %3 why the system would not load it.
+                : tr("%1 cannot be used: the program's module %2 does not load: %3")
                       .arg(m_what, m_fileName, reasons.join(QStringLiteral("; ")));
             qCWarning(lcModule).noquote() << m_error;
         } else {
@@ -60,7 +67,8 @@ QFunctionPointer ProgramModule::resolve(const char *symbol)
     // Loaded already: this only looks the name up.
     const QFunctionPointer entry = QLibrary::resolve(m_path, symbol);
     if (!entry) {
-        m_error = QStringLiteral("%1 cannot be used: the program's module %2 lacks %3 (it belongs to another version).")
+        //: %1 what the module does, %2 its file, %3 the name it lacks.
+        m_error = tr("%1 cannot be used: the program's module %2 lacks %3 (it belongs to another version).")
                       .arg(m_what, m_path, QString::fromLatin1(symbol));
         qCWarning(lcModule).noquote() << m_error;
     }

@@ -333,7 +333,7 @@ QString chooseFile(const QString &title, const QStringList &filters, const QStri
     dialog.setProxyModel(proxy);
     dialog.setNameFilters(filters);
     QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [proxy](const QString &filter) {
-        proxy->programsOnly = filter == ProgramsFilter;
+        proxy->programsOnly = filter == programsFilter();
         proxy->invalidate();
     });
     // Where the last choice was; else where programs are listed, or home.
@@ -370,7 +370,7 @@ QString SystemOpenFileDialog::getOpenFileName(const QString &title, const QStrin
     // "*.*"); on Linux a program is an installed application or an
     // executable file.
     const QStringList filters = linuxFileFilters(filter);
-    const bool programs = filters.contains(ProgramsFilter);
+    const bool programs = filters.contains(programsFilter());
     if (!programs)
         return chooseFile(title, filters, initialFile, false);
     // On the heap, for the reason the message box above is.

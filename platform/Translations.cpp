@@ -14,6 +14,8 @@ QString builtInFolder()
 
 namespace {
 
+QString installedLanguage;
+
 // "pt-BR" gives pt_BR then pt.
 QStringList candidates(const QString &language)
 {
@@ -57,10 +59,16 @@ QString install(const QStringList &languages, const QString &folder)
                 QCoreApplication::installTranslator(qt);
             else
                 delete qt;
+            installedLanguage = name;
             return name;
         }
     }
     return {};
+}
+
+QLocale locale()
+{
+    return installedLanguage.isEmpty() ? QLocale(QLocale::English) : QLocale(installedLanguage);
 }
 
 } // namespace kestrova::Translations

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QLocale>
 #include <QString>
 #include <QStringList>
 
@@ -20,6 +21,11 @@ QString builtInFolder();
 // search ends at English, which needs no catalogue. Returns the catalogue's
 // language, or an empty string when the texts stay as written.
 QString install(const QStringList &languages, const QString &folder = builtInFolder());
+
+// The language the texts are shown in: that of the catalogue installed,
+// else English. Names of days and months in a sentence follow it, so that
+// they match the words around them.
+QLocale locale();
 
 } // namespace Translations
 

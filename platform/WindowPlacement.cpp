@@ -4,13 +4,28 @@
 #include <QEvent>
 #include <QGuiApplication>
 #include <QLayout>
+#include <QLoggingCategory>
+#include <QPointer>
 #include <QScreen>
+#include <QScrollArea>
 #include <QTabBar>
 #include <QTimer>
 #include <QWidget>
 #include <QWindow>
 
+#include <QAbstractButton>
+#include <QAbstractScrollArea>
+#include <QAbstractSlider>
+#include <QAbstractSpinBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QStatusBar>
+
 #include <algorithm>
+#include <tuple>
+
+Q_LOGGING_CATEGORY(lcPlacement, "kestrova.placement")
 
 namespace kestrova {
 
@@ -120,6 +135,78 @@ std::optional<int> widthBeside(const QSize &size, int minimumWidth, const QRect 
     if (room < size.width() && room >= minimumWidth)
         return room;
     return std::nullopt;
+}
+
+QPoint asideOf(const QRect &character, const QRect &window, const WindowParts &parts, const QRect &screen)
+{
+    const QSize size = character.size();
+    if (size.isEmpty() || !screen.isValid())
+        return character.topLeft();
+    // The places worth trying along each axis: the screen's edges, each
+    // side of the window and of its parts, where the character stands, and
+    // every few pixels between.
+    const auto along = [](int from, int to, int step, const QList<int> &edges) {
+        QList<int> out;
+        for (int v = from; v < to; v += step)
+            out << v;
+        out << to;
+        for (int v : edges)
+            out << std::clamp(v, from, std::max(from, to));
+        std::sort(out.begin(), out.end());
+        out.erase(std::unique(out.begin(), out.end()), out.end());
+        return out;
+    };
+    QList<int> xEdges{character.left(), window.left() - Gap - size.width(), window.right() + 1 + Gap};
+    QList<int> yEdges{character.top(), window.top() - Gap - size.height(), window.bottom() + 1 + Gap};
+    for (const QList<QRect> *list : {&parts.worked, &parts.read}) {
+        for (const QRect &r : *list) {
+            xEdges << r.left() - size.width() << r.right() + 1;
+            yEdges << r.top() - size.height() << r.bottom() + 1;
+        }
+    }
+    constexpr int Step = 8;
+    const QList<int> xs = along(screen.left(), screen.right() + 1 - size.width(), Step, xEdges);
+    const QList<int> ys = along(screen.top(), screen.bottom() + 1 - size.height(), Step, yEdges);
+
+    const auto area = [](const QRect &a, const QRect &b) {
+        const QRect both = a.intersected(b);
+        return both.isEmpty() ? qint64(0) : qint64(both.width()) * both.height();
+    };
+    const auto sum = [&](const QRect &at, const QList<QRect> &rects) {
+        qint64 total = 0;
+        for (const QRect &r : rects)
+            total += area(at, r);
+        return total;
+    };
+    struct Cost {
+        qint64 worked, read, window, distance;
+        bool operator<(const Cost &o) const
+        {
+            return std::tie(worked, read, window, distance) < std::tie(o.worked, o.read, o.window, o.distance);
+        }
+    };
+    const auto cost = [&](QPoint p) {
+        const QRect at(p, size);
+        const QPoint d = p - character.topLeft();
+        return Cost{sum(at, parts.worked), sum(at, parts.read), area(at, window),
+                    qint64(d.x()) * d.x() + qint64(d.y()) * d.y()};
+    };
+    // Where it stands wins among equals: a place no better is not worth the
+    // walk, nor one that only frees a margin or the title bar.
+    QPoint best = character.topLeft();
+    Cost least = cost(best);
+    if (least.worked == 0 && least.read == 0)
+        return best;
+    for (int y : ys) {
+        for (int x : xs) {
+            const Cost c = cost({x, y});
+            if (c < least) {
+                least = c;
+                best = {x, y};
+            }
+        }
+    }
+    return best;
 }
 
 } // namespace WindowPlacement
@@ -243,6 +330,137 @@ std::optional<QPoint> narrowedBeside(QWidget *window, const QSize &frame, const 
 
 } // namespace
 
+namespace {
+
+// A label's text as it is drawn (an empty label, a picture, counts whole).
+QRect textOf(const QLabel *label)
+{
+    const QRect inside = label->contentsRect();
+    if (label->text().isEmpty() || label->textFormat() == Qt::RichText
+        || (label->textFormat() == Qt::AutoText && Qt::mightBeRichText(label->text())))
+        return inside;
+    const int flags = int(label->alignment()) | (label->wordWrap() ? Qt::TextWordWrap : 0);
+    return label->fontMetrics().boundingRect(inside, flags, label->text()).intersected(inside);
+}
+
+// The parts inside `widget`, on the desktop (it stands at `origin`), as far
+// as they show within `seen` (a scrolled page's are cut by its view).
+void collectParts(const QWidget *widget, const QPoint &origin, const QRect &seen, WindowPlacement::WindowParts &parts)
+{
+    const auto add = [&seen](QList<QRect> &to, const QRect &r) {
+        const QRect shown = r.intersected(seen);
+        if (!shown.isEmpty())
+            to << shown;
+    };
+    for (const QObject *child : widget->children()) {
+        const auto *w = qobject_cast<const QWidget *>(child);
+        if (!w || w->isWindow() || w->isHidden())
+            continue;
+        const QPoint at = origin + w->pos();
+        if (const auto *bar = qobject_cast<const QTabBar *>(w)) {
+            for (int i = 0; i < bar->count(); ++i)
+                add(parts.worked, bar->tabRect(i).translated(at));
+        } else if (qobject_cast<const QAbstractButton *>(w) || qobject_cast<const QLineEdit *>(w)
+                   || qobject_cast<const QComboBox *>(w) || qobject_cast<const QAbstractSpinBox *>(w)
+                   || qobject_cast<const QAbstractSlider *>(w)
+                   || (qobject_cast<const QAbstractScrollArea *>(w) && !qobject_cast<const QScrollArea *>(w))) {
+            // (A scrolled page counts by what it holds.)
+            add(parts.worked, QRect(at, w->size()));
+        } else if (const auto *label = qobject_cast<const QLabel *>(w)) {
+            add(parts.read, textOf(label).translated(at));
+        } else if (qobject_cast<const QStatusBar *>(w)) {
+            add(parts.read, QRect(at, w->size()));
+        } else if (w->focusPolicy() != Qt::NoFocus && w->findChildren<QWidget *>().isEmpty()) {
+            // A control drawn of its own.
+            add(parts.worked, QRect(at, w->size()));
+        } else {
+            collectParts(w, at, seen.intersected(QRect(at, w->size())), parts);
+        }
+    }
+}
+
+// The window's frame, or where it will be while the window manager has not
+// framed it yet.
+bool framed(const QWidget *window)
+{
+    // (Just after it is shown, a window may report an empty frame.)
+    const QRect frame = window->frameGeometry();
+    return frame.contains(window->geometry()) && frame.size() != window->size();
+}
+
+QRect frameOf(const QWidget *window)
+{
+    if (framed(window))
+        return window->frameGeometry();
+    // Asked for, its frame's corner is where the window stands until then.
+    return QRect(window->pos(), window->size() + framedAlike(window).value_or(QSize(2 * 4, 30 + 4)));
+}
+
+} // namespace
+
+WindowPlacement::WindowParts ScreenFollower::partsOf(const QWidget *window)
+{
+    WindowPlacement::WindowParts parts;
+    if (window)
+        collectParts(window, window->mapToGlobal(QPoint(0, 0)), QRect(window->mapToGlobal(QPoint(0, 0)), window->size()),
+                     parts);
+    return parts;
+}
+
+void ScreenFollower::stepAsideFrom(QWidget *window) const
+{
+    if (!window || !window->isVisible() || !m_stepAside || !m_characterArea)
+        return;
+    const std::optional<QRect> character = m_characterArea();
+    if (!character || character->isEmpty())
+        return;
+    const QRect frame = frameOf(window);
+    if (!frame.intersects(*character))
+        return;
+    const QScreen *screen = QGuiApplication::screenAt(character->center());
+    if (!screen)
+        screen = window->screen();
+    if (!screen)
+        return;
+    const WindowPlacement::WindowParts parts = partsOf(window);
+    const QPoint to = WindowPlacement::asideOf(*character, frame, parts, screen->geometry());
+    qCDebug(lcPlacement).noquote() << QStringLiteral("\"%1\" (%2 %3 %4x%5, %6 parts) under the character at %7 %8: to %9 %10")
+                                          .arg(window->windowTitle()).arg(frame.x()).arg(frame.y()).arg(frame.width())
+                                          .arg(frame.height()).arg(parts.worked.size() + parts.read.size())
+                                          .arg(character->x()).arg(character->y()).arg(to.x()).arg(to.y());
+    if (to != character->topLeft())
+        m_stepAside(window, to);
+}
+
+namespace {
+const char WatchedPages[] = "kestrovaStepsAsideOnPages";
+} // namespace
+
+void ScreenFollower::stepAsideOnceFramed(QWidget *window, int tries)
+{
+    // The window manager frames a window a moment after it is mapped (some
+    // never do): until then neither its frame nor its parts are where the
+    // user will see them.
+    QTimer::singleShot(tries == FramingTries ? 0 : FramingWaitMs, this, [this, tries, w = QPointer<QWidget>(window)] {
+        if (!w || !w->isVisible())
+            return;
+        if (!framed(w) && tries > 0) {
+            stepAsideOnceFramed(w, tries - 1);
+            return;
+        }
+        stepAsideFrom(w);
+        // Another page brings other parts: they are looked at again.
+        for (QTabBar *tabs : w->findChildren<QTabBar *>()) {
+            if (tabs->property(WatchedPages).toBool())
+                continue;
+            tabs->setProperty(WatchedPages, true);
+            connect(tabs, &QTabBar::currentChanged, this, [this, w] {
+                QTimer::singleShot(0, this, [this, w] { stepAsideFrom(w); });
+            });
+        }
+    });
+}
+
 void ScreenFollower::place(QWidget *window) const
 {
     if (!window || !followsCharacter(window) || !m_characterAt)
@@ -289,8 +507,19 @@ void ScreenFollower::place(QWidget *window) const
 
 bool ScreenFollower::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::Show && watched->isWidgetType())
-        place(static_cast<QWidget *>(watched));
+    if ((event->type() != QEvent::Show && event->type() != QEvent::Hide) || !watched->isWidgetType())
+        return QObject::eventFilter(watched, event);
+    auto *window = static_cast<QWidget *>(watched);
+    if (event->type() == QEvent::Hide) {
+        if (m_windowGone && followsCharacter(window))
+            m_windowGone(window);
+    } else {
+        place(window);
+        // Once it is laid out and where it goes: if it still lies under
+        // the character, the character steps aside.
+        if (m_stepAside && followsCharacter(window))
+            stepAsideOnceFramed(window, FramingTries);
+    }
     return QObject::eventFilter(watched, event);
 }
 

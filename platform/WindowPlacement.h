@@ -61,6 +61,22 @@ constexpr int Gap = 8;
 // stands beside it already or would have to be narrower than `minimumWidth`.
 std::optional<int> widthBeside(const QSize &size, int minimumWidth, const QRect &area, const QRect &character);
 
+// What of a window the user works in and reads, on the desktop: buttons,
+// fields, lists and tabs (`worked`), and the texts of its labels (`read`).
+struct WindowParts {
+    QList<QRect> worked;
+    QList<QRect> read;
+};
+
+// Where the character (its frame `character`) steps to when a window
+// (`window`, its frame) has opened under it with no clear place to go: the
+// place on `screen`, the character whole on it, that covers the least of
+// the window's buttons, fields and tabs, then the least of its texts, then
+// the least of the window; among equals the nearest to where it stands.
+// Where it stands already when nowhere is better, or when it covers none of
+// the parts there (a margin, the title bar).
+QPoint asideOf(const QRect &character, const QRect &window, const WindowParts &parts, const QRect &screen);
+
 } // namespace WindowPlacement
 
 // Reports, once per burst, that the screens changed: one came or went, the
@@ -97,13 +113,32 @@ public:
     // window the program did not place itself opens in the middle of the
     // character's screen, clear of the character.
     void setCharacterArea(std::function<std::optional<QRect>()> area) { m_characterArea = std::move(area); }
+    // Where a window shown still lies under the character (there was no
+    // clear place for it), `stepAside` is told where the character should
+    // go (see asideOf); `windowGone` is told when a window is hidden again.
+    void setStepAside(std::function<void(QWidget *window, QPoint to)> stepAside,
+                      std::function<void(QWidget *window)> windowGone)
+    {
+        m_stepAside = std::move(stepAside);
+        m_windowGone = std::move(windowGone);
+    }
+    // The window's parts as asideOf takes them, on the desktop.
+    static WindowPlacement::WindowParts partsOf(const QWidget *window);
+    // Tells stepAside where to go when the window lies under the character.
+    void stepAsideFrom(QWidget *window) const;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    void stepAsideOnceFramed(QWidget *window, int tries);
+    static constexpr int FramingTries = 10;
+    static constexpr int FramingWaitMs = 50;
+
     std::function<std::optional<QPoint>()> m_characterAt;
     std::function<std::optional<QRect>()> m_characterArea;
+    std::function<void(QWidget *, QPoint)> m_stepAside;
+    std::function<void(QWidget *)> m_windowGone;
 };
 
 } // namespace kestrova

@@ -2,6 +2,8 @@
 
 #include "Clock.h"
 
+#include <QCoreApplication>
+
 namespace kestrova::DateFunctions {
 
 QString GetDayName(const Clock &clock, const QLocale &locale)
@@ -11,15 +13,16 @@ QString GetDayName(const Clock &clock, const QLocale &locale)
 
 QString ordinalSuffix(const QString &day)
 {
+    // Each suffix with a note that tells it apart from other short texts.
     if (day == u"11" || day == u"12" || day == u"13")
-        return QStringLiteral("th");
+        return QCoreApplication::translate("kestrova::DateFunctions", "th", "ordinal suffix of a day: 4th, 11th");
     if (day.endsWith(u'1'))
-        return QStringLiteral("st");
+        return QCoreApplication::translate("kestrova::DateFunctions", "st", "ordinal suffix of a day: 1st, 21st");
     if (day.endsWith(u'2'))
-        return QStringLiteral("nd");
+        return QCoreApplication::translate("kestrova::DateFunctions", "nd", "ordinal suffix of a day: 2nd, 22nd");
     if (day.endsWith(u'3'))
-        return QStringLiteral("rd");
-    return QStringLiteral("th");
+        return QCoreApplication::translate("kestrova::DateFunctions", "rd", "ordinal suffix of a day: 3rd, 23rd");
+    return QCoreApplication::translate("kestrova::DateFunctions", "th", "ordinal suffix of a day: 4th, 11th");
 }
 
 QString GetSpokenDate(const Clock &clock, const QLocale &locale)
@@ -29,8 +32,9 @@ QString GetSpokenDate(const Clock &clock, const QLocale &locale)
     // opposed to the inflected form some languages use inside a date.
     const QString month = locale.standaloneMonthName(today.month(), QLocale::LongFormat);
     const QString day = QString::number(today.day());
-    return month + u' ' + day + ordinalSuffix(day) + QStringLiteral(", ")
-        + QStringLiteral("%1").arg(today.year(), 4, 10, QLatin1Char('0'));
+    //: A date as the character says it: %1 the month's name, %2 the day of the month, %3 its ordinal suffix, %4 the year ("December 6th, 2026").
+    return QCoreApplication::translate("kestrova::DateFunctions", "%1 %2%3, %4")
+        .arg(month, day, ordinalSuffix(day), QStringLiteral("%1").arg(today.year(), 4, 10, QLatin1Char('0')));
 }
 
 QString GetSpokenTime(const Clock &clock)

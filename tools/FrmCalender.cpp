@@ -3,8 +3,10 @@
 #include "Character.h"
 #include "CharacterRef.h"
 #include "Clock.h"
+#include "DateFunctions.h"
 #include "Forms.h"
 #include "Host.h"
+#include "Translations.h"
 #include "WindowKeys.h"
 
 #include <QCalendarWidget>
@@ -107,24 +109,16 @@ void FrmCalender::sayKeyedDate()
 
 QString FrmCalender::datePhrase(QDate date)
 {
-    static const char *const weekdays[] = {"Sunday", "Monday", "Tuesday", "Wednesday",
-                                           "Thursday", "Friday", "Saturday"};
-    static const char *const months[] = {"January", "February", "March", "April", "May", "June", "July",
-                                         "August", "September", "October", "November", "December"};
     if (!date.isValid())
         return QString();
-    // QDate counts Monday as 1 and Sunday as 7.
-    const QString weekday = QString::fromLatin1(weekdays[date.dayOfWeek() % 7]);
-    const int day = date.day();
-    QString suffix = QStringLiteral("th ");
-    if (day == 1 || day == 21 || day == 31)
-        suffix = QStringLiteral("st ");
-    else if (day == 2 || day == 22)
-        suffix = QStringLiteral("nd ");
-    else if (day == 3 || day == 23)
-        suffix = QStringLiteral("rd ");
-    return weekday + QStringLiteral(" the ") + QString::number(day) + suffix + QStringLiteral("of ")
-           + QString::fromLatin1(months[date.month() - 1]) + u' ' + QString::number(date.year());
+    // Names in the language of the words around them, whatever the
+    // system's.
+    const QLocale names = Translations::locale();
+    const QString day = QString::number(date.day());
+    //: The date picked in the calendar, as the character says it: %1 the weekday's name, %2 the day of the month, %3 its ordinal suffix, %4 the month's name, %5 the year ("Sunday the 6th of December 2026").
+    return tr("%1 the %2%3 of %4 %5")
+        .arg(names.standaloneDayName(date.dayOfWeek(), QLocale::LongFormat), day, DateFunctions::ordinalSuffix(day),
+             names.standaloneMonthName(date.month(), QLocale::LongFormat), QString::number(date.year()));
 }
 
 void FrmCalender::BuildDatePhrase()

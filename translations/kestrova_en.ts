@@ -264,6 +264,16 @@
         <source>All files (*)</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Programs (*)</source>
+        <extracomment>A file dialog&apos;s filter: the pattern in brackets stays as it is.</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Applications (*.desktop)</source>
+        <extracomment>A file dialog&apos;s filter: the pattern in brackets stays as it is.</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>kestrova::CommandTable</name>
@@ -389,6 +399,34 @@
     </message>
 </context>
 <context>
+    <name>kestrova::DateFunctions</name>
+    <message>
+        <source>th</source>
+        <comment>ordinal suffix of a day: 4th, 11th</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>st</source>
+        <comment>ordinal suffix of a day: 1st, 21st</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>nd</source>
+        <comment>ordinal suffix of a day: 2nd, 22nd</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>rd</source>
+        <comment>ordinal suffix of a day: 3rd, 23rd</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 %2%3, %4</source>
+        <extracomment>A date as the character says it: %1 the month&apos;s name, %2 the day of the month, %3 its ordinal suffix, %4 the year (&quot;December 6th, 2026&quot;).</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>kestrova::Execute</name>
     <message>
         <source> There is no file, folder or program called &quot;%1&quot; here.</source>
@@ -486,6 +524,11 @@
     </message>
     <message>
         <source>The date you have selected is </source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 the %2%3 of %4 %5</source>
+        <extracomment>The date picked in the calendar, as the character says it: %1 the weekday&apos;s name, %2 the day of the month, %3 its ordinal suffix, %4 the month&apos;s name, %5 the year (&quot;Sunday the 6th of December 2026&quot;).</extracomment>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -1495,9 +1538,58 @@ An IMAP server: imap://name (port 143, with STARTTLS) or imaps://name (port 993)
     </message>
 </context>
 <context>
+    <name>kestrova::ProgramModule</name>
+    <message>
+        <source>Spoken commands</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Speech and sounds</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 cannot be used: the program&apos;s module %2 belongs to another version.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 cannot be used: the program&apos;s module %2 is not installed (looked in %3).</source>
+        <extracomment>%1 what the module does (&quot;Speech and sounds&quot;), %2 its file, %3 the folders looked in.</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 cannot be used: the program&apos;s module %2 does not load: %3</source>
+        <extracomment>%1 what the module does, %2 its file, %3 why the system would not load it.</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 cannot be used: the program&apos;s module %2 lacks %3 (it belongs to another version).</source>
+        <extracomment>%1 what the module does, %2 its file, %3 the name it lacks.</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>kestrova::SettingsActions</name>
     <message>
         <source>I was unable to find your e-mail settings.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>kestrova::SingleInstance</name>
+    <message>
+        <source>Kestrova is already running (process %1), but it does not answer.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Wait for it, or end it (kill %1), then start Kestrova again.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Kestrova is already running, but it does not answer.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Wait for it, or end it, then start Kestrova again.</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

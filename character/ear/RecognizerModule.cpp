@@ -2,11 +2,15 @@
 
 #include "ProgramModule.h"
 
+#include <QCoreApplication>
+
 namespace kestrova::character {
 
 namespace {
 const char ModuleFile[] = "libkestrova_listening.so";
-const char ModuleWhat[] = "Spoken commands";
+// What the module does, as the messages about it name it.
+const char *const ModuleWhat = QT_TRANSLATE_NOOP("kestrova::ProgramModule", "Spoken commands");
+QString moduleWhat() { return QCoreApplication::translate("kestrova::ProgramModule", ModuleWhat); }
 using CreateFunction = SpeechRecognizer *(*)(QString *error);
 
 std::unique_ptr<SpeechRecognizer> createFrom(ProgramModule &module, QString *error)
@@ -25,11 +29,11 @@ std::unique_ptr<SpeechRecognizer> createRecognizerFromModule(QString *error, con
 {
     if (folders.isEmpty()) {
         // Looked for once per run, beside the program.
-        static ProgramModule programs(QString::fromLatin1(ModuleFile), QString::fromLatin1(ModuleWhat),
+        static ProgramModule programs(QString::fromLatin1(ModuleFile), moduleWhat(),
                                       ProgramModule::programFolders());
         return createFrom(programs, error);
     }
-    ProgramModule module(QString::fromLatin1(ModuleFile), QString::fromLatin1(ModuleWhat), folders);
+    ProgramModule module(QString::fromLatin1(ModuleFile), moduleWhat(), folders);
     return createFrom(module, error);
 }
 

@@ -3,6 +3,7 @@
 #include "DesktopCharacterLog.h"
 #include "ProgramModule.h"
 
+#include <QCoreApplication>
 #include <QThread>
 
 #include <utility>
@@ -11,14 +12,16 @@ namespace kestrova::character {
 
 namespace {
 const char ModuleFile[] = "libkestrova_sound.so";
-const char ModuleWhat[] = "Speech and sounds";
+// What the module does, as the messages about it name it.
+const char *const ModuleWhat = QT_TRANSLATE_NOOP("kestrova::ProgramModule", "Speech and sounds");
+QString moduleWhat() { return QCoreApplication::translate("kestrova::ProgramModule", ModuleWhat); }
 using EntryFunction = const SoundApi *(*)();
 } // namespace
 
 const SoundApi *soundApi(QString *error)
 {
     // Looked for once per run, beside the program.
-    static ProgramModule module(QString::fromLatin1(ModuleFile), QString::fromLatin1(ModuleWhat),
+    static ProgramModule module(QString::fromLatin1(ModuleFile), moduleWhat(),
                                 ProgramModule::programFolders());
     const auto entry = reinterpret_cast<EntryFunction>(module.resolve("kestrovaSoundApi"));
     if (!entry) {
@@ -29,8 +32,9 @@ const SoundApi *soundApi(QString *error)
     const SoundApi *api = entry();
     if (!api || api->version != SoundApi::CurrentVersion) {
         if (error)
-            *error = QStringLiteral("%1 cannot be used: the program's module %2 belongs to another version.")
-                         .arg(QString::fromLatin1(ModuleWhat), QString::fromLatin1(ModuleFile));
+            *error = QCoreApplication::translate("kestrova::ProgramModule",
+                                                 "%1 cannot be used: the program's module %2 belongs to another version.")
+                         .arg(moduleWhat(), QString::fromLatin1(ModuleFile));
         return nullptr;
     }
     return api;

@@ -16,6 +16,10 @@
 #include "FrmMain.h"
 #include "FrmMenus.h"
 #include "FrmTour.h"
+#include "ApplicationChooser.h"
+#include "DateFunctions.h"
+#include "ProgramModule.h"
+#include "SingleInstance.h"
 #include "TestRun.h"
 #include "Translations.h"
 #include "desktop/CharacterChooser.h"
@@ -25,6 +29,8 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QCalendarWidget>
+#include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -182,6 +188,8 @@ private Q_SLOTS:
     void charactersWindows();
     void commandCaptions();
     void sentences();
+    void dates();
+    void beforeAndBesideTheWindows();
 
 private:
     TestRun &run() { return *m_run; }
@@ -304,6 +312,55 @@ void TestTranslations::sentences()
         QVERIFY2(translated(s), qPrintable(s));
     QVERIFY2(said.at(1).contains(QStringLiteral("Ann")) && said.at(1).contains(character.name()), qPrintable(said.at(1)));
     QVERIFY2(said.at(2).contains(QStringLiteral(KESTROVA_VERSION).section(u'.', 0, 0)), qPrintable(said.at(2)));
+}
+
+// Dates as the character says them come from patterns of the catalogue (a
+// language may order them its own way), their suffixes too; the names
+// follow the catalogue's language. The greeting and the calendar say them.
+void TestTranslations::dates()
+{
+    run().platform.clock.time = QDateTime(QDate(2026, 12, 6), QTime(9, 5));
+    const QString spoken = DateFunctions::GetSpokenDate(run().platform.clock);
+    QVERIFY2(spoken.startsWith(u'\u27e6') && spoken.contains(QStringLiteral("\u27e6th\u27e7")), qPrintable(spoken));
+    QVERIFY2(spoken.contains(QStringLiteral("December")) && spoken.contains(QStringLiteral("2026")), qPrintable(spoken));
+    QCOMPARE(DateFunctions::ordinalSuffix(QStringLiteral("22")), QStringLiteral("\u27e6nd\u27e7"));
+
+    FrmCalender *calendar = run().app->frmCalender();
+    calendar->MonthView1->setSelectedDate(QDate(2026, 7, 21));
+    calendar->BuildDatePhrase();
+    const QString phrase = calendar->DatePhrase;
+    QVERIFY2(phrase.startsWith(u'\u27e6') && phrase.contains(QStringLiteral("\u27e6st\u27e7")), qPrintable(phrase));
+    QVERIFY2(phrase.contains(QStringLiteral("Tuesday")) && phrase.contains(QStringLiteral("July")), qPrintable(phrase));
+}
+
+// Texts of the start and of the program's parts: a second start that finds
+// the first not answering, a module that is missing or does not load, the
+// filters of the file dialog.
+void TestTranslations::beforeAndBesideTheWindows()
+{
+    QStringList faults;
+    for (const qint64 pid : {qint64(0), qint64(4242)}) {
+        const QString text = SingleInstance::notAnsweringText(pid);
+        if (text.count(u'\u27e6') != 2)
+            faults << text;
+    }
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    ProgramModule missing(QStringLiteral("libkestrova_nothing.so"), QStringLiteral("Testing"), {folder.path()});
+    QVERIFY(!missing.resolve("nothing"));
+    QFile notALibrary(folder.filePath(QStringLiteral("libkestrova_broken.so")));
+    QVERIFY(notALibrary.open(QIODevice::WriteOnly));
+    notALibrary.write("not a library");
+    notALibrary.close();
+    ProgramModule broken(QStringLiteral("libkestrova_broken.so"), QStringLiteral("Testing"), {folder.path()});
+    QVERIFY(!broken.resolve("nothing"));
+    for (const QString &error : {missing.error(), broken.error()})
+        if (!error.startsWith(u'\u27e6'))
+            faults << error;
+    for (const QString &filter : linuxFileFilters(QStringLiteral("Programme files (*.exe)|*.exe|All Files (*.*)|*.*")))
+        if (!translated(filter))
+            faults << filter;
+    QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QStringLiteral("; "))));
 }
 
 QTEST_MAIN(TestTranslations)

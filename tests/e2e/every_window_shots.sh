@@ -16,6 +16,7 @@ export QT_SCALE_FACTOR=$scale
 
 # The character's menu, opened at the character; then the keys given.
 from_menu() { # from_menu <keys...>
+  moves_done
   xdotool mousemove "$cx" "$cy" click 3
   sleep 0.8
   xdotool key "$@"

@@ -10,7 +10,9 @@
 #   small    twice the scale on a 1024x768 screen: each window's frame, title
 #            bar included, is on the screen; a window that can be narrowed
 #            stands beside the character, one that cannot (its text does not
-#            wrap, or its tabs would scroll) is covered by it only at a corner
+#            wrap, or its tabs would scroll) is covered by it only at a corner;
+#            where no place is clear (the options window fills the screen),
+#            the character steps aside and comes back when it closes
 #   look_under_xvfb.sh <program> <display number> <look|scale|screens|small>
 # With KESTROVA_SHOTS=<folder> it saves screenshots there.
 set -u
@@ -52,6 +54,23 @@ framed() { # framed <window>: sets fx fy fw fh to its frame on the screen (the w
   extents=$(xprop -id "$1" _NET_FRAME_EXTENTS | grep -oE '[0-9]+, [0-9]+, [0-9]+, [0-9]+$' | tr -d ,)
   set -- ${extents:-0 0 0 0}
   fx=$((wx - $1)) fy=$((wy - $3)) fw=$((ww + $1 + $2)) fh=$((wh + $3 + $4))
+}
+character_at() { # character_at <x> <y>: the program's window of the character's size there; sets wx wy ww wh
+  local w
+  for w in $(xdotool search --onlyvisible --pid "$app_pid" 2>/dev/null); do
+    client "$w" || continue
+    [ "$wx $wy $ww $wh" = "$1 $2 $kw $kh" ] && { echo "$w"; return 0; }
+  done
+  return 1
+}
+moved_to() { # moved_to <x> <y> <line>: after that line of the log, the character is asked to move there (in Qt's units) and arrives, within 10 s
+  local i n
+  for i in $(seq 100); do
+    n=$(tail -n +"$3" "$log" | grep -oE "#[0-9]+ MoveTo $1 $2\$" | tail -n 1 | cut -d' ' -f1)
+    [ -n "$n" ] && tail -n +"$3" "$log" | grep -q "$n MoveTo complete" && return 0
+    sleep 0.1
+  done
+  return 1
 }
 quit_program() {
   stop >/dev/null
@@ -194,7 +213,7 @@ screens)
   stop >/dev/null
   ;;
 small)
-  export QT_SCALE_FACTOR=2
+  export QT_SCALE_FACTOR=2 QT_LOGGING_RULES="$QT_LOGGING_RULES;kestrova.placement.debug=true"
   check "small: the character is shown" start small "$later"
   # The log gives the place in Qt's units; the screen has pixels.
   set -- $(grep -m1 -oE 'Shown at -?[0-9]+ -?[0-9]+ size [0-9]+ [0-9]+' "$log")
@@ -228,9 +247,22 @@ small)
     [ "$ox" -gt 0 ] && [ "$oy" -gt 0 ] || ox=0 oy=0
     if [ "$covered" = fills ]; then
       # Kept as wide as its tabs need, it leaves no room clear of the
-      # character either beside or below it.
+      # character either beside or below it: the character steps aside, off
+      # its Welcome line and tabs (the window's top third), whole on the
+      # screen, and back when the window closes.
       check "  it leaves no room clear of the character (${fw}x$fh; the character covers ${ox}x$oy)" \
         test $((fw + kw)) -gt 1024 -a $((fh + kh)) -gt 768
+      wait_for "$log" '"Kestrova" (' 10
+      set -- $(grep -m1 -oE '"Kestrova" \(.*under the character at -?[0-9]+ -?[0-9]+: to -?[0-9]+ -?[0-9]+' "$log" \
+               | grep -oE -- '-?[0-9]+ -?[0-9]+$')
+      check "  the character steps aside (to ${1:-?} ${2:-?})" \
+        moved_to "${1:-x}" "${2:-x}" 1
+      sleep 0.3
+      character=$(character_at $((${1:-0} * 2)) $((${2:-0} * 2))); client "$character"
+      check "  it stands there, whole on the screen (${ww}x$wh at $wx $wy)" \
+        test -n "$character" -a "$wx" -ge 0 -a "$wy" -ge 0 -a $((wx + ww)) -le 1024 -a $((wy + wh)) -le 768
+      check "  clear of the window's top third (from $wy; the third ends at $((fy + fh / 3)))" \
+        test "$wy" -ge $((fy + fh / 3))
     elif [ "$covered" = none ]; then
       check "  the character covers none of it (${ox}x$oy)" test $((ox * oy)) -eq 0
     else
@@ -238,7 +270,13 @@ small)
         test $((ox * oy * 4)) -lt $((kw * kh))
     fi
     shot "small-$name"
+    before_close=$(wc -l < "$log")
     close_window "$title"
+    if [ "$covered" = fills ]; then
+      check "  the window closed, the character goes back" moved_to $((kx / 2)) $((ky / 2)) "$before_close"
+      sleep 0.3
+      check "  it stands where it stood ($kx $ky)" test -n "$(character_at "$kx" "$ky")"
+    fi
   done
   stop >/dev/null
   ;;

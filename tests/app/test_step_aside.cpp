@@ -1,0 +1,175 @@
+// A window with no clear place on the screen (the options window at twice
+// the scale on 1024x768, which fills it): the character, standing at its
+// rest place in the top left corner, steps off the window's buttons, fields
+// and tabs, whole on the screen, off those of each page the user turns to,
+// and goes back when the window closes, unless it was moved meanwhile.
+#include "FrmMain.h"
+#include "TestRun.h"
+#include "WindowFit.h"
+#include "WindowPlacement.h"
+#include "frmTip.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QScreen>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace kestrova;
+using kestrova::test::TestRun;
+
+namespace {
+
+QRect characterOf(TestRun &run)
+{
+    return {run.character().left(), run.character().top(), 128, 128};
+}
+
+// What the user works in the window, on the desktop, found here on its own.
+QList<QRect> controlsOf(QWidget *window)
+{
+    QList<QRect> out;
+    for (QWidget *w : window->findChildren<QWidget *>()) {
+        if (!w->isVisibleTo(window))
+            continue;
+        if (auto *bar = qobject_cast<QTabBar *>(w)) {
+            for (int i = 0; i < bar->count(); ++i)
+                out << QRect(bar->mapToGlobal(bar->tabRect(i).topLeft()), bar->tabRect(i).size());
+        } else if (qobject_cast<QAbstractButton *>(w) || qobject_cast<QLineEdit *>(w) || qobject_cast<QComboBox *>(w)) {
+            out << QRect(w->mapToGlobal(QPoint(0, 0)), w->size());
+        }
+    }
+    return out;
+}
+
+int movesIn(const QStringList &log)
+{
+    return int(std::count_if(log.begin(), log.end(), [](const QString &l) { return l.startsWith(u"MoveTo "); }));
+}
+
+} // namespace
+
+class TestStepAside : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void init();
+    void cleanup();
+    void stepsOffTheControlsAndBack();
+    void staysWhereTheUserPutIt();
+    void nothingUnderItNoStep();
+
+private:
+    // Opens the options window and waits for the character's step aside.
+    void openOptionsAndStep();
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<TestRun> m_run;
+    FrmMain *m_options = nullptr;
+};
+
+void TestStepAside::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    m_run = std::make_unique<TestRun>(m_dir->path());
+    m_run->app->Main();
+    m_run->app->tipWindow()->close();
+    m_run->character().completeAll();
+    QVERIFY(m_run->character().visible());
+    QCOMPARE(characterOf(*m_run).topLeft(), QPoint(0, 0));
+}
+
+void TestStepAside::cleanup()
+{
+    m_run.reset();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    m_dir.reset();
+}
+
+void TestStepAside::openOptionsAndStep()
+{
+    const int before = movesIn(m_run->log());
+    m_options = m_run->app->frmMain();
+    m_options->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_options));
+    // It fills the screen: no place for it clear of the character.
+    QVERIFY2(m_options->frameGeometry().intersects(characterOf(*m_run)),
+             "the options window should lie under the character at this scale");
+    QTRY_COMPARE_WITH_TIMEOUT(movesIn(m_run->log()), before + 1, 3000);
+    m_run->character().completeAll();
+}
+
+void TestStepAside::stepsOffTheControlsAndBack()
+{
+    openOptionsAndStep();
+    const QRect character = characterOf(*m_run);
+    QVERIFY2(m_options->screen()->geometry().contains(character), "the character stays whole on the screen");
+    for (const QRect &control : controlsOf(m_options))
+        QVERIFY2(!control.intersects(character),
+                 qPrintable(QStringLiteral("the character at %1 %2 covers a control at %3 %4 %5x%6")
+                                .arg(character.x()).arg(character.y()).arg(control.x()).arg(control.y())
+                                .arg(control.width()).arg(control.height())));
+    // Another page, with its fields where the character stands now: it
+    // steps off them too, as far as the page allows (it is full of fields:
+    // the edge of one at most).
+    const int moves = movesIn(m_run->log());
+    m_options->TabStrip1->setCurrentIndex(1);
+    QTRY_COMPARE_WITH_TIMEOUT(movesIn(m_run->log()), moves + 1, 3000);
+    m_run->character().completeAll();
+    const QRect second = characterOf(*m_run);
+    for (const QRect &control : controlsOf(m_options))
+        QVERIFY2(std::min(control.intersected(second).width(), control.intersected(second).height()) <= 4,
+                 qPrintable(QStringLiteral("on the mail page, the character at %1 %2 covers a control at %3 %4 %5x%6")
+                                .arg(second.x()).arg(second.y()).arg(control.x()).arg(control.y())
+                                .arg(control.width()).arg(control.height())));
+    // The window closes: back to where it stood first.
+    m_options->close();
+    QCOMPARE(m_run->log().last(), QStringLiteral("MoveTo 0 0"));
+    m_run->character().completeAll();
+    QCOMPARE(characterOf(*m_run).topLeft(), QPoint(0, 0));
+}
+
+void TestStepAside::staysWhereTheUserPutIt()
+{
+    openOptionsAndStep();
+    // Sent elsewhere while the window is open: it stays there after.
+    m_run->app->agent().MoveTo(200, 100);
+    m_run->character().completeAll();
+    const int moves = movesIn(m_run->log());
+    m_options->close();
+    QCOMPARE(movesIn(m_run->log()), moves);
+    QCOMPARE(characterOf(*m_run).topLeft(), QPoint(200, 100));
+}
+
+// The choice itself: off every part where the screen allows, and no walk
+// where only the title bar or a margin lies under the character.
+void TestStepAside::nothingUnderItNoStep()
+{
+    using WindowPlacement::asideOf;
+    const QRect screen(0, 0, 512, 384);
+    const QRect window(4, 19, 506, 365);
+    WindowPlacement::WindowParts parts;
+    parts.worked << QRect(15, 90, 480, 30) << QRect(400, 220, 80, 60);
+    parts.read << QRect(15, 30, 70, 18) << QRect(15, 337, 482, 23);
+    const QRect character(0, 0, 136, 142);
+    const QPoint to = asideOf(character, window, parts, screen);
+    const QRect there(to, character.size());
+    QVERIFY(screen.contains(there));
+    for (const QRect &r : parts.worked + parts.read)
+        QVERIFY2(!r.intersects(there), qPrintable(QStringLiteral("to %1 %2").arg(to.x()).arg(to.y())));
+    // Over the title bar only: it stays.
+    const QRect low(QPoint(0, 0), QSize(136, 30));
+    QCOMPARE(asideOf(low, window, parts, screen), QPoint(0, 0));
+    // Nowhere better (every place covers the same): it stays.
+    WindowPlacement::WindowParts everywhere;
+    everywhere.worked << screen;
+    QCOMPARE(asideOf(QRect(50, 60, 136, 142), screen, everywhere, screen), QPoint(50, 60));
+}
+
+KESTROVA_TEST_MAIN_1024X768(TestStepAside)
+
+#include "test_step_aside.moc"
