@@ -866,7 +866,7 @@ Recognition PocketsphinxRecognizer::endUtterance()
                             first = s.start;
                     return std::max(0, first);
                 };
-                const int shift = firstFrame(decoded.heard) - firstFrame(decoded.loop);
+                const int shift = firstFrame(decoded.heard) - (loopLive ? firstFrame(decoded.loop) : 0);
                 for (DecodedSegment &p : decoded.loop) {
                     p.start += shift;
                     p.end += shift;
