@@ -3,11 +3,12 @@
 // the share of commands heard right and wrong, the share of other speech,
 // silence and noise taken for a command (and for one that starts a program
 // or quits), and the time to a result, each beside its target.
-//   bench_voice_commands [--dump <file.tsv>] <corpus-dir>
+//   bench_voice_commands [--dump <file.tsv>] [--live-loop] <corpus-dir>
 // A corpus folder without an index is filled with the bench set first.
 // --dump writes one line per file (gap, confidence, words, command, whether
 // that command starts a program or quits, the measures behind the
-// confidence) for bench/speech/tune.py.
+// confidence) for bench/speech/tune.py. --live-loop runs the phone loop
+// while each recording is fed, as the listener would (PhoneLoopDecoder::Live).
 
 #include "CommandTable.h"
 #include "SpeechRecognizer.h"
@@ -254,6 +255,7 @@ int main(int argc, char **argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QString corpus, dumpPath, enrolDir;
+    auto loop = kestrova::character::PhoneLoopDecoder::Own;
     auto method = kestrova::character::VoiceAdaptation::Method::Model;
     const QStringList args = app.arguments().mid(1);
     for (int k = 0; k < args.size(); ++k) {
@@ -264,6 +266,8 @@ int main(int argc, char **argv)
         }
         if (args[k] == u"--dump" && k + 1 < args.size())
             dumpPath = args[++k];
+        else if (args[k] == u"--live-loop")
+            loop = kestrova::character::PhoneLoopDecoder::Live;
         else if (args[k] == u"--enrol" && k + 1 < args.size())
             enrolDir = args[++k];
         else if (args[k] == u"--method" && k + 1 < args.size() && (args[k + 1] == u"transform" || args[k + 1] == u"model"))
@@ -272,13 +276,13 @@ int main(int argc, char **argv)
         else if (!args[k].startsWith(u'-') && corpus.isEmpty())
             corpus = args[k];
         else {
-            std::fprintf(stderr, "usage: bench_voice_commands [--dump <file.tsv>] [--enrol <dir> [--method transform|model]] <corpus-dir>\n"
+            std::fprintf(stderr, "usage: bench_voice_commands [--dump <file.tsv>] [--live-loop] [--enrol <dir> [--method transform|model]] <corpus-dir>\n"
                                  "       bench_voice_commands --prompts\n");
             return 2;
         }
     }
     if (corpus.isEmpty()) {
-        std::fprintf(stderr, "usage: bench_voice_commands [--dump <file.tsv>] [--enrol <dir> [--method transform|model]] <corpus-dir>\n"
+        std::fprintf(stderr, "usage: bench_voice_commands [--dump <file.tsv>] [--live-loop] [--enrol <dir> [--method transform|model]] <corpus-dir>\n"
                                  "       bench_voice_commands --prompts\n");
         return 2;
     }
@@ -317,7 +321,7 @@ int main(int argc, char **argv)
     QElapsedTimer clock;
     clock.start();
     auto recognizer = kestrova::character::createPocketsphinxRecognizer(
-        &error, kestrova::character::PhoneLoopDecoder::Own, profileFolder);
+        &error, loop, profileFolder);
     if (!recognizer) {
         std::fprintf(stderr, "no recogniser: %s\n", error.toLocal8Bit().constData());
         return 1;

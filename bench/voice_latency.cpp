@@ -6,7 +6,7 @@
 // counts the commands heard right, wrong and not taken (at -60 or below),
 // and those taken before the last word was spoken ("early": a pause
 // between words taken for the end), which have no such latency.
-//   bench_voice_latency [--pulse | --sink <sink>] [--lead <ms>] <corpus-dir> [files]
+//   bench_voice_latency [--pulse | --sink <sink>] [--lead <ms>] [--live-loop] <corpus-dir> [files]
 // Without --pulse the recordings come at the pace of a microphone, 20 ms a
 // chunk. A second passes between one result and the next recording, as
 // between a user's commands. With --pulse the bench starts a PulseAudio
@@ -23,7 +23,8 @@
 // files: how many recordings of each kind (default 40; each takes its own
 // length plus about a second). --lead puts that much of a quiet
 // microphone's hiss before each recording, as when the user waits a moment
-// after pressing the key.
+// after pressing the key. --live-loop has the phone loop hear each
+// utterance while it is spoken (PhoneLoopDecoder::Live).
 
 #include "MicrophoneSource.h"
 #include "SpeechListener.h"
@@ -314,8 +315,15 @@ int main(int argc, char **argv)
     QString sinkName;
     bool ownServer = false;
     int leadMs = 0;
+    PhoneLoopDecoder loopDecoder = PhoneLoopDecoder::Own;
     for (bool more = true; more && !args.isEmpty();) {
         more = false;
+        if (args[0] == u"--live-loop") {
+            loopDecoder = PhoneLoopDecoder::Live;
+            args = args.mid(1);
+            more = true;
+            continue;
+        }
         if (args[0] == u"--pulse") {
             ownServer = true;
             sinkName = QStringLiteral("microphone");
@@ -332,7 +340,7 @@ int main(int argc, char **argv)
         }
     }
     if (args.isEmpty() || args.size() > 2 || args[0].startsWith(u'-')) {
-        std::fprintf(stderr, "usage: bench_voice_latency [--pulse | --sink <sink>] [--lead <ms>] <corpus-dir> [files]\n");
+        std::fprintf(stderr, "usage: bench_voice_latency [--pulse | --sink <sink>] [--lead <ms>] [--live-loop] <corpus-dir> [files]\n");
         return 2;
     }
     PulseServer server;
@@ -409,7 +417,8 @@ int main(int argc, char **argv)
             return timed;
         };
     }
-    SpeechListener listener([](QString *error) { return createPocketsphinxRecognizer(error); }, sourceFactory);
+    SpeechListener listener([loopDecoder](QString *error) { return createPocketsphinxRecognizer(error, loopDecoder); },
+                            sourceFactory);
     listener.setCommands(commands);
 
     struct Counts {

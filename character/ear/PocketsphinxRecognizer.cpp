@@ -28,6 +28,7 @@
 #include <system_error>
 #include <string_view>
 #include <unordered_set>
+#include <utility>
 
 extern "C" {
 #include <pocketsphinx.h>
@@ -225,6 +226,7 @@ public:
     }
     ~PhoneLoop()
     {
+        waitForPiece();
         ps_free(m_ps);
         cmd_ln_free_r(m_config);
     }
@@ -236,6 +238,7 @@ public:
     Result decode(const std::vector<std::int16_t> &audio, const CepstralMean &from, int steps)
     {
         Result out;
+        cancelLive();
         ps_get_feat(m_ps)->cmn = from.kind;
         setCepstralMean(m_ps, from);
         for (int i = 0; i < steps; ++i)
@@ -249,13 +252,89 @@ public:
         return out;
     }
 
+    // The loop heard while the user speaks: begun with the mean the
+    // command decoder begins the utterance with, given each piece of audio
+    // as it comes (on a thread of its own, one piece after the other), so
+    // that at the end of speech only the last frames are left. False when
+    // the loop could not start; then nothing is decoded live.
+    bool startLive(const CepstralMean &from)
+    {
+        cancelLive();
+        ps_get_feat(m_ps)->cmn = from.kind;
+        setCepstralMean(m_ps, from);
+        m_live = ps_set_search(m_ps, PhoneSearch) == 0 && ps_start_utt(m_ps) == 0;
+        return m_live;
+    }
+    void feedLive(const std::int16_t *samples, std::size_t count)
+    {
+        if (!m_live)
+            return;
+        waitForPiece();
+        std::vector<std::int16_t> piece(samples, samples + count);
+        try {
+            m_piece = std::async(std::launch::async, [this, piece = std::move(piece)] {
+                ps_process_raw(m_ps, piece.data(), piece.size(), FALSE, FALSE);
+            });
+        } catch (const std::system_error &) {
+            ps_process_raw(m_ps, samples, count, FALSE, FALSE);
+        }
+    }
+    // The live loop's result once its last frames are decoded.
+    Result finishLive()
+    {
+        Result out;
+        waitForPiece();
+        if (!m_live)
+            return out;
+        m_live = false;
+        if (ps_end_utt(m_ps) == 0) {
+            out.decoded = true;
+            ps_get_hyp(m_ps, &out.score);
+            out.phones = segments(m_ps);
+        }
+        out.after = cepstralMean(m_ps);
+        return out;
+    }
+    // Ends a live loop without a result.
+    void cancelLive()
+    {
+        waitForPiece();
+        endLive();
+    }
+    // The mean `from` moved on by `passes` passes over the audio, as the
+    // decoder that hears the commands would have moved it had it run the
+    // passes itself.
+    CepstralMean advance(const std::vector<std::int16_t> &audio, const CepstralMean &from, int passes)
+    {
+        cancelLive();
+        ps_get_feat(m_ps)->cmn = from.kind;
+        setCepstralMean(m_ps, from);
+        for (int i = 0; i < passes; ++i)
+            decodeWhole(m_ps, StepSearch, audio);
+        return cepstralMean(m_ps);
+    }
+
 private:
     static constexpr char StepSearch[] = "step";
 
     PhoneLoop(ps_decoder_t *ps, cmd_ln_t *config) : m_ps(ps), m_config(config) {}
 
+    void waitForPiece()
+    {
+        if (m_piece.valid())
+            m_piece.get();
+    }
+    void endLive()
+    {
+        if (m_live)
+            ps_end_utt(m_ps);
+        m_live = false;
+    }
+
     ps_decoder_t *m_ps;
     cmd_ln_t *m_config;
+    bool m_live = false;
+    std::future<void> m_piece; // the piece of audio being decoded
 };
 
 // Beam widths a search is made with: the decoder reads them from the
@@ -334,9 +413,10 @@ bool readAsLetters(const QString &word)
 class PocketsphinxRecognizer final : public SpeechRecognizer {
 public:
     PocketsphinxRecognizer(ps_decoder_t *ps, cmd_ln_t *config, const QString &dictionary,
-                           std::future<std::unique_ptr<PhoneLoop>> phoneLoop, SpeechModel model)
+                           std::future<std::unique_ptr<PhoneLoop>> phoneLoop, bool loopWhileSpeaking,
+                           SpeechModel model)
         : m_ps(ps), m_config(config), m_dictionaryPath(dictionary), m_phoneLoopMaking(std::move(phoneLoop)),
-          m_model(model)
+          m_loopWhileSpeaking(loopWhileSpeaking), m_model(model)
     {
         for (const char *phone : Phones) {
             const QString word = garbageWord(phone);
@@ -349,6 +429,10 @@ public:
     {
         if (m_phoneLoopMaking.valid())
             m_phoneLoopMaking.wait();
+        if (m_meanCatchingUp.valid())
+            m_meanCatchingUp.wait();
+        if (m_loopLive && m_phoneLoop)
+            m_phoneLoop->cancelLive();
         ps_free(m_ps);
         cmd_ln_free_r(m_config);
     }
@@ -413,6 +497,9 @@ private:
     // The phone loop's own decoder once it is made (it is made beside the
     // first listening); null when there is none.
     PhoneLoop *phoneLoop();
+    // Gives the decoder the mean it would have after the passes of the last
+    // utterance, once the phone loop's decoder has worked it out.
+    void catchUpMean();
     // The utterance's whole audio decoded again by a search (the current
     // one when none is named); false when the decode did not start.
     bool decodeAgain(const char *search = nullptr);
@@ -464,6 +551,13 @@ private:
     CepstralMean m_meanAtStart;
     std::future<std::unique_ptr<PhoneLoop>> m_phoneLoopMaking;
     std::unique_ptr<PhoneLoop> m_phoneLoop;
+    // The phone loop hears each utterance as it comes (from the second on).
+    bool m_loopWhileSpeaking = false;
+    // The phone loop hears this utterance as it comes.
+    bool m_loopLive = false;
+    // The mean this decoder is to go on from, worked out after the last
+    // utterance's result on the phone loop's decoder.
+    std::future<CepstralMean> m_meanCatchingUp;
     // Stock, or adapted to the user's voice: the confidence's scale.
     SpeechModel m_model;
 };
@@ -638,10 +732,17 @@ bool PocketsphinxRecognizer::setCommands(const std::vector<VoiceCommand> &comman
 
 void PocketsphinxRecognizer::startUtterance()
 {
+    catchUpMean();
     m_audio.clear();
     m_speechStarted = false;
     m_meanAtStart = cepstralMean(m_ps);
     m_inUtterance = m_haveGrammar && ps_start_utt(m_ps) == 0;
+    // Once the decoder has learnt the microphone, the phone loop hears
+    // the utterance while the user speaks, from the same mean.
+    m_loopLive = false;
+    if (m_inUtterance && m_normalised && m_loopWhileSpeaking)
+        if (PhoneLoop *loop = phoneLoop())
+            m_loopLive = loop->startLive(m_meanAtStart);
 }
 
 void PocketsphinxRecognizer::process(const std::int16_t *samples, std::size_t count)
@@ -650,9 +751,13 @@ void PocketsphinxRecognizer::process(const std::int16_t *samples, std::size_t co
         return;
     m_audio.insert(m_audio.end(), samples, samples + count);
     // In pieces of 50 ms, so that speech in a long piece is not missed
-    // when it has ended by the piece's end.
+    // when it has ended by the piece's end. The phone loop is given the
+    // same pieces: how audio is cut into pieces moves the running mean on
+    // at other frames.
     constexpr std::size_t Piece = 800;
     for (std::size_t at = 0; at < count; at += Piece) {
+        if (m_loopLive)
+            m_phoneLoop->feedLive(samples + at, std::min(Piece, count - at));
         ps_process_raw(m_ps, samples + at, std::min(Piece, count - at), FALSE, FALSE);
         if (ps_get_in_speech(m_ps))
             m_speechStarted = true;
@@ -668,6 +773,7 @@ Recognition PocketsphinxRecognizer::endUtterance()
     QElapsedTimer clock;
     clock.start();
     m_inUtterance = false;
+    const bool loopLive = std::exchange(m_loopLive, false);
     ps_end_utt(m_ps);
     out.speech = m_speechStarted;
     // The mean the hypothesis is decoded with.
@@ -715,12 +821,19 @@ Recognition PocketsphinxRecognizer::endUtterance()
         const char *rivals = match.name.isEmpty() ? nullptr : rivalSearch({match.name});
         PhoneLoop *loop = phoneLoop();
         std::future<PhoneLoop::Result> looped;
+        // The mean the loop would start from on this decoder; it moves on
+        // from there as if the loop had run here.
+        const CepstralMean beforePasses = cepstralMean(m_ps);
+        const int passes = rivals ? 1 : 0;
         if (loop) {
             try {
-                looped = std::async(std::launch::async, &PhoneLoop::decode, loop, std::cref(m_audio),
-                                    cepstralMean(m_ps), rivals ? 1 : 0);
+                looped = loopLive ? std::async(std::launch::async, &PhoneLoop::finishLive, loop)
+                                  : std::async(std::launch::async, &PhoneLoop::decode, loop, std::cref(m_audio),
+                                               beforePasses, passes);
             } catch (const std::system_error &) {
                 // No thread to be had: the loop runs here after the rivals.
+                if (loopLive)
+                    loop->cancelLive();
             }
         }
         // For a command that starts a program or quits: whether a word
@@ -748,18 +861,35 @@ Recognition PocketsphinxRecognizer::endUtterance()
                 // The command decoder counts frames from where the speech
                 // began in the microphone's stream, and its decode covers
                 // the utterance from that frame on; the loop's decoder
-                // counts from the utterance's start.
-                int base = -1;
-                for (const DecodedSegment &s : decoded.heard)
-                    if (s.start >= 0 && (base < 0 || s.start < base))
-                        base = s.start;
+                // counts from the utterance's start when given it whole,
+                // and in a stream of its own when it hears it live. Both
+                // cover the same frames.
+                const auto firstFrame = [](const std::vector<DecodedSegment> &segs) {
+                    int first = -1;
+                    for (const DecodedSegment &s : segs)
+                        if (s.start >= 0 && (first < 0 || s.start < first))
+                            first = s.start;
+                    return std::max(0, first);
+                };
+                const int shift = firstFrame(decoded.heard) - (loopLive ? firstFrame(decoded.loop) : 0);
                 for (DecodedSegment &p : decoded.loop) {
-                    p.start += std::max(0, base);
-                    p.end += std::max(0, base);
+                    p.start += shift;
+                    p.end += shift;
                 }
             }
-            // The mean moves on as if the loop had run here.
-            setCepstralMean(m_ps, r.after);
+            if (!loopLive) {
+                // The mean moves on as if the loop had run here.
+                setCepstralMean(m_ps, r.after);
+            } else {
+                // The same, worked out on the loop's decoder while the
+                // result goes to the listener.
+                try {
+                    m_meanCatchingUp = std::async(std::launch::async, &PhoneLoop::advance, loop, m_audio,
+                                                  beforePasses, passes + 1);
+                } catch (const std::system_error &) {
+                    setCepstralMean(m_ps, loop->advance(m_audio, beforePasses, passes + 1));
+                }
+            }
         } else if (decodeAgain(PhoneSearch)) {
             ps_get_hyp(m_ps, &decoded.loopScore);
             decoded.loop = segments(m_ps);
@@ -821,6 +951,7 @@ Recognition PocketsphinxRecognizer::endUtterance()
                 // The third guess: the best reading of the commands left.
                 // Only when asking, so what is acted on waits for no more
                 // than before.
+                catchUpMean();
                 const CepstralMean keep = cepstralMean(m_ps);
                 const char *third = rivalSearch({match.name, runnerUp});
                 if (third && decodeAgain(third)) {
@@ -834,6 +965,9 @@ Recognition PocketsphinxRecognizer::endUtterance()
                 ps_set_search(m_ps, CommandSearch);
             }
         }
+    } else if (loopLive) {
+        // No words: the loop heard nothing that is measured.
+        m_phoneLoop->cancelLive();
     }
     out.finishMs = int(clock.elapsed());
     return out;
@@ -845,6 +979,8 @@ void PocketsphinxRecognizer::discardUtterance()
         return;
     m_inUtterance = false;
     ps_end_utt(m_ps);
+    if (std::exchange(m_loopLive, false))
+        m_phoneLoop->cancelLive();
     // Hiss or a click would otherwise become the decoder's idea of the
     // microphone, and the words after it would be heard against that.
     setCepstralMean(m_ps, m_meanAtStart);
@@ -879,6 +1015,12 @@ const char *PocketsphinxRecognizer::rivalSearch(const QStringList &commands)
         return nullptr;
     const auto search = m_rivalSearch.find(commands.join(u'\x1f'));
     return search == m_rivalSearch.end() ? nullptr : search->second.constData();
+}
+
+void PocketsphinxRecognizer::catchUpMean()
+{
+    if (m_meanCatchingUp.valid())
+        setCepstralMean(m_ps, m_meanCatchingUp.get());
 }
 
 PhoneLoop *PocketsphinxRecognizer::phoneLoop()
@@ -1145,7 +1287,7 @@ std::unique_ptr<SpeechRecognizer> createPocketsphinxRecognizer(QString *error, P
     // is built.
     std::future<std::unique_ptr<PhoneLoop>> phoneLoop;
     try {
-        if (loop == PhoneLoopDecoder::Own)
+        if (loop != PhoneLoopDecoder::Shared)
             phoneLoop = std::async(std::launch::async, &PhoneLoop::make, hmm.toLocal8Bit(), phoneLm.toLocal8Bit(),
                                    mllr.toLocal8Bit());
     } catch (const std::system_error &) {
@@ -1153,6 +1295,7 @@ std::unique_ptr<SpeechRecognizer> createPocketsphinxRecognizer(QString *error, P
     }
     const bool adapted = !mllr.isEmpty() || !hmm.startsWith(QLatin1String(ModelDir));
     return std::make_unique<PocketsphinxRecognizer>(ps, config, dict, std::move(phoneLoop),
+                                                    loop == PhoneLoopDecoder::Live,
                                                     adapted ? SpeechModel::Adapted : SpeechModel::Stock);
 }
 

@@ -121,8 +121,13 @@ Recognition recognizeSamples(SpeechRecognizer &recognizer, const std::vector<std
 
 // Where the recogniser runs the free loop of phones it measures each
 // hypothesis against: on a decoder of its own, beside the pass of the
-// command's rivals (on another core), or on the command decoder after it.
-enum class PhoneLoopDecoder { Own, Shared };
+// command's rivals (on another core), or on the command decoder after it;
+// or on a decoder of its own that hears the utterance while the user
+// speaks (Live), so that at the end of speech only its last frames are
+// left. Live hears the audio with the mean the utterance began with where
+// the others hear it with one moved on by the utterance itself: its
+// measures, and so the confidence, are not those of the other two.
+enum class PhoneLoopDecoder { Own, Shared, Live };
 
 // The pocketsphinx recogniser with Debian's US English model, moved towards
 // the user's voice by the voice profile in profileFolder when there is one

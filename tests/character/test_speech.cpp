@@ -107,6 +107,7 @@ private Q_SLOTS:
     void wholeCommandBeforeAPause_data();
     void wholeCommandBeforeAPause();
     void phoneLoopOnADecoderOfItsOwn();
+    void phoneLoopWhileSpeaking();
 
 private:
     QTemporaryDir m_dir;
@@ -969,6 +970,64 @@ void TestSpeech::phoneLoopOnADecoderOfItsOwn()
         QVERIFY2(std::abs(a.confidence - b.confidence) <= 10,
                  qPrintable(QStringLiteral("%1: confidence %2 against %3").arg(phrase).arg(a.confidence).arg(b.confidence)));
     }
+}
+
+// The phone loop heard while the audio comes. The decoder of the commands
+// goes on from the same mean as when the loop is run after the end, so its
+// words and the rivals' measure are those of that decode; the loop's
+// phones line up with the words; the pieces the audio comes in change the
+// result no more than they change the commands' own decode (the running
+// mean moves on at other frames).
+void TestSpeech::phoneLoopWhileSpeaking()
+{
+    QString error;
+    std::unique_ptr<SpeechRecognizer> live = createPocketsphinxRecognizer(&error, PhoneLoopDecoder::Live);
+    QVERIFY2(live, qPrintable(error));
+    std::unique_ptr<SpeechRecognizer> liveWhole = createPocketsphinxRecognizer(&error, PhoneLoopDecoder::Live);
+    QVERIFY2(liveWhole, qPrintable(error));
+    std::unique_ptr<SpeechRecognizer> after = createPocketsphinxRecognizer(&error, PhoneLoopDecoder::Own);
+    QVERIFY2(after, qPrintable(error));
+    for (SpeechRecognizer *r : {live.get(), liveWhole.get(), after.get()})
+        QVERIFY(r->setCommands(programCommands()));
+    const std::vector<std::int16_t> pause(16000 / 2, 0);
+    const QStringList phrases = {"check mail", "what time is it", "quit", "show me the general menu please",
+                                 "the weather was fine all week", "open word doc", "quit program"};
+    int measured = 0;
+    for (const QString &phrase : phrases) {
+        const auto samples = readWav16kMono(say(phrase), &error);
+        QVERIFY2(samples, qPrintable(error));
+        std::vector<std::int16_t> audio = pause;
+        audio.insert(audio.end(), samples->begin(), samples->end());
+        audio.insert(audio.end(), pause.begin(), pause.end());
+        // As the listener hands it over, 20 ms at a time.
+        live->startUtterance();
+        for (std::size_t at = 0; at < audio.size(); at += 320)
+            live->process(audio.data() + at, std::min<std::size_t>(320, audio.size() - at));
+        const Recognition a = live->endUtterance();
+        // All of it at once, cut into pieces as a recording is.
+        liveWhole->startUtterance();
+        liveWhole->process(audio.data(), audio.size());
+        const Recognition b = liveWhole->endUtterance();
+        const Recognition c = recognizeSamples(*after, audio);
+        const QString what = phrase + QStringLiteral(": ");
+        QCOMPARE(b.words, c.words);
+        QCOMPARE(b.command, c.command);
+        QCOMPARE(b.scores.value("rival"), c.scores.value("rival"));
+        QCOMPARE(a.words, b.words);
+        QCOMPARE(a.command, b.command);
+        QVERIFY2(std::abs(a.confidence - b.confidence) <= 2,
+                 qPrintable(what + QStringLiteral("%1 against %2").arg(a.confidence).arg(b.confidence)));
+        if (b.scores.isEmpty())
+            continue;
+        ++measured;
+        // The loop's speech outside the words: off by the frames between
+        // two streams' counts when the phones are not lined up.
+        QVERIFY2(std::abs(b.scores.value("outside") - c.scores.value("outside")) <= 0.2,
+                 qPrintable(what + QStringLiteral("outside %1 against %2")
+                                       .arg(b.scores.value("outside"))
+                                       .arg(c.scores.value("outside"))));
+    }
+    QVERIFY(measured >= 5);
 }
 
 QTEST_MAIN(TestSpeech)
