@@ -25,9 +25,11 @@ struct NeverATask {
 // topmost window under the pointer by that order. Under XWayland the
 // compositor draws such a window over the rest whatever that order says:
 // with a tiled window raised over it there, it is seen, but its clicks reach
-// no window at all. A window calls keep once mapped: it is raised now and
-// again whenever another window that is not a popup (an override-redirect
-// window: menus, tooltips) is mapped, or stacked right over a kept one.
+// no window at all. A window calls keep once mapped: from then on, whenever
+// a window that is not a popup stands over a kept one after being mapped or
+// restacked, the kept windows are put right over it. Popups (override-
+// redirect windows shown and not restacked since: menus, tooltips) stay
+// over them.
 struct KeptAbove {
     static void keep(QWidget *window);
 };
