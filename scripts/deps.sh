@@ -25,6 +25,7 @@ test=(file dpkg-dev desktop-file-utils appstream xvfb xauth x11-utils x11-xserve
       dbus-x11 faketime sphinxtrain)
 test+=(xterm xfwm4 metacity i3-wm) # the end-to-end test on other window managers than openbox
 test+=(kwin-wayland kde-spectacle xwayland libwayland-dev gcc) # the one on KWin under Wayland (its input tool is built there)
+test+=(sway grim x11-xserver-utils libxkbcommon-dev) # the one on sway (headless; its input tool is built there too)
 bench=(festival festvox-kdlpc16k espeak alsa-utils)
 
 wanted=()

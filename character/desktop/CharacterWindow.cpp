@@ -179,8 +179,11 @@ ShapedWindow::ShapedWindow(QWidget *parent)
 
 bool ShapedWindow::nativeEvent(const QByteArray &eventType, void *message, qintptr *result)
 {
-    if (NeverATask::mapped(this, eventType, message))
+    if (NeverATask::mapped(this, eventType, message)) {
         askWindowManager(true);
+        if (windowFlags() & Qt::X11BypassWindowManagerHint)
+            KeptAbove::keep(this);
+    }
     return QWidget::nativeEvent(eventType, message, result);
 }
 

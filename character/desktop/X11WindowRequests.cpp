@@ -1,11 +1,16 @@
 #include "X11WindowRequests.h"
 
 #include "CharacterWindow.h"
+#include "DesktopCharacterLog.h"
 
+#include <QAbstractNativeEventFilter>
 #include <QGuiApplication>
+#include <QPointer>
+#include <QTimer>
 #include <QVarLengthArray>
 #include <QtGui/qguiapplication_platform.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include <dlfcn.h>
@@ -30,6 +35,14 @@ struct XcbFunctions {
     decltype(&xcb_setup_roots_iterator) rootsIterator = nullptr;
     decltype(&xcb_screen_next) screenNext = nullptr;
     decltype(&xcb_flush) flush = nullptr;
+    decltype(&xcb_configure_window) configureWindow = nullptr;
+    decltype(&xcb_change_window_attributes) changeWindowAttributes = nullptr;
+    decltype(&xcb_get_window_attributes) getWindowAttributes = nullptr;
+    decltype(&xcb_get_window_attributes_reply) getWindowAttributesReply = nullptr;
+    decltype(&xcb_query_tree) queryTree = nullptr;
+    decltype(&xcb_query_tree_reply) queryTreeReply = nullptr;
+    decltype(&xcb_query_tree_children) queryTreeChildren = nullptr;
+    decltype(&xcb_query_tree_children_length) queryTreeChildrenLength = nullptr;
 
     static const XcbFunctions &get()
     {
@@ -51,6 +64,19 @@ struct XcbFunctions {
             f.rootsIterator = reinterpret_cast<decltype(f.rootsIterator)>(dlsym(lib, "xcb_setup_roots_iterator"));
             f.screenNext = reinterpret_cast<decltype(f.screenNext)>(dlsym(lib, "xcb_screen_next"));
             f.flush = reinterpret_cast<decltype(f.flush)>(dlsym(lib, "xcb_flush"));
+            f.configureWindow = reinterpret_cast<decltype(f.configureWindow)>(dlsym(lib, "xcb_configure_window"));
+            f.changeWindowAttributes =
+                reinterpret_cast<decltype(f.changeWindowAttributes)>(dlsym(lib, "xcb_change_window_attributes"));
+            f.getWindowAttributes =
+                reinterpret_cast<decltype(f.getWindowAttributes)>(dlsym(lib, "xcb_get_window_attributes"));
+            f.getWindowAttributesReply = reinterpret_cast<decltype(f.getWindowAttributesReply)>(
+                dlsym(lib, "xcb_get_window_attributes_reply"));
+            f.queryTree = reinterpret_cast<decltype(f.queryTree)>(dlsym(lib, "xcb_query_tree"));
+            f.queryTreeReply = reinterpret_cast<decltype(f.queryTreeReply)>(dlsym(lib, "xcb_query_tree_reply"));
+            f.queryTreeChildren =
+                reinterpret_cast<decltype(f.queryTreeChildren)>(dlsym(lib, "xcb_query_tree_children"));
+            f.queryTreeChildrenLength = reinterpret_cast<decltype(f.queryTreeChildrenLength)>(
+                dlsym(lib, "xcb_query_tree_children_length"));
             return f;
         }();
         return functions;
@@ -60,6 +86,12 @@ struct XcbFunctions {
     {
         return internAtom && internAtomReply && changeProperty && sendEvent && getSetup && rootsIterator && screenNext
             && flush;
+    }
+    bool canRestack() const
+    {
+        return getSetup && rootsIterator && screenNext && flush && configureWindow && changeWindowAttributes
+            && getWindowAttributes && getWindowAttributesReply && queryTree && queryTreeReply && queryTreeChildren
+            && queryTreeChildrenLength;
     }
 };
 
@@ -218,6 +250,228 @@ void NeverATask::askOnceMapped(QWidget *window)
     // (it then sits in the taskbar and window switcher).
     requestNetWmState(connection, root, id, 0, x11Atom(connection, "_NET_WM_STATE_DEMANDS_ATTENTION"));
     xcb.flush(connection);
+}
+
+namespace {
+
+// Watches the root window's children for KeptAbove: which are shown, which
+// of them are popups, and where each stands in the stacking order.
+class KeptAboveFilter final : public QObject, public QAbstractNativeEventFilter {
+public:
+    static KeptAboveFilter *instance()
+    {
+        static QPointer<KeptAboveFilter> filter;
+        if (!filter && qGuiApp) {
+            filter = new KeptAboveFilter(qGuiApp);
+            qGuiApp->installNativeEventFilter(filter);
+        }
+        return filter;
+    }
+
+    void keep(QWidget *window)
+    {
+        xcb_connection_t *connection = x11Connection();
+        if (!connection || !XcbFunctions::get().canRestack() || !watch(connection))
+            return;
+        m_windows.removeAll(nullptr);
+        if (!m_windows.contains(window))
+            m_windows << window;
+        restack();
+    }
+
+    bool nativeEventFilter(const QByteArray &eventType, void *message, qintptr *) override
+    {
+        if (m_root == XCB_WINDOW_NONE || eventType != "xcb_generic_event_t")
+            return false;
+        const auto *event = static_cast<const xcb_generic_event_t *>(message);
+        switch (event->response_type & 0x7f) {
+        case XCB_MAP_NOTIFY: {
+            const auto *map = reinterpret_cast<const xcb_map_notify_event_t *>(event);
+            if (map->event != m_root)
+                return false;
+            // A popup (override-redirect: a menu, a tooltip) opens over
+            // everything, the character included.
+            m_shown.insert(map->window, map->override_redirect);
+            if (!kept(map->window))
+                scheduleRestack();
+            return false;
+        }
+        case XCB_UNMAP_NOTIFY: {
+            const auto *unmap = reinterpret_cast<const xcb_unmap_notify_event_t *>(event);
+            if (unmap->event == m_root)
+                m_shown.remove(unmap->window);
+            return false;
+        }
+        case XCB_DESTROY_NOTIFY: {
+            const auto *gone = reinterpret_cast<const xcb_destroy_notify_event_t *>(event);
+            if (gone->event == m_root) {
+                m_shown.remove(gone->window);
+                m_below.remove(gone->window);
+            }
+            return false;
+        }
+        case XCB_CONFIGURE_NOTIFY: {
+            const auto *configure = reinterpret_cast<const xcb_configure_notify_event_t *>(event);
+            if (configure->event != m_root || configure->window == m_root)
+                return false;
+            // An override-redirect window that is restacked once shown is
+            // no popup but a window manager's frame (i3's are such); the
+            // program's own popups stay popups.
+            const auto below = m_below.constFind(configure->window);
+            if (below != m_below.constEnd() && *below != configure->above_sibling
+                && m_shown.contains(configure->window) && !own(configure->window))
+                m_shown[configure->window] = false;
+            m_below.insert(configure->window, configure->above_sibling);
+            if (!kept(configure->window))
+                scheduleRestack();
+            // Qt takes a configure event on the root window for a change of
+            // its screens, and would look at them again for every window
+            // moved on the desktop.
+            return m_swallowChildren;
+        }
+        default:
+            return false;
+        }
+    }
+
+private:
+    using QObject::QObject;
+
+    // Asks the X server for the root window's substructure events (once),
+    // and learns which of its children are shown now.
+    bool watch(xcb_connection_t *connection)
+    {
+        if (m_root != XCB_WINDOW_NONE)
+            return true;
+        const XcbFunctions &xcb = XcbFunctions::get();
+        const xcb_window_t root = x11Root(connection);
+        if (root == XCB_WINDOW_NONE)
+            return false;
+        xcb_get_window_attributes_reply_t *attributes =
+            xcb.getWindowAttributesReply(connection, xcb.getWindowAttributes(connection, root), nullptr);
+        if (!attributes)
+            return false;
+        const uint32_t mask = attributes->your_event_mask;
+        free(attributes);
+        m_swallowChildren = !(mask & XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY);
+        const uint32_t wanted = mask | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
+        xcb.changeWindowAttributes(connection, root, XCB_CW_EVENT_MASK, &wanted);
+        const QList<xcb_window_t> children = stacking(connection, root);
+        QVarLengthArray<xcb_get_window_attributes_cookie_t, 64> cookies;
+        for (xcb_window_t child : children)
+            cookies.append(xcb.getWindowAttributes(connection, child));
+        for (qsizetype i = 0; i < children.size(); ++i) {
+            xcb_get_window_attributes_reply_t *child = xcb.getWindowAttributesReply(connection, cookies[i], nullptr);
+            if (child && child->map_state != XCB_MAP_STATE_UNMAPPED)
+                m_shown.insert(children[i], child->override_redirect);
+            free(child);
+        }
+        m_root = root;
+        qCInfo(lcCharacter) << "Keeps its unmanaged windows above the others:" << m_shown.size()
+                            << "windows shown on the desktop";
+        return true;
+    }
+
+    // The root window's children, bottom first.
+    static QList<xcb_window_t> stacking(xcb_connection_t *connection, xcb_window_t root)
+    {
+        const XcbFunctions &xcb = XcbFunctions::get();
+        QList<xcb_window_t> children;
+        if (xcb_query_tree_reply_t *tree = xcb.queryTreeReply(connection, xcb.queryTree(connection, root), nullptr)) {
+            const xcb_window_t *ids = xcb.queryTreeChildren(tree);
+            children = QList<xcb_window_t>(ids, ids + xcb.queryTreeChildrenLength(tree));
+            free(tree);
+        }
+        return children;
+    }
+
+    bool kept(xcb_window_t window) const
+    {
+        return window != XCB_WINDOW_NONE && keptIds().contains(window);
+    }
+
+    // The kept windows that are shown, in the order they are kept above
+    // one another.
+    QList<xcb_window_t> keptIds() const
+    {
+        QList<xcb_window_t> ids;
+        for (const QPointer<QWidget> &widget : m_windows) {
+            if (widget && widget->isVisible() && widget->testAttribute(Qt::WA_WState_Created))
+                ids << xcb_window_t(widget->internalWinId());
+        }
+        return ids;
+    }
+
+    // Made by this program: its connection's ids share one base.
+    static bool own(xcb_window_t window)
+    {
+        xcb_connection_t *connection = x11Connection();
+        if (!connection)
+            return false;
+        const xcb_setup_t *setup = XcbFunctions::get().getSetup(connection);
+        return (window & ~setup->resource_id_mask) == setup->resource_id_base;
+    }
+
+    // Window managers restack their windows now and then, some above a
+    // window of their own rather than at the top: what is over a kept
+    // window is looked at once the X server's news so far is dealt with.
+    void scheduleRestack()
+    {
+        if (m_restackPending)
+            return;
+        m_restackPending = true;
+        QTimer::singleShot(0, this, [this] {
+            m_restackPending = false;
+            restack();
+        });
+    }
+
+    // Puts the kept windows right over the highest shown window that is not
+    // a popup, if that is over one of them; popups stay over them.
+    void restack()
+    {
+        xcb_connection_t *connection = x11Connection();
+        const QList<xcb_window_t> ids = keptIds();
+        if (!connection || ids.isEmpty())
+            return;
+        const QList<xcb_window_t> order = stacking(connection, m_root);
+        qsizetype lowest = order.size();
+        for (xcb_window_t id : ids)
+            lowest = std::min(lowest, order.contains(id) ? order.indexOf(id) : order.size());
+        xcb_window_t over = XCB_WINDOW_NONE;
+        for (qsizetype i = order.size() - 1; i > lowest && over == XCB_WINDOW_NONE; --i) {
+            const auto shown = m_shown.constFind(order[i]);
+            if (shown != m_shown.constEnd() && !*shown && !ids.contains(order[i]))
+                over = order[i];
+        }
+        if (over == XCB_WINDOW_NONE)
+            return;
+        const XcbFunctions &xcb = XcbFunctions::get();
+        for (xcb_window_t id : ids) {
+            const uint32_t values[] = {over, XCB_STACK_MODE_ABOVE};
+            xcb.configureWindow(connection, id, XCB_CONFIG_WINDOW_SIBLING | XCB_CONFIG_WINDOW_STACK_MODE, values);
+            over = id;
+        }
+        xcb.flush(connection);
+    }
+
+    QList<QPointer<QWidget>> m_windows;
+    // The root window's children the X server shows, each with whether it
+    // is a popup.
+    QHash<xcb_window_t, bool> m_shown;
+    // The sibling each child was last stacked right over.
+    QHash<xcb_window_t, xcb_window_t> m_below;
+    xcb_window_t m_root = XCB_WINDOW_NONE;
+    bool m_swallowChildren = false;
+    bool m_restackPending = false;
+};
+
+} // namespace
+
+void KeptAbove::keep(QWidget *window)
+{
+    if (KeptAboveFilter *filter = KeptAboveFilter::instance())
+        filter->keep(window);
 }
 
 void ShapedWindow::askWindowManager(bool mapped)

@@ -140,6 +140,35 @@ client "$character"
 check "a drag moves the character by -200 +60 ($bx,$by -> $wx,$wy)" \
   test $((wx - bx + 200)) -ge -10 -a $((wx - bx + 200)) -le 10 -a $((wy - by - 60)) -ge -10 -a $((wy - by - 60)) -le 10
 shot dragged
+cx=$((wx + $6 / 2)); cy=$((wy + $7 / 2))
+
+# "Move to mouse" where the window manager tiles: the phrase typed, the
+# pointer put over a tiled window (which has the focus and fills the
+# screen), then over the bare desktop, then Enter; the character stands
+# beside the pointer.
+move_to_mouse() { # move_to_mouse <x> <y>
+  start_listening || return 1
+  xdotool type --delay 40 "move to mouse"; xdotool mousemove "$1" "$2"; sleep 0.3; xdotool key Return
+  wait_for "$log" "MoveTo $(( $1 - 70 )) $2" 10 || { echo "NOTE: $(grep MoveTo "$log" | tail -n 2)"; return 1; }
+  local i
+  for i in $(seq 50); do
+    client "$character"
+    [ $((wx - $1 + 70)) -ge -10 ] && [ $((wx - $1 + 70)) -le 10 ] && [ $((wy - $2)) -ge -10 ] && [ $((wy - $2)) -le 10 ] \
+      && return 0
+    sleep 0.1
+  done
+  echo "NOTE: the character's window is at $wx,$wy"; return 1
+}
+if [ "$KESTROVA_WM" = i3 ]; then
+  open_xterm TILED
+  check "the tiled xterm has the focus" test "$(active)" = "$xt"
+  check "\"move to mouse\" with the pointer over the tiled xterm: the character goes beside it" move_to_mouse 700 200
+  shot move-over-xterm
+  client "$character"; cx=$((wx + $6 / 2)); cy=$((wy + $7 / 2))
+  kill "$xterm_pid" 2>/dev/null; sleep 0.5
+  check "\"move to mouse\" with the pointer over the bare desktop: the character goes beside it" move_to_mouse 300 500
+  shot move-over-desktop
+fi
 
 stop; rc=$?
 check "the program ends on SIGTERM with status 0 (was $rc)" test "$rc" -eq 0

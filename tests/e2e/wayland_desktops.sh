@@ -345,7 +345,9 @@ move_to_mouse() { # move_to_mouse <x> <y>
   start_listening || return 1
   typ "move to mouse"; to "$1" "$2"; sleep 0.3
   local seen; seen=$(x_pointer)
-  echo "NOTE: the pointer at $1 $2; as X clients see it: $seen ($(xwininfo -children -id "${seen##* }" 2>/dev/null | grep -m1 -oE '0x[0-9a-f]+ "[^"]*"'))"
+  # (xwininfo asks for a click on a window when handed none: not for 0x0.)
+  echo "NOTE: the pointer at $1 $2; as X clients see it: $seen ($([ "${seen##* }" != 0x0 ] \
+    && xwininfo -children -id "${seen##* }" 2>/dev/null | grep -m1 -oE '0x[0-9a-f]+ "[^"]*"'))"
   key Return
   wait_for "$log" 'Heard "move to mouse' 5
 }
