@@ -41,3 +41,11 @@ client() { # client <window>: sets wx wy ww wh to the window's inside on the scr
   ww=$(awk '/^ *Width:/ {print $2}' <<< "$info")
   wh=$(awk '/^ *Height:/ {print $2}' <<< "$info")
 }
+moves_done() { # moves_done (reads "$log"): the character's moves asked for so far have ended (within 10 s): it stands where it goes
+  local i
+  for i in $(seq 100); do
+    [ "$(grep -cE '#[0-9]+ MoveTo -?[0-9]+ -?[0-9]+$' "$log")" -le "$(grep -c 'MoveTo complete' "$log")" ] && return 0
+    sleep 0.1
+  done
+  return 1
+}

@@ -211,14 +211,6 @@ listen_and_type() { # listen_and_type <phrase>: double click, type, Enter
   xdotool type --delay 40 "$1"
   xdotool key Return
 }
-moves_done() { # the character's moves asked for so far have ended (within 10 s): it stands where it goes
-  local i
-  for i in $(seq 100); do
-    [ "$(grep -cE '#[0-9]+ MoveTo -?[0-9]+ -?[0-9]+$' "$log")" -le "$(grep -c 'MoveTo complete' "$log")" ] && return 0
-    sleep 0.1
-  done
-  return 1
-}
 start_listening() { # a double click on the character: it listens, its prompt open
   local before i try heard=""
   # A character stepping aside from a window, or back, is not clicked
