@@ -195,7 +195,10 @@ ended() { # ended: the program ends by itself within 15 s; its exit status
   # quit that crashes (139, a segmentation fault; 134, an abort) fails the
   # test even where the caller only wanted the program gone.
   check "the program ends with status 0 (was $rc)" test "$rc" -eq 0
-  check "the program ends without the quit watchdog cutting it off" not_cut_off "$log"
+  # On a clock made faster (faked_clock set) the watchdog's 1.75 s pass in a
+  # fraction of that: it may cut off a sound end there.
+  [ -n "${faked_clock:-}" ] \
+    || check "the program ends without the quit watchdog cutting it off" not_cut_off "$log"
   return $rc
 }
 

@@ -108,6 +108,7 @@ real_program=$program
 program="$scratch/fast-kestrova"
 printf '#!/bin/sh\nLD_PRELOAD=%s FAKETIME="+0 x10" exec %q "$@"\n' "$faketime_lib" "$real_program" > "$program"
 chmod +x "$program"
+faked_clock=x10
 # The joke timer starts while the program loads: after "started", before
 # "shown". A joke is not early if it comes 4.5 minutes after "started" or
 # later, and not late if it comes 5.5 minutes after "shown" or sooner.
