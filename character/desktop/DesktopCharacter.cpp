@@ -249,6 +249,7 @@ void DesktopCharacter::placeAt(int x, int y)
     if (!m_window || m_queue.isClosed())
         return;
     m_placed = true;
+    qCDebug(lcCharacter).noquote() << QStringLiteral("Placed at %1 %2").arg(x).arg(y);
     // As a drag does: a glide has nowhere to go, the balloon and the
     // listening prompt follow the window.
     if (m_queue.isRunning(Kind::MoveTo))
