@@ -314,8 +314,10 @@ void Application::MoveToTarget(const QRect &windowFrame)
 
 void Application::stepAside(QWidget *window, QPoint to)
 {
-    // Only a character on the desktop steps aside; it walks there as any
-    // move goes, behind what it is doing.
+    // Only a character on the desktop steps aside. Idle, it walks there;
+    // busy (saying something, say), it is put there at once and goes on
+    // with what it was doing: the window the user opened is wanted now,
+    // not after the sentence.
     if (!m_agent || !agent().isLoaded() || !agent().Visible())
         return;
     QPoint from(agent().Left(), agent().Top());
@@ -323,9 +325,17 @@ void Application::stepAside(QWidget *window, QPoint to)
     // since: it goes back to where it stood first.
     if (m_aside && (!m_aside->arrived || from == m_aside->to))
         from = m_aside->from;
+    disconnect(m_asideArrival);
+    // A walk aside still waiting in the queue would take it off the new place.
+    if (m_aside && !m_aside->arrived)
+        agent().StopRequests({m_aside->move});
+    if (agent().Busy()) {
+        agent().PlaceAt(to.x(), to.y());
+        m_aside = Aside{window, from, to, character::Request(), true};
+        return;
+    }
     const character::Request move = agent().MoveTo(to.x(), to.y());
     m_aside = Aside{window, from, to, move, false};
-    disconnect(m_asideArrival);
     m_asideArrival = connect(agent().get(), &character::Character::requestComplete, this,
                              [this, move](character::Request done) {
                                  if (m_aside && m_aside->move == done)
@@ -348,7 +358,10 @@ void Application::stepBack(QWidget *window)
         // The user (or a command) has moved it since: it stays there.
         return;
     }
-    agent().MoveTo(aside.from.x(), aside.from.y());
+    if (agent().Busy())
+        agent().PlaceAt(aside.from.x(), aside.from.y());
+    else
+        agent().MoveTo(aside.from.x(), aside.from.y());
 }
 
 void Application::MoveToRest()

@@ -50,6 +50,12 @@ public:
     // on. Each ended one reports, in the order it was made.
     virtual void stopRequests(const QList<Request> &requests) = 0;
     virtual void listen(bool on) = 0;
+    // Puts the character at x, y now, as the user's drag does: no request,
+    // no animation; what it is saying goes on where it stands. A glide under
+    // way ends there.
+    virtual void placeAt(int x, int y) = 0;
+    // Something is playing: a request made now waits behind it.
+    virtual bool busy() const = 0;
 
     // Properties.
     virtual QString name() const = 0;

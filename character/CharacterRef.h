@@ -30,6 +30,8 @@ public:
     void StopAll() { if (m_c) m_c->stopAll(); }
     void StopRequests(const QList<Request> &requests) { if (m_c) m_c->stopRequests(requests); }
     void Listen(bool on) { if (m_c) m_c->listen(on); }
+    void PlaceAt(int x, int y) { if (m_c) m_c->placeAt(x, y); }
+    bool Busy() const { return m_c && m_c->busy(); }
 
     QString Name() const { return m_c ? m_c->name() : QString(); }
     bool Visible() const { return m_c && m_c->visible(); }

@@ -244,6 +244,19 @@ void DesktopCharacter::listen(bool on)
         m_listening->listen(on);
 }
 
+void DesktopCharacter::placeAt(int x, int y)
+{
+    if (!m_window || m_queue.isClosed())
+        return;
+    m_placed = true;
+    qCDebug(lcCharacter).noquote() << QStringLiteral("Placed at %1 %2").arg(x).arg(y);
+    // As a drag does: a glide has nowhere to go, the balloon and the
+    // listening prompt follow the window.
+    if (m_queue.isRunning(Kind::MoveTo))
+        m_queue.finish(QStringLiteral("placed elsewhere"));
+    m_window->place(m_window->onScreens(QPoint(x, y)));
+}
+
 void DesktopCharacter::hear(const QString &phrase) { m_listening->hear(phrase); }
 void DesktopCharacter::setSpeechListener(SpeechListener *listener) { m_listening->setSpeechListener(listener); }
 std::vector<VoiceCommand> DesktopCharacter::voiceCommands() { return m_listening->voiceCommands(); }

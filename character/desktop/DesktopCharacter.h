@@ -94,6 +94,8 @@ public:
     void stopRequests(const QList<Request> &requests) override;
     // Opens or closes the listening prompt; nothing happens while hidden.
     void listen(bool on) override;
+    void placeAt(int x, int y) override;
+    bool busy() const override { return isBusy(); }
 
     QString name() const override;
     bool visible() const override;

@@ -14,6 +14,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QScreen>
+#include <QSignalSpy>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -51,6 +52,20 @@ int movesIn(const QStringList &log)
     return int(std::count_if(log.begin(), log.end(), [](const QString &l) { return l.startsWith(u"MoveTo "); }));
 }
 
+int placesIn(const QStringList &log)
+{
+    return int(std::count_if(log.begin(), log.end(), [](const QString &l) { return l.startsWith(u"PlaceAt "); }));
+}
+
+void verifyClearOfControls(QWidget *window, const QRect &character)
+{
+    for (const QRect &control : controlsOf(window))
+        QVERIFY2(!control.intersects(character),
+                 qPrintable(QStringLiteral("the character at %1 %2 covers a control at %3 %4 %5x%6")
+                                .arg(character.x()).arg(character.y()).arg(control.x()).arg(control.y())
+                                .arg(control.width()).arg(control.height())));
+}
+
 } // namespace
 
 class TestStepAside : public QObject {
@@ -60,6 +75,7 @@ private Q_SLOTS:
     void cleanup();
     void stepsOffTheControlsAndBack();
     void staysWhereTheUserPutIt();
+    void stepsAsideAtOnceWhileSpeaking();
     void nothingUnderItNoStep();
 
 private:
@@ -108,11 +124,9 @@ void TestStepAside::stepsOffTheControlsAndBack()
     openOptionsAndStep();
     const QRect character = characterOf(*m_run);
     QVERIFY2(m_options->screen()->geometry().contains(character), "the character stays whole on the screen");
-    for (const QRect &control : controlsOf(m_options))
-        QVERIFY2(!control.intersects(character),
-                 qPrintable(QStringLiteral("the character at %1 %2 covers a control at %3 %4 %5x%6")
-                                .arg(character.x()).arg(character.y()).arg(control.x()).arg(control.y())
-                                .arg(control.width()).arg(control.height())));
+    verifyClearOfControls(m_options, character);
+    if (QTest::currentTestFailed())
+        return;
     // Another page, with its fields where the character stands now: it
     // steps off them too, as far as the page allows (it is full of fields:
     // the edge of one at most).
@@ -143,6 +157,45 @@ void TestStepAside::staysWhereTheUserPutIt()
     m_options->close();
     QCOMPARE(movesIn(m_run->log()), moves);
     QCOMPARE(characterOf(*m_run).topLeft(), QPoint(200, 100));
+}
+
+// Busy saying something when the window opens: the character is clear of
+// the window's controls at once, not after the sentence, and the sentence
+// plays on to its end; closing the window while it speaks again puts it
+// back at once too.
+void TestStepAside::stepsAsideAtOnceWhileSpeaking()
+{
+    QSignalSpy completed(&m_run->character(), &character::Character::requestComplete);
+    const character::Request said = m_run->app->agent().Speak(QStringLiteral("Hello there, I am here to help."));
+    QVERIFY(m_run->character().busy());
+    const int moves = movesIn(m_run->log()) + placesIn(m_run->log());
+    m_options = m_run->app->frmMain();
+    m_options->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_options));
+    QTRY_VERIFY_WITH_TIMEOUT(movesIn(m_run->log()) + placesIn(m_run->log()) > moves, 3000);
+    // Nothing completed: the speech is still on.
+    const QRect aside = characterOf(*m_run);
+    QVERIFY2(m_options->screen()->geometry().contains(aside), "the character stays whole on the screen");
+    verifyClearOfControls(m_options, aside);
+    if (QTest::currentTestFailed())
+        return;
+    const auto &pending = m_run->character().pending;
+    QVERIFY(std::any_of(pending.begin(), pending.end(), [&](const auto &p) { return p.request == said; }));
+    QVERIFY(!m_run->log().contains(QStringLiteral("Stop")));
+    QVERIFY(!m_run->log().contains(QStringLiteral("StopAll")));
+
+    // The sentence ends as it would have; nothing queued takes it elsewhere.
+    m_run->character().completeAll();
+    QVERIFY(std::any_of(completed.begin(), completed.end(),
+                        [&](const QList<QVariant> &args) { return args.at(0).value<character::Request>() == said; }));
+    QCOMPARE(characterOf(*m_run), aside);
+
+    // Speaking again as the window closes: back where it stood, at once.
+    m_run->app->agent().Speak(QStringLiteral("Goodbye."));
+    m_options->close();
+    QCOMPARE(characterOf(*m_run).topLeft(), QPoint(0, 0));
+    m_run->character().completeAll();
+    QCOMPARE(characterOf(*m_run).topLeft(), QPoint(0, 0));
 }
 
 // The choice itself: off every part where the screen allows, and no walk

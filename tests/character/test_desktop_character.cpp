@@ -238,6 +238,7 @@ private Q_SLOTS:
     void moveToGlidesToTheTarget();
     void gestureFacesThePoint();
     void dragMovesAndIsNotAClick();
+    void placedAtOnceWhileSpeaking();
     void clicksReportButtonShiftAndPosition();
     void shapedWithoutCompositor();
     void nothingRunsAtRest();
@@ -790,6 +791,38 @@ void TestDesktopCharacter::dragMovesAndIsNotAClick()
     QCOMPARE(QPoint(bot->left(), bot->top()), left);
     sendMouse(w, QEvent::MouseButtonRelease, w->mapFromGlobal(pressed + QPoint(0, 50)), Qt::LeftButton, Qt::NoButton);
     QCOMPARE(clicks, 1);
+}
+
+void TestDesktopCharacter::placedAtOnceWhileSpeaking()
+{
+    ManualTimers timers;
+    auto bot = makeBot(timers);
+    Completions log(bot.get(), timers);
+    QVERIFY(showBot(*bot, log));
+    bot->setBalloonStyle(Character::BalloonOn);
+    const Request r = bot->speak(QStringLiteral("A sentence that takes a while to say."));
+    TRY_COMPARE(bot->balloon()->isVisible(), true);
+    QVERIFY(bot->isBusy());
+    const QPoint balloonOffset = bot->balloon()->pos() - bot->window()->pos();
+    const QPoint to(bot->left() + 60, bot->top() + 30);
+    bot->placeAt(to.x(), to.y());
+    // There at once, the balloon with it, the sentence going on.
+    QCOMPARE(QPoint(bot->left(), bot->top()), to);
+    // (Across, the balloon keeps clear of the screen's edges.)
+    QCOMPARE(bot->balloon()->y() - bot->top(), balloonOffset.y());
+    QCOMPARE(log.count(r), 0);
+    QVERIFY(bot->balloon()->isVisible());
+    TRY_COMPARE_WITHIN(log.count(r), 1, 15000);
+    QCOMPARE(QPoint(bot->left(), bot->top()), to);
+
+    // Put elsewhere during a glide: the glide ends there.
+    const Request glide = bot->moveTo(bot->left() - 300, bot->top());
+    TRY_COMPARE(bot->currentAnimation(), QStringLiteral("MoveLeft"));
+    const QPoint there(to.x() + 20, to.y() + 10);
+    bot->placeAt(there.x(), there.y());
+    QCOMPARE(log.count(glide), 1);
+    timers.advance(200);
+    QCOMPARE(QPoint(bot->left(), bot->top()), there);
 }
 
 void TestDesktopCharacter::clicksReportButtonShiftAndPosition()

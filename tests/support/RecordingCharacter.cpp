@@ -96,6 +96,16 @@ void RecordingCharacter::listen(bool on)
     log << (on ? QStringLiteral("Listen true") : QStringLiteral("Listen false"));
 }
 
+void RecordingCharacter::placeAt(int x, int y)
+{
+    log << QStringLiteral("PlaceAt %1 %2").arg(x).arg(y);
+    m_left = x;
+    m_top = y;
+    // A move playing now ends where the character was put.
+    if (!pending.isEmpty() && pending.first().text.startsWith(u"MoveTo "))
+        Q_EMIT requestComplete(pending.takeFirst().request);
+}
+
 void RecordingCharacter::finish(const Pending &p)
 {
     // The state a real character would have after the request.

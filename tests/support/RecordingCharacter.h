@@ -35,6 +35,8 @@ public:
     void stopAll() override;
     void stopRequests(const QList<character::Request> &requests) override;
     void listen(bool on) override;
+    void placeAt(int x, int y) override;
+    bool busy() const override { return !pending.isEmpty(); }
 
     QString name() const override { return m_name; }
     bool visible() const override { return m_visible; }
