@@ -8,6 +8,7 @@
 #include "SystemPlatform.h"
 #include "Translations.h"
 #include "LogLines.h"
+#include "LeftBehind.h"
 #include "MailboxModule.h"
 #include "DialUpConnection.h"
 #include "UnixSignals.h"
@@ -46,9 +47,7 @@ void choosePlatform()
         qputenv("QT_QPA_PLATFORM", "xcb");
 }
 
-} // namespace
-
-int main(int argc, char *argv[])
+int run(int argc, char *argv[])
 {
     kestrova::platform::installPrintableLogs();
     choosePlatform();
@@ -162,5 +161,23 @@ int main(int argc, char *argv[])
     // Windows unloaded during the shut-down are deleted before the program's
     // own objects go.
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    return status;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    const int status = run(argc, argv);
+    // The program's objects are gone. A thread they left running (a voice
+    // list still being made) may still be in the code of libraries that the
+    // exit's teardown takes apart: then the process ends here, as it is.
+    // Only the program's own streams are flushed: such a thread may hold the
+    // lock of another (a speech server's socket, mid-read).
+    if (kestrova::platform::leftBehind() > 0) {
+        std::fflush(stdout);
+        std::fflush(stderr);
+        std::_Exit(status);
+    }
     return status;
 }

@@ -4,6 +4,7 @@
 #include "CharacterOptionsDialog.h"
 #include "DesktopCharacter.h"
 #include "DesktopCharacterLog.h"
+#include "LeftBehind.h"
 #include "ListeningKey.h"
 #include "SettingsFiles.h"
 #include "SoundModule.h"
@@ -37,6 +38,10 @@ DesktopCharacterService::DesktopCharacterService(const QString &programDir, cons
         const QStringList engines = settings.systemEngine.isEmpty() ? QStringList() : QStringList{settings.systemEngine};
         return std::make_unique<ModuleVoice>(
             [settings, engines](const SoundApi &api) { return api.systemVoice(settings, engines); });
+    };
+    m_listVoices = [] {
+        const SoundApi *api = soundApi();
+        return api ? api->systemVoices() : CharacterOptionsDialog::VoiceList();
     };
     setSpeechInput([](QString *error) { return createRecognizerFromModule(error); },
                    // The microphone chosen in the options, looked up at every start.
@@ -81,14 +86,19 @@ void DesktopCharacterService::toggleListening()
 
 DesktopCharacterService::~DesktopCharacterService()
 {
-    // The voice list still being made uses the sound module and its
-    // engines: it ends before they go. An engine that does not answer is
-    // left behind rather than hold up the end of the program.
+    // A voice list still being made is wanted by no one now, and an engine
+    // may take seconds to give it (speech-dispatcher while it starts): the
+    // end does not wait for it. Its thread owns the list it fills and uses
+    // only the sound module, which stays loaded to the end of the process;
+    // it is left to run, and the program's end knows that.
     if (m_voiceLister) {
-        if (m_voiceLister->wait(QDeadlineTimer(VoiceListStopMs)))
+        disconnect(m_voiceLister, nullptr, this, nullptr);
+        if (m_voiceLister->wait(QDeadlineTimer(0))) {
             delete m_voiceLister;
-        else
-            qCWarning(lcCharacter) << "Listing the voices does not end; it is left behind";
+        } else {
+            qCDebug(lcCharacter) << "The voices are still being listed; that is left to end by itself";
+            platform::noteLeftBehind();
+        }
         m_voiceLister = nullptr;
     }
     m_testVoice.reset();
@@ -355,9 +365,9 @@ void DesktopCharacterService::listSystemVoices()
     if (!m_options || m_voiceLister)
         return;
     auto voices = std::make_shared<CharacterOptionsDialog::VoiceList>();
-    m_voiceLister = QThread::create([voices] {
-        if (const SoundApi *api = soundApi())
-            *voices = api->systemVoices();
+    m_voiceLister = QThread::create([voices, list = m_listVoices] {
+        if (list)
+            *voices = list();
     });
     m_voiceLister->setObjectName(QStringLiteral("kestrova-voice-list"));
     connect(m_voiceLister, &QThread::finished, this, [this, voices] {

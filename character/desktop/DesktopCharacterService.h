@@ -3,6 +3,7 @@
 #include "Character.h"
 #include "CharacterServiceSettings.h"
 #include "Voice.h"
+#include "SoundModule.h"
 #include "SpeechListener.h"
 
 #include <QHash>
@@ -11,6 +12,7 @@
 #include <QPointer>
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 namespace kestrova::character {
@@ -92,6 +94,10 @@ public:
 
     // Makes the voices of characters loaded from now on. Default: QtVoice.
     void setVoiceFactory(VoiceFactory factory) { m_voiceFactory = std::move(factory); }
+    // Lists the system's voices for the options sheet, on a thread of its
+    // own (default: the sound module's engines). Tests hand in their own.
+    using VoiceListing = std::function<QList<SystemVoice>()>;
+    void setVoiceListing(VoiceListing listing) { m_listVoices = std::move(listing); }
 
     // Where spoken commands come from, for characters loaded from now on
     // and the ones loaded already. Tests hand in WAV files; null factories
@@ -143,8 +149,7 @@ private:
     std::unique_ptr<Voice> m_testVoice;
     // Lists the system's voices for the options, while it runs.
     QThread *m_voiceLister = nullptr;
-    // How long the end of the service waits for that list.
-    static constexpr int VoiceListStopMs = 400;
+    VoiceListing m_listVoices;
     QString m_refusal;
 };
 

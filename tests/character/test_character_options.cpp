@@ -11,6 +11,7 @@
 #include "desktop/DesktopCharacter.h"
 #include "desktop/DesktopCharacterService.h"
 #include "FliteVoice.h"
+#include "LeftBehind.h"
 #include "desktop/ListeningPrompt.h"
 
 #include <QApplication>
@@ -21,6 +22,7 @@
 #include <QFile>
 #include <QFontInfo>
 #include <QScreen>
+#include <QSemaphore>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -82,6 +84,8 @@ struct ServiceRig {
     {
         service = std::make_unique<DesktopCharacterService>(program.path(), settingsDir.path());
         service->setSpeechInput({}, {});
+        // The machine's speech engines are not this test's.
+        service->setVoiceListing([] { return QList<SystemVoice>(); });
         service->setVoiceFactory([this](const CharacterModel &m) -> std::unique_ptr<Voice> {
             auto v = std::make_unique<ScriptedVoice>(m.voice.rate);
             voices << v.get();
@@ -141,6 +145,7 @@ private Q_SLOTS:
     void autostartFailureLeavesNothing();
     void chooserListsStoresAndKeepsTheRunningCharacter();
     void frameSoundsPlayWhenOn();
+    void voiceListReachesTheSheetAndIsNotWaitedForAtTheEnd();
 };
 
 void TestCharacterOptions::settingsReadBackAndGarbageFallsBack()
@@ -642,6 +647,69 @@ void TestCharacterOptions::frameSoundsPlayWhenOn()
     const QStringList missing = g_warnings.filter(QStringLiteral("nothere"));
     QCOMPARE(missing.size(), 1);
     QVERIFY(missing.first().contains(QStringLiteral("sounds/nothere.wav")));
+}
+
+// The system's voices are listed on a thread of their own while the sheet
+// is open, and reach its list when they are there. An engine may take
+// seconds to give them: the service's end (the program's) does not wait for
+// a list no one will read, and tells the program's end that a thread was
+// left running.
+void TestCharacterOptions::voiceListReachesTheSheetAndIsNotWaitedForAtTheEnd()
+{
+    struct Gate {
+        QSemaphore started;
+        QSemaphore go;
+        QSemaphore done;
+    };
+    auto listing = [](std::shared_ptr<Gate> gate) {
+        return [gate] {
+            gate->started.release();
+            gate->go.acquire();
+            QList<SystemVoice> voices{{QStringLiteral("qt:test:Alice"), QStringLiteral("Alice (test, Female)"),
+                                       QStringLiteral("en_US")}};
+            gate->done.release();
+            return voices;
+        };
+    };
+
+    const int leftBefore = kestrova::platform::leftBehind();
+    {
+        ServiceRig rig;
+        QVERIFY(rig.start());
+        auto gate = std::make_shared<Gate>();
+        rig.service->setVoiceListing(listing(gate));
+        rig.service->showPropertySheet();
+        CharacterOptionsDialog *sheet = rig.service->optionsDialog();
+        QVERIFY(sheet && sheet->isVisible());
+        QVERIFY(gate->started.tryAcquire(1, 10000));
+        QVERIFY(!sheet->systemVoicesListed());
+        QCOMPARE(sheet->voiceCombo()->findData(QStringLiteral("qt:test:Alice")), -1);
+        gate->go.release();
+        QTRY_VERIFY_WITH_TIMEOUT(sheet->systemVoicesListed(), 10000);
+        QVERIFY(sheet->voiceCombo()->findData(QStringLiteral("qt:test:Alice")) >= 0);
+        // Listed: nothing runs on at the end.
+        rig.service.reset();
+        QCOMPARE(kestrova::platform::leftBehind(), leftBefore);
+    }
+
+    // The end comes while the engine is still at it.
+    auto gate = std::make_shared<Gate>();
+    {
+        ServiceRig rig;
+        QVERIFY(rig.start());
+        rig.service->setVoiceListing(listing(gate));
+        rig.service->showPropertySheet();
+        QVERIFY(gate->started.tryAcquire(1, 10000));
+        rig.service.reset();
+        // Gone while the list is still being made, and the program knows
+        // a thread runs on.
+        QCOMPARE(gate->done.available(), 0);
+        QCOMPARE(kestrova::platform::leftBehind(), leftBefore + 1);
+    }
+    // The list made after the service went goes nowhere.
+    gate->go.release();
+    QVERIFY(gate->done.tryAcquire(1, 10000));
+    QTest::qWait(50);
 }
 
 QTEST_MAIN(TestCharacterOptions)
