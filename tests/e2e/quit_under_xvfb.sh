@@ -118,6 +118,12 @@ while IFS='|' read -r name how; do
     xdotool key alt+v
     for _ in $(seq 50); do [ "$(boxes)" -ge 2 ] && break; sleep 0.1; done
     check "$name: Save's box waits beside the options" test "$(boxes)" -ge 2 ;;
+  character-options)
+    # Its list of the system's voices is still being made when the end
+    # comes (a speech server takes seconds to start): the end does not wait
+    # for it.
+    menu Up Return
+    check "$name: Character Options waits" test -n "$(opened "Character Options")" ;;
   toolbar-menu)
     # Down on Quick Launch's first button opens its menu, which waits in a
     # loop of its own; the quit closes it before the windows go.
@@ -138,6 +144,7 @@ done <<'EOF'
 sigterm-chooser|chooser
 sigterm-mail-save|mail-save
 sigterm-toolbar-menu|toolbar-menu
+sigterm-character-options|character-options
 EOF
 
 # The voices. Character Options from the menu, the voice list made; Test
