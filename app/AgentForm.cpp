@@ -261,7 +261,8 @@ void AgentForm::EndProgram()
         if (Agent.isLoaded())
             m_app.characterService().unload(CharacterId);
         Agent = character::CharacterRef();
-        UnloadForms();
+        // The watches were stopped above, before the wait for the main loop.
+        m_app.forms().unloadAll();
     });
 }
 
