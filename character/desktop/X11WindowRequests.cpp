@@ -24,25 +24,32 @@ namespace {
 // platform plugin whenever there is an X11 connection, so its functions are
 // looked up in the loaded library rather than linked: the program does not
 // depend on libxcb where it runs without X11.
+//
+// Each function used, once: the member that holds it and its name in libxcb.
+#define KESTROVA_XCB_FUNCTIONS(F) \
+    F(internAtom, xcb_intern_atom) \
+    F(internAtomReply, xcb_intern_atom_reply) \
+    F(getSelectionOwner, xcb_get_selection_owner) \
+    F(getSelectionOwnerReply, xcb_get_selection_owner_reply) \
+    F(changeProperty, xcb_change_property) \
+    F(sendEvent, xcb_send_event) \
+    F(getSetup, xcb_get_setup) \
+    F(rootsIterator, xcb_setup_roots_iterator) \
+    F(screenNext, xcb_screen_next) \
+    F(flush, xcb_flush) \
+    F(configureWindow, xcb_configure_window) \
+    F(changeWindowAttributes, xcb_change_window_attributes) \
+    F(getWindowAttributes, xcb_get_window_attributes) \
+    F(getWindowAttributesReply, xcb_get_window_attributes_reply) \
+    F(queryTree, xcb_query_tree) \
+    F(queryTreeReply, xcb_query_tree_reply) \
+    F(queryTreeChildren, xcb_query_tree_children) \
+    F(queryTreeChildrenLength, xcb_query_tree_children_length)
+
 struct XcbFunctions {
-    decltype(&xcb_intern_atom) internAtom = nullptr;
-    decltype(&xcb_intern_atom_reply) internAtomReply = nullptr;
-    decltype(&xcb_get_selection_owner) getSelectionOwner = nullptr;
-    decltype(&xcb_get_selection_owner_reply) getSelectionOwnerReply = nullptr;
-    decltype(&xcb_change_property) changeProperty = nullptr;
-    decltype(&xcb_send_event) sendEvent = nullptr;
-    decltype(&xcb_get_setup) getSetup = nullptr;
-    decltype(&xcb_setup_roots_iterator) rootsIterator = nullptr;
-    decltype(&xcb_screen_next) screenNext = nullptr;
-    decltype(&xcb_flush) flush = nullptr;
-    decltype(&xcb_configure_window) configureWindow = nullptr;
-    decltype(&xcb_change_window_attributes) changeWindowAttributes = nullptr;
-    decltype(&xcb_get_window_attributes) getWindowAttributes = nullptr;
-    decltype(&xcb_get_window_attributes_reply) getWindowAttributesReply = nullptr;
-    decltype(&xcb_query_tree) queryTree = nullptr;
-    decltype(&xcb_query_tree_reply) queryTreeReply = nullptr;
-    decltype(&xcb_query_tree_children) queryTreeChildren = nullptr;
-    decltype(&xcb_query_tree_children_length) queryTreeChildrenLength = nullptr;
+#define KESTROVA_XCB_MEMBER(member, name) decltype(&name) member = nullptr;
+    KESTROVA_XCB_FUNCTIONS(KESTROVA_XCB_MEMBER)
+#undef KESTROVA_XCB_MEMBER
 
     static const XcbFunctions &get()
     {
@@ -51,32 +58,9 @@ struct XcbFunctions {
             void *lib = dlopen("libxcb.so.1", RTLD_LAZY | RTLD_NOLOAD);
             if (!lib)
                 return f;
-            f.internAtom = reinterpret_cast<decltype(f.internAtom)>(dlsym(lib, "xcb_intern_atom"));
-            f.internAtomReply =
-                reinterpret_cast<decltype(f.internAtomReply)>(dlsym(lib, "xcb_intern_atom_reply"));
-            f.getSelectionOwner =
-                reinterpret_cast<decltype(f.getSelectionOwner)>(dlsym(lib, "xcb_get_selection_owner"));
-            f.getSelectionOwnerReply = reinterpret_cast<decltype(f.getSelectionOwnerReply)>(
-                dlsym(lib, "xcb_get_selection_owner_reply"));
-            f.changeProperty = reinterpret_cast<decltype(f.changeProperty)>(dlsym(lib, "xcb_change_property"));
-            f.sendEvent = reinterpret_cast<decltype(f.sendEvent)>(dlsym(lib, "xcb_send_event"));
-            f.getSetup = reinterpret_cast<decltype(f.getSetup)>(dlsym(lib, "xcb_get_setup"));
-            f.rootsIterator = reinterpret_cast<decltype(f.rootsIterator)>(dlsym(lib, "xcb_setup_roots_iterator"));
-            f.screenNext = reinterpret_cast<decltype(f.screenNext)>(dlsym(lib, "xcb_screen_next"));
-            f.flush = reinterpret_cast<decltype(f.flush)>(dlsym(lib, "xcb_flush"));
-            f.configureWindow = reinterpret_cast<decltype(f.configureWindow)>(dlsym(lib, "xcb_configure_window"));
-            f.changeWindowAttributes =
-                reinterpret_cast<decltype(f.changeWindowAttributes)>(dlsym(lib, "xcb_change_window_attributes"));
-            f.getWindowAttributes =
-                reinterpret_cast<decltype(f.getWindowAttributes)>(dlsym(lib, "xcb_get_window_attributes"));
-            f.getWindowAttributesReply = reinterpret_cast<decltype(f.getWindowAttributesReply)>(
-                dlsym(lib, "xcb_get_window_attributes_reply"));
-            f.queryTree = reinterpret_cast<decltype(f.queryTree)>(dlsym(lib, "xcb_query_tree"));
-            f.queryTreeReply = reinterpret_cast<decltype(f.queryTreeReply)>(dlsym(lib, "xcb_query_tree_reply"));
-            f.queryTreeChildren =
-                reinterpret_cast<decltype(f.queryTreeChildren)>(dlsym(lib, "xcb_query_tree_children"));
-            f.queryTreeChildrenLength = reinterpret_cast<decltype(f.queryTreeChildrenLength)>(
-                dlsym(lib, "xcb_query_tree_children_length"));
+#define KESTROVA_XCB_LOOKUP(member, name) f.member = reinterpret_cast<decltype(f.member)>(dlsym(lib, #name));
+            KESTROVA_XCB_FUNCTIONS(KESTROVA_XCB_LOOKUP)
+#undef KESTROVA_XCB_LOOKUP
             return f;
         }();
         return functions;
@@ -94,6 +78,7 @@ struct XcbFunctions {
             && queryTreeChildrenLength;
     }
 };
+#undef KESTROVA_XCB_FUNCTIONS
 
 // The X screen number from DISPLAY (":7.1" is screen 1); 0 when absent.
 int x11ScreenNumber()
