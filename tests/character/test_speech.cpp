@@ -465,7 +465,7 @@ void TestSpeech::adaptedModelHasALineOfItsOwn()
                             {"outside", 0},       {"phones", 6},        {"rival", 1},         {"rival_none", 0},
                             {"word_min", -3}};
     // Move gap_speech until the stock logit sits a little above its line.
-    const double stockLine = confidenceLogit(m) - (unboundedConfidence(m) + 60.0) / 25.84;
+    const double stockLine = confidenceLogit(m) - (unboundedConfidence(m) + 60.0) / 25.93;
     m["gap_speech"] = (stockLine + 0.3 - confidenceLogit(m)) / 0.7955;
     const int stock = confidenceFromMeasures(m, SpeechModel::Stock);
     const int adapted = confidenceFromMeasures(m, SpeechModel::Adapted);
