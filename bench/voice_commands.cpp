@@ -3,14 +3,14 @@
 // the share of commands heard right and wrong, the share of other speech,
 // silence and noise taken for a command (and for one that starts a program
 // or quits), and the time to a result, each beside its target.
-//   bench_voice_commands [--dump <file.tsv>] [--loop-after] <corpus-dir>
+//   bench_voice_commands [--dump <file.tsv>] [--live-loop | --loop-after] <corpus-dir>
 // A corpus folder without an index is filled with the bench set first.
 // --dump writes one line per file (gap, confidence, words, command, whether
 // that command starts a program or quits, the measures behind the
-// confidence) for bench/speech/tune.py. The phone loop runs while each
-// recording is fed, as in the program (PhoneLoopDecoder::Live; --live-loop
-// is still accepted); --loop-after runs it after the end instead
-// (PhoneLoopDecoder::Own), to compare.
+// confidence) for bench/speech/tune.py. The phone loop runs after the end
+// of each recording, as in the program (PhoneLoopDecoder::Own, or
+// --loop-after); --live-loop runs it while each recording is fed, as the
+// listener would with PhoneLoopDecoder::Live.
 
 #include "CommandTable.h"
 #include "SpeechRecognizer.h"
@@ -257,7 +257,7 @@ int main(int argc, char **argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QString corpus, dumpPath, enrolDir;
-    auto loop = kestrova::character::PhoneLoopDecoder::Live;
+    auto loop = kestrova::character::PhoneLoopDecoder::Own;
     auto method = kestrova::character::VoiceAdaptation::Method::Model;
     const QStringList args = app.arguments().mid(1);
     for (int k = 0; k < args.size(); ++k) {
@@ -280,13 +280,13 @@ int main(int argc, char **argv)
         else if (!args[k].startsWith(u'-') && corpus.isEmpty())
             corpus = args[k];
         else {
-            std::fprintf(stderr, "usage: bench_voice_commands [--dump <file.tsv>] [--loop-after] [--enrol <dir> [--method transform|model]] <corpus-dir>\n"
+            std::fprintf(stderr, "usage: bench_voice_commands [--dump <file.tsv>] [--live-loop | --loop-after] [--enrol <dir> [--method transform|model]] <corpus-dir>\n"
                                  "       bench_voice_commands --prompts\n");
             return 2;
         }
     }
     if (corpus.isEmpty()) {
-        std::fprintf(stderr, "usage: bench_voice_commands [--dump <file.tsv>] [--loop-after] [--enrol <dir> [--method transform|model]] <corpus-dir>\n"
+        std::fprintf(stderr, "usage: bench_voice_commands [--dump <file.tsv>] [--live-loop | --loop-after] [--enrol <dir> [--method transform|model]] <corpus-dir>\n"
                                  "       bench_voice_commands --prompts\n");
         return 2;
     }

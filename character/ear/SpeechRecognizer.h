@@ -134,7 +134,7 @@ enum class PhoneLoopDecoder { Own, Shared, Live };
 // there (VoiceProfile); nothing when the model is not installed or the
 // decoder does not start (*error says why).
 std::unique_ptr<SpeechRecognizer> createPocketsphinxRecognizer(QString *error = nullptr,
-                                                               PhoneLoopDecoder loop = PhoneLoopDecoder::Live,
+                                                               PhoneLoopDecoder loop = PhoneLoopDecoder::Own,
                                                                const QString &profileFolder = {});
 
 // The same recogniser from the module libkestrova_listening.so among

@@ -465,7 +465,7 @@ void TestSpeech::adaptedModelHasALineOfItsOwn()
                             {"outside", 0},       {"phones", 6},        {"rival", 1},         {"rival_none", 0},
                             {"word_min", -3}};
     // Move gap_speech until the stock logit sits a little above its line.
-    const double stockLine = confidenceLogit(m) - (unboundedConfidence(m) + 60.0) / 25.93;
+    const double stockLine = confidenceLogit(m) - (unboundedConfidence(m) + 60.0) / 25.61;
     m["gap_speech"] = (stockLine + 0.3 - confidenceLogit(m)) / 0.7955;
     const int stock = confidenceFromMeasures(m, SpeechModel::Stock);
     const int adapted = confidenceFromMeasures(m, SpeechModel::Adapted);
@@ -695,7 +695,7 @@ void TestSpeech::actedAskedOrRefused_data()
     QTest::addColumn<QString>("guess"); // the first guess, or the command acted on
     QTest::newRow("check mail") << "check mail" << int(Hearing::Acted) << "Check Mail";
     QTest::newRow("quit program") << "quit program" << int(Hearing::Acted) << "Quit";
-    QTest::newRow("quit, middling") << "quits" << int(Hearing::Asked) << "Quit";
+    QTest::newRow("quit, middling") << "quit it" << int(Hearing::Asked) << "Quit";
     // A word that sounds like it is never acted on; whether it is worth a
     // question is the asking's to say.
     QTest::newRow("calculation") << "calculation" << -1 << "";
@@ -833,31 +833,31 @@ void TestSpeech::recogniserFromTheModule()
     QVERIFY(samples);
     QCOMPARE(recognizeSamples(*recognizer, *samples).command, QString("Quit"));
 
-    // The program's recogniser hears with the phone loop that runs while
-    // the user speaks, the one its confidence is fitted to: the same
-    // measures as that recogniser's, utterance after utterance, where the
-    // loop run after the end measures otherwise.
-    std::unique_ptr<SpeechRecognizer> live = createPocketsphinxRecognizer(&error, PhoneLoopDecoder::Live);
+    // The program's recogniser runs its phone loop after the end, the loop
+    // its confidence is fitted to: the same measures as that recogniser's,
+    // utterance after utterance, where the loop heard while the user speaks
+    // measures otherwise.
     std::unique_ptr<SpeechRecognizer> after = createPocketsphinxRecognizer(&error, PhoneLoopDecoder::Own);
+    std::unique_ptr<SpeechRecognizer> live = createPocketsphinxRecognizer(&error, PhoneLoopDecoder::Live);
     QVERIFY2(live && after, qPrintable(error));
-    for (SpeechRecognizer *r : {live.get(), after.get()}) {
+    for (SpeechRecognizer *r : {after.get(), live.get()}) {
         QVERIFY(r->setCommands(programCommands()));
         recognizeSamples(*r, *samples);
     }
-    int unlikeAfter = 0;
+    int unlikeLive = 0;
     for (const QString phrase : {"check mail", "show me the general menu please", "what time is it", "open word doc"}) {
         const auto said = readWav16kMono(say(phrase), &error);
         QVERIFY2(said, qPrintable(error));
         const Recognition m = recognizeSamples(*recognizer, *said);
-        const Recognition l = recognizeSamples(*live, *said);
         const Recognition a = recognizeSamples(*after, *said);
+        const Recognition l = recognizeSamples(*live, *said);
         QVERIFY2(!m.scores.isEmpty(), qPrintable(phrase));
-        QCOMPARE(m.command, l.command);
-        QCOMPARE(m.scores, l.scores);
-        QCOMPARE(m.confidence, l.confidence);
-        unlikeAfter += m.scores != a.scores;
+        QCOMPARE(m.command, a.command);
+        QCOMPARE(m.scores, a.scores);
+        QCOMPARE(m.confidence, a.confidence);
+        unlikeLive += m.scores != l.scores;
     }
-    QVERIFY(unlikeAfter > 0);
+    QVERIFY(unlikeLive > 0);
 
     QTemporaryDir empty;
     error.clear();
