@@ -24,6 +24,15 @@ weights as they are there and chooses only the threshold and the slope:
 for a change to the recogniser that moves the measures a little, where a
 new fit of a dozen weights to a few hundred lines would chase noise.
 
+--reference DUMP (with --keep-weights) chooses the lowest threshold at
+which the dump acts on no more wrong commands, other speech and other
+speech taken for a command that starts a program or quits than DUMP at
+the line written in UtteranceScores.cpp: DUMP is the same tune set
+decoded the way the constants were fitted for, the dump the same set
+decoded after a change to the recogniser. --endings lists the words the
+program asks about when heard alone (another command's word ends with
+them), as it finds them in its command table: "email,mail".
+
 An adapted model (a voice profile) has a line and slope of its own
 (AdaptedRejectLogit, AdaptedPointsPerLogit): decode each tune voice with
 a profile learnt in that voice (bench_voice_commands --enrol DIR --dump
@@ -72,6 +81,14 @@ SHORT_NAME_CONFIDENCE = 0
 # The measures the model is made of by default.
 FEATURES = "gap,gap_speech,dist,dist_span,coverage,outside,filler,rival,rival_none,word_min,frames_per_phone,phones,loop_phones"
 
+# More than this phone distance per phone of the words heard: never acted
+# on, whatever the logit (MaxSureDistance in UtteranceScores.cpp).
+MAX_SURE_DISTANCE = 1.0
+
+# The words another command's word ends with, as the program finds them in
+# the command table (--endings).
+ENDINGS = set()
+
 # Below the bar to act on, a hypothesis is asked about only when it is
 # plausible (GuessConfidence in SpeechRecognizer.h, on the unbounded scale)
 # and the asking's own model finds it worth asking (AskBias, AskWeights[]
@@ -107,6 +124,35 @@ def read_weights(path, prefix=""):
     if not bias or not pairs:
         sys.exit(f"{path}: no {prefix}Bias and {prefix}Weights[] found")
     return [name for name, _ in pairs], [float(bias.group(1))] + [float(w) for _, w in pairs]
+
+
+def without_loop_phones(rows):
+    """The recogniser gives no command where the phone loop heard fewer than
+    MIN_LOOP_PHONES speech phones (tones, hum): such lines count as without
+    a hypothesis, in the fit as everywhere else."""
+    for r in rows:
+        if r["command"] and r["measures"].get("loop_phones", MIN_LOOP_PHONES) < MIN_LOOP_PHONES:
+            r["command"] = ""
+    return rows
+
+
+def prepare(rows, features, weights):
+    """Each line's logit ("z"), -1e9 where there is no hypothesis."""
+    without_loop_phones(rows)
+    for r in rows:
+        r["z"] = sum(w * x for w, x in zip(weights, [1.0] + [r["measures"].get(f, 0.0) for f in features])) \
+            if r["command"] else -1e9
+    return rows
+
+
+def read_line(path):
+    """The stock model's RejectLogit and PointsPerLogit written in UtteranceScores.cpp."""
+    text = open(path, encoding="utf-8").read()
+    found = [re.search(r"constexpr double (?<!\w)%s = ([-+0-9.eE]+);" % name, text)
+             for name in ("RejectLogit", "PointsPerLogit")]
+    if not all(found):
+        sys.exit(f"{path}: no RejectLogit and PointsPerLogit found")
+    return float(found[0].group(1)), float(found[1].group(1))
 
 
 def solve(a, b):
@@ -160,7 +206,8 @@ def outcome(row, threshold, slope):
     Above the threshold the confidence is above -60: taken; a command that
     starts a program or quits needs more than STRICT_CONFIDENCE, and no
     sound-alike heard instead."""
-    taken = row["command"] != "" and row["z"] > threshold
+    taken = row["command"] != "" and row["z"] > threshold \
+        and row["measures"].get("dist", 0.0) <= MAX_SURE_DISTANCE
     if taken and row["strict"]:
         # Nor when a common word that sounds like the command's was heard
         # instead (the "alike" measure).
@@ -171,6 +218,10 @@ def outcome(row, threshold, slope):
             and not row["measures"].get("alike", 0) \
             and not (row["measures"].get("words", 0) == 1
                      and row["measures"].get("phones", MIN_PHONES_TO_START) < MIN_PHONES_TO_START)
+    # A word heard alone that another command's word ends with ("email",
+    # where "gmail" may have been said) is asked about, never acted on.
+    if taken and row["measures"].get("words", 0) == 1 and row.get("words", "").strip() in ENDINGS:
+        taken = False
     if row["kind"] == "command":
         if not taken:
             return "rejected"
@@ -186,6 +237,11 @@ def rates(rows, threshold, slope):
     accepted = sum(outcome(r, threshold, slope) == "accepted" for r in others)
     pct = lambda part, whole: 100.0 * part / whole if whole else 0.0
     return pct(right, len(commands)), pct(wrong, len(commands)), pct(accepted, len(others)), right, wrong, accepted
+
+
+def started(rows, threshold, slope):
+    """Other speech taken for a command that starts a program or quits."""
+    return sum(1 for r in rows if r["kind"] != "command" and r["strict"] and outcome(r, threshold, slope) == "accepted")
 
 
 def percentile(values, fraction):
@@ -217,6 +273,15 @@ def main():
     p.add_argument("--force", action="store_true", help="accept voices outside the tune set")
     p.add_argument("--keep-weights", metavar="UtteranceScores.cpp",
                    help="keep the bias and weights written in this file; choose only the threshold and slope")
+    p.add_argument("--endings", default="",
+                   help="comma-separated words that end another command's word (\"email,mail\" with the "
+                        "program's commands): heard alone, the program asks about them")
+    p.add_argument("--reference", metavar="DUMP",
+                   help="with --keep-weights: the lowest threshold at which this dump has no more wrong commands, "
+                        "other speech taken and other speech taken for a command that starts a program than "
+                        "DUMP (the same corpus decoded the way the constants were fitted for) has at the "
+                        "file's RejectLogit and PointsPerLogit; for a change to the recogniser that moves "
+                        "the measures, so that it acts on nothing more that is wrong")
     p.add_argument("--threshold", type=float,
                    help="use this threshold logit and --slope (the ones written in UtteranceScores.cpp) "
                         "rather than choosing them: to fit the asking alone")
@@ -227,15 +292,11 @@ def main():
                    help=f"comma-separated measures of the asking's model ({ASK_FEATURES})")
     a = p.parse_args()
 
+    ENDINGS.update(w for w in a.endings.split(",") if w)
     rows = read_dump(a.dump)
     if not rows:
         sys.exit(f"{a.dump}: no lines")
-    # The recogniser gives no command where the phone loop heard fewer than
-    # MIN_LOOP_PHONES speech phones (tones, hum): such lines count as
-    # without a hypothesis, in the fit as everywhere else.
-    for r in rows:
-        if r["command"] and r["measures"].get("loop_phones", MIN_LOOP_PHONES) < MIN_LOOP_PHONES:
-            r["command"] = ""
+    without_loop_phones(rows)
     foreign = sorted({r["voice"] for r in rows} - TUNE_VOICES)
     if foreign and not a.force:
         sys.exit(f"{a.dump} holds voices outside the tune set: {', '.join(foreign)}\n"
@@ -267,9 +328,7 @@ def main():
         xs = [[1.0] + [r["measures"][f] for f in features] for r in heard]
         ys = [1.0 if r["kind"] == "command" and r["command"] == r["expected"] else 0.0 for r in heard]
         weights = fit_logistic(xs, ys, a.ridge)
-    for r in rows:
-        r["z"] = sum(w * x for w, x in zip(weights, [1.0] + [r["measures"].get(f, 0.0) for f in features])) \
-            if r["command"] else -1e9
+    prepare(rows, features, weights)
     print()
     print("kept weights" if a.keep_weights else "fitted weights", "(logit = bias + sum of weight x measure):")
     print(f"  {'bias':18s} {weights[0]:9.4f}")
@@ -330,6 +389,21 @@ def main():
         how = (f"no threshold meets {a.max_wrong:g}% wrong and {a.max_false:g}% false accepts; "
                "this one minimises missed + 5 x wrong + 5 x false accepts (%)")
 
+    if a.reference:
+        if not a.keep_weights:
+            sys.exit("--reference needs --keep-weights")
+        ref_threshold, ref_slope = read_line(a.keep_weights)
+        ref_rows = prepare(read_dump(a.reference), features, weights)
+        _, _, _, _, ref_wrong, ref_accepted = rates(ref_rows, ref_threshold, ref_slope)
+        ref_started = started(ref_rows, ref_threshold, ref_slope)
+        within = [t for t in table if results[t][4] <= ref_wrong and results[t][5] <= ref_accepted
+                  and started(rows, t, slopes[t]) <= ref_started]
+        if not within:
+            sys.exit(f"no threshold from {table[0]:.2f} to {table[-1]:.2f} keeps to {a.reference}'s figures")
+        threshold = within[0]
+        how = (f"the lowest logit with no more wrong commands ({ref_wrong}), other speech taken "
+               f"({ref_accepted}) and other speech taken for a program or quitting ({ref_started}) "
+               f"than {a.reference} at logit {ref_threshold:.2f}")
     if a.threshold is not None:
         threshold = a.threshold
         how = "given (--threshold)"
