@@ -6,6 +6,7 @@
 #include <QLayout>
 #include <QLoggingCategory>
 #include <QPointer>
+#include <QRegion>
 #include <QScreen>
 #include <QScrollArea>
 #include <QTabBar>
@@ -137,6 +138,26 @@ std::optional<int> widthBeside(const QSize &size, int minimumWidth, const QRect 
     return std::nullopt;
 }
 
+bool Covered::operator<(const Covered &o) const
+{
+    return std::tie(worked, read, window) < std::tie(o.worked, o.read, o.window);
+}
+
+Covered coveredBy(const QRect &at, const QRect &window, const WindowParts &parts)
+{
+    const auto area = [&at](const QRect &r) {
+        const QRect both = at.intersected(r);
+        return both.isEmpty() ? qint64(0) : qint64(both.width()) * both.height();
+    };
+    const auto sum = [&](const QList<QRect> &rects) {
+        qint64 total = 0;
+        for (const QRect &r : rects)
+            total += area(r);
+        return total;
+    };
+    return {sum(parts.worked), sum(parts.read), area(window) + sum(parts.windows)};
+}
+
 QPoint asideOf(const QRect &character, const QRect &window, const WindowParts &parts, const QRect &screen)
 {
     const QSize size = character.size();
@@ -158,7 +179,7 @@ QPoint asideOf(const QRect &character, const QRect &window, const WindowParts &p
     };
     QList<int> xEdges{character.left(), window.left() - Gap - size.width(), window.right() + 1 + Gap};
     QList<int> yEdges{character.top(), window.top() - Gap - size.height(), window.bottom() + 1 + Gap};
-    for (const QList<QRect> *list : {&parts.worked, &parts.read}) {
+    for (const QList<QRect> *list : {&parts.worked, &parts.read, &parts.windows}) {
         for (const QRect &r : *list) {
             xEdges << r.left() - size.width() << r.right() + 1;
             yEdges << r.top() - size.height() << r.bottom() + 1;
@@ -168,34 +189,25 @@ QPoint asideOf(const QRect &character, const QRect &window, const WindowParts &p
     const QList<int> xs = along(screen.left(), screen.right() + 1 - size.width(), Step, xEdges);
     const QList<int> ys = along(screen.top(), screen.bottom() + 1 - size.height(), Step, yEdges);
 
-    const auto area = [](const QRect &a, const QRect &b) {
-        const QRect both = a.intersected(b);
-        return both.isEmpty() ? qint64(0) : qint64(both.width()) * both.height();
-    };
-    const auto sum = [&](const QRect &at, const QList<QRect> &rects) {
-        qint64 total = 0;
-        for (const QRect &r : rects)
-            total += area(at, r);
-        return total;
-    };
     struct Cost {
-        qint64 worked, read, window, distance;
+        Covered covered;
+        qint64 distance;
         bool operator<(const Cost &o) const
         {
-            return std::tie(worked, read, window, distance) < std::tie(o.worked, o.read, o.window, o.distance);
+            if (covered < o.covered)
+                return true;
+            return covered == o.covered && distance < o.distance;
         }
     };
     const auto cost = [&](QPoint p) {
-        const QRect at(p, size);
         const QPoint d = p - character.topLeft();
-        return Cost{sum(at, parts.worked), sum(at, parts.read), area(at, window),
-                    qint64(d.x()) * d.x() + qint64(d.y()) * d.y()};
+        return Cost{coveredBy(QRect(p, size), window, parts), qint64(d.x()) * d.x() + qint64(d.y()) * d.y()};
     };
     // Where it stands wins among equals: a place no better is not worth the
     // walk, nor one that only frees a margin or the title bar.
     QPoint best = character.topLeft();
     Cost least = cost(best);
-    if (least.worked == 0 && least.read == 0)
+    if (least.covered.worked == 0 && least.covered.read == 0)
         return best;
     for (int y : ys) {
         for (int x : xs) {
@@ -407,6 +419,21 @@ WindowPlacement::WindowParts ScreenFollower::partsOf(const QWidget *window)
     return parts;
 }
 
+WindowPlacement::WindowParts ScreenFollower::partsOfOpenWindows(const QWidget *except)
+{
+    WindowPlacement::WindowParts parts;
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    for (const QWidget *other : windows) {
+        if (other == except || !other->isVisible() || other->isMinimized() || !followsCharacter(other))
+            continue;
+        const WindowPlacement::WindowParts its = partsOf(other);
+        parts.worked << its.worked;
+        parts.read << its.read;
+        parts.windows << frameOf(other);
+    }
+    return parts;
+}
+
 void ScreenFollower::stepAsideFrom(QWidget *window) const
 {
     if (!window || !window->isVisible() || !m_stepAside || !m_characterArea)
@@ -422,7 +449,21 @@ void ScreenFollower::stepAsideFrom(QWidget *window) const
         screen = window->screen();
     if (!screen)
         return;
-    const WindowPlacement::WindowParts parts = partsOf(window);
+    // Clear of this window's parts and, as far as it can be, of the other
+    // windows the user has open.
+    WindowPlacement::WindowParts parts = partsOf(window);
+    // (What of them lies under this window, opened last, is hidden anyway.)
+    const WindowPlacement::WindowParts others = partsOfOpenWindows(window);
+    const auto shown = [&frame](const QList<QRect> &rects, QList<QRect> &to) {
+        for (const QRect &r : rects) {
+            const QRegion seen = QRegion(r).subtracted(frame);
+            for (const QRect &part : seen)
+                to << part;
+        }
+    };
+    shown(others.worked, parts.worked);
+    shown(others.read, parts.read);
+    shown(others.windows, parts.windows);
     const QPoint to = WindowPlacement::asideOf(*character, frame, parts, screen->geometry());
     qCDebug(lcPlacement).noquote() << QStringLiteral("\"%1\" (%2 %3 %4x%5, %6 parts) under the character at %7 %8: to %9 %10")
                                           .arg(window->windowTitle()).arg(frame.x()).arg(frame.y()).arg(frame.width())

@@ -4,6 +4,8 @@
 // and tabs, whole on the screen, off those of each page the user turns to,
 // and goes back when the window closes, unless it was moved meanwhile.
 #include "FrmMain.h"
+#include "FrmQuick.h"
+#include "FrmSearch.h"
 #include "TestRun.h"
 #include "WindowFit.h"
 #include "WindowPlacement.h"
@@ -18,6 +20,7 @@
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QPointer>
 #include <QTest>
 
 using namespace kestrova;
@@ -77,6 +80,7 @@ private Q_SLOTS:
     void staysWhereTheUserPutIt();
     void stepsAsideAtOnceWhileSpeaking();
     void nothingUnderItNoStep();
+    void keepsClearOfTheOtherWindows();
 
 private:
     // Opens the options window and waits for the character's step aside.
@@ -221,6 +225,59 @@ void TestStepAside::nothingUnderItNoStep()
     WindowPlacement::WindowParts everywhere;
     everywhere.worked << screen;
     QCOMPARE(asideOf(QRect(50, 60, 136, 142), screen, everywhere, screen), QPoint(50, 60));
+}
+
+// The program's other windows count as taken: with Quick Launch standing
+// where the character stepped to before, the character steps off the
+// controls of both the window it made way for and Quick Launch.
+void TestStepAside::keepsClearOfTheOtherWindows()
+{
+    FrmQuick *quick = m_run->app->frmQuick();
+    quick->show();
+    QVERIFY(QTest::qWaitForWindowExposed(quick));
+    m_run->character().completeAll();
+    quick->move(quick->screen()->geometry().bottomRight() - QPoint(quick->width(), quick->height()));
+
+    // (Closed, the window is gone: each opening makes a new one.)
+    QPointer<FrmSearch> search = m_run->app->frmSearch();
+    search->show();
+    QVERIFY(QTest::qWaitForWindowExposed(search));
+    // The character over the search field, where the window opens again.
+    QLineEdit *field = search->findChild<QLineEdit *>();
+    QVERIFY(field);
+    const QPoint over = field->mapToGlobal(field->rect().center()) - QPoint(64, 64);
+    search->close();
+    m_run->character().completeAll();
+    m_run->app->agent().MoveTo(over.x(), over.y());
+    m_run->character().completeAll();
+    const auto openSearch = [&] {
+        const int before = movesIn(m_run->log());
+        search = m_run->app->frmSearch();
+        search->show();
+        QVERIFY(QTest::qWaitForWindowExposed(search));
+        QTRY_COMPARE_WITH_TIMEOUT(movesIn(m_run->log()), before + 1, 3000);
+        m_run->character().completeAll();
+    };
+    openSearch();
+    if (QTest::currentTestFailed())
+        return;
+    const QRect first = characterOf(*m_run);
+    verifyClearOfControls(search, first);
+    search->close();
+    m_run->character().completeAll();
+    QCOMPARE(characterOf(*m_run).topLeft(), over);
+
+    // Quick Launch is moved there; the window opens again.
+    quick->move(first.center() - QPoint(quick->frameGeometry().width() / 2, quick->frameGeometry().height() / 2));
+    const QList<QRect> launchers = controlsOf(quick);
+    QVERIFY(std::any_of(launchers.begin(), launchers.end(), [&](const QRect &r) { return r.intersects(first); }));
+    openSearch();
+    if (QTest::currentTestFailed())
+        return;
+    const QRect second = characterOf(*m_run);
+    QVERIFY(search->screen()->geometry().contains(second));
+    verifyClearOfControls(search, second);
+    verifyClearOfControls(quick, second);
 }
 
 KESTROVA_TEST_MAIN_1024X768(TestStepAside)
