@@ -419,6 +419,11 @@ WindowPlacement::WindowParts ScreenFollower::partsOf(const QWidget *window)
     return parts;
 }
 
+bool ScreenFollower::isFramedWindow(const QWidget *widget)
+{
+    return widget && followsCharacter(widget);
+}
+
 WindowPlacement::WindowParts ScreenFollower::partsOfOpenWindows(const QWidget *except)
 {
     WindowPlacement::WindowParts parts;

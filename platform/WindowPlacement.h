@@ -143,6 +143,9 @@ public:
     // with a frame, shown and not minimised), `except` left out, with their
     // frames as `windows`.
     static WindowPlacement::WindowParts partsOfOpenWindows(const QWidget *except = nullptr);
+    // Whether `widget` is one of those windows (shown or not): a window or
+    // dialog with a frame, not the character's own frameless ones nor a menu.
+    static bool isFramedWindow(const QWidget *widget);
     // Tells stepAside where to go when the window lies under the character.
     void stepAsideFrom(QWidget *window) const;
 

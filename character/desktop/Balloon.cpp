@@ -10,6 +10,7 @@
 #include <QLineF>
 #include <QPainter>
 #include <QScreen>
+#include <QTimer>
 #include <algorithm>
 #include <cmath>
 
@@ -76,6 +77,24 @@ Balloon::Balloon(QWidget *parent) : ShapedWindow(parent)
     m_revealTimer.setSingleShot(true);
     m_revealTimer.setTimerType(Qt::PreciseTimer);
     connect(&m_revealTimer, &QTimer::timeout, this, &Balloon::revealNext);
+    // A window of the program opening or closing may take its place or
+    // free a better one.
+    qApp->installEventFilter(this);
+}
+
+bool Balloon::eventFilter(QObject *watched, QEvent *event)
+{
+    if ((event->type() == QEvent::Show || event->type() == QEvent::Hide) && watched->isWidgetType() && !m_lookAgain
+        && isVisible() && ScreenFollower::isFramedWindow(static_cast<QWidget *>(watched))) {
+        // Once the window is where it goes.
+        m_lookAgain = true;
+        QTimer::singleShot(0, this, [this] {
+            m_lookAgain = false;
+            if (isVisible())
+                follow(m_anchor, m_character);
+        });
+    }
+    return ShapedWindow::eventFilter(watched, event);
 }
 
 QFont Balloon::defaultFont()
@@ -211,6 +230,8 @@ void Balloon::follow(QPoint anchor, const QRect &character)
 {
     if (m_text.isNull())
         return;
+    m_anchor = anchor;
+    m_character = character;
     const Layout layout = layoutFor(anchor, character);
     const bool sameShape = layout.window.size() == m_layout.window.size()
         && layout.bubble == m_layout.bubble && layout.tip == m_layout.tip;

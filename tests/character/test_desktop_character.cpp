@@ -930,7 +930,6 @@ void TestDesktopCharacter::balloonKeepsOffTheProgramsWindows()
     alone.showText(text, Balloon::Style::Speech, anchorOf(character), character);
     const QRect above = alone.bubbleRect();
     QVERIFY(isAbove(above, character));
-    alone.hide();
 
     QWidget options;
     options.setWindowTitle(QStringLiteral("Options"));
@@ -944,6 +943,9 @@ void TestDesktopCharacter::balloonKeepsOffTheProgramsWindows()
     const QRect window = options.frameGeometry().united(options.geometry());
     QVERIFY(window.contains(above));
     QVERIFY2(!window.intersects(character), qPrintable(QStringLiteral("window %1 %2 %3x%4").arg(window.x()).arg(window.y()).arg(window.width()).arg(window.height())));
+    // The balloon shown already makes way as the window opens.
+    QTRY_VERIFY_WITH_TIMEOUT(!alone.bubbleRect().intersects(window), 2000);
+    alone.hide();
 
     Balloon balloon;
     balloon.showText(text, Balloon::Style::Speech, anchorOf(character), character);
@@ -960,6 +962,12 @@ void TestDesktopCharacter::balloonKeepsOffTheProgramsWindows()
     QVERIFY(isAbove(balloon.bubbleRect(), lower));
     QVERIFY(!balloon.bubbleRect().intersects(window));
     QCOMPARE(balloon.bubbleRect().center().x(), above.center().x());
+
+    // Back beside the window, then the window closes: above again.
+    balloon.follow(anchorOf(character), character);
+    QVERIFY(!balloon.bubbleRect().intersects(window));
+    options.close();
+    QTRY_COMPARE_WITH_TIMEOUT(balloon.bubbleRect(), above, 2000);
 }
 
 void TestDesktopCharacter::balloonRevealsWordsAsTheyAreSaid()
