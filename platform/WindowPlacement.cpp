@@ -140,7 +140,7 @@ std::optional<int> widthBeside(const QSize &size, int minimumWidth, const QRect 
 
 bool Covered::operator<(const Covered &o) const
 {
-    return std::tie(worked, read, window) < std::tie(o.worked, o.read, o.window);
+    return std::tie(worked, captions, read, window) < std::tie(o.worked, o.captions, o.read, o.window);
 }
 
 Covered coveredBy(const QRect &at, const QRect &window, const WindowParts &parts)
@@ -155,7 +155,7 @@ Covered coveredBy(const QRect &at, const QRect &window, const WindowParts &parts
             total += area(r);
         return total;
     };
-    return {sum(parts.worked), sum(parts.read), area(window) + sum(parts.windows)};
+    return {sum(parts.worked), sum(parts.captions), sum(parts.read), area(window) + sum(parts.windows)};
 }
 
 QPoint asideOf(const QRect &character, const QRect &window, const WindowParts &parts, const QRect &screen)
@@ -179,7 +179,7 @@ QPoint asideOf(const QRect &character, const QRect &window, const WindowParts &p
     };
     QList<int> xEdges{character.left(), window.left() - Gap - size.width(), window.right() + 1 + Gap};
     QList<int> yEdges{character.top(), window.top() - Gap - size.height(), window.bottom() + 1 + Gap};
-    for (const QList<QRect> *list : {&parts.worked, &parts.read, &parts.windows}) {
+    for (const QList<QRect> *list : {&parts.worked, &parts.captions, &parts.read, &parts.windows}) {
         for (const QRect &r : *list) {
             xEdges << r.left() - size.width() << r.right() + 1;
             yEdges << r.top() - size.height() << r.bottom() + 1;
@@ -207,7 +207,7 @@ QPoint asideOf(const QRect &character, const QRect &window, const WindowParts &p
     // walk, nor one that only frees a margin or the title bar.
     QPoint best = character.topLeft();
     Cost least = cost(best);
-    if (least.covered.worked == 0 && least.covered.read == 0)
+    if (least.covered.worked == 0 && least.covered.captions == 0 && least.covered.read == 0)
         return best;
     for (int y : ys) {
         for (int x : xs) {
@@ -379,7 +379,9 @@ void collectParts(const QWidget *widget, const QPoint &origin, const QRect &seen
             // (A scrolled page counts by what it holds.)
             add(parts.worked, QRect(at, w->size()));
         } else if (const auto *label = qobject_cast<const QLabel *>(w)) {
-            add(parts.read, textOf(label).translated(at));
+            // A field's caption comes next after the controls: without it
+            // the user cannot tell which field is which.
+            add(label->buddy() && !label->buddy()->isHidden() ? parts.captions : parts.read, textOf(label).translated(at));
         } else if (qobject_cast<const QStatusBar *>(w)) {
             add(parts.read, QRect(at, w->size()));
         } else if (w->focusPolicy() != Qt::NoFocus && w->findChildren<QWidget *>().isEmpty()) {
@@ -433,6 +435,7 @@ WindowPlacement::WindowParts ScreenFollower::partsOfOpenWindows(const QWidget *e
             continue;
         const WindowPlacement::WindowParts its = partsOf(other);
         parts.worked << its.worked;
+        parts.captions << its.captions;
         parts.read << its.read;
         parts.windows << frameOf(other);
     }
@@ -467,12 +470,13 @@ void ScreenFollower::stepAsideFrom(QWidget *window) const
         }
     };
     shown(others.worked, parts.worked);
+    shown(others.captions, parts.captions);
     shown(others.read, parts.read);
     shown(others.windows, parts.windows);
     const QPoint to = WindowPlacement::asideOf(*character, frame, parts, screen->geometry());
     qCDebug(lcPlacement).noquote() << QStringLiteral("\"%1\" (%2 %3 %4x%5, %6 parts) under the character at %7 %8: to %9 %10")
                                           .arg(window->windowTitle()).arg(frame.x()).arg(frame.y()).arg(frame.width())
-                                          .arg(frame.height()).arg(parts.worked.size() + parts.read.size())
+                                          .arg(frame.height()).arg(parts.worked.size() + parts.captions.size() + parts.read.size())
                                           .arg(character->x()).arg(character->y()).arg(to.x()).arg(to.y());
     if (to != character->topLeft())
         m_stepAside(window, to);

@@ -62,21 +62,23 @@ constexpr int Gap = 8;
 std::optional<int> widthBeside(const QSize &size, int minimumWidth, const QRect &area, const QRect &character);
 
 // What of a window the user works in and reads, on the desktop: buttons,
-// fields, lists and tabs (`worked`), and the texts of its labels (`read`).
+// fields, lists and tabs (`worked`), the captions naming its fields
+// (`captions`), and the texts of its other labels (`read`).
 // `windows` holds the frames of the program's other windows open beside
 // it (whose own parts are in `worked` and `read` too): what lies over one
 // of them hides it as it would the window itself.
 struct WindowParts {
     QList<QRect> worked;
+    QList<QRect> captions;
     QList<QRect> read;
     QList<QRect> windows;
 };
 
 // How much of `parts` a rectangle `at` covers, in the order it matters:
-// controls, then texts, then windows (`window`, may be empty, and those of
-// `parts`), in pixels of each.
+// controls, then captions, then texts, then windows (`window`, may be
+// empty, and those of `parts`), in pixels of each.
 struct Covered {
-    qint64 worked = 0, read = 0, window = 0;
+    qint64 worked = 0, captions = 0, read = 0, window = 0;
     bool operator==(const Covered &) const = default;
     bool operator<(const Covered &o) const;
 };
@@ -85,7 +87,8 @@ Covered coveredBy(const QRect &at, const QRect &window, const WindowParts &parts
 // Where the character (its frame `character`) steps to when a window
 // (`window`, its frame) has opened under it with no clear place to go: the
 // place on `screen`, the character whole on it, that covers the least of
-// the window's buttons, fields and tabs, then the least of its texts, then
+// the window's buttons, fields and tabs, then of its fields' captions, then
+// the least of its texts, then
 // the least of the window (and of the program's other windows); among
 // equals the nearest to where it stands. Where it stands already when
 // nowhere is better, or when it covers none of the parts there (a margin,

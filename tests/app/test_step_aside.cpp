@@ -14,6 +14,8 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
 #include <QLineEdit>
 #include <QScreen>
 #include <QSignalSpy>
@@ -81,6 +83,7 @@ private Q_SLOTS:
     void stepsAsideAtOnceWhileSpeaking();
     void nothingUnderItNoStep();
     void keepsClearOfTheOtherWindows();
+    void fieldCaptionsCountAsControls();
 
 private:
     // Opens the options window and waits for the character's step aside.
@@ -278,6 +281,56 @@ void TestStepAside::keepsClearOfTheOtherWindows()
     QVERIFY(search->screen()->geometry().contains(second));
     verifyClearOfControls(search, second);
     verifyClearOfControls(quick, second);
+}
+
+// A field's caption is needed as much as the field. A window full of
+// buttons but for two corners: one holds only a field's caption ("Command
+// Line:"), the other a long explanation. The character, over the buttons,
+// steps onto the explanation, not the caption, though that is less text.
+void TestStepAside::fieldCaptionsCountAsControls()
+{
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    QVERIFY(screen.width() >= 512 && screen.height() >= 384);
+    QWidget window;
+    window.setWindowTitle(QStringLiteral("Office"));
+    window.setGeometry(QRect(screen.topLeft(), QSize(512, 384)));
+    const QRect captionCorner(0, 256, 128, 128);
+    const QRect explanationCorner(384, 0, 128, 128);
+    auto *field = new QLineEdit(&window);
+    field->setGeometry(128, 320, 128, 64);
+    for (int y = 0; y < 384; y += 64) {
+        for (int x = 0; x < 512; x += 64) {
+            const QRect cell(x, y, 64, 64);
+            if (!cell.intersects(captionCorner) && !cell.intersects(explanationCorner) && !cell.intersects(field->geometry()))
+                (new QPushButton(QStringLiteral("B"), &window))->setGeometry(cell);
+        }
+    }
+    auto *caption = new QLabel(QStringLiteral("Command &Line:"), &window);
+    caption->setBuddy(field);
+    caption->setGeometry(captionCorner.left() + 8, captionCorner.top() + 50, 112, 24);
+    auto *explanation = new QLabel(QStringLiteral("Pick an item in the list, type the name it has in the menu and the "
+                                                  "program it runs, then press Save. Each item is kept at once."),
+                                   &window);
+    explanation->setWordWrap(true);
+    explanation->setGeometry(explanationCorner.adjusted(4, 4, -4, -4));
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+
+    QRect character(window.mapToGlobal(QPoint(192, 128)), QSize(128, 128));
+    ScreenFollower follower([&] { return std::optional<QPoint>(character.center()); });
+    follower.setCharacterArea([&] { return std::optional<QRect>(character); });
+    std::optional<QPoint> to;
+    follower.setStepAside([&](QWidget *, QPoint p) { to = p; }, [](QWidget *) {});
+    follower.stepAsideFrom(&window);
+    QVERIFY(to);
+    const QRect there(*to, character.size());
+    const QRect captionText(caption->mapToGlobal(caption->contentsRect().topLeft()),
+                            caption->fontMetrics().size(Qt::TextShowMnemonic, caption->text()));
+    QVERIFY2(!there.intersects(captionText),
+             qPrintable(QStringLiteral("the character at %1 %2 covers the caption").arg(there.x()).arg(there.y())));
+    // Onto the explanation (as far as the screen's edge allows).
+    const QRect explained = explanationCorner.translated(window.mapToGlobal(QPoint(0, 0)));
+    QVERIFY((there.topLeft() - explained.topLeft()).manhattanLength() <= 2);
 }
 
 KESTROVA_TEST_MAIN_1024X768(TestStepAside)
