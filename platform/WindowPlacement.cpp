@@ -382,8 +382,15 @@ void collectParts(const QWidget *widget, const QPoint &origin, const QRect &seen
             // A field's caption comes next after the controls: without it
             // the user cannot tell which field is which.
             add(label->buddy() && !label->buddy()->isHidden() ? parts.captions : parts.read, textOf(label).translated(at));
-        } else if (qobject_cast<const QStatusBar *>(w)) {
-            add(parts.read, QRect(at, w->size()));
+        } else if (const auto *status = qobject_cast<const QStatusBar *>(w)) {
+            // Its message, at its start (and whatever it holds besides);
+            // the rest of the bar is empty.
+            if (!status->currentMessage().isEmpty()) {
+                const QFontMetrics metrics = status->fontMetrics();
+                const int width = metrics.horizontalAdvance(status->currentMessage()) + 2 * metrics.averageCharWidth();
+                add(parts.read, QRect(at, QSize(std::min(width, status->width()), status->height())));
+            }
+            collectParts(w, at, seen.intersected(QRect(at, w->size())), parts);
         } else if (w->focusPolicy() != Qt::NoFocus && w->findChildren<QWidget *>().isEmpty()) {
             // A control drawn of its own.
             add(parts.worked, QRect(at, w->size()));

@@ -19,6 +19,7 @@
 #include <QLineEdit>
 #include <QScreen>
 #include <QSignalSpy>
+#include <QStatusBar>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -84,6 +85,7 @@ private Q_SLOTS:
     void nothingUnderItNoStep();
     void keepsClearOfTheOtherWindows();
     void fieldCaptionsCountAsControls();
+    void statusBarCountsByItsMessage();
 
 private:
     // Opens the options window and waits for the character's step aside.
@@ -331,6 +333,50 @@ void TestStepAside::fieldCaptionsCountAsControls()
     // Onto the explanation (as far as the screen's edge allows).
     const QRect explained = explanationCorner.translated(window.mapToGlobal(QPoint(0, 0)));
     QVERIFY((there.topLeft() - explained.topLeft()).manhattanLength() <= 2);
+}
+
+// A status bar is text only where its message is: a window full of
+// buttons but for two corners, one with the empty end of the status bar
+// (its message, "Offline", at the other end), the other with a short
+// label. The character steps onto the empty end of the bar.
+void TestStepAside::statusBarCountsByItsMessage()
+{
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    QWidget window;
+    window.setWindowTitle(QStringLiteral("Status"));
+    window.setGeometry(QRect(screen.topLeft(), QSize(512, 384)));
+    const QRect statusCorner(384, 256, 128, 128);
+    const QRect labelCorner(384, 0, 128, 128);
+    auto *status = new QStatusBar(&window);
+    status->setSizeGripEnabled(false);
+    status->setGeometry(0, 352, 512, 32);
+    status->showMessage(QStringLiteral("Offline"));
+    for (int y = 0; y < 352; y += 64) {
+        for (int x = 0; x < 512; x += 64) {
+            const QRect cell(x, y, 64, std::min(64, 352 - y));
+            if (!cell.intersects(statusCorner) && !cell.intersects(labelCorner))
+                (new QPushButton(QStringLiteral("B"), &window))->setGeometry(cell);
+        }
+    }
+    auto *label = new QLabel(QStringLiteral("Welcome"), &window);
+    label->setGeometry(labelCorner.left() + 8, labelCorner.top() + 50, 112, 24);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+
+    // (A little smaller than the corners: the window may stand a pixel off
+    // the screen's corner.)
+    QRect character(window.mapToGlobal(QPoint(192, 128)), QSize(124, 124));
+    ScreenFollower follower([&] { return std::optional<QPoint>(character.center()); });
+    follower.setCharacterArea([&] { return std::optional<QRect>(character); });
+    std::optional<QPoint> to;
+    follower.setStepAside([&](QWidget *, QPoint p) { to = p; }, [](QWidget *) {});
+    follower.stepAsideFrom(&window);
+    QVERIFY(to);
+    const QRect there(*to, character.size());
+    const QRect empty = statusCorner.translated(window.mapToGlobal(QPoint(0, 0)));
+    QVERIFY2(empty.contains(there),
+             qPrintable(QStringLiteral("the character at %1 %2").arg(there.x()).arg(there.y())));
+    QVERIFY(!there.intersects(QRect(label->mapToGlobal(QPoint(0, 0)), label->size())));
 }
 
 KESTROVA_TEST_MAIN_1024X768(TestStepAside)
