@@ -422,9 +422,13 @@ QRect frameOf(const QWidget *window)
 WindowPlacement::WindowParts ScreenFollower::partsOf(const QWidget *window)
 {
     WindowPlacement::WindowParts parts;
-    if (window)
-        collectParts(window, window->mapToGlobal(QPoint(0, 0)), QRect(window->mapToGlobal(QPoint(0, 0)), window->size()),
-                     parts);
+    if (!window)
+        return parts;
+    // Where the window stands as its frame says: the display server may
+    // not have it there yet while the window manager has a move to make
+    // (and would tell the place it had before).
+    const QPoint origin = window->isWindow() ? window->geometry().topLeft() : window->mapToGlobal(QPoint(0, 0));
+    collectParts(window, origin, QRect(origin, window->size()), parts);
     return parts;
 }
 
