@@ -419,6 +419,13 @@ QRect frameOf(const QWidget *window)
 
 } // namespace
 
+namespace {
+const char WatchedPages[] = "kestrovaStepsAsideOnPages";
+// Set on a window placed clear of the character, until it has been moved
+// clear again once.
+const char PlacedClear[] = "kestrovaPlacedClear";
+} // namespace
+
 WindowPlacement::WindowParts ScreenFollower::partsOf(const QWidget *window)
 {
     WindowPlacement::WindowParts parts;
@@ -489,13 +496,36 @@ void ScreenFollower::stepAsideFrom(QWidget *window) const
                                           .arg(window->windowTitle()).arg(frame.x()).arg(frame.y()).arg(frame.width())
                                           .arg(frame.height()).arg(parts.worked.size() + parts.captions.size() + parts.read.size())
                                           .arg(character->x()).arg(character->y()).arg(to.x()).arg(to.y());
-    if (to != character->topLeft())
+    if (to != character->topLeft()) {
         m_stepAside(window, to);
+        return;
+    }
+    // Only an edge of it (a title bar taller than reckoned before it was
+    // framed, or a window grown since) lies under the character: a window
+    // this program placed clear of it moves clear again, as little as it can.
+    if (!window->property(PlacedClear).toBool())
+        return;
+    window->setProperty(PlacedClear, false);
+    const QRect area = screen->availableGeometry();
+    const QList<QPoint> nudges{{frame.left(), character->bottom() + 1 + WindowPlacement::Gap},
+                               {frame.left(), character->top() - WindowPlacement::Gap - frame.height()},
+                               {character->right() + 1 + WindowPlacement::Gap, frame.top()},
+                               {character->left() - WindowPlacement::Gap - frame.width(), frame.top()}};
+    std::optional<QPoint> nearest;
+    for (const QPoint &p : nudges) {
+        const QRect moved(p, frame.size());
+        if (!area.contains(moved) || moved.intersects(*character))
+            continue;
+        if (!nearest || (p - frame.topLeft()).manhattanLength() < (*nearest - frame.topLeft()).manhattanLength())
+            nearest = p;
+    }
+    if (!nearest)
+        return;
+    qCDebug(lcPlacement).noquote() << QStringLiteral("\"%1\" moved clear of the character: to %2 %3")
+                                          .arg(window->windowTitle()).arg(nearest->x()).arg(nearest->y());
+    moveFrame(window, *nearest);
 }
 
-namespace {
-const char WatchedPages[] = "kestrovaStepsAsideOnPages";
-} // namespace
 
 void ScreenFollower::stepAsideOnceFramed(QWidget *window, int tries)
 {
@@ -552,6 +582,7 @@ void ScreenFollower::place(QWidget *window) const
         if (QRect(to, size).intersects(character))
             to = narrowedBeside(window, size, area, character).value_or(to);
         moveFrame(window, to);
+        window->setProperty(PlacedClear, !QRect(to, size).intersects(character));
         return;
     }
     const QRect frame = window->frameGeometry();

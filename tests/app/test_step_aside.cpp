@@ -86,6 +86,7 @@ private Q_SLOTS:
     void keepsClearOfTheOtherWindows();
     void fieldCaptionsCountAsControls();
     void statusBarCountsByItsMessage();
+    void windowPlacedClearMovesClearAgain();
 
 private:
     // Opens the options window and waits for the character's step aside.
@@ -377,6 +378,41 @@ void TestStepAside::statusBarCountsByItsMessage()
     QVERIFY2(empty.contains(there),
              qPrintable(QStringLiteral("the character at %1 %2").arg(there.x()).arg(there.y())));
     QVERIFY(!there.intersects(QRect(label->mapToGlobal(QPoint(0, 0)), label->size())));
+}
+
+// A window placed clear of the character, above it, grows at its foot (a
+// frame taller than reckoned does the same at its head): only its empty
+// edge lies under the character, which does not walk for that; the window
+// moves clear again instead.
+void TestStepAside::windowPlacedClearMovesClearAgain()
+{
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    const QRect character(area.left() + 192, area.bottom() + 1 - 134, 128, 128);
+    ScreenFollower follower([&] { return std::optional<QPoint>(character.center()); });
+    follower.setCharacterArea([&] { return std::optional<QRect>(character); });
+    int steps = 0;
+    follower.setStepAside([&](QWidget *, QPoint) { ++steps; }, [](QWidget *) {});
+
+    QWidget window;
+    window.setWindowTitle(QStringLiteral("Grows"));
+    (new QPushButton(QStringLiteral("OK"), &window))->setGeometry(10, 10, 80, 30);
+    window.resize(300, 150);
+    follower.place(&window);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    const auto frame = [&] { return window.frameGeometry(); };
+    QVERIFY(!frame().intersects(character));
+    QVERIFY(frame().bottom() < character.top());
+    window.resize(300, 150 + character.top() - frame().bottom() + 20);
+    QVERIFY(frame().intersects(character));
+    QVERIFY(frame().bottom() < character.top() + 30);
+
+    follower.stepAsideFrom(&window);
+    QCOMPARE(steps, 0);
+    QVERIFY2(!frame().intersects(character),
+             qPrintable(QStringLiteral("the window at %1 %2 %3x%4").arg(frame().x()).arg(frame().y())
+                            .arg(frame().width()).arg(frame().height())));
+    QVERIFY(area.contains(frame()));
 }
 
 KESTROVA_TEST_MAIN_1024X768(TestStepAside)
