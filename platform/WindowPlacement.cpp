@@ -6,6 +6,7 @@
 #include <QLayout>
 #include <QLoggingCategory>
 #include <QPointer>
+#include <QRegion>
 #include <QScreen>
 #include <QScrollArea>
 #include <QTabBar>
@@ -137,6 +138,26 @@ std::optional<int> widthBeside(const QSize &size, int minimumWidth, const QRect 
     return std::nullopt;
 }
 
+bool Covered::operator<(const Covered &o) const
+{
+    return std::tie(worked, captions, read, window) < std::tie(o.worked, o.captions, o.read, o.window);
+}
+
+Covered coveredBy(const QRect &at, const QRect &window, const WindowParts &parts)
+{
+    const auto area = [&at](const QRect &r) {
+        const QRect both = at.intersected(r);
+        return both.isEmpty() ? qint64(0) : qint64(both.width()) * both.height();
+    };
+    const auto sum = [&](const QList<QRect> &rects) {
+        qint64 total = 0;
+        for (const QRect &r : rects)
+            total += area(r);
+        return total;
+    };
+    return {sum(parts.worked), sum(parts.captions), sum(parts.read), area(window) + sum(parts.windows)};
+}
+
 QPoint asideOf(const QRect &character, const QRect &window, const WindowParts &parts, const QRect &screen)
 {
     const QSize size = character.size();
@@ -158,7 +179,7 @@ QPoint asideOf(const QRect &character, const QRect &window, const WindowParts &p
     };
     QList<int> xEdges{character.left(), window.left() - Gap - size.width(), window.right() + 1 + Gap};
     QList<int> yEdges{character.top(), window.top() - Gap - size.height(), window.bottom() + 1 + Gap};
-    for (const QList<QRect> *list : {&parts.worked, &parts.read}) {
+    for (const QList<QRect> *list : {&parts.worked, &parts.captions, &parts.read, &parts.windows}) {
         for (const QRect &r : *list) {
             xEdges << r.left() - size.width() << r.right() + 1;
             yEdges << r.top() - size.height() << r.bottom() + 1;
@@ -168,34 +189,25 @@ QPoint asideOf(const QRect &character, const QRect &window, const WindowParts &p
     const QList<int> xs = along(screen.left(), screen.right() + 1 - size.width(), Step, xEdges);
     const QList<int> ys = along(screen.top(), screen.bottom() + 1 - size.height(), Step, yEdges);
 
-    const auto area = [](const QRect &a, const QRect &b) {
-        const QRect both = a.intersected(b);
-        return both.isEmpty() ? qint64(0) : qint64(both.width()) * both.height();
-    };
-    const auto sum = [&](const QRect &at, const QList<QRect> &rects) {
-        qint64 total = 0;
-        for (const QRect &r : rects)
-            total += area(at, r);
-        return total;
-    };
     struct Cost {
-        qint64 worked, read, window, distance;
+        Covered covered;
+        qint64 distance;
         bool operator<(const Cost &o) const
         {
-            return std::tie(worked, read, window, distance) < std::tie(o.worked, o.read, o.window, o.distance);
+            if (covered < o.covered)
+                return true;
+            return covered == o.covered && distance < o.distance;
         }
     };
     const auto cost = [&](QPoint p) {
-        const QRect at(p, size);
         const QPoint d = p - character.topLeft();
-        return Cost{sum(at, parts.worked), sum(at, parts.read), area(at, window),
-                    qint64(d.x()) * d.x() + qint64(d.y()) * d.y()};
+        return Cost{coveredBy(QRect(p, size), window, parts), qint64(d.x()) * d.x() + qint64(d.y()) * d.y()};
     };
     // Where it stands wins among equals: a place no better is not worth the
     // walk, nor one that only frees a margin or the title bar.
     QPoint best = character.topLeft();
     Cost least = cost(best);
-    if (least.worked == 0 && least.read == 0)
+    if (least.covered.worked == 0 && least.covered.captions == 0 && least.covered.read == 0)
         return best;
     for (int y : ys) {
         for (int x : xs) {
@@ -367,9 +379,18 @@ void collectParts(const QWidget *widget, const QPoint &origin, const QRect &seen
             // (A scrolled page counts by what it holds.)
             add(parts.worked, QRect(at, w->size()));
         } else if (const auto *label = qobject_cast<const QLabel *>(w)) {
-            add(parts.read, textOf(label).translated(at));
-        } else if (qobject_cast<const QStatusBar *>(w)) {
-            add(parts.read, QRect(at, w->size()));
+            // A field's caption comes next after the controls: without it
+            // the user cannot tell which field is which.
+            add(label->buddy() && !label->buddy()->isHidden() ? parts.captions : parts.read, textOf(label).translated(at));
+        } else if (const auto *status = qobject_cast<const QStatusBar *>(w)) {
+            // Its message, at its start (and whatever it holds besides);
+            // the rest of the bar is empty.
+            if (!status->currentMessage().isEmpty()) {
+                const QFontMetrics metrics = status->fontMetrics();
+                const int width = metrics.horizontalAdvance(status->currentMessage()) + 2 * metrics.averageCharWidth();
+                add(parts.read, QRect(at, QSize(std::min(width, status->width()), status->height())));
+            }
+            collectParts(w, at, seen.intersected(QRect(at, w->size())), parts);
         } else if (w->focusPolicy() != Qt::NoFocus && w->findChildren<QWidget *>().isEmpty()) {
             // A control drawn of its own.
             add(parts.worked, QRect(at, w->size()));
@@ -398,12 +419,44 @@ QRect frameOf(const QWidget *window)
 
 } // namespace
 
+namespace {
+const char WatchedPages[] = "kestrovaStepsAsideOnPages";
+// Set on a window placed clear of the character, until it has been moved
+// clear again once.
+const char PlacedClear[] = "kestrovaPlacedClear";
+} // namespace
+
 WindowPlacement::WindowParts ScreenFollower::partsOf(const QWidget *window)
 {
     WindowPlacement::WindowParts parts;
-    if (window)
-        collectParts(window, window->mapToGlobal(QPoint(0, 0)), QRect(window->mapToGlobal(QPoint(0, 0)), window->size()),
-                     parts);
+    if (!window)
+        return parts;
+    // Where the window stands as its frame says: the display server may
+    // not have it there yet while the window manager has a move to make
+    // (and would tell the place it had before).
+    const QPoint origin = window->isWindow() ? window->geometry().topLeft() : window->mapToGlobal(QPoint(0, 0));
+    collectParts(window, origin, QRect(origin, window->size()), parts);
+    return parts;
+}
+
+bool ScreenFollower::isFramedWindow(const QWidget *widget)
+{
+    return widget && followsCharacter(widget);
+}
+
+WindowPlacement::WindowParts ScreenFollower::partsOfOpenWindows(const QWidget *except)
+{
+    WindowPlacement::WindowParts parts;
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    for (const QWidget *other : windows) {
+        if (other == except || !other->isVisible() || other->isMinimized() || !followsCharacter(other))
+            continue;
+        const WindowPlacement::WindowParts its = partsOf(other);
+        parts.worked << its.worked;
+        parts.captions << its.captions;
+        parts.read << its.read;
+        parts.windows << frameOf(other);
+    }
     return parts;
 }
 
@@ -422,19 +475,57 @@ void ScreenFollower::stepAsideFrom(QWidget *window) const
         screen = window->screen();
     if (!screen)
         return;
-    const WindowPlacement::WindowParts parts = partsOf(window);
+    // Clear of this window's parts and, as far as it can be, of the other
+    // windows the user has open.
+    WindowPlacement::WindowParts parts = partsOf(window);
+    // (What of them lies under this window, opened last, is hidden anyway.)
+    const WindowPlacement::WindowParts others = partsOfOpenWindows(window);
+    const auto shown = [&frame](const QList<QRect> &rects, QList<QRect> &to) {
+        for (const QRect &r : rects) {
+            const QRegion seen = QRegion(r).subtracted(frame);
+            for (const QRect &part : seen)
+                to << part;
+        }
+    };
+    shown(others.worked, parts.worked);
+    shown(others.captions, parts.captions);
+    shown(others.read, parts.read);
+    shown(others.windows, parts.windows);
     const QPoint to = WindowPlacement::asideOf(*character, frame, parts, screen->geometry());
     qCDebug(lcPlacement).noquote() << QStringLiteral("\"%1\" (%2 %3 %4x%5, %6 parts) under the character at %7 %8: to %9 %10")
                                           .arg(window->windowTitle()).arg(frame.x()).arg(frame.y()).arg(frame.width())
-                                          .arg(frame.height()).arg(parts.worked.size() + parts.read.size())
+                                          .arg(frame.height()).arg(parts.worked.size() + parts.captions.size() + parts.read.size())
                                           .arg(character->x()).arg(character->y()).arg(to.x()).arg(to.y());
-    if (to != character->topLeft())
+    if (to != character->topLeft()) {
         m_stepAside(window, to);
+        return;
+    }
+    // Only an edge of it (a title bar taller than reckoned before it was
+    // framed, or a window grown since) lies under the character: a window
+    // this program placed clear of it moves clear again, as little as it can.
+    if (!window->property(PlacedClear).toBool())
+        return;
+    window->setProperty(PlacedClear, false);
+    const QRect area = screen->availableGeometry();
+    const QList<QPoint> nudges{{frame.left(), character->bottom() + 1 + WindowPlacement::Gap},
+                               {frame.left(), character->top() - WindowPlacement::Gap - frame.height()},
+                               {character->right() + 1 + WindowPlacement::Gap, frame.top()},
+                               {character->left() - WindowPlacement::Gap - frame.width(), frame.top()}};
+    std::optional<QPoint> nearest;
+    for (const QPoint &p : nudges) {
+        const QRect moved(p, frame.size());
+        if (!area.contains(moved) || moved.intersects(*character))
+            continue;
+        if (!nearest || (p - frame.topLeft()).manhattanLength() < (*nearest - frame.topLeft()).manhattanLength())
+            nearest = p;
+    }
+    if (!nearest)
+        return;
+    qCDebug(lcPlacement).noquote() << QStringLiteral("\"%1\" moved clear of the character: to %2 %3")
+                                          .arg(window->windowTitle()).arg(nearest->x()).arg(nearest->y());
+    moveFrame(window, *nearest);
 }
 
-namespace {
-const char WatchedPages[] = "kestrovaStepsAsideOnPages";
-} // namespace
 
 void ScreenFollower::stepAsideOnceFramed(QWidget *window, int tries)
 {
@@ -491,6 +582,7 @@ void ScreenFollower::place(QWidget *window) const
         if (QRect(to, size).intersects(character))
             to = narrowedBeside(window, size, area, character).value_or(to);
         moveFrame(window, to);
+        window->setProperty(PlacedClear, !QRect(to, size).intersects(character));
         return;
     }
     const QRect frame = window->frameGeometry();

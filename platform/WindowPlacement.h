@@ -62,19 +62,37 @@ constexpr int Gap = 8;
 std::optional<int> widthBeside(const QSize &size, int minimumWidth, const QRect &area, const QRect &character);
 
 // What of a window the user works in and reads, on the desktop: buttons,
-// fields, lists and tabs (`worked`), and the texts of its labels (`read`).
+// fields, lists and tabs (`worked`), the captions naming its fields
+// (`captions`), and the texts of its other labels (`read`).
+// `windows` holds the frames of the program's other windows open beside
+// it (whose own parts are in `worked` and `read` too): what lies over one
+// of them hides it as it would the window itself.
 struct WindowParts {
     QList<QRect> worked;
+    QList<QRect> captions;
     QList<QRect> read;
+    QList<QRect> windows;
 };
+
+// How much of `parts` a rectangle `at` covers, in the order it matters:
+// controls, then captions, then texts, then windows (`window`, may be
+// empty, and those of `parts`), in pixels of each.
+struct Covered {
+    qint64 worked = 0, captions = 0, read = 0, window = 0;
+    bool operator==(const Covered &) const = default;
+    bool operator<(const Covered &o) const;
+};
+Covered coveredBy(const QRect &at, const QRect &window, const WindowParts &parts);
 
 // Where the character (its frame `character`) steps to when a window
 // (`window`, its frame) has opened under it with no clear place to go: the
 // place on `screen`, the character whole on it, that covers the least of
-// the window's buttons, fields and tabs, then the least of its texts, then
-// the least of the window; among equals the nearest to where it stands.
-// Where it stands already when nowhere is better, or when it covers none of
-// the parts there (a margin, the title bar).
+// the window's buttons, fields and tabs, then of its fields' captions, then
+// the least of its texts, then
+// the least of the window (and of the program's other windows); among
+// equals the nearest to where it stands. Where it stands already when
+// nowhere is better, or when it covers none of the parts there (a margin,
+// the title bar).
 QPoint asideOf(const QRect &character, const QRect &window, const WindowParts &parts, const QRect &screen);
 
 } // namespace WindowPlacement
@@ -124,6 +142,13 @@ public:
     }
     // The window's parts as asideOf takes them, on the desktop.
     static WindowPlacement::WindowParts partsOf(const QWidget *window);
+    // The parts of the program's windows the user sees on the desktop (those
+    // with a frame, shown and not minimised), `except` left out, with their
+    // frames as `windows`.
+    static WindowPlacement::WindowParts partsOfOpenWindows(const QWidget *except = nullptr);
+    // Whether `widget` is one of those windows (shown or not): a window or
+    // dialog with a frame, not the character's own frameless ones nor a menu.
+    static bool isFramedWindow(const QWidget *widget);
     // Tells stepAside where to go when the window lies under the character.
     void stepAsideFrom(QWidget *window) const;
 

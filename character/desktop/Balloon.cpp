@@ -1,5 +1,7 @@
 #include "Balloon.h"
 
+#include "WindowPlacement.h"
+
 #include <QTextLayout>
 
 #include <QApplication>
@@ -8,6 +10,7 @@
 #include <QLineF>
 #include <QPainter>
 #include <QScreen>
+#include <QTimer>
 #include <algorithm>
 #include <cmath>
 
@@ -74,6 +77,24 @@ Balloon::Balloon(QWidget *parent) : ShapedWindow(parent)
     m_revealTimer.setSingleShot(true);
     m_revealTimer.setTimerType(Qt::PreciseTimer);
     connect(&m_revealTimer, &QTimer::timeout, this, &Balloon::revealNext);
+    // A window of the program opening or closing may take its place or
+    // free a better one.
+    qApp->installEventFilter(this);
+}
+
+bool Balloon::eventFilter(QObject *watched, QEvent *event)
+{
+    if ((event->type() == QEvent::Show || event->type() == QEvent::Hide) && watched->isWidgetType() && !m_lookAgain
+        && isVisible() && ScreenFollower::isFramedWindow(static_cast<QWidget *>(watched))) {
+        // Once the window is where it goes.
+        m_lookAgain = true;
+        QTimer::singleShot(0, this, [this] {
+            m_lookAgain = false;
+            if (isVisible())
+                follow(m_anchor, m_character);
+        });
+    }
+    return ShapedWindow::eventFilter(watched, event);
 }
 
 QFont Balloon::defaultFont()
@@ -209,6 +230,8 @@ void Balloon::follow(QPoint anchor, const QRect &character)
 {
     if (m_text.isNull())
         return;
+    m_anchor = anchor;
+    m_character = character;
     const Layout layout = layoutFor(anchor, character);
     const bool sameShape = layout.window.size() == m_layout.window.size()
         && layout.bubble == m_layout.bubble && layout.tip == m_layout.tip;
@@ -230,11 +253,19 @@ Balloon::Layout Balloon::layoutFor(QPoint anchor, const QRect &character) const
                            .adjusted(Margin, Margin, -Margin, -Margin);
 
     // Candidate places for the bubble, in order of preference; the tail
-    // leaves it on the side facing the character.
+    // leaves it on the side facing the character. The program's windows
+    // open on the desktop are kept clear where a place allows: the one that
+    // covers the least of their controls, then of their texts, then of the
+    // windows wins; among equals the first side that fits, slid along it
+    // the least.
+    const WindowPlacement::WindowParts open = ScreenFollower::partsOfOpenWindows();
+    const int inset = Radius + TailBase / 2 + 2;
     enum Side { Above, Right, Left, Below };
     QRect bubble;
     Side side = Above;
     bool found = false;
+    WindowPlacement::Covered least;
+    int leastSlide = 0;
     for (Side s : {Above, Right, Left, Below}) {
         QRect r(QPoint(), bubbleSize);
         switch (s) {
@@ -258,12 +289,36 @@ Balloon::Layout Balloon::layoutFor(QPoint anchor, const QRect &character) const
         // Slide along the side it sits on; it fits when that keeps it whole
         // on the screen without covering the character's anchor.
         const QRect slid = clampInto(r, area);
-        const bool fits = (s == Above || s == Below) ? slid.top() == r.top() : slid.left() == r.left();
-        if (fits && area.contains(slid)) {
-            bubble = slid;
-            side = s;
-            found = true;
-            break;
+        const bool across = s == Above || s == Below;
+        const bool fits = across ? slid.top() == r.top() : slid.left() == r.left();
+        if (!fits || !area.contains(slid))
+            continue;
+        // Where it stands first, then every few pixels along the side as
+        // far as its tail still meets the character there.
+        QList<QRect> places{slid};
+        if (!open.windows.isEmpty()) {
+            const int from = across ? character.left() + inset - bubbleSize.width() : character.top() + inset - bubbleSize.height();
+            const int to = across ? character.right() - inset : character.bottom() - inset;
+            for (int v = from; v <= to; v += 8) {
+                const QRect along = clampInto(across ? QRect(QPoint(v, slid.top()), bubbleSize)
+                                                     : QRect(QPoint(slid.left(), v), bubbleSize),
+                                              area);
+                if (area.contains(along))
+                    places << along;
+            }
+        }
+        for (const QRect &place : places) {
+            const WindowPlacement::Covered covered = WindowPlacement::coveredBy(place, QRect(), open);
+            const int slide = std::abs(across ? place.left() - slid.left() : place.top() - slid.top());
+            // Sides come in order of preference: a later one wins only by
+            // covering less.
+            if (!found || covered < least || (covered == least && s == side && slide < leastSlide)) {
+                bubble = place;
+                side = s;
+                least = covered;
+                leastSlide = slide;
+                found = true;
+            }
         }
     }
     if (!found) {
@@ -273,7 +328,6 @@ Balloon::Layout Balloon::layoutFor(QPoint anchor, const QRect &character) const
 
     // The tail: from the facing side, toward the anchor, at most TailLength
     // long plus whatever the slide left between them.
-    const int inset = Radius + TailBase / 2 + 2;
     QPoint base;
     switch (side) {
     case Above:

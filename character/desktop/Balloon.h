@@ -25,7 +25,8 @@ public:
     // Shows the text; anchor is where the tail points and character the
     // character's window, both in screen pixels.
     void showText(const QString &text, Style style, QPoint anchor, const QRect &character);
-    // Moves along with the character while shown.
+    // Moves along with the character while shown. It looks again for its
+    // place when one of the program's windows opens or closes.
     void follow(QPoint anchor, const QRect &character);
     // Shows the text's words one after another over ms, at the pace of a
     // voice saying them (each word when the characters before it are
@@ -53,6 +54,9 @@ public:
 
     static constexpr qreal FontPointSize = 11;
     static constexpr int MaxTextWidth = 240;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     struct Layout {
@@ -82,6 +86,9 @@ private:
     QRect m_bubble;
     QPoint m_tip;
     Layout m_layout;
+    QPoint m_anchor;
+    QRect m_character;
+    bool m_lookAgain = false;
 };
 
 } // namespace kestrova::character

@@ -4,6 +4,8 @@
 // and tabs, whole on the screen, off those of each page the user turns to,
 // and goes back when the window closes, unless it was moved meanwhile.
 #include "FrmMain.h"
+#include "FrmQuick.h"
+#include "FrmSearch.h"
 #include "TestRun.h"
 #include "WindowFit.h"
 #include "WindowPlacement.h"
@@ -12,12 +14,16 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
 #include <QLineEdit>
 #include <QScreen>
 #include <QSignalSpy>
+#include <QStatusBar>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QPointer>
 #include <QTest>
 
 using namespace kestrova;
@@ -77,6 +83,10 @@ private Q_SLOTS:
     void staysWhereTheUserPutIt();
     void stepsAsideAtOnceWhileSpeaking();
     void nothingUnderItNoStep();
+    void keepsClearOfTheOtherWindows();
+    void fieldCaptionsCountAsControls();
+    void statusBarCountsByItsMessage();
+    void windowPlacedClearMovesClearAgain();
 
 private:
     // Opens the options window and waits for the character's step aside.
@@ -221,6 +231,188 @@ void TestStepAside::nothingUnderItNoStep()
     WindowPlacement::WindowParts everywhere;
     everywhere.worked << screen;
     QCOMPARE(asideOf(QRect(50, 60, 136, 142), screen, everywhere, screen), QPoint(50, 60));
+}
+
+// The program's other windows count as taken: with Quick Launch standing
+// where the character stepped to before, the character steps off the
+// controls of both the window it made way for and Quick Launch.
+void TestStepAside::keepsClearOfTheOtherWindows()
+{
+    FrmQuick *quick = m_run->app->frmQuick();
+    quick->show();
+    QVERIFY(QTest::qWaitForWindowExposed(quick));
+    m_run->character().completeAll();
+    quick->move(quick->screen()->geometry().bottomRight() - QPoint(quick->width(), quick->height()));
+
+    // (Closed, the window is gone: each opening makes a new one.)
+    QPointer<FrmSearch> search = m_run->app->frmSearch();
+    search->show();
+    QVERIFY(QTest::qWaitForWindowExposed(search));
+    // The character over the search field, where the window opens again.
+    QLineEdit *field = search->findChild<QLineEdit *>();
+    QVERIFY(field);
+    const QPoint over = field->mapToGlobal(field->rect().center()) - QPoint(64, 64);
+    search->close();
+    m_run->character().completeAll();
+    m_run->app->agent().MoveTo(over.x(), over.y());
+    m_run->character().completeAll();
+    const auto openSearch = [&] {
+        const int before = movesIn(m_run->log());
+        search = m_run->app->frmSearch();
+        search->show();
+        QVERIFY(QTest::qWaitForWindowExposed(search));
+        QTRY_COMPARE_WITH_TIMEOUT(movesIn(m_run->log()), before + 1, 3000);
+        m_run->character().completeAll();
+    };
+    openSearch();
+    if (QTest::currentTestFailed())
+        return;
+    const QRect first = characterOf(*m_run);
+    verifyClearOfControls(search, first);
+    search->close();
+    m_run->character().completeAll();
+    QCOMPARE(characterOf(*m_run).topLeft(), over);
+
+    // Quick Launch is moved there; the window opens again.
+    quick->move(first.center() - QPoint(quick->frameGeometry().width() / 2, quick->frameGeometry().height() / 2));
+    const QList<QRect> launchers = controlsOf(quick);
+    QVERIFY(std::any_of(launchers.begin(), launchers.end(), [&](const QRect &r) { return r.intersects(first); }));
+    openSearch();
+    if (QTest::currentTestFailed())
+        return;
+    const QRect second = characterOf(*m_run);
+    QVERIFY(search->screen()->geometry().contains(second));
+    verifyClearOfControls(search, second);
+    verifyClearOfControls(quick, second);
+}
+
+// A field's caption is needed as much as the field. A window full of
+// buttons but for two corners: one holds only a field's caption ("Command
+// Line:"), the other a long explanation. The character, over the buttons,
+// steps onto the explanation, not the caption, though that is less text.
+void TestStepAside::fieldCaptionsCountAsControls()
+{
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    QVERIFY(screen.width() >= 512 && screen.height() >= 384);
+    QWidget window;
+    window.setWindowTitle(QStringLiteral("Office"));
+    window.setGeometry(QRect(screen.topLeft(), QSize(512, 384)));
+    const QRect captionCorner(0, 256, 128, 128);
+    const QRect explanationCorner(384, 0, 128, 128);
+    auto *field = new QLineEdit(&window);
+    field->setGeometry(128, 320, 128, 64);
+    for (int y = 0; y < 384; y += 64) {
+        for (int x = 0; x < 512; x += 64) {
+            const QRect cell(x, y, 64, 64);
+            if (!cell.intersects(captionCorner) && !cell.intersects(explanationCorner) && !cell.intersects(field->geometry()))
+                (new QPushButton(QStringLiteral("B"), &window))->setGeometry(cell);
+        }
+    }
+    auto *caption = new QLabel(QStringLiteral("Command &Line:"), &window);
+    caption->setBuddy(field);
+    caption->setGeometry(captionCorner.left() + 8, captionCorner.top() + 50, 112, 24);
+    auto *explanation = new QLabel(QStringLiteral("Pick an item in the list, type the name it has in the menu and the "
+                                                  "program it runs, then press Save. Each item is kept at once."),
+                                   &window);
+    explanation->setWordWrap(true);
+    explanation->setGeometry(explanationCorner.adjusted(4, 4, -4, -4));
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+
+    QRect character(window.mapToGlobal(QPoint(192, 128)), QSize(128, 128));
+    ScreenFollower follower([&] { return std::optional<QPoint>(character.center()); });
+    follower.setCharacterArea([&] { return std::optional<QRect>(character); });
+    std::optional<QPoint> to;
+    follower.setStepAside([&](QWidget *, QPoint p) { to = p; }, [](QWidget *) {});
+    follower.stepAsideFrom(&window);
+    QVERIFY(to);
+    const QRect there(*to, character.size());
+    const QRect captionText(caption->mapToGlobal(caption->contentsRect().topLeft()),
+                            caption->fontMetrics().size(Qt::TextShowMnemonic, caption->text()));
+    QVERIFY2(!there.intersects(captionText),
+             qPrintable(QStringLiteral("the character at %1 %2 covers the caption").arg(there.x()).arg(there.y())));
+    // Onto the explanation (as far as the screen's edge allows).
+    const QRect explained = explanationCorner.translated(window.mapToGlobal(QPoint(0, 0)));
+    QVERIFY((there.topLeft() - explained.topLeft()).manhattanLength() <= 2);
+}
+
+// A status bar is text only where its message is: a window full of
+// buttons but for two corners, one with the empty end of the status bar
+// (its message, "Offline", at the other end), the other with a short
+// label. The character steps onto the empty end of the bar.
+void TestStepAside::statusBarCountsByItsMessage()
+{
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    QWidget window;
+    window.setWindowTitle(QStringLiteral("Status"));
+    window.setGeometry(QRect(screen.topLeft(), QSize(512, 384)));
+    const QRect statusCorner(384, 256, 128, 128);
+    const QRect labelCorner(384, 0, 128, 128);
+    auto *status = new QStatusBar(&window);
+    status->setSizeGripEnabled(false);
+    status->setGeometry(0, 352, 512, 32);
+    status->showMessage(QStringLiteral("Offline"));
+    for (int y = 0; y < 352; y += 64) {
+        for (int x = 0; x < 512; x += 64) {
+            const QRect cell(x, y, 64, std::min(64, 352 - y));
+            if (!cell.intersects(statusCorner) && !cell.intersects(labelCorner))
+                (new QPushButton(QStringLiteral("B"), &window))->setGeometry(cell);
+        }
+    }
+    auto *label = new QLabel(QStringLiteral("Welcome"), &window);
+    label->setGeometry(labelCorner.left() + 8, labelCorner.top() + 50, 112, 24);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+
+    // (A little smaller than the corners: the window may stand a pixel off
+    // the screen's corner.)
+    QRect character(window.mapToGlobal(QPoint(192, 128)), QSize(124, 124));
+    ScreenFollower follower([&] { return std::optional<QPoint>(character.center()); });
+    follower.setCharacterArea([&] { return std::optional<QRect>(character); });
+    std::optional<QPoint> to;
+    follower.setStepAside([&](QWidget *, QPoint p) { to = p; }, [](QWidget *) {});
+    follower.stepAsideFrom(&window);
+    QVERIFY(to);
+    const QRect there(*to, character.size());
+    const QRect empty = statusCorner.translated(window.mapToGlobal(QPoint(0, 0)));
+    QVERIFY2(empty.contains(there),
+             qPrintable(QStringLiteral("the character at %1 %2").arg(there.x()).arg(there.y())));
+    QVERIFY(!there.intersects(QRect(label->mapToGlobal(QPoint(0, 0)), label->size())));
+}
+
+// A window placed clear of the character, above it, grows at its foot (a
+// frame taller than reckoned does the same at its head): only its empty
+// edge lies under the character, which does not walk for that; the window
+// moves clear again instead.
+void TestStepAside::windowPlacedClearMovesClearAgain()
+{
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    const QRect character(area.left() + 192, area.bottom() + 1 - 134, 128, 128);
+    ScreenFollower follower([&] { return std::optional<QPoint>(character.center()); });
+    follower.setCharacterArea([&] { return std::optional<QRect>(character); });
+    int steps = 0;
+    follower.setStepAside([&](QWidget *, QPoint) { ++steps; }, [](QWidget *) {});
+
+    QWidget window;
+    window.setWindowTitle(QStringLiteral("Grows"));
+    (new QPushButton(QStringLiteral("OK"), &window))->setGeometry(10, 10, 80, 30);
+    window.resize(300, 150);
+    follower.place(&window);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    const auto frame = [&] { return window.frameGeometry(); };
+    QVERIFY(!frame().intersects(character));
+    QVERIFY(frame().bottom() < character.top());
+    window.resize(300, 150 + character.top() - frame().bottom() + 20);
+    QVERIFY(frame().intersects(character));
+    QVERIFY(frame().bottom() < character.top() + 30);
+
+    follower.stepAsideFrom(&window);
+    QCOMPARE(steps, 0);
+    QVERIFY2(!frame().intersects(character),
+             qPrintable(QStringLiteral("the window at %1 %2 %3x%4").arg(frame().x()).arg(frame().y())
+                            .arg(frame().width()).arg(frame().height())));
+    QVERIFY(area.contains(frame()));
 }
 
 KESTROVA_TEST_MAIN_1024X768(TestStepAside)

@@ -15,6 +15,10 @@
 #include <QApplication>
 #include <QDir>
 #include <QJsonObject>
+#include <QLabel>
+#include <QLineEdit>
+#include <QSlider>
+#include <QVBoxLayout>
 #include <QJsonDocument>
 #include <QElapsedTimer>
 #include <QMouseEvent>
@@ -241,6 +245,7 @@ private Q_SLOTS:
     void placedAtOnceWhileSpeaking();
     void clicksReportButtonShiftAndPosition();
     void shapedWithoutCompositor();
+    void balloonKeepsOffTheProgramsWindows();
     void nothingRunsAtRest();
     void readingTimeGrowsWithTextAndIsCapped();
     void qtVoiceWithoutEngineFailsAndIsShown();
@@ -906,6 +911,63 @@ void TestDesktopCharacter::shapedWithoutCompositor()
     QVERIFY(!composited->window()->isShaped());
     QVERIFY(composited->window()->testAttribute(Qt::WA_TranslucentBackground));
     QVERIFY(composited->window()->mask().isEmpty());
+}
+
+// A window of the program open where the balloon would stand above the
+// character (a row of fields and a slider, as in the options): the balloon
+// goes to another side, clear of the window. Once the character has moved
+// away from the window, the balloon is back above it, following it.
+void TestDesktopCharacter::balloonKeepsOffTheProgramsWindows()
+{
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    const QRect character(area.left() + 340, area.top() + 260, 100, 100);
+    const auto anchorOf = [](const QRect &c) { return QPoint(c.center().x(), c.top() + 12); };
+    const QString text = QStringLiteral("The time is 1:30 AM on Friday December 11th, 2026");
+    const auto isAbove = [](const QRect &bubble, const QRect &c) { return bubble.bottom() < c.top() + c.height() / 3; };
+
+    // Alone on the desktop: above the character.
+    Balloon alone;
+    alone.showText(text, Balloon::Style::Speech, anchorOf(character), character);
+    const QRect above = alone.bubbleRect();
+    QVERIFY(isAbove(above, character));
+
+    QWidget options;
+    options.setWindowTitle(QStringLiteral("Options"));
+    auto *rows = new QVBoxLayout(&options);
+    rows->addWidget(new QLabel(QStringLiteral("Speaking rate:")));
+    rows->addWidget(new QSlider(Qt::Horizontal));
+    rows->addWidget(new QLineEdit);
+    options.setGeometry(above.adjusted(-30, -60, 30, 4));
+    options.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&options));
+    const QRect window = options.frameGeometry().united(options.geometry());
+    QVERIFY(window.contains(above));
+    QVERIFY2(!window.intersects(character), qPrintable(QStringLiteral("window %1 %2 %3x%4").arg(window.x()).arg(window.y()).arg(window.width()).arg(window.height())));
+    // The balloon shown already makes way as the window opens.
+    QTRY_VERIFY_WITH_TIMEOUT(!alone.bubbleRect().intersects(window), 2000);
+    alone.hide();
+
+    Balloon balloon;
+    balloon.showText(text, Balloon::Style::Speech, anchorOf(character), character);
+    QVERIFY2(!balloon.bubbleRect().intersects(window),
+             qPrintable(QStringLiteral("the balloon at %1 %2 %3x%4 lies over the window")
+                            .arg(balloon.bubbleRect().x()).arg(balloon.bubbleRect().y())
+                            .arg(balloon.bubbleRect().width()).arg(balloon.bubbleRect().height())));
+    QVERIFY(area.contains(balloon.bubbleRect()));
+    QVERIFY(!balloon.bubbleRect().intersects(character.adjusted(0, character.height() / 3, 0, 0)));
+
+    // The character walks down, away from the window: above it again.
+    const QRect lower = character.translated(0, 200);
+    balloon.follow(anchorOf(lower), lower);
+    QVERIFY(isAbove(balloon.bubbleRect(), lower));
+    QVERIFY(!balloon.bubbleRect().intersects(window));
+    QCOMPARE(balloon.bubbleRect().center().x(), above.center().x());
+
+    // Back beside the window, then the window closes: above again.
+    balloon.follow(anchorOf(character), character);
+    QVERIFY(!balloon.bubbleRect().intersects(window));
+    options.close();
+    QTRY_COMPARE_WITH_TIMEOUT(balloon.bubbleRect(), above, 2000);
 }
 
 void TestDesktopCharacter::balloonRevealsWordsAsTheyAreSaid()
