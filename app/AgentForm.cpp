@@ -29,6 +29,8 @@
 
 #include <algorithm>
 
+Q_DECLARE_LOGGING_CATEGORY(lcSettings)
+
 namespace kestrova {
 
 using character::Request;
@@ -85,7 +87,17 @@ void AgentForm::Form_Load()
     m_app.frmQuick();
 
     const SettingsStore &settings = m_app.settings();
-    convertInto(settings.read(App, QStringLiteral("Run"), QStringLiteral("Number")), &RunNumber);
+    convertStoredInto(settings.read(App, QStringLiteral("Run"), QStringLiteral("Number")), &RunNumber,
+                      QStringLiteral("Run/Number"));
+    // A count of starts below zero counts no starts: this one is the first,
+    // as with a count that cannot be read, rather than the first again some
+    // starts later.
+    if (RunNumber < 0) {
+        qCWarning(lcSettings).noquote()
+            << QStringLiteral("The setting Run/Number holds %1, which counts no starts; this start is counted as the first.")
+                   .arg(RunNumber);
+        RunNumber = 0;
+    }
     incrementInt16(&RunNumber);
     settings.write(App, QStringLiteral("Run"), QStringLiteral("Number"), QString::number(RunNumber));
 

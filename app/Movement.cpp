@@ -20,8 +20,8 @@ bool fits16(int v) { return v >= -32768 && v <= 32767; }
 
 void Movement::LoadRestPosition(const SettingsStore &settings)
 {
-    convertInto(settings.read(App, QStringLiteral("Rest"), QStringLiteral("X")), &RestX);
-    convertInto(settings.read(App, QStringLiteral("Rest"), QStringLiteral("Y")), &RestY);
+    convertStoredInto(settings.read(App, QStringLiteral("Rest"), QStringLiteral("X")), &RestX, QStringLiteral("Rest/X"));
+    convertStoredInto(settings.read(App, QStringLiteral("Rest"), QStringLiteral("Y")), &RestY, QStringLiteral("Rest/Y"));
 }
 
 void Movement::MoveToRest(character::CharacterRef &agent) const

@@ -1,5 +1,9 @@
 #include "IntegerText.h"
 
+#include <QLoggingCategory>
+
+Q_DECLARE_LOGGING_CATEGORY(lcSettings)
+
 namespace kestrova {
 
 std::optional<qint16> toInt16(const QString &input)
@@ -57,6 +61,17 @@ bool convertInto(const QString &text, qint16 *target)
         return false;
     *target = *value;
     return true;
+}
+
+bool convertStoredInto(const QString &text, qint16 *target, const QString &setting)
+{
+    if (convertInto(text, target))
+        return true;
+    if (!text.trimmed().isEmpty())
+        qCWarning(lcSettings).noquote()
+            << QStringLiteral("The setting %1 holds \"%2\", which is no whole number from -32768 to 32767; %3 is used.")
+                   .arg(setting, text.trimmed().left(40), QString::number(*target));
+    return false;
 }
 
 bool incrementInt16(qint16 *value)

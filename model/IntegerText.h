@@ -19,6 +19,13 @@ std::optional<qint16> toInt16(const QString &text);
 // converted.
 bool convertInto(const QString &text, qint16 *target);
 
+// convertInto for a value read from a settings file: when the file holds
+// text that gives no number (not a number, or out of range), the log says
+// which setting it was and what it held, and *target keeps its value. An
+// absent or empty value is no fault and says nothing. `setting` names it
+// as the user finds it in the file ("Rest/X").
+bool convertStoredInto(const QString &text, qint16 *target, const QString &setting);
+
 // Adds one, saturating: at 32767 the addition fails and the value stays.
 bool incrementInt16(qint16 *value);
 

@@ -196,13 +196,15 @@ const QStringList &UserModel::shownNames(List list) const
 
 qint16 UserModel::storedMailInterval() const
 {
-    return toInt16(read(QStringLiteral("Mail"), QStringLiteral("4"))).value_or(0);
+    qint16 minutes = 0;
+    convertStoredInto(read(QStringLiteral("Mail"), QStringLiteral("4")), &minutes, QStringLiteral("Mail/4"));
+    return minutes;
 }
 
 void UserModel::loadRestPosition(qint16 *x, qint16 *y) const
 {
-    convertInto(read(QStringLiteral("Rest"), QStringLiteral("X")), x);
-    convertInto(read(QStringLiteral("Rest"), QStringLiteral("Y")), y);
+    convertStoredInto(read(QStringLiteral("Rest"), QStringLiteral("X")), x, QStringLiteral("Rest/X"));
+    convertStoredInto(read(QStringLiteral("Rest"), QStringLiteral("Y")), y, QStringLiteral("Rest/Y"));
 }
 
 bool UserModel::storeRestPosition(qint16 x, qint16 y)

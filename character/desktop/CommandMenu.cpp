@@ -4,6 +4,21 @@
 
 namespace kestrova::character {
 
+namespace {
+// A name for a menu entry: cleaned as outside text is, and cut short enough
+// that the menu stays narrower than the screen.
+QString entryName(const QString &name)
+{
+    QString text = cleanOutsideText(name);
+    if (text.size() <= CommandMenu::MaxEntryChars)
+        return text;
+    qsizetype keep = CommandMenu::MaxEntryChars - 1;
+    if (text.at(keep - 1).isHighSurrogate())
+        --keep;
+    return text.left(keep) + QChar(0x2026);
+}
+} // namespace
+
 CommandMenu::CommandMenu(QWidget *parent) : QMenu(parent)
 {
     setObjectName(QStringLiteral("kestrovaCommandMenu"));
@@ -13,7 +28,7 @@ QString CommandMenu::menuText(QString caption)
 {
     // Names come from the user's lists: shown as they stand, without
     // control characters or direction overrides, and never as a shortcut.
-    return cleanOutsideText(caption).replace(u'&', QStringLiteral("&&"));
+    return entryName(caption).replace(u'&', QStringLiteral("&&"));
 }
 
 QString CommandMenu::withMnemonic(const QString &shown, QSet<QChar> &used)
@@ -62,7 +77,7 @@ void CommandMenu::fill(const Commands &commands)
         for (const Command &c : commands.all()) {
             if (!c.visible || !c.enabled)
                 continue;
-            QAction *action = addAction(withMnemonic(cleanOutsideText(c.caption.isEmpty() ? c.name : c.caption), used));
+            QAction *action = addAction(withMnemonic(entryName(c.caption.isEmpty() ? c.name : c.caption), used));
             action->setObjectName(actionName(c.name));
             const QString name = c.name;
             const QString caption = c.caption;

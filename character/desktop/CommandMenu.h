@@ -30,9 +30,10 @@ public:
     static QString actionName(const QString &commandName);
     // A caption or name as the user gave it, for a menu entry: an "&" in it
     // ("Barnes & Noble") is a letter, not a mnemonic marker; control
-    // characters and direction overrides are left out, a very long name is
-    // cut (see cleanOutsideText()).
+    // characters and direction overrides are left out, a name longer than
+    // MaxEntryChars is cut there, with "…".
     static QString menuText(QString caption);
+    static constexpr qsizetype MaxEntryChars = 60;
     // The text of an entry that shows `shown` as it stands (an "&" in it
     // included), with a mnemonic on a letter not in `used`, which then is.
     static QString withMnemonic(const QString &shown, QSet<QChar> &used);

@@ -101,6 +101,9 @@ void DesktopCharacter::startShow(const Job &job)
         return;
     }
     placeInitially();
+    // Sent while hidden to a place on no screen, it shows on one (as the
+    // window's show would put it): the line says where it appears.
+    m_window->place(m_window->onScreens(m_window->pos()));
     qCDebug(lcCharacter).noquote() << QStringLiteral("Shown at %1 %2 size %3 %4")
                                           .arg(m_window->x())
                                           .arg(m_window->y())

@@ -5,6 +5,7 @@
 #include "SettingsStore.h"
 #include "SystemPlatform.h"
 
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -28,12 +29,16 @@ void TestMovement::restPosition_data()
     QTest::addColumn<QString>("y");
     QTest::addColumn<int>("restX");
     QTest::addColumn<int>("restY");
-    QTest::newRow("absent") << QString() << QString() << 0 << 0;
-    QTest::newRow("stored") << "640" << "480" << 640 << 480;
-    QTest::newRow("word") << "abc" << "12" << 0 << 12;
-    QTest::newRow("halves to even") << "10.5" << "11.5" << 10 << 12;
-    QTest::newRow("out of range") << "40000" << "-40000" << 0 << 0;
-    QTest::newRow("negative") << "-20" << "-5" << -20 << -5;
+    // What the log says about the stored values, in order.
+    QTest::addColumn<QStringList>("logged");
+    QTest::newRow("absent") << QString() << QString() << 0 << 0 << QStringList();
+    QTest::newRow("stored") << "640" << "480" << 640 << 480 << QStringList();
+    QTest::newRow("word") << "abc" << "12" << 0 << 12 << QStringList{"Rest/X holds \"abc\".*0 is used"};
+    QTest::newRow("halves to even") << "10.5" << "11.5" << 10 << 12 << QStringList();
+    QTest::newRow("out of range") << "40000" << "-40000" << 0 << 0
+                                  << QStringList{"Rest/X holds \"40000\"", "Rest/Y holds \"-40000\""};
+    QTest::newRow("negative") << "-20" << "-5" << -20 << -5 << QStringList();
+    QTest::newRow("blank") << " " << "" << 0 << 0 << QStringList();
 }
 
 void TestMovement::restPosition()
@@ -42,12 +47,17 @@ void TestMovement::restPosition()
     QFETCH(QString, y);
     QFETCH(int, restX);
     QFETCH(int, restY);
+    QFETCH(QStringList, logged);
     QTemporaryDir dir;
     SettingsStore store(dir.path());
     if (!x.isNull())
         store.write("Kestrova", "Rest", "X", x);
     if (!y.isNull())
         store.write("Kestrova", "Rest", "Y", y);
+    // Lines expected are taken first; any other about the rest position fails.
+    QTest::failOnWarning(QRegularExpression("Rest/[XY]"));
+    for (const QString &line : logged)
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(line));
     Movement m;
     m.LoadRestPosition(store);
     QCOMPARE(int(m.RestX), restX);

@@ -136,6 +136,7 @@ private Q_SLOTS:
     void encodedWordsInMail();
     void favouriteNames_data();
     void favouriteNames();
+    void longNamesKeepTheMenusNarrow();
 
 private:
     // The speech text one source makes of the text, and the words the
@@ -420,6 +421,36 @@ void TestOutsideSpeech::favouriteNames()
     const QString line = g_log.filter(QStringLiteral("Command ")).first();
     QVERIFY2(!hasControlOrOverride(line), qPrintable(line));
     QVERIFY2(line.contains(QString(shown).replace(QStringLiteral("&&"), QStringLiteral("&"))), qPrintable(line));
+}
+
+// A name of thousands of characters (a damaged list file) is cut in the
+// favourites menu and in the character's own menu: neither grows wider
+// than a screen, and the name's start stays readable.
+void TestOutsideSpeech::longNamesKeepTheMenusNarrow()
+{
+    const QString name = QStringLiteral("Site ") + QString(3000, u'A');
+    FrmMain *options = m_run->app->frmMain();
+    options->TxtSiteName[0]->setText(name);
+    options->SetFavouritesMenu();
+    FrmMenus *menus = m_run->app->frmMenus();
+    const QString text = menus->MnuCustom[0]->text();
+    QCOMPARE(text.size(), CommandMenu::MaxEntryChars);
+    QVERIFY(text.startsWith(QStringLiteral("Site AAA")));
+    QVERIFY(text.endsWith(QChar(0x2026)));
+    QVERIFY2(menus->MnuFavourites->sizeHint().width() < 800, qPrintable(QString::number(menus->MnuFavourites->sizeHint().width())));
+
+    Commands &commands = m_bot->commands();
+    QVERIFY(commands.add(QStringLiteral("long"), name, QString(), true, true));
+    commands.setVisible(true);
+    m_bot->popupCommandMenu(QPoint(10, 10));
+    CommandMenu *menu = m_bot->commandMenu();
+    QAction *entry = menu->findChild<QAction *>(CommandMenu::actionName(QStringLiteral("long")));
+    QVERIFY(entry);
+    QVERIFY2(entry->text().size() <= CommandMenu::MaxEntryChars + 1, qPrintable(QString::number(entry->text().size())));
+    const int width = menu->sizeHint().width();
+    menu->hide();
+    commands.removeAll();
+    QVERIFY2(width < 800, qPrintable(QString::number(width)));
 }
 
 QTEST_MAIN(TestOutsideSpeech)

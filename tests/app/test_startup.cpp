@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QMenu>
 #include <QMessageBox>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -124,14 +125,19 @@ void TestStartup::runCounter_data()
     QTest::addColumn<QString>("stored");
     QTest::addColumn<QString>("written");
     QTest::addColumn<bool>("firstRunGreeting");
-    QTest::newRow("absent") << QString() << "1" << true;
-    QTest::newRow("abc") << "abc" << "1" << true;
-    QTest::newRow("1") << "1" << "2" << false;
-    QTest::newRow("0") << "0" << "1" << true;
-    QTest::newRow("fraction") << "4.5" << "5" << false;
-    QTest::newRow("max stays") << "32767" << "32767" << false;
-    QTest::newRow("out of range") << "40000" << "1" << true;
-    QTest::newRow("negative") << "-5" << "-4" << false;
+    // What the log says about the stored count; empty: nothing.
+    QTest::addColumn<QString>("logged");
+    QTest::newRow("absent") << QString() << "1" << true << QString();
+    QTest::newRow("abc") << "abc" << "1" << true << "Run/Number holds \"abc\".*0 is used";
+    QTest::newRow("1") << "1" << "2" << false << QString();
+    QTest::newRow("0") << "0" << "1" << true << QString();
+    QTest::newRow("fraction") << "4.5" << "5" << false << QString();
+    QTest::newRow("max stays") << "32767" << "32767" << false << QString();
+    QTest::newRow("out of range") << "40000" << "1" << true << "Run/Number holds \"40000\"";
+    // A count below zero is no count of starts: this start is the first,
+    // not the sixth one from now.
+    QTest::newRow("negative") << "-5" << "1" << true << "Run/Number holds -5.*counted as the first";
+    QTest::newRow("minus one") << "-1" << "1" << true << "Run/Number holds -1.*counted as the first";
 }
 
 void TestStartup::runCounter()
@@ -139,13 +145,26 @@ void TestStartup::runCounter()
     QFETCH(QString, stored);
     QFETCH(QString, written);
     QFETCH(bool, firstRunGreeting);
+    QFETCH(QString, logged);
     SettingsStore(settingsDir()).write("Kestrova", "Run", "Number", stored);
     if (stored.isNull())
         QFile::remove(SettingsStore(settingsDir()).fileOf("Kestrova"));
-    Run run(settingsDir());
-    run.app->Main();
-    QCOMPARE(run.settings.read("Kestrova", "Run", "Number"), written);
-    QCOMPARE(run.log().contains("Play Greet"), firstRunGreeting);
+    if (logged.isEmpty())
+        QTest::failOnWarning(QRegularExpression("Run/Number"));
+    else
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(logged));
+    {
+        Run run(settingsDir());
+        run.app->Main();
+        QCOMPARE(run.settings.read("Kestrova", "Run", "Number"), written);
+        QCOMPARE(run.log().contains("Play Greet"), firstRunGreeting);
+    }
+    // The next start goes on counting from there, with no introduction.
+    Run again(settingsDir());
+    again.app->Main();
+    QCOMPARE(again.settings.read("Kestrova", "Run", "Number"),
+             QString::number(std::min(written.toInt() + 1, 32767)));
+    QVERIFY(!again.log().contains("Play Greet"));
 }
 
 void TestStartup::namedGreetings_data()

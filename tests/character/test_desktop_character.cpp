@@ -21,6 +21,7 @@
 #include <QVBoxLayout>
 #include <QJsonDocument>
 #include <QElapsedTimer>
+#include <QLoggingCategory>
 #include <QMouseEvent>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -239,6 +240,7 @@ private Q_SLOTS:
     void thinkShowsAThoughtForTheReadingTime();
     void showAndHideAnimate();
     void hiddenCharacterCompletesAtOnce();
+    void shownFromNowhereOnAScreen();
     void moveToGlidesToTheTarget();
     void gestureFacesThePoint();
     void dragMovesAndIsNotAClick();
@@ -678,6 +680,42 @@ void TestDesktopCharacter::hiddenCharacterCompletesAtOnce()
     TRY_COMPARE(log.count(greet), 1);
     QVERIFY(log.when(greet) - log.when(show) >= 280);
     QCOMPARE(QPoint(bot->left(), bot->top()), QPoint(123, 45));
+}
+
+QStringList g_debugLines;
+void collectDebug(QtMsgType, const QMessageLogContext &, const QString &message)
+{
+    g_debugLines << message;
+}
+
+// Sent while hidden to a place on no screen (a rest position from a monitor
+// that is gone), the character shows on a screen, and the log says where.
+void TestDesktopCharacter::shownFromNowhereOnAScreen()
+{
+    ManualTimers timers;
+    auto bot = makeBot(timers);
+    Completions log(bot.get(), timers);
+    const Request move = bot->moveTo(30000, -20000);
+    TRY_COMPARE(log.count(move), 1);
+    g_debugLines.clear();
+    struct Collecting {
+        Collecting() { QLoggingCategory::setFilterRules(QStringLiteral("kestrova.character.debug=true")); }
+        ~Collecting()
+        {
+            qInstallMessageHandler(previous);
+            QLoggingCategory::setFilterRules(QStringLiteral("kestrova.character.debug=false"));
+        }
+        QtMessageHandler previous = qInstallMessageHandler(collectDebug);
+    } collecting;
+    const Request show = bot->show();
+    TRY_COMPARE(log.count(show), 1);
+    const QRect window = bot->window()->geometry();
+    QVERIFY2(QGuiApplication::primaryScreen()->geometry().contains(window.topLeft()),
+             qPrintable(QStringLiteral("%1 %2").arg(window.x()).arg(window.y())));
+    const QStringList said = g_debugLines.filter(QStringLiteral("Shown at"));
+    QCOMPARE(said.size(), 1);
+    QCOMPARE(said.first(), QStringLiteral("Shown at %1 %2 size %3 %4")
+                               .arg(window.x()).arg(window.y()).arg(window.width()).arg(window.height()));
 }
 
 void TestDesktopCharacter::moveToGlidesToTheTarget()

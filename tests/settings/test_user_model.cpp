@@ -63,6 +63,7 @@ private Q_SLOTS:
     void jokesSwitch();
     void listsWorkingAndShown();
     void loadAllDropsUnsavedEdits();
+    void unreadableMailInterval();
     void alarmTimeAsStoredOrTyped();
 
 private:
@@ -96,9 +97,11 @@ void TestUserModel::readsWhatTheProgramStored()
     QCOMPARE(m_model->mailServer(), QString("pop.example.org"));
     QCOMPARE(m_model->storedMailInterval(), qint16(10));
     qint16 x = 1, y = 2;
+    // "abc" leaves the value as it was, and the log says so.
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("Rest/Y holds \"abc\".*2 is used"));
     m_model->loadRestPosition(&x, &y);
     QCOMPARE(x, qint16(640));
-    QCOMPARE(y, qint16(2)); // "abc" leaves the value as it was
+    QCOMPARE(y, qint16(2));
     // Values the model does not own are left alone.
     QCOMPARE(m_store->read("Kestrova", "Run", "Number"), QString("7"));
 }
@@ -136,6 +139,7 @@ void TestUserModel::freshUser()
     QCOMPARE(switched.count(), 0);
     for (int a = 0; a < UserModel::AccessoryCount; ++a)
         QVERIFY(!m_model->accessoryShown(UserModel::Accessory(a)));
+    QTest::failOnWarning(QRegularExpression("Mail/4"));
     QCOMPARE(m_model->storedMailInterval(), qint16(0));
     QCOMPARE(m_model->slot(List::Favourites, 0), UserModel::Slot());
     // Loading wrote nothing: no settings file, no list files.
@@ -224,6 +228,22 @@ QTEST_GUILESS_MAIN(TestUserModel)
 // The alarm set in an earlier run: as the program writes its time, or as
 // a hand-edited file holds it; a time it cannot read leaves the alarm off
 // and says so, and the file keeps it.
+// An interval the program cannot read turns timed checks off, and the log
+// says which setting held what; the file keeps it.
+void TestUserModel::unreadableMailInterval()
+{
+    for (const QString stored : {"ten", "99999", "5 minutes"}) {
+        QVERIFY(m_store->write("Kestrova", "Mail", "4", stored));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("Mail/4 holds \"" + QRegularExpression::escape(stored)
+                                                              + "\".*0 is used"));
+        QCOMPARE(m_model->storedMailInterval(), qint16(0));
+        QCOMPARE(m_store->read("Kestrova", "Mail", "4"), stored);
+    }
+    QVERIFY(m_store->write("Kestrova", "Mail", "4", " -3 "));
+    QTest::failOnWarning(QRegularExpression("Mail/4"));
+    QCOMPARE(m_model->storedMailInterval(), qint16(-3));
+}
+
 void TestUserModel::alarmTimeAsStoredOrTyped()
 {
     const QList<std::pair<QString, QTime>> read = {
