@@ -9,6 +9,7 @@
 #include "Translations.h"
 #include "LogLines.h"
 #include "LeftBehind.h"
+#include "DisplayGone.h"
 #include "MailboxModule.h"
 #include "DialUpConnection.h"
 #include "UnixSignals.h"
@@ -50,6 +51,7 @@ void choosePlatform()
 int run(int argc, char *argv[])
 {
     kestrova::platform::installPrintableLogs();
+    kestrova::platform::endAtOnceWhenTheDisplayGoes();
     choosePlatform();
     const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
     const bool headlessPlatform = platform.startsWith("offscreen") || platform.startsWith("minimal");
