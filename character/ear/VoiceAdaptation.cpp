@@ -205,6 +205,7 @@ bool VoiceAdaptation::start(const QList<EnrolmentRecording> &recordings, const Q
     m_steps.clear();
     m_unaligned.clear();
     m_aligned.clear();
+    m_realigned.clear();
     m_counts = QStringList{QStringLiteral("counts")};
     m_recordings = recordings;
     m_profileFolder = profileFolder;
@@ -320,9 +321,11 @@ QSet<int> alignedIn(const QString &output)
     return matched;
 }
 
-// The lines of a file whose key (as `keyOf` finds it) is among `keys`.
+// The lines of a file whose key (as `keyOf` finds it) is among `keys`,
+// each through `change` when given.
 bool copyLines(const QString &from, const QString &to, const QSet<QString> &keys,
-               const std::function<QString(const QString &)> &keyOf)
+               const std::function<QString(const QString &)> &keyOf,
+               const std::function<QString(const QString &)> &change = {})
 {
     QFile in(from);
     QSaveFile out(to);
@@ -330,8 +333,9 @@ bool copyLines(const QString &from, const QString &to, const QSet<QString> &keys
         return false;
     while (!in.atEnd()) {
         const QByteArray line = in.readLine();
-        if (keys.contains(keyOf(QString::fromUtf8(line).trimmed())))
-            out.write(line);
+        const QString text = QString::fromUtf8(line).trimmed();
+        if (keys.contains(keyOf(text)))
+            out.write(change ? (change(text) + u'\n').toUtf8() : line);
     }
     return out.commit();
 }
@@ -353,13 +357,17 @@ void VoiceAdaptation::stepFinished(int exitCode, QProcess::ExitStatus status)
         const QSet<int> more = ended ? alignedIn(m_output) : QSet<int>{};
         if (!more.isEmpty()) {
             m_aligned.unite(more);
-            m_counts << QStringLiteral("counts-wide");
+            m_counts << m_realigned.last();
             for (qsizetype k = m_step + 1; k < m_steps.size(); ++k) {
                 QStringList &arguments = m_steps[k].arguments;
                 const qsizetype at = arguments.indexOf(QStringLiteral("-accumdir"));
                 if (at >= 0 && at + 1 < arguments.size())
                     arguments[at + 1] = m_counts.join(u',');
             }
+        }
+        if (m_realigned.size() < 2 && realignTheRest(true)) {
+            ++m_step;
+            return runNext();
         }
         if (!checkAlignment())
             return;
@@ -378,14 +386,14 @@ void VoiceAdaptation::stepFinished(int exitCode, QProcess::ExitStatus status)
     }
     if (task == Task::Align) {
         m_aligned = alignedIn(m_output);
-        if (!realignTheRest() && !checkAlignment())
+        if (!realignTheRest(false) && !checkAlignment())
             return;
     }
     ++m_step;
     runNext();
 }
 
-bool VoiceAdaptation::realignTheRest()
+bool VoiceAdaptation::realignTheRest(bool pauses)
 {
     // The aligner keeps, at each frame, the paths within its beam of the
     // best. A voice far from the model's (an accent it never heard) drops
@@ -394,29 +402,44 @@ bool VoiceAdaptation::realignTheRest()
     // the dictionary; a wider beam follows most of those. Wider than about
     // 1e-170 the aligner's own arithmetic gives out (it aborts), and on
     // recordings the default beam follows a wide one can lose its way: so
-    // only the rest are run again, into counts of their own.
+    // only the rest are run again, into counts of their own. The aligner
+    // reads a sentence's words one after the other with no pause between
+    // them; what it still loses is run once more with a short pause
+    // between every two words.
     QSet<QString> rest;
     for (int i = 0; i < m_recordings.size(); ++i)
         if (!m_aligned.contains(i))
             rest.insert(QStringLiteral("s%1").arg(i + 1, 3, 10, QChar(u'0')));
     if (rest.isEmpty())
         return false;
+    // "<s> a b </s> (s004)" -> "<s> a <sil> b </s> (s004)"
+    const auto withPauses = [](const QString &line) {
+        const qsizetype from = line.indexOf(QLatin1String("<s> ")), to = line.indexOf(QLatin1String(" </s>"));
+        if (from < 0 || to < from + 4)
+            return line;
+        const QStringList words = line.mid(from + 4, to - from - 4).split(u' ', Qt::SkipEmptyParts);
+        return line.left(from + 4) + words.join(QLatin1String(" <sil> ")) + line.mid(to);
+    };
     const QString work = m_work->path();
-    const QString control = work + QStringLiteral("/control-wide");
-    const QString transcription = work + QStringLiteral("/transcription-wide");
+    const QString name = pauses ? QStringLiteral("pauses") : QStringLiteral("wide");
+    const QString control = work + QStringLiteral("/control-") + name;
+    const QString transcription = work + QStringLiteral("/transcription-") + name;
+    const QString counts = QStringLiteral("counts-") + name;
     // "<s> words </s> (s004)": the id in the last brackets.
     const auto idOfTranscript = [](const QString &line) {
         const qsizetype open = line.lastIndexOf(u'(');
         return open >= 0 && line.endsWith(u')') ? line.mid(open + 1, line.size() - open - 2) : QString();
     };
     if (!copyLines(work + QStringLiteral("/control"), control, rest, [](const QString &line) { return line; })
-        || !copyLines(work + QStringLiteral("/transcription"), transcription, rest, idOfTranscript)
-        || !QDir(work).mkpath(QStringLiteral("counts-wide")))
+        || !copyLines(work + QStringLiteral("/transcription"), transcription, rest, idOfTranscript,
+                      pauses ? withPauses : std::function<QString(const QString &)>{})
+        || !QDir(work).mkpath(counts))
         return false;
+    m_realigned << counts;
     m_steps.insert(m_step + 1, Step{trainer(QStringLiteral("bw")),
-                                    alignArguments(control, transcription, work + QStringLiteral("/counts-wide"),
+                                    alignArguments(control, transcription, work + u'/' + counts,
                                                    QString::fromLatin1(WideBeam)),
-                                    60,
+                                    pauses ? 65 : 60,
                                     QStringLiteral("Matching the recordings with their sentences"),
                                     Task::Realign});
     return true;

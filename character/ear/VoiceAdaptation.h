@@ -104,9 +104,10 @@ private:
     // and its beam (empty: the aligner's own).
     QStringList alignArguments(const QString &control, const QString &transcription, const QString &counts,
                                const QString &beam) const;
-    // After the first alignment: the recordings it could not follow, run
-    // again with a wider beam. False when every recording matched.
-    bool realignTheRest();
+    // After an alignment: the recordings it could not follow, run again
+    // with a wider beam (and, with `pauses`, a pause between the words).
+    // False when every recording matched.
+    bool realignTheRest(bool pauses);
     // After the alignment: false (and failed()) when too few recordings matched.
     bool checkAlignment();
     void finish();
@@ -125,6 +126,7 @@ private:
     QString m_errors; // and its messages
     QStringList m_unaligned;
     QSet<int> m_aligned; // indices into m_recordings
+    QStringList m_realigned; // the counts' folders of the runs again
     // The counts' folders the learning reads, relative to the work folder:
     // the learners take a comma-separated list.
     QStringList m_counts;

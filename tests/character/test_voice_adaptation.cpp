@@ -272,10 +272,12 @@ void TestVoiceAdaptation::tooFewAlignedIsRefused()
 
 void TestVoiceAdaptation::sentencesTheAlignerLostAreTriedAgain()
 {
-    // An accent the model never heard: said plainly, eight of these twelve
-    // sentences fall out of the aligner's default beam (four of twelve
-    // would be refused), and the other four stay within it.
-    const QList<int> lost = {3, 11, 16, 19, 22, 23, 24, 28};
+    // An accent the model never heard: said plainly, ten of these fourteen
+    // sentences fall out of the aligner's default beam (four of fourteen
+    // would be refused), and the other four stay within it. A wider beam
+    // follows eight of the ten; the last two it follows with a pause
+    // allowed for between the words.
+    const QList<int> lost = {3, 11, 16, 17, 19, 20, 22, 23, 24, 28};
     const QList<int> kept = {0, 1, 2, 4};
     kestrova::test::SpokenRecording accent{m_dir.path(), "espeak-ng",
                                            {"-v", "en-029", "-s", "175", "-w", "%OUT%", "--", "%TEXT%"}};
@@ -299,7 +301,7 @@ void TestVoiceAdaptation::sentencesTheAlignerLostAreTriedAgain()
         run(adaptation, recordings, folder, &finished, &failed);
         QVERIFY2(failed.isEmpty(), failed.isEmpty() ? "" : qPrintable(failed.first().first().toString()));
         const QStringList unaligned = finished.first().at(1).toStringList();
-        QVERIFY2(unaligned.size() <= 1, qPrintable(unaligned.join(" / ")));
+        QVERIFY2(unaligned.isEmpty(), qPrintable(unaligned.join(" / ")));
         QVERIFY(std::is_sorted(percents.begin(), percents.end()));
         QCOMPARE(percents.last(), 100);
         const VoiceProfile profile(folder);
