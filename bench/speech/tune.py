@@ -37,7 +37,9 @@ An adapted model (a voice profile) has a line and slope of its own
 (AdaptedRejectLogit, AdaptedPointsPerLogit): decode each tune voice with
 a profile learnt in that voice (bench_voice_commands --enrol DIR --dump
 ... <that voice's part of the tune set>), join the dumps, and run this
-with --keep-weights on them.
+with --keep-weights on them. --adapted then applies the adapted model's
+own rules for commands that start a program or quit and prints how its
+bars (AdaptedShortWordConfidence, AdaptedSoundAlikeConfidence) trade.
 
 Below the line, a hypothesis is asked about ("Did you mean ...?") only when
 a second model finds it worth asking: fitted here on what the first does
@@ -201,6 +203,15 @@ def confidence_of(z, threshold, slope):
     return max(-100, min(100, round(-60 + (z - threshold) * slope)))
 
 
+# With a model adapted to its speaker (--adapted): a lone short word starts
+# its program above ADAPTED_SHORT_WORD_CONFIDENCE, a sound-alike heard in a
+# command of two words or more is outweighed above
+# ADAPTED_SOUND_ALIKE_CONFIDENCE (None: never), and the short naming words
+# hold nothing back (AdaptedShortWordConfidence, AdaptedSoundAlikeConfidence
+# in UtteranceScores.h).
+ADAPTED = {"on": False, "short_word": 30, "sound_alike": 0}
+
+
 def outcome(row, threshold, slope):
     """right, wrong, rejected for a command; accepted or rejected otherwise.
     Above the threshold the confidence is above -60: taken; a command that
@@ -208,7 +219,16 @@ def outcome(row, threshold, slope):
     sound-alike heard instead."""
     taken = row["command"] != "" and row["z"] > threshold \
         and row["measures"].get("dist", 0.0) <= MAX_SURE_DISTANCE
-    if taken and row["strict"]:
+    if taken and row["strict"] and ADAPTED["on"]:
+        confidence = confidence_of(row["z"], threshold, slope)
+        m = row["measures"]
+        lone_short = m.get("words", 0) == 1 and m.get("phones", MIN_PHONES_TO_START) < MIN_PHONES_TO_START
+        alike_outweighed = ADAPTED["sound_alike"] is not None and m.get("words", 0) >= 2 \
+            and confidence > ADAPTED["sound_alike"]
+        taken = confidence > STRICT_CONFIDENCE \
+            and not (lone_short and confidence <= ADAPTED["short_word"]) \
+            and not (m.get("alike", 0) and not alike_outweighed)
+    elif taken and row["strict"]:
         # Nor when a common word that sounds like the command's was heard
         # instead (the "alike" measure).
         confidence = confidence_of(row["z"], threshold, slope)
@@ -288,6 +308,11 @@ def main():
     p.add_argument("--slope", type=float, help="points per unit of logit with --threshold")
     p.add_argument("--max-asked", type=float, default=5.0,
                    help="other speech, silence and noise asked about allowed, %% (5): sets the asking's line")
+    p.add_argument("--adapted", action="store_true",
+                   help="the dump was decoded with voice profiles: use the adapted model's line and slope "
+                        "(AdaptedRejectLogit, AdaptedPointsPerLogit in the --keep-weights file) and its rules for "
+                        "commands that start a program or quit, and print how their bars trade right commands "
+                        "against other speech started")
     p.add_argument("--ask-features", default=ASK_FEATURES,
                    help=f"comma-separated measures of the asking's model ({ASK_FEATURES})")
     a = p.parse_args()
@@ -296,6 +321,17 @@ def main():
     rows = read_dump(a.dump)
     if not rows:
         sys.exit(f"{a.dump}: no lines")
+    if a.adapted:
+        if not a.keep_weights:
+            sys.exit("--adapted needs --keep-weights character/ear/UtteranceScores.cpp")
+        text = open(a.keep_weights, encoding="utf-8").read()
+        line = re.search(r"AdaptedRejectLogit = ([-+0-9.eE]+);", text)
+        points = re.search(r"AdaptedPointsPerLogit = ([-+0-9.eE]+);", text)
+        if not line or not points:
+            sys.exit(f"{a.keep_weights}: no AdaptedRejectLogit and AdaptedPointsPerLogit found")
+        ADAPTED["on"] = True
+        if a.threshold is None:
+            a.threshold, a.slope = float(line.group(1)), float(points.group(1))
     without_loop_phones(rows)
     foreign = sorted({r["voice"] for r in rows} - TUNE_VOICES)
     if foreign and not a.force:
@@ -457,7 +493,31 @@ def main():
         pct = lambda part: f"{100.0 * part / n_cmd:.1f}%" if n_cmd else "-"
         print(f"  {voice + ' ' + variant:32s} {n_cmd:8d} {pct(right):>7} {pct(wrong):>7} {f'{acc} of {n_other}':>16}")
 
+    if a.adapted:
+        adapted_bars(rows, threshold, slope)
     fit_asking(a, rows, threshold, slope)
+
+
+def adapted_bars(rows, threshold, slope):
+    """With profiles: acted right, wrong, other speech acted on and other
+    speech that would start a program or quit, by the two bars."""
+    commands = [r for r in rows if r["kind"] == "command"]
+    others = [r for r in rows if r["kind"] != "command"]
+    kept = dict(ADAPTED)
+    print()
+    print("adapted model, commands that start a program or quit (lone short word bar, sound-alike bar):")
+    print(f"  {'lone word':>9} {'alike':>6} {'right':>7} {'wrong':>7} {'other acted':>11} {'other started':>13}")
+    for short_word in (50, 40, 30, 20, 10, 0, -30):
+        for sound_alike in (None, 50, 0, -30):
+            ADAPTED.update(short_word=short_word, sound_alike=sound_alike)
+            right = sum(outcome(r, threshold, slope) == "right" for r in commands)
+            wrong = sum(outcome(r, threshold, slope) == "wrong" for r in commands)
+            accepted = [r for r in others if outcome(r, threshold, slope) == "accepted"]
+            started = sum(1 for r in accepted if r["strict"])
+            print(f"  {short_word:9d} {str(sound_alike):>6} {100.0 * right / max(1, len(commands)):6.1f}% "
+                  f"{100.0 * wrong / max(1, len(commands)):6.1f}% {100.0 * len(accepted) / max(1, len(others)):10.1f}% "
+                  f"{started:13d}")
+    ADAPTED.update(kept)
 
 
 def fit_asking(a, rows, threshold, slope):

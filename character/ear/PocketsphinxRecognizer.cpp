@@ -916,13 +916,16 @@ Recognition PocketsphinxRecognizer::endUtterance()
         // Nor, short of a sure hearing, when the words that name it are as
         // short: "run" and "application" fit any sentence's start and end,
         // "new" any "new ...", so "run wordpad application" or "new email"
-        // rests on "wordpad" or "email" alone.
+        // rests on "wordpad" or "email" alone. (A model adapted to its
+        // speaker reads those words apart: on the tune voices' enrolled
+        // decodes no other speech so named came above -87.)
         if (out.confidence > NotUnderstoodConfidence && out.confidence <= ShortNameConfidence && strict
-            && namedTooBriefly(out.scores))
+            && m_model == SpeechModel::Stock && namedTooBriefly(out.scores))
             out.confidence = NotUnderstoodConfidence;
         // Nor when a common word that sounds like it was heard instead
         // ("calculate" is no request to start the calculator).
-        if (out.confidence > NotUnderstoodConfidence && !alike.isEmpty()) {
+        if (out.confidence > NotUnderstoodConfidence && !alike.isEmpty()
+            && !soundAlikeOutweighed(out.scores, out.confidence, m_model)) {
             qCInfo(lcSpeech).noquote() << QStringLiteral("Heard \"%1\" rather than %2: not taken").arg(alike, match.name);
             out.confidence = NotUnderstoodConfidence;
         }

@@ -98,9 +98,19 @@ bool worthAsking(const QMap<QString, double> &measures);
 // "writer") is what a pair of everyday words said in passing sounds like
 // ("not bad", "rider"), however well it matches. A model adapted to its
 // speaker reads that speaker's words surely enough to start one on a
-// lone word heard far above the line (AdaptedShortWordConfidence).
+// lone word heard well above the line (AdaptedShortWordConfidence).
 bool tooShortToStartAProgram(const QMap<QString, double> &measures, SpeechModel model = SpeechModel::Stock);
-inline constexpr int AdaptedShortWordConfidence = 50;
+inline constexpr int AdaptedShortWordConfidence = 30;
+// Whether a common word that sounds like one of the command's own, heard
+// in its place (the "alike" measure), still leaves the command sure
+// enough to act on: never with the stock model, nor for a command heard
+// as one word ("calculate" is no request for the calculator); with a
+// model adapted to its speaker, for a command said in two words or more
+// above AdaptedSoundAlikeConfidence ("quit program" read as "quick
+// program" is still the speaker's "quit program").
+bool soundAlikeOutweighed(const QMap<QString, double> &measures, int confidence,
+                          SpeechModel model = SpeechModel::Stock);
+inline constexpr int AdaptedSoundAlikeConfidence = 0;
 inline constexpr double NoSpeechConfidence = -1000.0;
 // Whether the words that name a command, its carriers ("open", "run",
 // "application") left out, are as short as a lone short word.

@@ -10,6 +10,8 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include <functional>
+
 namespace kestrova::character {
 
 namespace {
@@ -20,6 +22,9 @@ const char PrepareName[] = "kestrova-voice-prep";
 const char *const TrainerPrograms[] = {"bw", "mllr_solve", "map_adapt", "mk_s2sendump"};
 const char *const ModelFiles[] = {"mdef", "means", "variances", "sendump", "transition_matrices", "noisedict",
                                   "feat.params"};
+// The aligner's beam for the recordings its default beam lost (see
+// realignTheRest).
+const char WideBeam[] = "1e-160";
 // A step that has not ended by then has hung (the aligner, given a wrong
 // file name, retries for minutes).
 constexpr int StepTimeoutMs = 120'000;
@@ -119,6 +124,28 @@ QString VoiceAdaptation::missing() const
     return {};
 }
 
+QStringList VoiceAdaptation::alignArguments(const QString &control, const QString &transcription,
+                                            const QString &counts, const QString &beam) const
+{
+    const QString work = m_work->path();
+    const QString model = m_tools.modelFolder;
+    auto in = [](const QString &folder, const char *name) { return folder + u'/' + QLatin1String(name); };
+    QStringList arguments{QStringLiteral("-hmmdir"), model, QStringLiteral("-moddeffn"), in(work, "mdef.txt"),
+                          QStringLiteral("-ts2cbfn"), QStringLiteral(".ptm."), QStringLiteral("-feat"),
+                          QStringLiteral("1s_c_d_dd"), QStringLiteral("-svspec"), QStringLiteral("0-12/13-25/26-38"),
+                          QStringLiteral("-cmn"), QStringLiteral("batch"), QStringLiteral("-agc"), QStringLiteral("none"),
+                          QStringLiteral("-dictfn"), in(work, "dictionary"), QStringLiteral("-fdictfn"),
+                          in(model, "noisedict"), QStringLiteral("-ctlfn"), control, QStringLiteral("-lsnfn"),
+                          transcription, QStringLiteral("-accumdir"), counts, QStringLiteral("-cepdir"),
+                          in(work, "feat"), QStringLiteral("-cepext"), QStringLiteral("mfc"), QStringLiteral("-mixwfn"),
+                          in(work, "mixture_weights"), QStringLiteral("-meanfn"), in(model, "means"),
+                          QStringLiteral("-varfn"), in(model, "variances"), QStringLiteral("-tmatfn"),
+                          in(model, "transition_matrices")};
+    if (!beam.isEmpty())
+        arguments << QStringLiteral("-abeam") << beam << QStringLiteral("-bbeam") << beam;
+    return arguments;
+}
+
 QList<VoiceAdaptation::Step> VoiceAdaptation::steps() const
 {
     const QString work = m_work->path();
@@ -129,27 +156,21 @@ QList<VoiceAdaptation::Step> VoiceAdaptation::steps() const
     out << Step{m_tools.prepareProgram,
                 {model, m_tools.dictionary, in(work, "recordings.tsv"), work},
                 10,
-                QStringLiteral("Reading the recordings")};
+                QStringLiteral("Reading the recordings"),
+                Task::Prepare};
     out << Step{trainer(QStringLiteral("bw")),
-                {QStringLiteral("-hmmdir"), model, QStringLiteral("-moddeffn"), in(work, "mdef.txt"),
-                 QStringLiteral("-ts2cbfn"), QStringLiteral(".ptm."), QStringLiteral("-feat"),
-                 QStringLiteral("1s_c_d_dd"), QStringLiteral("-svspec"), QStringLiteral("0-12/13-25/26-38"),
-                 QStringLiteral("-cmn"), QStringLiteral("batch"), QStringLiteral("-agc"), QStringLiteral("none"),
-                 QStringLiteral("-dictfn"), in(work, "dictionary"), QStringLiteral("-fdictfn"), in(model, "noisedict"),
-                 QStringLiteral("-ctlfn"), in(work, "control"), QStringLiteral("-lsnfn"), in(work, "transcription"),
-                 QStringLiteral("-accumdir"), in(work, "counts"), QStringLiteral("-cepdir"), in(work, "feat"),
-                 QStringLiteral("-cepext"), QStringLiteral("mfc"), QStringLiteral("-mixwfn"),
-                 in(work, "mixture_weights"), QStringLiteral("-meanfn"), in(model, "means"), QStringLiteral("-varfn"),
-                 in(model, "variances"), QStringLiteral("-tmatfn"), in(model, "transition_matrices")},
+                alignArguments(in(work, "control"), in(work, "transcription"), in(work, "counts"), {}),
                 55,
-                QStringLiteral("Matching the recordings with their sentences")};
+                QStringLiteral("Matching the recordings with their sentences"),
+                Task::Align};
     if (m_method == Method::Transform) {
         out << Step{trainer(QStringLiteral("mllr_solve")),
                     {QStringLiteral("-meanfn"), in(model, "means"), QStringLiteral("-varfn"), in(model, "variances"),
                      QStringLiteral("-outmllrfn"), in(made, "mllr_matrix"), QStringLiteral("-accumdir"),
-                     in(work, "counts")},
+                     QStringLiteral("counts")},
                     90,
-                    QStringLiteral("Learning your voice")};
+                    QStringLiteral("Learning your voice"),
+                    Task::Learn};
     } else {
         const QString adapted = in(made, "model");
         out << Step{trainer(QStringLiteral("map_adapt")),
@@ -157,7 +178,7 @@ QList<VoiceAdaptation::Step> VoiceAdaptation::steps() const
                      QStringLiteral(".ptm."), QStringLiteral("-meanfn"), in(model, "means"), QStringLiteral("-varfn"),
                      in(model, "variances"), QStringLiteral("-mixwfn"), in(work, "mixture_weights"),
                      QStringLiteral("-tmatfn"), in(model, "transition_matrices"), QStringLiteral("-accumdir"),
-                     in(work, "counts"), QStringLiteral("-mapmeanfn"), in(adapted, "means"),
+                     QStringLiteral("counts"), QStringLiteral("-mapmeanfn"), in(adapted, "means"),
                      QStringLiteral("-mapvarfn"), in(adapted, "variances"), QStringLiteral("-mapmixwfn"),
                      in(work, "adapted_weights"), QStringLiteral("-maptmatfn"), in(adapted, "transition_matrices")},
                     80,
@@ -183,6 +204,9 @@ bool VoiceAdaptation::start(const QList<EnrolmentRecording> &recordings, const Q
     m_step = 0;
     m_steps.clear();
     m_unaligned.clear();
+    m_aligned.clear();
+    m_realigned.clear();
+    m_counts = QStringList{QStringLiteral("counts")};
     m_recordings = recordings;
     m_profileFolder = profileFolder;
     // Everything is reported from the event loop, as the later steps are.
@@ -274,38 +298,18 @@ void VoiceAdaptation::runNext()
     m_process->start(step.program, step.arguments);
 }
 
-void VoiceAdaptation::stepFinished(int exitCode, QProcess::ExitStatus status)
-{
-    m_timeout->stop();
-    m_output += QString::fromLocal8Bit(m_process->readAllStandardOutput());
-    m_errors += QString::fromLocal8Bit(m_process->readAllStandardError());
-    m_process->deleteLater();
-    m_process = nullptr;
-    const QString name = QFileInfo(m_steps[m_step].program).fileName();
-    if (status != QProcess::NormalExit || exitCode != 0) {
-        // The last lines say why.
-        QStringList lines = (m_errors + u'\n' + m_output).trimmed().split(u'\n');
-        lines.removeIf([](const QString &l) {
-            return l.trimmed().isEmpty() || l.startsWith(QLatin1String("INFO:"));
-        });
-        const QString why = lines.mid(std::max<qsizetype>(0, lines.size() - 3)).join(u' ').simplified();
-        return fail(QStringLiteral("%1 failed%2").arg(name, why.isEmpty() ? QString() : QStringLiteral(": ") + why));
-    }
-    if (name == u"bw" && !checkAlignment(m_output))
-        return;
-    ++m_step;
-    runNext();
-}
+namespace {
 
-bool VoiceAdaptation::checkAlignment(const QString &output)
+// The recordings (by index) an aligner's report says it followed. It
+// exits 0 even when nothing matched, and reports one line per recording
+// ("utt> 3 s004 ..."); only for a recording it aligned does that line
+// carry the likelihoods before its timings ("... -1.77e+02 -5.81e+04 utt
+// 0.018x ..."). A recording left out says "s004 ignored" or "utt s004 too
+// short" on the other channel. A recording too short for any sentence
+// leaves its line unfinished, so the report is cut at each "utt>" rather
+// than at line ends.
+QSet<int> alignedIn(const QString &output)
 {
-    // The aligner exits 0 even when nothing matched. It reports one line
-    // per recording ("utt> 3 s004 ..."); only for a recording it aligned
-    // does that line carry the likelihoods before its timings ("...
-    // -1.77e+02 -5.81e+04 utt 0.018x ..."). A recording left out says
-    // "s004 ignored" or "utt s004 too short" on the other channel.
-    // A recording too short for any sentence leaves its line unfinished,
-    // so the report is cut at each "utt>" rather than at line ends.
     static const QRegularExpression report(QStringLiteral(R"(utt>\s+\d+\s+s(\d+)((?:(?!utt>)[^\n])*))"));
     static const QRegularExpression likelihood(QStringLiteral(R"(\s-?\d+(?:\.\d+)?e[-+]\d+\s+utt\s)"));
     QSet<int> matched;
@@ -314,14 +318,138 @@ bool VoiceAdaptation::checkAlignment(const QString &output)
         if (likelihood.match(m.captured(2) + u' ').hasMatch())
             matched.insert(m.captured(1).toInt() - 1);
     }
-    QSet<int> left;
+    return matched;
+}
+
+// The lines of a file whose key (as `keyOf` finds it) is among `keys`,
+// each through `change` when given.
+bool copyLines(const QString &from, const QString &to, const QSet<QString> &keys,
+               const std::function<QString(const QString &)> &keyOf,
+               const std::function<QString(const QString &)> &change = {})
+{
+    QFile in(from);
+    QSaveFile out(to);
+    if (!in.open(QIODevice::ReadOnly | QIODevice::Text) || !out.open(QIODevice::WriteOnly | QIODevice::Text))
+        return false;
+    while (!in.atEnd()) {
+        const QByteArray line = in.readLine();
+        const QString text = QString::fromUtf8(line).trimmed();
+        if (keys.contains(keyOf(text)))
+            out.write(change ? (change(text) + u'\n').toUtf8() : line);
+    }
+    return out.commit();
+}
+
+} // namespace
+
+void VoiceAdaptation::stepFinished(int exitCode, QProcess::ExitStatus status)
+{
+    m_timeout->stop();
+    m_output += QString::fromLocal8Bit(m_process->readAllStandardOutput());
+    m_errors += QString::fromLocal8Bit(m_process->readAllStandardError());
+    m_process->deleteLater();
+    m_process = nullptr;
+    const Task task = m_steps[m_step].task;
+    const bool ended = status == QProcess::NormalExit && exitCode == 0;
+    if (task == Task::Realign) {
+        // The wider beam is a second chance, not a condition: where the
+        // aligner gives out on it, the first run's counts stand alone.
+        const QSet<int> more = ended ? alignedIn(m_output) : QSet<int>{};
+        if (!more.isEmpty()) {
+            m_aligned.unite(more);
+            m_counts << m_realigned.last();
+            for (qsizetype k = m_step + 1; k < m_steps.size(); ++k) {
+                QStringList &arguments = m_steps[k].arguments;
+                const qsizetype at = arguments.indexOf(QStringLiteral("-accumdir"));
+                if (at >= 0 && at + 1 < arguments.size())
+                    arguments[at + 1] = m_counts.join(u',');
+            }
+        }
+        if (m_realigned.size() < 2 && realignTheRest(true)) {
+            ++m_step;
+            return runNext();
+        }
+        if (!checkAlignment())
+            return;
+        ++m_step;
+        return runNext();
+    }
+    const QString name = QFileInfo(m_steps[m_step].program).fileName();
+    if (!ended) {
+        // The last lines say why.
+        QStringList lines = (m_errors + u'\n' + m_output).trimmed().split(u'\n');
+        lines.removeIf([](const QString &l) {
+            return l.trimmed().isEmpty() || l.startsWith(QLatin1String("INFO:"));
+        });
+        const QString why = lines.mid(std::max<qsizetype>(0, lines.size() - 3)).join(u' ').simplified();
+        return fail(QStringLiteral("%1 failed%2").arg(name, why.isEmpty() ? QString() : QStringLiteral(": ") + why));
+    }
+    if (task == Task::Align) {
+        m_aligned = alignedIn(m_output);
+        if (!realignTheRest(false) && !checkAlignment())
+            return;
+    }
+    ++m_step;
+    runNext();
+}
+
+bool VoiceAdaptation::realignTheRest(bool pauses)
+{
+    // The aligner keeps, at each frame, the paths within its beam of the
+    // best. A voice far from the model's (an accent it never heard) drops
+    // out of the default beam (1e-100) on some sentences it reads plainly,
+    // most often where the speaker pauses or says a word otherwise than
+    // the dictionary; a wider beam follows most of those. Wider than about
+    // 1e-170 the aligner's own arithmetic gives out (it aborts), and on
+    // recordings the default beam follows a wide one can lose its way: so
+    // only the rest are run again, into counts of their own. The aligner
+    // reads a sentence's words one after the other with no pause between
+    // them; what it still loses is run once more with a short pause
+    // between every two words.
+    QSet<QString> rest;
     for (int i = 0; i < m_recordings.size(); ++i)
-        if (!matched.contains(i))
-            left.insert(i);
-    QList<int> order(left.begin(), left.end());
-    std::sort(order.begin(), order.end());
-    for (int i : order)
-        if (i >= 0 && i < m_recordings.size())
+        if (!m_aligned.contains(i))
+            rest.insert(QStringLiteral("s%1").arg(i + 1, 3, 10, QChar(u'0')));
+    if (rest.isEmpty())
+        return false;
+    // "<s> a b </s> (s004)" -> "<s> a <sil> b </s> (s004)"
+    const auto withPauses = [](const QString &line) {
+        const qsizetype from = line.indexOf(QLatin1String("<s> ")), to = line.indexOf(QLatin1String(" </s>"));
+        if (from < 0 || to < from + 4)
+            return line;
+        const QStringList words = line.mid(from + 4, to - from - 4).split(u' ', Qt::SkipEmptyParts);
+        return line.left(from + 4) + words.join(QLatin1String(" <sil> ")) + line.mid(to);
+    };
+    const QString work = m_work->path();
+    const QString name = pauses ? QStringLiteral("pauses") : QStringLiteral("wide");
+    const QString control = work + QStringLiteral("/control-") + name;
+    const QString transcription = work + QStringLiteral("/transcription-") + name;
+    const QString counts = QStringLiteral("counts-") + name;
+    // "<s> words </s> (s004)": the id in the last brackets.
+    const auto idOfTranscript = [](const QString &line) {
+        const qsizetype open = line.lastIndexOf(u'(');
+        return open >= 0 && line.endsWith(u')') ? line.mid(open + 1, line.size() - open - 2) : QString();
+    };
+    if (!copyLines(work + QStringLiteral("/control"), control, rest, [](const QString &line) { return line; })
+        || !copyLines(work + QStringLiteral("/transcription"), transcription, rest, idOfTranscript,
+                      pauses ? withPauses : std::function<QString(const QString &)>{})
+        || !QDir(work).mkpath(counts))
+        return false;
+    m_realigned << counts;
+    m_steps.insert(m_step + 1, Step{trainer(QStringLiteral("bw")),
+                                    alignArguments(control, transcription, work + u'/' + counts,
+                                                   QString::fromLatin1(WideBeam)),
+                                    pauses ? 65 : 60,
+                                    QStringLiteral("Matching the recordings with their sentences"),
+                                    Task::Realign});
+    return true;
+}
+
+bool VoiceAdaptation::checkAlignment()
+{
+    m_unaligned.clear();
+    for (int i = 0; i < m_recordings.size(); ++i)
+        if (!m_aligned.contains(i))
             m_unaligned << m_recordings[i].sentence;
     const int aligned = int(m_recordings.size()) - int(m_unaligned.size());
     if (aligned < MinimumAligned || aligned * 3 < m_recordings.size() * 2) {

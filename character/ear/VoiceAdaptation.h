@@ -9,6 +9,7 @@
 #include <QList>
 #include <QObject>
 #include <QProcess>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -85,18 +86,30 @@ Q_SIGNALS:
     void failed(const QString &message, const QStringList &sentencesToRedo);
 
 private:
+    // What a step does, where its outcome is read: the aligner's two runs
+    // report which recordings they matched.
+    enum class Task { Prepare, Align, Realign, Learn };
     struct Step {
         QString program;
         QStringList arguments;
         int percent;
         QString what;
+        Task task = Task::Learn;
     };
     QString trainer(const QString &name) const;
     QList<Step> steps() const;
     void runNext();
     void stepFinished(int exitCode, QProcess::ExitStatus status);
+    // The aligner's arguments for one run: its lists, its counts' folder
+    // and its beam (empty: the aligner's own).
+    QStringList alignArguments(const QString &control, const QString &transcription, const QString &counts,
+                               const QString &beam) const;
+    // After an alignment: the recordings it could not follow, run again
+    // with a wider beam (and, with `pauses`, a pause between the words).
+    // False when every recording matched.
+    bool realignTheRest(bool pauses);
     // After the alignment: false (and failed()) when too few recordings matched.
-    bool checkAlignment(const QString &output);
+    bool checkAlignment();
     void finish();
     void fail(const QString &message, const QStringList &redo = {});
 
@@ -112,6 +125,11 @@ private:
     QString m_output; // the step's standard output
     QString m_errors; // and its messages
     QStringList m_unaligned;
+    QSet<int> m_aligned; // indices into m_recordings
+    QStringList m_realigned; // the counts' folders of the runs again
+    // The counts' folders the learning reads, relative to the work folder:
+    // the learners take a comma-separated list.
+    QStringList m_counts;
 };
 
 } // namespace kestrova::character

@@ -87,6 +87,7 @@ private Q_SLOTS:
     void loneShortWordsAreCounted();
     void namingWordsAreCounted();
     void adaptedModelHasALineOfItsOwn();
+    void adaptedModelActsOnItsSpeakersShortCommands();
 
     void recognisesCommands_data();
     void recognisesCommands();
@@ -474,6 +475,73 @@ void TestSpeech::adaptedModelHasALineOfItsOwn()
     QCOMPARE(confidenceFromMeasures(m), stock);
     m["gap_speech"] += 10;
     QVERIFY(confidenceFromMeasures(m, SpeechModel::Adapted) > StrictConfidence);
+}
+
+namespace {
+
+// Measures as the recogniser's dump writes them ("name=value;...").
+QMap<QString, double> measuresOf(const QString &dumped)
+{
+    QMap<QString, double> m;
+    for (const QString &pair : dumped.split(u';')) {
+        const qsizetype at = pair.indexOf(u'=');
+        m.insert(pair.left(at), pair.mid(at + 1).toDouble());
+    }
+    return m;
+}
+
+} // namespace
+
+// Decodes of the tune voices, each with a profile learnt from 30 sentences
+// in that voice. The speaker's own short commands are started; everyday
+// speech heard as one is not, with or without the profile.
+void TestSpeech::adaptedModelActsOnItsSpeakersShortCommands()
+{
+    // "writer", said plainly: a lone short word at about 42.
+    const auto writer = measuresOf("alike=0;coverage=0.93023;dist=0.5;dist_span=0.25;filler=0;frames_per_phone=10;"
+                                   "gap=0.70685;gap_speech=1.0956;loop_phones=5;name_phones=4;outside=0.11628;"
+                                   "phones=4;rival=3;rival_none=1;word_min=-2.2373;words=1");
+    // "quit program", its "quit" read as a sound-alike, far above the line.
+    const auto quitProgram = measuresOf("alike=1;coverage=1.0357;dist=0.18182;dist_span=0.18182;filler=0;"
+                                        "frames_per_phone=7.9091;gap=2.121;gap_speech=2.3892;loop_phones=10;"
+                                        "name_phones=4;outside=0;phones=11;rival=3;rival_none=0;"
+                                        "word_min=-2.9315;words=2");
+    QVERIFY(!tooShortToStartAProgram(writer, SpeechModel::Adapted));
+    QVERIFY(tooShortToStartAProgram(writer, SpeechModel::Stock));
+    QVERIFY(soundAlikeOutweighed(quitProgram, confidenceFromMeasures(quitProgram, SpeechModel::Adapted),
+                                 SpeechModel::Adapted));
+    QVERIFY(!soundAlikeOutweighed(quitProgram, confidenceFromMeasures(quitProgram, SpeechModel::Stock),
+                                  SpeechModel::Stock));
+
+    // Sentences heard as "notepad" and as "quit", well above the line with
+    // the profile: lone short words all the same.
+    const auto notepad = measuresOf("alike=0;coverage=1.1042;dist=0.5;dist_span=0.5;filler=0;frames_per_phone=8.8333;"
+                                    "gap=-1.2551;gap_speech=-1.563;loop_phones=5;name_phones=6;outside=0;phones=6;"
+                                    "rival=1.3389;rival_none=0;word_min=-5.714;words=1");
+    const auto quit = measuresOf("alike=0;coverage=1.3043;dist=1;dist_span=1;filler=0;frames_per_phone=7.5;"
+                                 "gap=0.1454;gap_speech=0.24233;loop_phones=2;name_phones=4;outside=0;phones=4;"
+                                 "rival=1.9284;rival_none=0;word_min=0.19562;words=1");
+    // One beginning with "calculate", read as "calculator" with the
+    // sound-alike heard: surer still, yet a lone word.
+    const auto calculate = measuresOf("alike=1;coverage=0.9726;dist=0.5;dist_span=0.5;filler=0;frames_per_phone=7.1;"
+                                      "gap=0.38344;gap_speech=0.50765;loop_phones=8;name_phones=10;outside=0;"
+                                      "phones=10;rival=3;rival_none=1;word_min=-2.6254;words=1");
+    // And one read as "open cd player" with a sound-alike, below the bar.
+    const auto player = measuresOf("alike=1;coverage=1.2885;dist=0.75;dist_span=0.75;filler=0;"
+                                   "frames_per_phone=5.5833;gap=-1.1681;gap_speech=-1.7086;loop_phones=6;"
+                                   "name_phones=8;outside=0;phones=12;rival=-0.079471;rival_none=0;"
+                                   "word_min=-5.4443;words=3");
+    for (const auto &said : {notepad, quit}) {
+        const int heard = confidenceFromMeasures(said, SpeechModel::Adapted);
+        QVERIFY2(heard > StrictConfidence, qPrintable(QString::number(heard)));
+        QVERIFY(tooShortToStartAProgram(said, SpeechModel::Adapted));
+    }
+    QVERIFY(confidenceFromMeasures(calculate, SpeechModel::Adapted) > AdaptedSoundAlikeConfidence);
+    for (const auto model : {SpeechModel::Stock, SpeechModel::Adapted}) {
+        QVERIFY(!soundAlikeOutweighed(calculate, confidenceFromMeasures(calculate, model), model));
+        QVERIFY(!soundAlikeOutweighed(player, confidenceFromMeasures(player, model), model));
+    }
+    QVERIFY(!soundAlikeOutweighed(calculate, 100, SpeechModel::Adapted));
 }
 
 void TestSpeech::recognisesCommands_data()
