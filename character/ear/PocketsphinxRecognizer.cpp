@@ -1,11 +1,13 @@
-// The recogniser of spoken commands over pocketsphinx. This file stays one,
-// longer than the others: its decoders (the grammar's, the rivals' and the
-// phone loop's) share pocketsphinx's handles, the cepstral mean carried from
-// one pass to the next and the beams, which nothing else in the program may
-// see; the grammar, the pronunciations and the scoring are in files of their
-// own.
+// The recogniser of spoken commands over pocketsphinx. Its passes over an
+// utterance (the grammar's, the sound-alikes' and the rivals') share one
+// decoder, the cepstral mean carried from one pass to the next and the
+// beams, which nothing else in the program may see. The phone loop's own
+// decoder (PhoneLoop), what every decoder does (PocketsphinxDecoder), the
+// grammar, the pronunciations and the scoring are in files of their own.
 #include "CommonWords.h"
 #include "JsgfGrammar.h"
+#include "PhoneLoop.h"
+#include "PocketsphinxDecoder.h"
 #include "Pronunciation.h"
 #include "PronouncingDictionary.h"
 #include "SpeechRecognizer.h"
@@ -48,7 +50,6 @@ Q_LOGGING_CATEGORY(lcSpeech, "kestrova.speech")
 
 const char ModelDir[] = "/usr/share/pocketsphinx/model/en-us";
 const char CommandSearch[] = "commands";
-const char PhoneSearch[] = "phones";
 const char ProbeSearch[] = "probe";
 const char SoundAlikeSearch[] = "soundalikes";
 
@@ -95,247 +96,6 @@ const char FillerPrefix[] = "filler";
 // result. The rival and phone-loop passes keep the defaults (they only
 // score, and run after the end of speech).
 constexpr double CommandBeam = 1e-80, CommandWordBeam = 1e-60, CommandPhoneBeam = 1e-80;
-
-// The front end's running cepstral mean: what the decoder has learnt of the
-// microphone's level and colour, moved on by every utterance it decodes.
-struct CepstralMean {
-    std::vector<mfcc_t> mean, sum;
-    int32 frames = 0;
-    // How the front end uses it: a decoder that has only been given whole
-    // utterances normalises each by its own mean and leaves the running
-    // one alone; once given audio piece by piece, it keeps a running mean.
-    cmn_type_t kind = CMN_LIVE;
-};
-
-CepstralMean cepstralMean(ps_decoder_t *ps)
-{
-    CepstralMean out;
-    out.kind = ps_get_feat(ps)->cmn;
-    const cmn_t *cmn = ps_get_feat(ps)->cmn_struct;
-    if (!cmn)
-        return out;
-    out.mean.assign(cmn->cmn_mean, cmn->cmn_mean + cmn->veclen);
-    out.sum.assign(cmn->sum, cmn->sum + cmn->veclen);
-    out.frames = cmn->nframe;
-    return out;
-}
-
-void setCepstralMean(ps_decoder_t *ps, const CepstralMean &state)
-{
-    cmn_t *cmn = ps_get_feat(ps)->cmn_struct;
-    if (!cmn || state.mean.size() != std::size_t(cmn->veclen) || state.sum.size() != std::size_t(cmn->veclen))
-        return;
-    std::copy(state.mean.begin(), state.mean.end(), cmn->cmn_mean);
-    std::copy(state.sum.begin(), state.sum.end(), cmn->sum);
-    cmn->nframe = state.frames;
-}
-
-// The decode's segmentation: words of a grammar search, phones of the
-// phone loop; silence, noise and sentence marks included.
-std::vector<DecodedSegment> segments(ps_decoder_t *ps)
-{
-    std::vector<DecodedSegment> out;
-    for (ps_seg_t *seg = ps_seg_iter(ps); seg; seg = ps_seg_next(seg)) {
-        DecodedSegment s;
-        s.word = QString::fromLatin1(ps_seg_word(seg));
-        ps_seg_frames(seg, &s.start, &s.end);
-        int32 acoustic = 0, language = 0, backoff = 0;
-        ps_seg_prob(seg, &acoustic, &language, &backoff);
-        s.acoustic = acoustic;
-        out.push_back(s);
-    }
-    return out;
-}
-
-// A whole utterance's audio through a search of the decoder (the current
-// one when none is named); false when the decode did not start.
-bool decodeWhole(ps_decoder_t *ps, const char *search, const std::vector<std::int16_t> &audio)
-{
-    if ((search && ps_set_search(ps, search) != 0) || ps_start_utt(ps) != 0)
-        return false;
-    ps_process_raw(ps, audio.data(), audio.size(), FALSE, TRUE);
-    ps_end_utt(ps);
-    return true;
-}
-
-// A file of the one word a decoder starts with (words are added later);
-// false when it cannot be written.
-bool writeSeedDictionary(QTemporaryFile &seed)
-{
-    return seed.open() && seed.write("garbageaa AA\n") >= 0 && seed.flush();
-}
-
-// The decoder's settings; dict is the file of the words it starts with.
-cmd_ln_t *decoderSettings(const QByteArray &hmm, const QByteArray &dict, const QByteArray &mllr = {})
-{
-    // A pause is noticed after 0.15 s of silence (the default is 0.5 s).
-    // After a whole command that ends the utterance; after words that are
-    // not one yet the listener waits longer for more (SpeechListener), so a
-    // pause between words does not cut a command short.
-    // The front end's noise removal is off: on speech with steady noise
-    // mixed in it cost more commands than it saved (top hypothesis right
-    // 74 % with it, 79 % without, on the tune set).
-    std::vector<const char *> argv = {"-hmm", hmm.constData(), "-dict", dict.constData(), "-allphone_ci", "yes",
-                                      "-vad_postspeech", "15", "-samprate", "16000", "-remove_noise", "no"};
-    // A voice profile's transform of the model's means.
-    if (!mllr.isEmpty()) {
-        argv.push_back("-mllr");
-        argv.push_back(mllr.constData());
-    }
-    return cmd_ln_parse_r(nullptr, ps_args(), int(argv.size()), const_cast<char **>(argv.data()), FALSE);
-}
-
-// A decoder of its own for the free loop of phones, so that the loop's
-// pass over an utterance runs on another core while the command decoder
-// scores the rivals. It is handed the cepstral mean the rivals' pass starts
-// from and first moves it on as that pass does (a pass through a one-word
-// grammar: the mean follows from the audio alone, whatever is searched),
-// so the loop hears the audio as it would after the rivals on the one
-// decoder. Not to the last digit: each front end has its own history.
-class PhoneLoop {
-public:
-    struct Result {
-        bool decoded = false;
-        int32 score = 0;
-        std::vector<DecodedSegment> phones;
-        CepstralMean after;
-    };
-
-    // Null when the decoder cannot be made; then the command decoder runs
-    // the loop itself.
-    static std::unique_ptr<PhoneLoop> make(const QByteArray &hmm, const QByteArray &phoneLm, const QByteArray &mllr)
-    {
-        QTemporaryFile seed;
-        if (!writeSeedDictionary(seed))
-            return nullptr;
-        cmd_ln_t *config = decoderSettings(hmm, seed.fileName().toLocal8Bit(), mllr);
-        if (!config)
-            return nullptr;
-        ps_decoder_t *ps = ps_init(config);
-        if (!ps) {
-            cmd_ln_free_r(config);
-            return nullptr;
-        }
-        if (ps_set_allphone_file(ps, PhoneSearch, phoneLm.constData()) != 0
-            || ps_set_jsgf_string(ps, StepSearch, "#JSGF V1.0;\ngrammar step;\npublic <s> = garbageaa;\n") != 0) {
-            ps_free(ps);
-            cmd_ln_free_r(config);
-            return nullptr;
-        }
-        return std::unique_ptr<PhoneLoop>(new PhoneLoop(ps, config));
-    }
-    ~PhoneLoop()
-    {
-        waitForPiece();
-        ps_free(m_ps);
-        cmd_ln_free_r(m_config);
-    }
-    PhoneLoop(const PhoneLoop &) = delete;
-    PhoneLoop &operator=(const PhoneLoop &) = delete;
-
-    // The audio through the loop, from the mean `from` moved on by one
-    // pass (steps 1) or as it is (steps 0).
-    Result decode(const std::vector<std::int16_t> &audio, const CepstralMean &from, int steps)
-    {
-        Result out;
-        cancelLive();
-        ps_get_feat(m_ps)->cmn = from.kind;
-        setCepstralMean(m_ps, from);
-        for (int i = 0; i < steps; ++i)
-            decodeWhole(m_ps, StepSearch, audio);
-        if (decodeWhole(m_ps, PhoneSearch, audio)) {
-            out.decoded = true;
-            ps_get_hyp(m_ps, &out.score);
-            out.phones = segments(m_ps);
-        }
-        out.after = cepstralMean(m_ps);
-        return out;
-    }
-
-    // The loop heard while the user speaks: begun with the mean the
-    // command decoder begins the utterance with, given each piece of audio
-    // as it comes (on a thread of its own, one piece after the other), so
-    // that at the end of speech only the last frames are left. False when
-    // the loop could not start; then nothing is decoded live.
-    bool startLive(const CepstralMean &from)
-    {
-        cancelLive();
-        ps_get_feat(m_ps)->cmn = from.kind;
-        setCepstralMean(m_ps, from);
-        m_live = ps_set_search(m_ps, PhoneSearch) == 0 && ps_start_utt(m_ps) == 0;
-        return m_live;
-    }
-    void feedLive(const std::int16_t *samples, std::size_t count)
-    {
-        if (!m_live)
-            return;
-        waitForPiece();
-        std::vector<std::int16_t> piece(samples, samples + count);
-        try {
-            m_piece = std::async(std::launch::async, [this, piece = std::move(piece)] {
-                ps_process_raw(m_ps, piece.data(), piece.size(), FALSE, FALSE);
-            });
-        } catch (const std::system_error &) {
-            ps_process_raw(m_ps, samples, count, FALSE, FALSE);
-        }
-    }
-    // The live loop's result once its last frames are decoded.
-    Result finishLive()
-    {
-        Result out;
-        waitForPiece();
-        if (!m_live)
-            return out;
-        m_live = false;
-        if (ps_end_utt(m_ps) == 0) {
-            out.decoded = true;
-            ps_get_hyp(m_ps, &out.score);
-            out.phones = segments(m_ps);
-        }
-        out.after = cepstralMean(m_ps);
-        return out;
-    }
-    // Ends a live loop without a result.
-    void cancelLive()
-    {
-        waitForPiece();
-        endLive();
-    }
-    // The mean `from` moved on by `passes` passes over the audio, as the
-    // decoder that hears the commands would have moved it had it run the
-    // passes itself.
-    CepstralMean advance(const std::vector<std::int16_t> &audio, const CepstralMean &from, int passes)
-    {
-        cancelLive();
-        ps_get_feat(m_ps)->cmn = from.kind;
-        setCepstralMean(m_ps, from);
-        for (int i = 0; i < passes; ++i)
-            decodeWhole(m_ps, StepSearch, audio);
-        return cepstralMean(m_ps);
-    }
-
-private:
-    static constexpr char StepSearch[] = "step";
-
-    PhoneLoop(ps_decoder_t *ps, cmd_ln_t *config) : m_ps(ps), m_config(config) {}
-
-    void waitForPiece()
-    {
-        if (m_piece.valid())
-            m_piece.get();
-    }
-    void endLive()
-    {
-        if (m_live)
-            ps_end_utt(m_ps);
-        m_live = false;
-    }
-
-    ps_decoder_t *m_ps;
-    cmd_ln_t *m_config;
-    bool m_live = false;
-    std::future<void> m_piece; // the piece of audio being decoded
-};
 
 // Beam widths a search is made with: the decoder reads them from the
 // settings when a search is created, so each search can have its own.
