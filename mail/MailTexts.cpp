@@ -77,6 +77,20 @@ QString newMailBody(const QStringList &messages)
     return lines.join(u'\n');
 }
 
+QString checkIntervalHint()
+{
+    return QCoreApplication::translate("kestrova::MailTexts", "Whole minutes from 0 to %1; 0 switches timed checks off.")
+        .arg(MaxCheckInterval);
+}
+
+QString checkIntervalRefused()
+{
+    return QCoreApplication::translate("kestrova::MailTexts",
+                                       "\"Check every\" takes whole minutes from 0 to %1; 0 switches timed checks "
+                                       "off. Nothing was saved: correct the interval and save again.")
+        .arg(MaxCheckInterval);
+}
+
 QString timedChecks(int minutes, std::optional<bool> dialUpUp)
 {
     if (minutes <= 0)

@@ -45,6 +45,14 @@ inline const TranslatedText TimedChecksHint = {QT_TRANSLATE_NOOP("kestrova::Mail
     "Timed checks come only while a dial-up connection is up: a modem, mobile broadband (GSM, UMTS, LTE, CDMA) or "
     "PPPoE connection. Wired and wireless networks do not count. \"Check\" checks at any time.")};
 
+// The minutes "Check every" takes: whole minutes from 0 (timed checks off)
+// up to this.
+inline constexpr int MaxCheckInterval = 32767;
+// The interval box's tool tip, and the box shown when Save finds in it
+// anything but such a number (nothing is saved then).
+QString checkIntervalHint();
+QString checkIntervalRefused();
+
 // Said when a check is asked for while one still runs.
 inline const TranslatedText StillChecking = {QT_TRANSLATE_NOOP("kestrova::MailTexts", "I'm still checking the mail.")};
 inline const TranslatedText StillCheckingStatus = {QT_TRANSLATE_NOOP("kestrova::MailTexts", "A mail check is already running; its result follows.")};

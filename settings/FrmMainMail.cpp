@@ -28,6 +28,9 @@
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QStatusBar>
+#include <QValidator>
+
+#include <optional>
 
 namespace kestrova {
 
@@ -108,6 +111,41 @@ private:
     bool m_asking = false;
 };
 
+// The minutes in the interval box: digits only, blanks around them allowed,
+// at most the largest interval. Anything else gives nothing.
+std::optional<qint16> intervalMinutes(const QString &text)
+{
+    const QString digits = text.trimmed();
+    if (digits.isEmpty())
+        return std::nullopt;
+    for (const QChar c : digits)
+        if (c < u'0' || c > u'9')
+            return std::nullopt;
+    const std::optional<qint16> minutes = toInt16(digits);
+    if (!minutes || *minutes > mailtext::MaxCheckInterval)
+        return std::nullopt;
+    return minutes;
+}
+
+// What can be typed into the interval box: digits, no more of them than
+// the largest interval has. A number over it can still be typed, and Save
+// says why it is refused; an empty box waits for a number.
+class IntervalValidator final : public QValidator {
+public:
+    using QValidator::QValidator;
+    State validate(QString &input, int &) const override
+    {
+        if (input.isEmpty())
+            return Intermediate;
+        if (input.size() > QString::number(mailtext::MaxCheckInterval).size())
+            return Invalid;
+        for (const QChar c : input)
+            if (c < u'0' || c > u'9')
+                return Invalid;
+        return intervalMinutes(input) ? Acceptable : Intermediate;
+    }
+};
+
 void showTimedChecks(const QWidget *window)
 {
     if (auto *label = window->findChild<QLabel *>(QStringLiteral("LblTimedChecks")))
@@ -172,6 +210,8 @@ void FrmMain::buildMailPage(QFrame *page)
     TxtChkInterval = new QLineEdit(QStringLiteral("5"), page);
     every->setBuddy(TxtChkInterval);
     TxtChkInterval->setObjectName(QStringLiteral("TxtChkInterval"));
+    TxtChkInterval->setValidator(new IntervalValidator(TxtChkInterval));
+    TxtChkInterval->setToolTip(mailtext::checkIntervalHint());
     // Room for a few digits in the font of the desktop, at any scale.
     TxtChkInterval->setMaximumWidth(TxtChkInterval->fontMetrics().horizontalAdvance(QStringLiteral("00000")) + 24);
     grid->addWidget(TxtChkInterval, 7, 1);
@@ -288,16 +328,24 @@ void FrmMain::LoadMailSettings()
 
 void FrmMain::CmdSave_Click()
 {
+    MessageBox *box = m_host.context().platform.messageBox;
+    // An interval that is no whole number of minutes in range (one loaded
+    // from the settings file, say) is refused before anything is stored:
+    // the stored account and interval, and the running timer, stay as they
+    // were, and what is typed stays in the boxes to be corrected.
+    const std::optional<qint16> minutes = intervalMinutes(TxtChkInterval->text());
+    if (!minutes) {
+        if (box)
+            box->show(mailtext::checkIntervalRefused(), App);
+        TxtChkInterval->setFocus(Qt::OtherFocusReason);
+        TxtChkInterval->selectAll();
+        return;
+    }
     m_host.mailChecker().saveAccount(TxtChkInterval->text());
     MailWatch &watch = m_host.mailWatch();
-    if (TxtChkInterval->text() == u"0")
-        watch.MailInterval = 0;
-    else
-        convertInto(TxtChkInterval->text(), &watch.MailInterval);
-    MessageBox *box = m_host.context().platform.messageBox;
+    watch.MailInterval = *minutes;
     if (watch.MailInterval != 0) {
         watch.startTimer();
-        convertInto(TxtChkInterval->text(), &watch.MailInterval);
         if (box)
             box->show(tr("Mail Checking ON"), App);
     } else {

@@ -83,11 +83,18 @@ private Q_SLOTS:
         QTest::addColumn<int>("interval");
         QTest::addColumn<bool>("timerOn");
         QTest::addColumn<QString>("box");
+        QTest::addColumn<bool>("saved");
+        const QString refused = QStringLiteral("Kestrova: ") + mailtext::checkIntervalRefused();
         // The running interval is 5 before each save.
-        QTest::newRow("ten") << "10" << 10 << true << "Kestrova: Mail Checking ON";
-        QTest::newRow("zero") << "0" << 0 << false << "Kestrova: Mail Checking OFF";
-        QTest::newRow("not a number keeps the interval") << "abc" << 5 << true << "Kestrova: Mail Checking ON";
-        QTest::newRow("blank-padded zero is not zero") << " 0" << 0 << false << "Kestrova: Mail Checking OFF";
+        QTest::newRow("ten") << "10" << 10 << true << "Kestrova: Mail Checking ON" << true;
+        QTest::newRow("zero") << "0" << 0 << false << "Kestrova: Mail Checking OFF" << true;
+        QTest::newRow("not a number keeps the interval") << "abc" << 5 << true << refused << false;
+        QTest::newRow("blank-padded zero is zero") << " 0" << 0 << false << "Kestrova: Mail Checking OFF" << true;
+        QTest::newRow("negative is refused") << "-5" << 5 << true << refused << false;
+        QTest::newRow("fraction is refused") << "2.5" << 5 << true << refused << false;
+        QTest::newRow("empty is refused") << "" << 5 << true << refused << false;
+        QTest::newRow("largest") << "32767" << 32767 << true << "Kestrova: Mail Checking ON" << true;
+        QTest::newRow("over the largest is refused") << "32768" << 5 << true << refused << false;
     }
     void saveSwitchesTheTimer()
     {
@@ -95,6 +102,8 @@ private Q_SLOTS:
         QFETCH(int, interval);
         QFETCH(bool, timerOn);
         QFETCH(QString, box);
+        QFETCH(bool, saved);
+        m_run->settings.write("Kestrova", "Mail", "1", "old.example.org");
         m_run->settings.write("Kestrova", "Mail", "4", "5");
         FrmMain *w = start();
         w->TxtServer->setText("pop.example.org");
@@ -102,13 +111,102 @@ private Q_SLOTS:
         w->TxtPass->setText("se cret");
         w->TxtChkInterval->setText(typed);
         w->CmdSave_Click();
-        QCOMPARE(m_run->settings.read("Kestrova", "Mail", "1"), QStringLiteral("pop.example.org"));
-        QCOMPARE(m_run->settings.read("Kestrova", "Mail", "2"), QStringLiteral("kess"));
-        QCOMPARE(m_run->settings.read("Kestrova", "Mail", "3"), QStringLiteral("se cret"));
-        QCOMPARE(m_run->settings.read("Kestrova", "Mail", "4"), typed);
+        // A refused interval stores nothing of the account either.
+        QCOMPARE(m_run->settings.read("Kestrova", "Mail", "1"),
+                 saved ? QStringLiteral("pop.example.org") : QStringLiteral("old.example.org"));
+        QCOMPARE(m_run->settings.read("Kestrova", "Mail", "2"), saved ? QStringLiteral("kess") : QString());
+        QCOMPARE(m_run->settings.read("Kestrova", "Mail", "4"), saved ? typed : QStringLiteral("5"));
+        if (saved)
+            QCOMPARE(m_run->settings.read("Kestrova", "Mail", "3"), QStringLiteral("se cret"));
         QCOMPARE(int(watch().MailInterval), interval);
         QCOMPARE(watch().timerOn(), timerOn);
         QCOMPARE(m_run->platform.messageBox.shown, QStringList{box});
+        // What was typed stays to be corrected.
+        QCOMPARE(w->TxtChkInterval->text(), typed);
+    }
+
+    // The interval as the user types it: only digits go in; a number over
+    // the largest, or nothing, is refused at Save with the range named, the
+    // window stays and the stored interval and running timer are kept. The
+    // box and the line under it then tell what really runs.
+    void intervalTypedBadlyIsRefused()
+    {
+        m_run->settings.write("Kestrova", "Mail", "1", "pop.example.org");
+        m_run->settings.write("Kestrova", "Mail", "4", "5");
+        m_run->platform.dialUp.state = true;
+        FrmMain *w = start();
+        w->show();
+        w->ShowPage(FrmMain::MailPage);
+        QVERIFY(QTest::qWaitForWindowExposed(w));
+        QLineEdit *every = w->TxtChkInterval;
+        auto *line = w->findChild<QLabel *>(QStringLiteral("LblTimedChecks"));
+        QVERIFY(line);
+        const auto retype = [every](const QString &keys) {
+            every->selectAll();
+            QTest::keyClick(every, Qt::Key_Delete);
+            QTest::keyClicks(every, keys);
+        };
+        const auto save = [&] {
+            m_run->platform.messageBox.shown.clear();
+            QTest::mouseClick(w->CmdSave, Qt::LeftButton);
+            return m_run->platform.messageBox.shown;
+        };
+        const QStringList refused{QStringLiteral("Kestrova: ") + mailtext::checkIntervalRefused()};
+        QVERIFY(refused.first().contains(QStringLiteral("from 0 to 32767")));
+
+        // Letters and signs do not go in.
+        retype(QStringLiteral("abc"));
+        QCOMPARE(every->text(), QString());
+        QCOMPARE(save(), refused);
+        QCOMPARE(m_run->settings.read("Kestrova", "Mail", "4"), QStringLiteral("5"));
+        QVERIFY(watch().timerOn());
+        QCOMPARE(int(watch().MailInterval), 5);
+        QVERIFY(w->isVisible());
+        QCOMPARE(line->text(), mailtext::timedChecks(5, true));
+        QVERIFY(every->toolTip().contains(QStringLiteral("0 to 32767")));
+
+        retype(QStringLiteral("-5"));
+        QCOMPARE(every->text(), QStringLiteral("5"));
+        retype(QStringLiteral("1.5"));
+        QCOMPARE(every->text(), QStringLiteral("15"));
+        // No more digits than the largest interval has.
+        retype(QStringLiteral("1234567"));
+        QCOMPARE(every->text(), QStringLiteral("12345"));
+
+        retype(QStringLiteral("40000"));
+        QCOMPARE(every->text(), QStringLiteral("40000"));
+        QCOMPARE(save(), refused);
+        QCOMPARE(m_run->settings.read("Kestrova", "Mail", "4"), QStringLiteral("5"));
+        QCOMPARE(int(watch().MailInterval), 5);
+        QCOMPARE(every->text(), QStringLiteral("40000"));
+
+        // Corrected: saved, and the box says what runs.
+        retype(QStringLiteral("7"));
+        QCOMPARE(save(), QStringList{"Kestrova: Mail Checking ON"});
+        QCOMPARE(m_run->settings.read("Kestrova", "Mail", "4"), QStringLiteral("7"));
+        QCOMPARE(int(watch().MailInterval), 7);
+        QCOMPARE(line->text(), mailtext::timedChecks(7, true));
+        retype(QStringLiteral("0"));
+        QCOMPARE(save(), QStringList{"Kestrova: Mail Checking OFF"});
+        QVERIFY(!watch().timerOn());
+        QCOMPARE(line->text(), QStringLiteral("Timed checks are off."));
+    }
+
+    // A negative interval in the settings file is read as before (the timer
+    // runs, no check ever comes); saving it back is refused until corrected.
+    void storedNegativeIntervalIsNotSavedBack()
+    {
+        m_run->settings.write("Kestrova", "Mail", "4", "-3");
+        FrmMain *w = start();
+        QCOMPARE(w->TxtChkInterval->text(), QStringLiteral("-3"));
+        QVERIFY(watch().timerOn());
+        w->TxtServer->setText("pop.example.org");
+        w->CmdSave_Click();
+        QCOMPARE(m_run->platform.messageBox.shown,
+                 QStringList{QStringLiteral("Kestrova: ") + mailtext::checkIntervalRefused()});
+        QCOMPARE(m_run->settings.read("Kestrova", "Mail", "4"), QStringLiteral("-3"));
+        QCOMPARE(m_run->settings.read("Kestrova", "Mail", "1"), QString());
+        QCOMPARE(int(watch().MailInterval), -3);
     }
 
     // A quit while the box after Save waits for the user: the box is
