@@ -1521,6 +1521,14 @@ An IMAP server: imap://name (port 143, with STARTTLS) or imaps://name (port 993)
         <source>Saving the password in your desktop&apos;s secret store...</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Whole minutes from 0 to %1; 0 switches timed checks off.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&quot;Check every&quot; takes whole minutes from 0 to %1; 0 switches timed checks off. Nothing was saved: correct the interval and save again.</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>kestrova::PasswordStore</name>
