@@ -15,11 +15,13 @@
 #include <QWindow>
 
 #include <QAbstractButton>
+#include <QCheckBox>
 #include <QAbstractScrollArea>
 #include <QAbstractSlider>
 #include <QAbstractSpinBox>
 #include <QComboBox>
 #include <QLabel>
+#include <QRadioButton>
 #include <QLineEdit>
 #include <QStatusBar>
 
@@ -355,6 +357,15 @@ QRect textOf(const QLabel *label)
     return label->fontMetrics().boundingRect(inside, flags, label->text()).intersected(inside);
 }
 
+// A check box's or radio button's box and text: a layout may stretch the
+// widget across the page, and the rest of it is empty.
+QRect drawnPartOf(const QAbstractButton *button)
+{
+    const int width = std::min(button->sizeHint().width(), button->width());
+    const int left = button->layoutDirection() == Qt::RightToLeft ? button->width() - width : 0;
+    return QRect(left, 0, width, button->height());
+}
+
 // The parts inside `widget`, on the desktop (it stands at `origin`), as far
 // as they show within `seen` (a scrolled page's are cut by its view).
 void collectParts(const QWidget *widget, const QPoint &origin, const QRect &seen, WindowPlacement::WindowParts &parts)
@@ -372,6 +383,8 @@ void collectParts(const QWidget *widget, const QPoint &origin, const QRect &seen
         if (const auto *bar = qobject_cast<const QTabBar *>(w)) {
             for (int i = 0; i < bar->count(); ++i)
                 add(parts.worked, bar->tabRect(i).translated(at));
+        } else if (qobject_cast<const QCheckBox *>(w) || qobject_cast<const QRadioButton *>(w)) {
+            add(parts.worked, drawnPartOf(static_cast<const QAbstractButton *>(w)).translated(at));
         } else if (qobject_cast<const QAbstractButton *>(w) || qobject_cast<const QLineEdit *>(w)
                    || qobject_cast<const QComboBox *>(w) || qobject_cast<const QAbstractSpinBox *>(w)
                    || qobject_cast<const QAbstractSlider *>(w)

@@ -13,6 +13,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
@@ -86,6 +87,7 @@ private Q_SLOTS:
     void keepsClearOfTheOtherWindows();
     void fieldCaptionsCountAsControls();
     void statusBarCountsByItsMessage();
+    void checkBoxCountsByWhatItDraws();
     void windowPlacedClearMovesClearAgain();
 
 private:
@@ -378,6 +380,41 @@ void TestStepAside::statusBarCountsByItsMessage()
     QVERIFY2(empty.contains(there),
              qPrintable(QStringLiteral("the character at %1 %2").arg(there.x()).arg(there.y())));
     QVERIFY(!there.intersects(QRect(label->mapToGlobal(QPoint(0, 0)), label->size())));
+}
+
+// A check box a layout stretched across the page counts by its box and its
+// text: the empty rest of its row is a place to stand.
+void TestStepAside::checkBoxCountsByWhatItDraws()
+{
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    QWidget window;
+    window.setWindowTitle(QStringLiteral("Jokes"));
+    window.setGeometry(QRect(screen.topLeft(), QSize(512, 384)));
+    // Buttons everywhere below a band as tall as the character, and in the
+    // band one check box as wide as the window.
+    for (int y = 128; y < 384; y += 64) {
+        for (int x = 0; x < 512; x += 64)
+            (new QPushButton(QStringLiteral("B"), &window))->setGeometry(x, y, 64, 64);
+    }
+    auto *box = new QCheckBox(QStringLiteral("Turn the jokes off."), &window);
+    box->setGeometry(0, 52, 512, 24);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    const QRect drawn(box->mapToGlobal(QPoint(0, 0)), QSize(box->sizeHint().width(), box->height()));
+    QVERIFY2(drawn.width() < 512 - 130, "the box and its text leave room beside them");
+
+    QRect character(window.mapToGlobal(QPoint(192, 192)), QSize(124, 124));
+    ScreenFollower follower([&] { return std::optional<QPoint>(character.center()); });
+    follower.setCharacterArea([&] { return std::optional<QRect>(character); });
+    std::optional<QPoint> to;
+    follower.setStepAside([&](QWidget *, QPoint p) { to = p; }, [](QWidget *) {});
+    follower.stepAsideFrom(&window);
+    QVERIFY(to);
+    const QRect there(*to, character.size());
+    QVERIFY2(!there.intersects(drawn),
+             qPrintable(QStringLiteral("the character at %1 %2 covers the check box").arg(there.x()).arg(there.y())));
+    for (const QPushButton *button : window.findChildren<QPushButton *>())
+        QVERIFY(!there.intersects(QRect(button->mapToGlobal(QPoint(0, 0)), button->size())));
 }
 
 // A window placed clear of the character, above it, grows at its foot (a
