@@ -37,6 +37,20 @@ QRect characterOf(TestRun &run)
     return {run.character().left(), run.character().top(), 128, 128};
 }
 
+// Where a character standing at `character` steps to from `window`, if it
+// steps at all.
+std::optional<QRect> steppedFrom(QWidget &window, const QRect &character)
+{
+    ScreenFollower follower([&] { return std::optional<QPoint>(character.center()); });
+    follower.setCharacterArea([&] { return std::optional<QRect>(character); });
+    std::optional<QPoint> to;
+    follower.setStepAside([&](QWidget *, QPoint p) { to = p; }, [](QWidget *) {});
+    follower.stepAsideFrom(&window);
+    if (!to)
+        return std::nullopt;
+    return QRect(*to, character.size());
+}
+
 // What the user works in the window, on the desktop, found here on its own.
 QList<QRect> controlsOf(QWidget *window)
 {
@@ -321,14 +335,9 @@ void TestStepAside::fieldCaptionsCountAsControls()
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
 
-    QRect character(window.mapToGlobal(QPoint(192, 128)), QSize(128, 128));
-    ScreenFollower follower([&] { return std::optional<QPoint>(character.center()); });
-    follower.setCharacterArea([&] { return std::optional<QRect>(character); });
-    std::optional<QPoint> to;
-    follower.setStepAside([&](QWidget *, QPoint p) { to = p; }, [](QWidget *) {});
-    follower.stepAsideFrom(&window);
-    QVERIFY(to);
-    const QRect there(*to, character.size());
+    const std::optional<QRect> stepped = steppedFrom(window, QRect(window.mapToGlobal(QPoint(192, 128)), QSize(128, 128)));
+    QVERIFY(stepped);
+    const QRect there = *stepped;
     const QRect captionText(caption->mapToGlobal(caption->contentsRect().topLeft()),
                             caption->fontMetrics().size(Qt::TextShowMnemonic, caption->text()));
     QVERIFY2(!there.intersects(captionText),
@@ -368,14 +377,9 @@ void TestStepAside::statusBarCountsByItsMessage()
 
     // (A little smaller than the corners: the window may stand a pixel off
     // the screen's corner.)
-    QRect character(window.mapToGlobal(QPoint(192, 128)), QSize(124, 124));
-    ScreenFollower follower([&] { return std::optional<QPoint>(character.center()); });
-    follower.setCharacterArea([&] { return std::optional<QRect>(character); });
-    std::optional<QPoint> to;
-    follower.setStepAside([&](QWidget *, QPoint p) { to = p; }, [](QWidget *) {});
-    follower.stepAsideFrom(&window);
-    QVERIFY(to);
-    const QRect there(*to, character.size());
+    const std::optional<QRect> stepped = steppedFrom(window, QRect(window.mapToGlobal(QPoint(192, 128)), QSize(124, 124)));
+    QVERIFY(stepped);
+    const QRect there = *stepped;
     const QRect empty = statusCorner.translated(window.mapToGlobal(QPoint(0, 0)));
     QVERIFY2(empty.contains(there),
              qPrintable(QStringLiteral("the character at %1 %2").arg(there.x()).arg(there.y())));
@@ -403,14 +407,9 @@ void TestStepAside::checkBoxCountsByWhatItDraws()
     const QRect drawn(box->mapToGlobal(QPoint(0, 0)), QSize(box->sizeHint().width(), box->height()));
     QVERIFY2(drawn.width() < 512 - 130, "the box and its text leave room beside them");
 
-    QRect character(window.mapToGlobal(QPoint(192, 192)), QSize(124, 124));
-    ScreenFollower follower([&] { return std::optional<QPoint>(character.center()); });
-    follower.setCharacterArea([&] { return std::optional<QRect>(character); });
-    std::optional<QPoint> to;
-    follower.setStepAside([&](QWidget *, QPoint p) { to = p; }, [](QWidget *) {});
-    follower.stepAsideFrom(&window);
-    QVERIFY(to);
-    const QRect there(*to, character.size());
+    const std::optional<QRect> stepped = steppedFrom(window, QRect(window.mapToGlobal(QPoint(192, 192)), QSize(124, 124)));
+    QVERIFY(stepped);
+    const QRect there = *stepped;
     QVERIFY2(!there.intersects(drawn),
              qPrintable(QStringLiteral("the character at %1 %2 covers the check box").arg(there.x()).arg(there.y())));
     for (const QPushButton *button : window.findChildren<QPushButton *>())
