@@ -1,6 +1,10 @@
 #include "SpeechListener.h"
 
+#include "LeftBehind.h"
+
+#include <QDeadlineTimer>
 #include <QLoggingCategory>
+#include <QMutex>
 #include <QSemaphore>
 #include <QThread>
 
@@ -24,6 +28,10 @@ constexpr std::size_t PieceSamples = 20 * SamplesPerMs;
 // speaker may just be drawing breath between words (0.3-0.4 s), so the
 // utterance ends only when the pause has lasted this much longer.
 constexpr int InnerPauseMs = 350;
+// How long the listener's end waits for its worker: an idle worker or one
+// deciding a piece of audio ends well within it; a recogniser being made
+// may take seconds, and is not waited for.
+constexpr int EndWaitMs = 250;
 
 QString keyOf(const std::vector<VoiceCommand> &commands)
 {
@@ -35,14 +43,23 @@ QString keyOf(const std::vector<VoiceCommand> &commands)
 
 } // namespace
 
+// What the worker reports to: the listener, cleared as it goes. A worker
+// still at work after the listener's end (a recogniser being made) finds
+// no one and tells no one; the mutex keeps the listener from going while a
+// report to it is being queued.
+struct ListenerLink {
+    QMutex mutex;
+    SpeechListener *listener = nullptr;
+};
+
 // Lives on the listener's thread and owns the recogniser. Every call comes
 // queued from the listener; results go back the same way, tagged with the
 // session they belong to so that a late result of a stopped session is
 // dropped.
 class SpeechWorker : public QObject {
 public:
-    SpeechWorker(SpeechListener::RecognizerFactory factory, SpeechListener *listener)
-        : m_factory(std::move(factory)), m_listener(listener)
+    SpeechWorker(SpeechListener::RecognizerFactory factory, std::shared_ptr<ListenerLink> link)
+        : m_factory(std::move(factory)), m_link(std::move(link))
     {
     }
 
@@ -203,14 +220,17 @@ private:
     template<typename F>
     void report(F &&f)
     {
-        SpeechListener *listener = m_listener;
+        QMutexLocker lock(&m_link->mutex);
+        SpeechListener *listener = m_link->listener;
+        if (!listener)
+            return;
         QMetaObject::invokeMethod(listener, [listener, f = std::forward<F>(f)] { f(listener); }, Qt::QueuedConnection);
     }
 
     SpeechListener::RecognizerFactory m_factory;
     SpeechListener::RecognizerKey m_key;
     QString m_madeWith;
-    SpeechListener *m_listener;
+    const std::shared_ptr<ListenerLink> m_link;
     std::unique_ptr<SpeechRecognizer> m_recognizer;
     QString m_factoryError;
     std::vector<VoiceCommand> m_commands;
@@ -225,13 +245,17 @@ private:
 };
 
 SpeechListener::SpeechListener(RecognizerFactory recognizer, SourceFactory source, QObject *parent)
-    : QObject(parent), m_sourceFactory(std::move(source))
+    : QObject(parent), m_sourceFactory(std::move(source)), m_link(std::make_shared<ListenerLink>())
 {
     qRegisterMetaType<Recognition>();
+    m_link->listener = this;
     m_thread = new QThread;
     m_thread->setObjectName(QStringLiteral("Speech recogniser"));
-    m_worker = new SpeechWorker(std::move(recognizer), this);
+    m_worker = new SpeechWorker(std::move(recognizer), m_link);
     m_worker->moveToThread(m_thread);
+    // The worker goes with its thread, deleted there when it ends, however
+    // late that is.
+    connect(m_thread, &QThread::finished, m_worker, &QObject::deleteLater);
     m_thread->start();
 }
 
@@ -239,12 +263,22 @@ SpeechListener::~SpeechListener()
 {
     stopRecording();
     m_source.reset();
-    // The worker goes with its thread: deleted there, after every call
-    // already queued to it.
-    QMetaObject::invokeMethod(m_worker, [w = m_worker] { delete w; }, Qt::QueuedConnection);
+    {
+        // From here on the worker reports to no one; what it queued before
+        // goes with this object.
+        QMutexLocker lock(&m_link->mutex);
+        m_link->listener = nullptr;
+    }
     m_thread->quit();
-    m_thread->wait();
-    delete m_thread;
+    if (m_thread->wait(QDeadlineTimer(EndWaitMs))) {
+        delete m_thread;
+        return;
+    }
+    // Still making the recogniser. The worker owns all it uses (the
+    // recogniser's module stays loaded to the end of the process): it is
+    // left to finish and end its thread, which is not deleted under it.
+    qCDebug(lcSpeech) << "The recogniser is still being made; that is left to end by itself";
+    platform::noteLeftBehind();
 }
 
 void SpeechListener::setCommands(const std::vector<VoiceCommand> &commands)

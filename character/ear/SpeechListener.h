@@ -16,6 +16,7 @@ class QThread;
 namespace kestrova::character {
 
 class SpeechWorker;
+struct ListenerLink;
 
 // Listens for one spoken command at a time. Audio comes from an AudioSource
 // (the microphone in the program, WAV files in tests); a SpeechRecognizer
@@ -32,6 +33,11 @@ class SpeechWorker;
 // The recogniser is made on first use, on the worker thread (the decoder
 // takes a tenth of a second and some 40 MB to start), and kept. When it
 // cannot be made, failed() says why and the listener stays stopped.
+//
+// The listener's end waits for its worker only a moment: a recogniser still
+// being made then (the model loads for seconds on a busy machine) is left
+// to be made on its thread, which ends by itself and tells no one; the
+// program's end knows such a thread runs on.
 class SpeechListener : public QObject {
     Q_OBJECT
 public:
@@ -90,6 +96,7 @@ private:
 
     SourceFactory m_sourceFactory;
     std::unique_ptr<AudioSource> m_source;
+    std::shared_ptr<ListenerLink> m_link;
     QThread *m_thread = nullptr;
     SpeechWorker *m_worker = nullptr;
     QString m_commandsKey;

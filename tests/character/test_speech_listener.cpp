@@ -7,11 +7,13 @@
 #include "desktop/Listening.h"
 #include "desktop/ListeningKey.h"
 #include "desktop/ListeningPrompt.h"
+#include "LeftBehind.h"
 #include "ManualTimers.h"
 #include "SpeechListener.h"
 #include "WavFile.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -19,6 +21,7 @@
 #include <QPushButton>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSemaphore>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -60,6 +63,7 @@ struct Script {
     int starts = 0;
     int ends = 0;
     int discards = 0;
+    int destroyed = 0;
     qint64 longestUtterance = 0;
     QSet<QThread *> threads;
 };
@@ -67,6 +71,11 @@ struct Script {
 class ScriptedRecognizer : public SpeechRecognizer {
 public:
     explicit ScriptedRecognizer(std::shared_ptr<Script> script) : m_script(std::move(script)) {}
+    ~ScriptedRecognizer() override
+    {
+        QMutexLocker lock(&m_script->mutex);
+        ++m_script->destroyed;
+    }
     bool setCommands(const std::vector<VoiceCommand> &commands, QStringList *) override
     {
         QMutexLocker lock(&m_script->mutex);
@@ -286,6 +295,7 @@ private Q_SLOTS:
     void noMicrophone();
     void noRecognizer();
     void recognizerRemadeWhenTheVoiceProfileChanges();
+    void endNotHeldUpByTheRecognizerBeingMade();
 
     void spokenCommandBecomesACommand();
     void somethingElseHeardIsNotUnderstood();
@@ -599,6 +609,66 @@ void TestSpeechListener::noRecognizer()
     QVERIFY(listener->start());
     QTRY_COMPARE(failed.count(), 2);
     QCOMPARE(rig.recognizersMade, 1);
+}
+
+void TestSpeechListener::endNotHeldUpByTheRecognizerBeingMade()
+{
+    const int leftBefore = kestrova::platform::leftBehind();
+    {
+        // Made and idle: the end takes the worker and its recogniser at
+        // once, and nothing runs on.
+        Rig rig;
+        auto listener = rig.make();
+        QSignalSpy heard(listener.get(), &SpeechListener::heard);
+        QVERIFY(listener->start());
+        QTRY_COMPARE(heard.count(), 1);
+        listener.reset();
+        QMutexLocker lock(&rig.script->mutex);
+        QCOMPARE(rig.script->destroyed, 1);
+        QCOMPARE(kestrova::platform::leftBehind(), leftBefore);
+    }
+
+    // The end comes while the model is still being loaded (seconds on a
+    // loaded machine).
+    struct Gate {
+        QSemaphore started;
+        QSemaphore go;
+        QSemaphore made;
+    };
+    auto gate = std::make_shared<Gate>();
+    // Held by the recogniser's factory, which the worker keeps.
+    auto heldByTheWorker = std::make_shared<int>(0);
+    const std::weak_ptr<int> workerAlive = heldByTheWorker;
+    auto listener = std::make_unique<SpeechListener>(
+        [gate, held = std::move(heldByTheWorker)](QString *error) -> std::unique_ptr<SpeechRecognizer> {
+            gate->started.release();
+            gate->go.tryAcquire(1, 3000);
+            // Once loaded, the model turns out not to do: a failure for
+            // the listener to hear of.
+            *error = QStringLiteral("the speech model is damaged");
+            gate->made.release();
+            return nullptr;
+        },
+        [] {
+            auto source = std::make_unique<ChunkSource>(-1, QString());
+            source->manual = true;
+            return source;
+        });
+    listener->setCommands({{"Quit", "quit"}});
+    QVERIFY(listener->start());
+    QVERIFY(gate->started.tryAcquire(1, 10000));
+    QElapsedTimer ending;
+    ending.start();
+    listener.reset();
+    QVERIFY2(ending.elapsed() < 1000, qPrintable(QStringLiteral("the end took %1 ms").arg(ending.elapsed())));
+    QCOMPARE(kestrova::platform::leftBehind(), leftBefore + 1);
+    QVERIFY(!workerAlive.expired());
+
+    // Made after the listener went: the worker tells no one, and goes with
+    // its thread.
+    gate->go.release();
+    QVERIFY(gate->made.tryAcquire(1, 10000));
+    QTRY_VERIFY_WITH_TIMEOUT(workerAlive.expired(), 10000);
 }
 
 void TestSpeechListener::spokenCommandBecomesACommand()

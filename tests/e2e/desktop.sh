@@ -196,17 +196,10 @@ ended() { # ended: the program ends by itself within 15 s; its exit status
   # test even where the caller only wanted the program gone.
   check "the program ends with status 0 (was $rc)" test "$rc" -eq 0
   # On a clock made faster (faked_clock set) the watchdog's 1.75 s pass in a
-  # fraction of that: the watchdog may cut off a sound end there. So it may
-  # where a program built with AddressSanitizer was still making its
-  # recogniser at the quit: that takes it some 2 s on a loaded machine
-  # (0.2 s without the sanitiser), and the end waits for it.
-  [ -n "${faked_clock:-}" ] || { grep -qa __asan_init "$program" && recogniser_unfinished "$log"; } \
+  # fraction of that: the watchdog may cut off a sound end there.
+  [ -n "${faked_clock:-}" ] \
     || check "the program ends without the quit watchdog cutting it off" not_cut_off "$log"
   return $rc
-}
-
-recogniser_unfinished() { # recogniser_unfinished <log>: a recogniser was made whose grammar never was
-  [ "$(grep -c 'Listening with the' "$1")" -gt "$(grep -c 'Grammar of' "$1")" ]
 }
 
 stop() { # stop: SIGTERM; its exit status
