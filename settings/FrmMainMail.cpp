@@ -30,6 +30,7 @@
 #include <QStatusBar>
 #include <QValidator>
 
+#include <algorithm>
 #include <optional>
 
 namespace kestrova {
@@ -111,16 +112,18 @@ private:
     bool m_asking = false;
 };
 
+bool onlyDigits(const QString &text)
+{
+    return std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+}
+
 // The minutes in the interval box: digits only, blanks around them allowed,
 // at most the largest interval. Anything else gives nothing.
 std::optional<qint16> intervalMinutes(const QString &text)
 {
     const QString digits = text.trimmed();
-    if (digits.isEmpty())
+    if (digits.isEmpty() || !onlyDigits(digits))
         return std::nullopt;
-    for (const QChar c : digits)
-        if (c < u'0' || c > u'9')
-            return std::nullopt;
     const std::optional<qint16> minutes = toInt16(digits);
     if (!minutes || *minutes > mailtext::MaxCheckInterval)
         return std::nullopt;
@@ -137,11 +140,8 @@ public:
     {
         if (input.isEmpty())
             return Intermediate;
-        if (input.size() > QString::number(mailtext::MaxCheckInterval).size())
+        if (input.size() > QString::number(mailtext::MaxCheckInterval).size() || !onlyDigits(input))
             return Invalid;
-        for (const QChar c : input)
-            if (c < u'0' || c > u'9')
-                return Invalid;
         return intervalMinutes(input) ? Acceptable : Intermediate;
     }
 };
