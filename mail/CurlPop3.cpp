@@ -166,13 +166,32 @@ bool CurlMailbox::readUidList()
         return false;
     QHash<QByteArray, int> current;
     QList<QByteArray> inOrder;
+    // Whether the lines number the messages 1, 2, 3... as STAT counted them.
+    bool asCounted = true;
     for (const mail::UidLine &line : mail::uidList(m_reply)) {
+        if (current.contains(line.uid)) {
+            // An id given twice tells neither message from the other: on a
+            // new connection either could be read in the other's place.
+            qCWarning(lcMail).noquote() << "UIDL gave the id" << line.uid.left(70)
+                                        << "to more than one message; the ids are not used";
+            m_current.clear();
+            return false;
+        }
         current.insert(line.uid, line.number);
         inOrder << line.uid;
+        asCounted = asCounted && line.number == inOrder.size();
     }
     m_current = current;
-    if (m_uids.isEmpty() && !m_resync)
-        m_uids = inOrder;
+    if (m_uids.isEmpty() && !m_resync) {
+        // The first list maps the messages counted only when it names each
+        // of them once, in order; a list that disagrees with STAT leaves
+        // them to be read by number.
+        if (asCounted && inOrder.size() == m_count)
+            m_uids = inOrder;
+        else
+            qCWarning(lcMail).noquote() << "the UIDL list does not number the" << m_count
+                                        << "messages counted from 1 on, once each; the ids are not used";
+    }
     return true;
 }
 

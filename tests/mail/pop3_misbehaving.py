@@ -36,9 +36,26 @@ MODE (several joined with "+"):
                "TOP N"
   garbled:N    answers "TOP N" with a line that is no POP3 reply
   stallat:N    the first connection answers nothing from "TOP N" on
+  greeted      sends the greeting, then never answers anything
+  sameuid      the UIDL listing (and "UIDL n") gives message 1 the id of
+               message 2
+  uidlshort    the UIDL listing leaves the last message out (STAT counts it)
+  uidllong     the UIDL listing names one message more than STAT counts
+  uidlshift    the UIDL listing numbers the messages from 2 on
+  uidljunk     the UIDL listing holds, besides the right lines, lines with
+               a number past 2^63, a negative one, no id, and control bytes
+  uidlopen     the UIDL listing never ends (no lone ".")
+  errtop:N     answers -ERR to "TOP N"
+  endless:N    answers "TOP N" with a header line of 1 MB without CRLF,
+               then waits
+  dots         message 1's headers hold dot-stuffed lines; message 2's hold
+               a lone "." with forged headers after it
+  nasty        the subjects: encoded words with escape codes, bidi overrides
+               and markup; a 200 KB subject; a sender with control bytes
 With --record, a chunk received holding more than one command is noted as
 "n batch: K" (K commands arrived together).
 """
+import base64
 import random
 import ssl
 import time
@@ -54,7 +71,21 @@ MESSAGES = [
 ]
 
 
-def header(number, mode):
+NASTY = [
+    b"From: =?UTF-8?Q?Eve=1B]0;owned=07?= <eve@example.org>\r\n"
+    b"Subject: =?UTF-8?B?" + base64.b64encode(
+        "Pay \u202egpj.exe\u202c now\x1b[31m red\x07 <b>bold</b>".encode()) + b"?=\r\n",
+    b"From: Bob\x01\x02 <bob@example.org>\r\nSubject: " + b"long " * (200 * 1024 // 5) + b"\r\n",
+]
+
+
+def header(number, mode, modes=()):
+    if "nasty" in modes and number <= len(NASTY):
+        return NASTY[number - 1]
+    if "dots" in modes and number == 1:
+        return b"..X-Dots: ..\r\n..\r\n" + MESSAGES[0]
+    if "dots" in modes and number == 2:
+        return MESSAGES[1] + b".\r\nFrom: Mallory <m@example.org>\r\nSubject: Forged\r\n"
     block = MESSAGES[number - 1]
     if mode == "bigheader" and number == 1:
         filler = b"X-Filler: " + b"f" * 1000 + b"\r\n"
@@ -73,6 +104,7 @@ def serve(conn, mode_text, number):
         return next((m[len(prefix):].encode() for m in modes if m.startswith(prefix)), None)
     fewer, more, garbled = numbered("fewer:"), numbered("more:"), numbered("garbled:")
     stall_at = numbered("stallat:") if number == 1 else None
+    err_top, endless = numbered("errtop:"), numbered("endless:")
     count = hostile_server.OPTIONS.messages
     first = number == 1
     offer_stls = ("stls" in modes or "stlsrefused" in modes
@@ -101,6 +133,26 @@ def serve(conn, mode_text, number):
             record(b"%d batch: %d" % (number, waiting.count(b"\r\n")))
 
     send(b"+OK misbehaving POP3 ready\r\n")
+    if "greeted" in modes:
+        while client.conn.recv(4096):
+            pass
+        return
+
+    def uid(n):
+        return b"uid-%d" % (2 if "sameuid" in modes and n == 1 else n)
+
+    def listing():
+        numbers = range(1, count + 1)
+        if "uidlshort" in modes:
+            numbers = range(1, count)
+        elif "uidllong" in modes:
+            numbers = range(1, count + 2)
+        shift = 1 if "uidlshift" in modes else 0
+        lines = b"".join(b"%d %s\r\n" % (n + shift, uid(n)) for n in numbers)
+        if "uidljunk" in modes:
+            lines = (b"99999999999999999999 huge\r\n-1 negative\r\n3\r\n"
+                     + lines + b"1 \x1b[2J\x07 uid-9\r\n\x00\x01\x02\r\n")
+        return lines
     for line in client.lines(received=note_batch):
         record(b"%d %s: %s" % (number, layer[0], line))
         words = line.split()
@@ -139,13 +191,19 @@ def serve(conn, mode_text, number):
             send(b"+OK %d 200\r\n" % count)
         elif command == "UIDL" and argument:
             n = int(argument) if argument.isdigit() else 0
-            send(b"+OK %d uid-%d\r\n" % (n, n) if 1 <= n <= count else b"-ERR no such message\r\n")
+            send(b"+OK %d %s\r\n" % (n, uid(n)) if 1 <= n <= count else b"-ERR no such message\r\n")
+        elif command == "UIDL" and "uidlopen" in modes:
+            send(b"+OK\r\n" + listing())
         elif command == "UIDL":
-            send(b"+OK\r\n" + b"".join(b"%d uid-%d\r\n" % (n, n) for n in range(1, count + 1)) + b".\r\n")
+            send(b"+OK\r\n" + listing() + b".\r\n")
         elif command == "TOP":
             message = int(words[1]) if len(words) > 1 and words[1].isdigit() else 0
             if not 1 <= message <= count:
                 send(b"-ERR no such message\r\n")
+            elif argument == err_top:
+                send(b"-ERR message %d is locked\r\n" % message)
+            elif argument == endless:
+                send(b"+OK\r\nSubject: " + b"z" * (1024 * 1024))
             elif "stall" in modes:
                 while client.conn.recv(4096):
                     pass
@@ -156,7 +214,7 @@ def serve(conn, mode_text, number):
                     client.conn.sendall(b"x")
                     time.sleep(0.1)
             else:
-                send(b"+OK\r\n" + header(message, mode) + b"\r\n.\r\n")
+                send(b"+OK\r\n" + header(message, mode, modes) + b"\r\n.\r\n")
                 if more is not None and argument == more:
                     send(b"+OK\r\nFrom: Mallory <m@example.org>\r\nSubject: Forged\r\n\r\n.\r\n")
         elif command == "QUIT":
