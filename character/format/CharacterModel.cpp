@@ -667,8 +667,20 @@ void Loader::checkArt(const QJsonValue &v)
     const QString artName = v.isString() && !v.toString().isEmpty() ? v.toString() : QStringLiteral("art.svg");
     m_model.artFile = QDir(m_folder).absoluteFilePath(artName);
     const QString file = QDir(m_folder).relativeFilePath(m_model.artFile);
+    const QString outside = QStringLiteral("the art file is outside the character's folder; the art must be a file "
+                                           "in the folder");
+    if (QDir::isAbsolutePath(artName) || artName.split(u'/').contains(QStringLiteral(".."))) {
+        m_out.faults.append({QStringLiteral("art"), QString(), QString(), outside});
+        return;
+    }
     if (!QFileInfo(m_model.artFile).isFile()) {
         m_out.faults.append({file, QString(), QString(), QStringLiteral("the art file does not exist")});
+        return;
+    }
+    // A link may lead anywhere: where it ends must be in the folder too.
+    const QString folder = QFileInfo(m_folder).canonicalFilePath();
+    if (!QFileInfo(m_model.artFile).canonicalFilePath().startsWith(folder + u'/')) {
+        m_out.faults.append({file, QString(), QString(), outside});
         return;
     }
     // Looked at before anything is read: a huge file costs nothing.

@@ -19,16 +19,35 @@ QString CharacterSounds::file(const QString &name) const
     return QDir(m_folder).filePath(QStringLiteral("sounds/%1.wav").arg(name));
 }
 
+QString CharacterSounds::refusal(const QString &name, const QString &path) const
+{
+    if (name.split(u'/').contains(QStringLiteral("..")))
+        return QStringLiteral("its name leads out of the character's folder");
+    const QFileInfo info(path);
+    if (!info.isFile())
+        return QStringLiteral("there is no %1").arg(path);
+    // A link may lead anywhere: where it ends must be in the folder too.
+    if (!info.canonicalFilePath().startsWith(QFileInfo(m_folder).canonicalFilePath() + u'/'))
+        return QStringLiteral("%1 leads out of the character's folder").arg(path);
+    // The whole file is read into memory to be played.
+    if (info.size() > MaxSoundBytes)
+        return QStringLiteral("%1 is %2 MB, more than the %3 MB a character's sound may have")
+            .arg(path)
+            .arg(double(info.size()) / (1024 * 1024), 0, 'f', 1)
+            .arg(MaxSoundBytes / (1024 * 1024));
+    return {};
+}
+
 void CharacterSounds::play(const Frame *frame)
 {
     if (!frame || frame->sound.isEmpty() || !m_on)
         return;
     const QString path = file(frame->sound);
-    if (!QFileInfo(path).isFile()) {
-        if (!m_missing.contains(frame->sound)) {
-            m_missing.insert(frame->sound);
+    if (const QString problem = refusal(frame->sound, path); !problem.isEmpty()) {
+        if (!m_refused.contains(frame->sound)) {
+            m_refused.insert(frame->sound);
             qCWarning(lcCharacter).noquote()
-                << QStringLiteral("The sound \"%1\" of %2 is missing: there is no %3").arg(frame->sound, m_name, path);
+                << QStringLiteral("The sound \"%1\" of %2 is not played: %3").arg(frame->sound, m_name, problem);
         }
         return;
     }

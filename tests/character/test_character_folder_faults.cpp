@@ -1,0 +1,137 @@
+// A character folder from someone else, made to reach out of itself: the
+// art named by a path that leaves the folder, or a link to a file outside
+// it; sounds named through "..", linked to a file outside, or too large to
+// be read whole. None of it is read; what stays inside the folder is.
+
+#include "CharacterModel.h"
+#include "CharacterSounds.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace kestrova::character;
+
+namespace {
+
+const QString Kess = QStringLiteral(KESTROVA_SOURCE_DIR "/data/characters/kess");
+
+// The shipped character copied into `root`/kess, its art also at
+// `root`/drawing.svg (outside the folder) and at kess/drawings/real.svg.
+QString copyKess(const QString &root)
+{
+    const QString folder = root + QStringLiteral("/kess");
+    QDir().mkpath(folder + QStringLiteral("/sounds"));
+    QDir().mkpath(folder + QStringLiteral("/drawings"));
+    for (const QString &name : {QStringLiteral("character.json"), QStringLiteral("art.svg"),
+                                QStringLiteral("sounds/chirp.wav"), QStringLiteral("sounds/alert.wav")})
+        QFile::copy(Kess + u'/' + name, folder + u'/' + name);
+    QFile::copy(Kess + QStringLiteral("/art.svg"), root + QStringLiteral("/drawing.svg"));
+    QFile::copy(Kess + QStringLiteral("/art.svg"), folder + QStringLiteral("/drawings/real.svg"));
+    QFile::copy(Kess + QStringLiteral("/sounds/chirp.wav"), root + QStringLiteral("/escape.wav"));
+    return folder;
+}
+
+void setArt(const QString &folder, const QString &art)
+{
+    QFile file(folder + QStringLiteral("/character.json"));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QJsonObject o = QJsonDocument::fromJson(file.readAll()).object();
+    file.close();
+    QVERIFY(!o.isEmpty());
+    o[QStringLiteral("art")] = art;
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(QJsonDocument(o).toJson());
+}
+
+} // namespace
+
+class TestCharacterFolderFaults : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void artStaysInTheFolder_data()
+    {
+        QTest::addColumn<QString>("art");       // "art" in character.json; "{root}" is the folder's parent
+        QTest::addColumn<QString>("linkTo");    // art.svg made a link to this; empty: left as it is
+        QTest::addColumn<bool>("loads");
+        QTest::newRow("in the folder") << "art.svg" << "" << true;
+        QTest::newRow("in a folder inside") << "drawings/real.svg" << "" << true;
+        QTest::newRow("a link inside the folder") << "art.svg" << "drawings/real.svg" << true;
+        QTest::newRow("up and out") << "../drawing.svg" << "" << false;
+        QTest::newRow("down, then up and out") << "drawings/../../drawing.svg" << "" << false;
+        QTest::newRow("an absolute path") << "{root}/drawing.svg" << "" << false;
+        QTest::newRow("a link out of the folder") << "art.svg" << "../drawing.svg" << false;
+        QTest::newRow("a link to a device") << "art.svg" << "/dev/zero" << false;
+    }
+    void artStaysInTheFolder()
+    {
+        QFETCH(QString, art);
+        QFETCH(QString, linkTo);
+        QFETCH(bool, loads);
+        QTemporaryDir root;
+        const QString folder = copyKess(root.path());
+        setArt(folder, QString(art).replace(QStringLiteral("{root}"), root.path()));
+        if (!linkTo.isEmpty()) {
+            QVERIFY(QFile::remove(folder + QStringLiteral("/art.svg")));
+            QVERIFY(QFile::link(linkTo, folder + QStringLiteral("/art.svg")));
+        }
+        QString error;
+        const std::optional<CharacterModel> model = CharacterModel::load(folder, &error);
+        QCOMPARE(model.has_value(), loads);
+        if (loads)
+            return;
+        // The user is told which file and why, in one sentence.
+        QVERIFY2(error.contains(QStringLiteral("outside the character's folder"))
+                     || error.contains(QStringLiteral("does not exist")),
+                 qPrintable(error));
+        if (!linkTo.startsWith(u'/'))
+            QVERIFY2(error.contains(QStringLiteral("outside the character's folder")), qPrintable(error));
+    }
+
+    void soundsStayInTheFolder_data()
+    {
+        QTest::addColumn<QString>("sound");
+        QTest::addColumn<bool>("played");
+        QTest::newRow("a sound of the folder") << "chirp" << true;
+        QTest::newRow("up and out") << "../../escape" << false;
+        QTest::newRow("a link out of the folder") << "link" << false;
+        QTest::newRow("larger than a sound may be") << "huge" << false;
+        QTest::newRow("missing") << "nothing" << false;
+    }
+    void soundsStayInTheFolder()
+    {
+        QFETCH(QString, sound);
+        QFETCH(bool, played);
+        QTemporaryDir root;
+        const QString folder = copyKess(root.path());
+        QVERIFY(QFile::link(root.path() + QStringLiteral("/escape.wav"), folder + QStringLiteral("/sounds/link.wav")));
+        {
+            // Sparse: as large as it says, without the disk it would take.
+            QFile huge(folder + QStringLiteral("/sounds/huge.wav"));
+            QVERIFY(huge.open(QIODevice::WriteOnly));
+            QVERIFY(huge.resize(CharacterSounds::MaxSoundBytes + 1));
+        }
+        CharacterSounds sounds(folder, QStringLiteral("Kess"));
+        QStringList playedFiles;
+        sounds.setPlayer([&](const QString &file) { playedFiles << file; });
+        Frame frame;
+        frame.sound = sound;
+        if (!played)
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^The sound .* is not played: ")));
+        sounds.play(&frame);
+        // Reported once, not at every frame.
+        QTest::failOnWarning(QRegularExpression(QStringLiteral("not played")));
+        sounds.play(&frame);
+        QCOMPARE(playedFiles.size(), played ? 2 : 0);
+        if (played)
+            QCOMPARE(QFileInfo(playedFiles.first()).canonicalFilePath(),
+                     QFileInfo(folder + QStringLiteral("/sounds/chirp.wav")).canonicalFilePath());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCharacterFolderFaults)
+#include "test_character_folder_faults.moc"
