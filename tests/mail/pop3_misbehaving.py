@@ -37,6 +37,7 @@ MODE (several joined with "+"):
   garbled:N    answers "TOP N" with a line that is no POP3 reply
   stallat:N    the first connection answers nothing from "TOP N" on
   greeted      sends the greeting, then never answers anything
+  hugegreeting greets with a line of 1 MB without CRLF, then waits
   sameuid      the UIDL listing (and "UIDL n") gives message 1 the id of
                message 2
   uidlshort    the UIDL listing leaves the last message out (STAT counts it)
@@ -132,6 +133,11 @@ def serve(conn, mode_text, number):
         if waiting.count(b"\r\n") > 1:
             record(b"%d batch: %d" % (number, waiting.count(b"\r\n")))
 
+    if "hugegreeting" in modes:
+        send(b"+OK " + b"g" * (1024 * 1024))
+        while client.conn.recv(4096):
+            pass
+        return
     send(b"+OK misbehaving POP3 ready\r\n")
     if "greeted" in modes:
         while client.conn.recv(4096):
