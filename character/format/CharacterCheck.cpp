@@ -185,11 +185,16 @@ private:
                 if (sound.isEmpty())
                     continue;
                 const QString file = QStringLiteral("sounds/%1.wav").arg(sound);
+                const QString place = animationPath(*a) + QStringLiteral(".frames[%1].sound").arg(i);
                 if (!QFileInfo(QDir(m_model.folder).filePath(file)).isFile())
-                    add(animationPath(*a) + QStringLiteral(".frames[%1].sound").arg(i),
+                    add(place,
                         QStringLiteral("the sound %1 has no file %2; Kestrova plays nothing for it")
                             .arg(quoted(sound), file),
                         CharacterProblem::Missing);
+                else if (const QString problem = soundProblem(m_model.folder, sound); !problem.isEmpty())
+                    add(place,
+                        QStringLiteral("the sound %1 is not played: %2").arg(quoted(sound), problem),
+                        CharacterProblem::Behaviour);
             }
         }
     }

@@ -902,6 +902,28 @@ int CharacterModel::stateChoices(const QString &state) const
     return int(states.value(state).size());
 }
 
+QString soundFile(const QString &folder, const QString &name)
+{
+    return QDir(folder).filePath(QStringLiteral("sounds/%1.wav").arg(name));
+}
+
+QString soundProblem(const QString &folder, const QString &name)
+{
+    const QString path = soundFile(folder, name);
+    if (name.split(u'/').contains(QStringLiteral("..")))
+        return QStringLiteral("its name leads out of the character's folder");
+    const QFileInfo info(path);
+    if (!info.isFile())
+        return QStringLiteral("there is no %1").arg(path);
+    // A link may lead anywhere: where it ends must be in the folder too.
+    if (!info.canonicalFilePath().startsWith(QFileInfo(folder).canonicalFilePath() + u'/'))
+        return QStringLiteral("%1 leads out of the character's folder").arg(path);
+    if (info.size() > MaxSoundBytes)
+        return QStringLiteral("%1 is %2, more than the %3 a character's sound may have")
+            .arg(path, byteSize(info.size()), byteSize(MaxSoundBytes));
+    return {};
+}
+
 QStringList characterFolders(const QString &programDir)
 {
     QStringList folders;

@@ -4,8 +4,6 @@
 #include "DesktopCharacterLog.h"
 #include "SoundModule.h"
 
-#include <QDir>
-#include <QFileInfo>
 
 namespace kestrova::character {
 
@@ -16,34 +14,14 @@ CharacterSounds::CharacterSounds(QString folder, QString characterName, QObject 
 
 QString CharacterSounds::file(const QString &name) const
 {
-    return QDir(m_folder).filePath(QStringLiteral("sounds/%1.wav").arg(name));
-}
-
-QString CharacterSounds::refusal(const QString &name, const QString &path) const
-{
-    if (name.split(u'/').contains(QStringLiteral("..")))
-        return QStringLiteral("its name leads out of the character's folder");
-    const QFileInfo info(path);
-    if (!info.isFile())
-        return QStringLiteral("there is no %1").arg(path);
-    // A link may lead anywhere: where it ends must be in the folder too.
-    if (!info.canonicalFilePath().startsWith(QFileInfo(m_folder).canonicalFilePath() + u'/'))
-        return QStringLiteral("%1 leads out of the character's folder").arg(path);
-    // The whole file is read into memory to be played.
-    if (info.size() > MaxSoundBytes)
-        return QStringLiteral("%1 is %2 MB, more than the %3 MB a character's sound may have")
-            .arg(path)
-            .arg(double(info.size()) / (1024 * 1024), 0, 'f', 1)
-            .arg(MaxSoundBytes / (1024 * 1024));
-    return {};
+    return soundFile(m_folder, name);
 }
 
 void CharacterSounds::play(const Frame *frame)
 {
     if (!frame || frame->sound.isEmpty() || !m_on)
         return;
-    const QString path = file(frame->sound);
-    if (const QString problem = refusal(frame->sound, path); !problem.isEmpty()) {
+    if (const QString problem = soundProblem(m_folder, frame->sound); !problem.isEmpty()) {
         if (!m_refused.contains(frame->sound)) {
             m_refused.insert(frame->sound);
             qCWarning(lcCharacter).noquote()
@@ -51,6 +29,7 @@ void CharacterSounds::play(const Frame *frame)
         }
         return;
     }
+    const QString path = file(frame->sound);
     if (m_player) {
         m_player(path);
         return;

@@ -12,7 +12,7 @@ struct Frame;
 // A character's sound effects: a frame's sound is sounds/<name>.wav in the
 // character's folder, played when the frame shows and sounds are on. A
 // missing file, one whose name or link leads out of the folder, and one
-// larger than MaxSoundBytes are not played, and written to the log once.
+// too large (soundProblem()) are not played, and written to the log once.
 class CharacterSounds : public QObject {
     Q_OBJECT
 public:
@@ -28,16 +28,12 @@ public:
     void play(const Frame *frame);
 
     static constexpr qreal Volume = 0.5;
-    // A minute and a half of 16-bit stereo at 22 kHz; a sound is short.
-    static constexpr qint64 MaxSoundBytes = 8 * 1024 * 1024;
 
 private:
     QString m_folder;
     QString m_name;
     bool m_on = true;
     Player m_player;
-    // Why the sound `name`, at `path`, is not played; empty when it is.
-    QString refusal(const QString &name, const QString &path) const;
     QSet<QString> m_refused; // reported already
     bool m_noModule = false; // reported already
 };

@@ -1,8 +1,10 @@
 // A character folder from someone else, made to reach out of itself: the
 // art named by a path that leaves the folder, or a link to a file outside
 // it; sounds named through "..", linked to a file outside, or too large to
-// be read whole. None of it is read; what stays inside the folder is.
+// be read whole. None of it is read, and the checker says so; what stays
+// inside the folder is read.
 
+#include "CharacterCheck.h"
 #include "CharacterModel.h"
 #include "CharacterSounds.h"
 
@@ -113,8 +115,30 @@ private Q_SLOTS:
             // Sparse: as large as it says, without the disk it would take.
             QFile huge(folder + QStringLiteral("/sounds/huge.wav"));
             QVERIFY(huge.open(QIODevice::WriteOnly));
-            QVERIFY(huge.resize(CharacterSounds::MaxSoundBytes + 1));
+            QVERIFY(huge.resize(MaxSoundBytes + 1));
         }
+        // The checker names the frame and why its sound is not played.
+        {
+            QFile json(folder + QStringLiteral("/character.json"));
+            QVERIFY(json.open(QIODevice::ReadWrite));
+            QByteArray text = json.readAll();
+            QVERIFY(text.contains("\"sound\": \"chirp\""));
+            text.replace("\"sound\": \"chirp\"", "\"sound\": \"" + sound.toUtf8() + '"');
+            QVERIFY(json.resize(0));
+            json.write(text);
+        }
+        QStringList said;
+        for (const CharacterProblem &p : checkCharacterFolder(folder))
+            if (p.place.endsWith(QStringLiteral(".sound")))
+                said << p.message;
+        if (played) {
+            QVERIFY2(said.isEmpty(), qPrintable(said.join(u'\n')));
+        } else {
+            QCOMPARE(said.size(), 1);
+            QVERIFY2(said.first().contains(QStringLiteral("not played")) || sound == u"nothing",
+                     qPrintable(said.first()));
+        }
+
         CharacterSounds sounds(folder, QStringLiteral("Kess"));
         QStringList playedFiles;
         sounds.setPlayer([&](const QString &file) { playedFiles << file; });
