@@ -131,6 +131,8 @@ void AgentForm::TellRefusal(const QString &text)
     // the user has read it.
     auto *box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Kestrova"), text, QMessageBox::Ok, this);
     box->setObjectName(QStringLiteral("CharacterRefused"));
+    // The text quotes the character's files: shown as written, never as markup.
+    box->setTextFormat(Qt::PlainText);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowModality(Qt::NonModal);
     box->show();

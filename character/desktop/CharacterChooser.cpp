@@ -143,7 +143,11 @@ CharacterChooser::CharacterChooser(const QString &programDir, const QString &cur
     bold.setBold(true);
     bold.setPointSizeF(bold.pointSizeF() * 1.2);
     m_name->setFont(bold);
+    // Both come from the character's own file: shown as written, never as
+    // markup.
+    m_name->setTextFormat(Qt::PlainText);
     m_description = new QLabel;
+    m_description->setTextFormat(Qt::PlainText);
     m_description->setWordWrap(true);
     auto *listLabel = new QLabel(tr("&Characters:"));
     listLabel->setBuddy(m_list);

@@ -8,9 +8,11 @@
 #include "TestRun.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
 #include <QRegularExpression>
+#include <QTextDocument>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -36,6 +38,7 @@ private Q_SLOTS:
     void restPositionFromSettings();
     void noCharacterStillCountsTheRun();
     void refusedCharacterIsToldBesideTheGreeting();
+    void refusalQuotingMarkupIsShownAsWritten();
     void anotherStartShowsTheCharacter();
     void tourOfferCompletionGesturesAtMouse();
     void startUpMakesNoOptionsWindow();
@@ -264,6 +267,26 @@ void TestStartup::refusedCharacterIsToldBesideTheGreeting()
     Run quiet(m_dir->path() + "/quiet");
     quiet.app->Main();
     QVERIFY(!quiet.app->agentForm()->findChild<QMessageBox *>("CharacterRefused"));
+}
+
+void TestStartup::refusalQuotingMarkupIsShownAsWritten()
+{
+    // The refusal quotes the character's file, which may hold markup.
+    Run run(settingsDir());
+    run.settings.write("Kestrova", "Run", "Number", "4");
+    const QString text = "The character \"x\" was refused. /x/character.json: animations.Show.frames[0].pose: the "
+                         "pose \"<img src=\"nowhere.png\"><h1>All is well</h1>\" is not in \"poses\". Kess is shown "
+                         "instead.";
+    QVERIFY(Qt::mightBeRichText(text));
+    run.service.refusalText = text;
+    run.app->Main();
+    auto *box = run.app->agentForm()->findChild<QMessageBox *>("CharacterRefused");
+    QVERIFY(box);
+    QCOMPARE(box->text(), text);
+    auto *label = box->findChild<QLabel *>("qt_msgbox_label");
+    QVERIFY(label);
+    QCOMPARE(label->text(), text);
+    QCOMPARE(label->textFormat(), Qt::PlainText);
 }
 
 void TestStartup::anotherStartShowsTheCharacter()

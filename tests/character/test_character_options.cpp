@@ -26,6 +26,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLabel>
+#include <QTextDocument>
 #include <QListWidget>
 #include <QProcess>
 #include <QPushButton>
@@ -144,6 +146,7 @@ private Q_SLOTS:
     void autostartEntry();
     void autostartFailureLeavesNothing();
     void chooserListsStoresAndKeepsTheRunningCharacter();
+    void chooserShowsNamesAsWritten();
     void frameSoundsPlayWhenOn();
     void voiceListReachesTheSheetAndIsNotWaitedForAtTheEnd();
 };
@@ -580,6 +583,39 @@ void TestCharacterOptions::chooserListsStoresAndKeepsTheRunningCharacter()
     QTest::qWait(400);
     QCOMPARE(chooser.preview()->paints(), paints);
     QDir(user).removeRecursively();
+}
+
+void TestCharacterOptions::chooserShowsNamesAsWritten()
+{
+    // A character from someone else whose name and description are markup:
+    // the chooser shows the characters typed, and loads nothing they name.
+    const QString user = characterFolders(ProgramData).first();
+    installBot(user, QStringLiteral("marked"));
+    const QString name = QStringLiteral("<b>Bold</b> <img src=\"nowhere.png\">");
+    const QString description = QStringLiteral("<h1>Big</h1><a href=\"https://example.org\">click</a>");
+    QFile json(user + QStringLiteral("/marked/character.json"));
+    QVERIFY(json.open(QIODevice::ReadOnly));
+    QJsonObject root = QJsonDocument::fromJson(json.readAll()).object();
+    json.close();
+    root.insert(QStringLiteral("name"), name);
+    root.insert(QStringLiteral("description"), description);
+    QVERIFY(json.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    json.write(QJsonDocument(root).toJson());
+    json.close();
+    QVERIFY(Qt::mightBeRichText(name) && Qt::mightBeRichText(description));
+
+    CharacterChooser chooser(ProgramData, QStringLiteral("marked"));
+    chooser.show();
+    QCOMPARE(chooser.chosen(), QStringLiteral("marked"));
+    int shown = 0;
+    for (const QLabel *label : chooser.findChildren<QLabel *>()) {
+        if (label->text() != name && label->text() != description)
+            continue;
+        ++shown;
+        QCOMPARE(label->textFormat(), Qt::PlainText);
+    }
+    QCOMPARE(shown, 2);
+    QDir(user + QStringLiteral("/marked")).removeRecursively();
 }
 
 void TestCharacterOptions::frameSoundsPlayWhenOn()
