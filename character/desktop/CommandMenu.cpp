@@ -2,20 +2,43 @@
 
 #include "SpeechText.h"
 
+#include <QFontMetrics>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QTextLayout>
+
+#include <algorithm>
+
 namespace kestrova::character {
 
 namespace {
-// A name for a menu entry: cleaned as outside text is, and cut short enough
-// that the menu stays narrower than the screen.
-QString entryName(const QString &name)
+const QChar Ellipsis(0x2026);
+
+// The name cleaned as outside text is, at most MaxEntryChars long; whether
+// that cut it.
+QString boundedName(const QString &name, bool *cut)
 {
-    QString text = cleanOutsideText(name);
-    if (text.size() <= CommandMenu::MaxEntryChars)
-        return text;
-    qsizetype keep = CommandMenu::MaxEntryChars - 1;
-    if (text.at(keep - 1).isHighSurrogate())
-        --keep;
-    return text.left(keep) + QChar(0x2026);
+    // (Control characters left out may make up most of it.)
+    qsizetype raw = CommandMenu::MaxEntryChars * 4;
+    if (name.size() > raw && name.at(raw - 1).isHighSurrogate())
+        --raw;
+    QString text = cleanOutsideText(name.left(raw));
+    *cut = text.size() > CommandMenu::MaxEntryChars || name.size() > raw;
+    if (text.size() > CommandMenu::MaxEntryChars) {
+        qsizetype keep = CommandMenu::MaxEntryChars;
+        if (text.at(keep - 1).isHighSurrogate())
+            --keep;
+        text.truncate(keep);
+    }
+    return text;
+}
+
+int availableWidth(const QMenu &menu)
+{
+    const QScreen *screen = menu.screen();
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    return screen ? screen->availableGeometry().width() : 1024;
 }
 } // namespace
 
@@ -24,11 +47,70 @@ CommandMenu::CommandMenu(QWidget *parent) : QMenu(parent)
     setObjectName(QStringLiteral("kestrovaCommandMenu"));
 }
 
-QString CommandMenu::menuText(QString caption)
+int CommandMenu::entryWidth(const QMenu &menu)
 {
-    // Names come from the user's lists: shown as they stand, without
-    // control characters or direction overrides, and never as a shortcut.
-    return entryName(caption).replace(u'&', QStringLiteral("&&"));
+    return std::max(1, availableWidth(menu) / 3);
+}
+
+QString CommandMenu::shownName(const QMenu &menu, const QString &name)
+{
+    bool cut = false;
+    const QString text = boundedName(name, &cut);
+    const QFontMetrics metrics(menu.font());
+    const int width = entryWidth(menu);
+    if (!cut)
+        return metrics.elidedText(text, Qt::ElideRight, width);
+    // Cut already: the mark shows even where what is left would fit.
+    QString shown = metrics.elidedText(text, Qt::ElideRight, width - metrics.horizontalAdvance(Ellipsis));
+    if (!shown.endsWith(Ellipsis))
+        shown += Ellipsis;
+    return shown;
+}
+
+QString CommandMenu::fullNameTip(const QMenu &menu, const QString &name)
+{
+    bool cut = false;
+    const QString text = boundedName(name, &cut);
+    if (!cut && shownName(menu, name) == text)
+        return {};
+    // Lines broken where they reach the width, between words or inside a
+    // word that has no room, as the balloon breaks its text.
+    QTextLayout layout(text, menu.font());
+    QTextOption option;
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    layout.setTextOption(option);
+    const int width = std::max(1, availableWidth(menu) / 2);
+    QStringList lines;
+    qsizetype end = 0;
+    layout.beginLayout();
+    while (lines.size() < MaxTipLines) {
+        QTextLine line = layout.createLine();
+        if (!line.isValid())
+            break;
+        line.setLineWidth(width);
+        lines << text.mid(line.textStart(), line.textLength());
+        end = line.textStart() + line.textLength();
+    }
+    layout.endLayout();
+    if (cut || end < text.size()) {
+        const QFontMetrics metrics(menu.font());
+        lines.last() = metrics.elidedText(lines.last() + Ellipsis, Qt::ElideRight, width);
+        if (!lines.last().endsWith(Ellipsis))
+            lines.last() += Ellipsis;
+    }
+    // As rich text, so that nothing in the name is taken for markup and the
+    // lines stay as broken here.
+    for (QString &line : lines)
+        line = line.toHtmlEscaped();
+    return QStringLiteral("<p style=\"white-space:pre\">") + lines.join(QStringLiteral("<br>")) + QStringLiteral("</p>");
+}
+
+void CommandMenu::showName(QMenu &menu, QAction *action, const QString &name, QSet<QChar> *used)
+{
+    const QString shown = shownName(menu, name);
+    action->setText(used ? withMnemonic(shown, *used) : QString(shown).replace(u'&', QStringLiteral("&&")));
+    action->setToolTip(fullNameTip(menu, name));
+    menu.setToolTipsVisible(true);
 }
 
 QString CommandMenu::withMnemonic(const QString &shown, QSet<QChar> &used)
@@ -77,7 +159,8 @@ void CommandMenu::fill(const Commands &commands)
         for (const Command &c : commands.all()) {
             if (!c.visible || !c.enabled)
                 continue;
-            QAction *action = addAction(withMnemonic(entryName(c.caption.isEmpty() ? c.name : c.caption), used));
+            QAction *action = addAction(QString());
+            showName(*this, action, c.caption.isEmpty() ? c.name : c.caption, &used);
             action->setObjectName(actionName(c.name));
             const QString name = c.name;
             const QString caption = c.caption;
