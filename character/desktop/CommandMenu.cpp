@@ -14,22 +14,18 @@ namespace kestrova::character {
 namespace {
 const QChar Ellipsis(0x2026);
 
-// The name cleaned as outside text is, at most MaxEntryChars long; whether
-// that cut it.
-QString boundedName(const QString &name, bool *cut)
+// The name cleaned as outside text is (which cuts it with "…" where it is
+// long), only its start read where it is very long.
+QString cleanedName(const QString &name)
 {
-    // (Control characters left out may make up most of it.)
-    qsizetype raw = CommandMenu::MaxEntryChars * 4;
-    if (name.size() > raw && name.at(raw - 1).isHighSurrogate())
+    qsizetype raw = CommandMenu::MaxEntryChars;
+    if (name.size() <= raw)
+        return cleanOutsideText(name);
+    if (name.at(raw - 1).isHighSurrogate())
         --raw;
     QString text = cleanOutsideText(name.left(raw));
-    *cut = text.size() > CommandMenu::MaxEntryChars || name.size() > raw;
-    if (text.size() > CommandMenu::MaxEntryChars) {
-        qsizetype keep = CommandMenu::MaxEntryChars;
-        if (text.at(keep - 1).isHighSurrogate())
-            --keep;
-        text.truncate(keep);
-    }
+    if (!text.endsWith(Ellipsis))
+        text += Ellipsis;
     return text;
 }
 
@@ -54,24 +50,13 @@ int CommandMenu::entryWidth(const QMenu &menu)
 
 QString CommandMenu::shownName(const QMenu &menu, const QString &name)
 {
-    bool cut = false;
-    const QString text = boundedName(name, &cut);
-    const QFontMetrics metrics(menu.font());
-    const int width = entryWidth(menu);
-    if (!cut)
-        return metrics.elidedText(text, Qt::ElideRight, width);
-    // Cut already: the mark shows even where what is left would fit.
-    QString shown = metrics.elidedText(text, Qt::ElideRight, width - metrics.horizontalAdvance(Ellipsis));
-    if (!shown.endsWith(Ellipsis))
-        shown += Ellipsis;
-    return shown;
+    return QFontMetrics(menu.font()).elidedText(cleanedName(name), Qt::ElideRight, entryWidth(menu));
 }
 
 QString CommandMenu::fullNameTip(const QMenu &menu, const QString &name)
 {
-    bool cut = false;
-    const QString text = boundedName(name, &cut);
-    if (!cut && shownName(menu, name) == text)
+    const QString text = cleanedName(name);
+    if (shownName(menu, name) == text)
         return {};
     // Lines broken where they reach the width, between words or inside a
     // word that has no room, as the balloon breaks its text.
@@ -92,11 +77,11 @@ QString CommandMenu::fullNameTip(const QMenu &menu, const QString &name)
         end = line.textStart() + line.textLength();
     }
     layout.endLayout();
-    if (cut || end < text.size()) {
-        const QFontMetrics metrics(menu.font());
-        lines.last() = metrics.elidedText(lines.last() + Ellipsis, Qt::ElideRight, width);
-        if (!lines.last().endsWith(Ellipsis))
-            lines.last() += Ellipsis;
+    if (end < text.size()) {
+        QString &last = lines.last();
+        last = QFontMetrics(menu.font()).elidedText(last + Ellipsis, Qt::ElideRight, width);
+        if (!last.endsWith(Ellipsis))
+            last += Ellipsis;
     }
     // As rich text, so that nothing in the name is taken for markup and the
     // lines stay as broken here.

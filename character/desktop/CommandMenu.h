@@ -29,19 +29,19 @@ public:
 
     static QString actionName(const QString &commandName);
     // A caption or name as the user gave it, as an entry of `menu` shows
-    // it: an "&" in it ("Barnes & Noble") is a letter, not a mnemonic
-    // marker; control characters and direction overrides are left out; a
-    // name wider than entryWidth() in the menu's font is cut there, with
-    // "…". Past MaxEntryChars nothing is measured (a damaged list file).
+    // it: cleaned as any text from outside is (control characters and
+    // direction overrides left out, a long one cut with "…"), then cut with
+    // "…" where it is wider than entryWidth() in the menu's font. Of a name
+    // longer than MaxEntryChars only the start is read (a damaged list file).
     static QString shownName(const QMenu &menu, const QString &name);
-    static constexpr qsizetype MaxEntryChars = 1000;
+    static constexpr qsizetype MaxEntryChars = 4000;
     // The widest a name stands in `menu`: a third of the width its screen
     // has for windows.
     static int entryWidth(const QMenu &menu);
     // The name in full for the entry's tooltip, in lines as wide as half the
     // screen (MaxTipLines at most); empty when the entry shows it whole.
     static QString fullNameTip(const QMenu &menu, const QString &name);
-    static constexpr int MaxTipLines = 12;
+    static constexpr int MaxTipLines = 16;
     // Makes `action`, an entry of `menu`, show the user-given `name`: cut to
     // fit, the full name in its tooltip; with a mnemonic of its own when
     // `used` is given (see withMnemonic).
