@@ -29,13 +29,15 @@ QString cleanedName(const QString &name)
     return text;
 }
 
-int availableWidth(const QMenu &menu)
+QSize availableSize(const QMenu &menu)
 {
     const QScreen *screen = menu.screen();
     if (!screen)
         screen = QGuiApplication::primaryScreen();
-    return screen ? screen->availableGeometry().width() : 1024;
+    return screen ? screen->availableGeometry().size() : QSize(1024, 768);
 }
+int availableWidth(const QMenu &menu) { return availableSize(menu).width(); }
+int availableHeight(const QMenu &menu) { return availableSize(menu).height(); }
 } // namespace
 
 CommandMenu::CommandMenu(QWidget *parent) : QMenu(parent)
@@ -65,10 +67,13 @@ QString CommandMenu::fullNameTip(const QMenu &menu, const QString &name)
     option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     layout.setTextOption(option);
     const int width = std::max(1, availableWidth(menu) / 2);
+    // At most half the screen's height, too.
+    const QFontMetrics metrics(menu.font());
+    const int most = std::clamp(availableHeight(menu) / 2 / std::max(1, metrics.lineSpacing()), 1, MaxTipLines);
     QStringList lines;
     qsizetype end = 0;
     layout.beginLayout();
-    while (lines.size() < MaxTipLines) {
+    while (lines.size() < most) {
         QTextLine line = layout.createLine();
         if (!line.isValid())
             break;
@@ -79,7 +84,7 @@ QString CommandMenu::fullNameTip(const QMenu &menu, const QString &name)
     layout.endLayout();
     if (end < text.size()) {
         QString &last = lines.last();
-        last = QFontMetrics(menu.font()).elidedText(last + Ellipsis, Qt::ElideRight, width);
+        last = metrics.elidedText(last + Ellipsis, Qt::ElideRight, width);
         if (!last.endsWith(Ellipsis))
             last += Ellipsis;
     }

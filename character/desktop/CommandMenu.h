@@ -39,7 +39,9 @@ public:
     // has for windows.
     static int entryWidth(const QMenu &menu);
     // The name in full for the entry's tooltip, in lines as wide as half the
-    // screen (MaxTipLines at most); empty when the entry shows it whole.
+    // screen, as many as half its height holds (MaxTipLines at most), the
+    // last cut with "…" where they do not hold it all; empty when the entry
+    // shows the name whole.
     static QString fullNameTip(const QMenu &menu, const QString &name);
     static constexpr int MaxTipLines = 16;
     // Makes `action`, an entry of `menu`, show the user-given `name`: cut to
