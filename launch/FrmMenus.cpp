@@ -124,17 +124,22 @@ void FrmMenus::followModel()
             entries[a]->setVisible(model.accessoryShown(UserModel::Accessory(a)));
     };
     const auto list = [this, &model](UserModel::List which) {
-        QAction *const *entries = which == UserModel::List::Office ? MnuOffice : MnuCustom;
+        const bool office = which == UserModel::List::Office;
+        QAction *const *entries = office ? MnuOffice : MnuCustom;
+        QMenu &menu = *(office ? MnuMyOffice : MnuFavourites);
         const QStringList &names = model.shownNames(which);
         for (int k = 0; k < 10; ++k) {
             const QString name = names.value(k);
             if (!name.isEmpty())
-                entries[k]->setText(character::CommandMenu::menuText(name));
+                character::CommandMenu::showName(menu, entries[k], name);
             entries[k]->setVisible(!name.isEmpty());
         }
     };
     connect(&model, &UserModel::accessoriesApplied, this, accessories);
     connect(&model, &UserModel::listShown, this, list);
+    // The names are cut to the screen the menu opens on.
+    connect(MnuMyOffice, &QMenu::aboutToShow, this, [list] { list(UserModel::List::Office); });
+    connect(MnuFavourites, &QMenu::aboutToShow, this, [list] { list(UserModel::List::Favourites); });
     // A menu made after the model was loaded shows what is loaded; the
     // accessory entries are visible until the choices are first applied.
     if (model.accessoriesLoaded())

@@ -84,6 +84,24 @@ Balloon::Balloon(QWidget *parent) : ShapedWindow(parent)
 
 bool Balloon::eventFilter(QObject *watched, QEvent *event)
 {
+    switch (event->type()) {
+    case QEvent::Show:
+    case QEvent::Hide:
+    case QEvent::Move:
+    case QEvent::Resize:
+    case QEvent::LayoutRequest:
+    case QEvent::Paint:
+    case QEvent::WindowStateChange:
+    case QEvent::ParentChange:
+        // Something in a window of the program may have changed place,
+        // text or visibility (a tab, a field, a status message).
+        if (m_openParts && watched->isWidgetType()
+            && ScreenFollower::isFramedWindow(static_cast<QWidget *>(watched)->window()))
+            m_openParts.reset();
+        break;
+    default:
+        break;
+    }
     if ((event->type() == QEvent::Show || event->type() == QEvent::Hide) && watched->isWidgetType() && !m_lookAgain
         && isVisible() && ScreenFollower::isFramedWindow(static_cast<QWidget *>(watched))) {
         // Once the window is where it goes.
@@ -241,6 +259,15 @@ void Balloon::follow(QPoint anchor, const QRect &character)
     place(layout.window.topLeft());
 }
 
+const WindowPlacement::WindowParts &Balloon::openWindowParts() const
+{
+    if (!m_openParts || m_openPartsAge.hasExpired(MaxPartsAgeMs)) {
+        m_openParts = ScreenFollower::partsOfOpenWindows();
+        m_openPartsAge.start();
+    }
+    return *m_openParts;
+}
+
 Balloon::Layout Balloon::layoutFor(QPoint anchor, const QRect &character) const
 {
     const int pad = m_style == Style::Thought ? ThoughtPadding : SpeechPadding;
@@ -258,7 +285,7 @@ Balloon::Layout Balloon::layoutFor(QPoint anchor, const QRect &character) const
     // covers the least of their controls, then of their texts, then of the
     // windows wins; among equals the first side that fits, slid along it
     // the least.
-    const WindowPlacement::WindowParts open = ScreenFollower::partsOfOpenWindows();
+    const WindowPlacement::WindowParts &open = openWindowParts();
     const int inset = Radius + TailBase / 2 + 2;
     enum Side { Above, Right, Left, Below };
     QRect bubble;

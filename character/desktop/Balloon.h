@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CharacterWindow.h"
+#include "WindowPlacement.h"
 
 #include <QElapsedTimer>
 #include <QFont>
@@ -67,6 +68,12 @@ private:
         bool operator==(const Layout &) const = default;
     };
     Layout layoutFor(QPoint anchor, const QRect &character) const;
+    // The parts of the program's open windows, kept from one step of a walk
+    // to the next: read again once a window or anything in it shows, hides,
+    // moves, changes size or is drawn anew, and after MaxPartsAgeMs at most
+    // (a frame the window manager adds later tells nothing).
+    const WindowPlacement::WindowParts &openWindowParts() const;
+    static constexpr int MaxPartsAgeMs = 1000;
     void render(const Layout &layout);
 
     QList<qsizetype> wordEnds() const;
@@ -89,6 +96,8 @@ private:
     QPoint m_anchor;
     QRect m_character;
     bool m_lookAgain = false;
+    mutable std::optional<WindowPlacement::WindowParts> m_openParts;
+    mutable QElapsedTimer m_openPartsAge;
 };
 
 } // namespace kestrova::character

@@ -2,21 +2,42 @@
 
 #include "SpeechText.h"
 
+#include <QFontMetrics>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QTextLayout>
+
+#include <algorithm>
+
 namespace kestrova::character {
 
 namespace {
-// A name for a menu entry: cleaned as outside text is, and cut short enough
-// that the menu stays narrower than the screen.
-QString entryName(const QString &name)
+const QChar Ellipsis(0x2026);
+
+// The name cleaned as outside text is (which cuts it with "…" where it is
+// long), only its start read where it is very long.
+QString cleanedName(const QString &name)
 {
-    QString text = cleanOutsideText(name);
-    if (text.size() <= CommandMenu::MaxEntryChars)
-        return text;
-    qsizetype keep = CommandMenu::MaxEntryChars - 1;
-    if (text.at(keep - 1).isHighSurrogate())
-        --keep;
-    return text.left(keep) + QChar(0x2026);
+    qsizetype raw = CommandMenu::MaxEntryChars;
+    if (name.size() <= raw)
+        return cleanOutsideText(name);
+    if (name.at(raw - 1).isHighSurrogate())
+        --raw;
+    QString text = cleanOutsideText(name.left(raw));
+    if (!text.endsWith(Ellipsis))
+        text += Ellipsis;
+    return text;
 }
+
+QSize availableSize(const QMenu &menu)
+{
+    const QScreen *screen = menu.screen();
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    return screen ? screen->availableGeometry().size() : QSize(1024, 768);
+}
+int availableWidth(const QMenu &menu) { return availableSize(menu).width(); }
+int availableHeight(const QMenu &menu) { return availableSize(menu).height(); }
 } // namespace
 
 CommandMenu::CommandMenu(QWidget *parent) : QMenu(parent)
@@ -24,11 +45,62 @@ CommandMenu::CommandMenu(QWidget *parent) : QMenu(parent)
     setObjectName(QStringLiteral("kestrovaCommandMenu"));
 }
 
-QString CommandMenu::menuText(QString caption)
+int CommandMenu::entryWidth(const QMenu &menu)
 {
-    // Names come from the user's lists: shown as they stand, without
-    // control characters or direction overrides, and never as a shortcut.
-    return entryName(caption).replace(u'&', QStringLiteral("&&"));
+    return std::max(1, availableWidth(menu) / 3);
+}
+
+QString CommandMenu::shownName(const QMenu &menu, const QString &name)
+{
+    return QFontMetrics(menu.font()).elidedText(cleanedName(name), Qt::ElideRight, entryWidth(menu));
+}
+
+QString CommandMenu::fullNameTip(const QMenu &menu, const QString &name)
+{
+    const QString text = cleanedName(name);
+    if (shownName(menu, name) == text)
+        return {};
+    // Lines broken where they reach the width, between words or inside a
+    // word that has no room, as the balloon breaks its text.
+    QTextLayout layout(text, menu.font());
+    QTextOption option;
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    layout.setTextOption(option);
+    const int width = std::max(1, availableWidth(menu) / 2);
+    // At most half the screen's height, too.
+    const QFontMetrics metrics(menu.font());
+    const int most = std::clamp(availableHeight(menu) / 2 / std::max(1, metrics.lineSpacing()), 1, MaxTipLines);
+    QStringList lines;
+    qsizetype end = 0;
+    layout.beginLayout();
+    while (lines.size() < most) {
+        QTextLine line = layout.createLine();
+        if (!line.isValid())
+            break;
+        line.setLineWidth(width);
+        lines << text.mid(line.textStart(), line.textLength());
+        end = line.textStart() + line.textLength();
+    }
+    layout.endLayout();
+    if (end < text.size()) {
+        QString &last = lines.last();
+        last = metrics.elidedText(last + Ellipsis, Qt::ElideRight, width);
+        if (!last.endsWith(Ellipsis))
+            last += Ellipsis;
+    }
+    // As rich text, so that nothing in the name is taken for markup and the
+    // lines stay as broken here.
+    for (QString &line : lines)
+        line = line.toHtmlEscaped();
+    return QStringLiteral("<p style=\"white-space:pre\">") + lines.join(QStringLiteral("<br>")) + QStringLiteral("</p>");
+}
+
+void CommandMenu::showName(QMenu &menu, QAction *action, const QString &name, QSet<QChar> *used)
+{
+    const QString shown = shownName(menu, name);
+    action->setText(used ? withMnemonic(shown, *used) : QString(shown).replace(u'&', QStringLiteral("&&")));
+    action->setToolTip(fullNameTip(menu, name));
+    menu.setToolTipsVisible(true);
 }
 
 QString CommandMenu::withMnemonic(const QString &shown, QSet<QChar> &used)
@@ -77,7 +149,8 @@ void CommandMenu::fill(const Commands &commands)
         for (const Command &c : commands.all()) {
             if (!c.visible || !c.enabled)
                 continue;
-            QAction *action = addAction(withMnemonic(entryName(c.caption.isEmpty() ? c.name : c.caption), used));
+            QAction *action = addAction(QString());
+            showName(*this, action, c.caption.isEmpty() ? c.name : c.caption, &used);
             action->setObjectName(actionName(c.name));
             const QString name = c.name;
             const QString caption = c.caption;

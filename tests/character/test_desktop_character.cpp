@@ -248,6 +248,7 @@ private Q_SLOTS:
     void clicksReportButtonShiftAndPosition();
     void shapedWithoutCompositor();
     void balloonKeepsOffTheProgramsWindows();
+    void balloonKeepsOffWindowsThatChangeAsItWalks();
     void nothingRunsAtRest();
     void readingTimeGrowsWithTextAndIsCapped();
     void qtVoiceWithoutEngineFailsAndIsShown();
@@ -1006,6 +1007,68 @@ void TestDesktopCharacter::balloonKeepsOffTheProgramsWindows()
     QVERIFY(!balloon.bubbleRect().intersects(window));
     options.close();
     QTRY_COMPARE_WITH_TIMEOUT(balloon.bubbleRect(), above, 2000);
+}
+
+// The balloon keeps what it read of the open windows from one step of a
+// walk to the next; a window moved in front of it, or opened while it was
+// away, is still kept clear of at the very next step.
+void TestDesktopCharacter::balloonKeepsOffWindowsThatChangeAsItWalks()
+{
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    const QRect character(area.left() + 340, area.top() + 260, 100, 100);
+    const QPoint anchor(character.center().x(), character.top() + 12);
+    const QString text = QStringLiteral("Shall we walk over to the calendar together?");
+    const auto where = [](const QRect &r) {
+        return QStringLiteral("%1 %2 %3x%4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height());
+    };
+
+    Balloon balloon;
+    balloon.showText(text, Balloon::Style::Speech, anchor, character);
+    const QRect above = balloon.bubbleRect();
+
+    // A window far from the character: the balloon reads it and stays above.
+    const auto makeWindow = [](QWidget &window, const QString &title) {
+        window.setWindowTitle(title);
+        auto *rows = new QVBoxLayout(&window);
+        rows->addWidget(new QLabel(QStringLiteral("Speaking rate:")));
+        rows->addWidget(new QLineEdit);
+    };
+    QWidget first;
+    makeWindow(first, QStringLiteral("First"));
+    first.setGeometry(QRect(area.left() + 10, area.bottom() - 120, 200, 100));
+    first.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&first));
+    QTRY_VERIFY_WITH_TIMEOUT(!first.frameGeometry().united(first.geometry()).intersects(character), 2000);
+    QTest::qWait(50);
+    balloon.follow(anchor, character);
+    QCOMPARE(balloon.bubbleRect(), above);
+
+    // Moved over where the balloon stands: the next step keeps off it.
+    const QRect over = above.adjusted(-30, -60, 30, 4);
+    first.setGeometry(over);
+    QTRY_COMPARE_WITH_TIMEOUT(first.geometry(), over, 2000);
+    balloon.follow(anchor, character);
+    const QRect moved = first.frameGeometry().united(first.geometry());
+    QVERIFY2(!balloon.bubbleRect().intersects(moved),
+             qPrintable(QStringLiteral("the balloon at %1 lies over the window moved to %2")
+                            .arg(where(balloon.bubbleRect()), where(moved))));
+
+    // Away again, then hidden; a second window opens where it stood above.
+    first.setGeometry(QRect(area.left() + 10, area.bottom() - 120, 200, 100));
+    QTRY_VERIFY_WITH_TIMEOUT(!first.frameGeometry().united(first.geometry()).intersects(above), 2000);
+    balloon.follow(anchor, character);
+    QCOMPARE(balloon.bubbleRect(), above);
+    balloon.hide();
+    QWidget second;
+    makeWindow(second, QStringLiteral("Second"));
+    second.setGeometry(over);
+    second.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&second));
+    balloon.showText(text, Balloon::Style::Speech, anchor, character);
+    const QRect opened = second.frameGeometry().united(second.geometry());
+    QVERIFY2(!balloon.bubbleRect().intersects(opened),
+             qPrintable(QStringLiteral("the balloon at %1 lies over the window opened at %2")
+                            .arg(where(balloon.bubbleRect()), where(opened))));
 }
 
 void TestDesktopCharacter::balloonRevealsWordsAsTheyAreSaid()
