@@ -59,6 +59,31 @@ public:
     }
 };
 
+// A status bar whose message wraps onto the lines it needs: a mail check's
+// failure (a refused certificate, a server with no encryption) is read
+// whole, however narrow the window. The bar keeps its message as before
+// (currentMessage, timeouts); a label filling the bar draws it.
+class WrappingStatusBar final : public QStatusBar {
+public:
+    explicit WrappingStatusBar(QWidget *parent) : QStatusBar(parent), m_text(new QLabel(this))
+    {
+        m_text->setObjectName(QStringLiteral("StatusText"));
+        m_text->setTextFormat(Qt::PlainText);
+        m_text->setWordWrap(true);
+        m_text->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        addPermanentWidget(m_text, 1);
+        connect(this, &QStatusBar::messageChanged, m_text, &QLabel::setText);
+    }
+
+protected:
+    // The label draws the message; the bar's own one-line drawing of it
+    // would show under it, cut at the edge.
+    void paintEvent(QPaintEvent *) override {}
+
+private:
+    QLabel *m_text;
+};
+
 const QString App = QStringLiteral("Kestrova");
 const QString Sel = QStringLiteral("Sel");
 
@@ -153,7 +178,7 @@ FrmMain::FrmMain(Host &host) : QWidget(nullptr), m_host(host)
     buildOfficePage(FrameOptions[OfficePage]);
     buildJokesPage(FrameOptions[JokesPage]);
 
-    StatusMain = named(new QStatusBar(this), QStringLiteral("StatusMain"));
+    StatusMain = named(new WrappingStatusBar(this), QStringLiteral("StatusMain"));
     StatusMain->setSizeGripEnabled(false);
     StatusMain->showMessage(tr("Kestrova"));
 
