@@ -318,12 +318,19 @@ std::optional<QPoint> narrowedBeside(QWidget *window, const QSize &frame, const 
     const QSize added = frame - window->size();
     int minimum = window->minimumSizeHint().expandedTo(window->minimumSize()).width() + added.width();
     // Its tabs stay whole: a tab strip that would need scroll arrows at
-    // the narrower width keeps the window as wide as it is.
+    // the narrower width keeps the window as wide as it is. A strip that
+    // draws its tabs closer together where it must tells the least width
+    // it takes so.
     if (QLayout *layout = window->layout())
         layout->activate();
-    for (const QTabBar *bar : window->findChildren<QTabBar *>())
-        if (!bar->isHidden())
-            minimum = std::max(minimum, bar->sizeHint().width() + window->width() - bar->width() + added.width());
+    for (const QTabBar *bar : window->findChildren<QTabBar *>()) {
+        if (bar->isHidden())
+            continue;
+        bool told = false;
+        const int whole = bar->property(WindowPlacement::WholeTabsWidth).toInt(&told);
+        const int tabs = told && whole > 0 ? whole : bar->sizeHint().width();
+        minimum = std::max(minimum, tabs + window->width() - bar->width() + added.width());
+    }
     const std::optional<int> width = WindowPlacement::widthBeside(frame, minimum, area, character);
     if (!width)
         return std::nullopt;

@@ -24,6 +24,7 @@
 #include "SettingsStore.h"
 #include "SpeechText.h"
 #include "WindowKeys.h"
+#include "WindowPlacement.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -40,6 +41,7 @@
 #include <QScrollArea>
 #include <QSignalBlocker>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTabBar>
 #include <QVBoxLayout>
 
@@ -542,9 +544,10 @@ void FrmMain::fitToScreen()
     const auto *scroll = findChild<QScrollArea *>(QStringLiteral("PageScroll"));
     layout()->activate();
     const QSize chrome = layout()->totalSizeHint() - scroll->sizeHint();
-    int pagesWidth = 560 - chrome.width();
+    int leastPages = 0;
     for (const QFrame *page : FrameOptions)
-        pagesWidth = qMax(pagesWidth, page->minimumSizeHint().width());
+        leastPages = qMax(leastPages, page->minimumSizeHint().width());
+    int pagesWidth = qMax(560 - chrome.width(), leastPages);
     QRect area(QPoint(0, 0), QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX));
     if (const QScreen *where = screen())
         area = where->availableGeometry().adjusted(0, 0, -8, -32); // room for the frame and title
@@ -553,22 +556,55 @@ void FrmMain::fitToScreen()
     for (const QFrame *page : FrameOptions)
         pagesHeight = qMax(pagesHeight, page->hasHeightForWidth() ? page->heightForWidth(pagesWidth)
                                                                   : page->sizeHint().height());
+    // The least width: every page without scrolling sideways, the tabs
+    // whole (closer together). The window may be narrowed to it, to stand
+    // beside the character on a small screen; its pages then scroll down
+    // rather than across.
+    if (!m_compactTabs) {
+        m_compactTabs = new CompactTabs(style()->name());
+        m_compactTabs->setParent(TabStrip1);
+    }
+    QStyle *usual = TabStrip1->style();
+    TabStrip1->setStyle(m_compactTabs);
+    const int compactTabs = TabStrip1->sizeHint().width();
+    TabStrip1->setStyle(usual);
+    const QMargins margins = layout()->contentsMargins();
+    const int across = margins.left() + margins.right();
+    const int scrollBar = scroll->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, scroll);
+    setMinimumWidth(qMin(area.width(), across + qMax(leastPages + scrollBar, compactTabs)));
+    TabStrip1->setProperty(WindowPlacement::WholeTabsWidth, compactTabs);
     const QSize wanted = (chrome + QSize(pagesWidth, pagesHeight)).boundedTo(area.size());
     resize(wanted);
-    // Tabs whole rather than scrolled: closer together where they must be.
-    const QMargins margins = layout()->contentsMargins();
-    if (TabStrip1->sizeHint().width() > wanted.width() - margins.left() - margins.right()
-        && TabStrip1->style() == style()) {
-        auto *compact = new CompactTabs(style()->name());
-        compact->setParent(TabStrip1);
-        TabStrip1->setStyle(compact);
-    }
+    fitTabs();
     QRect placed(pos(), wanted);
     if (!area.contains(placed)) {
         placed.moveLeft(qBound(area.left(), placed.left(), area.right() - wanted.width()));
         placed.moveTop(qBound(area.top(), placed.top(), area.bottom() - wanted.height()));
         move(placed.topLeft());
     }
+}
+
+void FrmMain::fitTabs()
+{
+    if (!m_compactTabs)
+        return;
+    const QMargins margins = layout()->contentsMargins();
+    const int room = width() - margins.left() - margins.right();
+    const bool compact = TabStrip1->style() == m_compactTabs;
+    if (compact) {
+        // Spaced as usual again where that fits.
+        TabStrip1->setStyle(style());
+        if (TabStrip1->sizeHint().width() > room)
+            TabStrip1->setStyle(m_compactTabs);
+    } else if (TabStrip1->sizeHint().width() > room) {
+        TabStrip1->setStyle(m_compactTabs);
+    }
+}
+
+void FrmMain::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    fitTabs();
 }
 
 void FrmMain::ShowPage(int page)
