@@ -30,6 +30,7 @@
 #include <QTemporaryDir>
 #include <QPointer>
 #include <QTest>
+#include <QVBoxLayout>
 
 using namespace kestrova;
 using kestrova::test::TestRun;
@@ -119,6 +120,7 @@ private Q_SLOTS:
     void checkBoxCountsByWhatItDraws();
     void windowPlacedClearMovesClearAgain();
     void optionsStandBesideTheCharacter();
+    void screenTallWindowNarrowsBeside();
 
 private:
     // Sends the character to the middle of the screen.
@@ -508,6 +510,31 @@ void TestStepAside::optionsStandBesideTheCharacter()
     }
     QCOMPARE(movesIn(m_run->log()), moves);
     QCOMPARE(characterOf(*m_run), character);
+}
+
+// A window that sized itself to the screen's height (reckoning with a
+// thinner frame than the window manager's) still narrows to stand beside
+// the character: a little shorter, not left under it.
+void TestStepAside::screenTallWindowNarrowsBeside()
+{
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    const QRect character(area.topLeft(), QSize(128, 128));
+    ScreenFollower follower([&] { return std::optional<QPoint>(character.center()); });
+    follower.setCharacterArea([&] { return std::optional<QRect>(character); });
+    QWidget window;
+    window.setWindowTitle(QStringLiteral("Tall"));
+    auto *layout = new QVBoxLayout(&window);
+    auto *text = new QLabel(QStringLiteral("A page of text that wraps onto more lines where the window is narrower."));
+    text->setWordWrap(true);
+    layout->addWidget(text);
+    layout->addWidget(new QLineEdit);
+    window.resize(area.width() - 8, area.height() - 2);
+    follower.place(&window);
+    QVERIFY2(window.x() > character.right() && window.width() < area.width() - 8,
+             qPrintable(QStringLiteral("the window at %1 %2 %3x%4").arg(window.x()).arg(window.y())
+                            .arg(window.width()).arg(window.height())));
+    QVERIFY(window.height() < area.height() - 2);
+    QVERIFY(window.height() >= layout->totalHeightForWidth(window.width()));
 }
 
 KESTROVA_TEST_MAIN_1024X768(TestStepAside)
