@@ -564,10 +564,11 @@ void FrmMain::fitToScreen()
         m_compactTabs = new CompactTabs(style()->name());
         m_compactTabs->setParent(TabStrip1);
     }
-    QStyle *usual = TabStrip1->style();
+    // (Measured with the compact style, then back to the application's
+    // own: a style set on the strip by name would outlive a change of it.)
     TabStrip1->setStyle(m_compactTabs);
     const int compactTabs = TabStrip1->sizeHint().width();
-    TabStrip1->setStyle(usual);
+    TabStrip1->setStyle(nullptr);
     const QMargins margins = layout()->contentsMargins();
     const int across = margins.left() + margins.right();
     const int scrollBar = scroll->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, scroll);
@@ -593,7 +594,7 @@ void FrmMain::fitTabs()
     const bool compact = TabStrip1->style() == m_compactTabs;
     if (compact) {
         // Spaced as usual again where that fits.
-        TabStrip1->setStyle(style());
+        TabStrip1->setStyle(nullptr);
         if (TabStrip1->sizeHint().width() > room)
             TabStrip1->setStyle(m_compactTabs);
     } else if (TabStrip1->sizeHint().width() > room) {
