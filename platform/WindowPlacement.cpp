@@ -318,18 +318,31 @@ std::optional<QPoint> narrowedBeside(QWidget *window, const QSize &frame, const 
     const QSize added = frame - window->size();
     int minimum = window->minimumSizeHint().expandedTo(window->minimumSize()).width() + added.width();
     // Its tabs stay whole: a tab strip that would need scroll arrows at
-    // the narrower width keeps the window as wide as it is.
+    // the narrower width keeps the window as wide as it is. A strip that
+    // draws its tabs closer together where it must tells the least width
+    // it takes so.
     if (QLayout *layout = window->layout())
         layout->activate();
-    for (const QTabBar *bar : window->findChildren<QTabBar *>())
-        if (!bar->isHidden())
-            minimum = std::max(minimum, bar->sizeHint().width() + window->width() - bar->width() + added.width());
+    for (const QTabBar *bar : window->findChildren<QTabBar *>()) {
+        if (bar->isHidden())
+            continue;
+        bool told = false;
+        const int whole = bar->property(WindowPlacement::WholeTabsWidth).toInt(&told);
+        const int tabs = told && whole > 0 ? whole : bar->sizeHint().width();
+        minimum = std::max(minimum, tabs + window->width() - bar->width() + added.width());
+    }
     const std::optional<int> width = WindowPlacement::widthBeside(frame, minimum, area, character);
+    qCDebug(lcPlacement).noquote() << QStringLiteral("\"%1\" (%2x%3) no narrower than %4: %5")
+                                          .arg(window->windowTitle()).arg(frame.width()).arg(frame.height()).arg(minimum)
+                                          .arg(width ? QString::number(*width) : QStringLiteral("no room beside the character"));
     if (!width)
         return std::nullopt;
     const int inside = *width - added.width();
-    const int height = window->hasHeightForWidth() ? std::max(window->heightForWidth(inside), window->height())
-                                                   : window->height();
+    // As tall as it is, within the area with its frame (a window that
+    // sized itself to the screen reckoned with a thinner frame), and never
+    // shorter than its wrapped texts need at the narrower width.
+    const int kept = std::min(window->height(), area.height() - added.height());
+    const int height = window->hasHeightForWidth() ? std::max(window->heightForWidth(inside), kept) : window->height();
     const QSize narrowed = QSize(inside, height) + added;
     if (narrowed.height() > area.height())
         return std::nullopt;

@@ -61,6 +61,11 @@ constexpr int Gap = 8;
 // stands beside it already or would have to be narrower than `minimumWidth`.
 std::optional<int> widthBeside(const QSize &size, int minimumWidth, const QRect &area, const QRect &character);
 
+// The property a tab strip that draws its tabs closer together where it
+// must (a window narrowed on a small screen) holds: the least width (an
+// int) at which its tabs are still whole. Without it, its size hint.
+constexpr char WholeTabsWidth[] = "kestrovaWholeTabsWidth";
+
 // What of a window the user works in and reads, on the desktop: buttons,
 // fields, lists and tabs (`worked`), the captions naming its fields
 // (`captions`), and the texts of its other labels (`read`).

@@ -24,6 +24,7 @@
 #include "SettingsStore.h"
 #include "SpeechText.h"
 #include "WindowKeys.h"
+#include "WindowPlacement.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -40,6 +41,7 @@
 #include <QScrollArea>
 #include <QSignalBlocker>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTabBar>
 #include <QVBoxLayout>
 
@@ -57,6 +59,31 @@ public:
         const int base = QProxyStyle::pixelMetric(metric, option, widget);
         return metric == PM_TabBarTabHSpace ? base / 3 : base;
     }
+};
+
+// A status bar whose message wraps onto the lines it needs: a mail check's
+// failure (a refused certificate, a server with no encryption) is read
+// whole, however narrow the window. The bar keeps its message as before
+// (currentMessage, timeouts); a label filling the bar draws it.
+class WrappingStatusBar final : public QStatusBar {
+public:
+    explicit WrappingStatusBar(QWidget *parent) : QStatusBar(parent), m_text(new QLabel(this))
+    {
+        m_text->setObjectName(QStringLiteral("StatusText"));
+        m_text->setTextFormat(Qt::PlainText);
+        m_text->setWordWrap(true);
+        m_text->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        addPermanentWidget(m_text, 1);
+        connect(this, &QStatusBar::messageChanged, m_text, &QLabel::setText);
+    }
+
+protected:
+    // The label draws the message; the bar's own one-line drawing of it
+    // would show under it, cut at the edge.
+    void paintEvent(QPaintEvent *) override {}
+
+private:
+    QLabel *m_text;
 };
 
 const QString App = QStringLiteral("Kestrova");
@@ -153,7 +180,7 @@ FrmMain::FrmMain(Host &host) : QWidget(nullptr), m_host(host)
     buildOfficePage(FrameOptions[OfficePage]);
     buildJokesPage(FrameOptions[JokesPage]);
 
-    StatusMain = named(new QStatusBar(this), QStringLiteral("StatusMain"));
+    StatusMain = named(new WrappingStatusBar(this), QStringLiteral("StatusMain"));
     StatusMain->setSizeGripEnabled(false);
     StatusMain->showMessage(tr("Kestrova"));
 
@@ -517,9 +544,10 @@ void FrmMain::fitToScreen()
     const auto *scroll = findChild<QScrollArea *>(QStringLiteral("PageScroll"));
     layout()->activate();
     const QSize chrome = layout()->totalSizeHint() - scroll->sizeHint();
-    int pagesWidth = 560 - chrome.width();
+    int leastPages = 0;
     for (const QFrame *page : FrameOptions)
-        pagesWidth = qMax(pagesWidth, page->minimumSizeHint().width());
+        leastPages = qMax(leastPages, page->minimumSizeHint().width());
+    int pagesWidth = qMax(560 - chrome.width(), leastPages);
     QRect area(QPoint(0, 0), QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX));
     if (const QScreen *where = screen())
         area = where->availableGeometry().adjusted(0, 0, -8, -32); // room for the frame and title
@@ -528,22 +556,56 @@ void FrmMain::fitToScreen()
     for (const QFrame *page : FrameOptions)
         pagesHeight = qMax(pagesHeight, page->hasHeightForWidth() ? page->heightForWidth(pagesWidth)
                                                                   : page->sizeHint().height());
+    // The least width: every page without scrolling sideways, the tabs
+    // whole (closer together). The window may be narrowed to it, to stand
+    // beside the character on a small screen; its pages then scroll down
+    // rather than across.
+    if (!m_compactTabs) {
+        m_compactTabs = new CompactTabs(style()->name());
+        m_compactTabs->setParent(TabStrip1);
+    }
+    // (Measured with the compact style, then back to the application's
+    // own: a style set on the strip by name would outlive a change of it.)
+    TabStrip1->setStyle(m_compactTabs);
+    const int compactTabs = TabStrip1->sizeHint().width();
+    TabStrip1->setStyle(nullptr);
+    const QMargins margins = layout()->contentsMargins();
+    const int across = margins.left() + margins.right();
+    const int scrollBar = scroll->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, scroll);
+    setMinimumWidth(qMin(area.width(), across + qMax(leastPages + scrollBar, compactTabs)));
+    TabStrip1->setProperty(WindowPlacement::WholeTabsWidth, compactTabs);
     const QSize wanted = (chrome + QSize(pagesWidth, pagesHeight)).boundedTo(area.size());
     resize(wanted);
-    // Tabs whole rather than scrolled: closer together where they must be.
-    const QMargins margins = layout()->contentsMargins();
-    if (TabStrip1->sizeHint().width() > wanted.width() - margins.left() - margins.right()
-        && TabStrip1->style() == style()) {
-        auto *compact = new CompactTabs(style()->name());
-        compact->setParent(TabStrip1);
-        TabStrip1->setStyle(compact);
-    }
+    fitTabs();
     QRect placed(pos(), wanted);
     if (!area.contains(placed)) {
         placed.moveLeft(qBound(area.left(), placed.left(), area.right() - wanted.width()));
         placed.moveTop(qBound(area.top(), placed.top(), area.bottom() - wanted.height()));
         move(placed.topLeft());
     }
+}
+
+void FrmMain::fitTabs()
+{
+    if (!m_compactTabs)
+        return;
+    const QMargins margins = layout()->contentsMargins();
+    const int room = width() - margins.left() - margins.right();
+    const bool compact = TabStrip1->style() == m_compactTabs;
+    if (compact) {
+        // Spaced as usual again where that fits.
+        TabStrip1->setStyle(nullptr);
+        if (TabStrip1->sizeHint().width() > room)
+            TabStrip1->setStyle(m_compactTabs);
+    } else if (TabStrip1->sizeHint().width() > room) {
+        TabStrip1->setStyle(m_compactTabs);
+    }
+}
+
+void FrmMain::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    fitTabs();
 }
 
 void FrmMain::ShowPage(int page)

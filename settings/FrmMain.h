@@ -9,6 +9,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QStatusBar;
+class QStyle;
 class QTabBar;
 
 namespace kestrova {
@@ -143,12 +144,16 @@ protected:
     void closeEvent(QCloseEvent *event) override;
     void showEvent(QShowEvent *event) override;
     void hideEvent(QHideEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
     void showMailSecurity();
     void showUserName(const QString &name);
     // Sizes the window for its largest page, within the screen.
     void fitToScreen();
+    // The tabs closer together while the window is too narrow for them
+    // spaced as usual, so that they stay whole.
+    void fitTabs();
     // Connects the boxes and labels to the user's model.
     void followModel();
     // Fills the boxes of a list (UserModel::List) from the model.
@@ -166,6 +171,8 @@ private:
 
     Host &m_host;
     bool m_showsClock = false;
+    // The tab strip's style with less room either side of each caption.
+    QStyle *m_compactTabs = nullptr;
     // The open-file dialog offers the last pick of this window again.
     QString m_browseFileName;
 };

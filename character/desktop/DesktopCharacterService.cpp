@@ -14,6 +14,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QLayout>
 #include <QMetaMethod>
 #include <QScreen>
 #include <QSettings>
@@ -329,10 +330,36 @@ void DesktopCharacterService::placeOnCharacterScreen(QWidget *window) const
     if (!screen)
         return;
     const QRect area = screen->availableGeometry();
-    const QSize size = window->size().expandedTo(window->sizeHint());
+    // A window sized already shows at that size.
+    const QSize size = window->testAttribute(Qt::WA_Resized) ? window->size()
+                                                             : window->size().expandedTo(window->sizeHint());
     // Never under the character: what the window shows stays in sight.
     const DesktopCharacter *c = shownCharacter();
     window->move(placeClearOf(size + FrameAllowance, c && c->window() ? c->window()->geometry() : QRect(), area));
+}
+
+void DesktopCharacterService::narrowBesideCharacter(QWidget *window) const
+{
+    const DesktopCharacter *c = shownCharacter();
+    if (!c || !c->window() || !c->window()->isVisible())
+        return;
+    const QRect character = c->window()->geometry();
+    const QScreen *screen = QGuiApplication::screenAt(character.center());
+    if (!screen)
+        return;
+    const QRect area = screen->availableGeometry();
+    if (QLayout *layout = window->layout())
+        layout->activate();
+    const QSize least = window->minimumSizeHint().expandedTo(window->minimumSize());
+    const int width = sizeClearOf(window->size() + FrameAllowance, least + FrameAllowance, character, area).width()
+                      - FrameAllowance.width();
+    if (width >= window->width())
+        return;
+    const int height = window->hasHeightForWidth() ? std::max(window->height(), window->heightForWidth(width))
+                                                   : window->height();
+    if (height + FrameAllowance.height() > area.height())
+        return;
+    window->resize(width, height);
 }
 
 void DesktopCharacterService::testVoice(const CharacterServiceSettings &settings)
@@ -405,6 +432,8 @@ void DesktopCharacterService::showVoiceEnrolment()
         if (DesktopCharacter *c = shownCharacter())
             m_enrolment->setCommands(c->voiceCommands());
     }
+    if (!m_enrolment->isVisible())
+        narrowBesideCharacter(m_enrolment);
     placeOnCharacterScreen(m_enrolment);
     m_enrolment->show();
     m_enrolment->raise();

@@ -128,6 +128,10 @@ private:
     bool grabKey(const QString &key, QString *error);
     DesktopCharacter *shownCharacter() const;
     void placeOnCharacterScreen(QWidget *window) const;
+    // Narrows a window that would cover the character wherever it stood
+    // whole on its screen, where that lets it stand beside the character
+    // (its text wrapping onto more lines still fits the screen's height).
+    void narrowBesideCharacter(QWidget *window) const;
     // The microphone the options name (the sound module's), or null with a
     // warning where there is no sound module.
     std::unique_ptr<AudioSource> chosenMicrophone() const;

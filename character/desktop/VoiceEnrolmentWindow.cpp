@@ -143,12 +143,17 @@ VoiceEnrolmentWindow::VoiceEnrolmentWindow(SourceFactory source, QString recordi
     m_message->setWordWrap(true);
     m_message->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
+    // The sentence's buttons, then learning with its progress: two rows,
+    // so that the window can be narrow enough to stand beside the
+    // character on a small screen.
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(m_record);
     buttons->addWidget(m_redo);
     buttons->addWidget(m_next);
     buttons->addStretch(1);
-    buttons->addWidget(m_learn);
+    auto *learning = new QHBoxLayout;
+    learning->addWidget(m_learn);
+    learning->addWidget(m_progress, 1);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(intro);
     layout->addWidget(m_counter);
@@ -156,7 +161,7 @@ VoiceEnrolmentWindow::VoiceEnrolmentWindow(SourceFactory source, QString recordi
     layout->addWidget(new QLabel(tr("Level:")));
     layout->addWidget(m_level);
     layout->addLayout(buttons);
-    layout->addWidget(m_progress);
+    layout->addLayout(learning);
     layout->addWidget(m_message);
     if (const QScreen *screen = QGuiApplication::primaryScreen())
         resize(fittedSize(QSize(560, 320), screen->availableGeometry().size()));

@@ -1,8 +1,10 @@
 // A window with no clear place on the screen (the options window at twice
-// the scale on 1024x768, which fills it): the character, standing at its
-// rest place in the top left corner, steps off the window's buttons, fields
-// and tabs, whole on the screen, off those of each page the user turns to,
-// and goes back when the window closes, unless it was moved meanwhile.
+// the scale on 1024x768, with the character in the middle of the screen,
+// no room to stand beside it): the character steps off the window's
+// buttons, fields and tabs, whole on the screen, off those of each page the
+// user turns to, and goes back when the window closes, unless it was moved
+// meanwhile. At its rest place in the top left corner, the options window
+// narrows to stand beside it instead.
 #include "FrmMain.h"
 #include "FrmQuick.h"
 #include "FrmSearch.h"
@@ -19,6 +21,8 @@
 #include <QPushButton>
 #include <QLineEdit>
 #include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QStatusBar>
 #include <QTabBar>
@@ -26,6 +30,7 @@
 #include <QTemporaryDir>
 #include <QPointer>
 #include <QTest>
+#include <QVBoxLayout>
 
 using namespace kestrova;
 using kestrova::test::TestRun;
@@ -65,8 +70,19 @@ QList<QRect> controlsOf(QWidget *window)
             out << QRect(w->mapToGlobal(QPoint(0, 0)), w->size());
         }
     }
-    return out;
+    // As far as they show: a page scrolled down hides its foot beyond the
+    // window's edge.
+    const QRect shown = window->geometry();
+    QList<QRect> seen;
+    for (const QRect &r : out)
+        if (r.intersects(shown))
+            seen << r.intersected(shown);
+    return seen;
 }
+
+// Where the character stands when a window opens: the middle of the
+// 512x384 screen, with no room beside it for the options window.
+const QPoint Middle(192, 128);
 
 int movesIn(const QStringList &log)
 {
@@ -103,8 +119,12 @@ private Q_SLOTS:
     void statusBarCountsByItsMessage();
     void checkBoxCountsByWhatItDraws();
     void windowPlacedClearMovesClearAgain();
+    void optionsStandBesideTheCharacter();
+    void screenTallWindowNarrowsBeside();
 
 private:
+    // Sends the character to the middle of the screen.
+    void standInTheMiddle();
     // Opens the options window and waits for the character's step aside.
     void openOptionsAndStep();
 
@@ -132,15 +152,23 @@ void TestStepAside::cleanup()
     m_dir.reset();
 }
 
+void TestStepAside::standInTheMiddle()
+{
+    m_run->app->agent().MoveTo(Middle.x(), Middle.y());
+    m_run->character().completeAll();
+    QCOMPARE(characterOf(*m_run).topLeft(), Middle);
+}
+
 void TestStepAside::openOptionsAndStep()
 {
+    standInTheMiddle();
     const int before = movesIn(m_run->log());
     m_options = m_run->app->frmMain();
     m_options->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_options));
     // It fills the screen: no place for it clear of the character.
     QVERIFY2(m_options->frameGeometry().intersects(characterOf(*m_run)),
-             "the options window should lie under the character at this scale");
+             "the options window should lie under the character there");
     QTRY_COMPARE_WITH_TIMEOUT(movesIn(m_run->log()), before + 1, 3000);
     m_run->character().completeAll();
 }
@@ -168,9 +196,9 @@ void TestStepAside::stepsOffTheControlsAndBack()
                                 .arg(control.width()).arg(control.height())));
     // The window closes: back to where it stood first.
     m_options->close();
-    QCOMPARE(m_run->log().last(), QStringLiteral("MoveTo 0 0"));
+    QCOMPARE(m_run->log().last(), QStringLiteral("MoveTo %1 %2").arg(Middle.x()).arg(Middle.y()));
     m_run->character().completeAll();
-    QCOMPARE(characterOf(*m_run).topLeft(), QPoint(0, 0));
+    QCOMPARE(characterOf(*m_run).topLeft(), Middle);
 }
 
 void TestStepAside::staysWhereTheUserPutIt()
@@ -191,6 +219,7 @@ void TestStepAside::staysWhereTheUserPutIt()
 // back at once too.
 void TestStepAside::stepsAsideAtOnceWhileSpeaking()
 {
+    standInTheMiddle();
     QSignalSpy completed(&m_run->character(), &character::Character::requestComplete);
     const character::Request said = m_run->app->agent().Speak(QStringLiteral("Hello there, I am here to help."));
     QVERIFY(m_run->character().busy());
@@ -219,9 +248,9 @@ void TestStepAside::stepsAsideAtOnceWhileSpeaking()
     // Speaking again as the window closes: back where it stood, at once.
     m_run->app->agent().Speak(QStringLiteral("Goodbye."));
     m_options->close();
-    QCOMPARE(characterOf(*m_run).topLeft(), QPoint(0, 0));
+    QCOMPARE(characterOf(*m_run).topLeft(), Middle);
     m_run->character().completeAll();
-    QCOMPARE(characterOf(*m_run).topLeft(), QPoint(0, 0));
+    QCOMPARE(characterOf(*m_run).topLeft(), Middle);
 }
 
 // The choice itself: off every part where the screen allows, and no walk
@@ -449,6 +478,63 @@ void TestStepAside::windowPlacedClearMovesClearAgain()
              qPrintable(QStringLiteral("the window at %1 %2 %3x%4").arg(frame().x()).arg(frame().y())
                             .arg(frame().width()).arg(frame().height())));
     QVERIFY(area.contains(frame()));
+}
+
+// At its rest place in the top left corner the character keeps its place:
+// the options window opens narrowed beside it, on every page clear of it,
+// one size throughout, its tabs whole, every label with room for its text
+// and no page scrolled sideways. The character does not walk.
+void TestStepAside::optionsStandBesideTheCharacter()
+{
+    const QRect character = characterOf(*m_run);
+    const int moves = movesIn(m_run->log());
+    m_options = m_run->app->frmMain();
+    m_options->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_options));
+    QCoreApplication::processEvents();
+    const QSize size = m_options->frameGeometry().size();
+    for (int tab = 0; tab < m_options->TabStrip1->count(); ++tab) {
+        m_options->TabStrip1->setCurrentIndex(tab);
+        QCoreApplication::processEvents();
+        const QString name = m_options->TabStrip1->tabText(tab).remove(u'&');
+        const QRect frame = m_options->frameGeometry();
+        QVERIFY2(!frame.intersects(character),
+                 qPrintable(QStringLiteral("%1: the window at %2 %3 %4x%5 lies under the character")
+                                .arg(name).arg(frame.x()).arg(frame.y()).arg(frame.width()).arg(frame.height())));
+        QCOMPARE(frame.size(), size);
+        const QStringList faults = kestrova::test::fitFaults(m_options, name);
+        QVERIFY2(faults.isEmpty(), qPrintable(faults.join(u'\n')));
+        const auto *scroll = m_options->findChild<QScrollArea *>(QStringLiteral("PageScroll"));
+        QVERIFY(scroll);
+        QVERIFY2(!scroll->horizontalScrollBar()->isVisible(), qPrintable(name + ": the page scrolls sideways"));
+    }
+    QCOMPARE(movesIn(m_run->log()), moves);
+    QCOMPARE(characterOf(*m_run), character);
+}
+
+// A window that sized itself to the screen's height (reckoning with a
+// thinner frame than the window manager's) still narrows to stand beside
+// the character: a little shorter, not left under it.
+void TestStepAside::screenTallWindowNarrowsBeside()
+{
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    const QRect character(area.topLeft(), QSize(128, 128));
+    ScreenFollower follower([&] { return std::optional<QPoint>(character.center()); });
+    follower.setCharacterArea([&] { return std::optional<QRect>(character); });
+    QWidget window;
+    window.setWindowTitle(QStringLiteral("Tall"));
+    auto *layout = new QVBoxLayout(&window);
+    auto *text = new QLabel(QStringLiteral("A page of text that wraps onto more lines where the window is narrower."));
+    text->setWordWrap(true);
+    layout->addWidget(text);
+    layout->addWidget(new QLineEdit);
+    window.resize(area.width() - 8, area.height() - 2);
+    follower.place(&window);
+    QVERIFY2(window.x() > character.right() && window.width() < area.width() - 8,
+             qPrintable(QStringLiteral("the window at %1 %2 %3x%4").arg(window.x()).arg(window.y())
+                            .arg(window.width()).arg(window.height())));
+    QVERIFY(window.height() < area.height() - 2);
+    QVERIFY(window.height() >= layout->totalHeightForWidth(window.width()));
 }
 
 KESTROVA_TEST_MAIN_1024X768(TestStepAside)

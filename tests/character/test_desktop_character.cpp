@@ -8,7 +8,9 @@
 #include "ManualTimers.h"
 #include "AnimationPlayer.h"
 #include "desktop/DesktopCharacter.h"
+#include "desktop/ClearPlacement.h"
 #include "desktop/DesktopCharacterService.h"
+#include "desktop/VoiceEnrolmentWindow.h"
 #include "desktop/Speaking.h"
 #include "QtVoice.h"
 
@@ -249,6 +251,7 @@ private Q_SLOTS:
     void shapedWithoutCompositor();
     void balloonKeepsOffTheProgramsWindows();
     void balloonKeepsOffWindowsThatChangeAsItWalks();
+    void enrolmentStandsBesideTheCharacter();
     void nothingRunsAtRest();
     void readingTimeGrowsWithTextAndIsCapped();
     void qtVoiceWithoutEngineFailsAndIsShown();
@@ -1312,6 +1315,59 @@ void TestDesktopCharacter::serviceFallsBack()
     QTRY_VERIFY(window.isNull());
     QVERIFY(service.load(QStringLiteral("A")));
     QVERIFY(service.character(QStringLiteral("A")) != nullptr);
+}
+
+// The enrolment window, which would cover the character wherever it stood
+// whole (a screen with no room above, below or left of the character for
+// it, less than its width right of it), narrows to stand beside it: its
+// level bar and buttons in sight, every control at least as wide as it
+// asks, its wrapped texts with the lines they need.
+void TestDesktopCharacter::enrolmentStandsBesideTheCharacter()
+{
+    QTemporaryDir program;
+    QTemporaryDir settings;
+    QVERIFY(program.isValid() && settings.isValid());
+    installBot(characterFolders(program.path()).last(), QStringLiteral("kess"));
+    DesktopCharacterService service(program.path(), settings.path());
+    service.setVoiceFactory([](const CharacterModel &) -> std::unique_ptr<Voice> { return std::make_unique<FakeVoice>(); });
+    QVERIFY(service.load(QStringLiteral("Char")));
+    auto *c = qobject_cast<DesktopCharacter *>(service.character(QStringLiteral("Char")));
+    QVERIFY(c);
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    const QSize body = c->window()->size();
+    // 500 pixels right of it; the window, 560 wide, is wider.
+    const QPoint at(area.right() + 1 - 500 - body.width(), area.center().y() - body.height() / 2);
+    QVERIFY2(at.x() - area.left() < 560 + 40, "no room left of the character");
+    QList<Request> done;
+    connect(&service, &CharacterService::requestComplete, this, [&](Request r) { done << r; });
+    const Request moved = c->moveTo(at.x(), at.y());
+    const Request shown = c->show();
+    QTRY_VERIFY(done.contains(moved) && done.contains(shown));
+    const QRect character = c->window()->geometry();
+    QCOMPARE(character.topLeft(), at);
+
+    service.showVoiceEnrolment();
+    VoiceEnrolmentWindow *w = service.voiceEnrolment();
+    QVERIFY(w);
+    QVERIFY(QTest::qWaitForWindowExposed(w));
+    const QRect framed(w->pos(), w->size() + FrameAllowance);
+    QVERIFY2(!framed.intersects(character),
+             qPrintable(QStringLiteral("the window at %1 %2 %3x%4 covers the character at %5 %6")
+                            .arg(framed.x()).arg(framed.y()).arg(framed.width()).arg(framed.height())
+                            .arg(character.x()).arg(character.y())));
+    QVERIFY(area.contains(framed));
+    QVERIFY(w->width() < 560);
+    const auto *level = w->findChild<QWidget *>(QStringLiteral("kestrovaEnrolLevel"));
+    QVERIFY(level && level->isVisible());
+    QVERIFY(!QRect(level->mapToGlobal(QPoint(0, 0)), level->size()).intersects(character));
+    for (const QWidget *control : w->findChildren<QWidget *>()) {
+        if (!control->isVisible())
+            continue;
+        if (const auto *label = qobject_cast<const QLabel *>(control); label && label->wordWrap())
+            QVERIFY2(label->height() >= label->heightForWidth(label->width()), qPrintable(label->text()));
+        else
+            QVERIFY2(control->width() >= control->minimumSizeHint().width(), qPrintable(control->objectName()));
+    }
 }
 
 QTEST_MAIN(TestDesktopCharacter)

@@ -7,6 +7,7 @@
 #include "MailWatch.h"
 #include "TestRun.h"
 #include "Waits.h"
+#include "WindowFit.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -585,6 +586,40 @@ private Q_SLOTS:
         w->CmdCheck_Click();
         QTRY_VERIFY(!watch().checking());
         QVERIFY(script.security().trustedCertificate.isEmpty());
+    }
+
+    // A failure's reason is read whole on the status line, in a window as
+    // narrow as it is at twice the scale on a small screen: it wraps onto
+    // the lines it needs instead of being cut at the window's edge.
+    void longFailureIsReadWhole()
+    {
+        auto &script = m_run->platform.mailboxes.script;
+        script.openError = 60;
+        script.problem = MailProblem::ChangedCertificate;
+        script.certificate = QStringLiteral("AB:CD:EF:01");
+        FrmMain *w = start();
+        w->TabStrip1->setCurrentIndex(1);
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w));
+        w->resize(360, w->height());
+        w->TxtServer->setText(QStringLiteral("home.example.org"));
+        w->CmdCheck_Click();
+        QTRY_VERIFY(!watch().checking());
+        const QString status = QStringLiteral("Last check 09:05: ") + mailtext::problem(MailProblem::ChangedCertificate);
+        QCOMPARE(w->StatusMain->currentMessage(), status);
+        QVERIFY2(w->StatusMain->fontMetrics().horizontalAdvance(status) > w->StatusMain->width(),
+                 "the reason should be longer than the window is wide");
+        QTRY_VERIFY2(kestrova::test::statusFaults(w, "mail").isEmpty(),
+                     qPrintable(kestrova::test::statusFaults(w, "mail").join(u'\n')));
+        QTRY_VERIFY2(kestrova::test::labelFaults(w->StatusMain, "mail").isEmpty(),
+                     qPrintable(kestrova::test::labelFaults(w->StatusMain, "mail").join(u'\n')));
+        // The whole bar is inside the window, above its bottom edge.
+        QVERIFY(w->rect().contains(w->StatusMain->geometry()));
+        // A short message after it takes one line again: the page gets its
+        // room back.
+        const int tall = w->StatusMain->height();
+        w->StatusMain->showMessage(QStringLiteral("Online"));
+        QTRY_VERIFY(w->StatusMain->height() < tall);
     }
 
     // A trusted certificate's fingerprint is compared by eye: the whole of

@@ -5,12 +5,15 @@
 // the height of the lines a wrapped one needs), every button at least as
 // wide as its text asks. Each fault is one line naming the place given.
 
+#include <algorithm>
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QFile>
 #include <QFont>
 #include <QLabel>
 #include <QScreen>
+#include <QStatusBar>
 #include <QTabBar>
 #include <QTemporaryDir>
 #include <QToolButton>
@@ -101,6 +104,28 @@ inline QStringList tabFaults(const QWidget *w, const QString &where)
     return faults;
 }
 
+// A status bar's message read whole: on the bar's one line, or by a label
+// of the bar showing it (whose room labelFaults checks).
+inline QStringList statusFaults(const QWidget *w, const QString &where)
+{
+    QStringList faults;
+    for (const QStatusBar *bar : w->findChildren<QStatusBar *>()) {
+        const QString message = bar->currentMessage();
+        if (!bar->isVisible() || message.isEmpty())
+            continue;
+        const QList<QLabel *> labels = bar->findChildren<QLabel *>();
+        if (std::any_of(labels.begin(), labels.end(),
+                        [&](const QLabel *l) { return l->isVisible() && l->text() == message; }))
+            continue;
+        // The bar draws its message with a few pixels' margin each side.
+        const int needed = bar->fontMetrics().horizontalAdvance(message) + 8;
+        if (needed > bar->contentsRect().width())
+            faults << QStringLiteral("%1: the status \"%2\" needs %3 px, has %4")
+                          .arg(where, message).arg(needed).arg(bar->contentsRect().width());
+    }
+    return faults;
+}
+
 // Everything wrong with the window as it is now.
 inline QStringList fitFaults(const QWidget *w, const QString &where)
 {
@@ -108,7 +133,7 @@ inline QStringList fitFaults(const QWidget *w, const QString &where)
     const QString frame = frameFault(w, where);
     if (!frame.isEmpty())
         faults << frame;
-    return faults + labelFaults(w, where) + buttonFaults(w, where) + tabFaults(w, where);
+    return faults + labelFaults(w, where) + buttonFaults(w, where) + tabFaults(w, where) + statusFaults(w, where);
 }
 
 // Makes the offscreen platform's one screen 1024x768 device pixels (the
