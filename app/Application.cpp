@@ -24,6 +24,7 @@
 
 #include <QApplication>
 #include <QGuiApplication>
+#include <QProcessEnvironment>
 #include <QScreen>
 
 #include <QStandardPaths>
@@ -230,6 +231,7 @@ W *Application::onFirstUse(QPointer<W> &slot, LoadFn load)
     // again.
     slot = new W(*this);
     W *window = slot;
+    WindowPlacement::floatsOnTilingDesktop(window, QProcessEnvironment::systemEnvironment());
     m_loading.insert(window);
     load(window);
     m_loading.remove(window);

@@ -26,7 +26,11 @@
 #include <QStatusBar>
 
 #include <algorithm>
+#include <cstdlib>
+#include <cstring>
 #include <tuple>
+
+#include <xcb/xcb.h>
 
 Q_LOGGING_CATEGORY(lcPlacement, "kestrova.placement")
 
@@ -68,6 +72,58 @@ bool tilingDesktop(const QProcessEnvironment &environment)
     return std::any_of(desktops.begin(), desktops.end(), [](const QString &desktop) {
         return desktop.compare(u"sway", Qt::CaseInsensitive) == 0 || desktop.compare(u"i3", Qt::CaseInsensitive) == 0;
     });
+}
+
+namespace {
+
+// Tells the X window manager, as the window is about to be mapped, that the
+// window is a dialog (a normal window to one that knows no dialogs).
+class DialogType final : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Show && watched->isWidgetType())
+            tell(static_cast<QWidget *>(watched));
+        return false;
+    }
+
+private:
+    static xcb_atom_t atom(xcb_connection_t *c, const char *name)
+    {
+        xcb_intern_atom_reply_t *reply =
+            xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, uint16_t(std::strlen(name)), name), nullptr);
+        const xcb_atom_t found = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+        free(reply);
+        return found;
+    }
+
+    static void tell(QWidget *window)
+    {
+        auto *x11 = qApp ? qApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+        xcb_connection_t *c = x11 ? x11->connection() : nullptr;
+        if (!c || !window->windowHandle())
+            return;
+        const xcb_atom_t property = atom(c, "_NET_WM_WINDOW_TYPE");
+        const xcb_atom_t types[] = {atom(c, "_NET_WM_WINDOW_TYPE_DIALOG"), atom(c, "_NET_WM_WINDOW_TYPE_NORMAL")};
+        if (property == XCB_ATOM_NONE || types[0] == XCB_ATOM_NONE || types[1] == XCB_ATOM_NONE)
+            return;
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, xcb_window_t(window->winId()), property, XCB_ATOM_ATOM, 32, 2,
+                            types);
+        xcb_flush(c);
+    }
+};
+
+} // namespace
+
+void floatsOnTilingDesktop(QWidget *window, const QProcessEnvironment &environment)
+{
+    if (!window || !window->isWindow() || window->windowType() != Qt::Window
+        || window->windowFlags().testFlag(Qt::FramelessWindowHint) || !tilingDesktop(environment))
+        return;
+    window->installEventFilter(new DialogType(window));
 }
 
 QPoint keptOnScreens(const QRect &frame, const QList<QRect> &screens, const QRect &primaryArea)

@@ -43,6 +43,13 @@ constexpr int VisibleCorner = 32;
 // programs (SWAYSOCK, I3SOCK) or by XDG_CURRENT_DESKTOP.
 bool tilingDesktop(const QProcessEnvironment &environment);
 
+// On a tiling desktop the window manager stretches an ordinary window over
+// its tile, the whole screen for the first one: a small window of buttons
+// and boxes then stands in a screen of blank. A framed window of the program
+// is told to the window manager as a dialog there, and floats at its own
+// size as dialogs do. Elsewhere nothing changes.
+void floatsOnTilingDesktop(QWidget *window, const QProcessEnvironment &environment);
+
 // Where a window or menu of `size` goes on `area` so that it covers neither
 // the character (`character`, may be empty) nor any rectangle of `avoid`
 // (the program's other windows): at `preferred` when that is clear, else

@@ -24,6 +24,8 @@ const WindowPage Pages[] = {
     {"FrameOptions2", "mail.html"}, // the options window's mail page
     {"FrmMain", "options.html"},
     {"kestrovaCharacterOptions", "character-options.html"},
+    // Its own window, though the character options' child.
+    {"kestrovaVoiceEnrolment", "voice.html"},
     {"kestrovaCharacterChooser", "character-options.html"},
     {"kestrovaCommandsWindow", "voice.html"},
     {"kestrovaListeningPrompt", "voice.html"},

@@ -59,6 +59,8 @@ FrmAlarm::FrmAlarm(Host &host) : QWidget(nullptr), m_host(host)
     timeLabel->setGeometry(10, 42, 50, 24);
     TxtAlarmTime = named(new QLineEdit(this), "TxtAlarmTime");
     TxtAlarmTime->setGeometry(62, 42, 128, 24);
+    // The form a time is typed in, shown until the box is used.
+    TxtAlarmTime->setPlaceholderText(tr("7:30 PM"));
     timeLabel->setBuddy(TxtAlarmTime);
     auto *eventLabel = new QLabel(tr("&Event"), this);
     eventLabel->setGeometry(10, 72, 50, 24);

@@ -515,6 +515,10 @@
         <source>Type a time of day, such as 7:30 or 7:30 PM.</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>7:30 PM</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>kestrova::FrmCalender</name>

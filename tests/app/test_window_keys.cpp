@@ -25,6 +25,8 @@
 #include "desktop/CharacterOptionsDialog.h"
 #include "desktop/CommandsWindow.h"
 #include "desktop/ListeningPrompt.h"
+#include "desktop/VoiceEnrolmentWindow.h"
+#include "AudioSource.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -541,6 +543,24 @@ void TestWindowKeys::f1PagesOfTheCharactersWindows()
     QCOMPARE(HelpBook::pageFor(&list), QStringLiteral("voice.html"));
     QMenu menu;
     QCOMPARE(HelpBook::pageFor(&menu), QStringLiteral("menus.html"));
+
+    // The window that learns the user's voice: F1 there opens the page that
+    // tells how, which the listening page's entry points to.
+    character::VoiceEnrolmentWindow learn([] { return std::unique_ptr<character::AudioSource>(); },
+                                          m_dir->path() + "/voice-recordings", m_dir->path() + "/voice");
+    learn.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&learn));
+    run().platform.shell.opened.clear();
+    QTest::keyClick(&learn, Qt::Key_F1);
+    const QString voicePage = run().app->context().programDir + QStringLiteral("/help/voice.html");
+    QCOMPARE(run().platform.shell.opened, QStringList{voicePage});
+    QFile page(voicePage);
+    QVERIFY(page.open(QIODevice::ReadOnly));
+    const QString told = QString::fromUtf8(page.readAll());
+    QVERIFY2(told.contains(u"id=\"learn\"") && told.contains(u"Learn My Voice") && told.contains(u"Forget my voice"),
+             "the voice page tells how the character learns a voice");
+    QVERIFY(told.contains(u"Did you mean"));
+    QVERIFY(learn.isVisible());
     QWidget other;
     QCOMPARE(HelpBook::pageFor(&other), QStringLiteral("index.html"));
 

@@ -350,6 +350,10 @@ void TestCompanions::emptyTimeKeepsWindow()
 {
     FrmAlarm *w = run().app->frmAlarm();
     w->show();
+    // The empty box shows how a time is typed, in a form the window takes.
+    QVERIFY(w->TxtAlarmTime->text().isEmpty());
+    const QString hint = w->TxtAlarmTime->placeholderText();
+    QVERIFY2(AlarmWatch::parseTime(hint).has_value(), qPrintable("the hint \"" + hint + "\" is not a time"));
     QTest::keyClicks(w->TxtAlarmEvent, "tea");
     w->CmdOK->click();
     settle();
