@@ -3,7 +3,7 @@
 // the share of commands heard right and wrong, the share of other speech,
 // silence and noise taken for a command (and for one that starts a program
 // or quits), and the time to a result, each beside its target.
-//   bench_voice_commands [--dump <file.tsv>] [--live-loop | --loop-after] <corpus-dir>
+//   bench_voice_commands [--dump <file.tsv>] [--live-loop | --loop-after] [--listener] <corpus-dir>
 // A corpus folder without an index is filled with the bench set first.
 // --dump writes one line per file (gap, confidence, words, command, whether
 // that command starts a program or quits, the measures behind the
@@ -11,13 +11,21 @@
 // of each recording, as in the program (PhoneLoopDecoder::Own, or
 // --loop-after); --live-loop runs it while each recording is fed, as the
 // listener would with PhoneLoopDecoder::Live.
+// --listener hears each recording as the program does: through the speech
+// listener, followed by the pause a speaker leaves, which ends the
+// utterance where the listener finds its end (not at the end of the file),
+// handed over at once rather than at a microphone's pace. The bench then
+// also counts the commands whose end was taken before their speech's end
+// (cut in two at a pause between words).
 
 #include "CommandTable.h"
+#include "SpeechListener.h"
 #include "SpeechRecognizer.h"
 #include "VoiceAdaptation.h"
 #include "VoiceGrammar.h"
 #include "WavFile.h"
 
+#include "BenchAudio.h"
 #include "BenchCommands.h"
 
 #include <QApplication>
@@ -31,6 +39,7 @@
 #include <QMap>
 #include <QProcess>
 #include <QTextStream>
+#include <QTimer>
 
 #include <algorithm>
 #include <cmath>
@@ -126,6 +135,27 @@ void row(const QString &what, const QString &value, const QString &target, bool 
               .arg(target, 9)
               .arg(met ? QStringLiteral("met") : QStringLiteral("NOT MET")));
 }
+
+// A recording handed to the listener all at once, as fast as it decodes;
+// it plays what `next` holds when it starts (the listener keeps its source
+// from one listening to the next).
+class RecordingSource : public kestrova::character::AudioSource {
+public:
+    explicit RecordingSource(const std::vector<std::int16_t> &next) : m_next(next) {}
+    bool start() override
+    {
+        const QByteArray pcm(reinterpret_cast<const char *>(m_next.data()), qsizetype(m_next.size() * 2));
+        QTimer::singleShot(0, this, [this, pcm] {
+            Q_EMIT samples(pcm);
+            Q_EMIT finished();
+        });
+        return true;
+    }
+    void stop() override {}
+
+private:
+    const std::vector<std::int16_t> &m_next;
+};
 
 bool readIndex(const QString &dir, std::vector<Item> *items, QString *error)
 {
@@ -257,6 +287,7 @@ int main(int argc, char **argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QString corpus, dumpPath, enrolDir;
+    bool throughListener = false;
     auto loop = kestrova::character::PhoneLoopDecoder::Own;
     auto method = kestrova::character::VoiceAdaptation::Method::Model;
     const QStringList args = app.arguments().mid(1);
@@ -272,6 +303,8 @@ int main(int argc, char **argv)
             loop = kestrova::character::PhoneLoopDecoder::Live;
         else if (args[k] == u"--loop-after")
             loop = kestrova::character::PhoneLoopDecoder::Own;
+        else if (args[k] == u"--listener")
+            throughListener = true;
         else if (args[k] == u"--enrol" && k + 1 < args.size())
             enrolDir = args[++k];
         else if (args[k] == u"--method" && k + 1 < args.size() && (args[k + 1] == u"transform" || args[k + 1] == u"model"))
@@ -280,13 +313,13 @@ int main(int argc, char **argv)
         else if (!args[k].startsWith(u'-') && corpus.isEmpty())
             corpus = args[k];
         else {
-            std::fprintf(stderr, "usage: bench_voice_commands [--dump <file.tsv>] [--live-loop | --loop-after] [--enrol <dir> [--method transform|model]] <corpus-dir>\n"
+            std::fprintf(stderr, "usage: bench_voice_commands [--dump <file.tsv>] [--live-loop | --loop-after] [--listener] [--enrol <dir> [--method transform|model]] <corpus-dir>\n"
                                  "       bench_voice_commands --prompts\n");
             return 2;
         }
     }
     if (corpus.isEmpty()) {
-        std::fprintf(stderr, "usage: bench_voice_commands [--dump <file.tsv>] [--live-loop | --loop-after] [--enrol <dir> [--method transform|model]] <corpus-dir>\n"
+        std::fprintf(stderr, "usage: bench_voice_commands [--dump <file.tsv>] [--live-loop | --loop-after] [--listener] [--enrol <dir> [--method transform|model]] <corpus-dir>\n"
                                  "       bench_voice_commands --prompts\n");
         return 2;
     }
@@ -363,6 +396,18 @@ int main(int argc, char **argv)
                    "\tdecode_ms\tstrict\tscores\tguesses\n";
     }
 
+    // With --listener, the program's listener and a recogniser of its own.
+    std::vector<std::int16_t> next;
+    std::unique_ptr<kestrova::character::SpeechListener> listener;
+    if (throughListener) {
+        listener = std::make_unique<kestrova::character::SpeechListener>(
+            [loop, profileFolder](QString *e) { return kestrova::character::createPocketsphinxRecognizer(e, loop, profileFolder); },
+            [&next]() -> std::unique_ptr<kestrova::character::AudioSource> { return std::make_unique<RecordingSource>(next); });
+        listener->setCommands(commands);
+    }
+    // Commands whose end the listener took before their speech's end.
+    QStringList cut;
+
     double decodeMs = 0, audioMs = 0;
     int unreadable = 0;
     for (Item &item : items) {
@@ -375,7 +420,39 @@ int main(int argc, char **argv)
         }
         QElapsedTimer t;
         t.start();
-        item.heard = kestrova::character::recognizeSamples(*recognizer, *samples);
+        if (listener) {
+            next = *samples;
+            next.insert(next.end(), 16 * 1200, 0); // the pause after a command
+            item.heard = {};
+            QEventLoop wait;
+            const auto heard = QObject::connect(listener.get(), &kestrova::character::SpeechListener::heard, &wait,
+                                                [&](const Recognition &r) {
+                                                    item.heard = r;
+                                                    wait.quit();
+                                                });
+            const auto stopped = QObject::connect(listener.get(), &kestrova::character::SpeechListener::stopped, &wait,
+                                                  &QEventLoop::quit);
+            const auto failed = QObject::connect(listener.get(), &kestrova::character::SpeechListener::failed, &wait,
+                                                 [&](const QString &why) {
+                                                     print(QStringLiteral("the listener failed: ") + why);
+                                                     wait.quit();
+                                                 });
+            if (listener->start())
+                wait.exec();
+            else
+                print(QStringLiteral("the listener did not start: ") + listener->errorString());
+            QObject::disconnect(heard);
+            QObject::disconnect(stopped);
+            QObject::disconnect(failed);
+            const int endMs = int(speechEnd(*samples) / 16);
+            if (item.kind == u"command" && item.heard.speech && item.heard.audioMs < endMs)
+                cut << QStringLiteral("%1 (%2, ended %3 ms before the speech's end, heard \"%4\")")
+                           .arg(item.file, item.phrase)
+                           .arg(endMs - item.heard.audioMs)
+                           .arg(item.heard.words);
+        } else {
+            item.heard = kestrova::character::recognizeSamples(*recognizer, *samples);
+        }
         item.decodeMs = double(t.nsecsElapsed()) / 1e6;
         decodeMs += item.decodeMs;
         audioMs += double(samples->size()) / 16.0;
@@ -438,6 +515,12 @@ int main(int argc, char **argv)
               .arg(RejectAt)
               .arg(startMs)
               .arg(grammarMs));
+    if (listener) {
+        print(QStringLiteral("Heard through the listener: %1 commands ended before their speech's end")
+                  .arg(cut.size()));
+        for (const QString &c : std::as_const(cut))
+            print(QStringLiteral("  cut: ") + c);
+    }
     if (phraseProblems || unreadable)
         print(QStringLiteral("Corpus problems: %1 phrases, %2 unreadable files (see above)")
                   .arg(phraseProblems)

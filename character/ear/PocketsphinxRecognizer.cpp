@@ -115,14 +115,14 @@ void setBeams(cmd_ln_t *config, const Beams &b)
     cmd_ln_set_float_r(config, "-pbeam", b.phoneBeam);
 }
 
-// Every sentence a grammar accepts, its letters run together ("checkemail"
-// for "check e mail"); "..." stands for nothing here. Stops growing past
-// `most` sentences.
+// Every sentence a grammar accepts, one blank between its words ("check e
+// mail"); "..." stands for nothing here. Stops growing past `most`
+// sentences. Runs of blanks are left for the caller to fold.
 QStringList sentencesOf(const GrammarNode &node, int most = 512)
 {
     switch (node.kind) {
     case GrammarNode::Word:
-        return {QString(node.text).remove(u' ')};
+        return {node.text};
     case GrammarNode::AnyWords:
         return {QString()};
     case GrammarNode::Optional: {
@@ -145,7 +145,7 @@ QStringList sentencesOf(const GrammarNode &node, int most = 512)
             for (const QString &head : std::as_const(out))
                 for (const QString &tail : tails)
                     if (next.size() < most)
-                        next << head + tail;
+                        next << head + u' ' + tail;
             out = next;
         }
         return out;
@@ -168,6 +168,29 @@ bool readAsLetters(const QString &word)
     if (vowels.contains(word.at(0)) || vowels.contains(word.at(1)))
         return false;
     return !onsets.contains(word.left(2));
+}
+
+// Whether a sentence (words one blank apart) goes on after the words whose
+// letters, run together, are `letters`, and goes on at the end of one of
+// its words: "open word doc" after "openword", where "open wordpad" does
+// not (the decoder hears whole words: "word" heard is not "wordpad" begun).
+// Every place two of the grammar's words meet counts as a word's end, also
+// where the decoder may hear the two as one ("e mail" and "email").
+bool goesOnAfterWords(const QString &sentence, const QString &letters)
+{
+    qsizetype matched = 0, at = 0;
+    for (; at < sentence.size() && matched < letters.size(); ++at) {
+        if (sentence.at(at) == u' ')
+            continue;
+        if (sentence.at(at) != letters.at(matched))
+            return false;
+        ++matched;
+    }
+    if (matched < letters.size())
+        return false;
+    while (at < sentence.size() && sentence.at(at) == u' ')
+        ++at;
+    return at < sentence.size() && at > 0 && sentence.at(at - 1) == u' ';
 }
 
 class PocketsphinxRecognizer final : public SpeechRecognizer {
@@ -290,8 +313,15 @@ private:
     std::vector<std::int16_t> m_audio;
     CommandMatcher m_matcher;
     std::vector<VoiceCommand> m_usable;
-    // Per command, the sentences it accepts (letters only).
-    std::vector<std::pair<QString, QStringList>> m_sentences;
+    // Per command, the sentences it accepts: their letters run together
+    // ("checkemail", however the decoder splits the words), and their words
+    // one blank apart.
+    struct Sentences {
+        QString command;
+        QStringList letters;
+        QStringList words;
+    };
+    std::vector<Sentences> m_sentences;
     // Per command (or commands, one unit separator apart), the search of
     // all the others, made the first time that command is heard.
     std::map<QString, QByteArray> m_rivalSearch;
@@ -393,18 +423,19 @@ bool PocketsphinxRecognizer::commandComplete() const
     // A whole sentence of some command, and the start of no longer one of
     // another ("word" waits: "word doc" is New Document).
     QString whose;
-    for (const auto &[name, sentences] : m_sentences)
-        if (sentences.contains(heard)) {
-            whose = name;
+    for (const Sentences &c : m_sentences)
+        if (c.letters.contains(heard)) {
+            whose = c.command;
             break;
         }
     if (whose.isEmpty())
         return false;
-    for (const auto &[name, sentences] : m_sentences) {
-        if (name == whose)
+    for (const Sentences &c : m_sentences) {
+        if (c.command == whose)
             continue;
-        for (const QString &s : sentences)
-            if (s.size() > heard.size() && s.startsWith(heard))
+        for (qsizetype i = 0; i < c.letters.size(); ++i)
+            if (c.letters[i].size() > heard.size() && c.letters[i].startsWith(heard)
+                && goesOnAfterWords(c.words[i], heard))
                 return false;
     }
     return true;
@@ -480,8 +511,14 @@ bool PocketsphinxRecognizer::setCommands(const std::vector<VoiceCommand> &comman
     for (const VoiceCommand &c : usable) {
         m_matcher.add(c.name, c.grammar);
         const ParsedGrammar parsed = parseVoiceGrammar(c.grammar);
-        if (parsed.ok())
-            m_sentences.emplace_back(c.name, sentencesOf(*parsed.root));
+        if (!parsed.ok())
+            continue;
+        Sentences sentences{c.name, {}, {}};
+        for (const QString &sentence : sentencesOf(*parsed.root)) {
+            sentences.words << sentence.simplified();
+            sentences.letters << QString(sentence).remove(u' ');
+        }
+        m_sentences.push_back(std::move(sentences));
     }
     addSoundAlikes(usable);
     findWordsEndingOthers(usable);

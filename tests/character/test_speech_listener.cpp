@@ -303,6 +303,8 @@ private Q_SLOTS:
     void typingWinsOverTheVoice();
     void noMicrophoneIsSaidOnce();
     void realRecordingThroughTheCharacter_data();
+    void wholeCommandEndsAtTheFirstPause_data();
+    void wholeCommandEndsAtTheFirstPause();
     void realRecordingThroughTheCharacter();
     void unsureCommandIsAskedAbout();
     void questionAnsweredByVoice_data();
@@ -826,6 +828,58 @@ void TestSpeechListener::realRecordingThroughTheCharacter()
     QCOMPARE(input.name, QStringLiteral("Check Mail"));
     QVERIFY2(input.confidence > -60, qPrintable(QString::number(input.confidence)));
     QCOMPARE(input.voice, QStringLiteral("check mail"));
+}
+
+// A command said in one breath ends at the pause after it, through the
+// real recogniser: at once when no longer command goes on from its words
+// ("open word" while "open wordpad" is another command: "word" is not
+// "wordpad" begun), after the wait a speaker gets between words when one
+// does ("open word doc").
+void TestSpeechListener::wholeCommandEndsAtTheFirstPause_data()
+{
+    QTest::addColumn<bool>("longerCommand");
+    QTest::newRow("no longer command") << false;
+    QTest::newRow("a longer command goes on from it") << true;
+}
+
+void TestSpeechListener::wholeCommandEndsAtTheFirstPause()
+{
+    QFETCH(bool, longerCommand);
+    QTemporaryDir dir;
+    const QString raw = dir.filePath("raw.wav"), wav = dir.filePath("open-word.wav");
+    QCOMPARE(QProcess::execute("flite", {"-voice", "slt", "-t", "open word", "-o", raw}), 0);
+    QCOMPARE(QProcess::execute("sox", {raw, "-r", "16000", "-c", "1", "-b", "16", wav, "pad", "0.3", "1.5"}), 0);
+    QString error;
+    const auto samples = readWav16kMono(wav, &error);
+    QVERIFY2(samples, qPrintable(error));
+    std::size_t last = 0;
+    for (std::size_t i = 0; i < samples->size(); ++i)
+        if (std::abs(int((*samples)[i])) > 300)
+            last = i;
+    const int speechEndMs = int(last / 16);
+
+    std::vector<VoiceCommand> commands = {{"Wordpad", "[show|open|run]wordpad[program|application]", true},
+                                          {"Word", "[start|open|run]word", true},
+                                          {"Quit", "quit[program|application]", true}};
+    if (longerCommand)
+        commands.push_back({"New Document", "[start|open|run]word doc", true});
+    SpeechListener listener([](QString *e) { return createPocketsphinxRecognizer(e); },
+                            [wav]() -> std::unique_ptr<AudioSource> { return std::make_unique<WavFileSource>(wav, false); });
+    listener.setCommands(commands);
+    QSignalSpy heard(&listener, &SpeechListener::heard);
+    QSignalSpy failed(&listener, &SpeechListener::failed);
+    QVERIFY(listener.start());
+    QTRY_COMPARE_WITH_TIMEOUT(heard.count() + failed.count(), 1, 20000);
+    QCOMPARE(failed.count(), 0);
+    const Recognition r = heard.at(0).at(0).value<Recognition>();
+    QCOMPARE(r.words, QStringLiteral("open word"));
+    // The recogniser notices the pause some 0.15 s after the words; the
+    // wait between words is 0.35 s more.
+    const int after = r.audioMs - speechEndMs;
+    if (longerCommand)
+        QVERIFY2(after >= 450, qPrintable(QString::number(after)));
+    else
+        QVERIFY2(after < 300, qPrintable(QString::number(after)));
 }
 
 // Heard too unsurely to act on: the character asks, the prompt offers the
