@@ -3,14 +3,15 @@
 // the share of commands heard right and wrong, the share of other speech,
 // silence and noise taken for a command (and for one that starts a program
 // or quits), and the time to a result, each beside its target.
-//   bench_voice_commands [--dump <file.tsv>] [--live-loop | --loop-after] <corpus-dir>
+//   bench_voice_commands [--dump <file.tsv>] [--live-loop | --loop-after] [--readings] <corpus-dir>
 // A corpus folder without an index is filled with the bench set first.
 // --dump writes one line per file (gap, confidence, words, command, whether
 // that command starts a program or quits, the measures behind the
 // confidence) for bench/speech/tune.py. The phone loop runs after the end
 // of each recording, as in the program (PhoneLoopDecoder::Own, or
 // --loop-after); --live-loop runs it while each recording is fed, as the
-// listener would with PhoneLoopDecoder::Live.
+// listener would with PhoneLoopDecoder::Live. --readings adds the measures
+// of the grammar's next best readings of each recording (seconds more each).
 
 #include "CommandTable.h"
 #include "SpeechRecognizer.h"
@@ -256,6 +257,7 @@ int main(int argc, char **argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    bool readings = false;
     QString corpus, dumpPath, enrolDir;
     auto loop = kestrova::character::PhoneLoopDecoder::Own;
     auto method = kestrova::character::VoiceAdaptation::Method::Model;
@@ -272,6 +274,8 @@ int main(int argc, char **argv)
             loop = kestrova::character::PhoneLoopDecoder::Live;
         else if (args[k] == u"--loop-after")
             loop = kestrova::character::PhoneLoopDecoder::Own;
+        else if (args[k] == u"--readings")
+            readings = true;
         else if (args[k] == u"--enrol" && k + 1 < args.size())
             enrolDir = args[++k];
         else if (args[k] == u"--method" && k + 1 < args.size() && (args[k + 1] == u"transform" || args[k + 1] == u"model"))
@@ -280,13 +284,13 @@ int main(int argc, char **argv)
         else if (!args[k].startsWith(u'-') && corpus.isEmpty())
             corpus = args[k];
         else {
-            std::fprintf(stderr, "usage: bench_voice_commands [--dump <file.tsv>] [--live-loop | --loop-after] [--enrol <dir> [--method transform|model]] <corpus-dir>\n"
+            std::fprintf(stderr, "usage: bench_voice_commands [--dump <file.tsv>] [--live-loop | --loop-after] [--readings] [--enrol <dir> [--method transform|model]] <corpus-dir>\n"
                                  "       bench_voice_commands --prompts\n");
             return 2;
         }
     }
     if (corpus.isEmpty()) {
-        std::fprintf(stderr, "usage: bench_voice_commands [--dump <file.tsv>] [--live-loop | --loop-after] [--enrol <dir> [--method transform|model]] <corpus-dir>\n"
+        std::fprintf(stderr, "usage: bench_voice_commands [--dump <file.tsv>] [--live-loop | --loop-after] [--readings] [--enrol <dir> [--method transform|model]] <corpus-dir>\n"
                                  "       bench_voice_commands --prompts\n");
         return 2;
     }
@@ -337,6 +341,7 @@ int main(int argc, char **argv)
             commands.push_back({e.name, e.voice, e.drastic});
     QStringList problems;
     clock.restart();
+    recognizer->setMeasureReadings(readings);
     if (!recognizer->setCommands(commands, &problems)) {
         std::fprintf(stderr, "the recogniser took none of the commands\n");
         return 1;
