@@ -3,14 +3,15 @@
 // the share of commands heard right and wrong, the share of other speech,
 // silence and noise taken for a command (and for one that starts a program
 // or quits), and the time to a result, each beside its target.
-//   bench_voice_commands [--dump <file.tsv>] [--live-loop | --loop-after] [--listener] <corpus-dir>
+//   bench_voice_commands [--dump <file.tsv>] [--live-loop | --loop-after] [--listener] [--readings] <corpus-dir>
 // A corpus folder without an index is filled with the bench set first.
 // --dump writes one line per file (gap, confidence, words, command, whether
 // that command starts a program or quits, the measures behind the
 // confidence) for bench/speech/tune.py. The phone loop runs after the end
 // of each recording, as in the program (PhoneLoopDecoder::Own, or
 // --loop-after); --live-loop runs it while each recording is fed, as the
-// listener would with PhoneLoopDecoder::Live.
+// listener would with PhoneLoopDecoder::Live. --readings adds the measures
+// of the grammar's next best readings of each recording (seconds more each).
 // --listener hears each recording as the program does: through the speech
 // listener, followed by the pause a speaker leaves, which ends the
 // utterance where the listener finds its end (not at the end of the file),
@@ -286,6 +287,7 @@ int main(int argc, char **argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    bool readings = false;
     QString corpus, dumpPath, enrolDir;
     bool throughListener = false;
     auto loop = kestrova::character::PhoneLoopDecoder::Own;
@@ -305,6 +307,8 @@ int main(int argc, char **argv)
             loop = kestrova::character::PhoneLoopDecoder::Own;
         else if (args[k] == u"--listener")
             throughListener = true;
+        else if (args[k] == u"--readings")
+            readings = true;
         else if (args[k] == u"--enrol" && k + 1 < args.size())
             enrolDir = args[++k];
         else if (args[k] == u"--method" && k + 1 < args.size() && (args[k + 1] == u"transform" || args[k + 1] == u"model"))
@@ -313,13 +317,13 @@ int main(int argc, char **argv)
         else if (!args[k].startsWith(u'-') && corpus.isEmpty())
             corpus = args[k];
         else {
-            std::fprintf(stderr, "usage: bench_voice_commands [--dump <file.tsv>] [--live-loop | --loop-after] [--listener] [--enrol <dir> [--method transform|model]] <corpus-dir>\n"
+            std::fprintf(stderr, "usage: bench_voice_commands [--dump <file.tsv>] [--live-loop | --loop-after] [--listener] [--readings] [--enrol <dir> [--method transform|model]] <corpus-dir>\n"
                                  "       bench_voice_commands --prompts\n");
             return 2;
         }
     }
     if (corpus.isEmpty()) {
-        std::fprintf(stderr, "usage: bench_voice_commands [--dump <file.tsv>] [--live-loop | --loop-after] [--listener] [--enrol <dir> [--method transform|model]] <corpus-dir>\n"
+        std::fprintf(stderr, "usage: bench_voice_commands [--dump <file.tsv>] [--live-loop | --loop-after] [--listener] [--readings] [--enrol <dir> [--method transform|model]] <corpus-dir>\n"
                                  "       bench_voice_commands --prompts\n");
         return 2;
     }
@@ -370,6 +374,7 @@ int main(int argc, char **argv)
             commands.push_back({e.name, e.voice, e.drastic});
     QStringList problems;
     clock.restart();
+    recognizer->setMeasureReadings(readings);
     if (!recognizer->setCommands(commands, &problems)) {
         std::fprintf(stderr, "the recogniser took none of the commands\n");
         return 1;

@@ -277,6 +277,60 @@ def frange(start, stop, step):
     return [round(start + k * step, 6) for k in range(n + 1)]
 
 
+def auc(positives, negatives):
+    """The chance that a positive's value is above a negative's (ties count
+    half): 1 or 0 where a measure tells them apart, 0.5 where it does not."""
+    if not positives or not negatives:
+        return float("nan")
+    ranked = sorted([(v, 1) for v in positives] + [(v, 0) for v in negatives])
+    rank_sum, k = 0.0, 0
+    while k < len(ranked):
+        j = k
+        while j < len(ranked) and ranked[j][0] == ranked[k][0]:
+            j += 1
+        mean_rank = (k + 1 + j) / 2.0
+        rank_sum += mean_rank * sum(1 for _, pos in ranked[k:j] if pos)
+        k = j
+    n_pos, n_neg = len(positives), len(negatives)
+    return (rank_sum - n_pos * (n_pos + 1) / 2.0) / (n_pos * n_neg)
+
+
+def separation(rows, threshold, slope, band):
+    """For the hypotheses the line and the rules hold back, how well each
+    measure tells the right commands from the wrong ones and the speech that
+    is no command: the hypotheses up to band points below the line, and the
+    lone short words of commands that start a program or quit above it."""
+    def right(r):
+        return r["kind"] == "command" and r["command"] == r["expected"]
+
+    def lone_short(r):
+        m = r["measures"]
+        return m.get("words", 0) == 1 and m.get("phones", MIN_PHONES_TO_START) < MIN_PHONES_TO_START
+
+    def unbounded(r):
+        return -60 + (r["z"] - threshold) * slope
+
+    groups = [
+        (f"within {band:g} points below the line", lambda r: -60 - band < unbounded(r) <= -60),
+        ("lone short words above the line, of commands that start a program or quit",
+         lambda r: r["strict"] and lone_short(r) and unbounded(r) > -60),
+    ]
+    for title, pred in groups:
+        members = [r for r in rows if r["command"] and pred(r)]
+        positives = [r for r in members if right(r)]
+        negatives = [r for r in members if not right(r)]
+        print(f"{title}: {len(positives)} right, {len(negatives)} wrong or no command")
+        names = sorted({k for r in members for k in r["measures"]})
+        table = []
+        for name in ["logit"] + names:
+            value = (lambda r: r["z"]) if name == "logit" else (lambda r, n=name: r["measures"].get(n, 0.0))
+            table.append((name, auc([value(r) for r in positives], [value(r) for r in negatives])))
+        table.sort(key=lambda t: -abs(t[1] - 0.5) if t[1] == t[1] else 0)
+        for name, a in table:
+            print(f"  {name:18s} AUC {a:.3f}")
+        print()
+
+
 def main():
     p = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     p.add_argument("dump", help="the --dump file of bench_voice_commands on the tune set")
@@ -315,6 +369,10 @@ def main():
                         "against other speech started")
     p.add_argument("--ask-features", default=ASK_FEATURES,
                    help=f"comma-separated measures of the asking's model ({ASK_FEATURES})")
+    p.add_argument("--separation", type=float, metavar="POINTS",
+                   help="with --keep-weights: print, for the hypotheses up to POINTS below the line and for the "
+                        "lone short words held back above it, how well each measure tells the right commands from "
+                        "the rest (its AUC: 1 or 0 where it tells them apart, 0.5 where it does not)")
     a = p.parse_args()
 
     ENDINGS.update(w for w in a.endings.split(",") if w)
@@ -365,6 +423,13 @@ def main():
         ys = [1.0 if r["kind"] == "command" and r["command"] == r["expected"] else 0.0 for r in heard]
         weights = fit_logistic(xs, ys, a.ridge)
     prepare(rows, features, weights)
+    if a.separation is not None:
+        if not a.keep_weights:
+            sys.exit("--separation needs --keep-weights character/ear/UtteranceScores.cpp")
+        threshold, slope = (a.threshold, a.slope) if a.threshold is not None else read_line(a.keep_weights)
+        print()
+        separation(rows, threshold, slope, a.separation)
+        return
     print()
     print("kept weights" if a.keep_weights else "fitted weights", "(logit = bias + sum of weight x measure):")
     print(f"  {'bias':18s} {weights[0]:9.4f}")

@@ -229,6 +229,7 @@ public:
     bool wordsHeard() const override;
     Recognition endUtterance() override;
     void discardUtterance() override;
+    void setMeasureReadings(bool on) override { m_measureReadings = on; }
 
 private:
     bool isStrict(const QString &command) const
@@ -268,6 +269,36 @@ private:
             if (!m_garbage.contains(w) && !m_fillers.contains(w))
                 words << w;
         return words.join(u' ');
+    }
+    // The command grammar's best readings of the utterance just decoded,
+    // each told apart by its words, the best first (from the decode's
+    // lattice: before another search decodes the audio again).
+    std::vector<DecodedUtterance::Reading> readings()
+    {
+        constexpr std::size_t MaxReadings = 10;
+        constexpr int MaxPaths = 12;
+        std::vector<DecodedUtterance::Reading> out;
+        QSet<QString> seen;
+        ps_nbest_t *nbest = ps_nbest(m_ps);
+        for (int paths = 0; nbest && paths < MaxPaths && out.size() < MaxReadings; ++paths) {
+            nbest = ps_nbest_next(nbest);
+            if (!nbest)
+                break;
+            int32 score = 0;
+            const char *hyp = ps_nbest_hyp(nbest, &score);
+            if (!hyp)
+                continue;
+            QStringList words = commandWords(hyp).split(u' ', Qt::SkipEmptyParts);
+            words.removeIf([](const QString &w) { return w.startsWith(u'<') || w.startsWith(u'+') || w.startsWith(u'['); });
+            const QString said = words.join(u' ');
+            if (said.isEmpty() || seen.contains(said))
+                continue;
+            seen.insert(said);
+            out.push_back({m_matcher.match(said).name, score});
+        }
+        if (nbest)
+            ps_nbest_free(nbest);
+        return out;
     }
     // Gives the decoder a word with all its readings (or a guessed one);
     // false when there is none.
@@ -309,6 +340,7 @@ private:
     QStringList m_fillers;
     bool m_haveGrammar = false;
     bool m_inUtterance = false;
+    bool m_measureReadings = false;
     bool m_speechStarted = false;
     std::vector<std::int16_t> m_audio;
     CommandMatcher m_matcher;
@@ -607,6 +639,9 @@ Recognition PocketsphinxRecognizer::endUtterance()
             s.filler = m_fillers.contains(s.word);
             s.carrier = m_carriers.contains(s.word.section(u'(', 0, 0));
         }
+        decoded.command = match.name;
+        if (m_measureReadings)
+            decoded.readings = readings();
         const qint64 decodedAt = clock.elapsed();
         // The best reading of another command: how close a rival came; and
         // the same audio through a free loop of phones: how much better the

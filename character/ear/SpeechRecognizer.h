@@ -114,6 +114,10 @@ public:
     // Ends the utterance as if it had not been: nothing learnt from it
     // about the microphone, no result.
     virtual void discardUtterance() { endUtterance(); }
+    // Whether each recognition's measures also weigh the grammar's next
+    // best readings of the audio (the "nbest" measures): seconds more per
+    // utterance, for tuning only.
+    virtual void setMeasureReadings(bool) {}
 };
 
 // Decodes one whole recording (16 kHz mono) as one utterance.

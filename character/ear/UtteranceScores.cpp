@@ -140,7 +140,7 @@ QMap<QString, double> measureUtterance(const DecodedUtterance &u)
     // Per command word: its acoustic score against the phone loop's over
     // the same frames (a loop phone shared with a neighbour counts by its
     // overlap).
-    std::optional<double> worst;
+    std::optional<double> worst, worstTotal, quickest, slowest;
     for (const DecodedSegment &s : u.heard) {
         if (s.phones.isEmpty() || s.filler)
             continue;
@@ -150,8 +150,15 @@ QMap<QString, double> measureUtterance(const DecodedUtterance &u)
             if (overlap > 0)
                 loopAcoustic += double(p.acoustic) * overlap / p.frames();
         }
-        const double g = (double(s.acoustic) - loopAcoustic) * ScoreToNats / s.frames();
-        worst = worst ? std::min(*worst, g) : g;
+        const double total = (double(s.acoustic) - loopAcoustic) * ScoreToNats;
+        const double g = total / s.frames();
+        if (!worst || g < *worst) {
+            worst = g;
+            worstTotal = total;
+        }
+        const double perPhone = s.frames() / double(s.phones.size());
+        quickest = quickest ? std::min(*quickest, perPhone) : perPhone;
+        slowest = slowest ? std::max(*slowest, perPhone) : perPhone;
     }
     const double spoken = std::max(1, wordFrames + fillerFrames);
     const double phones = double(std::max<qsizetype>(1, wordPhones.size()));
@@ -174,6 +181,37 @@ QMap<QString, double> measureUtterance(const DecodedUtterance &u)
     m[QStringLiteral("words")] = words;
     m[QStringLiteral("name_phones")] = double(namePhones);
     m[QStringLiteral("loop_phones")] = double(loopPhones.size());
+    m[QStringLiteral("word_min_total")] = worstTotal.value_or(0.0);
+    m[QStringLiteral("word_fpp_min")] = quickest.value_or(0.0);
+    m[QStringLiteral("word_fpp_max")] = slowest.value_or(0.0);
+    if (!u.readings.empty()) {
+        // The readings weighed by their scores against the best one's.
+        const std::int32_t best = u.readings.front().score;
+        double all = 0, same = 0;
+        int agree = 0;
+        std::optional<std::int32_t> sameBest, otherBest;
+        for (std::size_t i = 0; i < u.readings.size(); ++i) {
+            const DecodedUtterance::Reading &r = u.readings[i];
+            const double w = std::exp(double(r.score - best) * ScoreToNats * NbestScale);
+            all += w;
+            if (r.command == u.command) {
+                same += w;
+                agree += i > 0 ? 1 : 0;
+                if (!sameBest || r.score > *sameBest)
+                    sameBest = r.score;
+            } else if (!otherBest || r.score > *otherBest) {
+                otherBest = r.score;
+            }
+        }
+        const std::size_t others = u.readings.size() - 1;
+        m[QStringLiteral("nbest")] = double(u.readings.size());
+        m[QStringLiteral("nbest_agree")] = others ? agree / double(others) : 1.0;
+        m[QStringLiteral("nbest_mass")] = all > 0 ? same / all : 0.0;
+        m[QStringLiteral("nbest_margin")] =
+            !otherBest ? RivalCap
+            : !sameBest ? -RivalCap
+                        : std::clamp(double(*sameBest - *otherBest) * ScoreToNats / spoken, -RivalCap, RivalCap);
+    }
     return m;
 }
 

@@ -40,6 +40,15 @@ struct DecodedUtterance {
     std::int32_t loopScore = 0;
     std::optional<std::int32_t> rivalScore;
     int frames = 0;
+    // The grammar's best readings of the audio, the best first, each told
+    // apart by its words: the command it names (empty for none) and its
+    // path score. The command heard is the one the best hypothesis names.
+    struct Reading {
+        QString command;
+        std::int32_t score = 0;
+    };
+    std::vector<Reading> readings;
+    QString command;
 };
 
 // Whether a phone of the loop is speech (not silence or noise).
@@ -62,11 +71,24 @@ int phoneDistance(const QStringList &a, const QStringList &b);
 // "rival_none" (1 when no other command reads the audio at all, else 0),
 // "frames_per_phone", "phones" and "words" (of the command's own words),
 // "name_phones" (the phones of those words that are no carrier),
-// "loop_phones".
+// "loop_phones"; "word_min_total" (the worst word's gap over all its frames,
+// not per frame), "word_fpp_min" and "word_fpp_max" (frames per phone of
+// the command's quickest and slowest word); from the grammar's best
+// readings (none when it gave none): "nbest" (how many), "nbest_agree"
+// (the share of the readings after the first that name the same command,
+// 1 when there are none), "nbest_mass" (the share of the readings' weight,
+// at NbestScale, on that command) and "nbest_margin" (per frame of the
+// words, how far the best reading of another command, or of none, stays
+// behind the best reading of it; RivalCap when every reading names it,
+// -RivalCap when none does).
 QMap<QString, double> measureUtterance(const DecodedUtterance &utterance);
 
 // The margin given when no other command reads the audio at all.
 inline constexpr double RivalCap = 3.0;
+// The share of nats a reading's path score counts for when the readings
+// are weighed against each other (the decoder's scores are far sharper
+// than its odds of being right).
+inline constexpr double NbestScale = 0.1;
 
 // The model that heard the utterance: the stock one, or one adapted to the
 // user's voice. An adapted model reads its speaker better, and with it the

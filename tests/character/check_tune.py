@@ -35,8 +35,8 @@ def check(what, ok, output=""):
         print(f"FAIL: {what}\n{output}", file=sys.stderr)
 
 
-def line(name, kind, expected, command, gap, words="", dist=0.5, strict=False):
-    measures = {"gap": gap, "dist": dist, "loop_phones": 6, "phones": 8, "words": len(words.split()) or 2}
+def line(name, kind, expected, command, gap, words="", dist=0.5, strict=False, **extra):
+    measures = {"gap": gap, "dist": dist, "loop_phones": 6, "phones": 8, "words": len(words.split()) or 2, **extra}
     scores = ";".join(f"{k}={v}" for k, v in measures.items())
     return "\t".join([name, kind, expected, "flite:kal", "clean", str(gap), "0", "1", words or "some words",
                       command, "1000", "10", "10", "1" if strict else "0", scores, ""]) + "\n"
@@ -106,6 +106,33 @@ def main():
               proposed(out) is not None and abs(proposed(out) - 1.60) < 1e-9, out)
         code, out = run(tune, moved, "--reference", reference)
         check("--reference without --keep-weights is refused", code != 0 and "--keep-weights" in out, out)
+
+        # Below the line (logit 1.00, 20 points a unit): two right commands
+        # and two wrong ones 10 to 30 points under it, which "agree" tells
+        # apart and the logit does not; one far below and one above the
+        # line are left out. Above the line, lone short words of a command
+        # that starts a program: "agree" puts the other speech first.
+        below = write(folder, "below.tsv", [
+            line("c1", "command", "Help", "Help", 0.0, agree=0.9),
+            line("c2", "command", "Help", "Help", 0.5, agree=0.8),
+            line("w1", "command", "Help", "Quit", 0.5, agree=0.2),
+            line("o1", "other", "", "Help", 0.0, agree=0.1),
+            line("o2", "other", "", "Help", -5.0, agree=1.0),
+            line("o3", "other", "", "Help", 3.0, agree=1.0),
+            line("s1", "command", "Notepad", "Notepad", 3.0, words="notepad", strict=True, agree=0.1, phones=6),
+            line("s2", "other", "", "Notepad", 3.0, words="notepad", strict=True, agree=0.7, phones=6),
+        ])
+        code, out = run(tune, below, "--keep-weights", scores, "--separation", "40")
+        check("--separation runs", code == 0, out)
+        check("--separation counts the right and the rest within the band",
+              "within 40 points below the line: 2 right, 2 wrong or no command" in out, out)
+        check("--separation: a measure that tells them apart has AUC 1",
+              re.search(r"within 40 .*?\n(?:  .*\n)*?  agree +AUC 1\.000", out) is not None, out)
+        check("--separation: the logit, the same for both sides, has AUC 0.5",
+              re.search(r"within 40 .*?\n(?:  .*\n)*?  logit +AUC 0\.500", out) is not None, out)
+        check("--separation: lone short words, the wrong way round, have AUC 0",
+              re.search(r"lone short words.*: 1 right, 1 wrong or no command\n(?:  .*\n)*?  agree +AUC 0\.000", out)
+              is not None, out)
 
     if failures:
         sys.exit(f"{len(failures)} check(s) failed")

@@ -82,6 +82,7 @@ private Q_SLOTS:
     void phoneDistances();
     void measuresOfAnUtterance();
     void measuresWithoutRival();
+    void measuresOfTheReadings();
     void noSpeechInThePhoneLoop();
     void wordsThatExplainTooFewPhones();
     void loneShortWordsAreCounted();
@@ -328,6 +329,54 @@ void TestSpeech::measuresWithoutRival()
     worse["dist"] = 1.5;
     QVERIFY(confidenceLogit(better) > confidenceLogit(worse));
     QVERIFY(confidenceFromMeasures(better) >= confidenceFromMeasures(worse));
+}
+
+void TestSpeech::measuresOfTheReadings()
+{
+    // "open file" heard; the grammar's next readings: "open file" with a
+    // filler (the same command), "open files" (no command) and "open
+    // help" (another), each further behind.
+    DecodedUtterance u;
+    u.frames = 40;
+    u.heard = {seg("open", 0, 19, -1000, {"OW", "P", "AH", "N"}), seg("file", 20, 39, -3000, {"F", "AY", "L"})};
+    u.loop = {seg("OW", 0, 9, -500), seg("P", 10, 29, -1000), seg("S", 30, 39, -500)};
+    u.score = -4000;
+    u.loopScore = -2000;
+    const QMap<QString, double> without = measureUtterance(u);
+    QVERIFY(!without.contains("nbest"));
+    QVERIFY(!without.contains("nbest_margin"));
+    const double nats = 1024.0 * std::log(1.0001);
+    // The worst word over its 20 frames, not per frame; "open" takes 5
+    // frames a phone, "file" 20/3.
+    QCOMPARE(without.value("word_min_total"), (-3000 - (-500 - 500)) * nats);
+    QCOMPARE(without.value("word_fpp_min"), 5.0);
+    QCOMPARE(without.value("word_fpp_max"), 20.0 / 3);
+
+    u.command = "Open File";
+    u.readings = {{"Open File", -4000}, {"Open File", -4100}, {"", -4300}, {"Open Help", -4500}};
+    const QMap<QString, double> m = measureUtterance(u);
+    QCOMPARE(m.value("nbest"), 4.0);
+    QCOMPARE(m.value("nbest_agree"), 1.0 / 3);
+    const double w1 = std::exp(-100 * nats * NbestScale), w2 = std::exp(-300 * nats * NbestScale),
+                 w3 = std::exp(-500 * nats * NbestScale);
+    QCOMPARE(m.value("nbest_mass"), (1 + w1) / (1 + w1 + w2 + w3));
+    // The best reading of no command or another, 300 units behind, per
+    // frame of the words.
+    QCOMPARE(m.value("nbest_margin"), 300 * nats / 40);
+    // What the readings add changes no confidence.
+    QCOMPARE(confidenceLogit(m), confidenceLogit(without));
+    QCOMPARE(askLogit(m), askLogit(without));
+
+    // A lone reading agrees with itself and leaves no margin to measure;
+    // readings that all name another command leave the least.
+    u.readings = {{"Open File", -4000}};
+    QCOMPARE(measureUtterance(u).value("nbest_agree"), 1.0);
+    QCOMPARE(measureUtterance(u).value("nbest_mass"), 1.0);
+    QCOMPARE(measureUtterance(u).value("nbest_margin"), RivalCap);
+    u.readings = {{"Open Help", -3900}, {"Open Help", -4000}};
+    QCOMPARE(measureUtterance(u).value("nbest_agree"), 0.0);
+    QCOMPARE(measureUtterance(u).value("nbest_mass"), 0.0);
+    QCOMPARE(measureUtterance(u).value("nbest_margin"), -RivalCap);
 }
 
 void TestSpeech::noSpeechInThePhoneLoop()
