@@ -21,6 +21,13 @@
 namespace kestrova::character {
 
 namespace {
+// Whether an existing file of a character's folder ends outside it: a link
+// may lead anywhere, so where it ends must be in the folder too.
+bool leadsOutOf(const QString &folder, const QString &file)
+{
+    return !QFileInfo(file).canonicalFilePath().startsWith(QFileInfo(folder).canonicalFilePath() + u'/');
+}
+
 
 const QString kRoot = QStringLiteral("root");
 const QString kRest = QStringLiteral("rest");
@@ -677,9 +684,7 @@ void Loader::checkArt(const QJsonValue &v)
         m_out.faults.append({file, QString(), QString(), QStringLiteral("the art file does not exist")});
         return;
     }
-    // A link may lead anywhere: where it ends must be in the folder too.
-    const QString folder = QFileInfo(m_folder).canonicalFilePath();
-    if (!QFileInfo(m_model.artFile).canonicalFilePath().startsWith(folder + u'/')) {
+    if (leadsOutOf(m_folder, m_model.artFile)) {
         m_out.faults.append({file, QString(), QString(), outside});
         return;
     }
@@ -915,8 +920,7 @@ QString soundProblem(const QString &folder, const QString &name)
     const QFileInfo info(path);
     if (!info.isFile())
         return QStringLiteral("there is no %1").arg(path);
-    // A link may lead anywhere: where it ends must be in the folder too.
-    if (!info.canonicalFilePath().startsWith(QFileInfo(folder).canonicalFilePath() + u'/'))
+    if (leadsOutOf(folder, path))
         return QStringLiteral("%1 leads out of the character's folder").arg(path);
     if (info.size() > MaxSoundBytes)
         return QStringLiteral("%1 is %2, more than the %3 a character's sound may have")
