@@ -272,6 +272,19 @@ DecodedSegment seg(const QString &word, int start, int end, int acoustic, const 
     return s;
 }
 
+// "open file" heard, the second word much worse than the phone loop over
+// its frames, and a loop phone straddling both words.
+DecodedUtterance openFileHeard()
+{
+    DecodedUtterance u;
+    u.frames = 40;
+    u.heard = {seg("open", 0, 19, -1000, {"OW", "P", "AH", "N"}), seg("file", 20, 39, -3000, {"F", "AY", "L"})};
+    u.loop = {seg("OW", 0, 9, -500), seg("P", 10, 29, -1000), seg("S", 30, 39, -500)};
+    u.score = -4000;
+    u.loopScore = -2000;
+    return u;
+}
+
 } // namespace
 
 void TestSpeech::measuresOfAnUtterance()
@@ -310,12 +323,7 @@ void TestSpeech::measuresWithoutRival()
     // Two words, the second much worse than the loop over its frames: the
     // worst word decides; no rival reading gives the full margin; a loop
     // phone straddling both words counts by its overlap.
-    DecodedUtterance u;
-    u.frames = 40;
-    u.heard = {seg("open", 0, 19, -1000, {"OW", "P", "AH", "N"}), seg("file", 20, 39, -3000, {"F", "AY", "L"})};
-    u.loop = {seg("OW", 0, 9, -500), seg("P", 10, 29, -1000), seg("S", 30, 39, -500)};
-    u.score = -4000;
-    u.loopScore = -2000;
+    const DecodedUtterance u = openFileHeard();
     const QMap<QString, double> m = measureUtterance(u);
     const double nats = 1024.0 * std::log(1.0001);
     QCOMPARE(m.value("word_min"), (-3000 - (-500 - 500)) * nats / 20);
@@ -336,12 +344,7 @@ void TestSpeech::measuresOfTheReadings()
     // "open file" heard; the grammar's next readings: "open file" with a
     // filler (the same command), "open files" (no command) and "open
     // help" (another), each further behind.
-    DecodedUtterance u;
-    u.frames = 40;
-    u.heard = {seg("open", 0, 19, -1000, {"OW", "P", "AH", "N"}), seg("file", 20, 39, -3000, {"F", "AY", "L"})};
-    u.loop = {seg("OW", 0, 9, -500), seg("P", 10, 29, -1000), seg("S", 30, 39, -500)};
-    u.score = -4000;
-    u.loopScore = -2000;
+    DecodedUtterance u = openFileHeard();
     const QMap<QString, double> without = measureUtterance(u);
     QVERIFY(!without.contains("nbest"));
     QVERIFY(!without.contains("nbest_margin"));
