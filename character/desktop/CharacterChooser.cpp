@@ -23,6 +23,56 @@ constexpr int PauseMs = 1200;
 
 enum Role { FolderRole = Qt::UserRole, LoadsRole };
 
+// A one-line label whose text, too long for its width, ends in "…", with
+// the whole text as its tooltip. It asks for no width of its own beyond a
+// few letters: a character's name (from its own file, any length, one word
+// or many) never widens the window.
+class CutLabel final : public QLabel {
+public:
+    CutLabel() { setTextFormat(Qt::PlainText); }
+    void setWholeText(const QString &text)
+    {
+        m_whole = text;
+        cut();
+    }
+    QString wholeText() const { return m_whole; }
+    QSize minimumSizeHint() const override
+    {
+        return {fontMetrics().horizontalAdvance(QStringLiteral("Mmm…")), QLabel::minimumSizeHint().height()};
+    }
+    QSize sizeHint() const override
+    {
+        return {std::min(QLabel::sizeHint().width(), minimumSizeHint().width() * 4), QLabel::sizeHint().height()};
+    }
+
+protected:
+    void resizeEvent(QResizeEvent *event) override
+    {
+        QLabel::resizeEvent(event);
+        cut();
+    }
+    void changeEvent(QEvent *event) override
+    {
+        QLabel::changeEvent(event);
+        if (event->type() == QEvent::FontChange)
+            cut();
+    }
+
+private:
+    void cut()
+    {
+        // One line: a name read from a file may hold line breaks.
+        QString line = m_whole;
+        line.replace(u'\n', u' ').replace(u'\r', u' ');
+        const QString shown = fontMetrics().elidedText(line, Qt::ElideRight, std::max(0, contentsRect().width()));
+        if (shown != text())
+            setText(shown);
+        setToolTip(shown == m_whole ? QString() : m_whole);
+    }
+
+    QString m_whole;
+};
+
 } // namespace
 
 CharacterPreview::CharacterPreview(QWidget *parent) : QWidget(parent)
@@ -138,7 +188,8 @@ CharacterChooser::CharacterChooser(const QString &programDir, const QString &cur
     m_list->setWordWrap(true);
     m_list->setSpacing(2);
     m_preview = new CharacterPreview;
-    m_name = new QLabel;
+    m_name = new CutLabel;
+    m_name->setObjectName(QStringLiteral("kestrovaCharacterName"));
     QFont bold = m_name->font();
     bold.setBold(true);
     bold.setPointSizeF(bold.pointSizeF() * 1.2);
@@ -262,13 +313,13 @@ void CharacterChooser::selectionChanged()
     m_buttons->button(QDialogButtonBox::Ok)->setEnabled(!folder.isEmpty());
     if (folder.isEmpty()) {
         m_preview->setCharacter(std::nullopt);
-        m_name->clear();
+        static_cast<CutLabel *>(m_name)->setWholeText(QString());
         m_description->clear();
         return;
     }
     const QString path = availableCharacters(m_programDir).value(folder);
     std::optional<CharacterModel> model = CharacterModel::load(path);
-    m_name->setText(model ? model->name : folder);
+    static_cast<CutLabel *>(m_name)->setWholeText(model ? model->name : folder);
     m_description->setText(model ? model->description : QString());
     m_preview->setCharacter(std::move(model));
 }

@@ -60,7 +60,8 @@ private:
 // says which of the two the user is about to get.
 //
 // Object names: the dialog "kestrovaCharacterChooser", the list
-// "kestrovaCharacterList", the preview "kestrovaCharacterPreview", the box
+// "kestrovaCharacterList", the preview "kestrovaCharacterPreview", the name
+// "kestrovaCharacterName" (cut to its width, the whole name its tooltip), the box
 // "kestrovaSwitchNow", the note "kestrovaChooserNote".
 class CharacterChooser : public QDialog {
     Q_OBJECT

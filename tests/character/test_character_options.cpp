@@ -147,6 +147,7 @@ private Q_SLOTS:
     void autostartFailureLeavesNothing();
     void chooserListsStoresAndKeepsTheRunningCharacter();
     void chooserShowsNamesAsWritten();
+    void chooserCutsALongNameToItsWidth();
     void frameSoundsPlayWhenOn();
     void voiceListReachesTheSheetAndIsNotWaitedForAtTheEnd();
 };
@@ -608,14 +609,61 @@ void TestCharacterOptions::chooserShowsNamesAsWritten()
     chooser.show();
     QCOMPARE(chooser.chosen(), QStringLiteral("marked"));
     int shown = 0;
+    // The name may be cut to its label's width, then whole in its tooltip.
+    const auto showsName = [&name](const QLabel *label) {
+        return label->text() == name
+            || (label->toolTip() == name && label->text().endsWith(QChar(0x2026))
+                && name.startsWith(label->text().chopped(1)));
+    };
     for (const QLabel *label : chooser.findChildren<QLabel *>()) {
-        if (label->text() != name && label->text() != description)
+        if (!showsName(label) && label->text() != description)
             continue;
         ++shown;
         QCOMPARE(label->textFormat(), Qt::PlainText);
     }
     QCOMPARE(shown, 2);
     QDir(user + QStringLiteral("/marked")).removeRecursively();
+}
+
+// A character whose name runs far beyond any screen, as words and as one
+// word: the chooser stays as wide as it was made and inside the screen, the
+// name is cut to the label's width ending in "…", and its tooltip holds it
+// whole.
+void TestCharacterOptions::chooserCutsALongNameToItsWidth()
+{
+    const QString user = characterFolders(ProgramData).first();
+    installBot(user, QStringLiteral("long"));
+    const QString words = QStringLiteral("The Very Long Name ").repeated(16).trimmed();
+    const QString word = QStringLiteral("Longname").repeated(40);
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    for (const QString &name : {words, word}) {
+        QVERIFY(name.size() >= 300);
+        QFile json(user + QStringLiteral("/long/character.json"));
+        QVERIFY(json.open(QIODevice::ReadOnly));
+        QJsonObject root = QJsonDocument::fromJson(json.readAll()).object();
+        json.close();
+        root.insert(QStringLiteral("name"), name);
+        QVERIFY(json.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        json.write(QJsonDocument(root).toJson());
+        json.close();
+
+        CharacterChooser chooser(ProgramData, QStringLiteral("long"));
+        chooser.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&chooser));
+        QCOMPARE(chooser.chosen(), QStringLiteral("long"));
+        QVERIFY2(chooser.width() <= std::min(560, screen.width()),
+                 qPrintable(QStringLiteral("the chooser is %1 px wide").arg(chooser.width())));
+        auto *label = chooser.findChild<QLabel *>(QStringLiteral("kestrovaCharacterName"));
+        QVERIFY(label);
+        QVERIFY(label->isVisible());
+        QVERIFY(label->width() > 0);
+        QVERIFY2(label->fontMetrics().horizontalAdvance(label->text()) <= label->contentsRect().width(),
+                 qPrintable(QStringLiteral("\"%1\" in %2 px").arg(label->text()).arg(label->contentsRect().width())));
+        QVERIFY2(label->text().endsWith(QChar(0x2026)) && name.startsWith(label->text().chopped(1)),
+                 qPrintable(label->text()));
+        QCOMPARE(label->toolTip(), name);
+    }
+    QDir(user + QStringLiteral("/long")).removeRecursively();
 }
 
 void TestCharacterOptions::frameSoundsPlayWhenOn()
