@@ -196,6 +196,16 @@ std::optional<int> widthBeside(const QSize &size, int minimumWidth, const QRect 
     return std::nullopt;
 }
 
+std::optional<int> heightBeside(const QSize &size, int minimumHeight, const QRect &area, const QRect &character)
+{
+    if (character.isEmpty())
+        return std::nullopt;
+    const int room = std::max(character.top() - area.top(), area.bottom() - character.bottom()) - Gap;
+    if (room < size.height() && room >= minimumHeight)
+        return room;
+    return std::nullopt;
+}
+
 bool Covered::operator<(const Covered &o) const
 {
     return std::tie(worked, captions, read, window) < std::tie(o.worked, o.captions, o.read, o.window);
@@ -366,9 +376,38 @@ std::optional<QSize> framedAlike(const QWidget *window)
     return std::nullopt;
 }
 
+// A window the character would cover and that cannot be narrowed beside
+// it (its tabs need the width), made shorter to stand above or below it at
+// its own width, no shorter than it can be (its pages then scroll down):
+// where it goes then, its frame being `frame` now.
+std::optional<QPoint> shortenedBeside(QWidget *window, const QSize &frame, const QRect &area, const QRect &character)
+{
+    if (frame.width() > area.width())
+        return std::nullopt;
+    const QSize added = frame - window->size();
+    // Its least height as its layout reckons it (a page that scrolls
+    // counts as little as its view can be).
+    const int minimum = window->minimumSizeHint().expandedTo(window->minimumSize()).height() + added.height();
+    const std::optional<int> height = WindowPlacement::heightBeside(frame, minimum, area, character);
+    qCDebug(lcPlacement).noquote() << QStringLiteral("\"%1\" (%2x%3) no shorter than %4: %5")
+                                          .arg(window->windowTitle()).arg(frame.width()).arg(frame.height()).arg(minimum)
+                                          .arg(height ? QString::number(*height) : QStringLiteral("no room above or below the character"));
+    if (!height)
+        return std::nullopt;
+    const QSize shortened(frame.width(), *height);
+    const QPoint middle(area.left() + (area.width() - shortened.width()) / 2,
+                        area.top() + (area.height() - shortened.height()) / 2);
+    const QPoint to = WindowPlacement::clearOf(shortened, area, character, {}, middle);
+    if (QRect(to, shortened).intersects(character))
+        return std::nullopt;
+    window->resize(window->width(), *height - added.height());
+    return to;
+}
+
 // A window the character would cover, narrowed to stand beside it where
 // it can be (its text wrapping onto more lines still fits the height of
-// the area): where it goes then, its frame being `frame` now.
+// the area): where it goes then, its frame being `frame` now. Where it
+// cannot be, shortened to stand above or below it instead.
 std::optional<QPoint> narrowedBeside(QWidget *window, const QSize &frame, const QRect &area, const QRect &character)
 {
     const QSize added = frame - window->size();
@@ -392,7 +431,7 @@ std::optional<QPoint> narrowedBeside(QWidget *window, const QSize &frame, const 
                                           .arg(window->windowTitle()).arg(frame.width()).arg(frame.height()).arg(minimum)
                                           .arg(width ? QString::number(*width) : QStringLiteral("no room beside the character"));
     if (!width)
-        return std::nullopt;
+        return shortenedBeside(window, frame, area, character);
     const int inside = *width - added.width();
     // As tall as it is, within the area with its frame (a window that
     // sized itself to the screen reckoned with a thinner frame), and never
@@ -661,10 +700,12 @@ void ScreenFollower::place(QWidget *window) const
                             area.top() + (area.height() - size.height()) / 2);
         const QRect character = m_characterArea().value_or(QRect());
         QPoint to = WindowPlacement::clearOf(size, area, character, {}, middle);
+        const QSize added = size - window->size();
         if (QRect(to, size).intersects(character))
             to = narrowedBeside(window, size, area, character).value_or(to);
         moveFrame(window, to);
-        window->setProperty(PlacedClear, !QRect(to, size).intersects(character));
+        // Clear of it as it stands now, narrowed or shortened.
+        window->setProperty(PlacedClear, !QRect(to, window->size() + added).intersects(character));
         return;
     }
     const QRect frame = window->frameGeometry();

@@ -68,6 +68,12 @@ constexpr int Gap = 8;
 // stands beside it already or would have to be narrower than `minimumWidth`.
 std::optional<int> widthBeside(const QSize &size, int minimumWidth, const QRect &area, const QRect &character);
 
+// The same for the height: the height to which a window of `size`, too tall
+// to stand above or below the character on `area`, is shortened so that it
+// does (on the side with more room), Gap pixels away; nothing where it
+// stands so already or would have to be shorter than `minimumHeight`.
+std::optional<int> heightBeside(const QSize &size, int minimumHeight, const QRect &area, const QRect &character);
+
 // The property a tab strip that draws its tabs closer together where it
 // must (a window narrowed on a small screen) holds: the least width (an
 // int) at which its tabs are still whole. Without it, its size hint.

@@ -140,6 +140,13 @@ public:
     QPushButton *CmdCheck = nullptr;
     QPushButton *CmdSave = nullptr;
 
+    // Its height does not follow its width: the pages scroll in a view as
+    // tall as the window gives it. (The wrapping status line would
+    // otherwise have the window kept as tall as every part of it wants,
+    // and it could not be made shorter to stand above or below the
+    // character.)
+    bool hasHeightForWidth() const override { return false; }
+
 protected:
     void closeEvent(QCloseEvent *event) override;
     void showEvent(QShowEvent *event) override;

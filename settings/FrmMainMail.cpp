@@ -3,6 +3,8 @@
 // plain log-on allowed), the check interval, "Check" and "Save".
 #include "FrmMain.h"
 
+#include <QScreen>
+
 #include "CharacterRef.h"
 #include "CurlMailbox.h"
 #include "DialUpConnection.h"
@@ -293,11 +295,17 @@ void FrmMain::showMailSecurity()
         LblCertificate->setText(mailtext::trustedCertificate(security.trustedCertificate));
         CmdTrustCert->setText(mailtext::ForgetCaption);
     }
+    const bool hiddenBefore = LblCertificate->isHidden();
     LblCertificate->setVisible(offered || !security.trustedCertificate.isEmpty());
     CmdTrustCert->setVisible(!LblCertificate->isHidden());
-    // Room for the lines just shown.
-    if (isVisible() && height() < sizeHint().height())
-        resize(width(), sizeHint().height());
+    // Room for the lines just shown, as far as the screen has it (the page
+    // scrolls beyond). A window made shorter where it was placed keeps its
+    // height otherwise.
+    if (isVisible() && hiddenBefore && !LblCertificate->isHidden() && height() < sizeHint().height()) {
+        const int room = screen() ? screen()->availableGeometry().height() - (frameGeometry().height() - height())
+                                  : sizeHint().height();
+        resize(width(), std::max(height(), std::min(sizeHint().height(), room)));
+    }
 }
 
 void FrmMain::CmdTrustCert_Click()

@@ -119,6 +119,7 @@ private Q_SLOTS:
     void statusBarCountsByItsMessage();
     void checkBoxCountsByWhatItDraws();
     void windowPlacedClearMovesClearAgain();
+    void optionsStandBesideTheCharacter_data();
     void optionsStandBesideTheCharacter();
     void screenTallWindowNarrowsBeside();
 
@@ -483,9 +484,21 @@ void TestStepAside::windowPlacedClearMovesClearAgain()
 // At its rest place in the top left corner the character keeps its place:
 // the options window opens narrowed beside it, on every page clear of it,
 // one size throughout, its tabs whole, every label with room for its text
-// and no page scrolled sideways. The character does not walk.
+// and no page scrolled sideways. The character does not walk. So with
+// the toolkit's font and with the larger one of a desktop (11 pt, as the
+// virtual display's desktop gives), whose tab captions alone come near the
+// room beside the character.
+void TestStepAside::optionsStandBesideTheCharacter_data()
+{
+    QTest::addColumn<int>("pointSize");
+    QTest::addRow("toolkit's font") << 0;
+    QTest::addRow("11 pt") << 11;
+}
+
 void TestStepAside::optionsStandBesideTheCharacter()
 {
+    QFETCH(int, pointSize);
+    const kestrova::test::ApplicationFontSize font(pointSize);
     const QRect character = characterOf(*m_run);
     const int moves = movesIn(m_run->log());
     m_options = m_run->app->frmMain();

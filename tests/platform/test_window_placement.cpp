@@ -147,6 +147,20 @@ void TestWindowPlacement::clearOfTheCharacter()
     // At the right edge, the room is on the left.
     const QRect atRight(400, 100, 112, 140);
     QCOMPARE(WindowPlacement::widthBeside(about, 200, area, atRight), std::optional<int>(400 - 8));
+
+    // Shortened to stand below it (the side with more room), no shorter than
+    // the window allows, only where needed; above it where the character
+    // stands low.
+    const QSize wide(500, 354);
+    QCOMPARE(WindowPlacement::heightBeside(wide, 200, area, character), std::optional<int>(384 - 142 - 8));
+    const QRect belowIt(WindowPlacement::clearOf(QSize(500, 234), area, character, {}, middle), QSize(500, 234));
+    QVERIFY(area.contains(belowIt));
+    QVERIFY(!belowIt.intersects(character));
+    QCOMPARE(WindowPlacement::heightBeside(wide, 240, area, character), std::nullopt);
+    QCOMPARE(WindowPlacement::heightBeside(QSize(500, 200), 150, area, character), std::nullopt);
+    QCOMPARE(WindowPlacement::heightBeside(wide, 200, area, QRect()), std::nullopt);
+    const QRect low(200, 300, 112, 84);
+    QCOMPARE(WindowPlacement::heightBeside(wide, 200, area, low), std::optional<int>(300 - 8));
 }
 
 QTEST_MAIN(TestWindowPlacement)
