@@ -472,6 +472,11 @@ popup_menu() { # the program's shown popup menu (a nameless window the window ma
 }
 menu=$(popup_menu)
 check "Yes/No is shown beside the question" test -n "$menu"
+# The character's window, found while it is shown.
+character=""
+for w in $(xdotool search --onlyvisible --pid "$app_pid" 2>/dev/null); do
+  client "$w" && [ "$ww $wh" = "$sw $sh" ] && character=$w
+done
 tour=""
 if [ -n "$menu" ]; then
   sleep 0.5; shot tour-question
@@ -480,10 +485,6 @@ if [ -n "$menu" ]; then
   tour=$(window_named "Tour" 10)
 fi
 check "\"Yes\" opens the tour" test -n "$tour"
-character=""
-for w in $(xdotool search --onlyvisible --pid "$app_pid" 2>/dev/null); do
-  client "$w" && [ "$ww $wh" = "$sw $sh" ] && character=$w
-done
 beside_tour() { # the character's window lies clear of the tour's (its frame's border aside)
   local i tx ty tw th
   wait_for "$log" "Welcome to kestrova." 20 || { echo "NOTE: the welcome was not said"; return 1; }
