@@ -304,14 +304,29 @@ frmAbout *Application::aboutBox()
     return onFirstUse(m_frmAbout, [](frmAbout *w) { w->Form_Load(); });
 }
 
-void Application::MoveToTarget(const QRect &windowFrame)
+namespace {
+
+// The character's frame is about this size on the desktop.
+const QSize CharacterSize(128, 128);
+
+QRect screenAreaOf(const QRect &windowFrame)
 {
     const QScreen *screen = QGuiApplication::screenAt(windowFrame.center());
     if (!screen)
         screen = QGuiApplication::primaryScreen();
-    const QRect area = screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
-    // The character's frame is about this size on the desktop.
-    m_movement.MoveToTarget(agent(), windowFrame, area, QSize(128, 128));
+    return screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
+}
+
+} // namespace
+
+character::Request Application::MoveToTarget(const QRect &windowFrame)
+{
+    return m_movement.MoveToTarget(agent(), windowFrame, screenAreaOf(windowFrame), CharacterSize);
+}
+
+std::optional<QPoint> Application::targetBeside(const QRect &windowFrame) const
+{
+    return Movement::besideWindow(windowFrame, screenAreaOf(windowFrame), CharacterSize);
 }
 
 void Application::stepAside(QWidget *window, QPoint to)

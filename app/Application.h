@@ -98,7 +98,8 @@ public:
     frmTip *tipWindow();
     AlarmWatch &alarm() override { return m_alarm; }
     WordControls &wordControls() override { return m_wordControls; }
-    void MoveToTarget(const QRect &windowFrame) override;
+    character::Request MoveToTarget(const QRect &windowFrame) override;
+    std::optional<QPoint> targetBeside(const QRect &windowFrame) const override;
     void MoveToRest() override;
     MailWatch &mailWatch() override { return m_mailWatch; }
     MailChecker &mailChecker() override { return m_mailChecker; }

@@ -29,8 +29,7 @@ void Movement::MoveToRest(character::CharacterRef &agent) const
     agent.MoveTo(RestX, RestY);
 }
 
-void Movement::MoveToTarget(character::CharacterRef &agent, const QRect &frame, const QRect &screen,
-                            QSize size)
+std::optional<QPoint> Movement::besideWindow(const QRect &frame, const QRect &screen, QSize size)
 {
     int x = frame.x() + frame.width();
     if (x + size.width() > screen.x() + screen.width())
@@ -38,10 +37,19 @@ void Movement::MoveToTarget(character::CharacterRef &agent, const QRect &frame, 
     x = std::clamp(x, screen.x(), std::max(screen.x(), screen.x() + screen.width() - size.width()));
     const int y = std::clamp(frame.y(), screen.y(), std::max(screen.y(), screen.y() + screen.height() - size.height()));
     if (!fits16(x) || !fits16(y))
-        return;
-    TargetX = qint16(x);
-    TargetY = qint16(y);
-    agent.MoveTo(TargetX, TargetY);
+        return std::nullopt;
+    return QPoint(x, y);
+}
+
+character::Request Movement::MoveToTarget(character::CharacterRef &agent, const QRect &frame, const QRect &screen,
+                                          QSize size)
+{
+    const std::optional<QPoint> at = besideWindow(frame, screen, size);
+    if (!at)
+        return {};
+    TargetX = qint16(at->x());
+    TargetY = qint16(at->y());
+    return agent.MoveTo(TargetX, TargetY);
 }
 
 void Movement::MoveToMouse(character::CharacterRef &agent, const MousePointer &pointer) const

@@ -1,8 +1,13 @@
 #pragma once
 
+#include "Request.h"
+
+#include <QPoint>
 #include <QRect>
 #include <QSize>
 #include <QtGlobal>
+
+#include <optional>
 
 namespace kestrova {
 
@@ -30,9 +35,12 @@ public:
     // Moves the character beside a window: just right of its frame,
     // top-aligned; where that would leave the screen, just left of it; kept
     // inside the screen's area either way. The target is kept in
-    // TargetX/TargetY.
-    void MoveToTarget(character::CharacterRef &agent, const QRect &windowFrame, const QRect &screenArea,
-                      QSize characterSize);
+    // TargetX/TargetY. Returns the walk's request (null where there is none).
+    character::Request MoveToTarget(character::CharacterRef &agent, const QRect &windowFrame,
+                                    const QRect &screenArea, QSize characterSize);
+    // Where MoveToTarget sends the character; nothing where that place does
+    // not fit the character's 16-bit position.
+    static std::optional<QPoint> besideWindow(const QRect &windowFrame, const QRect &screenArea, QSize characterSize);
     // Beside the pointer; where the desktop does not tell the program where
     // the pointer is, the character says PointerUnseen instead.
     void MoveToMouse(character::CharacterRef &agent, const MousePointer &pointer) const;

@@ -8,8 +8,11 @@
 
 #include "PlatformServices.h"
 
+#include <QPoint>
 #include <QRect>
 #include <QString>
+
+#include <optional>
 
 namespace kestrova {
 
@@ -34,7 +37,7 @@ class WordControls;
 class frmAbout;
 class SettingsStore;
 class PasswordStore;
-namespace character { class CharacterRef; class CharacterService; }
+namespace character { class CharacterRef; class CharacterService; class Request; }
 
 // What the program is handed from outside. Not owned.
 struct AppContext {
@@ -101,8 +104,11 @@ public:
     virtual WordControls &wordControls() = 0;
 
     // The character's moves beside a window (its frame on the screen) and
-    // back to its rest position.
-    virtual void MoveToTarget(const QRect &windowFrame) = 0;
+    // back to its rest position. MoveToTarget returns the walk's request.
+    virtual character::Request MoveToTarget(const QRect &windowFrame) = 0;
+    // Where MoveToTarget would send the character for that frame; nothing
+    // where it would not go.
+    virtual std::optional<QPoint> targetBeside(const QRect &windowFrame) const = 0;
     virtual void MoveToRest() = 0;
 };
 

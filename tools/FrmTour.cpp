@@ -14,12 +14,16 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMoveEvent>
 #include <QPushButton>
+#include <QResizeEvent>
 #include <QScreen>
 #include <QStackedLayout>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cstdlib>
 #include <utility>
 
 namespace kestrova {
@@ -151,6 +155,9 @@ FrmTour::FrmTour(Host &host) : QWidget(nullptr), m_host(host)
     showOnly(0);
     updateButtons();
     resize(440, 300);
+    m_placementWait = new QTimer(this);
+    m_placementWait->setSingleShot(true);
+    connect(m_placementWait, &QTimer::timeout, this, [this] { m_followPlacement = false; });
     // Left of the screen's middle, so the character has room on its right.
     if (const QScreen *screen = QGuiApplication::primaryScreen()) {
         const QRect area = screen->availableGeometry();
@@ -177,17 +184,74 @@ int FrmTour::currentPage() const
 
 void FrmTour::Form_Load()
 {
-    m_host.MoveToTarget(frameGeometry());
-    character::CharacterRef &agent = m_host.agent();
-    forPage(agent.Play(QStringLiteral("GestureRight")));
-    forPage(agent.Speak(tr("Welcome to kestrova.")));
-    forPage(agent.Play(QStringLiteral("RestPose")));
-    forPage(agent.Speak(Label2->text()));
-    forPage(agent.Play(QStringLiteral("Pleased")));
-    forPage(agent.Speak(tr("Just look at everything I can do.")));
-    forPage(agent.Play(QStringLiteral("LookRight")));
+    aim();
+    forPage(PageStep::Play, QStringLiteral("GestureRight"));
+    forPage(PageStep::Speak, tr("Welcome to kestrova."));
+    forPage(PageStep::Play, QStringLiteral("RestPose"));
+    forPage(PageStep::Speak, Label2->text());
+    forPage(PageStep::Play, QStringLiteral("Pleased"));
+    forPage(PageStep::Speak, tr("Just look at everything I can do."));
+    forPage(PageStep::Play, QStringLiteral("LookRight"));
     m_loaded = true;
     updateButtons();
+    // The window manager may still move the window it was just shown:
+    // for a while the character goes where the window ends up.
+    m_followPlacement = true;
+    m_placementWait->start(PlacementWaitMs);
+}
+
+void FrmTour::aim()
+{
+    const QRect frame = frameGeometry();
+    m_aimedAt = m_host.targetBeside(frame);
+    m_aim = m_host.MoveToTarget(frame);
+}
+
+void FrmTour::moveEvent(QMoveEvent *event)
+{
+    QWidget::moveEvent(event);
+    placementChanged();
+}
+
+void FrmTour::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    placementChanged();
+}
+
+void FrmTour::placementChanged()
+{
+    // A window manager moves and sizes a window in a burst of changes: the
+    // character is sent once, after the burst.
+    if (!m_followPlacement || m_placementQueued)
+        return;
+    m_placementQueued = true;
+    QMetaObject::invokeMethod(this, &FrmTour::followPlacement, Qt::QueuedConnection);
+}
+
+void FrmTour::followPlacement()
+{
+    m_placementQueued = false;
+    if (!m_followPlacement || !isVisible())
+        return;
+    const std::optional<QPoint> target = m_host.targetBeside(frameGeometry());
+    if (!target
+        || (m_aimedAt && std::abs(target->x() - m_aimedAt->x()) <= PlacementSlack
+            && std::abs(target->y() - m_aimedAt->y()) <= PlacementSlack))
+        return;
+    // The walk, and what follows it, is made again: where the character is
+    // on its way still, it turns towards the new place; where it is there
+    // already, what it was saying starts again beside the window.
+    const QList<PageStep> pending = std::exchange(m_pageSteps, {});
+    QList<character::Request> stopped;
+    if (!m_aim.isNull())
+        stopped << m_aim;
+    for (const PageStep &step : pending)
+        stopped << step.request;
+    m_host.agent().StopRequests(stopped);
+    aim();
+    for (const PageStep &step : pending)
+        forPage(step.kind, step.what);
 }
 
 void FrmTour::updateButtons()
@@ -204,21 +268,20 @@ void FrmTour::updateButtons()
 
 void FrmTour::CmdCollection_Click(int index)
 {
-    character::CharacterRef &agent = m_host.agent();
     const int page = currentPage();
     if (index == 1 && page < 3) {
         leavePage();
         if (page == 0) {
             showOnly(1);
-            forPage(agent.Play(QStringLiteral("GestureRight")));
-            forPage(agent.Speak(LblInterface->text()));
-            forPage(agent.Play(QStringLiteral("RestPose")));
+            forPage(PageStep::Play, QStringLiteral("GestureRight"));
+            forPage(PageStep::Speak, LblInterface->text());
+            forPage(PageStep::Play, QStringLiteral("RestPose"));
         } else if (page == 1) {
             showOnly(2);
-            forPage(agent.Speak(LblSettingUp->text()));
+            forPage(PageStep::Speak, LblSettingUp->text());
         } else if (page == 2) {
             showOnly(3);
-            forPage(agent.Speak(LblHelp->text()));
+            forPage(PageStep::Speak, LblHelp->text());
         }
         updateButtons();
     } else if (index == 0 && page > 0) {
@@ -231,27 +294,36 @@ void FrmTour::CmdCollection_Click(int index)
     }
 }
 
-void FrmTour::forPage(character::Request request)
+void FrmTour::forPage(PageStep::Kind kind, const QString &what)
 {
-    character::Character *character = m_host.agent().get();
-    if (!character || request.isNull())
+    character::CharacterRef &agent = m_host.agent();
+    character::Character *character = agent.get();
+    if (!character)
+        return;
+    const character::Request request = kind == PageStep::Play ? agent.Play(what) : agent.Speak(what);
+    if (request.isNull())
         return;
     if (character != m_watched) {
         disconnect(m_watch);
         m_watched = character;
         m_watch = connect(character, &character::Character::requestComplete, this,
-                          [this](character::Request done) { m_pageRequests.removeAll(done); });
+                          [this](character::Request done) {
+                              m_pageSteps.removeIf([done](const PageStep &step) { return step.request == done; });
+                          });
     }
-    m_pageRequests.append(request);
+    m_pageSteps.append(PageStep{kind, what, request});
 }
 
 void FrmTour::leavePage()
 {
     // Only the page's own: whatever else the character has to do (an alarm,
     // the mail) goes on.
-    if (m_pageRequests.isEmpty())
+    if (m_pageSteps.isEmpty())
         return;
-    m_host.agent().StopRequests(std::exchange(m_pageRequests, {}));
+    QList<character::Request> requests;
+    for (const PageStep &step : std::exchange(m_pageSteps, {}))
+        requests << step.request;
+    m_host.agent().StopRequests(requests);
 }
 
 void FrmTour::CmdOptions_Click()
@@ -276,6 +348,7 @@ void FrmTour::keyPressEvent(QKeyEvent *event)
 void FrmTour::closeEvent(QCloseEvent *event)
 {
     event->accept();
+    m_followPlacement = false;
     m_host.forms().unload(this);
     // Everything queued and playing stops, mid-sentence too.
     m_host.agent().StopAll();

@@ -32,6 +32,7 @@ namespace {
     F(getSelectionOwner, xcb_get_selection_owner) \
     F(getSelectionOwnerReply, xcb_get_selection_owner_reply) \
     F(changeProperty, xcb_change_property) \
+    F(deleteProperty, xcb_delete_property) \
     F(sendEvent, xcb_send_event) \
     F(getSetup, xcb_get_setup) \
     F(rootsIterator, xcb_setup_roots_iterator) \
@@ -141,6 +142,15 @@ xcb_window_t x11Root(xcb_connection_t *connection)
     return it.rem > 0 ? it.data->root : xcb_window_t(XCB_WINDOW_NONE);
 }
 
+// Whether the desktop is KDE's, whose window manager is KWin.
+bool kwinDesktop()
+{
+    if (qEnvironmentVariable("KDE_FULL_SESSION") == u"true")
+        return true;
+    const QStringList desktops = qEnvironmentVariable("XDG_CURRENT_DESKTOP").split(u':');
+    return desktops.contains(QStringLiteral("KDE"), Qt::CaseInsensitive);
+}
+
 // Asks the window manager to add (action 1) or remove (action 0) up to two
 // states of a mapped window, as the Extended Window Manager Hints have a
 // client do: a change of the _NET_WM_STATE property itself counts only
@@ -234,6 +244,14 @@ void NeverATask::askOnceMapped(QWidget *window)
     // KWin flags a window mapped without the focus as demanding attention
     // (it then sits in the taskbar and window switcher).
     requestNetWmState(connection, root, id, 0, x11Atom(connection, "_NET_WM_STATE_DEMANDS_ATTENTION"));
+    // Qt makes a tool window without a parent transient for its client
+    // leader, which KWin takes as transient for the program's windows mapped
+    // before it; a utility window it hides whenever the active window is
+    // another of the program's, mapped later (the tour opened from the
+    // character's menu): it iconifies the character. Transient for nothing,
+    // it is left alone.
+    if (xcb.deleteProperty && kwinDesktop())
+        xcb.deleteProperty(connection, id, XCB_ATOM_WM_TRANSIENT_FOR);
     xcb.flush(connection);
 }
 

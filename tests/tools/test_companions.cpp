@@ -81,6 +81,7 @@ private Q_SLOTS:
     void tourNavigation();
     void tourCancelAndButtons();
     void tourSpeechFollowsItsPage();
+    void tourFollowsWindowPlacement();
     void tourHelpButton();
 
     void aboutBox();
@@ -834,6 +835,77 @@ void TestCompanions::tourSpeechFollowsItsPage()
     character.log.clear();
     w->CmdCollection[1]->click();
     QCOMPARE(run().log(), QStringList{"Speak " + w->LblSettingUp->text()});
+}
+
+// A window manager may place the tour elsewhere after it is shown (a tiling
+// one floats and centres it): the character, sent beside the window where it
+// was, goes beside it where it is, before what it had still to do. The
+// frame a window manager adds around it sends it nowhere.
+void TestCompanions::tourFollowsWindowPlacement()
+{
+    FrmTour *w = run().app->frmTour();
+    RecordingCharacter &character = run().character();
+    const auto placedBy = [w](QPoint to) {
+        w->move(to);
+        // The window's moves are looked at once the burst of them is over.
+        QCoreApplication::sendPostedEvents(w, QEvent::MetaCall);
+    };
+    const auto target = [w, this] {
+        const std::optional<QPoint> at = run().app->targetBeside(w->frameGeometry());
+        return at ? QStringLiteral("MoveTo %1 %2").arg(at->x()).arg(at->y()) : QString();
+    };
+    const auto pendingTexts = [&character] {
+        QStringList texts;
+        for (const RecordingCharacter::Pending &p : character.pending)
+            texts << p.text;
+        return texts;
+    };
+    const QStringList welcome = {"Play GestureRight", "Speak Welcome to kestrova.", "Play RestPose",
+                                 "Speak " + w->Label2->text(), "Play Pleased",
+                                 "Speak Just look at everything I can do.", "Play LookRight"};
+    QVERIFY(w->followsPlacement());
+    const QString first = target();
+    QCOMPARE(run().log(), QStringList{first} + welcome);
+    character.log.clear();
+
+    // Framed where it stands: a few pixels off, the character keeps going.
+    const QPoint asked = w->pos();
+    placedBy(asked + QPoint(4, 24));
+    QCOMPARE(run().log(), QStringList());
+
+    // Centred on the screen while the character is on its way: its walk and
+    // the welcome are made again, beside the window as it stands now.
+    placedBy(QPoint(asked.x() + 160, asked.y() + 50));
+    const QString second = target();
+    QVERIFY(second != first);
+    QCOMPARE(run().log(), QStringList({"StopRequests " + (QStringList{first} + welcome).join(" / "), second}) + welcome);
+    QCOMPARE(pendingTexts(), QStringList{second} + welcome);
+
+    // There, and its first gesture made, the window moves again: what it
+    // had still to do follows the walk; the gesture is not made twice.
+    QVERIFY(character.completeNext());
+    QVERIFY(character.completeNext());
+    character.log.clear();
+    placedBy(QPoint(asked.x() - 200, asked.y() + 100));
+    const QString third = target();
+    QVERIFY(third != second);
+    QCOMPARE(run().log(), QStringList({"StopRequests " + welcome.mid(1).join(" / "), third}) + welcome.mid(1));
+    QCOMPARE(pendingTexts(), QStringList{third} + welcome.mid(1));
+
+    // The next page's text, interrupted by another move, is what follows.
+    character.completeAll();
+    w->CmdCollection[1]->click();
+    character.log.clear();
+    placedBy(QPoint(asked.x() + 100, asked.y() - 40));
+    const QString fourth = target();
+    const QStringList page = {"Play GestureRight", "Speak " + w->LblInterface->text(), "Play RestPose"};
+    QCOMPARE(run().log(), QStringList({"StopRequests " + page.join(" / "), fourth}) + page);
+
+    // Closed, it follows the window no more.
+    character.completeAll();
+    w->close();
+    QVERIFY(!w->followsPlacement());
+    settle();
 }
 
 void TestCompanions::tourCancelAndButtons()
