@@ -734,6 +734,12 @@ LoadOutcome Loader::run()
         m_out.faults.append({kJsonFile, QString(), QString(), QStringLiteral("it is not a plain file")});
         return m_out;
     }
+    if (leadsOutOf(m_folder, jsonPath)) {
+        m_out.faults.append({kJsonFile, QString(), QString(),
+                             QStringLiteral("the file is a link outside the character's folder; the character "
+                                            "file must be a file in the folder")});
+        return m_out;
+    }
     if (!file.open(QIODevice::ReadOnly)) {
         m_out.faults.append({kJsonFile, QString(), QString(),
                              QStringLiteral("the file cannot be read: %1").arg(file.errorString())});
