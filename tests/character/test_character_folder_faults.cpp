@@ -159,6 +159,12 @@ private Q_SLOTS:
         QTest::newRow("a link out of the folder") << "link" << false;
         QTest::newRow("larger than a sound may be") << "huge" << false;
         QTest::newRow("missing") << "nothing" << false;
+        // Handed to the sound server, a file that is no WAV sound may keep
+        // it loading for good: it is not handed over.
+        QTest::newRow("empty") << "empty" << false;
+        QTest::newRow("cut in its header") << "cut" << false;
+        QTest::newRow("wrong magic") << "magic" << false;
+        QTest::newRow("no WAVE") << "nowave" << false;
     }
     void soundsStayInTheFolder()
     {
@@ -172,6 +178,21 @@ private Q_SLOTS:
             QFile huge(folder + QStringLiteral("/sounds/huge.wav"));
             QVERIFY(huge.open(QIODevice::WriteOnly));
             QVERIFY(huge.resize(MaxSoundBytes + 1));
+        }
+        {
+            QFile chirp(folder + QStringLiteral("/sounds/chirp.wav"));
+            QVERIFY(chirp.open(QIODevice::ReadOnly));
+            const QByteArray wav = chirp.readAll();
+            const QList<QPair<QString, QByteArray>> broken{
+                {QStringLiteral("empty"), QByteArray()},
+                {QStringLiteral("cut"), wav.left(20)},
+                {QStringLiteral("magic"), QByteArray(wav).replace(0, 4, "RIFX")},
+                {QStringLiteral("nowave"), QByteArray(wav).replace(8, 4, "AVI ")}};
+            for (const auto &[name, bytes] : broken) {
+                QFile file(folder + QStringLiteral("/sounds/%1.wav").arg(name));
+                QVERIFY(file.open(QIODevice::WriteOnly));
+                QCOMPARE(file.write(bytes), bytes.size());
+            }
         }
         // The checker names the frame and why its sound is not played.
         {
