@@ -174,8 +174,14 @@ private:
     // Pipelined headers: "UIDL n" and "TOP n 0" for the messages from
     // m_nextToSend on, up to a batch's worth outstanding.
     void sendBatch();
-    // The headers of one message, checked against its unique id.
+    // The headers of one message, checked against its unique id. When it
+    // returns OutOfStep, m_outOfStepBefore tells whether the stream was out
+    // of step before the message's first reply (it was never answered).
     int fetchAnchored(int number, int onServer);
+    bool m_outOfStepBefore = false;
+    // Whether bytes wait on the connection that no command asked for; looks
+    // without waiting.
+    bool strayBytesWaiting();
 
     // IMAP: one logical line, its literals apart (each marked by \x01 in
     // the line); a tagged command with what each untagged answer holds.

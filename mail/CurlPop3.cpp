@@ -63,6 +63,15 @@ int CurlMailbox::readReply(bool multiLine, qsizetype limit, Reply &reply, bool h
     return CURLE_OK;
 }
 
+bool CurlMailbox::strayBytesWaiting()
+{
+    if (m_inPos < m_in.size())
+        return true;
+    // A look at the connection that does not wait: what a server that
+    // does not dot-stuff sends beyond a lone "." comes with the reply.
+    return fill(QDeadlineTimer(0)) == CURLE_OK && m_inPos < m_in.size();
+}
+
 int CurlMailbox::run(const QByteArray &command, bool multiLine, bool &reconnected)
 {
     m_reply.clear();
@@ -103,6 +112,11 @@ int CurlMailbox::run(const QByteArray &command, bool multiLine, bool &reconnecte
         qCWarning(lcMail).noquote() << "the reply to" << verb << "was longer than the" << HeaderLimit
                                     << "bytes read of it";
     m_reply = multiLine && reply.ok ? reply.body : reply.status;
+    if (verb != "QUIT" && strayBytesWaiting()) {
+        qCWarning(lcMail).noquote() << "the server sent more than its reply to" << verb
+                                    << "; the connection is out of step and is left";
+        dropConnection();
+    }
     if (!reply.ok) {
         qCInfo(lcMail).noquote() << verb << "was refused:" << reply.status.left(200);
         return Refused;
@@ -220,6 +234,7 @@ void CurlMailbox::sendBatch()
 // the reply to the one before.
 int CurlMailbox::fetchAnchored(int number, int onServer)
 {
+    m_outOfStepBefore = false;
     if (!m_pipelining) {
         const QByteArray n = QByteArray::number(onServer);
         if (const int rc = sendAll("UIDL " + n + "\r\n"); rc != CURLE_OK) {
@@ -252,6 +267,10 @@ int CurlMailbox::fetchAnchored(int number, int onServer)
                                     << "; the replies are out of step";
         rc = OutOfStep;
     }
+    // The first line that should answer this message's commands answers
+    // none of them: what came before (an earlier reply that ran on) put
+    // the stream out of step, not this message.
+    m_outOfStepBefore = rc == OutOfStep;
     if (rc == CURLE_OK && !m_pipelining)
         rc = sendAll("TOP " + QByteArray::number(onServer) + " 0\r\n");
     Reply headers;
@@ -274,6 +293,14 @@ int CurlMailbox::fetchAnchored(int number, int onServer)
         qCWarning(lcMail).noquote() << "the headers of message" << number << "were longer than the" << HeaderLimit
                                     << "bytes read of them";
     m_reply = headers.body;
+    // With nothing more asked, anything waiting is no reply: the headers
+    // read end at the lone "." and are this message's, but the connection
+    // is left.
+    if (m_outstanding.isEmpty() && strayBytesWaiting()) {
+        qCWarning(lcMail).noquote() << "the server sent more than the headers of message" << number
+                                    << "; the connection is out of step and is left";
+        dropConnection();
+    }
     return CURLE_OK;
 }
 
@@ -285,31 +312,45 @@ void CurlMailbox::fetchPop3(int number)
         return;
     }
     const bool mapped = m_uids.size() == m_count;
-    if (m_resync || !m_live) {
-        // The connection was lost: a new one learns where each message
-        // stands now.
-        if (!mapped || !readUidList()) {
-            m_lastError = Reconnected;
+    int rc = CURLE_OK;
+    for (bool askedAgain = false;; askedAgain = true) {
+        if (m_resync || !m_live) {
+            // The connection was lost: a new one learns where each message
+            // stands now.
+            if (!mapped || !readUidList()) {
+                if (!m_live)
+                    m_resync = true;
+                m_lastError = Reconnected;
+                return;
+            }
+            m_resync = false;
+        }
+        const int onServer = mapped ? m_current.value(m_uids[number - 1], 0) : number;
+        if (onServer == 0) {
+            qCInfo(lcMail) << "message" << number << "is gone from the mailbox";
+            m_lastError = NoSuchMessage;
             return;
         }
-        m_resync = false;
-    }
-    const int onServer = mapped ? m_current.value(m_uids[number - 1], 0) : number;
-    if (onServer == 0) {
-        qCInfo(lcMail) << "message" << number << "is gone from the mailbox";
-        m_lastError = NoSuchMessage;
-        return;
-    }
-    int rc = CURLE_OK;
-    if (mapped) {
-        rc = fetchAnchored(number, onServer);
-    } else {
-        bool reconnected = false;
-        rc = run("TOP " + QByteArray::number(onServer) + " 0", true, reconnected);
-    }
-    if (rc != CURLE_OK) {
+        if (mapped) {
+            rc = fetchAnchored(number, onServer);
+        } else {
+            bool reconnected = false;
+            rc = run("TOP " + QByteArray::number(onServer) + " 0", true, reconnected);
+        }
+        if (rc == CURLE_OK)
+            break;
         if (!m_live)
             m_resync = true;
+        // Out of step before its first reply, the message itself was never
+        // answered: it is asked for once more on the one new connection,
+        // by its id.
+        if (rc == OutOfStep && mapped && m_outOfStepBefore && !askedAgain && m_logOnsAgainLeft > 0
+            && !Finished()) {
+            qCInfo(lcMail) << "message" << number << "is asked for again on a new connection";
+            continue;
+        }
+        if (rc != Refused)
+            qCWarning(lcMail) << "message" << number << "could not be read";
         m_lastError = rc;
         return;
     }

@@ -953,7 +953,10 @@ void PocketsphinxRecognizer::addSoundAlikes(const std::vector<VoiceCommand> &usa
         }
     }
     for (auto it = m_soundAlikes.begin(); it != m_soundAlikes.end();) {
-        qCDebug(lcSpeech).noquote() << "Sound-alikes of" << it->first << it->second.join(u' ');
+        QStringList words;
+        for (const QString &name : std::as_const(it->second))
+            words << name.mid(qsizetype(std::strlen(SoundAlikePrefix)));
+        qCDebug(lcSpeech).noquote() << "Sound-alikes of" << it->first << words.join(u' ');
         it = it->second.isEmpty() ? m_soundAlikes.erase(it) : std::next(it);
     }
 }

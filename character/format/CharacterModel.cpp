@@ -734,6 +734,12 @@ LoadOutcome Loader::run()
         m_out.faults.append({kJsonFile, QString(), QString(), QStringLiteral("it is not a plain file")});
         return m_out;
     }
+    if (leadsOutOf(m_folder, jsonPath)) {
+        m_out.faults.append({kJsonFile, QString(), QString(),
+                             QStringLiteral("the file is a link outside the character's folder; the character "
+                                            "file must be a file in the folder")});
+        return m_out;
+    }
     if (!file.open(QIODevice::ReadOnly)) {
         m_out.faults.append({kJsonFile, QString(), QString(),
                              QStringLiteral("the file cannot be read: %1").arg(file.errorString())});
@@ -907,6 +913,9 @@ int CharacterModel::stateChoices(const QString &state) const
     return int(states.value(state).size());
 }
 
+// A RIFF header, "WAVE" and the smallest format chunk.
+constexpr qsizetype WavHeaderBytes = 44;
+
 QString soundFile(const QString &folder, const QString &name)
 {
     return QDir(folder).filePath(QStringLiteral("sounds/%1.wav").arg(name));
@@ -925,6 +934,12 @@ QString soundProblem(const QString &folder, const QString &name)
     if (info.size() > MaxSoundBytes)
         return QStringLiteral("%1 is %2, more than the %3 a character's sound may have")
             .arg(path, byteSize(info.size()), byteSize(MaxSoundBytes));
+    // What is no WAV file at all never reaches the sound server: an empty
+    // one is left loading there for good.
+    QFile file(path);
+    const QByteArray head = file.open(QIODevice::ReadOnly) ? file.read(WavHeaderBytes) : QByteArray();
+    if (head.size() < WavHeaderBytes || !head.startsWith("RIFF") || head.mid(8, 4) != "WAVE")
+        return QStringLiteral("%1 is no WAV sound").arg(path);
     return {};
 }
 

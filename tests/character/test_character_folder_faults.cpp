@@ -1,8 +1,9 @@
 // A character folder from someone else, made to reach out of itself: the
 // art named by a path that leaves the folder, or a link to a file outside
 // it; sounds named through "..", linked to a file outside, or too large to
-// be read whole. None of it is read, and the checker says so; what stays
-// inside the folder is read.
+// be read whole; character.json itself a link to a file outside. None of
+// it is read, and the checker says so; what stays inside the folder is
+// read.
 
 #include "CharacterCheck.h"
 #include "CharacterModel.h"
@@ -94,6 +95,61 @@ private Q_SLOTS:
             QVERIFY2(error.contains(QStringLiteral("outside the character's folder")), qPrintable(error));
     }
 
+    // character.json itself a link: one that stays in the folder is read;
+    // one that ends outside it, directly or through another link, is not,
+    // and the user is told which file and why. A folder reached through a
+    // link of its own is read as any other.
+    void theCharacterFileStaysInTheFolder_data()
+    {
+        QTest::addColumn<QString>("linkTo"); // character.json made a link to this; empty: left as it is
+        QTest::addColumn<bool>("folderLinked");
+        QTest::addColumn<bool>("loads");
+        QTest::newRow("a plain file") << "" << false << true;
+        QTest::newRow("a link inside the folder") << "drawings/kess.json" << false << true;
+        QTest::newRow("a folder reached through a link") << "drawings/kess.json" << true << true;
+        QTest::newRow("a link out of the folder") << "../outside.json" << false << false;
+        QTest::newRow("a link out, from a linked folder") << "../outside.json" << true << false;
+        QTest::newRow("a link to a link out") << "drawings/hop.json" << false << false;
+        QTest::newRow("an absolute link out") << "{root}/outside.json" << false << false;
+    }
+    void theCharacterFileStaysInTheFolder()
+    {
+        QFETCH(QString, linkTo);
+        QFETCH(bool, folderLinked);
+        QFETCH(bool, loads);
+        QTemporaryDir root;
+        const QString real = copyKess(root.path());
+        const QString json = real + QStringLiteral("/character.json");
+        QVERIFY(QFile::copy(json, real + QStringLiteral("/drawings/kess.json")));
+        QVERIFY(QFile::copy(json, root.path() + QStringLiteral("/outside.json")));
+        QVERIFY(QFile::link(QStringLiteral("../../outside.json"), real + QStringLiteral("/drawings/hop.json")));
+        if (!linkTo.isEmpty()) {
+            QVERIFY(QFile::remove(json));
+            QVERIFY(QFile::link(QString(linkTo).replace(QStringLiteral("{root}"), root.path()), json));
+        }
+        QString folder = real;
+        if (folderLinked) {
+            // The link sits beside the folder, so "../outside.json" still
+            // leads out of the folder it names.
+            folder = root.path() + QStringLiteral("/linked");
+            QVERIFY(QFile::link(real, folder));
+        }
+        QString error;
+        const std::optional<CharacterModel> model = CharacterModel::load(folder, &error);
+        QCOMPARE(model.has_value(), loads);
+        if (loads) {
+            QVERIFY(error.isEmpty());
+            return;
+        }
+        const QList<CharacterProblem> problems = checkCharacterFolder(folder);
+        QVERIFY2(error.startsWith(folder + QStringLiteral("/character.json: ")), qPrintable(error));
+        QVERIFY2(error.contains(QStringLiteral("outside the character's folder")), qPrintable(error));
+        // The checker says the same, and nothing of the file is looked at.
+        QCOMPARE(problems.size(), 1);
+        QVERIFY2(problems.first().message.contains(QStringLiteral("outside the character's folder")),
+                 qPrintable(problems.first().message));
+    }
+
     void soundsStayInTheFolder_data()
     {
         QTest::addColumn<QString>("sound");
@@ -103,6 +159,12 @@ private Q_SLOTS:
         QTest::newRow("a link out of the folder") << "link" << false;
         QTest::newRow("larger than a sound may be") << "huge" << false;
         QTest::newRow("missing") << "nothing" << false;
+        // Handed to the sound server, a file that is no WAV sound may keep
+        // it loading for good: it is not handed over.
+        QTest::newRow("empty") << "empty" << false;
+        QTest::newRow("cut in its header") << "cut" << false;
+        QTest::newRow("wrong magic") << "magic" << false;
+        QTest::newRow("no WAVE") << "nowave" << false;
     }
     void soundsStayInTheFolder()
     {
@@ -116,6 +178,21 @@ private Q_SLOTS:
             QFile huge(folder + QStringLiteral("/sounds/huge.wav"));
             QVERIFY(huge.open(QIODevice::WriteOnly));
             QVERIFY(huge.resize(MaxSoundBytes + 1));
+        }
+        {
+            QFile chirp(folder + QStringLiteral("/sounds/chirp.wav"));
+            QVERIFY(chirp.open(QIODevice::ReadOnly));
+            const QByteArray wav = chirp.readAll();
+            const QList<QPair<QString, QByteArray>> broken{
+                {QStringLiteral("empty"), QByteArray()},
+                {QStringLiteral("cut"), wav.left(20)},
+                {QStringLiteral("magic"), QByteArray(wav).replace(0, 4, "RIFX")},
+                {QStringLiteral("nowave"), QByteArray(wav).replace(8, 4, "AVI ")}};
+            for (const auto &[name, bytes] : broken) {
+                QFile file(folder + QStringLiteral("/sounds/%1.wav").arg(name));
+                QVERIFY(file.open(QIODevice::WriteOnly));
+                QCOMPARE(file.write(bytes), bytes.size());
+            }
         }
         // The checker names the frame and why its sound is not played.
         {

@@ -7,6 +7,7 @@
 #include "WavFile.h"
 
 #include <QFile>
+#include <QLoggingCategory>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -110,6 +111,7 @@ private Q_SLOTS:
     void wholeCommandBeforeAPause();
     void phoneLoopOnADecoderOfItsOwn();
     void phoneLoopWhileSpeaking();
+    void soundAlikesAreLoggedAsWords();
 
 private:
     QTemporaryDir m_dir;
@@ -1182,6 +1184,41 @@ void TestSpeech::phoneLoopWhileSpeaking()
                                        .arg(c.scores.value("outside"))));
     }
     QVERIFY(measured >= 5);
+}
+
+// The debug line that lists each word's sound-alikes names them as words,
+// not by the decoder's own names for them.
+namespace {
+QStringList soundAlikeLines;
+void keepSoundAlikeLines(QtMsgType, const QMessageLogContext &, const QString &message)
+{
+    if (message.startsWith(QStringLiteral("Sound-alikes of ")))
+        soundAlikeLines << message;
+}
+} // namespace
+
+void TestSpeech::soundAlikesAreLoggedAsWords()
+{
+    QString error;
+    std::unique_ptr<SpeechRecognizer> recognizer = createPocketsphinxRecognizer(&error);
+    QVERIFY2(recognizer, qPrintable(error));
+    QLoggingCategory::setFilterRules(QStringLiteral("kestrova.speech.debug=true"));
+    soundAlikeLines.clear();
+    const QtMessageHandler before = qInstallMessageHandler(keepSoundAlikeLines);
+    // Sound-alikes are looked for where a command is strict.
+    std::vector<VoiceCommand> commands = programCommands();
+    for (VoiceCommand &c : commands)
+        c.strict = c.name == u"Quit";
+    const bool set = recognizer->setCommands(commands);
+    qInstallMessageHandler(before);
+    QLoggingCategory::setFilterRules(QStringLiteral("kestrova.speech.debug=false"));
+    QVERIFY(set);
+    QStringList words;
+    for (const QString &line : std::as_const(soundAlikeLines))
+        words << line.split(u' ', Qt::SkipEmptyParts).mid(3);
+    QVERIFY2(!words.isEmpty(), qPrintable(soundAlikeLines.join(u'\n')));
+    for (const QString &word : std::as_const(words))
+        QVERIFY2(!word.startsWith(QStringLiteral("alike")) && !word.contains(u'('), qPrintable(word));
 }
 
 QTEST_MAIN(TestSpeech)

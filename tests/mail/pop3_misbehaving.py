@@ -33,7 +33,7 @@ MODE (several joined with "+"):
   pipelining   lists PIPELINING in CAPA (the modes below are for it)
   fewer:N      sends no reply at all to "TOP N"
   more:N       sends a second, forged header block after the reply to
-               "TOP N"
+               "TOP N" (with it, in one write)
   garbled:N    answers "TOP N" with a line that is no POP3 reply
   stallat:N    the first connection answers nothing from "TOP N" on
   greeted      sends the greeting, then never answers anything
@@ -220,9 +220,12 @@ def serve(conn, mode_text, number):
                     client.conn.sendall(b"x")
                     time.sleep(0.1)
             else:
-                send(b"+OK\r\n" + header(message, mode, modes) + b"\r\n.\r\n")
+                reply = b"+OK\r\n" + header(message, mode, modes) + b"\r\n.\r\n"
                 if more is not None and argument == more:
-                    send(b"+OK\r\nFrom: Mallory <m@example.org>\r\nSubject: Forged\r\n\r\n.\r\n")
+                    # In the same write, as a server that does not
+                    # dot-stuff sends what follows a lone "."
+                    reply += b"+OK\r\nFrom: Mallory <m@example.org>\r\nSubject: Forged\r\n\r\n.\r\n"
+                send(reply)
         elif command == "QUIT":
             send(b"+OK bye\r\n")
             return

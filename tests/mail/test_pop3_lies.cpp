@@ -100,6 +100,23 @@ void verifyReadOnly(const QByteArray &wire)
     QVERIFY2(!changing.match(QString::fromUtf8(wire)).hasMatch(), wire.constData());
 }
 
+// The commands connection `n` received after the password, in order.
+QStringList commandsOn(const QByteArray &wire, int n)
+{
+    static const QRegularExpression received(QStringLiteral("^(\\d+) (?:plain|tls): (.*)$"));
+    QStringList commands;
+    bool loggedOn = false;
+    for (const QByteArray &line : wire.split('\n')) {
+        const QRegularExpressionMatch m = received.match(QString::fromUtf8(line).trimmed());
+        if (!m.hasMatch() || m.captured(1).toInt() != n)
+            continue;
+        if (loggedOn)
+            commands << m.captured(2);
+        loggedOn = loggedOn || m.captured(2).startsWith(QStringLiteral("PASS"));
+    }
+    return commands;
+}
+
 // No control character, no bidirectional override or isolate, no
 // noncharacter.
 bool isClean(const QString &text)
@@ -144,10 +161,15 @@ private Q_SLOTS:
         // message 3 read over one log-on again.
         QTest::newRow("a 1 MB line without CRLF") << "endless:2" << 3 << QList<int>{1, 3} << 2 << true;
         // A lone "." ends message 2's headers early; the forged headers
-        // after it are no reply to what comes next: message 3, whose
-        // reply is out of step, is not read, and the connection is dropped.
-        QTest::newRow("dot-stuffing abuse") << "dots" << 3 << QList<int>{1, 2} << 1 << false;
-        QTest::newRow("dot-stuffing abuse, in batches") << "dots+pipelining" << 3 << QList<int>{1, 2} << 1 << false;
+        // after it are no reply to what comes next. That connection is
+        // left, and message 3 is read over one log-on again, by its id.
+        QTest::newRow("dot-stuffing abuse") << "dots" << 3 << QList<int>{1, 2, 3} << 2 << true;
+        QTest::newRow("dot-stuffing abuse, in batches") << "dots+pipelining" << 3 << QList<int>{1, 2, 3} << 2 << true;
+        QTest::newRow("a forged reply behind message 1's") << "more:1" << 3 << QList<int>{1, 2, 3} << 2 << true;
+        // Without ids a new connection cannot tell message 2 from another:
+        // the reading ends, and the forged block is never read as its
+        // headers.
+        QTest::newRow("a forged reply behind message 1's, no UIDL") << "nouidl+more:1" << 3 << QList<int>{1} << 1 << false;
     }
     void lyingMailbox()
     {
@@ -175,6 +197,23 @@ private Q_SLOTS:
         // The status bar counts what the server counted and what was read.
         const QString status = mailCheckStatus(run.result, QStringLiteral("09:05"));
         QVERIFY2(status.startsWith(QStringLiteral("Last check 09:05: %1 messages").arg(messages)), qPrintable(status));
+    }
+
+    // A server that does not dot-stuff: what follows the lone "." in message
+    // 2's headers is seen as more than the reply, and nothing more is asked
+    // on that connection, not even QUIT. The new connection learns the ids
+    // again and asks for the messages left by them, and logs off in step.
+    void anOutOfStepConnectionIsLeft()
+    {
+        const Run run = checkAgainst(QStringLiteral("dots"), 4, m_dir.path());
+        QVERIFY(run.ms >= 0);
+        QCOMPARE(run.result.read, 4);
+        QCOMPARE(run.spoken, said({1, 2, 3, 4}));
+        QCOMPARE(commandsOn(run.wire, 1), (QStringList{"STAT", "UIDL", "UIDL 1", "TOP 1 0", "UIDL 2", "TOP 2 0"}));
+        QCOMPARE(commandsOn(run.wire, 2), (QStringList{"UIDL", "UIDL 3", "TOP 3 0", "UIDL 4", "TOP 4 0", "QUIT"}));
+        QVERIFY(!run.wire.contains("CONNECT 3"));
+        verifyReadOnly(run.wire);
+        QCOMPARE(run.result.problem, MailProblem::None);
     }
 
     // Escape codes, bidi overrides, markup and 200 KB in the headers: the
