@@ -452,6 +452,13 @@ void TestSpeech::heldHypothesesHaveALowerAskingLine()
     // Both were heard above the bar: held, not refused for doubt.
     QVERIFY(unboundedConfidence(wordDoc) > NotUnderstoodConfidence);
     QVERIFY(unboundedConfidence(calculate) > NotUnderstoodConfidence);
+    // A lone word held is judged on the asking's own line.
+    QMap<QString, double> lone = wordDoc;
+    lone["words"] = 1;
+    QCOMPARE(heldWorthAsking(lone), worthAsking(lone));
+    lone["gap_speech"] = 2.0; // heard better: between the two lines
+    QVERIFY2(askLogit(lone) > -1.2 && askLogit(lone) <= -0.3, qPrintable(QString::number(askLogit(lone))));
+    QVERIFY(!heldWorthAsking(lone));
     wordDoc["loop_phones"] = 1;
     QVERIFY(!heldWorthAsking(wordDoc));
 }
@@ -932,7 +939,12 @@ void TestSpeech::heldHypothesesTakeTheShorterWayToAsking()
     for (VoiceCommand &c : commands)
         c.strict = c.strict || c.name == u"Quit" || c.name == u"Word" || c.name == u"New Document"
                    || c.name == u"Wordpad";
-    QVERIFY(m_recognizer->setCommands(commands));
+    // A recogniser of its own: the other voice moves its idea of the
+    // microphone on.
+    QString error;
+    std::unique_ptr<SpeechRecognizer> recognizer = createPocketsphinxRecognizer(&error);
+    QVERIFY2(recognizer, qPrintable(error));
+    QVERIFY(recognizer->setCommands(commands));
     const char *phrases[] = {"notepad", "quit", "word", "word doc", "wordpad", "calculator", "quit it",
                              "not bad", "quite", "start word", "open word doc", "run wordpad"};
     // The same in a Scottish voice, whose "open word doc" is held with a
@@ -943,10 +955,9 @@ void TestSpeech::heldHypothesesTakeTheShorterWayToAsking()
     QStringList seen;
     for (int k = 0; k < 2 * int(std::size(phrases)); ++k) {
         const QString phrase = phrases[k % std::size(phrases)];
-        QString error;
         const auto samples = readWav16kMono(k < int(std::size(phrases)) ? say(phrase) : scottish.say(phrase), &error);
         QVERIFY2(samples, qPrintable(error));
-        const Recognition heard = recognizeSamples(*m_recognizer, *samples);
+        const Recognition heard = recognizeSamples(*recognizer, *samples);
         const QString what = QString("\"%1\" heard as \"%2\" (%3) at %4, ask logit %5, held %6, guesses %7")
                                  .arg(phrase, heard.words, heard.command)
                                  .arg(heard.confidence)
@@ -966,7 +977,6 @@ void TestSpeech::heldHypothesesTakeTheShorterWayToAsking()
             heldAskedBelowTheLine += worthAsking(heard.scores) ? 0 : 1;
         }
     }
-    QVERIFY(m_recognizer->setCommands(programCommands()));
     qInfo().noquote() << seen.join(u'\n');
     QVERIFY2(held >= 3, qPrintable(seen.join(u'\n')));
     // At least one of them is asked about only on the held line.
