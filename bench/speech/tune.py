@@ -98,6 +98,10 @@ ENDINGS = set()
 # commands whose right command would be offered against the speech that is
 # no command.
 GUESS_CONFIDENCE = -140.0
+# A hypothesis of two words or more heard above the line and held back only
+# by a rule (the dump's "held" measure) is asked about above this asking
+# logit instead (HeldAskLine in UtteranceScores.cpp).
+HELD_ASK_LINE = -1.20
 ASK_FEATURES = FEATURES + ",words,alike"
 
 
@@ -611,9 +615,13 @@ def fit_asking(a, rows, threshold, slope):
         r["ask"] = sum(w * x for w, x in zip(weights, [1.0] + [r["measures"].get(f, 0.0) for f in features])) \
             if plausible(r) else None
 
+    def above(r, line):
+        held = r["measures"].get("held", 0) == 1 and r["measures"].get("words", 0) >= 2
+        return r["ask"] is not None and r["ask"] > (HELD_ASK_LINE if held else line)
+
     def asked(line):
-        right = sum(1 for r in commands if r["ask"] is not None and r["ask"] > line and offered(r))
-        other = sum(1 for r in others if r["ask"] is not None and r["ask"] > line)
+        right = sum(1 for r in commands if above(r, line) and offered(r))
+        other = sum(1 for r in others if above(r, line))
         return 100.0 * right / max(1, len(commands)), 100.0 * other / max(1, len(others))
 
     print()

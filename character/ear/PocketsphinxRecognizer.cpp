@@ -737,6 +737,8 @@ Recognition PocketsphinxRecognizer::endUtterance()
             out.scores[QStringLiteral("alike")] = alike.isEmpty() ? 0.0 : 1.0;
         out.gap = out.scores.value(QStringLiteral("gap"));
         out.confidence = match.name.isEmpty() ? -100 : confidenceFromMeasures(out.scores, m_model);
+        // The hearing before the rules below hold it back.
+        const int measured = out.confidence;
         // A command that starts a program or quits is not taken on a
         // middling hearing: a sentence in the room that sounds a little like
         // "run notepad" must not start it.
@@ -778,8 +780,14 @@ Recognition PocketsphinxRecognizer::endUtterance()
         }
         // Not sure enough to act on, yet plausible and like a command said
         // unclearly rather than other speech: the user is asked.
+        // Heard surely enough to act on, and held back only by a rule: the
+        // shorter way to the question.
+        const bool held = measured > NotUnderstoodConfidence;
+        if (held && out.confidence <= NotUnderstoodConfidence)
+            out.scores[QStringLiteral("held")] = 1.0;
         if (!match.name.isEmpty() && out.confidence <= NotUnderstoodConfidence
-            && unboundedConfidence(out.scores, m_model) > GuessConfidence && worthAsking(out.scores)) {
+            && (held ? heldWorthAsking(out.scores)
+                     : unboundedConfidence(out.scores, m_model) > GuessConfidence && worthAsking(out.scores))) {
             out.guesses << match.name;
             if (!runnerUp.isEmpty() && runnerUp != match.name) {
                 out.guesses << runnerUp;

@@ -114,6 +114,14 @@ double unboundedConfidence(const QMap<QString, double> &measures, SpeechModel mo
 // saying nothing was understood.
 double askLogit(const QMap<QString, double> &measures);
 bool worthAsking(const QMap<QString, double> &measures);
+// The same for a hypothesis that cleared the bar to act on and was held
+// back only by a rule (a command that starts a program or quits heard
+// below its stricter bar, as a lone short word, named by short words or
+// with a sound-alike heard instead; a word alone that ends another
+// command's word): heard as surely as what is acted on, one of two words
+// or more is asked about on a lower line (HeldAskLine); a lone word, what
+// a word near a command sounds like, on the asking's own.
+bool heldWorthAsking(const QMap<QString, double> &measures);
 
 // Whether the words heard for a command that starts a program or quits are
 // too few to start it on without asking: a lone short word ("notepad",
