@@ -351,18 +351,12 @@ bool followsCharacter(const QWidget *w)
 // move() places its inside there, and the title bar would stand above that
 // place (off the screen at its top): the window is then asked to place its
 // frame, as a window not created yet does.
-// Where a window's frame was asked to go before the window manager had
-// framed it.
-const char FrameAskedAt[] = "kestrovaFrameAskedAt";
-
 void moveFrame(QWidget *window, QPoint to)
 {
     window->move(to);
     QWindow *handle = window->windowHandle();
-    const bool unframed = window->frameGeometry().size() == window->size();
-    if (handle && window->testAttribute(Qt::WA_WState_Created) && unframed)
+    if (handle && window->testAttribute(Qt::WA_WState_Created) && window->frameGeometry().size() == window->size())
         handle->setFramePosition(to);
-    window->setProperty(FrameAskedAt, unframed ? QVariant(to) : QVariant());
 }
 
 // What the window manager's frame adds to the program's windows: told by
@@ -544,28 +538,6 @@ QRect frameOf(const QWidget *window)
     return QRect(window->pos(), window->size() + framedAlike(window).value_or(QSize(2 * 4, 30 + 4)));
 }
 
-// A window placed before it was framed can end up with its client, not its
-// frame, where the frame was asked to go (scaled, Qt sends the window its
-// place again as it maps it, and that place counts without the frame): its
-// title bar then lies off the screen. Once framed, it goes where it was
-// asked; a window the window manager put elsewhere on the screen stays.
-void keepFrameWhereAsked(QWidget *window)
-{
-    const QVariant asked = window->property(FrameAskedAt);
-    window->setProperty(FrameAskedAt, QVariant());
-    if (!asked.isValid() || !framed(window) || !window->screen())
-        return;
-    const QPoint to = asked.toPoint();
-    const QRect frame = window->frameGeometry();
-    const QRect area = window->screen()->availableGeometry();
-    if (frame.topLeft() == to || area.contains(frame) || !area.contains(QRect(to, frame.size())))
-        return;
-    qCDebug(lcPlacement).noquote() << QStringLiteral("\"%1\" framed at %2 %3, off the screen: to %4 %5")
-                                          .arg(window->windowTitle()).arg(frame.x()).arg(frame.y())
-                                          .arg(to.x()).arg(to.y());
-    window->move(to);
-}
-
 } // namespace
 
 namespace {
@@ -688,7 +660,6 @@ void ScreenFollower::stepAsideOnceFramed(QWidget *window, int tries)
             stepAsideOnceFramed(w, tries - 1);
             return;
         }
-        keepFrameWhereAsked(w);
         stepAsideFrom(w);
         // Another page brings other parts: they are looked at again.
         for (QTabBar *tabs : w->findChildren<QTabBar *>()) {
