@@ -44,6 +44,14 @@ UnixSignals::UnixSignals(QObject *parent) : QObject(parent)
     action.sa_flags = SA_RESTART;
     ::sigaction(SIGINT, &action, nullptr);
     ::sigaction(SIGTERM, &action, nullptr);
+
+    // A peer that goes away mid-write (the office's bridge, a sound or
+    // speech server, a helper program's pipe) must fail that write with
+    // EPIPE, not end the character.
+    struct sigaction ignore = {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    ::sigaction(SIGPIPE, &ignore, nullptr);
 }
 
 UnixSignals::~UnixSignals()

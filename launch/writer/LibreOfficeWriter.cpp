@@ -37,6 +37,8 @@
 #include <cppuhelper/bootstrap.hxx>
 #include <rtl/bootstrap.hxx>
 
+#include <csignal>
+
 Q_LOGGING_CATEGORY(lcWriter, "kestrova.word")
 
 using namespace css;
@@ -94,6 +96,14 @@ Reference<uno::XComponentContext> localContext(const QString &programDir)
     QMutexLocker lock(&mutex);
     if (context.is())
         return context;
+    // The bridge writes to the office's pipe with plain write(): an office
+    // that stops reading or goes away mid-call would otherwise end this
+    // whole program with SIGPIPE. Ignored, the write fails with EPIPE and
+    // the bridge reports the office gone.
+    struct sigaction ignore = {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    ::sigaction(SIGPIPE, &ignore, nullptr);
     const QString unorc = programDir + QStringLiteral("/unorc");
     if (!QFileInfo::exists(unorc)) {
         qCWarning(lcWriter) << "No UNO runtime beside the office in" << programDir;

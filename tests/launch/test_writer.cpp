@@ -5,7 +5,10 @@
 #include "TestRun.h"
 #include "WordControls.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QProcess>
 #include <QTest>
@@ -45,6 +48,7 @@ private Q_SLOTS:
 
     void missingOfficeFailsOpen();
     void silentOfficeFailsWithinItsBound();
+    void officeThatStopsReadingFailsOpen();
 
 private:
     QTemporaryDir m_dir;
@@ -333,6 +337,67 @@ void TestWriter::silentOfficeFailsWithinItsBound()
     QFile pid(pidFile);
     if (pid.open(QIODevice::ReadOnly))
         ::kill(pid_t(pid.readAll().trimmed().toLongLong()), SIGKILL);
+    m_run.reset();
+}
+
+void TestWriter::officeThatStopsReadingFailsOpen()
+{
+    // A start program that opens the pipe it is told to, takes the
+    // connection and stops reading from it at once: whatever the bridge
+    // writes next meets a closed reader (a broken pipe), as it does with
+    // an office that goes away while a call is on its way.
+    // Beside it, the real office's runtime files, which the bridge needs.
+    QVERIFY(QDir(m_dir.path()).mkpath("deaf"));
+    const QString program = m_dir.filePath("deaf/soffice");
+    const QString pidFile = m_dir.filePath("deaf.pid");
+    const QString real = QFileInfo(QStandardPaths::findExecutable("soffice")).canonicalPath();
+    for (const QString &name : QDir(real).entryList(QDir::AllEntries | QDir::NoDotAndDotDot)) {
+        if (!name.startsWith("soffice"))
+            QVERIFY(QFile::link(real + '/' + name, m_dir.filePath("deaf/" + name)));
+    }
+    QFile script(program);
+    QVERIFY(script.open(QIODevice::WriteOnly));
+    script.write(QStringLiteral("#!/usr/bin/python3\n"
+                                "import os, re, socket, sys, time\n"
+                                "open('%1', 'a').write('%d\\n' % os.getpid())\n"
+                                "name = re.search(r'pipe,name=([^;]+);', ' '.join(sys.argv)).group(1)\n"
+                                "server = socket.socket(socket.AF_UNIX)\n"
+                                "path = '/tmp/OSL_PIPE_%d_%s' % (os.getuid(), name)\n"
+                                "open('%1.sock', 'a').write(path + '\\n')\n"
+                                "server.bind(path)\n"
+                                "server.listen(5)\n"
+                                "while True:\n"
+                                "    peer, _ = server.accept()\n"
+                                "    peer.shutdown(socket.SHUT_RD)\n"
+                                "    time.sleep(0.2)\n"
+                                "    peer.close()\n")
+                     .arg(pidFile)
+                     .toUtf8());
+    script.close();
+    script.setPermissions(script.permissions() | QFile::ExeOwner);
+    LibreOfficeWriter::Options options;
+    options.office = program;
+    options.connectMilliseconds = 3000;
+    LibreOfficeWriter deaf(options);
+    restart(&deaf);
+    run().app->wordControls().OpenWord();
+    settle(20000);
+    // Still here (a broken pipe would have ended the whole program), and
+    // the user is told.
+    QCOMPARE(run().log(), QStringList{"Speak I was unable to open Word"});
+    // Each start (the program tries twice) brought up an office of its own.
+    QFile pids(pidFile);
+    if (pids.open(QIODevice::ReadOnly)) {
+        for (const QByteArray &pid : pids.readAll().split('\n'))
+            if (pid.toLongLong() > 0)
+                ::kill(pid_t(pid.toLongLong()), SIGKILL);
+    }
+    QFile sockets(pidFile + ".sock");
+    if (sockets.open(QIODevice::ReadOnly)) {
+        for (const QByteArray &path : sockets.readAll().split('\n'))
+            if (!path.isEmpty())
+                QFile::remove(QString::fromLocal8Bit(path));
+    }
     m_run.reset();
 }
 
