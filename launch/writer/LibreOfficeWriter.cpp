@@ -14,15 +14,21 @@
 #include <QUrl>
 
 #include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 
 #include <unistd.h>
 
 #include <com/sun/star/awt/XTopWindow.hpp>
 #include <com/sun/star/awt/XWindow.hpp>
 #include <com/sun/star/beans/PropertyValue.hpp>
-#include <com/sun/star/bridge/UnoUrlResolver.hpp>
-#include <com/sun/star/bridge/XUnoUrlResolver.hpp>
+#include <com/sun/star/bridge/BridgeFactory.hpp>
+#include <com/sun/star/bridge/XBridge.hpp>
+#include <com/sun/star/bridge/XBridgeFactory2.hpp>
+#include <com/sun/star/connection/Connector.hpp>
 #include <com/sun/star/connection/NoConnectException.hpp>
+#include <com/sun/star/connection/XConnection.hpp>
 #include <com/sun/star/container/XIndexAccess.hpp>
 #include <com/sun/star/frame/Desktop.hpp>
 #include <com/sun/star/frame/XController.hpp>
@@ -155,6 +161,59 @@ std::vector<Reference<frame::XFrame>> writerFrames(const Reference<frame::XDeskt
 
 std::atomic<int> pipeCounter{0};
 
+// A call on a connection has no time limit of its own: an office that took
+// the connection and never answers would hold the call, and every word
+// command after it, for good. Until disarmed, this closes the connection
+// when the deadline passes, which ends the calls waiting on it with an
+// exception.
+class AnswerDeadline {
+public:
+    AnswerDeadline(Reference<connection::XConnection> link, QDeadlineTimer deadline)
+        : m_link(std::move(link))
+    {
+        const auto until = std::chrono::steady_clock::now()
+                           + std::chrono::milliseconds(std::max<qint64>(0, deadline.remainingTime()));
+        m_watch = std::thread([this, until] {
+            std::unique_lock lock(m_mutex);
+            if (m_done.wait_until(lock, until, [this] { return m_disarmed; }))
+                return;
+            m_expired = true;
+            lock.unlock();
+            try {
+                m_link->close();
+            } catch (const uno::Exception &) {
+            }
+        });
+    }
+    ~AnswerDeadline() { disarm(); }
+    AnswerDeadline(const AnswerDeadline &) = delete;
+    AnswerDeadline &operator=(const AnswerDeadline &) = delete;
+
+    void disarm()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_disarmed = true;
+        }
+        m_done.notify_all();
+        if (m_watch.joinable())
+            m_watch.join();
+    }
+    bool expired()
+    {
+        std::lock_guard lock(m_mutex);
+        return m_expired;
+    }
+
+private:
+    Reference<connection::XConnection> m_link;
+    std::mutex m_mutex;
+    std::condition_variable m_done;
+    bool m_disarmed = false;
+    bool m_expired = false;
+    std::thread m_watch;
+};
+
 // Whether an office runs as this user with this home (and so with the
 // profile a start here would use). Offices of other homes, another
 // session's or a test's, are not this user's word processor.
@@ -217,14 +276,16 @@ std::unique_ptr<WordApplication> LibreOfficeWriter::createApplication()
             return nullptr;
         }
 
-        Reference<uno::XInterface> remote;
         QDeadlineTimer deadline(m_options.connectMilliseconds);
+        std::unique_ptr<AnswerDeadline> answer;
         try {
-            Reference<bridge::XUnoUrlResolver> resolver = bridge::UnoUrlResolver::create(local);
-            const rtl::OUString url = toUno(QStringLiteral("uno:") + accept);
+            Reference<connection::XConnector> connector = connection::Connector::create(local);
+            Reference<bridge::XBridgeFactory2> bridges = bridge::BridgeFactory::create(local);
+            const rtl::OUString where = toUno(QStringLiteral("pipe,name=%1").arg(pipe));
+            Reference<connection::XConnection> link;
             for (;;) {
                 try {
-                    remote = resolver->resolve(url);
+                    link = connector->connect(where);
                     break;
                 } catch (const connection::NoConnectException &) {
                     // The program is ending: the office goes on starting by
@@ -234,21 +295,32 @@ std::unique_ptr<WordApplication> LibreOfficeWriter::createApplication()
                     QThread::msleep(100);
                 }
             }
-            if (!remote.is() && m_abandoned) {
+            if (!link.is() && m_abandoned) {
                 qCInfo(lcWriter) << "The program is ending; no longer waiting for the office";
                 return nullptr;
             }
-            if (!remote.is()) {
+            if (!link.is()) {
                 qCWarning(lcWriter) << "The office did not answer within" << m_options.connectMilliseconds << "ms";
                 return nullptr;
             }
-            Reference<uno::XComponentContext> context(remote, UNO_QUERY);
+            // The first calls are bounded by what is left of the same time.
+            answer = std::make_unique<AnswerDeadline>(link, deadline);
+            Reference<bridge::XBridge> bridge = bridges->createBridge(rtl::OUString(), "urp", link, nullptr);
+            Reference<uno::XComponentContext> context(bridge->getInstance("StarOffice.ComponentContext"), UNO_QUERY);
             if (!context.is())
                 return nullptr;
             Reference<frame::XDesktop2> desktop = frame::Desktop::create(context);
+            answer->disarm();
+            if (answer->expired()) // the answer came as the connection was being closed
+                throw lang::DisposedException(toUno(QStringLiteral("the office answered too late")));
             qCInfo(lcWriter) << "Connected to the office on" << pipe;
             return std::make_unique<LibreOfficeApplication>(context, desktop, pid);
         } catch (const lang::DisposedException &e) {
+            if (answer && answer->expired()) {
+                qCWarning(lcWriter) << "The office took the connection but did not answer within"
+                                    << m_options.connectMilliseconds << "ms";
+                return nullptr;
+            }
             // The office this start reached was closing (its last window had
             // just gone) and dropped the connection: once more, with an office
             // started anew and a bound of its own.
@@ -260,7 +332,11 @@ std::unique_ptr<WordApplication> LibreOfficeWriter::createApplication()
             qCWarning(lcWriter) << "Could not reach the office:" << unoMessage(e);
             return nullptr;
         } catch (const uno::Exception &e) {
-            qCWarning(lcWriter) << "Could not reach the office:" << unoMessage(e);
+            if (answer && answer->expired())
+                qCWarning(lcWriter) << "The office took the connection but did not answer within"
+                                    << m_options.connectMilliseconds << "ms";
+            else
+                qCWarning(lcWriter) << "Could not reach the office:" << unoMessage(e);
             return nullptr;
         }
     }
