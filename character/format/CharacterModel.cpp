@@ -921,6 +921,81 @@ QString soundFile(const QString &folder, const QString &name)
     return QDir(folder).filePath(QStringLiteral("sounds/%1.wav").arg(name));
 }
 
+namespace {
+
+quint32 littleEndian32(const char *p)
+{
+    return quint32(uchar(p[0])) | quint32(uchar(p[1])) << 8 | quint32(uchar(p[2])) << 16 | quint32(uchar(p[3])) << 24;
+}
+
+quint16 littleEndian16(const char *p)
+{
+    return quint16(uchar(p[0]) | uchar(p[1]) << 8);
+}
+
+// What the sound server's WAV reader takes badly, though the file starts
+// as a WAV file should: a rate of a few samples a second ends the whole
+// program (a division by zero in it), sound data that stops inside a
+// frame hangs the program at its end, a chunk that announces more than
+// the file holds keeps the sound loading for good. Such a sound is not
+// played; the words say why.
+QString wavFormatProblem(QFile &file, qint64 size)
+{
+    constexpr qint64 RiffHeaderBytes = 12;
+    qint64 at = RiffHeaderBytes;
+    bool haveFormat = false;
+    int channels = 0, bits = 0;
+    while (at + 8 <= size) {
+        if (!file.seek(at))
+            break;
+        const QByteArray chunk = file.read(8);
+        if (chunk.size() < 8)
+            break;
+        const QByteArray id = chunk.left(4);
+        const qint64 length = littleEndian32(chunk.constData() + 4);
+        if (at + 8 + length > size) {
+            return id == "data" ? QStringLiteral("announces %1 bytes of sound but holds %2")
+                                      .arg(length)
+                                      .arg(size - at - 8)
+                                : QStringLiteral("has a part longer than the file");
+        }
+        if (id == "fmt ") {
+            const QByteArray format = file.read(16);
+            if (length < 16 || format.size() < 16)
+                return QStringLiteral("has a format part too short to say what it holds");
+            const quint16 tag = littleEndian16(format.constData());
+            channels = littleEndian16(format.constData() + 2);
+            const quint32 rate = littleEndian32(format.constData() + 4);
+            bits = littleEndian16(format.constData() + 14);
+            // 0xFFFE: the extensible form, PCM or float inside.
+            if (tag != 1 && tag != 3 && tag != 0xFFFE)
+                return QStringLiteral("is not PCM sound (format %1)").arg(tag);
+            if (channels < 1 || channels > 8)
+                return QStringLiteral("has %1 channels").arg(channels);
+            if (bits != 8 && bits != 16 && bits != 24 && bits != 32)
+                return QStringLiteral("has %1 bits a sample").arg(bits);
+            if (rate < MinSoundRate || rate > MaxSoundRate)
+                return QStringLiteral("has %1 samples a second, outside %2 to %3")
+                    .arg(rate)
+                    .arg(MinSoundRate)
+                    .arg(MaxSoundRate);
+            haveFormat = true;
+        } else if (id == "data") {
+            if (!haveFormat)
+                return QStringLiteral("has its sound before its format");
+            const qint64 frame = qint64(channels) * bits / 8;
+            if (length % frame != 0)
+                return QStringLiteral("ends inside a sound frame (%1 bytes, frames of %2)").arg(length).arg(frame);
+            return {};
+        }
+        // Chunks are padded to an even length.
+        at += 8 + length + (length & 1);
+    }
+    return haveFormat ? QStringLiteral("holds no sound") : QStringLiteral("has no format part");
+}
+
+} // namespace
+
 QString soundProblem(const QString &folder, const QString &name)
 {
     const QString path = soundFile(folder, name);
@@ -940,6 +1015,8 @@ QString soundProblem(const QString &folder, const QString &name)
     const QByteArray head = file.open(QIODevice::ReadOnly) ? file.read(WavHeaderBytes) : QByteArray();
     if (head.size() < WavHeaderBytes || !head.startsWith("RIFF") || head.mid(8, 4) != "WAVE")
         return QStringLiteral("%1 is no WAV sound").arg(path);
+    if (const QString format = wavFormatProblem(file, info.size()); !format.isEmpty())
+        return QStringLiteral("%1 %2").arg(path, format);
     return {};
 }
 

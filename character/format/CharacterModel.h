@@ -124,10 +124,14 @@ public:
 // It is read whole to be played, so it may be no larger than this: a minute
 // and a half of 16-bit stereo at 22 kHz, where a sound is short.
 inline constexpr qint64 MaxSoundBytes = 8 * 1024 * 1024;
+// The sample rates a character's sound may have.
+inline constexpr quint32 MinSoundRate = 1000;
+inline constexpr quint32 MaxSoundRate = 384000;
 QString soundFile(const QString &folder, const QString &name);
 // Why the sound `name` of the character in `folder` is not played: no such
-// file, a name or a link that leads out of the folder, a file too large;
-// empty when it is played.
+// file, a name or a link that leads out of the folder, a file too large, no
+// WAV sound or one in a form the sound server takes badly; empty when it is
+// played.
 QString soundProblem(const QString &folder, const QString &name);
 
 // Folders searched for characters, in order: the per-user folder first, then

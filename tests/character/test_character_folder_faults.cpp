@@ -9,6 +9,7 @@
 #include "CharacterModel.h"
 #include "CharacterSounds.h"
 
+#include <QDataStream>
 #include <QDir>
 #include <QFile>
 #include <QJsonDocument>
@@ -16,6 +17,8 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <optional>
 
 using namespace kestrova::character;
 
@@ -37,6 +40,33 @@ QString copyKess(const QString &root)
     QFile::copy(Kess + QStringLiteral("/art.svg"), folder + QStringLiteral("/drawings/real.svg"));
     QFile::copy(Kess + QStringLiteral("/sounds/chirp.wav"), root + QStringLiteral("/escape.wav"));
     return folder;
+}
+
+// A PCM WAV file: `announced` is what its data part says it holds (what
+// it holds when not given); `listFirst` puts a part the reader skips
+// before the format.
+QByteArray wavFile(quint16 channels, quint32 rate, quint16 bits, const QByteArray &data,
+                   std::optional<quint32> announced = std::nullopt, bool listFirst = false)
+{
+    QByteArray body("WAVE");
+    QDataStream out(&body, QIODevice::Append);
+    out.setByteOrder(QDataStream::LittleEndian);
+    if (listFirst) {
+        out.writeRawData("LIST", 4);
+        out << quint32(5);
+        out.writeRawData("INFOx\0", 6); // odd length, padded
+    }
+    out.writeRawData("fmt ", 4);
+    out << quint32(16) << quint16(1) << channels << rate << quint32(rate * channels * bits / 8)
+        << quint16(channels * bits / 8) << bits;
+    out.writeRawData("data", 4);
+    out << announced.value_or(quint32(data.size()));
+    out.writeRawData(data.constData(), int(data.size()));
+    QByteArray file("RIFF");
+    QDataStream head(&file, QIODevice::Append);
+    head.setByteOrder(QDataStream::LittleEndian);
+    head << quint32(body.size());
+    return file + body;
 }
 
 void setArt(const QString &folder, const QString &art)
@@ -165,6 +195,15 @@ private Q_SLOTS:
         QTest::newRow("cut in its header") << "cut" << false;
         QTest::newRow("wrong magic") << "magic" << false;
         QTest::newRow("no WAVE") << "nowave" << false;
+        // WAV files the sound server's reader takes badly (each measured:
+        // the first ended the program, the second hung its end, the third
+        // stayed loading), and the forms it plays.
+        QTest::newRow("two samples a second") << "slow" << false;
+        QTest::newRow("stereo data cut inside a frame") << "cutframe" << false;
+        QTest::newRow("announces more data than it holds") << "overlong" << false;
+        QTest::newRow("format part longer than the file") << "longformat" << false;
+        QTest::newRow("no format part") << "noformat" << false;
+        QTest::newRow("stereo at 44.1 kHz after a list part") << "stereo" << true;
     }
     void soundsStayInTheFolder()
     {
@@ -187,7 +226,13 @@ private Q_SLOTS:
                 {QStringLiteral("empty"), QByteArray()},
                 {QStringLiteral("cut"), wav.left(20)},
                 {QStringLiteral("magic"), QByteArray(wav).replace(0, 4, "RIFX")},
-                {QStringLiteral("nowave"), QByteArray(wav).replace(8, 4, "AVI ")}};
+                {QStringLiteral("nowave"), QByteArray(wav).replace(8, 4, "AVI ")},
+                {QStringLiteral("slow"), wavFile(1, 2, 16, QByteArray(4000, '\0'))},
+                {QStringLiteral("cutframe"), wavFile(2, 16000, 16, QByteArray(16002, '\0'))},
+                {QStringLiteral("overlong"), wavFile(1, 16000, 16, QByteArray(4000, '\0'), 0xfffffff0u)},
+                {QStringLiteral("longformat"), QByteArray(wav).replace(16, 4, QByteArray("\xf0\xff\xff\x0f", 4))},
+                {QStringLiteral("noformat"), QByteArray(wav).replace(12, 4, "LIST")},
+                {QStringLiteral("stereo"), wavFile(2, 44100, 16, QByteArray(17640, '\1'), std::nullopt, true)}};
             for (const auto &[name, bytes] : broken) {
                 QFile file(folder + QStringLiteral("/sounds/%1.wav").arg(name));
                 QVERIFY(file.open(QIODevice::WriteOnly));
@@ -230,7 +275,7 @@ private Q_SLOTS:
         QCOMPARE(playedFiles.size(), played ? 2 : 0);
         if (played)
             QCOMPARE(QFileInfo(playedFiles.first()).canonicalFilePath(),
-                     QFileInfo(folder + QStringLiteral("/sounds/chirp.wav")).canonicalFilePath());
+                     QFileInfo(folder + QStringLiteral("/sounds/%1.wav").arg(sound)).canonicalFilePath());
     }
 };
 
