@@ -161,58 +161,6 @@ std::vector<Reference<frame::XFrame>> writerFrames(const Reference<frame::XDeskt
 
 std::atomic<int> pipeCounter{0};
 
-// A call on a connection has no time limit of its own: an office that took
-// the connection and never answers would hold the call, and every word
-// command after it, for good. Until disarmed, this closes the connection
-// when the deadline passes, which ends the calls waiting on it with an
-// exception.
-class AnswerDeadline {
-public:
-    AnswerDeadline(Reference<connection::XConnection> link, QDeadlineTimer deadline)
-        : m_link(std::move(link))
-    {
-        const auto until = std::chrono::steady_clock::now()
-                           + std::chrono::milliseconds(std::max<qint64>(0, deadline.remainingTime()));
-        m_watch = std::thread([this, until] {
-            std::unique_lock lock(m_mutex);
-            if (m_done.wait_until(lock, until, [this] { return m_disarmed; }))
-                return;
-            m_expired = true;
-            lock.unlock();
-            try {
-                m_link->close();
-            } catch (const uno::Exception &) {
-            }
-        });
-    }
-    ~AnswerDeadline() { disarm(); }
-    AnswerDeadline(const AnswerDeadline &) = delete;
-    AnswerDeadline &operator=(const AnswerDeadline &) = delete;
-
-    void disarm()
-    {
-        {
-            std::lock_guard lock(m_mutex);
-            m_disarmed = true;
-        }
-        m_done.notify_all();
-        if (m_watch.joinable())
-            m_watch.join();
-    }
-    bool expired()
-    {
-        std::lock_guard lock(m_mutex);
-        return m_expired;
-    }
-
-private:
-    Reference<connection::XConnection> m_link;
-    std::mutex m_mutex;
-    std::condition_variable m_done;
-    bool m_disarmed = false;
-    bool m_expired = false;
-    std::thread m_watch;
-};
 
 // Whether an office runs as this user with this home (and so with the
 // profile a start here would use). Offices of other homes, another
@@ -238,7 +186,79 @@ bool officeRunsHere()
 
 } // namespace
 
+// A call on a connection has no time limit of its own: an office that took
+// the connection and never answers would hold the call, and every word
+// command after it, for good. Until disarmed, this closes the connection
+// when the deadline passes, which ends the calls waiting on it with an
+// exception.
+class AnswerDeadline {
+public:
+    AnswerDeadline(Reference<connection::XConnection> link, QDeadlineTimer deadline)
+        : m_link(std::move(link))
+    {
+        const auto until = std::chrono::steady_clock::now()
+                           + std::chrono::milliseconds(std::max<qint64>(0, deadline.remainingTime()));
+        m_watch = std::thread([this, until] {
+            std::unique_lock lock(m_mutex);
+            m_done.wait_until(lock, until, [this] { return m_disarmed || m_now; });
+            if (m_disarmed)
+                return;
+            m_expired = true;
+            lock.unlock();
+            try {
+                m_link->close();
+            } catch (const uno::Exception &) {
+            }
+        });
+    }
+    ~AnswerDeadline() { disarm(); }
+    AnswerDeadline(const AnswerDeadline &) = delete;
+    AnswerDeadline &operator=(const AnswerDeadline &) = delete;
+
+    void disarm()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_disarmed = true;
+        }
+        m_done.notify_all();
+        if (m_watch.joinable())
+            m_watch.join();
+    }
+    // Closes the connection now (the program is ending).
+    void expireNow()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_now = true;
+        }
+        m_done.notify_all();
+    }
+    bool expired()
+    {
+        std::lock_guard lock(m_mutex);
+        return m_expired;
+    }
+
+private:
+    Reference<connection::XConnection> m_link;
+    std::mutex m_mutex;
+    std::condition_variable m_done;
+    bool m_disarmed = false;
+    bool m_now = false;
+    bool m_expired = false;
+    std::thread m_watch;
+};
+
 LibreOfficeWriter::LibreOfficeWriter(Options options) : m_options(std::move(options)) {}
+
+void LibreOfficeWriter::abandon()
+{
+    m_abandoned = true;
+    std::lock_guard lock(m_waitingMutex);
+    if (m_waiting)
+        m_waiting->expireNow();
+}
 
 std::unique_ptr<WordApplication> LibreOfficeWriter::createApplication()
 {
@@ -305,6 +325,21 @@ std::unique_ptr<WordApplication> LibreOfficeWriter::createApplication()
             }
             // The first calls are bounded by what is left of the same time.
             answer = std::make_unique<AnswerDeadline>(link, deadline);
+            {
+                std::lock_guard lock(m_waitingMutex);
+                m_waiting = answer.get();
+            }
+            // Taken back whichever way this start ends.
+            struct NotWaiting {
+                LibreOfficeWriter *writer;
+                ~NotWaiting()
+                {
+                    std::lock_guard lock(writer->m_waitingMutex);
+                    writer->m_waiting = nullptr;
+                }
+            } notWaiting{this};
+            if (m_abandoned)
+                answer->expireNow();
             Reference<bridge::XBridge> bridge = bridges->createBridge(rtl::OUString(), "urp", link, nullptr);
             Reference<uno::XComponentContext> context(bridge->getInstance("StarOffice.ComponentContext"), UNO_QUERY);
             if (!context.is())
@@ -316,6 +351,10 @@ std::unique_ptr<WordApplication> LibreOfficeWriter::createApplication()
             qCInfo(lcWriter) << "Connected to the office on" << pipe;
             return std::make_unique<LibreOfficeApplication>(context, desktop, pid);
         } catch (const lang::DisposedException &e) {
+            if (answer && answer->expired() && m_abandoned) {
+                qCInfo(lcWriter) << "The program is ending; no longer waiting for the office";
+                return nullptr;
+            }
             if (answer && answer->expired()) {
                 qCWarning(lcWriter) << "The office took the connection but did not answer within"
                                     << m_options.connectMilliseconds << "ms";
@@ -332,7 +371,9 @@ std::unique_ptr<WordApplication> LibreOfficeWriter::createApplication()
             qCWarning(lcWriter) << "Could not reach the office:" << unoMessage(e);
             return nullptr;
         } catch (const uno::Exception &e) {
-            if (answer && answer->expired())
+            if (answer && answer->expired() && m_abandoned)
+                qCInfo(lcWriter) << "The program is ending; no longer waiting for the office";
+            else if (answer && answer->expired())
                 qCWarning(lcWriter) << "The office took the connection but did not answer within"
                                     << m_options.connectMilliseconds << "ms";
             else

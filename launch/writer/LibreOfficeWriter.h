@@ -5,6 +5,7 @@
 #include <QStringList>
 
 #include <atomic>
+#include <mutex>
 
 #include <com/sun/star/frame/XDesktop2.hpp>
 #include <com/sun/star/uno/XComponentContext.hpp>
@@ -16,6 +17,8 @@ namespace kestrova {
 // that pipe. When the user's office is already running, the start hands
 // the acceptor to it (LibreOffice keeps one office per user profile), so
 // the connection reaches the office the user sees.
+class AnswerDeadline;
+
 class LibreOfficeWriter final : public WordProcessor {
 public:
     struct Options {
@@ -34,11 +37,15 @@ public:
     // the way a start reaches it: the start hands its acceptor over and
     // ends, opening no window.
     std::unique_ptr<WordApplication> connectToRunning() override;
-    void abandon() override { m_abandoned = true; }
+    // Also ends, at once, a first call on a connection still waiting for
+    // the office's answer.
+    void abandon() override;
 
 private:
     Options m_options;
     std::atomic<bool> m_abandoned{false};
+    std::mutex m_waitingMutex;
+    AnswerDeadline *m_waiting = nullptr;
 };
 
 // One connected office. Releasing it drops the connection only.

@@ -11,6 +11,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTest>
 #include <QUrl>
 
@@ -50,6 +51,7 @@ private Q_SLOTS:
     void silentOfficeFailsWithinItsBound();
     void officeThatTakesTheConnectionFailsOpen_data();
     void officeThatTakesTheConnectionFailsOpen();
+    void quitWhileTheOfficeKeepsItsAnswer();
 
 private:
     QTemporaryDir m_dir;
@@ -64,6 +66,9 @@ private:
     void settle(int milliseconds = 120000);
     int writerWindows();
     Reference<text::XTextDocument> currentDocument();
+    QString hostileOffice(const QString &peer);
+    QString hostilePids() const { return m_dir.filePath("hostile.pid"); }
+    void endHostileOffices();
 };
 
 void TestWriter::initTestCase()
@@ -80,6 +85,7 @@ void TestWriter::initTestCase()
 void TestWriter::cleanupTestCase()
 {
     m_run.reset();
+    endHostileOffices(); // those of a case that failed half-way
     if (m_own) {
         try {
             m_own->desktop()->terminate();
@@ -353,23 +359,22 @@ void TestWriter::officeThatTakesTheConnectionFailsOpen_data()
     QTest::newRow("never answers") << QStringLiteral("peer.recv(65536); time.sleep(60)");
 }
 
-void TestWriter::officeThatTakesTheConnectionFailsOpen()
+// A start program that opens the pipe it is told to, as an office does,
+// and does `peer` (Python) with each connection it takes. Beside it, the
+// real office's runtime files, which the bridge needs.
+QString TestWriter::hostileOffice(const QString &peer)
 {
-    QFETCH(QString, peer);
-    // Beside it, the real office's runtime files, which the bridge needs.
-    QVERIFY(QDir(m_dir.path()).mkpath("deaf"));
-    const QString program = m_dir.filePath("deaf/soffice");
-    const QString pidFile = m_dir.filePath("deaf.pid");
-    QFile::remove(pidFile);
-    QFile::remove(pidFile + ".sock");
+    [&] { QVERIFY(QDir(m_dir.path()).mkpath("hostile")); }();
+    const QString program = m_dir.filePath("hostile/soffice");
     const QString real = QFileInfo(QStandardPaths::findExecutable("soffice")).canonicalPath();
     for (const QString &name : QDir(real).entryList(QDir::AllEntries | QDir::NoDotAndDotDot)) {
-        const QString link = m_dir.filePath("deaf/" + name);
+        const QString link = m_dir.filePath("hostile/" + name);
         if (!name.startsWith("soffice") && !QFileInfo(link).isSymLink())
-            QVERIFY(QFile::link(real + '/' + name, link));
+            QFile::link(real + '/' + name, link);
     }
     QFile script(program);
-    QVERIFY(script.open(QIODevice::WriteOnly));
+    if (!script.open(QIODevice::WriteOnly))
+        return {};
     script.write(QStringLiteral("#!/usr/bin/python3\n"
                                 "import os, re, socket, sys, time\n"
                                 "open('%1', 'a').write('%d\\n' % os.getpid())\n"
@@ -381,17 +386,45 @@ void TestWriter::officeThatTakesTheConnectionFailsOpen()
                                 "server.listen(5)\n"
                                 "while True:\n"
                                 "    peer, _ = server.accept()\n"
+                                "    open('%1.taken', 'a').write('taken\\n')\n"
                                 "    %2\n"
                                 "    peer.close()\n")
-                     .arg(pidFile, peer)
+                     .arg(hostilePids(), peer)
                      .toUtf8());
     script.close();
     script.setPermissions(script.permissions() | QFile::ExeOwner);
+    return program;
+}
+
+// Each start (the program tries twice) brought up an office of its own:
+// all are ended, their pipes removed.
+void TestWriter::endHostileOffices()
+{
+    QFile pids(hostilePids());
+    if (pids.open(QIODevice::ReadOnly)) {
+        for (const QByteArray &pid : pids.readAll().split('\n'))
+            if (pid.toLongLong() > 0)
+                ::kill(pid_t(pid.toLongLong()), SIGKILL);
+    }
+    QFile sockets(hostilePids() + ".sock");
+    if (sockets.open(QIODevice::ReadOnly)) {
+        for (const QByteArray &path : sockets.readAll().split('\n'))
+            if (!path.isEmpty())
+                QFile::remove(QString::fromLocal8Bit(path));
+    }
+    for (const char *suffix : {"", ".sock", ".taken"})
+        QFile::remove(hostilePids() + suffix);
+}
+
+void TestWriter::officeThatTakesTheConnectionFailsOpen()
+{
+    QFETCH(QString, peer);
     LibreOfficeWriter::Options options;
-    options.office = program;
+    options.office = hostileOffice(peer);
+    QVERIFY(!options.office.isEmpty());
     options.connectMilliseconds = 3000;
-    LibreOfficeWriter deaf(options);
-    restart(&deaf);
+    LibreOfficeWriter hostile(options);
+    restart(&hostile);
     QElapsedTimer clock;
     clock.start();
     run().app->wordControls().OpenWord();
@@ -401,20 +434,30 @@ void TestWriter::officeThatTakesTheConnectionFailsOpen()
     // tried once more), and free for the next command.
     QCOMPARE(run().log(), QStringList{"Speak I was unable to open Word"});
     QVERIFY2(clock.elapsed() < 2 * options.connectMilliseconds + 4000, qPrintable(QString::number(clock.elapsed())));
-    // Each start (the program tries twice) brought up an office of its own.
-    QFile pids(pidFile);
-    if (pids.open(QIODevice::ReadOnly)) {
-        for (const QByteArray &pid : pids.readAll().split('\n'))
-            if (pid.toLongLong() > 0)
-                ::kill(pid_t(pid.toLongLong()), SIGKILL);
-    }
-    QFile sockets(pidFile + ".sock");
-    if (sockets.open(QIODevice::ReadOnly)) {
-        for (const QByteArray &path : sockets.readAll().split('\n'))
-            if (!path.isEmpty())
-                QFile::remove(QString::fromLocal8Bit(path));
-    }
     m_run.reset();
+    endHostileOffices();
+}
+
+void TestWriter::quitWhileTheOfficeKeepsItsAnswer()
+{
+    // The user quits while an open waits on an office that took the
+    // connection and does not answer: the wait ends with the program,
+    // which does not leave its word-processor thread behind.
+    LibreOfficeWriter::Options options;
+    options.office = hostileOffice(QStringLiteral("peer.recv(65536); time.sleep(120)"));
+    QVERIFY(!options.office.isEmpty());
+    options.connectMilliseconds = 60000;
+    LibreOfficeWriter hostile(options);
+    restart(&hostile);
+    run().app->wordControls().OpenWord();
+    QVERIFY(QTest::qWaitFor([&] { return QFileInfo::exists(hostilePids() + ".taken"); }, 20000));
+    QTest::qWait(300); // the first call is on its way
+    QTest::failOnWarning(QRegularExpression("left behind"));
+    QElapsedTimer clock;
+    clock.start();
+    m_run.reset();
+    QVERIFY2(clock.elapsed() < 3000, qPrintable(QString::number(clock.elapsed())));
+    endHostileOffices();
 }
 
 QTEST_MAIN(TestWriter)
