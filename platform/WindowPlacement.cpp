@@ -186,24 +186,34 @@ QPoint clearOf(const QSize &size, const QRect &area, const QRect &character, con
     return least;
 }
 
+namespace {
+
+// The length a window `length` long is cut to so that it fits, Gap pixels
+// away, on the larger of the two stretches of the area beside the
+// character (`before` and `after` it): nothing where it fits already or
+// would have to be shorter than `minimum`.
+std::optional<int> lengthBeside(int length, int minimum, int before, int after)
+{
+    const int room = std::max(before, after) - Gap;
+    if (room < length && room >= minimum)
+        return room;
+    return std::nullopt;
+}
+
+} // namespace
+
 std::optional<int> widthBeside(const QSize &size, int minimumWidth, const QRect &area, const QRect &character)
 {
     if (character.isEmpty())
         return std::nullopt;
-    const int room = std::max(character.left() - area.left(), area.right() - character.right()) - Gap;
-    if (room < size.width() && room >= minimumWidth)
-        return room;
-    return std::nullopt;
+    return lengthBeside(size.width(), minimumWidth, character.left() - area.left(), area.right() - character.right());
 }
 
 std::optional<int> heightBeside(const QSize &size, int minimumHeight, const QRect &area, const QRect &character)
 {
     if (character.isEmpty())
         return std::nullopt;
-    const int room = std::max(character.top() - area.top(), area.bottom() - character.bottom()) - Gap;
-    if (room < size.height() && room >= minimumHeight)
-        return room;
-    return std::nullopt;
+    return lengthBeside(size.height(), minimumHeight, character.top() - area.top(), area.bottom() - character.bottom());
 }
 
 bool Covered::operator<(const Covered &o) const
