@@ -186,24 +186,34 @@ QPoint clearOf(const QSize &size, const QRect &area, const QRect &character, con
     return least;
 }
 
+namespace {
+
+// The length a window `length` long is cut to so that it fits, Gap pixels
+// away, on the larger of the two stretches of the area beside the
+// character (`before` and `after` it): nothing where it fits already or
+// would have to be shorter than `minimum`.
+std::optional<int> lengthBeside(int length, int minimum, int before, int after)
+{
+    const int room = std::max(before, after) - Gap;
+    if (room < length && room >= minimum)
+        return room;
+    return std::nullopt;
+}
+
+} // namespace
+
 std::optional<int> widthBeside(const QSize &size, int minimumWidth, const QRect &area, const QRect &character)
 {
     if (character.isEmpty())
         return std::nullopt;
-    const int room = std::max(character.left() - area.left(), area.right() - character.right()) - Gap;
-    if (room < size.width() && room >= minimumWidth)
-        return room;
-    return std::nullopt;
+    return lengthBeside(size.width(), minimumWidth, character.left() - area.left(), area.right() - character.right());
 }
 
 std::optional<int> heightBeside(const QSize &size, int minimumHeight, const QRect &area, const QRect &character)
 {
     if (character.isEmpty())
         return std::nullopt;
-    const int room = std::max(character.top() - area.top(), area.bottom() - character.bottom()) - Gap;
-    if (room < size.height() && room >= minimumHeight)
-        return room;
-    return std::nullopt;
+    return lengthBeside(size.height(), minimumHeight, character.top() - area.top(), area.bottom() - character.bottom());
 }
 
 bool Covered::operator<(const Covered &o) const
@@ -346,17 +356,46 @@ bool followsCharacter(const QWidget *w)
     }
 }
 
+// Asks for a window's frame at the window's place once more as its native
+// window is about to be mapped. As Qt shows a window, it sets the native
+// window's place and size anew wherever they differ from the window's (its
+// layout made it larger since the native window was made: scaled, a text
+// may take a unit or two more), and that request counts the place without
+// the frame: the window manager would put the inside where the frame was
+// asked to go, the title bar above it, off the screen at its top. Asked
+// last, just before the map, the frame's place is the one it reads.
+void askFrameWhenMapped(QWidget *window, QWindow *handle)
+{
+    static constexpr char Asked[] = "kestrovaFrameAskedWhenMapped";
+    if (handle->property(Asked).toBool())
+        return;
+    handle->setProperty(Asked, true);
+    auto *once = new QObject(handle);
+    QObject::connect(handle, &QWindow::visibleChanged, once, [window = QPointer<QWidget>(window), handle, once](bool visible) {
+        if (!visible)
+            return;
+        handle->setProperty(Asked, false);
+        once->deleteLater();
+        // (Unframed, a window's place is its frame's.)
+        if (window && window->windowHandle() == handle && window->frameGeometry().size() == window->size())
+            handle->setFramePosition(window->pos());
+    });
+}
+
 // Moves the window so that its frame's top left corner is at `to`. Until the
 // window manager has framed a window whose native window exists already,
 // move() places its inside there, and the title bar would stand above that
 // place (off the screen at its top): the window is then asked to place its
-// frame, as a window not created yet does.
+// frame, as a window not created yet does, and asked again as it is mapped.
 void moveFrame(QWidget *window, QPoint to)
 {
     window->move(to);
     QWindow *handle = window->windowHandle();
-    if (handle && window->testAttribute(Qt::WA_WState_Created) && window->frameGeometry().size() == window->size())
-        handle->setFramePosition(to);
+    if (!handle || !window->testAttribute(Qt::WA_WState_Created) || window->frameGeometry().size() != window->size())
+        return;
+    handle->setFramePosition(to);
+    if (!handle->isVisible())
+        askFrameWhenMapped(window, handle);
 }
 
 // What the window manager's frame adds to the program's windows: told by

@@ -223,9 +223,11 @@ small)
   # Each with how much of the character may lie over it: none, or a corner
   # (less than a quarter of it) where the window cannot be narrowed. The
   # options window keeps its tabs whole rather than narrow: it is made
-  # shorter and stands below the character, its pages scrolling.
+  # shorter and stands below the character, its pages scrolling. The user
+  # window is placed before it is framed: its frame, title bar included,
+  # must still be on the screen.
   for entry in "open calender:Calender:calendar:none" "new search:Search:search:corner" \
-               "about:About Kestrova:about:none" "options:Kestrova:options:none"; do
+               "about:About Kestrova:about:none" "change user:User:user:none" "options:Kestrova:options:none"; do
     IFS=: read -r phrase title name covered <<< "$entry"
     listen_and_type "$phrase"
     if [ "$name" = options ]; then
