@@ -321,12 +321,14 @@ QRect screenAreaOf(const QRect &windowFrame)
 
 character::Request Application::MoveToTarget(const QRect &windowFrame)
 {
-    return m_movement.MoveToTarget(agent(), windowFrame, screenAreaOf(windowFrame), CharacterSize);
+    return m_movement.MoveToTarget(agent(), windowFrame, screenAreaOf(windowFrame), CharacterSize,
+                                   ScreenFollower::partsOfOpenWindows());
 }
 
 std::optional<QPoint> Application::targetBeside(const QRect &windowFrame) const
 {
-    return Movement::besideWindow(windowFrame, screenAreaOf(windowFrame), CharacterSize);
+    return Movement::besideWindow(windowFrame, screenAreaOf(windowFrame), CharacterSize,
+                                  ScreenFollower::partsOfOpenWindows());
 }
 
 void Application::stepAside(QWidget *window, QPoint to)

@@ -1,5 +1,7 @@
 #include "Movement.h"
 
+#include "BesideWindow.h"
+
 #include "CharacterRef.h"
 #include "IntegerText.h"
 #include "MousePointer.h"
@@ -29,22 +31,24 @@ void Movement::MoveToRest(character::CharacterRef &agent) const
     agent.MoveTo(RestX, RestY);
 }
 
-std::optional<QPoint> Movement::besideWindow(const QRect &frame, const QRect &screen, QSize size)
+std::optional<QPoint> Movement::besideWindow(const QRect &frame, const QRect &screen, QSize size,
+                                             const WindowPlacement::WindowParts &others)
 {
     int x = frame.x() + frame.width();
     if (x + size.width() > screen.x() + screen.width())
         x = frame.x() - size.width();
     x = std::clamp(x, screen.x(), std::max(screen.x(), screen.x() + screen.width() - size.width()));
     const int y = std::clamp(frame.y(), screen.y(), std::max(screen.y(), screen.y() + screen.height() - size.height()));
-    if (!fits16(x) || !fits16(y))
+    const QPoint at = WindowPlacement::besideClearOf(frame, QPoint(x, y), size, screen, others);
+    if (!fits16(at.x()) || !fits16(at.y()))
         return std::nullopt;
-    return QPoint(x, y);
+    return at;
 }
 
 character::Request Movement::MoveToTarget(character::CharacterRef &agent, const QRect &frame, const QRect &screen,
-                                          QSize size)
+                                          QSize size, const WindowPlacement::WindowParts &others)
 {
-    const std::optional<QPoint> at = besideWindow(frame, screen, size);
+    const std::optional<QPoint> at = besideWindow(frame, screen, size, others);
     if (!at)
         return {};
     TargetX = qint16(at->x());

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Request.h"
+#include "WindowPlacement.h"
 
 #include <QPoint>
 #include <QRect>
@@ -34,13 +35,19 @@ public:
     void MoveToRest(character::CharacterRef &agent) const;
     // Moves the character beside a window: just right of its frame,
     // top-aligned; where that would leave the screen, just left of it; kept
-    // inside the screen's area either way. The target is kept in
-    // TargetX/TargetY. Returns the walk's request (null where there is none).
+    // inside the screen's area either way. Where the character would stand
+    // there on the controls or texts of the program's other open windows
+    // (`others`), it stands elsewhere beside the window, clear of them as
+    // far as it can be (see WindowPlacement::besideClearOf). The target is
+    // kept in TargetX/TargetY. Returns the walk's request (null where there
+    // is none).
     character::Request MoveToTarget(character::CharacterRef &agent, const QRect &windowFrame,
-                                    const QRect &screenArea, QSize characterSize);
+                                    const QRect &screenArea, QSize characterSize,
+                                    const WindowPlacement::WindowParts &others = {});
     // Where MoveToTarget sends the character; nothing where that place does
     // not fit the character's 16-bit position.
-    static std::optional<QPoint> besideWindow(const QRect &windowFrame, const QRect &screenArea, QSize characterSize);
+    static std::optional<QPoint> besideWindow(const QRect &windowFrame, const QRect &screenArea, QSize characterSize,
+                                              const WindowPlacement::WindowParts &others = {});
     // Beside the pointer; where the desktop does not tell the program where
     // the pointer is, the character says PointerUnseen instead.
     void MoveToMouse(character::CharacterRef &agent, const MousePointer &pointer) const;

@@ -1,5 +1,7 @@
 #include "DesktopLook.h"
 
+#include "DesktopSession.h"
+
 #include <QApplication>
 #include <QDBusArgument>
 #include <QDBusConnection>
@@ -22,18 +24,18 @@ const char *const GtkDesktops[] = {"GNOME", "X-CINNAMON", "UNITY", "MATE", "XFCE
 
 bool namesDesktop(const ThemeChoice &choice, QLatin1String name)
 {
-    const QStringList desktops = choice.currentDesktop.split(u':', Qt::SkipEmptyParts);
-    for (const QString &d : desktops)
-        if (d.compare(name, Qt::CaseInsensitive) == 0)
-            return true;
-    return false;
+    return DesktopSession::names(choice.currentDesktop, name);
 }
 
 } // namespace
 
 bool isKde(const ThemeChoice &choice)
 {
-    return choice.kdeSession || namesDesktop(choice, QLatin1String("KDE"));
+    QProcessEnvironment environment;
+    environment.insert(QStringLiteral("XDG_CURRENT_DESKTOP"), choice.currentDesktop);
+    if (choice.kdeSession)
+        environment.insert(QStringLiteral("KDE_FULL_SESSION"), QStringLiteral("true"));
+    return DesktopSession::of(environment).kde;
 }
 
 QByteArray desktopNameForQt(const ThemeChoice &choice)

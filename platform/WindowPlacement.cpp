@@ -1,5 +1,7 @@
 #include "WindowPlacement.h"
 
+#include "DesktopSession.h"
+
 #include <QApplication>
 #include <QEvent>
 #include <QGuiApplication>
@@ -65,13 +67,7 @@ QPoint placedAt(const QRect &frame, const QRect &windowArea, const QRect &charac
 
 bool tilingDesktop(const QProcessEnvironment &environment)
 {
-    if (!environment.value(QStringLiteral("SWAYSOCK")).isEmpty()
-        || !environment.value(QStringLiteral("I3SOCK")).isEmpty())
-        return true;
-    const QStringList desktops = environment.value(QStringLiteral("XDG_CURRENT_DESKTOP")).split(u':');
-    return std::any_of(desktops.begin(), desktops.end(), [](const QString &desktop) {
-        return desktop.compare(u"sway", Qt::CaseInsensitive) == 0 || desktop.compare(u"i3", Qt::CaseInsensitive) == 0;
-    });
+    return DesktopSession::of(environment).family == DesktopSession::Family::Tiling;
 }
 
 namespace {

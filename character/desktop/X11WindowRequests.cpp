@@ -2,6 +2,7 @@
 
 #include "CharacterWindow.h"
 #include "DesktopCharacterLog.h"
+#include "DesktopSession.h"
 
 #include <QAbstractNativeEventFilter>
 #include <QGuiApplication>
@@ -142,13 +143,10 @@ xcb_window_t x11Root(xcb_connection_t *connection)
     return it.rem > 0 ? it.data->root : xcb_window_t(XCB_WINDOW_NONE);
 }
 
-// Whether the desktop is KDE's, whose window manager is KWin.
+// Whether the window manager is KDE's KWin.
 bool kwinDesktop()
 {
-    if (qEnvironmentVariable("KDE_FULL_SESSION") == u"true")
-        return true;
-    const QStringList desktops = qEnvironmentVariable("XDG_CURRENT_DESKTOP").split(u':');
-    return desktops.contains(QStringLiteral("KDE"), Qt::CaseInsensitive);
+    return DesktopSession::current().family == DesktopSession::Family::Kde;
 }
 
 // Asks the window manager to add (action 1) or remove (action 0) up to two
