@@ -62,6 +62,14 @@ const char SoundAlikeSearch[] = "soundalikes";
 // fit the sound clearly better (with 1, right commands lost to a
 // sound-alike almost as often as the near misses did).
 const char SoundAlikeWeight[] = "0.001";
+// A command heard as one word rests on that word alone: nothing else said
+// backs it, so a sound-alike that reads the sound as well as the word does
+// leaves it a guess. ("calculation" said in a large room, its ending
+// smeared by the echo, read the sound some 8 nats better than
+// "calculator": far short of the 45 the weight above asks for at the
+// decoder's language weight, so "calculator" was heard and acted on.)
+// Its sound-alikes are offered on an equal footing.
+const char LoneSoundAlikeWeight[] = "1";
 // The decoder's names for the sound-alikes: "alike" and the word.
 const char SoundAlikePrefix[] = "alike";
 // A word in this many commands' grammars or more ("open", "run",
@@ -1017,6 +1025,10 @@ QString PocketsphinxRecognizer::soundAlikeHeard(const std::vector<DecodedSegment
 {
     QStringList sentence;
     bool offered = false;
+    // The command's own words heard, as the "words" measure counts them.
+    const auto words = std::count_if(heard.begin(), heard.end(),
+                                     [](const DecodedSegment &s) { return !s.phones.isEmpty() && !s.filler; });
+    const bool lone = words == 1;
     for (const DecodedSegment &s : heard) {
         if (s.phones.isEmpty())
             continue;
@@ -1027,7 +1039,8 @@ QString PocketsphinxRecognizer::soundAlikeHeard(const std::vector<DecodedSegment
             continue;
         }
         offered = true;
-        const QString weighted = QStringLiteral(" | /%1/ ").arg(QLatin1String(SoundAlikeWeight));
+        const QString weighted =
+            QStringLiteral(" | /%1/ ").arg(QLatin1String(lone ? LoneSoundAlikeWeight : SoundAlikeWeight));
         sentence << QStringLiteral("(/1/ %1%2%3)").arg(word, weighted, alikes->second.join(weighted));
     }
     if (!offered)

@@ -24,6 +24,10 @@ public:
     {
     }
 
+    // Sox effects for the room the phrase is said in (an echo, say), put
+    // between trimming the synthesiser's silences and setting the level.
+    void setRoom(QStringList effects) { m_room = std::move(effects); }
+
     // A new file each time; `seconds` > 0 cuts it to that length. Empty when
     // the synthesiser or sox failed.
     QString say(const QString &phrase, double seconds = 0)
@@ -36,8 +40,8 @@ public:
             arguments << (a == u"%OUT%" ? raw : a == u"%TEXT%" ? phrase : a);
         if (QProcess::execute(m_program, arguments) != 0)
             return {};
-        QStringList effects = {"silence", "1", "0.02", "0.3%", "reverse", "silence", "1", "0.02", "0.3%", "reverse",
-                               "gain",    "-n", "-6",   "pad",  "0.4",     "0.6"};
+        QStringList effects = {"silence", "1", "0.02", "0.3%", "reverse", "silence", "1", "0.02", "0.3%", "reverse"};
+        effects << m_room << QStringList{"gain", "-n", "-6", "pad", "0.4", "0.6"};
         if (seconds > 0)
             effects << "trim" << "0" << QString::number(seconds);
         if (QProcess::execute("sox", QStringList{"-R", "-q", raw, "-r", "16000", "-c", "1", "-b", "16", wav} + effects)
@@ -48,7 +52,7 @@ public:
 
 private:
     QString m_folder, m_program;
-    QStringList m_arguments;
+    QStringList m_arguments, m_room;
     int m_files = 0;
 };
 
