@@ -4,6 +4,7 @@
 #include "CharacterModel.h"
 #include "CharacterLoader.h"
 
+#include <QtEndian>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -923,16 +924,6 @@ QString soundFile(const QString &folder, const QString &name)
 
 namespace {
 
-quint32 littleEndian32(const char *p)
-{
-    return quint32(uchar(p[0])) | quint32(uchar(p[1])) << 8 | quint32(uchar(p[2])) << 16 | quint32(uchar(p[3])) << 24;
-}
-
-quint16 littleEndian16(const char *p)
-{
-    return quint16(uchar(p[0]) | uchar(p[1]) << 8);
-}
-
 // What the sound server's WAV reader takes badly, though the file starts
 // as a WAV file should: a rate of a few samples a second ends the whole
 // program (a division by zero in it), sound data that stops inside a
@@ -952,7 +943,7 @@ QString wavFormatProblem(QFile &file, qint64 size)
         if (chunk.size() < 8)
             break;
         const QByteArray id = chunk.left(4);
-        const qint64 length = littleEndian32(chunk.constData() + 4);
+        const qint64 length = qFromLittleEndian<quint32>(chunk.constData() + 4);
         if (at + 8 + length > size) {
             return id == "data" ? QStringLiteral("announces %1 bytes of sound but holds %2")
                                       .arg(length)
@@ -963,10 +954,10 @@ QString wavFormatProblem(QFile &file, qint64 size)
             const QByteArray format = file.read(16);
             if (length < 16 || format.size() < 16)
                 return QStringLiteral("has a format part too short to say what it holds");
-            const quint16 tag = littleEndian16(format.constData());
-            channels = littleEndian16(format.constData() + 2);
-            const quint32 rate = littleEndian32(format.constData() + 4);
-            bits = littleEndian16(format.constData() + 14);
+            const quint16 tag = qFromLittleEndian<quint16>(format.constData());
+            channels = qFromLittleEndian<quint16>(format.constData() + 2);
+            const quint32 rate = qFromLittleEndian<quint32>(format.constData() + 4);
+            bits = qFromLittleEndian<quint16>(format.constData() + 14);
             // 0xFFFE: the extensible form, PCM or float inside.
             if (tag != 1 && tag != 3 && tag != 0xFFFE)
                 return QStringLiteral("is not PCM sound (format %1)").arg(tag);

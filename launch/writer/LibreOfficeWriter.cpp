@@ -273,6 +273,16 @@ std::unique_ptr<WordApplication> LibreOfficeWriter::createApplication()
     if (!local.is())
         return nullptr;
 
+    // The connection was closed under the first calls: the program is
+    // ending, or the office kept its answer past the open's time.
+    auto unanswered = [this]() -> std::unique_ptr<WordApplication> {
+        if (m_abandoned)
+            qCInfo(lcWriter) << "The program is ending; no longer waiting for the office";
+        else
+            qCWarning(lcWriter) << "The office took the connection but did not answer within"
+                                << m_options.connectMilliseconds << "ms";
+        return nullptr;
+    };
     for (int attempt = 1;; ++attempt) {
         // A pipe of this object's own: the connection reaches the office this
         // start brought up (or was handed to), not one another program opened.
@@ -351,15 +361,8 @@ std::unique_ptr<WordApplication> LibreOfficeWriter::createApplication()
             qCInfo(lcWriter) << "Connected to the office on" << pipe;
             return std::make_unique<LibreOfficeApplication>(context, desktop, pid);
         } catch (const lang::DisposedException &e) {
-            if (answer && answer->expired() && m_abandoned) {
-                qCInfo(lcWriter) << "The program is ending; no longer waiting for the office";
-                return nullptr;
-            }
-            if (answer && answer->expired()) {
-                qCWarning(lcWriter) << "The office took the connection but did not answer within"
-                                    << m_options.connectMilliseconds << "ms";
-                return nullptr;
-            }
+            if (answer && answer->expired())
+                return unanswered();
             // The office this start reached was closing (its last window had
             // just gone) and dropped the connection: once more, with an office
             // started anew and a bound of its own.
@@ -371,13 +374,9 @@ std::unique_ptr<WordApplication> LibreOfficeWriter::createApplication()
             qCWarning(lcWriter) << "Could not reach the office:" << unoMessage(e);
             return nullptr;
         } catch (const uno::Exception &e) {
-            if (answer && answer->expired() && m_abandoned)
-                qCInfo(lcWriter) << "The program is ending; no longer waiting for the office";
-            else if (answer && answer->expired())
-                qCWarning(lcWriter) << "The office took the connection but did not answer within"
-                                    << m_options.connectMilliseconds << "ms";
-            else
-                qCWarning(lcWriter) << "Could not reach the office:" << unoMessage(e);
+            if (answer && answer->expired())
+                return unanswered();
+            qCWarning(lcWriter) << "Could not reach the office:" << unoMessage(e);
             return nullptr;
         }
     }
