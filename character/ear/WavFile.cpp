@@ -1,4 +1,5 @@
 #include "WavFile.h"
+#include "WavParts.h"
 
 #include <QFile>
 #include <QtEndian>
@@ -15,45 +16,26 @@ std::optional<std::vector<std::int16_t>> readWav16kMono(const QString &path, QSt
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return fail(QStringLiteral("%1: %2").arg(path, file.errorString()));
-    const QByteArray bytes = file.readAll();
-    if (bytes.size() < 12 || !bytes.startsWith("RIFF") || bytes.mid(8, 4) != "WAVE")
+    const WavParts parts = readWavParts(file);
+    if (parts.fault == WavParts::Fault::NotWav)
         return fail(QStringLiteral("%1 is not a WAV file").arg(path));
-    const auto u16 = [&](qsizetype at) { return qFromLittleEndian<quint16>(bytes.constData() + at); };
-    const auto u32 = [&](qsizetype at) { return qFromLittleEndian<quint32>(bytes.constData() + at); };
-    bool formatOk = false;
-    qsizetype at = 12;
-    while (at + 8 <= bytes.size()) {
-        const QByteArray id = bytes.mid(at, 4);
-        const quint32 size = u32(at + 4);
-        const qsizetype body = at + 8;
-        if (quint64(body) + size > quint64(bytes.size()) && id != "data")
-            break;
-        if (id == "fmt ") {
-            if (size < 16)
-                break;
-            const quint16 format = u16(body), channels = u16(body + 2), bits = u16(body + 14);
-            const quint32 rate = u32(body + 4);
-            // 1 is PCM; 0xFFFE (extensible) carries PCM too in what sox writes.
-            if ((format != 1 && format != 0xFFFE) || channels != 1 || bits != 16 || rate != 16000)
-                return fail(QStringLiteral("%1 is not 16 kHz mono 16-bit PCM (%2 Hz, %3 channels, %4 bits)")
-                                .arg(path)
-                                .arg(rate)
-                                .arg(channels)
-                                .arg(bits));
-            formatOk = true;
-        } else if (id == "data") {
-            if (!formatOk)
-                break;
-            // A data size past the end (a recording cut short) reads what is there.
-            const qsizetype available = std::min<qsizetype>(size, bytes.size() - body) / 2;
-            std::vector<std::int16_t> samples(static_cast<std::size_t>(available));
-            for (qsizetype i = 0; i < available; ++i)
-                samples[std::size_t(i)] = qFromLittleEndian<qint16>(bytes.constData() + body + 2 * i);
-            return samples;
-        }
-        at = body + size + (size & 1);
-    }
-    return fail(QStringLiteral("%1 has no usable format or data chunk").arg(path));
+    // 1 is PCM; 0xFFFE (extensible) carries PCM too in what sox writes.
+    if (parts.hasFormat
+        && ((parts.tag != 1 && parts.tag != 0xFFFE) || parts.channels != 1 || parts.bits != 16 || parts.rate != 16000))
+        return fail(QStringLiteral("%1 is not 16 kHz mono 16-bit PCM (%2 Hz, %3 channels, %4 bits)")
+                        .arg(path)
+                        .arg(parts.rate)
+                        .arg(parts.channels)
+                        .arg(parts.bits));
+    if (parts.fault != WavParts::Fault::None || !file.seek(parts.soundAt))
+        return fail(QStringLiteral("%1 has no usable format or data chunk").arg(path));
+    // A data size past the end (a recording cut short) reads what is there.
+    const QByteArray bytes = file.read(parts.held);
+    const qsizetype count = bytes.size() / 2;
+    std::vector<std::int16_t> samples(static_cast<std::size_t>(count));
+    for (qsizetype i = 0; i < count; ++i)
+        samples[std::size_t(i)] = qFromLittleEndian<qint16>(bytes.constData() + 2 * i);
+    return samples;
 }
 
 WavFileSource::WavFileSource(QString path, bool realTime, QObject *parent)

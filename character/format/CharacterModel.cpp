@@ -3,8 +3,8 @@
 // bounds and notes every fault in its place; its parts share its state.
 #include "CharacterModel.h"
 #include "CharacterLoader.h"
+#include "WavParts.h"
 
-#include <QtEndian>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -930,59 +930,45 @@ namespace {
 // frame hangs the program at its end, a chunk that announces more than
 // the file holds keeps the sound loading for good. Such a sound is not
 // played; the words say why.
-QString wavFormatProblem(QFile &file, qint64 size)
+QString wavFormatProblem(QFile &file)
 {
-    constexpr qint64 RiffHeaderBytes = 12;
-    qint64 at = RiffHeaderBytes;
-    bool haveFormat = false;
-    int channels = 0, bits = 0;
-    while (at + 8 <= size) {
-        if (!file.seek(at))
-            break;
-        const QByteArray chunk = file.read(8);
-        if (chunk.size() < 8)
-            break;
-        const QByteArray id = chunk.left(4);
-        const qint64 length = qFromLittleEndian<quint32>(chunk.constData() + 4);
-        if (at + 8 + length > size) {
-            return id == "data" ? QStringLiteral("announces %1 bytes of sound but holds %2")
-                                      .arg(length)
-                                      .arg(size - at - 8)
-                                : QStringLiteral("has a part longer than the file");
-        }
-        if (id == "fmt ") {
-            const QByteArray format = file.read(16);
-            if (length < 16 || format.size() < 16)
-                return QStringLiteral("has a format part too short to say what it holds");
-            const quint16 tag = qFromLittleEndian<quint16>(format.constData());
-            channels = qFromLittleEndian<quint16>(format.constData() + 2);
-            const quint32 rate = qFromLittleEndian<quint32>(format.constData() + 4);
-            bits = qFromLittleEndian<quint16>(format.constData() + 14);
-            // 0xFFFE: the extensible form, PCM or float inside.
-            if (tag != 1 && tag != 3 && tag != 0xFFFE)
-                return QStringLiteral("is not PCM sound (format %1)").arg(tag);
-            if (channels < 1 || channels > 8)
-                return QStringLiteral("has %1 channels").arg(channels);
-            if (bits != 8 && bits != 16 && bits != 24 && bits != 32)
-                return QStringLiteral("has %1 bits a sample").arg(bits);
-            if (rate < MinSoundRate || rate > MaxSoundRate)
-                return QStringLiteral("has %1 samples a second, outside %2 to %3")
-                    .arg(rate)
-                    .arg(MinSoundRate)
-                    .arg(MaxSoundRate);
-            haveFormat = true;
-        } else if (id == "data") {
-            if (!haveFormat)
-                return QStringLiteral("has its sound before its format");
-            const qint64 frame = qint64(channels) * bits / 8;
-            if (length % frame != 0)
-                return QStringLiteral("ends inside a sound frame (%1 bytes, frames of %2)").arg(length).arg(frame);
-            return {};
-        }
-        // Chunks are padded to an even length.
-        at += 8 + length + (length & 1);
+    const WavParts parts = readWavParts(file);
+    if (parts.hasFormat) {
+        // 0xFFFE: the extensible form, PCM or float inside.
+        if (parts.tag != 1 && parts.tag != 3 && parts.tag != 0xFFFE)
+            return QStringLiteral("is not PCM sound (format %1)").arg(parts.tag);
+        if (parts.channels < 1 || parts.channels > 8)
+            return QStringLiteral("has %1 channels").arg(parts.channels);
+        if (parts.bits != 8 && parts.bits != 16 && parts.bits != 24 && parts.bits != 32)
+            return QStringLiteral("has %1 bits a sample").arg(parts.bits);
+        if (parts.rate < MinSoundRate || parts.rate > MaxSoundRate)
+            return QStringLiteral("has %1 samples a second, outside %2 to %3")
+                .arg(parts.rate)
+                .arg(MinSoundRate)
+                .arg(MaxSoundRate);
     }
-    return haveFormat ? QStringLiteral("holds no sound") : QStringLiteral("has no format part");
+    switch (parts.fault) {
+    case WavParts::Fault::None:
+        break;
+    case WavParts::Fault::NotWav:
+        return QStringLiteral("is no WAV sound");
+    case WavParts::Fault::PartPastEnd:
+        return QStringLiteral("has a part longer than the file");
+    case WavParts::Fault::ShortFormat:
+        return QStringLiteral("has a format part too short to say what it holds");
+    case WavParts::Fault::SoundBeforeFormat:
+        return QStringLiteral("has its sound before its format");
+    case WavParts::Fault::NoFormat:
+        return QStringLiteral("has no format part");
+    case WavParts::Fault::NoSound:
+        return QStringLiteral("holds no sound");
+    }
+    if (parts.held < parts.announced)
+        return QStringLiteral("announces %1 bytes of sound but holds %2").arg(parts.announced).arg(parts.held);
+    const qint64 frame = qint64(parts.channels) * parts.bits / 8;
+    if (parts.announced % frame != 0)
+        return QStringLiteral("ends inside a sound frame (%1 bytes, frames of %2)").arg(parts.announced).arg(frame);
+    return {};
 }
 
 } // namespace
@@ -1006,7 +992,7 @@ QString soundProblem(const QString &folder, const QString &name)
     const QByteArray head = file.open(QIODevice::ReadOnly) ? file.read(WavHeaderBytes) : QByteArray();
     if (head.size() < WavHeaderBytes || !head.startsWith("RIFF") || head.mid(8, 4) != "WAVE")
         return QStringLiteral("%1 is no WAV sound").arg(path);
-    if (const QString format = wavFormatProblem(file, info.size()); !format.isEmpty())
+    if (const QString format = wavFormatProblem(file); !format.isEmpty())
         return QStringLiteral("%1 %2").arg(path, format);
     return {};
 }

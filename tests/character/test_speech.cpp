@@ -231,6 +231,15 @@ void TestSpeech::wavFiles()
     QVERIFY2(samples, qPrintable(error));
     QCOMPARE(*samples, std::vector<std::int16_t>({0, 1000, -32768, 32767}));
 
+    // Other parts before the sound (an odd-length one, padded) are passed over.
+    const QString tagged = m_dir.filePath("tagged.wav");
+    QByteArray withList = wavBytes(16000, 1, 16, pcm);
+    withList.insert(36, QByteArray("LIST\x05\0\0\0abcde\0", 14));
+    QVERIFY(write(tagged, withList));
+    samples = readWav16kMono(tagged, &error);
+    QVERIFY2(samples, qPrintable(error));
+    QCOMPARE(*samples, std::vector<std::int16_t>({0, 1000, -32768, 32767}));
+
     // A recording cut short reads what is there.
     const QString cut = m_dir.filePath("cut.wav");
     QVERIFY(write(cut, wavBytes(16000, 1, 16, pcm, 4000)));
