@@ -484,14 +484,16 @@ int main(int argc, char **argv)
     // voices, and by the command said.
     std::map<QString, Tally> byVoice, byEngineVoice, byVariant, byCommand;
     std::map<QString, std::pair<int, int>> byKind; // accepted, total for non-commands
-    std::vector<double> finish, finishHeard;
+    std::vector<double> finish, finishHeard, finishHeardCpu;
     for (const Item &item : items) {
         if (item.kind == u"unreadable")
             continue;
         finish.push_back(item.heard.finishMs);
         // Only utterances with words get the rival and phone-loop passes.
-        if (!item.heard.words.isEmpty())
+        if (!item.heard.words.isEmpty()) {
             finishHeard.push_back(item.heard.finishMs);
+            finishHeardCpu.push_back(item.heard.finishCpuMs);
+        }
         for (Tally *t : {&all, &byVoice[item.voice + u' ' + item.variant], &byEngineVoice[item.voice],
                          &byVariant[item.variant]})
             t->add(item);
@@ -566,6 +568,11 @@ int main(int argc, char **argv)
     heardMean = finishHeard.empty() ? 0 : heardMean / double(finishHeard.size());
     print(QStringLiteral("    %1 %2").arg(QStringLiteral("the same for the %1 with words heard, mean / 95%").arg(finishHeard.size()), -50)
               .arg(QStringLiteral("%1 / %2 ms").arg(heardMean, 0, 'f', 0).arg(percentile(finishHeard, 0.95), 0, 'f', 0), 9));
+    double cpuMean = 0;
+    for (double f : finishHeardCpu)
+        cpuMean += f / double(finishHeardCpu.size());
+    print(QStringLiteral("    %1 %2").arg(QStringLiteral("its processor time on all threads, mean / 95%"), -50)
+              .arg(QStringLiteral("%1 / %2 ms").arg(cpuMean, 0, 'f', 0).arg(percentile(finishHeardCpu, 0.95), 0, 'f', 0), 9));
     row(QStringLiteral("real-time factor (decode time / audio time)"), QString::number(rtf, 'f', 3),
         QStringLiteral("<= 0.1"), rtf <= 0.1);
     print(QStringLiteral("    %1 %2").arg(QStringLiteral("decode time per file, mean"), -50)
