@@ -751,11 +751,13 @@ Recognition PocketsphinxRecognizer::endUtterance()
             decoded.loop = segments(m_ps);
         }
         ps_set_search(m_ps, CommandSearch);
-        qCDebug(lcSpeech).noquote() << QStringLiteral("Decoded in %1 ms, sound-alikes %2 ms, rivals %3 ms, phone loop %4 ms after the rivals")
+        qCDebug(lcSpeech).noquote() << QStringLiteral("Decoded in %1 ms, sound-alikes %2 ms, rivals %3 ms, phone loop %4 ms after the rivals (processor time %5 ms here, %6 ms on the loop's thread)")
                                            .arg(decodedAt)
                                            .arg(alikeAt - decodedAt)
                                            .arg(rivalAt - alikeAt)
-                                           .arg(clock.elapsed() - rivalAt);
+                                           .arg(clock.elapsed() - rivalAt)
+                                           .arg(threadCpuMs() - cpuFrom, 0, 'f', 0)
+                                           .arg(loopCpuMs, 0, 'f', 0);
         out.scores = measureUtterance(decoded);
         if (strict)
             out.scores[QStringLiteral("alike")] = alike.isEmpty() ? 0.0 : 1.0;
