@@ -2,7 +2,8 @@
 // every file of a synthetic corpus (bench/speech/make_corpus.sh) and prints
 // the share of commands heard right and wrong, the share of other speech,
 // silence and noise taken for a command (and for one that starts a program
-// or quits), and the time to a result, each beside its target.
+// or quits), and the time to a result, each beside its target (and beside
+// it the processor time of that work, on all the threads it runs on).
 //   bench_voice_commands [--dump <file.tsv>] [--live-loop | --loop-after] [--listener] [--readings] <corpus-dir>
 // A corpus folder without an index is filled with the bench set first.
 // --dump writes one line per file (gap, confidence, words, command, whether

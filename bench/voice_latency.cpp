@@ -19,7 +19,8 @@
 // ways. Beside it the bench prints where the time went: from the end of the
 // speech being played to its sound reaching the listener (the sound server
 // and the capture's buffering), from there to the end of speech being
-// detected, and the decode after it.
+// detected, and the decode after it with its processor time on all the
+// threads it runs on (which a busy machine does not stretch).
 // files: how many recordings of each kind (default 40; each takes its own
 // length plus about a second). --lead puts that much of a quiet
 // microphone's hiss before each recording, as when the user waits a moment
