@@ -2,7 +2,8 @@
 // every file of a synthetic corpus (bench/speech/make_corpus.sh) and prints
 // the share of commands heard right and wrong, the share of other speech,
 // silence and noise taken for a command (and for one that starts a program
-// or quits), and the time to a result, each beside its target.
+// or quits), and the time to a result, each beside its target (and beside
+// it the processor time of that work, on all the threads it runs on).
 //   bench_voice_commands [--dump <file.tsv>] [--live-loop | --loop-after] [--listener] [--readings] <corpus-dir>
 // A corpus folder without an index is filled with the bench set first.
 // --dump writes one line per file (gap, confidence, words, command, whether
@@ -484,14 +485,16 @@ int main(int argc, char **argv)
     // voices, and by the command said.
     std::map<QString, Tally> byVoice, byEngineVoice, byVariant, byCommand;
     std::map<QString, std::pair<int, int>> byKind; // accepted, total for non-commands
-    std::vector<double> finish, finishHeard;
+    std::vector<double> finish, finishHeard, finishHeardCpu;
     for (const Item &item : items) {
         if (item.kind == u"unreadable")
             continue;
         finish.push_back(item.heard.finishMs);
         // Only utterances with words get the rival and phone-loop passes.
-        if (!item.heard.words.isEmpty())
+        if (!item.heard.words.isEmpty()) {
             finishHeard.push_back(item.heard.finishMs);
+            finishHeardCpu.push_back(item.heard.finishCpuMs);
+        }
         for (Tally *t : {&all, &byVoice[item.voice + u' ' + item.variant], &byEngineVoice[item.voice],
                          &byVariant[item.variant]})
             t->add(item);
@@ -566,6 +569,11 @@ int main(int argc, char **argv)
     heardMean = finishHeard.empty() ? 0 : heardMean / double(finishHeard.size());
     print(QStringLiteral("    %1 %2").arg(QStringLiteral("the same for the %1 with words heard, mean / 95%").arg(finishHeard.size()), -50)
               .arg(QStringLiteral("%1 / %2 ms").arg(heardMean, 0, 'f', 0).arg(percentile(finishHeard, 0.95), 0, 'f', 0), 9));
+    double cpuMean = 0;
+    for (double f : finishHeardCpu)
+        cpuMean += f / double(finishHeardCpu.size());
+    print(QStringLiteral("    %1 %2").arg(QStringLiteral("its processor time on all threads, mean / 95%"), -50)
+              .arg(QStringLiteral("%1 / %2 ms").arg(cpuMean, 0, 'f', 0).arg(percentile(finishHeardCpu, 0.95), 0, 'f', 0), 9));
     row(QStringLiteral("real-time factor (decode time / audio time)"), QString::number(rtf, 'f', 3),
         QStringLiteral("<= 0.1"), rtf <= 0.1);
     print(QStringLiteral("    %1 %2").arg(QStringLiteral("decode time per file, mean"), -50)

@@ -19,7 +19,8 @@
 // ways. Beside it the bench prints where the time went: from the end of the
 // speech being played to its sound reaching the listener (the sound server
 // and the capture's buffering), from there to the end of speech being
-// detected, and the decode after it.
+// detected, and the decode after it with its processor time on all the
+// threads it runs on (which a busy machine does not stretch).
 // files: how many recordings of each kind (default 40; each takes its own
 // length plus about a second). --lead puts that much of a quiet
 // microphone's hiss before each recording, as when the user waits a moment
@@ -403,7 +404,7 @@ int main(int argc, char **argv)
     // its way to the listener, the wait for its end to be detected, the
     // decode after it; and how the sound came (samples a piece, ms between
     // pieces).
-    std::vector<double> transportMs, detectMs, decodeMs, pieceSamples, pieceGapMs;
+    std::vector<double> transportMs, detectMs, decodeMs, decodeCpuMs, pieceSamples, pieceGapMs;
     QMap<QString, Counts> counts;
     QString first;
     // Every timed result, to name the slowest: latency, file, variant, outcome.
@@ -438,6 +439,7 @@ int main(int argc, char **argv)
         next.insert(next.end(), 16 * 1200, 0); // the pause after a command
         qint64 heardAt = -1, heardAtWall = -1, playAtWall = -1;
         int heardFinishMs = 0;
+        double heardFinishCpuMs = 0;
         QString heardCommand;
         int heardConfidence = -100;
         QEventLoop loop;
@@ -449,6 +451,7 @@ int main(int argc, char **argv)
             heardAt = clock ? clock->elapsed() : -1;
             heardAtWall = wall.elapsed();
             heardFinishMs = heard.finishMs;
+            heardFinishCpuMs = heard.finishCpuMs;
             heardCommand = heard.command;
             heardConfidence = heard.confidence;
             loop.quit();
@@ -506,6 +509,7 @@ int main(int argc, char **argv)
         }
         ++c.ended;
         c.latencies.push_back(double(heardAt - qint64(end / 16)));
+        decodeCpuMs.push_back(heardFinishCpuMs);
         QString parts;
         if (timedSource && playAtWall >= 0) {
             // Where the recording's speech lies in what was recorded: the
@@ -568,6 +572,7 @@ int main(int argc, char **argv)
     part("  end of speech played to its sound heard", transportMs, "ms");
     part("  sound heard to end of speech detected", detectMs, "ms");
     part("  decode after the end of speech", decodeMs, "ms");
+    part("    its processor time, all threads", decodeCpuMs, "ms");
     part("  sound a piece from the source", pieceSamples, "samples");
     part("  time between pieces", pieceGapMs, "ms");
     // The slowest results, to see what made them slow (a command that is

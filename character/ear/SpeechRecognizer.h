@@ -73,6 +73,9 @@ struct Recognition {
     // Audio processed, and the time decoding took after the end of the audio.
     int audioMs = 0;
     int finishMs = 0;
+    // The processor time that work took, on every thread it ran on (what a
+    // busy machine does not stretch, unlike finishMs).
+    double finishCpuMs = 0;
 };
 
 // What the hearing does with a recognition: acts on its command, asks
