@@ -87,11 +87,6 @@ FEATURES = "gap,gap_speech,dist,dist_span,coverage,outside,filler,rival,rival_no
 # on, whatever the logit (MaxSureDistance in UtteranceScores.cpp).
 MAX_SURE_DISTANCE = 1.0
 
-# More of the phone loop's speech than this share left unread in the midst
-# of the words: never acted on (MaxUnreadSpeech in UtteranceScores.cpp).
-# Dumps without the "unread" measure have it from "coverage" and "outside".
-MAX_UNREAD_SPEECH = 0.22
-
 # The words another command's word ends with, as the program finds them in
 # the command table (--endings).
 ENDINGS = set()
@@ -221,13 +216,6 @@ def confidence_of(z, threshold, slope):
 ADAPTED = {"on": False, "short_word": 30, "sound_alike": 0}
 
 
-def unread_speech(m):
-    """The "unread" measure, or its value from "coverage" and "outside"."""
-    if "unread" in m:
-        return m["unread"]
-    return max(0.0, 1.0 - m.get("coverage", 1.0) - m.get("outside", 0.0))
-
-
 def outcome(row, threshold, slope):
     """right, wrong, rejected for a command; accepted or rejected otherwise.
     Above the threshold the confidence is above -60: taken; a command that
@@ -254,10 +242,6 @@ def outcome(row, threshold, slope):
             and not row["measures"].get("alike", 0) \
             and not (row["measures"].get("words", 0) == 1
                      and row["measures"].get("phones", MIN_PHONES_TO_START) < MIN_PHONES_TO_START)
-    # Words that leave much of the speech amid them unread are a fragment
-    # of a longer sentence.
-    if taken and unread_speech(row["measures"]) > MAX_UNREAD_SPEECH:
-        taken = False
     # A word heard alone that another command's word ends with ("email",
     # where "gmail" may have been said) is asked about, never acted on.
     if taken and row["measures"].get("words", 0) == 1 and row.get("words", "").strip() in ENDINGS:

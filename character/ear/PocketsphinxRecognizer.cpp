@@ -771,15 +771,6 @@ Recognition PocketsphinxRecognizer::endUtterance()
             qCInfo(lcSpeech).noquote() << QStringLiteral("Heard \"%1\" rather than %2: not taken").arg(alike, match.name);
             out.confidence = NotUnderstoodConfidence;
         }
-        // Nor, for any command, when the phone loop heard much more speech
-        // in the midst of the words than they take: they are a fragment of
-        // a longer sentence, whatever their match.
-        if (out.confidence > NotUnderstoodConfidence && speechLeftUnread(out.scores)) {
-            qCInfo(lcSpeech).noquote() << QStringLiteral("Speech left unread amid \"%1\" (%2 of the loop's): not taken")
-                                              .arg(out.words)
-                                              .arg(out.scores.value(QStringLiteral("unread")), 0, 'f', 2);
-            out.confidence = NotUnderstoodConfidence;
-        }
         // Nor on a word alone that another command's word ends with ("email"
         // heard where "gmail" may have been said): where a word begins, the
         // decoder's bounds are loose, so which was meant is asked.

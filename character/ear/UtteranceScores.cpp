@@ -81,13 +81,6 @@ constexpr double AskLine = -0.30;
 // for held lone words it would have asked one more right command and four
 // near words ("writer", "help", ...), so a lone word keeps AskLine.
 constexpr double HeldAskLine = -1.20;
-// More of the phone loop's speech than this share left unread in the
-// midst of the words (see speechLeftUnread). On the tune set's decodes the
-// right commands acted on stayed at or below 0.19 ("what day is it today"
-// read as "whats the date"), the two sentences acted on ("I am reading a
-// book about old ships" read as "read the selected text", "what is the
-// weather like today" as "what is the date") came at 0.30 and 0.26.
-constexpr double MaxUnreadSpeech = 0.22;
 // A command that starts a program or quits heard as one word of fewer
 // phones than this is asked about (see tooShortToStartAProgram).
 constexpr double MinPhonesToStart = 7;
@@ -186,8 +179,6 @@ QMap<QString, double> measureUtterance(const DecodedUtterance &u)
     m[QStringLiteral("coverage")] =
         loopSpeech > 0 ? std::min(2.0, (wordFrames + fillerFrames) / double(loopSpeech)) : 0.0;
     m[QStringLiteral("outside")] = loopSpeech > 0 ? outside / double(loopSpeech) : 0.0;
-    m[QStringLiteral("unread")] =
-        loopSpeech > 0 ? std::max(0, loopSpeech - outside - wordFrames - fillerFrames) / double(loopSpeech) : 0.0;
     m[QStringLiteral("filler")] = fillerFrames / spoken;
     m[QStringLiteral("rival")] =
         u.rivalScore ? std::min(RivalCap, double(u.score - *u.rivalScore) * ScoreToNats / spoken) : RivalCap;
@@ -286,11 +277,6 @@ bool heldWorthAsking(const QMap<QString, double> &measures)
 {
     const double line = measures.value(QStringLiteral("words")) >= 2 ? HeldAskLine : AskLine;
     return measures.value(QStringLiteral("loop_phones")) >= MinLoopPhones && askLogit(measures) > line;
-}
-
-bool speechLeftUnread(const QMap<QString, double> &measures)
-{
-    return measures.value(QStringLiteral("unread")) > MaxUnreadSpeech;
 }
 
 bool namedTooBriefly(const QMap<QString, double> &measures)

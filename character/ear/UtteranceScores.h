@@ -65,10 +65,7 @@ int phoneDistance(const QStringList &a, const QStringList &b);
 // the loop's phones, per phone of the words), "dist_span" (the same for the
 // command's own words and the loop's phones over their span), "coverage"
 // and "outside" (the share of the loop's speech frames the words take, and
-// the share outside the span of the command's words), "unread" (the share
-// of the loop's speech frames that neither the words take nor lie outside
-// their span: speech in the midst of the command that the grammar passed
-// over as silence or noise), "filler" (the share
+// the share outside the span of the command's words), "filler" (the share
 // of the words' frames that is filler), "rival" (per frame of the words,
 // how far the best other command stays behind; RivalCap when none),
 // "rival_none" (1 when no other command reads the audio at all, else 0),
@@ -145,12 +142,6 @@ bool soundAlikeOutweighed(const QMap<QString, double> &measures, int confidence,
                           SpeechModel model = SpeechModel::Stock);
 inline constexpr int AdaptedSoundAlikeConfidence = 0;
 inline constexpr double NoSpeechConfidence = -1000.0;
-// Whether the phone loop heard so much speech in the midst of the words
-// that they leave unread (the "unread" measure) that the words are a
-// fragment of a longer sentence, not a command said: "I am reading a book
-// about old ships" read as "read ... the selected text". Such a hearing is
-// held back however well its words match.
-bool speechLeftUnread(const QMap<QString, double> &measures);
 // Whether the words that name a command, its carriers ("open", "run",
 // "application") left out, are as short as a lone short word.
 bool namedTooBriefly(const QMap<QString, double> &measures);

@@ -88,7 +88,6 @@ private Q_SLOTS:
     void measuresOfTheReadings();
     void noSpeechInThePhoneLoop();
     void wordsThatExplainTooFewPhones();
-    void speechLeftUnreadAmidTheWords();
     void loneShortWordsAreCounted();
     void heldHypothesesHaveALowerAskingLine();
     void namingWordsAreCounted();
@@ -109,7 +108,6 @@ private Q_SLOTS:
     void actedAskedOrRefused_data();
     void actedAskedOrRefused();
     void threeGuessesToChooseFrom();
-    void aSentenceAroundACommandsWords();
     void heldHypothesesTakeTheShorterWayToAsking();
     void silenceIsNoCommand();
     void unusableGrammarKeepsTheRest();
@@ -431,62 +429,6 @@ void TestSpeech::wordsThatExplainTooFewPhones()
     QVERIFY(unboundedConfidence(m) > GuessConfidence);
     m["dist"] = 0.5;
     QVERIFY2(confidenceFromMeasures(m) > NotUnderstoodConfidence, qPrintable(QString::number(confidenceFromMeasures(m))));
-}
-
-// "read the selected text" heard from a longer sentence: between "read"
-// and "the" the grammar took 30 frames for silence where the phone loop
-// heard three phones of speech. The words match well, and no other command
-// reads the audio: it is the speech they leave unread that gives it away.
-// Speech before or after the words (a "please" said around the command)
-// is no such sign, nor are silences in the midst of them.
-void TestSpeech::speechLeftUnreadAmidTheWords()
-{
-    DecodedUtterance u;
-    u.frames = 100;
-    u.heard = {seg("<sil>", 0, 9, -100),
-               seg("read", 10, 24, -900, {"R", "IY", "D"}),
-               seg("<sil>", 25, 54, -1500),
-               seg("the", 55, 59, -300, {"DH", "AH"}),
-               seg("selected", 60, 79, -1200, {"S", "AH", "L", "EH", "K", "T", "IH", "D"}),
-               seg("text", 80, 94, -900, {"T", "EH", "K", "S", "T"}),
-               seg("<sil>", 95, 99, -100)};
-    u.loop = {seg("SIL", 0, 9, -100),  seg("R", 10, 14, -300),  seg("IY", 15, 19, -300), seg("D", 20, 24, -300),
-              seg("AH", 25, 34, -500), seg("B", 35, 44, -500),  seg("UH", 45, 54, -500), seg("DH", 55, 57, -150),
-              seg("AH", 58, 59, -150), seg("S", 60, 64, -300),  seg("L", 65, 69, -300),  seg("EH", 70, 74, -300),
-              seg("K", 75, 79, -300),  seg("T", 80, 84, -300),  seg("EH", 85, 89, -300), seg("S", 90, 94, -300),
-              seg("SIL", 95, 99, -100)};
-    u.score = -5000;
-    u.loopScore = -5100;
-    const QMap<QString, double> sentence = measureUtterance(u);
-    // 85 frames of speech in the loop, 55 of them the words', none outside.
-    QCOMPARE(sentence.value("unread"), 30.0 / 85);
-    QCOMPARE(sentence.value("unread"), 1.0 - sentence.value("coverage") - sentence.value("outside"));
-    const int heard = confidenceFromMeasures(sentence);
-    QVERIFY2(heard > NotUnderstoodConfidence, qPrintable(QString::number(heard)));
-    QVERIFY(speechLeftUnread(sentence));
-
-    // The same words with a pause between them.
-    DecodedUtterance paused = u;
-    paused.loop[4] = seg("SIL", 25, 34, -500);
-    paused.loop[5] = seg("SIL", 35, 44, -500);
-    paused.loop[6] = seg("SIL", 45, 54, -500);
-    QCOMPARE(measureUtterance(paused).value("unread"), 0.0);
-    QVERIFY(!speechLeftUnread(measureUtterance(paused)));
-
-    // The same words said without a break, and a sentence's worth of
-    // speech after them.
-    DecodedUtterance around = u;
-    around.heard = {seg("<sil>", 0, 9, -100),
-                    seg("read", 10, 24, -900, {"R", "IY", "D"}),
-                    seg("the", 25, 29, -300, {"DH", "AH"}),
-                    seg("selected", 30, 49, -1200, {"S", "AH", "L", "EH", "K", "T", "IH", "D"}),
-                    seg("text", 50, 64, -900, {"T", "EH", "K", "S", "T"}),
-                    seg("<sil>", 65, 99, -1500)};
-    around.loop = {seg("SIL", 0, 9, -100), seg("R", 10, 64, -3600), seg("AH", 65, 94, -1500), seg("SIL", 95, 99, -100)};
-    const QMap<QString, double> after = measureUtterance(around);
-    QCOMPARE(after.value("outside"), 30.0 / 85);
-    QCOMPARE(after.value("unread"), 0.0);
-    QVERIFY(!speechLeftUnread(after));
 }
 
 // The measures of two recordings held back above the bar to act on: "open
@@ -1128,37 +1070,6 @@ void TestSpeech::threeGuessesToChooseFrom()
         QCOMPARE(heard.guesses.first(), heard.command);
         QStringList distinct = heard.guesses;
         QCOMPARE(distinct.removeDuplicates(), 0);
-    }
-}
-
-// A sentence that holds a command's words with more between them: read
-// as "read the selected text", heard above the bar, yet not acted on. The
-// command itself in the same voice still is.
-void TestSpeech::aSentenceAroundACommandsWords()
-{
-    QString error;
-    std::unique_ptr<SpeechRecognizer> recognizer = createPocketsphinxRecognizer(&error);
-    QVERIFY2(recognizer, qPrintable(error));
-    QVERIFY(recognizer->setCommands(programCommands()));
-    kestrova::test::SpokenRecording voice(m_dir.path(), "espeak-ng",
-                                          {"-v", "en-us", "-s", "175", "-w", "%OUT%", "--", "%TEXT%"});
-    for (const QString &phrase : {QStringLiteral("read the selected text"),
-                                  QStringLiteral("I am reading a book about old ships")}) {
-        const auto samples = readWav16kMono(voice.say(phrase), &error);
-        QVERIFY2(samples, qPrintable(error));
-        const Recognition heard = recognizeSamples(*recognizer, *samples);
-        const QString what = QString("\"%1\" heard as \"%2\" (%3) at %4, unread %5, guesses %6")
-                                 .arg(phrase, heard.words, heard.command)
-                                 .arg(heard.confidence)
-                                 .arg(heard.scores.value("unread"))
-                                 .arg(heard.guesses.join(", "));
-        QCOMPARE(heard.command, QStringLiteral("Read Selected Text"));
-        if (phrase == u"read the selected text") {
-            QVERIFY2(hearingOf(heard) == Hearing::Acted, qPrintable(what));
-            continue;
-        }
-        QVERIFY2(unboundedConfidence(heard.scores) > NotUnderstoodConfidence, qPrintable(what));
-        QVERIFY2(hearingOf(heard) != Hearing::Acted, qPrintable(what));
     }
 }
 
