@@ -122,6 +122,7 @@ private Q_SLOTS:
     void optionsStandBesideTheCharacter_data();
     void optionsStandBesideTheCharacter();
     void screenTallWindowNarrowsBeside();
+    void besideAWindowByTheCharactersRealSize();
 
 private:
     // Sends the character to the middle of the screen.
@@ -548,6 +549,46 @@ void TestStepAside::screenTallWindowNarrowsBeside()
                             .arg(window.width()).arg(window.height())));
     QVERIFY(window.height() < area.height() - 2);
     QVERIFY(window.height() >= layout->totalHeightForWidth(window.width()));
+}
+
+// Sent beside a window, the character is measured as its window on the
+// desktop is (a character's frames are larger than the usual 128x128): a
+// button of another window that lies just beyond 128 pixels from the
+// window's side is a button it would stand on there.
+void TestStepAside::besideAWindowByTheCharactersRealSize()
+{
+    QWidget character(nullptr, Qt::FramelessWindowHint | Qt::Tool);
+    character.setObjectName(QStringLiteral("kestrovaCharacter"));
+    character.setFixedSize(136, 142);
+    character.move(0, 0);
+    character.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&character));
+    const QSize size = character.frameGeometry().size();
+    QCOMPARE(size, QSize(136, 142));
+
+    const QRect frame(20, 40, 200, 150);
+    // Beside it, to its right, another window whose button starts 130
+    // pixels from the window's side, level with its top.
+    QWidget other;
+    other.setWindowTitle(QStringLiteral("Other"));
+    auto *button = new QPushButton(QStringLiteral("OK"), &other);
+    button->setGeometry(0, 0, 80, 30);
+    other.resize(80, 30);
+    other.move(frame.right() + 1 + 130, frame.top());
+    other.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&other));
+    const QRect pressed(button->mapToGlobal(QPoint(0, 0)), button->size());
+    QVERIFY(!QRect(frame.topRight() + QPoint(1, 0), QSize(128, 128)).intersects(pressed));
+
+    const std::optional<QPoint> at = m_run->app->targetBeside(frame);
+    QVERIFY(at);
+    const QRect there(*at, size);
+    QVERIFY2(!there.intersects(pressed),
+             qPrintable(QStringLiteral("the character at %1 %2 %3x%4 covers the button at %5 %6")
+                            .arg(there.x()).arg(there.y()).arg(there.width()).arg(there.height())
+                            .arg(pressed.x()).arg(pressed.y())));
+    QVERIFY(!there.intersects(frame));
+    QVERIFY(QGuiApplication::primaryScreen()->availableGeometry().contains(there));
 }
 
 KESTROVA_TEST_MAIN_1024X768(TestStepAside)
