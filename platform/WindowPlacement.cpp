@@ -11,6 +11,7 @@
 #include <QRegion>
 #include <QScreen>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QTabBar>
 #include <QTimer>
 #include <QWidget>
@@ -509,50 +510,94 @@ QRect drawnPartOf(const QAbstractButton *button)
     return QRect(left, 0, width, button->height());
 }
 
-// The parts inside `widget`, on the desktop (it stands at `origin`), as far
-// as they show within `seen` (a scrolled page's are cut by its view).
-void collectParts(const QWidget *widget, const QPoint &origin, const QRect &seen, WindowPlacement::WindowParts &parts)
+void collectParts(const QWidget *widget, const QPoint &origin, const QRect &seen, WindowPlacement::WindowParts &parts);
+
+// Where a part of a scrolled page may show as the user scrolls it: from
+// where it stands now, as far as the page scrolls either way.
+QRect sweptBy(const QRect &part, const QAbstractScrollArea *scroll)
+{
+    const QScrollBar *h = scroll->horizontalScrollBar();
+    const QScrollBar *v = scroll->verticalScrollBar();
+    return part.adjusted(-(h->maximum() - h->value()), -(v->maximum() - v->value()), h->value() - h->minimum(),
+                         v->value() - v->minimum());
+}
+
+// The parts of one widget `w` inside a window, on the desktop (it stands
+// at `at`), as far as they show within `seen`.
+void collectPart(const QWidget *w, const QPoint &at, const QRect &seen, WindowPlacement::WindowParts &parts)
 {
     const auto add = [&seen](QList<QRect> &to, const QRect &r) {
         const QRect shown = r.intersected(seen);
         if (!shown.isEmpty())
             to << shown;
     };
+    if (const auto *bar = qobject_cast<const QTabBar *>(w)) {
+        for (int i = 0; i < bar->count(); ++i)
+            add(parts.worked, bar->tabRect(i).translated(at));
+    } else if (qobject_cast<const QCheckBox *>(w) || qobject_cast<const QRadioButton *>(w)) {
+        add(parts.worked, drawnPartOf(static_cast<const QAbstractButton *>(w)).translated(at));
+    } else if (const auto *scroll = qobject_cast<const QScrollArea *>(w)) {
+        // A page that scrolls counts by what it holds, and the user
+        // scrolls it to reach what lies beyond its view now (its foot, with
+        // the buttons that act on it): each of its parts counts wherever
+        // the scrolling may bring it into the view.
+        const QWidget *view = scroll->viewport();
+        const QPoint viewAt = at + view->pos();
+        const QRect viewSeen = seen.intersected(QRect(viewAt, view->size()));
+        WindowPlacement::WindowParts held;
+        constexpr int Far = 1 << 20;
+        collectParts(view, viewAt, QRect(viewAt - QPoint(Far, Far), QSize(2 * Far, 2 * Far)), held);
+        const auto sweep = [&](const QList<QRect> &from, QList<QRect> &to) {
+            for (const QRect &r : from) {
+                const QRect shown = sweptBy(r, scroll).intersected(viewSeen);
+                if (!shown.isEmpty())
+                    to << shown;
+            }
+        };
+        sweep(held.worked, parts.worked);
+        sweep(held.captions, parts.captions);
+        sweep(held.read, parts.read);
+        // Its scroll bars and whatever else it holds beside the view.
+        const QRect areaSeen = seen.intersected(QRect(at, w->size()));
+        for (const QObject *child : w->children()) {
+            const auto *c = qobject_cast<const QWidget *>(child);
+            if (c && c != view && !c->isWindow() && !c->isHidden())
+                collectPart(c, at + c->pos(), areaSeen, parts);
+        }
+    } else if (qobject_cast<const QAbstractButton *>(w) || qobject_cast<const QLineEdit *>(w)
+               || qobject_cast<const QComboBox *>(w) || qobject_cast<const QAbstractSpinBox *>(w)
+               || qobject_cast<const QAbstractSlider *>(w) || qobject_cast<const QAbstractScrollArea *>(w)) {
+        add(parts.worked, QRect(at, w->size()));
+    } else if (const auto *label = qobject_cast<const QLabel *>(w)) {
+        // A field's caption comes next after the controls: without it
+        // the user cannot tell which field is which.
+        add(label->buddy() && !label->buddy()->isHidden() ? parts.captions : parts.read, textOf(label).translated(at));
+    } else if (const auto *status = qobject_cast<const QStatusBar *>(w)) {
+        // Its message, at its start (and whatever it holds besides);
+        // the rest of the bar is empty.
+        if (!status->currentMessage().isEmpty()) {
+            const QFontMetrics metrics = status->fontMetrics();
+            const int width = metrics.horizontalAdvance(status->currentMessage()) + 2 * metrics.averageCharWidth();
+            add(parts.read, QRect(at, QSize(std::min(width, status->width()), status->height())));
+        }
+        collectParts(w, at, seen.intersected(QRect(at, w->size())), parts);
+    } else if (w->focusPolicy() != Qt::NoFocus && w->findChildren<QWidget *>().isEmpty()) {
+        // A control drawn of its own.
+        add(parts.worked, QRect(at, w->size()));
+    } else {
+        collectParts(w, at, seen.intersected(QRect(at, w->size())), parts);
+    }
+}
+
+// The parts inside `widget`, on the desktop (it stands at `origin`), as far
+// as they show within `seen` (a scrolled page's are cut by its view).
+void collectParts(const QWidget *widget, const QPoint &origin, const QRect &seen, WindowPlacement::WindowParts &parts)
+{
     for (const QObject *child : widget->children()) {
         const auto *w = qobject_cast<const QWidget *>(child);
         if (!w || w->isWindow() || w->isHidden())
             continue;
-        const QPoint at = origin + w->pos();
-        if (const auto *bar = qobject_cast<const QTabBar *>(w)) {
-            for (int i = 0; i < bar->count(); ++i)
-                add(parts.worked, bar->tabRect(i).translated(at));
-        } else if (qobject_cast<const QCheckBox *>(w) || qobject_cast<const QRadioButton *>(w)) {
-            add(parts.worked, drawnPartOf(static_cast<const QAbstractButton *>(w)).translated(at));
-        } else if (qobject_cast<const QAbstractButton *>(w) || qobject_cast<const QLineEdit *>(w)
-                   || qobject_cast<const QComboBox *>(w) || qobject_cast<const QAbstractSpinBox *>(w)
-                   || qobject_cast<const QAbstractSlider *>(w)
-                   || (qobject_cast<const QAbstractScrollArea *>(w) && !qobject_cast<const QScrollArea *>(w))) {
-            // (A scrolled page counts by what it holds.)
-            add(parts.worked, QRect(at, w->size()));
-        } else if (const auto *label = qobject_cast<const QLabel *>(w)) {
-            // A field's caption comes next after the controls: without it
-            // the user cannot tell which field is which.
-            add(label->buddy() && !label->buddy()->isHidden() ? parts.captions : parts.read, textOf(label).translated(at));
-        } else if (const auto *status = qobject_cast<const QStatusBar *>(w)) {
-            // Its message, at its start (and whatever it holds besides);
-            // the rest of the bar is empty.
-            if (!status->currentMessage().isEmpty()) {
-                const QFontMetrics metrics = status->fontMetrics();
-                const int width = metrics.horizontalAdvance(status->currentMessage()) + 2 * metrics.averageCharWidth();
-                add(parts.read, QRect(at, QSize(std::min(width, status->width()), status->height())));
-            }
-            collectParts(w, at, seen.intersected(QRect(at, w->size())), parts);
-        } else if (w->focusPolicy() != Qt::NoFocus && w->findChildren<QWidget *>().isEmpty()) {
-            // A control drawn of its own.
-            add(parts.worked, QRect(at, w->size()));
-        } else {
-            collectParts(w, at, seen.intersected(QRect(at, w->size())), parts);
-        }
+        collectPart(w, origin + w->pos(), seen, parts);
     }
 }
 

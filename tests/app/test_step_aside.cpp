@@ -123,6 +123,7 @@ private Q_SLOTS:
     void optionsStandBesideTheCharacter();
     void screenTallWindowNarrowsBeside();
     void besideAWindowByTheCharactersRealSize();
+    void scrolledPageCountsWhereItScrolls();
 
 private:
     // Sends the character to the middle of the screen.
@@ -589,6 +590,52 @@ void TestStepAside::besideAWindowByTheCharactersRealSize()
                             .arg(pressed.x()).arg(pressed.y())));
     QVERIFY(!there.intersects(frame));
     QVERIFY(QGuiApplication::primaryScreen()->availableGeometry().contains(there));
+}
+
+// A page taller than its view: the user scrolls it to reach its foot, and
+// the button there comes into view at the view's bottom; scrolled down, the
+// button at its head goes on counting where it shows at the top. Each
+// counts wherever the scrolling may bring it, within the view only.
+void TestStepAside::scrolledPageCountsWhereItScrolls()
+{
+    QWidget window;
+    window.setWindowTitle(QStringLiteral("Scrolls"));
+    auto *scroll = new QScrollArea(&window);
+    scroll->setGeometry(0, 0, 300, 200);
+    auto *page = new QWidget;
+    page->resize(260, 400);
+    auto *head = new QPushButton(QStringLiteral("Head"), page);
+    head->setGeometry(10, 10, 100, 30);
+    auto *foot = new QPushButton(QStringLiteral("Foot"), page);
+    foot->setGeometry(150, 350, 100, 30);
+    scroll->setWidget(page);
+    window.resize(300, 200);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QScrollBar *bar = scroll->verticalScrollBar();
+    QVERIFY(bar->maximum() > 100);
+    const QRect view(scroll->viewport()->mapToGlobal(QPoint(0, 0)), scroll->viewport()->size());
+    const auto shownAt = [&](const QPushButton *b, int value) {
+        bar->setValue(value);
+        return QRect(b->mapToGlobal(QPoint(0, 0)), b->size()).intersected(view);
+    };
+    const QRect footAtEnd = shownAt(foot, bar->maximum());
+    const QRect headAtStart = shownAt(head, 0);
+    QVERIFY(!footAtEnd.isEmpty() && !headAtStart.isEmpty());
+    QVERIFY(shownAt(foot, 0).isEmpty());
+
+    for (int value : {0, bar->maximum()}) {
+        bar->setValue(value);
+        QRegion worked;
+        for (const QRect &r : ScreenFollower::partsOf(&window).worked) {
+            QVERIFY(QRect(window.mapToGlobal(QPoint(0, 0)), window.size()).contains(r));
+            worked += r;
+        }
+        QVERIFY2(QRegion(footAtEnd).subtracted(worked).isEmpty(),
+                 qPrintable(QStringLiteral("scrolled to %1: the foot's button is left out").arg(value)));
+        QVERIFY2(QRegion(headAtStart).subtracted(worked).isEmpty(),
+                 qPrintable(QStringLiteral("scrolled to %1: the head's button is left out").arg(value)));
+    }
 }
 
 KESTROVA_TEST_MAIN_1024X768(TestStepAside)
