@@ -5,8 +5,10 @@
 #include <QApplication>
 #include <QEvent>
 #include <QGuiApplication>
+#include <QImage>
 #include <QLayout>
 #include <QLoggingCategory>
+#include <QPixmap>
 #include <QPointer>
 #include <QRegion>
 #include <QScreen>
@@ -29,6 +31,7 @@
 #include <QStatusBar>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <tuple>
@@ -490,15 +493,68 @@ std::optional<QPoint> narrowedBeside(QWidget *window, const QSize &frame, const 
 
 namespace {
 
-// A label's text as it is drawn (an empty label, a picture, counts whole).
-QRect textOf(const QLabel *label)
+// A label's text as it is drawn, line by line (an empty label, a picture,
+// counts whole). The label is drawn here as on the screen, at its pixel
+// ratio: its margin, indent and alignment place the text, and the lines
+// may break elsewhere than the font's measures in the label's own units
+// say (at a scale of 2 a word may go to the next line, and one more line
+// with it).
+QList<QRect> textOf(const QLabel *label)
 {
     const QRect inside = label->contentsRect();
     if (label->text().isEmpty() || label->textFormat() == Qt::RichText
         || (label->textFormat() == Qt::AutoText && Qt::mightBeRichText(label->text())))
-        return inside;
-    const int flags = int(label->alignment()) | (label->wordWrap() ? Qt::TextWordWrap : 0);
-    return label->fontMetrics().boundingRect(inside, flags, label->text()).intersected(inside);
+        return {inside};
+    // (Drawing it changes nothing of it.)
+    const QPixmap drawn = const_cast<QLabel *>(label)->grab();
+    const QImage image = drawn.toImage().convertToFormat(QImage::Format_RGB32);
+    if (image.isNull())
+        return {inside};
+    const qreal ratio = drawn.devicePixelRatio() > 0 ? drawn.devicePixelRatio() : 1.0;
+    const QRgb background = label->palette().color(label->backgroundRole()).rgb() | 0xff000000u;
+    // Each band of rows with ink in them, from its leftmost to its
+    // rightmost inked pixel: a line (or lines touching).
+    QList<QRect> lines;
+    int top = -1, left = 0, right = 0;
+    const auto close = [&](int bottom) {
+        if (top < 0)
+            return;
+        const QRect inDevice(QPoint(left, top), QPoint(right, bottom));
+        const QRect r(QPoint(int(std::floor(inDevice.left() / ratio)), int(std::floor(inDevice.top() / ratio))),
+                      QPoint(int(std::ceil((inDevice.right() + 1) / ratio)) - 1,
+                             int(std::ceil((inDevice.bottom() + 1) / ratio)) - 1));
+        lines << r.intersected(label->rect());
+        top = -1;
+    };
+    for (int y = 0; y < image.height(); ++y) {
+        const auto *row = reinterpret_cast<const QRgb *>(image.constScanLine(y));
+        int first = -1, last = -1;
+        for (int x = 0; x < image.width(); ++x) {
+            if ((row[x] | 0xff000000u) != background) {
+                if (first < 0)
+                    first = x;
+                last = x;
+            }
+        }
+        if (first < 0) {
+            close(y - 1);
+            continue;
+        }
+        if (top < 0) {
+            top = y;
+            left = first;
+            right = last;
+        } else {
+            left = std::min(left, first);
+            right = std::max(right, last);
+        }
+    }
+    close(image.height() - 1);
+    // Nothing inked (a text of spaces, a colour like the background's):
+    // the whole of it, as before it was drawn.
+    if (lines.isEmpty())
+        return {inside};
+    return lines;
 }
 
 // A check box's or radio button's box and text: a layout may stretch the
@@ -571,7 +627,9 @@ void collectPart(const QWidget *w, const QPoint &at, const QRect &seen, WindowPl
     } else if (const auto *label = qobject_cast<const QLabel *>(w)) {
         // A field's caption comes next after the controls: without it
         // the user cannot tell which field is which.
-        add(label->buddy() && !label->buddy()->isHidden() ? parts.captions : parts.read, textOf(label).translated(at));
+        QList<QRect> &to = label->buddy() && !label->buddy()->isHidden() ? parts.captions : parts.read;
+        for (const QRect &line : textOf(label))
+            add(to, line.translated(at));
     } else if (const auto *status = qobject_cast<const QStatusBar *>(w)) {
         // Its message, at its start (and whatever it holds besides);
         // the rest of the bar is empty.

@@ -17,7 +17,9 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QImage>
 #include <QLabel>
+#include <QPixmap>
 #include <QPushButton>
 #include <QLineEdit>
 #include <QScreen>
@@ -124,6 +126,8 @@ private Q_SLOTS:
     void screenTallWindowNarrowsBeside();
     void besideAWindowByTheCharactersRealSize();
     void scrolledPageCountsWhereItScrolls();
+    void labelCountsAllItDraws_data();
+    void labelCountsAllItDraws();
 
 private:
     // Sends the character to the middle of the screen.
@@ -636,6 +640,90 @@ void TestStepAside::scrolledPageCountsWhereItScrolls()
         QVERIFY2(QRegion(headAtStart).subtracted(worked).isEmpty(),
                  qPrintable(QStringLiteral("scrolled to %1: the head's button is left out").arg(value)));
     }
+}
+
+// Every pixel a label inks lies in what counts as its text, whatever the
+// scale (these tests run at twice it) and however its lines wrap: the
+// character's place is chosen by these rectangles, and a word left out of
+// them is a word it may stand on.
+void TestStepAside::labelCountsAllItDraws_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("wrap");
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("margin");
+    QTest::addColumn<int>("indent");
+    QTest::addColumn<int>("alignment");
+    const QString note = QStringLiteral("This installation lacks its own helper for learning a voice "
+                                        "(kestrova-voice-prep): reinstall the program.");
+    const QString press = QStringLiteral("Press the listening key anywhere to talk to the character; press it "
+                                         "again, or Escape, to stop. Listening also stops when nothing is typed or "
+                                         "said for the time given.");
+    // Every few pixels: where the lines break depends on the width.
+    const int left = int(Qt::AlignLeft | Qt::AlignVCenter);
+    for (int width = 200; width <= 500; width += 3) {
+        QTest::addRow("note, %d wide", width) << note << true << width << 0 << -1 << left;
+        QTest::addRow("help, %d wide", width) << press << true << width << 0 << -1 << left;
+    }
+    const QString pace = QStringLiteral("The rate is added to the character's own pace.");
+    QTest::newRow("one line") << pace << false << 460 << 0 << -1 << left;
+    // Where a label draws its text within its box: a margin, an indent,
+    // the other side.
+    QTest::newRow("margin") << note << true << 400 << 14 << -1 << left;
+    QTest::newRow("indent") << pace << false << 460 << 0 << 40 << left;
+    QTest::newRow("wrapped, indent") << press << true << 360 << 0 << 30 << left;
+    QTest::newRow("right, indent") << press << true << 360 << 0 << 30 << int(Qt::AlignRight | Qt::AlignTop);
+    QTest::newRow("centred, margin") << note << true << 330 << 10 << -1 << int(Qt::AlignCenter);
+}
+
+void TestStepAside::labelCountsAllItDraws()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, wrap);
+    QFETCH(int, width);
+    QFETCH(int, margin);
+    QFETCH(int, indent);
+    QFETCH(int, alignment);
+    QWidget window;
+    window.setWindowTitle(QStringLiteral("Label"));
+    auto *layout = new QVBoxLayout(&window);
+    auto *label = new QLabel(text);
+    label->setWordWrap(wrap);
+    label->setMargin(margin);
+    label->setIndent(indent);
+    label->setAlignment(Qt::Alignment(alignment));
+    layout->addWidget(label);
+    layout->addStretch(1);
+    window.resize(width, 200);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QVERIFY(label->isVisible() && label->width() > 100);
+
+    // What the label draws, as it draws it on the screen (at the screen's
+    // pixel ratio), in the window's own units.
+    const QPixmap drawn = label->grab();
+    const QImage image = drawn.toImage().convertToFormat(QImage::Format_ARGB32);
+    const qreal ratio = drawn.devicePixelRatio();
+    const QRgb background = image.pixel(image.width() - 1, image.height() - 1);
+    QRegion counted;
+    for (const QRect &r : ScreenFollower::partsOf(&window).read)
+        counted += r;
+    const QPoint labelAt = label->mapToGlobal(QPoint(0, 0));
+    int inked = 0;
+    QStringList missed;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            if (image.pixel(x, y) == background)
+                continue;
+            ++inked;
+            const QPoint at = labelAt + QPoint(int(x / ratio), int(y / ratio));
+            if (!counted.contains(at) && missed.size() < 5)
+                missed << QStringLiteral("%1 %2").arg(at.x()).arg(at.y());
+        }
+    }
+    QVERIFY2(inked > 100, "the label draws its text");
+    QVERIFY2(missed.isEmpty(), qPrintable(QStringLiteral("drawn but not counted (ratio %1): %2")
+                                              .arg(ratio).arg(missed.join(QStringLiteral(", ")))));
 }
 
 KESTROVA_TEST_MAIN_1024X768(TestStepAside)
