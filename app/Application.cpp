@@ -309,6 +309,18 @@ namespace {
 // The character's frame is about this size on the desktop.
 const QSize CharacterSize(128, 128);
 
+// What the character takes on the desktop: its own window as shown (as big
+// as the loaded character's frames, with the window manager's frame where
+// it has one), else about CharacterSize.
+QSize characterSizeOnDesktop()
+{
+    const QList<QWidget *> windows = QApplication::topLevelWidgets();
+    for (const QWidget *w : windows)
+        if (w->isVisible() && w->objectName() == u"kestrovaCharacter" && !w->frameGeometry().isEmpty())
+            return w->frameGeometry().size();
+    return CharacterSize;
+}
+
 QRect screenAreaOf(const QRect &windowFrame)
 {
     const QScreen *screen = QGuiApplication::screenAt(windowFrame.center());
@@ -321,13 +333,13 @@ QRect screenAreaOf(const QRect &windowFrame)
 
 character::Request Application::MoveToTarget(const QRect &windowFrame)
 {
-    return m_movement.MoveToTarget(agent(), windowFrame, screenAreaOf(windowFrame), CharacterSize,
+    return m_movement.MoveToTarget(agent(), windowFrame, screenAreaOf(windowFrame), characterSizeOnDesktop(),
                                    ScreenFollower::partsOfOpenWindows());
 }
 
 std::optional<QPoint> Application::targetBeside(const QRect &windowFrame) const
 {
-    return Movement::besideWindow(windowFrame, screenAreaOf(windowFrame), CharacterSize,
+    return Movement::besideWindow(windowFrame, screenAreaOf(windowFrame), characterSizeOnDesktop(),
                                   ScreenFollower::partsOfOpenWindows());
 }
 

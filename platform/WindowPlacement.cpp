@@ -5,12 +5,15 @@
 #include <QApplication>
 #include <QEvent>
 #include <QGuiApplication>
+#include <QImage>
 #include <QLayout>
 #include <QLoggingCategory>
+#include <QPixmap>
 #include <QPointer>
 #include <QRegion>
 #include <QScreen>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QTabBar>
 #include <QTimer>
 #include <QWidget>
@@ -28,6 +31,7 @@
 #include <QStatusBar>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <tuple>
@@ -489,15 +493,68 @@ std::optional<QPoint> narrowedBeside(QWidget *window, const QSize &frame, const 
 
 namespace {
 
-// A label's text as it is drawn (an empty label, a picture, counts whole).
-QRect textOf(const QLabel *label)
+// A label's text as it is drawn, line by line (an empty label, a picture,
+// counts whole). The label is drawn here as on the screen, at its pixel
+// ratio: its margin, indent and alignment place the text, and the lines
+// may break elsewhere than the font's measures in the label's own units
+// say (at a scale of 2 a word may go to the next line, and one more line
+// with it).
+QList<QRect> textOf(const QLabel *label)
 {
     const QRect inside = label->contentsRect();
     if (label->text().isEmpty() || label->textFormat() == Qt::RichText
         || (label->textFormat() == Qt::AutoText && Qt::mightBeRichText(label->text())))
-        return inside;
-    const int flags = int(label->alignment()) | (label->wordWrap() ? Qt::TextWordWrap : 0);
-    return label->fontMetrics().boundingRect(inside, flags, label->text()).intersected(inside);
+        return {inside};
+    // (Drawing it changes nothing of it.)
+    const QPixmap drawn = const_cast<QLabel *>(label)->grab();
+    const QImage image = drawn.toImage().convertToFormat(QImage::Format_RGB32);
+    if (image.isNull())
+        return {inside};
+    const qreal ratio = drawn.devicePixelRatio() > 0 ? drawn.devicePixelRatio() : 1.0;
+    const QRgb background = label->palette().color(label->backgroundRole()).rgb() | 0xff000000u;
+    // Each band of rows with ink in them, from its leftmost to its
+    // rightmost inked pixel: a line (or lines touching).
+    QList<QRect> lines;
+    int top = -1, left = 0, right = 0;
+    const auto close = [&](int bottom) {
+        if (top < 0)
+            return;
+        const QRect inDevice(QPoint(left, top), QPoint(right, bottom));
+        const QRect r(QPoint(int(std::floor(inDevice.left() / ratio)), int(std::floor(inDevice.top() / ratio))),
+                      QPoint(int(std::ceil((inDevice.right() + 1) / ratio)) - 1,
+                             int(std::ceil((inDevice.bottom() + 1) / ratio)) - 1));
+        lines << r.intersected(label->rect());
+        top = -1;
+    };
+    for (int y = 0; y < image.height(); ++y) {
+        const auto *row = reinterpret_cast<const QRgb *>(image.constScanLine(y));
+        int first = -1, last = -1;
+        for (int x = 0; x < image.width(); ++x) {
+            if ((row[x] | 0xff000000u) != background) {
+                if (first < 0)
+                    first = x;
+                last = x;
+            }
+        }
+        if (first < 0) {
+            close(y - 1);
+            continue;
+        }
+        if (top < 0) {
+            top = y;
+            left = first;
+            right = last;
+        } else {
+            left = std::min(left, first);
+            right = std::max(right, last);
+        }
+    }
+    close(image.height() - 1);
+    // Nothing inked (a text of spaces, a colour like the background's):
+    // the whole of it, as before it was drawn.
+    if (lines.isEmpty())
+        return {inside};
+    return lines;
 }
 
 // A check box's or radio button's box and text: a layout may stretch the
@@ -509,50 +566,96 @@ QRect drawnPartOf(const QAbstractButton *button)
     return QRect(left, 0, width, button->height());
 }
 
-// The parts inside `widget`, on the desktop (it stands at `origin`), as far
-// as they show within `seen` (a scrolled page's are cut by its view).
-void collectParts(const QWidget *widget, const QPoint &origin, const QRect &seen, WindowPlacement::WindowParts &parts)
+void collectParts(const QWidget *widget, const QPoint &origin, const QRect &seen, WindowPlacement::WindowParts &parts);
+
+// Where a part of a scrolled page may show as the user scrolls it: from
+// where it stands now, as far as the page scrolls either way.
+QRect sweptBy(const QRect &part, const QAbstractScrollArea *scroll)
+{
+    const QScrollBar *h = scroll->horizontalScrollBar();
+    const QScrollBar *v = scroll->verticalScrollBar();
+    return part.adjusted(-(h->maximum() - h->value()), -(v->maximum() - v->value()), h->value() - h->minimum(),
+                         v->value() - v->minimum());
+}
+
+// The parts of one widget `w` inside a window, on the desktop (it stands
+// at `at`), as far as they show within `seen`.
+void collectPart(const QWidget *w, const QPoint &at, const QRect &seen, WindowPlacement::WindowParts &parts)
 {
     const auto add = [&seen](QList<QRect> &to, const QRect &r) {
         const QRect shown = r.intersected(seen);
         if (!shown.isEmpty())
             to << shown;
     };
+    if (const auto *bar = qobject_cast<const QTabBar *>(w)) {
+        for (int i = 0; i < bar->count(); ++i)
+            add(parts.worked, bar->tabRect(i).translated(at));
+    } else if (qobject_cast<const QCheckBox *>(w) || qobject_cast<const QRadioButton *>(w)) {
+        add(parts.worked, drawnPartOf(static_cast<const QAbstractButton *>(w)).translated(at));
+    } else if (const auto *scroll = qobject_cast<const QScrollArea *>(w)) {
+        // A page that scrolls counts by what it holds, and the user
+        // scrolls it to reach what lies beyond its view now (its foot, with
+        // the buttons that act on it): each of its parts counts wherever
+        // the scrolling may bring it into the view.
+        const QWidget *view = scroll->viewport();
+        const QPoint viewAt = at + view->pos();
+        const QRect viewSeen = seen.intersected(QRect(viewAt, view->size()));
+        WindowPlacement::WindowParts held;
+        constexpr int Far = 1 << 20;
+        collectParts(view, viewAt, QRect(viewAt - QPoint(Far, Far), QSize(2 * Far, 2 * Far)), held);
+        const auto sweep = [&](const QList<QRect> &from, QList<QRect> &to) {
+            for (const QRect &r : from) {
+                const QRect shown = sweptBy(r, scroll).intersected(viewSeen);
+                if (!shown.isEmpty())
+                    to << shown;
+            }
+        };
+        sweep(held.worked, parts.worked);
+        sweep(held.captions, parts.captions);
+        sweep(held.read, parts.read);
+        // Its scroll bars and whatever else it holds beside the view.
+        const QRect areaSeen = seen.intersected(QRect(at, w->size()));
+        for (const QObject *child : w->children()) {
+            const auto *c = qobject_cast<const QWidget *>(child);
+            if (c && c != view && !c->isWindow() && !c->isHidden())
+                collectPart(c, at + c->pos(), areaSeen, parts);
+        }
+    } else if (qobject_cast<const QAbstractButton *>(w) || qobject_cast<const QLineEdit *>(w)
+               || qobject_cast<const QComboBox *>(w) || qobject_cast<const QAbstractSpinBox *>(w)
+               || qobject_cast<const QAbstractSlider *>(w) || qobject_cast<const QAbstractScrollArea *>(w)) {
+        add(parts.worked, QRect(at, w->size()));
+    } else if (const auto *label = qobject_cast<const QLabel *>(w)) {
+        // A field's caption comes next after the controls: without it
+        // the user cannot tell which field is which.
+        QList<QRect> &to = label->buddy() && !label->buddy()->isHidden() ? parts.captions : parts.read;
+        for (const QRect &line : textOf(label))
+            add(to, line.translated(at));
+    } else if (const auto *status = qobject_cast<const QStatusBar *>(w)) {
+        // Its message, at its start (and whatever it holds besides);
+        // the rest of the bar is empty.
+        if (!status->currentMessage().isEmpty()) {
+            const QFontMetrics metrics = status->fontMetrics();
+            const int width = metrics.horizontalAdvance(status->currentMessage()) + 2 * metrics.averageCharWidth();
+            add(parts.read, QRect(at, QSize(std::min(width, status->width()), status->height())));
+        }
+        collectParts(w, at, seen.intersected(QRect(at, w->size())), parts);
+    } else if (w->focusPolicy() != Qt::NoFocus && w->findChildren<QWidget *>().isEmpty()) {
+        // A control drawn of its own.
+        add(parts.worked, QRect(at, w->size()));
+    } else {
+        collectParts(w, at, seen.intersected(QRect(at, w->size())), parts);
+    }
+}
+
+// The parts inside `widget`, on the desktop (it stands at `origin`), as far
+// as they show within `seen` (a scrolled page's are cut by its view).
+void collectParts(const QWidget *widget, const QPoint &origin, const QRect &seen, WindowPlacement::WindowParts &parts)
+{
     for (const QObject *child : widget->children()) {
         const auto *w = qobject_cast<const QWidget *>(child);
         if (!w || w->isWindow() || w->isHidden())
             continue;
-        const QPoint at = origin + w->pos();
-        if (const auto *bar = qobject_cast<const QTabBar *>(w)) {
-            for (int i = 0; i < bar->count(); ++i)
-                add(parts.worked, bar->tabRect(i).translated(at));
-        } else if (qobject_cast<const QCheckBox *>(w) || qobject_cast<const QRadioButton *>(w)) {
-            add(parts.worked, drawnPartOf(static_cast<const QAbstractButton *>(w)).translated(at));
-        } else if (qobject_cast<const QAbstractButton *>(w) || qobject_cast<const QLineEdit *>(w)
-                   || qobject_cast<const QComboBox *>(w) || qobject_cast<const QAbstractSpinBox *>(w)
-                   || qobject_cast<const QAbstractSlider *>(w)
-                   || (qobject_cast<const QAbstractScrollArea *>(w) && !qobject_cast<const QScrollArea *>(w))) {
-            // (A scrolled page counts by what it holds.)
-            add(parts.worked, QRect(at, w->size()));
-        } else if (const auto *label = qobject_cast<const QLabel *>(w)) {
-            // A field's caption comes next after the controls: without it
-            // the user cannot tell which field is which.
-            add(label->buddy() && !label->buddy()->isHidden() ? parts.captions : parts.read, textOf(label).translated(at));
-        } else if (const auto *status = qobject_cast<const QStatusBar *>(w)) {
-            // Its message, at its start (and whatever it holds besides);
-            // the rest of the bar is empty.
-            if (!status->currentMessage().isEmpty()) {
-                const QFontMetrics metrics = status->fontMetrics();
-                const int width = metrics.horizontalAdvance(status->currentMessage()) + 2 * metrics.averageCharWidth();
-                add(parts.read, QRect(at, QSize(std::min(width, status->width()), status->height())));
-            }
-            collectParts(w, at, seen.intersected(QRect(at, w->size())), parts);
-        } else if (w->focusPolicy() != Qt::NoFocus && w->findChildren<QWidget *>().isEmpty()) {
-            // A control drawn of its own.
-            add(parts.worked, QRect(at, w->size()));
-        } else {
-            collectParts(w, at, seen.intersected(QRect(at, w->size())), parts);
-        }
+        collectPart(w, origin + w->pos(), seen, parts);
     }
 }
 

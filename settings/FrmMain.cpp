@@ -146,6 +146,9 @@ FrmMain::FrmMain(Host &host) : QWidget(nullptr), m_host(host)
     big.setPointSize(big.pointSize() * 2);
     big.setBold(true);
     LblUser->setFont(big);
+    // Its row (a tall one, in that font) is there only while there is a
+    // name to show: empty, it would take the pages' room for nothing.
+    LblUser->hide();
     LblClock = named(label(this, QStringLiteral("Time")), QStringLiteral("LblClock"));
     LblClock->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 
@@ -424,6 +427,7 @@ void FrmMain::showUserName(const QString &name)
     // edited: shown as letters, never as markup or control characters.
     const QString shown = character::cleanOutsideText(name);
     LblUser->setText(shown);
+    LblUser->setVisible(!shown.isEmpty());
     LblCurrent[3]->setText(shown);
 }
 

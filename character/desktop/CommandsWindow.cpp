@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QScreen>
 #include <QScrollBar>
+#include <QStyledItemDelegate>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -84,6 +85,30 @@ QString readable(const GrammarNode &n, bool top)
     return {};
 }
 
+// Sizes a command's sentences by the width their column has: they wrap
+// there onto as many lines as they need (the list alone would measure
+// them on one line).
+class WrappingDelegate : public QStyledItemDelegate {
+public:
+    explicit WrappingDelegate(QTreeWidget *list) : QStyledItemDelegate(list), m_list(list) {}
+
+    QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        // The captions are measured on one line: their column is as wide
+        // as they are (up to half the list).
+        if (index.column() != VoiceColumn)
+            return QStyledItemDelegate::sizeHint(option, index);
+        QStyleOptionViewItem opt(option);
+        // (The style wraps only within a valid rectangle; its height is
+        // what the text decides.)
+        opt.rect = QRect(0, 0, m_list->header()->sectionSize(index.column()), QWIDGETSIZE_MAX);
+        return QStyledItemDelegate::sizeHint(opt, index);
+    }
+
+private:
+    QTreeWidget *m_list;
+};
+
 } // namespace
 
 QString readableGrammar(const QString &grammar)
@@ -145,7 +170,11 @@ CommandsWindow::CommandsWindow(const Commands &commands, const QString &fallback
     m_list->setColumnCount(2);
     m_list->setHeaderLabels({tr("Command"), tr("Say")});
     m_list->setRootIsDecorated(false);
-    m_list->setUniformRowHeights(true);
+    // A command's sentences wrap in their column, the row as tall as they
+    // need: the list is never read sideways.
+    m_list->setUniformRowHeights(false);
+    m_list->setWordWrap(true);
+    m_list->setItemDelegate(new WrappingDelegate(m_list));
     m_list->setAllColumnsShowFocus(true);
     m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_list->setTextElideMode(Qt::ElideRight);
@@ -177,7 +206,12 @@ CommandsWindow::CommandsWindow(const Commands &commands, const QString &fallback
     // A comfortable size, within the screen it opens on.
     const QScreen *screen = parent ? parent->screen() : QGuiApplication::primaryScreen();
     const QSize room = screen ? screen->availableGeometry().size() : QSize(1024, 768);
-    resize(std::min(560, room.width() - 40), std::min(460, room.height() - 60));
+    resize(std::min(Comfortable.width(), room.width() - 40), heightOn(room.height(), QSize(0, 60)));
+}
+
+int CommandsWindow::heightOn(int roomHeight, const QSize &frame)
+{
+    return std::max(1, std::min(Comfortable.height(), roomHeight - frame.height()));
 }
 
 void CommandsWindow::refresh()
@@ -260,6 +294,12 @@ void CommandsWindow::fitColumns()
     m_list->resizeColumnToContents(CaptionColumn);
     const int wanted = m_list->columnWidth(CaptionColumn) + 8;
     m_list->setColumnWidth(CaptionColumn, std::max(40, std::min(wanted, width / 2)));
+    // The rows wrap at the new widths.
+    const QSize columns(m_list->columnWidth(CaptionColumn), width);
+    if (columns != m_laidOutFor) {
+        m_laidOutFor = columns;
+        m_list->doItemsLayout();
+    }
 }
 
 void CommandsWindow::choose(QTreeWidgetItem *item)

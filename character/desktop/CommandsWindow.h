@@ -19,8 +19,9 @@ namespace kestrova::character {
 // description or sentences hold every word typed. Double-click or Enter on
 // an entry (or Enter in the filter box) chooses it. The window reads the
 // set each time it is shown or activated, so commands enabled, disabled or
-// added since show up then. It never scrolls sideways: long texts are
-// elided in the list and whole below it.
+// added since show up then. It never scrolls sideways: long texts wrap in
+// their column (a caption too long for half the list is elided) and show
+// whole below it.
 class CommandsWindow : public QWidget {
     Q_OBJECT
 public:
@@ -39,6 +40,13 @@ public:
     // to DetailExamples).
     static constexpr int ListExamples = 3;
     static constexpr int DetailExamples = 8;
+
+    // The size it takes where the screen has room.
+    static constexpr QSize Comfortable{560, 460};
+    // Its height where the screen's available area is `roomHeight` tall
+    // and the window manager's frame adds `frame`: comfortable, or as
+    // tall as the area lets it stand, every row there is room for shown.
+    static int heightOn(int roomHeight, const QSize &frame);
 
 Q_SIGNALS:
     void commandChosen(const QString &name, const QString &caption);
@@ -63,6 +71,7 @@ private:
     QTreeWidget *m_list = nullptr;
     QLabel *m_details = nullptr;
     QStringList m_rows; // what the list shows, to tell whether it changed
+    QSize m_laidOutFor; // the caption column's and the list's widths the rows were wrapped at
 };
 
 // A voice grammar as a person reads it: "quit [program | application]".

@@ -6,6 +6,7 @@
 #include "ListeningPrompt.h"
 #include "ClearPlacement.h"
 
+#include <QApplication>
 #include <QGuiApplication>
 #include <QRandomGenerator>
 #include <QScreen>
@@ -211,6 +212,24 @@ void DesktopCharacter::popupCommandMenu(QPoint at)
     m_menu->popup(at);
 }
 
+namespace {
+
+// What the window manager's frame adds to a window: as it framed the
+// window before, or another of the program's windows, else a usual frame.
+QSize frameAround(const QWidget *window)
+{
+    const auto added = [](const QWidget *w) { return w->frameGeometry().size() - w->size(); };
+    if (added(window).height() > 0)
+        return added(window);
+    for (const QWidget *other : QApplication::topLevelWidgets()) {
+        if (other->isVisible() && !other->isMinimized() && added(other).height() > 0)
+            return added(other);
+    }
+    return FrameAllowance;
+}
+
+} // namespace
+
 void DesktopCharacter::showCommandsWindow()
 {
     if (m_queue.isClosed())
@@ -225,10 +244,11 @@ void DesktopCharacter::showCommandsWindow()
         // Beside the character, not under it.
         if (QScreen *screen = QGuiApplication::screenAt(m_window->geometry().center())) {
             const QRect area = screen->availableGeometry();
-            const QSize framed = sizeClearOf(m_commandsWindow->size() + FrameAllowance,
-                                             m_commandsWindow->minimumSizeHint() + FrameAllowance,
+            const QSize frame = frameAround(m_commandsWindow);
+            const QSize size(m_commandsWindow->width(), CommandsWindow::heightOn(area.height(), frame));
+            const QSize framed = sizeClearOf(size + frame, m_commandsWindow->minimumSizeHint() + frame,
                                              m_window->geometry(), area);
-            m_commandsWindow->resize(framed - FrameAllowance);
+            m_commandsWindow->resize(framed - frame);
             m_commandsWindow->move(placeClearOf(framed, m_window->geometry(), area));
         }
     }

@@ -17,7 +17,9 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QImage>
 #include <QLabel>
+#include <QPixmap>
 #include <QPushButton>
 #include <QLineEdit>
 #include <QScreen>
@@ -122,6 +124,10 @@ private Q_SLOTS:
     void optionsStandBesideTheCharacter_data();
     void optionsStandBesideTheCharacter();
     void screenTallWindowNarrowsBeside();
+    void besideAWindowByTheCharactersRealSize();
+    void scrolledPageCountsWhereItScrolls();
+    void labelCountsAllItDraws_data();
+    void labelCountsAllItDraws();
 
 private:
     // Sends the character to the middle of the screen.
@@ -548,6 +554,176 @@ void TestStepAside::screenTallWindowNarrowsBeside()
                             .arg(window.width()).arg(window.height())));
     QVERIFY(window.height() < area.height() - 2);
     QVERIFY(window.height() >= layout->totalHeightForWidth(window.width()));
+}
+
+// Sent beside a window, the character is measured as its window on the
+// desktop is (a character's frames are larger than the usual 128x128): a
+// button of another window that lies just beyond 128 pixels from the
+// window's side is a button it would stand on there.
+void TestStepAside::besideAWindowByTheCharactersRealSize()
+{
+    QWidget character(nullptr, Qt::FramelessWindowHint | Qt::Tool);
+    character.setObjectName(QStringLiteral("kestrovaCharacter"));
+    character.setFixedSize(136, 142);
+    character.move(0, 0);
+    character.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&character));
+    const QSize size = character.frameGeometry().size();
+    QCOMPARE(size, QSize(136, 142));
+
+    const QRect frame(20, 40, 200, 150);
+    // Beside it, to its right, another window whose button starts 130
+    // pixels from the window's side, level with its top.
+    QWidget other;
+    other.setWindowTitle(QStringLiteral("Other"));
+    auto *button = new QPushButton(QStringLiteral("OK"), &other);
+    button->setGeometry(0, 0, 80, 30);
+    other.resize(80, 30);
+    other.move(frame.right() + 1 + 130, frame.top());
+    other.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&other));
+    const QRect pressed(button->mapToGlobal(QPoint(0, 0)), button->size());
+    QVERIFY(!QRect(frame.topRight() + QPoint(1, 0), QSize(128, 128)).intersects(pressed));
+
+    const std::optional<QPoint> at = m_run->app->targetBeside(frame);
+    QVERIFY(at);
+    const QRect there(*at, size);
+    QVERIFY2(!there.intersects(pressed),
+             qPrintable(QStringLiteral("the character at %1 %2 %3x%4 covers the button at %5 %6")
+                            .arg(there.x()).arg(there.y()).arg(there.width()).arg(there.height())
+                            .arg(pressed.x()).arg(pressed.y())));
+    QVERIFY(!there.intersects(frame));
+    QVERIFY(QGuiApplication::primaryScreen()->availableGeometry().contains(there));
+}
+
+// A page taller than its view: the user scrolls it to reach its foot, and
+// the button there comes into view at the view's bottom; scrolled down, the
+// button at its head goes on counting where it shows at the top. Each
+// counts wherever the scrolling may bring it, within the view only.
+void TestStepAside::scrolledPageCountsWhereItScrolls()
+{
+    QWidget window;
+    window.setWindowTitle(QStringLiteral("Scrolls"));
+    auto *scroll = new QScrollArea(&window);
+    scroll->setGeometry(0, 0, 300, 200);
+    auto *page = new QWidget;
+    page->resize(260, 400);
+    auto *head = new QPushButton(QStringLiteral("Head"), page);
+    head->setGeometry(10, 10, 100, 30);
+    auto *foot = new QPushButton(QStringLiteral("Foot"), page);
+    foot->setGeometry(150, 350, 100, 30);
+    scroll->setWidget(page);
+    window.resize(300, 200);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QScrollBar *bar = scroll->verticalScrollBar();
+    QVERIFY(bar->maximum() > 100);
+    const QRect view(scroll->viewport()->mapToGlobal(QPoint(0, 0)), scroll->viewport()->size());
+    const auto shownAt = [&](const QPushButton *b, int value) {
+        bar->setValue(value);
+        return QRect(b->mapToGlobal(QPoint(0, 0)), b->size()).intersected(view);
+    };
+    const QRect footAtEnd = shownAt(foot, bar->maximum());
+    const QRect headAtStart = shownAt(head, 0);
+    QVERIFY(!footAtEnd.isEmpty() && !headAtStart.isEmpty());
+    QVERIFY(shownAt(foot, 0).isEmpty());
+
+    for (int value : {0, bar->maximum()}) {
+        bar->setValue(value);
+        QRegion worked;
+        for (const QRect &r : ScreenFollower::partsOf(&window).worked) {
+            QVERIFY(QRect(window.mapToGlobal(QPoint(0, 0)), window.size()).contains(r));
+            worked += r;
+        }
+        QVERIFY2(QRegion(footAtEnd).subtracted(worked).isEmpty(),
+                 qPrintable(QStringLiteral("scrolled to %1: the foot's button is left out").arg(value)));
+        QVERIFY2(QRegion(headAtStart).subtracted(worked).isEmpty(),
+                 qPrintable(QStringLiteral("scrolled to %1: the head's button is left out").arg(value)));
+    }
+}
+
+// Every pixel a label inks lies in what counts as its text, whatever the
+// scale (these tests run at twice it) and however its lines wrap: the
+// character's place is chosen by these rectangles, and a word left out of
+// them is a word it may stand on.
+void TestStepAside::labelCountsAllItDraws_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("wrap");
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("margin");
+    QTest::addColumn<int>("indent");
+    QTest::addColumn<int>("alignment");
+    const QString note = QStringLiteral("This installation lacks its own helper for learning a voice "
+                                        "(kestrova-voice-prep): reinstall the program.");
+    const QString press = QStringLiteral("Press the listening key anywhere to talk to the character; press it "
+                                         "again, or Escape, to stop. Listening also stops when nothing is typed or "
+                                         "said for the time given.");
+    // Every few pixels: where the lines break depends on the width.
+    const int left = int(Qt::AlignLeft | Qt::AlignVCenter);
+    for (int width = 200; width <= 500; width += 3) {
+        QTest::addRow("note, %d wide", width) << note << true << width << 0 << -1 << left;
+        QTest::addRow("help, %d wide", width) << press << true << width << 0 << -1 << left;
+    }
+    const QString pace = QStringLiteral("The rate is added to the character's own pace.");
+    QTest::newRow("one line") << pace << false << 460 << 0 << -1 << left;
+    // Where a label draws its text within its box: a margin, an indent,
+    // the other side.
+    QTest::newRow("margin") << note << true << 400 << 14 << -1 << left;
+    QTest::newRow("indent") << pace << false << 460 << 0 << 40 << left;
+    QTest::newRow("wrapped, indent") << press << true << 360 << 0 << 30 << left;
+    QTest::newRow("right, indent") << press << true << 360 << 0 << 30 << int(Qt::AlignRight | Qt::AlignTop);
+    QTest::newRow("centred, margin") << note << true << 330 << 10 << -1 << int(Qt::AlignCenter);
+}
+
+void TestStepAside::labelCountsAllItDraws()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, wrap);
+    QFETCH(int, width);
+    QFETCH(int, margin);
+    QFETCH(int, indent);
+    QFETCH(int, alignment);
+    QWidget window;
+    window.setWindowTitle(QStringLiteral("Label"));
+    auto *layout = new QVBoxLayout(&window);
+    auto *label = new QLabel(text);
+    label->setWordWrap(wrap);
+    label->setMargin(margin);
+    label->setIndent(indent);
+    label->setAlignment(Qt::Alignment(alignment));
+    layout->addWidget(label);
+    layout->addStretch(1);
+    window.resize(width, 200);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QVERIFY(label->isVisible() && label->width() > 100);
+
+    // What the label draws, as it draws it on the screen (at the screen's
+    // pixel ratio), in the window's own units.
+    const QPixmap drawn = label->grab();
+    const QImage image = drawn.toImage().convertToFormat(QImage::Format_ARGB32);
+    const qreal ratio = drawn.devicePixelRatio();
+    const QRgb background = image.pixel(image.width() - 1, image.height() - 1);
+    QRegion counted;
+    for (const QRect &r : ScreenFollower::partsOf(&window).read)
+        counted += r;
+    const QPoint labelAt = label->mapToGlobal(QPoint(0, 0));
+    int inked = 0;
+    QStringList missed;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            if (image.pixel(x, y) == background)
+                continue;
+            ++inked;
+            const QPoint at = labelAt + QPoint(int(x / ratio), int(y / ratio));
+            if (!counted.contains(at) && missed.size() < 5)
+                missed << QStringLiteral("%1 %2").arg(at.x()).arg(at.y());
+        }
+    }
+    QVERIFY2(inked > 100, "the label draws its text");
+    QVERIFY2(missed.isEmpty(), qPrintable(QStringLiteral("drawn but not counted (ratio %1): %2")
+                                              .arg(ratio).arg(missed.join(QStringLiteral(", ")))));
 }
 
 KESTROVA_TEST_MAIN_1024X768(TestStepAside)

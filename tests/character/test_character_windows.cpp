@@ -22,6 +22,7 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QSignalSpy>
+#include <QStyle>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -290,6 +291,25 @@ void TestCharacterWindows::commandsWindowFits()
     for (const kestrova::test::CommandRow &row : kestrova::test::commandRows()) {
         const int needed = list->fontMetrics().horizontalAdvance(row.caption);
         QVERIFY2(needed < list->columnWidth(0), qPrintable(row.caption));
+    }
+    // Every command's sentences show whole, wrapped in their column, at
+    // the comfortable width and narrowed beside the character.
+    const int margin = list->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, list) + 1;
+    for (const int width : {w.width(), 340}) {
+        w.resize(width, w.height());
+        QCoreApplication::processEvents();
+        QCOMPARE(list->horizontalScrollBar()->maximum(), 0);
+        for (int i = 0; i < list->topLevelItemCount(); ++i) {
+            QTreeWidgetItem *item = list->topLevelItem(i);
+            const QRect cell = list->visualRect(list->indexFromItem(item, 1));
+            const QString say = item->text(1);
+            const QRect needed = list->fontMetrics().boundingRect(QRect(0, 0, cell.width() - 2 * margin, 10000),
+                                                                  Qt::TextWordWrap, say);
+            QVERIFY2(needed.width() <= cell.width() - 2 * margin && needed.height() <= cell.height(),
+                     qPrintable(QStringLiteral("\"%1\" needs %2x%3, has %4x%5 (window %6 wide)")
+                                    .arg(say).arg(needed.width()).arg(needed.height()).arg(cell.width())
+                                    .arg(cell.height()).arg(width)));
+        }
     }
     // End goes to the last command, not sideways.
     list->setFocus();

@@ -2,6 +2,7 @@
 // the commands window, and the listening prompt that matches typed phrases
 // against the commands' voice grammars.
 
+#include "desktop/ClearPlacement.h"
 #include "desktop/CommandMenu.h"
 #include "desktop/CommandsWindow.h"
 #include "desktop/DesktopCharacter.h"
@@ -116,6 +117,7 @@ private Q_SLOTS:
     void rightClickMenuOffersMenuCommandsInOrder();
     void menuHideAndCommandsWindow();
     void commandsWindowListsEnabledCommands();
+    void commandsWindowAsTallAsTheScreenAllows();
     void grammarsReadAsWritten();
     void typedPhrasesAreMatched();
     void listeningEndsWithoutACommand();
@@ -250,6 +252,30 @@ void TestCommandInput::commandsWindowListsEnabledCommands()
     input = commands.at(1).at(0).value<UserInput>();
     QCOMPARE(input.name, QStringLiteral("Check Mail"));
     QCOMPARE(input.confidence, 100);
+}
+
+// On a screen shorter than the window likes to be (this test runs at
+// scale 1 and 2), it stands beside the character from the top of the
+// screen to its foot, its frame included, to show every row it can.
+void TestCommandInput::commandsWindowAsTallAsTheScreenAllows()
+{
+    auto bot = makeBot();
+    QVERIFY(showBot(*bot));
+    bot->showCommandsWindow();
+    CommandsWindow *window = bot->commandsWindow();
+    QVERIFY(window);
+    QTRY_VERIFY(window->isVisible());
+    const QRect area = window->screen()->availableGeometry();
+    // No window manager frames it here: the usual frame is reckoned.
+    const QRect framed(window->frameGeometry().topLeft(), window->size() + FrameAllowance);
+    QVERIFY2(area.contains(framed), qPrintable(QStringLiteral("%1 %2 %3x%4 on %5x%6").arg(framed.x()).arg(framed.y())
+                                                   .arg(framed.width()).arg(framed.height()).arg(area.width())
+                                                   .arg(area.height())));
+    if (area.height() < CommandsWindow::Comfortable.height() + FrameAllowance.height())
+        QCOMPARE(window->height() + FrameAllowance.height(), area.height());
+    else
+        QCOMPARE(window->height(), CommandsWindow::Comfortable.height());
+    QVERIFY(!window->geometry().intersects(bot->window()->geometry()));
 }
 
 void TestCommandInput::grammarsReadAsWritten()

@@ -704,6 +704,8 @@ void TestOptions::userName()
     QTest::keyClicks(user->TxtName, typed);
     QTest::mouseClick(user->CmdOK, Qt::LeftButton);
     QCOMPARE(options->LblUser->text(), typed);
+    // Its row is there for a name only; without one the pages have the room.
+    QCOMPARE(options->LblUser->isVisibleTo(options), !typed.isEmpty());
     QCOMPARE(options->LblCurrent[3]->text(), typed);
     QCOMPARE(run().settings.read("Kestrova", "User", "Name"), typed);
     QCOMPARE(run().log(), QStringList({"Play Greet", "Speak Hello " + typed + "; my name is Kess"}));
