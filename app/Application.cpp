@@ -73,14 +73,26 @@ Application::Application(const AppContext &context, QObject *parent)
     qApp->installEventFilter(new HelpBook::HelpKey(*this, this));
 }
 
+namespace {
+
+// The character's own window, while it is shown on the desktop.
+const QWidget *shownCharacterWindow()
+{
+    const QList<QWidget *> windows = QApplication::topLevelWidgets();
+    for (const QWidget *w : windows)
+        if (w->isVisible() && w->objectName() == u"kestrovaCharacter")
+            return w;
+    return nullptr;
+}
+
+} // namespace
+
 std::optional<QPoint> Application::characterPoint()
 {
     // The character's own window where there is one on the desktop, else
     // the character's place as it reports it.
-    const QList<QWidget *> windows = QApplication::topLevelWidgets();
-    for (const QWidget *w : windows)
-        if (w->isVisible() && w->objectName() == u"kestrovaCharacter")
-            return w->frameGeometry().center();
+    if (const QWidget *character = shownCharacterWindow())
+        return character->frameGeometry().center();
     if (!m_agent || !agent().isLoaded())
         return std::nullopt;
     // Not shown (yet, at start-up, or hidden): it comes back at its rest
@@ -92,10 +104,8 @@ std::optional<QPoint> Application::characterPoint()
 
 std::optional<QRect> Application::characterArea()
 {
-    const QList<QWidget *> windows = QApplication::topLevelWidgets();
-    for (const QWidget *w : windows)
-        if (w->isVisible() && w->objectName() == u"kestrovaCharacter")
-            return w->frameGeometry();
+    if (const QWidget *character = shownCharacterWindow())
+        return character->frameGeometry();
     // Not on the desktop yet (or hidden): where it will stand.
     const std::optional<QPoint> at = characterPoint();
     if (!at)
@@ -314,11 +324,8 @@ const QSize CharacterSize(128, 128);
 // it has one), else about CharacterSize.
 QSize characterSizeOnDesktop()
 {
-    const QList<QWidget *> windows = QApplication::topLevelWidgets();
-    for (const QWidget *w : windows)
-        if (w->isVisible() && w->objectName() == u"kestrovaCharacter" && !w->frameGeometry().isEmpty())
-            return w->frameGeometry().size();
-    return CharacterSize;
+    const QWidget *character = shownCharacterWindow();
+    return character && !character->frameGeometry().isEmpty() ? character->frameGeometry().size() : CharacterSize;
 }
 
 QRect screenAreaOf(const QRect &windowFrame)
